@@ -1,0 +1,67 @@
+# Build conventions shared by every target of the project.
+
+# ccache, when installed. Precompiled headers need the pch sloppiness to hit.
+find_program(CCACHE_PROGRAM ccache)
+if(CCACHE_PROGRAM)
+  set(CMAKE_CXX_COMPILER_LAUNCHER
+      ${CMAKE_COMMAND} -E env CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+      ${CCACHE_PROGRAM})
+  set(CMAKE_C_COMPILER_LAUNCHER ${CMAKE_CXX_COMPILER_LAUNCHER})
+endif()
+
+add_compile_options(-Wall -Wextra)
+add_compile_definitions(QT_NO_KEYWORDS QT_USE_QSTRINGBUILDER)
+
+if(MARVESTO_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+set(MARVESTO_PCH_HEADERS
+    <QString> <QByteArray> <QVariant> <QVariantMap> <QVariantList> <QDateTime> <QObject>
+    <QStringList> <QHash> <QMap> <QList> <QDebug>
+    <memory> <functional> <optional> <string> <vector> <map> <algorithm>)
+
+# marvesto_use_pch(target): precompiled Qt and standard headers.
+function(marvesto_use_pch target)
+  target_precompile_headers(${target} PRIVATE ${MARVESTO_PCH_HEADERS})
+endfunction()
+
+# marvesto_subsystem(name [SHARED] DEPS ...): one library per source folder, all
+# sources of the folder (and its sub-folders) included. Headers are included as
+# "<folder>/<Header>.h" from src/.
+function(marvesto_subsystem name)
+  cmake_parse_arguments(ARG "SHARED" "OUTPUT_NAME" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  if(ARG_SHARED)
+    add_library(${name} SHARED ${sources})
+    set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET default)
+  else()
+    add_library(${name} STATIC ${sources})
+  endif()
+  if(ARG_OUTPUT_NAME)
+    set_target_properties(${name} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  endif()
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  marvesto_use_pch(${name})
+endfunction()
+
+# marvesto_test(name DEPS ...): one GoogleTest executable per subsystem, built
+# from every *.cpp of tests/<name>/ and registered with CTest.
+function(marvesto_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  set(target test_${name})
+  add_executable(${target} ${sources})
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} marvesto_testsupport GTest::gtest GTest::gmock)
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(${target} PRIVATE
+      MARVESTO_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
+      MARVESTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  marvesto_use_pch(${target})
+  gtest_discover_tests(${target}
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// What the program knows of itself, as the desktop platform's main bundle
+// told it: identifier, name, version.
+namespace platform::bundle {
+
+inline constexpr const char* kMainBundleIdentifier = "com.marvesto.MarvestoLG";
+inline constexpr const char* kKitBundleIdentifier = "com.marvesto.Kestrova";
+inline constexpr const char* kWizardBundleIdentifier = "com.marvesto.Lumwick";
+
+QString mainBundleIdentifier();
+QString applicationName();      // "MarvestoLG"
+QString applicationVersion();   // the project version
+
+} // namespace platform::bundle

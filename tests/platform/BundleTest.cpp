@@ -1,0 +1,9 @@
+#include "platform/Bundle.h"
+
+#include <gtest/gtest.h>
+
+TEST(Bundle, NamesTheProgram)
+{
+    EXPECT_EQ(platform::bundle::applicationName(), QStringLiteral("MarvestoLG"));
+    EXPECT_FALSE(platform::bundle::mainBundleIdentifier().isEmpty());
+}
