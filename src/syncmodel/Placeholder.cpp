@@ -1,0 +1,1 @@
+// Placeholder until this folder gets its first source.
