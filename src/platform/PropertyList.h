@@ -11,13 +11,22 @@
 // Reading accepts the XML form and the binary form ("bplist00"). A malformed
 // or truncated document is an error: the result is an invalid QVariant and
 // *error says why; a partial value is never returned.
+// Limits: nesting deeper than 512 containers is an error. The binary form is
+// read by libplist 2.2 behind a structure check that refuses what that
+// version cannot read safely (cycles, objects shared so often that the tree
+// would dwarf the file, strings holding NUL); a keyed-archiver UID reads as
+// {"CF$UID": n}; binary dates outside 1932-12-13 .. 2069-01-19 are an error.
 namespace platform::plist {
 
 QVariant read(const QByteArray& bytes, QString* error = nullptr);
 QVariant readFile(const QString& path, QString* error = nullptr);
 
-// The XML form the desktop platform writes (with its DOCTYPE). Values of other
-// QVariant types are an error (empty result).
+// The XML form the desktop platform writes (with its DOCTYPE, tab-indented).
+// Also accepted: QVariantHash (keys sorted), QStringList, any integer or
+// floating type, QDateTime (written in UTC, whole seconds, years 1-9999).
+// Values of other QVariant types, an invalid QVariant, and strings or keys
+// holding characters XML 1.0 cannot carry (NUL, most control characters, lone
+// surrogates) are an error (empty result).
 QByteArray toXml(const QVariant& value, QString* error = nullptr);
 
 // toXml() written with writeFileAtomically().
