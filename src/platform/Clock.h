@@ -24,7 +24,8 @@ public:
     QDateTime currentDateTime() const;
 
     bool isVirtual() const;
-    // Switching modes is meant for test set-up, with no timer running.
+    // Switching modes is meant for test set-up; timers running across the
+    // switch keep their remaining time.
     void setVirtual(bool on);
 
     // Virtual mode: moves time forward by seconds, firing every timer that
@@ -34,8 +35,20 @@ public:
     // Virtual mode: moves to the next timer's fire time and fires it. Answers
     // false when no timer is scheduled.
     bool advanceToNextTimer();
+    // Virtual mode: fires the timers already due (fire time not after now)
+    // that were started before this call, as a pass of the event loop does.
+    void fireDueTimers();
     // Fire time of the earliest scheduled virtual timer, if any.
     std::optional<double> nextFireTime() const;
+    // Number of active timers (either mode).
+    int activeTimerCount() const;
+
+    // Virtual mode: how long (real seconds) each pass of a run-loop wait may
+    // block for outside input (sockets, pseudo-terminals, other threads)
+    // before virtual time moves on. 0 (the default) never blocks; tests that
+    // talk to a real peer set a few milliseconds.
+    void setVirtualIdleWait(double realSeconds);
+    double virtualIdleWait() const;
 
 private:
     friend class Timer;
@@ -58,7 +71,10 @@ public:
 
     void setCallback(Callback callback);
     // Starts (or restarts) the timer: fires after seconds, then every seconds
-    // while repeats is true. An interval of 0 fires on a later pass of the loop.
+    // while repeats is true. An interval of 0 fires on a later pass of the loop,
+    // never inline. Repeats are scheduled from the previous fire time (no
+    // drift), at least 1 ms apart, and never re-enter a running callback: a
+    // fire missed while the callback ran a nested wait is made up once.
     void start(double seconds, bool repeats = false);
     void stop();
 

@@ -7,7 +7,7 @@ namespace platform {
 // Posting when idle: notifications enqueued here are coalesced by name and
 // sender (a second enqueue of the same pair before the first is posted is
 // dropped) and posted to the default center once the event loop has no more
-// pending events. Main thread only.
+// pending events (on a 0 s Timer, so in virtual time too). Main thread only.
 class NotificationQueue {
 public:
     static NotificationQueue& defaultQueue();
@@ -19,6 +19,7 @@ public:
 
 private:
     NotificationQueue();
+    ~NotificationQueue();
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -24,9 +24,17 @@ void performOnMainThread(std::function<void()> fn, const QObject* guard = nullpt
 // Synchronous waits: runs the event loop in slices of sliceSeconds (Clock
 // time) until predicate answers true or maxPasses slices have run. Answers
 // whether the predicate was met. Re-entrant: a wait may run inside another.
+// Real time: a slice ends early once the loop is idle with the predicate met.
+// Virtual time (tests): each pass delivers the posted events, checks the
+// predicate and then moves the Clock on by one slice, firing what falls due,
+// so a 40 s time-out costs no real time. On a worker thread in virtual time a
+// pass delivers that thread's events and yields about 1 ms of real time.
 bool waitUntil(const std::function<bool()>& predicate, double sliceSeconds, int maxPasses);
 // Runs the event loop for one slice of the given length (Clock time).
 void runFor(double seconds);
+// One pass of the event loop that does not wait: delivers the events already
+// posted (queued calls, deferred deletes of outer loops). Main thread only.
+void processPendingEvents();
 
 bool isMainThread();
 
