@@ -1,0 +1,151 @@
+#include "foundation/FileManagerAdds.h"
+
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+void touch(const QString& path, const QByteArray& bytes = "x")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(FileManagerAdds, GenerateTrashNameTakesTheFirstFreeNumber)
+{
+    QTemporaryDir dir;
+    touch(dir.filePath(QStringLiteral("a.txt")));
+    touch(dir.filePath(QStringLiteral("a (1).txt")));
+    touch(dir.filePath(QStringLiteral("notes")));
+    touch(dir.filePath(QStringLiteral("x.tar.gz")));
+
+    struct Case {
+        const char* name;
+        const char* expected;
+    } const cases[] = {
+        { "free.txt", "free.txt" },
+        { "a.txt", "a (2).txt" },
+        { "notes", "notes (1)." },
+        { "x.tar.gz", "x.tar (1).gz" },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(generateTrashName(QString::fromUtf8(c.name), dir.path()), QString::fromUtf8(c.expected)) << c.name;
+}
+
+TEST(FileManagerAdds, FinderLabelLivesInAnExtendedAttribute)
+{
+    QTemporaryDir dir(QDir::homePath() + QStringLiteral("/label-XXXXXX"));
+    const QString path = dir.filePath(QStringLiteral("f"));
+    touch(path);
+    EXPECT_EQ(getFinderLabelColorOfPath(path), 0);
+    EXPECT_EQ(getFinderLabelColorOfPath(QString()), 0);
+    EXPECT_EQ(getFinderLabelColorOfPath(dir.filePath(QStringLiteral("missing"))), 0);
+
+    // Finder information with other flag bits and the has-been-initialised flag.
+    QByteArray info(32, '\0');
+    info[8] = char(0x81);
+    info[9] = char(0x00);
+    if (::setxattr(QFile::encodeName(path).constData(), fileattr::kFinderInfoAttribute, info.constData(), 32, 0) != 0)
+        GTEST_SKIP() << "no extended attributes on this file system";
+
+    ASSERT_TRUE(setFinderLabelColorOfPath(path, 5));
+    EXPECT_EQ(getFinderLabelColorOfPath(path), 5);
+    char stored[32];
+    ASSERT_EQ(::getxattr(QFile::encodeName(path).constData(), fileattr::kFinderInfoAttribute, stored, 32), 32);
+    EXPECT_EQ(uchar(stored[8]), 0x80) << "other flags kept, 0x0100 cleared";
+    EXPECT_EQ(uchar(stored[9]), 5 << 1);
+
+    ASSERT_TRUE(setFinderLabelColorOfPath(path, 0));
+    EXPECT_EQ(getFinderLabelColorOfPath(path), 0);
+}
+
+TEST(FileManagerAdds, FileSizeIsSixtyFourBit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sparse"));
+    touch(path, QByteArray());
+    const qint64 fiveGiB = qint64(5) << 30;
+    ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), fiveGiB), 0);
+    EXPECT_EQ(getFileSize(path), fiveGiB);
+    EXPECT_EQ(getFileSize(dir.filePath(QStringLiteral("missing"))), 0);
+    EXPECT_TRUE(getModificationDate(path).isValid());
+    EXPECT_FALSE(getModificationDate(dir.filePath(QStringLiteral("missing"))).isValid());
+}
+
+TEST(FileManagerAdds, CopyIntoFolderWithAndWithoutOverwrite)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("src/photo.jpg"));
+    touch(source, "new");
+    const QString target = dir.filePath(QStringLiteral("dest/photo.jpg"));
+    touch(target, "old");
+
+    EXPECT_FALSE(copyToPath(source, dir.filePath(QStringLiteral("dest")), false));
+    EXPECT_EQ(readAll(target), QByteArray("old"));
+    EXPECT_TRUE(copyToPath(source, dir.filePath(QStringLiteral("dest")), true));
+    EXPECT_EQ(readAll(target), QByteArray("new"));
+
+    // Folders copy recursively; moves and removes follow.
+    touch(dir.filePath(QStringLiteral("tree/a/b.txt")), "b");
+    EXPECT_TRUE(doCopyItemAtPath(dir.filePath(QStringLiteral("tree")), dir.filePath(QStringLiteral("tree2"))));
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("tree2/a/b.txt"))), QByteArray("b"));
+    EXPECT_TRUE(doMoveItemAtPath(dir.filePath(QStringLiteral("tree2")), dir.filePath(QStringLiteral("tree3"))));
+    EXPECT_FALSE(doMoveItemAtPath(dir.filePath(QStringLiteral("tree3")), dir.filePath(QStringLiteral("tree"))));
+    EXPECT_TRUE(doRemoveItemAtPath(dir.filePath(QStringLiteral("tree3"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("tree3"))));
+}
+
+TEST(FileManagerAdds, MoveToTrashNeedsTheTrashAndPicksAFreeName)
+{
+    const QString trash = platform::paths::dataHome() + QStringLiteral("/Trash");
+    QDir(trash).removeRecursively();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.txt"));
+    touch(path, "doomed");
+
+    EXPECT_FALSE(moveFileToUserTrash(path)) << "a missing trash is not created";
+    EXPECT_TRUE(QFileInfo::exists(path));
+
+    touch(trash + QStringLiteral("/files/a.txt"), "earlier");
+    EXPECT_TRUE(moveFileToUserTrash(path));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_EQ(readAll(trash + QStringLiteral("/files/a (1).txt")), QByteArray("doomed"));
+    const QByteArray info = readAll(trash + QStringLiteral("/info/a (1).txt.trashinfo"));
+    EXPECT_TRUE(info.startsWith("[Trash Info]\nPath=")) << info.constData();
+    QDir(trash).removeRecursively();
+}
+
+TEST(FileManagerAdds, ResolveAliasPathFollowsLinkChains)
+{
+    QTemporaryDir dir;
+    const QString real = QFileInfo(dir.path()).canonicalFilePath();
+    QDir().mkpath(real + QStringLiteral("/target/inner"));
+    ASSERT_EQ(::symlink((real + QStringLiteral("/target")).toLocal8Bit().constData(),
+                        (real + QStringLiteral("/hop1")).toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink((real + QStringLiteral("/hop1")).toLocal8Bit().constData(),
+                        (real + QStringLiteral("/hop2")).toLocal8Bit().constData()), 0);
+
+    EXPECT_EQ(resolveAliasPath(real + QStringLiteral("/hop2/inner")), real + QStringLiteral("/target/inner"));
+    EXPECT_EQ(resolveAliasPath(real + QStringLiteral("/target/inner")), real + QStringLiteral("/target/inner"));
+    EXPECT_TRUE(resolveAliasPath(QString()).isNull());
+    EXPECT_EQ(resolveAliasPath(QStringLiteral("~/x")), QDir::homePath() + QStringLiteral("/x"));
+}
