@@ -1,0 +1,174 @@
+#include "kestrova/sms/PduCodec.h"
+#include "kestrova/sms/SmsTextUtils.h"
+#include "kestrova/sms/sms.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrova;
+
+namespace {
+
+// Packs ASCII text as septets after `start` septets of room.
+QByteArray packAscii(const QByteArray& text, int start)
+{
+    const int total = start + int(text.size());
+    QByteArray out((total * 7 + 7) / 8, '\0');
+    for (int i = 0; i < text.size(); ++i) {
+        const int bit = (start + i) * 7;
+        const unsigned v = quint8(text[i]);
+        out[bit / 8] = char(quint8(out[bit / 8]) | quint8(v << (bit % 8)));
+        if (bit % 8 > 1)
+            out[bit / 8 + 1] = char(quint8(out[bit / 8 + 1]) | quint8(v >> (8 - bit % 8)));
+    }
+    return out;
+}
+
+// An SMS-DELIVER part of a concatenated message from +4915112345678, received
+// 2024-03-05 14:mm:ss.
+QByteArray deliverPart(int ref, int count, int nr, const QByteArray& text, int minute, int second)
+{
+    QByteArray udh = QByteArray::fromHex("050003") + char(ref) + char(count) + char(nr);
+    QByteArray ud = packAscii(text, 7);
+    ud.replace(0, udh.size(), udh);
+    const auto bcd = [](int v) { return QByteArray::number((v % 10) * 16 + v / 10, 16).rightJustified(2, '0'); };
+    return ("0791947101670000" "44" "0D91945111325476F8" "0000" "423050" "41" + bcd(minute) + bcd(second) + "00")
+               .toUpper()
+           + QByteArray::number(7 + text.size(), 16).rightJustified(2, '0').toUpper() + bytesToHex(ud);
+}
+
+std::vector<sms*> entries(smsList& list)
+{
+    std::vector<sms*> out;
+    list.resetPos();
+    while (sms* m = list.nextItem())
+        out.push_back(m);
+    return out;
+}
+
+} // namespace
+
+TEST(SmsModel, Numbers)
+{
+    sms m;
+    QString out;
+    EXPECT_EQ(m.setSmsc(QString()), 0);
+    EXPECT_EQ(m.getSmsc(out), 0);
+    EXPECT_EQ(out, QStringLiteral("default"));
+    m.setSmsc(QStringLiteral("0171 076"));
+    m.getSmsc(out);
+    EXPECT_EQ(out, QStringLiteral("0171076"));
+
+    EXPECT_EQ(m.getAddress(out), kSmsErrorNoAddress);
+    EXPECT_EQ(m.setAddress(QString()), kSmsErrorEmptyNumber);
+    m.setAddress(QStringLiteral("+1 (2)-3"));
+    EXPECT_EQ(m.getAddressType(), 145);
+    EXPECT_EQ(m.getAddress(), QStringLiteral("+123"));
+
+    addressList list;
+    EXPECT_EQ(list.appendItem(QString()), kSmsErrorEmptyNumber);
+    list.appendItem(QStringLiteral("+1 (2)-3"));
+    list.appendItem(QStringLiteral("0456"));
+    list.resetPos();
+    EXPECT_EQ(list.nextItem(), QStringLiteral("+123"));
+    EXPECT_EQ(list.nextItem(), QStringLiteral("0456"));
+    EXPECT_FALSE(list.isEnd());
+    EXPECT_EQ(list.nextItem(), QString());
+}
+
+TEST(SmsModel, Validity)
+{
+    sms m;
+    const std::pair<int, int> octets[] = {{300, 173}, {-1, 173}, {256, 173}, {0, 0}, {255, 255}};
+    for (const auto& [in, out] : octets) {
+        m.setRelativeValidity(in);
+        EXPECT_EQ(m.getRelativeValidity(), out) << in;
+    }
+    const std::pair<const char*, int> texts[] = {
+        {"5m", 0},    {"6m", 1},    {"12h", 143}, {"13h", 145}, {"1d", 167}, {"2d", 168},
+        {"30d", 196}, {"31d", 197}, {"5w", 197},  {"63w", 255}, {"64w", 255}, {"0m", 0}};
+    for (const auto& [text, octet] : texts) {
+        EXPECT_EQ(m.setRelativeValidity(QString::fromLatin1(text)), 0) << text;
+        EXPECT_EQ(m.getRelativeValidity(), octet) << text;
+    }
+    for (const char* bad : {"", "5", "5y", "m", "-5m", "x5h"})
+        EXPECT_EQ(m.setRelativeValidity(QString::fromLatin1(bad)), kSmsErrorBadValidityText) << bad;
+
+    EXPECT_EQ(m.setAbsoluteValidity(2024, 3, 5, 14, 7, 9, 3600), 0);
+    EXPECT_EQ(m.getAbsoluteValidity(), QStringLiteral("24030514070904"));
+    EXPECT_EQ(m.setAbsoluteValidity(2024, 3, 5, 14, 7, 9, -5 * 3600), 0);
+    EXPECT_EQ(m.getAbsoluteValidity(), QStringLiteral("240305140709A0"));
+    EXPECT_EQ(m.setAbsoluteValidity(2024, 3, 5, 14, 7, 9, 900), kSmsErrorBadAbsoluteTime);
+    EXPECT_EQ(m.setAbsoluteValidity(2024, 0, 5, 14, 7, 9, 0), kSmsErrorBadAbsoluteTime);
+}
+
+TEST(SmsModel, PlaceholderTags)
+{
+    EXPECT_EQ(sms::multiPartTag(212, 3, 2), QStringLiteral("<212-003-002>"));
+    sms m;
+    m.setConcatenation(212, 3, 1);
+    int nr = 0;
+    EXPECT_EQ(m.parsePartSetNr(QStringLiteral("<212-003-002>"), nr), 0);
+    EXPECT_EQ(nr, 2);
+    EXPECT_EQ(m.parsePartSetNr(QStringLiteral("<212-3-3>"), nr), 0);
+    EXPECT_EQ(nr, 3);
+    EXPECT_EQ(m.parsePartSetNr(QStringLiteral("<211-003-002>"), nr), kSmsErrorReferenceDiffers);
+    EXPECT_EQ(m.parsePartSetNr(QStringLiteral("<212-004-002>"), nr), kSmsErrorPartCountDiffers);
+    for (const char* bad : {"212-003-002>", "<212-003>", "<212-0003-002>", "<212--002>", "<212-003-002"})
+        EXPECT_EQ(m.parsePartSetNr(QString::fromLatin1(bad), nr), kSmsErrorBadTag) << bad;
+}
+
+TEST(SmsJoin, PartsArrivingOutOfOrderJoin)
+{
+    pduList pdus;
+    pdus.appendItem(std::make_unique<pdu>(deliverPart(9, 3, 2, "two ", 7, 20), 12));
+    pdus.appendItem(std::make_unique<pdu>(deliverPart(9, 3, 3, "three", 7, 30), 13));
+    pdus.appendItem(std::make_unique<pdu>(deliverPart(9, 3, 1, "one ", 7, 10), 11));
+    smsList list;
+    ASSERT_EQ(createSmsListFromPduList(list, pdus), 0);
+    const auto all = entries(list);
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0]->getUtf8Text(), QStringLiteral("one two three"));
+    EXPECT_EQ(all[0]->getSmsMemIndex(), QStringLiteral("12,13,11"));
+    EXPECT_EQ(all[0]->timestamp()[5], 10);
+    EXPECT_EQ(all[0]->getPartNumber(), 1);
+}
+
+TEST(SmsJoin, StrayPartsKeepTags)
+{
+    pduList pdus;
+    pdus.appendItem(std::make_unique<pdu>(deliverPart(5, 3, 1, "one ", 7, 0), 1));
+    pdus.appendItem(std::make_unique<pdu>(deliverPart(5, 3, 2, "two ", 7, 10), 2));
+    pdus.appendItem(std::make_unique<pdu>(deliverPart(5, 3, 2, "TWO ", 7, 20), 3)); // second copy of part 2
+    pdus.appendItem(std::make_unique<pdu>(deliverPart(5, 3, 3, "three", 11, 0), 4)); // 180 s and more later
+    pdus.appendItem(std::make_unique<pdu>(deliverPart(6, 3, 3, "x", 7, 5), 5));      // other reference
+    smsList list;
+    ASSERT_EQ(createSmsListFromPduList(list, pdus), 0);
+    const auto all = entries(list);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[0]->getUtf8Text(), QStringLiteral("one two <005-003-003>"));
+    EXPECT_EQ(all[0]->getSmsMemIndex(), QStringLiteral("1,2"));
+    EXPECT_EQ(all[1]->getUtf8Text(), QStringLiteral("<005-003-001>TWO <005-003-003>"));
+    EXPECT_EQ(all[2]->getUtf8Text(), QStringLiteral("<005-003-001><005-003-002>three"));
+    EXPECT_EQ(all[3]->getUtf8Text(), QStringLiteral("<006-003-001><006-003-002>x"));
+}
+
+TEST(SmsModel, StatusAndReuse)
+{
+    sms m;
+    m.setSmsStatus(QStringLiteral("REC UNREAD"));
+    m.setSmsStatusToRead();
+    EXPECT_EQ(m.getSmsStatus(), QStringLiteral("REC READ"));
+    m.setSmsStatusToUnread();
+    EXPECT_EQ(m.getSmsStatus(), QStringLiteral("REC UNREAD"));
+    m.setSmsStatus(QStringLiteral("STO SENT"));
+    m.setSmsStatusToUnread();
+    EXPECT_EQ(m.getSmsStatus(), QStringLiteral("STO SENT UNREAD"));
+
+    m.setUtf8String("x");
+    m.setMR(9);
+    m.init(false);
+    EXPECT_EQ(m.getUtf8Length(), 0);
+    EXPECT_EQ(m.getMR(), 0);
+    EXPECT_EQ(m.getRelativeValidity(), 173);
+    EXPECT_EQ(m.getUsedCodepage(), 1);
+}
