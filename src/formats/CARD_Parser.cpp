@@ -1,0 +1,433 @@
+#include "formats/CARD_Parser.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr std::size_t kKeptLineCapacity = 1024;
+constexpr std::size_t kLineGrowth = 128;
+
+int hexDigit(unsigned char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+CARD_Parser::CARD_Parser(const CARD_ParserPolicy& policy)
+    : m_policy(policy)
+{
+}
+
+bool CARD_Parser::isWhitespace(unsigned char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int CARD_Parser::Base64ToOrd(unsigned char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
+{
+    if (!bytes)
+        count = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (m_startOfLine) {
+            if (c == '\n')
+                continue;                       // empty lines vanish
+            if (!m_folding && isWhitespace(c)) {
+                m_folding = true;               // the folding blank is consumed
+                continue;
+            }
+            m_startOfLine = false;
+            if (m_folding && m_encoding == QuotedPrintable)
+                m_decoding = false;
+            if (!m_folding)
+                vcard_process_char('\n');
+            else if (m_policy.foldFeedsBlank)
+                vcard_process_char(' ');
+            if (!vcard_process_char(c))
+                return 0;
+        } else if (c == '\n') {
+            m_startOfLine = true;
+            m_folding = false;
+        } else if (!vcard_process_char(c)) {
+            return 0;
+        }
+    }
+    if (isFinal) {
+        vcard_process_char('\n');
+        m_startOfLine = true;
+        m_folding = false;
+    }
+    return 1;
+}
+
+bool CARD_Parser::vcard_process_char(unsigned char c)
+{
+    switch (m_state) {
+    case NameState:
+        if (c == '\r')
+            return true;
+        if (c == '\n') {
+            vcard_clear_line();
+            return true;
+        }
+        if (c == ':')
+            return vcard_end_prop();
+        if (c == ';') {
+            if (!vcard_add_char_to_line('\0'))
+                return false;
+            m_state = BeforeParamState;
+            return true;
+        }
+        if (isWhitespace(c))
+            return true;
+        return vcard_add_char_to_line(char(c));
+
+    case BeforeParamState:
+        if (c == ':') {
+            if (m_policy.colonBeforeParamEndsParams)
+                return vcard_end_prop();
+            vcard_clear_line();
+            return false;
+        }
+        if (isWhitespace(c))
+            return true;
+        card_add_param();
+        if (!vcard_add_char_to_line(char(c)))
+            return false;
+        m_state = ParamNameState;
+        return true;
+
+    case ParamNameState:
+        if (c == ';') {
+            if (!vcard_add_char_to_line('\0'))
+                return false;
+            m_state = BeforeParamState;
+            return true;
+        }
+        if (c == '=') {
+            if (!vcard_add_char_to_line('\0'))
+                return false;
+            m_state = BeforeParamValueState;
+            return true;
+        }
+        if (c == ':')
+            return vcard_end_prop();
+        if (c == ',' && m_policy.commaSeparatesParams) {
+            if (!vcard_add_char_to_line('\0'))
+                return false;
+            card_add_param();
+            return true;
+        }
+        if (isWhitespace(c))
+            return true;
+        return vcard_add_char_to_line(char(c));
+
+    case BeforeParamValueState:
+        if (c == ':' || c == ';') {
+            if (!m_policy.emptyParamValueDropsParam) {
+                vcard_clear_line();
+                return false;
+            }
+            if (m_nParams > 0)
+                --m_nParams;
+            if (c == ':')
+                return vcard_end_prop();
+            m_state = BeforeParamState;
+            return true;
+        }
+        if (isWhitespace(c))
+            return true;
+        card_set_paramvalue();
+        if (!vcard_add_char_to_line(char(c)))
+            return false;
+        m_state = ParamValueState;
+        return true;
+
+    case ParamValueState:
+        if (c == ':') {
+            if (m_valueEscape && m_policy.escapedColonIsLiteral) {
+                m_valueEscape = false;
+                return vcard_add_char_to_line(':');
+            }
+            return vcard_end_prop();
+        }
+        if (c == ';') {
+            if (m_valueEscape) {
+                m_valueEscape = false;
+                return vcard_add_char_to_line(';');
+            }
+            if (!vcard_add_char_to_line('\0'))
+                return false;
+            m_state = BeforeParamState;
+            return true;
+        }
+        if (isWhitespace(c))
+            return true;
+        if (c == '\\') {
+            if (!m_valueEscape) {
+                m_valueEscape = true;
+                return true;
+            }
+            m_valueEscape = false;
+            return vcard_add_char_to_line('\\');
+        }
+        return vcard_add_char_to_line(char(c));
+
+    case ValueState:
+        if (c == '\n')
+            return endValue();
+        if (c == '\r')
+            return true;
+        if (m_startOfData && isWhitespace(c))
+            return true;
+        m_startOfData = false;
+        if (!m_dataHandler)
+            return true;
+        return decodeValueByte(c);
+    }
+    return true;
+}
+
+bool CARD_Parser::decodeValueByte(unsigned char c)
+{
+    if (m_encoding == QuotedPrintable) {
+        if (!m_decoding) {
+            if (c == '=') {
+                m_decoding = true;
+                m_dbLen = 0;
+                return true;
+            }
+            return vcard_add_char_to_line(char(c));
+        }
+        m_decodeBuf[m_dbLen++] = c;
+        if (m_dbLen < 2)
+            return true;
+        // Two characters read as a hexadecimal number: a leading blank is
+        // skipped, reading stops at the first character that is no hex digit.
+        int i = 0;
+        if (isWhitespace(m_decodeBuf[0]))
+            i = 1;
+        unsigned value = 0;
+        for (; i < 2; ++i) {
+            const int digit = hexDigit(m_decodeBuf[i]);
+            if (digit < 0)
+                break;
+            value = value * 16 + unsigned(digit);
+        }
+        m_decoding = false;
+        m_dbLen = 0;
+        return vcard_add_char_to_line(char(value & 0xFF));
+    }
+    if (m_encoding == Base64 && !m_policy.base64Raw) {
+        if (isWhitespace(c))
+            return true;
+        if (m_dbLen >= 4)
+            return decodeBase64Quantum();       // a refused quantum stays refused
+        m_decodeBuf[m_dbLen++] = c;
+        if (m_dbLen < 4)
+            return true;
+        return decodeBase64Quantum();
+    }
+    return vcard_add_char_to_line(char(c));
+}
+
+bool CARD_Parser::decodeBase64Quantum()
+{
+    const int a = Base64ToOrd(m_decodeBuf[0]);
+    const int b = Base64ToOrd(m_decodeBuf[1]);
+    if (a < 0 || b < 0)
+        return false;
+    const int c = Base64ToOrd(m_decodeBuf[2]);
+    const int d = Base64ToOrd(m_decodeBuf[3]);
+    if (m_decodeBuf[2] != '=' && c < 0)
+        return false;
+    if (m_decodeBuf[2] != '=' && m_decodeBuf[3] != '=' && d < 0)
+        return false;
+    // Check before appending, so a refused quantum leaves the value untouched.
+    if (!vcard_add_char_to_line(char((a << 2) | (b >> 4))))
+        return false;
+    if (m_decodeBuf[2] != '=') {
+        if (!vcard_add_char_to_line(char(((b << 4) & 0xFF) | (c >> 2))))
+            return false;
+        if (m_decodeBuf[3] != '=') {
+            if (!vcard_add_char_to_line(char(((c << 6) & 0xFF) | d)))
+                return false;
+        }
+    }
+    m_dbLen = 0;
+    return true;
+}
+
+bool CARD_Parser::vcard_end_prop()
+{
+    if (m_propHandler) {
+        if (!vcard_add_char_to_line('\0'))
+            return false;
+        const char* base = m_lineBuf.data();
+        std::vector<const char*> list;
+        list.reserve(std::size_t(m_nParams) * 2 + 2);
+        for (int i = 0; i < m_nParams; ++i) {
+            const char* name = base + m_params[std::size_t(i)].first;
+            const char* value = m_params[std::size_t(i)].second >= 0 ? base + m_params[std::size_t(i)].second : nullptr;
+            list.push_back(name);
+            list.push_back(value);
+            const char* tested = std::strcmp(name, "ENCODING") == 0 ? value : name;
+            if (tested) {
+                if (std::strcmp(tested, "QUOTED-PRINTABLE") == 0)
+                    m_encoding = QuotedPrintable;
+                else if (std::strcmp(tested, "BASE64") == 0)
+                    m_encoding = Base64;
+                else if (std::strcmp(tested, "8BIT") == 0)
+                    m_encoding = EightBit;
+            }
+        }
+        list.push_back(nullptr);
+        list.push_back(nullptr);
+        m_propHandler(m_userData, base, list.data());
+    }
+    m_lineBuf.clear();
+    m_state = ValueState;
+    return true;
+}
+
+bool CARD_Parser::endValue()
+{
+    if (!m_dataHandler) {
+        vcard_clear_line();
+        return true;
+    }
+    if (m_policy.qpSoftBreakJoinsLines && m_encoding == QuotedPrintable && m_decoding && m_dbLen == 0) {
+        m_decoding = false;                     // soft line break: the value goes on
+        return true;
+    }
+    if (m_encoding == Base64 && !m_policy.base64Raw && m_dbLen > 0) {
+        // Pad an incomplete quantum: two or three pending characters give one or
+        // two bytes. A single character (or a quantum that cannot be decoded)
+        // cannot be completed and is dropped.
+        if (m_dbLen >= 2 && m_dbLen < 4) {
+            while (m_dbLen < 4)
+                m_decodeBuf[m_dbLen++] = '=';
+            decodeBase64Quantum();
+        }
+        m_dbLen = 0;
+    }
+    if (!m_lineBuf.empty())
+        m_dataHandler(m_userData, m_lineBuf.data(), int(m_lineBuf.size()));
+    m_dataHandler(m_userData, nullptr, 0);
+    vcard_clear_line();
+    return true;
+}
+
+void CARD_Parser::vcard_clear_line()
+{
+    m_state = NameState;
+    m_lineBuf.clear();
+    if (m_lineBuf.capacity() > kKeptLineCapacity)
+        std::vector<char>().swap(m_lineBuf);
+    m_startOfData = true;
+    m_nParams = 0;
+    m_valueEscape = false;
+    m_encoding = NoEncoding;
+    m_decoding = false;
+    m_dbLen = 0;
+    std::memset(m_decodeBuf, 0, sizeof m_decodeBuf);
+}
+
+bool CARD_Parser::vcard_add_char_to_line(char c)
+{
+    if (m_lineBuf.size() == m_lineBuf.capacity()) {
+        if (m_lineBuf.size() >= kMaxLineLength) {
+            std::vector<char>().swap(m_lineBuf);
+            return false;
+        }
+        try {
+            m_lineBuf.reserve(m_lineBuf.size() + kLineGrowth);
+        } catch (const std::bad_alloc&) {
+            std::vector<char>().swap(m_lineBuf);
+            return false;
+        }
+    }
+    m_lineBuf.push_back(c);
+    return true;
+}
+
+void CARD_Parser::card_add_param()
+{
+    const auto slot = std::size_t(m_nParams);
+    if (m_params.size() <= slot)
+        m_params.resize(slot + 1);
+    m_params[slot] = {int(m_lineBuf.size()), -1};
+    ++m_nParams;
+}
+
+void CARD_Parser::card_set_paramvalue()
+{
+    if (m_nParams > 0)
+        m_params[std::size_t(m_nParams - 1)].second = int(m_lineBuf.size());
+}
+
+const char* CARD_ParserVersion()
+{
+    return "1.0";
+}
+
+CARD_Parser* CARD_ParserCreate()
+{
+    return new (std::nothrow) CARD_Parser();
+}
+
+void CARD_ParserFree(CARD_Parser* parser)
+{
+    delete parser;
+}
+
+void CARD_SetUserData(CARD_Parser* parser, void* userData)
+{
+    if (parser)
+        parser->setUserData(userData);
+}
+
+void* CARD_GetUserData(CARD_Parser* parser)
+{
+    return parser ? parser->userData() : nullptr;
+}
+
+void CARD_SetPropHandler(CARD_Parser* parser, CARD_PropHandler handler)
+{
+    if (parser)
+        parser->setPropHandler(handler);
+}
+
+void CARD_SetDataHandler(CARD_Parser* parser, CARD_DataHandler handler)
+{
+    if (parser)
+        parser->setDataHandler(handler);
+}
+
+int CARD_Parse(CARD_Parser* parser, const char* bytes, int count, int isFinal)
+{
+    return parser ? parser->parse(bytes, count, isFinal != 0) : 0;
+}

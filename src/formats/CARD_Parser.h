@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <vector>
+
+// Byte-level tokenizer of vCard and vCalendar text, driven as a push parser:
+// create a parser, set the user data and the two handlers, feed the text in one
+// or more pieces, free the parser. For each content line the property handler
+// receives the name and the parameters; the data handler then receives the
+// value (decoded from quoted-printable or base64 when the parameters ask for
+// it) in one call, followed by an end mark (null pointer, count 0).
+//
+// The character machine is shared by every reader of the program: the readers
+// differ from the plain tokenizer in a few listed rules, each one a switch of
+// CARD_ParserPolicy. The default policy is the plain tokenizer.
+
+// Property handler: name (zero-terminated, whitespace removed) and a flat list
+// of parameter strings: name 1, value 1, name 2, value 2 ... ended by two null
+// pointers; a parameter written without "=" has a null value. The strings are
+// valid only during the call.
+typedef void (*CARD_PropHandler)(void* userData, const char* propName, const char** params);
+
+// Data handler: the value's bytes and their count; after the value it is called
+// once more with a null pointer and 0. The bytes are valid only during the call.
+typedef void (*CARD_DataHandler)(void* userData, const char* data, int len);
+
+struct CARD_ParserPolicy {
+    // A folded line (line feed + one whitespace byte) reaches the machine as one
+    // blank; when false the fold vanishes without a trace.
+    bool foldFeedsBlank = true;
+    // ":" right after ";" (no parameter name): false refuses the byte (the parse
+    // fails), true ends the parameters there.
+    bool colonBeforeParamEndsParams = false;
+    // ":" or ";" right after "=" (an empty parameter value): false refuses the
+    // byte, true drops the parameter that waited for its value and goes on.
+    bool emptyParamValueDropsParam = false;
+    // ":" after a backslash inside a parameter value: false ends the parameters
+    // anyway, true keeps the ":" as a character.
+    bool escapedColonIsLiteral = false;
+    // "," inside a parameter name closes that parameter and opens the next one.
+    bool commaSeparatesParams = false;
+    // A line end while a quoted-printable "=" is pending is a soft line break:
+    // the value goes on with the next line even when that line is not folded.
+    bool qpSoftBreakJoinsLines = false;
+    // Base64 values are handed on as they are written (the caller decodes the
+    // whole block itself) instead of being decoded quantum by quantum.
+    bool base64Raw = false;
+};
+
+class CARD_Parser {
+public:
+    enum State { NameState = 0, BeforeParamState, ParamNameState, BeforeParamValueState, ParamValueState, ValueState };
+    enum Encoding { NoEncoding = 0, QuotedPrintable = 1, Base64 = 2, EightBit = 3 };
+
+    // The longest property line the parser accepts; a longer one makes the
+    // line buffer refuse to grow and the parse fail.
+    static constexpr std::size_t kMaxLineLength = 64u * 1024u * 1024u;
+
+    explicit CARD_Parser(const CARD_ParserPolicy& policy = CARD_ParserPolicy());
+
+    void setUserData(void* userData) { m_userData = userData; }
+    void* userData() const { return m_userData; }
+    void setPropHandler(CARD_PropHandler handler) { m_propHandler = handler; }
+    void setDataHandler(CARD_DataHandler handler) { m_dataHandler = handler; }
+
+    // 1 when every byte was accepted, 0 at the first refused byte (the rest of
+    // the piece is not read). With isFinal a line feed follows the last byte.
+    int parse(const char* bytes, int count, bool isFinal);
+    int parse(const QByteArray& bytes, bool isFinal) { return parse(bytes.constData(), int(bytes.size()), isFinal); }
+
+    int state() const { return m_state; }
+    int encoding() const { return m_encoding; }
+
+    // Value of a base64 digit, -1 for anything else ("=" included).
+    static int Base64ToOrd(unsigned char c);
+    static bool isWhitespace(unsigned char c);
+
+private:
+    bool vcard_process_char(unsigned char c);   // one byte through the machine
+    bool vcard_end_prop();                      // end of name and parameters
+    bool endValue();                            // line feed in the value state
+    void vcard_clear_line();                    // line start
+    bool vcard_add_char_to_line(char c);
+    void card_add_param();                      // opens a parameter at the current length
+    void card_set_paramvalue();                 // the last parameter's value starts here
+    bool decodeValueByte(unsigned char c);
+    bool decodeBase64Quantum();
+
+    CARD_ParserPolicy m_policy;
+    bool m_startOfLine = true;
+    bool m_folding = false;
+    std::vector<char> m_lineBuf;            // capacity is the allocation, size is the used length
+    int m_state = NameState;
+    bool m_startOfData = true;
+    std::vector<std::pair<int, int>> m_params;   // offsets of name and value (-1: none)
+    int m_nParams = 0;
+    bool m_valueEscape = false;
+    int m_encoding = NoEncoding;
+    bool m_decoding = false;
+    unsigned char m_decodeBuf[4] = {0, 0, 0, 0};
+    int m_dbLen = 0;
+    void* m_userData = nullptr;
+    CARD_PropHandler m_propHandler = nullptr;
+    CARD_DataHandler m_dataHandler = nullptr;
+};
+
+// The function interface of the tokenizer.
+const char* CARD_ParserVersion();
+CARD_Parser* CARD_ParserCreate();
+void CARD_ParserFree(CARD_Parser* parser);
+void CARD_SetUserData(CARD_Parser* parser, void* userData);
+void* CARD_GetUserData(CARD_Parser* parser);
+void CARD_SetPropHandler(CARD_Parser* parser, CARD_PropHandler handler);
+void CARD_SetDataHandler(CARD_Parser* parser, CARD_DataHandler handler);
+int CARD_Parse(CARD_Parser* parser, const char* bytes, int count, int isFinal);

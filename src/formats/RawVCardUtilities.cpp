@@ -1,0 +1,453 @@
+#include "formats/RawVCardUtilities.h"
+
+#include "formats/QuorNSStringVCardExtensions.h"
+
+#include "foundation/ImageFileTypeCategory.h"
+
+#include <QPainter>
+
+namespace {
+
+const QString kBegin = QStringLiteral("BEGIN:");
+const QString kEnd = QStringLiteral("END:");
+const QString kEndVCard = QStringLiteral("END:VCARD");
+const QString kBase64Marker = QStringLiteral("BASE64");
+const QString kPhotoProperty = QStringLiteral("PHOTO;");
+const QString kPhotoLineStart = QStringLiteral("PHOTO;ENCODING=BASE64;TYPE=JPEG:");
+const QString kCRLF = QStringLiteral("\r\n");
+const QString kCR = QStringLiteral("\r");
+const QByteArray kQPEncoding = QByteArrayLiteral("ENCODING=QUOTED-PRINTABLE");
+
+constexpr qsizetype kFirstBase64Line = 68;
+constexpr qsizetype kFurtherBase64Line = 67;
+constexpr double kPhotoShrink = 0.8;
+
+bool isBreak(QChar c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+bool isBlankOrTab(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+int base64Value(char16_t c)
+{
+    if (c >= u'A' && c <= u'Z')
+        return c - u'A';
+    if (c >= u'a' && c <= u'z')
+        return c - u'a' + 26;
+    if (c >= u'0' && c <= u'9')
+        return c - u'0' + 52;
+    if (c == u'+')
+        return 62;
+    if (c == u'/')
+        return 63;
+    return -1;
+}
+
+QByteArray jpegOf(const QImage& image)
+{
+    return JPEGRepresentation(image);
+}
+
+// The image drawn into a new opaque image of the same size.
+QImage redrawn(const QImage& image)
+{
+    QImage canvas(image.size(), QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return canvas;
+}
+
+} // namespace
+
+qsizetype findKeyWordBegin(const QString& keyword, const QString& text)
+{
+    if (keyword.isEmpty())
+        return -1;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = text.indexOf(keyword, from);
+        if (at < 0)
+            return -1;
+        if (at == 0 || isBreak(text.at(at - 1)))
+            return at;
+        from = at + 1;
+    }
+}
+
+qsizetype findEndOfLogicalLine(const QString& text)
+{
+    const qsizetype length = text.size();
+    for (qsizetype i = 0; i + 1 < length; ++i) {
+        if (isBreak(text.at(i)) && text.at(i + 1).unicode() > 32)
+            return i + 1;
+    }
+    return length;
+}
+
+qsizetype findEndOfContent(const QString& text)
+{
+    const qsizetype length = text.size();
+    qsizetype i = 0;
+    while (i < length) {
+        if (!isBreak(text.at(i))) {
+            ++i;
+            continue;
+        }
+        qsizetype last = i;
+        if (text.at(i) == u'\r' && i + 1 < length && text.at(i + 1) == u'\n')
+            last = i + 1;
+        if (last + 1 < length && isBlankOrTab(text.at(last + 1))) {
+            i = last + 1;                       // folded: the content goes on
+            continue;
+        }
+        return last;
+    }
+    return length;
+}
+
+qsizetype findEndOfProperty(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u':' || text.at(i) == u';')
+            return i + 1;
+    }
+    return text.size();
+}
+
+QString findDataType(const QString& text)
+{
+    const qsizetype begin = findKeyWordBegin(kBegin, text);
+    if (begin < 0)
+        return {};
+    const QString rest = text.mid(begin + kBegin.size());
+    return rest.left(findEndOfContent(rest));
+}
+
+QString getCRLFUsage(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isBreak(text.at(i)))
+            continue;
+        if (i + 1 < text.size() && isBreak(text.at(i + 1)))
+            return kCRLF;
+        return kCR;
+    }
+    return kCRLF;
+}
+
+QString removeVCardItem(const QString& keyword, const QString& vCard)
+{
+    const qsizetype start = findKeyWordBegin(keyword, vCard);
+    if (start < 0)
+        return vCard;
+    const QString rest = vCard.mid(start);
+    const qsizetype lineEnd = findEndOfLogicalLine(rest);
+    qsizetype end = lineEnd;
+    if (rest.left(lineEnd).contains(kBase64Marker))
+        end = findEndOfBase64(rest, isVCard21(vCard), true);
+    QString result = vCard;
+    result.remove(start, end);
+    return result;
+}
+
+QString removeVCardProperty(const QString& keyword, const QString& vCard)
+{
+    const qsizetype start = findKeyWordBegin(keyword, vCard);
+    if (start < 0)
+        return vCard;
+    QString result = vCard;
+    result.remove(start, findEndOfProperty(vCard.mid(start)));
+    return result;
+}
+
+QString addVCardItem(const QString& item, const QString& vCard)
+{
+    const qsizetype at = findKeyWordBegin(kEndVCard, vCard);
+    if (at < 0)
+        return vCard;
+    QString result = vCard;
+    result.insert(at, item);
+    return result;
+}
+
+QString addVDataItem(const QString& text, const QString& item)
+{
+    const QString type = findDataType(text);
+    if (type.isEmpty())
+        return text;
+    const qsizetype at = findKeyWordBegin(kEnd + type, text);
+    if (at < 0)
+        return text;
+    QString result = text;
+    result.insert(at, item);
+    return result;
+}
+
+QString replaceVDataItem(const QString& keyword, const QString& text, const QString& newLine)
+{
+    const qsizetype start = findKeyWordBegin(keyword, text);
+    if (start < 0)
+        return addVDataItem(text, newLine + getCRLFUsage(text));
+    QString result = text;
+    result.replace(start, findEndOfContent(text.mid(start)), newLine);
+    return result;
+}
+
+bool isMotorolaStyle(const QString& text)
+{
+    int crCount = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'=')
+            return false;
+        if (c == u'\n') {
+            if (i + 1 < text.size())
+                return text.at(i + 1).unicode() > 47;
+            continue;
+        }
+        if (c == u'\r') {
+            if (++crCount >= 2)
+                return true;
+            continue;
+        }
+        crCount = 0;
+    }
+    return false;
+}
+
+qsizetype findEndOfBase64forV30(const QString& text, bool skipToColon)
+{
+    const qsizetype length = text.size();
+    qsizetype i = 0;
+    if (skipToColon) {
+        i = text.indexOf(u':');
+        if (i < 0)
+            return length;
+        ++i;
+    }
+    while (i < length && isBreak(text.at(i)))
+        ++i;
+    while (i < length && text.at(i) != u'\r')
+        ++i;
+    while (i < length && isBreak(text.at(i)))
+        ++i;
+    return i;
+}
+
+qsizetype findEndOfBase64(const QString& text, bool isVersion21, bool skipToColon)
+{
+    if (!isVersion21)
+        return findEndOfBase64forV30(text, skipToColon);
+    const bool motorola = isMotorolaStyle(text);
+    const qsizetype length = text.size();
+    qsizetype i = 0;
+    if (skipToColon) {
+        i = text.indexOf(u':');
+        if (i < 0)
+            return length;
+    }
+    int crCount = 0;
+    for (; i < length; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r') {
+            if (++crCount >= 2) {
+                ++i;
+                while (i < length && isBreak(text.at(i)))
+                    ++i;
+                return i;
+            }
+        } else if (c == u'\n') {
+            if (i + 1 < length) {
+                const QChar next = text.at(i + 1);
+                if (motorola ? next == u'\r' : next.unicode() >= 48)
+                    return i + 1;               // the LF is the block's last character
+            }
+        } else if (c == u'=') {
+            while (i < length && (text.at(i) == u'=' || isBreak(text.at(i))))
+                ++i;
+            return i;
+        } else {
+            crCount = 0;
+        }
+    }
+    return length;
+}
+
+QString encodeDataToBase64(const QByteArray& data)
+{
+    return QString::fromLatin1(data.toBase64());
+}
+
+QByteArray decodeDataFromBase64(const QString& text)
+{
+    QByteArray result;
+    result.reserve(text.size() / 4 * 3 + 3);
+    quint32 quantum = 0;
+    int count = 0;
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        if (c == u'=')
+            break;                              // fill characters end the data
+        const int value = base64Value(c);
+        if (value < 0)
+            continue;
+        quantum = (quantum << 6) | quint32(value);
+        if (++count == 4) {
+            result.append(char((quantum >> 16) & 0xFF));
+            result.append(char((quantum >> 8) & 0xFF));
+            result.append(char(quantum & 0xFF));
+            quantum = 0;
+            count = 0;
+        }
+    }
+    // A last group of two or three characters, with or without its fill
+    // characters, gives one or two bytes; a single character is no byte.
+    if (count == 2) {
+        result.append(char((quantum >> 4) & 0xFF));
+    } else if (count == 3) {
+        result.append(char((quantum >> 10) & 0xFF));
+        result.append(char((quantum >> 2) & 0xFF));
+    }
+    return result;
+}
+
+QString encodeData_quoted_printable(const QByteArray& data)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QString result;
+    result.reserve(data.size());
+    for (const char byte : data) {
+        const auto b = static_cast<unsigned char>(byte);
+        if (b < 128 && b != '\r' && b != '\n' && b != '=') {
+            result.append(QChar(b));
+        } else {
+            result.append(u'=');
+            result.append(QChar(hex[b >> 4]));
+            result.append(QChar(hex[b & 0x0F]));
+        }
+    }
+    return result;
+}
+
+QString formatBase64(const QString& text)
+{
+    if (text.size() < kFirstBase64Line)
+        return text;
+    QString result;
+    result.reserve(text.size() + text.size() / kFurtherBase64Line * 3 + 4);
+    result.append(text.left(kFirstBase64Line));
+    result.append(kCRLF);
+    for (qsizetype at = kFirstBase64Line; at < text.size(); at += kFurtherBase64Line) {
+        result.append(u' ');
+        result.append(text.mid(at, kFurtherBase64Line));
+        result.append(kCRLF);
+    }
+    return result;
+}
+
+QString addPhotoData(const QByteArray& jpegData, const QString& vCard)
+{
+    QString line = formatBase64(kPhotoLineStart + encodeDataToBase64(jpegData));
+    if (!line.endsWith(kCRLF))
+        line.append(kCRLF);
+    return addVCardItem(line, vCard);
+}
+
+QString addPhotoItem(const QImage& image, const QString& vCard, int byteLimit)
+{
+    if (image.isNull())
+        return vCard;
+    QImage current = redrawn(image);
+    QByteArray jpeg = jpegOf(current);
+    if (jpeg.isEmpty())
+        return vCard;
+    while (byteLimit > 0 && jpeg.size() > byteLimit) {
+        const int width = int(current.width() * kPhotoShrink);
+        const int height = int(current.height() * kPhotoShrink);
+        if (width < kMinPhotoSide || height < kMinPhotoSide)
+            return vCard;                       // cannot fit: no photo at all
+        current = current.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        jpeg = jpegOf(current);
+        if (jpeg.isEmpty())
+            return vCard;
+    }
+    return addPhotoData(jpeg, vCard);
+}
+
+QByteArray getImageDataVCard(const QString& vCard)
+{
+    const qsizetype start = findKeyWordBegin(kPhotoProperty, vCard);
+    if (start < 0)
+        return {};
+    const QString rest = vCard.mid(start);
+    const qsizetype colon = rest.indexOf(u':');
+    if (colon < 0)
+        return {};
+    const qsizetype end = findEndOfBase64(rest, isVCard21(vCard), true);
+    if (end <= colon)
+        return QByteArray("");
+    return decodeDataFromBase64(rest.mid(colon + 1, end - colon - 1));
+}
+
+QImage getImageFromVCard(const QString& vCard)
+{
+    const QByteArray data = getImageDataVCard(vCard);
+    if (data.isEmpty())
+        return {};
+    return QImage::fromData(data);
+}
+
+bool bufferContainsQPEncoding(const char* bytes, qsizetype length)
+{
+    if (!bytes || length <= 0)
+        return false;
+    return QByteArrayView(bytes, length).contains(kQPEncoding);
+}
+
+QByteArray fixLineBreaks(const QByteArray& vCardData)
+{
+    const qsizetype length = vCardData.size();
+    QByteArray out;
+    out.reserve(length);
+    qsizetype lineStart = 0;        // in out: where the current property line began
+    qsizetype searchedTo = 0;       // in out: the marker was looked for up to here
+    bool lineIsQP = false;
+    for (qsizetype i = 0; i < length; ++i) {
+        const char c = vCardData.at(i);
+        if (c != '\r' && c != '\n') {
+            out.append(c);
+            continue;
+        }
+        qsizetype breakLength = 1;
+        if (i + 1 < length) {
+            const char next = vCardData.at(i + 1);
+            if ((c == '\r' && next == '\n') || (c == '\n' && next == '\r'))
+                breakLength = 2;
+        }
+        if (i >= 1 && out.endsWith('=')) {
+            if (!lineIsQP) {
+                const qsizetype from = qMax(lineStart, searchedTo - kQPEncoding.size());
+                lineIsQP = out.indexOf(kQPEncoding, from) >= 0;
+                searchedTo = out.size();
+            }
+            if (lineIsQP) {
+                out.chop(1);                    // soft break: "=" and the break go
+                i += breakLength - 1;
+                continue;
+            }
+        }
+        out.append(vCardData.mid(i, breakLength));
+        i += breakLength - 1;
+        lineStart = out.size();
+        searchedTo = lineStart;
+        lineIsQP = false;
+    }
+    return out;
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "syncmodel/SyncDeviceLimits.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+// One record of a phone property (contact, event, task, note, bookmark,
+// message) as its item list holds it: the record as the phone delivered it,
+// its id on the phone, its parent id, the protocol and device it came from,
+// and the changed and deleted flags.
+class QVSyncElem : public std::enable_shared_from_this<QVSyncElem> {
+public:
+    // Temporary phone ids of items not yet on the phone begin so.
+    static const QString kTemporaryIdPrefix;        // "T-"
+    // Type code of the base row of the full display data ("elem").
+    static constexpr quint32 kElemTypeCode = 0x656C656D;
+
+    QVSyncElem(const QVariant& data, const QString& sourceURI, const QString& protocol, const QString& device,
+               const QString& parent);
+    virtual ~QVSyncElem() = default;
+
+    QVSyncElem(const QVSyncElem&) = delete;
+    QVSyncElem& operator=(const QVSyncElem&) = delete;
+
+    static std::shared_ptr<QVSyncElem> elemWithData(const QVariant& data, const QString& sourceURI,
+                                                    const QString& protocol, const QString& device,
+                                                    const QString& parent);
+    // An item that carries only its phone id, for "Delete" commands.
+    static std::shared_ptr<QVSyncElem> elemForDeletion(const QString& sourceURI);
+
+    // A new item of the same class with the same data, ids, protocol and
+    // device; flags and property are not copied.
+    virtual std::shared_ptr<QVSyncElem> copy() const;
+    virtual std::shared_ptr<QVSyncElem> identCopy() const { return copy(); }
+    virtual std::shared_ptr<QVSyncElem> similarCopy() const { return copy(); }
+
+    const QVariant& vxData() const { return _vxData; }
+    virtual QString sourceURI() const { return _sourceURI; }
+    QString sourceParentURI() const { return _sourceParentURI; }
+    QString protocol() const { return _protocol; }
+    QString device() const { return _device; }
+    int property() const { return _property; }
+    void setProperty(int property) { _property = property; }
+    QString allContentString() const { return _allContentString; }
+    bool isChanged() const { return _changedFlag; }
+    bool isDeleted() const { return _deletedFlag; }
+    const std::shared_ptr<SyncDeviceLimits>& syncDescription() const { return _syncDescription; }
+
+    virtual void setSourceURI(const QString& sourceURI) { _sourceURI = sourceURI; }
+    void setSourceParentURI(const QString& parent) { _sourceParentURI = parent; }
+
+    virtual void setChanged() { _changedFlag = true; }
+    virtual void clearChanged() { _changedFlag = false; }
+    void setDeleted() { _deletedFlag = true; }
+    void setUndeleted() { _deletedFlag = false; }
+
+    bool isOnDevice() const;
+    bool isOnPhone() const { return isOnDevice(); }
+    virtual bool isSyncingElement() const { return true; }
+    void setStateToNew(const QString& temporaryId) { setSourceURI(temporaryId); }
+
+    virtual void resetItem();
+    virtual void removeDeviceRelations() {}
+
+    // The item's text for a phone model (the raw data here); the first
+    // description asked for is remembered.
+    virtual QVariant vxDataForDevice(const std::shared_ptr<SyncDeviceLimits>& description);
+    // The raw data when the description is null or of the item's protocol.
+    virtual QVariant vxDataForDescription(const std::shared_ptr<SyncDeviceLimits>& description);
+    // Whether the two items differ for the phone (description of its model).
+    virtual bool isDifferent(QVSyncElem& other, const std::shared_ptr<SyncDeviceLimits>& description);
+
+    // The identity used for duplicate detection; every item class has its own.
+    virtual QString getIdentityString() const;
+    virtual int defaultComparisation(const QVSyncElem& other) const;
+    virtual QVariant getVCardCalDictionary() const { return {}; }
+    bool satisfiesSearchString(const QString& text) const;
+
+    virtual QString description() const;
+    QString elemDescription() const;
+    // One row: label "Type", content elemDescription(), type code "elem".
+    virtual bool getFullDisplayData(QStringList& labels, QStringList& contents, QList<quint32>& typeCodes) const;
+
+protected:
+    virtual QString className() const { return QStringLiteral("QVSyncElem"); }
+
+    QVariant _vxData;
+    QString _sourceURI;
+    QString _sourceParentURI;
+    QString _protocol;
+    QString _device;
+    QString _allContentString;      // null until a subclass builds it
+    bool _changedFlag = false;
+    bool _deletedFlag = false;
+    std::shared_ptr<SyncDeviceLimits> _syncDescription;
+    int _property = -1;
+};

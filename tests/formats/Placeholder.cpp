@@ -1,1 +1,0 @@
-// Placeholder until this folder gets its first source.
