@@ -1,0 +1,37 @@
+#include "device/DZDeviceProperties.h"
+
+#include <QDebug>
+
+void DZDeviceProperties::setPortNames(const QVariantList& names)
+{
+    if (!names.isEmpty())
+        _properties.insert(kPortNamesKey, names);
+}
+
+void DZDeviceProperties::setMountPoints(const QVariantList& mountPoints)
+{
+    if (!mountPoints.isEmpty())
+        _properties.insert(kMountPointsKey, mountPoints);
+}
+
+void DZDeviceProperties::setPCSuiteServiceRecord(const QByteArray& record)
+{
+    if (!record.isNull())
+        _properties.insert(kPCSuiteServiceRecordKey, record);
+}
+
+QString DZDeviceProperties::description() const
+{
+    const QString user = btUserName();
+    const QString model = btModelName();
+    QString dictionary;
+    if (_properties.isEmpty()) {
+        dictionary = QString::fromLatin1(kNoProperties);
+    } else {
+        QDebug(&dictionary).noquote() << _properties;
+    }
+    return QString::fromLatin1(kDescriptionFormat)
+        .arg(user.isEmpty() ? QString::fromLatin1(kUnknownUserName) : user,
+             model.isEmpty() ? QString::fromLatin1(kUnknownModel) : model, QString::number(deviceNumber()),
+             dictionary);
+}

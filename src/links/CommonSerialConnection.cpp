@@ -1,0 +1,448 @@
+#include "links/CommonSerialConnection.h"
+
+#include "device/MFDeviceInfo.h"
+#include "links/LinkCodes.h"
+#include "links/LinkLog.h"
+#include "links/QVEmbeddedCallback.h"
+#include "platform/Exception.h"
+#include "platform/RunLoop.h"
+
+namespace {
+const QString kUnimplementedProtocolName = QStringLiteral("Unimplemented protocol error");
+const QString kUnimplementedProtocolReason = QStringLiteral("### There is no serial port for connection type: '%1'");
+
+const char* const kDialCommand = "ATD%1;\r\n";
+const char* const kActivityCommand = "AT+CPAS\r\n";
+const char* const kGigasetHangUpCommand = "ATH\r\n";
+const char* const kHangUpCommand = "AT+CHUP\r\n";
+const char* const kBatteryCommand = "AT+CBC\r\n";
+
+const char* const kProtocolMotorola = "motorola";
+const char* const kProtocolSony = "sony";
+const char* const kProtocolSiemens = "siemens";
+
+const char* const kCpas0 = "+CPAS: 0\nOK\n";
+const char* const kCpas3 = "+CPAS: 3\nOK\n";
+const char* const kCpas4 = "+CPAS: 4\nOK\n";
+const char* const kEchoOkOk = "ATE0\nOK\nOK\n";
+const char* const kEchoOk = "ATE0\nOK\n";
+const char* const kOk = "OK\n";
+const char* const kBusy = "BUSY\n";
+const char* const kNoCarrier = "NO CARRIER\n";
+const char* const kBlacklisted = "BLACKLISTED\n";
+const char* const kError = "ERROR\n";
+const char* const kCnip = "CNIP:";
+const char* const kConnect = "CONNECT";
+
+const char* const kBatteryEchoInit = "ATE0\nOK";
+const char* const kBatteryEchoCommand = "AT+CBC\n";
+const char* const kBatteryAnswer = "+CBC: ";
+
+constexpr int kBatteryWaitPasses = 23;
+constexpr int kBatteryRetryPasses = 12;
+constexpr double kSonyBatteryPause = 0.33;
+
+CommonSerialConnection::ChannelFactory& defaultChannelFactory()
+{
+    static CommonSerialConnection::ChannelFactory factory;
+    return factory;
+}
+
+bool endsWith(const QString& text, const char* tail)
+{
+    return text.endsWith(QLatin1String(tail));
+}
+
+// A small scanner that skips white space and line ends before each token.
+class Scanner {
+public:
+    explicit Scanner(const QString& text) : _text(text) {}
+    bool scanString(const char* token)
+    {
+        skip();
+        const QLatin1String t(token);
+        if (!QStringView(_text).mid(_pos).startsWith(t))
+            return false;
+        _pos += t.size();
+        return true;
+    }
+    bool scanInt(int* value)
+    {
+        skip();
+        qsizetype end = _pos;
+        if (end < _text.size() && (_text.at(end) == u'-' || _text.at(end) == u'+'))
+            ++end;
+        const qsizetype digits = end;
+        while (end < _text.size() && _text.at(end).isDigit() && end - digits < 9)
+            ++end;
+        if (end == digits)
+            return false;
+        *value = QStringView(_text).mid(_pos, end - _pos).toInt();
+        _pos = end;
+        return true;
+    }
+
+private:
+    void skip()
+    {
+        while (_pos < _text.size() && _text.at(_pos).isSpace())
+            ++_pos;
+    }
+    const QString& _text;
+    qsizetype _pos = 0;
+};
+} // namespace
+
+void CommonSerialConnection::setDefaultChannelFactory(ChannelFactory factory)
+{
+    defaultChannelFactory() = std::move(factory);
+}
+
+CommonSerialConnection::CommonSerialConnection(MFDevice* device, const MFDeviceInfo* devInfo,
+                                               const QVariantMap& connectionDict, const QString& connType,
+                                               SerialATChannel::PhoneTraits traits)
+    : DZDeviceConnection(device, this, devInfo)
+    , _connDict(connectionDict)
+    , _connType(connType)
+    , _channelInitString(QLatin1String(kDefaultInitString))
+    , _isGigaset(traits.isGigaset)
+    , _devInfo(devInfo)
+    , _traits(traits)
+    , _channelFactory(defaultChannelFactory())
+{
+}
+
+CommonSerialConnection::CommonSerialConnection(const QVariantMap& wizDict, const QString& connType)
+    : DZDeviceConnection(nullptr, this, nullptr)
+    , _wizDict(wizDict)
+    , _connType(connType)
+    , _channelInitString(QLatin1String(kDefaultInitString))
+    , _channelFactory(defaultChannelFactory())
+{
+}
+
+CommonSerialConnection::~CommonSerialConnection()
+{
+    links::linkLog(qvlog::kConn, [] { return QStringLiteral("-- [CommonSerialConnection dealloc]"); });
+    for (const auto& step : _steps) {
+        if (auto callback = step.lock())
+            callback->senderIsDying();
+    }
+    if (_serialChannel && _serialChannel->hasConnection())
+        _serialChannel->closeChannelBlocking();
+}
+
+QString CommonSerialConnection::className() const
+{
+    return QStringLiteral("CommonSerialConnection");
+}
+
+std::shared_ptr<QVEmbeddedCallback> CommonSerialConnection::makeStep(
+    void (CommonSerialConnection::*step)(QVEmbeddedCallback&), const std::shared_ptr<QVDeviceCallback>& higher)
+{
+    auto callback = QVEmbeddedCallback::embeddedObject(
+        this, [this, step](QVDeviceCallback& c) { (this->*step)(static_cast<QVEmbeddedCallback&>(c)); }, {},
+        QVariant(), higher);
+    callback->setDescriptionNames(className(), QString());
+    std::erase_if(_steps, [](const std::weak_ptr<QVDeviceCallback>& s) { return s.expired(); });
+    _steps.push_back(callback);
+    return callback;
+}
+
+bool CommonSerialConnection::hasOpenTransportConnection() const
+{
+    return _serialChannel && _serialChannel->hasOpenTransportConnection();
+}
+
+int CommonSerialConnection::openConnection(const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    if (_isOpen)
+        return links::kIOReturnExclusiveAccess;
+    if (!_serialChannel) {
+        const bool usb = _connType == QLatin1String(kConnTypeUSBSerial);
+        if (!usb && _connType != QLatin1String(kConnTypeBluetooth))
+            throw platform::Exception(kUnimplementedProtocolName, kUnimplementedProtocolReason.arg(_connType));
+        const QVariantMap& dict = usb && !_wizDict.isEmpty() ? _wizDict : _connDict;
+        if (_channelFactory)
+            _serialChannel = _channelFactory(_connType, dict, _mfDevice, this, _traits);
+        if (!_serialChannel) {
+            links::linkLog(qvlog::kConn, [&] {
+                return QStringLiteral("### [CommonSerialConnection openConnection] no %1 transport").arg(_connType);
+            });
+            return links::kIOReturnUnsupported;
+        }
+    }
+    auto step = makeStep(&CommonSerialConnection::openConnectionStep2, callback);
+    links::linkLog(qvlog::kConn, [] {
+        return QStringLiteral("[CommonSerialConnection openConnection] will do [_serialChannel openConnection]");
+    });
+    const int status = _serialChannel->openConnection(step);
+    if (status != 0)
+        step->senderIsDying();
+    return status;
+}
+
+void CommonSerialConnection::openConnectionStep2(QVEmbeddedCallback& callback)
+{
+    auto higher = callback.getHigherCallback();
+    int status = callback.returnStatus();
+    // A failed open leaves the connection closed, so that it can be opened again.
+    if (status == 0) {
+        _isOpen = true;
+        status = performATCommandWithCallback(_channelInitString, higher);
+        if (status == 0)
+            return;
+    }
+    if (higher)
+        higher->finishWithResult(status, QVariant());
+}
+
+int CommonSerialConnection::closeConnection(const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    links::linkLog(qvlog::kConn, [&] { return QStringLiteral("-- [%1 closeConnection]").arg(className()); });
+    if (!hasOpenTransportConnection()) {
+        if (callback)
+            callback->finishSuccessfullyInMainThread(QVariant());
+        return 0;
+    }
+    auto step = makeStep(&CommonSerialConnection::closeConnectionStep2, callback);
+    const int status = _serialChannel->closeChannelWithCallback(step);
+    if (status != 0)
+        step->senderIsDying();
+    return status;
+}
+
+void CommonSerialConnection::closeConnectionStep2(QVEmbeddedCallback& callback)
+{
+    _isOpen = false;
+    if (auto higher = callback.getHigherCallback())
+        higher->finishWithResult(callback.returnStatus(), QVariant());
+}
+
+bool CommonSerialConnection::dataAvail() const
+{
+    return _serialChannel && _serialChannel->dataAvail();
+}
+
+void CommonSerialConnection::resetBuffer()
+{
+    if (_serialChannel)
+        _serialChannel->resetBuffer();
+}
+
+int CommonSerialConnection::performATCommandWithCallback(const QString& command,
+                                                         const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    if (!_serialChannel)
+        return links::kIOReturnIOError;
+    auto step = makeStep(&CommonSerialConnection::atCommandSendingDone, callback);
+    links::linkLog(qvlog::kXT, [&] { return QStringLiteral("sending ATString: %1").arg(command); });
+    if (!_serialChannel->sendDataStrAsync(command, step)) {
+        // The caller keeps its callback: the failed send's own report reaches nobody.
+        step->senderIsDying();
+        return links::kIOReturnIOError;
+    }
+    return 0;
+}
+
+void CommonSerialConnection::atCommandSendingDone(QVEmbeddedCallback& callback)
+{
+    auto higher = callback.getHigherCallback();
+    if (!higher)
+        return;
+    if (callback.returnStatus() == 0 && _serialChannel)
+        _serialChannel->waitForATResultAsync(higher);
+    else
+        higher->finishWithResult(callback.returnStatus(), QVariant());
+}
+
+bool CommonSerialConnection::sendDataStr(const QString& text)
+{
+    links::linkLog(qvlog::kXT, [&] { return QStringLiteral("[%1 sendDataStr] -> %2").arg(className(), text); });
+    return _serialChannel && _serialChannel->sendDataStr(text);
+}
+
+bool CommonSerialConnection::sendDataAndWait(const QString& text, int passes)
+{
+    return _serialChannel && _serialChannel->sendDataAndWait(text, passes);
+}
+
+bool CommonSerialConnection::waitForObexAnswer(int passes)
+{
+    return _serialChannel && _serialChannel->waitForObexAnswer(passes);
+}
+
+bool CommonSerialConnection::waitForOkErrorConnect(int passes, bool* resultGood)
+{
+    return _serialChannel && _serialChannel->waitForOkErrorConnect(passes, resultGood);
+}
+
+bool CommonSerialConnection::waitForOkOrError(int passes)
+{
+    return _serialChannel && _serialChannel->waitForOkOrError(passes);
+}
+
+QString CommonSerialConnection::deviceProtocol() const
+{
+    return _devInfo ? _devInfo->deviceProtocol() : QString();
+}
+
+QString CommonSerialConnection::getDialBuffer()
+{
+    QString text = _serialChannel ? _serialChannel->buffer() : QString();
+    text.remove(u'\r');
+    text.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    links::linkLog(qvlog::kXT, [&] { return QStringLiteral("DialBuffer = %1").arg(text); });
+    return text;
+}
+
+int CommonSerialConnection::noMatch()
+{
+    if (_serialChannel)
+        _serialChannel->setDataAvail(false);
+    return kDialWait;
+}
+
+int CommonSerialConnection::dialResponseMotorola()
+{
+    const QString text = getDialBuffer();
+    if (endsWith(text, kCpas4))
+        return kDialUp;
+    if (endsWith(text, kCpas0))
+        return kDialBusy;
+    if (endsWith(text, kOk))
+        return kDialUp;
+    if (endsWith(text, kBusy))
+        return kDialBusy;
+    if (endsWith(text, kNoCarrier))
+        return kDialNoCarrier;
+    if (endsWith(text, kError))
+        return kDialError;
+    return noMatch();
+}
+
+int CommonSerialConnection::dialResponseNokia()
+{
+    const QString text = getDialBuffer();
+    if (endsWith(text, kCpas0) || endsWith(text, kCpas3))
+        return kDialWait;
+    if (endsWith(text, kOk))
+        return kDialUp;
+    if (endsWith(text, kBusy))
+        return kDialBusy;
+    if (endsWith(text, kNoCarrier) || endsWith(text, kBlacklisted))
+        return kDialNoCarrier;
+    if (endsWith(text, kError))
+        return kDialError;
+    return noMatch();
+}
+
+int CommonSerialConnection::dialResponseSonyEricsson()
+{
+    const QString text = getDialBuffer();
+    if (endsWith(text, kCpas0))
+        return kDialNoCarrier;
+    if (endsWith(text, kCpas3) || endsWith(text, kEchoOkOk))
+        return kDialIdle;
+    if (endsWith(text, kCpas4) || endsWith(text, kOk))
+        return kDialUp;
+    if (endsWith(text, kBusy))
+        return kDialBusy;
+    if (endsWith(text, kNoCarrier))
+        return kDialNoCarrier;
+    if (endsWith(text, kError))
+        return kDialError;
+    return noMatch();
+}
+
+int CommonSerialConnection::dialResponseSiemens()
+{
+    const QString text = getDialBuffer();
+    if (text.contains(QLatin1String(kCnip)))
+        return kDialCallerID;
+    if (endsWith(text, kNoCarrier))
+        return kDialNoCarrier;
+    if (endsWith(text, kBusy))
+        return kDialBusy;
+    if (endsWith(text, kError))
+        return kDialError;
+    if (text.contains(QLatin1String(kConnect)))
+        return kDialIdle;
+    return noMatch();
+}
+
+int CommonSerialConnection::dialResponse()
+{
+    if (!dataAvail())
+        return kDialWait;
+    const QString protocol = deviceProtocol();
+    if (protocol == QLatin1String(kProtocolMotorola))
+        return dialResponseMotorola();
+    if (protocol == QLatin1String(kProtocolSony))
+        return dialResponseSonyEricsson();
+    if (protocol == QLatin1String(kProtocolSiemens))
+        return dialResponseSiemens();
+    return dialResponseNokia();
+}
+
+int CommonSerialConnection::dialNumber(const QString& number)
+{
+    resetBuffer();
+    return sendDataStr(QLatin1String(kDialCommand).arg(number)) ? kDialUp : kDialNotSent;
+}
+
+int CommonSerialConnection::dialOnline()
+{
+    return sendDataStr(QLatin1String(kActivityCommand)) ? kDialUp : kDialNotSent;
+}
+
+int CommonSerialConnection::dialHangUp()
+{
+    return sendDataStr(QLatin1String(_isGigaset ? kGigasetHangUpCommand : kHangUpCommand)) ? kDialUp : kDialNotSent;
+}
+
+bool CommonSerialConnection::sendBatteryCheck()
+{
+    resetBuffer();
+    return sendDataStr(QLatin1String(kBatteryCommand));
+}
+
+bool CommonSerialConnection::waitBatteryResponse()
+{
+    return doWaitBatteryResponse(deviceProtocol());
+}
+
+bool CommonSerialConnection::doWaitBatteryResponse(const QString& protocol)
+{
+    if (!waitForOkOrError(kBatteryWaitPasses))
+        return false;
+    if (protocol.startsWith(QLatin1String(kProtocolSony)) && getDialBuffer().endsWith(QLatin1String(kEchoOk))) {
+        // Only the echo of the init answer came: the battery answer follows.
+        // The echo is consumed, so the second wait waits for that answer.
+        if (_serialChannel)
+            _serialChannel->setDataAvail(false);
+        platform::runloop::runFor(kSonyBatteryPause);
+        return waitForOkOrError(kBatteryRetryPasses);
+    }
+    return true;
+}
+
+std::pair<int, int> CommonSerialConnection::batteryChargerConnection()
+{
+    const QString text = getDialBuffer();
+    Scanner scanner(text);
+    int state = -1;
+    int level = -1;
+    scanner.scanString(kBatteryEchoInit);
+    scanner.scanString(kBatteryEchoCommand);
+    if (scanner.scanString(kBatteryAnswer)) {
+        if (!scanner.scanInt(&state))
+            state = -1;
+        else if (scanner.scanString(",") && !scanner.scanInt(&level))
+            level = -1;
+    }
+    links::linkLog(qvlog::kConn, [&] {
+        return QStringLiteral("[%1 batteryChargerConnection] reads: %2,%3").arg(className()).arg(state).arg(level);
+    });
+    return {state, level};
+}

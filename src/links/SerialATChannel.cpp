@@ -1,0 +1,489 @@
+#include "links/SerialATChannel.h"
+
+#include "device/QVSyncDeviceDescription.h"
+#include "formats/QuorNSStringVCardExtensions.h"
+#include "foundation/QuorNSDataExtensions.h"
+#include "links/LinkCodes.h"
+#include "links/LinkLog.h"
+#include "links/QVDeviceCallback.h"
+#include "links/SerialDelegateProtocol.h"
+#include "platform/Clock.h"
+#include "platform/Exception.h"
+#include "platform/RunLoop.h"
+#include "platform/TextEncoding.h"
+
+#include <QPointer>
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace {
+const QString kUnimplementedName = QStringLiteral("Unimplemented function error");
+const QString kUnimplementedReason = QStringLiteral("### You must implement %1");
+constexpr int kMaxFill = SerialATChannel::kBufferSize - 1;
+constexpr int kMinObexPacket = 3;
+constexpr int kErrorLength = 5;
+
+double clockNow()
+{
+    return platform::Clock::instance().now();
+}
+
+int toMs(double seconds)
+{
+    return int(seconds * 1000.0 + (seconds >= 0 ? 0.5 : -0.5));
+}
+} // namespace
+
+SerialATChannel::PhoneTraits SerialATChannel::PhoneTraits::fromDescription(const QVSyncDeviceDescription* description)
+{
+    PhoneTraits traits;
+    if (description) {
+        traits.isGigaset = description->isGigaset();
+        traits.usesSamsungATConnections = description->usesSamsungATConnections();
+    }
+    return traits;
+}
+
+SerialATChannel::SerialATChannel(MFDevice* device, SerialDelegateProtocol* delegate, PhoneTraits traits)
+    : _mfDevice(device)
+    , _delegate(delegate)
+    , _nextSendTime(clockNow())
+    , _pauseAfterOK(traits.isGigaset ? kGigasetPauseAfterOK : 0.0)
+    , _traits(traits)
+    , _lifeGuard(std::make_unique<QObject>())
+{
+}
+
+SerialATChannel::SerialATChannel(MFDevice* device, SerialDelegateProtocol* delegate)
+    : SerialATChannel(device, delegate, PhoneTraits())
+{
+}
+
+SerialATChannel::~SerialATChannel() = default;
+
+QString SerialATChannel::className() const
+{
+    return QStringLiteral("SerialATChannel");
+}
+
+void SerialATChannel::unimplemented(const char* method)
+{
+    throw platform::Exception(kUnimplementedName, kUnimplementedReason.arg(QLatin1String(method)));
+}
+
+void SerialATChannel::resetBuffer()
+{
+    if (!_commBuffer)
+        return;
+    _commBuffer[0] = 0;
+    _currentBuffIndex = 0;
+    _currentBuffer = _commBuffer.get();
+}
+
+void SerialATChannel::emptyBufferBeforeSend()
+{
+    resetBuffer();
+    _dataAvail = false;
+    _hasFinalSize = false;
+    _obexPacketHandedOver = false;
+}
+
+void SerialATChannel::hangup()
+{
+    if (!_isOpen || !_modeObex)
+        return;
+    links::linkLog(qvlog::kXT, [&] { return QStringLiteral("[%1 hangup] sending +++").arg(className()); });
+    if (_traits.isGigaset)
+        sendDataStr(QLatin1String(kGigasetHangup));
+    else if (_traits.usesSamsungATConnections)
+        sendDataStr(QLatin1String(kSamsungHangup));
+    _modeObex = false;
+}
+
+void SerialATChannel::setDataAvail(bool avail)
+{
+    _dataAvail = avail;
+    if (_isInitializing && isBufferFilledWithAnswer())
+        _isInitializing = false;
+}
+
+void SerialATChannel::appendToBuffer(const char* bytes, int length)
+{
+    if (!_commBuffer) {
+        _commBuffer = std::make_unique<char[]>(kBufferSize);
+        resetBuffer();
+    }
+    const int count = std::min(length, kMaxFill);
+    if (int64_t(_currentBuffIndex) + count > kMaxFill) {
+        // The old contents are dropped, and with them the length of a packet
+        // they began.
+        resetBuffer();
+        _hasFinalSize = false;
+        _expectedObexBytes = 0;
+    }
+    std::memcpy(_commBuffer.get() + _currentBuffIndex, bytes, size_t(count));
+    _currentBuffIndex += uint32_t(count);
+    _commBuffer[_currentBuffIndex] = 0;
+}
+
+void SerialATChannel::deliverData(const char* bytes, int length)
+{
+    if (!bytes || length <= 0)
+        return;
+    if (_modeObex) {
+        deliverObexData(bytes, length);
+        return;
+    }
+    appendToBuffer(bytes, length);
+    setDataAvail(true);
+    if (!_waitATResponseCallBack || !isBufferFilledWithAnswer())
+        return;
+    notifyAsyncATResult();
+    if (_pauseAfterOK > 0)
+        delayNextSendCommandFor(_pauseAfterOK);
+}
+
+void SerialATChannel::deliverObexData(const char* bytes, int length)
+{
+    if (_obexPacketPending) {
+        // A packet waits for its hand-over: what follows it is kept for the next.
+        const int count = std::min(length, kMaxFill);
+        if (_obexSurplus.size() + count > kMaxFill)
+            _obexSurplus.clear();
+        _obexSurplus.append(bytes, count);
+        return;
+    }
+    if (std::exchange(_obexPacketHandedOver, false)) {
+        resetBuffer();
+        _hasFinalSize = false;
+        _expectedObexBytes = 0;
+    }
+    appendToBuffer(bytes, length);
+    const char* buf = _commBuffer.get();
+    if (!_hasFinalSize) {
+        if (_currentBuffIndex > uint32_t(kErrorLength) && std::memcmp(buf, kAnswerError, kErrorLength) == 0) {
+            _currentBuffIndex = kErrorLength;
+            _commBuffer[_currentBuffIndex] = 0;
+            _expectedObexBytes = kErrorLength;
+            _hasFinalSize = true;
+            queueObexPacket();
+            if (_pauseAfterOK > 0)
+                delayNextSendCommandFor(_pauseAfterOK);
+            return;
+        }
+        // The beginning of an "ERROR" line is no packet length.
+        if (_currentBuffIndex <= uint32_t(kErrorLength) && std::memcmp(buf, kAnswerError, _currentBuffIndex) == 0)
+            return;
+        if (_currentBuffIndex < uint32_t(kMinObexPacket))
+            return;
+        const int expected = (uint8_t(buf[1]) << 8) | uint8_t(buf[2]);
+        if (expected < kMinObexPacket) {
+            links::linkLog(qvlog::kXT, [&] {
+                return QStringLiteral("### [%1 deliverData] bad OBEX packet length %2, %3 bytes dropped")
+                    .arg(className())
+                    .arg(expected)
+                    .arg(_currentBuffIndex);
+            });
+            resetBuffer();
+            return;
+        }
+        _expectedObexBytes = expected;
+        _hasFinalSize = true;
+    }
+    if (_currentBuffIndex < uint32_t(_expectedObexBytes))
+        return;
+    if (_currentBuffIndex > uint32_t(_expectedObexBytes)) {
+        _obexSurplus.append(buf + _expectedObexBytes, int(_currentBuffIndex) - _expectedObexBytes);
+        _currentBuffIndex = uint32_t(_expectedObexBytes);
+        _commBuffer[_currentBuffIndex] = 0;
+    }
+    queueObexPacket();
+    if (_pauseAfterOK > 0)
+        delayNextSendCommandFor(_pauseAfterOK);
+}
+
+void SerialATChannel::queueObexPacket()
+{
+    _obexPacketPending = true;
+    platform::runloop::performOnMainThread([this] { handOverObexPacket(); }, _lifeGuard.get());
+}
+
+void SerialATChannel::handOverObexPacket()
+{
+    _obexPacketPending = false;
+    const QPointer<QObject> alive(_lifeGuard.get());
+    const uint32_t packetLength = _currentBuffIndex;
+    if (_delegate)
+        _delegate->processObexData();
+    if (!alive)
+        return;
+    QByteArray pending = std::exchange(_obexSurplus, QByteArray());
+    if (_obexPacketPending)
+        return;   // the delegate's request was answered at once
+    if (_hasFinalSize && _currentBuffIndex == packetLength) {
+        // Nothing was sent meanwhile: the packet stays readable until new bytes come.
+        _obexPacketHandedOver = true;
+    } else if (!pending.isEmpty() && _commBuffer && _currentBuffIndex > 0) {
+        // Bytes that came in since a send emptied the buffer follow the surplus.
+        pending.append(_commBuffer.get(), int(_currentBuffIndex));
+        resetBuffer();
+        _hasFinalSize = false;
+        _expectedObexBytes = 0;
+    }
+    if (!pending.isEmpty() && _modeObex)
+        deliverObexData(pending.constData(), int(pending.size()));
+}
+
+bool SerialATChannel::sendDataAtSendTime(const char* bytes, int length)
+{
+    if (_pauseAfterOK > 0) {
+        const double now = clockNow();
+        if (_nextSendTime > now) {
+            const double wait = _nextSendTime - now;
+            links::linkLog(qvlog::kXT, [&] { return QStringLiteral("Sleep(%1 ms):Delay after invoke.").arg(toMs(wait)); });
+            platform::Clock& clock = platform::Clock::instance();
+            if (clock.isVirtual())
+                clock.advance(wait);
+            else
+                std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+        } else {
+            links::linkLog(qvlog::kXT, [] { return QStringLiteral("--- Time is reached ---"); });
+        }
+    }
+    return sendData(bytes, length);
+}
+
+bool SerialATChannel::sendData(const char*, int)
+{
+    unimplemented("-[SerialATChannel sendData:length:]");
+}
+
+int SerialATChannel::openConnection(const std::shared_ptr<QVDeviceCallback>&)
+{
+    unimplemented("-[SerialATChannel openConnection:]");
+}
+
+bool SerialATChannel::hasOpenTransportConnection() const
+{
+    unimplemented("-[SerialATChannel hasOpenTransportConnection]");
+}
+
+int SerialATChannel::closeConnection(const std::shared_ptr<QVDeviceCallback>&)
+{
+    unimplemented("-[SerialATChannel closeConnection:]");
+}
+
+bool SerialATChannel::sendDataAsync(const char* bytes, int length, const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    const bool sent = sendDataAtSendTime(bytes, length);
+    if (callback)
+        callback->finishWithErrorInMainThread(sent ? 0 : links::kIOReturnIOError, QVariant());
+    return sent;
+}
+
+int SerialATChannel::tryToCloseChannel(const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    const auto message = [&] { return QStringLiteral("[%1 closeChannel]").arg(className()); };
+    links::linkLog(qvlog::kConn, message);
+    links::linkLog(qvlog::kXT, message);
+    if (_isInProgress) {
+        links::linkLog(qvlog::kConn, [] {
+            return QStringLiteral("-- Will NOT CloseConnection (Serial), because it is in progress");
+        });
+        return links::kIOReturnExclusiveAccess;
+    }
+    hangup();
+    return closeConnection(callback);
+}
+
+int SerialATChannel::closeChannelBlocking()
+{
+    _closeFinished = false;
+    const int status = tryToCloseChannel(nullptr);
+    if (status != 0)
+        return status;
+    if (!platform::runloop::waitUntil([this] { return _closeFinished; }, kWaitSliceSeconds, kCloseWaitPasses))
+        return links::kIOReturnTimeout;
+    return 0;
+}
+
+void SerialATChannel::delayNextSendCommandFor(double seconds)
+{
+    if (seconds > 0) {
+        _nextSendTime = clockNow() + seconds;
+        links::linkLog(qvlog::kXT,
+                       [&] { return QStringLiteral("--- Set Delay (to %1 ms from now) ---").arg(toMs(seconds)); });
+    } else {
+        links::linkLog(qvlog::kXT, [&] { return QStringLiteral("---NO DELAY (%1) ---").arg(toMs(seconds)); });
+    }
+}
+
+QByteArray SerialATChannel::commandBytes(const QString& text)
+{
+    return text.toLatin1();
+}
+
+bool SerialATChannel::sendDataStr(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    const QByteArray bytes = commandBytes(text);
+    return sendDataAtSendTime(bytes.constData(), int(bytes.size()));
+}
+
+bool SerialATChannel::sendDataStrAsync(const QString& text, const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    if (text.isEmpty())
+        return false;
+    const QByteArray bytes = commandBytes(text);
+    return sendDataAsync(bytes.constData(), int(bytes.size()), callback);
+}
+
+bool SerialATChannel::sendObexData(const char* bytes, int length)
+{
+    if (sendDataAtSendTime(bytes, length))
+        return true;
+    closeTransportConnection();
+    return false;
+}
+
+QString SerialATChannel::buffer() const
+{
+    if (!_commBuffer)
+        return QStringLiteral("");
+    const QByteArray bytes(_commBuffer.get());
+    if (auto text = platform::text::decode(bytes, platform::text::Encoding::Latin2))
+        return *text;
+    return QString::fromLatin1(bytes);
+}
+
+bool SerialATChannel::sendDataAndWait(const QString& text, int passes)
+{
+    if (!sendDataStr(text))
+        return false;
+    return waitForOkOrError(passes);
+}
+
+bool SerialATChannel::isBufferFilledWithAnswer()
+{
+    if (!_dataAvail)
+        return false;
+    const QString line = lastSignificantLine(buffer());
+    if (line == QLatin1String(kAnswerOK) || line.contains(QLatin1String(kAnswerError))
+        || line.contains(QLatin1String(kAnswerChannelID)) || line == QLatin1String(kAnswerConnect))
+        return true;
+    _dataAvail = false;
+    return false;
+}
+
+SerialATChannel::Classification SerialATChannel::classifyLastLine(const QString& line) const
+{
+    if (line == QLatin1String(kAnswerOK) || line == QLatin1String(kAnswerConnect))
+        return Classification::Good;
+    if (line.contains(QLatin1String(kAnswerError)) || line == QLatin1String(kAnswerChannelID))
+        return Classification::Bad;
+    return Classification::None;
+}
+
+void SerialATChannel::logBuffer(const char* method) const
+{
+    links::linkLog(qvlog::kXT, [&] {
+        const QByteArray bytes(_commBuffer ? _commBuffer.get() : "", int(_commBuffer ? _currentBuffIndex : 0));
+        return QStringLiteral("[%1 %2] readData:\n%3")
+            .arg(className(), QLatin1String(method), formattedDescription(bytes));
+    });
+}
+
+bool SerialATChannel::waitForOkOrError(int passes)
+{
+    int used = 0;
+    for (;;) {
+        while (!_dataAvail && used < passes) {
+            platform::runloop::waitUntil([this] { return _dataAvail; }, kWaitSliceSeconds, 1);
+            ++used;
+        }
+        if (!_dataAvail)
+            return false;
+        if (isBufferFilledWithAnswer()) {
+            logBuffer("waitForOkOrError");
+            if (_pauseAfterOK > 0)
+                delayNextSendCommandFor(_pauseAfterOK);
+            return true;
+        }
+    }
+}
+
+bool SerialATChannel::hasOkError(bool* good)
+{
+    if (!_dataAvail)
+        return false;
+    logBuffer("waitForOkErrorConnect");
+    switch (classifyLastLine(lastSignificantLine(buffer()))) {
+    case Classification::Good:
+        return true;
+    case Classification::Bad:
+        if (good)
+            *good = false;
+        return true;
+    case Classification::None:
+        break;
+    }
+    _dataAvail = false;
+    return false;
+}
+
+bool SerialATChannel::waitForOkErrorConnect(int passes, bool* resultGood)
+{
+    bool good = true;
+    int used = 0;
+    bool done = false;
+    for (;;) {
+        while (!_dataAvail && used < passes) {
+            platform::runloop::waitUntil([this] { return _dataAvail; }, kWaitSliceSeconds, 1);
+            ++used;
+        }
+        if (!_dataAvail)
+            break;
+        if (hasOkError(&good)) {
+            done = true;
+            break;
+        }
+    }
+    if (resultGood)
+        *resultGood = good;
+    return done;
+}
+
+void SerialATChannel::notifyAsyncATResult()
+{
+    if (auto waiter = std::exchange(_waitATResponseCallBack, nullptr))
+        waiter->finishSuccessfullyInMainThread(buffer());
+}
+
+void SerialATChannel::waitForATResultAsync(const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    _waitATResponseCallBack = callback;
+    bool good = true;
+    if (hasOkError(&good))
+        notifyAsyncATResult();
+}
+
+bool SerialATChannel::waitForObexAnswer(int passes)
+{
+    int used = 0;
+    for (;;) {
+        if (_commBuffer && _currentBuffIndex >= uint32_t(kMinObexPacket)) {
+            const int expected = (uint8_t(_commBuffer[1]) << 8) | uint8_t(_commBuffer[2]);
+            if (expected < kMinObexPacket)
+                return false;
+            if (_currentBuffIndex >= uint32_t(expected))
+                return true;
+        }
+        if (used >= passes)
+            return false;
+        const uint32_t before = _currentBuffIndex;
+        platform::runloop::waitUntil([this, before] { return _currentBuffIndex != before; }, kWaitSliceSeconds, 1);
+        ++used;
+    }
+}

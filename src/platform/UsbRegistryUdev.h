@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/UsbRegistry.h"
+
+namespace platform {
+
+// The USB registry read from sysfs through libudev. Needs no privileges; a
+// machine without phones answers an empty list.
+class UsbRegistryUdev : public UsbRegistry {
+public:
+    std::optional<QList<UsbInterface>> interfaces() override;
+
+    // Mount points by device number ("major:minor"), from a mountinfo text
+    // (/proc/self/mountinfo); the first mount of a device wins. Octal escapes
+    // ("\040") are decoded.
+    static QHash<QString, QString> parseMountInfo(const QByteArray& mountInfo);
+};
+
+} // namespace platform

@@ -1,0 +1,159 @@
+#include "PhoneSimulator.h"
+#include "PtyClient.h"
+
+#include <gtest/gtest.h>
+
+using phonesim::PhoneProfile;
+using phonesim::PhoneSession;
+using phonesim::PhoneSimulator;
+
+namespace {
+
+class PhoneSimulatorTest : public ::testing::Test {
+protected:
+    void startWith(const char* profile)
+    {
+        std::optional<PhoneProfile> found = PhoneProfile::named(QString::fromLatin1(profile));
+        ASSERT_TRUE(found) << profile;
+        sim = std::make_unique<PhoneSimulator>(std::move(*found));
+        ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
+        client = std::make_unique<PtyClient>(sim->slavePath());
+        ASSERT_TRUE(client->isOpen());
+        ASSERT_EQ(client->command("ATE0"), QByteArray("ATE0\r\r\nOK\r\n"));
+    }
+
+    std::unique_ptr<PhoneSimulator> sim;
+    std::unique_ptr<PtyClient> client;
+};
+
+} // namespace
+
+TEST_F(PhoneSimulatorTest, EveryProfileIdentifiesItself)
+{
+    const struct {
+        const char* profile;
+        QByteArray cgmi;
+        QByteArray cgmm;
+    } cases[] = {
+        {"motorola", "+CGMI: \"Motorola CE, Copyright 2000\"",
+         "+CGMM: \"GSM900\",\"GSM1800\",\"GSM1900\",\"GSM850\",\"MODEL=V3\""},
+        {"nokia", "Nokia", "Nokia 6230i"},
+        {"sonyericsson", "Sony Ericsson", "AAD-3022041-BV"},
+        {"siemens", "SIEMENS", "S65"},
+        {"gigaset", "Gigaset", "SL56"},
+        {"lg", "LG Electronics", "KU990"},
+        {"samsung", "SAMSUNG", "SGH-E250"},
+    };
+    ASSERT_EQ(PhoneProfile::names().size(), int(std::size(cases)));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.profile);
+        startWith(c.profile);
+        const PhoneProfile profile = *PhoneProfile::named(QString::fromLatin1(c.profile));
+        EXPECT_EQ(client->command("AT+CGMI"), "\r\n" + c.cgmi + "\r\n\r\nOK\r\n");
+        EXPECT_EQ(client->command("AT+CGMM"), "\r\n" + c.cgmm + "\r\n\r\nOK\r\n");
+        EXPECT_EQ(client->command("AT+CGMR"), "\r\n" + profile.revision() + "\r\n\r\nOK\r\n");
+        EXPECT_EQ(client->command("AT+CGSN"), "\r\n" + profile.imei() + "\r\n\r\nOK\r\n");
+        QByteArray ati;
+        for (const QByteArray& line : profile.information())
+            ati += "\r\n" + line + "\r\n";
+        EXPECT_EQ(client->command("ATI"), ati + "\r\nOK\r\n");
+        client.reset();
+        sim.reset();
+    }
+}
+
+TEST_F(PhoneSimulatorTest, EchoFollowsATE)
+{
+    startWith("nokia");
+    EXPECT_EQ(client->command("AT"), QByteArray("\r\nOK\r\n"));
+    // The line that switches echo on is not echoed, the next one is.
+    EXPECT_EQ(client->command("ATE1"), QByteArray("\r\nOK\r\n"));
+    EXPECT_EQ(client->command("AT+CGMI"), QByteArray("AT+CGMI\r\r\nNokia\r\n\r\nOK\r\n"));
+    EXPECT_EQ(client->command("ate0"), QByteArray("ate0\r\r\nOK\r\n"));
+    EXPECT_EQ(client->command("AT"), QByteArray("\r\nOK\r\n"));
+}
+
+TEST_F(PhoneSimulatorTest, UnknownOrMalformedCommandsAnswerError)
+{
+    startWith("lg");
+    EXPECT_EQ(client->command("AT+XYZZY"), QByteArray("\r\nERROR\r\n"));
+    EXPECT_EQ(client->command("ATE7"), QByteArray("\r\nERROR\r\n"));
+    EXPECT_EQ(client->command("AT+CGMI=1"), QByteArray("\r\nERROR\r\n"));
+    // An error ends the line: what came before it was answered, nothing after.
+    EXPECT_EQ(client->command("AT+CGMI;+XYZZY;+CGMM"), QByteArray("\r\nLG Electronics\r\n\r\nERROR\r\n"));
+    // Text that is no command line is ignored, not answered.
+    ASSERT_TRUE(client->write("hello\r"));
+    EXPECT_TRUE(client->readFor(1.0).isEmpty());
+    EXPECT_EQ(client->command("AT+CGMM"), QByteArray("\r\nKU990\r\n\r\nOK\r\n"));
+}
+
+TEST_F(PhoneSimulatorTest, DialHangUpAndActivityStatus)
+{
+    startWith("samsung");
+    EXPECT_EQ(client->command("AT+CPAS"), QByteArray("\r\n+CPAS: 0\r\n\r\nOK\r\n"));
+    EXPECT_EQ(client->command("ATD0123456789;"), QByteArray("\r\nOK\r\n"));
+    EXPECT_EQ(client->command("AT+CPAS"), QByteArray("\r\n+CPAS: 4\r\n\r\nOK\r\n"));
+    EXPECT_EQ(client->command("ATD555;"), QByteArray("\r\nERROR\r\n")) << "already in a call";
+    EXPECT_EQ(client->command("AT+CHUP"), QByteArray("\r\nOK\r\n"));
+    EXPECT_EQ(client->command("AT+CPAS"), QByteArray("\r\n+CPAS: 0\r\n\r\nOK\r\n"));
+    EXPECT_EQ(client->command("ATD555;"), QByteArray("\r\nOK\r\n"));
+    EXPECT_EQ(client->command("ATH"), QByteArray("\r\nOK\r\n"));
+    EXPECT_EQ(client->command("ATD"), QByteArray("\r\nERROR\r\n"));
+    EXPECT_EQ(sim->session().dialledNumbers, QList<QByteArray>({"0123456789", "555"}));
+    EXPECT_EQ(sim->session().activity, PhoneSession::Ready);
+}
+
+TEST_F(PhoneSimulatorTest, BatteryFollowsTheSession)
+{
+    startWith("siemens");
+    EXPECT_EQ(client->command("AT+CBC"), QByteArray("\r\n+CBC: 0,80\r\n\r\nOK\r\n"));
+    sim->modifySession([](PhoneSession& s) {
+        s.batteryConnection = 1;
+        s.batteryCharge = 35;
+    });
+    EXPECT_EQ(client->command("AT+CBC"), QByteArray("\r\n+CBC: 1,35\r\n\r\nOK\r\n"));
+    EXPECT_EQ(client->command("AT+CBC=?"), QByteArray("\r\n+CBC: (0-3),(0-100)\r\n\r\nOK\r\n"));
+}
+
+TEST_F(PhoneSimulatorTest, ChunkedDelayedAnswersArriveWhole)
+{
+    startWith("motorola");
+    sim->setAnswerChunking(3, 20);
+    const QByteArray answer = client->command("AT+CGMR");
+    EXPECT_EQ(answer, QByteArray("\r\n+CGMR: \"R374_G_0E.41.C3R_A\"\r\n\r\nOK\r\n"));
+    // A slow reader may see pieces run together, but never the whole answer at once.
+    EXPECT_GT(client->readSizes().size(), 1);
+}
+
+TEST_F(PhoneSimulatorTest, RecordsWhatItReceivedAcrossSplitWrites)
+{
+    startWith("gigaset");
+    sim->clearReceived();
+    // A command in pieces, with CR LF line ends, and two lines in one write.
+    ASSERT_TRUE(client->write("AT+CG"));
+    ASSERT_TRUE(client->write("MI\r\n"));
+    EXPECT_EQ(client->readAnswer(), QByteArray("\r\nGigaset\r\n\r\nOK\r\n"));
+    ASSERT_TRUE(client->write("AT\rAT+CGMM\r"));
+    const QByteArray both = client->readAnswer();
+    EXPECT_TRUE(both.endsWith("\r\nSL56\r\n\r\nOK\r\n")) << both.toStdString();
+    EXPECT_EQ(sim->received(), QByteArray("AT+CGMI\r\nAT\rAT+CGMM\r"));
+    EXPECT_EQ(sim->receivedLines(), QList<QByteArray>({"AT+CGMI", "AT", "AT+CGMM"}));
+}
+
+TEST_F(PhoneSimulatorTest, HandlersCanBeAddedWhileRunning)
+{
+    startWith("sonyericsson");
+    EXPECT_EQ(client->command("AT*EVERSION"), QByteArray("\r\nERROR\r\n"));
+    sim->setHandler("*EVERSION", [](PhoneSession&, const phonesim::AtCommand&) {
+        return phonesim::AtResult::okay({"*EVERSION: 1"});
+    });
+    EXPECT_EQ(client->command("AT*EVERSION"), QByteArray("\r\n*EVERSION: 1\r\n\r\nOK\r\n"));
+}
+
+TEST_F(PhoneSimulatorTest, ClientCanReopenTheTty)
+{
+    startWith("lg");
+    client = std::make_unique<PtyClient>(sim->slavePath());
+    ASSERT_TRUE(client->isOpen());
+    EXPECT_EQ(client->command("AT+CGSN"), QByteArray("\r\n354123012345672\r\n\r\nOK\r\n"));
+}

@@ -1,0 +1,75 @@
+#include "PtyClient.h"
+
+#include "VirtualTime.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyClient::PtyClient(const QString& path)
+{
+    _fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (_fd < 0)
+        return;
+    termios attrs {};
+    tcgetattr(_fd, &attrs);
+    cfmakeraw(&attrs);
+    tcsetattr(_fd, TCSANOW, &attrs);
+}
+
+PtyClient::~PtyClient()
+{
+    if (_fd >= 0)
+        ::close(_fd);
+}
+
+bool PtyClient::write(const QByteArray& bytes)
+{
+    return ::write(_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+}
+
+void PtyClient::drain(QByteArray& into)
+{
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(_fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        _readSizes.append(int(n));
+        into.append(buffer, n);
+    }
+}
+
+QByteArray PtyClient::readAnswer(double seconds)
+{
+    testing_support::OutsideInputScope outside;
+    QByteArray answer;
+    _readSizes.clear();
+    testing_support::runUntil(
+        [&] {
+            drain(answer);
+            return answer.endsWith("\r\nOK\r\n") || answer.endsWith("\r\nERROR\r\n");
+        },
+        seconds);
+    return answer;
+}
+
+QByteArray PtyClient::command(const QByteArray& command)
+{
+    if (!write(command + '\r'))
+        return {};
+    return readAnswer();
+}
+
+QByteArray PtyClient::readFor(double seconds)
+{
+    testing_support::OutsideInputScope outside;
+    QByteArray answer;
+    testing_support::runUntil(
+        [&] {
+            drain(answer);
+            return false;
+        },
+        seconds);
+    return answer;
+}

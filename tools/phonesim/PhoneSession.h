@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+namespace phonesim {
+
+// The state of the simulated phone that AT commands read and change. Owned by
+// the simulator; handlers get it while the simulator's lock is held.
+struct PhoneSession {
+    // 27.007 phone activity status as AT+CPAS answers it.
+    enum Activity { Ready = 0, Unavailable = 1, Unknown = 2, Ringing = 3, CallInProgress = 4, Asleep = 5 };
+
+    bool echo = true;
+    bool verbose = true;
+    int cmeeMode = 0;
+    int functionality = 1;
+    Activity activity = Ready;
+    QList<QByteArray> dialledNumbers;
+    // AT+CBC: connection status (0 on battery, 1 charging...) and charge in percent.
+    int batteryConnection = 0;
+    int batteryCharge = 80;
+};
+
+} // namespace phonesim

@@ -1,0 +1,231 @@
+#include "PhoneSimulator.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace phonesim {
+
+namespace {
+constexpr qsizetype kMaxLineLength = 4096;
+const QByteArray kLineEnd = "\r\n";
+} // namespace
+
+PhoneSimulator::PhoneSimulator(PhoneProfile profile) : _profile(std::move(profile)) {}
+
+PhoneSimulator::~PhoneSimulator()
+{
+    stop();
+}
+
+bool PhoneSimulator::start()
+{
+    if (isRunning())
+        return true;
+    _master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (_master < 0 || grantpt(_master) != 0 || unlockpt(_master) != 0) {
+        _error = QStringLiteral("cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        stop();
+        return false;
+    }
+    char name[256] = {};
+    if (ptsname_r(_master, name, sizeof name) != 0) {
+        _error = QStringLiteral("ptsname failed");
+        stop();
+        return false;
+    }
+    _slavePath = QString::fromLocal8Bit(name);
+    // Holding the slave open keeps the master from hanging up while no client
+    // is attached; raw mode makes a client that forgets termios still see bytes.
+    _slaveKeeper = ::open(name, O_RDWR | O_NOCTTY);
+    if (_slaveKeeper >= 0) {
+        termios raw {};
+        if (tcgetattr(_slaveKeeper, &raw) == 0) {
+            cfmakeraw(&raw);
+            tcsetattr(_slaveKeeper, TCSANOW, &raw);
+        }
+    }
+    fcntl(_master, F_SETFL, fcntl(_master, F_GETFL) | O_NONBLOCK);
+    if (pipe2(_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        _error = QStringLiteral("pipe failed");
+        stop();
+        return false;
+    }
+    _stopping = false;
+    _thread = std::thread([this] { serve(); });
+    return true;
+}
+
+void PhoneSimulator::stop()
+{
+    _stopping = true;
+    if (_wakePipe[1] >= 0) {
+        const char byte = 'x';
+        [[maybe_unused]] const ssize_t written = ::write(_wakePipe[1], &byte, 1);
+    }
+    if (_thread.joinable())
+        _thread.join();
+    for (int* fd : {&_master, &_slaveKeeper, &_wakePipe[0], &_wakePipe[1]}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
+void PhoneSimulator::setAnswerChunking(int chunkSize, int delayMs)
+{
+    std::lock_guard lock(_mutex);
+    _chunkSize = std::max(0, chunkSize);
+    _delayMs = std::max(0, delayMs);
+}
+
+void PhoneSimulator::setHandler(const QByteArray& command, AtHandler handler)
+{
+    std::lock_guard lock(_mutex);
+    _profile.setHandler(command, std::move(handler));
+}
+
+QByteArray PhoneSimulator::received() const
+{
+    std::lock_guard lock(_mutex);
+    return _received;
+}
+
+QList<QByteArray> PhoneSimulator::receivedLines() const
+{
+    std::lock_guard lock(_mutex);
+    return _receivedLines;
+}
+
+void PhoneSimulator::clearReceived()
+{
+    std::lock_guard lock(_mutex);
+    _received.clear();
+    _receivedLines.clear();
+}
+
+PhoneSession PhoneSimulator::session() const
+{
+    std::lock_guard lock(_mutex);
+    return _session;
+}
+
+void PhoneSimulator::modifySession(const std::function<void(PhoneSession&)>& change)
+{
+    std::lock_guard lock(_mutex);
+    change(_session);
+}
+
+QByteArray PhoneSimulator::answerLine(const QByteArray& rawLine)
+{
+    std::lock_guard lock(_mutex);
+    const QByteArray line = rawLine.trimmed();
+    if (line.size() < 2 || qstrnicmp(line.constData(), "AT", 2) != 0)
+        return {};
+    QByteArray answer;
+    if (_session.echo)
+        answer += rawLine + '\r';
+    for (const AtCommand& cmd : AtCommand::parseLine(line.mid(2))) {
+        const AtHandler* handler = _profile.handler(cmd.name);
+        const AtResult result = handler ? (*handler)(_session, cmd) : AtResult::error();
+        if (!result.ok)
+            return answer + kLineEnd + kError + kLineEnd;
+        for (const QByteArray& text : result.lines)
+            answer += kLineEnd + text + kLineEnd;
+    }
+    return answer + kLineEnd + kOk + kLineEnd;
+}
+
+void PhoneSimulator::handleInput(const QByteArray& bytes)
+{
+    QList<QByteArray> lines;
+    {
+        std::lock_guard lock(_mutex);
+        _received += bytes;
+        for (const char c : bytes) {
+            if (c == '\r') {
+                lines.append(_pending);
+                _receivedLines.append(_pending);
+                _pending.clear();
+            } else if (c == '\n' && _pending.isEmpty()) {
+                continue;   // the LF of a CR LF line end
+            } else if (_pending.size() < kMaxLineLength) {
+                _pending += c;
+            }
+        }
+    }
+    for (const QByteArray& line : lines) {
+        const QByteArray answer = answerLine(line);
+        if (!answer.isEmpty())
+            send(answer);
+    }
+}
+
+bool PhoneSimulator::sleepUnlessStopped(int ms)
+{
+    if (ms <= 0)
+        return !_stopping;
+    pollfd wake {_wakePipe[0], POLLIN, 0};
+    ::poll(&wake, 1, ms);
+    return !_stopping;
+}
+
+void PhoneSimulator::send(const QByteArray& answer)
+{
+    int chunkSize = 0;
+    int delayMs = 0;
+    {
+        std::lock_guard lock(_mutex);
+        chunkSize = _chunkSize;
+        delayMs = _delayMs;
+    }
+    const qsizetype step = chunkSize > 0 ? chunkSize : answer.size();
+    for (qsizetype at = 0; at < answer.size(); at += step) {
+        if (!sleepUnlessStopped(delayMs))
+            return;
+        const QByteArray chunk = answer.mid(at, step);
+        qsizetype done = 0;
+        while (done < chunk.size()) {
+            const ssize_t n = ::write(_master, chunk.constData() + done, size_t(chunk.size() - done));
+            if (n > 0) {
+                done += n;
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                return;
+            pollfd fds[2] = {{_master, POLLOUT, 0}, {_wakePipe[0], POLLIN, 0}};
+            ::poll(fds, 2, 100);
+            if (_stopping)
+                return;
+        }
+    }
+}
+
+void PhoneSimulator::serve()
+{
+    char buffer[1024];
+    while (!_stopping) {
+        pollfd fds[2] = {{_master, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (_stopping)
+            return;
+        if (fds[0].revents & POLLIN) {
+            const ssize_t n = ::read(_master, buffer, sizeof buffer);
+            if (n > 0)
+                handleInput(QByteArray(buffer, n));
+        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+            // No slave open (cannot happen while the keeper holds it); do not spin.
+            sleepUnlessStopped(10);
+        }
+    }
+}
+
+} // namespace phonesim

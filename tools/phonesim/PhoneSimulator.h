@@ -1,0 +1,84 @@
+#pragma once
+
+#include "PhoneProfile.h"
+#include "PhoneSession.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace phonesim {
+
+// A simulated phone behind a pseudo-terminal pair. The client opens
+// slavePath() like a phone's modem tty; the simulator serves the master side
+// on a thread of its own, in real time (it stands for hardware outside the
+// program, so its delays are real ones).
+//
+// AT command lines end with CR; answers are framed as phones frame them in
+// verbose mode: "\r\n<line>\r\n" for each information line, then
+// "\r\nOK\r\n" or "\r\nERROR\r\n". With echo on, the command line is sent
+// back before its answer. Lines that do not start with "AT" are ignored.
+class PhoneSimulator {
+public:
+    static constexpr const char* kOk = "OK";
+    static constexpr const char* kError = "ERROR";
+
+    explicit PhoneSimulator(PhoneProfile profile);
+    ~PhoneSimulator();
+    PhoneSimulator(const PhoneSimulator&) = delete;
+    PhoneSimulator& operator=(const PhoneSimulator&) = delete;
+
+    // Opens the pty pair and starts serving; false (with errorString()) on failure.
+    bool start();
+    void stop();
+    bool isRunning() const { return _thread.joinable(); }
+    QString slavePath() const { return _slavePath; }
+    QString errorString() const { return _error; }
+
+    // Answers go out in pieces of chunkSize bytes (0: whole), each after
+    // delayMs milliseconds of real time.
+    void setAnswerChunking(int chunkSize, int delayMs);
+
+    // Adds or replaces a command handler while running.
+    void setHandler(const QByteArray& command, AtHandler handler);
+
+    // What the phone received: every byte, and the command lines (without CR).
+    QByteArray received() const;
+    QList<QByteArray> receivedLines() const;
+    void clearReceived();
+    // A copy of the phone's state; modify() changes it under the lock.
+    PhoneSession session() const;
+    void modifySession(const std::function<void(PhoneSession&)>& change);
+
+    // Answer text for one command line (without its CR), echo included;
+    // changes the session like the real line would. Empty when ignored.
+    QByteArray answerLine(const QByteArray& line);
+
+private:
+    void serve();
+    void handleInput(const QByteArray& bytes);
+    void send(const QByteArray& answer);
+    bool sleepUnlessStopped(int ms);
+
+    mutable std::mutex _mutex;
+    PhoneProfile _profile;
+    PhoneSession _session;
+    QByteArray _pending;
+    QByteArray _received;
+    QList<QByteArray> _receivedLines;
+    int _chunkSize = 0;
+    int _delayMs = 0;
+
+    int _master = -1;
+    int _slaveKeeper = -1;   // keeps the slave side open between clients
+    int _wakePipe[2] = {-1, -1};
+    std::thread _thread;
+    std::atomic<bool> _stopping{false};
+    QString _slavePath;
+    QString _error;
+};
+
+} // namespace phonesim
