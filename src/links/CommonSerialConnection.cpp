@@ -385,8 +385,28 @@ int CommonSerialConnection::dialResponse()
     return dialResponseNokia();
 }
 
+bool CommonSerialConnection::isDialString(const QString& number)
+{
+    // Only what a dial string may hold: a CR or ";" would end the ATD command
+    // and start another one on the phone.
+    static const QString kDialCharacters = QStringLiteral("0123456789*#+pPwW,");
+    if (number.isEmpty())
+        return false;
+    for (const QChar c : number) {
+        if (!kDialCharacters.contains(c))
+            return false;
+    }
+    return true;
+}
+
 int CommonSerialConnection::dialNumber(const QString& number)
 {
+    if (!isDialString(number)) {
+        links::linkLog(qvlog::kXT, [&] {
+            return QStringLiteral("[CommonSerialConnection dialNumber] refused dial string '%1'").arg(number);
+        });
+        return kDialError;
+    }
     resetBuffer();
     return sendDataStr(QLatin1String(kDialCommand).arg(number)) ? kDialUp : kDialNotSent;
 }

@@ -76,7 +76,10 @@ public:
     int dialResponseSonyEricsson();
     int dialResponseSiemens();
     int dialResponse();
+    // Refuses (kDialError, nothing sent) a number with anything but dial
+    // characters: digits, "*", "#", "+", "p", "w" and ",".
     int dialNumber(const QString& number);
+    static bool isDialString(const QString& number);
     int dialOnline();
     int dialHangUp();
 

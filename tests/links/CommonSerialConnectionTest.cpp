@@ -231,6 +231,20 @@ TEST_F(CommonSerialConnectionTest, DialCommands)
     EXPECT_EQ(fake->sent.back().bytes, QByteArray("ATH\r\n"));
 }
 
+TEST_F(CommonSerialConnectionTest, DialStringsWithAnythingButDialCharactersAreRefused)
+{
+    openWithAnswer("\r\nOK\r\n");
+    const std::size_t sentBefore = fake->sent.size();
+    for (const char* bad : {"", "0123\r", "0123;ATH", "12 34", "+49a", "0123\nAT+CMGD=1"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(connection->dialNumber(QString::fromLatin1(bad)), -6);
+    }
+    EXPECT_EQ(fake->sent.size(), sentBefore);
+
+    EXPECT_EQ(connection->dialNumber(QStringLiteral("+49*31#p12w3,4")), 0);
+    EXPECT_EQ(fake->sent.back().bytes, QByteArray("ATD+49*31#p12w3,4;\r\n"));
+}
+
 TEST_F(CommonSerialConnectionTest, BatteryAnswerParsing)
 {
     struct Case {
