@@ -9,7 +9,7 @@ packages=(
   libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev libsqlcipher-dev libudev-dev
-  zip
+  zip unzip
 )
 
 missing=()

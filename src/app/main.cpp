@@ -3,7 +3,6 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
-#include <QStringList>
 
 namespace {
 
@@ -12,8 +11,7 @@ const QString kCheckUpdatesAtStartKey = QStringLiteral("SUCheckAtStartup");
 constexpr int kGraphiteAppearance = 6;
 
 // The logs the application controller opens at start.
-const QStringList kStartLogs = {QStringLiteral("XT"), QStringLiteral("Conn"), QStringLiteral("SE"),
-                                QStringLiteral("VCard"), QStringLiteral("VDEV")};
+constexpr const char* kStartLogs[] = {qvlog::kXT, qvlog::kConn, qvlog::kSE, qvlog::kVCard, qvlog::kVDEV};
 
 void setGraphite()
 {
@@ -36,10 +34,10 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(platform::bundle::applicationName());
     QCoreApplication::setApplicationVersion(platform::bundle::applicationVersion());
 
-    for (const QString& name : kStartLogs)
-        QVLogCreateAndOpen(name);
-    QVLogToNamedLog(QStringLiteral("XT"), QStringLiteral("%1 %2 started").arg(platform::bundle::applicationName(),
-                                                                            platform::bundle::applicationVersion()));
+    for (const char* name : kStartLogs)
+        QVLogCreateAndOpen(QString::fromLatin1(name));
+    QVLOG(qvlog::kXT, QStringLiteral("%1 %2 started").arg(platform::bundle::applicationName(),
+                                                        platform::bundle::applicationVersion()));
     platform::UserDefaults::standard().synchronize();
 
     qInfo().noquote() << platform::bundle::applicationName() << platform::bundle::applicationVersion()

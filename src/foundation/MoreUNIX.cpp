@@ -72,14 +72,17 @@ void MFMoreUNIXSetDefaultProgress(MFMoreUNIXCopyProgress::Function function)
     instance.function = std::move(function);
 }
 
-int MFMoreUNIXRead(int fd, void* buffer, std::size_t length, std::size_t* bytesRead)
+namespace {
+
+// Repeats one read or write step until length bytes are through, the other
+// end is gone (EPIPE) or a real error occurs; interrupted calls are retried.
+template <class Step>
+int transferFully(std::size_t length, std::size_t* transferred, Step step)
 {
-    require(fd >= 0, "fd >= 0");
-    require(buffer != nullptr, "buffer != nullptr");
     std::size_t done = 0;
     int error = 0;
     while (done < length) {
-        const ssize_t n = ::read(fd, static_cast<char*>(buffer) + done, length - done);
+        const ssize_t n = step(done);
         if (n > 0) {
             done += std::size_t(n);
         } else if (n == 0) {
@@ -90,32 +93,29 @@ int MFMoreUNIXRead(int fd, void* buffer, std::size_t length, std::size_t* bytesR
             break;
         }
     }
-    if (bytesRead)
-        *bytesRead = done;
+    if (transferred)
+        *transferred = done;
     return error;
+}
+
+} // namespace
+
+int MFMoreUNIXRead(int fd, void* buffer, std::size_t length, std::size_t* bytesRead)
+{
+    require(fd >= 0, "fd >= 0");
+    require(buffer != nullptr, "buffer != nullptr");
+    return transferFully(length, bytesRead, [&](std::size_t done) {
+        return ::read(fd, static_cast<char*>(buffer) + done, length - done);
+    });
 }
 
 int MFMoreUNIXWrite(int fd, const void* buffer, std::size_t length, std::size_t* bytesWritten)
 {
     require(fd >= 0, "fd >= 0");
     require(buffer != nullptr, "buffer != nullptr");
-    std::size_t done = 0;
-    int error = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, static_cast<const char*>(buffer) + done, length - done);
-        if (n > 0) {
-            done += std::size_t(n);
-        } else if (n == 0) {
-            error = EPIPE;
-            break;
-        } else if (errno != EINTR) {
-            error = errno;
-            break;
-        }
-    }
-    if (bytesWritten)
-        *bytesWritten = done;
-    return error;
+    return transferFully(length, bytesWritten, [&](std::size_t done) {
+        return ::write(fd, static_cast<const char*>(buffer) + done, length - done);
+    });
 }
 
 int MFMoreUNIXIgnoreSIGPIPE()

@@ -10,7 +10,7 @@
 // nothing and creates nothing. Safe from any thread.
 //
 // Hot paths log through QVLOG so the message is only built when the log is
-// open:  QVLOG("Conn", QStringLiteral("sent %1 bytes").arg(n));
+// open:  QVLOG(qvlog::kConn, QStringLiteral("sent %1 bytes").arg(n));
 
 // Log names in use.
 namespace qvlog {
@@ -50,11 +50,28 @@ void QVLogNamedSetPackageAndApplicationName(const QString& package, const QStrin
 // "<logs folder of the log owner>/<fileName>".
 QString QVPathForLogFile(const QString& fileName);
 
-#define QVLOG(logName, message)                                                                   \
-    do {                                                                                          \
-        if (QVLogIsNamedLogOpen(QStringLiteral(logName)))                                         \
-            QVLogToNamedLog(QStringLiteral(logName), (message));                                  \
-    } while (0)
+namespace qvlog {
+inline QString logName(const char* name)
+{
+    return QString::fromLatin1(name);
+}
+inline const QString& logName(const QString& name)
+{
+    return name;
+}
+} // namespace qvlog
+
+// Writes makeMessage() to the named log; the text is only built when the log
+// is open. The name may be a constant of qvlog or any QString.
+template <class Name, class MessageFn>
+void QVLogWith(const Name& logName, MessageFn&& makeMessage)
+{
+    const QString& name = qvlog::logName(logName);
+    if (QVLogIsNamedLogOpen(name))
+        QVLogToNamedLog(name, makeMessage());
+}
+
+#define QVLOG(logName, message) QVLogWith((logName), [&] { return QString(message); })
 
 // The C interface exported from the program. The organizer-kit library does
 // not link against it: it looks the functions up by name at run time

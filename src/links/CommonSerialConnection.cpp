@@ -2,7 +2,9 @@
 
 #include "device/MFDeviceInfo.h"
 #include "links/LinkCodes.h"
-#include "links/LinkLog.h"
+#include "foundation/NamedLog.h"
+
+#include <optional>
 #include "links/QVEmbeddedCallback.h"
 #include "platform/Exception.h"
 #include "platform/RunLoop.h"
@@ -123,7 +125,7 @@ CommonSerialConnection::CommonSerialConnection(const QVariantMap& wizDict, const
 
 CommonSerialConnection::~CommonSerialConnection()
 {
-    links::linkLog(qvlog::kConn, [] { return QStringLiteral("-- [CommonSerialConnection dealloc]"); });
+    QVLogWith(qvlog::kConn, [] { return QStringLiteral("-- [CommonSerialConnection dealloc]"); });
     for (const auto& step : _steps) {
         if (auto callback = step.lock())
             callback->senderIsDying();
@@ -166,14 +168,14 @@ int CommonSerialConnection::openConnection(const std::shared_ptr<QVDeviceCallbac
         if (_channelFactory)
             _serialChannel = _channelFactory(_connType, dict, _mfDevice, this, _traits);
         if (!_serialChannel) {
-            links::linkLog(qvlog::kConn, [&] {
+            QVLogWith(qvlog::kConn, [&] {
                 return QStringLiteral("### [CommonSerialConnection openConnection] no %1 transport").arg(_connType);
             });
             return links::kIOReturnUnsupported;
         }
     }
     auto step = makeStep(&CommonSerialConnection::openConnectionStep2, callback);
-    links::linkLog(qvlog::kConn, [] {
+    QVLogWith(qvlog::kConn, [] {
         return QStringLiteral("[CommonSerialConnection openConnection] will do [_serialChannel openConnection]");
     });
     const int status = _serialChannel->openConnection(step);
@@ -199,7 +201,7 @@ void CommonSerialConnection::openConnectionStep2(QVEmbeddedCallback& callback)
 
 int CommonSerialConnection::closeConnection(const std::shared_ptr<QVDeviceCallback>& callback)
 {
-    links::linkLog(qvlog::kConn, [&] { return QStringLiteral("-- [%1 closeConnection]").arg(className()); });
+    QVLogWith(qvlog::kConn, [&] { return QStringLiteral("-- [%1 closeConnection]").arg(className()); });
     if (!hasOpenTransportConnection()) {
         if (callback)
             callback->finishSuccessfullyInMainThread(QVariant());
@@ -236,7 +238,7 @@ int CommonSerialConnection::performATCommandWithCallback(const QString& command,
     if (!_serialChannel)
         return links::kIOReturnIOError;
     auto step = makeStep(&CommonSerialConnection::atCommandSendingDone, callback);
-    links::linkLog(qvlog::kXT, [&] { return QStringLiteral("sending ATString: %1").arg(command); });
+    QVLogWith(qvlog::kXT, [&] { return QStringLiteral("sending ATString: %1").arg(command); });
     if (!_serialChannel->sendDataStrAsync(command, step)) {
         // The caller keeps its callback: the failed send's own report reaches nobody.
         step->senderIsDying();
@@ -258,7 +260,7 @@ void CommonSerialConnection::atCommandSendingDone(QVEmbeddedCallback& callback)
 
 bool CommonSerialConnection::sendDataStr(const QString& text)
 {
-    links::linkLog(qvlog::kXT, [&] { return QStringLiteral("[%1 sendDataStr] -> %2").arg(className(), text); });
+    QVLogWith(qvlog::kXT, [&] { return QStringLiteral("[%1 sendDataStr] -> %2").arg(className(), text); });
     return _serialChannel && _serialChannel->sendDataStr(text);
 }
 
@@ -292,7 +294,7 @@ QString CommonSerialConnection::getDialBuffer()
     QString text = _serialChannel ? _serialChannel->buffer() : QString();
     text.remove(u'\r');
     text.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
-    links::linkLog(qvlog::kXT, [&] { return QStringLiteral("DialBuffer = %1").arg(text); });
+    QVLogWith(qvlog::kXT, [&] { return QStringLiteral("DialBuffer = %1").arg(text); });
     return text;
 }
 
@@ -303,72 +305,79 @@ int CommonSerialConnection::noMatch()
     return kDialWait;
 }
 
+namespace {
+
+// One line of a maker's dial-answer table: the first rule that matches the
+// dial buffer gives the answer.
+struct DialRule {
+    enum Match { EndsWith, Contains } match;
+    const char* text;
+    int answer;
+};
+
+using DR = DialRule;
+using C = CommonSerialConnection;
+
+const DialRule kMotorolaRules[] = {
+    {DR::EndsWith, kCpas4, C::kDialUp},      {DR::EndsWith, kCpas0, C::kDialBusy},
+    {DR::EndsWith, kOk, C::kDialUp},         {DR::EndsWith, kBusy, C::kDialBusy},
+    {DR::EndsWith, kNoCarrier, C::kDialNoCarrier}, {DR::EndsWith, kError, C::kDialError},
+};
+const DialRule kNokiaRules[] = {
+    {DR::EndsWith, kCpas0, C::kDialWait},    {DR::EndsWith, kCpas3, C::kDialWait},
+    {DR::EndsWith, kOk, C::kDialUp},         {DR::EndsWith, kBusy, C::kDialBusy},
+    {DR::EndsWith, kNoCarrier, C::kDialNoCarrier}, {DR::EndsWith, kBlacklisted, C::kDialNoCarrier},
+    {DR::EndsWith, kError, C::kDialError},
+};
+const DialRule kSonyEricssonRules[] = {
+    {DR::EndsWith, kCpas0, C::kDialNoCarrier}, {DR::EndsWith, kCpas3, C::kDialIdle},
+    {DR::EndsWith, kEchoOkOk, C::kDialIdle},   {DR::EndsWith, kCpas4, C::kDialUp},
+    {DR::EndsWith, kOk, C::kDialUp},           {DR::EndsWith, kBusy, C::kDialBusy},
+    {DR::EndsWith, kNoCarrier, C::kDialNoCarrier}, {DR::EndsWith, kError, C::kDialError},
+};
+const DialRule kSiemensRules[] = {
+    {DR::Contains, kCnip, C::kDialCallerID},  {DR::EndsWith, kNoCarrier, C::kDialNoCarrier},
+    {DR::EndsWith, kBusy, C::kDialBusy},      {DR::EndsWith, kError, C::kDialError},
+    {DR::Contains, kConnect, C::kDialIdle},
+};
+
+template <std::size_t N>
+std::optional<int> matchDialRules(const QString& text, const DialRule (&rules)[N])
+{
+    for (const DialRule& rule : rules) {
+        const bool matches = rule.match == DialRule::EndsWith ? endsWith(text, rule.text)
+                                                              : text.contains(QLatin1String(rule.text));
+        if (matches)
+            return rule.answer;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int CommonSerialConnection::dialAnswer(std::optional<int> answer)
+{
+    return answer ? *answer : noMatch();
+}
+
 int CommonSerialConnection::dialResponseMotorola()
 {
-    const QString text = getDialBuffer();
-    if (endsWith(text, kCpas4))
-        return kDialUp;
-    if (endsWith(text, kCpas0))
-        return kDialBusy;
-    if (endsWith(text, kOk))
-        return kDialUp;
-    if (endsWith(text, kBusy))
-        return kDialBusy;
-    if (endsWith(text, kNoCarrier))
-        return kDialNoCarrier;
-    if (endsWith(text, kError))
-        return kDialError;
-    return noMatch();
+    return dialAnswer(matchDialRules(getDialBuffer(), kMotorolaRules));
 }
 
 int CommonSerialConnection::dialResponseNokia()
 {
-    const QString text = getDialBuffer();
-    if (endsWith(text, kCpas0) || endsWith(text, kCpas3))
-        return kDialWait;
-    if (endsWith(text, kOk))
-        return kDialUp;
-    if (endsWith(text, kBusy))
-        return kDialBusy;
-    if (endsWith(text, kNoCarrier) || endsWith(text, kBlacklisted))
-        return kDialNoCarrier;
-    if (endsWith(text, kError))
-        return kDialError;
-    return noMatch();
+    return dialAnswer(matchDialRules(getDialBuffer(), kNokiaRules));
 }
 
 int CommonSerialConnection::dialResponseSonyEricsson()
 {
-    const QString text = getDialBuffer();
-    if (endsWith(text, kCpas0))
-        return kDialNoCarrier;
-    if (endsWith(text, kCpas3) || endsWith(text, kEchoOkOk))
-        return kDialIdle;
-    if (endsWith(text, kCpas4) || endsWith(text, kOk))
-        return kDialUp;
-    if (endsWith(text, kBusy))
-        return kDialBusy;
-    if (endsWith(text, kNoCarrier))
-        return kDialNoCarrier;
-    if (endsWith(text, kError))
-        return kDialError;
-    return noMatch();
+    return dialAnswer(matchDialRules(getDialBuffer(), kSonyEricssonRules));
 }
 
 int CommonSerialConnection::dialResponseSiemens()
 {
-    const QString text = getDialBuffer();
-    if (text.contains(QLatin1String(kCnip)))
-        return kDialCallerID;
-    if (endsWith(text, kNoCarrier))
-        return kDialNoCarrier;
-    if (endsWith(text, kBusy))
-        return kDialBusy;
-    if (endsWith(text, kError))
-        return kDialError;
-    if (text.contains(QLatin1String(kConnect)))
-        return kDialIdle;
-    return noMatch();
+    return dialAnswer(matchDialRules(getDialBuffer(), kSiemensRules));
 }
 
 int CommonSerialConnection::dialResponse()
@@ -402,7 +411,7 @@ bool CommonSerialConnection::isDialString(const QString& number)
 int CommonSerialConnection::dialNumber(const QString& number)
 {
     if (!isDialString(number)) {
-        links::linkLog(qvlog::kXT, [&] {
+        QVLogWith(qvlog::kXT, [&] {
             return QStringLiteral("[CommonSerialConnection dialNumber] refused dial string '%1'").arg(number);
         });
         return kDialError;
@@ -461,7 +470,7 @@ std::pair<int, int> CommonSerialConnection::batteryChargerConnection()
         else if (scanner.scanString(",") && !scanner.scanInt(&level))
             level = -1;
     }
-    links::linkLog(qvlog::kConn, [&] {
+    QVLogWith(qvlog::kConn, [&] {
         return QStringLiteral("[%1 batteryChargerConnection] reads: %2,%3").arg(className()).arg(state).arg(level);
     });
     return {state, level};

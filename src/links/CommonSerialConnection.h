@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "links/DZDeviceConnection.h"
 #include "links/SerialATChannel.h"
 #include "links/SerialDelegateProtocol.h"
@@ -107,6 +109,8 @@ private:
     std::shared_ptr<QVEmbeddedCallback> makeStep(void (CommonSerialConnection::*step)(QVEmbeddedCallback&),
                                                  const std::shared_ptr<QVDeviceCallback>& higher);
     int noMatch();
+    // The answer of a maker's rule table, or noMatch() when no rule matched.
+    int dialAnswer(std::optional<int> answer);
 
     const MFDeviceInfo* _devInfo = nullptr;
     SerialATChannel::PhoneTraits _traits;

@@ -2,7 +2,7 @@
 
 #include "device/MFDeviceInfo.h"
 #include "links/LinkCodes.h"
-#include "links/LinkLog.h"
+#include "foundation/NamedLog.h"
 #include "links/QVDeviceCallback.h"
 
 DZDeviceConnection::DZDeviceConnection(MFDevice* device, void* delegate, const MFDeviceInfo* devInfo)
@@ -54,7 +54,7 @@ std::shared_ptr<QVDeviceCallback> DZDeviceConnection::storeCallback(const std::s
     std::shared_ptr<QVDeviceCallback> previous = std::move(_activeCallback);
     _activeCallback = callback;
     if (previous && previous != callback && previous->isBusy()) {
-        links::linkLog(qvlog::kConn, [&] { return QStringLiteral("-- replacing active callback %1").arg(previous->description()); });
+        QVLogWith(qvlog::kConn, [&] { return QStringLiteral("-- replacing active callback %1").arg(previous->description()); });
         previous->finishWithErrorInMainThread(links::kIOReturnError, QVariant());
     }
     return _activeCallback;

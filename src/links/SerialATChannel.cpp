@@ -4,7 +4,7 @@
 #include "formats/QuorNSStringVCardExtensions.h"
 #include "foundation/QuorNSDataExtensions.h"
 #include "links/LinkCodes.h"
-#include "links/LinkLog.h"
+#include "foundation/NamedLog.h"
 #include "links/QVDeviceCallback.h"
 #include "links/SerialDelegateProtocol.h"
 #include "platform/Clock.h"
@@ -93,7 +93,7 @@ void SerialATChannel::hangup()
 {
     if (!_isOpen || !_modeObex)
         return;
-    links::linkLog(qvlog::kXT, [&] { return QStringLiteral("[%1 hangup] sending +++").arg(className()); });
+    QVLogWith(qvlog::kXT, [&] { return QStringLiteral("[%1 hangup] sending +++").arg(className()); });
     if (_traits.isGigaset)
         sendDataStr(QLatin1String(kGigasetHangup));
     else if (_traits.usesSamsungATConnections)
@@ -179,7 +179,7 @@ void SerialATChannel::deliverObexData(const char* bytes, int length)
             return;
         const int expected = (uint8_t(buf[1]) << 8) | uint8_t(buf[2]);
         if (expected < kMinObexPacket) {
-            links::linkLog(qvlog::kXT, [&] {
+            QVLogWith(qvlog::kXT, [&] {
                 return QStringLiteral("### [%1 deliverData] bad OBEX packet length %2, %3 bytes dropped")
                     .arg(className())
                     .arg(expected)
@@ -241,14 +241,14 @@ bool SerialATChannel::sendDataAtSendTime(const char* bytes, int length)
         const double now = clockNow();
         if (_nextSendTime > now) {
             const double wait = _nextSendTime - now;
-            links::linkLog(qvlog::kXT, [&] { return QStringLiteral("Sleep(%1 ms):Delay after invoke.").arg(toMs(wait)); });
+            QVLogWith(qvlog::kXT, [&] { return QStringLiteral("Sleep(%1 ms):Delay after invoke.").arg(toMs(wait)); });
             platform::Clock& clock = platform::Clock::instance();
             if (clock.isVirtual())
                 clock.advance(wait);
             else
                 std::this_thread::sleep_for(std::chrono::duration<double>(wait));
         } else {
-            links::linkLog(qvlog::kXT, [] { return QStringLiteral("--- Time is reached ---"); });
+            QVLogWith(qvlog::kXT, [] { return QStringLiteral("--- Time is reached ---"); });
         }
     }
     return sendData(bytes, length);
@@ -285,10 +285,10 @@ bool SerialATChannel::sendDataAsync(const char* bytes, int length, const std::sh
 int SerialATChannel::tryToCloseChannel(const std::shared_ptr<QVDeviceCallback>& callback)
 {
     const auto message = [&] { return QStringLiteral("[%1 closeChannel]").arg(className()); };
-    links::linkLog(qvlog::kConn, message);
-    links::linkLog(qvlog::kXT, message);
+    QVLogWith(qvlog::kConn, message);
+    QVLogWith(qvlog::kXT, message);
     if (_isInProgress) {
-        links::linkLog(qvlog::kConn, [] {
+        QVLogWith(qvlog::kConn, [] {
             return QStringLiteral("-- Will NOT CloseConnection (Serial), because it is in progress");
         });
         return links::kIOReturnExclusiveAccess;
@@ -312,10 +312,10 @@ void SerialATChannel::delayNextSendCommandFor(double seconds)
 {
     if (seconds > 0) {
         _nextSendTime = clockNow() + seconds;
-        links::linkLog(qvlog::kXT,
+        QVLogWith(qvlog::kXT,
                        [&] { return QStringLiteral("--- Set Delay (to %1 ms from now) ---").arg(toMs(seconds)); });
     } else {
-        links::linkLog(qvlog::kXT, [&] { return QStringLiteral("---NO DELAY (%1) ---").arg(toMs(seconds)); });
+        QVLogWith(qvlog::kXT, [&] { return QStringLiteral("---NO DELAY (%1) ---").arg(toMs(seconds)); });
     }
 }
 
@@ -388,7 +388,7 @@ SerialATChannel::Classification SerialATChannel::classifyLastLine(const QString&
 
 void SerialATChannel::logBuffer(const char* method) const
 {
-    links::linkLog(qvlog::kXT, [&] {
+    QVLogWith(qvlog::kXT, [&] {
         const QByteArray bytes(_commBuffer ? _commBuffer.get() : "", int(_commBuffer ? _currentBuffIndex : 0));
         return QStringLiteral("[%1 %2] readData:\n%3")
             .arg(className(), QLatin1String(method), formattedDescription(bytes));

@@ -1,4 +1,5 @@
 #include "platform/PropertyList.h"
+#include "platform/Values.h"
 
 #include "platform/FileIO.h"
 
@@ -848,29 +849,24 @@ private:
     bool writeValue(const QVariant& value, int level)
     {
         indent(level);
-        switch (value.metaType().id()) {
-        case QMetaType::Bool:
+        switch (values::kindOf(value)) {
+        case values::Kind::Bool:
             m_xml.writeEmptyElement(value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
             return true;
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::Long:
-        case QMetaType::Short:
-        case QMetaType::SChar:
-        case QMetaType::Char:
+        case values::Kind::Signed:
             m_xml.writeTextElement(QStringLiteral("integer"), QString::number(value.toLongLong()));
             return true;
-        case QMetaType::UInt:
-        case QMetaType::ULongLong:
-        case QMetaType::ULong:
-        case QMetaType::UShort:
-        case QMetaType::UChar:
+        case values::Kind::Unsigned:
             m_xml.writeTextElement(QStringLiteral("integer"), QString::number(value.toULongLong()));
             return true;
-        case QMetaType::Double:
-        case QMetaType::Float:
+        case values::Kind::Floating:
             m_xml.writeTextElement(QStringLiteral("real"), realText(value.toDouble()));
             return true;
+        case values::Kind::String:
+        case values::Kind::None:
+            break;
+        }
+        switch (value.metaType().id()) {
         case QMetaType::QString:
             return writeText(QStringLiteral("string"), value.toString());
         case QMetaType::QByteArray:

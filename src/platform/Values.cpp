@@ -45,36 +45,6 @@ Int saturatingCast(double value)
     return static_cast<Int>(value);   // truncates toward zero, like a C cast
 }
 
-enum class Kind { None, Bool, Signed, Unsigned, Floating, String };
-
-Kind kindOf(const QVariant& value)
-{
-    switch (value.metaType().id()) {
-    case QMetaType::Bool:
-        return Kind::Bool;
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Long:
-    case QMetaType::Short:
-    case QMetaType::SChar:
-    case QMetaType::Char:
-        return Kind::Signed;
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::ULong:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-        return Kind::Unsigned;
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return Kind::Floating;
-    case QMetaType::QString:
-        return Kind::String;
-    default:
-        return Kind::None;
-    }
-}
-
 } // namespace
 
 bool stringBool(const QString& text)
@@ -173,6 +143,34 @@ double stringDouble(const QString& text)
             number.append(exponent);
     }
     return ::strtod_l(number.constData(), nullptr, cLocale());
+}
+
+Kind kindOf(const QVariant& value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+        return Kind::Bool;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::SChar:
+    case QMetaType::Char:
+        return Kind::Signed;
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+        return Kind::Unsigned;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return Kind::Floating;
+    case QMetaType::QString:
+        return Kind::String;
+    default:
+        return Kind::None;
+    }
 }
 
 bool isNumber(const QVariant& value)

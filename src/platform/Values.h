@@ -26,6 +26,10 @@ qlonglong toLongLong(const QVariant& value);
 qulonglong toULongLong(const QVariant& value);
 double toDouble(const QVariant& value);
 
+// What kind of scalar a value holds, whatever its exact QMetaType.
+enum class Kind { None, Bool, Signed, Unsigned, Floating, String };
+Kind kindOf(const QVariant& value);
+
 bool isNumber(const QVariant& value);   // bool or any integer or floating type
 bool isString(const QVariant& value);
 
