@@ -58,10 +58,11 @@ int createSmsListFromPduList(smsList& list, const pduList& pdus)
         auto message = std::make_unique<sms>();
         const int rc = item->decodePdu(*message);
         if (rc != kSmsOk) {
-            smsKitLog(QStringLiteral("PDU at index %1 in %2 dropped (error %3)")
-                          .arg(item->getStorageIndex())
-                          .arg(item->getMemory())
-                          .arg(rc));
+            if (smsKitLogIsOpen())
+                smsKitLog(QStringLiteral("PDU at index %1 in %2 dropped (error %3)")
+                              .arg(item->getStorageIndex())
+                              .arg(item->getMemory())
+                              .arg(rc));
             if (firstError == kSmsOk)
                 firstError = rc;
             continue;

@@ -4,7 +4,10 @@
 
 namespace kestrova {
 
-// One line to the library's named log "SMSKit".
+// Whether the program's named log "SMSKit" is open (false inside a host
+// that does not export the log functions).
+bool smsKitLogIsOpen();
+// One line to that log; nothing happens when it is not open.
 void smsKitLog(const QString& line);
 
 } // namespace kestrova

@@ -413,7 +413,7 @@ int pdu::decodePdu(sms& m) const
                 case 0x01: m.m_codePage = kSmsCodePageTurkish; break;
                 default: break;
                 }
-            } else {
+            } else if (smsKitLogIsOpen()) {
                 smsKitLog(QStringLiteral("unknown udh: ")
                           + QString::fromLatin1(bytesToHex(h.bytes.sliced(h.pos - length - 2, length + 2))));
             }
