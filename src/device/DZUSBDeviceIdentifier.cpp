@@ -177,9 +177,16 @@ QList<QVariantMap> DZUSBDeviceIdentifier::arraySortedAndPrunedWith(const QList<Q
             --at;
         sorted.insert(at, dict);
     }
+    // Only a second dictionary at the same known location is a duplicate:
+    // storage phones carry no location, and each is already described once.
+    const auto hasLocation = [](const QVariantMap& dict) {
+        return dict.value(DZDeviceProperties::kLocationIDKey).isValid();
+    };
     QList<QVariantMap> kept;
     for (const QVariantMap& dict : sorted) {
-        if (kept.isEmpty() || sortLocation(dict, kept.last()) != 0)
+        const bool duplicate = !kept.isEmpty() && hasLocation(dict) && hasLocation(kept.last())
+            && sortLocation(dict, kept.last()) == 0;
+        if (!duplicate)
             kept.append(dict);
     }
     return kept;

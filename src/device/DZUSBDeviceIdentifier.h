@@ -8,6 +8,8 @@
 #include <QVariantMap>
 #include <optional>
 
+struct termios;
+
 // Serial numbers are kept as ten characters: a null string and one of exactly
 // ten stay as they are, shorter ones get leading zeros, longer ones keep their
 // last ten characters.
@@ -46,6 +48,35 @@ public:
                                                                   int intfClass);
     // Strips "locationID" from the answer of a scan.
     virtual void removeLocationsID(QList<QVariantMap>& list);
+
+    // The serial side (DZUSBDeviceIdentifierSerialExt.cpp).
+    //
+    // Opens a modem tty for exclusive use (TIOCEXCL and an advisory flock,
+    // which root cannot bypass), saves its settings into *originalTTYAttrs and
+    // makes it raw, 19200 baud, 8 bits with even parity and hardware flow
+    // control, VMIN 1 / VTIME 10. Answers the descriptor (non-blocking), or -1
+    // with one line on the standard output saying what failed. On a
+    // pseudo-terminal, which has no modem lines, failures of the DTR and
+    // handshake-line calls are reported and ignored.
+    static int myOpenSerialPort(const QString& path, struct termios* originalTTYAttrs);
+    // The settings a modem tty is given: the original ones made raw, with the
+    // speed, framing and timing above.
+    static struct termios modemSettings(const struct termios& original);
+    // Waits (bounded) for the output to drain, restores the saved settings and
+    // closes. Answers whether the descriptor was closed without error; it is
+    // gone either way. A descriptor of -1 is not touched.
+    static bool myCloseSerialPort(int fileDescriptor, const struct termios& originalTTYAttrs);
+    // Writes all bytes to a non-blocking descriptor, waiting while its output
+    // queue is full; false when a write fails or the phone takes nothing for
+    // two seconds.
+    static bool writeFully(int fileDescriptor, const char* bytes, qsizetype length);
+    // Whether the descriptor is the slave side of a pseudo-terminal.
+    static bool isPseudoTerminal(int fileDescriptor);
+    // Reads an answer in steps of up to 128 bytes, each after 10 ms; the 7th
+    // empty read in a row ends it, as does a step that would pass 2048 bytes.
+    static QByteArray readBuffer(int fileDescriptor);
+    // The phone's serial number asked with AT+CGSN; null on any failure.
+    static QString getSerilCmdString(int fileDescriptor);
 
     std::optional<DZDeviceProperties> getUSBInterfacePropsDict(const platform::UsbInterface& intf);
     std::optional<DZDeviceProperties> getNextStorageDeviceProperties(const platform::UsbInterface& intf);

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include "links/QVEmbeddedCallback.h"
+#include "links/USBSerialATChannel.h"
 #include "platform/Exception.h"
 #include "platform/RunLoop.h"
 
@@ -164,9 +165,14 @@ int CommonSerialConnection::openConnection(const std::shared_ptr<QVDeviceCallbac
         const bool usb = _connType == QLatin1String(kConnTypeUSBSerial);
         if (!usb && _connType != QLatin1String(kConnTypeBluetooth))
             throw platform::Exception(kUnimplementedProtocolName, kUnimplementedProtocolReason.arg(_connType));
-        const QVariantMap& dict = usb && !_wizDict.isEmpty() ? _wizDict : _connDict;
+        const bool fromWizard = usb && !_wizDict.isEmpty();
+        const QVariantMap& dict = fromWizard ? _wizDict : _connDict;
         if (_channelFactory)
             _serialChannel = _channelFactory(_connType, dict, _mfDevice, this, _traits);
+        else if (fromWizard)
+            _serialChannel = USBSerialATChannel::withWizDict(_mfDevice, dict, this, _traits);
+        else if (usb)
+            _serialChannel = USBSerialATChannel::withConnectionDict(_mfDevice, dict, this, _traits);
         if (!_serialChannel) {
             QVLogWith(qvlog::kConn, [&] {
                 return QStringLiteral("### [CommonSerialConnection openConnection] no %1 transport").arg(_connType);

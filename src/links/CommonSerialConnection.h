@@ -35,6 +35,8 @@ public:
 
     // Makes the transport channel of a connection type from the connection
     // (or wizard) dictionary; nullptr when that transport is not available.
+    // Without one, "USB-Serial" gets the USB modem channel and "Bluetooth"
+    // has no transport yet.
     using ChannelFactory = std::function<std::unique_ptr<SerialATChannel>(
         const QString& connType, const QVariantMap& dict, MFDevice* device, SerialDelegateProtocol* delegate,
         SerialATChannel::PhoneTraits traits)>;

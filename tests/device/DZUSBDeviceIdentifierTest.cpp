@@ -247,3 +247,24 @@ TEST(UsbRegistryTest, UdevRegistryScansWithoutPrivileges)
     for (const QVariantMap& d : *found)
         EXPECT_TRUE(d.contains("portName") || d.contains("mountPoints"));
 }
+
+TEST_F(DZUSBDeviceIdentifierTest, EveryStoragePhoneIsReportedBesideModems)
+{
+    // Storage dictionaries carry no location: none of them is a duplicate of
+    // another phone, whatever the sort put before it.
+    auto first = registry.addDevice(storagePhone(QStringLiteral("1-2"), {{QStringLiteral("sdb1"), QStringLiteral("/a")}}));
+    registry.addInterface(first, 0, UsbRegistry::kClassMassStorage);
+    auto modem = registry.addDevice(modemPhone(QStringLiteral("1-1")));
+    registry.addInterface(modem, 1, UsbRegistry::kClassCdcData);
+    UsbDevice other = storagePhone(QStringLiteral("1-3"), {{QStringLiteral("sdc1"), QStringLiteral("/b")}});
+    other.serialNumber = QStringLiteral("456");
+    registry.addInterface(registry.addDevice(other), 0, UsbRegistry::kClassMassStorage);
+
+    const auto found = scan();
+    ASSERT_TRUE(found);
+    QStringList kinds;
+    for (const QVariantMap& d : *found)
+        kinds << (d.contains("portName") ? QStringLiteral("modem") : d.value("serialNumber").toString());
+    kinds.sort();
+    EXPECT_EQ(kinds, QStringList({"0000000123", "0000000456", "modem"}));
+}

@@ -1,0 +1,304 @@
+#include "links/USBSerialATChannel.h"
+
+#include "device/DZDeviceProperties.h"
+#include "device/DZUSBSerialDevice.h"
+#include "device/qvDeviceDB.h"
+#include "foundation/NamedLog.h"
+#include "links/LinkCodes.h"
+#include "links/QVDeviceCallback.h"
+#include "platform/RunLoop.h"
+
+#include <cerrno>
+#include <chrono>
+#include <utility>
+#include <unistd.h>
+
+namespace {
+
+const char* const kConnProductID = "USB.ProductID";
+const char* const kConnVendorID = "USB.VendorID";
+const char* const kConnSerialNo = "Common.SerialNo";
+const char* const kConnDeviceName = "Common.DeviceName";
+const char* const kConnDeviceID = "Common.qvDeviceID";
+const char* const kDBVendor = "Dorvanti.USB_Vendor";
+const char* const kDBModel = "Dorvanti.PS_USB_Model";
+
+void copyIfPresent(const QVariantMap& from, const char* fromKey, QVariantMap& to, const char* toKey)
+{
+    const auto it = from.constFind(QLatin1String(fromKey));
+    if (it != from.constEnd())
+        to.insert(QLatin1String(toKey), *it);
+}
+
+// The value of a connection key, else of a database key; empty when neither has one.
+QString idFrom(const QVariantMap& connectionDict, const char* key, const QVariantMap& settings, const char* dbKey)
+{
+    QString value = connectionDict.value(QLatin1String(key)).toString();
+    if (value.isEmpty())
+        value = settings.value(QLatin1String(dbKey)).toString();
+    return value;
+}
+
+} // namespace
+
+USBSerialATChannel::USBSerialATChannel(MFDevice* device, const QVariantMap& connectionDict, const QVariantMap& wizDict,
+                                       SerialDelegateProtocol* delegate, PhoneTraits traits)
+    : SerialATChannel(device, delegate, traits)
+    , _wizDict(wizDict)
+    , _connDict(connectionDict)
+    , _guard(std::make_unique<QObject>())
+{
+}
+
+std::unique_ptr<USBSerialATChannel> USBSerialATChannel::withConnectionDict(MFDevice* device,
+                                                                           const QVariantMap& connectionDict,
+                                                                           SerialDelegateProtocol* delegate,
+                                                                           PhoneTraits traits)
+{
+    return std::unique_ptr<USBSerialATChannel>(
+        new USBSerialATChannel(device, connectionDict, QVariantMap(), delegate, traits));
+}
+
+std::unique_ptr<USBSerialATChannel> USBSerialATChannel::withWizDict(MFDevice* device, const QVariantMap& wizDict,
+                                                                    SerialDelegateProtocol* delegate,
+                                                                    PhoneTraits traits)
+{
+    return std::unique_ptr<USBSerialATChannel>(
+        new USBSerialATChannel(device, QVariantMap(), wizDict, delegate, traits));
+}
+
+USBSerialATChannel::~USBSerialATChannel()
+{
+    stopReader();
+    _usbSerialChannel.reset();
+}
+
+QString USBSerialATChannel::className() const
+{
+    return QStringLiteral("USBSerialATChannel");
+}
+
+QVariantMap USBSerialATChannel::makeWizDict(const QVariantMap& connectionDict)
+{
+    QVariantMap wizDict;
+    copyIfPresent(connectionDict, kConnProductID, wizDict, DZDeviceProperties::kProductIDKey);
+    copyIfPresent(connectionDict, kConnVendorID, wizDict, DZDeviceProperties::kVendorIDKey);
+    copyIfPresent(connectionDict, kConnSerialNo, wizDict, DZDeviceProperties::kSerialNumberKey);
+    copyIfPresent(connectionDict, kConnDeviceName, wizDict, DZDeviceProperties::kProductKey);
+    return wizDict;
+}
+
+std::optional<QVariantMap> USBSerialATChannel::availableConnection(const QVariantMap& connectionDict)
+{
+    const QVariant deviceID = connectionDict.value(QLatin1String(kConnDeviceID));
+    const QVariantMap settings = qvDeviceDB::sharedDeviceDB()->getSettingsForDeviceByID(deviceID);
+    if (settings.isEmpty())
+        return std::nullopt;
+    const QString vendor = idFrom(connectionDict, kConnVendorID, settings, kDBVendor);
+    const QString product = idFrom(connectionDict, kConnProductID, settings, kDBModel);
+    if (deviceID.toInt() > 0) {
+        if (vendor.isEmpty())
+            QVLOG(qvlog::kConn, QStringLiteral("Warning: no vendor string rom identifier or Device DB"));
+        if (product.isEmpty())
+            QVLOG(qvlog::kConn, QStringLiteral("Warning: no model string from identifier or Device DB"));
+    }
+    QVariantMap wanted{{DZDeviceProperties::kVendorIDKey, vendor}, {DZDeviceProperties::kProductIDKey, product}};
+    const QString serial = connectionDict.value(QLatin1String(kConnSerialNo)).toString();
+    if (!serial.isEmpty())
+        wanted.insert(DZDeviceProperties::kSerialNumberKey, serial);
+    const std::unique_ptr<DZUSBSerialDevice> device = DZUSBSerialDevice::deviceWithDict(wanted);
+    return device ? device->deviceInfo() : std::nullopt;
+}
+
+std::unique_ptr<DZUSBSerialDevice> USBSerialATChannel::makeSerialDevice(const QVariantMap& wizDict)
+{
+    return DZUSBSerialDevice::deviceWithDict(wizDict);
+}
+
+int USBSerialATChannel::openConnection(const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    if (_isInProgress) {
+        QVLogWith(qvlog::kConn, [&] {
+            return QStringLiteral("[%1 openConnection] refused, with kIOReturnExclusiveAccess").arg(className());
+        });
+        return links::kIOReturnExclusiveAccess;
+    }
+    _isInProgress = true;
+    if (!_usbSerialChannel) {
+        if (_wizDict.isEmpty())
+            _wizDict = makeWizDict(_connDict);
+        std::unique_ptr<DZUSBSerialDevice> device = makeSerialDevice(_wizDict);
+        if (!device || !device->isSerialAvailable()) {
+            QVLOG(qvlog::kConn, QStringLiteral("How's that?"));
+            _isInProgress = false;
+            return kNoSerialDevice;
+        }
+        if (!device->openSerialDevice()) {
+            _isInProgress = false;
+            return links::kIOReturnExclusiveAccess;
+        }
+        _usbSerialChannel = std::move(device);
+        startReader();
+    }
+    _openCallback = callback;
+    platform::runloop::performOnMainThread([this] { rfcommChannelOpenComplete(); }, _guard.get());
+    return 0;
+}
+
+void USBSerialATChannel::rfcommChannelOpenComplete()
+{
+    _isOpen = true;
+    _isInProgress = false;
+    if (auto callback = std::exchange(_openCallback, nullptr))
+        callback->finishWithResult(0, QVariant());
+}
+
+int USBSerialATChannel::closeConnection(const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    if (_isInProgress)
+        return links::kIOReturnExclusiveAccess;
+    if (!_usbSerialChannel || !_usbSerialChannel->isConnected()) {
+        _isOpen = false;
+        _closeFinished = true;
+        if (callback)
+            callback->finishSuccessfullyInMainThread(QVariant());
+        return 0;
+    }
+    _isInProgress = true;
+    // The reader is stopped before the descriptor goes, so it never reads a
+    // closed (or reused) descriptor.
+    stopReader();
+    if (!_usbSerialChannel->closeSerialDevice() && _usbSerialChannel->isConnected()) {
+        _isInProgress = false;
+        startReader();
+        return links::kIOReturnStillOpen;
+    }
+    _closeCallback = callback;
+    platform::runloop::performOnMainThread([this] { rfcommChannelClosed(); }, _guard.get());
+    return 0;
+}
+
+void USBSerialATChannel::rfcommChannelClosed()
+{
+    releaseSerialDevice();
+    _isOpen = false;
+    _closeFinished = true;
+    _isInProgress = false;
+    if (auto callback = std::exchange(_closeCallback, nullptr))
+        callback->finishWithResult(0, QVariant());
+}
+
+void USBSerialATChannel::releaseSerialDevice()
+{
+    stopReader();
+    _usbSerialChannel.reset();
+}
+
+bool USBSerialATChannel::hasOpenTransportConnection() const
+{
+    return _usbSerialChannel && _usbSerialChannel->isConnected();
+}
+
+bool USBSerialATChannel::sendData(const char* bytes, int length)
+{
+    emptyBufferBeforeSend();
+    if (!hasOpenTransportConnection() || length < 0)
+        return false;
+    std::lock_guard<std::mutex> io(_usbSerialChannel->ioLock());
+    return DZUSBDeviceIdentifier::writeFully(_usbSerialChannel->fileDescriptor(), bytes, length);
+}
+
+QByteArray USBSerialATChannel::readBurst(int fileDescriptor, int* pieces, bool* lost)
+{
+    QByteArray batch;
+    *pieces = 0;
+    *lost = false;
+    char piece[kReadPieceBytes];
+    while (batch.size() < kReadBatchLimit) {
+        const ssize_t n = ::read(fileDescriptor, piece, sizeof piece);
+        if (n > 0) {
+            batch.append(piece, n);
+            ++*pieces;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Nothing waiting is EAGAIN on a non-blocking tty; end of file or an
+        // error (EIO once the phone is unplugged) means the tty is gone.
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
+            *lost = true;
+        break;
+    }
+    return batch;
+}
+
+void USBSerialATChannel::startReader()
+{
+    stopReader();
+    _stopReading = false;
+    _reader = std::thread([this, generation = _readerGeneration] { doReadIdleThread(generation); });
+}
+
+void USBSerialATChannel::stopReader()
+{
+    // What a stopped reader still has on its way to the main thread is stale.
+    ++_readerGeneration;
+    if (!_reader.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(_readerMutex);
+        _stopReading = true;
+    }
+    _readerWake.notify_all();
+    _reader.join();
+}
+
+void USBSerialATChannel::doReadIdleThread(quint64 generation)
+{
+    // Only this thread's start and the main thread's join bracket its life,
+    // so the device object and the guard outlive every pass.
+    DZUSBSerialDevice* device = _usbSerialChannel.get();
+    const QObject* guard = _guard.get();
+    for (;;) {
+        int pieces = 0;
+        bool lost = false;
+        QByteArray batch;
+        {
+            std::lock_guard<std::mutex> io(device->ioLock());
+            batch = readBurst(device->fileDescriptor(), &pieces, &lost);
+        }
+        if (!batch.isEmpty())
+            platform::runloop::performOnMainThread([this, batch] { doReadIdleMain(batch); }, guard);
+        if (lost) {
+            platform::runloop::performOnMainThread(
+                [this, generation] {
+                    if (generation == _readerGeneration)
+                        readerLostTty();
+                },
+                guard);
+            return;
+        }
+        // The poll interval of the hardware, in real time: the sooner again
+        // the more came. A stop wakes the reader at once.
+        double idle = kReadIdleSeconds;
+        for (int i = 0; i < pieces; ++i)
+            idle /= 2;
+        std::unique_lock<std::mutex> lock(_readerMutex);
+        if (_readerWake.wait_for(lock, std::chrono::duration<double>(idle), [this] { return _stopReading; }))
+            return;
+    }
+}
+
+void USBSerialATChannel::doReadIdleMain(const QByteArray& data)
+{
+    deliverData(data.constData(), int(data.size()));
+}
+
+void USBSerialATChannel::readerLostTty()
+{
+    QVLogWith(qvlog::kConn, [&] { return QStringLiteral("[%1] the tty hung up").arg(className()); });
+    stopReader();
+    if (_usbSerialChannel)
+        _usbSerialChannel->closeSerialDevice();
+    rfcommChannelClosed();
+}

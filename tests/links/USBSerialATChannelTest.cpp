@@ -1,0 +1,215 @@
+#include "UsbPhoneFixture.h"
+
+#include "device/DZUSBSerialDevice.h"
+#include "links/LinkCodes.h"
+#include "links/QVDeviceCallback.h"
+#include "links/USBSerialATChannel.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Records every batch the reader hands to the main thread.
+class RecordingUSBChannel : public USBSerialATChannel {
+public:
+    explicit RecordingUSBChannel(const QVariantMap& wizDict)
+        : USBSerialATChannel(nullptr, QVariantMap(), wizDict, nullptr, {})
+    {
+    }
+    std::vector<int> deliveries;
+    // Closes that fail (the tty stays open) before closes succeed again.
+    int failingCloses = 0;
+
+protected:
+    void doReadIdleMain(const QByteArray& data) override
+    {
+        deliveries.push_back(int(data.size()));
+        USBSerialATChannel::doReadIdleMain(data);
+    }
+    std::unique_ptr<DZUSBSerialDevice> makeSerialDevice(const QVariantMap& wizDict) override
+    {
+        class StubbornDevice : public DZUSBSerialDevice {
+        public:
+            StubbornDevice(const QVariantMap& dict, int* failures) : DZUSBSerialDevice(dict), _failures(failures) {}
+            bool closeSerialDevice() override
+            {
+                if (*_failures > 0) {
+                    --*_failures;
+                    return false;
+                }
+                return DZUSBSerialDevice::closeSerialDevice();
+            }
+
+        private:
+            int* _failures;
+        };
+        return std::make_unique<StubbornDevice>(wizDict, &failingCloses);
+    }
+};
+
+class USBSerialATChannelTest : public UsbPhoneFixture {
+protected:
+    // Opens and waits for the report; answers its status.
+    static int openAndWait(SerialATChannel& channel)
+    {
+        auto callback = QVDeviceCallback::pollingObject();
+        const int status = channel.openConnection(callback);
+        if (status != 0)
+            return status;
+        EXPECT_TRUE(testing_support::runUntil([&] { return !callback->isBusy(); }, 5.0));
+        return callback->returnStatus();
+    }
+    static bool commandAnswered(SerialATChannel& channel, const char* command)
+    {
+        channel.resetBuffer();
+        return channel.sendDataStr(QString::fromLatin1(command)) && channel.waitForOkOrError(50);
+    }
+};
+
+} // namespace
+
+TEST_F(USBSerialATChannelTest, OpensTalksAndClosesOverTheTty)
+{
+    attachPhone();
+    auto channel = USBSerialATChannel::withWizDict(nullptr, wizDict(), nullptr);
+    EXPECT_FALSE(channel->hasOpenTransportConnection());
+    ASSERT_EQ(openAndWait(*channel), 0);
+    EXPECT_TRUE(channel->hasConnection());
+    EXPECT_TRUE(channel->hasOpenTransportConnection());
+
+    ASSERT_TRUE(commandAnswered(*channel, "ATE0\r\n"));
+    EXPECT_TRUE(channel->buffer().endsWith(QLatin1String("\r\nOK\r\n")));
+    ASSERT_TRUE(commandAnswered(*channel, "AT+CGMI\r\n"));
+    EXPECT_EQ(channel->buffer(), QStringLiteral("\r\nLG Electronics\r\n\r\nOK\r\n"));
+
+    auto closed = QVDeviceCallback::pollingObject();
+    ASSERT_EQ(channel->closeChannelWithCallback(closed), 0);
+    ASSERT_TRUE(testing_support::runUntil([&] { return !closed->isBusy(); }, 5.0));
+    EXPECT_EQ(closed->returnStatus(), 0);
+    EXPECT_FALSE(channel->hasConnection());
+    EXPECT_FALSE(channel->hasOpenTransportConnection());
+
+    // Open again, then a blocking close.
+    ASSERT_EQ(openAndWait(*channel), 0);
+    ASSERT_TRUE(commandAnswered(*channel, "AT\r\n"));
+    EXPECT_EQ(channel->closeChannelBlocking(), 0);
+    EXPECT_FALSE(channel->hasOpenTransportConnection());
+    // Closing what is closed ends the callback at once.
+    auto again = QVDeviceCallback::pollingObject();
+    EXPECT_EQ(channel->closeConnection(again), 0);
+    EXPECT_TRUE(testing_support::runUntil([&] { return !again->isBusy(); }, 1.0));
+}
+
+TEST_F(USBSerialATChannelTest, OpenRefusals)
+{
+    // No such phone attached, or nothing to find it by.
+    auto absent = USBSerialATChannel::withWizDict(nullptr, wizDict(), nullptr);
+    EXPECT_EQ(absent->openConnection(QVDeviceCallback::pollingObject()), USBSerialATChannel::kNoSerialDevice);
+    auto noIds = USBSerialATChannel::withConnectionDict(nullptr, {{"Common.DeviceName", "KU990"}}, nullptr);
+    EXPECT_EQ(noIds->openConnection(QVDeviceCallback::pollingObject()), USBSerialATChannel::kNoSerialDevice);
+    EXPECT_FALSE(absent->isInProgress());
+
+    // A tty that another opener holds is busy; its callback stays with the caller.
+    attachPhone();
+    auto first = USBSerialATChannel::withWizDict(nullptr, wizDict(), nullptr);
+    ASSERT_EQ(openAndWait(*first), 0);
+    auto second = USBSerialATChannel::withConnectionDict(
+        nullptr, {{"USB.VendorID", kVendor}, {"USB.ProductID", kProduct}, {"Common.SerialNo", kSerial}}, nullptr);
+    auto refused = QVDeviceCallback::pollingObject();
+    EXPECT_EQ(second->openConnection(refused), links::kIOReturnExclusiveAccess);
+    EXPECT_TRUE(refused->isBusy());
+    EXPECT_FALSE(second->isInProgress());
+
+    // An open while one is under way is refused too.
+    auto third = USBSerialATChannel::withWizDict(nullptr, wizDict(), nullptr);
+    EXPECT_EQ(first->closeChannelBlocking(), 0);
+    ASSERT_EQ(third->openConnection(QVDeviceCallback::pollingObject()), 0);
+    EXPECT_EQ(third->openConnection(QVDeviceCallback::pollingObject()), links::kIOReturnExclusiveAccess);
+}
+
+TEST_F(USBSerialATChannelTest, FailedCloseLeavesAWorkingChannel)
+{
+    attachPhone();
+    RecordingUSBChannel channel(wizDict());
+    ASSERT_EQ(openAndWait(channel), 0);
+    channel.failingCloses = 1;
+    auto callback = QVDeviceCallback::pollingObject();
+    EXPECT_EQ(channel.closeChannelWithCallback(callback), links::kIOReturnStillOpen);
+    EXPECT_FALSE(channel.isInProgress());
+    EXPECT_TRUE(channel.hasOpenTransportConnection());
+    // The reader runs again: answers still arrive.
+    EXPECT_TRUE(commandAnswered(channel, "AT\r\n"));
+    EXPECT_EQ(channel.closeChannelBlocking(), 0);
+}
+
+TEST_F(USBSerialATChannelTest, BurstReachesTheMainThreadAsOneDelivery)
+{
+    attachPhone();
+    // One information line of 290 characters: 300 bytes with its framing.
+    sim->setHandler("+BURST", [](phonesim::PhoneSession&, const phonesim::AtCommand&) {
+        return phonesim::AtResult::okay({QByteArray(290, 'b')});
+    });
+    RecordingUSBChannel channel(wizDict());
+    ASSERT_EQ(openAndWait(channel), 0);
+    ASSERT_TRUE(commandAnswered(channel, "ATE0\r\n"));
+    channel.deliveries.clear();
+    ASSERT_TRUE(commandAnswered(channel, "AT+BURST\r\n"));
+    EXPECT_EQ(channel.deliveries, std::vector<int>{300});
+    EXPECT_EQ(channel.buffer().size(), 300);
+}
+
+TEST(USBSerialATChannelReadTest, BurstIsReadInPiecesOf128)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_NONBLOCK), 0);
+    ASSERT_EQ(::write(fds[1], QByteArray(300, 'x').constData(), 300), 300);
+    int pieces = 0;
+    bool lost = true;
+    EXPECT_EQ(USBSerialATChannel::readBurst(fds[0], &pieces, &lost).size(), 300);
+    EXPECT_EQ(pieces, 3);
+    EXPECT_FALSE(lost);
+    EXPECT_TRUE(USBSerialATChannel::readBurst(fds[0], &pieces, &lost).isEmpty());
+    EXPECT_FALSE(lost);
+    // The writer gone: end of file is a lost tty.
+    ::close(fds[1]);
+    EXPECT_TRUE(USBSerialATChannel::readBurst(fds[0], &pieces, &lost).isEmpty());
+    EXPECT_TRUE(lost);
+    ::close(fds[0]);
+}
+
+TEST_F(USBSerialATChannelTest, PhoneThatGoesAwayClosesTheChannel)
+{
+    attachPhone();
+    auto channel = USBSerialATChannel::withWizDict(nullptr, wizDict(), nullptr);
+    ASSERT_EQ(openAndWait(*channel), 0);
+    sim->stop();
+    EXPECT_TRUE(testing_support::runUntil([&] { return !channel->hasOpenTransportConnection(); }, 5.0));
+    EXPECT_FALSE(channel->hasConnection());
+    EXPECT_FALSE(channel->sendDataStr(QStringLiteral("AT\r\n")));
+}
+
+TEST(USBSerialATChannelDictTest, UsbPropertiesFromTheConnectionDictionary)
+{
+    EXPECT_EQ(USBSerialATChannel::makeWizDict({{"USB.ProductID", 2}, {"USB.VendorID", 1}, {"Common.SerialNo", "S"},
+                                               {"Common.DeviceName", "KU990"}, {"BT.BT_Address", "x"}}),
+              (QVariantMap{{"productId", 2}, {"vendorId", 1}, {"serialNumber", "S"}, {"product", "KU990"}}));
+    EXPECT_TRUE(USBSerialATChannel::makeWizDict({{"BT.BT_Address", "x"}}).isEmpty());
+}
+
+TEST_F(USBSerialATChannelTest, AvailabilityOfAKnownPhone)
+{
+    attachPhone();
+    // The KU990 entry gives the vendor; the product id comes with the connection.
+    const QVariantMap known{{"Common.qvDeviceID", "15320"}, {"USB.ProductID", kProduct}, {"Common.SerialNo", kSerial}};
+    const std::optional<QVariantMap> found = USBSerialATChannel::availableConnection(known);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->value("portName").toString(), sim->slavePath());
+    EXPECT_TRUE(USBSerialATChannel::isConnectionAvailable(known));
+
+    QVariantMap otherPhone = known;
+    otherPhone.insert("Common.SerialNo", "99999999");
+    EXPECT_FALSE(USBSerialATChannel::isConnectionAvailable(otherPhone));
+    // A model the database does not know.
+    EXPECT_FALSE(USBSerialATChannel::availableConnection({{"Common.qvDeviceID", "4711"}}));
+}
