@@ -1,5 +1,7 @@
 #include "device/DZUSBDevice.h"
 
+#include <algorithm>
+
 DZUSBDevice::DZUSBDevice(const QVariantMap& storedDevice, bool storageDevices, bool modemDevices)
     : DZUSBDeviceIdentifier(storageDevices, modemDevices), _usbDevice(storedDevice)
 {
@@ -15,4 +17,18 @@ std::optional<QVariantMap> DZUSBDevice::deviceInfo()
     if (!devices || devices->isEmpty())
         return std::nullopt;
     return devices->first();
+}
+
+bool DZUSBDevice::isSameVendor(const QVariantMap& found) const
+{
+    const QVariant vendor = found.value(DZDeviceProperties::kVendorIDKey);
+    return vendor.isValid() && vendor.toInt() == _usbDevice.vendorID();
+}
+
+bool DZUSBDevice::serialsMatch(QString stored, QString found)
+{
+    stored.truncate(kMaxUSBSerialLength);
+    found.truncate(kMaxUSBSerialLength);
+    const qsizetype length = std::min(stored.size(), found.size());
+    return stored.left(length) == found.left(length);
 }

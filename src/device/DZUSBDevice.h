@@ -21,5 +21,10 @@ public:
     const DZDeviceProperties& usbDevice() const { return _usbDevice; }
 
 protected:
+    // Whether a found dictionary has the stored phone's vendor id.
+    bool isSameVendor(const QVariantMap& found) const;
+    // Serial numbers compare on at most 15 characters, and on the shorter length.
+    static bool serialsMatch(QString stored, QString found);
+
     DZDeviceProperties _usbDevice;
 };

@@ -1,7 +1,5 @@
 #include "device/DZUSBSerialDevice.h"
 
-#include <algorithm>
-
 DZUSBSerialDevice::DZUSBSerialDevice(const QVariantMap& storedDevice) : DZUSBDevice(storedDevice, false, true) {}
 
 DZUSBSerialDevice::~DZUSBSerialDevice()
@@ -22,19 +20,15 @@ bool DZUSBSerialDevice::isValidDevice(const DZDeviceProperties* properties)
     if (!properties)
         return false;
     const QVariantMap found = properties->getPropertiesDictionary();
-    const QVariant vendor = found.value(DZDeviceProperties::kVendorIDKey);
-    if (!vendor.isValid() || vendor.toInt() != _usbDevice.vendorID())
+    if (!isSameVendor(found))
         return false;
-    QString stored = tenDigitSerNo(_usbDevice.serialNumber());
-    QString foundSerial = found.value(DZDeviceProperties::kSerialNumberKey).toString();
+    const QString stored = tenDigitSerNo(_usbDevice.serialNumber());
+    const QString foundSerial = found.value(DZDeviceProperties::kSerialNumberKey).toString();
     if (stored.isEmpty() || foundSerial.isEmpty())
         return true;
-    stored.truncate(kMaxUSBSerialLength);
-    foundSerial.truncate(kMaxUSBSerialLength);
-    const qsizetype length = std::min(stored.size(), foundSerial.size());
     if (found.value(DZDeviceProperties::kPortNameKey).toString().isEmpty())
         return false;
-    return stored.left(length) == foundSerial.left(length);
+    return serialsMatch(stored, foundSerial);
 }
 
 bool DZUSBSerialDevice::openSerialDevice()

@@ -13,15 +13,6 @@ QVariantList mountPointsOf(const QVariantMap& found)
     return found.value(DZDeviceProperties::kMountPointsKey).toList();
 }
 
-// Serials are compared on at most 15 characters, and on the shorter length.
-bool serialsMatch(QString stored, QString found)
-{
-    stored = stored.left(DZUSBStorageDevice::kMaxSerialLength);
-    found = found.left(DZUSBStorageDevice::kMaxSerialLength);
-    const qsizetype length = std::min(stored.size(), found.size());
-    return stored.left(length) == found.left(length);
-}
-
 } // namespace
 
 DZUSBStorageDevice::DZUSBStorageDevice(const QVariantMap& storedDevice) : DZUSBDevice(storedDevice, true, false) {}
@@ -44,8 +35,7 @@ bool DZUSBStorageDevice::isValidDevice(const DZDeviceProperties* properties)
     if (!properties)
         return false;
     const QVariantMap found = properties->getPropertiesDictionary();
-    const QVariant vendor = found.value(DZDeviceProperties::kVendorIDKey);
-    if (!vendor.isValid() || vendor.toInt() != _usbDevice.vendorID())
+    if (!isSameVendor(found))
         return false;
     const QString foundSerial = getSerialNumberForValidate(found);
     if (foundSerial.isNull())
