@@ -213,3 +213,35 @@ TEST_F(USBSerialATChannelTest, AvailabilityOfAKnownPhone)
     // A model the database does not know.
     EXPECT_FALSE(USBSerialATChannel::availableConnection({{"Common.qvDeviceID", "4711"}}));
 }
+
+TEST_F(USBSerialATChannelTest, AnswersArrivingInPiecesAreJudgedWhole)
+{
+    attachPhone("sonyericsson");
+    sim->setHandler("+CPBS", [](phonesim::PhoneSession&, const phonesim::AtCommand&) {
+        return phonesim::AtResult::equipmentError(10);
+    });
+    auto channel = USBSerialATChannel::withWizDict(nullptr, wizDict(), nullptr);
+    ASSERT_EQ(openAndWait(*channel), 0);
+    ASSERT_TRUE(commandAnswered(*channel, "ATE0+CMEE=1\r\n"));
+    // Three bytes at a time, 2 ms apart: many reads, one answer.
+    sim->setAnswerChunking(3, 2);
+
+    const struct {
+        const char* command;
+        const char* answer;
+        bool good;
+    } cases[] = {
+        {"AT+CGMI\r\n", "\r\nSony Ericsson\r\n\r\nOK\r\n", true},
+        {"AT+CPBS=\"SM\"\r\n", "\r\n+CME ERROR: 10\r\n", false},
+        {"AT+NOSUCH\r\n", "\r\nERROR\r\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        channel->resetBuffer();
+        ASSERT_TRUE(channel->sendDataStr(QString::fromLatin1(c.command)));
+        bool good = !c.good;
+        EXPECT_TRUE(channel->waitForOkErrorConnect(50, &good));
+        EXPECT_EQ(good, c.good);
+        EXPECT_EQ(channel->buffer(), QString::fromLatin1(c.answer));
+    }
+}

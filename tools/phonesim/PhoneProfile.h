@@ -14,13 +14,17 @@
 namespace phonesim {
 
 // What a handler answers: the information lines (without line ends) and
-// whether the command succeeded. A failure ends the command line with ERROR.
+// whether the command succeeded. A failure ends the command line with ERROR,
+// or, when the failure has a 27.007 error number and AT+CMEE turned error
+// reports on, with "+CME ERROR: <number>" (a number in both modes).
 struct AtResult {
     QList<QByteArray> lines;
     bool ok = true;
+    int cmeError = -1;
 
     static AtResult okay(QList<QByteArray> lines = {}) { return {std::move(lines), true}; }
     static AtResult error() { return {{}, false}; }
+    static AtResult equipmentError(int number) { return {{}, false, number}; }
 };
 
 using AtHandler = std::function<AtResult(PhoneSession&, const AtCommand&)>;

@@ -132,8 +132,11 @@ QByteArray PhoneSimulator::answerLine(const QByteArray& rawLine)
     for (const AtCommand& cmd : AtCommand::parseLine(line.mid(2))) {
         const AtHandler* handler = _profile.handler(cmd.name);
         const AtResult result = handler ? (*handler)(_session, cmd) : AtResult::error();
-        if (!result.ok)
+        if (!result.ok) {
+            if (result.cmeError >= 0 && _session.cmeeMode != 0)
+                return answer + kLineEnd + "+CME ERROR: " + QByteArray::number(result.cmeError) + kLineEnd;
             return answer + kLineEnd + kError + kLineEnd;
+        }
         for (const QByteArray& text : result.lines)
             answer += kLineEnd + text + kLineEnd;
     }
