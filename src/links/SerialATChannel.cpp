@@ -1,7 +1,6 @@
 #include "links/SerialATChannel.h"
 
 #include "device/QVSyncDeviceDescription.h"
-#include "formats/QuorNSStringVCardExtensions.h"
 #include "foundation/QuorNSDataExtensions.h"
 #include "links/LinkCodes.h"
 #include "foundation/NamedLog.h"
@@ -358,6 +357,29 @@ QString SerialATChannel::buffer() const
     return QString::fromLatin1(bytes);
 }
 
+QString SerialATChannel::lastBufferLine() const
+{
+    // The same as lastSignificantLine(buffer()), but only the last line is
+    // decoded: the waits ask after every piece received, and a long answer
+    // would otherwise be decoded again and again. Latin-2 is one byte per
+    // character, so the line ends are found on the bytes.
+    if (!_commBuffer)
+        return QStringLiteral("");
+    const char* bytes = _commBuffer.get();
+    qsizetype last = qsizetype(qstrnlen(bytes, _currentBuffIndex)) - 1;
+    while (last >= 0 && (bytes[last] == '\r' || bytes[last] == '\n' || bytes[last] == ' '))
+        --last;
+    if (last < 0)
+        return QStringLiteral("");
+    qsizetype first = last;
+    while (first > 0 && bytes[first - 1] != '\r' && bytes[first - 1] != '\n')
+        --first;
+    const QByteArray line(bytes + first, last - first + 1);
+    if (auto text = platform::text::decode(line, platform::text::Encoding::Latin2))
+        return *text;
+    return QString::fromLatin1(line);
+}
+
 bool SerialATChannel::sendDataAndWait(const QString& text, int passes)
 {
     if (!sendDataStr(text))
@@ -369,7 +391,7 @@ bool SerialATChannel::isBufferFilledWithAnswer()
 {
     if (!_dataAvail)
         return false;
-    const QString line = lastSignificantLine(buffer());
+    const QString line = lastBufferLine();
     if (line == QLatin1String(kAnswerOK) || line.contains(QLatin1String(kAnswerError))
         || line.contains(QLatin1String(kAnswerChannelID)) || line == QLatin1String(kAnswerConnect))
         return true;
@@ -419,7 +441,7 @@ bool SerialATChannel::hasOkError(bool* good)
     if (!_dataAvail)
         return false;
     logBuffer("waitForOkErrorConnect");
-    switch (classifyLastLine(lastSignificantLine(buffer()))) {
+    switch (classifyLastLine(lastBufferLine())) {
     case Classification::Good:
         return true;
     case Classification::Bad:

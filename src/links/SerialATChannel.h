@@ -90,6 +90,8 @@ public:
     bool sendObexData(const char* bytes, int length);
 
     QString buffer() const;
+    // The buffer's last line that is not blank (see lastSignificantLine).
+    QString lastBufferLine() const;
     const char* commBuffer() const { return _commBuffer.get(); }
     uint32_t currentBuffIndex() const { return _currentBuffIndex; }
 

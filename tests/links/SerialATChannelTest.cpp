@@ -1,5 +1,6 @@
 #include "FakeSerialATChannel.h"
 
+#include "formats/QuorNSStringVCardExtensions.h"
 #include "links/LinkCodes.h"
 #include "platform/Clock.h"
 #include "platform/Exception.h"
@@ -407,4 +408,18 @@ TEST(SerialATChannelBaseTest, TransportOperationsMustBeSupplied)
     EXPECT_THROW(bare.openConnection(nullptr), platform::Exception);
     EXPECT_THROW(bare.closeConnection(nullptr), platform::Exception);
     EXPECT_THROW((void)bare.hasOpenTransportConnection(), platform::Exception);
+}
+
+TEST_F(SerialATChannelTest, LastLineIsTheBuffersLastSignificantLine)
+{
+    const QByteArray buffers[] = {
+        "", "\r\n \r\n", "OK", "\r\nOK\r\n  \r\n", "\r\n+CPBR: 1,\"\xb1\xe6\"\r\n", "a\rb\nc",
+        QByteArray("\r\nERROR\r\n\0tail\r\n", 16), "\r\nCONNECT 9600\r\n\r\n\r\n", " \xa0OK\xa0 \r\n",
+    };
+    for (const QByteArray& bytes : buffers) {
+        SCOPED_TRACE(bytes.toStdString());
+        channel->resetBuffer();
+        channel->deliver(bytes);
+        EXPECT_EQ(channel->lastBufferLine(), lastSignificantLine(channel->buffer()));
+    }
 }
