@@ -48,71 +48,48 @@ void QVDoubleNotify::resetJob(QVAction& job)
     job.setUserInfo(QVariant());
 }
 
-void QVDoubleNotify::didPostAction(QVAction& action)
+bool QVDoubleNotify::tellBoth(QVAction& action, bool secondOnlyWhenFirstAgrees,
+                              const std::function<bool(QVActionNotify&)>& tell)
 {
     auto self = shared_from_this();
     // Local copies: a requester may change the chain while it is called.
     auto first = _firstNotify;
     auto second = _secondNotify;
+    bool answer = true;
     if (first) {
         prepareJob(action, first, _firstUserInfo);
-        first->didPostAction(action);
+        answer = tell(*first);
     }
-    if (second) {
+    if (second && (answer || !secondOnlyWhenFirstAgrees)) {
         prepareJob(action, second, _secondUserInfo);
-        second->didPostAction(action);
+        tell(*second);
     }
     resetJob(action);
+    return answer;
+}
+
+void QVDoubleNotify::didPostAction(QVAction& action)
+{
+    tellBoth(action, false, [&](QVActionNotify& notify) {
+        notify.didPostAction(action);
+        return true;
+    });
 }
 
 bool QVDoubleNotify::startAction(QVAction& action)
 {
-    auto self = shared_from_this();
-    auto first = _firstNotify;
-    auto second = _secondNotify;
-    bool answer = true;
-    if (first) {
-        prepareJob(action, first, _firstUserInfo);
-        answer = first->startAction(action);
-    }
-    if (answer && second) {
-        prepareJob(action, second, _secondUserInfo);
-        second->startAction(action);
-    }
-    resetJob(action);
-    return answer;
+    return tellBoth(action, true, [&](QVActionNotify& notify) { return notify.startAction(action); });
 }
 
 bool QVDoubleNotify::processAction(QVAction& action, float percent)
 {
-    auto self = shared_from_this();
-    auto first = _firstNotify;
-    auto second = _secondNotify;
-    bool answer = true;
-    if (first) {
-        prepareJob(action, first, _firstUserInfo);
-        answer = first->processAction(action, percent);
-    }
-    if (answer && second) {
-        prepareJob(action, second, _secondUserInfo);
-        second->processAction(action, percent);
-    }
-    resetJob(action);
-    return answer;
+    return tellBoth(action, true, [&](QVActionNotify& notify) { return notify.processAction(action, percent); });
 }
 
 void QVDoubleNotify::endAction(QVAction& action, int err)
 {
-    auto self = shared_from_this();
-    auto first = _firstNotify;
-    auto second = _secondNotify;
-    if (first) {
-        prepareJob(action, first, _firstUserInfo);
-        first->endAction(action, err);
-    }
-    if (second) {
-        prepareJob(action, second, _secondUserInfo);
-        second->endAction(action, err);
-    }
-    resetJob(action);
+    tellBoth(action, false, [&](QVActionNotify& notify) {
+        notify.endAction(action, err);
+        return true;
+    });
 }

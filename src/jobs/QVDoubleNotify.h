@@ -4,6 +4,7 @@
 
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 // Fans a job's requester calls out to two requesters (the second may itself
@@ -34,6 +35,12 @@ public:
     std::shared_ptr<QVActionNotify> secondNotify() const { return _secondNotify; }
 
 private:
+    // Tells the first requester and then the second, each with its own user
+    // info (the second only when the first agreed, if asked so); answers the
+    // first one's answer.
+    bool tellBoth(QVAction& action, bool secondOnlyWhenFirstAgrees,
+                  const std::function<bool(QVActionNotify&)>& tell);
+
     std::shared_ptr<QVActionNotify> _firstNotify;
     std::shared_ptr<QVActionNotify> _secondNotify;
     QVariant _firstUserInfo;
