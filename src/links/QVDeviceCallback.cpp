@@ -50,7 +50,7 @@ std::shared_ptr<QVDeviceCallback> QVDeviceCallback::commandObject(const void* se
 
 std::shared_ptr<QVDeviceCallback> QVDeviceCallback::simpleObjectWithDelegate(QVDeviceCallbackDelegate* delegate)
 {
-    auto callback = std::make_shared<QVDeviceCallback>(nullptr, FinishFunction{}, ProgressFunction{}, QVariant{});
+    auto callback = pollingObject();
     callback->setDelegate(delegate);
     return callback;
 }

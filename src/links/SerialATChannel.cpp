@@ -28,6 +28,15 @@ double clockNow()
     return platform::Clock::instance().now();
 }
 
+// The buffer's bytes as text: phones answer in Latin-2 (every byte is a
+// character, so this cannot fail in practice; Latin-1 stands in if it does).
+QString bufferText(const QByteArray& bytes)
+{
+    if (auto text = platform::text::decode(bytes, platform::text::Encoding::Latin2))
+        return *text;
+    return QString::fromLatin1(bytes);
+}
+
 int toMs(double seconds)
 {
     return int(seconds * 1000.0 + (seconds >= 0 ? 0.5 : -0.5));
@@ -107,6 +116,13 @@ void SerialATChannel::setDataAvail(bool avail)
         _isInitializing = false;
 }
 
+void SerialATChannel::startNewPacket()
+{
+    resetBuffer();
+    _hasFinalSize = false;
+    _expectedObexBytes = 0;
+}
+
 void SerialATChannel::appendToBuffer(const char* bytes, int length)
 {
     if (!_commBuffer) {
@@ -117,9 +133,7 @@ void SerialATChannel::appendToBuffer(const char* bytes, int length)
     if (int64_t(_currentBuffIndex) + count > kMaxFill) {
         // The old contents are dropped, and with them the length of a packet
         // they began.
-        resetBuffer();
-        _hasFinalSize = false;
-        _expectedObexBytes = 0;
+        startNewPacket();
     }
     std::memcpy(_commBuffer.get() + _currentBuffIndex, bytes, size_t(count));
     _currentBuffIndex += uint32_t(count);
@@ -153,11 +167,8 @@ void SerialATChannel::deliverObexData(const char* bytes, int length)
         _obexSurplus.append(bytes, count);
         return;
     }
-    if (std::exchange(_obexPacketHandedOver, false)) {
-        resetBuffer();
-        _hasFinalSize = false;
-        _expectedObexBytes = 0;
-    }
+    if (std::exchange(_obexPacketHandedOver, false))
+        startNewPacket();
     appendToBuffer(bytes, length);
     const char* buf = _commBuffer.get();
     if (!_hasFinalSize) {
@@ -226,9 +237,7 @@ void SerialATChannel::handOverObexPacket()
     } else if (!pending.isEmpty() && _commBuffer && _currentBuffIndex > 0) {
         // Bytes that came in since a send emptied the buffer follow the surplus.
         pending.append(_commBuffer.get(), int(_currentBuffIndex));
-        resetBuffer();
-        _hasFinalSize = false;
-        _expectedObexBytes = 0;
+        startNewPacket();
     }
     if (!pending.isEmpty() && _modeObex)
         deliverObexData(pending.constData(), int(pending.size()));
@@ -351,10 +360,7 @@ QString SerialATChannel::buffer() const
 {
     if (!_commBuffer)
         return QStringLiteral("");
-    const QByteArray bytes(_commBuffer.get());
-    if (auto text = platform::text::decode(bytes, platform::text::Encoding::Latin2))
-        return *text;
-    return QString::fromLatin1(bytes);
+    return bufferText(QByteArray(_commBuffer.get()));
 }
 
 QString SerialATChannel::lastBufferLine() const
@@ -374,10 +380,7 @@ QString SerialATChannel::lastBufferLine() const
     qsizetype first = last;
     while (first > 0 && bytes[first - 1] != '\r' && bytes[first - 1] != '\n')
         --first;
-    const QByteArray line(bytes + first, last - first + 1);
-    if (auto text = platform::text::decode(line, platform::text::Encoding::Latin2))
-        return *text;
-    return QString::fromLatin1(line);
+    return bufferText(QByteArray(bytes + first, last - first + 1));
 }
 
 bool SerialATChannel::sendDataAndWait(const QString& text, int passes)
@@ -417,15 +420,20 @@ void SerialATChannel::logBuffer(const char* method) const
     });
 }
 
+bool SerialATChannel::waitForData(int passes, int& used)
+{
+    while (!_dataAvail && used < passes) {
+        platform::runloop::waitUntil([this] { return _dataAvail; }, kWaitSliceSeconds, 1);
+        ++used;
+    }
+    return _dataAvail;
+}
+
 bool SerialATChannel::waitForOkOrError(int passes)
 {
     int used = 0;
     for (;;) {
-        while (!_dataAvail && used < passes) {
-            platform::runloop::waitUntil([this] { return _dataAvail; }, kWaitSliceSeconds, 1);
-            ++used;
-        }
-        if (!_dataAvail)
+        if (!waitForData(passes, used))
             return false;
         if (isBufferFilledWithAnswer()) {
             logBuffer("waitForOkOrError");
@@ -461,11 +469,7 @@ bool SerialATChannel::waitForOkErrorConnect(int passes, bool* resultGood)
     int used = 0;
     bool done = false;
     for (;;) {
-        while (!_dataAvail && used < passes) {
-            platform::runloop::waitUntil([this] { return _dataAvail; }, kWaitSliceSeconds, 1);
-            ++used;
-        }
-        if (!_dataAvail)
+        if (!waitForData(passes, used))
             break;
         if (hasOkError(&good)) {
             done = true;

@@ -143,6 +143,11 @@ private:
     void queueObexPacket();
     void handOverObexPacket();
     void appendToBuffer(const char* bytes, int length);
+    // Empties the buffer and forgets the length of the packet it held.
+    void startNewPacket();
+    // Runs the loop a pass at a time until data is available or the passes
+    // (counted in used) ran out; answers whether data is available.
+    bool waitForData(int passes, int& used);
     void logBuffer(const char* method) const;
 
     PhoneTraits _traits;
