@@ -7,8 +7,6 @@
 namespace platform::bundle {
 
 inline constexpr const char* kMainBundleIdentifier = "com.marvesto.MarvestoLG";
-inline constexpr const char* kKitBundleIdentifier = "com.marvesto.Kestrova";
-inline constexpr const char* kWizardBundleIdentifier = "com.marvesto.Lumwick";
 
 QString mainBundleIdentifier();
 QString applicationName();      // "MarvestoLG"

@@ -299,8 +299,7 @@ void Clock::setVirtual(bool on)
             d->virtualStart = oldNow;
             d->wallAtVirtualStartMs = QDateTime::currentMSecsSinceEpoch();
         } else {
-            d->realOffset = 0;
-            d->realOffset = d->virtualNow - d->realNow();
+            d->realOffset = d->virtualNow - d->steady.nsecsElapsed();
         }
         d->virtualMode = on;
     }
@@ -333,8 +332,7 @@ void Clock::advance(double seconds)
 
 bool Clock::advanceToNextTimer()
 {
-    const auto next = nextFireTime();
-    if (!next || !isVirtual())
+    if (!isVirtual() || d->schedule.empty())
         return false;
     const qint64 target = d->schedule.begin()->first.first;
     advance(toSeconds(std::max<qint64>(0, target - d->currentNow())));

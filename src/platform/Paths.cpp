@@ -9,12 +9,20 @@ namespace platform::paths {
 namespace {
 
 // An XDG variable counts only when it holds an absolute path (the XDG base
-// directory rule: relative values are ignored).
-QString xdgVariable(const char* name, const QString& fallbackUnderHome)
+// directory rule: relative values are ignored). Empty when it does not count.
+QString absolutePathVariable(const char* name)
 {
     const QString value = qEnvironmentVariable(name);
     if (!value.isEmpty() && QDir::isAbsolutePath(value))
         return QDir::cleanPath(value);
+    return {};
+}
+
+QString xdgVariable(const char* name, const QString& fallbackUnderHome)
+{
+    const QString value = absolutePathVariable(name);
+    if (!value.isEmpty())
+        return value;
     return QDir::cleanPath(homeDirectory() + QLatin1Char('/') + fallbackUnderHome);
 }
 
@@ -93,9 +101,9 @@ QString cacheHome()
 
 QString documentsDirectory()
 {
-    const QString value = qEnvironmentVariable("XDG_DOCUMENTS_DIR");
-    if (!value.isEmpty() && QDir::isAbsolutePath(value))
-        return QDir::cleanPath(value);
+    const QString value = absolutePathVariable("XDG_DOCUMENTS_DIR");
+    if (!value.isEmpty())
+        return value;
     const QString fromFile = documentsFromUserDirs();
     if (!fromFile.isEmpty())
         return fromFile;

@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <locale.h>
 #include <vector>
 
 namespace platform::plist {
@@ -39,12 +38,6 @@ void setError(QString* error, const QString& message)
 {
     if (error)
         *error = message;
-}
-
-locale_t cLocale()
-{
-    static const locale_t locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return locale;
 }
 
 // ---------------------------------------------------------------------------
@@ -110,8 +103,8 @@ std::optional<double> parseReal(const QString& raw)
         QStringLiteral("\\A[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?\\z"));
     if (!number.match(text).hasMatch())
         return std::nullopt;
-    const QByteArray latin = text.toLatin1();
-    return ::strtod_l(latin.constData(), nullptr, cLocale());
+    // The whole text is one number, so the leading-number parse reads all of it.
+    return values::stringDouble(text);
 }
 
 std::optional<QDateTime> parseDate(const QString& raw)

@@ -18,13 +18,22 @@ namespace platform::runloop {
 
 namespace {
 
+// The optional guard object of a call: once given, the call is dropped when
+// that object is gone.
+struct CallGuard {
+    explicit CallGuard(const QObject* guard = nullptr) : guarded(guard != nullptr), object(guard) {}
+    bool gone() const { return guarded && !object; }
+
+    bool guarded;
+    QPointer<const QObject> object;
+};
+
 struct PerformRequest {
     quint64 id = 0;
     const void* target = nullptr;
     QString action;
     std::function<void()> fn;
-    bool guarded = false;
-    QPointer<const QObject> guard;
+    CallGuard guard;
     std::unique_ptr<Timer> timer;
 };
 
@@ -44,10 +53,27 @@ void firePerformRequest(quint64 id)
     // Out of the list before the call, so the callee may re-request or cancel.
     const std::unique_ptr<PerformRequest> request = std::move(*it);
     requests.erase(it);
-    if (request->guarded && !request->guard)
+    if (request->guard.gone())
         return;
     if (request->fn)
         request->fn();
+}
+
+// Drops the pending requests that match. They are moved out first, as
+// destroying a request may run code that looks at the list.
+template <typename Pred>
+void cancelRequests(Pred matches)
+{
+    auto& requests = performRequests();
+    std::vector<std::unique_ptr<PerformRequest>> cancelled;
+    for (auto it = requests.begin(); it != requests.end();) {
+        if (matches(**it)) {
+            cancelled.push_back(std::move(*it));
+            it = requests.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 std::chrono::milliseconds toMilliseconds(double seconds)
@@ -131,12 +157,9 @@ void performAfterDelay(const void* target, const QString& action, double delay, 
                        const QObject* guard)
 {
     if (!isMainThread()) {
-        QPointer<const QObject> guardPointer(guard);
-        const bool guarded = guard != nullptr;
-        performOnMainThread([=] {
-            if (guarded && !guardPointer)
-                return;
-            performAfterDelay(target, action, delay, fn, guardPointer.data());
+        performOnMainThread([=, callGuard = CallGuard(guard)] {
+            if (!callGuard.gone())
+                performAfterDelay(target, action, delay, fn, callGuard.object.data());
         });
         return;
     }
@@ -146,8 +169,7 @@ void performAfterDelay(const void* target, const QString& action, double delay, 
     request->target = target;
     request->action = action;
     request->fn = std::move(fn);
-    request->guarded = guard != nullptr;
-    request->guard = guard;
+    request->guard = CallGuard(guard);
     request->timer = std::make_unique<Timer>([id = request->id] { firePerformRequest(id); });
     request->timer->start(delay);
     performRequests().push_back(std::move(request));
@@ -155,31 +177,12 @@ void performAfterDelay(const void* target, const QString& action, double delay, 
 
 void cancelPreviousPerformRequests(const void* target)
 {
-    auto& requests = performRequests();
-    // Moved out first: destroying a request may run code that looks at the list.
-    std::vector<std::unique_ptr<PerformRequest>> cancelled;
-    for (auto it = requests.begin(); it != requests.end();) {
-        if ((*it)->target == target) {
-            cancelled.push_back(std::move(*it));
-            it = requests.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    cancelRequests([target](const PerformRequest& r) { return r.target == target; });
 }
 
 void cancelPreviousPerformRequests(const void* target, const QString& action)
 {
-    auto& requests = performRequests();
-    std::vector<std::unique_ptr<PerformRequest>> cancelled;
-    for (auto it = requests.begin(); it != requests.end();) {
-        if ((*it)->target == target && (*it)->action == action) {
-            cancelled.push_back(std::move(*it));
-            it = requests.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    cancelRequests([&](const PerformRequest& r) { return r.target == target && r.action == action; });
 }
 
 int pendingPerformRequestCount(const void* target)
@@ -195,14 +198,10 @@ void performOnMainThread(std::function<void()> fn, const QObject* guard)
         qWarning("platform::runloop::performOnMainThread: no application, call dropped");
         return;
     }
-    const bool guarded = guard != nullptr;
-    QPointer<const QObject> guardPointer(guard);
     QMetaObject::invokeMethod(
         app,
-        [fn = std::move(fn), guarded, guardPointer] {
-            if (guarded && !guardPointer)
-                return;
-            if (fn)
+        [fn = std::move(fn), callGuard = CallGuard(guard)] {
+            if (!callGuard.gone() && fn)
                 fn();
         },
         Qt::QueuedConnection);

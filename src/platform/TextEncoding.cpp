@@ -1,7 +1,5 @@
 #include "platform/TextEncoding.h"
 
-#include <QtEndian>
-
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>

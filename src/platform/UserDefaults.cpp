@@ -117,9 +117,7 @@ double UserDefaults::doubleValue(const QString& key) const
 QVariantList UserDefaults::array(const QString& key) const
 {
     const QVariant value = object(key);
-    if (value.metaType().id() == QMetaType::QVariantList)
-        return value.toList();
-    if (value.metaType().id() == QMetaType::QStringList)
+    if (value.metaType().id() == QMetaType::QVariantList || value.metaType().id() == QMetaType::QStringList)
         return value.toList();
     return {};
 }

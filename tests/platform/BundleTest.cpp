@@ -5,5 +5,5 @@
 TEST(Bundle, NamesTheProgram)
 {
     EXPECT_EQ(platform::bundle::applicationName(), QStringLiteral("MarvestoLG"));
-    EXPECT_FALSE(platform::bundle::mainBundleIdentifier().isEmpty());
+    EXPECT_EQ(platform::bundle::mainBundleIdentifier(), QStringLiteral("com.marvesto.MarvestoLG"));
 }

@@ -3,7 +3,6 @@
 #include "TestEnvironment.h"
 
 #include <QDir>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <gtest/gtest.h>
