@@ -7,13 +7,10 @@ namespace values = platform::values;
 
 namespace {
 
-// The entry of an existing key holding a value; invalid otherwise.
-QVariant entry(const QVariantMap* dict, const QString& key)
+// The entry of a non-empty key; invalid when absent.
+QVariant entry(const QVariantMap& dict, const QString& key)
 {
-    if (!dict || key.isEmpty())
-        return {};
-    const auto it = dict->constFind(key);
-    return it == dict->constEnd() ? QVariant() : *it;
+    return key.isEmpty() ? QVariant() : dict.value(key);
 }
 
 template <typename Int>
@@ -154,20 +151,20 @@ std::shared_ptr<QVariantMap> DictionaryHdlr::theDict() const
 
 bool getBoolValue(const QVariantMap& dict, const QString& key)
 {
-    return values::toBool(entry(&dict, key));
+    return values::toBool(entry(dict, key));
 }
 
 int getIntValue(const QVariantMap& dict, const QString& key)
 {
-    return values::toInt(entry(&dict, key));
+    return values::toInt(entry(dict, key));
 }
 
 double getDoubleValue(const QVariantMap& dict, const QString& key)
 {
-    return values::toDouble(entry(&dict, key));
+    return values::toDouble(entry(dict, key));
 }
 
 float getFloatValue(const QVariantMap& dict, const QString& key)
 {
-    return static_cast<float>(values::toDouble(entry(&dict, key)));
+    return static_cast<float>(values::toDouble(entry(dict, key)));
 }

@@ -6,7 +6,6 @@
 #include "platform/Paths.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
@@ -42,10 +41,9 @@ std::optional<QByteArray> readFinderInfo(const QString& path)
 {
     QByteArray info(kFinderInfoSize, '\0');
     const ssize_t n = ::getxattr(encoded(path).constData(), fileattr::kFinderInfoAttribute, info.data(), size_t(info.size()));
-    if (n < 0)
-        return errno == ENODATA ? std::optional<QByteArray>(QByteArray(kFinderInfoSize, '\0')) : std::nullopt;
-    if (n < kFinderInfoSize)
-        info.replace(int(n), kFinderInfoSize - int(n), QByteArray(kFinderInfoSize - int(n), '\0'));
+    // A missing or short attribute reads as zeros beyond what is stored.
+    if (n < 0 && errno != ENODATA)
+        return std::nullopt;
     return info;
 }
 

@@ -20,7 +20,6 @@ inline constexpr const char* kFileType = "NSFileType";
 inline constexpr const char* kFilePosixPermissions = "NSFilePosixPermissions";
 inline constexpr const char* kFileTypeDirectory = "NSFileTypeDirectory";
 inline constexpr const char* kFileTypeRegular = "NSFileTypeRegular";
-inline constexpr const char* kFileTypeSymbolicLink = "NSFileTypeSymbolicLink";
 inline constexpr const char* kFileTypeUnknown = "NSFileTypeUnknown";
 } // namespace fileattr
 

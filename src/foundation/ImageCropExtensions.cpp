@@ -1,5 +1,7 @@
 #include "foundation/ImageCropExtensions.h"
 
+#include "foundation/NSImageSmoothResize.h"
+
 #include <QPainter>
 
 #include <cmath>
@@ -47,8 +49,7 @@ QImage imageToFitSize(const QImage& image, const QSize& size, int method)
 {
     if (image.isNull() || size.isEmpty())
         return QImage();
-    QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
+    QImage canvas = imageWithSize(size);
     const ImageFitGeometry geometry = imageFitGeometry(image.size(), size, method);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);

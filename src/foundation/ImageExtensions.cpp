@@ -1,5 +1,7 @@
 #include "foundation/ImageExtensions.h"
 
+#include "foundation/NSImageSmoothResize.h"
+
 #include <QPainter>
 #include <QTransform>
 
@@ -10,8 +12,7 @@ QImage imageRotateByAngle(const QImage& image, int degrees)
     if (image.isNull())
         return QImage();
     const int side = int(std::ceil(std::hypot(double(image.width()), double(image.height()))));
-    QImage canvas(side, side, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
+    QImage canvas = imageWithSize(QSize(side, side));
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.translate(side / 2.0, side / 2.0);
@@ -24,8 +25,7 @@ QImage imageScaleToSize(const QImage& image, const QSize& size)
 {
     if (image.isNull() || size.isEmpty())
         return QImage();
-    QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
+    QImage canvas = imageWithSize(size);
     const QSize fitted = image.size().scaled(size, Qt::KeepAspectRatio);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);

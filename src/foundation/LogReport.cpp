@@ -1,10 +1,10 @@
 #include "foundation/LogReport.h"
 
+#include "foundation/MoreUNIX.h"
 #include "foundation/QVFileLog.h"
 #include "foundation/QVReporter.h"
 
 #include "platform/Bundle.h"
-#include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 
@@ -46,18 +46,7 @@ QString mainName()
 
 QString reportsFolder()
 {
-    QString folder = platform::paths::mapHomePath(QString::fromLatin1(qvreport::kReportsFolder));
-    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
-        folder.chop(1);
-    return folder;
-}
-
-bool ensureFolder(const QString& path)
-{
-    QFileInfo info(path);
-    if (info.isDir())
-        return true;
-    return QDir().mkpath(path);
+    return platform::paths::mapHomePath(QString::fromLatin1(qvreport::kReportsFolder));
 }
 
 // Copies without overwriting; failures leave the file out.
@@ -174,30 +163,7 @@ bool QVCopyUserOwnedRegularFile(const QString& source, const QString& destinatio
         ::close(in);
         return false;
     }
-    bool ok = true;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ssize_t done = 0;
-        while (done < n) {
-            const ssize_t w = ::write(out, buffer + done, size_t(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                ok = false;
-                break;
-            }
-            done += w;
-        }
-        if (!ok)
-            break;
-    }
+    const bool ok = MFMoreUNIXCopyDescriptorToDescriptor(in, out, nullptr) == 0;
     ::close(in);
     ::close(out);
     if (!ok)
@@ -221,7 +187,7 @@ QString QVCreateLogFileReportSince(long seconds)
     QDir(folder).removeRecursively();
     QFile::remove(zip);
 
-    if (!ensureFolder(parent) || !QDir().mkdir(folder)) {
+    if (!QDir().mkpath(parent) || !QDir().mkdir(folder)) {
         qWarning().noquote() << QStringLiteral("couldn't create directory: %1").arg(folder);
         return QString();
     }

@@ -1,7 +1,6 @@
 #include "foundation/MoreUNIX.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
@@ -39,6 +38,43 @@ bool cancelRequested(const MFMoreUNIXCopyProgress* progress)
 {
     return progress && progress->cancel && progress->cancel->load();
 }
+
+// After a chunk: false when the copy is to stop, by the cancel flag or by the
+// record's progress function (the default one when the record has none).
+bool keepCopying(MFMoreUNIXCopyProgress& progress, qint64 total)
+{
+    if (cancelRequested(&progress))
+        return false;
+    if (progress.progress)
+        return progress.progress(progress, total);
+    MFMoreUNIXCopyProgress::Function fallback;
+    {
+        DefaultProgress& instance = defaultProgress();
+        std::lock_guard<std::mutex> lock(instance.mutex);
+        fallback = instance.function;
+    }
+    return !fallback || fallback(progress, total);
+}
+
+// One data byte with room for one descriptor-passing control message.
+struct DescriptorMessage {
+    unsigned char byte = 0;
+    struct iovec iov {};
+    alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int))] {};
+    struct msghdr message {};
+
+    DescriptorMessage()
+    {
+        iov.iov_base = &byte;
+        iov.iov_len = 1;
+        message.msg_iov = &iov;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+    }
+    DescriptorMessage(const DescriptorMessage&) = delete;
+    DescriptorMessage& operator=(const DescriptorMessage&) = delete;
+};
 
 class Descriptor {
 public:
@@ -131,16 +167,8 @@ int MFMoreUNIXReadDescriptor(int socket, int* fd)
 {
     require(socket >= 0, "socket >= 0");
     require(fd != nullptr && *fd == -1, "fd != nullptr && *fd == -1");
-    unsigned char byte = 0;
-    struct iovec iov { &byte, 1 };
-    alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    std::memset(control, 0, sizeof control);
-    struct msghdr message;
-    std::memset(&message, 0, sizeof message);
-    message.msg_iov = &iov;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    DescriptorMessage received;
+    struct msghdr& message = received.message;
 
     ssize_t n;
     do {
@@ -151,7 +179,7 @@ int MFMoreUNIXReadDescriptor(int socket, int* fd)
     if (n == 0)
         return EPIPE;
 
-    int received = -1;
+    int descriptorIn = -1;
     for (struct cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
         if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS)
             continue;
@@ -159,18 +187,18 @@ int MFMoreUNIXReadDescriptor(int socket, int* fd)
         for (std::size_t i = 0; i < count; ++i) {
             int descriptor;
             std::memcpy(&descriptor, CMSG_DATA(header) + i * sizeof(int), sizeof descriptor);
-            if (received < 0 && count == 1)
-                received = descriptor;
+            if (descriptorIn < 0 && count == 1)
+                descriptorIn = descriptor;
             else
                 ::close(descriptor); // never leak what we did not ask for
         }
     }
-    if (byte != moreunix::kDescriptorByte || (message.msg_flags & MSG_CTRUNC) || received < 0) {
-        if (received >= 0)
-            ::close(received);
+    if (received.byte != moreunix::kDescriptorByte || (message.msg_flags & MSG_CTRUNC) || descriptorIn < 0) {
+        if (descriptorIn >= 0)
+            ::close(descriptorIn);
         return EINVAL;
     }
-    *fd = received;
+    *fd = descriptorIn;
     return 0;
 }
 
@@ -178,16 +206,9 @@ int MFMoreUNIXWriteDescriptor(int socket, int fd)
 {
     require(socket >= 0, "socket >= 0");
     require(fd >= 0, "fd >= 0");
-    unsigned char byte = moreunix::kDescriptorByte;
-    struct iovec iov { &byte, 1 };
-    alignas(struct cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    std::memset(control, 0, sizeof control);
-    struct msghdr message;
-    std::memset(&message, 0, sizeof message);
-    message.msg_iov = &iov;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
+    DescriptorMessage sent;
+    sent.byte = moreunix::kDescriptorByte;
+    struct msghdr& message = sent.message;
     struct cmsghdr* header = CMSG_FIRSTHDR(&message);
     header->cmsg_level = SOL_SOCKET;
     header->cmsg_type = SCM_RIGHTS;
@@ -224,23 +245,8 @@ int MFMoreUNIXCopyDescriptorToDescriptor(int source, int destination, MFMoreUNIX
                 return writeError;
             total += qint64(count);
         }
-        if (progress) {
-            if (cancelRequested(progress))
-                return moreunix::kCancelled;
-            if (progress->progress) {
-                if (!progress->progress(*progress, total))
-                    return moreunix::kCancelled;
-            } else {
-                MFMoreUNIXCopyProgress::Function fallback;
-                {
-                    DefaultProgress& instance = defaultProgress();
-                    std::lock_guard<std::mutex> lock(instance.mutex);
-                    fallback = instance.function;
-                }
-                if (fallback && !fallback(*progress, total))
-                    return moreunix::kCancelled;
-            }
-        }
+        if (progress && !keepCopying(*progress, total))
+            return moreunix::kCancelled;
         if (endOfFile)
             return 0;
     }

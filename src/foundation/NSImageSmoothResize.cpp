@@ -59,6 +59,14 @@ Decoded decode(QIODevice* device)
     return result;
 }
 
+Decoded decode(const QByteArray& data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return decode(&buffer);
+}
+
 QImage orientationCorrected(const Decoded& decoded)
 {
     if (decoded.image.isNull())
@@ -119,8 +127,7 @@ QImage applyImageTransform(const QImage& image, const QTransform& transform)
     const QSize size = transformedExtent(image.size(), transform);
     if (size.isEmpty())
         return QImage();
-    QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
+    QImage canvas = imageWithSize(size);
     // Qt's y axis points down: flip into the y-up space, transform, move the
     // extent to the origin and flip back.
     const QTransform flipIn(1, 0, 0, -1, 0, image.height());
@@ -135,10 +142,7 @@ QImage applyImageTransform(const QImage& image, const QTransform& transform)
 
 QVariantMap imagePropertiesOfData(const QByteArray& data)
 {
-    QByteArray copy = data;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    return decode(&buffer).properties;
+    return decode(data).properties;
 }
 
 QImage CreateCGImageRefFromFile(const QString& path)
@@ -155,10 +159,7 @@ QImage CreateCGImageRefFromData(const QByteArray& data)
 {
     if (data.isEmpty())
         return QImage();
-    QByteArray copy = data;
-    QBuffer buffer(&copy);
-    buffer.open(QIODevice::ReadOnly);
-    return orientationCorrected(decode(&buffer));
+    return orientationCorrected(decode(data));
 }
 
 QImage imageWithCoreGraphicPath(const QString& path)
@@ -251,8 +252,7 @@ QImage rotateImage(const QImage& image, float degrees)
         return QImage();
     const bool quarter = degrees == 90.0f || degrees == -90.0f;
     const QSize size = quarter ? image.size().transposed() : image.size();
-    QImage canvas(size, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
+    QImage canvas = imageWithSize(size);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.translate(size.width() / 2.0, size.height() / 2.0);

@@ -11,15 +11,10 @@ bool isEqualToSyncEnvironment(const QVariantMap& self, const QVariantMap& other)
     for (auto it = self.constBegin(); it != self.constEnd(); ++it) {
         if (it.key() == kGroupsKey)
             continue;
+        // Values compare whole: a nested dictionary must equal the other's,
+        // its own "Groups" included.
         const auto theirs = other.constFind(it.key());
-        if (theirs == other.constEnd() || !theirs->isValid())
-            return false;
-        if (it->metaType().id() == QMetaType::QVariantMap) {
-            if (theirs->metaType().id() != QMetaType::QVariantMap
-                || !isEqualToSyncEnvironment(it->toMap(), theirs->toMap()))
-                return false;
-        }
-        if (*it != *theirs)
+        if (theirs == other.constEnd() || !theirs->isValid() || *it != *theirs)
             return false;
     }
     return true;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "foundation/QuorNSDictionaryExtensions.h"   // noCaseObjectForKey()
-
 #include <QVariantMap>
 
 // Whether the receiver's sync environment is matched by other: every key of

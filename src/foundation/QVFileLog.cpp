@@ -5,9 +5,7 @@
 #include "platform/Paths.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 
 #include <fcntl.h>
@@ -51,15 +49,13 @@ std::shared_ptr<QVFileLog> QVFileLog::initWithName(const QString& name, const QS
         return nullptr;
     }
     const QString folder = logFolder(owner);
-    if (createDirectoryIfNecessary(folder) != 0) {
-        qWarning().noquote() << QStringLiteral("couldn't create directory: %1").arg(folder);
-        return nullptr;
-    }
     const QString current = QString::fromLatin1(kCurrentFileFormat).arg(folder, name);
     const QString previous = QString::fromLatin1(kPreviousFileFormat).arg(folder, name);
-    // A name holding "/" gets a sub-folder of its own.
-    if (createDirectoryIfNecessary(QFileInfo(current).absolutePath()) != 0) {
-        qWarning().noquote() << QStringLiteral("couldn't create directory: %1").arg(QFileInfo(current).absolutePath());
+    // The log folder, and below it the sub-folder of a name holding "/".
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    const QString fileFolder = slash < 0 ? folder : folder + QLatin1Char('/') + name.left(slash);
+    if (createDirectoryIfNecessary(fileFolder) != 0) {
+        qWarning().noquote() << QStringLiteral("couldn't create directory: %1").arg(fileFolder);
         return nullptr;
     }
     rotateFile(current, previous);

@@ -8,7 +8,6 @@
 #include "platform/Values.h"
 
 #include <QFileInfo>
-#include <QtGlobal>
 
 #include <memory>
 #include <mutex>

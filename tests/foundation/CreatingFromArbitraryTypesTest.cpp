@@ -33,7 +33,7 @@ TEST(CreatingFromArbitraryTypes, PointersAndOtherTypes)
 
     struct { int a, b; } pair { 1, 2 };
     EXPECT_EQ(numberWithValue(&pair, "{pair=ii}").value<void*>(), static_cast<void*>(&pair));
-    EXPECT_TRUE(numberWithValue(&pair, "B").isValid());
+    EXPECT_EQ(numberWithValue(&pair, "B").value<void*>(), static_cast<void*>(&pair));   // unknown: the address
     EXPECT_FALSE(numberWithValue(nullptr, "i").isValid());
 }
 

@@ -87,7 +87,10 @@ TEST(VersionString, FillsTextOrTitle)
     VersionString(&box).awakeFromNib();
     EXPECT_EQ(box.title(), platform::bundle::applicationVersion());
 
+    // Neither property: nothing is set (setProperty() would add a dynamic one).
     QObject plain;
     VersionString(&plain).awakeFromNib();
+    EXPECT_FALSE(plain.property("text").isValid());
+    EXPECT_FALSE(plain.property("title").isValid());
     VersionString(nullptr).awakeFromNib();
 }
