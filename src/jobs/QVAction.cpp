@@ -435,27 +435,20 @@ void QVAction::endAction(int code)
     stopTimer();
 
     int err = code;
-    bool withText = true;
-    if (err == jobcodes::kTransportSuspended) {
+    if (err == jobcodes::kTransportSuspended)
         err = jobcodes::kSuspended;
-        withText = false;
-    } else if (err == jobcodes::kTransportCancelled) {
+    else if (err == jobcodes::kTransportCancelled)
         err = jobcodes::kCancelled;
-        withText = false;
-    } else if (err == jobcodes::kNothingToDo || err == jobcodes::kSuspended || err == jobcodes::kCancelled
-               || err == jobcodes::kTimedOut) {
-        withText = false;
-    }
+    // The engine's own codes carry no error text.
+    const bool withText = err != jobcodes::kNothingToDo && err != jobcodes::kSuspended
+        && err != jobcodes::kCancelled && err != jobcodes::kTimedOut;
     // Set before anyone hears of the end, so that an end re-entered from a
     // requester (a kill of the remaining sub-jobs, say) is ignored.
     if (err != jobcodes::kSuspended)
         _ended = true;
     _feedBackErrorString = withText ? generateErrorString(err) : QString();
 
-    if (err == jobcodes::kSuspended)
-        postProcessAction(-1.0f);
-    else
-        postEndAction(err);
+    postEndAction(err);   // a suspension posts a progress of -1.0 instead
 
     if (auto requester = _notify)
         requester->endAction(*this, err);
@@ -463,26 +456,21 @@ void QVAction::endAction(int code)
     auto pipe = privateActionData();
     if (!pipe)
         return;   // a job in no pipe keeps its requester
+    // The pipe hears of the end on a later pass of the loop.
+    void (QVActionPipe::*report)(const std::shared_ptr<QVAction>&) = &QVActionPipe::actionDidEnd;
+    if (err == jobcodes::kSessionDied)
+        report = &QVActionPipe::sessionDied;
+    else if (err == jobcodes::kSuspended)
+        report = &QVActionPipe::actionSuspended;
     std::weak_ptr<QVActionPipe> weakPipe = pipe;
-    if (err == jobcodes::kSessionDied) {
-        platform::runloop::performOnMainThread([weakPipe, keepAlive] {
-            if (auto p = weakPipe.lock())
-                p->sessionDied(keepAlive);
-        });
-        _notify.reset();
-    } else if (err == jobcodes::kSuspended) {
-        platform::runloop::performOnMainThread([weakPipe, keepAlive] {
-            if (auto p = weakPipe.lock())
-                p->actionSuspended(keepAlive);
-        });
+    platform::runloop::performOnMainThread([weakPipe, keepAlive, report] {
+        if (auto p = weakPipe.lock())
+            (p.get()->*report)(keepAlive);
+    });
+    if (err == jobcodes::kSuspended)
         resetActionForStartAfterSuspend();
-    } else {
-        platform::runloop::performOnMainThread([weakPipe, keepAlive] {
-            if (auto p = weakPipe.lock())
-                p->actionDidEnd(keepAlive);
-        });
+    else
         _notify.reset();
-    }
 }
 
 bool QVAction::canSuspend() const

@@ -149,7 +149,6 @@ void QVActionContainer::feedBackNotify(const platform::Notification& notificatio
         _lastFeedBackProz = info.value(jobnames::kFeedProcessActionKey).toFloat();
 
     if (info.contains(jobnames::kFeedEndActionKey)) {
-        ++_actionIdx;
         member->stopFeedBackNotification(this);
         for (qsizetype i = 0; i < _actionContainer.size(); ++i) {
             if (static_cast<QVFeedBack*>(_actionContainer.at(i).get()) == member.get()) {

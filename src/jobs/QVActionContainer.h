@@ -57,7 +57,6 @@ protected:
     bool _actionStarted = false;
     std::shared_ptr<QVFeedBack> _lastFeedBackNotify;
     unsigned _actionCount = 0;
-    unsigned _actionIdx = 0;
     float _lastFeedBackProz = 0.0f;
 
 private:

@@ -43,7 +43,6 @@ QVActionGroup::QVActionGroup() = default;
 
 QVActionGroup::QVActionGroup(std::shared_ptr<QVActionNotify> notify, QVariant userInfo)
     : QVAction(std::move(notify), std::move(userInfo))
-    , _hasGroupBuffer(true)
 {
 }
 
@@ -85,7 +84,6 @@ bool QVActionGroup::addGroupAction(const std::shared_ptr<QVAction>& action)
             return false;
     } else {
         _groupBufferList.append(action);
-        _hasGroupBuffer = true;
     }
     action->addNotify(subJobNotify(), QVariant());
     return true;
@@ -116,7 +114,7 @@ int QVActionGroup::startAction()
                                              });
         return 0;
     }
-    if (!_hasGroupBuffer || _groupBufferList.isEmpty())
+    if (_groupBufferList.isEmpty())
         return jobcodes::kNothingToDo;
 
     auto parent = privateActionData();
@@ -128,7 +126,6 @@ int QVActionGroup::startAction()
 
     const auto buffered = _groupBufferList;
     _groupBufferList.clear();
-    _hasGroupBuffer = false;
     for (const auto& action : buffered) {
         if (!_groupPipe->addAction(action))
             return jobcodes::kStartException;
@@ -195,9 +192,7 @@ unsigned QVActionGroup::actionCount() const
 {
     if (_groupPipe)
         return _groupPipe->actionCount();
-    if (_hasGroupBuffer)
-        return static_cast<unsigned>(_groupBufferList.size());
-    return 0;
+    return static_cast<unsigned>(_groupBufferList.size());
 }
 
 unsigned QVActionGroup::previewCount() const
@@ -220,11 +215,6 @@ bool QVActionGroup::killAction(bool tell)
     if (_groupPipe && !_groupPipe->killAllActions(tell))
         return false;
     return QVAction::killAction(tell);
-}
-
-bool QVActionGroup::canSuspend() const
-{
-    return true;
 }
 
 bool QVActionGroup::doSuspendAction()

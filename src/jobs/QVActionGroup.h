@@ -39,7 +39,6 @@ public:
     unsigned previewCount() const override;
     std::shared_ptr<QVAction> currentAction() const;
     bool killAction(bool tell) override;
-    bool canSuspend() const override;
     bool doSuspendAction() override;
 
     void setEndOnSubActionError(bool flag);
@@ -55,7 +54,6 @@ protected:
     std::shared_ptr<QVActionGroupPipe> _groupPipe;
     // Sub-jobs added before the first start; gone once moved to the sub-pipe.
     QList<std::shared_ptr<QVAction>> _groupBufferList;
-    bool _hasGroupBuffer = false;
     bool _endOnSubActionError = false;
 
 private:

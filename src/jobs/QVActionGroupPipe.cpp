@@ -1,10 +1,7 @@
 #include "jobs/QVActionGroupPipe.h"
 
 #include "jobs/JobCodes.h"
-#include "jobs/JobNames.h"
 #include "jobs/QVActionGroup.h"
-
-#include "platform/RunLoop.h"
 
 QVActionGroupPipe::QVActionGroupPipe(const QStringList& actionTypes,
                                      const std::shared_ptr<QVActionMachine>& actionMachine,

@@ -9,6 +9,7 @@
 #include "platform/RunLoop.h"
 
 #include <algorithm>
+#include <functional>
 
 QVActionPipe::QVActionPipe(const QStringList& actionTypes, const std::shared_ptr<QVActionMachine>& actionMachine)
     : _actionTypes(actionTypes)
@@ -61,24 +62,30 @@ MFDevice* QVActionPipe::device() const
     return _actionDevice;
 }
 
+namespace {
+
+// A delayed call of the pipe's scheduler that does not keep the pipe alive.
+std::function<void()> idleCallOf(const std::weak_ptr<QVActionPipe>& weakPipe)
+{
+    return [weakPipe] {
+        if (auto pipe = weakPipe.lock())
+            pipe->actionPipeIdle();
+    };
+}
+
+} // namespace
+
 void QVActionPipe::performActionPipeIdle(double delay)
 {
-    std::weak_ptr<QVActionPipe> weakSelf = weak_from_this();
-    platform::runloop::performAfterDelay(this, jobnames::kPerformActionPipeIdle, delay, [weakSelf] {
-        if (auto self = weakSelf.lock())
-            self->actionPipeIdle();
-    });
+    platform::runloop::performAfterDelay(this, jobnames::kPerformActionPipeIdle, delay, idleCallOf(weak_from_this()));
 }
 
 void QVActionPipe::schedulePoll()
 {
     // One poll at a time, however many idle calls found nothing to start.
     platform::runloop::cancelPreviousPerformRequests(this, jobnames::kPerformActionPipePoll);
-    std::weak_ptr<QVActionPipe> weakSelf = weak_from_this();
-    platform::runloop::performAfterDelay(this, jobnames::kPerformActionPipePoll, jobdelay::kPoll, [weakSelf] {
-        if (auto self = weakSelf.lock())
-            self->actionPipeIdle();
-    });
+    platform::runloop::performAfterDelay(this, jobnames::kPerformActionPipePoll, jobdelay::kPoll,
+                                         idleCallOf(weak_from_this()));
 }
 
 void QVActionPipe::doAddAction(const std::shared_ptr<QVAction>& action)
@@ -194,26 +201,20 @@ bool QVActionPipe::isPipeBlocked() const
 
 void QVActionPipe::actionPipeIdle()
 {
-    if (_currentAction || isPipeBlocked() || _pipeCanceld)
+    if (_currentAction || isPipeBlocked() || _pipeCanceld || _transJobList.isEmpty())
         return;
     auto keepAlive = shared_from_this();
 
-    std::shared_ptr<QVAction> start;
-    if (!_transJobList.isEmpty()) {
-        auto head = _transJobList.first();
-        // A job that ended already waits only for its removal.
-        if (head->priority() <= jobpriority::kHighestStartable && !head->hasEnded() && head->readyToExecute())
-            start = head;
-    }
-    if (start) {
-        _currentAction = start;
-        const int r = start->doStartAction();
-        if (r != 0)
-            start->endAction(r);
+    const std::shared_ptr<QVAction> head = _transJobList.first();
+    // A job that ended already waits only for its removal.
+    if (head->priority() > jobpriority::kHighestStartable || head->hasEnded() || !head->readyToExecute()) {
+        schedulePoll();
         return;
     }
-    if (!_transJobList.isEmpty())
-        schedulePoll();
+    _currentAction = head;
+    const int r = head->doStartAction();
+    if (r != 0)
+        head->endAction(r);
 }
 
 unsigned QVActionPipe::actionCount() const

@@ -105,46 +105,40 @@ void QVFeedBack::postFeedBackNotify(const QVariantMap& userInfo)
 
 namespace {
 
-QVariantMap entryInfo(QVFeedBack* entry, const QString& key, const QVariant& value)
+// Posts the entry with one key, while the entry posts at all.
+void postEntryInfo(QVFeedBack* entry, const QString& key, const QVariant& value)
 {
+    if (!entry->doPostNotify())
+        return;
     QVariantMap info;
     info.insert(jobnames::kFeedBackEntryKey, QVariant::fromValue(entry->weak_from_this().lock()));
     info.insert(key, value);
-    return info;
+    entry->postFeedBackNotify(info);
 }
 
 } // namespace
 
 void QVFeedBack::postStartAction(bool started)
 {
-    if (!doPostNotify())
-        return;
-    postFeedBackNotify(entryInfo(this, jobnames::kFeedStartActionKey, started));
+    postEntryInfo(this, jobnames::kFeedStartActionKey, started);
 }
 
 void QVFeedBack::postPreprocessStart(bool started)
 {
-    if (!doPostNotify())
-        return;
-    postFeedBackNotify(entryInfo(this, jobnames::kFeedPreprocessStartKey, started));
+    postEntryInfo(this, jobnames::kFeedPreprocessStartKey, started);
 }
 
 void QVFeedBack::postProcessAction(float percent)
 {
-    if (!doPostNotify())
-        return;
-    postFeedBackNotify(entryInfo(this, jobnames::kFeedProcessActionKey, percent));
+    postEntryInfo(this, jobnames::kFeedProcessActionKey, percent);
 }
 
 void QVFeedBack::postEndAction(int code)
 {
-    if (!doPostNotify())
-        return;
-    if (code == jobcodes::kSuspended) {
+    if (code == jobcodes::kSuspended)
         postProcessAction(-1.0f);
-        return;
-    }
-    postFeedBackNotify(entryInfo(this, jobnames::kFeedEndActionKey, code));
+    else
+        postEntryInfo(this, jobnames::kFeedEndActionKey, code);
 }
 
 void QVFeedBack::addFeedBackNotification(const void* observer, FeedBackHandler handler)

@@ -40,8 +40,7 @@ bool QVPreprocessAction::preprocessed(float percent)
 void QVPreprocessAction::endPreprocess(int code)
 {
     _preErr = code;
-    auto parent = std::move(_parentAction);
-    _parentAction.reset();
+    auto parent = std::move(_parentAction);   // leaves _parentAction empty
     if (!parent)
         return;
     if (code != 0)

@@ -439,7 +439,9 @@ TEST_F(JobEngineTest, TimeoutsOfZeroOrLessSetNoTimer)
         j->setWaitTimeout(timeout);
         ASSERT_TRUE(machine->addAction(j));
         settle();
+        // A timer of zero would have fired by now: the job must still be queued.
         EXPECT_FALSE(j->hasPendingTimer());
+        EXPECT_FALSE(j->hasEnded());
     }
 }
 
