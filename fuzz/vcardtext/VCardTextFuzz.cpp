@@ -50,8 +50,13 @@ void tokenize(const QByteArray& bytes, const CARD_ParserPolicy& policy, qsizetyp
     parser.setUserData(&sink);
     parser.setPropHandler(onProp);
     parser.setDataHandler(onData);
-    if (parser.parse(bytes.constData(), int(split), false))
-        parser.parse(bytes.constData() + split, int(bytes.size() - split), true);
+    const bool accepted = parser.parse(bytes.constData(), int(split), false)
+                          && parser.parse(bytes.constData() + split, int(bytes.size() - split), true);
+    // Every property's value ends with its end mark; only a refused byte or a
+    // soft line break at the very end may leave the last one open.
+    const int mayStayOpen = accepted && !policy.qpSoftBreakJoinsLines ? 0 : 1;
+    if (sink.pendingEnd < 0 || sink.pendingEnd > mayStayOpen)
+        __builtin_trap();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "formats/CARD_Parser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -151,8 +152,8 @@ bool CARD_Parser::vcard_process_char(unsigned char c)
                 vcard_clear_line();
                 return false;
             }
-            if (m_nParams > 0)
-                --m_nParams;
+            if (!m_params.empty())
+                m_params.pop_back();
             if (c == ':')
                 return vcard_end_prop();
             m_state = BeforeParamState;
@@ -287,13 +288,12 @@ bool CARD_Parser::vcard_end_prop()
         if (!vcard_add_char_to_line('\0'))
             return false;
         const char* base = m_lineBuf.data();
-        std::vector<const char*> list;
-        list.reserve(std::size_t(m_nParams) * 2 + 2);
-        for (int i = 0; i < m_nParams; ++i) {
-            const char* name = base + m_params[std::size_t(i)].first;
-            const char* value = m_params[std::size_t(i)].second >= 0 ? base + m_params[std::size_t(i)].second : nullptr;
-            list.push_back(name);
-            list.push_back(value);
+        m_paramList.clear();
+        for (const auto& [nameAt, valueAt] : m_params) {
+            const char* name = base + nameAt;
+            const char* value = valueAt >= 0 ? base + valueAt : nullptr;
+            m_paramList.push_back(name);
+            m_paramList.push_back(value);
             const char* tested = std::strcmp(name, "ENCODING") == 0 ? value : name;
             if (tested) {
                 if (std::strcmp(tested, "QUOTED-PRINTABLE") == 0)
@@ -304,9 +304,9 @@ bool CARD_Parser::vcard_end_prop()
                     m_encoding = EightBit;
             }
         }
-        list.push_back(nullptr);
-        list.push_back(nullptr);
-        m_propHandler(m_userData, base, list.data());
+        m_paramList.push_back(nullptr);
+        m_paramList.push_back(nullptr);
+        m_propHandler(m_userData, base, m_paramList.data());
     }
     m_lineBuf.clear();
     m_state = ValueState;
@@ -348,7 +348,7 @@ void CARD_Parser::vcard_clear_line()
     if (m_lineBuf.capacity() > kKeptLineCapacity)
         std::vector<char>().swap(m_lineBuf);
     m_startOfData = true;
-    m_nParams = 0;
+    m_params.clear();
     m_valueEscape = false;
     m_encoding = NoEncoding;
     m_decoding = false;
@@ -363,8 +363,10 @@ bool CARD_Parser::vcard_add_char_to_line(char c)
             std::vector<char>().swap(m_lineBuf);
             return false;
         }
+        // Doubling keeps a long value linear; the cap keeps the limit exact.
+        const std::size_t grown = std::max(m_lineBuf.size() * 2, m_lineBuf.size() + kLineGrowth);
         try {
-            m_lineBuf.reserve(m_lineBuf.size() + kLineGrowth);
+            m_lineBuf.reserve(std::min(grown, kMaxLineLength));
         } catch (const std::bad_alloc&) {
             std::vector<char>().swap(m_lineBuf);
             return false;
@@ -376,17 +378,13 @@ bool CARD_Parser::vcard_add_char_to_line(char c)
 
 void CARD_Parser::card_add_param()
 {
-    const auto slot = std::size_t(m_nParams);
-    if (m_params.size() <= slot)
-        m_params.resize(slot + 1);
-    m_params[slot] = {int(m_lineBuf.size()), -1};
-    ++m_nParams;
+    m_params.emplace_back(int(m_lineBuf.size()), -1);
 }
 
 void CARD_Parser::card_set_paramvalue()
 {
-    if (m_nParams > 0)
-        m_params[std::size_t(m_nParams - 1)].second = int(m_lineBuf.size());
+    if (!m_params.empty())
+        m_params.back().second = int(m_lineBuf.size());
 }
 
 const char* CARD_ParserVersion()

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 // Byte-level tokenizer of vCard and vCalendar text, driven as a push parser:
@@ -95,7 +96,7 @@ private:
     int m_state = NameState;
     bool m_startOfData = true;
     std::vector<std::pair<int, int>> m_params;   // offsets of name and value (-1: none)
-    int m_nParams = 0;
+    std::vector<const char*> m_paramList;        // handed to the property handler, reused
     bool m_valueEscape = false;
     int m_encoding = NoEncoding;
     bool m_decoding = false;

@@ -1,6 +1,5 @@
 #include "formats/QuorNSStringVCardExtensions.h"
 
-
 namespace {
 
 const QString kVersion = QStringLiteral("VERSION:");

@@ -1,5 +1,6 @@
 #include "formats/RawVCardUtilities.h"
 
+#include "formats/CARD_Parser.h"
 #include "formats/QuorNSStringVCardExtensions.h"
 
 #include "foundation/ImageFileTypeCategory.h"
@@ -34,22 +35,7 @@ bool isBlankOrTab(QChar c)
 
 int base64Value(char16_t c)
 {
-    if (c >= u'A' && c <= u'Z')
-        return c - u'A';
-    if (c >= u'a' && c <= u'z')
-        return c - u'a' + 26;
-    if (c >= u'0' && c <= u'9')
-        return c - u'0' + 52;
-    if (c == u'+')
-        return 62;
-    if (c == u'/')
-        return 63;
-    return -1;
-}
-
-QByteArray jpegOf(const QImage& image)
-{
-    return JPEGRepresentation(image);
+    return c < 0x80 ? CARD_Parser::Base64ToOrd(static_cast<unsigned char>(c)) : -1;
 }
 
 // The image drawn into a new opaque image of the same size.
@@ -150,7 +136,7 @@ QString removeVCardItem(const QString& keyword, const QString& vCard)
     const QString rest = vCard.mid(start);
     const qsizetype lineEnd = findEndOfLogicalLine(rest);
     qsizetype end = lineEnd;
-    if (rest.left(lineEnd).contains(kBase64Marker))
+    if (QStringView(rest).left(lineEnd).contains(kBase64Marker))
         end = findEndOfBase64(rest, isVCard21(vCard), true);
     QString result = vCard;
     result.remove(start, end);
@@ -365,7 +351,7 @@ QString addPhotoItem(const QImage& image, const QString& vCard, int byteLimit)
     if (image.isNull())
         return vCard;
     QImage current = redrawn(image);
-    QByteArray jpeg = jpegOf(current);
+    QByteArray jpeg = JPEGRepresentation(current);
     if (jpeg.isEmpty())
         return vCard;
     while (byteLimit > 0 && jpeg.size() > byteLimit) {
@@ -374,7 +360,7 @@ QString addPhotoItem(const QImage& image, const QString& vCard, int byteLimit)
         if (width < kMinPhotoSide || height < kMinPhotoSide)
             return vCard;                       // cannot fit: no photo at all
         current = current.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        jpeg = jpegOf(current);
+        jpeg = JPEGRepresentation(current);
         if (jpeg.isEmpty())
             return vCard;
     }
@@ -431,7 +417,7 @@ QByteArray fixLineBreaks(const QByteArray& vCardData)
             if ((c == '\r' && next == '\n') || (c == '\n' && next == '\r'))
                 breakLength = 2;
         }
-        if (i >= 1 && out.endsWith('=')) {
+        if (out.endsWith('=')) {
             if (!lineIsQP) {
                 const qsizetype from = qMax(lineStart, searchedTo - kQPEncoding.size());
                 lineIsQP = out.indexOf(kQPEncoding, from) >= 0;
@@ -443,7 +429,7 @@ QByteArray fixLineBreaks(const QByteArray& vCardData)
                 continue;
             }
         }
-        out.append(vCardData.mid(i, breakLength));
+        out.append(vCardData.constData() + i, breakLength);
         i += breakLength - 1;
         lineStart = out.size();
         searchedTo = lineStart;

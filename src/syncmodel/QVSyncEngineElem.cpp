@@ -54,17 +54,13 @@ QVSyncEngineElem::QVSyncEngineElem(const VXDictionary* dict, const QString& uuid
     : QVSyncElem(QVariant(), sourceURI, protocol, device, parent)
     , _elemUUID(uuid)
 {
-    if (dict) {
+    if (dict)
         _vxDict.emplace(dict->realDictionary());
-        if (!uuid.isNull())
-            _vxDict->setObject(uuid, VXDictionary::kUUID);
-        if (_vxDict->realDictionary().contains(VXDictionary::kModified))
-            _changedFlag = true;
-    } else {
+    else
         _vxDict.emplace();
-        if (!uuid.isNull())
-            _vxDict->setObject(uuid, VXDictionary::kUUID);
-    }
+    if (!uuid.isNull())
+        _vxDict->setObject(uuid, VXDictionary::kUUID);
+    _changedFlag = _vxDict->realDictionary().contains(VXDictionary::kModified);
 }
 
 std::shared_ptr<QVSyncEngineElem> QVSyncEngineElem::elemWithDict(const VXDictionary* dict, const QString& uuid,
@@ -367,7 +363,8 @@ bool QVSyncEngineElem::processSyncEngineChange(const QString& recordId, const QV
     const QString name = nameValue.isValid() ? nameValue.toString() : QString();
     QVariant value = change.value(platform::ISyncChangePropertyValueKey);
 
-    if (!getOrCreateDictForUUID(recordId))
+    QVariantMap* target = getOrCreateDictForUUID(recordId);
+    if (!target)
         return false;                           // a sub-record this item does not know
 
     // A date-only due date is kept at local noon; it returns to midnight. A
@@ -379,7 +376,6 @@ bool QVSyncEngineElem::processSyncEngineChange(const QString& recordId, const QV
     if (name == kTriggerDate || name == kTriggerDuration) {
         if (_syncDescription && _syncDescription->isLGProtocol())
             value = steppedAlarmValue(name, value);
-        QVariantMap* target = getOrCreateDictForUUID(recordId);
         if (value.isValid())
             target->insert(name, value);
         else
@@ -392,34 +388,34 @@ bool QVSyncEngineElem::processSyncEngineChange(const QString& recordId, const QV
         if (value.typeId() == QMetaType::QString) {
             QVariant stored = value;
             if (name != platform::ISyncRecordEntityNameKey && name != kTypeField) {
-                const QString fieldName = getFieldName(*getOrCreateDictForUUID(recordId), name);
+                const QString fieldName = getFieldName(*target, name);
                 stored = getFormattedString(value, fieldName);
             }
-            getOrCreateDictForUUID(recordId)->insert(name, stored);
+            target->insert(name, stored);
             if (_syncDescription && _syncDescription->firstLastCombi() && (name == kLastName || name == kFirstName))
-                checkFirstLastName(*getOrCreateDictForUUID(recordId));
+                checkFirstLastName(*target);
             return true;
         }
         if (value.typeId() == QMetaType::QUrl) {
             QVariant stored = value;
             const QString escaped = QString::fromLatin1(QUrl::toPercentEncoding(value.toUrl().toString()));
-            const QString fieldName = getFieldName(*getOrCreateDictForUUID(recordId), name);
+            const QString fieldName = getFieldName(*target, name);
             const QVariant formatted = getFormattedString(escaped, fieldName);
             if (formatted.typeId() == QMetaType::QString) {
                 const QUrl url(QUrl::fromPercentEncoding(formatted.toString().toLatin1()));
                 if (url.isValid())
                     stored = url;
             }
-            getOrCreateDictForUUID(recordId)->insert(name, stored);
+            target->insert(name, stored);
             return true;
         }
-        getOrCreateDictForUUID(recordId)->insert(name, value);
+        target->insert(name, value);
         return true;
     }
 
     if (name.isNull())
         return false;
-    getOrCreateDictForUUID(recordId)->remove(name);
+    target->remove(name);
     setChanged();
     return true;
 }

@@ -40,11 +40,6 @@ bool isList(const QVariant& value)
     return value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QStringList;
 }
 
-QVariantList listOf(const QVariant& value)
-{
-    return value.toList();
-}
-
 // A bare parameter word that names a character set the platform knows.
 bool isCharsetName(const QString& word)
 {
@@ -204,13 +199,7 @@ void VXDictionary::removeRelationForSubItem(const QString& uuid, const QString& 
 
 void VXDictionary::deleteAllRelations()
 {
-    QStringList doomed;
-    for (auto it = _realDict.cbegin(); it != _realDict.cend(); ++it) {
-        if (it.key().startsWith(kRelationsPrefix))
-            doomed.append(it.key());
-    }
-    for (const QString& key : doomed)
-        _realDict.remove(key);
+    _realDict.removeIf([](const QVariantMap::iterator& it) { return it.key().startsWith(kRelationsPrefix); });
 }
 
 void VXDictionary::resetSentItems()
@@ -220,7 +209,7 @@ void VXDictionary::resetSentItems()
 
 void VXDictionary::rememberSent(const QString& uuid)
 {
-    QVariantList sent = listOf(_realDict.value(kSentItems));
+    QVariantList sent = _realDict.value(kSentItems).toList();
     if (!sent.contains(uuid))
         sent.append(uuid);
     _realDict.insert(kSentItems, sent);

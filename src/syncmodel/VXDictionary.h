@@ -106,8 +106,9 @@ QString createNewPrimaryKey();                          // canonical upper-case 
 QString createPrefixedPrimaryKey(const QString& prefix);  // "<prefix>:<UUID>"
 QString createQuorvalisPrimaryKey();                    // "Tarnex:<UUID>", 43 characters
 
-// Deep mutable copy of a property-list value. Containers are values here, so
-// this is the value itself; kept for the callers that name the operation.
+// Deep mutable copy of a property-list value: maps and lists are rebuilt level
+// by level (a string list comes back as a variant list), any other value is
+// returned as it is.
 QVariant mutableObjectFor(const QVariant& object);
 
 // The property changes that set every field of a record, in key order; a
