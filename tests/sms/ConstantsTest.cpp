@@ -12,6 +12,9 @@ TEST(AtTextCoding, Ucs2Hex)
 {
     EXPECT_EQ(Constants::encodeToUcs2CocoaAsciiStream(QStringLiteral("AB")), QStringLiteral("00410042"));
     EXPECT_EQ(Constants::encodeToUcs2CocoaAsciiStream(QString()), QStringLiteral("error"));
+    EXPECT_EQ(Constants::encodeToUcs2AsciiStream(QStringLiteral("\u00E4\U0001F600")), QByteArray("00E4D83DDE00"));
+    EXPECT_EQ(Constants::encodeToUcs2AsciiStream(QString()), QByteArray("error"));
+    EXPECT_EQ(Constants::encodeToUTF8CocoaAsciiStream(QStringLiteral("a\u00E4")), QStringLiteral("61C3A4"));
     EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("1F0041"), QStringLiteral("A"));
     EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("0000"), QStringLiteral(" "));
     EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("0"), QStringLiteral("error"));
@@ -44,6 +47,7 @@ TEST(AtTextCoding, SpecialCharsAndNumbers)
     EXPECT_EQ(Constants::createSearchNumber(QStringLiteral("0171")), QStringLiteral("+49171"));
     platform::UserDefaults::standard().remove(QStringLiteral("defaultCountryCode"));
     EXPECT_EQ(Constants::convertHexCharactersToString(QByteArray("\x01\xAB", 2)), QStringLiteral("01AB"));
+    EXPECT_EQ(Constants::convertHexCharactersToString(QByteArray(300, '\x0F')), QStringLiteral("0F").repeated(255));
     EXPECT_EQ(Constants::getError(16), QStringLiteral("The message has no recipient."));
     EXPECT_EQ(Constants::getError(9999), QString());
 }

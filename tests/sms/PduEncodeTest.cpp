@@ -191,6 +191,7 @@ TEST(PduEncode, FailuresReachTheCaller)
         std::function<void(sms&)> setUp;
         int error;
     } cases[] = {
+        {"valid message", [](sms&) {}, kSmsOk},
         {"no recipients", [](sms& m) { m.setAddressList(nullptr); }, kSmsErrorNoAddress},
         {"recipient without digits",
          [](sms& m) {

@@ -2,6 +2,7 @@
 
 #include "kestrova/sms/GsmAlphabet.h"
 #include "kestrova/sms/SmsConstants.h"
+#include "kestrova/sms/SmsTextUtils.h"
 
 #include "platform/Localization.h"
 #include "platform/TextEncoding.h"
@@ -57,13 +58,16 @@ QByteArray toMacRoman(const QString& text)
     return encoder.encode(text);
 }
 
-QString ucs2Hex(const QString& text)
+// Each UTF-16 unit as four upper-case hex digits, high octet first.
+QByteArray ucs2Hex(const QString& text)
 {
-    QString out;
-    out.reserve(text.size() * 4);
-    for (const QChar c : text)
-        out += QString::asprintf("%04X", unsigned(c.unicode()));
-    return out;
+    QByteArray octets(text.size() * 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        octets[2 * i] = char(unit >> 8);
+        octets[2 * i + 1] = char(unit & 0xFF);
+    }
+    return bytesToHex(octets);
 }
 
 } // namespace
@@ -72,14 +76,14 @@ QString Constants::encodeToUcs2CocoaAsciiStream(const QString& text)
 {
     if (text.isEmpty())
         return kSmsConversionError;
-    return ucs2Hex(text);
+    return QString::fromLatin1(ucs2Hex(text));
 }
 
 QByteArray Constants::encodeToUcs2AsciiStream(const QString& text)
 {
     if (text.isEmpty())
         return kSmsConversionError.toLatin1();
-    return ucs2Hex(text).toLatin1();
+    return ucs2Hex(text);
 }
 
 QString Constants::decodeFromUcs2AsciiStream(const QByteArray& hex)
@@ -91,17 +95,8 @@ QString Constants::decodeFromUcs2AsciiStream(const QByteArray& hex)
     out.reserve(hex.size() / 4);
     for (qsizetype i = skip; i + 4 <= hex.size(); i += 4) {
         unsigned unit = 0;
-        for (qsizetype k = 0; k < 4; ++k) {
-            const char c = hex[i + k];
-            int value = 0;
-            if (c >= '0' && c <= '9')
-                value = c - '0';
-            else if (c >= 'A' && c <= 'F')
-                value = c - 'A' + 10;
-            else if (c >= 'a' && c <= 'f')
-                value = c - 'a' + 10;
-            unit = unit << 4 | unsigned(value);
-        }
+        for (qsizetype k = 0; k < 4; ++k)
+            unit = unit << 4 | unsigned(stringToHex(QLatin1Char(hex[i + k])));
         if (unit != 0)
             out.append(QChar(char16_t(unit)));
     }
@@ -112,12 +107,7 @@ QString Constants::decodeFromUcs2AsciiStream(const QByteArray& hex)
 
 QString Constants::encodeToUTF8CocoaAsciiStream(const QString& text)
 {
-    const QByteArray utf8 = text.toUtf8();
-    QString out;
-    out.reserve(utf8.size() * 2);
-    for (const char c : utf8)
-        out += QString::asprintf("%02X", unsigned(quint8(c)));
-    return out;
+    return QString::fromLatin1(bytesToHex(text.toUtf8()));
 }
 
 QString Constants::decodeFromUTF8AsciiStream(const QByteArray& bytes)
@@ -193,14 +183,9 @@ QString Constants::convertHexCharactersToString(const QByteArray& bytes)
 
 QString Constants::convertHexCharactersToString(const uchar* bytes, int length)
 {
-    QString out;
     if (!bytes)
-        return out;
-    length = qBound(0, length, 255);
-    out.reserve(length * 2);
-    for (int i = 0; i < length; ++i)
-        out += QString::asprintf("%02X", unsigned(bytes[i]));
-    return out;
+        return QString();
+    return QString::fromLatin1(bytesToHex(QByteArrayView(bytes, qBound(0, length, 255))));
 }
 
 QString Constants::stripNumber(const QString& number)

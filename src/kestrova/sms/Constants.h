@@ -31,6 +31,7 @@ public:
     static QString encodeToSiemensGsmAsciiStream(const QString& text);
     // GSM bytes from the phone back to text.
     static QString decodeFromGsmAsciiStream(const QByteArray& gsm);
+    // Not implemented: always answers an empty text.
     static QString decodeFromSiemensGsmStream(const QByteArray& gsm);
 
     // Double quotes become apostrophes, backslashes "/"; empty or invalid

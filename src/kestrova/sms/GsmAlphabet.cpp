@@ -118,7 +118,8 @@ constexpr quint8 kAbsent = 0xFF;
 
 // Reverse look-up of a Unicode table: 64K entries, kAbsent where the
 // character is not in the table. Positions holding "?" are undefined and not
-// entered; of two positions with one character the last one wins.
+// entered, so "?" itself is never found; of two positions with one character
+// the last one wins.
 struct ReverseTable {
     std::array<quint8, 0x10000> positions;
     explicit ReverseTable(const GsmUnicodeTable& table)
@@ -154,7 +155,7 @@ const ReverseTable& reverseShift(SLTSmsCodePage page)
 
 bool inShiftTable(char16_t unit, SLTSmsCodePage page)
 {
-    return unit != u'?' && reverseShift(page).find(unit) != kAbsent;
+    return reverseShift(page).find(unit) != kAbsent;
 }
 
 // Mac OS Roman byte -> GSM code for the AT character set: the extension table
@@ -242,7 +243,7 @@ quint8 getUnicodePos(char16_t unit)
 
 quint8 getUnicodeGlyph(char16_t unit, SLTSmsCodePage page)
 {
-    if (page == kSmsCodePageUcs2 || page == kSmsCodePageUndecided || unit == u'?')
+    if (page == kSmsCodePageUcs2 || page == kSmsCodePageUndecided)
         return kGsmQuestionMark;
     const quint8 position = reverseShift(page).find(unit);
     return position == kAbsent ? kGsmQuestionMark : position;
@@ -265,10 +266,8 @@ int messageTextContainsUniChars(QStringView text, SLTSmsCodePage& page, int& esc
         bool fits = false;
         switch (page) {
         case kSmsCodePageTurkish:
-            fits = inShiftTable(unit, kSmsCodePageTurkish);
-            break;
         case kSmsCodePagePortuguese:
-            fits = inShiftTable(unit, kSmsCodePagePortuguese);
+            fits = inShiftTable(unit, page);
             break;
         case kSmsCodePageSpanish:
             // The Portuguese table holds every Spanish letter.
@@ -313,28 +312,28 @@ QByteArray gsmEncodeText(QStringView text, SLTSmsCodePage page)
     const SLTSmsCodePage shiftPage = page == kSmsCodePageUcs2 || page == kSmsCodePageUndecided
                                          ? kSmsCodePageDefault
                                          : page;
+    const ReverseTable& reverse = reverseDefault();
     const ReverseTable& shift = reverseShift(shiftPage);
+    const GsmUnicodeTable& shiftUnits = gsmShiftTable(shiftPage);
     QByteArray out;
     out.reserve(text.size() + 8);
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i].unicode();
-        const quint8 position = reverseDefault().find(unit);
         if (unit == u'\u00A0') {
             // A lone escape septet. When the next septet would make it a
             // defined escape pair, a plain blank keeps the text intact.
             bool pairs = false;
             if (i + 1 < text.size()) {
-                const char16_t next = text[i + 1].unicode();
-                const quint8 nextPosition = reverseDefault().find(next);
+                const quint8 nextPosition = reverse.find(text[i + 1].unicode());
                 pairs = nextPosition != kAbsent && nextPosition != kGsmEscape
-                        && gsmShiftTable(shiftPage)[nextPosition] != u'?';
+                        && shiftUnits[nextPosition] != u'?';
             }
             out.append(char(pairs ? 0x20 : kGsmEscape));
-        } else if (position != kAbsent) {
+        } else if (const quint8 position = reverse.find(unit); position != kAbsent) {
             out.append(char(position));
-        } else if (unit != u'?' && shift.find(unit) != kAbsent) {
+        } else if (const quint8 shifted = shift.find(unit); shifted != kAbsent) {
             out.append(char(kGsmEscape));
-            out.append(char(shift.find(unit)));
+            out.append(char(shifted));
         } else {
             out.append(char(kGsmQuestionMark));
         }

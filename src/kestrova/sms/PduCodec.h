@@ -7,8 +7,6 @@
 
 namespace kestrova {
 
-class sms;
-
 // Encodes a filled message into its SMS-SUBMIT PDUs: one per recipient and
 // part, in recipient order. TP-DCS 0 codes the UTF-8 text into GSM septets
 // first; TP-DCS 8 sends the UCS2 text (taken from the UTF-8 text when none was

@@ -4,6 +4,26 @@
 
 namespace kestrova {
 
+namespace {
+
+// One entry when `size` fits a single part, else the lengths `partAt` takes
+// for the parts one after the other.
+template <typename PartAt>
+QList<int> partLengths(qsizetype size, int single, PartAt partAt)
+{
+    if (size <= single)
+        return {int(size)};
+    QList<int> lengths;
+    for (qsizetype start = 0; start < size;) {
+        const int taken = partAt(start);
+        lengths.append(taken);
+        start += taken;
+    }
+    return lengths;
+}
+
+} // namespace
+
 int gsmSeptetsForPart(QByteArrayView coded, qsizetype start, int capacity)
 {
     const qsizetype left = coded.size() - start;
@@ -40,29 +60,16 @@ int ucs2UnitsForPart(QStringView units, qsizetype start, int capacity)
 QList<int> gsmPartLengths(QByteArrayView coded, bool singleShift)
 {
     const int single = singleShift ? kGsmSinglePartShiftSeptets : kGsmSinglePartSeptets;
-    if (coded.size() <= single)
-        return {int(coded.size())};
     const int capacity = singleShift ? kGsmMultiPartShiftSeptets : kGsmMultiPartSeptets;
-    QList<int> lengths;
-    for (qsizetype start = 0; start < coded.size();) {
-        const int taken = gsmSeptetsForPart(coded, start, capacity);
-        lengths.append(taken);
-        start += taken;
-    }
-    return lengths;
+    return partLengths(coded.size(), single,
+                       [&](qsizetype start) { return gsmSeptetsForPart(coded, start, capacity); });
 }
 
 QList<int> ucs2PartLengths(QStringView units)
 {
-    if (units.size() <= kUcs2SinglePartUnits)
-        return {int(units.size())};
-    QList<int> lengths;
-    for (qsizetype start = 0; start < units.size();) {
-        const int taken = ucs2UnitsForPart(units, start, kUcs2MultiPartUnits);
-        lengths.append(taken);
-        start += taken;
-    }
-    return lengths;
+    return partLengths(units.size(), kUcs2SinglePartUnits, [&](qsizetype start) {
+        return ucs2UnitsForPart(units, start, kUcs2MultiPartUnits);
+    });
 }
 
 } // namespace kestrova

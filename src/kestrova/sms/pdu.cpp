@@ -217,9 +217,7 @@ int pdu::encodePdu(sms& m, int& more)
                 m.setConcatenation(m.m_tpMR, int(m.m_partLengths.size()), 1);
                 m.m_headerLength = shift ? 8 : 5;
             }
-            m.m_headerSeptets = quint8(((m.m_headerLength + 1) * 8 + 6) / 7);
-            if (m.m_headerLength == 0)
-                m.m_headerSeptets = 0;
+            m.m_headerSeptets = m.m_headerLength == 0 ? 0 : quint8(((m.m_headerLength + 1) * 8 + 6) / 7);
         }
         if (m.m_headerLength > 0) {
             header.append(char(m.m_headerLength));
@@ -330,8 +328,6 @@ int pdu::decodePdu(sms& m) const
         m.m_tpRD = first & 0x04;
         m.m_tpMR = r.octet();
     } else if (m.m_tpMTI == 0) {
-        m.m_tpSRI = first & 0x20;
-        m.m_tpMMS = first & 0x04;
         m.m_tpVPF = 0;
     } else {
         return kSmsErrorUnsupportedMessageType;
@@ -418,7 +414,6 @@ int pdu::decodePdu(sms& m) const
                           + QString::fromLatin1(bytesToHex(h.bytes.sliced(h.pos - length - 2, length + 2))));
             }
         }
-        m.m_tpUDHI = 0x40;
     }
 
     if (coding == kSmsDcsGsm7) {

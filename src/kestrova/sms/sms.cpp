@@ -4,25 +4,12 @@
 #include "kestrova/sms/SmsTextUtils.h"
 
 #include <QDateTime>
-#include <QTimeZone>
 
 namespace kestrova {
 
 namespace {
 
 constexpr qsizetype kMaxTextBytes = 35700;
-constexpr qsizetype kTagLength = 13;
-
-QString digitsOnly(QStringView text)
-{
-    QString digits;
-    digits.reserve(text.size());
-    for (const QChar c : text) {
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            digits.append(c);
-    }
-    return digits;
-}
 
 // Days since 1970-01-01 of a proleptic Gregorian date (any field values).
 qint64 daysFromCivil(qint64 year, qint64 month, qint64 day)
@@ -79,10 +66,8 @@ void sms::init(bool fromConstructor)
     m_tpRP = 0;
     m_tpUDHI = 0;
     m_tpSRR = 0;
-    m_tpSRI = 0;
     m_tpVPF = 0x10;
     m_tpRD = 0;
-    m_tpMMS = 1;
     m_tpMTI = 1;
     m_addressType = 0;
     m_address.clear();
@@ -185,8 +170,9 @@ int sms::setSmsc(const QString& number)
         m_smscDigits = kSmsDefaultSmscDigits;
         return kSmsOk;
     }
-    m_smscType = number.startsWith(QLatin1Char('+')) ? kSmsTypeInternational : kSmsTypeNational;
-    m_smscDigits = digitsOnly(number);
+    const addressListItem parsed = addressListItem::fromNumberText(number);
+    m_smscType = quint8(parsed.typeOfNumber());
+    m_smscDigits = parsed.digits();
     return kSmsOk;
 }
 
@@ -212,8 +198,9 @@ int sms::setAddress(const QString& number)
 {
     if (number.isEmpty())
         return kSmsErrorEmptyNumber;
-    m_addressType = number.startsWith(QLatin1Char('+')) ? kSmsTypeInternational : kSmsTypeNational;
-    m_address = digitsOnly(number);
+    const addressListItem parsed = addressListItem::fromNumberText(number);
+    m_addressType = quint8(parsed.typeOfNumber());
+    m_address = parsed.digits();
     return kSmsOk;
 }
 
@@ -339,29 +326,31 @@ const QByteArray& sms::joinText() const
     return m_tpDCS == kSmsDcsGsm7 ? m_gsmCoded : m_utf8;
 }
 
+QByteArray sms::*sms::joinBuffer(int dcs)
+{
+    switch (dcs) {
+    case kSmsDcsGsm7: return &sms::m_gsmCoded;
+    case kSmsDcsUcs2: return &sms::m_utf8;
+    default: return nullptr;
+    }
+}
+
 int sms::insertMultiPart(const sms& part)
 {
-    QByteArray* text = nullptr;
-    const QByteArray* partText = nullptr;
-    if (m_tpDCS == kSmsDcsGsm7) {
-        text = &m_gsmCoded;
-        partText = &part.m_gsmCoded;
-    } else if (m_tpDCS == kSmsDcsUcs2) {
-        text = &m_utf8;
-        partText = &part.m_utf8;
-    } else {
+    const auto buffer = joinBuffer(m_tpDCS);
+    if (!buffer)
         return -1; // no text to join; the part stays an entry of its own
-    }
+    QByteArray& text = this->*buffer;
     if (part.m_concatReference != m_concatReference)
         return kSmsErrorReferenceDiffers;
     if (part.m_partCount != m_partCount)
         return kSmsErrorPartCountDiffers;
     const QByteArray tag = multiPartTag(part.m_concatReference, part.m_partCount,
                                         part.m_partNumber).toLatin1();
-    const qsizetype at = text->indexOf(tag);
+    const qsizetype at = text.indexOf(tag);
     if (at < 0)
         return -1;
-    text->replace(at, kTagLength, *partText);
+    text.replace(at, tag.size(), part.*buffer);
     m_memIndex = m_memIndex + QLatin1Char(',') + part.m_memIndex;
     if (part.m_partNumber < m_partNumber) {
         m_partNumber = part.m_partNumber;
@@ -372,22 +361,18 @@ int sms::insertMultiPart(const sms& part)
 
 void sms::setMultiPartTags()
 {
-    QByteArray* text = nullptr;
-    if (m_tpDCS == kSmsDcsGsm7)
-        text = &m_gsmCoded;
-    else if (m_tpDCS == kSmsDcsUcs2)
-        text = &m_utf8;
-    else
+    const auto buffer = joinBuffer(m_tpDCS);
+    if (!buffer)
         return;
+    QByteArray& text = this->*buffer;
     QByteArray joined;
-    joined.reserve(text->size() + kTagLength * m_partCount);
     for (int n = 1; n <= m_partCount; ++n) {
         if (n == m_partNumber)
-            joined.append(*text);
+            joined.append(text);
         else
             joined.append(multiPartTag(m_concatReference, m_partCount, n).toLatin1());
     }
-    *text = joined;
+    text = joined;
 }
 
 int sms::parsePartSetNr(const QString& tag, int& partNumber) const

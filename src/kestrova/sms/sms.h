@@ -144,16 +144,17 @@ private:
     friend class pdu;
 
     void freeBuffers();
+    // The buffer the joining of parts works on: GSM-coded for TP-DCS 0, UTF-8
+    // for TP-DCS 8; none for any other coding.
+    static QByteArray sms::*joinBuffer(int dcs);
 
     quint8 m_smscType = kSmsTypeInternational;
     QString m_smscDigits;
     quint8 m_tpRP = 0;
     quint8 m_tpUDHI = 0;
     quint8 m_tpSRR = 0;
-    quint8 m_tpSRI = 0;
     quint8 m_tpVPF = 0x10;
     quint8 m_tpRD = 0;
-    quint8 m_tpMMS = 1;
     quint8 m_tpMTI = 1;
     std::unique_ptr<addressList> m_recipients;
     quint8 m_addressType = 0;

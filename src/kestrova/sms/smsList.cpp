@@ -8,9 +8,8 @@ constexpr qint64 kJoinWindowSeconds = 180;
 
 int smsList::appendItem(std::unique_ptr<sms> item)
 {
-    const bool atEnd = m_cursor == m_items.end();
     m_items.push_back(std::move(item));
-    if (atEnd && m_items.size() == 1)
+    if (m_items.size() == 1)
         m_cursor = m_items.begin();
     return 0;
 }

@@ -5,7 +5,7 @@ python3-gammu; only needed when the fixtures change, never by the test suite).
   check_fixtures.py check      decode ../data/submit_fixtures.json with gammu
   check_fixtures.py deliver    write gammu-made DELIVER PDUs into
                                ../data/deliver_fixtures.json (keeping the
-                               node-pdu entries that make_deliver_fixtures.mjs wrote)
+                               node-pdu entries that make_deliver_fixtures.cjs wrote)
 """
 import binascii
 import datetime
