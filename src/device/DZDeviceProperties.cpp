@@ -1,6 +1,6 @@
 #include "device/DZDeviceProperties.h"
 
-#include <QDebug>
+#include "foundation/QuorNSDictionaryExtensions.h"
 
 void DZDeviceProperties::setPortNames(const QVariantList& names)
 {
@@ -24,12 +24,8 @@ QString DZDeviceProperties::description() const
 {
     const QString user = btUserName();
     const QString model = btModelName();
-    QString dictionary;
-    if (_properties.isEmpty()) {
-        dictionary = QString::fromLatin1(kNoProperties);
-    } else {
-        QDebug(&dictionary).noquote() << _properties;
-    }
+    const QString dictionary =
+        _properties.isEmpty() ? QString::fromLatin1(kNoProperties) : formattedDescription(_properties);
     return QString::fromLatin1(kDescriptionFormat)
         .arg(user.isEmpty() ? QString::fromLatin1(kUnknownUserName) : user,
              model.isEmpty() ? QString::fromLatin1(kUnknownModel) : model, QString::number(deviceNumber()),

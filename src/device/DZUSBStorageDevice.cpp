@@ -1,16 +1,27 @@
 #include "device/DZUSBStorageDevice.h"
 
+#include "foundation/QuorNSStringPathExtensions.h"
 #include "platform/Clock.h"
 #include "platform/PropertyList.h"
 
 #include <QFile>
-#include <stdlib.h>
+#include <QRandomGenerator>
 
 namespace {
 
 QVariantList mountPointsOf(const QVariantMap& found)
 {
     return found.value(DZDeviceProperties::kMountPointsKey).toList();
+}
+
+// Where the marker file would be on each of the first two volumes.
+QStringList markerPaths(const QVariantMap& found, const char* fileName)
+{
+    QStringList paths;
+    const QVariantList mountPoints = mountPointsOf(found).mid(0, DZUSBStorageDevice::kMarkerVolumes);
+    for (const QVariant& mountPoint : mountPoints)
+        paths.append(DZUSBStorageDevice::markerPath(mountPoint.toMap(), QString::fromLatin1(fileName)));
+    return paths;
 }
 
 } // namespace
@@ -27,7 +38,8 @@ std::unique_ptr<DZUSBStorageDevice> DZUSBStorageDevice::allocDZUSBStorageDevice(
 
 QString DZUSBStorageDevice::markerPath(const QVariantMap& mountPoint, const QString& fileName)
 {
-    return mountPoint.value(DZDeviceProperties::kMountPointKey).toString() + QLatin1Char('/') + fileName;
+    return stringByConcatenatingPathComponents(mountPoint.value(DZDeviceProperties::kMountPointKey).toString(),
+                                               fileName);
 }
 
 bool DZUSBStorageDevice::isValidDevice(const DZDeviceProperties* properties)
@@ -48,17 +60,12 @@ QString DZUSBStorageDevice::getSerialNumberForValidate(const QVariantMap& found)
     const QString serial = found.value(DZDeviceProperties::kSerialNumberKey).toString();
     if (!serial.isEmpty())
         return serial;
-    if (!mountPointsOf(found).isEmpty())
-        return readSerialFromFile(found);
-    return QString();
+    return readSerialFromFile(found);
 }
 
 QString DZUSBStorageDevice::readSerialFromFile(const QVariantMap& found, bool requestReal)
 {
-    const QVariantList mountPoints = mountPointsOf(found);
-    const QString fileName = QString::fromLatin1(requestReal ? kRealSerialFile : kWrittenSerialFile);
-    for (int i = 0; i < std::min<int>(kMarkerVolumes, mountPoints.size()); ++i) {
-        const QString path = markerPath(mountPoints[i].toMap(), fileName);
+    for (const QString& path : markerPaths(found, requestReal ? kRealSerialFile : kWrittenSerialFile)) {
         if (!QFile::exists(path))
             continue;
         const QVariant marker = platform::plist::readFile(path);
@@ -79,18 +86,15 @@ QString DZUSBStorageDevice::readSerialFromFile(const QVariantMap& found)
 
 QString DZUSBStorageDevice::createSerialOnDevice(const QVariantMap& found)
 {
-    const QVariantList mountPoints = mountPointsOf(found);
-    if (mountPoints.isEmpty())
+    const QStringList paths = markerPaths(found, kWrittenSerialFile);
+    if (paths.isEmpty())
         return QString();
-    srandom(unsigned(platform::Clock::instance().currentDateTime().toSecsSinceEpoch()));
-    long number = 0;
-    do {
-        number = random() % 100000000 + 1;
-    } while (number <= 9999999);
+    // A whole number from 10000000 to 100000000. Not seeded from the time of
+    // day: two phones set up within one second would get the same serial.
+    const quint32 number = QRandomGenerator::global()->bounded(quint32(kFirstSerialNumber), quint32(kLastSerialNumber) + 1);
     const QString serial = QString::fromLatin1(kSerialFormat).arg(number).left(kMaxSerialLength);
     const QVariantMap marker{{QString::fromLatin1(kSerialNumberKey), serial}};
-    for (int i = 0; i < std::min<int>(kMarkerVolumes, mountPoints.size()); ++i) {
-        const QString path = markerPath(mountPoints[i].toMap(), QString::fromLatin1(kWrittenSerialFile));
+    for (const QString& path : paths) {
         QFile::remove(path);
         platform::plist::writeFile(path, marker);
     }
@@ -103,7 +107,7 @@ QString DZUSBStorageDevice::getUSBStorageSerialNumber(const std::optional<QVaria
         return QString();
     const QString serial = found->value(DZDeviceProperties::kSerialNumberKey).toString();
     if (!serial.isEmpty() || mountPointsOf(*found).isEmpty())
-        return found->value(DZDeviceProperties::kSerialNumberKey).toString();
+        return serial;
     const QString marker = readSerialFromFile(*found);
     if (!marker.isEmpty())
         return marker;

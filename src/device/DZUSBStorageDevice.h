@@ -16,6 +16,8 @@ public:
     static constexpr const char* kSerialFormat = "quorSN-%1";
     static constexpr int kMaxSerialLength = 15;
     static constexpr int kMarkerVolumes = 2;
+    static constexpr int kFirstSerialNumber = 10000000;
+    static constexpr int kLastSerialNumber = 100000000;
 
     explicit DZUSBStorageDevice(const QVariantMap& storedDevice);
 

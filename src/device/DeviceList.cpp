@@ -19,6 +19,16 @@ QVariantList toVariantList(const QList<DeviceList::Entry>& list)
     return stored;
 }
 
+bool isIndexIn(const std::optional<QList<DeviceList::Entry>>& list, int index)
+{
+    return list && index >= 0 && index < list->size();
+}
+
+DeviceList::Entry entryAt(const std::optional<QList<DeviceList::Entry>>& list, int index)
+{
+    return isIndexIn(list, index) ? list->at(index) : nullptr;
+}
+
 } // namespace
 
 DeviceList& DeviceList::sharedDeviceList()
@@ -118,16 +128,12 @@ int DeviceList::historyCount() const
 
 DeviceList::Entry DeviceList::deviceEntry(int index) const
 {
-    if (!_deviceList || index < 0 || index >= _deviceList->size())
-        return nullptr;
-    return _deviceList->at(index);
+    return entryAt(_deviceList, index);
 }
 
 DeviceList::Entry DeviceList::historyDeviceEntry(int index) const
 {
-    if (!_historyDeviceList || index < 0 || index >= _historyDeviceList->size())
-        return nullptr;
-    return _historyDeviceList->at(index);
+    return entryAt(_historyDeviceList, index);
 }
 
 int DeviceList::getIndexFor(const QString& serial) const
@@ -180,22 +186,41 @@ bool DeviceList::doesExist(const QVariantMap& device) const
     return getIndexFor(serial) >= 0 || getHistoryIndexFor(serial) >= 0;
 }
 
+int DeviceList::prependTo(std::optional<QList<Entry>>& list, const char* key, Entry device)
+{
+    if (!list || !device)
+        return -1;
+    list->prepend(std::move(device));
+    storeList(key, list);
+    return count();
+}
+
+void DeviceList::writeInto(std::optional<QList<Entry>>& list, const char* key, Entry device, int index)
+{
+    if (!isIndexIn(list, index)) {
+        prependTo(list, key, std::move(device));
+        return;
+    }
+    (*list)[index] = std::move(device);
+    storeList(key, list);
+}
+
+void DeviceList::removeFrom(std::optional<QList<Entry>>& list, const char* key, int index)
+{
+    if (!isIndexIn(list, index))
+        return;
+    list->removeAt(index);
+    storeList(key, list);
+}
+
 int DeviceList::addDevice(Entry device)
 {
-    if (!_deviceList || !device)
-        return -1;
-    _deviceList->prepend(std::move(device));
-    storeList(kDevicesKey, _deviceList);
-    return count();
+    return prependTo(_deviceList, kDevicesKey, std::move(device));
 }
 
 int DeviceList::addHistoryDevice(Entry device)
 {
-    if (!_historyDeviceList || !device)
-        return -1;
-    _historyDeviceList->prepend(std::move(device));
-    storeList(kHistoryDevicesKey, _historyDeviceList);
-    return count();
+    return prependTo(_historyDeviceList, kHistoryDevicesKey, std::move(device));
 }
 
 void DeviceList::writeDevice(Entry device)
@@ -210,38 +235,22 @@ void DeviceList::writeDevice(Entry device)
 
 void DeviceList::writeDeviceAtIndex(Entry device, int index)
 {
-    if (index < 0 || !_deviceList || index >= _deviceList->size()) {
-        addDevice(std::move(device));
-        return;
-    }
-    (*_deviceList)[index] = std::move(device);
-    storeList(kDevicesKey, _deviceList);
+    writeInto(_deviceList, kDevicesKey, std::move(device), index);
 }
 
 void DeviceList::writeHistoryDeviceAtIndex(Entry device, int index)
 {
-    if (index < 0 || !_historyDeviceList || index >= _historyDeviceList->size()) {
-        addHistoryDevice(std::move(device));
-        return;
-    }
-    (*_historyDeviceList)[index] = std::move(device);
-    storeList(kHistoryDevicesKey, _historyDeviceList);
+    writeInto(_historyDeviceList, kHistoryDevicesKey, std::move(device), index);
 }
 
 void DeviceList::deleteDevice(int index)
 {
-    if (!_deviceList || index < 0 || index >= _deviceList->size())
-        return;
-    _deviceList->removeAt(index);
-    storeList(kDevicesKey, _deviceList);
+    removeFrom(_deviceList, kDevicesKey, index);
 }
 
 void DeviceList::deleteHistoryDevice(int index)
 {
-    if (!_historyDeviceList || index < 0 || index >= _historyDeviceList->size())
-        return;
-    _historyDeviceList->removeAt(index);
-    storeList(kHistoryDevicesKey, _historyDeviceList);
+    removeFrom(_historyDeviceList, kHistoryDevicesKey, index);
 }
 
 void DeviceList::syncDevices()

@@ -66,6 +66,10 @@ public:
 private:
     std::optional<QList<Entry>> readList(const char* key) const;
     void storeList(const char* key, const std::optional<QList<Entry>>& list);
+    // The shared steps of the known and the history list, stored under key.
+    int prependTo(std::optional<QList<Entry>>& list, const char* key, Entry device);
+    void writeInto(std::optional<QList<Entry>>& list, const char* key, Entry device, int index);
+    void removeFrom(std::optional<QList<Entry>>& list, const char* key, int index);
     static QString serialOf(const QVariantMap& device);
 
     platform::UserDefaults& m_defaults;

@@ -9,6 +9,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char kSerialNo[] = "Common.SerialNo";
@@ -65,6 +67,13 @@ constexpr const char kWriteRefusedLog[] = "MFDeviceInfo: refused to change the d
 QString key(const char* name)
 {
     return QString::fromLatin1(name);
+}
+
+// The user's choice when one was made, else the model's.
+bool userOrModelFlag(const MFDeviceInfo& info, const char* userKey, const char* modelKey)
+{
+    const QString user = key(userKey);
+    return info.nonNilBOOLFromDeviceSpec(info.objectForKey(user).isValid() ? user : key(modelKey));
 }
 
 std::function<void()>& alertSoundHandler()
@@ -370,9 +379,7 @@ bool MFDeviceInfo::playsMusic() const { return nonNilBOOLFromDeviceSpec(key(kSou
 
 bool MFDeviceInfo::supportsHierSoundsFolders() const
 {
-    if (objectForKey(key(kUserSoundHierarchicalFolder)).isValid())
-        return nonNilBOOLFromDeviceSpec(key(kUserSoundHierarchicalFolder));
-    return nonNilBOOLFromDeviceSpec(key(kSoundHierarchicalFolder));
+    return userOrModelFlag(*this, kUserSoundHierarchicalFolder, kSoundHierarchicalFolder);
 }
 
 void MFDeviceInfo::writeUserKey(const QString& name, const QVariant& value)
@@ -389,9 +396,7 @@ void MFDeviceInfo::setSupportsHierSoundsFolders(bool on)
 
 bool MFDeviceInfo::noResources() const
 {
-    if (objectForKey(key(kUserSoundNoResources)).isValid())
-        return nonNilBOOLFromDeviceSpec(key(kUserSoundNoResources));
-    return nonNilBOOLFromDeviceSpec(key(kSoundNoResources));
+    return userOrModelFlag(*this, kUserSoundNoResources, kSoundNoResources);
 }
 
 void MFDeviceInfo::setNoResources(bool on)

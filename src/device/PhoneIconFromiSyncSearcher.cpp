@@ -1,5 +1,6 @@
 #include "device/PhoneIconFromiSyncSearcher.h"
 
+#include "foundation/QuorNSStringPathExtensions.h"
 #include "platform/Paths.h"
 #include "platform/PropertyList.h"
 
@@ -8,6 +9,8 @@
 #include <QImageReader>
 #include <QVariantList>
 #include <QVariantMap>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,11 +27,6 @@ constexpr const char* kServicePropertiesKey = "ServiceProperties";
 constexpr const char* kModelIconKey = "ModelIcon";
 constexpr const char* kShortVersionKey = "CFBundleShortVersionString";
 constexpr const char* kPhoneImagesPrefix = ":/phones/";
-
-QString joined(const QString& front, const QString& rear)
-{
-    return QStringLiteral("%1/%2").arg(front, rear);
-}
 
 QString key(const char* text)
 {
@@ -83,7 +81,7 @@ QString PhoneIconFromiSyncSearcher::searchIconInFolder(const QString& folder)
         if (std::any_of(std::begin(kSkippedPlugins), std::end(kSkippedPlugins),
                         [&item](const char* skipped) { return item == QLatin1String(skipped); }))
             continue;
-        const QString found = searchIconInPlugin(joined(folder, item));
+        const QString found = searchIconInPlugin(stringByConcatenatingPathComponents(folder, item));
         if (!found.isEmpty())
             return found;
     }
@@ -92,8 +90,9 @@ QString PhoneIconFromiSyncSearcher::searchIconInFolder(const QString& folder)
 
 QString PhoneIconFromiSyncSearcher::searchIconInPlugin(const QString& pluginPath)
 {
-    const QString resources = joined(pluginPath, key(kResourcesFolder));
-    const QVariant metaClasses = platform::plist::readFile(joined(resources, key(kMetaClassesFile)));
+    const QString resources = stringByConcatenatingPathComponents(pluginPath, key(kResourcesFolder));
+    const QVariant metaClasses =
+        platform::plist::readFile(stringByConcatenatingPathComponents(resources, key(kMetaClassesFile)));
     if (metaClasses.typeId() != QMetaType::QVariantMap)
         return QString();
     const QVariantMap classes = metaClasses.toMap();
@@ -115,7 +114,7 @@ QString PhoneIconFromiSyncSearcher::searchIconInPlugin(const QString& pluginPath
             // An icon name never leads out of the plug-in's resources.
             if (icon.isEmpty() || icon.contains(QLatin1Char('/')))
                 return QString();
-            return joined(resources, icon);
+            return stringByConcatenatingPathComponents(resources, icon);
         }
     }
     return QString();

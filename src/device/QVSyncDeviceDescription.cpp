@@ -218,14 +218,14 @@ int QVSyncDeviceDescription::setupFromProtocol(const QString& protocol)
         _maxPictureBytes = kDefaultMaxPictureBytes;
 
     // One digit per priority; the low four bits of each character.
-    priorMac2Device.fill(0);
-    priorDevice2Mac.fill(0);
-    const QString forDevice = text(kPriorityForDevice);
-    for (int i = 0; i < 10 && i < forDevice.size(); ++i)
-        priorMac2Device[i] = forDevice.at(i).unicode() & 0x0F;
-    const QString forMac = text(kPriorityForMac);
-    for (int i = 0; i < 10 && i < forMac.size(); ++i)
-        priorDevice2Mac[i] = forMac.at(i).unicode() & 0x0F;
+    const auto priorities = [&text](const char* name, std::array<int, 10>& table) {
+        table.fill(0);
+        const QString digits = text(name);
+        for (int i = 0; i < int(table.size()) && i < digits.size(); ++i)
+            table[i] = digits.at(i).unicode() & 0x0F;
+    };
+    priorities(kPriorityForDevice, priorMac2Device);
+    priorities(kPriorityForMac, priorDevice2Mac);
 
     _hasTasks = toInt(value(kMaxLenTaskSummary)) > 0;
     _supportsTimeZone = toInt(value(kSupportsTimeZones)) > 0;

@@ -71,6 +71,17 @@ QString parentOf(const QVariantMap& row)
                               QString::fromLatin1(kMissingParentText).arg(parent));
 }
 
+// The first row of a query without its NULL values; empty when there is none.
+QVariantMap firstRow(sqlcryptQuickLiteDatabase* db, const char* sql, const QVariantList& bindings)
+{
+    if (!db)
+        return {};
+    const auto rows = db->performQuery(QString::fromLatin1(sql), bindings);
+    if (!rows || rows->rowCount() == 0)
+        return {};
+    return qvDeviceDB::stripDictionary(rows->valuesForRow(0));
+}
+
 QStringList splitList(const QString& text)
 {
     QStringList elements;
@@ -161,37 +172,25 @@ QString qvDeviceDB::deviceIDText(const QVariant& deviceID)
     return deviceID.toString();
 }
 
-QVariantMap qvDeviceDB::firstRow(const QString& sql, const QVariantList& bindings)
-{
-    if (!_db)
-        return {};
-    const auto rows = _db->performQuery(sql, bindings);
-    if (!rows || rows->rowCount() == 0)
-        return {};
-    return stripDictionary(rows->valuesForRow(0));
-}
-
 QVariantMap qvDeviceDB::getDictForDeviceByID(const QVariant& deviceID)
 {
     if (!_db)
         return {};
-    const auto rows = _db->performQuery(QString::fromLatin1(kQueryByID), {deviceIDText(deviceID)});
-    if (!rows || rows->rowCount() < 1) {
+    const QVariantMap row = firstRow(_db.get(), kQueryByID, {deviceIDText(deviceID)});
+    if (row.isEmpty())
         qWarning().noquote() << QString::fromLatin1(kQueryProblemLog).arg(_db->lastError());
-        return {};
-    }
-    return stripDictionary(rows->valuesForRow(0));
+    return row;
 }
 
 QVariantMap qvDeviceDB::getDictForDevice(const QString& identification)
 {
-    return firstRow(QString::fromLatin1(kQueryByIdentification), {identification});
+    return firstRow(_db.get(), kQueryByIdentification, {identification});
 }
 
 QVariantMap qvDeviceDB::getDictForVendorModel(int vendor, int model)
 {
     const QString product = QString::number(model);
-    return firstRow(QString::fromLatin1(kQueryByUSBNumbers), {QString::number(vendor), product, product});
+    return firstRow(_db.get(), kQueryByUSBNumbers, {QString::number(vendor), product, product});
 }
 
 QVariantMap qvDeviceDB::parentSettings(const QString& parent, QStringList& chain)
@@ -205,6 +204,12 @@ QVariantMap qvDeviceDB::parentSettings(const QString& parent, QStringList& chain
     if (settings.isEmpty())
         raiseMissingParent(parent);
     return settings;
+}
+
+QVariantMap qvDeviceDB::mergedWithParent(const QVariantMap& row, const QString& parent)
+{
+    QStringList chain{row.value(QLatin1String(kKeyIdentification)).toString()};
+    return MergeDictionaryWithInheritance(row, parentSettings(parent, chain));
 }
 
 QVariantMap qvDeviceDB::settingsForDevice(const QString& identification, QStringList& chain)
@@ -227,13 +232,9 @@ QVariantMap qvDeviceDB::getSettingsForDevice(const QString& identification)
 QVariantMap qvDeviceDB::getSettingsForDeviceByID(const QVariant& deviceID)
 {
     const QVariantMap row = getDictForDeviceByID(deviceID);
-    if (row.isEmpty())
-        return {};
-    const QString parent = parentOf(row);
-    if (parent.isEmpty())
+    if (parentOf(row).isEmpty())
         return row;
-    QStringList chain{row.value(QLatin1String(kKeyIdentification)).toString()};
-    return stripRejectedFields(MergeDictionaryWithInheritance(row, parentSettings(parent, chain)));
+    return inheritFoundDevice(row);
 }
 
 QVariantMap qvDeviceDB::getSettingsForIdentification(const QString& identification)
@@ -250,13 +251,10 @@ QVariantMap qvDeviceDB::getSettingsForIdentification(const QString& identificati
 QVariantMap qvDeviceDB::getSettingsForVendorModel(int vendor, int model)
 {
     const QVariantMap row = getDictForVendorModel(vendor, model);
-    if (row.isEmpty())
-        return {};
     const QString parent = parentOf(row);
     if (parent.isEmpty())
         return row;
-    QStringList chain{row.value(QLatin1String(kKeyIdentification)).toString()};
-    return MergeDictionaryWithInheritance(row, parentSettings(parent, chain));
+    return mergedWithParent(row, parent);
 }
 
 QVariantMap qvDeviceDB::getSettingsForOfficiallyReleasedDeviceByID(const QVariant& deviceID)
@@ -272,8 +270,7 @@ QVariantMap qvDeviceDB::inheritFoundDevice(const QVariantMap& row)
     const QString parent = parentOf(row);
     if (parent.isEmpty())
         return {};
-    QStringList chain{row.value(QLatin1String(kKeyIdentification)).toString()};
-    return stripRejectedFields(MergeDictionaryWithInheritance(row, parentSettings(parent, chain)));
+    return stripRejectedFields(mergedWithParent(row, parent));
 }
 
 QVariantMap qvDeviceDB::getSyncMLParams(const QString& protocol)
@@ -283,12 +280,7 @@ QVariantMap qvDeviceDB::getSyncMLParams(const QString& protocol)
 
 QVariantMap qvDeviceDB::getSyncMLParamsInDB(const QString& protocol, sqlcryptQuickLiteDatabase* db)
 {
-    if (!db)
-        return {};
-    const auto rows = db->performQuery(QString::fromLatin1(kQuerySyncProtocol), {protocol});
-    if (!rows || rows->rowCount() == 0)
-        return {};
-    QVariantMap row = stripDictionary(rows->valuesForRow(0));
+    QVariantMap row = firstRow(db, kQuerySyncProtocol, {protocol});
     for (const char* key : {kKeyIgnoreElements, kKeyIgnoreProperties}) {
         const QString name = QString::fromLatin1(key);
         auto it = row.find(name);
@@ -328,17 +320,11 @@ QVariantList qvDeviceDB::getAllDevicesWithQuery(const QString& sql, sqlcryptQuic
         QVariantMap row = stripDictionary(rows->valuesForRow(i));
         const QString parent = parentOf(row);
         if (!parent.isEmpty()) {
-            QVariantMap inherited;
             try {
-                QStringList chain{row.value(QLatin1String(kKeyIdentification)).toString()};
-                inherited = parentSettings(parent, chain);
+                row = mergedWithParent(row, parent);
             } catch (const platform::Exception&) {
-                inherited.clear();
-            }
-            if (inherited.isEmpty())
                 qWarning().noquote() << QString::fromLatin1(kInheritanceNotFoundLog).arg(parent);
-            else
-                row = MergeDictionaryWithInheritance(row, inherited);
+            }
         }
         devices.append(row);
     }

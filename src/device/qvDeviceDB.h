@@ -91,9 +91,11 @@ public:
     static QVariantMap stripRejectedFields(const QVariantMap& row);
 
 private:
-    QVariantMap firstRow(const QString& sql, const QVariantList& bindings);
     QVariantMap settingsForDevice(const QString& identification, QStringList& chain);
     QVariantMap parentSettings(const QString& parent, QStringList& chain);
+    // The row merged with the settings of its parent (never empty); throws
+    // like the settings lookups when the parent chain is broken.
+    QVariantMap mergedWithParent(const QVariantMap& row, const QString& parent);
 
     std::unique_ptr<sqlcryptQuickLiteDatabase> _db;
 };

@@ -55,19 +55,18 @@ bool sqlcryptQuickLiteDatabase::open(bool createSchema, int cacheMethod, bool ex
         qDebug().noquote() << QStringLiteral("sqlcryptQuickLiteDatabase open: %1 (schema %2, cache %3)")
                                   .arg(m_path).arg(createSchema).arg(cacheMethod);
     const int flags = createSchema ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
-    if (!openWithFlags(flags, createSchema, debug))
+    if (!openWithFlags(flags, createSchema))
         return false;
-    m_cacheMethod = cacheMethod;
     m_exposeSQL = exposeSQL;
     return true;
 }
 
 bool sqlcryptQuickLiteDatabase::create()
 {
-    return openWithFlags(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false, m_debug);
+    return openWithFlags(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false);
 }
 
-bool sqlcryptQuickLiteDatabase::openWithFlags(int flags, bool createSchema, bool /*debug*/)
+bool sqlcryptQuickLiteDatabase::openWithFlags(int flags, bool createSchema)
 {
     close();
     const QByteArray fsPath = QFile::encodeName(m_path);
@@ -139,16 +138,16 @@ sqlcryptQuickLiteDatabase::performQuery(const QString& sql, const QVariantList& 
     sqlite3_stmt* stmt = nullptr;
     const QByteArray text = sql.toUtf8();
     int rc = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr);
+    // Finalized on every way out.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(stmt, &sqlite3_finalize);
     if (rc != SQLITE_OK) {
         setLastError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
-        sqlite3_finalize(stmt);
         return std::nullopt;
     }
     const int parameterCount = sqlite3_bind_parameter_count(stmt);
     if (parameterCount != bindings.size()) {
         setLastError(QStringLiteral("%1 parameters for %2 values").arg(parameterCount).arg(bindings.size()),
                      SQLITE_RANGE);
-        sqlite3_finalize(stmt);
         return std::nullopt;
     }
     for (int i = 0; i < bindings.size(); ++i) {
@@ -179,7 +178,6 @@ sqlcryptQuickLiteDatabase::performQuery(const QString& sql, const QVariantList& 
         }
         if (rc != SQLITE_OK) {
             setLastError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
-            sqlite3_finalize(stmt);
             return std::nullopt;
         }
     }
@@ -208,10 +206,8 @@ sqlcryptQuickLiteDatabase::performQuery(const QString& sql, const QVariantList& 
     }
     if (rc != SQLITE_DONE) {
         setLastError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
-        sqlite3_finalize(stmt);
         return std::nullopt;
     }
-    sqlite3_finalize(stmt);
     return result;
 }
 

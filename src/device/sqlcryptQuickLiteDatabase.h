@@ -79,7 +79,7 @@ public:
     static bool isNullMarker(const QVariant& value);
 
 private:
-    bool openWithFlags(int flags, bool createSchema, bool debug);
+    bool openWithFlags(int flags, bool createSchema);
     void setLastError(const QString& text, int code);
 
     QString m_path;
@@ -87,7 +87,6 @@ private:
     sqlite3* m_db = nullptr;
     QString m_lastError;
     int m_lastErrorID = 0;
-    int m_cacheMethod = DoNotCacheData;
     bool m_exposeSQL = false;
     bool m_debug = false;
 };

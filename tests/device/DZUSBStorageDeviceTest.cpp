@@ -136,3 +136,13 @@ TEST(DZUSBStorageDeviceAllocTest, NeedsVendorAndSerial)
     EXPECT_FALSE(DZUSBStorageDevice::allocDZUSBStorageDevice({{"serialNumber", "x"}}));
     EXPECT_TRUE(DZUSBStorageDevice::allocDZUSBStorageDevice({{"vendorId", 1}, {"serialNumber", "x"}}));
 }
+
+TEST_F(DZUSBStorageDeviceTest, PhonesSetUpInTheSameSecondGetTheirOwnSerials)
+{
+    // The test clock stands still: every marker below is made in one second.
+    QStringList serials;
+    for (QTemporaryDir* volume : {&volume1, &volume2, &volume3})
+        serials << DZUSBStorageDevice::createSerialOnDevice(foundWith({mountPoint(*volume, "sdb1")}));
+    serials.removeDuplicates();
+    EXPECT_EQ(serials.size(), 3) << serials.join(u' ').toStdString();
+}

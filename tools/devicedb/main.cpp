@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
-#include <QTextStream>
 
 #include <cstdio>
 
