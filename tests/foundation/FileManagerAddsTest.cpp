@@ -1,6 +1,7 @@
 #include "foundation/FileManagerAdds.h"
 
 #include "platform/Paths.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,31 +13,16 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-namespace {
-
-void touch(const QString& path, const QByteArray& bytes = "x")
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using testing_support::readFile;
+using testing_support::writeFile;
 
 TEST(FileManagerAdds, GenerateTrashNameTakesTheFirstFreeNumber)
 {
     QTemporaryDir dir;
-    touch(dir.filePath(QStringLiteral("a.txt")));
-    touch(dir.filePath(QStringLiteral("a (1).txt")));
-    touch(dir.filePath(QStringLiteral("notes")));
-    touch(dir.filePath(QStringLiteral("x.tar.gz")));
+    writeFile(dir.filePath(QStringLiteral("a.txt")));
+    writeFile(dir.filePath(QStringLiteral("a (1).txt")));
+    writeFile(dir.filePath(QStringLiteral("notes")));
+    writeFile(dir.filePath(QStringLiteral("x.tar.gz")));
 
     struct Case {
         const char* name;
@@ -55,7 +41,7 @@ TEST(FileManagerAdds, FinderLabelLivesInAnExtendedAttribute)
 {
     QTemporaryDir dir(QDir::homePath() + QStringLiteral("/label-XXXXXX"));
     const QString path = dir.filePath(QStringLiteral("f"));
-    touch(path);
+    writeFile(path);
     EXPECT_EQ(getFinderLabelColorOfPath(path), 0);
     EXPECT_EQ(getFinderLabelColorOfPath(QString()), 0);
     EXPECT_EQ(getFinderLabelColorOfPath(dir.filePath(QStringLiteral("missing"))), 0);
@@ -82,7 +68,7 @@ TEST(FileManagerAdds, FileSizeIsSixtyFourBit)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("sparse"));
-    touch(path, QByteArray());
+    writeFile(path, QByteArray());
     const qint64 fiveGiB = qint64(5) << 30;
     ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), fiveGiB), 0);
     EXPECT_EQ(getFileSize(path), fiveGiB);
@@ -95,19 +81,19 @@ TEST(FileManagerAdds, CopyIntoFolderWithAndWithoutOverwrite)
 {
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("src/photo.jpg"));
-    touch(source, "new");
+    writeFile(source, "new");
     const QString target = dir.filePath(QStringLiteral("dest/photo.jpg"));
-    touch(target, "old");
+    writeFile(target, "old");
 
     EXPECT_FALSE(copyToPath(source, dir.filePath(QStringLiteral("dest")), false));
-    EXPECT_EQ(readAll(target), QByteArray("old"));
+    EXPECT_EQ(readFile(target), QByteArray("old"));
     EXPECT_TRUE(copyToPath(source, dir.filePath(QStringLiteral("dest")), true));
-    EXPECT_EQ(readAll(target), QByteArray("new"));
+    EXPECT_EQ(readFile(target), QByteArray("new"));
 
     // Folders copy recursively; moves and removes follow.
-    touch(dir.filePath(QStringLiteral("tree/a/b.txt")), "b");
+    writeFile(dir.filePath(QStringLiteral("tree/a/b.txt")), "b");
     EXPECT_TRUE(doCopyItemAtPath(dir.filePath(QStringLiteral("tree")), dir.filePath(QStringLiteral("tree2"))));
-    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("tree2/a/b.txt"))), QByteArray("b"));
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("tree2/a/b.txt"))), QByteArray("b"));
     EXPECT_TRUE(doMoveItemAtPath(dir.filePath(QStringLiteral("tree2")), dir.filePath(QStringLiteral("tree3"))));
     EXPECT_FALSE(doMoveItemAtPath(dir.filePath(QStringLiteral("tree3")), dir.filePath(QStringLiteral("tree"))));
     EXPECT_TRUE(doRemoveItemAtPath(dir.filePath(QStringLiteral("tree3"))));
@@ -120,16 +106,16 @@ TEST(FileManagerAdds, MoveToTrashNeedsTheTrashAndPicksAFreeName)
     QDir(trash).removeRecursively();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.txt"));
-    touch(path, "doomed");
+    writeFile(path, "doomed");
 
     EXPECT_FALSE(moveFileToUserTrash(path)) << "a missing trash is not created";
     EXPECT_TRUE(QFileInfo::exists(path));
 
-    touch(trash + QStringLiteral("/files/a.txt"), "earlier");
+    writeFile(trash + QStringLiteral("/files/a.txt"), "earlier");
     EXPECT_TRUE(moveFileToUserTrash(path));
     EXPECT_FALSE(QFileInfo::exists(path));
-    EXPECT_EQ(readAll(trash + QStringLiteral("/files/a (1).txt")), QByteArray("doomed"));
-    const QByteArray info = readAll(trash + QStringLiteral("/info/a (1).txt.trashinfo"));
+    EXPECT_EQ(readFile(trash + QStringLiteral("/files/a (1).txt")), QByteArray("doomed"));
+    const QByteArray info = readFile(trash + QStringLiteral("/info/a (1).txt.trashinfo"));
     EXPECT_TRUE(info.startsWith("[Trash Info]\nPath=")) << info.constData();
     QDir(trash).removeRecursively();
 }

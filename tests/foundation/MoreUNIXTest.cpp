@@ -1,4 +1,5 @@
 #include "foundation/MoreUNIX.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,20 +13,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using testing_support::readFile;
+using testing_support::writeFile;
+
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray pattern(int size)
 {

@@ -3,6 +3,7 @@
 
 #include "platform/Exception.h"
 #include "platform/Paths.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,8 @@
 #include <dlfcn.h>
 #include <thread>
 #include <vector>
+
+using testing_support::writeFile;
 
 namespace {
 
@@ -33,14 +36,6 @@ QString readText(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(file.readAll());
-}
-
-void writeText(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
 }
 
 } // namespace
@@ -87,8 +82,8 @@ TEST(NamedLog, UnopenedLogWritesNothingAndFormatsNothing)
 
 TEST(NamedLog, OpenedTwiceRotatesOnce)
 {
-    writeText(logFile(QStringLiteral("Conn")), "previous run\n");
-    writeText(logFile(QStringLiteral("Conn-last")), "run before that\n");
+    writeFile(logFile(QStringLiteral("Conn")), "previous run\n");
+    writeFile(logFile(QStringLiteral("Conn-last")), "run before that\n");
 
     ASSERT_TRUE(QVLogCreateAndOpen(QStringLiteral("Conn")));
     EXPECT_FALSE(QFileInfo::exists(logFile(QStringLiteral("Conn")))) << "the current file is made by the first write";
@@ -119,7 +114,7 @@ TEST(NamedLog, NameWithSlashGetsASubFolder)
 
 TEST(NamedLog, FolderThatCannotBeMadeLeavesTheLogClosed)
 {
-    writeText(platform::paths::stateHome() + QStringLiteral("/Blocked"), "a file, not a folder");
+    writeFile(platform::paths::stateHome() + QStringLiteral("/Blocked"), "a file, not a folder");
     EXPECT_FALSE(QVLogCreateAndOpenForApp(QStringLiteral("BlockedLog"), QStringLiteral("Blocked")));
     EXPECT_FALSE(QVLogIsNamedLogOpen(QStringLiteral("BlockedLog")));
 }
