@@ -2,7 +2,7 @@
 
 #include "platform/SyncChange.h"
 #include "syncmodel/QVSyncElem.h"
-#include "syncmodel/VXDictionary.h"
+#include "formats/VXDictionary.h"
 
 #include <optional>
 

@@ -1,4 +1,4 @@
-#include "syncmodel/VXDictionary.h"
+#include "formats/VXDictionary.h"
 
 #include "foundation/FormattingUtil.h"
 #include "foundation/QuorNSDictionaryExtensions.h"
