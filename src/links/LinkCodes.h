@@ -14,6 +14,7 @@ inline constexpr int kIOReturnNotOpen = int(0xE00002CD);
 inline constexpr int kIOReturnStillOpen = int(0xE00002D2);
 inline constexpr int kIOReturnBusy = int(0xE00002D5);
 inline constexpr int kIOReturnTimeout = int(0xE00002D6);
+inline constexpr int kIOReturnOverrun = int(0xE00002E8);
 
 inline constexpr int kErrUserCancelled = -1702;
 inline constexpr int kErrSuspended = -1703;

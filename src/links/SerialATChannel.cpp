@@ -82,11 +82,16 @@ void SerialATChannel::unimplemented(const char* method)
 
 void SerialATChannel::resetBuffer()
 {
-    if (!_commBuffer)
+    if (_commBuffer.isNull())
         return;
-    _commBuffer[0] = 0;
-    _currentBuffIndex = 0;
-    _currentBuffer = _commBuffer.get();
+    if (_commBuffer.capacity() > kBufferSize) {
+        // A long answer's memory goes with it.
+        _commBuffer = QByteArray();
+        _commBuffer.reserve(kBufferSize);
+    } else {
+        _commBuffer.resize(0);
+    }
+    _answerOverflow = false;
 }
 
 void SerialATChannel::emptyBufferBeforeSend()
@@ -95,6 +100,33 @@ void SerialATChannel::emptyBufferBeforeSend()
     _dataAvail = false;
     _hasFinalSize = false;
     _obexPacketHandedOver = false;
+}
+
+void SerialATChannel::transportOpened()
+{
+    _isOpen = true;
+    _transportClosed = false;
+}
+
+void SerialATChannel::transportClosed()
+{
+    _isOpen = false;
+    _closeFinished = true;
+    _isInProgress = false;
+    _transportClosed = true;
+}
+
+void SerialATChannel::setObexMode(bool on)
+{
+    if (on == _modeObex)
+        return;
+    _modeObex = on;
+    ++_framingGeneration;
+    _obexSurplus.clear();
+    _obexPacketPending = false;
+    _obexPacketHandedOver = false;
+    _dataAvail = false;
+    startNewPacket();
 }
 
 void SerialATChannel::hangup()
@@ -106,7 +138,7 @@ void SerialATChannel::hangup()
         sendDataStr(QLatin1String(kGigasetHangup));
     else if (_traits.usesSamsungATConnections)
         sendDataStr(QLatin1String(kSamsungHangup));
-    _modeObex = false;
+    setObexMode(false);
 }
 
 void SerialATChannel::setDataAvail(bool avail)
@@ -125,19 +157,30 @@ void SerialATChannel::startNewPacket()
 
 void SerialATChannel::appendToBuffer(const char* bytes, int length)
 {
-    if (!_commBuffer) {
-        _commBuffer = std::make_unique<char[]>(kBufferSize);
-        resetBuffer();
+    if (_commBuffer.isNull())
+        _commBuffer.reserve(kBufferSize);
+    if (_modeObex) {
+        const int count = std::min(length, kMaxFill);
+        if (_commBuffer.size() + count > kMaxFill) {
+            // No packet is that long: the old contents are dropped, and with
+            // them the length of a packet they began.
+            startNewPacket();
+        }
+        _commBuffer.append(bytes, count);
+        return;
     }
-    const int count = std::min(length, kMaxFill);
-    if (int64_t(_currentBuffIndex) + count > kMaxFill) {
-        // The old contents are dropped, and with them the length of a packet
-        // they began.
-        startNewPacket();
+    if (_answerOverflow)
+        return;
+    if (_commBuffer.size() + qsizetype(length) > kAnswerLimit) {
+        _answerOverflow = true;
+        QVLogWith(qvlog::kXT, [&] {
+            return QStringLiteral("### [%1 deliverData] answer longer than %2 bytes, the rest is dropped")
+                .arg(className())
+                .arg(kAnswerLimit);
+        });
+        return;
     }
-    std::memcpy(_commBuffer.get() + _currentBuffIndex, bytes, size_t(count));
-    _currentBuffIndex += uint32_t(count);
-    _commBuffer[_currentBuffIndex] = 0;
+    _commBuffer.append(bytes, length);
 }
 
 void SerialATChannel::deliverData(const char* bytes, int length)
@@ -170,11 +213,11 @@ void SerialATChannel::deliverObexData(const char* bytes, int length)
     if (std::exchange(_obexPacketHandedOver, false))
         startNewPacket();
     appendToBuffer(bytes, length);
-    const char* buf = _commBuffer.get();
+    const char* buf = _commBuffer.constData();
+    const uint32_t count = currentBuffIndex();
     if (!_hasFinalSize) {
-        if (_currentBuffIndex > uint32_t(kErrorLength) && std::memcmp(buf, kAnswerError, kErrorLength) == 0) {
-            _currentBuffIndex = kErrorLength;
-            _commBuffer[_currentBuffIndex] = 0;
+        if (count > uint32_t(kErrorLength) && std::memcmp(buf, kAnswerError, kErrorLength) == 0) {
+            _commBuffer.truncate(kErrorLength);
             _expectedObexBytes = kErrorLength;
             _hasFinalSize = true;
             queueObexPacket();
@@ -183,9 +226,9 @@ void SerialATChannel::deliverObexData(const char* bytes, int length)
             return;
         }
         // The beginning of an "ERROR" line is no packet length.
-        if (_currentBuffIndex <= uint32_t(kErrorLength) && std::memcmp(buf, kAnswerError, _currentBuffIndex) == 0)
+        if (count <= uint32_t(kErrorLength) && std::memcmp(buf, kAnswerError, count) == 0)
             return;
-        if (_currentBuffIndex < uint32_t(kMinObexPacket))
+        if (count < uint32_t(kMinObexPacket))
             return;
         const int expected = (uint8_t(buf[1]) << 8) | uint8_t(buf[2]);
         if (expected < kMinObexPacket) {
@@ -193,7 +236,7 @@ void SerialATChannel::deliverObexData(const char* bytes, int length)
                 return QStringLiteral("### [%1 deliverData] bad OBEX packet length %2, %3 bytes dropped")
                     .arg(className())
                     .arg(expected)
-                    .arg(_currentBuffIndex);
+                    .arg(count);
             });
             resetBuffer();
             return;
@@ -201,12 +244,11 @@ void SerialATChannel::deliverObexData(const char* bytes, int length)
         _expectedObexBytes = expected;
         _hasFinalSize = true;
     }
-    if (_currentBuffIndex < uint32_t(_expectedObexBytes))
+    if (count < uint32_t(_expectedObexBytes))
         return;
-    if (_currentBuffIndex > uint32_t(_expectedObexBytes)) {
-        _obexSurplus.append(buf + _expectedObexBytes, int(_currentBuffIndex) - _expectedObexBytes);
-        _currentBuffIndex = uint32_t(_expectedObexBytes);
-        _commBuffer[_currentBuffIndex] = 0;
+    if (count > uint32_t(_expectedObexBytes)) {
+        _obexSurplus.append(buf + _expectedObexBytes, int(count) - _expectedObexBytes);
+        _commBuffer.truncate(_expectedObexBytes);
     }
     queueObexPacket();
     if (_pauseAfterOK > 0)
@@ -216,14 +258,19 @@ void SerialATChannel::deliverObexData(const char* bytes, int length)
 void SerialATChannel::queueObexPacket()
 {
     _obexPacketPending = true;
-    platform::runloop::performOnMainThread([this] { handOverObexPacket(); }, _lifeGuard.get());
+    platform::runloop::performOnMainThread(
+        [this, generation = _framingGeneration] {
+            if (generation == _framingGeneration)
+                handOverObexPacket();
+        },
+        _lifeGuard.get());
 }
 
 void SerialATChannel::handOverObexPacket()
 {
     _obexPacketPending = false;
     const QPointer<QObject> alive(_lifeGuard.get());
-    const uint32_t packetLength = _currentBuffIndex;
+    const uint32_t packetLength = currentBuffIndex();
     if (_delegate)
         _delegate->processObexData();
     if (!alive)
@@ -231,12 +278,12 @@ void SerialATChannel::handOverObexPacket()
     QByteArray pending = std::exchange(_obexSurplus, QByteArray());
     if (_obexPacketPending)
         return;   // the delegate's request was answered at once
-    if (_hasFinalSize && _currentBuffIndex == packetLength) {
+    if (_hasFinalSize && currentBuffIndex() == packetLength) {
         // Nothing was sent meanwhile: the packet stays readable until new bytes come.
         _obexPacketHandedOver = true;
-    } else if (!pending.isEmpty() && _commBuffer && _currentBuffIndex > 0) {
+    } else if (!pending.isEmpty() && !_commBuffer.isEmpty()) {
         // Bytes that came in since a send emptied the buffer follow the surplus.
-        pending.append(_commBuffer.get(), int(_currentBuffIndex));
+        pending.append(_commBuffer);
         startNewPacket();
     }
     if (!pending.isEmpty() && _modeObex)
@@ -358,9 +405,7 @@ bool SerialATChannel::sendObexData(const char* bytes, int length)
 
 QString SerialATChannel::buffer() const
 {
-    if (!_commBuffer)
-        return QStringLiteral("");
-    return bufferText(QByteArray(_commBuffer.get()));
+    return bufferText(_commBuffer);
 }
 
 QString SerialATChannel::lastBufferLine() const
@@ -369,10 +414,8 @@ QString SerialATChannel::lastBufferLine() const
     // decoded: the waits ask after every piece received, and a long answer
     // would otherwise be decoded again and again. Latin-2 is one byte per
     // character, so the line ends are found on the bytes.
-    if (!_commBuffer)
-        return QStringLiteral("");
-    const char* bytes = _commBuffer.get();
-    qsizetype last = qsizetype(qstrnlen(bytes, _currentBuffIndex)) - 1;
+    const char* bytes = _commBuffer.constData();
+    qsizetype last = _commBuffer.size() - 1;
     while (last >= 0 && (bytes[last] == '\r' || bytes[last] == '\n' || bytes[last] == ' '))
         --last;
     if (last < 0)
@@ -394,6 +437,8 @@ bool SerialATChannel::isBufferFilledWithAnswer()
 {
     if (!_dataAvail)
         return false;
+    if (_answerOverflow)
+        return true;
     const QString line = lastBufferLine();
     if (line == QLatin1String(kAnswerOK) || line.contains(QLatin1String(kAnswerError))
         || line.contains(QLatin1String(kAnswerChannelID)) || line == QLatin1String(kAnswerConnect))
@@ -414,16 +459,15 @@ SerialATChannel::Classification SerialATChannel::classifyLastLine(const QString&
 void SerialATChannel::logBuffer(const char* method) const
 {
     QVLogWith(qvlog::kXT, [&] {
-        const QByteArray bytes(_commBuffer ? _commBuffer.get() : "", int(_commBuffer ? _currentBuffIndex : 0));
         return QStringLiteral("[%1 %2] readData:\n%3")
-            .arg(className(), QLatin1String(method), formattedDescription(bytes));
+            .arg(className(), QLatin1String(method), formattedDescription(_commBuffer));
     });
 }
 
 bool SerialATChannel::waitForData(int passes, int& used)
 {
-    while (!_dataAvail && used < passes) {
-        platform::runloop::waitUntil([this] { return _dataAvail; }, kWaitSliceSeconds, 1);
+    while (!_dataAvail && !_transportClosed && used < passes) {
+        platform::runloop::waitUntil([this] { return _dataAvail || _transportClosed; }, kWaitSliceSeconds, 1);
         ++used;
     }
     return _dataAvail;
@@ -439,7 +483,7 @@ bool SerialATChannel::waitForOkOrError(int passes)
             logBuffer("waitForOkOrError");
             if (_pauseAfterOK > 0)
                 delayNextSendCommandFor(_pauseAfterOK);
-            return true;
+            return !_answerOverflow;
         }
     }
 }
@@ -449,7 +493,7 @@ bool SerialATChannel::hasOkError(bool* good)
     if (!_dataAvail)
         return false;
     logBuffer("waitForOkErrorConnect");
-    switch (classifyLastLine(lastBufferLine())) {
+    switch (_answerOverflow ? Classification::Bad : classifyLastLine(lastBufferLine())) {
     case Classification::Good:
         return true;
     case Classification::Bad:
@@ -483,7 +527,12 @@ bool SerialATChannel::waitForOkErrorConnect(int passes, bool* resultGood)
 
 void SerialATChannel::notifyAsyncATResult()
 {
-    if (auto waiter = std::exchange(_waitATResponseCallBack, nullptr))
+    auto waiter = std::exchange(_waitATResponseCallBack, nullptr);
+    if (!waiter)
+        return;
+    if (_answerOverflow)
+        waiter->finishWithErrorInMainThread(links::kIOReturnOverrun, QVariant());
+    else
         waiter->finishSuccessfullyInMainThread(buffer());
 }
 
@@ -499,17 +548,18 @@ bool SerialATChannel::waitForObexAnswer(int passes)
 {
     int used = 0;
     for (;;) {
-        if (_commBuffer && _currentBuffIndex >= uint32_t(kMinObexPacket)) {
+        if (_commBuffer.size() >= kMinObexPacket) {
             const int expected = (uint8_t(_commBuffer[1]) << 8) | uint8_t(_commBuffer[2]);
             if (expected < kMinObexPacket)
                 return false;
-            if (_currentBuffIndex >= uint32_t(expected))
+            if (_commBuffer.size() >= expected)
                 return true;
         }
-        if (used >= passes)
+        if (used >= passes || _transportClosed)
             return false;
-        const uint32_t before = _currentBuffIndex;
-        platform::runloop::waitUntil([this, before] { return _currentBuffIndex != before; }, kWaitSliceSeconds, 1);
+        const qsizetype before = _commBuffer.size();
+        platform::runloop::waitUntil(
+            [this, before] { return _commBuffer.size() != before || _transportClosed; }, kWaitSliceSeconds, 1);
         ++used;
     }
 }

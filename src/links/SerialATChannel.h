@@ -17,6 +17,10 @@ class SerialDelegateProtocol;
 // deliverData() on the main thread. The channel collects the bytes in one
 // receive buffer and tells when an answer is complete: in AT mode by the last
 // significant line, in OBEX mode by the packet length in bytes 1-2.
+//
+// The buffer holds bytes, NUL included. It starts at kBufferSize and grows for
+// a long AT answer up to kAnswerLimit; an answer longer than that is an
+// overflow, which every wait reports as a failed answer.
 class SerialATChannel {
 public:
     // What the channel needs to know of the phone's sync description.
@@ -27,6 +31,7 @@ public:
     };
 
     static constexpr int kBufferSize = 65536;
+    static constexpr int kAnswerLimit = 4 << 20;
     static constexpr double kGigasetPauseAfterOK = 0.06;
     static constexpr double kWaitSliceSeconds = 0.1;
     static constexpr int kCloseWaitPasses = 30;
@@ -53,7 +58,9 @@ public:
 
     void resetBuffer();
     bool modeObex() const { return _modeObex; }
-    void setObexMode(bool on) { _modeObex = on; }
+    // A switch of mode starts a fresh buffer: bytes of the other mode are no
+    // part of what follows.
+    void setObexMode(bool on);
     void hangup();
     void setDataAvail(bool avail);
     bool dataAvail() const { return _dataAvail; }
@@ -92,8 +99,11 @@ public:
     QString buffer() const;
     // The buffer's last line that is not blank (see lastSignificantLine).
     QString lastBufferLine() const;
-    const char* commBuffer() const { return _commBuffer.get(); }
-    uint32_t currentBuffIndex() const { return _currentBuffIndex; }
+    // Null until the first delivery; NUL-terminated behind currentBuffIndex().
+    const char* commBuffer() const { return _commBuffer.isNull() ? nullptr : _commBuffer.constData(); }
+    uint32_t currentBuffIndex() const { return uint32_t(_commBuffer.size()); }
+    // The AT answer in the buffer outgrew kAnswerLimit: its rest was dropped.
+    bool answerOverflowed() const { return _answerOverflow; }
 
     bool sendDataAndWait(const QString& text, int passes);
     bool isBufferFilledWithAnswer();
@@ -115,6 +125,10 @@ protected:
     // Subclasses call this before each send: every answer is read from the
     // start of the buffer.
     void emptyBufferBeforeSend();
+    // Subclasses report their transport's open and close here. A close ends
+    // the waits under way, and later waits end at once until the next open.
+    void transportOpened();
+    void transportClosed();
     [[noreturn]] static void unimplemented(const char* method);
 
     MFDevice* _mfDevice = nullptr;
@@ -122,9 +136,7 @@ protected:
     bool _isOpen = false;
     bool _isInProgress = false;
     bool _dataAvail = false;
-    std::unique_ptr<char[]> _commBuffer;
-    char* _currentBuffer = nullptr;
-    uint32_t _currentBuffIndex = 0;
+    QByteArray _commBuffer;
     bool _busy = false;
     bool _isInitializing = true;
     bool _closeFinished = false;
@@ -142,15 +154,24 @@ private:
     void deliverObexData(const char* bytes, int length);
     void queueObexPacket();
     void handOverObexPacket();
+    // Appends to the buffer; in AT mode up to kAnswerLimit (then the answer
+    // overflowed), in OBEX mode up to one packet's largest size (then the
+    // old contents are dropped).
     void appendToBuffer(const char* bytes, int length);
     // Empties the buffer and forgets the length of the packet it held.
     void startNewPacket();
-    // Runs the loop a pass at a time until data is available or the passes
-    // (counted in used) ran out; answers whether data is available.
+    // Runs the loop a pass at a time until data is available, the transport
+    // closed or the passes (counted in used) ran out; answers whether data is
+    // available.
     bool waitForData(int passes, int& used);
     void logBuffer(const char* method) const;
 
     PhoneTraits _traits;
+    bool _answerOverflow = false;
+    // The transport reported a close and no open since.
+    bool _transportClosed = false;
+    // Changed by every mode switch: a packet queued before it is not handed over.
+    quint64 _framingGeneration = 0;
     // OBEX bytes that came behind a complete packet not yet handed over.
     QByteArray _obexSurplus;
     bool _obexPacketPending = false;

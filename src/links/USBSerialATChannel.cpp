@@ -6,6 +6,7 @@
 #include "foundation/NamedLog.h"
 #include "links/LinkCodes.h"
 #include "links/QVDeviceCallback.h"
+#include "platform/Exception.h"
 #include "platform/RunLoop.h"
 
 #include <cerrno>
@@ -91,7 +92,18 @@ QVariantMap USBSerialATChannel::makeWizDict(const QVariantMap& connectionDict)
 std::optional<QVariantMap> USBSerialATChannel::availableConnection(const QVariantMap& connectionDict)
 {
     const QVariant deviceID = connectionDict.value(QLatin1String(kConnDeviceID));
-    const QVariantMap settings = qvDeviceDB::sharedDeviceDB()->getSettingsForDeviceByID(deviceID);
+    const std::shared_ptr<qvDeviceDB> db = qvDeviceDB::sharedDeviceDB();
+    if (!db)
+        return std::nullopt;
+    QVariantMap settings;
+    try {
+        settings = db->getSettingsForDeviceByID(deviceID);
+    } catch (const platform::Exception& e) {
+        QVLogWith(qvlog::kConn, [&] {
+            return QStringLiteral("[USBSerialATChannel availableConnection] %1").arg(e.reason());
+        });
+        return std::nullopt;
+    }
     if (settings.isEmpty())
         return std::nullopt;
     const QString vendor = idFrom(connectionDict, kConnVendorID, settings, kDBVendor);
@@ -147,7 +159,7 @@ int USBSerialATChannel::openConnection(const std::shared_ptr<QVDeviceCallback>& 
 
 void USBSerialATChannel::rfcommChannelOpenComplete()
 {
-    _isOpen = true;
+    transportOpened();
     _isInProgress = false;
     if (auto callback = std::exchange(_openCallback, nullptr))
         callback->finishWithResult(0, QVariant());
@@ -158,8 +170,7 @@ int USBSerialATChannel::closeConnection(const std::shared_ptr<QVDeviceCallback>&
     if (_isInProgress)
         return links::kIOReturnExclusiveAccess;
     if (!_usbSerialChannel || !_usbSerialChannel->isConnected()) {
-        _isOpen = false;
-        _closeFinished = true;
+        transportClosed();
         if (callback)
             callback->finishSuccessfullyInMainThread(QVariant());
         return 0;
@@ -181,9 +192,7 @@ int USBSerialATChannel::closeConnection(const std::shared_ptr<QVDeviceCallback>&
 void USBSerialATChannel::rfcommChannelClosed()
 {
     releaseSerialDevice();
-    _isOpen = false;
-    _closeFinished = true;
-    _isInProgress = false;
+    transportClosed();
     if (auto callback = std::exchange(_closeCallback, nullptr))
         callback->finishWithResult(0, QVariant());
 }
@@ -267,8 +276,14 @@ void USBSerialATChannel::doReadIdleThread(quint64 generation)
             std::lock_guard<std::mutex> io(device->ioLock());
             batch = readBurst(device->fileDescriptor(), &pieces, &lost);
         }
-        if (!batch.isEmpty())
-            platform::runloop::performOnMainThread([this, batch] { doReadIdleMain(batch); }, guard);
+        if (!batch.isEmpty()) {
+            platform::runloop::performOnMainThread(
+                [this, batch, generation] {
+                    if (generation == _readerGeneration)
+                        doReadIdleMain(batch);
+                },
+                guard);
+        }
         if (lost) {
             platform::runloop::performOnMainThread(
                 [this, generation] {

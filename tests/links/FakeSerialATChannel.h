@@ -41,7 +41,8 @@ public:
     {
         if (openRefusal != 0)
             return openRefusal;
-        _isOpen = openReport == 0;
+        if (openReport == 0)
+            transportOpened();
         if (callback)
             callback->finishWithErrorInMainThread(openReport, QVariant());
         return 0;
@@ -51,8 +52,7 @@ public:
     {
         if (closeReportDelay >= 0) {
             platform::runloop::performAfterDelay(this, QStringLiteral("closed"), closeReportDelay, [this, callback] {
-                _isOpen = false;
-                _closeFinished = true;
+                transportClosed();
                 if (callback)
                     callback->finishWithResult(0, QVariant());
             });

@@ -237,11 +237,142 @@ TEST_F(SerialATChannelTest, OverflowStartsAgainWithTheNewBytesAndANewLength)
     ASSERT_EQ(delegate.packets.size(), 1u);
     EXPECT_EQ(delegate.packets[0], next);
 
-    // An oversized delivery keeps at most 65,535 bytes, NUL-terminated.
+    // An AT answer is not held to a packet's size; the buffer stays NUL-terminated.
     channel->setObexMode(false);
     channel->deliver(QByteArray(70000, 'a'));
-    EXPECT_EQ(channel->currentBuffIndex(), 65535u);
-    EXPECT_EQ(channel->commBuffer()[65535], '\0');
+    EXPECT_EQ(channel->currentBuffIndex(), 70000u);
+    EXPECT_EQ(channel->commBuffer()[70000], '\0');
+}
+
+TEST_F(SerialATChannelTest, NulBytesAreBytesOfTheAnswer)
+{
+    const char text[] = "\r\n+CPBR: 1,\"A\0B\",129\r\n\r\nOK\r\n";
+    const QByteArray answer(text, sizeof text - 1);
+    channel->sendDataStr(QStringLiteral("AT+CPBR=1\r\n"));
+    deliverLater(0.1, answer);
+    const double start = now();
+    EXPECT_TRUE(channel->waitForOkOrError(10));
+    EXPECT_NEAR(now() - start, 0.1, 1e-6);
+    EXPECT_EQ(channel->bufferBytes(), answer);
+    EXPECT_EQ(channel->buffer(), QString::fromLatin1(answer));
+}
+
+TEST_F(SerialATChannelTest, LongAnswerGrowsTheBuffer)
+{
+    // 1,500 phonebook entries: about 75 KB.
+    QByteArray phonebook;
+    for (int i = 1; i <= 1500; ++i)
+        phonebook += "\r\n+CPBR: " + QByteArray::number(i) + ",\"+4930123456\",145,\"Entry " + QByteArray::number(i) + "\"\r\n";
+    phonebook += "\r\nOK\r\n";
+    ASSERT_GT(phonebook.size(), SerialATChannel::kBufferSize);
+    channel->sendDataStr(QStringLiteral("AT+CPBR=1,1500\r\n"));
+    for (qsizetype at = 0; at < phonebook.size(); at += 1000)
+        channel->deliver(phonebook.mid(at, 1000));
+    EXPECT_TRUE(channel->waitForOkOrError(10));
+    EXPECT_FALSE(channel->answerOverflowed());
+    EXPECT_EQ(channel->bufferBytes(), phonebook);
+    EXPECT_EQ(channel->buffer().count(QStringLiteral("+CPBR:")), 1500);
+}
+
+TEST_F(SerialATChannelTest, AnswerPastTheLimitIsAnErrorForEveryWait)
+{
+    const QByteArray beyond(SerialATChannel::kAnswerLimit - 4, 'x');
+    const struct {
+        const char* wait;
+        std::function<void(FakeSerialATChannel&)> check;
+    } cases[] = {
+        {"waitForOkOrError", [](FakeSerialATChannel& c) { EXPECT_FALSE(c.waitForOkOrError(10)); }},
+        {"waitForOkErrorConnect",
+         [](FakeSerialATChannel& c) {
+             bool good = true;
+             EXPECT_TRUE(c.waitForOkErrorConnect(10, &good));
+             EXPECT_FALSE(good);
+         }},
+        {"waitForATResultAsync",
+         [](FakeSerialATChannel& c) {
+             auto waiter = QVDeviceCallback::pollingObject();
+             c.waitForATResultAsync(waiter);
+             ASSERT_TRUE(testing_support::runUntil([&] { return !waiter->isBusy(); }, 1.0));
+             EXPECT_EQ(waiter->returnStatus(), links::kIOReturnOverrun);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wait);
+        makeChannel({});
+        channel->sendDataStr(QStringLiteral("AT+CPBR=1,9999\r\n"));
+        channel->deliver(beyond);
+        channel->deliver("\r\nOK\r\n");
+        EXPECT_TRUE(channel->answerOverflowed());
+        EXPECT_LE(channel->currentBuffIndex(), uint32_t(SerialATChannel::kAnswerLimit));
+        const double start = now();
+        c.check(*channel);
+        EXPECT_DOUBLE_EQ(now() - start, 0.0);
+        // The next command's answer starts afresh.
+        channel->sendDataStr(QStringLiteral("AT\r\n"));
+        channel->deliver("\r\nOK\r\n");
+        EXPECT_FALSE(channel->answerOverflowed());
+        EXPECT_TRUE(channel->waitForOkOrError(1));
+    }
+}
+
+TEST_F(SerialATChannelTest, WaitsEndWhenTheTransportCloses)
+{
+    const struct {
+        const char* wait;
+        std::function<bool(FakeSerialATChannel&)> run;
+    } cases[] = {
+        {"waitForOkOrError", [](FakeSerialATChannel& c) { return c.waitForOkOrError(50); }},
+        {"waitForOkErrorConnect", [](FakeSerialATChannel& c) { return c.waitForOkErrorConnect(50, nullptr); }},
+        {"waitForObexAnswer", [](FakeSerialATChannel& c) { return c.waitForObexAnswer(50); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wait);
+        makeChannel({});
+        ASSERT_EQ(channel->openConnection(nullptr), 0);
+        channel->sendDataStr(QStringLiteral("AT+CBC\r\n"));
+        channel->deliver("\r\n+CB");
+        ASSERT_EQ(channel->closeConnection(nullptr), 0);   // the close is reported after 0.2 s
+        const double start = now();
+        EXPECT_FALSE(c.run(*channel));
+        EXPECT_LE(now() - start, 0.3 + 1e-6);
+        // Until the next open, a wait ends at once.
+        const double closed = now();
+        EXPECT_FALSE(c.run(*channel));
+        EXPECT_DOUBLE_EQ(now(), closed);
+    }
+}
+
+TEST_F(SerialATChannelTest, ModeSwitchStartsAFreshFraming)
+{
+    const QByteArray packet = obexPacket(5);
+    // The answer to the switch command does not frame the first packet.
+    channel->deliver("\r\nCONNECT\r\n");
+    channel->setObexMode(true);
+    channel->deliver(packet);
+    platform::runloop::processPendingEvents();
+    ASSERT_EQ(delegate.packets.size(), 1u);
+    EXPECT_EQ(delegate.packets[0], packet);
+
+    // A packet cut short by the switch back is no part of the AT answer...
+    channel->deliver(packet.left(3));
+    channel->setObexMode(false);
+    channel->deliver("\r\nOK\r\n");
+    EXPECT_EQ(channel->buffer(), QStringLiteral("\r\nOK\r\n"));
+    EXPECT_TRUE(channel->isBufferFilledWithAnswer());
+    // ...nor of the next packet.
+    channel->setObexMode(true);
+    channel->deliver(packet);
+    platform::runloop::processPendingEvents();
+    ASSERT_EQ(delegate.packets.size(), 2u);
+    EXPECT_EQ(delegate.packets[1], packet);
+
+    // A packet still waiting for its hand-over at a switch is not handed over,
+    // nor are the bytes behind it.
+    channel->deliver(packet + packet.left(2));
+    channel->setObexMode(false);
+    platform::runloop::processPendingEvents();
+    EXPECT_EQ(delegate.packets.size(), 2u);
+    EXPECT_EQ(channel->currentBuffIndex(), 0u);
 }
 
 TEST_F(SerialATChannelTest, ObexErrorAnswerIsCutAndHandedOverOnce)

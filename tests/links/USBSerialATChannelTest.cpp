@@ -1,11 +1,18 @@
+#include "DeviceDBTestSupport.h"
 #include "UsbPhoneFixture.h"
 
+#include "TestEnvironment.h"
 #include "device/DZUSBSerialDevice.h"
+#include "device/qvDeviceDB.h"
 #include "links/LinkCodes.h"
 #include "links/QVDeviceCallback.h"
 #include "links/USBSerialATChannel.h"
 
+#include <QFile>
+#include <chrono>
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -45,6 +52,65 @@ protected:
             int* _failures;
         };
         return std::make_unique<StubbornDevice>(wizDict, &failingCloses);
+    }
+};
+
+// A tty stand-in the test writes into: the read end of a pipe.
+class PipeDevice : public DZUSBSerialDevice {
+public:
+    explicit PipeDevice(const QVariantMap& dict) : DZUSBSerialDevice(dict)
+    {
+        if (::pipe2(_pipe, O_NONBLOCK | O_CLOEXEC) != 0)
+            _pipe[0] = _pipe[1] = -1;
+    }
+    ~PipeDevice() override
+    {
+        PipeDevice::closeSerialDevice();
+        if (_pipe[1] >= 0)
+            ::close(_pipe[1]);
+    }
+    bool openSerialDevice() override
+    {
+        _fileDescriptor = _pipe[0];
+        return _fileDescriptor >= 0;
+    }
+    bool closeSerialDevice() override
+    {
+        if (_fileDescriptor >= 0)
+            ::close(_fileDescriptor);
+        _fileDescriptor = _pipe[0] = -1;
+        return true;
+    }
+    bool put(const QByteArray& bytes) { return ::write(_pipe[1], bytes.constData(), size_t(bytes.size())) == bytes.size(); }
+    // Waits (in real time) until the reader has taken every byte from the pipe.
+    bool drained() const
+    {
+        for (int i = 0; i < 2000; ++i) {
+            int unread = 0;
+            if (::ioctl(_pipe[0], FIONREAD, &unread) != 0)
+                return false;
+            if (unread == 0)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return false;
+    }
+
+private:
+    int _pipe[2] = {-1, -1};
+};
+
+class PipeUSBChannel : public RecordingUSBChannel {
+public:
+    using RecordingUSBChannel::RecordingUSBChannel;
+    PipeDevice* device = nullptr;
+
+protected:
+    std::unique_ptr<DZUSBSerialDevice> makeSerialDevice(const QVariantMap& wizDict) override
+    {
+        auto made = std::make_unique<PipeDevice>(wizDict);
+        device = made.get();
+        return made;
     }
 };
 
@@ -186,13 +252,35 @@ TEST(USBSerialATChannelReadTest, BurstIsReadInPiecesOf128)
     ::close(fds[0]);
 }
 
+TEST_F(USBSerialATChannelTest, BatchOfAStoppedReaderIsDropped)
+{
+    attachPhone();
+    PipeUSBChannel channel(wizDict());
+    ASSERT_EQ(openAndWait(channel), 0);
+    ASSERT_TRUE(channel.device->put("late"));
+    // The reader has read the bytes and posted them; the main thread has not
+    // taken them yet when the close stops the reader.
+    ASSERT_TRUE(channel.device->drained());
+    auto closed = QVDeviceCallback::pollingObject();
+    ASSERT_EQ(channel.closeChannelWithCallback(closed), 0);
+    ASSERT_TRUE(testing_support::runUntil([&] { return !closed->isBusy(); }, 5.0));
+    EXPECT_TRUE(channel.deliveries.empty());
+    EXPECT_EQ(channel.currentBuffIndex(), 0u);
+}
+
 TEST_F(USBSerialATChannelTest, PhoneThatGoesAwayClosesTheChannel)
 {
     attachPhone();
     auto channel = USBSerialATChannel::withWizDict(nullptr, wizDict(), nullptr);
     ASSERT_EQ(openAndWait(*channel), 0);
+    ASSERT_TRUE(commandAnswered(*channel, "ATE0\r\n"));
+    // A wait under way ends as soon as the tty is gone, not after its passes.
+    ASSERT_TRUE(channel->sendDataStr(QStringLiteral("AT+CGMI\r\n")));
     sim->stop();
-    EXPECT_TRUE(testing_support::runUntil([&] { return !channel->hasOpenTransportConnection(); }, 5.0));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(channel->waitForOkOrError(300));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_FALSE(channel->hasOpenTransportConnection());
     EXPECT_FALSE(channel->hasConnection());
     EXPECT_FALSE(channel->sendDataStr(QStringLiteral("AT\r\n")));
 }
@@ -220,6 +308,40 @@ TEST_F(USBSerialATChannelTest, AvailabilityOfAKnownPhone)
     EXPECT_FALSE(USBSerialATChannel::isConnectionAvailable(otherPhone));
     // A model the database does not know.
     EXPECT_FALSE(USBSerialATChannel::availableConnection({{"Common.qvDeviceID", "4711"}}));
+}
+
+TEST(USBSerialATChannelDatabaseTest, BrokenDeviceDatabaseFindsNothing)
+{
+    const QString broken = buildTestDeviceDB(QStringLiteral("broken"), QStringLiteral(R"SQL(
+INSERT INTO Dorvanti (DEVICE_ID, Identification, InheritsFrom, USB_Vendor) VALUES ('15010', 'Loop+A', 'Loop+B', '4100');
+INSERT INTO Dorvanti (DEVICE_ID, Identification, InheritsFrom, USB_Vendor) VALUES ('15011', 'Loop+B', 'Loop+A', '4100');
+INSERT INTO Dorvanti (DEVICE_ID, Identification, InheritsFrom, USB_Vendor) VALUES ('15013', 'Test+Orphaned', 'Gone+Away', '4100');
+)SQL"));
+    ASSERT_FALSE(broken.isEmpty());
+    const QString garbage = testing_support::testHome() + QStringLiteral("/devicedb/garbage.db");
+    QFile file(garbage);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, '\x5a'));
+    file.close();
+
+    const struct {
+        QString database;
+        const char* deviceID;
+    } cases[] = {
+        {broken, "15010"},
+        {broken, "15013"},
+        {garbage, "15320"},
+        {testing_support::testHome() + QStringLiteral("/devicedb/missing.db"), "15320"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.database.toStdString() + " " + c.deviceID);
+        qvDeviceDB::setDefaultDatabasePath(c.database);
+        qvDeviceDB::releaseSharedDeviceDB();
+        EXPECT_FALSE(USBSerialATChannel::availableConnection(
+            {{"Common.qvDeviceID", c.deviceID}, {"USB.ProductID", 0x6000}}));
+    }
+    qvDeviceDB::setDefaultDatabasePath(QString());
+    qvDeviceDB::releaseSharedDeviceDB();
 }
 
 TEST_F(USBSerialATChannelTest, AnswersArrivingInPiecesAreJudgedWhole)

@@ -140,6 +140,26 @@ TEST_F(PhoneSimulatorTest, RecordsWhatItReceivedAcrossSplitWrites)
     EXPECT_EQ(sim->receivedLines(), QList<QByteArray>({"AT+CGMI", "AT", "AT+CGMM"}));
 }
 
+TEST_F(PhoneSimulatorTest, KeepsOnlyARecentWindowOfItsInput)
+{
+    startWith("lg");
+    QByteArray lines;
+    for (int i = 0; i < PhoneSimulator::kReceivedWindowLines + 100; ++i)
+        lines += "line " + QByteArray::number(i) + '\r';
+    ASSERT_TRUE(client->write(lines));
+    ASSERT_TRUE(client->write(QByteArray(2 * PhoneSimulator::kReceivedWindowBytes + 10, 'x') + '\r'));
+    // The answer shows everything before it was read.
+    EXPECT_EQ(client->command("AT"), QByteArray("\r\nOK\r\n"));
+    const QByteArray received = sim->received();
+    EXPECT_EQ(received.size(), PhoneSimulator::kReceivedWindowBytes);
+    EXPECT_TRUE(received.endsWith(QByteArray(1000, 'x').append("\rAT\r")));
+    const QList<QByteArray> receivedLines = sim->receivedLines();
+    ASSERT_EQ(receivedLines.size(), PhoneSimulator::kReceivedWindowLines);
+    EXPECT_EQ(receivedLines.back(), "AT");
+    EXPECT_EQ(receivedLines[receivedLines.size() - 2], QByteArray(4096, 'x'));   // cut at the line limit
+    EXPECT_EQ(receivedLines.front(), "line 102");
+}
+
 TEST_F(PhoneSimulatorTest, HandlersCanBeAddedWhileRunning)
 {
     startWith("sonyericsson");

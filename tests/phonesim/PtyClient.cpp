@@ -2,7 +2,9 @@
 
 #include "VirtualTime.h"
 
+#include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -25,7 +27,21 @@ PtyClient::~PtyClient()
 
 bool PtyClient::write(const QByteArray& bytes)
 {
-    return ::write(_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    // The tty holds a few KB: a longer write goes out as the phone reads.
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(_fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        pollfd writable {_fd, POLLOUT, 0};
+        if (::poll(&writable, 1, 5000) <= 0)
+            return false;
+    }
+    return true;
 }
 
 void PtyClient::drain(QByteArray& into)

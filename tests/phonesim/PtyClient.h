@@ -14,6 +14,7 @@ public:
     PtyClient& operator=(const PtyClient&) = delete;
 
     bool isOpen() const { return _fd >= 0; }
+    // Writes all bytes (waiting while the tty is full); false on an error.
     bool write(const QByteArray& bytes);
     // Reads until the collected bytes end with a final result ("\r\nOK\r\n" or
     // "\r\nERROR\r\n"); answers everything read, or what came before the time-out.

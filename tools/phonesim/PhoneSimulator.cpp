@@ -1,5 +1,6 @@
 #include "PhoneSimulator.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -92,13 +93,13 @@ void PhoneSimulator::setHandler(const QByteArray& command, AtHandler handler)
 QByteArray PhoneSimulator::received() const
 {
     std::lock_guard lock(_mutex);
-    return _received;
+    return _received.right(kReceivedWindowBytes);
 }
 
 QList<QByteArray> PhoneSimulator::receivedLines() const
 {
     std::lock_guard lock(_mutex);
-    return _receivedLines;
+    return _receivedLines.mid(std::max<qsizetype>(0, _receivedLines.size() - kReceivedWindowLines));
 }
 
 void PhoneSimulator::clearReceived()
@@ -148,11 +149,17 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
     QList<QByteArray> lines;
     {
         std::lock_guard lock(_mutex);
+        // The windows are trimmed when they reach twice their size, so the
+        // copying stays linear in the input.
         _received += bytes;
+        if (_received.size() >= 2 * kReceivedWindowBytes)
+            _received.remove(0, _received.size() - kReceivedWindowBytes);
         for (const char c : bytes) {
             if (c == '\r') {
                 lines.append(_pending);
                 _receivedLines.append(_pending);
+                if (_receivedLines.size() >= 2 * kReceivedWindowLines)
+                    _receivedLines.remove(0, _receivedLines.size() - kReceivedWindowLines);
                 _pending.clear();
             } else if (c == '\n' && _pending.isEmpty()) {
                 continue;   // the LF of a CR LF line end

@@ -45,7 +45,11 @@ public:
     // Adds or replaces a command handler while running.
     void setHandler(const QByteArray& command, AtHandler handler);
 
-    // What the phone received: every byte, and the command lines (without CR).
+    // What the phone received lately: the last kReceivedWindowBytes bytes and
+    // the last kReceivedWindowLines command lines (without CR). Older input is
+    // forgotten, so a long session keeps a bounded memory.
+    static constexpr qsizetype kReceivedWindowBytes = 1 << 20;
+    static constexpr qsizetype kReceivedWindowLines = 4096;
     QByteArray received() const;
     QList<QByteArray> receivedLines() const;
     void clearReceived();
