@@ -17,6 +17,9 @@ TEST(AtTextCoding, Ucs2Hex)
     EXPECT_EQ(Constants::encodeToUTF8CocoaAsciiStream(QStringLiteral("a\u00E4")), QStringLiteral("61C3A4"));
     EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("1F0041"), QStringLiteral("A"));
     EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("0000"), QStringLiteral(" "));
+    // A zero unit inside the text stays; zero units at its end close it.
+    EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("0041000000420043"), QString::fromUtf16(u"A\0BC", 4));
+    EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("004100000000"), QStringLiteral("A"));
     EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("0"), QStringLiteral("error"));
     EXPECT_EQ(Constants::decodeFromUcs2AsciiStream("00e4041600410042"), QStringLiteral("\u00E4\u0416AB"));
 }

@@ -155,11 +155,23 @@ TEST(GsmText, EncodesAndDecodesEscapesAndTheLoneEscape)
     EXPECT_EQ(gsmEncodeText(u"\u00A0", 1), QByteArray("\x1B"));
     EXPECT_EQ(gsmEncodeText(u"@?", 1), QByteArray("\x00\x3F", 2));
     EXPECT_EQ(gsmEncodeText(u"\u015F", 5), QByteArray("\x1B\x73"));
-    // U+00A0 before a character that would pair with the escape is a blank.
-    EXPECT_EQ(gsmEncodeText(u"\u00A0(", 1), QByteArray(" ("));
+    // U+00A0 before a septet that would pair with the escape is a blank:
+    // a defined shift position, or the escape of the next character (the
+    // pair 1B 1B is reserved and must never be sent).
+    const std::pair<const char16_t*, QByteArray> blanks[] = {
+        {u"\u00A0(", " ("},
+        {u"\u00A0{", " \x1B\x28"},
+        {u"\u00A0\u00A0", " \x1B"},
+        {u"\u00A0\u20AC", " \x1B\x65"},
+    };
+    for (const auto& [text, coded] : blanks)
+        EXPECT_EQ(gsmEncodeText(text, 1), coded) << QString::fromUtf16(text).toStdString();
+    // Portuguese: a Greek capital of the default alphabet takes its one
+    // septet, not the shift table's pair, as the length count expects.
+    EXPECT_EQ(gsmEncodeText(u"\u03A6", kSmsCodePagePortuguese), QByteArray("\x12"));
 
-    const QString texts[] = {QStringLiteral("a\u00A0b"), QStringLiteral("\u00A0{"),
-                             QStringLiteral("end\u00A0"), QStringLiteral("[x]~\u20AC")};
+    const QString texts[] = {QStringLiteral("a\u00A0b"), QStringLiteral("end\u00A0"),
+                             QStringLiteral("[x]~\u20AC")};
     for (const QString& text : texts)
         EXPECT_EQ(gsmDecodeText(gsmEncodeText(text, 1), 1), text) << text.toStdString();
     // A position the shift table leaves undefined: the default character.

@@ -68,12 +68,13 @@ TEST(PduDecode, SeptetCountComesFromTheUserDataLength)
 
 TEST(PduDecode, HeadersAndSenders)
 {
-    // 16-bit reference 0x1234, part 2 of 3: joins by the low octet.
+    // 16-bit reference 0x1234, part 2 of 3: the tags show its low octet.
     auto m = decodeOne("0791947101670000" "44" "0D91945111325476F8" "0000" "42305041709000"
                        "0B" "06080412340302" "C8721E");
     ASSERT_TRUE(m);
     EXPECT_TRUE(m->isMultiPart());
     EXPECT_EQ(m->getMultiPartMR(), 0x34);
+    EXPECT_EQ(m->getConcatReference(), 0x1234);
     EXPECT_EQ(m->getPartCount(), 3);
     EXPECT_EQ(m->getPartNumber(), 2);
 
@@ -83,6 +84,11 @@ TEST(PduDecode, HeadersAndSenders)
     EXPECT_EQ(m->getAddressType(), kSmsTypeAlphanumeric);
     EXPECT_EQ(m->getAddress(), QStringLiteral("Google"));
     EXPECT_EQ(m->getUtf8Text(), QStringLiteral("Hi"));
+    // Alphanumeric senders are GSM text: "@" (septet 0) and "_" (0x11) are
+    // characters, not control codes.
+    m = decodeOne("00" "04" "0BD0" "80A4DB1C0901" "0000" "42305041709000" "02" "C834");
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->getAddress(), QStringLiteral("@Inf_!"));
 
     // UCS2 and a stored SMS-SUBMIT with relative validity.
     m = decodeOne("0011000391" "21F3" "0008AD" "04" "04160041");
@@ -128,12 +134,42 @@ TEST(PduDecode, MalformedInputIsAnErrorNeverAReadPastTheEnd)
         EXPECT_EQ(rc, c.error) << c.name;
     }
 
+}
+
+TEST(PduDecode, AListingDeliversWhatDecodesAndCountsTheRest)
+{
+    const QByteArray good = kDeliverHead + "05C8329BFD06";
+    const QByteArray statusReport = "0006" "01" "0B911234567890F0" "42305041709000" "42305041709000" "00";
     pduList list;
     list.appendItem(std::make_unique<pdu>(QByteArray("zz"), 1));
     list.appendItem(std::make_unique<pdu>(good, 2));
+    list.appendItem(std::make_unique<pdu>(statusReport, 3));
     smsList out;
-    EXPECT_EQ(createSmsListFromPduList(out, list), kSmsErrorMalformedPdu);
+    int dropped = -1;
+    EXPECT_EQ(createSmsListFromPduList(out, list, &dropped), 0);
+    EXPECT_EQ(dropped, 2);
     ASSERT_EQ(out.length(), 1);
     out.resetPos();
     EXPECT_EQ(out.nextItem()->getUtf8Text(), QStringLiteral("Hello"));
+}
+
+TEST(PduDecode, DeliverFlags)
+{
+    // First octet: status report indication 0x20, more messages to send 0x04.
+    struct Case {
+        const char* first;
+        int sri;
+        int mms;
+    } cases[] = {{"00", 0, 0}, {"04", 0, 0x04}, {"20", 0x20, 0}, {"24", 0x20, 0x04}};
+    for (const auto& c : cases) {
+        QByteArray text = kDeliverHead;
+        text.replace(16, 2, c.first);
+        auto m = decodeOne(text + "05C8329BFD06");
+        ASSERT_TRUE(m) << c.first;
+        EXPECT_EQ(m->getTP_SRI(), c.sri) << c.first;
+        EXPECT_EQ(m->getTP_MMS(), c.mms) << c.first;
+    }
+    const sms fresh;
+    EXPECT_EQ(fresh.getTP_SRI(), 0);
+    EXPECT_EQ(fresh.getTP_MMS(), 1);
 }

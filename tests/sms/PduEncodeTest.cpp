@@ -143,6 +143,24 @@ TEST(PduEncode, SplitsNeverBreakEscapePairsOrSurrogates)
     t = tpdu(*pdus[0]);
     EXPECT_EQ(quint8(t[udlOffset(t)]), 6 + 2 * 66);
 
+    // U+00A0 right before "{" at the cut: it is sent as a blank (never as
+    // the reserved 1B 1B), part 1 ends on it and the pair of "{" opens
+    // part 2, so each part reads right on its own.
+    auto e = message(QString(151, QLatin1Char('a')) + QStringLiteral("\u00A0{") + QString(10, QLatin1Char('b')),
+                     {QStringLiteral("+123")});
+    list = createPduListFromSms(*e);
+    ASSERT_TRUE(list);
+    pdus = items(*list);
+    ASSERT_EQ(pdus.size(), 2);
+    const QString partTexts[] = {QString(151, QLatin1Char('a')) + QLatin1Char(' '),
+                                 QLatin1Char('{') + QString(10, QLatin1Char('b'))};
+    for (int i = 0; i < 2; ++i) {
+        sms part;
+        ASSERT_EQ(pdus[i]->decodePdu(part), 0);
+        part.decodeCodedString();
+        EXPECT_EQ(part.getUtf8Text(), partTexts[i]) << "part " << i + 1;
+    }
+
     // The compose field's arithmetic sees the same cut.
     const QByteArray coded = QByteArray(152, 'a') + "\x1B\x28" + QByteArray(10, 'b');
     EXPECT_EQ(gsmPartLengths(coded, false),
@@ -213,6 +231,34 @@ TEST(PduEncode, FailuresReachTheCaller)
         if (list) {
             for (const auto& p : *list)
                 EXPECT_GT(p->getTpduLength(), 0) << c.name;
+        }
+    }
+}
+
+TEST(PduEncode, StoredSubmitIsSentWithTheValidityFormatItHas)
+{
+    // A stored SMS-SUBMIT without validity (TP-VPF 0) goes out without one;
+    // the enhanced format, which the encoder cannot write, is refused.
+    struct Case {
+        QByteArray stored;
+        int error;
+    } cases[] = {
+        {"0001000391" "21F3" "0000" "05C8329BFD06", kSmsOk},
+        {"0009000391" "21F3" "0000" "01000000000000" "05C8329BFD06", kSmsErrorNoValidityFormat},
+    };
+    for (const auto& c : cases) {
+        sms m;
+        ASSERT_EQ(pdu(c.stored).decodePdu(m), 0) << c.stored.constData();
+        m.decodeCodedString();
+        auto recipients = std::make_unique<addressList>();
+        recipients->appendItem(QStringLiteral("+123"));
+        m.setAddressList(std::move(recipients));
+        int error = -1;
+        auto list = createPduListFromSms(m, &error);
+        EXPECT_EQ(error, c.error) << c.stored.constData();
+        if (c.error == kSmsOk) {
+            ASSERT_TRUE(list);
+            EXPECT_EQ(items(*list)[0]->getPduText(), c.stored);
         }
     }
 }

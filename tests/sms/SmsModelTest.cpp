@@ -23,17 +23,42 @@ QByteArray packAscii(const QByteArray& text, int start)
     return out;
 }
 
-// An SMS-DELIVER part of a concatenated message from +4915112345678, received
-// 2024-03-05 14:mm:ss.
+// An SMS-DELIVER with a user data header from +4915112345678, received
+// 2024-03-05 14:mm:ss. GSM 7-bit: `data` holds septet values; UCS2 (dcs 8):
+// the octets of the units.
+QByteArray deliver(const QByteArray& udh, int dcs, const QByteArray& data, int minute, int second)
+{
+    QByteArray ud;
+    int udl = 0;
+    if (dcs == 0) {
+        const int headerSeptets = int((udh.size() * 8 + 6) / 7);
+        ud = packAscii(data, headerSeptets);
+        ud.replace(0, udh.size(), udh);
+        udl = headerSeptets + int(data.size());
+    } else {
+        ud = udh + data;
+        udl = int(ud.size());
+    }
+    const auto bcd = [](int v) { return QByteArray::number((v % 10) * 16 + v / 10, 16).rightJustified(2, '0'); };
+    return ("0791947101670000" "44" "0D91945111325476F8" "00" + bytesToHex(QByteArray(1, char(dcs)))
+            + "423050" "41" + bcd(minute) + bcd(second) + "00")
+               .toUpper()
+           + bytesToHex(QByteArray(1, char(udl))) + bytesToHex(ud);
+}
+
+// Concatenation headers with an 8-bit and a 16-bit reference.
+QByteArray concat8(int ref, int count, int nr)
+{
+    return QByteArray::fromHex("050003") + char(ref) + char(count) + char(nr);
+}
+QByteArray concat16(int ref, int count, int nr)
+{
+    return QByteArray::fromHex("060804") + char(ref >> 8) + char(ref) + char(count) + char(nr);
+}
+
 QByteArray deliverPart(int ref, int count, int nr, const QByteArray& text, int minute, int second)
 {
-    QByteArray udh = QByteArray::fromHex("050003") + char(ref) + char(count) + char(nr);
-    QByteArray ud = packAscii(text, 7);
-    ud.replace(0, udh.size(), udh);
-    const auto bcd = [](int v) { return QByteArray::number((v % 10) * 16 + v / 10, 16).rightJustified(2, '0'); };
-    return ("0791947101670000" "44" "0D91945111325476F8" "0000" "423050" "41" + bcd(minute) + bcd(second) + "00")
-               .toUpper()
-           + QByteArray::number(7 + text.size(), 16).rightJustified(2, '0').toUpper() + bytesToHex(ud);
+    return deliver(concat8(ref, count, nr), 0, text, minute, second);
 }
 
 std::vector<sms*> entries(smsList& list)
@@ -150,6 +175,77 @@ TEST(SmsJoin, StrayPartsKeepTags)
     EXPECT_EQ(all[1]->getUtf8Text(), QStringLiteral("<005-003-001>TWO <005-003-003>"));
     EXPECT_EQ(all[2]->getUtf8Text(), QStringLiteral("<005-003-001><005-003-002>three"));
     EXPECT_EQ(all[3]->getUtf8Text(), QStringLiteral("<006-003-001><006-003-002>x"));
+}
+
+TEST(SmsJoin, PartsJoinByWholeReferenceAndNumber)
+{
+    struct Case {
+        const char* name;
+        QList<QByteArray> pdus;
+        QStringList texts;
+    } cases[] = {
+        {"16-bit references that share their low octet",
+         {deliver(concat16(0x0105, 2, 1), 0, "MSG-A part1 ", 7, 0),
+          deliver(concat16(0x0205, 2, 2), 0, "MSG-B part2", 7, 1)},
+         {QStringLiteral("MSG-A part1 <005-002-002>"), QStringLiteral("<005-002-001>MSG-B part2")}},
+        {"one 16-bit reference",
+         {deliver(concat16(0x0105, 2, 2), 0, "two", 7, 1), deliver(concat16(0x0105, 2, 1), 0, "one ", 7, 0)},
+         {QStringLiteral("one two")}},
+        {"a tag-like text of the message's own",
+         {deliverPart(7, 2, 1, "see <007-002-002> ", 7, 0), deliverPart(7, 2, 2, "end", 7, 1)},
+         {QStringLiteral("see <007-002-002> end")}},
+        {"an escape pair split across two parts",
+         {deliverPart(8, 2, 1, "a\x1B", 7, 0), deliverPart(8, 2, 2, "(b", 7, 1)},
+         {QStringLiteral("a{b")}},
+        {"a surrogate pair split across two UCS2 parts",
+         {deliver(concat8(9, 2, 1), 8, QByteArray::fromHex("0041D83D"), 7, 0),
+          deliver(concat8(9, 2, 2), 8, QByteArray::fromHex("DE000042"), 7, 1)},
+         {QStringLiteral("A\U0001F600B")}},
+        {"a UCS2 part missing",
+         {deliver(concat8(9, 3, 2), 8, QByteArray::fromHex("0042"), 7, 0)},
+         {QStringLiteral("<009-003-001>B<009-003-003>")}},
+    };
+    for (const auto& c : cases) {
+        pduList pdus;
+        for (const QByteArray& text : c.pdus)
+            pdus.appendItem(std::make_unique<pdu>(text, unsigned(pdus.length() + 1)));
+        smsList list;
+        ASSERT_EQ(createSmsListFromPduList(list, pdus), 0) << c.name;
+        QStringList texts;
+        for (const sms* m : entries(list))
+            texts.append(m->getUtf8Text());
+        EXPECT_EQ(texts, c.texts) << c.name;
+    }
+}
+
+TEST(SmsJoin, InterleavedMessagesEachGetTheirOwnParts)
+{
+    // 250 three-part messages listed part-major (every part 1, then every
+    // part 2, ...); the last parts come in a second listing into the same
+    // list and still join.
+    constexpr int kMessages = 250;
+    const auto partText = [](int message, int nr) -> QByteArray {
+        return QByteArray("m") + QByteArray::number(message) + '-' + QByteArray::number(nr) + ' ';
+    };
+    pduList first;
+    pduList second;
+    for (int nr = 1; nr <= 3; ++nr) {
+        for (int i = 0; i < kMessages; ++i) {
+            auto part = std::make_unique<pdu>(deliverPart(i, 3, nr, partText(i, nr), 7, nr),
+                                              unsigned(nr * 1000 + i));
+            (nr < 3 ? first : second).appendItem(std::move(part));
+        }
+    }
+    smsList list;
+    ASSERT_EQ(createSmsListFromPduList(list, first), 0);
+    ASSERT_EQ(createSmsListFromPduList(list, second), 0);
+    const auto all = entries(list);
+    ASSERT_EQ(all.size(), size_t(kMessages));
+    for (int i = 0; i < kMessages; ++i) {
+        EXPECT_EQ(all[i]->getUtf8Bytes(), QByteArray(partText(i, 1) + partText(i, 2) + partText(i, 3))) << i;
+        EXPECT_EQ(all[i]->getSmsMemIndex(),
+                  QStringLiteral("%1,%2,%3").arg(1000 + i).arg(2000 + i).arg(3000 + i)) << i;
+    }
 }
 
 TEST(SmsModel, StatusAndReuse)

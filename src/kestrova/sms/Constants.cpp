@@ -97,9 +97,12 @@ QString Constants::decodeFromUcs2AsciiStream(const QByteArray& hex)
         unsigned unit = 0;
         for (qsizetype k = 0; k < 4; ++k)
             unit = unit << 4 | unsigned(stringToHex(QLatin1Char(hex[i + k])));
-        if (unit != 0)
-            out.append(QChar(char16_t(unit)));
+        out.append(QChar(char16_t(unit)));
     }
+    // Zero units at the end close the text (phones pad fixed fields with
+    // them); one inside it is a character like any other.
+    while (out.endsWith(QChar(u'\0')))
+        out.chop(1);
     if (out.isEmpty())
         return QStringLiteral(" ");
     return out;

@@ -320,13 +320,16 @@ QByteArray gsmEncodeText(QStringView text, SLTSmsCodePage page)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i].unicode();
         if (unit == u'\u00A0') {
-            // A lone escape septet. When the next septet would make it a
-            // defined escape pair, a plain blank keeps the text intact.
+            // A lone escape septet. Before a septet that would pair with it
+            // (a defined shift position, or the escape of the next character:
+            // 1B 1B is reserved) a plain blank keeps the text intact.
             bool pairs = false;
             if (i + 1 < text.size()) {
-                const quint8 nextPosition = reverse.find(text[i + 1].unicode());
-                pairs = nextPosition != kAbsent && nextPosition != kGsmEscape
-                        && shiftUnits[nextPosition] != u'?';
+                const char16_t next = text[i + 1].unicode();
+                const quint8 nextPosition = reverse.find(next);
+                pairs = nextPosition == kAbsent ? shift.find(next) != kAbsent
+                                                : nextPosition == kGsmEscape
+                                                      || shiftUnits[nextPosition] != u'?';
             }
             out.append(char(pairs ? 0x20 : kGsmEscape));
         } else if (const quint8 position = reverse.find(unit); position != kAbsent) {

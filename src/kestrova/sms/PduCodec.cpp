@@ -1,5 +1,6 @@
 #include "kestrova/sms/PduCodec.h"
 
+#include "kestrova/sms/SmsJoinIndex.h"
 #include "kestrova/sms/SmsLog.h"
 #include "kestrova/sms/sms.h"
 
@@ -51,38 +52,31 @@ std::unique_ptr<pduList> createPduListFromSms(sms& message, int* error)
     return list;
 }
 
-int createSmsListFromPduList(smsList& list, const pduList& pdus)
+int createSmsListFromPduList(smsList& list, const pduList& pdus, int* dropped)
 {
-    int firstError = kSmsOk;
+    int droppedCount = 0;
+    const sms::Timestamp now = sms::currentTimestamp();
+    SmsJoinIndex joiner(list);
     for (const auto& item : pdus) {
-        auto message = std::make_unique<sms>();
+        auto message = std::make_unique<sms>(now);
         const int rc = item->decodePdu(*message);
         if (rc != kSmsOk) {
+            ++droppedCount;
             if (smsKitLogIsOpen())
                 smsKitLog(QStringLiteral("PDU at index %1 in %2 dropped (error %3)")
                               .arg(item->getStorageIndex())
                               .arg(item->getMemory())
                               .arg(rc));
-            if (firstError == kSmsOk)
-                firstError = rc;
             continue;
         }
-        if (!message->isMultiPart()) {
-            list.appendItem(std::move(message));
-            continue;
-        }
-        sms* entry = nullptr;
-        list.searchMultiPart(*message, entry);
-        if (entry && entry->insertMultiPart(*message) == 0)
-            continue;
-        message->setMultiPartTags();
-        list.appendItem(std::move(message));
+        joiner.append(std::move(message));
     }
-    list.resetPos();
-    while (sms* entry = list.nextItem())
+    for (const auto& entry : list)
         entry->decodeCodedString();
     list.resetPos();
-    return firstError;
+    if (dropped)
+        *dropped = droppedCount;
+    return kSmsOk;
 }
 
 } // namespace kestrova

@@ -15,9 +15,9 @@ namespace kestrova {
 std::unique_ptr<pduList> createPduListFromSms(sms& message, int* error = nullptr);
 
 // Decodes listed PDUs and appends the messages to `list`, joining the parts of
-// concatenated messages. A PDU that does not decode is dropped (and logged).
-// Answers 0 when every PDU decoded, else the error number of the first one
-// dropped; the list holds the decoded messages either way.
-int createSmsListFromPduList(smsList& list, const pduList& pdus);
+// concatenated messages. A PDU that does not decode (a status report, a
+// damaged PDU) is dropped and logged, and the rest of the listing is still
+// delivered: always answers 0; the number dropped goes to *dropped.
+int createSmsListFromPduList(smsList& list, const pduList& pdus, int* dropped = nullptr);
 
 } // namespace kestrova

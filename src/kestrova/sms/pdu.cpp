@@ -328,6 +328,8 @@ int pdu::decodePdu(sms& m) const
         m.m_tpRD = first & 0x04;
         m.m_tpMR = r.octet();
     } else if (m.m_tpMTI == 0) {
+        m.m_tpSRI = first & 0x20;
+        m.m_tpMMS = first & 0x04;
         m.m_tpVPF = 0;
     } else {
         return kSmsErrorUnsupportedMessageType;
@@ -400,8 +402,7 @@ int pdu::decodePdu(sms& m) const
             if (id == 0x00 && length == 3 && at(1) > 0 && at(2) > 0 && at(2) <= at(1)) {
                 m.setConcatenation(at(0), at(1), at(2));
             } else if (id == 0x08 && length == 4 && at(2) > 0 && at(3) > 0 && at(3) <= at(2)) {
-                // 16-bit reference: the low octet identifies the message here.
-                m.setConcatenation(at(1), at(2), at(3));
+                m.setConcatenation(at(0) << 8 | at(1), at(2), at(3));
             } else if (id == 0x24 && length == 1) {
                 switch (at(0)) {
                 case 0x10: m.m_codePage = kSmsCodePageSpanish; break;
@@ -430,6 +431,7 @@ int pdu::decodePdu(sms& m) const
         for (qsizetype i = 0; i < text.size(); ++i)
             text[i] = QChar(char16_t(quint8(body[2 * i]) << 8 | quint8(body[2 * i + 1])));
         m.m_utf8 = text.toUtf8();
+        m.m_ucs2 = text; // the units, for joining parts split inside a surrogate pair
     } else if (ud.size() > headerOctets) {
         return kSmsErrorUserDataNotDecodable;
     }

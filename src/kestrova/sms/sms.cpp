@@ -10,6 +10,7 @@ namespace kestrova {
 namespace {
 
 constexpr qsizetype kMaxTextBytes = 35700;
+constexpr qint64 kJoinWindowSeconds = 180;
 
 // Days since 1970-01-01 of a proleptic Gregorian date (any field values).
 qint64 daysFromCivil(qint64 year, qint64 month, qint64 day)
@@ -42,7 +43,12 @@ int relativeValidityForMinutes(qint64 minutes)
 
 sms::sms()
 {
-    init(true);
+    init(true, currentTimestamp());
+}
+
+sms::sms(const Timestamp& now)
+{
+    init(true, now);
 }
 
 sms::~sms() = default;
@@ -50,6 +56,7 @@ sms::~sms() = default;
 void sms::freeBuffers()
 {
     m_recipients.reset();
+    m_parts.clear();
     m_utf8.clear();
     m_gsmCoded.clear();
     m_savedGsmCoded.reset();
@@ -59,6 +66,11 @@ void sms::freeBuffers()
 
 void sms::init(bool fromConstructor)
 {
+    init(fromConstructor, currentTimestamp());
+}
+
+void sms::init(bool fromConstructor, const Timestamp& now)
+{
     if (!fromConstructor)
         freeBuffers();
     m_smscType = kSmsTypeInternational;
@@ -66,15 +78,17 @@ void sms::init(bool fromConstructor)
     m_tpRP = 0;
     m_tpUDHI = 0;
     m_tpSRR = 0;
+    m_tpSRI = 0;
     m_tpVPF = 0x10;
     m_tpRD = 0;
+    m_tpMMS = 1;
     m_tpMTI = 1;
     m_addressType = 0;
     m_address.clear();
     m_tpPID = 0;
     m_tpDCS = kSmsDcsGsm7;
     m_tpVP = 173;
-    initTimestamp();
+    m_timestamp = now;
     m_absoluteValidity.clear();
     m_tpMR = 0;
     m_text.clear();
@@ -94,11 +108,16 @@ void sms::init(bool fromConstructor)
 
 void sms::initTimestamp()
 {
+    m_timestamp = currentTimestamp();
+}
+
+sms::Timestamp sms::currentTimestamp()
+{
     const QDateTime now = QDateTime::currentDateTime();
     const QDate date = now.date();
     const QTime time = now.time();
-    m_timestamp = {date.year() - 2000, date.month(), date.day(), time.hour(), time.minute(),
-                   time.second(), now.offsetFromUtc() / 900};
+    return {date.year() - 2000, date.month(), date.day(), time.hour(), time.minute(),
+            time.second(), now.offsetFromUtc() / 900};
 }
 
 qint64 sms::createTimeType() const
@@ -130,7 +149,9 @@ int sms::setText(const QString& text)
 
 void sms::decodeCodedString()
 {
-    if (m_tpDCS == kSmsDcsGsm7)
+    if (!m_parts.empty())
+        m_utf8 = joinedText().toUtf8();
+    else if (m_tpDCS == kSmsDcsGsm7)
         decodeGsmToUtf8();
 }
 
@@ -310,7 +331,7 @@ void sms::setConcatenation(int reference, int partCount, int partNumber)
 {
     m_multiPart = 1;
     m_tpUDHI = 0x40;
-    m_concatReference = quint8(reference);
+    m_concatReference = quint16(reference);
     m_partCount = quint8(partCount);
     m_partNumber = quint8(partNumber);
 }
@@ -321,36 +342,52 @@ QString sms::multiPartTag(int reference, int partCount, int partNumber)
                              unsigned(partNumber));
 }
 
-const QByteArray& sms::joinText() const
+sms::Part sms::ownPart() const
 {
-    return m_tpDCS == kSmsDcsGsm7 ? m_gsmCoded : m_utf8;
+    if (m_tpDCS == kSmsDcsGsm7)
+        return {m_partNumber, m_gsmCoded, {}};
+    return {m_partNumber, {}, m_ucs2};
 }
 
-QByteArray sms::*sms::joinBuffer(int dcs)
+bool sms::hasPart(int partNumber) const
 {
-    switch (dcs) {
-    case kSmsDcsGsm7: return &sms::m_gsmCoded;
-    case kSmsDcsUcs2: return &sms::m_utf8;
-    default: return nullptr;
+    for (const Part& part : m_parts) {
+        if (part.number == partNumber)
+            return true;
     }
+    return false;
+}
+
+bool sms::hasAllParts() const
+{
+    return qsizetype(m_parts.size()) >= m_partCount;
+}
+
+bool sms::acceptsPart(const sms& part) const
+{
+    return isMultiPart() && part.m_concatReference == m_concatReference
+           && part.m_partCount == m_partCount && part.m_tpDCS == m_tpDCS
+           && part.m_address == m_address && part.m_addressType == m_addressType
+           && part.m_memory == m_memory
+           && qAbs(createTimeType() - part.createTimeType()) < kJoinWindowSeconds
+           && part.m_partNumber != m_partNumber && !hasPart(part.m_partNumber);
 }
 
 int sms::insertMultiPart(const sms& part)
 {
-    const auto buffer = joinBuffer(m_tpDCS);
-    if (!buffer)
-        return -1; // no text to join; the part stays an entry of its own
-    QByteArray& text = this->*buffer;
     if (part.m_concatReference != m_concatReference)
         return kSmsErrorReferenceDiffers;
     if (part.m_partCount != m_partCount)
         return kSmsErrorPartCountDiffers;
-    const QByteArray tag = multiPartTag(part.m_concatReference, part.m_partCount,
-                                        part.m_partNumber).toLatin1();
-    const qsizetype at = text.indexOf(tag);
-    if (at < 0)
+    if (m_parts.empty())
+        setMultiPartTags();
+    if (hasPart(part.m_partNumber))
         return -1;
-    text.replace(at, tag.size(), part.*buffer);
+    // Parts arrive mostly in order: keep the list sorted by number.
+    auto at = m_parts.end();
+    while (at != m_parts.begin() && std::prev(at)->number > part.m_partNumber)
+        --at;
+    m_parts.insert(at, part.ownPart());
     m_memIndex = m_memIndex + QLatin1Char(',') + part.m_memIndex;
     if (part.m_partNumber < m_partNumber) {
         m_partNumber = part.m_partNumber;
@@ -361,18 +398,38 @@ int sms::insertMultiPart(const sms& part)
 
 void sms::setMultiPartTags()
 {
-    const auto buffer = joinBuffer(m_tpDCS);
-    if (!buffer)
-        return;
-    QByteArray& text = this->*buffer;
-    QByteArray joined;
-    for (int n = 1; n <= m_partCount; ++n) {
-        if (n == m_partNumber)
-            joined.append(text);
+    m_parts.clear();
+    m_parts.push_back(ownPart());
+}
+
+QString sms::joinedText() const
+{
+    // Runs of consecutive parts are decoded as one text, so an escape pair
+    // or a surrogate pair that a sender split across two parts stays whole.
+    QString out;
+    QByteArray coded;
+    QString units;
+    const auto flush = [&] {
+        if (m_tpDCS == kSmsDcsGsm7)
+            out += gsmDecodeText(coded, m_codePage);
         else
-            joined.append(multiPartTag(m_concatReference, m_partCount, n).toLatin1());
+            out += units;
+        coded.clear();
+        units.clear();
+    };
+    auto part = m_parts.begin();
+    for (int n = 1; n <= m_partCount; ++n) {
+        if (part != m_parts.end() && part->number == n) {
+            coded += part->coded;
+            units += part->units;
+            ++part;
+            continue;
+        }
+        flush();
+        out += multiPartTag(m_concatReference & 0xFF, m_partCount, n);
     }
-    text = joined;
+    flush();
+    return out;
 }
 
 int sms::parsePartSetNr(const QString& tag, int& partNumber) const

@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kestrova {
 
@@ -16,8 +17,9 @@ class pdu;
 
 // One short message, sent or listed: the TP fields of 3GPP TS 23.040, the
 // recipients, the text in its codings and, for a concatenated message, the
-// part data. Parts of a listed concatenated message are joined into one sms
-// (insertMultiPart) with placeholder tags for parts not yet seen.
+// part data. A listed concatenated message keeps the texts of its parts by
+// part number (insertMultiPart); its text is built from them when it is
+// decoded, with placeholder tags for parts not seen.
 class sms {
 public:
     // Time-stamp fields: year (since 2000), month, day, hour, minute, second,
@@ -25,12 +27,16 @@ public:
     using Timestamp = std::array<int, 7>;
 
     sms();
+    // A message whose time stamp starts as `now` (a listing takes the clock
+    // once for all its messages).
+    explicit sms(const Timestamp& now);
     ~sms();
     sms(const sms&) = delete;
     sms& operator=(const sms&) = delete;
 
     // Resets every field; with false the object is being reused.
     void init(bool fromConstructor);
+    static Timestamp currentTimestamp();
     void initTimestamp();
     // Seconds of the time stamp on a common scale (only differences count).
     qint64 createTimeType() const;
@@ -60,7 +66,9 @@ public:
     int getTP_MTI() const { return m_tpMTI; }
     int getTP_PID() const { return m_tpPID; }
     void setTP_PID(int pid) { m_tpPID = quint8(pid); }
-    // GSM-coded text -> UTF-8 text for TP-DCS 0; other codings unchanged.
+    // GSM-coded text -> UTF-8 text for TP-DCS 0; other codings unchanged. A
+    // joined concatenated message gets the text of its parts in number order,
+    // a placeholder tag standing for each part not joined.
     void decodeCodedString();
     void decodeGsmToUtf8();
     // Moves the coded buffer into the UTF-8 slot.
@@ -81,6 +89,7 @@ public:
     int getAddress(QString& out) const;
     QString getAddress() const;
     int getAddressType() const { return m_addressType; }
+    const QString& getAddressDigits() const { return m_address; }
     void unsetAddress();
 
     // Validity.
@@ -105,23 +114,36 @@ public:
     void setStatusReportRequest(bool on) { m_tpSRR = on ? 0x20 : 0; }
     void setRejectDuplicates(bool on) { m_tpRD = on ? 0x04 : 0; }
     void setReplyPath(bool on) { m_tpRP = on ? 0x80 : 0; }
+    // SMS-DELIVER flags as their bit values: status report indication (0x20)
+    // and more messages to send (0x04).
+    int getTP_SRI() const { return m_tpSRI; }
+    int getTP_MMS() const { return m_tpMMS; }
     void setMR(int reference) { m_tpMR = quint8(reference); }
     int getMR() const { return m_tpMR; }
 
     // Concatenation.
     bool isMultiPart() const { return m_multiPart == 1; }
-    int getMultiPartMR() const { return isMultiPart() ? m_concatReference : 0; }
+    // The reference's low octet (what the placeholder tags show).
+    int getMultiPartMR() const { return isMultiPart() ? m_concatReference & 0xFF : 0; }
+    // The whole reference: 8 or 16 bits as the header carried it.
+    int getConcatReference() const { return isMultiPart() ? m_concatReference : 0; }
     int getPartCount() const { return m_partCount; }
     int getPartNumber() const { return m_partNumber; }
     void setConcatenation(int reference, int partCount, int partNumber);
-    // 0 joined; 38 reference differs, 37 part count differs, -1 no tag.
+    // Whether `part` belongs to this joined message: same sender, reference,
+    // part count, coding and memory, time stamps less than 180 s apart, and a
+    // part number not joined yet.
+    bool acceptsPart(const sms& part) const;
+    // Keeps the part's text under its number. 0 joined; 38 reference
+    // differs, 37 part count differs, -1 that number is already joined.
     int insertMultiPart(const sms& part);
+    // Makes this message the first joined part of its concatenated message.
     void setMultiPartTags();
+    bool hasPart(int partNumber) const;
+    bool hasAllParts() const;
     // "<ref-total-nr>" of this message: the part number and 0, else 37-39.
     int parsePartSetNr(const QString& tag, int& partNumber) const;
     static QString multiPartTag(int reference, int partCount, int partNumber);
-    // The text the joining works on: GSM-coded for TP-DCS 0, else UTF-8.
-    const QByteArray& joinText() const;
 
     // Listing data.
     QString getSmsMemIndex() const { return m_memIndex; }
@@ -143,18 +165,28 @@ public:
 private:
     friend class pdu;
 
+    // The text of one joined part: GSM-coded septets for TP-DCS 0, else
+    // UTF-16 units (a surrogate pair may straddle two parts).
+    struct Part {
+        int number;
+        QByteArray coded;
+        QString units;
+    };
+
+    void init(bool fromConstructor, const Timestamp& now);
     void freeBuffers();
-    // The buffer the joining of parts works on: GSM-coded for TP-DCS 0, UTF-8
-    // for TP-DCS 8; none for any other coding.
-    static QByteArray sms::*joinBuffer(int dcs);
+    Part ownPart() const;
+    QString joinedText() const;
 
     quint8 m_smscType = kSmsTypeInternational;
     QString m_smscDigits;
     quint8 m_tpRP = 0;
     quint8 m_tpUDHI = 0;
     quint8 m_tpSRR = 0;
+    quint8 m_tpSRI = 0;
     quint8 m_tpVPF = 0x10;
     quint8 m_tpRD = 0;
+    quint8 m_tpMMS = 1;
     quint8 m_tpMTI = 1;
     std::unique_ptr<addressList> m_recipients;
     quint8 m_addressType = 0;
@@ -174,10 +206,11 @@ private:
     quint8 m_multiPart = 0;
     quint8 m_partCount = 0;
     quint8 m_partNumber = 0;
-    quint8 m_concatReference = 212;
+    quint16 m_concatReference = 212;
     quint8 m_headerLength = 0;
     quint8 m_headerSeptets = 0;
     QList<int> m_partLengths;   // encoding: the cut of the text into parts
+    std::vector<Part> m_parts;  // listing: joined parts by number
     SLTSmsCodePage m_codePage = kSmsCodePageDefault;
     QString m_status;
     QString m_memIndex;

@@ -2,10 +2,6 @@
 
 namespace kestrova {
 
-namespace {
-constexpr qint64 kJoinWindowSeconds = 180;
-}
-
 int smsList::appendItem(std::unique_ptr<sms> item)
 {
     m_items.push_back(std::move(item));
@@ -48,21 +44,11 @@ std::unique_ptr<sms> smsList::removeListItem(sms* item)
 int smsList::searchMultiPart(const sms& part, sms*& entry) const
 {
     entry = nullptr;
-    const QByteArray tag = sms::multiPartTag(part.getMultiPartMR(), part.getPartCount(),
-                                             part.getPartNumber()).toLatin1();
-    const qint64 partTime = part.createTimeType();
     for (const auto& candidate : m_items) {
-        const sms& c = *candidate;
-        if (!c.isMultiPart() || c.getAddress() != part.getAddress()
-            || c.getMultiPartMR() != part.getMultiPartMR()
-            || c.getPartCount() != part.getPartCount() || c.getTP_DCS() != part.getTP_DCS()
-            || qAbs(c.createTimeType() - partTime) >= kJoinWindowSeconds
-            || c.getSmsMemory() != part.getSmsMemory()
-            || c.getPartNumber() == part.getPartNumber() || !c.joinText().contains(tag)) {
-            continue;
+        if (candidate->acceptsPart(part)) {
+            entry = candidate.get();
+            break;
         }
-        entry = candidate.get();
-        return 0;
     }
     return 0;
 }

@@ -26,10 +26,9 @@ public:
     std::unique_ptr<sms> removeListItem(sms* item);
     void appendListItem(std::unique_ptr<sms> item) { appendItem(std::move(item)); }
 
-    // The entry a decoded part of a concatenated message joins: same sender,
-    // reference, part count, coding and memory, time stamps less than 180 s
-    // apart, another part number, and the new part's placeholder tag still in
-    // its text. None when there is no such entry. Always 0.
+    // The first entry that a decoded part of a concatenated message joins
+    // (sms::acceptsPart); none when there is no such entry. Always 0. Walks
+    // the list: a listing joins its parts through SmsJoinIndex.
     int searchMultiPart(const sms& part, sms*& entry) const;
 
     // Removes from `other` every message equal to one of this list; the
@@ -37,6 +36,8 @@ public:
     // and handed back (their number in counter).
     std::vector<std::unique_ptr<sms>> syncListTo(smsList& other, int& counter);
 
+    auto begin() const { return m_items.cbegin(); }
+    auto end() const { return m_items.cend(); }
     qsizetype length() const { return qsizetype(m_items.size()); }
     bool isEmpty() const { return m_items.empty(); }
 
