@@ -27,13 +27,17 @@ function(marvesto_use_pch target)
   target_precompile_headers(${target} PRIVATE ${MARVESTO_PCH_HEADERS})
 endfunction()
 
-# marvesto_subsystem(name [SHARED] DEPS ...): one library per source folder, all
-# sources of the folder (and its sub-folders) included. Headers are included as
-# "<folder>/<Header>.h" from src/.
+# marvesto_subsystem(name [SHARED] DEPS ... [EXCLUDE_DIRS ...]): one library per
+# source folder, all sources of the folder (and its sub-folders, except those
+# named in EXCLUDE_DIRS, which are libraries of their own) included. Headers are
+# included as "<folder>/<Header>.h" from src/.
 function(marvesto_subsystem name)
-  cmake_parse_arguments(ARG "SHARED" "OUTPUT_NAME" "DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "SHARED" "OUTPUT_NAME" "DEPS;PRIVATE_DEPS;EXCLUDE_DIRS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  foreach(dir ${ARG_EXCLUDE_DIRS})
+    list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${dir}/")
+  endforeach()
   if(ARG_SHARED)
     add_library(${name} SHARED ${sources})
     set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET default)
@@ -62,6 +66,26 @@ function(marvesto_test name)
       MARVESTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   marvesto_use_pch(${target})
   gtest_discover_tests(${target}
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MARVESTO_TEST_ARTIFACTS=${PROJECT_BINARY_DIR}/test-artifacts"
       DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# marvesto_interface_bundle(target bundle): compiles the interface files of
+# data/ui/<bundle>/ and the images of data/images/<bundle>/ into the target's
+# resources, as ":/ui/<bundle>/<Name>.ui" and ":/images/<bundle>/<name>.<ext>",
+# where platform::gui finds them by name.
+function(marvesto_interface_bundle target bundle)
+  foreach(kind ui images)
+    file(GLOB files CONFIGURE_DEPENDS
+         ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.ui
+         ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.png
+         ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.svg)
+    if(files)
+      list(SORT files)
+      qt_add_resources(${target} "marvesto_${kind}_${bundle}"
+          PREFIX "/${kind}/${bundle}"
+          BASE ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}
+          FILES ${files})
+    endif()
+  endforeach()
 endfunction()

@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config git
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6core5compat6-dev
+  qt6-tools-dev qt6-svg-dev libqt6opengl6-dev
   libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev libsqlcipher-dev libudev-dev

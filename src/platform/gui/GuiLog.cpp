@@ -1,0 +1,3 @@
+#include "platform/gui/GuiLog.h"
+
+Q_LOGGING_CATEGORY(lcGui, "marvesto.gui", QtInfoMsg)
