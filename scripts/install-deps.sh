@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev libsqlcipher-dev libudev-dev
   zip unzip
+  python3
 )
 
 missing=()
