@@ -1,0 +1,621 @@
+#include "kestrova/core/SLTStateMachine.h"
+
+#include "kestrova/core/CoreConstants.h"
+#include "kestrova/core/KitLog.h"
+#include "kestrova/core/SLTBSDSerialCommDevice.h"
+#include "platform/HexDump.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RunLoop.h"
+
+#include <QFileInfo>
+
+using namespace kestrova::core;
+using kestrova::kitLog;
+using kestrova::kitLogWith;
+
+namespace {
+
+// The LG port's answers.
+const QByteArray kDisconnectFrame = QByteArray::fromHex("FF7DDF00F20000000800" "7E");
+const QByteArray kBusyShort = QByteArray::fromHex("C00003");
+const QByteArray kBusyFrame = QByteArray::fromHex("FF7DDF00C30000000800" "7E");
+constexpr char kFrameStart = char(0xFF);
+constexpr char kFrameEnd = char(0x7E);
+constexpr int kLgHeaderLength = 6;
+constexpr quint8 kPacketOperation = 0x83;
+constexpr quint8 kPutOperation = 0x82;
+constexpr quint8 kPacketHeaderId = 0x70;
+constexpr quint8 kPutHeaderId = 0x49;
+
+const QString kCommandOk = QStringLiteral("OK\r\n");
+const QString kLgAppEcho = QStringLiteral("at$lgapp=1\r");
+
+// Removes, one at a time, every complete line that begins with marker (from
+// its "\r\n" up to and including the next "\r\n"); a line whose end has not
+// arrived stays.
+bool removeLinesStartingWith(QString& text, QLatin1String marker)
+{
+    bool removed = false;
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype start = text.indexOf(marker, from, Qt::CaseInsensitive);
+        if (start < 0)
+            return removed;
+        const qsizetype end = text.indexOf(QLatin1String("\r\n"), start + marker.size());
+        if (end < 0)
+            return removed;
+        text.remove(start, end + 2 - start);
+        removed = true;
+        from = start;
+    }
+}
+
+// The AT text of the requested states that send a fixed command.
+QString fixedCommand(int requested)
+{
+    switch (requested) {
+    case 11: return QStringLiteral("AT+CIMI\r");
+    case 12: return QStringLiteral("AT+CSCA?\r");
+    case 14: return QStringLiteral("AT+CPMS=?\r");
+    case 15: return QStringLiteral("AT+CMGL=0\r");
+    case 16: return QStringLiteral("AT+CMGL=1\r");
+    case 17: return QStringLiteral("AT+CMGL=2\r");
+    case 18: return QStringLiteral("AT+CMGL=3\r");
+    case 19: return QStringLiteral("AT+CPMS=\"MT\"\r");
+    case 20: return QStringLiteral("AT+CPMS=\"SM\"\r");
+    case 21: return QStringLiteral("AT+CPMS=\"ME\"\r");
+    case 22: return QStringLiteral("AT+CMGF=0\r");
+    case 23: return QStringLiteral("AT+CPMS?\r");
+    case 29: return QStringLiteral("AT+CPBS=\"SM\"\r");
+    case 30: return QStringLiteral("AT+CPBR=?\r");
+    case 31: return QStringLiteral("AT+CSCS?\r");
+    case 34: return QStringLiteral("AT+CSCS=?\r");
+    case 37: return QStringLiteral("AT\r");
+    case 40: return QStringLiteral("AT+CPBS=\"ME\"\r");
+    default: return QString();
+    }
+}
+
+const QString kPlainAT = QStringLiteral("AT\r");
+
+} // namespace
+
+SLTStateMachine::SLTStateMachine()
+    : _fireEndOfSimpleCommand([this] { simpleAnswerTimerFired(); })
+    , _fireCommandTimeout([this] { commandTimedOut(); })
+    , _reportTimer([this] { reportState(); })
+{
+}
+
+SLTStateMachine::~SLTStateMachine()
+{
+    if (_commDevice) {
+        // Nobody is told any more: neither this machine nor the kit's
+        // callback, which may be gone already.
+        _commDevice->setDelegate(nullptr);
+        _commDevice->setWillCloseCallback(nullptr);
+        _commDevice->close();
+        releaseCommDevice();
+    }
+}
+
+void SLTStateMachine::setFamily(const QString& family)
+{
+    _family = family;
+    if (_commDevice)
+        _commDevice->setFamily(family);
+}
+
+QString SLTStateMachine::buffer() const
+{
+    return _commDevice ? _commDevice->buffer() : QString();
+}
+
+QByteArray SLTStateMachine::rawBuffer() const
+{
+    return _commDevice ? _commDevice->rawBuffer() : QByteArray();
+}
+
+void SLTStateMachine::setState(int state, bool force)
+{
+    _fireEndOfSimpleCommand.stop();
+    _fireCommandTimeout.stop();
+    _state = state;
+    if (force) {
+        _reportTimer.stop();
+        reportState();
+    } else {
+        _reportTimer.start(0);
+    }
+}
+
+void SLTStateMachine::reportState()
+{
+    if (_delegate)
+        _delegate->machineStateChanged(this);
+}
+
+void SLTStateMachine::fullStop()
+{
+    _reportTimer.stop();
+    _waitTimer.stop();
+    _fireEndOfSimpleCommand.stop();
+    _fireCommandTimeout.stop();
+    if (_commDevice) {
+        _commDevice->setDelegate(nullptr);
+        _commDevice->close();
+        releaseCommDevice();
+    }
+    _requestedState = 0;
+    _state = 0;
+}
+
+void SLTStateMachine::releaseCommDevice()
+{
+    if (!_commDevice)
+        return;
+    _commDevice->setDelegate(nullptr);
+    // The transport may be the caller (a close reported from inside its own
+    // call): it goes on a later pass of the event loop.
+    std::shared_ptr<MultiCommDevice> released(std::move(_commDevice));
+    platform::runloop::performOnMainThread([released] {});
+}
+
+std::unique_ptr<MultiCommDevice> SLTStateMachine::createCommDevice()
+{
+    switch (_deviceType) {
+    case kDeviceTypeSerial:
+        if (_filename.isEmpty() || !QFileInfo::exists(_filename))
+            return nullptr;
+        return SLTBSDSerialCommDevice::initWithBSDFullPath(_filename);
+    default:
+        return nullptr;
+    }
+}
+
+void SLTStateMachine::requestState(int requested, const QVariant& customCommand)
+{
+    QString text;
+    QByteArray frame;
+    if (customCommand.typeId() == QMetaType::QString) {
+        text = customCommand.toString();
+    } else if (customCommand.typeId() == QMetaType::QByteArray) {
+        frame = prepareDataCommand(customCommand.toByteArray(), requested == 52);
+        if (frame.size() > kMaxFrameBytes) {
+            kitLogWith([&] { return QStringLiteral("SLTStateMachine: frame of %1 bytes refused").arg(frame.size()); });
+            setState(kStateRefused);
+            return;
+        }
+    } else if (customCommand.isValid()) {
+        setState(kStateRefused);
+        return;
+    }
+    kitLogWith([&] { return QStringLiteral("SLTStateMachine - requestedState: %1").arg(requested); });
+    kitLogWith([&] { return QStringLiteral("SLTStateMachine - currentState: %1").arg(_state); });
+    kitLog("SLTStateMachine - performing command ...");
+
+    _simpleAnswer = false;
+    _hexCommand = false;
+    _lgAppPortWaitForOk = false;
+    _requestedState = requested;
+    startCommandTimer();
+
+    switch (requested) {
+    case 0:
+        closeLink();
+        return;
+    case 1:
+        connectLink();
+        return;
+    case 3:
+        runInit();
+        return;
+    case 5:
+        if (!_commDevice) {
+            setState(kStateConnectionError);
+            return;
+        }
+        _commDevice->reset();
+        setState(kStateConnected);
+        _requestedState = kStateConnected;
+        return;
+    case 13: case 24: case 25: case 26: case 32: case 33: case 35: case 36: case 38:
+        if (text.isNull()) {
+            setState(kStateRefused);
+            return;
+        }
+        sendText(text);
+        return;
+    case 14:
+        // The pause before the storage query keeps the order without holding
+        // the event loop.
+        _waitTimer.setCallback([this] { sendText(fixedCommand(14)); });
+        _waitTimer.start(kStoragePauseSeconds);
+        return;
+    case 11: case 12: case 15: case 16: case 17: case 18: case 19: case 20: case 21: case 22: case 23:
+    case 29: case 30: case 31: case 34: case 37: case 40:
+        sendText(fixedCommand(requested));
+        return;
+    case 27:
+        _timeoutValue = kLongTimeoutSeconds;
+        waitThenSucceed(3.0);
+        return;
+    case 28: case 50:
+        _timeoutValue = kDefaultTimeoutSeconds;
+        waitThenSucceed(3.0);
+        return;
+    case 48:
+        waitThenSucceed(3.0);
+        return;
+    case 46:
+        waitThenSucceed(1.0);
+        return;
+    case 47:
+        waitThenSucceed(2.0);
+        return;
+    case 42:
+        sendText(text.isNull() ? kPlainAT : text);
+        return;
+    case 43:
+        _simpleAnswer = true;
+        _fireEndOfSimpleCommand.start(kSimpleAnswerSeconds);
+        if (!text.isNull())
+            sendText(text);
+        else if (!frame.isNull())
+            sendFrame(frame);
+        else
+            sendText(kPlainAT);
+        return;
+    case 44: case 52:
+        if (frame.isNull()) {
+            sendText(kPlainAT);
+            return;
+        }
+        _hexCommand = true;
+        sendFrame(frame);
+        return;
+    case 45:
+        _lgAppPortWaitForOk = true;
+        _lgAppPortWaitForOkHex = true;
+        sendText(QStringLiteral("at$lgapp=1\r"));
+        return;
+    case 49:
+        if (frame.isNull()) {
+            setState(kStateRefused);
+            return;
+        }
+        _lgAppPortWaitForOkHex = true;
+        _hexCommand = true;
+        sendFrame(frame);
+        return;
+    default:
+        setState(kStateRefused);
+        return;
+    }
+}
+
+void SLTStateMachine::startCommandTimer()
+{
+    _fireCommandTimeout.start(_timeoutValue);
+}
+
+void SLTStateMachine::waitThenSucceed(double seconds)
+{
+    _waitTimer.setCallback([this] { setState(kStateCommandDone); });
+    _waitTimer.start(seconds);
+}
+
+void SLTStateMachine::sendText(const QString& text)
+{
+    if (!_commDevice) {
+        setState(kStateConnectionError);
+        return;
+    }
+    _commDevice->sendCommand(text);
+}
+
+void SLTStateMachine::sendFrame(const QByteArray& frame)
+{
+    if (!_commDevice) {
+        setState(kStateConnectionError);
+        return;
+    }
+    _commDevice->sendDataCommand(frame);
+}
+
+void SLTStateMachine::connectLink()
+{
+    if (!_commDevice)
+        _commDevice = createCommDevice();
+    if (!_commDevice) {
+        kitLog("SLTStateMachine: no transport for the connection");
+        setState(kStateConnectionError);
+        return;
+    }
+    _commDevice->setDelegate(this);
+    _commDevice->setFamily(_family);
+    // A new link waits for nothing the last one asked.
+    _lgAppPortWaitForOkHex = false;
+    _lgInit = _family == QLatin1String("lg2");
+    _commDevice->openConnection();
+    setState(kStateOpening);
+}
+
+void SLTStateMachine::runInit()
+{
+    kitLog("SLTStateMachine: starting init");
+    if (_family == QLatin1String("lg2")) {
+        setState(kStateConnected);
+        return;
+    }
+    if (!_commDevice) {
+        setState(kStateConnectionError);
+        return;
+    }
+    _commDevice->setWillCloseCallback(_willCloseCallback);
+    if (isLgFamily(_family)) {
+        setState(kStateConnected);
+        return;
+    }
+    startCommandTimer();
+    const QString init = _commDevice->initString();
+    _commDevice->sendCommand(init.isNull() ? QStringLiteral("ATE0\r") : init);
+}
+
+void SLTStateMachine::closeLink()
+{
+    kitLog("SLTStateMachine: closing Connection ...");
+    if (_commDevice)
+        _commDevice->close();
+    setState(kStateClosed);
+    kitLog("SLTStateMachine: closing Connection, done");
+}
+
+void SLTStateMachine::commandTimedOut()
+{
+    sltGeneralCommDeviceTimeout(_commDevice.get());
+}
+
+void SLTStateMachine::simpleAnswerTimerFired()
+{
+    kitLog("simpleCommandTimer fired");
+    if (_commDevice)
+        sltGeneralCommDeviceBufferFilled(_commDevice.get(), QString());
+}
+
+void SLTStateMachine::commandSuccessful()
+{
+    if (_requestedState == 5)
+        return;
+    if (_requestedState == 25) {
+        if (_commDevice)
+            _commDevice->reset();
+        setState(kStateCommandDone);
+        return;
+    }
+    setState(_state == kStateOpening ? kStateConnected : kStateCommandDone);
+}
+
+// Transport messages.
+
+void SLTStateMachine::sltGeneralCommDeviceOpenSuccessful(MultiCommDevice*)
+{
+    kitLog("StateMachine open successful");
+    runInit();
+}
+
+void SLTStateMachine::sltGeneralCommDeviceOpenFailed(MultiCommDevice*)
+{
+    if (_commDevice) {
+        _commDevice->setDelegate(nullptr);
+        _commDevice->close();
+        releaseCommDevice();
+    }
+    setState(kStateConnectionError);
+    kitLog("StateMachine connection error 2, open failed");
+}
+
+void SLTStateMachine::sltGeneralCommDeviceConnectionClosed(MultiCommDevice*)
+{
+    if (_requestedState != 0)
+        setState(kStateConnectionClosed);
+    else
+        releaseCommDevice();
+}
+
+void SLTStateMachine::sltGeneralCommDeviceTimeout(MultiCommDevice*)
+{
+    if (_lgAppPortWaitForOk || _lgAppPortWaitForOkHex)
+        setState(kStateLgPortBusy);
+    else if (_state != 0 && _requestedState != 0)
+        setState(kStateTimeout);
+    kitLog("StateMachine timeout");
+}
+
+void SLTStateMachine::sltGeneralCommDeviceCommandError(MultiCommDevice*)
+{
+    setState(kStateCommandError);
+}
+
+void SLTStateMachine::sltGeneralCommDeviceBufferFilled(MultiCommDevice*, const QString& chunk)
+{
+    switch (validateBuffer()) {
+    case kReplyComplete:
+    case kReplyPrompt:
+        commandSuccessful();
+        return;
+    case kReplyPortBusy:
+        setState(kStateLgPortBusy, true);
+        kitLogWith([&] { return QStringLiteral("StateMachine lg app conflict error: %1").arg(chunk); });
+        return;
+    case kReplyError:
+        setState(kStateCommandError, true);
+        kitLogWith([&] { return QStringLiteral("StateMachine command error: %1").arg(chunk); });
+        return;
+    default:
+        if (_commDevice)
+            _commDevice->goOnReading();
+        return;
+    }
+}
+
+// Reply validation.
+
+int SLTStateMachine::validateBuffer()
+{
+    if (!_commDevice)
+        return kReplyIncomplete;
+    if (_hexCommand || _lgAppPortWaitForOk || _lgAppPortWaitForOkHex)
+        return validateRawBuffer();
+    return validateStringBuffer();
+}
+
+int SLTStateMachine::validateStringBuffer()
+{
+    QString text = _commDevice->buffer();
+    if (!text.isEmpty())
+        kitLogWith([&] { return QStringLiteral("SLTStateMachine: gelesene StringDaten: %1").arg(text); });
+    if (_simpleAnswer)
+        return _fireEndOfSimpleCommand.isActive() ? kReplyIncomplete : kReplyComplete;
+    const qsizetype before = text.size();
+    const int result = validateStringReply(text, _requestedState == 1);
+    if (text.size() != before)
+        _commDevice->setBuffer(text);
+    return result;
+}
+
+int SLTStateMachine::validateStringReply(QString& text, bool connecting)
+{
+    if (text.isEmpty() && connecting)
+        return kReplyComplete;
+    removeLinesStartingWith(text, QLatin1String("\r\n^"));
+    removeLinesStartingWith(text, QLatin1String("\r\n+CMTI:"));
+    if (text.endsWith(kCommandOk))
+        return kReplyComplete;
+    for (const char* failure : {"ERROR\r\n", "\r\n+CMS ERROR", "\r\n+CME ERROR", "\r\n+NO CARRIER"}) {
+        if (text.contains(QLatin1String(failure)))
+            return kReplyError;
+    }
+    if (text.contains(QLatin1String("\r\n>")) || text.endsWith(QLatin1String("> ")))
+        return kReplyPrompt;
+    return kReplyIncomplete;
+}
+
+int SLTStateMachine::validateRawBuffer()
+{
+    const QByteArray raw = _commDevice->rawBuffer();
+    kitLogWith([&] {
+        return QStringLiteral("gelesene RawDaten (0x%1 Bytes): \n%2")
+            .arg(raw.size(), 0, 16)
+            .arg(platform::hexdump::formatted(raw));
+    });
+    if (isPacketFamily(_family)) {
+        int result = kReplyIncomplete;
+        QByteArray reply = raw;
+        if (isLgPacketComplete(raw)) {
+            reply = trimToEndSign(stripLgHeader(raw));
+            _commDevice->setRawBuffer(reply);
+            _lgAppPortWaitForOkHex = false;
+            result = kReplyComplete;
+        }
+        if (isLgPortBusy(raw))
+            result = kReplyPortBusy;
+        return afterLgReply(result, reply);
+    }
+    if (_lgAppPortWaitForOk || _lgAppPortWaitForOkHex) {
+        if (isLgDisconnectFrame(raw)) {
+            _commDevice->setRawBuffer(QByteArray());
+            return kReplyIncomplete;
+        }
+        if (_lgAppPortWaitForOk) {
+            const QString& text = _commDevice->buffer();
+            if (text.contains(kCommandOk) || text.endsWith(kLgAppEcho)) {
+                _lgAppPortWaitForOk = false;
+                _commDevice->setRawBuffer(QByteArray());
+            }
+        }
+        // The port's first frame may come in the same read as the "OK".
+        if (_lgAppPortWaitForOkHex && raw.endsWith(kFrameEnd)) {
+            _lgAppPortWaitForOkHex = false;
+            _commDevice->setRawBuffer(QByteArray());
+            if (isLgPortBusy(raw))
+                return kReplyPortBusy;
+        }
+        return (_lgAppPortWaitForOk || _lgAppPortWaitForOkHex) ? kReplyIncomplete : kReplyComplete;
+    }
+    return afterLgReply(raw.endsWith(kFrameEnd) ? kReplyComplete : kReplyIncomplete, raw);
+}
+
+int SLTStateMachine::afterLgReply(int result, const QByteArray& reply)
+{
+    if (!isLgDisconnectFrame(reply))
+        return result;
+    platform::NotificationCenter::defaultCenter().post(QLatin1String(kSLTCommDeviceDisconnected));
+    kitLog("lg Timeout");
+    requestState(kStateClosed);
+    return kReplyError;
+}
+
+QByteArray SLTStateMachine::prepareDataCommand(const QByteArray& frame, bool put)
+{
+    if (!isLgFamily(_family))
+        return frame;
+    if (_lgInit) {
+        _lgInit = false;
+        return frame.mid(1);
+    }
+    return wrapLgFrame(frame, _family, put);
+}
+
+QByteArray SLTStateMachine::wrapLgFrame(const QByteArray& frame, const QString& family, bool put)
+{
+    if (!isLgFamily(family))
+        return frame;
+    QByteArray body;
+    body.reserve(frame.size() + 2 + kLgHeaderLength);
+    body.append(kFrameStart).append(frame).append(kFrameEnd);
+    if (!isPacketFamily(family))
+        return body;
+    const qsizetype length = body.size();
+    QByteArray header(kLgHeaderLength, '\0');
+    header[0] = char(put ? kPutOperation : kPacketOperation);
+    header[1] = char(((length + 6) >> 8) & 0xFF);
+    header[2] = char((length + 6) & 0xFF);
+    header[3] = char(put ? kPutHeaderId : kPacketHeaderId);
+    header[4] = char(((length + 3) >> 8) & 0xFF);
+    header[5] = char((length + 3) & 0xFF);
+    return header + body;
+}
+
+bool SLTStateMachine::isLgPacketComplete(const QByteArray& reply)
+{
+    if (reply.size() < 4)
+        return false;
+    const int length = (quint8(reply[1]) << 8) | quint8(reply[2]);
+    return length == reply.size();
+}
+
+QByteArray SLTStateMachine::stripLgHeader(const QByteArray& reply)
+{
+    if (reply.size() > kLgHeaderLength && reply[kLgHeaderLength] == kFrameStart)
+        return reply.mid(kLgHeaderLength);
+    return reply;
+}
+
+QByteArray SLTStateMachine::trimToEndSign(const QByteArray& reply)
+{
+    const qsizetype end = reply.indexOf(kFrameEnd);
+    if (end > 5 && end < reply.size() - 1)
+        return reply.left(end + 1);
+    return reply;
+}
+
+bool SLTStateMachine::isLgDisconnectFrame(const QByteArray& reply)
+{
+    return reply == kDisconnectFrame;
+}
+
+bool SLTStateMachine::isLgPortBusy(const QByteArray& reply)
+{
+    return (reply.size() > 2 && reply.endsWith(kBusyShort)) || (reply.size() > 10 && reply.endsWith(kBusyFrame));
+}
