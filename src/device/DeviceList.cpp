@@ -156,7 +156,9 @@ int DeviceList::getIndexFor(const QString& serial) const
 
 int DeviceList::getHistoryIndexFor(const QString& serial) const
 {
-    if (!_historyDeviceList)
+    // A phone without a serial is no archived phone: cut to nothing, every
+    // stored serial would match it.
+    if (!_historyDeviceList || serial.isEmpty())
         return -1;
     for (int i = 0; i < _historyDeviceList->size(); ++i) {
         const QString stored = serialOf(*_historyDeviceList->at(i));

@@ -56,6 +56,15 @@ VXDictionary::VXDictionary(const QVariantMap& dictionary)
 {
 }
 
+VXDictionary::VXDictionary(const VXDictionary& other) : VXDictionary(other._realDict) {}
+
+VXDictionary& VXDictionary::operator=(const VXDictionary& other)
+{
+    if (this != &other)
+        _realDict = mutableObjectFor(other._realDict).toMap();
+    return *this;
+}
+
 VXDictionary VXDictionary::vxDictionaryFromDict(const QVariantMap& stored)
 {
     VXDictionary result(stored);

@@ -12,8 +12,8 @@
 // (its relation), the values only the phone knows and a few bookkeeping keys.
 // The content is a plain property-list tree, stored as it is.
 //
-// Values are held by value (QVariant containers copy on write), so every copy
-// of an item form is deep and independent of its source.
+// Values are held by value. Copies build fresh containers, so a section
+// reference (mainDict(), ...) taken from one item form never reaches a copy.
 class VXDictionary {
 public:
     // Top-level keys.
@@ -35,6 +35,10 @@ public:
     VXDictionary() = default;
     // initWithDictionary: a deep copy of the argument.
     explicit VXDictionary(const QVariantMap& dictionary);
+    VXDictionary(const VXDictionary& other);
+    VXDictionary& operator=(const VXDictionary& other);
+    VXDictionary(VXDictionary&&) noexcept = default;
+    VXDictionary& operator=(VXDictionary&&) noexcept = default;
 
     // A stored item form read back: the temporary changed and deleted flags go.
     static VXDictionary vxDictionaryFromDict(const QVariantMap& stored);

@@ -111,10 +111,10 @@ bool isSameTimeWithoutTimeZone(const QString& self, const QString& other)
     const QStringView theirs = QStringView(other).left(15);
     if (mine == theirs)
         return true;
-    // Both as wall-clock times on one zone-free scale, so daylight-saving
-    // changes between them do not count.
-    const QDateTime a = utcWallClock(mine);
-    const QDateTime b = utcWallClock(theirs);
+    // Both as local times: across a daylight-saving change a day is 23 or 25
+    // hours long.
+    const QDateTime a = localWallClock(mine);
+    const QDateTime b = localWallClock(theirs);
     if (!a.isValid() || !b.isValid())
         return false;
     const qint64 difference = std::llabs(a.secsTo(b));

@@ -99,6 +99,24 @@ TEST_F(DeviceListTest, HistoryMatchingNeverCutsTheSearchedSerial)
     list.addHistoryDevice(phone(QStringLiteral("1234567890")));
     EXPECT_EQ(list.getHistoryIndexFor(QStringLiteral("1234")), 0);
     EXPECT_EQ(list.getHistoryIndexFor(QStringLiteral("12345678901")), -1);
+    // No serial matches nothing.
+    EXPECT_EQ(list.getHistoryIndexFor(QString()), -1);
+    EXPECT_EQ(list.getHistoryIndexFor(QStringLiteral("")), -1);
+}
+
+TEST_F(DeviceListTest, BackupOfAPhoneWithoutSerialKeepsTheArchivedPhones)
+{
+    DeviceList list(*defaults);
+    list.addHistoryDevice(phone(QStringLiteral("111111111111111"), QStringLiteral("archived")));
+    for (const QString& serial : {QString(), QStringLiteral("")}) {
+        auto unnamed = std::make_shared<QVariantMap>(QVariantMap{{"Common.DeviceName", "no serial"}, {"Common.BackupDevice", true}});
+        if (!serial.isNull())
+            unnamed->insert(QStringLiteral("Common.SerialNo"), serial);
+        list.writeDevice(unnamed);
+    }
+    const QVariantList history = stored("History Devices").toList();
+    ASSERT_EQ(history.size(), 3);
+    EXPECT_EQ(history.at(2).toMap().value(QStringLiteral("Common.DeviceName")).toString(), QStringLiteral("archived"));
 }
 
 TEST_F(DeviceListTest, WriteDeviceStoresUnderItsSerial)

@@ -51,6 +51,25 @@ TEST(VXDictionary, StoredFormIsReadBackWithoutTemporaryFlagsAndIndependent)
     EXPECT_FALSE(vx.hasChangedFlag());
 }
 
+TEST(VXDictionary, SectionReferenceNeverReachesACopy)
+{
+    VXDictionary vx;
+    vx.setMainObject(1, QStringLiteral("a"));
+    QVariantMap& main = vx.mainDict();
+    VXDictionary constructed(vx);
+    VXDictionary assigned;
+    assigned = vx;
+    main.insert(QStringLiteral("b"), 2);
+    EXPECT_TRUE(vx.mainObjectForKey(QStringLiteral("b")).isValid());
+    for (VXDictionary* copy : {&constructed, &assigned}) {
+        EXPECT_FALSE(copy->mainObjectForKey(QStringLiteral("b")).isValid());
+        EXPECT_EQ(copy->mainObjectForKey(QStringLiteral("a")), QVariant(1));
+    }
+    // Nor does one taken from a copy reach its source.
+    constructed.mainDict().insert(QStringLiteral("c"), 3);
+    EXPECT_FALSE(vx.mainObjectForKey(QStringLiteral("c")).isValid());
+}
+
 TEST(VXDictionary, SectionsAreCreatedOnceAndNilRemoves)
 {
     VXDictionary vx;

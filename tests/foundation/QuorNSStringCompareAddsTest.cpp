@@ -3,6 +3,8 @@
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 TEST(QuorNSStringCompareAdds, PrefixAndSuffixTests)
 {
     const QString s = QStringLiteral("Contacts.vcf");
@@ -110,4 +112,21 @@ TEST(QuorNSStringCompareAdds, SameTimeWithoutTimeZone)
     EXPECT_FALSE(isSameTimeWithoutTimeZone(QStringLiteral("garbage"), t));
     EXPECT_FALSE(isSameTimeWithoutTimeZone(QStringLiteral("garbage"), QStringLiteral("rubbish")));
     EXPECT_TRUE(isSameTimeWithoutTimeZone(QStringLiteral("garbage"), QStringLiteral("garbage")));
+}
+
+TEST(QuorNSStringCompareAdds, SameTimeWithoutTimeZoneCountsInLocalTime)
+{
+    const QByteArray savedZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    // Summer time ends on 25 October 2009: noon to noon is 25 hours.
+    EXPECT_FALSE(isSameTimeWithoutTimeZone(QStringLiteral("20091024T120000"), QStringLiteral("20091025T120000")));
+    EXPECT_TRUE(isSameTimeWithoutTimeZone(QStringLiteral("20091024T120000"), QStringLiteral("20091025T110000")));
+    // It begins on 29 March 2009: noon to noon is 23 hours.
+    EXPECT_TRUE(isSameTimeWithoutTimeZone(QStringLiteral("20090328T120000"), QStringLiteral("20090329T130000")));
+    if (savedZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", savedZone);
+    tzset();
 }
