@@ -13,10 +13,53 @@ namespace phonesim {
 
 namespace {
 constexpr qsizetype kMaxLineLength = 4096;
+constexpr int kOutboxPollMs = 10;
 const QByteArray kLineEnd = "\r\n";
 } // namespace
 
-PhoneSimulator::PhoneSimulator(PhoneProfile profile) : _profile(std::move(profile)) {}
+PhoneSimulator::PhoneSimulator(PhoneProfile profile)
+    : _profile(std::move(profile))
+    , _hasLgPort(_profile.name().startsWith(QLatin1String("lg")))
+{
+    if (_hasLgPort)
+        _profile.setHandler("$LGAPP", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
+}
+
+void PhoneSimulator::sendUnsolicited(const QByteArray& bytes)
+{
+    std::lock_guard lock(_mutex);
+    _outbox += bytes;
+}
+
+void PhoneSimulator::setSilent(bool silent)
+{
+    std::lock_guard lock(_mutex);
+    _silent = silent;
+}
+
+void PhoneSimulator::setLgFrameHandler(LgPort::FrameHandler handler)
+{
+    std::lock_guard lock(_mutex);
+    _lgPort.setFrameHandler(std::move(handler));
+}
+
+void PhoneSimulator::setLgPortBusy(LgPort::Busy busy)
+{
+    std::lock_guard lock(_mutex);
+    _lgPort.setBusy(busy);
+}
+
+LgPort::Mode PhoneSimulator::lgPortMode() const
+{
+    std::lock_guard lock(_mutex);
+    return _lgPort.mode();
+}
+
+QList<QByteArray> PhoneSimulator::lgFramesReceived() const
+{
+    std::lock_guard lock(_mutex);
+    return _lgPort.frames();
+}
 
 PhoneSimulator::~PhoneSimulator()
 {
@@ -147,6 +190,8 @@ QByteArray PhoneSimulator::answerLine(const QByteArray& rawLine)
 void PhoneSimulator::handleInput(const QByteArray& bytes)
 {
     QList<QByteArray> lines;
+    QList<QByteArray> portAnswers;
+    bool silent = false;
     {
         std::lock_guard lock(_mutex);
         // The windows are trimmed when they reach twice their size, so the
@@ -154,7 +199,13 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
         _received += bytes;
         if (_received.size() >= 2 * kReceivedWindowBytes)
             _received.remove(0, _received.size() - kReceivedWindowBytes);
-        for (const char c : bytes) {
+        silent = _silent;
+        // An open LG port, or the bytes that open one, are frames, not lines.
+        const bool binary = _hasLgPort && (_lgPort.mode() != LgPort::Mode::Closed
+                                           || (_pending.isEmpty() && LgPort::startsPacketPort(bytes)));
+        if (binary)
+            portAnswers = _lgPort.input(bytes);
+        for (const char c : binary ? QByteArray() : bytes) {
             if (c == '\r') {
                 lines.append(_pending);
                 _receivedLines.append(_pending);
@@ -168,11 +219,34 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
             }
         }
     }
+    if (silent)
+        return;
+    for (const QByteArray& answer : portAnswers)
+        send(answer);
     for (const QByteArray& line : lines) {
         const QByteArray answer = answerLine(line);
         if (!answer.isEmpty())
             send(answer);
+        if (_hasLgPort && LgPort::isPortOpening(line)) {
+            QByteArray first;
+            {
+                std::lock_guard lock(_mutex);
+                first = _lgPort.openFromAtCommand();
+            }
+            send(first);
+        }
     }
+}
+
+void PhoneSimulator::sendOutbox()
+{
+    QByteArray bytes;
+    {
+        std::lock_guard lock(_mutex);
+        bytes.swap(_outbox);
+    }
+    if (!bytes.isEmpty())
+        send(bytes);
 }
 
 bool PhoneSimulator::sleepUnlessStopped(int ms)
@@ -220,13 +294,15 @@ void PhoneSimulator::serve()
     char buffer[1024];
     while (!_stopping) {
         pollfd fds[2] = {{_master, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        // The short wait lets bytes queued by sendUnsolicited() go out.
+        if (::poll(fds, 2, kOutboxPollMs) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
         if (_stopping)
             return;
+        sendOutbox();
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(_master, buffer, sizeof buffer);
             if (n > 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LgPort.h"
 #include "PhoneProfile.h"
 #include "PhoneSession.h"
 
@@ -42,6 +43,19 @@ public:
     // delayMs milliseconds of real time.
     void setAnswerChunking(int chunkSize, int delayMs);
 
+    // Bytes sent on their own, outside any answer (unsolicited result lines,
+    // an LG disconnect frame); safe from any thread.
+    void sendUnsolicited(const QByteArray& bytes);
+    // A silent phone takes its input and answers nothing.
+    void setSilent(bool silent);
+
+    // The LG application port (LG profiles): how it answers frames, whether
+    // another application holds it, its mode and the frames it received.
+    void setLgFrameHandler(LgPort::FrameHandler handler);
+    void setLgPortBusy(LgPort::Busy busy);
+    LgPort::Mode lgPortMode() const;
+    QList<QByteArray> lgFramesReceived() const;
+
     // Adds or replaces a command handler while running.
     void setHandler(const QByteArray& command, AtHandler handler);
 
@@ -65,6 +79,7 @@ private:
     void serve();
     void handleInput(const QByteArray& bytes);
     void send(const QByteArray& answer);
+    void sendOutbox();
     bool sleepUnlessStopped(int ms);
 
     mutable std::mutex _mutex;
@@ -75,6 +90,10 @@ private:
     QList<QByteArray> _receivedLines;
     int _chunkSize = 0;
     int _delayMs = 0;
+    bool _silent = false;
+    bool _hasLgPort = false;
+    LgPort _lgPort;
+    QByteArray _outbox;
 
     int _master = -1;
     int _slaveKeeper = -1;   // keeps the slave side open between clients
