@@ -8,7 +8,7 @@ QVSyncDeviceDB& QVSyncDeviceDB::sharedSyncDeviceDB()
     return shared;
 }
 
-QVSyncDeviceDB::QVSyncDeviceDB()
+QVSyncDeviceDB::QVSyncDeviceDB() : _generation(qvDeviceDB::sharedGeneration())
 {
     _deviceDefinitions.reserve(16);
 }
@@ -19,6 +19,8 @@ QVariantMap QVSyncDeviceDB::dictionaryForProtocol(const QString& protocol, qvDev
     if (protocol.isNull())
         return dbInstance ? dbInstance->getSyncMLParams(unknown) : QVariantMap();
 
+    if (qvDeviceDB::sharedDatabaseChanged(_generation))
+        reset();   // the cached rows came from a file that was replaced
     const auto cached = _deviceDefinitions.constFind(protocol);
     if (cached != _deviceDefinitions.constEnd())
         return cached.value();

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QtGlobal>
 #include <QVariantMap>
 
 class qvDeviceDB;
@@ -21,9 +22,10 @@ public:
     // and then nothing is cached.
     QVariantMap dictionaryForProtocol(const QString& protocol, qvDeviceDB* dbInstance);
 
-    // Forgets every row (the shared database was replaced by another file).
+    // Forgets every row; done by itself when the shared database changed.
     void reset();
 
 private:
     QHash<QString, QVariantMap> _deviceDefinitions;
+    quint64 _generation;
 };

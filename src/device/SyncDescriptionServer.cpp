@@ -16,7 +16,7 @@ SyncDescriptionServer& SyncDescriptionServer::sharedSyncDescriptionServer()
     return shared;
 }
 
-SyncDescriptionServer::SyncDescriptionServer()
+SyncDescriptionServer::SyncDescriptionServer() : _generation(qvDeviceDB::sharedGeneration())
 {
     _descriptions.reserve(4);
 }
@@ -25,6 +25,8 @@ std::shared_ptr<QVSyncDeviceDescription> SyncDescriptionServer::syncDeviceFromPr
 {
     if (protocol.isEmpty())
         return nullptr;
+    if (qvDeviceDB::sharedDatabaseChanged(_generation))
+        reset();
     const auto cached = _descriptions.constFind(protocol);
     if (cached != _descriptions.constEnd())
         return cached.value();

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QtGlobal>
 #include <QVariant>
 #include <memory>
 
@@ -22,10 +23,13 @@ public:
     std::shared_ptr<QVSyncDeviceDescription> syncDeviceFromDeviceIdentifier(const QString& identification);
     std::shared_ptr<QVSyncDeviceDescription> syncDeviceFromDevID(const QVariant& deviceID);
 
+    // Forgets every description; done by itself when the shared device
+    // database changed.
     void reset();
 
 private:
     std::shared_ptr<QVSyncDeviceDescription> fromSettings(const QVariantMap& settings);
 
     QHash<QString, std::shared_ptr<QVSyncDeviceDescription>> _descriptions;
+    quint64 _generation;
 };

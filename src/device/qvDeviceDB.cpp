@@ -1,12 +1,11 @@
 #include "device/qvDeviceDB.h"
 
 #include "device/DeviceDBPassPhrase.h"
-#include "device/QVSyncDeviceDB.h"
-#include "device/SyncDescriptionServer.h"
 #include "platform/Exception.h"
 #include "platform/Values.h"
 
 #include <QDebug>
+#include <utility>
 
 namespace {
 
@@ -49,6 +48,12 @@ std::shared_ptr<qvDeviceDB>& sharedSlot()
 {
     static std::shared_ptr<qvDeviceDB> shared;
     return shared;
+}
+
+quint64& generationSlot()
+{
+    static quint64 generation = 0;
+    return generation;
 }
 
 QString& pathOverride()
@@ -118,9 +123,7 @@ std::shared_ptr<qvDeviceDB> qvDeviceDB::qvDeviceDBWithPath(const QString& path)
     auto& shared = sharedSlot();
     if (shared && shared != db) {
         shared = db;
-        SyncDescriptionServer::sharedSyncDescriptionServer().reset();
-        // The cached rows came from the file that was replaced.
-        QVSyncDeviceDB::sharedSyncDeviceDB().reset();
+        ++generationSlot();
     }
     return db;
 }
@@ -128,6 +131,17 @@ std::shared_ptr<qvDeviceDB> qvDeviceDB::qvDeviceDBWithPath(const QString& path)
 void qvDeviceDB::releaseSharedDeviceDB()
 {
     sharedSlot().reset();
+    ++generationSlot();
+}
+
+quint64 qvDeviceDB::sharedGeneration()
+{
+    return generationSlot();
+}
+
+bool qvDeviceDB::sharedDatabaseChanged(quint64& seen)
+{
+    return std::exchange(seen, generationSlot()) != generationSlot();
 }
 
 QString qvDeviceDB::defaultDatabasePath()

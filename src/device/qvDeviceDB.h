@@ -30,11 +30,17 @@ public:
     // when it cannot be opened (the next call tries again).
     static std::shared_ptr<qvDeviceDB> sharedDeviceDB();
     // A new database on the given file, or null. When a shared database exists
-    // and is another object, the new one becomes the shared one and the sync
-    // description cache is emptied.
+    // and is another object, the new one becomes the shared one (and the
+    // shared generation changes).
     static std::shared_ptr<qvDeviceDB> qvDeviceDBWithPath(const QString& path);
     // Drops the shared database (tests).
     static void releaseSharedDeviceDB();
+    // Changes whenever the shared database is replaced or dropped: the caches
+    // of its rows keep the generation they were filled under.
+    static quint64 sharedGeneration();
+    // Whether the shared database changed since the generation seen, which
+    // is brought up to date.
+    static bool sharedDatabaseChanged(quint64& seen);
 
     // Where openDB() looks without a path: the override set here, else the
     // environment variable MARVESTO_DEVICE_DB, else the file the build made.

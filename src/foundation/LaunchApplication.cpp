@@ -1,40 +1,20 @@
 #include "foundation/LaunchApplication.h"
 
-#include "foundation/MoreProcesses.h"
-
 #include "platform/RunLoop.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QHash>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
 
 #include <csignal>
 #include <cstring>
-#include <mutex>
 #include <unistd.h>
 
 namespace {
 
 constexpr double kLaunchSettleSeconds = 0.9;
-
-struct CreatorTable {
-    std::mutex mutex;
-    QHash<quint32, QStringList> executables {
-        { creators::kBrowser, { QStringLiteral("firefox-esr"), QStringLiteral("firefox"), QStringLiteral("chromium"),
-                                QStringLiteral("epiphany"), QStringLiteral("konqueror") } },
-        { creators::kCalendar, { QStringLiteral("gnome-calendar"), QStringLiteral("korganizer"), QStringLiteral("evolution") } },
-        { creators::kAddressBook, { QStringLiteral("gnome-contacts"), QStringLiteral("kaddressbook"), QStringLiteral("evolution") } },
-    };
-};
-
-CreatorTable& creatorTable()
-{
-    static CreatorTable table;
-    return table;
-}
 
 QString resolveExecutable(const QString& candidate)
 {
@@ -57,20 +37,6 @@ int startDetached(const QString& program, const QStringList& arguments, pid_t* p
 
 } // namespace
 
-QStringList applicationCandidatesForCreator(quint32 creator)
-{
-    CreatorTable& table = creatorTable();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    return table.executables.value(creator);
-}
-
-void registerCreatorApplications(quint32 creator, const QStringList& executables)
-{
-    CreatorTable& table = creatorTable();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    table.executables.insert(creator, executables);
-}
-
 QString findApplicationForCreator(quint32 creator)
 {
     if (creator == 0)
@@ -81,22 +47,6 @@ QString findApplicationForCreator(quint32 creator)
             return path;
     }
     return QString();
-}
-
-quint32 creatorForExecutable(const QString& executablePath)
-{
-    const QString name = QFileInfo(executablePath).fileName();
-    if (name.isEmpty())
-        return 0;
-    CreatorTable& table = creatorTable();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    for (auto it = table.executables.cbegin(); it != table.executables.cend(); ++it) {
-        for (const QString& candidate : it.value()) {
-            if (QFileInfo(candidate).fileName() == name)
-                return it.key();
-        }
-    }
-    return 0;
 }
 
 int LaunchQVURL(const QString& url)

@@ -1,42 +1,25 @@
 #pragma once
 
+#include "foundation/MoreProcesses.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <sys/types.h>
 
 // Starting, activating and quitting other programs, and opening URLs.
-// Results are status codes, 0 = success.
-//
-// Programs are known by four-character creator codes: each code stands for
-// a kind of program (web browser, calendar, address book) and a list of
-// executables that serve it; the first one installed is used.
+// Results are status codes, 0 = success. Programs are known by their creator
+// codes (MoreProcesses.h); the first installed executable of a creator's list
+// is started.
 
 namespace launchstatus {
 inline constexpr int kLaunchFailed = -1;
-inline constexpr int kProcessNotFound = -600;        // no such process
+inline constexpr int kProcessNotFound = procstatus::kProcessNotFound;
 inline constexpr int kApplicationNotFound = -10814;  // no program for the creator
 } // namespace launchstatus
 
-constexpr quint32 fourCharCode(const char (&code)[5])
-{
-    return (quint32(uchar(code[0])) << 24) | (quint32(uchar(code[1])) << 16) | (quint32(uchar(code[2])) << 8) | quint32(uchar(code[3]));
-}
-
-namespace creators {
-inline constexpr quint32 kBrowser = fourCharCode("sfri");
-inline constexpr quint32 kCalendar = fourCharCode("wrbt");
-inline constexpr quint32 kAddressBook = fourCharCode("adrb");
-} // namespace creators
-
-// The executables (names or paths) that serve a creator; registering
-// replaces the list.
-QStringList applicationCandidatesForCreator(quint32 creator);
-void registerCreatorApplications(quint32 creator, const QStringList& executables);
 // The first installed executable for the creator, empty when none.
 QString findApplicationForCreator(quint32 creator);
-// The creator whose list names this executable (by file name), 0 when none.
-quint32 creatorForExecutable(const QString& executablePath);
 
 // Opens a URL with the user's preferred program.
 int LaunchQVURL(const QString& url);

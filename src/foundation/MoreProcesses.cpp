@@ -1,15 +1,31 @@
 #include "foundation/MoreProcesses.h"
 
-#include "foundation/LaunchApplication.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 
+#include <mutex>
 #include <unistd.h>
 
 namespace {
+
+struct CreatorTable {
+    std::mutex mutex;
+    QHash<quint32, QStringList> executables {
+        { creators::kBrowser, { QStringLiteral("firefox-esr"), QStringLiteral("firefox"), QStringLiteral("chromium"),
+                                QStringLiteral("epiphany"), QStringLiteral("konqueror") } },
+        { creators::kCalendar, { QStringLiteral("gnome-calendar"), QStringLiteral("korganizer"), QStringLiteral("evolution") } },
+        { creators::kAddressBook, { QStringLiteral("gnome-contacts"), QStringLiteral("kaddressbook"), QStringLiteral("evolution") } },
+    };
+};
+
+CreatorTable& creatorTable()
+{
+    static CreatorTable table;
+    return table;
+}
 
 bool missingOutput(const void* output, const char* condition)
 {
@@ -30,6 +46,36 @@ QString procPath(pid_t process, const char* entry)
 }
 
 } // namespace
+
+QStringList applicationCandidatesForCreator(quint32 creator)
+{
+    CreatorTable& table = creatorTable();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    return table.executables.value(creator);
+}
+
+void registerCreatorApplications(quint32 creator, const QStringList& executables)
+{
+    CreatorTable& table = creatorTable();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    table.executables.insert(creator, executables);
+}
+
+quint32 creatorForExecutable(const QString& executablePath)
+{
+    const QString name = QFileInfo(executablePath).fileName();
+    if (name.isEmpty())
+        return 0;
+    CreatorTable& table = creatorTable();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    for (auto it = table.executables.cbegin(); it != table.executables.cend(); ++it) {
+        for (const QString& candidate : it.value()) {
+            if (QFileInfo(candidate).fileName() == name)
+                return it.key();
+        }
+    }
+    return 0;
+}
 
 int MoreProcGetProcessInformation(pid_t process, ProcessInformation* info)
 {

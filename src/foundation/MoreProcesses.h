@@ -1,19 +1,43 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <sys/types.h>
 
 // Process information read from /proc. Process 0 = this process. Results are
 // status codes: 0, -50 for a missing output (also logged as
 // "MoreAssertQ failure"), -600 when the process or no matching one exists.
+//
+// Programs are known by four-character creator codes: each code stands for
+// a kind of program (web browser, calendar, address book) and a list of
+// executables that serve it; a process has the creator whose list names its
+// executable.
+
+constexpr quint32 fourCharCode(const char (&code)[5])
+{
+    return (quint32(uchar(code[0])) << 24) | (quint32(uchar(code[1])) << 16) | (quint32(uchar(code[2])) << 8) | quint32(uchar(code[3]));
+}
 
 namespace procstatus {
 inline constexpr int kParameterError = -50;
 inline constexpr int kProcessNotFound = -600;
-inline constexpr quint32 kApplicationType = 0x4150504C; // 'APPL'
-inline constexpr quint32 kUnknownCreator = 0x3F3F3F3F;  // '????'
+inline constexpr quint32 kApplicationType = fourCharCode("APPL");
+inline constexpr quint32 kUnknownCreator = fourCharCode("????");
 } // namespace procstatus
+
+namespace creators {
+inline constexpr quint32 kBrowser = fourCharCode("sfri");
+inline constexpr quint32 kCalendar = fourCharCode("wrbt");
+inline constexpr quint32 kAddressBook = fourCharCode("adrb");
+} // namespace creators
+
+// The executables (names or paths) that serve a creator; registering
+// replaces the list.
+QStringList applicationCandidatesForCreator(quint32 creator);
+void registerCreatorApplications(quint32 creator, const QStringList& executables);
+// The creator whose list names this executable (by file name), 0 when none.
+quint32 creatorForExecutable(const QString& executablePath);
 
 struct ProcessInformation {
     pid_t process = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/MoreUNIX.h"
+
 // End codes and priorities of the job engine. 0 is success; any code not
 // listed here is a transport or platform status passed through unchanged.
 namespace jobcodes {
@@ -21,8 +23,8 @@ inline constexpr int kStartException = -1;
 inline constexpr int kCannotStart = static_cast<int>(0xE0000001u);
 
 // Transport statuses that an end maps onto the engine's codes.
-inline constexpr int kTransportCancelled = -1702;   // -> kCancelled
-inline constexpr int kTransportSuspended = -1703;   // -> kSuspended
+inline constexpr int kTransportCancelled = moreunix::kCancelled;   // -> kCancelled
+inline constexpr int kTransportSuspended = -1703;                  // -> kSuspended
 
 } // namespace jobcodes
 

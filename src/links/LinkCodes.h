@@ -1,5 +1,7 @@
 #pragma once
 
+#include "jobs/JobCodes.h"
+
 // Status codes of the device links. Transport conditions use the I/O status
 // values of the platform; the program's own codes are negative.
 namespace links {
@@ -16,8 +18,8 @@ inline constexpr int kIOReturnBusy = int(0xE00002D5);
 inline constexpr int kIOReturnTimeout = int(0xE00002D6);
 inline constexpr int kIOReturnOverrun = int(0xE00002E8);
 
-inline constexpr int kErrUserCancelled = -1702;
-inline constexpr int kErrSuspended = -1703;
+inline constexpr int kErrUserCancelled = jobcodes::kTransportCancelled;
+inline constexpr int kErrSuspended = jobcodes::kTransportSuspended;
 inline constexpr int kErrRequestTimeout = -21855;
 inline constexpr int kErrRequesterGone = -21857;
 inline constexpr int kErrNotConnected = -21876;
