@@ -4,7 +4,9 @@
 #include "platform/Clock.h"
 #include "platform/PropertyList.h"
 
+#include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 namespace {
@@ -66,11 +68,18 @@ QString DZUSBStorageDevice::getSerialNumberForValidate(const QVariantMap& found)
 QString DZUSBStorageDevice::readSerialFromFile(const QVariantMap& found, bool requestReal)
 {
     for (const QString& path : markerPaths(found, requestReal ? kRealSerialFile : kWrittenSerialFile)) {
-        if (!QFile::exists(path))
+        // A link is there but not followed (the phone's volume is not ours
+        // to trust): a marker that cannot be read.
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
             continue;
-        const QVariant marker = platform::plist::readFile(path);
-        if (marker.typeId() != QMetaType::QVariantMap)
-            return QString();
+        QString error;
+        const QVariant marker = platform::plist::readFile(path, &error, platform::plist::FileOrigin::RemovableVolume);
+        if (marker.typeId() != QMetaType::QVariantMap) {
+            qWarning().noquote() << "cannot read the serial number marker:"
+                                 << (error.isEmpty() ? path + QStringLiteral(" holds no dictionary") : error);
+            continue;
+        }
         return marker.toMap().value(kSerialNumberKey).toString();
     }
     return QString();
@@ -94,11 +103,24 @@ QString DZUSBStorageDevice::createSerialOnDevice(const QVariantMap& found)
     const quint32 number = QRandomGenerator::global()->bounded(quint32(kFirstSerialNumber), quint32(kLastSerialNumber) + 1);
     const QString serial = QString::fromLatin1(kSerialFormat).arg(number).left(kMaxSerialLength);
     const QVariantMap marker{{QString::fromLatin1(kSerialNumberKey), serial}};
+    // The serial is handed out only when a volume keeps it: a serial that
+    // cannot be read back would be replaced by a new one at every call.
+    bool kept = false;
     for (const QString& path : paths) {
-        QFile::remove(path);
-        platform::plist::writeFile(path, marker);
+        QString error;
+        const QFileInfo file(path);
+        if (file.isRelative() || !QFileInfo(file.path()).isDir()) {
+            error = QStringLiteral("the volume %1 is not there").arg(file.path());
+        } else {
+            QFile::remove(path);
+            if (platform::plist::writeFile(path, marker, &error)) {
+                kept = true;
+                continue;
+            }
+        }
+        qWarning().noquote() << "cannot write the serial number marker:" << error;
     }
-    return serial;
+    return kept ? serial : QString();
 }
 
 QString DZUSBStorageDevice::getUSBStorageSerialNumber(const std::optional<QVariantMap>& found)

@@ -31,9 +31,13 @@ public:
     static QString getSerialNumberForValidate(const QVariantMap& found);
 
     // Writes a new "qv_serno1.plist" to the first two volumes; answers its
-    // serial number, null without mount points.
+    // serial number. Null without mount points, and when no volume could
+    // keep the marker (each failed write is logged).
     static QString createSerialOnDevice(const QVariantMap& found);
-    // The serial number of a marker on the first or second volume; null when none.
+    // The serial number of the first readable marker on the first or second
+    // volume; null when none. A marker that is not a regular file of its own
+    // (a link, a FIFO, a device) or holds no dictionary is logged and passed
+    // over.
     static QString readSerialFromFile(const QVariantMap& found, bool requestReal);
     // The real marker's serial number, else the written one's.
     static QString readSerialFromFile(const QVariantMap& found);

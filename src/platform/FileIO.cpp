@@ -2,7 +2,15 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFile>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -37,6 +45,56 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
     if (!file.commit())
         return fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     return true;
+}
+
+std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize, Symlinks symlinks, QString* error)
+{
+    auto fail = [&](const QString& why) -> std::optional<QByteArray> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    // Non-blocking, so that opening a FIFO does not wait for a writer; it is
+    // refused by its type right after.
+    int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (symlinks == Symlinks::Refuse)
+        flags |= O_NOFOLLOW;
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0) {
+        if (errno == ELOOP && symlinks == Symlinks::Refuse)
+            return fail(QStringLiteral("cannot read %1: it is a symbolic link").arg(path));
+        return fail(QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        return fail(QStringLiteral("cannot read %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    if (!S_ISREG(status.st_mode))
+        return fail(QStringLiteral("cannot read %1: it is not a regular file").arg(path));
+    const QString tooLarge = QStringLiteral("cannot read %1: it is larger than %2 bytes").arg(path).arg(maxSize);
+    if (status.st_size > maxSize)
+        return fail(tooLarge);
+
+    QByteArray data;
+    data.reserve(qsizetype(status.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(QStringLiteral("cannot read %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        }
+        if (count == 0)
+            return data;
+        if (qint64(data.size()) + count > maxSize)
+            return fail(tooLarge);
+        data.append(buffer, qsizetype(count));
+    }
 }
 
 } // namespace platform

@@ -4,7 +4,6 @@
 #include "platform/FileIO.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QMetaType>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -33,6 +32,13 @@ constexpr qint64 kReferenceDateOffset = 978307200;
 
 // Files larger than this are refused before they are read.
 constexpr qint64 kMaxFileSize = qint64(1) << 30;
+constexpr qint64 kMaxRemovableFileSize = qint64(1) << 20;
+
+// The strings and data of a binary file's expanded tree (an object named
+// twice counts twice) may take this many times the file's size, plus a
+// fixed allowance for small files.
+constexpr quint64 kExpansionFactor = 16;
+constexpr quint64 kExpansionAllowance = quint64(1) << 20;
 
 void setError(QString* error, const QString& message)
 {
@@ -152,7 +158,12 @@ std::optional<QByteArray> parseData(const QString& raw)
 
 class XmlReader {
 public:
-    explicit XmlReader(const QByteArray& bytes) : m_xml(bytes) {}
+    explicit XmlReader(const QByteArray& bytes) : m_xml(bytes)
+    {
+        // Declared entities are refused when the DTD is seen; this keeps
+        // any expansion before that point small as well.
+        m_xml.setEntityExpansionLimit(0);
+    }
 
     QVariant read(QString* error)
     {
@@ -176,6 +187,13 @@ private:
         return false;
     }
 
+    // A reference to an entity the document does not declare (behind the
+    // public DTD the reader leaves it unexpanded): the text cannot be read.
+    bool failUnknownEntity()
+    {
+        return fail(QStringLiteral("unknown entity &%1;").arg(m_xml.name().left(40).toString()));
+    }
+
     bool failFromXml()
     {
         return fail(m_xml.hasError() ? m_xml.errorString() : QStringLiteral("unexpected end of document"));
@@ -194,13 +212,18 @@ private:
                 if (!m_xml.isWhitespace())
                     return fail(QStringLiteral("unexpected text \"%1\"").arg(m_xml.text().left(40).toString()));
                 break;
+            case QXmlStreamReader::DTD:
+                // A property list has no use for entities of its own, and
+                // expanding them is how a small file grows without bounds.
+                if (!m_xml.entityDeclarations().isEmpty() || m_xml.text().contains(QLatin1String("<!ENTITY")))
+                    return fail(QStringLiteral("the document type declares entities"));
+                break;
             case QXmlStreamReader::Comment:
             case QXmlStreamReader::ProcessingInstruction:
-            case QXmlStreamReader::DTD:
             case QXmlStreamReader::StartDocument:
                 break;
             case QXmlStreamReader::EntityReference:
-                return fail(QStringLiteral("unexpected entity reference &%1;").arg(m_xml.name().toString()));
+                return failUnknownEntity();
             case QXmlStreamReader::EndDocument:
             case QXmlStreamReader::Invalid:
             case QXmlStreamReader::NoToken:
@@ -249,13 +272,29 @@ private:
         }
     }
 
-    // The element text of a scalar; child elements are an error.
+    // The element text of a scalar; child elements and unknown entities are
+    // an error.
     bool readText(QString* text)
     {
-        *text = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-        if (m_xml.hasError())
-            return failFromXml();
-        return true;
+        text->clear();
+        for (;;) {
+            switch (m_xml.readNext()) {
+            case QXmlStreamReader::Characters:
+                text->append(m_xml.text());
+                break;
+            case QXmlStreamReader::Comment:
+            case QXmlStreamReader::ProcessingInstruction:
+                break;
+            case QXmlStreamReader::EndElement:
+                return true;
+            case QXmlStreamReader::EntityReference:
+                return failUnknownEntity();
+            case QXmlStreamReader::StartElement:
+                return fail(QStringLiteral("unexpected element <%1> in text").arg(m_xml.name().left(40).toString()));
+            default:
+                return failFromXml();
+            }
+        }
     }
 
     // At a start element: reads the value it holds, through its end element.
@@ -370,17 +409,28 @@ private:
 //
 // libplist 2.2 (Debian 12) parses the binary form, but trusts its structure:
 // a deeply nested file overflows its stack, objects shared many times over
-// (a small file whose arrays each name the next array twice) make it build
-// an exponentially large tree, and a string holding a NUL character trips an
-// assertion in its getters. So before libplist sees the bytes, this guard
-// walks the object graph the way the format lays it out (trailer, offset
-// table, container references; the values themselves are left to libplist)
-// and refuses cycles, nesting deeper than kMaxDepth, an expanded tree much
-// larger than the file, dictionary keys that are not strings, and strings
-// with NUL characters.
+// (a small file whose arrays each name the next array twice, or one long
+// string named by every item of an array) make it build a tree far larger
+// than the file, and a string holding a NUL character trips an assertion in
+// its getters. It also misreads a few values: it drops the upper half of a
+// 16-byte integer, fails on an empty UTF-16 string and drops lone surrogates.
+// So before libplist sees the bytes, this guard walks the object graph the
+// way the format lays it out (trailer, offset table, container references,
+// integers and strings) and refuses cycles, nesting deeper than kMaxDepth,
+// an expanded tree much larger than the file (in nodes and in the bytes of
+// its strings and data), dictionary keys that are not strings, strings with
+// NUL characters or lone surrogates, and integers outside 64 bits. The two
+// values libplist misreads that have another form it reads right (a negative
+// 16-byte integer as an 8-byte one, an empty UTF-16 string as an empty ASCII
+// one) are listed as patches: the bytes to write over the object.
 
 class BinaryGuard {
 public:
+    struct Patch {
+        quint64 offset;
+        QByteArray bytes;
+    };
+
     explicit BinaryGuard(const QByteArray& bytes)
         : m_data(reinterpret_cast<const uchar*>(bytes.constData())), m_size(quint64(bytes.size()))
     {
@@ -404,20 +454,30 @@ public:
         if (m_objectCount == 0 || top >= m_objectCount || m_tableOffset < 9 || m_tableOffset > tableEnd
             || m_objectCount > (tableEnd - m_tableOffset) / m_offsetSize)
             return fail(error, QStringLiteral("binary property list: invalid trailer or offset table"));
-        // Expanded trees beyond this are refused. Each node of a real file's
+        // Expanded trees beyond these are refused. Each node of a real file's
         // tree costs at least one reference byte (only shared containers, which
         // the desktop platform never writes, break that), so its tree has
-        // fewer nodes than the file has bytes.
-        m_sizeLimit = 4 * m_size + 1024;
+        // fewer nodes than the file has bytes; shared strings and data are
+        // short beside the file.
+        m_nodeLimit = 4 * m_size + 1024;
+        m_byteLimit = kExpansionFactor * m_size + kExpansionAllowance;
         m_state.assign(size_t(m_objectCount), 0);
-        m_expanded.assign(size_t(m_objectCount), 0);
-        m_height.assign(size_t(m_objectCount), 0);
+        m_objects.assign(size_t(m_objectCount), Expanded{});
         if (!visit(top, 1))
             return fail(error, m_error);
         return true;
     }
 
+    const std::vector<Patch>& patches() const { return m_patches; }
+
 private:
+    // What an object becomes in the expanded tree.
+    struct Expanded {
+        quint64 nodes = 0;
+        quint64 bytes = 0;   // of strings and data
+        int height = 0;
+    };
+
     static bool fail(QString* error, const QString& message)
     {
         *error = message;
@@ -470,8 +530,65 @@ private:
         return true;
     }
 
-    // Sizes of things the guard refuses: the nesting depth, and the number of
-    // nodes of the expanded tree.
+    // Integers of 1, 2, 4, 8 or 16 bytes. A 16-byte one must fit 64 bits:
+    // zero upper half (up to 2^64 - 1, read as unsigned) or a negative
+    // number, which is rewritten as the 8-byte integer libplist reads as
+    // signed.
+    bool checkInteger(quint64 offset)
+    {
+        const unsigned sizeLog = m_data[offset] & 0x0F;
+        if (sizeLog > 4)
+            return fail(QStringLiteral("invalid integer size"));
+        const quint64 size = quint64(1) << sizeLog;
+        if (size > m_tableOffset - offset - 1)
+            return fail(QStringLiteral("integer runs past the objects"));
+        if (size != 16)
+            return true;
+        const quint64 high = bigEndian(m_data + offset + 1, 8);
+        const quint64 low = bigEndian(m_data + offset + 9, 8);
+        if (high == 0)
+            return true;
+        if (high != ~quint64(0) || (low >> 63) == 0)
+            return fail(QStringLiteral("an integer does not fit 64 bits"));
+        m_patches.push_back({offset, QByteArray(1, '\x13') + QByteArray(reinterpret_cast<const char*>(m_data) + offset + 9, 8)});
+        return true;
+    }
+
+    // ASCII (unit 1) and UTF-16 (unit 2) strings, and data (unit 1).
+    bool checkBytes(uchar type, quint64 offset, quint64* bytes)
+    {
+        quint64 length = 0;
+        quint64 start = 0;
+        if (!count(offset, &length, &start))
+            return false;
+        const quint64 unit = type == 0x6 ? 2 : 1;
+        if (length > (m_tableOffset - start) / unit)
+            return fail(type == 0x4 ? QStringLiteral("data runs past the objects")
+                                    : QStringLiteral("string runs past the objects"));
+        *bytes = length * unit;
+        if (type == 0x5) {
+            if (std::memchr(m_data + start, 0, length))
+                return fail(QStringLiteral("a string holds a NUL character"));
+        } else if (type == 0x6) {
+            if (length == 0)   // an empty string, as libplist can read it
+                m_patches.push_back({offset, QByteArray(1, '\x50')});
+            bool afterHigh = false;
+            for (quint64 i = 0; i < length; ++i) {
+                const char16_t c = char16_t(bigEndian(m_data + start + 2 * i, 2));
+                if (c == 0)
+                    return fail(QStringLiteral("a string holds a NUL character"));
+                if (afterHigh != QChar::isLowSurrogate(c))
+                    return fail(QStringLiteral("a string holds a lone surrogate"));
+                afterHigh = QChar::isHighSurrogate(c);
+            }
+            if (afterHigh)
+                return fail(QStringLiteral("a string holds a lone surrogate"));
+        }
+        return true;
+    }
+
+    // The sizes of the expanded tree below an object, which the guard
+    // bounds, and the checks of its values on the way.
     bool visit(quint64 index, int depth)
     {
         if (depth > kMaxDepth)
@@ -485,20 +602,13 @@ private:
         if (!objectOffset(index, &offset))
             return false;
         const uchar type = m_data[offset] >> 4;
-        quint64 expanded = 1;
-        int height = 1;
-        if (type == 0x5 || type == 0x6) {
-            quint64 length = 0;
-            quint64 start = 0;
-            if (!count(offset, &length, &start))
+        Expanded expanded{1, 0, 1};
+        if (type == 0x1) {
+            if (!checkInteger(offset))
                 return false;
-            const quint64 unit = type == 0x5 ? 1 : 2;
-            if (length > (m_tableOffset - start) / unit)
-                return fail(QStringLiteral("string runs past the objects"));
-            for (quint64 i = 0; i < length; ++i) {
-                if (m_data[start + i * unit] == 0 && (unit == 1 || m_data[start + i * unit + 1] == 0))
-                    return fail(QStringLiteral("a string holds a NUL character"));
-            }
+        } else if (type == 0x4 || type == 0x5 || type == 0x6) {
+            if (!checkBytes(type, offset, &expanded.bytes))
+                return false;
         } else if (type == 0xA || type == 0xC || type == 0xD) {
             quint64 entries = 0;
             quint64 start = 0;
@@ -521,16 +631,19 @@ private:
                 }
                 if (!visit(child, depth + 1))
                     return false;
-                expanded += m_expanded[child];
-                height = std::max(height, 1 + m_height[child]);
-                if (expanded > m_sizeLimit)
+                const Expanded& below = m_objects[child];
+                expanded.nodes += below.nodes;
+                expanded.bytes += below.bytes;
+                expanded.height = std::max(expanded.height, 1 + below.height);
+                if (expanded.nodes > m_nodeLimit)
                     return fail(QStringLiteral("objects are shared too often (the expanded tree is too large)"));
+                if (expanded.bytes > m_byteLimit)
+                    return fail(QStringLiteral("strings or data are shared too often (the expanded tree is too large)"));
             }
         }
-        if (height > kMaxDepth)
+        if (expanded.height > kMaxDepth)
             return fail(QStringLiteral("nested too deeply"));
-        m_expanded[index] = expanded;
-        m_height[index] = height;
+        m_objects[index] = expanded;
         m_state[index] = 2;
         return true;
     }
@@ -541,13 +654,13 @@ private:
     unsigned m_refSize = 0;
     quint64 m_objectCount = 0;
     quint64 m_tableOffset = 0;
-    quint64 m_sizeLimit = 0;
+    quint64 m_nodeLimit = 0;
+    quint64 m_byteLimit = 0;
     std::vector<uchar> m_state;
-    std::vector<quint64> m_expanded;
-    std::vector<int> m_height;
+    std::vector<Expanded> m_objects;
+    std::vector<Patch> m_patches;
     QString m_error;
 };
-
 
 struct PlistDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
@@ -635,15 +748,18 @@ bool convertNode(plist_t node, QVariant* result, int depth, QString* error)
         return true;
     }
     case PLIST_ARRAY: {
+        // Walked with the iterator: libplist 2.2 finds an item by its index
+        // from the front, so a loop over indices takes quadratic time.
         QVariantList list;
-        const uint32_t size = plist_array_get_size(node);
-        list.reserve(qsizetype(size));
-        for (uint32_t i = 0; i < size; ++i) {
-            plist_t item = plist_array_get_item(node, i);
-            if (!item) {
-                *error = QStringLiteral("binary property list: missing array item");
-                return false;
-            }
+        list.reserve(qsizetype(plist_array_get_size(node)));
+        plist_array_iter iterator = nullptr;
+        plist_array_new_iter(node, &iterator);
+        MallocPtr iteratorMemory(static_cast<char*>(iterator));
+        for (;;) {
+            plist_t item = nullptr;
+            plist_array_next_item(node, iterator, &item);
+            if (!item)
+                break;
             QVariant value;
             if (!convertNode(item, &value, depth + 1, error))
                 return false;
@@ -686,6 +802,26 @@ bool convertNode(plist_t node, QVariant* result, int depth, QString* error)
     }
 }
 
+// The bytes with the guard's patches written over them, checked again: the
+// patched bytes must pass the guard as they are (a patch that changes what
+// another object reads is refused). Empty, with *error set, when they do not.
+QByteArray applyPatches(const QByteArray& bytes, const std::vector<BinaryGuard::Patch>& patches, QString* error)
+{
+    if (patches.empty())
+        return bytes;
+    QByteArray patched(bytes.constData(), bytes.size());
+    for (const BinaryGuard::Patch& patch : patches)
+        patched.replace(qsizetype(patch.offset), patch.bytes.size(), patch.bytes);
+    BinaryGuard again(patched);
+    if (!again.check(error))
+        return {};
+    if (!again.patches().empty()) {
+        *error = QStringLiteral("binary property list: objects overlap");
+        return {};
+    }
+    return patched;
+}
+
 QVariant readBinary(const QByteArray& bytes, QString* error)
 {
     if (quint64(bytes.size()) > std::numeric_limits<uint32_t>::max()) {
@@ -698,8 +834,13 @@ QVariant readBinary(const QByteArray& bytes, QString* error)
         setError(error, why);
         return {};
     }
+    const QByteArray patched = applyPatches(bytes, guard.patches(), &why);
+    if (patched.isEmpty()) {
+        setError(error, why);
+        return {};
+    }
     plist_t root = nullptr;
-    plist_from_bin(bytes.constData(), uint32_t(bytes.size()), &root);
+    plist_from_bin(patched.constData(), uint32_t(patched.size()), &root);
     PlistPtr owner(root);
     if (!root) {
         setError(error, QStringLiteral("malformed binary property list"));
@@ -936,24 +1077,18 @@ QVariant read(const QByteArray& bytes, QString* error)
     return reader.read(error);
 }
 
-QVariant readFile(const QString& path, QString* error)
+QVariant readFile(const QString& path, QString* error, FileOrigin origin)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("cannot open %1: %2").arg(path, file.errorString()));
-        return {};
-    }
-    if (file.size() > kMaxFileSize) {
-        setError(error, QStringLiteral("%1 is too large for a property list").arg(path));
-        return {};
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        setError(error, QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-        return {};
-    }
     QString why;
-    QVariant result = read(bytes, &why);
+    const bool removable = origin == FileOrigin::RemovableVolume;
+    const std::optional<QByteArray> bytes =
+        readRegularFile(path, removable ? kMaxRemovableFileSize : kMaxFileSize,
+                        removable ? Symlinks::Refuse : Symlinks::Follow, &why);
+    if (!bytes) {
+        setError(error, why);
+        return {};
+    }
+    QVariant result = read(*bytes, &why);
     if (!result.isValid())
         setError(error, path + QStringLiteral(": ") + why);
     return result;

@@ -2,10 +2,17 @@
 #include "platform/PropertyList.h"
 #include "platform/UsbRegistrySimulated.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using platform::UsbDevice;
 using platform::UsbRegistry;
@@ -145,4 +152,66 @@ TEST_F(DZUSBStorageDeviceTest, PhonesSetUpInTheSameSecondGetTheirOwnSerials)
         serials << DZUSBStorageDevice::createSerialOnDevice(foundWith({mountPoint(*volume, "sdb1")}));
     serials.removeDuplicates();
     EXPECT_EQ(serials.size(), 3) << serials.join(u' ').toStdString();
+}
+
+TEST_F(DZUSBStorageDeviceTest, MarkersThatAreNotPlainFilesAreNotRead)
+{
+    // A real marker that cannot be read gives way to the written one, at
+    // once: nothing is followed out of the volume, waited on or read whole.
+    const QTemporaryDir elsewhere;
+    writeMarker(elsewhere, "qv_serno0.plist", QStringLiteral("OUTSIDE"));
+    const QString real = volume1.filePath("qv_serno0.plist");
+    const QByteArray realPath = QFile::encodeName(real);
+    const struct {
+        const char* name;
+        std::function<bool()> make;
+    } cases[] = {
+        {"a link to /dev/zero", [&] { return ::symlink("/dev/zero", realPath.constData()) == 0; }},
+        {"a FIFO", [&] { return ::mkfifo(realPath.constData(), 0600) == 0; }},
+        {"a link to a marker outside the volume",
+         [&] { return QFile::link(elsewhere.filePath("qv_serno0.plist"), real); }},
+        {"a link to nowhere", [&] { return ::symlink("/nonexistent/qv_serno0.plist", realPath.constData()) == 0; }},
+        {"a folder", [&] { return QDir().mkdir(real); }},
+        {"a file of 2 MB", [&] {
+             QFile file(real);
+             return file.open(QIODevice::WriteOnly) && file.resize(2 << 20);
+         }},
+    };
+    writeMarker(volume2, "qv_serno1.plist", QStringLiteral("quorSN-22222222"));
+    const QVariantMap found = foundWith({mountPoint(volume1, "sdb1"), mountPoint(volume2, "sdc1")});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.make());
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_TRUE(DZUSBStorageDevice::readSerialFromFile(found, true).isNull());
+        EXPECT_EQ(DZUSBStorageDevice::getUSBStorageSerialNumber(found), QStringLiteral("quorSN-22222222"));
+        EXPECT_LT(timer.elapsed(), 1000);
+        QFile::remove(real);
+        QDir().rmdir(real);
+    }
+}
+
+TEST_F(DZUSBStorageDeviceTest, FailedMarkerWritesHandOutNoSerial)
+{
+    // A folder where the marker goes: the write fails on both volumes.
+    ASSERT_TRUE(QDir().mkdir(volume1.filePath("qv_serno1.plist")));
+    ASSERT_TRUE(QDir().mkdir(volume2.filePath("qv_serno1.plist")));
+    const QVariantMap blocked = foundWith({mountPoint(volume1, "sdb1"), mountPoint(volume2, "sdc1")});
+    EXPECT_TRUE(DZUSBStorageDevice::createSerialOnDevice(blocked).isNull());
+    EXPECT_TRUE(DZUSBStorageDevice::getUSBStorageSerialNumber(blocked).isNull());
+    EXPECT_TRUE(DZUSBStorageDevice::getUSBStorageSerialNumber(blocked).isNull());
+
+    // A volume that is gone is not made again by the write.
+    const QString gone = volume3.filePath("unmounted");
+    const QVariantMap unmounted = foundWith({QVariantMap{{"bsdName", "sdd1"}, {"mountPoint", gone}}});
+    EXPECT_TRUE(DZUSBStorageDevice::getUSBStorageSerialNumber(unmounted).isNull());
+    EXPECT_FALSE(QFileInfo::exists(gone));
+
+    // One volume that keeps it is enough; asked again, the same serial.
+    const QVariantMap oneWritable = foundWith({mountPoint(volume1, "sdb1"), mountPoint(volume3, "sdd1")});
+    const QString serial = DZUSBStorageDevice::getUSBStorageSerialNumber(oneWritable);
+    EXPECT_FALSE(serial.isEmpty());
+    EXPECT_TRUE(QFileInfo(volume3.filePath("qv_serno1.plist")).isFile());
+    EXPECT_EQ(DZUSBStorageDevice::getUSBStorageSerialNumber(oneWritable), serial);
 }

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPoint>
 #include <QRandomGenerator>
@@ -12,6 +13,9 @@
 
 #include <cmath>
 #include <limits>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace plist = platform::plist;
 
@@ -186,6 +190,86 @@ QByteArray wrap(const char* body)
 {
     return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n") + body
          + QByteArray("\n</plist>\n");
+}
+
+// Pieces of the binary form, for files no writer would make.
+QByteArray bigEndian(quint64 value, int size)
+{
+    QByteArray out;
+    for (int i = size - 1; i >= 0; --i)
+        out.append(char(value >> (8 * i)));
+    return out;
+}
+
+// An object's marker with its count: in the low nibble, or as an integer after it.
+QByteArray counted(int type, quint64 count)
+{
+    if (count < 15)
+        return QByteArray(1, char(type << 4 | int(count)));
+    const int sizeLog = count < 0x100 ? 0 : count < 0x10000 ? 1 : count < 0x100000000ULL ? 2 : 3;
+    return QByteArray(1, char(type << 4 | 0xF)) + char(0x10 | sizeLog) + bigEndian(count, 1 << sizeLog);
+}
+
+QByteArray utf16Object(const QList<char16_t>& units)
+{
+    QByteArray out = counted(0x6, quint64(units.size()));
+    for (const char16_t unit : units)
+        out += bigEndian(unit, 2);
+    return out;
+}
+
+// An array of count references, each to the object listed at that position
+// modulo the number of targets.
+QByteArray arrayObject(quint64 count, const QList<quint64>& targets, int refSize)
+{
+    QByteArray out = counted(0xA, count);
+    for (quint64 i = 0; i < count; ++i)
+        out += bigEndian(targets.at(qsizetype(i % quint64(targets.size()))), refSize);
+    return out;
+}
+
+// A whole file of the given objects, the first one at the top.
+QByteArray binaryPlist(const QList<QByteArray>& objects, int refSize = 1)
+{
+    QByteArray out("bplist00");
+    QList<quint64> offsets;
+    for (const QByteArray& object : objects) {
+        offsets.append(quint64(out.size()));
+        out += object;
+    }
+    const quint64 tableOffset = quint64(out.size());
+    const int offsetSize = tableOffset < 0x100 ? 1 : tableOffset < 0x10000 ? 2 : 4;
+    for (const quint64 offset : offsets)
+        out += bigEndian(offset, offsetSize);
+    out += QByteArray(6, '\0') + char(offsetSize) + char(refSize);
+    out += bigEndian(quint64(objects.size()), 8) + bigEndian(0, 8) + bigEndian(tableOffset, 8);
+    return out;
+}
+
+// An array holding one object.
+QByteArray binaryOne(const QByteArray& object)
+{
+    return binaryPlist({arrayObject(1, {1}, 1), object});
+}
+
+const char* const kDocType = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+                             "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n";
+
+// A document whose DOCTYPE has the given internal subset.
+QByteArray withSubset(const QByteArray& subset, const QByteArray& body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist [" + subset + "]>\n<plist version=\"1.0\">"
+         + body + "</plist>\n";
+}
+
+QByteArray repeated(const QByteArray& piece, int times)
+{
+    QByteArray out;
+    out.reserve(piece.size() * times);
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
 }
 
 } // namespace
@@ -426,6 +510,126 @@ TEST(PropertyList, HostileBinaryFilesAreErrors)
     expectError("bplist15" + fixture("AllTypes.bplist").mid(8));
 }
 
+TEST(PropertyList, HostileShapesEndAsErrorsQuickly)
+{
+    // Small files that expand to gigabytes when every reference or entity is
+    // copied out: refused before they expand.
+    const QByteArray longString = counted(0x5, 100000) + QByteArray(100000, 'A');
+    const QByteArray longData = counted(0x4, 100000) + QByteArray(100000, '\x5A');
+    const QByteArray manyEntities = repeated("&a;", 100000);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"one string referenced 10,000 times", binaryPlist({arrayObject(10000, {1}, 1), longString})},
+        {"one data blob referenced 10,000 times", binaryPlist({arrayObject(10000, {1}, 1), longData})},
+        {"a dictionary whose values all name one string",
+         binaryPlist({counted(0xD, 5000) + repeated("\x01", 5000) + repeated("\x02", 5000),
+                      QByteArray("\x51k"), longString})},
+        {"an entity used 100,000 times",
+         withSubset("<!ENTITY a \"" + QByteArray(4000, 'A') + "\">", "<string>" + manyEntities + "</string>")},
+        {"entities naming entities",
+         withSubset("<!ENTITY a \"AAAAAAAAAA\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+                    "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">",
+                    "<string>&c;</string>")},
+        {"an entity declared and never used", withSubset("<!ENTITY a \"A\">", "<string>x</string>")},
+        {"a parameter entity", withSubset("<!ENTITY % p \"<!ENTITY a 'A'>\"> %p;", "<string>&a;</string>")},
+        {"an external entity", withSubset("<!ENTITY e SYSTEM \"file:///etc/passwd\">", "<string>&e;</string>")},
+        {"an unknown entity behind the public DTD",
+         QByteArray(kDocType) + "<plist version=\"1.0\"><string>a&x;b</string></plist>\n"},
+        {"an unknown entity in a key",
+         QByteArray(kDocType) + "<plist version=\"1.0\"><dict><key>&x;</key><true/></dict></plist>\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        EXPECT_FALSE(plist::read(c.bytes, &error).isValid());
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_LT(timer.elapsed(), 1000);
+    }
+
+    // Sharing within the budget still reads: a key named by many records.
+    const QByteArray shared = binaryPlist({arrayObject(2000, {1}, 1), counted(0x5, 200) + QByteArray(200, 'k')});
+    EXPECT_EQ(plist::read(shared).toList().size(), 2000);
+    // The five entities XML predefines, and character references, are fine.
+    EXPECT_EQ(plist::read(QByteArray(kDocType) + "<plist><string>&lt;&gt;&amp;&apos;&quot;&#65;&#x263A;</string></plist>"),
+              QVariant(QStringLiteral("<>&'\"A\u263A")));
+}
+
+TEST(PropertyList, LongBinaryArraysReadInLinearTime)
+{
+    // 80,000 references to one integer (an 80 KB file), and 40,000 distinct
+    // integers as any writer lays them out.
+    QList<QByteArray> distinct{QByteArray()};
+    QList<quint64> targets;
+    for (quint64 i = 1; i <= 40000; ++i) {
+        distinct.append("\x11" + bigEndian(i, 2));
+        targets.append(i);
+    }
+    distinct[0] = arrayObject(40000, targets, 2);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        qsizetype items;
+    } cases[] = {
+        {"80,000 references to one integer", binaryPlist({arrayObject(80000, {1}, 1), QByteArray("\x10\x07")}), 80000},
+        {"40,000 integers", binaryPlist(distinct, 2), 40000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        const QVariantList list = plist::read(c.bytes, &error).toList();
+        EXPECT_LT(timer.elapsed(), 2000);
+        ASSERT_EQ(list.size(), c.items) << error.toStdString();
+        EXPECT_EQ(list.last().toLongLong(), c.items == 80000 ? 7 : 40000);
+    }
+}
+
+TEST(PropertyList, BinaryIntegersAndUtf16Strings)
+{
+    const QByteArray ones(8, '\xFF');
+    const QByteArray zeros(8, '\0');
+    const struct {
+        const char* name;
+        QByteArray object;
+        QVariant expected;   // invalid: an error
+    } cases[] = {
+        {"16-byte -1", "\x14" + ones + ones, QVariant(qlonglong(-1))},
+        {"16-byte smallest", "\x14" + ones + '\x80' + QByteArray(7, '\0'),
+         QVariant(std::numeric_limits<qlonglong>::min())},
+        {"16-byte 1", "\x14" + zeros + bigEndian(1, 8), QVariant(qlonglong(1))},
+        {"16-byte largest", "\x14" + zeros + ones, QVariant(std::numeric_limits<quint64>::max())},
+        {"16-byte 2^64", "\x14" + bigEndian(1, 8) + zeros, QVariant()},
+        {"16-byte below -2^63", "\x14" + ones + zeros, QVariant()},
+        {"16-byte cut short", "\x14" + zeros, QVariant()},
+        {"8-byte -1", "\x13" + ones, QVariant(qlonglong(-1))},
+        {"empty UTF-16 string", QByteArray("\x60", 1), QVariant(QString(""))},
+        {"UTF-16 surrogate pair", utf16Object({u'a', 0xD83D, 0xDE00}), QVariant(QStringLiteral("a\U0001F600"))},
+        {"lone high surrogate at the end", utf16Object({u'a', 0xD83D}), QVariant()},
+        {"high surrogate before a letter", utf16Object({0xD83D, u'a'}), QVariant()},
+        {"lone low surrogate", utf16Object({u'a', 0xDE00, u'b'}), QVariant()},
+        {"two high surrogates", utf16Object({0xD83D, 0xD83D, 0xDE00}), QVariant()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        const QVariant value = plist::read(binaryOne(c.object), &error);
+        if (!c.expected.isValid()) {
+            EXPECT_FALSE(value.isValid());
+            EXPECT_FALSE(error.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(value.toList().size(), 1) << error.toStdString();
+        const QVariant item = value.toList().value(0);
+        EXPECT_EQ(typeOf(item), typeOf(c.expected));
+        EXPECT_EQ(item, c.expected);
+    }
+}
+
 TEST(PropertyList, DeepNestingIsAnErrorNotACrash)
 {
     QByteArray deep;
@@ -496,4 +700,56 @@ TEST(PropertyList, FilesAreWrittenAtomicallyAndReadBack)
     error.clear();
     EXPECT_FALSE(plist::readFile(broken.fileName(), &error).isValid());
     EXPECT_TRUE(error.contains(QStringLiteral("Broken.plist"))) << error.toStdString();
+}
+
+TEST(PropertyList, ReadsOnlyRegularFilesOfBoundedSize)
+{
+    const QString folder = testing_support::testHome() + QStringLiteral("/plist-special");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString good = folder + QStringLiteral("/good.plist");
+    ASSERT_TRUE(plist::writeFile(good, QVariantMap{{QStringLiteral("k"), 1}}));
+    const QString linkToGood = folder + QStringLiteral("/link.plist");
+    const QString linkToZero = folder + QStringLiteral("/zero.plist");
+    const QString fifo = folder + QStringLiteral("/fifo.plist");
+    const QString large = folder + QStringLiteral("/large.plist");
+    ASSERT_EQ(::symlink(good.toLocal8Bit().constData(), linkToGood.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", linkToZero.toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    {
+        QFile file(large);   // sparse: refused by its size before anything is read
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize((qint64(1) << 30) + 1));
+    }
+    const QString removableLarge = folder + QStringLiteral("/removable-large.plist");
+    ASSERT_TRUE(plist::writeFile(removableLarge, QVariantList{QString(1100000, QLatin1Char('x'))}));
+
+    const struct {
+        QString path;
+        plist::FileOrigin origin;
+        bool reads;
+    } cases[] = {
+        {good, plist::FileOrigin::Local, true},
+        {good, plist::FileOrigin::RemovableVolume, true},
+        {linkToGood, plist::FileOrigin::Local, true},
+        {linkToGood, plist::FileOrigin::RemovableVolume, false},
+        {linkToZero, plist::FileOrigin::Local, false},
+        {linkToZero, plist::FileOrigin::RemovableVolume, false},
+        {fifo, plist::FileOrigin::Local, false},
+        {fifo, plist::FileOrigin::RemovableVolume, false},
+        {folder, plist::FileOrigin::Local, false},
+        {QStringLiteral("/dev/null"), plist::FileOrigin::Local, false},
+        {large, plist::FileOrigin::Local, false},
+        {removableLarge, plist::FileOrigin::Local, true},
+        {removableLarge, plist::FileOrigin::RemovableVolume, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString() + (c.origin == plist::FileOrigin::Local ? " local" : " removable"));
+        QString error;
+        const QVariant value = plist::readFile(c.path, &error, c.origin);
+        EXPECT_EQ(value.isValid(), c.reads) << error.toStdString();
+        EXPECT_EQ(error.isEmpty(), c.reads);
+        if (!c.reads) {
+            EXPECT_TRUE(error.contains(c.path)) << error.toStdString();
+        }
+    }
 }
