@@ -1,8 +1,8 @@
 #include "platform/FileIO.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -54,6 +54,10 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize, S
             *error = why;
         return std::nullopt;
     };
+    auto failWithErrno = [&](const char* what) {
+        return fail(QStringLiteral("cannot %1 %2: %3")
+                        .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno))));
+    };
     // Non-blocking, so that opening a FIFO does not wait for a writer; it is
     // refused by its type right after.
     int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -63,7 +67,7 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize, S
     if (fd < 0) {
         if (errno == ELOOP && symlinks == Symlinks::Refuse)
             return fail(QStringLiteral("cannot read %1: it is a symbolic link").arg(path));
-        return fail(QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        return failWithErrno("open");
     }
     struct Closer {
         int fd;
@@ -72,10 +76,10 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize, S
 
     struct stat status {};
     if (::fstat(fd, &status) != 0)
-        return fail(QStringLiteral("cannot read %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        return failWithErrno("read");
     if (!S_ISREG(status.st_mode))
         return fail(QStringLiteral("cannot read %1: it is not a regular file").arg(path));
-    const QString tooLarge = QStringLiteral("cannot read %1: it is larger than %2 bytes").arg(path).arg(maxSize);
+    const QString tooLarge = QStringLiteral("cannot read %1: it is larger than %2 bytes").arg(path, QString::number(maxSize));
     if (status.st_size > maxSize)
         return fail(tooLarge);
 
@@ -87,7 +91,7 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize, S
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            return fail(QStringLiteral("cannot read %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+            return failWithErrno("read");
         }
         if (count == 0)
             return data;
