@@ -12,6 +12,7 @@ packages=(
   libplist-dev libsqlcipher-dev libudev-dev
   zip unzip
   python3
+  python3-vobject
 )
 
 missing=()

@@ -188,8 +188,11 @@ VALUES ('Protocol Gigaset', 'BT-Siemens-IrMC-Gigaset', 'Gigaset', '1.0', '2.1', 
     '16', '16', '32', '60',
     '3', '1', '0', '0', '1');
 
--- Exports to files rather than phones.
-INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion, Charset, syncContacts, syncCalendar)
-VALUES ('Export-2.1', 'Export', '2.1', 'UTF-8', '1', '1');
-INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion, Charset, syncContacts, syncCalendar)
-VALUES ('Export-3.0', 'Export', '3.0', 'UTF-8', '1', '1');
+-- Exports to files rather than phones: no list limit a contact could reach
+-- and photos kept as they are (16 MB).
+INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion, Charset, syncContacts, syncCalendar,
+    MaxNo_PhoneNumbers, MaxNo_Emails, MaxNo_URLs, MaxNo_Addresses, SyncMLPhotos, MaxPictureBytes)
+VALUES ('Export-2.1', 'Export', '2.1', 'UTF-8', '1', '1', '100000', '100000', '100000', '100000', '1', '16777216');
+INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion, Charset, syncContacts, syncCalendar,
+    MaxNo_PhoneNumbers, MaxNo_Emails, MaxNo_URLs, MaxNo_Addresses, SyncMLPhotos, MaxPictureBytes)
+VALUES ('Export-3.0', 'Export', '3.0', 'UTF-8', '1', '1', '100000', '100000', '100000', '100000', '1', '16777216');

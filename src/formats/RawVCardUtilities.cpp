@@ -14,14 +14,13 @@ const QString kEnd = QStringLiteral("END:");
 const QString kEndVCard = QStringLiteral("END:VCARD");
 const QString kBase64Marker = QStringLiteral("BASE64");
 const QString kPhotoProperty = QStringLiteral("PHOTO;");
-const QString kPhotoLineStart = QStringLiteral("PHOTO;ENCODING=BASE64;TYPE=JPEG:");
+const QString kPhotoLineStart = QLatin1String(kJPEGPhotoLineStart);
 const QString kCRLF = QStringLiteral("\r\n");
 const QString kCR = QStringLiteral("\r");
 const QByteArray kQPEncoding = QByteArrayLiteral("ENCODING=QUOTED-PRINTABLE");
 
 constexpr qsizetype kFirstBase64Line = 68;
 constexpr qsizetype kFurtherBase64Line = 67;
-constexpr double kPhotoShrink = 0.8;
 
 bool isBreak(QChar c)
 {
@@ -36,18 +35,6 @@ bool isBlankOrTab(QChar c)
 int base64Value(char16_t c)
 {
     return c < 0x80 ? CARD_Parser::Base64ToOrd(static_cast<unsigned char>(c)) : -1;
-}
-
-// The image drawn into a new opaque image of the same size.
-QImage redrawn(const QImage& image)
-{
-    QImage canvas(image.size(), QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(0, 0, image);
-    painter.end();
-    return canvas;
 }
 
 } // namespace
@@ -266,6 +253,17 @@ qsizetype findEndOfBase64(const QString& text, bool isVersion21, bool skipToColo
     return length;
 }
 
+QImage flattenedImage(const QImage& image)
+{
+    QImage canvas(image.size(), QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return canvas;
+}
+
 QString encodeDataToBase64(const QByteArray& data)
 {
     return QString::fromLatin1(data.toBase64());
@@ -322,18 +320,18 @@ QString encodeData_quoted_printable(const QByteArray& data)
     return result;
 }
 
-QString formatBase64(const QString& text)
+QString formatBase64(const QString& text, const QString& lineEnd)
 {
     if (text.size() < kFirstBase64Line)
         return text;
     QString result;
-    result.reserve(text.size() + text.size() / kFurtherBase64Line * 3 + 4);
+    result.reserve(text.size() + text.size() / kFurtherBase64Line * (lineEnd.size() + 1) + 4);
     result.append(text.left(kFirstBase64Line));
-    result.append(kCRLF);
+    result.append(lineEnd);
     for (qsizetype at = kFirstBase64Line; at < text.size(); at += kFurtherBase64Line) {
         result.append(u' ');
         result.append(text.mid(at, kFurtherBase64Line));
-        result.append(kCRLF);
+        result.append(lineEnd);
     }
     return result;
 }
@@ -350,7 +348,7 @@ QString addPhotoItem(const QImage& image, const QString& vCard, int byteLimit)
 {
     if (image.isNull())
         return vCard;
-    QImage current = redrawn(image);
+    QImage current = flattenedImage(image);
     QByteArray jpeg = JPEGRepresentation(current);
     if (jpeg.isEmpty())
         return vCard;

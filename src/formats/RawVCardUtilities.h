@@ -51,14 +51,18 @@ QByteArray decodeDataFromBase64(const QString& text);
 QString encodeData_quoted_printable(const QByteArray& data);
 // Folds a long base64 line: unchanged below 68 characters; otherwise a first
 // line of 68 and further lines of 67 characters behind one blank, each line
-// ended by CR LF.
-QString formatBase64(const QString& text);
+// ended by lineEnd.
+QString formatBase64(const QString& text, const QString& lineEnd = QStringLiteral("\r\n"));
 
 // Photo.
+// The image drawn onto an opaque white canvas of the same size.
+QImage flattenedImage(const QImage& image);
 // Inserts "PHOTO;ENCODING=BASE64;TYPE=JPEG:" with the image as JPEG before
 // END:VCARD. With byteLimit > 0 the image is shrunk by 0.8 until its JPEG fits;
 // when the smaller side would drop below kMinPhotoSide the photo is left out.
 constexpr int kMinPhotoSide = 12;
+constexpr double kPhotoShrink = 0.8;            // per side, each time a photo is made smaller
+inline constexpr const char* kJPEGPhotoLineStart = "PHOTO;ENCODING=BASE64;TYPE=JPEG:";
 QString addPhotoItem(const QImage& image, const QString& vCard, int byteLimit);
 QString addPhotoData(const QByteArray& jpegData, const QString& vCard);
 // The decoded bytes of the first "PHOTO;" property's base64 value (null when

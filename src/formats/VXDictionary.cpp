@@ -1,9 +1,10 @@
 #include "formats/VXDictionary.h"
 
+#include "formats/VCardRelations.h"
+
 #include "foundation/FormattingUtil.h"
 #include "foundation/QuorNSDictionaryExtensions.h"
 #include "platform/SyncChange.h"
-#include "platform/TextEncoding.h"
 
 #include <QDateTime>
 #include <QUuid>
@@ -26,9 +27,6 @@ namespace {
 
 const QString kQuorvalisPrefix = QStringLiteral("Tarnex");
 const QString kBirthday = QStringLiteral("birthday");
-const QString kTypeKey = QStringLiteral("type");
-const QString kEncodingParam = QStringLiteral("ENCODING");
-const QString kCharsetParam = QStringLiteral("CHARSET");
 
 bool isMap(const QVariant& value)
 {
@@ -38,15 +36,6 @@ bool isMap(const QVariant& value)
 bool isList(const QVariant& value)
 {
     return value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QStringList;
-}
-
-// A bare parameter word that names a character set the platform knows.
-bool isCharsetName(const QString& word)
-{
-    if (word.isEmpty())
-        return false;
-    const QByteArray name = word.toLatin1();
-    return platform::text::encode(QString(), name.constData()).has_value();
 }
 
 } // namespace
@@ -139,34 +128,14 @@ QString VXDictionary::sourceURI() const
     return value.isValid() ? value.toString() : QString();
 }
 
-QVariantList VXDictionary::formatRelation(const QVariantList& params)
-{
-    QVariantList result;
-    for (const QVariant& entry : params) {
-        if (isMap(entry)) {
-            const QString key = entry.toMap().value(kRelationKey).toString();
-            if (key.compare(kEncodingParam, Qt::CaseInsensitive) == 0
-                || key.compare(kCharsetParam, Qt::CaseInsensitive) == 0)
-                continue;
-            result.append(entry);
-        } else if (entry.typeId() == QMetaType::QString) {
-            const QString word = entry.toString();
-            if (isCharsetName(word))
-                continue;
-            QVariantMap typed;
-            typed.insert(kRelationKey, kTypeKey);
-            typed.insert(kRelationValues, QVariantList{word});
-            result.append(typed);
-        } else {
-            result.append(entry);
-        }
-    }
-    return result;
-}
-
 void VXDictionary::setRelation(const QVariantList& params, const QString& listKey, const QString& uuid)
 {
-    section(kRelationsPrefix + listKey).insert(uuid, formatRelation(params));
+    QVariantMap& relations = section(kRelationsPrefix + listKey);
+    const QVariant formatted = formatRelation(params);
+    if (formatted.isValid())
+        relations.insert(uuid, formatted);
+    else
+        relations.remove(uuid);
 }
 
 QVariant VXDictionary::getRelations(const QString& listKey) const

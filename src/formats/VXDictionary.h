@@ -77,7 +77,9 @@ public:
 
     // Relations: the phone-side parameter list of each sub-record, one section
     // per list ("XXX-Relations-phone numbers", ...). The getters answer an
-    // invalid value when the section or the entry is missing.
+    // invalid value when the section or the entry is missing. setRelation
+    // stores the list as formatRelation makes it (VCardRelations.h) and
+    // removes the entry when nothing of it remains.
     void setRelation(const QVariantList& params, const QString& listKey, const QString& uuid);
     QVariant getRelations(const QString& listKey) const;
     QVariant getTheRelation(const QString& listKey, const QString& uuid) const;
@@ -86,9 +88,6 @@ public:
     // sectionKey is the whole top-level key ("XXX-Relations-phone numbers").
     void removeRelationForSubItem(const QString& uuid, const QString& sectionKey);
     void deleteAllRelations();
-    // The relation formatter: encoding and character-set entries go, a bare
-    // word becomes {"Key": "type", "Values": [word]}.
-    static QVariantList formatRelation(const QVariantList& params);
 
     // Sub-records written for the phone by the last generator run.
     void resetSentItems();
