@@ -201,6 +201,37 @@ TEST(StateMachine, TextReplyValidation)
     }
 }
 
+TEST(StateMachine, TextReplyInPiecesIsJudgedAsTheWhole)
+{
+    const struct {
+        QStringList pieces;
+        QList<int> results;
+        const char* left;
+    } cases[] = {
+        {{"\r\n^SYS", "START\r\nO", "K\r\n"},
+         {SLTStateMachine::kReplyIncomplete, SLTStateMachine::kReplyIncomplete, SLTStateMachine::kReplyComplete},
+         "OK\r\n"},
+        {{"\r\n+CM", "S ERROR: 5"}, {SLTStateMachine::kReplyIncomplete, SLTStateMachine::kReplyError},
+         "\r\n+CMS ERROR: 5"},
+        {{"\r\n+CPBR: 1\r", "\n+CMTI: \"SM\",", "3\r\n\r", "\n> "},
+         {SLTStateMachine::kReplyIncomplete, SLTStateMachine::kReplyIncomplete, SLTStateMachine::kReplyIncomplete,
+          SLTStateMachine::kReplyPrompt},
+         "\r\n+CPBR: 1\r\n> "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pieces.join('|').toStdString());
+        QString text;
+        qsizetype checked = 0;
+        QList<int> results;
+        for (const QString& piece : c.pieces) {
+            text += piece;
+            results.append(SLTStateMachine::validateStringReply(text, false, &checked));
+        }
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(text, QString::fromLatin1(c.left));
+    }
+}
+
 TEST(StateMachine, ReplyOutcomesBecomeStates)
 {
     const struct {

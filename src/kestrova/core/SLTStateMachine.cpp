@@ -8,6 +8,7 @@
 #include "platform/RunLoop.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 using namespace kestrova::core;
 using kestrova::kitLog;
@@ -30,24 +31,43 @@ constexpr quint8 kPutHeaderId = 0x49;
 const QString kCommandOk = QStringLiteral("OK\r\n");
 const QString kLgAppEcho = QStringLiteral("at$lgapp=1\r");
 
+// The longest text looked for, less one: a match may begin this far before
+// the text that is new since the last look.
+constexpr qsizetype kPatternOverlap = 13;
+
 // Removes, one at a time, every complete line that begins with marker (from
-// its "\r\n" up to and including the next "\r\n"); a line whose end has not
-// arrived stays.
-bool removeLinesStartingWith(QString& text, QLatin1String marker)
+// its "\r\n" up to and including the next "\r\n"), looking from from on; a
+// line whose end has not arrived stays. Answers where such an unfinished line
+// begins, or -1.
+qsizetype removeLinesStartingWith(QString& text, QLatin1String marker, qsizetype from)
 {
-    bool removed = false;
-    qsizetype from = 0;
     for (;;) {
         const qsizetype start = text.indexOf(marker, from, Qt::CaseInsensitive);
         if (start < 0)
-            return removed;
+            return -1;
         const qsizetype end = text.indexOf(QLatin1String("\r\n"), start + marker.size());
         if (end < 0)
-            return removed;
+            return start;
         text.remove(start, end + 2 - start);
-        removed = true;
         from = start;
     }
+}
+
+// Longer logged texts are cut here, so a log line never grows with the reply.
+constexpr qsizetype kLoggedBytes = 64 * 1024;
+
+QString loggedText(const QString& text)
+{
+    if (text.size() <= kLoggedBytes)
+        return text;
+    return text.left(kLoggedBytes) + QStringLiteral("... (%1 characters)").arg(text.size());
+}
+
+QString loggedDump(const QByteArray& bytes)
+{
+    if (bytes.size() <= kLoggedBytes)
+        return platform::hexdump::formatted(bytes);
+    return platform::hexdump::formatted(bytes.left(kLoggedBytes)) + QStringLiteral("...");
 }
 
 // The AT text of the requested states that send a fixed command.
@@ -197,6 +217,7 @@ void SLTStateMachine::requestState(int requested, const QVariant& customCommand)
     _simpleAnswer = false;
     _hexCommand = false;
     _lgAppPortWaitForOk = false;
+    _checkedLength = 0;
     _requestedState = requested;
     startCommandTimer();
 
@@ -358,6 +379,7 @@ void SLTStateMachine::runInit()
         return;
     }
     startCommandTimer();
+    _checkedLength = 0;
     const QString init = _commDevice->initString();
     _commDevice->sendCommand(init.isNull() ? QStringLiteral("ATE0\r") : init);
 }
@@ -474,29 +496,43 @@ int SLTStateMachine::validateStringBuffer()
 {
     QString text = _commDevice->buffer();
     if (!text.isEmpty())
-        kitLogWith([&] { return QStringLiteral("SLTStateMachine: gelesene StringDaten: %1").arg(text); });
+        kitLogWith([&] { return QStringLiteral("SLTStateMachine: gelesene StringDaten: %1").arg(loggedText(text)); });
     if (_simpleAnswer)
         return _fireEndOfSimpleCommand.isActive() ? kReplyIncomplete : kReplyComplete;
+    // A buffer shorter than what was checked is a new reply.
+    if (text.size() < _checkedLength)
+        _checkedLength = 0;
     const qsizetype before = text.size();
-    const int result = validateStringReply(text, _requestedState == 1);
+    const int result = validateStringReply(text, _requestedState == 1, &_checkedLength);
     if (text.size() != before)
         _commDevice->setBuffer(text);
     return result;
 }
 
-int SLTStateMachine::validateStringReply(QString& text, bool connecting)
+int SLTStateMachine::validateStringReply(QString& text, bool connecting, qsizetype* checkedLength)
 {
     if (text.isEmpty() && connecting)
         return kReplyComplete;
-    removeLinesStartingWith(text, QLatin1String("\r\n^"));
-    removeLinesStartingWith(text, QLatin1String("\r\n+CMTI:"));
+    // What was looked at before holds none of the texts looked for (or the
+    // reply would have ended), so only the new part is searched.
+    const qsizetype from = checkedLength ? std::max<qsizetype>(0, *checkedLength - kPatternOverlap) : 0;
+    const qsizetype unfinishedCaret = removeLinesStartingWith(text, QLatin1String("\r\n^"), from);
+    const qsizetype unfinishedCmti = removeLinesStartingWith(text, QLatin1String("\r\n+CMTI:"), from);
+    if (checkedLength) {
+        qsizetype checked = text.size();
+        for (const qsizetype unfinished : {unfinishedCaret, unfinishedCmti}) {
+            if (unfinished >= 0)
+                checked = std::min(checked, unfinished);
+        }
+        *checkedLength = checked;
+    }
     if (text.endsWith(kCommandOk))
         return kReplyComplete;
     for (const char* failure : {"ERROR\r\n", "\r\n+CMS ERROR", "\r\n+CME ERROR", "\r\n+NO CARRIER"}) {
-        if (text.contains(QLatin1String(failure)))
+        if (text.indexOf(QLatin1String(failure), from) >= 0)
             return kReplyError;
     }
-    if (text.contains(QLatin1String("\r\n>")) || text.endsWith(QLatin1String("> ")))
+    if (text.indexOf(QLatin1String("\r\n>"), from) >= 0 || text.endsWith(QLatin1String("> ")))
         return kReplyPrompt;
     return kReplyIncomplete;
 }
@@ -507,7 +543,7 @@ int SLTStateMachine::validateRawBuffer()
     kitLogWith([&] {
         return QStringLiteral("gelesene RawDaten (0x%1 Bytes): \n%2")
             .arg(raw.size(), 0, 16)
-            .arg(platform::hexdump::formatted(raw));
+            .arg(loggedDump(raw));
     });
     if (isPacketFamily(_family)) {
         int result = kReplyIncomplete;

@@ -91,8 +91,10 @@ public:
     // Text reply: removes complete unsolicited lines ("\r\n^..." and
     // "\r\n+CMTI:...") from text, then answers complete, error, prompt or
     // incomplete. connecting: an empty reply to the connect request is
-    // complete.
-    static int validateStringReply(QString& text, bool connecting);
+    // complete. checkedLength, when given, carries over from the last look
+    // at the same growing reply how much of it needs no second look (0 for a
+    // new reply), so a reply in many pieces costs linear time.
+    static int validateStringReply(QString& text, bool connecting, qsizetype* checkedLength = nullptr);
     // The LG frame as it goes out: "lg" families get FF in front and 7E
     // behind, "lg2"/"lg3" also a 6-byte packet header (put: a "put" packet).
     static QByteArray wrapLgFrame(const QByteArray& frame, const QString& family, bool put);
@@ -155,4 +157,6 @@ private:
     platform::Timer _reportTimer;
     platform::Timer _waitTimer;
     int _timeoutValue = kDefaultTimeoutSeconds;
+    // How much of the text reply needs no second look.
+    qsizetype _checkedLength = 0;
 };
