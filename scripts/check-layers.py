@@ -8,6 +8,10 @@
   (directly or through its dependencies) every library whose headers it
   includes, and a static subsystem library links nothing it never includes.
 - src/CMakeLists.txt adds the folders in layer order.
+- The logging rule: named logs are written through QVLogWith / QVLOG (only
+  the named-log code itself calls QVLogToNamedLog); console diagnostics go
+  through a logging category, one per folder, declared in the folder's log
+  header (<Name>Log.h).
 
 Each fault is printed as "path:line: text"; the exit status is 1 when there
 was one. Usage: check-layers.py [source root, default: the project's src/]
@@ -21,6 +25,32 @@ SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^>"]+)[>"]')
 CALL = re.compile(r"\b(marvesto_subsystem|add_library|add_executable|target_link_libraries)\s*\(([^)]*)\)", re.S)
 SUBDIRECTORY = re.compile(r"^\s*add_subdirectory\s*\(\s*([^\s)]+)", re.M)
+PLAIN_CONSOLE = re.compile(r"\bq(Debug|Info|Warning|Critical)\s*\(")
+EAGER_NAMED_LOG = re.compile(r"\bQVLogToNamedLog\s*\(")
+DEFINE_CATEGORY = re.compile(r"^\s*Q_LOGGING_CATEGORY\s*\(")
+DECLARE_CATEGORY = re.compile(r"^\s*Q_DECLARE_LOGGING_CATEGORY\s*\(")
+NAMED_LOG_CODE = "foundation/NamedLog."
+
+
+def logging_faults(relative, lines, categories):
+    """Faults of one file against the logging rule; categories counts the
+    categories defined per directory."""
+    faults = []
+    for number, line in enumerate(lines, 1):
+        code = line.split("//", 1)[0]
+        where = f"src/{relative}:{number}"
+        if PLAIN_CONSOLE.search(code):
+            faults.append(f"{where}: console diagnostics go through the folder's logging category (qCWarning, ...)")
+        if EAGER_NAMED_LOG.search(code) and not relative.startswith(NAMED_LOG_CODE):
+            faults.append(f"{where}: named logs are written through QVLogWith or QVLOG")
+        if DECLARE_CATEGORY.match(code) and not relative.endswith("Log.h"):
+            faults.append(f"{where}: a logging category is declared in the folder's log header (<Name>Log.h)")
+        if DEFINE_CATEGORY.match(code):
+            directory = os.path.dirname(relative)
+            categories[directory] = categories.get(directory, 0) + 1
+            if categories[directory] > 1:
+                faults.append(f"{where}: a second logging category in {directory}")
+    return faults
 
 
 class Layers:
@@ -121,6 +151,7 @@ def main():
             directory = os.path.dirname(directory)
 
     included = {name: set() for name in targets}   # target -> targets it includes
+    categories = {}
     for directory, subdirectories, files in os.walk(src):
         subdirectories.sort()
         here = os.path.relpath(directory, src)
@@ -135,6 +166,7 @@ def main():
             own_target = target_of(here)
             with open(path, encoding="utf-8", errors="replace") as f:
                 lines = f.readlines()
+            faults.extend(logging_faults(os.path.relpath(path, src), lines, categories))
             for number, line in enumerate(lines, 1):
                 match = INCLUDE.match(line)
                 if not match:

@@ -1,3 +1,4 @@
+#include "app/AppLog.h"
 #include "foundation/NamedLog.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
                                                         platform::bundle::applicationVersion()));
     platform::UserDefaults::standard().synchronize();
 
-    qInfo().noquote() << platform::bundle::applicationName() << platform::bundle::applicationVersion()
+    qCInfo(lcApp).noquote() << platform::bundle::applicationName() << platform::bundle::applicationVersion()
                       << "started; the application windows are not built yet.";
     return 0;
 }

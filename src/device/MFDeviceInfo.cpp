@@ -1,6 +1,7 @@
 #include "device/MFDeviceInfo.h"
 
 #include "device/DeviceList.h"
+#include "device/DeviceLog.h"
 #include "device/MFDeviceInfoOwner.h"
 #include "device/qvDeviceDB.h"
 #include "device/sqlcryptQuickLiteDatabase.h"
@@ -95,7 +96,7 @@ QVariantMap rowForDeviceDict(const QVariantMap* deviceDict)
             row = db->getSettingsForDevice(key(MFDeviceInfo::kUnknownModel));
     } catch (const platform::Exception& e) {
         // A model with a broken parent chain is treated as an unknown model.
-        qWarning().noquote() << e.reason();
+        qCWarning(lcDevice).noquote() << e.reason();
         try {
             row = db->getSettingsForDevice(key(MFDeviceInfo::kUnknownModel));
         } catch (const platform::Exception&) {
@@ -172,7 +173,7 @@ void MFDeviceInfo::setObject(const QVariant& value, const QString& name)
     if (!_mDeviceDict || name.isNull())
         return;
     if (name.startsWith(QLatin1String(kDatabasePrefix))) {
-        qWarning().noquote() << QString::fromLatin1(kWriteRefusedLog).arg(name);
+        qCWarning(lcDevice).noquote() << QString::fromLatin1(kWriteRefusedLog).arg(name);
         if (alertSoundHandler())
             alertSoundHandler()();
         return;

@@ -1,5 +1,6 @@
 #include "device/QVSyncDeviceDescription.h"
 
+#include "device/DeviceLog.h"
 #include "device/QVSyncDeviceDB.h"
 #include "device/qvDeviceDB.h"
 #include "device/sqlcryptQuickLiteDatabase.h"
@@ -132,7 +133,7 @@ QVSyncDeviceDescription::initFromDeviceIdentifierWithDB(const QString& identific
     try {
         protocol = db->getSettingsForIdentification(identification).value(key(kKeySyncMLProtocol));
     } catch (const platform::Exception& e) {
-        qWarning().noquote() << e.reason();
+        qCWarning(lcDevice).noquote() << e.reason();
         return nullptr;
     }
     if (!protocol.isValid())

@@ -1,5 +1,6 @@
 #include "device/SyncDescriptionServer.h"
 
+#include "device/DeviceLog.h"
 #include "device/QVSyncDeviceDescription.h"
 #include "device/qvDeviceDB.h"
 #include "platform/Exception.h"
@@ -55,7 +56,7 @@ SyncDescriptionServer::syncDeviceFromDeviceIdentifier(const QString& identificat
     try {
         return fromSettings(db->getSettingsForIdentification(identification));
     } catch (const platform::Exception& e) {
-        qWarning().noquote() << e.reason();
+        qCWarning(lcDevice).noquote() << e.reason();
         return nullptr;
     }
 }
@@ -68,7 +69,7 @@ std::shared_ptr<QVSyncDeviceDescription> SyncDescriptionServer::syncDeviceFromDe
     try {
         return fromSettings(db->getSettingsForDeviceByID(deviceID));
     } catch (const platform::Exception& e) {
-        qWarning().noquote() << e.reason();
+        qCWarning(lcDevice).noquote() << e.reason();
         return nullptr;
     }
 }

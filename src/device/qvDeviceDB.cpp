@@ -1,6 +1,7 @@
 #include "device/qvDeviceDB.h"
 
 #include "device/DeviceDBPassPhrase.h"
+#include "device/DeviceLog.h"
 #include "platform/Exception.h"
 #include "platform/Values.h"
 
@@ -174,7 +175,7 @@ bool qvDeviceDB::openDB(const QString& path)
     _db->setPassPhrase(passPhrase);
     if (_db->open())
         return true;
-    qWarning().noquote() << QString::fromLatin1(kOpenFailedLog).arg(_db->lastError());
+    qCWarning(lcDevice).noquote() << QString::fromLatin1(kOpenFailedLog).arg(_db->lastError());
     return false;
 }
 
@@ -192,7 +193,7 @@ QVariantMap qvDeviceDB::getDictForDeviceByID(const QVariant& deviceID)
         return {};
     const QVariantMap row = firstRow(_db.get(), kQueryByID, {deviceIDText(deviceID)});
     if (row.isEmpty())
-        qWarning().noquote() << QString::fromLatin1(kQueryProblemLog).arg(_db->lastError());
+        qCWarning(lcDevice).noquote() << QString::fromLatin1(kQueryProblemLog).arg(_db->lastError());
     return row;
 }
 
@@ -337,7 +338,7 @@ QVariantList qvDeviceDB::getAllDevicesWithQuery(const QString& sql, sqlcryptQuic
             try {
                 row = mergedWithParent(row, parent);
             } catch (const platform::Exception&) {
-                qWarning().noquote() << QString::fromLatin1(kInheritanceNotFoundLog).arg(parent);
+                qCWarning(lcDevice).noquote() << QString::fromLatin1(kInheritanceNotFoundLog).arg(parent);
             }
         }
         devices.append(row);

@@ -1,5 +1,7 @@
 #include "device/sqlcryptQuickLiteDatabase.h"
 
+#include "device/DeviceLog.h"
+
 #define SQLITE_HAS_CODEC 1
 #include <sqlite3.h>
 
@@ -52,7 +54,7 @@ bool sqlcryptQuickLiteDatabase::open(bool createSchema, int cacheMethod, bool ex
 {
     m_debug = debug;
     if (m_debug)
-        qDebug().noquote() << QStringLiteral("sqlcryptQuickLiteDatabase open: %1 (schema %2, cache %3)")
+        qCInfo(lcDevice).noquote() << QStringLiteral("sqlcryptQuickLiteDatabase open: %1 (schema %2, cache %3)")
                                   .arg(m_path).arg(createSchema).arg(cacheMethod);
     const int flags = createSchema ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
     if (!openWithFlags(flags, createSchema))
@@ -102,7 +104,7 @@ bool sqlcryptQuickLiteDatabase::openWithFlags(int flags, bool createSchema)
             "CREATE TABLE QLP_SchemaTable (QLP_TableIdentifier QLString, QLP_ColumnIdentifier QLString, "
             "QLP_DatatypeIdentifier QLString)"));
         if (!made) {
-            qWarning().noquote() << QString::fromLatin1(kSchemaTableError).arg(m_lastError).arg(m_lastErrorID);
+            qCWarning(lcDevice).noquote() << QString::fromLatin1(kSchemaTableError).arg(m_lastError).arg(m_lastErrorID);
             close();
             return false;
         }
@@ -133,7 +135,7 @@ sqlcryptQuickLiteDatabase::performQuery(const QString& sql, const QVariantList& 
         return std::nullopt;
     }
     if (m_debug || m_exposeSQL)
-        qDebug().noquote() << "SQL:" << sql;
+        qCInfo(lcDevice).noquote() << "SQL:" << sql;
 
     sqlite3_stmt* stmt = nullptr;
     const QByteArray text = sql.toUtf8();

@@ -1,5 +1,7 @@
 #include "foundation/CreatingFromArbitraryTypes.h"
 
+#include "foundation/FoundationLog.h"
+
 #include <QDebug>
 
 #include <cstring>
@@ -49,7 +51,7 @@ QVariant numberWithValue(const void* value, const char* objCType)
     case '{':
         return address(value);
     default:
-        qWarning("converting unknown format %s", objCType);
+        qCWarning(lcFoundation, "converting unknown format %s", objCType);
         return address(value);
     }
 }

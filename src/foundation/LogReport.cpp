@@ -1,5 +1,6 @@
 #include "foundation/LogReport.h"
 
+#include "foundation/FoundationLog.h"
 #include "foundation/MoreUNIX.h"
 #include "foundation/QVFileLog.h"
 #include "foundation/QVReporter.h"
@@ -188,7 +189,7 @@ QString QVCreateLogFileReportSince(long seconds)
     QFile::remove(zip);
 
     if (!QDir().mkpath(parent) || !QDir().mkdir(folder)) {
-        qWarning().noquote() << QStringLiteral("couldn't create directory: %1").arg(folder);
+        qCWarning(lcFoundation).noquote() << QStringLiteral("couldn't create directory: %1").arg(folder);
         return QString();
     }
     ReportNotes notes(folder + QLatin1Char('/') + QString::fromLatin1(qvreport::kNotesFile));
@@ -254,7 +255,7 @@ QString QVCreateLogFileReportSince(long seconds)
         if (process.waitForStarted())
             process.waitForFinished(-1);
     } else {
-        qWarning().noquote() << QStringLiteral("zip is not installed; the report stays unpacked in %1").arg(folder);
+        qCWarning(lcFoundation).noquote() << QStringLiteral("zip is not installed; the report stays unpacked in %1").arg(folder);
     }
 
     if (QFileInfo::exists(zip))

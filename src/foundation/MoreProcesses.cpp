@@ -1,5 +1,7 @@
 #include "foundation/MoreProcesses.h"
 
+#include "foundation/FoundationLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,7 +33,7 @@ bool missingOutput(const void* output, const char* condition)
 {
     if (output)
         return false;
-    qWarning("MoreAssertQ failure: %s", condition);
+    qCWarning(lcFoundation, "MoreAssertQ failure: %s", condition);
     return true;
 }
 

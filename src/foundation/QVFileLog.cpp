@@ -1,5 +1,7 @@
 #include "foundation/QVFileLog.h"
 
+#include "foundation/FoundationLog.h"
+
 #include "platform/Bundle.h"
 #include "platform/Exception.h"
 #include "platform/Paths.h"
@@ -45,7 +47,7 @@ QVFileLog::QVFileLog(QString filename)
 std::shared_ptr<QVFileLog> QVFileLog::initWithName(const QString& name, const QString& owner)
 {
     if (name.isEmpty()) {
-        qWarning().noquote() << QStringLiteral("Invalid Log name: %1").arg(name);
+        qCWarning(lcFoundation).noquote() << QStringLiteral("Invalid Log name: %1").arg(name);
         return nullptr;
     }
     const QString folder = logFolder(owner);
@@ -55,7 +57,7 @@ std::shared_ptr<QVFileLog> QVFileLog::initWithName(const QString& name, const QS
     const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
     const QString fileFolder = slash < 0 ? folder : folder + QLatin1Char('/') + name.left(slash);
     if (createDirectoryIfNecessary(fileFolder) != 0) {
-        qWarning().noquote() << QStringLiteral("couldn't create directory: %1").arg(fileFolder);
+        qCWarning(lcFoundation).noquote() << QStringLiteral("couldn't create directory: %1").arg(fileFolder);
         return nullptr;
     }
     rotateFile(current, previous);

@@ -1,5 +1,6 @@
 #include "foundation/QuorvalisDebugging.h"
 
+#include "foundation/FoundationLog.h"
 #include "foundation/QuorNSDictionaryExtensions.h"
 #include "platform/Bundle.h"
 #include "platform/Paths.h"
@@ -69,10 +70,10 @@ void QuorvalisDebugging::takeEntry(const QString& key)
     if (entry.metaType().id() != QMetaType::QVariantMap)
         return;
     _debugLevels = entry.toMap();
-    qInfo().noquote() << kFoundFormat.arg(key);
-    qInfo().noquote() << kRule + QLatin1Char('\n');
-    qInfo().noquote() << formattedDescription(*_debugLevels);
-    qInfo().noquote() << kRule;
+    qCInfo(lcFoundation).noquote() << kFoundFormat.arg(key);
+    qCInfo(lcFoundation).noquote() << kRule + QLatin1Char('\n');
+    qCInfo(lcFoundation).noquote() << formattedDescription(*_debugLevels);
+    qCInfo(lcFoundation).noquote() << kRule;
 }
 
 QString QuorvalisDebugging::stringValueForDebugKey(const QString& key) const

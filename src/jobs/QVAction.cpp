@@ -2,6 +2,7 @@
 
 #include "jobs/JobCodes.h"
 #include "jobs/JobNames.h"
+#include "jobs/JobsLog.h"
 #include "jobs/QVActionNotify.h"
 #include "jobs/QVActionPipe.h"
 #include "jobs/QVDoubleNotify.h"
@@ -13,11 +14,6 @@
 #include "platform/RunLoop.h"
 
 #include <QDebug>
-#include <QLoggingCategory>
-
-namespace {
-Q_LOGGING_CATEGORY(lcJobs, "marvesto.jobs", QtInfoMsg)
-}
 
 QVAction::QVAction()
     : _timer([this] { timeoutAction(); })
@@ -428,8 +424,7 @@ void QVAction::endAction(int code)
 {
     auto keepAlive = selfAction();
     if (_ended) {
-        QVLogToNamedLog(QString::fromLatin1(qvlog::kStandard),
-                        jobnames::kSecondEndFormat.arg(jobnames::kEndActionMethod, description()).arg(code));
+        QVLOG(qvlog::kStandard, jobnames::kSecondEndFormat.arg(jobnames::kEndActionMethod, description()).arg(code));
         return;
     }
     stopTimer();

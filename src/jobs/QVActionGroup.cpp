@@ -69,14 +69,13 @@ bool QVActionGroup::addGroupAction(const std::shared_ptr<QVAction>& action)
 {
     if (!action)
         return false;
-    const QString standardLog = QString::fromLatin1(qvlog::kStandard);
     if (_doCancel) {
-        QVLogToNamedLog(standardLog, jobnames::kGroupAddOnCancelled);
+        QVLOG(qvlog::kStandard, jobnames::kGroupAddOnCancelled);
         return false;
     }
     const QString type = action->actionType();
     if (!acceptPostForSubPipe(type)) {
-        QVLogToNamedLog(standardLog, jobnames::kGroupCouldNotAcceptFormat.arg(jobnames::kGroupAddGroupActionMethod, type));
+        QVLOG(qvlog::kStandard, jobnames::kGroupCouldNotAcceptFormat.arg(jobnames::kGroupAddGroupActionMethod, type));
         return false;
     }
     if (_groupPipe) {

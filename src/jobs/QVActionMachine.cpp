@@ -77,8 +77,7 @@ bool QVActionMachine::addAction(const std::shared_ptr<QVAction>& action)
     const QString type = action->actionType();
     if (auto pipe = pipeForAction(type))
         return pipe->addAction(action);
-    QVLogToNamedLog(QString::fromLatin1(qvlog::kStandard),
-                    jobnames::kNoPipeForActionFormat.arg(jobnames::kMachineAddActionMethod, type));
+    QVLOG(qvlog::kStandard, jobnames::kNoPipeForActionFormat.arg(jobnames::kMachineAddActionMethod, type));
     return false;
 }
 

@@ -130,8 +130,8 @@ bool QVActionPipe::addAction(const std::shared_ptr<QVAction>& action)
     if (!action)
         return false;
     if (action->hasEnded()) {
-        QVLogToNamedLog(QString::fromLatin1(qvlog::kStandard),
-                        jobnames::kEndedActionPostedFormat.arg(jobnames::kPipeAddActionMethod, action->description()));
+        QVLOG(qvlog::kStandard,
+              jobnames::kEndedActionPostedFormat.arg(jobnames::kPipeAddActionMethod, action->description()));
         return false;
     }
     if (_transJobList.isEmpty())

@@ -1,5 +1,7 @@
 #include "platform/Localization.h"
 
+#include "platform/PlatformLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -20,25 +22,25 @@ void mergeFile(const QString& path, Table* table)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning("Localization: cannot open %s", qPrintable(path));
+        qCWarning(lcPlatform, "Localization: cannot open %s", qPrintable(path));
         return;
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        qWarning("Localization: %s is not a JSON object (%s)", qPrintable(path), qPrintable(error.errorString()));
+        qCWarning(lcPlatform, "Localization: %s is not a JSON object (%s)", qPrintable(path), qPrintable(error.errorString()));
         return;
     }
     const QJsonObject object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (!it.value().isString()) {
-            qWarning("Localization: %s: the value of \"%s\" is not a string", qPrintable(path), qPrintable(it.key()));
+            qCWarning(lcPlatform, "Localization: %s: the value of \"%s\" is not a string", qPrintable(path), qPrintable(it.key()));
             continue;
         }
         const QString text = it.value().toString();
         const auto existing = table->constFind(it.key());
         if (existing != table->constEnd() && *existing != text)
-            qWarning("Localization: %s: \"%s\" already has another text", qPrintable(path), qPrintable(it.key()));
+            qCWarning(lcPlatform, "Localization: %s: \"%s\" already has another text", qPrintable(path), qPrintable(it.key()));
         table->insert(it.key(), text);
     }
 }

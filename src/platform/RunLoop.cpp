@@ -1,6 +1,7 @@
 #include "platform/RunLoop.h"
 
 #include "platform/Clock.h"
+#include "platform/PlatformLog.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -195,7 +196,7 @@ void performOnMainThread(std::function<void()> fn, const QObject* guard)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
-        qWarning("platform::runloop::performOnMainThread: no application, call dropped");
+        qCWarning(lcPlatform, "platform::runloop::performOnMainThread: no application, call dropped");
         return;
     }
     QMetaObject::invokeMethod(

@@ -2,6 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/Paths.h"
+#include "platform/PlatformLog.h"
 #include "platform/PropertyList.h"
 #include "platform/Values.h"
 
@@ -71,7 +72,7 @@ void UserDefaults::setObject(const QString& key, const QVariant& value)
         return;
     }
     if (!isPropertyListValue(value)) {
-        qWarning("UserDefaults: the value for \"%s\" (%s) is not a property-list value; not set",
+        qCWarning(lcPlatform, "UserDefaults: the value for \"%s\" (%s) is not a property-list value; not set",
                  qPrintable(key), value.typeName());
         return;
     }
@@ -141,7 +142,7 @@ bool UserDefaults::synchronize()
         return true;
     QString error;
     if (!plist::writeFile(filePath(), d->persistent, &error)) {
-        qWarning("UserDefaults: cannot save %s: %s", qPrintable(d->domain), qPrintable(error));
+        qCWarning(lcPlatform, "UserDefaults: cannot save %s: %s", qPrintable(d->domain), qPrintable(error));
         return false;
     }
     d->dirty = false;
@@ -162,7 +163,7 @@ void UserDefaults::reload()
         const QString copy = path + QStringLiteral(".unreadable");
         QFile::remove(copy);
         QFile::copy(path, copy);
-        qWarning("UserDefaults: ignoring %s (copied to %s): %s", qPrintable(path), qPrintable(copy),
+        qCWarning(lcPlatform, "UserDefaults: ignoring %s (copied to %s): %s", qPrintable(path), qPrintable(copy),
                  qPrintable(value.isValid() ? QStringLiteral("not a dictionary") : error));
         return;
     }

@@ -1,0 +1,3 @@
+#include "device/DeviceLog.h"
+
+Q_LOGGING_CATEGORY(lcDevice, "marvesto.device", QtInfoMsg)

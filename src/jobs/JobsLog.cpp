@@ -1,0 +1,3 @@
+#include "jobs/JobsLog.h"
+
+Q_LOGGING_CATEGORY(lcJobs, "marvesto.jobs", QtInfoMsg)

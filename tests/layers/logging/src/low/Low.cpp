@@ -1,0 +1,6 @@
+#include <QDebug>
+
+void complain()
+{
+    qWarning("plain console output");
+}
