@@ -1,5 +1,7 @@
 #include "device/DZUSBStorageDevice.h"
 
+#include "device/DeviceLog.h"
+
 #include "foundation/QuorNSStringPathExtensions.h"
 #include "platform/Clock.h"
 #include "platform/PropertyList.h"
@@ -76,7 +78,7 @@ QString DZUSBStorageDevice::readSerialFromFile(const QVariantMap& found, bool re
         QString error;
         const QVariant marker = platform::plist::readFile(path, &error, platform::plist::FileOrigin::RemovableVolume);
         if (marker.typeId() != QMetaType::QVariantMap) {
-            qWarning().noquote() << "cannot read the serial number marker:"
+            qCWarning(lcDevice).noquote() << "cannot read the serial number marker:"
                                  << (error.isEmpty() ? path + QStringLiteral(" holds no dictionary") : error);
             continue;
         }
@@ -118,7 +120,7 @@ QString DZUSBStorageDevice::createSerialOnDevice(const QVariantMap& found)
                 continue;
             }
         }
-        qWarning().noquote() << "cannot write the serial number marker:" << error;
+        qCWarning(lcDevice).noquote() << "cannot write the serial number marker:" << error;
     }
     return kept ? serial : QString();
 }
