@@ -1,7 +1,6 @@
 #include "device/DZUSBStorageDevice.h"
 
 #include "device/DeviceLog.h"
-
 #include "foundation/QuorNSStringPathExtensions.h"
 #include "platform/Clock.h"
 #include "platform/PropertyList.h"

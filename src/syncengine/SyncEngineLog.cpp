@@ -10,7 +10,7 @@ namespace platform::syncengine {
 void logLine(const QString& message)
 {
     qCInfo(lcSyncEngine).noquote() << message;
-    QVLogToNamedLog(QString::fromLatin1(qvlog::kSE), message);
+    QVLOG(qvlog::kSE, message);
 }
 
 } // namespace platform::syncengine
