@@ -7,6 +7,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6core5compat6-dev
   qt6-tools-dev qt6-svg-dev libqt6opengl6-dev
+  qt6-connectivity-dev libqt6bluetooth6-bin gammu
   libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libplist-dev libsqlcipher-dev libudev-dev

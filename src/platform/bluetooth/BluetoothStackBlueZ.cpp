@@ -1,0 +1,321 @@
+#include "platform/bluetooth/BluetoothStackBlueZ.h"
+
+#include "platform/Clock.h"
+#include "platform/IOReturn.h"
+#include "platform/bluetooth/BluetoothLog.h"
+
+#include <QBluetoothAddress>
+#include <QBluetoothLocalDevice>
+#include <QBluetoothServiceDiscoveryAgent>
+#include <QBluetoothServiceInfo>
+#include <QBluetoothSocket>
+#include <QBluetoothUuid>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QUrl>
+
+namespace platform {
+
+namespace {
+constexpr const char* kBlueZService = "org.bluez";
+constexpr const char* kDeviceInterface = "org.bluez.Device1";
+constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
+constexpr int kDBusTimeoutMs = 2000;
+// BlueZ's RFCOMM sockets take about this much per write (L2CAP MTU less headers).
+constexpr quint16 kRfcommMtu = 1000;
+
+// The first adapter's object; BlueZ names adapters hci0, hci1, ...
+QString adapterPath()
+{
+    return QStringLiteral("/org/bluez/hci0");
+}
+
+// One property of org.bluez.Device1 of the device; invalid when BlueZ does
+// not know it (or is not there).
+QVariant deviceProperty(const BluetoothAddress& address, const char* property)
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return {};
+    const QString path = adapterPath() + QStringLiteral("/dev_") + address.toColonString().replace(u':', u'_');
+    QDBusInterface properties(QLatin1String(kBlueZService), path, QLatin1String(kPropertiesInterface), bus);
+    properties.setTimeout(kDBusTimeoutMs);
+    const QDBusReply<QVariant> reply =
+        properties.call(QStringLiteral("Get"), QLatin1String(kDeviceInterface), QLatin1String(property));
+    return reply.isValid() ? reply.value() : QVariant();
+}
+
+SdpElement sized(SdpElement::Type type, quint64 value, int width)
+{
+    SdpElement e = SdpElement::unsignedInt(value, width);
+    e.type = type;
+    return e;
+}
+
+SdpElement listElement(SdpElement::Type type, const QList<QVariant>& values, int depth, bool* ok)
+{
+    SdpElement e;
+    e.type = type;
+    for (const QVariant& value : values) {
+        std::optional<SdpElement> child = BluetoothStackBlueZ::elementFromVariant(value, depth + 1);
+        if (!child) {
+            *ok = false;
+            return e;
+        }
+        e.elements.append(*child);
+    }
+    return e;
+}
+} // namespace
+
+std::optional<SdpElement> BluetoothStackBlueZ::elementFromVariant(const QVariant& value, int depth)
+{
+    if (depth > sdp::kMaxDepth)
+        return std::nullopt;
+    const int type = value.typeId();
+    switch (type) {
+    case QMetaType::UChar:
+        return sized(SdpElement::UnsignedInt, value.value<quint8>(), 1);
+    case QMetaType::UShort:
+        return sized(SdpElement::UnsignedInt, value.value<quint16>(), 2);
+    case QMetaType::UInt:
+        return sized(SdpElement::UnsignedInt, value.value<quint32>(), 4);
+    case QMetaType::ULongLong:
+        return sized(SdpElement::UnsignedInt, value.value<quint64>(), 8);
+    case QMetaType::SChar:
+    case QMetaType::Char:
+        return sized(SdpElement::SignedInt, quint64(qint64(value.value<qint8>())), 1);
+    case QMetaType::Short:
+        return sized(SdpElement::SignedInt, quint64(qint64(value.value<qint16>())), 2);
+    case QMetaType::Int:
+        return sized(SdpElement::SignedInt, quint64(qint64(value.value<qint32>())), 4);
+    case QMetaType::LongLong:
+        return sized(SdpElement::SignedInt, quint64(value.value<qint64>()), 8);
+    case QMetaType::Bool:
+        return sized(SdpElement::Bool, value.toBool() ? 1 : 0, 1);
+    case QMetaType::QString: {
+        SdpElement e = SdpElement::text(value.toString());
+        return e;
+    }
+    case QMetaType::QByteArray: {
+        SdpElement e;
+        e.type = SdpElement::Text;
+        e.data = value.toByteArray();
+        return e;
+    }
+    case QMetaType::QUrl: {
+        SdpElement e;
+        e.type = SdpElement::Url;
+        e.data = value.toUrl().toEncoded();
+        return e;
+    }
+    default:
+        break;
+    }
+    if (type == qMetaTypeId<QBluetoothUuid>()) {
+        const QBluetoothUuid uuid = value.value<QBluetoothUuid>();
+        bool ok = false;
+        const quint16 short16 = uuid.toUInt16(&ok);
+        if (ok)
+            return SdpElement::uuid(BluetoothUuid::uuid16(short16));
+        const quint32 short32 = uuid.toUInt32(&ok);
+        if (ok)
+            return SdpElement::uuid(BluetoothUuid::uuid32(short32));
+        return SdpElement::uuid(BluetoothUuid::fromBytes(uuid.toRfc4122()));
+    }
+    bool ok = true;
+    if (type == qMetaTypeId<QBluetoothServiceInfo::Sequence>() || type == QMetaType::QVariantList) {
+        const QList<QVariant> list = type == QMetaType::QVariantList
+            ? value.toList()
+            : QList<QVariant>(value.value<QBluetoothServiceInfo::Sequence>());
+        SdpElement e = listElement(SdpElement::Sequence, list, depth, &ok);
+        return ok ? std::optional(e) : std::nullopt;
+    }
+    if (type == qMetaTypeId<QBluetoothServiceInfo::Alternative>()) {
+        SdpElement e =
+            listElement(SdpElement::Alternative, value.value<QBluetoothServiceInfo::Alternative>(), depth, &ok);
+        return ok ? std::optional(e) : std::nullopt;
+    }
+    if (!value.isValid())
+        return SdpElement();
+    return std::nullopt;
+}
+
+SdpServiceRecord BluetoothStackBlueZ::recordFromAttributes(const QMap<quint16, QVariant>& attributes)
+{
+    SdpServiceRecord record;
+    for (auto it = attributes.constBegin(); it != attributes.constEnd(); ++it) {
+        if (std::optional<SdpElement> element = elementFromVariant(it.value()))
+            record.attributes.insert(it.key(), *element);
+        else
+            qCDebug(lcBluetooth) << "SDP attribute" << Qt::hex << it.key() << "of type" << it.value().typeName()
+                                 << "left out";
+    }
+    return record;
+}
+
+int BluetoothStackBlueZ::statusForSocketError(int socketError, const QString& errorText)
+{
+    using E = QBluetoothSocket::SocketError;
+    // BlueZ reports a page that no phone answered as "Host is down"
+    // (EHOSTDOWN) or a connect time-out.
+    if (errorText.contains(QLatin1String("Host is down"), Qt::CaseInsensitive)
+        || errorText.contains(QLatin1String("timed out"), Qt::CaseInsensitive))
+        return bluetooth::kPageTimeout;
+    switch (E(socketError)) {
+    case E::NoSocketError:
+        return 0;
+    case E::HostNotFoundError:
+        return bluetooth::kPageTimeout;
+    case E::RemoteHostClosedError:
+        return kIOReturnNoDevice;
+    case E::UnsupportedProtocolError:
+        return kIOReturnUnsupported;
+    case E::ServiceNotFoundError:
+    case E::NetworkError:
+    case E::OperationError:
+    case E::MissingPermissionsError:
+    case E::UnknownSocketError:
+        break;
+    }
+    return kIOReturnError;
+}
+
+// An RFCOMM channel on a QBluetoothSocket.
+class BluetoothStackBlueZ::Channel : public RfcommChannel {
+public:
+    Channel(std::shared_ptr<BluetoothDevice> device, quint8 channelID)
+        : RfcommChannel(std::move(device), channelID, kRfcommMtu)
+        , _socket(std::make_unique<QBluetoothSocket>(QBluetoothServiceInfo::RfcommProtocol))
+    {
+        QBluetoothSocket* socket = _socket.get();
+        QObject::connect(socket, &QBluetoothSocket::connected, socket, [this] { openFinished(0); });
+        QObject::connect(socket, &QBluetoothSocket::readyRead, socket, [this] { dataArrived(_socket->readAll()); });
+        QObject::connect(socket, &QBluetoothSocket::disconnected, socket, [this] { closedByPeer(); });
+        QObject::connect(socket, &QBluetoothSocket::errorOccurred, socket, [this](QBluetoothSocket::SocketError e) {
+            qCInfo(lcBluetooth) << "RFCOMM" << this->channelID() << "error" << e << _socket->errorString();
+            if (state() == State::Opening)
+                openFinished(statusForSocketError(int(e), _socket->errorString()));
+            else
+                closedByPeer();
+        });
+    }
+    ~Channel() override { transportClose(); }
+
+    void connectTo(const BluetoothAddress& address)
+    {
+        _socket->connectToService(QBluetoothAddress(address.toColonString()), quint16(channelID()));
+    }
+
+protected:
+    bool transportWrite(const char* bytes, int length) override
+    {
+        return _socket && _socket->write(bytes, length) == length;
+    }
+    void transportClose() override
+    {
+        if (!_socket)
+            return;
+        _socket->disconnect();
+        _socket->abort();
+        _socket.release()->deleteLater();
+    }
+
+private:
+    std::unique_ptr<QBluetoothSocket> _socket;
+};
+
+class BluetoothStackBlueZ::Device : public BluetoothDevice {
+public:
+    Device(BluetoothStackBlueZ& stack, const BluetoothAddress& address) : BluetoothDevice(stack, address) {}
+
+    QString name() const override
+    {
+        QVariant value = deviceProperty(address(), "Name");
+        if (!value.isValid())
+            value = deviceProperty(address(), "Alias");
+        return value.toString();
+    }
+    bool isPaired() const override { return deviceProperty(address(), "Paired").toBool(); }
+
+    int openConnection(int) override
+    {
+        // BlueZ pages the phone when a channel connects; there is nothing to
+        // hold open before.
+        return adapterPresent() ? 0 : kIOReturnNoDevice;
+    }
+    int closeConnection() override { return 0; }
+    bool isConnected() const override { return deviceProperty(address(), "Connected").toBool(); }
+
+protected:
+    int startSdpQuery() override
+    {
+        if (!adapterPresent())
+            return kIOReturnNoDevice;
+        _agent = std::make_unique<QBluetoothServiceDiscoveryAgent>();
+        _agent->setRemoteAddress(QBluetoothAddress(address().toColonString()));
+        QBluetoothServiceDiscoveryAgent* agent = _agent.get();
+        QObject::connect(agent, &QBluetoothServiceDiscoveryAgent::finished, agent, [this] {
+            QList<SdpServiceRecord> records;
+            for (const QBluetoothServiceInfo& info : _agent->discoveredServices()) {
+                QMap<quint16, QVariant> attributes;
+                for (quint16 id : info.attributes())
+                    attributes.insert(id, info.attribute(id));
+                records.append(recordFromAttributes(attributes));
+            }
+            finishQuery(0, records);
+        });
+        QObject::connect(agent, &QBluetoothServiceDiscoveryAgent::errorOccurred, agent,
+                         [this](QBluetoothServiceDiscoveryAgent::Error error) {
+                             qCInfo(lcBluetooth) << "SDP query error" << error << _agent->errorString();
+                             const bool noAdapter = error == QBluetoothServiceDiscoveryAgent::PoweredOffError
+                                 || error == QBluetoothServiceDiscoveryAgent::InvalidBluetoothAdapterError;
+                             finishQuery(noAdapter ? kIOReturnNoDevice : kIOReturnError, {});
+                         });
+        _agent->start(QBluetoothServiceDiscoveryAgent::FullDiscovery);
+        return 0;
+    }
+
+    int startRfcommOpen(quint8 channelID, std::shared_ptr<RfcommChannel>* channel) override
+    {
+        if (!adapterPresent())
+            return kIOReturnNoDevice;
+        auto opened = std::make_shared<Channel>(shared_from_this(), channelID);
+        opened->connectTo(address());
+        *channel = opened;
+        return 0;
+    }
+
+private:
+    bool adapterPresent() const
+    {
+        auto owner = stack();
+        return owner && owner->hasAdapter();
+    }
+    void finishQuery(int status, const QList<SdpServiceRecord>& records)
+    {
+        if (_agent) {
+            _agent->disconnect();
+            _agent.release()->deleteLater();
+        }
+        sdpQueryFinished(status, records);
+    }
+
+    std::unique_ptr<QBluetoothServiceDiscoveryAgent> _agent;
+};
+
+BluetoothStackBlueZ::BluetoothStackBlueZ() = default;
+BluetoothStackBlueZ::~BluetoothStackBlueZ() = default;
+
+bool BluetoothStackBlueZ::hasAdapter() const
+{
+    return !QBluetoothLocalDevice::allDevices().isEmpty();
+}
+
+std::shared_ptr<BluetoothDevice> BluetoothStackBlueZ::makeDevice(const BluetoothAddress& address)
+{
+    return std::make_shared<Device>(*this, address);
+}
+
+} // namespace platform

@@ -1,0 +1,421 @@
+#include "platform/bluetooth/BluetoothStackSimulated.h"
+
+#include "platform/Clock.h"
+#include "platform/IOReturn.h"
+#include "platform/bluetooth/BluetoothLog.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QSocketNotifier>
+#include <QVariantList>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+constexpr int kReadPiece = 4096;
+constexpr int kWritePollMs = 1000;
+
+int connectLocalSocket(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address {};
+    if (name.isEmpty() || size_t(name.size()) >= sizeof address.sun_path)
+        return -1;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+} // namespace
+
+struct BluetoothStackSimulated::Phone {
+    QString name;
+    bool paired = false;
+    bool present = false;
+    QList<SdpServiceRecord> records;
+    QMap<quint8, Connector> channels;
+    int openFailure = 0;
+    int openFailureCount = 0;
+    int sdpFailure = 0;
+    int sdpFailureCount = 0;
+    int sdpQueries = 0;
+    int opens = 0;
+    QList<std::weak_ptr<Channel>> openChannels;
+};
+
+// One simulated channel: a stream socket to the phone, read on the main loop.
+class BluetoothStackSimulated::Channel : public RfcommChannel {
+public:
+    Channel(std::shared_ptr<BluetoothDevice> device, quint8 channelID, quint16 mtu)
+        : RfcommChannel(std::move(device), channelID, mtu)
+    {
+    }
+    ~Channel() override { transportClose(); }
+
+    void startConnecting(double delay, int failure, Connector connector)
+    {
+        _connect = std::make_unique<Timer>([this, failure, connector = std::move(connector)] {
+            if (failure != 0) {
+                openFinished(failure);
+                return;
+            }
+            const int fd = connector ? connector() : -1;
+            if (fd < 0) {
+                // Nobody listens on that channel.
+                openFinished(connector ? bluetooth::kPageTimeout : kIOReturnError);
+                return;
+            }
+            attach(fd);
+            openFinished(0);
+        });
+        _connect->start(delay);
+    }
+
+    void remoteClose() { closedByPeer(); }
+
+protected:
+    bool transportWrite(const char* bytes, int length) override
+    {
+        int done = 0;
+        while (done < length && _fd >= 0) {
+            const ssize_t n = ::send(_fd, bytes + done, size_t(length - done), MSG_NOSIGNAL);
+            if (n > 0) {
+                done += int(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EAGAIN) {
+                pollfd out {_fd, POLLOUT, 0};
+                if (::poll(&out, 1, kWritePollMs) > 0)
+                    continue;
+            }
+            return false;
+        }
+        return done == length;
+    }
+
+    void transportClose() override
+    {
+        _connect.reset();
+        _notifier.reset();
+        if (_fd >= 0)
+            ::close(_fd);
+        _fd = -1;
+    }
+
+private:
+    void attach(int fd)
+    {
+        _fd = fd;
+        ::fcntl(_fd, F_SETFL, ::fcntl(_fd, F_GETFL) | O_NONBLOCK);
+        _notifier = std::make_unique<QSocketNotifier>(qintptr(_fd), QSocketNotifier::Read);
+        QObject::connect(_notifier.get(), &QSocketNotifier::activated, _notifier.get(), [this] { readAvailable(); });
+    }
+
+    void readAvailable()
+    {
+        QByteArray data;
+        char piece[kReadPiece];
+        bool lost = false;
+        while (_fd >= 0) {
+            const ssize_t n = ::read(_fd, piece, sizeof piece);
+            if (n > 0) {
+                data.append(piece, n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            lost = n == 0 || errno != EAGAIN;
+            break;
+        }
+        dataArrived(data);
+        if (lost)
+            closedByPeer();
+    }
+
+    int _fd = -1;
+    std::unique_ptr<QSocketNotifier> _notifier;
+    std::unique_ptr<Timer> _connect;
+};
+
+class BluetoothStackSimulated::Device : public BluetoothDevice {
+public:
+    Device(BluetoothStackSimulated& stack, const BluetoothAddress& address) : BluetoothDevice(stack, address) {}
+
+    QString name() const override
+    {
+        const Phone* p = phone();
+        return p ? p->name : QString();
+    }
+    bool isPaired() const override
+    {
+        const Phone* p = phone();
+        return p && p->paired;
+    }
+    int openConnection(int) override
+    {
+        auto owner = simulatedStack();
+        if (!owner || !owner->hasAdapter())
+            return kIOReturnNoDevice;
+        const Phone* p = phone();
+        if (!p || !p->present)
+            return bluetooth::kPageTimeout;
+        _connected = true;
+        return 0;
+    }
+    int closeConnection() override
+    {
+        _connected = false;
+        return 0;
+    }
+    bool isConnected() const override { return _connected; }
+
+protected:
+    int startSdpQuery() override
+    {
+        auto owner = simulatedStack();
+        if (!owner || !owner->hasAdapter())
+            return kIOReturnNoDevice;
+        Phone& p = owner->phoneFor(addressString());
+        ++p.sdpQueries;
+        int status = p.present ? 0 : bluetooth::kPageTimeout;
+        if (p.sdpFailureCount > 0) {
+            --p.sdpFailureCount;
+            status = p.sdpFailure;
+        }
+        const QList<SdpServiceRecord> records = p.records;
+        _sdp = std::make_unique<Timer>([this, status, records] { sdpQueryFinished(status, records); });
+        _sdp->start(owner->_sdpDelay);
+        return 0;
+    }
+
+    int startRfcommOpen(quint8 channelID, std::shared_ptr<RfcommChannel>* channel) override
+    {
+        auto owner = simulatedStack();
+        if (!owner || !owner->hasAdapter())
+            return kIOReturnNoDevice;
+        Phone& p = owner->phoneFor(addressString());
+        ++p.opens;
+        int failure = p.present ? 0 : bluetooth::kPageTimeout;
+        if (p.openFailureCount > 0) {
+            --p.openFailureCount;
+            failure = p.openFailure;
+        }
+        auto opened = std::make_shared<Channel>(shared_from_this(), channelID, owner->_mtu);
+        opened->startConnecting(owner->_openDelay, failure, p.channels.value(channelID));
+        p.openChannels.removeIf([](const std::weak_ptr<Channel>& c) { return c.expired(); });
+        p.openChannels.append(opened);
+        *channel = opened;
+        return 0;
+    }
+
+private:
+    std::shared_ptr<BluetoothStackSimulated> simulatedStack() const
+    {
+        return std::static_pointer_cast<BluetoothStackSimulated>(stack());
+    }
+    const Phone* phone() const
+    {
+        auto owner = simulatedStack();
+        return owner ? owner->phone(address()) : nullptr;
+    }
+
+    bool _connected = false;
+    std::unique_ptr<Timer> _sdp;
+};
+
+BluetoothStackSimulated::BluetoothStackSimulated() = default;
+BluetoothStackSimulated::~BluetoothStackSimulated() = default;
+
+std::shared_ptr<BluetoothDevice> BluetoothStackSimulated::makeDevice(const BluetoothAddress& address)
+{
+    return std::make_shared<Device>(*this, address);
+}
+
+BluetoothStackSimulated::Phone* BluetoothStackSimulated::phone(const BluetoothAddress& address)
+{
+    const auto it = _phones.constFind(address);
+    return it == _phones.constEnd() ? nullptr : it->get();
+}
+
+BluetoothStackSimulated::Phone& BluetoothStackSimulated::phoneFor(const QString& address)
+{
+    const BluetoothAddress parsed = BluetoothAddress::fromString(address).value_or(BluetoothAddress());
+    std::shared_ptr<Phone>& entry = _phones[parsed];
+    if (!entry)
+        entry = std::make_shared<Phone>();
+    return *entry;
+}
+
+void BluetoothStackSimulated::addDevice(const QString& address, const QString& name, bool paired,
+                                        const QList<SdpServiceRecord>& records, bool recordsKnown)
+{
+    Phone& p = phoneFor(address);
+    p.name = name;
+    p.paired = paired;
+    p.present = true;
+    p.records = records;
+    if (recordsKnown) {
+        if (const std::optional<BluetoothAddress> parsed = BluetoothAddress::fromString(address))
+            storeRecords(*parsed, records);
+    }
+}
+
+void BluetoothStackSimulated::setChannelConnector(const QString& address, quint8 channelID, Connector connector)
+{
+    phoneFor(address).channels.insert(channelID, std::move(connector));
+}
+
+void BluetoothStackSimulated::setChannelSocketPath(const QString& address, quint8 channelID, const QString& path)
+{
+    setChannelConnector(address, channelID, [path] { return connectLocalSocket(path); });
+}
+
+void BluetoothStackSimulated::failOpens(const QString& address, int status, int count)
+{
+    Phone& p = phoneFor(address);
+    p.openFailure = status;
+    p.openFailureCount = count;
+}
+
+void BluetoothStackSimulated::failSdpQueries(const QString& address, int status, int count)
+{
+    Phone& p = phoneFor(address);
+    p.sdpFailure = status;
+    p.sdpFailureCount = count;
+}
+
+void BluetoothStackSimulated::closeFromRemote(const QString& address, quint8 channelID)
+{
+    const QList<std::weak_ptr<Channel>> channels = phoneFor(address).openChannels;
+    for (const std::weak_ptr<Channel>& weak : channels) {
+        if (auto channel = weak.lock(); channel && (channelID == 0 || channel->channelID() == channelID))
+            channel->remoteClose();
+    }
+}
+
+int BluetoothStackSimulated::sdpQueryCount(const QString& address) const
+{
+    const std::optional<BluetoothAddress> parsed = BluetoothAddress::fromString(address);
+    const auto it = parsed ? _phones.constFind(*parsed) : _phones.constEnd();
+    return it == _phones.constEnd() ? 0 : (*it)->sdpQueries;
+}
+
+int BluetoothStackSimulated::openCount(const QString& address) const
+{
+    const std::optional<BluetoothAddress> parsed = BluetoothAddress::fromString(address);
+    const auto it = parsed ? _phones.constFind(*parsed) : _phones.constEnd();
+    return it == _phones.constEnd() ? 0 : (*it)->opens;
+}
+
+std::optional<SdpServiceRecord> BluetoothStackSimulated::recordFromJson(const QVariantMap& description)
+{
+    if (description.contains(QStringLiteral("sdp"))) {
+        const QByteArray hex = description.value(QStringLiteral("sdp")).toString().toLatin1();
+        return sdp::decodeRecord(QByteArray::fromHex(hex));
+    }
+    QList<BluetoothUuid> classes;
+    for (const QVariant& text : description.value(QStringLiteral("uuids")).toList()) {
+        const BluetoothUuid uuid = BluetoothUuid::fromString(text.toString());
+        if (!uuid.isValid())
+            return std::nullopt;
+        classes.append(uuid);
+    }
+    if (classes.isEmpty())
+        return std::nullopt;
+    std::optional<quint8> channel;
+    if (description.contains(QStringLiteral("channel"))) {
+        bool ok = false;
+        const int value = description.value(QStringLiteral("channel")).toInt(&ok);
+        if (!ok || value < 1 || value > 255)
+            return std::nullopt;
+        channel = quint8(value);
+    }
+    return SdpServiceRecord::make(classes, description.value(QStringLiteral("name")).toString(), channel,
+                                  description.value(QStringLiteral("obex")).toBool());
+}
+
+bool BluetoothStackSimulated::loadDeviceFile(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    if (file.size() > kMaxDeviceFileBytes) {
+        if (error)
+            *error = QStringLiteral("device file larger than %1 bytes").arg(kMaxDeviceFileBytes);
+        return false;
+    }
+    return loadDevices(file.read(kMaxDeviceFileBytes), error);
+}
+
+bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error)
+{
+    const auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (!document.isObject())
+        return fail(parseError.error != QJsonParseError::NoError ? parseError.errorString()
+                                                                : QStringLiteral("not a JSON object"));
+    struct Entry {
+        QString address;
+        QString name;
+        bool paired;
+        QList<SdpServiceRecord> records;
+        QMap<quint8, QString> sockets;
+    };
+    QList<Entry> entries;
+    const QVariantList devices = document.toVariant().toMap().value(QStringLiteral("devices")).toList();
+    for (const QVariant& item : devices) {
+        const QVariantMap device = item.toMap();
+        Entry entry;
+        entry.address = device.value(QStringLiteral("address")).toString();
+        if (!BluetoothAddress::fromString(entry.address))
+            return fail(QStringLiteral("bad address \"%1\"").arg(entry.address));
+        entry.name = device.value(QStringLiteral("name")).toString();
+        entry.paired = device.value(QStringLiteral("paired")).toBool();
+        for (const QVariant& record : device.value(QStringLiteral("records")).toList()) {
+            std::optional<SdpServiceRecord> decoded = recordFromJson(record.toMap());
+            if (!decoded)
+                return fail(QStringLiteral("malformed record of %1").arg(entry.address));
+            entry.records.append(*decoded);
+        }
+        const QVariantMap channels = device.value(QStringLiteral("channels")).toMap();
+        for (auto it = channels.constBegin(); it != channels.constEnd(); ++it) {
+            bool ok = false;
+            const int channel = it.key().toInt(&ok);
+            if (!ok || channel < 1 || channel > 255)
+                return fail(QStringLiteral("bad channel \"%1\" of %2").arg(it.key(), entry.address));
+            entry.sockets.insert(quint8(channel), it.value().toString());
+        }
+        entries.append(entry);
+    }
+    for (const Entry& entry : std::as_const(entries)) {
+        addDevice(entry.address, entry.name, entry.paired, entry.records, false);
+        for (auto it = entry.sockets.constBegin(); it != entry.sockets.constEnd(); ++it)
+            setChannelSocketPath(entry.address, it.key(), it.value());
+    }
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "platform/bluetooth/BluetoothStack.h"
+
+#include <QHash>
+#include <QMap>
+#include <functional>
+
+namespace platform {
+
+// A Bluetooth stack for tests and for running the program without hardware:
+// phones with a name, a paired flag and scripted SDP records, whose RFCOMM
+// channels are connected to a simulated phone (phonesim) over a stream
+// socket. Failures, delays, the MTU and remote closes can be injected; every
+// delay runs on platform::Timer. An address no phone was added for behaves
+// like a phone out of reach: opens and queries end with kPageTimeout.
+class BluetoothStackSimulated : public BluetoothStack {
+public:
+    // Connects to the phone behind a channel: answers a connected stream
+    // socket (the stack owns it from then on), or -1 when nobody answers.
+    using Connector = std::function<int()>;
+
+    static constexpr quint16 kDefaultMtu = 127;
+    // A device file holds at most this much.
+    static constexpr qint64 kMaxDeviceFileBytes = 1 << 20;
+
+    BluetoothStackSimulated();
+    ~BluetoothStackSimulated() override;
+
+    bool hasAdapter() const override { return _hasAdapter; }
+    void setHasAdapter(bool present) { _hasAdapter = present; }
+
+    // Adds (or replaces) a phone. records are what its SDP query answers;
+    // with recordsKnown the stack holds them already, as if read earlier.
+    void addDevice(const QString& address, const QString& name, bool paired, const QList<SdpServiceRecord>& records,
+                   bool recordsKnown = true);
+    void setChannelConnector(const QString& address, quint8 channelID, Connector connector);
+    // The channel reaches a local (Unix) stream socket at path.
+    void setChannelSocketPath(const QString& address, quint8 channelID, const QString& path);
+
+    // The next count opens (or SDP queries) of the phone end with status.
+    void failOpens(const QString& address, int status, int count = 1);
+    void failSdpQueries(const QString& address, int status, int count = 1);
+    // How long opens and SDP queries take (0: the next pass of the loop).
+    void setOpenDelay(double seconds) { _openDelay = seconds; }
+    void setSdpDelay(double seconds) { _sdpDelay = seconds; }
+    void setMtu(quint16 mtu) { _mtu = mtu; }
+    // The phone closes its open channels (all when channelID is 0).
+    void closeFromRemote(const QString& address, quint8 channelID = 0);
+
+    int sdpQueryCount(const QString& address) const;
+    int openCount(const QString& address) const;
+
+    // Reads a device file (JSON):
+    //   {"devices": [{"address": "00:12:34:56:78:9a", "name": "V3", "paired": true,
+    //                 "records": [{"name": "Dial-up Networking", "uuids": ["0x1103"],
+    //                              "channel": 1, "obex": false},
+    //                             {"sdp": "<hex of the SDP attribute list>"}],
+    //                 "channels": {"1": "/run/user/1000/phonesim.sock"}}]}
+    // A malformed file is an error (*error says why) and adds nothing.
+    bool loadDeviceFile(const QString& path, QString* error = nullptr);
+    bool loadDevices(const QByteArray& json, QString* error = nullptr);
+    // One record of a device file.
+    static std::optional<SdpServiceRecord> recordFromJson(const QVariantMap& description);
+
+protected:
+    std::shared_ptr<BluetoothDevice> makeDevice(const BluetoothAddress& address) override;
+
+private:
+    class Device;
+    class Channel;
+    struct Phone;
+    Phone* phone(const BluetoothAddress& address);
+    Phone& phoneFor(const QString& address);
+
+    QMap<BluetoothAddress, std::shared_ptr<Phone>> _phones;
+    bool _hasAdapter = true;
+    double _openDelay = 0;
+    double _sdpDelay = 0;
+    quint16 _mtu = kDefaultMtu;
+};
+
+} // namespace platform
