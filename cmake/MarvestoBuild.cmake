@@ -82,6 +82,8 @@ function(marvesto_interface_bundle target bundle)
          ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.svg)
     if(files)
       list(SORT files)
+      # Forms are loaded at run time, never compiled into classes.
+      set_source_files_properties(${files} PROPERTIES SKIP_AUTOGEN ON)
       qt_add_resources(${target} "marvesto_${kind}_${bundle}"
           PREFIX "/${kind}/${bundle}"
           BASE ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}

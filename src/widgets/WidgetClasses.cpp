@@ -1,0 +1,34 @@
+#include "widgets/WidgetClasses.h"
+
+#include "platform/gui/Interface.h"
+#include "widgets/BasisOverlayFrame.h"
+#include "widgets/BasisOverlayView.h"
+#include "widgets/BlackToolWindow.h"
+#include "widgets/FooterToolBarView.h"
+#include "widgets/NSScaledImageButton.h"
+#include "widgets/NSToolbarImageButton.h"
+#include "widgets/OverlayProgressBar.h"
+#include "widgets/ProgressCycle.h"
+
+namespace {
+template <class T>
+void add(const char* name)
+{
+    platform::gui::registerWidgetClass(QLatin1String(name), [](QWidget* parent) { return new T(parent); });
+}
+} // namespace
+
+void registerWidgetClasses()
+{
+    // A bar from a form starts with every setting cleared; the form gives them.
+    platform::gui::registerWidgetClass(QStringLiteral("FooterToolBarView"), [](QWidget* parent) {
+        return new FooterToolBarView(parent, FooterToolBarView::Origin::FromInterface);
+    });
+    add<BasisOverlayView>("BasisOverlayView");
+    add<BasisOverlayFrame>("BasisOverlayFrame");
+    add<OverlayProgressBar>("OverlayProgressBar");
+    add<ProgressCycle>("ProgressCycle");
+    add<BlackToolWindow>("BlackToolWindow");
+    add<NSScaledImageButton>("NSScaledImageButton");
+    add<NSToolbarImageButton>("NSToolbarImageButton");
+}
