@@ -857,27 +857,6 @@ QVariant readBinary(const QByteArray& bytes, QString* error)
 // ---------------------------------------------------------------------------
 // Writing the XML form
 
-// XML 1.0 can carry only these characters; U+0000 and most control
-// characters cannot be written at all.
-bool isXmlText(const QString& text)
-{
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (c < 0x20) {
-            if (c != '\t' && c != '\n' && c != '\r')
-                return false;
-        } else if (QChar::isHighSurrogate(c)) {
-            if (i + 1 >= size || !QChar::isLowSurrogate(text.at(i + 1).unicode()))
-                return false;
-            ++i;
-        } else if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
-            return false;
-        }
-    }
-    return true;
-}
-
 class XmlWriter {
 public:
     explicit XmlWriter(QByteArray* out) : m_xml(out) {}
@@ -1064,6 +1043,25 @@ private:
 };
 
 } // namespace
+
+bool isXmlText(const QString& text)
+{
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x20) {
+            if (c != '\t' && c != '\n' && c != '\r')
+                return false;
+        } else if (QChar::isHighSurrogate(c)) {
+            if (i + 1 >= size || !QChar::isLowSurrogate(text.at(i + 1).unicode()))
+                return false;
+            ++i;
+        } else if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
+            return false;
+        }
+    }
+    return true;
+}
 
 QVariant read(const QByteArray& bytes, QString* error)
 {

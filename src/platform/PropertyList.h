@@ -38,6 +38,10 @@ QVariant readFile(const QString& path, QString* error = nullptr, FileOrigin orig
 // surrogates) are an error (empty result).
 QByteArray toXml(const QVariant& value, QString* error = nullptr);
 
+// Whether XML 1.0 can carry the text: no NUL, no control characters but tab,
+// line feed and carriage return, no lone surrogates, no U+FFFE or U+FFFF.
+bool isXmlText(const QString& text);
+
 // toXml() written with writeFileAtomically().
 bool writeFile(const QString& path, const QVariant& value, QString* error = nullptr);
 

@@ -22,15 +22,18 @@ std::shared_ptr<ISyncSession> ISyncSession::startSession(const std::shared_ptr<I
         throw Exception(ISyncInvalidArgumentsException, QStringLiteral("a session needs a client"));
     syncengine::SyncStore& store = client->hub()->store();
     const QStringList supported = client->supportedEntityNames();
+    QSet<QString> enabled;
+    for (const QString& entity : supported) {
+        if (store.entityState(client->clientIdentifier(), entity).enabled)
+            enabled.insert(entity);
+    }
     QStringList entities;
     QSet<QString> slow;
     QSet<QString> replace;
     for (const QString& entity : entityNames) {
-        if (!supported.contains(entity) || entities.contains(entity))
+        if (!enabled.contains(entity) || entities.contains(entity))
             continue;
         const syncengine::EntityState state = store.entityState(client->clientIdentifier(), entity);
-        if (!state.enabled)
-            continue;
         entities.append(entity);
         if (state.slow)
             slow.insert(entity);
@@ -38,7 +41,10 @@ std::shared_ptr<ISyncSession> ISyncSession::startSession(const std::shared_ptr<I
             replace.insert(entity);
     }
     client->hub()->claimSession(client->clientIdentifier());
-    return std::make_shared<ISyncSession>(client, entities, slow, replace);
+    auto session = std::make_shared<ISyncSession>(client, entities, slow, replace);
+    session->m_supported = QSet<QString>(supported.cbegin(), supported.cend());
+    session->m_enabled = enabled;
+    return session;
 }
 
 std::shared_ptr<ISyncSession> ISyncSession::beginSessionWithClient(const std::shared_ptr<ISyncClient>& client,
@@ -147,8 +153,8 @@ QVariantList ISyncSession::normalizedChanges(const QVariantList& changes, const 
         const QVariantMap property = entry.toMap();
         const QString name = property.value(ISyncChangePropertyNameKey).toString();
         const QString action = property.value(ISyncChangePropertyActionKey).toString();
-        if (name.isEmpty())
-            refuse(QStringLiteral("a property change of record '%1' has no name").arg(recordId));
+        if (name.isEmpty() || !plist::isXmlText(name))
+            refuse(QStringLiteral("a property change of record '%1' has no name that can be stored").arg(recordId));
         const auto value = property.constFind(ISyncChangePropertyValueKey);
         if (action == ISyncChangePropertySet && value != property.cend() && value->isValid()) {
             const std::optional<QVariant> normal = syncengine::normalizedValue(*value);
@@ -162,19 +168,15 @@ QVariantList ISyncSession::normalizedChanges(const QVariantList& changes, const 
             refuse(QStringLiteral("property '%1' of record '%2' has the unknown action '%3'").arg(name, recordId, action));
         }
     }
-    // Texts XML cannot carry are refused now rather than at the finish.
-    QString error;
-    if (!result.isEmpty() && plist::toXml(result, &error).isEmpty())
-        refuse(QStringLiteral("record '%1' cannot be stored: %2").arg(recordId, error));
     return result;
 }
 
 void ISyncSession::keep(SyncChange::Type type, const QString& recordId, const QString& entity, QVariantList changes)
 {
-    if (!m_client->supportedEntityNames().contains(entity))
+    if (!m_supported.contains(entity))
         refuse(QStringLiteral("record '%1' is of entity '%2', which the client's description does not name")
                    .arg(recordId, entity));
-    if (!m_client->hub()->store().entityState(m_client->clientIdentifier(), entity).enabled) {
+    if (!m_enabled.contains(entity)) {
         syncengine::logLine(QStringLiteral("Session of %1: change of record '%2' dropped, entity '%3' is disabled")
                                 .arg(m_client->clientIdentifier(), recordId, entity));
         return;

@@ -106,6 +106,8 @@ private:
     void end();
 
     std::shared_ptr<ISyncClient> m_client;
+    QSet<QString> m_supported;     // the client's entities, when the session began
+    QSet<QString> m_enabled;       // those of them it was enabled for
     QStringList m_entities;        // of the session that the client is enabled for
     QSet<QString> m_slow;
     QSet<QString> m_replace;

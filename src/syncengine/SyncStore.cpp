@@ -534,10 +534,10 @@ QList<PendingChange> SyncStore::pendingChanges(const QString& client, const QStr
     return result;
 }
 
-void SyncStore::writeRecord(const QString& id, const QString& entity, const QVariantMap& fields)
+QByteArray SyncStore::writeRecord(const QString& id, const QString& entity, const QVariantMap& fields)
 {
     QString error;
-    const QByteArray blob = plist::toXml(fields, &error);
+    QByteArray blob = plist::toXml(fields, &error);
     if (blob.isEmpty())
         throw Exception(ISyncInvalidArgumentsException, QStringLiteral("record %1: %2").arg(id, error));
     const QString parent = parentOf(fields);
@@ -547,6 +547,7 @@ void SyncStore::writeRecord(const QString& id, const QString& entity, const QVar
         .bind(3, parent.isEmpty() ? QString() : parent)
         .bind(4, blob)
         .run();
+    return blob;
 }
 
 void SyncStore::logChange(const QString& client, const QString& recordId, const QString& entity,
@@ -654,8 +655,8 @@ void SyncStore::applyOp(const QString& client, const StoreOp& op, qint64 positio
     }
     if (!current) {
         fields.insert(ISyncRecordEntityNameKey, op.entity);
-        writeRecord(op.recordId, op.entity, fields);
-        logChange(client, op.recordId, op.entity, SyncChange::Add, fields.keys(), plist::toXml(fields));
+        const QByteArray blob = writeRecord(op.recordId, op.entity, fields);
+        logChange(client, op.recordId, op.entity, SyncChange::Add, fields.keys(), blob);
         changed.insert(op.entity);
         return;
     }

@@ -126,7 +126,8 @@ private:
     [[noreturn]] void fail(const QString& what) const;
     void exec(const char* sql);
     sqlite3_stmt* prepared(const char* sql);
-    void writeRecord(const QString& id, const QString& entity, const QVariantMap& fields);
+    // Answers the stored form of the fields.
+    QByteArray writeRecord(const QString& id, const QString& entity, const QVariantMap& fields);
     void logChange(const QString& client, const QString& recordId, const QString& entity, SyncChange::Type type,
                    const QStringList& names, const QByteArray& changes);
     void deleteWithSubRecords(const QString& client, const QString& id, const QString& entity, QSet<QString>& changed);

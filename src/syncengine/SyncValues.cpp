@@ -1,5 +1,7 @@
 #include "syncengine/SyncValues.h"
 
+#include "platform/PropertyList.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QVariantList>
@@ -20,6 +22,9 @@ std::optional<QVariant> normalized(const QVariant& value, int depth)
         return std::nullopt;
     switch (value.typeId()) {
     case QMetaType::QString:
+        if (!plist::isXmlText(value.toString()))
+            return std::nullopt;
+        return value;
     case QMetaType::QByteArray:
     case QMetaType::Bool:
         return value;
@@ -50,8 +55,11 @@ std::optional<QVariant> normalized(const QVariant& value, int depth)
     }
     case QMetaType::QStringList: {
         QVariantList list;
-        for (const QString& s : value.toStringList())
+        for (const QString& s : value.toStringList()) {
+            if (!plist::isXmlText(s))
+                return std::nullopt;
             list.append(s);
+        }
         return QVariant(list);
     }
     case QMetaType::QVariantList: {
@@ -70,7 +78,7 @@ std::optional<QVariant> normalized(const QVariant& value, int depth)
         const QVariantMap source = value.toMap();
         for (auto it = source.cbegin(); it != source.cend(); ++it) {
             std::optional<QVariant> n = normalized(it.value(), depth + 1);
-            if (!n)
+            if (!n || !plist::isXmlText(it.key()))
                 return std::nullopt;
             map.insert(it.key(), std::move(*n));
         }

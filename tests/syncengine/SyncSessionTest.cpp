@@ -358,6 +358,8 @@ TEST_F(SyncSessionTest, BadPushIsRefusedAndLeavesTheStoreAsItWas)
         {"entity the description does not name", [](ISyncSession& s) { s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Event}}, "x"); }},
         {"value that is no property-list value", [](ISyncSession& s) { s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Contact}, {"size", QSize(1, 2)}}, "x"); }},
         {"text XML cannot carry", [](ISyncSession& s) { s.pushChangesFromRecord(contact(QString(QChar(0))), "x"); }},
+        {"key XML cannot carry", [](ISyncSession& s) { s.pushChange(modifyChange("c1", "note", QVariantMap{{QString(QChar(0xD800)), 1}})); }},
+        {"name XML cannot carry", [](ISyncSession& s) { s.pushChange(modifyChange("c1", QString(QChar(0xFFFF)), 1)); }},
         {"unknown action", [](ISyncSession& s) { s.pushChange(SyncChange(SyncChange::Modify, "c1", {SyncChange::propertyChange("toggle", kFirst)})); }},
         {"record without identifier", [](ISyncSession& s) { s.pushChangesFromRecord(contact("A"), {}); }},
     };
