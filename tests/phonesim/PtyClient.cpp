@@ -19,6 +19,12 @@ PtyClient::PtyClient(const QString& path)
     tcsetattr(_fd, TCSANOW, &attrs);
 }
 
+PtyClient::PtyClient(int socket) : _fd(socket)
+{
+    if (_fd >= 0)
+        ::fcntl(_fd, F_SETFL, ::fcntl(_fd, F_GETFL) | O_NONBLOCK);
+}
+
 PtyClient::~PtyClient()
 {
     if (_fd >= 0)

@@ -9,6 +9,8 @@
 class PtyClient {
 public:
     explicit PtyClient(const QString& path);
+    // Takes over a connected socket (the phone's socket face).
+    explicit PtyClient(int socket);
     ~PtyClient();
     PtyClient(const PtyClient&) = delete;
     PtyClient& operator=(const PtyClient&) = delete;

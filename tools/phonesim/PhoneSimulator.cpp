@@ -5,7 +5,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <QFile>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -94,6 +97,12 @@ bool PhoneSimulator::start()
         }
     }
     fcntl(_master, F_SETFL, fcntl(_master, F_GETFL) | O_NONBLOCK);
+    _link = _master;
+    return startServing();
+}
+
+bool PhoneSimulator::startServing()
+{
     if (pipe2(_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         _error = QStringLiteral("pipe failed");
         stop();
@@ -102,6 +111,78 @@ bool PhoneSimulator::start()
     _stopping = false;
     _thread = std::thread([this] { serve(); });
     return true;
+}
+
+int PhoneSimulator::connectSocketPair()
+{
+    if (!isRunning() && !startServing())
+        return -1;
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return -1;
+    {
+        std::lock_guard lock(_mutex);
+        if (_nextLink >= 0)
+            ::close(_nextLink);
+        _nextLink = pair[1];
+    }
+    const char byte = 'c';
+    [[maybe_unused]] const ssize_t written = ::write(_wakePipe[1], &byte, 1);
+    return pair[0];
+}
+
+bool PhoneSimulator::startListening(const QString& path)
+{
+    if (isRunning())
+        return false;
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address {};
+    if (name.isEmpty() || size_t(name.size()) >= sizeof address.sun_path) {
+        _error = QStringLiteral("socket path too long: %1").arg(path);
+        return false;
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    _listen = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ::unlink(name.constData());
+    if (_listen < 0 || ::bind(_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::listen(_listen, 4) != 0) {
+        _error = QStringLiteral("cannot listen on %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
+        stop();
+        return false;
+    }
+    _socketPath = path;
+    return startServing();
+}
+
+void PhoneSimulator::adoptNextLink()
+{
+    int next = -1;
+    {
+        std::lock_guard lock(_mutex);
+        std::swap(next, _nextLink);
+        if (next >= 0)
+            _pending.clear();
+    }
+    if (next < 0)
+        return;
+    if (_link >= 0 && _link != _master)
+        ::close(_link);
+    fcntl(next, F_SETFL, fcntl(next, F_GETFL) | O_NONBLOCK);
+    _link = next;
+}
+
+void PhoneSimulator::holdAnswersTo(const QByteArray& command)
+{
+    std::lock_guard lock(_mutex);
+    _heldCommand = command;
+}
+
+void PhoneSimulator::releaseHeldAnswers()
+{
+    std::lock_guard lock(_mutex);
+    _heldCommand.clear();
+    _outbox += std::exchange(_heldAnswers, QByteArray());
 }
 
 void PhoneSimulator::stop()
@@ -113,11 +194,15 @@ void PhoneSimulator::stop()
     }
     if (_thread.joinable())
         _thread.join();
-    for (int* fd : {&_master, &_slaveKeeper, &_wakePipe[0], &_wakePipe[1]}) {
+    if (_link == _master)
+        _link = -1;
+    for (int* fd : {&_master, &_slaveKeeper, &_wakePipe[0], &_wakePipe[1], &_link, &_nextLink, &_listen}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
     }
+    if (!_socketPath.isEmpty())
+        ::unlink(QFile::encodeName(std::exchange(_socketPath, QString())).constData());
 }
 
 void PhoneSimulator::setAnswerChunking(int chunkSize, int delayMs)
@@ -225,6 +310,11 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
         send(answer);
     for (const QByteArray& line : lines) {
         const QByteArray answer = answerLine(line);
+        if (isHeld(line)) {
+            std::lock_guard lock(_mutex);
+            _heldAnswers += answer;
+            continue;
+        }
         if (!answer.isEmpty())
             send(answer);
         if (_hasLgPort && LgPort::isPortOpening(line)) {
@@ -274,14 +364,19 @@ void PhoneSimulator::send(const QByteArray& answer)
         const QByteArray chunk = answer.mid(at, step);
         qsizetype done = 0;
         while (done < chunk.size()) {
-            const ssize_t n = ::write(_master, chunk.constData() + done, size_t(chunk.size() - done));
+            if (_link < 0)
+                return;   // no client: the answer goes nowhere
+            const char* bytes = chunk.constData() + done;
+            const size_t count = size_t(chunk.size() - done);
+            // A client gone from a socket must not raise SIGPIPE.
+            const ssize_t n = _link == _master ? ::write(_link, bytes, count) : ::send(_link, bytes, count, MSG_NOSIGNAL);
             if (n > 0) {
                 done += n;
                 continue;
             }
             if (n < 0 && errno != EAGAIN && errno != EINTR)
                 return;
-            pollfd fds[2] = {{_master, POLLOUT, 0}, {_wakePipe[0], POLLIN, 0}};
+            pollfd fds[2] = {{_link, POLLOUT, 0}, {_wakePipe[0], POLLIN, 0}};
             ::poll(fds, 2, 100);
             if (_stopping)
                 return;
@@ -289,25 +384,65 @@ void PhoneSimulator::send(const QByteArray& answer)
     }
 }
 
+bool PhoneSimulator::isHeld(const QByteArray& line) const
+{
+    std::lock_guard lock(_mutex);
+    if (_heldCommand.isEmpty())
+        return false;
+    const QByteArray trimmed = line.trimmed();
+    const QList<AtCommand> commands = AtCommand::parseLine(trimmed.mid(2));
+    return !commands.isEmpty() && commands.first().name == _heldCommand;
+}
+
 void PhoneSimulator::serve()
 {
     char buffer[1024];
     while (!_stopping) {
-        pollfd fds[2] = {{_master, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}};
+        adoptNextLink();
+        pollfd fds[3] = {{_link, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}, {_listen, POLLIN, 0}};
         // The short wait lets bytes queued by sendUnsolicited() go out.
-        if (::poll(fds, 2, kOutboxPollMs) < 0) {
+        if (::poll(fds, 3, kOutboxPollMs) < 0) {
             if (errno == EINTR)
                 continue;
             return;
         }
         if (_stopping)
             return;
+        if (fds[1].revents & POLLIN) {
+            char drain[16];
+            while (::read(_wakePipe[0], drain, sizeof drain) > 0) {
+            }
+        }
+        if (fds[2].revents & POLLIN) {
+            const int client = ::accept4(_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0) {
+                std::lock_guard lock(_mutex);
+                if (_nextLink >= 0)
+                    ::close(_nextLink);
+                _nextLink = client;
+                continue;
+            }
+        }
         sendOutbox();
+        if (_link < 0)
+            continue;
         if (fds[0].revents & POLLIN) {
-            const ssize_t n = ::read(_master, buffer, sizeof buffer);
-            if (n > 0)
+            const ssize_t n = ::read(_link, buffer, sizeof buffer);
+            if (n > 0) {
                 handleInput(QByteArray(buffer, n));
-        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+                continue;
+            }
+            if (n == 0 && _link != _master) {
+                // The client closed its end of the socket.
+                ::close(std::exchange(_link, -1));
+                continue;
+            }
+        }
+        if (fds[0].revents & (POLLHUP | POLLERR)) {
+            if (_link != _master) {
+                ::close(std::exchange(_link, -1));
+                continue;
+            }
             // No slave open (cannot happen while the keeper holds it); do not spin.
             sleepUnlessStopped(10);
         }

@@ -16,7 +16,9 @@ namespace phonesim {
 // A simulated phone behind a pseudo-terminal pair. The client opens
 // slavePath() like a phone's modem tty; the simulator serves the master side
 // on a thread of its own, in real time (it stands for hardware outside the
-// program, so its delays are real ones).
+// program, so its delays are real ones). Its socket face serves the same
+// session over a stream socket instead, as a Bluetooth RFCOMM channel
+// carries it: a socket pair made in-process, or clients of a local socket.
 //
 // AT command lines end with CR; answers are framed as phones frame them in
 // verbose mode: "\r\n<line>\r\n" for each information line, then
@@ -34,6 +36,13 @@ public:
 
     // Opens the pty pair and starts serving; false (with errorString()) on failure.
     bool start();
+    // The socket face. connectSocketPair() starts serving (without a pty)
+    // when not running and answers the caller's end of a new connection to
+    // the phone; the phone's end replaces the connection before. -1 on failure.
+    int connectSocketPair();
+    // Serves the clients of a local stream socket at path, one at a time (a
+    // new client replaces the one before); false (with errorString()) on failure.
+    bool startListening(const QString& path);
     void stop();
     bool isRunning() const { return _thread.joinable(); }
     QString slavePath() const { return _slavePath; }
@@ -48,6 +57,11 @@ public:
     void sendUnsolicited(const QByteArray& bytes);
     // A silent phone takes its input and answers nothing.
     void setSilent(bool silent);
+    // Answers to command lines whose first command is command (as
+    // AtCommand names it: "+CGSN") are held back until releaseHeldAnswers():
+    // a phone that answers late.
+    void holdAnswersTo(const QByteArray& command);
+    void releaseHeldAnswers();
 
     // The LG application port (LG profiles): how it answers frames, whether
     // another application holds it, its mode and the frames it received.
@@ -76,6 +90,9 @@ public:
     QByteArray answerLine(const QByteArray& line);
 
 private:
+    bool startServing();
+    void adoptNextLink();
+    bool isHeld(const QByteArray& line) const;
     void serve();
     void handleInput(const QByteArray& bytes);
     void send(const QByteArray& answer);
@@ -95,8 +112,16 @@ private:
     LgPort _lgPort;
     QByteArray _outbox;
 
+    QByteArray _heldCommand;
+    QByteArray _heldAnswers;
+
     int _master = -1;
     int _slaveKeeper = -1;   // keeps the slave side open between clients
+    // What the phone talks on: the pty master, or the socket of the client.
+    int _link = -1;
+    int _nextLink = -1;      // a new socket connection, taken over by the thread
+    int _listen = -1;
+    QString _socketPath;
     int _wakePipe[2] = {-1, -1};
     std::thread _thread;
     std::atomic<bool> _stopping{false};

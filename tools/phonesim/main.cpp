@@ -1,8 +1,17 @@
-// phonesim: serves one simulated phone on a pseudo-terminal until killed.
-//   phonesim --profile lg [--chunk 4] [--delay 20]
-// Prints the slave tty path on the first line of the standard output.
+// phonesim: serves one simulated phone until killed.
+//   phonesim --profile lg [--chunk 4] [--delay 20] [--script imei-serial]
+//            [--socket PATH [--device-file FILE] [--address 00:12:34:56:78:9a]]
+// Prints the slave tty path (or, with --socket, the socket path) on the first
+// line of the standard output. With --socket the phone serves the clients of
+// a local socket, as its Bluetooth channels would; --device-file writes the
+// Bluetooth device file that makes the program reach it there (set
+// MARVESTO_BLUETOOTH_DEVICES to the file's path).
 
+#include "IdentificationScripts.h"
 #include "PhoneSimulator.h"
+#include "ServiceRecords.h"
+
+#include <QFile>
 
 #include <cerrno>
 #include <csignal>
@@ -24,8 +33,12 @@ void requestStop(int)
 
 void usage()
 {
-    std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS]\nprofiles:");
+    std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS] [--script NAME]\n"
+                         "                [--socket PATH [--device-file FILE] [--address ADDRESS]]\nprofiles:");
     for (const QString& name : phonesim::PhoneProfile::names())
+        std::fprintf(stderr, " %s", qPrintable(name));
+    std::fprintf(stderr, "\nscripts:");
+    for (const QString& name : phonesim::IdentificationScripts::names())
         std::fprintf(stderr, " %s", qPrintable(name));
     std::fprintf(stderr, "\n");
 }
@@ -36,6 +49,10 @@ int main(int argc, char** argv)
     QString profileName = QString::fromLatin1(phonesim::PhoneProfile::kDefaultProfile);
     int chunk = 0;
     int delay = 0;
+    QStringList scripts;
+    QString socketPath;
+    QString deviceFile;
+    QString address = QStringLiteral("00:12:34:56:78:9a");
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (!std::strcmp(argv[i], "--profile") && hasValue)
@@ -44,6 +61,14 @@ int main(int argc, char** argv)
             chunk = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--delay") && hasValue)
             delay = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--script") && hasValue)
+            scripts.append(QString::fromLocal8Bit(argv[++i]));
+        else if (!std::strcmp(argv[i], "--socket") && hasValue)
+            socketPath = QString::fromLocal8Bit(argv[++i]);
+        else if (!std::strcmp(argv[i], "--device-file") && hasValue)
+            deviceFile = QString::fromLocal8Bit(argv[++i]);
+        else if (!std::strcmp(argv[i], "--address") && hasValue)
+            address = QString::fromLocal8Bit(argv[++i]);
         else {
             usage();
             return 2;
@@ -66,13 +91,30 @@ int main(int argc, char** argv)
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
         sigaction(sig, &action, nullptr);
 
+    const QString modelName = QString::fromLatin1(profile->model());
     phonesim::PhoneSimulator simulator(std::move(*profile));
     simulator.setAnswerChunking(chunk, delay);
-    if (!simulator.start()) {
+    for (const QString& script : scripts) {
+        if (!phonesim::IdentificationScripts::apply(simulator, script)) {
+            std::fprintf(stderr, "phonesim: unknown script %s\n", qPrintable(script));
+            usage();
+            return 2;
+        }
+    }
+    const bool started = socketPath.isEmpty() ? simulator.start() : simulator.startListening(socketPath);
+    if (!started) {
         std::fprintf(stderr, "phonesim: %s\n", qPrintable(simulator.errorString()));
         return 1;
     }
-    std::printf("%s\n", qPrintable(simulator.slavePath()));
+    if (!deviceFile.isEmpty() && !socketPath.isEmpty()) {
+        QFile file(deviceFile);
+        const QByteArray text = phonesim::ServiceRecords::deviceFile(address, modelName, profileName, socketPath);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
+            std::fprintf(stderr, "phonesim: cannot write %s\n", qPrintable(deviceFile));
+            return 1;
+        }
+    }
+    std::printf("%s\n", qPrintable(socketPath.isEmpty() ? simulator.slavePath() : socketPath));
     std::fflush(stdout);
 
     char byte = 0;

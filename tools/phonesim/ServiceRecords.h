@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+namespace phonesim {
+
+// The SDP services a simulated phone of each profile publishes, described as
+// Bluetooth device files take them: {"name", "uuids", "channel", "obex"}.
+// The channels that carry the AT session (Dial-up Networking, Serial Port)
+// are listed by atChannels().
+struct ServiceRecords {
+    static QList<QVariantMap> forProfile(const QString& profile);
+    static QList<int> atChannels(const QString& profile);
+    // A device file for one phone whose AT channels reach the local socket
+    // at socketPath (see BluetoothStackSimulated::loadDeviceFile).
+    static QByteArray deviceFile(const QString& address, const QString& name, const QString& profile,
+                                 const QString& socketPath);
+};
+
+} // namespace phonesim
