@@ -359,10 +359,17 @@ void ISyncSession::clientAcceptedChangesForRecordWithIdentifier(const QString& r
                                                                 const QString& newRecordIdentifier)
 {
     requireState(State::Pulling, "clientAcceptedChangesForRecordWithIdentifier");
-    if (!newRecordIdentifier.isEmpty() && newRecordIdentifier != recordIdentifier)
-        refuse(QStringLiteral("record '%1' cannot take the new identifier '%2'").arg(recordIdentifier, newRecordIdentifier));
-    if (m_delivered.contains(recordIdentifier))
-        m_accepted.insert(recordIdentifier);
+    const auto delivered = m_delivered.constFind(recordIdentifier);
+    if (delivered == m_delivered.cend())
+        return;
+    if (!newRecordIdentifier.isEmpty() && newRecordIdentifier != recordIdentifier) {
+        if (delivered->change.type == SyncChange::Delete || !plist::isXmlText(newRecordIdentifier)
+            || m_renames.contains(newRecordIdentifier) || m_pushedEntities.contains(newRecordIdentifier)
+            || m_client->hub()->store().recordEntity(newRecordIdentifier))
+            refuse(QStringLiteral("record '%1' cannot take the identifier '%2'").arg(recordIdentifier, newRecordIdentifier));
+        m_renames.insert(newRecordIdentifier, recordIdentifier);
+    }
+    m_accepted.insert(recordIdentifier);
 }
 
 void ISyncSession::clientCommittedAcceptedChanges()
@@ -376,6 +383,7 @@ void ISyncSession::clientCommittedAcceptedChanges()
         }
         m_committed.insert(it.key(), pull);
     }
+    m_committedAccepted = m_accepted;
 }
 
 void ISyncSession::finishSyncing()
@@ -389,6 +397,10 @@ void ISyncSession::finishSyncing()
     commit.ops = m_ops;
     commit.syncedEntities = m_entities;
     commit.pulls = m_committed.values();
+    for (auto it = m_renames.cbegin(); it != m_renames.cend(); ++it) {
+        if (m_committedAccepted.contains(it.value()))
+            commit.renames.append({it.value(), it.key()});
+    }
     QSet<QString> changed;
     try {
         changed = hub->store().commit(commit);

@@ -75,8 +75,10 @@ public:
     // (the whole record, every field set), a modify (the fields changed) or a
     // delete. In a replace or slow pull every record comes as an add.
     QList<SyncChange> changeEnumeratorForEntityNames(const QStringList& entityNames);
-    // formattedRecord is the client's form of the record (not kept); a new
-    // record identifier is not supported (ISyncInvalidArgumentsException).
+    // formattedRecord is the client's form of the record (not kept). A new
+    // record identifier renames the record for every client at the finish
+    // (the others pull a delete and an add, the sub-records follow); one that
+    // is taken, or given for a delete, raises ISyncInvalidArgumentsException.
     void clientAcceptedChangesForRecordWithIdentifier(const QString& recordIdentifier,
                                                       const QVariantMap& formattedRecord,
                                                       const QString& newRecordIdentifier);
@@ -118,6 +120,8 @@ private:
     QHash<QString, QList<int>> m_opIndex;       // record id -> its entries in m_ops
     QHash<QString, Delivered> m_delivered;
     QSet<QString> m_accepted;
+    QSet<QString> m_committedAccepted;
+    QHash<QString, QString> m_renames;          // new record id -> the pulled id
     QHash<QString, syncengine::SessionCommit::Pull> m_enumerated;
     QHash<QString, syncengine::SessionCommit::Pull> m_committed;
 };

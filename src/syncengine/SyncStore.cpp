@@ -669,6 +669,51 @@ void SyncStore::applyOp(const QString& client, const StoreOp& op, qint64 positio
     changed.insert(entity);
 }
 
+// The other clients see a delete of the old id and an add of the new one; the
+// sub-records that pointed to the old id point to the new one.
+void SyncStore::renameRecord(const QString& client, const QString& from, const QString& to, QSet<QString>& changed)
+{
+    const std::optional<QVariantMap> fields = record(from);
+    if (!fields || recordEntity(to)) {
+        logLine(QStringLiteral("Record '%1' of %2 keeps its identifier: '%3' %4")
+                    .arg(from, client, to, fields ? QStringLiteral("is taken") : QStringLiteral("has no record")));
+        return;
+    }
+    const QString entity = fields->value(ISyncRecordEntityNameKey).toString();
+    Statement(*this, "DELETE FROM records WHERE id = ?1").bind(1, from).run();
+    logChange(client, from, entity, SyncChange::Delete, {}, {});
+    const QByteArray blob = writeRecord(to, entity, *fields);
+    logChange(client, to, entity, SyncChange::Add, fields->keys(), blob);
+    changed.insert(entity);
+
+    QList<std::pair<QString, QString>> children;
+    {
+        Statement q(*this, "SELECT id, entity FROM records WHERE parent = ?1");
+        q.bind(1, from);
+        while (q.step())
+            children.append({q.text(0), q.text(1)});
+    }
+    for (const auto& [child, childEntity] : children) {
+        QVariantMap childFields = record(child).value_or(QVariantMap());
+        QVariantList changes;
+        QStringList names;
+        for (const QString& key : parentKeys()) {
+            QVariantList list = childFields.value(key).toList();
+            if (list.isEmpty() || list.first().toString() != from)
+                continue;
+            list.first() = to;
+            childFields.insert(key, list);
+            changes.append(SyncChange::setChange(key, list));
+            names.append(key);
+        }
+        if (names.isEmpty())
+            continue;
+        writeRecord(child, childEntity, childFields);
+        logChange(client, child, childEntity, SyncChange::Modify, names, plist::toXml(changes));
+        changed.insert(childEntity);
+    }
+}
+
 QSet<QString> SyncStore::commit(const SessionCommit& commit)
 {
     exec("BEGIN IMMEDIATE");
@@ -681,6 +726,8 @@ QSet<QString> SyncStore::commit(const SessionCommit& commit)
                 it = positions.insert(op.entity, entityState(commit.client, op.entity).position.value_or(0));
             applyOp(commit.client, op, *it, changed);
         }
+        for (const auto& [from, to] : commit.renames)
+            renameRecord(commit.client, from, to, changed);
         QSet<QString> touched = changed;
         for (const SessionCommit::Pull& pull : commit.pulls) {
             touched.insert(pull.entity);

@@ -67,6 +67,7 @@ struct SessionCommit {
     QDateTime finishedAt;
     QList<StoreOp> ops;
     QStringList syncedEntities;   // last sync date set, slow flag cleared
+    QList<std::pair<QString, QString>> renames;   // record id -> the id the client gave it
     QList<Pull> pulls;
 };
 
@@ -133,6 +134,7 @@ private:
     void deleteWithSubRecords(const QString& client, const QString& id, const QString& entity, QSet<QString>& changed);
     void logConflicts(const QString& client, const QString& id, qint64 position, const QVariantMap& ours);
     void applyOp(const QString& client, const StoreOp& op, qint64 position, QSet<QString>& changed);
+    void renameRecord(const QString& client, const QString& from, const QString& to, QSet<QString>& changed);
 
     QString m_path;
     int m_lockFd = -1;

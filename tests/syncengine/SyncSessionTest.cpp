@@ -385,6 +385,27 @@ TEST_F(SyncSessionTest, BadPushIsRefusedAndLeavesTheStoreAsItWas)
     session->finishSyncing();
 }
 
+TEST_F(SyncSessionTest, AcceptedRecordCanTakeTheClientsIdentifier)
+{
+    push(desktop, [](ISyncSession& s) {
+        s.pushChangesFromRecord(contact("Ann"), "c1");
+        s.pushChangesFromRecord(phoneNumber("c1", "1"), "p1");
+    });
+    auto session = openPull(phone);
+    session->changeEnumeratorForEntityNames(kContactEntities);
+    EXPECT_THROW(session->clientAcceptedChangesForRecordWithIdentifier("c1", {}, "p1"), Exception);
+    session->clientAcceptedChangesForRecordWithIdentifier("c1", {}, "phone-1");
+    session->clientAcceptedChangesForRecordWithIdentifier("p1", {}, {});
+    session->clientCommittedAcceptedChanges();
+    session->finishSyncing();
+
+    const Pulled desk = sync(desktop);
+    EXPECT_EQ(desk.summary(), QStringList({"delete:c1", "add:phone-1", "modify:p1"}));
+    EXPECT_EQ(desk.find("phone-1")->record().value(kFirst), "Ann");
+    EXPECT_EQ(desk.find("p1")->changes(), QVariantList{SyncChange::setChange("contact", QVariantList{"phone-1"})});
+    EXPECT_TRUE(sync(phone).changes.isEmpty());
+}
+
 TEST_F(SyncSessionTest, DeleteOfUnknownRecordIsDropped)
 {
     push(phone, [](ISyncSession& s) { s.pushChange(SyncChange(SyncChange::Delete, "nobody")); });
