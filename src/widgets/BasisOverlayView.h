@@ -44,7 +44,6 @@ public:
     void SecondsTest();
 
     void SetDoAnimate(bool animate) { doAnimate_ = animate; }
-    bool doesAnimate() const { return doAnimate_; }
     // Called on each deadline check while enabled; nothing here.
     virtual void DoAnimate() {}
 

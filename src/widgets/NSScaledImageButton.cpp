@@ -226,8 +226,6 @@ void NSScaledImageButton::sendAction()
 void NSScaledImageButton::awakeFromNib()
 {
     UpdateTheButton();
-    if (accessibleName().isEmpty())
-        setAccessibleName(text().isEmpty() ? toolTip() : text());
     ValidateButton();
 }
 
@@ -256,6 +254,7 @@ void NSScaledImageButton::resizeEvent(QResizeEvent* event)
 
 bool NSScaledImageButton::event(QEvent* event)
 {
+    // An image-only button is announced by its tool tip.
     if (event->type() == QEvent::ToolTipChange && text().isEmpty())
         setAccessibleName(toolTip());
     return QAbstractButton::event(event);

@@ -86,8 +86,6 @@ protected:
     // Draws the state background under the image; nothing here.
     virtual void drawBackGround(QPainter& painter);
 
-    QImage storedAlternateImage() const { return alternateImage_; }
-
 private:
     void MyValidateScaledImageNotify(const platform::Notification& notification);
     void sendAction();

@@ -16,7 +16,6 @@ public:
     QWidget* parentView() const { return parentView_; }
     QWidget* overlay() const { return overlay_; }
     OverlayHelperView* helperView() const { return helperView_; }
-    bool isAttached() const { return attached_; }
 
     // Brings the layer in line with its parent view: attached and placed while
     // the parent view is visible, detached while it is not.

@@ -47,7 +47,6 @@ public:
     void setForeGroundColor(const QColor& colour);
     QColor backGroundColor() const { return handler_.backGroundColor(); }
     void setBackGroundColor(const QColor& colour);
-    const ProgressCycleHandler& handler() const { return handler_; }
 
     // (value - minimum) / (maximum - minimum); no number for an empty range.
     double getProcessVal() const;

@@ -49,6 +49,7 @@ TEST_F(InterfaceTest, BuildsRegisteredClassesAndWakesThemAfterTheirProperties)
     auto* button = outlet<QPushButton>(form.get(), QStringLiteral("button"));
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->text(), QStringLiteral("Press"));
+    EXPECT_EQ(button->accessibleName(), QStringLiteral("Presses the probe"));
 }
 
 TEST_F(InterfaceTest, UnknownClassIsBuiltAsItsBaseClass)

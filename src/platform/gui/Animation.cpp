@@ -22,15 +22,10 @@ void Animation::setDuration(double seconds)
     duration_ = std::max(seconds, 0.001);
 }
 
-void Animation::setFrameRate(double framesPerSecond)
-{
-    frameInterval_ = 1.0 / std::clamp(framesPerSecond, 1.0, 120.0);
-}
-
 void Animation::start()
 {
     startTime_ = Clock::instance().now();
-    timer_.start(frameInterval_, true);
+    timer_.start(kFrameInterval, true);
     if (onProgress_)
         onProgress_(0.0);
 }

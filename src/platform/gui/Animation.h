@@ -25,7 +25,6 @@ public:
     double duration() const { return duration_; }
     void setPulse(bool pulse) { pulse_ = pulse; }
     bool isPulse() const { return pulse_; }
-    void setFrameRate(double framesPerSecond);
 
     void start();
     void stop();
@@ -36,7 +35,7 @@ private:
 
     Progress onProgress_;
     double duration_ = 0.25;
-    double frameInterval_ = 1.0 / 30.0;
+    static constexpr double kFrameInterval = 1.0 / 30.0;
     bool pulse_ = false;
     double startTime_ = 0;
     platform::Timer timer_;

@@ -56,6 +56,11 @@ public:
 
     void wakeUp()
     {
+        // Controls without a name of their own are announced by their tool tip.
+        for (const QPointer<QWidget>& widget : std::as_const(created_)) {
+            if (widget && widget->accessibleName().isEmpty() && !widget->toolTip().isEmpty())
+                widget->setAccessibleName(widget->toolTip());
+        }
         for (const QPointer<QWidget>& widget : std::as_const(created_)) {
             if (auto* awaking = dynamic_cast<NibAwakening*>(widget.data()))
                 awaking->awakeFromNib();
@@ -74,11 +79,6 @@ void registerWidgetClass(const QString& className, WidgetFactory factory)
     Registry& r = registry();
     QMutexLocker lock(&r.mutex);
     r.factories.insert(className, std::move(factory));
-}
-
-bool isWidgetClassRegistered(const QString& className)
-{
-    return bool(factoryFor(className));
 }
 
 QWidget* loadInterface(const QString& bundle, const QString& name, QWidget* parent)

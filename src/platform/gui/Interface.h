@@ -19,7 +19,6 @@ using WidgetFactory = std::function<QWidget*(QWidget* parent)>;
 
 // Registers (or replaces) the factory the loader uses for className.
 void registerWidgetClass(const QString& className, WidgetFactory factory);
-bool isWidgetClassRegistered(const QString& className);
 
 // Implemented by widgets that finish their set-up once the whole form is
 // built and its properties are set; the loader calls awakeFromNib() on each
@@ -30,7 +29,8 @@ public:
     virtual void awakeFromNib() = 0;
 };
 
-// Builds the form ":/ui/<bundle>/<name>.ui". A missing or unreadable form is
+// Builds the form ":/ui/<bundle>/<name>.ui"; a widget without an accessible
+// name takes its tool tip as one. A missing or unreadable form is
 // logged and answered with an empty widget of that object name; a promoted
 // class nobody registered is logged and built as its base class.
 QWidget* loadInterface(const QString& bundle, const QString& name, QWidget* parent = nullptr);

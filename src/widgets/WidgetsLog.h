@@ -1,5 +1,0 @@
-#pragma once
-
-#include <QLoggingCategory>
-
-Q_DECLARE_LOGGING_CATEGORY(lcWidgets)
