@@ -296,10 +296,12 @@ TEST(NSToolbarImageButtonTest, DisabledButtonDrawsRowThreeAndKeepsItsImage)
 {
     NSToolbarImageButton button;
     button.resize(44, 28);
-    button.setAlternateImage(tileSheet());
+    button.setEnabled(false);
+    button.setAlternateImage(tileSheet());   // cut from the sheet as given, not a dimmed copy
+    ASSERT_EQ(button.tiles().size(), 20);
+    EXPECT_EQ(button.tiles()[15].pixelColor(5, 4).alpha(), 255);
     const QImage icon = solidImage(16, 16);
     button.setImage(icon);
-    button.setEnabled(false);
     EXPECT_EQ(button.getButState(), NSToolbarImageButton::Disabled);
     const QList<NSToolbarImageButton::Piece> pieces = button.backgroundPieces(button.getButState());
     ASSERT_EQ(pieces.size(), 3);
