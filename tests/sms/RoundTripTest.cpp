@@ -130,3 +130,21 @@ TEST(SmsFixtures, DeliverPdusFromOtherEncodersDecode)
         }
     }
 }
+
+// The DELIVER listing the benchmark decodes lists exactly its messages.
+TEST(SmsRoundTrip, DeliverCorpusListsItsMessages)
+{
+    QStringList expected;
+    pduList pdus;
+    unsigned index = 1;
+    for (const QByteArray& text : corpus::deliverCorpus(&expected))
+        pdus.appendItem(std::make_unique<pdu>(text, index++));
+    smsList list;
+    int dropped = -1;
+    EXPECT_EQ(createSmsListFromPduList(list, pdus, &dropped), 0);
+    EXPECT_EQ(dropped, 0);
+    QStringList listed;
+    for (const auto& m : list)
+        listed.append(m->getUtf8Text());
+    EXPECT_EQ(listed, expected);
+}

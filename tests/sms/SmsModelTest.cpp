@@ -1,3 +1,5 @@
+#include "../../bench/sms/SmsCorpus.h"
+
 #include "kestrova/sms/PduCodec.h"
 #include "kestrova/sms/SmsTextUtils.h"
 #include "kestrova/sms/sms.h"
@@ -8,57 +10,18 @@ using namespace kestrova;
 
 namespace {
 
-// Packs ASCII text as septets after `start` septets of room.
-QByteArray packAscii(const QByteArray& text, int start)
-{
-    const int total = start + int(text.size());
-    QByteArray out((total * 7 + 7) / 8, '\0');
-    for (int i = 0; i < text.size(); ++i) {
-        const int bit = (start + i) * 7;
-        const unsigned v = quint8(text[i]);
-        out[bit / 8] = char(quint8(out[bit / 8]) | quint8(v << (bit % 8)));
-        if (bit % 8 > 1)
-            out[bit / 8 + 1] = char(quint8(out[bit / 8 + 1]) | quint8(v >> (8 - bit % 8)));
-    }
-    return out;
-}
-
-// An SMS-DELIVER with a user data header from +4915112345678, received
-// 2024-03-05 14:mm:ss. GSM 7-bit: `data` holds septet values; UCS2 (dcs 8):
-// the octets of the units.
+// A DELIVER with a user data header from +4915112345678, received
+// 2024-03-05 14:mm:ss.
 QByteArray deliver(const QByteArray& udh, int dcs, const QByteArray& data, int minute, int second)
 {
-    QByteArray ud;
-    int udl = 0;
-    if (dcs == 0) {
-        const int headerSeptets = int((udh.size() * 8 + 6) / 7);
-        ud = packAscii(data, headerSeptets);
-        ud.replace(0, udh.size(), udh);
-        udl = headerSeptets + int(data.size());
-    } else {
-        ud = udh + data;
-        udl = int(ud.size());
-    }
-    const auto bcd = [](int v) { return QByteArray::number((v % 10) * 16 + v / 10, 16).rightJustified(2, '0'); };
-    return ("0791947101670000" "44" "0D91945111325476F8" "00" + bytesToHex(QByteArray(1, char(dcs)))
-            + "423050" "41" + bcd(minute) + bcd(second) + "00")
-               .toUpper()
-           + bytesToHex(QByteArray(1, char(udl))) + bytesToHex(ud);
-}
-
-// Concatenation headers with an 8-bit and a 16-bit reference.
-QByteArray concat8(int ref, int count, int nr)
-{
-    return QByteArray::fromHex("050003") + char(ref) + char(count) + char(nr);
-}
-QByteArray concat16(int ref, int count, int nr)
-{
-    return QByteArray::fromHex("060804") + char(ref >> 8) + char(ref) + char(count) + char(nr);
+    const auto bcd = [](int v) { return char((v % 10) << 4 | v / 10); };
+    const QByteArray stamp = QByteArray::fromHex("42305041") + bcd(minute) + bcd(second) + '\0';
+    return corpus::deliverPdu(udh, dcs, data, QByteArray::fromHex("0D91945111325476F8"), stamp);
 }
 
 QByteArray deliverPart(int ref, int count, int nr, const QByteArray& text, int minute, int second)
 {
-    return deliver(concat8(ref, count, nr), 0, text, minute, second);
+    return deliver(corpus::concatHeader(ref, count, nr), 0, text, minute, second);
 }
 
 std::vector<sms*> entries(smsList& list)
@@ -185,11 +148,11 @@ TEST(SmsJoin, PartsJoinByWholeReferenceAndNumber)
         QStringList texts;
     } cases[] = {
         {"16-bit references that share their low octet",
-         {deliver(concat16(0x0105, 2, 1), 0, "MSG-A part1 ", 7, 0),
-          deliver(concat16(0x0205, 2, 2), 0, "MSG-B part2", 7, 1)},
+         {deliver(corpus::concatHeader(0x0105, 2, 1, true), 0, "MSG-A part1 ", 7, 0),
+          deliver(corpus::concatHeader(0x0205, 2, 2, true), 0, "MSG-B part2", 7, 1)},
          {QStringLiteral("MSG-A part1 <005-002-002>"), QStringLiteral("<005-002-001>MSG-B part2")}},
         {"one 16-bit reference",
-         {deliver(concat16(0x0105, 2, 2), 0, "two", 7, 1), deliver(concat16(0x0105, 2, 1), 0, "one ", 7, 0)},
+         {deliver(corpus::concatHeader(0x0105, 2, 2, true), 0, "two", 7, 1), deliver(corpus::concatHeader(0x0105, 2, 1, true), 0, "one ", 7, 0)},
          {QStringLiteral("one two")}},
         {"a tag-like text of the message's own",
          {deliverPart(7, 2, 1, "see <007-002-002> ", 7, 0), deliverPart(7, 2, 2, "end", 7, 1)},
@@ -198,11 +161,11 @@ TEST(SmsJoin, PartsJoinByWholeReferenceAndNumber)
          {deliverPart(8, 2, 1, "a\x1B", 7, 0), deliverPart(8, 2, 2, "(b", 7, 1)},
          {QStringLiteral("a{b")}},
         {"a surrogate pair split across two UCS2 parts",
-         {deliver(concat8(9, 2, 1), 8, QByteArray::fromHex("0041D83D"), 7, 0),
-          deliver(concat8(9, 2, 2), 8, QByteArray::fromHex("DE000042"), 7, 1)},
+         {deliver(corpus::concatHeader(9, 2, 1), 8, QByteArray::fromHex("0041D83D"), 7, 0),
+          deliver(corpus::concatHeader(9, 2, 2), 8, QByteArray::fromHex("DE000042"), 7, 1)},
          {QStringLiteral("A\U0001F600B")}},
         {"a UCS2 part missing",
-         {deliver(concat8(9, 3, 2), 8, QByteArray::fromHex("0042"), 7, 0)},
+         {deliver(corpus::concatHeader(9, 3, 2), 8, QByteArray::fromHex("0042"), 7, 0)},
          {QStringLiteral("<009-003-001>B<009-003-003>")}},
     };
     for (const auto& c : cases) {

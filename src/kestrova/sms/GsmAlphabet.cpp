@@ -347,12 +347,14 @@ QByteArray gsmEncodeText(QStringView text, SLTSmsCodePage page)
 QString gsmDecodeText(QByteArrayView coded, SLTSmsCodePage page)
 {
     const GsmUnicodeTable& shift = gsmShiftTable(page);
-    QString out;
-    out.reserve(coded.size());
+    // One character per septet at most: write into the buffer, then cut it.
+    QString out(coded.size(), Qt::Uninitialized);
+    char16_t* units = reinterpret_cast<char16_t*>(out.data());
+    qsizetype length = 0;
     for (qsizetype i = 0; i < coded.size(); ++i) {
         const quint8 byte = quint8(coded[i]) & 0x7F;
         if (byte != kGsmEscape) {
-            out.append(QChar(kDefaultAlphabet[byte]));
+            units[length++] = kDefaultAlphabet[byte];
             continue;
         }
         // An escape pair, or a lone escape (U+00A0): a following position
@@ -361,13 +363,14 @@ QString gsmDecodeText(QByteArrayView coded, SLTSmsCodePage page)
         if (i + 1 < coded.size()) {
             const quint8 next = quint8(coded[i + 1]) & 0x7F;
             if (next != kGsmEscape && shift[next] != u'?') {
-                out.append(QChar(shift[next]));
+                units[length++] = shift[next];
                 ++i;
                 continue;
             }
         }
-        out.append(QChar(u'\u00A0'));
+        units[length++] = u'\u00A0';
     }
+    out.truncate(length);
     return out;
 }
 

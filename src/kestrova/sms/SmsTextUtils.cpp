@@ -1,19 +1,28 @@
 #include "kestrova/sms/SmsTextUtils.h"
 
+#include <array>
+
 namespace kestrova {
 
 namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+// Value of each byte as a hex digit (either case), -1 for any other byte.
+constexpr std::array<qint8, 256> kHexValues = [] {
+    std::array<qint8, 256> values{};
+    values.fill(-1);
+    for (int i = 0; i < 10; ++i)
+        values['0' + i] = qint8(i);
+    for (int i = 0; i < 6; ++i) {
+        values['A' + i] = qint8(10 + i);
+        values['a' + i] = qint8(10 + i);
+    }
+    return values;
+}();
+
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
+    return kHexValues[quint8(c)];
 }
 } // namespace
 
@@ -160,12 +169,49 @@ std::optional<QByteArray> hexToBytes(QByteArrayView hex)
     if (hex.size() % 2 != 0)
         return std::nullopt;
     QByteArray out(hex.size() / 2, Qt::Uninitialized);
+    char* octets = out.data();
+    const char* digits = hex.data();
+    int invalid = 0;
     for (qsizetype i = 0; i < out.size(); ++i) {
-        const int high = hexValue(hex[2 * i]);
-        const int low = hexValue(hex[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        out[i] = char(high << 4 | low);
+        const int high = hexValue(digits[2 * i]);
+        const int low = hexValue(digits[2 * i + 1]);
+        invalid |= high | low; // negative once any digit is not hex
+        octets[i] = char(unsigned(high) << 4 | unsigned(low));
+    }
+    if (invalid < 0)
+        return std::nullopt;
+    return out;
+}
+
+QByteArray packSeptets(QByteArrayView septets, int start)
+{
+    const qsizetype total = start + septets.size();
+    QByteArray out((total * 7 + 7) / 8, '\0');
+    auto* bytes = reinterpret_cast<quint8*>(out.data());
+    for (qsizetype i = 0; i < septets.size(); ++i) {
+        const qsizetype bit = (start + i) * 7;
+        const qsizetype at = bit / 8;
+        const int shift = int(bit % 8);
+        const unsigned value = quint8(septets[i]) & 0x7F;
+        bytes[at] |= quint8(value << shift);
+        if (shift > 1)
+            bytes[at + 1] |= quint8(value >> (8 - shift));
+    }
+    return out;
+}
+
+QByteArray unpackSeptets(QByteArrayView octets, qsizetype count)
+{
+    QByteArray out(count, Qt::Uninitialized);
+    const auto* bytes = reinterpret_cast<const quint8*>(octets.data());
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype bit = i * 7;
+        const qsizetype at = bit / 8;
+        const int shift = int(bit % 8);
+        unsigned value = bytes[at] >> shift;
+        if (shift > 1)
+            value |= unsigned(bytes[at + 1]) << (8 - shift);
+        out[i] = char(value & 0x7F);
     }
     return out;
 }

@@ -43,4 +43,10 @@ QString toUpper(QStringView text);
 QByteArray bytesToHex(QByteArrayView bytes);
 std::optional<QByteArray> hexToBytes(QByteArrayView hex);
 
+// GSM 7-bit packing (3GPP TS 23.038 6.1.2.1.1, least significant bits first):
+// the septets after `start` septets of room left zero for a user data header.
+QByteArray packSeptets(QByteArrayView septets, int start);
+// Unpacks `count` septets; the caller made sure the octets hold them.
+QByteArray unpackSeptets(QByteArrayView octets, qsizetype count);
+
 } // namespace kestrova

@@ -59,42 +59,6 @@ int typeFromOctet(quint8 octet)
     return kSmsTypeNational;
 }
 
-// Packs septets (3GPP TS 23.038 6.1.2.1.1, least significant bits first) after
-// `start` septets of room that are left zero for the user data header.
-QByteArray packSeptets(QByteArrayView septets, int start)
-{
-    const qsizetype total = start + septets.size();
-    QByteArray out((total * 7 + 7) / 8, '\0');
-    auto* bytes = reinterpret_cast<quint8*>(out.data());
-    for (qsizetype i = 0; i < septets.size(); ++i) {
-        const qsizetype bit = (start + i) * 7;
-        const qsizetype at = bit / 8;
-        const int shift = int(bit % 8);
-        const unsigned value = quint8(septets[i]) & 0x7F;
-        bytes[at] |= quint8(value << shift);
-        if (shift > 1)
-            bytes[at + 1] |= quint8(value >> (8 - shift));
-    }
-    return out;
-}
-
-// Unpacks `count` septets; the caller made sure the octets hold them.
-QByteArray unpackSeptets(QByteArrayView octets, qsizetype count)
-{
-    QByteArray out(count, Qt::Uninitialized);
-    const auto* bytes = reinterpret_cast<const quint8*>(octets.data());
-    for (qsizetype i = 0; i < count; ++i) {
-        const qsizetype bit = i * 7;
-        const qsizetype at = bit / 8;
-        const int shift = int(bit % 8);
-        unsigned value = bytes[at] >> shift;
-        if (shift > 1)
-            value |= unsigned(bytes[at + 1]) << (8 - shift);
-        out[i] = char(value & 0x7F);
-    }
-    return out;
-}
-
 // Time stamp octets (TS 23.040 9.2.3.11): swapped BCD; the zone in quarter
 // hours with its sign in bit 3 of the raw octet.
 void decodeTimestamp(QByteArrayView octets, sms::Timestamp& timestamp)
