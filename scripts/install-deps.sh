@@ -10,6 +10,7 @@ packages=(
   qt6-connectivity-dev libqt6bluetooth6-bin gammu
   libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libgammu-dev
   libplist-dev libsqlcipher-dev libudev-dev
   zip unzip
   python3

@@ -395,7 +395,7 @@ int pdu::decodePdu(sms& m) const
         for (qsizetype i = 0; i < text.size(); ++i)
             text[i] = QChar(char16_t(quint8(body[2 * i]) << 8 | quint8(body[2 * i + 1])));
         m.m_utf8 = text.toUtf8();
-        m.m_ucs2 = text; // the units, for joining parts split inside a surrogate pair
+        m.m_partUnits = text; // a surrogate pair may straddle two parts
     } else if (ud.size() > headerOctets) {
         return kSmsErrorUserDataNotDecodable;
     }

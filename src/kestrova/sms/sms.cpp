@@ -57,6 +57,8 @@ void sms::freeBuffers()
 {
     m_recipients.reset();
     m_parts.clear();
+    m_partsJoined.reset();
+    m_partUnits.clear();
     m_utf8.clear();
     m_gsmCoded.clear();
     m_savedGsmCoded.reset();
@@ -346,16 +348,12 @@ sms::Part sms::ownPart() const
 {
     if (m_tpDCS == kSmsDcsGsm7)
         return {m_partNumber, m_gsmCoded, {}};
-    return {m_partNumber, {}, m_ucs2};
+    return {m_partNumber, {}, m_partUnits};
 }
 
 bool sms::hasPart(int partNumber) const
 {
-    for (const Part& part : m_parts) {
-        if (part.number == partNumber)
-            return true;
-    }
-    return false;
+    return partNumber >= 0 && partNumber < int(m_partsJoined.size()) && m_partsJoined.test(size_t(partNumber));
 }
 
 bool sms::hasAllParts() const
@@ -388,6 +386,7 @@ int sms::insertMultiPart(const sms& part)
     while (at != m_parts.begin() && std::prev(at)->number > part.m_partNumber)
         --at;
     m_parts.insert(at, part.ownPart());
+    m_partsJoined.set(part.m_partNumber);
     m_memIndex = m_memIndex + QLatin1Char(',') + part.m_memIndex;
     if (part.m_partNumber < m_partNumber) {
         m_partNumber = part.m_partNumber;
@@ -400,6 +399,8 @@ void sms::setMultiPartTags()
 {
     m_parts.clear();
     m_parts.push_back(ownPart());
+    m_partsJoined.reset();
+    m_partsJoined.set(m_partNumber);
 }
 
 QString sms::joinedText() const

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <bitset>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -211,6 +212,8 @@ private:
     quint8 m_headerSeptets = 0;
     QList<int> m_partLengths;   // encoding: the cut of the text into parts
     std::vector<Part> m_parts;  // listing: joined parts by number
+    std::bitset<256> m_partsJoined;
+    QString m_partUnits;        // listing: the UTF-16 units of a UCS2 part as received
     SLTSmsCodePage m_codePage = kSmsCodePageDefault;
     QString m_status;
     QString m_memIndex;
