@@ -19,11 +19,6 @@ using testing_support::runUntil;
 
 namespace {
 
-QString k(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 QVariantMap placeholder()
 {
     return {{k(kSLTCommDeviceCommandQueueCommandPlaceholder), k(kSLTCommDeviceCommandQueueCommandPlaceholder)},

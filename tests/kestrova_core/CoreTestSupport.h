@@ -3,6 +3,7 @@
 #include "kestrova/core/MultiCommDevice.h"
 #include "kestrova/core/SLTCommDeviceCommandQueue.h"
 #include "kestrova/core/SLTStateMachine.h"
+#include "platform/Clock.h"
 
 #include <QByteArray>
 #include <QList>
@@ -81,6 +82,24 @@ public:
     FakeLinkMachine& fakeMachine() { return static_cast<FakeLinkMachine&>(machine()); }
     FakeCommDevice* fake() { return fakeMachine().fake(); }
 };
+
+// The Clock's time in seconds.
+inline double now()
+{
+    return platform::Clock::instance().now();
+}
+
+// A name constant as the text it is.
+inline QString k(const char* name)
+{
+    return QString::fromLatin1(name);
+}
+
+// Bytes written as hex pairs, blanks allowed: "FF 7E".
+inline QByteArray hex(const char* text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
 
 // A command dictionary for a requested state.
 QVariantMap command(int requestedState, const QString& signal = QStringLiteral("step"),

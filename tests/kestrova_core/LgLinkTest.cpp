@@ -18,16 +18,6 @@ using testing_support::runUntil;
 
 namespace {
 
-QString k(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
 class LgLinkTest : public ::testing::Test {
 protected:
     void start(const char* profile, const char* family)

@@ -18,11 +18,6 @@ using testing_support::runUntil;
 
 namespace {
 
-double now()
-{
-    return platform::Clock::instance().now();
-}
-
 // stty's restorable form of a tty's settings.
 QString sttyG(const QString& path)
 {

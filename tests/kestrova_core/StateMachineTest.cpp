@@ -16,16 +16,6 @@ using testing_support::runUntil;
 
 namespace {
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-double now()
-{
-    return platform::Clock::instance().now();
-}
-
 // A machine connected over a fake transport for the family.
 struct Connected {
     explicit Connected(const QString& family)
