@@ -16,34 +16,38 @@ using syncengine::PendingChange;
 using syncengine::SessionCommit;
 using syncengine::StoreOp;
 
-std::shared_ptr<ISyncSession> ISyncSession::startSession(const std::shared_ptr<ISyncClient>& client, const QStringList& entityNames)
+std::shared_ptr<ISyncSession> ISyncSession::startSession(const std::shared_ptr<ISyncClient>& client,
+                                                         const QStringList& entityNames)
 {
     if (!client)
         throw Exception(ISyncInvalidArgumentsException, QStringLiteral("a session needs a client"));
     syncengine::SyncStore& store = client->hub()->store();
     const QStringList supported = client->supportedEntityNames();
-    QSet<QString> enabled;
+    QHash<QString, syncengine::EntityState> enabled;
     for (const QString& entity : supported) {
-        if (store.entityState(client->clientIdentifier(), entity).enabled)
-            enabled.insert(entity);
+        const syncengine::EntityState state = store.entityState(client->clientIdentifier(), entity);
+        if (state.enabled)
+            enabled.insert(entity, state);
     }
     QStringList entities;
     QSet<QString> slow;
     QSet<QString> replace;
     for (const QString& entity : entityNames) {
-        if (!enabled.contains(entity) || entities.contains(entity))
+        const auto state = enabled.constFind(entity);
+        if (state == enabled.cend() || entities.contains(entity))
             continue;
-        const syncengine::EntityState state = store.entityState(client->clientIdentifier(), entity);
         entities.append(entity);
-        if (state.slow)
+        if (state->slow)
             slow.insert(entity);
-        if (state.replace)
+        if (state->replace)
             replace.insert(entity);
     }
-    client->hub()->claimSession(client->clientIdentifier());
+    const quint64 token = client->hub()->claimSession(client->clientIdentifier());
     auto session = std::make_shared<ISyncSession>(client, entities, slow, replace);
+    session->m_claim = token;
     session->m_supported = QSet<QString>(supported.cbegin(), supported.cend());
-    session->m_enabled = enabled;
+    const QList<QString> enabledNames = enabled.keys();
+    session->m_enabled = QSet<QString>(enabledNames.cbegin(), enabledNames.cend());
     return session;
 }
 
@@ -85,7 +89,7 @@ void ISyncSession::end()
 {
     m_state = State::Ended;
     if (const std::shared_ptr<syncengine::SyncHub> hub = m_client->m_hub.lock())
-        hub->releaseSession(m_client->clientIdentifier());
+        hub->releaseSession(m_client->clientIdentifier(), m_claim);
 }
 
 void ISyncSession::refuse(const QString& reason) const

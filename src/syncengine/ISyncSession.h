@@ -108,6 +108,7 @@ private:
     void end();
 
     std::shared_ptr<ISyncClient> m_client;
+    quint64 m_claim = 0;
     QSet<QString> m_supported;     // the client's entities, when the session began
     QSet<QString> m_enabled;       // those of them it was enabled for
     QStringList m_entities;        // of the session that the client is enabled for

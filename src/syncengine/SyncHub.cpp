@@ -105,18 +105,20 @@ void SyncHub::unregisterClient(const QString& identifier)
     m_running.remove(identifier);
 }
 
-void SyncHub::claimSession(const QString& identifier)
+quint64 SyncHub::claimSession(const QString& identifier)
 {
     store();
     if (m_running.contains(identifier))
         throw Exception(ISyncSessionUnavailableException,
                         QStringLiteral("a session of client %1 is already running").arg(identifier));
-    m_running.insert(identifier);
+    m_running.insert(identifier, ++m_lastToken);
+    return m_lastToken;
 }
 
-void SyncHub::releaseSession(const QString& identifier)
+void SyncHub::releaseSession(const QString& identifier, quint64 token)
 {
-    m_running.remove(identifier);
+    if (m_running.value(identifier) == token)
+        m_running.remove(identifier);
 }
 
 void SyncHub::alertOthers(const QString& identifier, const QSet<QString>& changedEntities)

@@ -30,9 +30,11 @@ public:
     std::shared_ptr<ISyncClient> registerClient(const QString& identifier, const QString& descriptionFilePath);
     void unregisterClient(const QString& identifier);
 
-    // One session per client at a time.
-    void claimSession(const QString& identifier);
-    void releaseSession(const QString& identifier);
+    // One session per client at a time. A claim answers a token; releasing
+    // with a stale token (the client was unregistered and has a new session)
+    // does nothing.
+    quint64 claimSession(const QString& identifier);
+    void releaseSession(const QString& identifier, quint64 token);
 
     // Queues mightWantToSyncEntityNames for every other client with an alert
     // handler that is enabled for one of the changed entities.
@@ -42,7 +44,8 @@ private:
     QString m_path;
     std::unique_ptr<SyncStore> m_store;
     QHash<QString, std::shared_ptr<ISyncClient>> m_clients;
-    QSet<QString> m_running;
+    QHash<QString, quint64> m_running;
+    quint64 m_lastToken = 0;
 };
 
 } // namespace platform::syncengine

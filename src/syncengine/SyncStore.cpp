@@ -335,15 +335,6 @@ std::optional<ClientRow> SyncStore::client(const QString& id)
     return ClientRow{id, q.text(0), q.text(1), q.text(2), namesFromText(q.blob(3))};
 }
 
-QStringList SyncStore::clientIdentifiers()
-{
-    QStringList ids;
-    Statement q(*this, "SELECT id FROM clients ORDER BY id");
-    while (q.step())
-        ids.append(q.text(0));
-    return ids;
-}
-
 void SyncStore::saveClient(const ClientRow& row)
 {
     exec("BEGIN IMMEDIATE");
@@ -464,12 +455,6 @@ QStringList SyncStore::recordIdentifiers(const QString& entity)
     while (q.step())
         ids.append(q.text(0));
     return ids;
-}
-
-int SyncStore::recordCount()
-{
-    Statement q(*this, "SELECT COUNT(*) FROM records");
-    return q.step() ? int(q.integer(0)) : 0;
 }
 
 qint64 SyncStore::lastSequence()

@@ -85,7 +85,6 @@ public:
     const QString& path() const { return m_path; }
 
     std::optional<ClientRow> client(const QString& id);
-    QStringList clientIdentifiers();
     // Creates or updates the client; entities new to it start enabled and slow.
     void saveClient(const ClientRow& row);
     void removeClient(const QString& id);
@@ -101,7 +100,6 @@ public:
     std::optional<QVariantMap> record(const QString& id);
     std::optional<QString> recordEntity(const QString& id);
     QStringList recordIdentifiers(const QString& entity);
-    int recordCount();
 
     // The last sequence number the change log handed out.
     qint64 lastSequence();

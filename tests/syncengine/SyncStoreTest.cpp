@@ -248,6 +248,12 @@ TEST_F(SyncStoreTest, UnregisteredClientIsForgotten)
     EXPECT_TRUE(session->shouldPushAllRecordsForEntityName(entity::Contact));
     session->cancelSyncing();
     EXPECT_EQ(sync(phone).summary(), QStringList({"add:c1"}));
+
+    // The old session ending does not free the new client's slot.
+    auto current = ISyncSession::beginSessionWithClient(phone, kContactEntities, {});
+    running.reset();
+    EXPECT_THROW(ISyncSession::beginSessionWithClient(phone, kContactEntities, {}), Exception);
+    current->cancelSyncing();
 }
 
 TEST_F(SyncStoreTest, ClientsOutliveNoManager)
