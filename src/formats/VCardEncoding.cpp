@@ -36,6 +36,11 @@ QString dayText(const QDateTime& date, const char* suffix)
 
 } // namespace
 
+QString textValue(const QVariant& value)
+{
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
+}
+
 bool isKnownCharsetName(const QString& name)
 {
     if (name.isEmpty() || name.size() > 64 || name.contains(u'/'))

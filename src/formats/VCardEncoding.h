@@ -13,6 +13,10 @@ inline constexpr const char* kQuotedPrintableUTF8 = "ENCODING=QUOTED-PRINTABLE;C
 // The same up to the character set's name.
 inline constexpr const char* kQuotedPrintableCharset = "ENCODING=QUOTED-PRINTABLE;CHARSET=";
 
+// A text value of a record: the string, or empty for a missing value or one
+// of another kind (item forms come from stored files).
+QString textValue(const QVariant& value);
+
 // A character-set name the text converter knows (iconv accepts it as it is,
 // without conversion suffixes).
 bool isKnownCharsetName(const QString& name);

@@ -20,20 +20,9 @@ const QString kTemporaryIdPrefix = QStringLiteral("T-");
 const QString kType = QStringLiteral("type");
 const QString kOther = QStringLiteral("OTHER");
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
-// A text value of a record; empty for a missing value or one of another kind.
-QString textOf(const QVariant& value)
-{
-    return value.typeId() == QMetaType::QString ? value.toString() : QString();
-}
-
 QString fieldOf(const QVariant& record, const char* name)
 {
-    return textOf(record.toMap().value(key(name)));
+    return textValue(record.toMap().value(QLatin1String(name)));
 }
 
 bool isJPEG(const QByteArray& data)
@@ -167,17 +156,17 @@ QString VCardGenerator::produceVCard()
     appendVCardLine(QStringLiteral("BEGIN:VCARD"));
     appendVCardLine(_version == kVersion21 ? QStringLiteral("VERSION:2.1") : QStringLiteral("VERSION:3.0"));
     addName();
-    const QVariant birthday = _vxDict->mainObjectForKey(key(kBirthday));
+    const QVariant birthday = _vxDict->mainObjectForKey(QLatin1String(kBirthday));
     if (birthday.isValid()) {
         const QString text = stringValueForItem(birthday);
         if (!text.isNull())
             appendVCardLine(QStringLiteral("BDAY:") + text);
-        rememberItem(key(kBirthday));
+        rememberItem(QLatin1String(kBirthday));
     }
     addOrganization();
-    const QString jobTitle = nonNilMainObject(key(kJobTitle));
+    const QString jobTitle = nonNilMainObject(QLatin1String(kJobTitle));
     if (!jobTitle.isEmpty()) {
-        rememberItem(key(kJobTitle));
+        rememberItem(QLatin1String(kJobTitle));
         appendVCardLine(createEncodedLine(QStringLiteral("TITLE"), jobTitle));
     }
     addPhones();
@@ -185,9 +174,9 @@ QString VCardGenerator::produceVCard()
     addURLs();
     addStreetAddresses();
     addDeviceSpecifics();
-    const QString notes = nonNilMainObject(key(kNotes));
+    const QString notes = nonNilMainObject(QLatin1String(kNotes));
     if (notes.size() > 1) {
-        rememberItem(key(kNotes));
+        rememberItem(QLatin1String(kNotes));
         appendVCardLine(createEncodedLine(QStringLiteral("NOTE"), notes));
     }
     if (_syncDescription.syncMLPhotos())
@@ -199,17 +188,17 @@ QString VCardGenerator::produceVCard()
 void VCardGenerator::addName()
 {
     using namespace contactkey;
-    QString last = nonNilMainObject(key(kLastName));
-    const QString first = nonNilMainObject(key(kFirstName));
-    const QString company = nonNilMainObject(key(kCompanyName));
+    QString last = nonNilMainObject(QLatin1String(kLastName));
+    const QString first = nonNilMainObject(QLatin1String(kFirstName));
+    const QString company = nonNilMainObject(QLatin1String(kCompanyName));
     if (_syncDescription.copyCompanyToName() && last.isEmpty() && first.isEmpty() && !company.isEmpty()) {
         last = company;
-        rememberItem(key(kCompanyName));
+        rememberItem(QLatin1String(kCompanyName));
     }
     for (const char* name : {kFirstName, kMiddleName, kTitle, kSuffix, kLastName})
-        rememberItem(key(name));
-    const QStringList parts = {last, first, nonNilMainObject(key(kMiddleName)), nonNilMainObject(key(kTitle)),
-                               nonNilMainObject(key(kSuffix))};
+        rememberItem(QLatin1String(name));
+    const QStringList parts = {last, first, nonNilMainObject(QLatin1String(kMiddleName)),
+                               nonNilMainObject(QLatin1String(kTitle)), nonNilMainObject(QLatin1String(kSuffix))};
     QStringList values;
     if (isCleanASCII(parts.join(QString()))) {
         for (const QString& part : parts)
@@ -225,16 +214,16 @@ void VCardGenerator::addName()
 void VCardGenerator::addOrganization()
 {
     using namespace contactkey;
-    const QString company = nonNilMainObject(key(kCompanyName));
-    const QString department = nonNilMainObject(key(kDepartment));
+    const QString company = nonNilMainObject(QLatin1String(kCompanyName));
+    const QString department = nonNilMainObject(QLatin1String(kDepartment));
     if (company.isEmpty() && department.isEmpty())
         return;
-    rememberItem(key(kCompanyName));
-    if (!_vxDict->mainObjectForKey(key(kDepartment)).isValid()) {
+    rememberItem(QLatin1String(kCompanyName));
+    if (!_vxDict->mainObjectForKey(QLatin1String(kDepartment)).isValid()) {
         appendVCardLine(createEncodedLine(QStringLiteral("ORG"), company));
         return;
     }
-    rememberItem(key(kDepartment));
+    rememberItem(QLatin1String(kDepartment));
     if (isCleanASCII(company + department)) {
         appendVCardLine(QStringLiteral("ORG:") + asciiEncodedString(company) + u';' + asciiEncodedString(department));
         return;
@@ -257,7 +246,7 @@ QString VCardGenerator::getCRLF() const
 
 QString VCardGenerator::nonNilMainObject(const QString& name) const
 {
-    return textOf(_vxDict->mainObjectForKey(name));
+    return textValue(_vxDict->mainObjectForKey(name));
 }
 
 QString VCardGenerator::typeString(const QString& word) const
@@ -297,10 +286,10 @@ void VCardGenerator::addPhotoItem()
 {
     if (_syncDescription.protocolClass().startsWith(kIrMCSiemensClass))
         return;
-    const QVariant image = _vxDict->mainObjectForKey(key(contactkey::kImage));
+    const QVariant image = _vxDict->mainObjectForKey(QLatin1String(contactkey::kImage));
     if (image.typeId() != QMetaType::QByteArray)
         return;
-    rememberItem(key(contactkey::kImage));
+    rememberItem(QLatin1String(contactkey::kImage));
     const QByteArray photo = photoDataWithinLimit(image.toByteArray(), _syncDescription.syncMLMaxPictureBytes());
     if (photo.isEmpty())
         return;

@@ -107,6 +107,9 @@ private:
         ListKind kind;
         QString listKey;
         QStringList ids;
+        QSet<QString> idSet;
+        qsizetype written = 0;          // ids of the list marked written
+        qsizetype firstOpen = 0;        // no id before it is still open
         long limit = 0;
         bool unique = false;
         int count = 0;
@@ -127,7 +130,8 @@ private:
     // The next not yet written entry of a type (of any type when allowed or
     // when type is null), marked written; empty entries are marked and passed
     // over.
-    QString nextForType(const ListRun& run, const char* type, bool allowOtherTypes);
+    QString nextForType(ListRun& run, const char* type, bool allowOtherTypes);
+    void markWritten(ListRun& run, const QString& uuid);
     // The stored parameter list of a sub-record still in the list; a stale
     // relation is deleted on the way.
     std::optional<QVariantList> storedParams(const ListRun& run, const QString& uuid, const QVariant& relation);

@@ -20,16 +20,6 @@ const QString kFax = QStringLiteral("FAX");
 const QString kSonyFormat = QStringLiteral("Sony");
 constexpr long kSevenSlotLimit = 7;
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
-QString textOf(const QVariant& value)
-{
-    return value.typeId() == QMetaType::QString ? value.toString() : QString();
-}
-
 bool isList(const QVariant& value)
 {
     return value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QStringList;
@@ -41,16 +31,18 @@ bool VCardGenerator::beginList(ListRun& run, ListKind kind, const char* listKey,
                                const char* uniqueKey)
 {
     run.kind = kind;
-    run.listKey = key(listKey);
+    run.listKey = QLatin1String(listKey);
     const QVariant list = _vxDict->mainObjectForKey(run.listKey);
     if (!isList(list))
         return false;
     for (const QVariant& id : list.toList()) {
-        if (id.typeId() == QMetaType::QString && !run.ids.contains(id.toString()))
+        if (id.typeId() == QMetaType::QString && !run.idSet.contains(id.toString())) {
             run.ids.append(id.toString());
+            run.idSet.insert(id.toString());
+        }
     }
-    run.limit = _syncDescription.nonNilValueFromDescription(key(limitKey));
-    run.unique = _syncDescription.nonNilBOOLFromDescription(key(uniqueKey));
+    run.limit = _syncDescription.nonNilValueFromDescription(QLatin1String(limitKey));
+    run.unique = _syncDescription.nonNilBOOLFromDescription(QLatin1String(uniqueKey));
     return !run.ids.isEmpty() && run.limit > 0;
 }
 
@@ -58,12 +50,12 @@ bool VCardGenerator::isDone(const ListRun& run) const
 {
     if (run.count >= run.limit)
         return true;
-    return std::all_of(run.ids.cbegin(), run.ids.cend(), [this](const QString& id) { return _addedUUIDs.contains(id); });
+    return run.written == run.ids.size();
 }
 
 QVariant VCardGenerator::subRecord(const ListRun& run, const QString& uuid) const
 {
-    if (!run.ids.contains(uuid))
+    if (!run.idSet.contains(uuid))
         return {};
     const QVariant record = _vxDict->otherObjectForKey(uuid);
     return record.typeId() == QMetaType::QVariantMap ? record : QVariant();
@@ -76,12 +68,12 @@ bool VCardGenerator::isEmptyEntry(const ListRun& run, const QVariant& record) co
     switch (run.kind) {
     case ListKind::Phone:
     case ListKind::Email:
-        return textOf(fields.value(key(kSubRecordValue))).isEmpty();
+        return textValue(fields.value(QLatin1String(kSubRecordValue))).isEmpty();
     case ListKind::URL:
-        return stringValueForItem(fields.value(key(kSubRecordValue))).isEmpty();
+        return stringValueForItem(fields.value(QLatin1String(kSubRecordValue))).isEmpty();
     case ListKind::Address:
         for (const char* field : {kStreet, kCity, kState, kPostalCode, kCountry}) {
-            if (!textOf(fields.value(key(field))).isEmpty())
+            if (!textValue(fields.value(QLatin1String(field))).isEmpty())
                 return false;
         }
         return true;
@@ -91,7 +83,7 @@ bool VCardGenerator::isEmptyEntry(const ListRun& run, const QVariant& record) co
 
 QString VCardGenerator::entryLine(const ListRun& run, const QVariant& record, const QString& typeText) const
 {
-    const QVariant value = record.toMap().value(key(kSubRecordValue));
+    const QVariant value = record.toMap().value(QLatin1String(kSubRecordValue));
     switch (run.kind) {
     case ListKind::Phone:
     case ListKind::Email: {
@@ -100,7 +92,7 @@ QString VCardGenerator::entryLine(const ListRun& run, const QVariant& record, co
         QString line = run.kind == ListKind::Phone ? QStringLiteral("TEL") : QStringLiteral("EMAIL");
         if (!typeText.isEmpty())
             line += u';' + typeText;
-        return line + u':' + textOf(value);
+        return line + u':' + textValue(value);
     }
     case ListKind::URL:
         return createTypedEncodedLine(QStringLiteral("URL"), typeText, stringValueForItem(value));
@@ -119,7 +111,7 @@ VCardGenerator::BuiltParams VCardGenerator::buildParams(const ListRun& run, cons
         if (entry.typeId() != QMetaType::QVariantMap)
             continue;
         const QVariantMap map = entry.toMap();
-        const QString name = textOf(map.value(VXDictionary::kRelationKey));
+        const QString name = textValue(map.value(VXDictionary::kRelationKey));
         const QVariant valuesValue = map.value(VXDictionary::kRelationValues);
         const QVariantList values = isList(valuesValue) ? valuesValue.toList() : QVariantList();
         if (values.isEmpty()) {
@@ -128,7 +120,7 @@ VCardGenerator::BuiltParams VCardGenerator::buildParams(const ListRun& run, cons
             continue;
         }
         for (const QVariant& item : values) {
-            const QString value = textOf(item);
+            const QString value = textValue(item);
             if (value.isEmpty())
                 continue;
             const bool isFax = phone && value.compare(kFax, Qt::CaseInsensitive) == 0;
@@ -151,16 +143,28 @@ VCardGenerator::BuiltParams VCardGenerator::buildParams(const ListRun& run, cons
     return built;
 }
 
-QString VCardGenerator::nextForType(const ListRun& run, const char* type, bool allowOtherTypes)
+void VCardGenerator::markWritten(ListRun& run, const QString& uuid)
 {
+    if (!_addedUUIDs.contains(uuid)) {
+        _addedUUIDs.insert(uuid);
+        ++run.written;
+    }
+}
+
+QString VCardGenerator::nextForType(ListRun& run, const char* type, bool allowOtherTypes)
+{
+    // Every entry before firstOpen is written: walks start there.
+    while (run.firstOpen < run.ids.size() && _addedUUIDs.contains(run.ids[run.firstOpen]))
+        ++run.firstOpen;
     const auto take = [&](bool anyType) -> QString {
-        for (const QString& id : run.ids) {
+        for (qsizetype i = run.firstOpen; i < run.ids.size(); ++i) {
+            const QString& id = run.ids[i];
             if (_addedUUIDs.contains(id))
                 continue;
             const QVariant record = subRecord(run, id);
-            if (!anyType && textOf(record.toMap().value(key(kSubRecordType))) != QLatin1String(type))
+            if (!anyType && textValue(record.toMap().value(QLatin1String(kSubRecordType))) != QLatin1String(type))
                 continue;
-            _addedUUIDs.insert(id);
+            markWritten(run, id);
             if (record.isValid() && !isEmptyEntry(run, record))
                 return id;
         }
@@ -204,7 +208,7 @@ void VCardGenerator::writeStored(ListRun& run)
         const BuiltParams built = buildParams(run, *params);
         appendVCardLine(entryLine(run, subRecord(run, it.key()), built.typeText));
         rememberItem(it.key());
-        _addedUUIDs.insert(it.key());
+        markWritten(run, it.key());
         ++run.count;
         if (built.kind == Kind::Home)
             ++run.slots[Home];
@@ -273,7 +277,8 @@ void VCardGenerator::writeStoredPhones(ListRun& run)
             const QString& uuid = it.key();
             if (_addedUUIDs.contains(uuid))
                 continue;
-            QVLOG(qvlog::kVCard, (firstPass ? QStringLiteral("handle UUID: ") : QStringLiteral("Checking UUID: ")) + uuid);
+            QVLOG(qvlog::kVCard,
+                  (firstPass ? QStringLiteral("handle UUID: ") : QStringLiteral("Checking UUID: ")) + uuid);
             const auto params = storedParams(run, uuid, it.value());
             if (!params)
                 continue;
@@ -285,7 +290,7 @@ void VCardGenerator::writeStoredPhones(ListRun& run)
             if (!write)
                 continue;
             appendVCardLine(entryLine(run, subRecord(run, uuid), built.typeText));
-            _addedUUIDs.insert(uuid);
+            markWritten(run, uuid);
             ++run.count;
             takeSlot(run, built.kind);
         }
@@ -375,7 +380,7 @@ void VCardGenerator::addList(ListKind kind, const char* listKey, const char* lim
     if (!beginList(run, kind, listKey, limitKey, uniqueKey))
         return;
     if (kind == ListKind::Phone) {
-        const bool sony = textOf(_syncDescription.vxFormat()) == kSonyFormat;
+        const bool sony = textValue(_syncDescription.vxFormat()) == kSonyFormat;
         _untypedFax = sony || _syncDescription.isSamsungAT();
         _sevenSlots = sony && run.limit == kSevenSlotLimit;
         writeStoredPhones(run);

@@ -22,10 +22,7 @@ QStringList typeWords(const QVariant& subRecord, Use use)
     if (subRecord.typeId() != QMetaType::QVariantMap)
         return {};
     const QVariantMap record = subRecord.toMap();
-    const QVariant typeValue = record.value(QLatin1String(kSubRecordType));
-    if (typeValue.typeId() != QMetaType::QString)
-        return {};
-    const QString type = typeValue.toString();
+    const QString type = textValue(record.value(QLatin1String(kSubRecordType)));
     struct Entry {
         const char* type;
         QStringList words;
@@ -48,9 +45,9 @@ QStringList typeWords(const QVariant& subRecord, Use use)
         }
     }
     if (type == QLatin1String("other")) {
-        const QVariant label = record.value(QLatin1String(kSubRecordLabel));
-        if (label.typeId() == QMetaType::QString && !label.toString().isEmpty())
-            return {label.toString()};
+        const QString label = textValue(record.value(QLatin1String(kSubRecordLabel)));
+        if (!label.isEmpty())
+            return {label};
     }
     return {};
 }

@@ -60,7 +60,8 @@ TEST(VCardEncodingTest, ValueTestsAndQuoting)
     EXPECT_FALSE(isCleanASCII(QStringLiteral("\u0080")));
     EXPECT_EQ(asciiEncodedString(QStringLiteral(";a;;")), QStringLiteral("\\;a\\;\\;"));
     EXPECT_EQ(printableEncodedString(QStringLiteral("é=\n€a")), QStringLiteral("=E9=3D=0A=20ACa"));
-    EXPECT_EQ(printableEncodedToCharsetString(QStringLiteral("ő="), QStringLiteral("ISO-8859-2")), QStringLiteral("=F5=3D"));
+    EXPECT_EQ(printableEncodedToCharsetString(QStringLiteral("ő="), QStringLiteral("ISO-8859-2")),
+              QStringLiteral("=F5=3D"));
     EXPECT_EQ(printableEncodedToCharsetString(QStringLiteral("€"), QStringLiteral("ISO-8859-1")), QString());
     EXPECT_TRUE(isKnownCharsetName(QStringLiteral("utf-8")));
     EXPECT_FALSE(isKnownCharsetName(QStringLiteral("HOME")));
@@ -74,7 +75,8 @@ TEST(VCardEncodingTest, StringValueForItem)
     EXPECT_EQ(stringValueForItem(QStringLiteral("text")), QStringLiteral("text"));
     EXPECT_EQ(stringValueForItem(QUrl(QStringLiteral("http://example.org/a%20b/%C3%BC"))),
               QStringLiteral("http://example.org/a b/ü"));
-    EXPECT_EQ(stringValueForItem(QUrl::fromEncoded("http://example.org/%FF")), QStringLiteral("http://example.org/%FF"));
+    EXPECT_EQ(stringValueForItem(QUrl::fromEncoded("http://example.org/%FF")),
+              QStringLiteral("http://example.org/%FF"));
     EXPECT_EQ(stringValueForItem(QDate(2024, 2, 29)), QStringLiteral("20240229"));
     const QDateTime local(QDate(2024, 2, 29), QTime(12, 0), Qt::LocalTime);
     EXPECT_EQ(stringValueForItem(local), QStringLiteral("20240229"));
