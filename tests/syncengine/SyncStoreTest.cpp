@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace syncengine_test;
@@ -126,6 +127,58 @@ TEST_F(SyncStoreTest, SecondProcessFindsTheStoreUnavailable)
 {
     registerClient("phone");
     EXPECT_EQ(runChild("open", storePath()), 0);
+}
+
+// Files may not grow while it lives, as on a full disk.
+class FullDisk {
+public:
+    FullDisk()
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit full = m_saved;
+        full.rlim_cur = 0;
+        ::setrlimit(RLIMIT_FSIZE, &full);
+    }
+    ~FullDisk()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+TEST_F(SyncStoreTest, FinishOnAFullDiskIsUnavailableAndWritesNothing)
+{
+    auto desktop = registerClient("desktop");
+    auto phone = registerClient("phone");
+    sync(desktop);
+    sync(phone);
+    push(phone, [](ISyncSession& s) { s.pushChangesFromRecord(contact("Ann"), "c1"); });
+
+    auto session = ISyncSession::beginSessionWithClient(phone, kContactEntities, {});
+    session->pushChange(modifyChange("c1", kFirst, "Annie"));
+    for (int i = 0; i < 500; ++i)
+        session->pushChangesFromRecord(contact(QStringLiteral("Name %1").arg(i)), QStringLiteral("n%1").arg(i));
+    {
+        FullDisk full;
+        try {
+            session->finishSyncing();
+            ADD_FAILURE() << "finished on a full disk";
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.name(), platform::ISyncSessionUnavailableException);
+        }
+    }
+    const Pulled pulled = sync(desktop);
+    EXPECT_EQ(pulled.summary(), QStringList({"add:c1"}));
+    EXPECT_EQ(pulled.find("c1")->record().value(kFirst), "Ann");
+    // The client may start again at once.
+    EXPECT_NO_THROW(push(phone, [](ISyncSession& s) { s.pushChange(modifyChange("c1", kFirst, "Annie")); }));
 }
 
 TEST_F(SyncStoreTest, DamagedFileIsMovedAsideNeverEmptied)
