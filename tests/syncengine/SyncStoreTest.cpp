@@ -1,5 +1,6 @@
 #include "SyncEngineFixture.h"
 #include "TestFiles.h"
+#include "platform/Paths.h"
 #include "syncengine/SyncStore.h"
 
 #include <QCoreApplication>
@@ -323,6 +324,14 @@ TEST_F(SyncStoreTest, ClientsOutliveNoManager)
             EXPECT_EQ(e.name(), platform::ISyncSessionUnavailableException);
         }
     }
+}
+
+TEST(SyncManager, SharedHubKeepsItsStoreInTheApplicationSupportFolder)
+{
+    const QString path = QDir(platform::paths::applicationSupportDirectory()).filePath(platform::kSyncStoreFileName);
+    EXPECT_TRUE(ISyncManager::sharedManager().isEnabled());
+    EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(&ISyncManager::sharedManager(), &ISyncManager::sharedManager());
 }
 
 TEST(SyncDateText, OneStableForm)
