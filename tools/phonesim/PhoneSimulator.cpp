@@ -161,8 +161,11 @@ void PhoneSimulator::adoptNextLink()
     {
         std::lock_guard lock(_mutex);
         std::swap(next, _nextLink);
-        if (next >= 0)
+        if (next >= 0) {
+            // A new connection starts in AT mode.
             _pending.clear();
+            _lgPort.close();
+        }
     }
     if (next < 0)
         return;

@@ -8,6 +8,8 @@ namespace phonesim {
 namespace {
 constexpr const char* kSerialPort = "0x1101";
 constexpr const char* kDialup = "0x1103";
+// The LG application port of "lg2" phones.
+constexpr const char* kLgPort = "0x4C47";
 constexpr const char* kIrMC = "0x1104";
 constexpr const char* kObjectPush = "0x1105";
 constexpr const char* kFileTransfer = "0x1106";
@@ -50,8 +52,8 @@ const QList<Profile>& profiles()
         {"gigaset", {service("Serial Port", kSerialPort, 1), service("OBEX File Transfer", kFileTransfer, 2, true)}},
         {"lg",
          {service("Dial-up Networking", kDialup, 1), service("Serial Port", kSerialPort, 2),
-          service("OBEX Object Push", kObjectPush, 9, true), service("OBEX File Transfer", kFileTransfer, 10, true),
-          service("SyncML Client", kSyncML, 11, true)}},
+          service("LG Application Port", kLgPort, 3), service("OBEX Object Push", kObjectPush, 9, true),
+          service("OBEX File Transfer", kFileTransfer, 10, true), service("SyncML Client", kSyncML, 11, true)}},
         {"samsung",
          {service("Dial-up Networking", kDialup, 1), service("Serial Port", kSerialPort, 2),
           service("OBEX Object Push", kObjectPush, 9, true), service("OBEX File Transfer", kFileTransfer, 10, true)}},
@@ -75,7 +77,7 @@ QList<int> ServiceRecords::atChannels(const QString& profile)
     QList<int> channels;
     for (const QVariantMap& record : forProfile(profile)) {
         const QString uuid = record.value(QStringLiteral("uuids")).toList().value(0).toString();
-        if (uuid == QLatin1String(kDialup) || uuid == QLatin1String(kSerialPort))
+        if (uuid == QLatin1String(kDialup) || uuid == QLatin1String(kSerialPort) || uuid == QLatin1String(kLgPort))
             channels.append(record.value(QStringLiteral("channel")).toInt());
     }
     return channels;

@@ -9,8 +9,8 @@ namespace phonesim {
 
 // The SDP services a simulated phone of each profile publishes, described as
 // Bluetooth device files take them: {"name", "uuids", "channel", "obex"}.
-// The channels that carry the AT session (Dial-up Networking, Serial Port)
-// are listed by atChannels().
+// The channels that carry the AT session (Dial-up Networking, Serial Port,
+// and the LG application port) are listed by atChannels().
 struct ServiceRecords {
     static QList<QVariantMap> forProfile(const QString& profile);
     static QList<int> atChannels(const QString& profile);

@@ -3,6 +3,7 @@
 #include "kestrova/core/CoreConstants.h"
 #include "kestrova/core/KitLog.h"
 #include "kestrova/core/SLTBSDSerialCommDevice.h"
+#include "kestrova/core/SLTRFCommDevice.h"
 #include "platform/HexDump.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
@@ -188,6 +189,11 @@ std::unique_ptr<MultiCommDevice> SLTStateMachine::createCommDevice()
         if (_filename.isEmpty() || !QFileInfo::exists(_filename))
             return nullptr;
         return SLTBSDSerialCommDevice::initWithBSDFullPath(_filename);
+    case kDeviceTypeBluetooth:
+        if (_deviceAddress.isEmpty())
+            return nullptr;
+        return SLTRFCommDevice::initWithDeviceAddress(_deviceAddress,
+                                                      _family == QLatin1String("lg2") ? kLgServiceUUID : 0);
     default:
         return nullptr;
     }
