@@ -42,6 +42,6 @@ int main(int argc, char** argv)
     platform::UserDefaults::standard().synchronize();
 
     qCInfo(lcApp).noquote() << platform::bundle::applicationName() << platform::bundle::applicationVersion()
-                      << "started; the application windows are not built yet.";
+                            << "started; the application windows are not built yet.";
     return 0;
 }

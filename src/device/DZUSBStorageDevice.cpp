@@ -78,7 +78,7 @@ QString DZUSBStorageDevice::readSerialFromFile(const QVariantMap& found, bool re
         const QVariant marker = platform::plist::readFile(path, &error, platform::plist::FileOrigin::RemovableVolume);
         if (marker.typeId() != QMetaType::QVariantMap) {
             qCWarning(lcDevice).noquote() << "cannot read the serial number marker:"
-                                 << (error.isEmpty() ? path + QStringLiteral(" holds no dictionary") : error);
+                                          << (error.isEmpty() ? path + QStringLiteral(" holds no dictionary") : error);
             continue;
         }
         return marker.toMap().value(kSerialNumberKey).toString();

@@ -20,7 +20,7 @@ QVariantMap QVSyncDeviceDB::dictionaryForProtocol(const QString& protocol, qvDev
         return dbInstance ? dbInstance->getSyncMLParams(unknown) : QVariantMap();
 
     if (qvDeviceDB::sharedDatabaseChanged(_generation))
-        reset();   // the cached rows came from a file that was replaced
+        reset(); // the cached rows came from a file that was replaced
     const auto cached = _deviceDefinitions.constFind(protocol);
     if (cached != _deviceDefinitions.constEnd())
         return cached.value();

@@ -2,8 +2,8 @@
 
 #include <QHash>
 #include <QString>
-#include <QtGlobal>
 #include <QVariantMap>
+#include <QtGlobal>
 
 class qvDeviceDB;
 

@@ -2,8 +2,8 @@
 
 #include <QHash>
 #include <QString>
-#include <QtGlobal>
 #include <QVariant>
+#include <QtGlobal>
 #include <memory>
 
 class QVSyncDeviceDescription;

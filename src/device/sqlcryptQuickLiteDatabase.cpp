@@ -55,7 +55,9 @@ bool sqlcryptQuickLiteDatabase::open(bool createSchema, int cacheMethod, bool ex
     m_debug = debug;
     if (m_debug)
         qCInfo(lcDevice).noquote() << QStringLiteral("sqlcryptQuickLiteDatabase open: %1 (schema %2, cache %3)")
-                                  .arg(m_path).arg(createSchema).arg(cacheMethod);
+                                          .arg(m_path)
+                                          .arg(createSchema)
+                                          .arg(cacheMethod);
     const int flags = createSchema ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
     if (!openWithFlags(flags, createSchema))
         return false;

@@ -45,7 +45,9 @@ VXDictionary::VXDictionary(const QVariantMap& dictionary)
 {
 }
 
-VXDictionary::VXDictionary(const VXDictionary& other) : VXDictionary(other._realDict) {}
+VXDictionary::VXDictionary(const VXDictionary& other) : VXDictionary(other._realDict)
+{
+}
 
 VXDictionary& VXDictionary::operator=(const VXDictionary& other)
 {

@@ -255,7 +255,8 @@ QString QVCreateLogFileReportSince(long seconds)
         if (process.waitForStarted())
             process.waitForFinished(-1);
     } else {
-        qCWarning(lcFoundation).noquote() << QStringLiteral("zip is not installed; the report stays unpacked in %1").arg(folder);
+        qCWarning(lcFoundation).noquote()
+            << QStringLiteral("zip is not installed; the report stays unpacked in %1").arg(folder);
     }
 
     if (QFileInfo::exists(zip))

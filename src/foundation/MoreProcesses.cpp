@@ -15,11 +15,14 @@ namespace {
 
 struct CreatorTable {
     std::mutex mutex;
-    QHash<quint32, QStringList> executables {
-        { creators::kBrowser, { QStringLiteral("firefox-esr"), QStringLiteral("firefox"), QStringLiteral("chromium"),
-                                QStringLiteral("epiphany"), QStringLiteral("konqueror") } },
-        { creators::kCalendar, { QStringLiteral("gnome-calendar"), QStringLiteral("korganizer"), QStringLiteral("evolution") } },
-        { creators::kAddressBook, { QStringLiteral("gnome-contacts"), QStringLiteral("kaddressbook"), QStringLiteral("evolution") } },
+    QHash<quint32, QStringList> executables{
+        {creators::kBrowser,
+         {QStringLiteral("firefox-esr"), QStringLiteral("firefox"), QStringLiteral("chromium"),
+          QStringLiteral("epiphany"), QStringLiteral("konqueror")}},
+        {creators::kCalendar,
+         {QStringLiteral("gnome-calendar"), QStringLiteral("korganizer"), QStringLiteral("evolution")}},
+        {creators::kAddressBook,
+         {QStringLiteral("gnome-contacts"), QStringLiteral("kaddressbook"), QStringLiteral("evolution")}},
     };
 };
 

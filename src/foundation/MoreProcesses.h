@@ -16,7 +16,8 @@
 
 constexpr quint32 fourCharCode(const char (&code)[5])
 {
-    return (quint32(uchar(code[0])) << 24) | (quint32(uchar(code[1])) << 16) | (quint32(uchar(code[2])) << 8) | quint32(uchar(code[3]));
+    return (quint32(uchar(code[0])) << 24) | (quint32(uchar(code[1])) << 16) | (quint32(uchar(code[2])) << 8)
+        | quint32(uchar(code[3]));
 }
 
 namespace procstatus {

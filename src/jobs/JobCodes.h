@@ -23,8 +23,8 @@ inline constexpr int kStartException = -1;
 inline constexpr int kCannotStart = static_cast<int>(0xE0000001u);
 
 // Transport statuses that an end maps onto the engine's codes.
-inline constexpr int kTransportCancelled = moreunix::kCancelled;   // -> kCancelled
-inline constexpr int kTransportSuspended = -1703;                  // -> kSuspended
+inline constexpr int kTransportCancelled = moreunix::kCancelled; // -> kCancelled
+inline constexpr int kTransportSuspended = -1703;                // -> kSuspended
 
 } // namespace jobcodes
 

@@ -558,8 +558,8 @@ bool SerialATChannel::waitForObexAnswer(int passes)
         if (used >= passes || _transportClosed)
             return false;
         const qsizetype before = _commBuffer.size();
-        platform::runloop::waitUntil(
-            [this, before] { return _commBuffer.size() != before || _transportClosed; }, kWaitSliceSeconds, 1);
+        platform::runloop::waitUntil([this, before] { return _commBuffer.size() != before || _transportClosed; },
+                                     kWaitSliceSeconds, 1);
         ++used;
     }
 }

@@ -99,9 +99,8 @@ std::optional<QVariantMap> USBSerialATChannel::availableConnection(const QVarian
     try {
         settings = db->getSettingsForDeviceByID(deviceID);
     } catch (const platform::Exception& e) {
-        QVLogWith(qvlog::kConn, [&] {
-            return QStringLiteral("[USBSerialATChannel availableConnection] %1").arg(e.reason());
-        });
+        QVLogWith(qvlog::kConn,
+                  [&] { return QStringLiteral("[USBSerialATChannel availableConnection] %1").arg(e.reason()); });
         return std::nullopt;
     }
     if (settings.isEmpty())

@@ -28,19 +28,22 @@ void mergeFile(const QString& path, Table* table)
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
-        qCWarning(lcPlatform, "Localization: %s is not a JSON object (%s)", qPrintable(path), qPrintable(error.errorString()));
+        qCWarning(lcPlatform, "Localization: %s is not a JSON object (%s)", qPrintable(path),
+                  qPrintable(error.errorString()));
         return;
     }
     const QJsonObject object = document.object();
     for (auto it = object.begin(); it != object.end(); ++it) {
         if (!it.value().isString()) {
-            qCWarning(lcPlatform, "Localization: %s: the value of \"%s\" is not a string", qPrintable(path), qPrintable(it.key()));
+            qCWarning(lcPlatform, "Localization: %s: the value of \"%s\" is not a string", qPrintable(path),
+                      qPrintable(it.key()));
             continue;
         }
         const QString text = it.value().toString();
         const auto existing = table->constFind(it.key());
         if (existing != table->constEnd() && *existing != text)
-            qCWarning(lcPlatform, "Localization: %s: \"%s\" already has another text", qPrintable(path), qPrintable(it.key()));
+            qCWarning(lcPlatform, "Localization: %s: \"%s\" already has another text", qPrintable(path),
+                      qPrintable(it.key()));
         table->insert(it.key(), text);
     }
 }

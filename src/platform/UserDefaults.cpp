@@ -73,7 +73,7 @@ void UserDefaults::setObject(const QString& key, const QVariant& value)
     }
     if (!isPropertyListValue(value)) {
         qCWarning(lcPlatform, "UserDefaults: the value for \"%s\" (%s) is not a property-list value; not set",
-                 qPrintable(key), value.typeName());
+                  qPrintable(key), value.typeName());
         return;
     }
     auto it = d->persistent.find(key);
@@ -164,7 +164,7 @@ void UserDefaults::reload()
         QFile::remove(copy);
         QFile::copy(path, copy);
         qCWarning(lcPlatform, "UserDefaults: ignoring %s (copied to %s): %s", qPrintable(path), qPrintable(copy),
-                 qPrintable(value.isValid() ? QStringLiteral("not a dictionary") : error));
+                  qPrintable(value.isValid() ? QStringLiteral("not a dictionary") : error));
         return;
     }
     d->persistent = value.toMap();

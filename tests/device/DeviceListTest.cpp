@@ -109,7 +109,8 @@ TEST_F(DeviceListTest, BackupOfAPhoneWithoutSerialKeepsTheArchivedPhones)
     DeviceList list(*defaults);
     list.addHistoryDevice(phone(QStringLiteral("111111111111111"), QStringLiteral("archived")));
     for (const QString& serial : {QString(), QStringLiteral("")}) {
-        auto unnamed = std::make_shared<QVariantMap>(QVariantMap{{"Common.DeviceName", "no serial"}, {"Common.BackupDevice", true}});
+        auto unnamed = std::make_shared<QVariantMap>(
+            QVariantMap{{"Common.DeviceName", "no serial"}, {"Common.BackupDevice", true}});
         if (!serial.isNull())
             unnamed->insert(QStringLiteral("Common.SerialNo"), serial);
         list.writeDevice(unnamed);

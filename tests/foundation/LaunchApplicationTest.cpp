@@ -43,7 +43,8 @@ TEST(LaunchApplication, RunningApplicationIsNotLaunchedAgainNorWaitedFor)
     ASSERT_EQ(MoreProcFindProcessByCreator(kTestCreator, &process), 0);
     EXPECT_GT(process, 0) << "this process, or another run of the same test program";
     // Another run of the test program may be one built elsewhere.
-    EXPECT_EQ(QFileInfo(getPathForApp(kTestCreator)).fileName(), QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    EXPECT_EQ(QFileInfo(getPathForApp(kTestCreator)).fileName(),
+              QFileInfo(QCoreApplication::applicationFilePath()).fileName());
 
     const double before = platform::Clock::instance().now();
     EXPECT_EQ(LaunchAppAndMakeFront(kTestCreator), 0);

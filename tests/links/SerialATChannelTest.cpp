@@ -262,7 +262,8 @@ TEST_F(SerialATChannelTest, LongAnswerGrowsTheBuffer)
     // 1,500 phonebook entries: about 75 KB.
     QByteArray phonebook;
     for (int i = 1; i <= 1500; ++i)
-        phonebook += "\r\n+CPBR: " + QByteArray::number(i) + ",\"+4930123456\",145,\"Entry " + QByteArray::number(i) + "\"\r\n";
+        phonebook += "\r\n+CPBR: " + QByteArray::number(i) + ",\"+4930123456\",145,\"Entry " + QByteArray::number(i)
+            + "\"\r\n";
     phonebook += "\r\nOK\r\n";
     ASSERT_GT(phonebook.size(), SerialATChannel::kBufferSize);
     channel->sendDataStr(QStringLiteral("AT+CPBR=1,1500\r\n"));
@@ -331,7 +332,7 @@ TEST_F(SerialATChannelTest, WaitsEndWhenTheTransportCloses)
         ASSERT_EQ(channel->openConnection(nullptr), 0);
         channel->sendDataStr(QStringLiteral("AT+CBC\r\n"));
         channel->deliver("\r\n+CB");
-        ASSERT_EQ(channel->closeConnection(nullptr), 0);   // the close is reported after 0.2 s
+        ASSERT_EQ(channel->closeConnection(nullptr), 0); // the close is reported after 0.2 s
         const double start = now();
         EXPECT_FALSE(c.run(*channel));
         EXPECT_LE(now() - start, 0.3 + 1e-6);

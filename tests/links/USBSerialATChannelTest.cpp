@@ -81,7 +81,10 @@ public:
         _fileDescriptor = _pipe[0] = -1;
         return true;
     }
-    bool put(const QByteArray& bytes) { return ::write(_pipe[1], bytes.constData(), size_t(bytes.size())) == bytes.size(); }
+    bool put(const QByteArray& bytes)
+    {
+        return ::write(_pipe[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
     // Waits (in real time) until the reader has taken every byte from the pipe.
     bool drained() const
     {
@@ -337,8 +340,8 @@ INSERT INTO Dorvanti (DEVICE_ID, Identification, InheritsFrom, USB_Vendor) VALUE
         SCOPED_TRACE(c.database.toStdString() + " " + c.deviceID);
         qvDeviceDB::setDefaultDatabasePath(c.database);
         qvDeviceDB::releaseSharedDeviceDB();
-        EXPECT_FALSE(USBSerialATChannel::availableConnection(
-            {{"Common.qvDeviceID", c.deviceID}, {"USB.ProductID", 0x6000}}));
+        EXPECT_FALSE(
+            USBSerialATChannel::availableConnection({{"Common.qvDeviceID", c.deviceID}, {"USB.ProductID", 0x6000}}));
     }
     qvDeviceDB::setDefaultDatabasePath(QString());
     qvDeviceDB::releaseSharedDeviceDB();

@@ -156,7 +156,7 @@ TEST_F(PhoneSimulatorTest, KeepsOnlyARecentWindowOfItsInput)
     const QList<QByteArray> receivedLines = sim->receivedLines();
     ASSERT_EQ(receivedLines.size(), PhoneSimulator::kReceivedWindowLines);
     EXPECT_EQ(receivedLines.back(), "AT");
-    EXPECT_EQ(receivedLines[receivedLines.size() - 2], QByteArray(4096, 'x'));   // cut at the line limit
+    EXPECT_EQ(receivedLines[receivedLines.size() - 2], QByteArray(4096, 'x')); // cut at the line limit
     EXPECT_EQ(receivedLines.front(), "line 102");
 }
 

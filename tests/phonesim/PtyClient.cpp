@@ -43,7 +43,7 @@ bool PtyClient::write(const QByteArray& bytes)
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return false;
-        pollfd writable {_fd, POLLOUT, 0};
+        pollfd writable{_fd, POLLOUT, 0};
         if (::poll(&writable, 1, 5000) <= 0)
             return false;
     }
