@@ -15,6 +15,7 @@ packages=(
   zip unzip
   python3
   python3-vobject
+  libical-dev
 )
 
 missing=()

@@ -1,3 +1,5 @@
+#include "PinnedTimeZone.h"
+
 #include "formats/VCardEncoding.h"
 #include "formats/VCardRelations.h"
 #include "formats/VXDictionary.h"
@@ -6,9 +8,6 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -84,10 +83,7 @@ TEST(VCardEncodingTest, StringValueForItem)
 
 TEST(VCardEncodingTest, DateTexts)
 {
-    // The machine's zone is Central Europe for this test.
-    const QByteArray oldTZ = qgetenv("TZ");
-    qputenv("TZ", "Europe/Berlin");
-    tzset();
+    const PinnedTimeZone berlin;
 
     const QDateTime date(QDate(2024, 7, 1), QTime(1, 30, 5), QTimeZone(QByteArrayLiteral("UTC+05:00")));
     EXPECT_EQ(zuluDateString(date), QStringLiteral("20240630T203005Z"));
@@ -100,11 +96,6 @@ TEST(VCardEncodingTest, DateTexts)
     EXPECT_EQ(endDay235959String(date), QStringLiteral("20240701T235959"));
     EXPECT_EQ(endDay235900String(date), QStringLiteral("20240701T235900"));
 
-    if (oldTZ.isNull())
-        qunsetenv("TZ");
-    else
-        qputenv("TZ", oldTZ);
-    tzset();
 }
 
 TEST(VCardRelationsTest, FormatRelation)
