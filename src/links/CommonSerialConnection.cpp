@@ -5,6 +5,9 @@
 #include "foundation/NamedLog.h"
 
 #include <optional>
+#include "links/BTSerialATChannel.h"
+#include "links/ConnectionRegistration.h"
+#include "links/MFDeviceLinkOwner.h"
 #include "links/QVEmbeddedCallback.h"
 #include "links/USBSerialATChannel.h"
 #include "platform/Exception.h"
@@ -124,6 +127,13 @@ CommonSerialConnection::CommonSerialConnection(const QVariantMap& wizDict, const
 {
 }
 
+CommonSerialConnection::CommonSerialConnection(MFDeviceLinkOwner& owner, const QVariantMap& connectionDict,
+                                               SerialATChannel::PhoneTraits traits)
+    : CommonSerialConnection(owner.linkDevice(), owner.linkDeviceInfo(), connectionDict, owner.connType(), traits)
+{
+    links::registerWithOwner(owner, QLatin1String(kConnectionName), connectionDict);
+}
+
 CommonSerialConnection::~CommonSerialConnection()
 {
     QVLogWith(qvlog::kConn, [] { return QStringLiteral("-- [CommonSerialConnection dealloc]"); });
@@ -173,6 +183,8 @@ int CommonSerialConnection::openConnection(const std::shared_ptr<QVDeviceCallbac
             _serialChannel = USBSerialATChannel::withWizDict(_mfDevice, dict, this, _traits);
         else if (usb)
             _serialChannel = USBSerialATChannel::withConnectionDict(_mfDevice, dict, this, _traits);
+        else
+            _serialChannel = std::make_unique<BTSerialATChannel>(_mfDevice, dict, this, _traits);
         if (!_serialChannel) {
             QVLogWith(qvlog::kConn, [&] {
                 return QStringLiteral("### [CommonSerialConnection openConnection] no %1 transport").arg(_connType);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+class MFDeviceLinkOwner;
 class QVEmbeddedCallback;
 
 // The connection for AT commands: owns the serial channel of the phone's
@@ -22,6 +23,7 @@ public:
     static constexpr const char* kConnTypeBluetooth = "Bluetooth";
     static constexpr const char* kConnTypeUSBSerial = "USB-Serial";
     static constexpr const char* kDefaultInitString = "ATE0\r\n";
+    static constexpr const char* kConnectionName = "Serial";
 
     // Dial results.
     static constexpr int kDialUp = 0;
@@ -36,7 +38,7 @@ public:
     // Makes the transport channel of a connection type from the connection
     // (or wizard) dictionary; nullptr when that transport is not available.
     // Without one, "USB-Serial" gets the USB modem channel and "Bluetooth"
-    // has no transport yet.
+    // the RFCOMM channel.
     using ChannelFactory = std::function<std::unique_ptr<SerialATChannel>(
         const QString& connType, const QVariantMap& dict, MFDevice* device, SerialDelegateProtocol* delegate,
         SerialATChannel::PhoneTraits traits)>;
@@ -48,11 +50,15 @@ public:
     CommonSerialConnection(MFDevice* device, const MFDeviceInfo* devInfo, const QVariantMap& connectionDict,
                            const QString& connType, SerialATChannel::PhoneTraits traits);
     CommonSerialConnection(const QVariantMap& wizDict, const QString& connType);
+    // The connection of a device object, registered with it as "Serial".
+    CommonSerialConnection(MFDeviceLinkOwner& owner, const QVariantMap& connectionDict,
+                           SerialATChannel::PhoneTraits traits);
     ~CommonSerialConnection() override;
 
     void setChannelFactory(ChannelFactory factory) { _channelFactory = std::move(factory); }
     SerialATChannel* serialChannel() const { return _serialChannel.get(); }
     virtual QString className() const;
+    QString getConnectionType() const override { return _connType; }
 
     bool hasValidSession() const { return hasOpenTransportConnection(); }
     bool hasOpenTransportConnection() const;

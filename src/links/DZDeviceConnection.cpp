@@ -44,6 +44,16 @@ int DZDeviceConnection::killJobs(bool, const std::shared_ptr<QVDeviceCallback>& 
     return 0;
 }
 
+bool DZDeviceConnection::isBluetooth() const
+{
+    return getConnectionType() == QLatin1String("Bluetooth");
+}
+
+bool DZDeviceConnection::isUSB() const
+{
+    return getConnectionType().startsWith(QLatin1String("USB-"));
+}
+
 bool DZDeviceConnection::isConnectionAvailable(const QVariantMap&)
 {
     return false;

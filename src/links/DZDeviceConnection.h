@@ -35,6 +35,11 @@ public:
     virtual bool isInProgress() const { return _isInProgress; }
     virtual bool isBusy() const { return false; }
     virtual bool isNokiaPCSuite() const { return false; }
+    // The connection type ("Bluetooth", "USB-Serial", "USB-MassStorage"...);
+    // empty for a connection that has none.
+    virtual QString getConnectionType() const { return QString(); }
+    bool isBluetooth() const;
+    bool isUSB() const;
     static bool isConnectionAvailable(const QVariantMap& connectionDict);
 
     // Makes callback the active one. A different callback still active is

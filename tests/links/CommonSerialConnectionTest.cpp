@@ -132,9 +132,10 @@ TEST_F(CommonSerialConnectionTest, ConnectionTypesWithoutASerialPort)
         EXPECT_EQ(e.reason(), QStringLiteral("### There is no serial port for connection type: 'Virtual'"));
     }
 
+    // The Bluetooth channel needs a phone address.
     makeConnection(QString(), false, QStringLiteral("Bluetooth"));
     connection->setChannelFactory({});
-    EXPECT_EQ(connection->openConnection(QVDeviceCallback::pollingObject()), links::kIOReturnUnsupported);
+    EXPECT_EQ(connection->openConnection(QVDeviceCallback::pollingObject()), links::kIOReturnNoDevice);
 }
 
 TEST_F(CommonSerialConnectionTest, CommandThatCannotBeSentIsNotEndedBehindTheCallersBack)

@@ -21,6 +21,7 @@ namespace platform {
 namespace {
 constexpr int kReadPiece = 4096;
 constexpr int kWritePollMs = 1000;
+constexpr qsizetype kWriteSizesKept = 1024;
 
 int connectLocalSocket(const QString& path)
 {
@@ -53,14 +54,15 @@ struct BluetoothStackSimulated::Phone {
     int sdpFailureCount = 0;
     int sdpQueries = 0;
     int opens = 0;
+    QList<int> writes;
     QList<std::weak_ptr<Channel>> openChannels;
 };
 
 // One simulated channel: a stream socket to the phone, read on the main loop.
 class BluetoothStackSimulated::Channel : public RfcommChannel {
 public:
-    Channel(std::shared_ptr<BluetoothDevice> device, quint8 channelID, quint16 mtu)
-        : RfcommChannel(std::move(device), channelID, mtu)
+    Channel(std::shared_ptr<BluetoothDevice> device, quint8 channelID, quint16 mtu, std::shared_ptr<Phone> phone)
+        : RfcommChannel(std::move(device), channelID, mtu), _phone(std::move(phone))
     {
     }
     ~Channel() override { transportClose(); }
@@ -89,6 +91,9 @@ public:
 protected:
     bool transportWrite(const char* bytes, int length) override
     {
+        _phone->writes.append(length);
+        if (_phone->writes.size() > kWriteSizesKept)
+            _phone->writes.removeFirst();
         int done = 0;
         while (done < length && _fd >= 0) {
             const ssize_t n = ::send(_fd, bytes + done, size_t(length - done), MSG_NOSIGNAL);
@@ -147,6 +152,7 @@ private:
             closedByPeer();
     }
 
+    std::shared_ptr<Phone> _phone;
     int _fd = -1;
     std::unique_ptr<QSocketNotifier> _notifier;
     std::unique_ptr<Timer> _connect;
@@ -215,7 +221,8 @@ protected:
             --p.openFailureCount;
             failure = p.openFailure;
         }
-        auto opened = std::make_shared<Channel>(shared_from_this(), channelID, owner->_mtu);
+        auto opened = std::make_shared<Channel>(shared_from_this(), channelID, owner->_mtu,
+                                                owner->_phones.value(address()));
         opened->startConnecting(owner->_openDelay, failure, p.channels.value(channelID));
         p.openChannels.removeIf([](const std::weak_ptr<Channel>& c) { return c.expired(); });
         p.openChannels.append(opened);
@@ -246,10 +253,16 @@ std::shared_ptr<BluetoothDevice> BluetoothStackSimulated::makeDevice(const Bluet
     return std::make_shared<Device>(*this, address);
 }
 
-BluetoothStackSimulated::Phone* BluetoothStackSimulated::phone(const BluetoothAddress& address)
+const BluetoothStackSimulated::Phone* BluetoothStackSimulated::phone(const BluetoothAddress& address) const
 {
     const auto it = _phones.constFind(address);
     return it == _phones.constEnd() ? nullptr : it->get();
+}
+
+const BluetoothStackSimulated::Phone* BluetoothStackSimulated::phone(const QString& address) const
+{
+    const std::optional<BluetoothAddress> parsed = BluetoothAddress::fromString(address);
+    return parsed ? phone(*parsed) : nullptr;
 }
 
 BluetoothStackSimulated::Phone& BluetoothStackSimulated::phoneFor(const QString& address)
@@ -310,16 +323,20 @@ void BluetoothStackSimulated::closeFromRemote(const QString& address, quint8 cha
 
 int BluetoothStackSimulated::sdpQueryCount(const QString& address) const
 {
-    const std::optional<BluetoothAddress> parsed = BluetoothAddress::fromString(address);
-    const auto it = parsed ? _phones.constFind(*parsed) : _phones.constEnd();
-    return it == _phones.constEnd() ? 0 : (*it)->sdpQueries;
+    const Phone* p = phone(address);
+    return p ? p->sdpQueries : 0;
 }
 
 int BluetoothStackSimulated::openCount(const QString& address) const
 {
-    const std::optional<BluetoothAddress> parsed = BluetoothAddress::fromString(address);
-    const auto it = parsed ? _phones.constFind(*parsed) : _phones.constEnd();
-    return it == _phones.constEnd() ? 0 : (*it)->opens;
+    const Phone* p = phone(address);
+    return p ? p->opens : 0;
+}
+
+QList<int> BluetoothStackSimulated::writeSizes(const QString& address) const
+{
+    const Phone* p = phone(address);
+    return p ? p->writes : QList<int>();
 }
 
 std::optional<SdpServiceRecord> BluetoothStackSimulated::recordFromJson(const QVariantMap& description)

@@ -50,6 +50,8 @@ public:
 
     int sdpQueryCount(const QString& address) const;
     int openCount(const QString& address) const;
+    // The sizes of the last writes to the phone's channels (at most 1024).
+    QList<int> writeSizes(const QString& address) const;
 
     // Reads a device file (JSON):
     //   {"devices": [{"address": "00:12:34:56:78:9a", "name": "V3", "paired": true,
@@ -70,7 +72,8 @@ private:
     class Device;
     class Channel;
     struct Phone;
-    Phone* phone(const BluetoothAddress& address);
+    const Phone* phone(const BluetoothAddress& address) const;
+    const Phone* phone(const QString& address) const;
     Phone& phoneFor(const QString& address);
 
     QMap<BluetoothAddress, std::shared_ptr<Phone>> _phones;
