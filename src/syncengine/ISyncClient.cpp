@@ -33,6 +33,14 @@ syncengine::ClientRow clientRow(syncengine::SyncHub& hub, const QString& identif
     return *row;
 }
 
+void saveClientRow(syncengine::SyncHub& hub, const QString& identifier,
+                   const std::function<void(syncengine::ClientRow&)>& change)
+{
+    syncengine::ClientRow row = clientRow(hub, identifier);
+    change(row);
+    hub.store().saveClient(row);
+}
+
 } // namespace
 
 QStringList ISyncClient::supportedEntityNames() const
@@ -57,10 +65,7 @@ QString ISyncClient::displayName() const
 
 void ISyncClient::setDisplayName(const QString& name)
 {
-    const std::shared_ptr<syncengine::SyncHub> h = hub();
-    syncengine::ClientRow row = clientRow(*h, m_identifier);
-    row.displayName = name;
-    h->store().saveClient(row);
+    saveClientRow(*hub(), m_identifier, [&](syncengine::ClientRow& row) { row.displayName = name; });
 }
 
 QString ISyncClient::imagePath() const
@@ -70,10 +75,7 @@ QString ISyncClient::imagePath() const
 
 void ISyncClient::setImagePath(const QString& path)
 {
-    const std::shared_ptr<syncengine::SyncHub> h = hub();
-    syncengine::ClientRow row = clientRow(*h, m_identifier);
-    row.imagePath = path;
-    h->store().saveClient(row);
+    saveClientRow(*hub(), m_identifier, [&](syncengine::ClientRow& row) { row.imagePath = path; });
 }
 
 void ISyncClient::setSyncAlertHandler(AlertHandler handler)

@@ -68,7 +68,19 @@ TEST(SyncStoreChild, DISABLED_Run)
     }
 }
 
-class SyncStoreTest : public SyncEngineFixture {};
+class SyncStoreTest : public SyncEngineFixture {
+protected:
+    // A desktop and a phone in step, the phone having added contact c1.
+    std::pair<std::shared_ptr<ISyncClient>, std::shared_ptr<ISyncClient>> clientsSharingAnn()
+    {
+        auto desktop = registerClient("desktop");
+        auto phone = registerClient("phone");
+        sync(desktop);
+        sync(phone);
+        push(phone, [](ISyncSession& s) { s.pushChangesFromRecord(contact("Ann"), "c1"); });
+        return {desktop, phone};
+    }
+};
 
 TEST_F(SyncStoreTest, StoreSurvivesARestart)
 {
@@ -105,11 +117,7 @@ TEST_F(SyncStoreTest, StoreSurvivesARestart)
 
 TEST_F(SyncStoreTest, ProcessKilledDuringAFinishLeavesTheLastFinishedState)
 {
-    auto desktop = registerClient("desktop");
-    auto phone = registerClient("phone");
-    sync(desktop);
-    sync(phone);
-    push(phone, [](ISyncSession& s) { s.pushChangesFromRecord(contact("Ann"), "c1"); });
+    auto [desktop, phone] = clientsSharingAnn();
     desktop.reset();
     phone.reset();
     closeStore();
@@ -156,11 +164,7 @@ private:
 
 TEST_F(SyncStoreTest, FinishOnAFullDiskIsUnavailableAndWritesNothing)
 {
-    auto desktop = registerClient("desktop");
-    auto phone = registerClient("phone");
-    sync(desktop);
-    sync(phone);
-    push(phone, [](ISyncSession& s) { s.pushChangesFromRecord(contact("Ann"), "c1"); });
+    auto [desktop, phone] = clientsSharingAnn();
 
     auto session = ISyncSession::beginSessionWithClient(phone, kContactEntities, {});
     session->pushChange(modifyChange("c1", kFirst, "Annie"));
