@@ -370,6 +370,21 @@ TEST(StateMachine, LgBusyAnswersAndDisconnectFrame)
     }
 }
 
+TEST(StateMachine, BytesBetweenCommandsAnswerNothing)
+{
+    Connected m{QStringLiteral("se")};
+    m.machine.requestState(37);
+    m.link().reply("\r\nOK\r\n");
+    EXPECT_EQ(m.nextReport(), kStateCommandDone);
+    m.machine.requestState(5);
+    EXPECT_EQ(m.nextReport(), kStateConnected);
+    m.link().reply("\r\n+CMTI: \"SM\",4\r\n");
+    m.link().reply("\r\nOK\r\n");
+    runFor(1.0);
+    EXPECT_TRUE(m.recorder.states.isEmpty());
+    EXPECT_EQ(m.machine.state(), kStateConnected);
+}
+
 TEST(StateMachine, SimpleAnswerEndsAfterOneSecondOfWhateverCame)
 {
     Connected m{QStringLiteral("se")};

@@ -46,7 +46,6 @@ public:
 
     void setWillCloseCallback(SLTWillCloseCallback* callback) { _willCloseCallback = callback; }
     void setFamily(const QString& family) { _family = family; }
-    QString family() const { return _family; }
     void setDelegate(MultiCommDeviceDelegate* delegate) { _delegate = delegate; }
     MultiCommDeviceDelegate* delegate() const { return _delegate; }
 

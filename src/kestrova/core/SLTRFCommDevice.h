@@ -31,7 +31,6 @@ public:
     ~SLTRFCommDevice() override;
 
     quint8 channelID() const { return _channelID; }
-    int openAttempts() const { return _openAttempts; }
     bool isOpen() const { return _channel && _channel->isOpen(); }
 
     void openConnection() override;

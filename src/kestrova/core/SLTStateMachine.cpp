@@ -139,6 +139,7 @@ QByteArray SLTStateMachine::rawBuffer() const
 
 void SLTStateMachine::setState(int state, bool force)
 {
+    _awaitingReply = false;
     _fireEndOfSimpleCommand.stop();
     _fireCommandTimeout.stop();
     _state = state;
@@ -223,7 +224,6 @@ void SLTStateMachine::requestState(int requested, const QVariant& customCommand)
     _simpleAnswer = false;
     _hexCommand = false;
     _lgAppPortWaitForOk = false;
-    _checkedLength = 0;
     _requestedState = requested;
     startCommandTimer();
 
@@ -338,6 +338,8 @@ void SLTStateMachine::sendText(const QString& text)
         setState(kStateConnectionError);
         return;
     }
+    _awaitingReply = true;
+    _checkedLength = 0;
     _commDevice->sendCommand(text);
 }
 
@@ -347,6 +349,8 @@ void SLTStateMachine::sendFrame(const QByteArray& frame)
         setState(kStateConnectionError);
         return;
     }
+    _awaitingReply = true;
+    _checkedLength = 0;
     _commDevice->sendDataCommand(frame);
 }
 
@@ -385,9 +389,8 @@ void SLTStateMachine::runInit()
         return;
     }
     startCommandTimer();
-    _checkedLength = 0;
     const QString init = _commDevice->initString();
-    _commDevice->sendCommand(init.isNull() ? QStringLiteral("ATE0\r") : init);
+    sendText(init.isNull() ? QStringLiteral("ATE0\r") : init);
 }
 
 void SLTStateMachine::closeLink()
@@ -467,6 +470,10 @@ void SLTStateMachine::sltGeneralCommDeviceCommandError(MultiCommDevice*)
 
 void SLTStateMachine::sltGeneralCommDeviceBufferFilled(MultiCommDevice*, const QString& chunk)
 {
+    // Bytes while no command waits for its reply (an unsolicited line
+    // between commands) answer nothing; the next command clears them.
+    if (!_awaitingReply)
+        return;
     switch (validateBuffer()) {
     case kReplyComplete:
     case kReplyPrompt:
@@ -505,7 +512,7 @@ int SLTStateMachine::validateStringBuffer()
         kitLogWith([&] { return QStringLiteral("SLTStateMachine: gelesene StringDaten: %1").arg(loggedText(text)); });
     if (_simpleAnswer)
         return _fireEndOfSimpleCommand.isActive() ? kReplyIncomplete : kReplyComplete;
-    // A buffer shorter than what was checked is a new reply.
+    // The buffer shrank (edited by its owner): look at all of it again.
     if (text.size() < _checkedLength)
         _checkedLength = 0;
     const qsizetype before = text.size();

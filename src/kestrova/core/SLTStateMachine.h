@@ -64,9 +64,7 @@ public:
     void requestState(int requested, const QVariant& customCommand = QVariant());
 
     int state() const { return _state; }
-    int requestedState() const { return _requestedState; }
     bool isConnected() const { return _state > 0; }
-    int timeoutValue() const { return _timeoutValue; }
     QString buffer() const;
     QByteArray rawBuffer() const;
     MultiCommDevice* commDevice() const { return _commDevice.get(); }
@@ -157,6 +155,8 @@ private:
     platform::Timer _reportTimer;
     platform::Timer _waitTimer;
     int _timeoutValue = kDefaultTimeoutSeconds;
+    // A command was sent and its reply is not judged yet.
+    bool _awaitingReply = false;
     // How much of the text reply needs no second look.
     qsizetype _checkedLength = 0;
 };
