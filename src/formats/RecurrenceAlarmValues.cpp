@@ -7,6 +7,9 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <algorithm>
+#include <climits>
+
 using namespace calendarkey;
 
 namespace {
@@ -127,8 +130,10 @@ QVariantMap monthlyRule(const QStringList& tokens)
     for (qsizetype i = 1; i < modifiersEnd; ++i) {
         const QString& token = tokens[i];
         if (isNumberToken(token)) {
-            const int number = intValue(token);
-            positions.append(token.endsWith(u'-') ? -number : number);
+            // "2-" counts from the end; the saturated lowest value stays as it is.
+            const qint64 number = intValue(token);
+            const qint64 signedNumber = token.endsWith(u'-') ? -number : number;
+            positions.append(int(std::clamp<qint64>(signedNumber, INT_MIN, INT_MAX)));
         } else {
             const QString day = weekdayNameForCode(token);
             if (!day.isNull())
