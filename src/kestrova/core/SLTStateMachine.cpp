@@ -168,6 +168,7 @@ void SLTStateMachine::fullStop()
         _commDevice->close();
         releaseCommDevice();
     }
+    _awaitingReply = false;
     _requestedState = 0;
     _state = 0;
 }
@@ -332,26 +333,27 @@ void SLTStateMachine::waitThenSucceed(double seconds)
     _waitTimer.start(seconds);
 }
 
-void SLTStateMachine::sendText(const QString& text)
+bool SLTStateMachine::beginSend()
 {
     if (!_commDevice) {
         setState(kStateConnectionError);
-        return;
+        return false;
     }
     _awaitingReply = true;
     _checkedLength = 0;
-    _commDevice->sendCommand(text);
+    return true;
+}
+
+void SLTStateMachine::sendText(const QString& text)
+{
+    if (beginSend())
+        _commDevice->sendCommand(text);
 }
 
 void SLTStateMachine::sendFrame(const QByteArray& frame)
 {
-    if (!_commDevice) {
-        setState(kStateConnectionError);
-        return;
-    }
-    _awaitingReply = true;
-    _checkedLength = 0;
-    _commDevice->sendDataCommand(frame);
+    if (beginSend())
+        _commDevice->sendDataCommand(frame);
 }
 
 void SLTStateMachine::connectLink()

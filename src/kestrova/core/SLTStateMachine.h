@@ -124,6 +124,8 @@ private:
     void commandTimedOut();
     void simpleAnswerTimerFired();
     void commandSuccessful();
+    // A command goes out: false (state -3) without a transport.
+    bool beginSend();
     void sendText(const QString& text);
     void sendFrame(const QByteArray& frame);
     void waitThenSucceed(double seconds);
