@@ -134,7 +134,10 @@ TEST_F(PhoneSimulatorTest, RecordsWhatItReceivedAcrossSplitWrites)
     ASSERT_TRUE(client->write("MI\r\n"));
     EXPECT_EQ(client->readAnswer(), QByteArray("\r\nGigaset\r\n\r\nOK\r\n"));
     ASSERT_TRUE(client->write("AT\rAT+CGMM\r"));
-    const QByteArray both = client->readAnswer();
+    // The two answers may come in one read or in two.
+    QByteArray both = client->readAnswer();
+    if (!both.contains("SL56"))
+        both += client->readAnswer();
     EXPECT_TRUE(both.endsWith("\r\nSL56\r\n\r\nOK\r\n")) << both.toStdString();
     EXPECT_EQ(sim->received(), QByteArray("AT+CGMI\r\nAT\rAT+CGMM\r"));
     EXPECT_EQ(sim->receivedLines(), QList<QByteArray>({"AT+CGMI", "AT", "AT+CGMM"}));
