@@ -5,10 +5,16 @@
 #include "widgets/BasisOverlayView.h"
 #include "widgets/BlackToolWindow.h"
 #include "widgets/FooterToolBarView.h"
+#include "widgets/MirroredImageView.h"
+#include "widgets/MirroredText.h"
+#include "widgets/MirrovanceWindow.h"
+#include "widgets/NSGreyButton.h"
 #include "widgets/NSScaledImageButton.h"
 #include "widgets/NSToolbarImageButton.h"
 #include "widgets/OverlayProgressBar.h"
 #include "widgets/ProgressCycle.h"
+#include "widgets/QVLargeSpinProgress.h"
+#include "widgets/WhiteButton.h"
 
 namespace {
 template <class T>
@@ -31,4 +37,10 @@ void registerWidgetClasses()
     add<BlackToolWindow>("BlackToolWindow");
     add<NSScaledImageButton>("NSScaledImageButton");
     add<NSToolbarImageButton>("NSToolbarImageButton");
+    add<MirroredText>("MirroredText");
+    add<MirroredImageView>("MirroredImageView");
+    add<WhiteButton>("WhiteButton");
+    add<NSGreyButton>("NSGreyButton");
+    add<MirrovanceWindow>("MirrovanceWindow");
+    add<QVLargeSpinProgress>("QVLargeSpinProgress");
 }

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "app/AppControllerServices.h"
+#include "app/DockBadges.h"
+
+#include "platform/Clock.h"
+#include "platform/NotificationCenter.h"
+#include "widgets/QVLargeSpinProgress.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QMessageBox;
+
+// The one application controller: registers the defaults, switches the debug
+// flags, opens the named logs, keeps the icon's badges, answers the
+// application menu and runs the quit protocol. Other windows reach it through
+// sharedAppController() for the sync-entity names, the debug flags, the
+// wizard entry object, the trash period and the dead-alias question.
+class AppController : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultEmptyTrashPeriod = 61;
+    static constexpr double kAskToWaitSlice = 0.12;
+    static constexpr double kSafeQuitSlice = 0.99;
+    // A safe close that has not ended after this many slices (about ten
+    // minutes) gives up waiting and quits.
+    static constexpr int kSafeQuitMaxPasses = 600;
+    static constexpr double kFadeStep = 0.2;
+    static constexpr double kFadeInterval = 0.04;
+
+    explicit AppController(QObject* parent = nullptr);
+    ~AppController() override;
+
+    // The instance from awakeFromNib() until it is destroyed; null otherwise.
+    static AppController* sharedAppController();
+
+    // Start steps: registers the defaults, sets the flags, opens the logs,
+    // writes the start line and listens for the badge notifications.
+    void awakeFromNib();
+
+    // Replaces what the controller asks of documents, copies, trash and wizard.
+    void setServices(std::unique_ptr<AppControllerServices> services);
+    AppControllerServices& services() { return *services_; }
+
+    QString dbName(int index) const;
+    bool debugEnabled() const { return debugEnabled_; }
+    bool syncProtocolEnabled() const { return syncProtocolEnabled_; }
+    // The setup wizard's entry object, made on the first call.
+    QObject* theQVUIKit();
+    // false on the first call in the process, true on every later one.
+    bool registerWindow(const void* window = nullptr);
+    // Days after which the organizer trash is emptied; an absent, zero or
+    // non-numeric value is stored and answered as 61.
+    int getEmptyTrashPeriod();
+
+    // A phone alias whose target is gone (a symbolic link that points nowhere).
+    static bool isDeadAlias(const QString& path);
+    // The question about a dead alias, ready to run on the window.
+    QMessageBox* makeDeadAliasQuestion(const QString& path, QWidget* window) const;
+    // Asks it: false when the user keeps the alias and quits the attempt
+    // ("AliasQuit", the default), true when the alias is to be deleted.
+    bool askKillDeadAlias(const QString& path, QWidget* window);
+
+    // "2.1.10" -> "21a": each number in lower-case hexadecimal, joined.
+    static QString updateVersionCode(const QString& version);
+    // Whether the string table gives the web address of the key.
+    static bool hasWebAddress(const char* key);
+    void openWebAddress(const char* key);
+    void check4Updates();
+    // Opens the manual; with shift and an open phone, sends that phone's
+    // debugging information instead. fromHelpKey: the request came from the
+    // "?" key, which always opens the manual.
+    void openManual(bool fromHelpKey, bool shift);
+    // Switches the SyncML protocol (and its log) on or off and stores it.
+    void enableDebugging();
+
+    // Badges.
+    dockbadges::Counts badgeCounts() const;
+    void updateDockIcon();
+    QImage dockIcon() const { return dockIcon_; }
+    void animateDockIcon(const platform::Notification& notification);
+
+    // Quit protocol.
+    // The user asked to quit (menu, close button, window manager): waits for
+    // running backups when asked to, then terminates.
+    void requestQuit();
+    void askToWait();
+    void quitNow();
+    void quitCancel();
+    void doSafeQuit();
+    // Stops the USB copies, saves the trash, posts "AppWillQuit" once, fades
+    // the main window out and ends the program with status 0.
+    void terminate();
+    bool isTerminating() const { return terminating_; }
+    QDialog* quitDialog() const { return quitDialog_; }
+
+    // The window to fade out at the end.
+    void setMainWindow(QWidget* window);
+    // How the program ends (tests record it instead).
+    void setExitHandler(std::function<void(int)> handler);
+
+    // Deletes the defaults of the known phones and the application support
+    // folder: a fresh start.
+    static void createPristineEnvironment();
+    // Appends "nix" to the file; false when nothing could be written.
+    static bool createDummyFile(const QString& path);
+    static QString ourApplicationSupportFolder();
+
+private:
+    void openLogs();
+    void endWait(bool stopped);
+    void fadeStep();
+
+    std::unique_ptr<AppControllerServices> services_;
+    QStringList dbNames_;
+    bool debugEnabled_ = false;
+    bool syncProtocolEnabled_ = false;
+    bool anyWindowRegistered_ = false;
+    std::unique_ptr<QObject> wizardEntry_;
+    QImage dockIcon_;
+    QPointer<QDialog> quitDialog_;
+    QPointer<QVLargeSpinProgress> quitSpinner_;
+    platform::Timer waitTimer_;
+    platform::Timer fadeTimer_;
+    qreal fadeAlpha_ = 1.0;
+    bool terminating_ = false;
+    QPointer<QWidget> mainWindow_;
+    std::function<void(int)> exit_;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QVariantMap>
+
+#include <memory>
+#include <optional>
+
+// What the application controller asks of the phone documents, the USB copy
+// jobs, the organizer trash, the manual and the setup wizard. Each answers
+// here as if none were open until the classes that own them take over (the
+// program hands its own implementation to AppController::setServices).
+class AppControllerServices {
+public:
+    virtual ~AppControllerServices() = default;
+
+    // The document controller's quit flags.
+    virtual void setQuitRequested(bool) {}
+    virtual void setOverwriteBackupWait(bool) {}
+    // Whether some phone document still runs a backup.
+    virtual bool anyBackupPending() const { return false; }
+    // Cancels every phone's jobs for the close.
+    virtual void doCancelDocuments() {}
+    // Tells the first phone whose job queue still holds jobs to close safely;
+    // false when there is none left.
+    virtual bool closeSafeFirstDoc() { return false; }
+
+    // Terminate steps.
+    virtual void terminateUSBCopies() {}
+    virtual void saveTrashChangesIfAny() {}
+
+    // Badge counts over the open live phones.
+    virtual unsigned checkUnreadSMS() const { return 0; }
+    // Sets the totals of conversions and transfers; true when either is above 0.
+    virtual bool checkForMediaProzesses(int& conversions, int& transfers) const
+    {
+        conversions = 0;
+        transfers = 0;
+        return false;
+    }
+    // The settings of the phone behind a notification's sender; nothing when
+    // the sender is no phone.
+    virtual std::optional<QVariantMap> deviceSettings(const void* /*sender*/) const { return std::nullopt; }
+
+    // Manual and diagnostics: true when they handled the request.
+    virtual bool sendDebuggingInfo() { return false; }
+    virtual bool openManualDocument() { return false; }
+
+    // The setup wizard's entry object.
+    virtual std::unique_ptr<QObject> makeWizardEntry() { return nullptr; }
+};

@@ -1,0 +1,53 @@
+#include "app/AppController.h"
+#include "app/AppKeys.h"
+#include "app/MainWindow.h"
+#include "app/PreferenceHandler.h"
+#include "app/TarnexWindow.h"
+
+#include "platform/Bundle.h"
+#include "platform/UserDefaults.h"
+#include "widgets/WidgetClasses.h"
+
+#include <QApplication>
+
+namespace {
+
+constexpr int kGraphiteAppearance = 6;
+constexpr const char* kDisplayName = "Marvesto LG";
+
+void setGraphite()
+{
+    platform::UserDefaults::standard().setObject(QLatin1String(appkeys::kAppearanceVariant), kGraphiteAppearance);
+}
+
+void preInitStuff()
+{
+    platform::UserDefaults::standard().setObject(QLatin1String(appkeys::kCheckUpdatesAtStart), true);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setGraphite();
+    preInitStuff();
+
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(platform::bundle::applicationName());
+    QCoreApplication::setApplicationVersion(platform::bundle::applicationVersion());
+    QGuiApplication::setApplicationDisplayName(QLatin1String(kDisplayName));
+    QGuiApplication::setDesktopFileName(platform::bundle::mainBundleIdentifier());
+    registerWidgetClasses();
+
+    AppController controller;
+    controller.awakeFromNib();
+    PreferenceHandler::sharedPreferenceHandler().awakeFromNib();
+    controller.updateDockIcon();
+    TarnexWindow* window = mainwindow::create(controller);
+    window->showAndFadeIn();
+
+    const int status = app.exec();
+    delete window;
+    platform::UserDefaults::standard().synchronize();
+    return status;
+}
