@@ -74,12 +74,13 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 maxSize, S
         ~Closer() { ::close(fd); }
     } closer{fd};
 
-    struct stat status {};
+    struct stat status { };
     if (::fstat(fd, &status) != 0)
         return failWithErrno("read");
     if (!S_ISREG(status.st_mode))
         return fail(QStringLiteral("cannot read %1: it is not a regular file").arg(path));
-    const QString tooLarge = QStringLiteral("cannot read %1: it is larger than %2 bytes").arg(path, QString::number(maxSize));
+    const QString tooLarge =
+        QStringLiteral("cannot read %1: it is larger than %2 bytes").arg(path, QString::number(maxSize));
     if (status.st_size > maxSize)
         return fail(tooLarge);
 

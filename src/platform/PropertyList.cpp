@@ -474,7 +474,7 @@ private:
     // What an object becomes in the expanded tree.
     struct Expanded {
         quint64 nodes = 0;
-        quint64 bytes = 0;   // of strings and data
+        quint64 bytes = 0; // of strings and data
         int height = 0;
     };
 
@@ -550,7 +550,8 @@ private:
             return true;
         if (high != ~quint64(0) || (low >> 63) == 0)
             return fail(QStringLiteral("an integer does not fit 64 bits"));
-        m_patches.push_back({offset, QByteArray(1, '\x13') + QByteArray(reinterpret_cast<const char*>(m_data) + offset + 9, 8)});
+        m_patches.push_back(
+            {offset, QByteArray(1, '\x13') + QByteArray(reinterpret_cast<const char*>(m_data) + offset + 9, 8)});
         return true;
     }
 
@@ -570,7 +571,7 @@ private:
             if (std::memchr(m_data + start, 0, length))
                 return fail(QStringLiteral("a string holds a NUL character"));
         } else if (type == 0x6) {
-            if (length == 0)   // an empty string, as libplist can read it
+            if (length == 0) // an empty string, as libplist can read it
                 m_patches.push_back({offset, QByteArray(1, '\x50')});
             bool afterHigh = false;
             for (quint64 i = 0; i < length; ++i) {
@@ -638,7 +639,8 @@ private:
                 if (expanded.nodes > m_nodeLimit)
                     return fail(QStringLiteral("objects are shared too often (the expanded tree is too large)"));
                 if (expanded.bytes > m_byteLimit)
-                    return fail(QStringLiteral("strings or data are shared too often (the expanded tree is too large)"));
+                    return fail(
+                        QStringLiteral("strings or data are shared too often (the expanded tree is too large)"));
             }
         }
         if (expanded.height > kMaxDepth)
@@ -1079,9 +1081,8 @@ QVariant readFile(const QString& path, QString* error, FileOrigin origin)
 {
     QString why;
     const bool removable = origin == FileOrigin::RemovableVolume;
-    const std::optional<QByteArray> bytes =
-        readRegularFile(path, removable ? kMaxRemovableFileSize : kMaxFileSize,
-                        removable ? Symlinks::Refuse : Symlinks::Follow, &why);
+    const std::optional<QByteArray> bytes = readRegularFile(path, removable ? kMaxRemovableFileSize : kMaxFileSize,
+                                                            removable ? Symlinks::Refuse : Symlinks::Follow, &why);
     if (!bytes) {
         setError(error, why);
         return {};

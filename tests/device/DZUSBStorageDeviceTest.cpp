@@ -172,7 +172,8 @@ TEST_F(DZUSBStorageDeviceTest, MarkersThatAreNotPlainFilesAreNotRead)
          [&] { return QFile::link(elsewhere.filePath("qv_serno0.plist"), real); }},
         {"a link to nowhere", [&] { return ::symlink("/nonexistent/qv_serno0.plist", realPath.constData()) == 0; }},
         {"a folder", [&] { return QDir().mkdir(real); }},
-        {"a file of 2 MB", [&] {
+        {"a file of 2 MB",
+         [&] {
              QFile file(real);
              return file.open(QIODevice::WriteOnly) && file.resize(2 << 20);
          }},

@@ -260,7 +260,7 @@ const char* const kDocType = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
 QByteArray withSubset(const QByteArray& subset, const QByteArray& body)
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist [" + subset + "]>\n<plist version=\"1.0\">"
-         + body + "</plist>\n";
+        + body + "</plist>\n";
 }
 
 QByteArray repeated(const QByteArray& piece, int times)
@@ -524,8 +524,8 @@ TEST(PropertyList, HostileShapesEndAsErrorsQuickly)
         {"one string referenced 10,000 times", binaryPlist({arrayObject(10000, {1}, 1), longString})},
         {"one data blob referenced 10,000 times", binaryPlist({arrayObject(10000, {1}, 1), longData})},
         {"a dictionary whose values all name one string",
-         binaryPlist({counted(0xD, 5000) + repeated("\x01", 5000) + repeated("\x02", 5000),
-                      QByteArray("\x51k"), longString})},
+         binaryPlist(
+             {counted(0xD, 5000) + repeated("\x01", 5000) + repeated("\x02", 5000), QByteArray("\x51k"), longString})},
         {"an entity used 100,000 times",
          withSubset("<!ENTITY a \"" + QByteArray(4000, 'A') + "\">", "<string>" + manyEntities + "</string>")},
         {"entities naming entities",
@@ -554,8 +554,9 @@ TEST(PropertyList, HostileShapesEndAsErrorsQuickly)
     const QByteArray shared = binaryPlist({arrayObject(2000, {1}, 1), counted(0x5, 200) + QByteArray(200, 'k')});
     EXPECT_EQ(plist::read(shared).toList().size(), 2000);
     // The five entities XML predefines, and character references, are fine.
-    EXPECT_EQ(plist::read(QByteArray(kDocType) + "<plist><string>&lt;&gt;&amp;&apos;&quot;&#65;&#x263A;</string></plist>"),
-              QVariant(QStringLiteral("<>&'\"A\u263A")));
+    EXPECT_EQ(
+        plist::read(QByteArray(kDocType) + "<plist><string>&lt;&gt;&amp;&apos;&quot;&#65;&#x263A;</string></plist>"),
+        QVariant(QStringLiteral("<>&'\"A\u263A")));
 }
 
 TEST(PropertyList, LongBinaryArraysReadInLinearTime)
@@ -596,7 +597,7 @@ TEST(PropertyList, BinaryIntegersAndUtf16Strings)
     const struct {
         const char* name;
         QByteArray object;
-        QVariant expected;   // invalid: an error
+        QVariant expected; // invalid: an error
     } cases[] = {
         {"16-byte -1", "\x14" + ones + ones, QVariant(qlonglong(-1))},
         {"16-byte smallest", "\x14" + ones + '\x80' + QByteArray(7, '\0'),
@@ -716,7 +717,7 @@ TEST(PropertyList, ReadsOnlyRegularFilesOfBoundedSize)
     ASSERT_EQ(::symlink("/dev/zero", linkToZero.toLocal8Bit().constData()), 0);
     ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
     {
-        QFile file(large);   // sparse: refused by its size before anything is read
+        QFile file(large); // sparse: refused by its size before anything is read
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_TRUE(file.resize((qint64(1) << 30) + 1));
     }
