@@ -185,7 +185,7 @@ void BTSerialATChannel::rfcommChannelOpenComplete(platform::RfcommChannel&, int 
     if (status != 0)
         _rfCOMMChannel.reset();
     else
-        _isOpen = true;
+        transportOpened();
     _busy = false;
     _reportOpenTimer = std::make_unique<platform::Timer>([this, status] { delayedReportOpen(status); });
     _reportOpenTimer->start(kOpenReportDelay);
@@ -198,9 +198,7 @@ void BTSerialATChannel::delayedReportOpen(int status)
 
 void BTSerialATChannel::rfcommChannelClosed(platform::RfcommChannel&)
 {
-    _isOpen = false;
-    _closeFinished = true;
-    _isInProgress = false;
+    transportClosed();
     _reportOpenTimer.reset();
     if (_rfCOMMChannel) {
         _rfCOMMChannel->setDelegate(nullptr);
@@ -224,8 +222,7 @@ int BTSerialATChannel::closeConnection(const std::shared_ptr<QVDeviceCallback>& 
         return links::kIOReturnExclusiveAccess;
     }
     if (!_rfCOMMChannel) {
-        _isOpen = false;
-        _closeFinished = true;
+        transportClosed();
         if (callback)
             callback->finishSuccessfullyInMainThread(QVariant());
         return 0;

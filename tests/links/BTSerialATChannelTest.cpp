@@ -74,6 +74,23 @@ TEST_F(BTSerialATChannelTest, ChannelClosedBeforeTheReportEndsTheOpenWithNoDevic
     EXPECT_EQ(callback->returnStatus(), links::kIOReturnNoDevice);
 }
 
+TEST_F(BTSerialATChannelTest, WaitEndsWhenThePhoneClosesTheChannel)
+{
+    addPhone("lg");
+    auto channel = makeChannel();
+    int status = -99;
+    auto callback = open(*channel, &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_TRUE(testing_support::runUntil([&] { return !callback->isBusy(); }, 3.0));
+    ASSERT_EQ(callback->returnStatus(), 0);
+    platform::Timer closer([&] { stack->closeFromRemote(address()); });
+    closer.start(0.2);
+    const double start = now();
+    EXPECT_FALSE(channel->waitForOkOrError(50));
+    EXPECT_LT(now() - start, 0.5);
+    EXPECT_FALSE(channel->hasConnection());
+}
+
 TEST_F(BTSerialATChannelTest, PageTimeOutEndsTheOpenAtOnceWithoutQueryOrRetry)
 {
     SerialATChannel::PhoneTraits gigaset;
