@@ -7,6 +7,7 @@
 #include "foundation/QuorvalisDebugging.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
+#include "platform/gui/TestArtifacts.h"
 #include "TestEnvironment.h"
 #include "VirtualTime.h"
 
@@ -243,7 +244,8 @@ TEST(AppControllerQuit, AWaitingDialogEndsByItselfWhenTheBackupFinishes)
     EXPECT_TRUE(f.state->quitRequested);
 
     runFor(1.0);
-    EXPECT_NE(f.controller->quitDialog(), nullptr) << "waits while the backup runs";
+    ASSERT_NE(f.controller->quitDialog(), nullptr) << "waits while the backup runs";
+    EXPECT_FALSE(platform::gui::saveGrab(f.controller->quitDialog(), QStringLiteral("app-quit-dialog")).isEmpty());
     EXPECT_TRUE(f.state->steps.isEmpty());
 
     f.state->backupPending = false;

@@ -22,6 +22,10 @@ struct FakeServices : AppControllerServices {
         int conversions = 0;
         int transfers = 0;
         int wizardEntriesMade = 0;
+        // The phone a notification may come from, and what it was asked.
+        const void* phone = nullptr;
+        QVariantMap phoneSettings;
+        int settingsAsked = 0;
     };
     explicit FakeServices(std::shared_ptr<State> state) : s(std::move(state)) {}
 
@@ -47,6 +51,11 @@ struct FakeServices : AppControllerServices {
         conversions = s->conversions;
         transfers = s->transfers;
         return s->media;
+    }
+    std::optional<QVariantMap> deviceSettings(const void* sender) const override
+    {
+        ++s->settingsAsked;
+        return sender == s->phone ? std::optional<QVariantMap>(s->phoneSettings) : std::nullopt;
     }
     std::unique_ptr<QObject> makeWizardEntry() override
     {

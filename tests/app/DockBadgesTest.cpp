@@ -85,4 +85,20 @@ TEST(DockBadges, TheControllerDrawsTheBadgesIntoTheWindowIcon)
     EXPECT_EQ(f.controller->dockIcon(), plain) << "the plain icon comes back";
 }
 
+TEST(DockBadges, NewMessageAttentionListensOnlyToPhones)
+{
+    app_tests::ControllerFixture f;
+    f.controller->awakeFromNib();
+    int phone = 0;
+    f.state->phone = &phone;
+    f.state->phoneSettings = {{QStringLiteral("Common.SMS_Dock_Notify"), true}, {QStringLiteral("Common.SMS_ShowInfoPanel"), QStringLiteral("YES")}};
+    platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter();
+    center.post(QLatin1String(appkeys::kReceivedNewSMS));
+    EXPECT_EQ(f.state->settingsAsked, 0) << "a notification without a sender is ignored";
+    int other = 0;
+    center.post(QLatin1String(appkeys::kReceivedNewSMS), &other);
+    center.post(QLatin1String(appkeys::kReceivedNewSMS), &phone);
+    EXPECT_EQ(f.state->settingsAsked, 2);
+}
+
 } // namespace
