@@ -1,0 +1,101 @@
+#pragma once
+
+#include "desktopstore/ContactCard.h"
+#include "platform/Clock.h"
+#include "platform/SyncChange.h"
+
+#include <QByteArray>
+#include <QFileSystemWatcher>
+#include <QMap>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+
+namespace platform {
+class ISyncClient;
+class ISyncManager;
+class ISyncSession;
+} // namespace platform
+
+namespace desktopstore {
+
+// User default naming the store's root folder.
+inline const QString kDesktopStorePathKey = QStringLiteral("DesktopStorePath");
+inline const QString kContactsFolderName = QStringLiteral("contacts");
+// The store's own bookkeeping in the root folder (hidden, so never an item).
+inline const QString kStateFileName = QStringLiteral(".marvesto-state.plist");
+inline const QString kClientDescriptionFileName = QStringLiteral(".marvesto-client.plist");
+
+// The desktop side of the sync hub: a vdir folder that desktop programs share,
+// contacts/ holding one vCard per .vcf file. A scan turns new, changed and
+// removed files into a push (the first run, or a new root, pushes all); the
+// pull writes or removes files, each written to a temporary file and renamed.
+// Per file the store keeps its etag (mtime in ns, size, inode), a content hash
+// and the records last exchanged, so an unchanged file is never read and the
+// store's own writes never come back as changes.
+class DesktopStore {
+public:
+    static const QString kClientIdentifier;
+    // Seconds between two scans while the store runs.
+    static constexpr double kScanInterval = 5.0;
+
+    // The folder of "DesktopStorePath", else dataHome/MarvestoLG/desktop.
+    static QString defaultRootPath();
+
+    DesktopStore(platform::ISyncManager& manager, QString rootPath);
+    ~DesktopStore();
+    DesktopStore(const DesktopStore&) = delete;
+    DesktopStore& operator=(const DesktopStore&) = delete;
+
+    const QString& rootPath() const { return m_root; }
+
+    // Registers the client and syncs now, when the folder changes, every
+    // kScanInterval seconds and when another client's changes wait.
+    void start();
+    // One session: scan, push, pull, write. done (if given) follows with
+    // whether it finished. A call while a session runs queues one more.
+    void synchronize(std::function<void(bool finished)> done = {});
+    bool isSyncing() const { return m_syncing; }
+
+    // The changes a scan finds now (nothing is pushed or recorded).
+    QList<platform::SyncChange> pendingChanges();
+
+private:
+    // What the store knows about one item file.
+    struct FileEntry {
+        QString etag;
+        QByteArray hash;
+        QString uid;
+        QString recordId;
+        QVariantMap records;   // record id -> record, the contact's first
+    };
+    using FileMap = QMap<QString, FileEntry>;   // by path relative to the root
+    struct Scan {
+        FileMap files;
+        QList<platform::SyncChange> changes;
+        QMap<QString, QVariantMap> allRecords;  // for a slow push
+    };
+
+    std::shared_ptr<platform::ISyncClient> client();
+    Scan scan() const;
+    void pushAndPull(const std::shared_ptr<platform::ISyncSession>& session, Scan scanned,
+                     std::function<void(bool)> done);
+    void pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files);
+    void endSync(bool finished, const std::function<void(bool)>& done);
+    void loadState();
+    void saveState() const;
+    QString itemPath(const QString& relative) const;
+
+    platform::ISyncManager& m_manager;
+    QString m_root;
+    FileMap m_files;
+    bool m_syncing = false;
+    bool m_again = false;
+    platform::Timer m_timer;
+    std::unique_ptr<QFileSystemWatcher> m_watcher;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+};
+
+} // namespace desktopstore

@@ -1,0 +1,3 @@
+#include "desktopstore/DesktopStoreLog.h"
+
+Q_LOGGING_CATEGORY(lcDesktopStore, "marvesto.desktopstore", QtInfoMsg)

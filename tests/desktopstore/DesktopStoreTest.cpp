@@ -1,0 +1,250 @@
+#include "SyncEngineFixture.h"
+#include "desktopstore/DesktopStore.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace syncengine_test;
+using desktopstore::DesktopStore;
+
+namespace {
+
+const QStringList kEntities{entity::Contact, entity::PhoneNumber, entity::EmailAddress, entity::URL,
+                            entity::StreetAddress};
+
+const QByteArray kAnn = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
+                        "TEL;TYPE=HOME:+4930111\r\nEMAIL;TYPE=WORK:ann@example.org\r\nEND:VCARD\r\n";
+
+class DesktopStoreTest : public SyncEngineFixture {
+protected:
+    void SetUp() override
+    {
+        SyncEngineFixture::SetUp();
+        phone = registerClient(QStringLiteral("phone"), kEntities);
+        sync(phone, {}, {}, kEntities);
+        store = std::make_unique<DesktopStore>(manager(), root());
+    }
+
+    QString root() const { return folder() + QStringLiteral("/vdir"); }
+    QString contactFile(const QString& name) const { return root() + QStringLiteral("/contacts/") + name; }
+
+    void syncDesktop()
+    {
+        bool finished = false;
+        bool ended = false;
+        store->synchronize([&](bool ok) {
+            finished = ok;
+            ended = true;
+        });
+        ASSERT_TRUE(testing_support::runUntil([&] { return ended; }));
+        ASSERT_TRUE(finished);
+    }
+    Pulled syncPhone(const std::function<void(ISyncSession&)>& fn = {}) { return sync(phone, fn, {}, kEntities); }
+
+    // Writes text elsewhere and renames it over the file, as editors do.
+    void editorWrite(const QString& path, const QByteArray& text)
+    {
+        const QString elsewhere = folder() + QStringLiteral("/edit.tmp");
+        QFile file(elsewhere);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        ASSERT_EQ(::rename(QFile::encodeName(elsewhere).constData(), QFile::encodeName(path).constData()), 0);
+    }
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // The one file of contacts/ (besides what the test names).
+    QStringList contactFiles() const
+    {
+        return QDir(root() + QStringLiteral("/contacts")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    std::shared_ptr<ISyncClient> phone;
+    std::unique_ptr<DesktopStore> store;
+};
+
+TEST_F(DesktopStoreTest, PulledContactBecomesAFileAndComesBackUnchanged)
+{
+    QVariantMap ann = contact(QStringLiteral("Ann"), QString::fromUtf8("Lëe"));
+    ann.insert("phone numbers", QVariantList{"p1"});
+    ann.insert("job title", "Pilot");
+    QVariantMap number = phoneNumber("c1", "+4930111");
+    number.insert("type", "mobile");
+    number.insert("label", "Boat");
+    syncPhone([&](ISyncSession& s) {
+        s.pushChangesFromRecord(ann, "c1");
+        s.pushChangesFromRecord(number, "p1");
+    });
+    syncDesktop();
+    // The record id is a safe name: it names the file.
+    ASSERT_EQ(contactFiles(), QStringList{"c1.vcf"});
+    EXPECT_TRUE(contents(contactFile("c1.vcf")).contains("item1.TEL;TYPE=CELL:+4930111"));
+    // The store's own write is no change, and the phone hears nothing back.
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+    syncDesktop();
+    EXPECT_TRUE(syncPhone().changes.isEmpty());
+
+    // A new hub and a new store over the same folder: a slow push of the file
+    // brings back the same records.
+    store.reset();
+    restart();
+    QFile::remove(root() + "/" + desktopstore::kStateFileName);
+    const QString fresh = folder() + "/store2.db";
+    ISyncManager second(fresh);
+    DesktopStore again(second, root());
+    bool ended = false;
+    again.synchronize([&](bool) { ended = true; });
+    ASSERT_TRUE(testing_support::runUntil([&] { return ended; }));
+    auto reader = second.registerClientWithIdentifier("reader", description("reader", kEntities));
+    Pulled all;
+    {
+        auto session = ISyncSession::beginSessionWithClient(reader, kEntities, {});
+        bool ready = false;
+        session->prepareToPullChangesInBackgroundForEntityNames(kEntities, [&](auto&, auto&) { ready = true; });
+        ASSERT_TRUE(testing_support::runUntil([&] { return ready; }));
+        all.changes = session->changeEnumeratorForEntityNames(kEntities);
+        session->cancelSyncing();
+    }
+    ASSERT_EQ(all.changes.size(), 2);
+    QVariantMap contactBack;
+    QVariantMap numberBack;
+    for (const SyncChange& c : all.changes)
+        (c.record().value(platform::ISyncRecordEntityNameKey) == entity::Contact ? contactBack : numberBack) = c.record();
+    const QString numberId = contactBack.value("phone numbers").toList().value(0).toString();
+    ann.insert("phone numbers", QVariantList{numberId});
+    EXPECT_EQ(contactBack, ann);
+    number.insert("contact", QVariantList{all.changes[0].record().value(platform::ISyncRecordEntityNameKey) == entity::Contact
+                                              ? all.changes[0].recordIdentifier()
+                                              : all.changes[1].recordIdentifier()});
+    EXPECT_EQ(numberBack, number);
+}
+
+TEST_F(DesktopStoreTest, FileChangesBecomePushes)
+{
+    QDir().mkpath(root() + "/contacts");
+    editorWrite(contactFile("ann.vcf"), kAnn);
+    syncDesktop();
+    // A new file: the contact and its two sub-records.
+    Pulled pulled = syncPhone();
+    ASSERT_EQ(pulled.changes.size(), 3);
+    QString annId;
+    for (const SyncChange& c : pulled.changes) {
+        EXPECT_EQ(c.type(), SyncChange::Add);
+        if (c.record().value(platform::ISyncRecordEntityNameKey) == entity::Contact)
+            annId = c.recordIdentifier();
+    }
+    ASSERT_FALSE(annId.isEmpty());
+
+    // Edited as an editor does: one modify with the changed property.
+    QByteArray edited = kAnn;
+    edited.replace("END:VCARD", "TITLE:Pilot\r\nEND:VCARD");
+    editorWrite(contactFile("ann.vcf"), edited);
+    syncDesktop();
+    pulled = syncPhone();
+    ASSERT_EQ(pulled.summary(), QStringList{"modify:" + annId});
+    ASSERT_EQ(pulled.changes[0].changes().size(), 1);
+    EXPECT_EQ(pulled.changes[0].changes()[0].toMap().value("name"), "job title");
+
+    // Touched without a change: the content hash says it is the same.
+    editorWrite(contactFile("ann.vcf"), edited);
+    syncDesktop();
+    EXPECT_TRUE(syncPhone().changes.isEmpty());
+
+    // Removed: the contact and its sub-records go.
+    QFile::remove(contactFile("ann.vcf"));
+    syncDesktop();
+    pulled = syncPhone();
+    EXPECT_EQ(pulled.changes.size(), 3);
+    for (const SyncChange& c : pulled.changes)
+        EXPECT_EQ(c.type(), SyncChange::Delete);
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+}
+
+TEST_F(DesktopStoreTest, PulledChangeKeepsUnknownPropertiesOfTheFile)
+{
+    QDir().mkpath(root() + "/contacts");
+    QByteArray text = kAnn;
+    text.replace("END:VCARD", "X-FOO:kept\r\nCATEGORIES:Friends\r\nEND:VCARD");
+    editorWrite(contactFile("ann.vcf"), text);
+    syncDesktop();
+    QString annId;
+    for (const SyncChange& c : syncPhone().changes) {
+        if (c.record().value(platform::ISyncRecordEntityNameKey) == entity::Contact)
+            annId = c.recordIdentifier();
+    }
+    syncPhone([&](ISyncSession& s) { s.pushChange(modifyChange(annId, "first name", "Anna")); });
+    syncDesktop();
+    const QByteArray after = contents(contactFile("ann.vcf"));
+    EXPECT_TRUE(after.contains("N:Lee;Anna;;;\r\n"));
+    EXPECT_TRUE(after.contains("\r\nX-FOO:kept\r\n"));
+    EXPECT_TRUE(after.contains("\r\nCATEGORIES:Friends\r\n"));
+    EXPECT_TRUE(after.contains("TEL;TYPE=HOME:+4930111"));
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+
+    // Deleted on the phone: the file goes.
+    syncPhone([&](ISyncSession& s) { s.pushChange(SyncChange(SyncChange::Delete, annId)); });
+    syncDesktop();
+    EXPECT_TRUE(contactFiles().isEmpty());
+}
+
+TEST_F(DesktopStoreTest, BadAndForeignFilesAreLeftAlone)
+{
+    QDir().mkpath(root() + "/contacts");
+    const struct {
+        const char* name;
+        QByteArray text;
+    } files[] = {
+        {"broken.vcf", "BEGIN:VCARD\nTEL;TYPE=:1\nEND:VCARD\n"},
+        {"two.vcf", "BEGIN:VCARD\nFN:A\nEND:VCARD\nBEGIN:VCARD\nFN:B\nEND:VCARD\n"},
+        {"empty.vcf", ""},
+        {".hidden.vcf", kAnn},
+        {"backup.vcf~", kAnn},
+        {"notes.txt", kAnn},
+    };
+    for (const auto& f : files)
+        editorWrite(contactFile(f.name), f.text);
+    syncDesktop();
+    EXPECT_TRUE(syncPhone().changes.isEmpty());
+    for (const auto& f : files)
+        EXPECT_EQ(contents(contactFile(f.name)), f.text) << f.name;
+
+    // A pulled record whose id is no safe file name stays inside contacts/.
+    syncPhone([](ISyncSession& s) { s.pushChangesFromRecord(contact("Eve"), "../../escape"); });
+    syncDesktop();
+    EXPECT_FALSE(QFile::exists(folder() + "/escape.vcf"));
+    EXPECT_EQ(contactFiles().size(), std::size(files) + 1);
+}
+
+TEST_F(DesktopStoreTest, ScanTrustsAnUnchangedEtag)
+{
+    QDir().mkpath(root() + "/contacts");
+    editorWrite(contactFile("ann.vcf"), kAnn);
+    syncDesktop();
+    syncPhone();
+    // Bytes changed in place with size, inode and mtime kept: the scan does
+    // not read the file, so it sees no change.
+    const QByteArray path = QFile::encodeName(contactFile("ann.vcf"));
+    struct stat before {};
+    ASSERT_EQ(::stat(path.constData(), &before), 0);
+    QByteArray same = kAnn;
+    same.replace("Ann", "Bob");
+    QFile file(contactFile("ann.vcf"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.write(same);
+    file.close();
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+    // Any change of the etag brings the file in.
+    const struct timespec later[2] = {before.st_atim, {before.st_mtim.tv_sec + 1, before.st_mtim.tv_nsec}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.constData(), later, 0), 0);
+    EXPECT_EQ(store->pendingChanges().size(), 1);
+}
+
+} // namespace
