@@ -12,8 +12,10 @@ public:
     explicit NSGreyButton(QWidget* parent = nullptr);
 
     QColor titleColor() const override;
-    // Panel fades hold the buttons' look while they run: YES raises a
-    // process-wide counter, NO lowers it (never below 0).
+    // The main window's panel fades count their runs here: YES raises a
+    // process-wide counter, NO lowers it (never below 0). The look follows
+    // the window's opacity and the button's own state alone, so a disabled
+    // button never draws as enabled, blocked or not.
     static void doBlockInterior(bool block);
     static int blockCount();
 

@@ -6,11 +6,12 @@
 #include "widgets/QVLargeSpinProgress.h"
 #include "widgets/WhiteButton.h"
 
+#include "platform/gui/Interface.h"
 #include "platform/gui/TestArtifacts.h"
+#include "widgets/WidgetClasses.h"
 #include "VirtualTime.h"
 #include "WidgetTestSupport.h"
 
-#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,37 +126,32 @@ TEST(WhiteButton, TitleIsWhiteAndDimmedWhenDisabled)
     EXPECT_TRUE(button.font().italic());
 }
 
-TEST(MirroredViews, MirrorLiesFourPointsBelowAndTheWindowDraws)
+TEST(MirroredViews, TheFormBuildsThemAndTheMirrorsLieBelowTheirContent)
 {
-    MirrovanceWindow window;
-    EXPECT_EQ(window.windowType(), Qt::Window);
-    EXPECT_EQ(window.backAlphaValue(), 1.0);
-    EXPECT_EQ(window.getBackGroundColor(0.5), QColor::fromRgbF(0.5, 0.5, 0.5, 0.5));
-    window.setWindowTitle(QStringLiteral("Copy"));
-    window.resize(260, 230);
-    auto* layout = new QVBoxLayout(&window);
-    layout->setContentsMargins(20, 30, 20, 10);
-    auto* text = new MirroredText(&window);
-    text->setText(QStringLiteral("Marvesto LG"));
-    text->setAlignment(Qt::AlignCenter);
-    text->setStyleSheet(QStringLiteral("color: white;"));
-    text->setFixedHeight(44);
-    auto* image = new MirroredImageView(&window);
-    image->setImageName(QStringLiteral("Sync"));
-    image->setFixedHeight(100);
-    WhiteButton* white = new WhiteButton(&window);
-    white->setText(QStringLiteral("White"));
-    layout->addWidget(text);
-    layout->addWidget(image);
-    layout->addWidget(white);
-    widget_tests::showAndSettle(&window);
+    registerWidgetClasses();
+    std::unique_ptr<QWidget> form(platform::gui::loadInterface(QStringLiteral("program"), QStringLiteral("MirrovanceWindow")));
+    auto* window = qobject_cast<MirrovanceWindow*>(form.get());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowType(), Qt::Window) << "a normal window, not a floating one";
+    EXPECT_EQ(window->backAlphaValue(), 1.0);
+    EXPECT_EQ(window->getBackGroundColor(0.5), QColor::fromRgbF(0.5, 0.5, 0.5, 0.5));
+    auto* text = window->findChild<MirroredText*>();
+    auto* image = window->findChild<MirroredImageView*>();
+    auto* spinner = window->findChild<QVLargeSpinProgress*>();
+    ASSERT_TRUE(text && image && spinner);
+    EXPECT_NE(window->findChild<NSGreyButton*>(), nullptr);
+    EXPECT_NE(window->findChild<WhiteButton*>(), nullptr);
+    spinner->startAnimation();
+    widget_tests::showAndSettle(window);
+    runFor(QVLargeSpinProgress::kTickSeconds * 4 + 0.01);
 
     EXPECT_EQ(text->mirrorRect().top(), text->textLineRect().bottom() + 4);
     EXPECT_EQ(image->mirrorRect().top(), image->imageRect().bottom() + 4);
     EXPECT_EQ(image->fadeRect().top(), image->imageRect().bottom() + 3);
     EXPECT_EQ(image->fadeRect().bottom(), image->height());
     EXPECT_EQ(image->imageRect().center().x(), image->width() / 2.0);
-    EXPECT_FALSE(platform::gui::saveGrab(&window, QStringLiteral("widgets-mirrored-views")).isEmpty());
+    EXPECT_FALSE(platform::gui::saveGrab(window, QStringLiteral("widgets-main-window-widgets")).isEmpty());
+    spinner->stopAnimation();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "widgets/NSScaledImageButton.h"
 #include "widgets/OverlayProgressBar.h"
 #include "widgets/ProgressCycle.h"
+#include "widgets/QVLargeSpinProgress.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -74,6 +75,16 @@ GalleryWindow::GalleryWindow(QWidget* parent)
                 darkWindow_->move(mapToGlobal(QPoint(width() - darkWindow_->width() - 30, 40)));
                 darkWindow_->show();
             }
+        });
+    if (auto* open = outlet<QPushButton>(form_, QStringLiteral("openMainWindowWidgets")))
+        connect(open, &QPushButton::clicked, this, [this] {
+            if (!mirrovanceWindow_) {
+                mirrovanceWindow_ = platform::gui::loadInterface(kBundle, QStringLiteral("MirrovanceWindow"), this);
+                if (auto* spinner = outlet<QVLargeSpinProgress>(mirrovanceWindow_, QStringLiteral("largeSpinner")))
+                    spinner->startAnimation();
+            }
+            mirrovanceWindow_->move(mapToGlobal(QPoint(40, 40)));
+            mirrovanceWindow_->show();
         });
 }
 

@@ -41,5 +41,6 @@ private:
     QLabel* busyMessage_ = nullptr;
     platform::Timer progressTimer_;
     QPointer<BlackToolWindow> darkWindow_;
+    QPointer<QWidget> mirrovanceWindow_;
     int items_ = 3;
 };
