@@ -150,6 +150,20 @@ TEST_F(MainWindowTest, CtrlQFadesTheWindowOutAndEndsWithStatusZero)
     EXPECT_EQ(f.exits, QList<int>{0});
 }
 
+TEST_F(MainWindowTest, CloseWindowQuitsAndMinimiseMinimises)
+{
+    QTest::mouseClick(view->minimiseButton(), Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_TRUE(f.state->steps.isEmpty());
+
+    window->showNormal();
+    QTest::keyClick(window.get(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(f.controller->isTerminating()) << "closing the main window ends the program";
+    runFor(1.0);
+    EXPECT_EQ(f.exits, QList<int>{0});
+}
+
 TEST_F(MainWindowTest, CloseButtonAndWindowManagerCloseAskTheQuitProtocol)
 {
     f.state->backupPending = true;
