@@ -70,6 +70,9 @@ public:
     TimerType timerType() const { return _timerType; }
 
     QString identifyDevice();
+    // Maker and model as identifyDevice() derived them.
+    QString company() const { return _company; }
+    QString modelName() const { return _modelName; }
     QString getSerialNumber();
     QString swRevision();
     QString deviceName();
