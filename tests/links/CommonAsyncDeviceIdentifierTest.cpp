@@ -7,6 +7,9 @@
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 namespace {
 
 const QStringList kCommands{QStringLiteral("AT+CGMM"), QStringLiteral("AT+CGMI"), QStringLiteral("AT+CGSN"),
@@ -255,4 +258,33 @@ TEST_F(CommonAsyncDeviceIdentifierTest, AdditionalInformationFromTheServiceRecor
     EXPECT_EQ(CommonAsyncDeviceIdentifier::withBTDeviceString(QString()), nullptr);
     identifier = CommonAsyncDeviceIdentifier::withBTDeviceString(QStringLiteral("12:34"));
     EXPECT_FALSE(identifier->getAdditionalInformation(&error)) << "no device for the address";
+}
+
+TEST_F(CommonAsyncDeviceIdentifierTest, PhoneOfADeviceFileIsReachedOnItsSocket)
+{
+    // phonesim --socket PATH --device-file FILE, and the program started with
+    // MARVESTO_BLUETOOTH_DEVICES=FILE.
+    QTemporaryDir folder;
+    const QString socketPath = folder.filePath(QStringLiteral("phone.sock"));
+    phonesim::PhoneSimulator phone(*phonesim::PhoneProfile::named(QStringLiteral("samsung")));
+    ASSERT_TRUE(phone.startListening(socketPath)) << phone.errorString().toStdString();
+    const QString deviceFile = folder.filePath(QStringLiteral("devices.json"));
+    QFile file(deviceFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(phonesim::ServiceRecords::deviceFile(address(), QStringLiteral("SGH-E250"), QStringLiteral("samsung"),
+                                                    socketPath));
+    file.close();
+    qputenv(platform::BluetoothStack::kSimulationEnvironment, deviceFile.toLocal8Bit());
+    platform::BluetoothStack::setShared(nullptr);
+    EXPECT_EQ(platform::BluetoothStack::shared().deviceWithAddressString(address())->name(),
+              QLatin1String("SGH-E250"));
+    qunsetenv(platform::BluetoothStack::kSimulationEnvironment);
+
+    identifier = CommonAsyncDeviceIdentifier::withBTDeviceString(address());
+    int status = -99;
+    identifier->requestATCommandsSync(kCommands, &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(identifier->identifyDevice(), QLatin1String("SAMSUNG+SGH-E250"));
+    EXPECT_EQ(identifier->deviceName(), QLatin1String("SGH-E250"));
+    freeIdentifier();
 }
