@@ -235,7 +235,7 @@ DesktopStore::Scan DesktopStore::scan() const
 {
     Scan result;
     const QDir folder(itemPath(kContactsFolderName));
-    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
     QSet<QString> seen;
     for (const QString& name : names) {
         if (!isItemFileName(name, QStringLiteral(".vcf")))
@@ -279,8 +279,6 @@ DesktopStore::Scan DesktopStore::scan() const
         }
         seen.insert(relative);
         result.files.insert(relative, entry);
-        for (auto it = entry.records.cbegin(); it != entry.records.cend(); ++it)
-            result.allRecords.insert(it.key(), it.value().toMap());
     }
     for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
         if (!seen.contains(it.key()))
@@ -325,8 +323,10 @@ void DesktopStore::pushAndPull(const std::shared_ptr<platform::ISyncSession>& se
     if (m_files.isEmpty() && !scanned.files.isEmpty())
         session->clientWantsToPushAllRecordsForEntityNames(contactEntities());
     if (session->shouldPushAllRecordsForEntityName(platform::entity::Contact)) {
-        for (auto it = scanned.allRecords.cbegin(); it != scanned.allRecords.cend(); ++it)
-            session->pushChangesFromRecord(it.value(), it.key());
+        for (const FileEntry& entry : std::as_const(scanned.files)) {
+            for (auto it = entry.records.cbegin(); it != entry.records.cend(); ++it)
+                session->pushChangesFromRecord(it.value().toMap(), it.key());
+        }
     } else {
         for (const SyncChange& change : scanned.changes)
             session->pushChange(change);

@@ -75,7 +75,6 @@ private:
     struct Scan {
         FileMap files;
         QList<platform::SyncChange> changes;
-        QMap<QString, QVariantMap> allRecords;  // for a slow push
     };
 
     std::shared_ptr<platform::ISyncClient> client();

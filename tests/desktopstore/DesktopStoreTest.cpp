@@ -221,6 +221,24 @@ TEST_F(DesktopStoreTest, BadAndForeignFilesAreLeftAlone)
     EXPECT_EQ(contactFiles().size(), std::size(files) + 1);
 }
 
+TEST_F(DesktopStoreTest, RunningStoreFollowsTheFolderAndTheHub)
+{
+    store->start();
+    ASSERT_TRUE(testing_support::runUntil([&] { return !store->isSyncing(); }));
+    // Another client's change is written without being asked for.
+    syncPhone([](ISyncSession& s) { s.pushChangesFromRecord(contact("Ann"), "c1"); });
+    ASSERT_TRUE(testing_support::runUntil([&] { return QFile::exists(contactFile("c1.vcf")); }));
+
+    // A file edited while the store runs is pushed by the next scan.
+    QByteArray text = contents(contactFile("c1.vcf"));
+    text.replace("END:VCARD", "TITLE:Pilot\r\nEND:VCARD");
+    editorWrite(contactFile("c1.vcf"), text);
+    testing_support::runFor(DesktopStore::kScanInterval + 1);
+    const Pulled pulled = syncPhone();
+    ASSERT_EQ(pulled.summary(), QStringList{"modify:c1"});
+    EXPECT_EQ(pulled.changes[0].record().value("job title"), "Pilot");
+}
+
 TEST_F(DesktopStoreTest, ScanTrustsAnUnchangedEtag)
 {
     QDir().mkpath(root() + "/contacts");
