@@ -146,6 +146,23 @@ void CommonAsyncDeviceIdentifier::releaseAfterClose(QVDeviceCallback&)
     closeFinished();
 }
 
+void CommonAsyncDeviceIdentifier::closeWithNotification()
+{
+    const int status = closeConnection(makeCallback(&CommonAsyncDeviceIdentifier::closeFinishedCallback));
+    if (status != 0) {
+        QVLogWith(qvlog::kConn, [&] {
+            return QStringLiteral("### closeConnection returned 0x%1").arg(uint(status), 8, 16, QLatin1Char('0'));
+        });
+        freeLater();
+    }
+}
+
+void CommonAsyncDeviceIdentifier::closeFinishedCallback(QVDeviceCallback&)
+{
+    QVLOG(qvlog::kConn, QStringLiteral("** autorelease in closeFinished"));
+    closeFinished();
+}
+
 void CommonAsyncDeviceIdentifier::closeFinished()
 {
     _closeFinished = true;

@@ -61,6 +61,8 @@ public:
     // Ends the identifier: closes the connection (unless a close was asked
     // for already) and frees the identifier afterwards.
     void closeAndFree();
+    // Closes the connection and frees the identifier once it closed.
+    void closeWithNotification();
 
     bool finishedWithATCommands() const { return _requests.isEmpty(); }
     int returnStatus() const { return _returnStatus; }
@@ -111,6 +113,7 @@ private:
     void myTimeOutFireMethod();
     void closeFinished();
     void releaseAfterClose(QVDeviceCallback& callback);
+    void closeFinishedCallback(QVDeviceCallback& callback);
     void freeLater();
     std::shared_ptr<QVDeviceCallback> makeCallback(void (CommonAsyncDeviceIdentifier::*finish)(QVDeviceCallback&));
     QString makeDeviceIdentifierFromResponse();

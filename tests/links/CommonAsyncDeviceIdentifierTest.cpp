@@ -77,6 +77,11 @@ TEST_F(CommonAsyncDeviceIdentifierTest, ReadsMakerModelSerialAndRevision)
     EXPECT_EQ(notes[3].value("index"), 4);
     EXPECT_EQ(notes[3].value("maxIndex"), 4);
     EXPECT_EQ(sim->receivedLines(), (QList<QByteArray>{"ATE0", "AT+CGMM", "AT+CGMI", "AT+CGSN", "AT+CGMR"}));
+
+    const auto token = identifier->lifeToken();
+    identifier->closeWithNotification();
+    identifier = nullptr;
+    ASSERT_TRUE(testing_support::runUntil([&] { return token.expired(); }, 10.0));
 }
 
 TEST_F(CommonAsyncDeviceIdentifierTest, IdentificationScriptsOfTheMakers)
