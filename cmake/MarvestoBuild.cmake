@@ -72,14 +72,16 @@ endfunction()
 
 # marvesto_interface_bundle(target bundle): compiles the interface files of
 # data/ui/<bundle>/ and the images of data/images/<bundle>/ into the target's
-# resources, as ":/ui/<bundle>/<Name>.ui" and ":/images/<bundle>/<name>.<ext>",
+# resources, as ":/ui/<bundle>/<Name>.ui" and ":/images/<bundle>/<name>.<ext>"
+# (images and ".pol" artwork sets),
 # where platform::gui finds them by name.
 function(marvesto_interface_bundle target bundle)
   foreach(kind ui images)
     file(GLOB files CONFIGURE_DEPENDS
          ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.ui
          ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.png
-         ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.svg)
+         ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.svg
+         ${PROJECT_SOURCE_DIR}/data/${kind}/${bundle}/*.pol)
     if(files)
       list(SORT files)
       # Forms are loaded at run time, never compiled into classes.

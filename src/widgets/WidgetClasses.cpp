@@ -3,17 +3,30 @@
 #include "platform/gui/Interface.h"
 #include "widgets/BasisOverlayFrame.h"
 #include "widgets/BasisOverlayView.h"
+#include "widgets/BetterSplitView.h"
 #include "widgets/BlackToolWindow.h"
+#include "widgets/CenterButton.h"
+#include "widgets/CollapsibleBox.h"
 #include "widgets/FooterToolBarView.h"
 #include "widgets/MirroredImageView.h"
 #include "widgets/MirroredText.h"
 #include "widgets/MirrovanceWindow.h"
+#include "widgets/NSCollapsButton.h"
 #include "widgets/NSGreyButton.h"
 #include "widgets/NSScaledImageButton.h"
 #include "widgets/NSToolbarImageButton.h"
+#include "widgets/NSWindowResizeView.h"
+#include "widgets/OneLineSplitView.h"
 #include "widgets/OverlayProgressBar.h"
+#include "widgets/PhoneButtonCell.h"
+#include "widgets/PhoneButtonOnBlackCell.h"
+#include "widgets/PolishedMetallPanel.h"
+#include "widgets/PolishedMetallWindow.h"
 #include "widgets/ProgressCycle.h"
+#include "widgets/PulsingCenterButton.h"
 #include "widgets/QVLargeSpinProgress.h"
+#include "widgets/ResizerButtonView.h"
+#include "widgets/SelectToolViewList.h"
 #include "widgets/WhiteButton.h"
 
 namespace {
@@ -43,4 +56,17 @@ void registerWidgetClasses()
     add<NSGreyButton>("NSGreyButton");
     add<MirrovanceWindow>("MirrovanceWindow");
     add<QVLargeSpinProgress>("QVLargeSpinProgress");
+    add<SelectToolViewList>("SelectToolViewList");
+    add<PolishedMetallWindow>("PolishedMetallWindow");
+    add<PolishedMetallPanel>("PolishedMetallPanel");
+    add<CenterButton>("CenterButton");
+    add<PulsingCenterButton>("PulsingCenterButton");
+    add<PhoneButtonCell>("PhoneButtonCell");
+    add<PhoneButtonOnBlackCell>("PhoneButtonOnBlackCell");
+    add<CollapsibleBox>("CollapsibleBox");
+    add<NSCollapsButton>("NSCollapsButton");
+    add<NSWindowResizeView>("NSWindowResizeView");
+    add<BetterSplitView>("BetterSplitView");
+    add<OneLineSplitView>("OneLineSplitView");
+    add<ResizerButtonView>("ResizerButtonView");
 }

@@ -1,0 +1,27 @@
+#include "widgets/HistoryAnimation.h"
+
+#include "widgets/AnimatedObject.h"
+
+HistoryAnimation::HistoryAnimation(double seconds, QEasingCurve::Type curve)
+    : animation_([this](double linear) { step(linear); })
+    , curve_(curve)
+{
+    animation_.setDuration(seconds);
+}
+
+void HistoryAnimation::setAnimatedHistoryContainer(AnimatedObject* target)
+{
+    animation_.stop();
+    target_ = target;
+    animation_.start();
+}
+
+void HistoryAnimation::step(double linear)
+{
+    value_ = curve_.valueForProgress(linear);
+    const bool ended = linear >= 1.0 && !animation_.isRunning();
+    if (target_)
+        target_->doAnimate(value_);
+    if (ended && onEnd_)
+        onEnd_();
+}

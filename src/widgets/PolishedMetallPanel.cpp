@@ -1,0 +1,7 @@
+#include "widgets/PolishedMetallPanel.h"
+
+PolishedMetallPanel::PolishedMetallPanel(QWidget* parent, bool flat)
+    : PolishedMetallWindow(parent, flat)
+{
+    setWindowFlag(Qt::Tool, true);
+}

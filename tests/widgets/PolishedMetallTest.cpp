@@ -1,0 +1,112 @@
+#include "widgets/PolishedMetall.h"
+#include "widgets/PolishedMetallPanel.h"
+#include "widgets/PolishedMetallWindow.h"
+
+#include "platform/gui/TestArtifacts.h"
+
+#include "WidgetTestSupport.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PolishedMetallTest, MinimumSizeIsAtLeast150EachWay)
+{
+    struct Case {
+        QSize given, stored;
+    };
+    const Case cases[] = {{{100, 400}, {150, 400}}, {{200, 100}, {200, 150}}, {{0, 0}, {150, 150}}, {{300, 200}, {300, 200}}};
+    for (const Case& c : cases) {
+        PolishedMetallWindow window;
+        window.setMinSize(c.given);
+        EXPECT_EQ(window.minimumSize(), c.stored) << c.given.width() << "x" << c.given.height();
+    }
+}
+
+TEST(PolishedMetallTest, NarrowWindowsGetBandsBuilt300Wide)
+{
+    const auto set = polished_metall::images(false);
+    ASSERT_TRUE(set.has_value());
+    const int w1 = set->bottomLeft.width(), h1 = set->bottomLeft.height(), w3 = set->bottomRight.width();
+    const int w4 = set->topLeft.width(), h4 = set->topLeft.height(), w6 = set->topRight.width();
+    for (const int width : {200, 300, 640}) {
+        const polished_metall::Layout l = polished_metall::layout(QSize(width, 400), *set);
+        EXPECT_EQ(l.bandSize[0].width(), std::max(width, 300)) << width;
+        EXPECT_EQ(l.bandSize[1].width(), std::max(width, 300)) << width;
+        EXPECT_EQ(l.bottomTarget, QRect(w1, 0, width - w1 - w3, h1)) << width;
+        EXPECT_EQ(l.topTarget, QRect(w4, 400 - h4, width - w4 - w6, h4)) << width;
+        EXPECT_EQ(l.rightEdge.x(), width - set->rightEdge.width() + 1) << width;
+        EXPECT_EQ(l.leftEdge.height(), 400) << width;
+    }
+    // The flat set has no side edges.
+    const auto flat = polished_metall::images(true);
+    ASSERT_TRUE(flat.has_value());
+    EXPECT_TRUE(polished_metall::layout(QSize(200, 400), *flat).leftEdge.isEmpty());
+}
+
+TEST(PolishedMetallTest, KeyOnlyModeSwapsBackgroundsOnActivation)
+{
+    PolishedMetallWindow window;
+    window.resize(420, 260);
+    widget_tests::showAndSettle(&window);
+    QWidget other;
+    widget_tests::showAndSettle(&other);
+    QApplication::setActiveWindow(&window);
+    window.setPolishedOnlyOnKey(true);
+    EXPECT_TRUE(window.background().has_value());
+    QApplication::setActiveWindow(&other);
+    widget_tests::settle();
+    EXPECT_FALSE(window.background().has_value());
+    EXPECT_EQ(window.palette().brush(QPalette::Window), QApplication::palette(&window).brush(QPalette::Window));
+    QApplication::setActiveWindow(&window);
+    widget_tests::settle();
+    ASSERT_TRUE(window.background().has_value());
+    EXPECT_EQ(window.background()->textureImage().size(), QSize(420, 260));
+
+    PolishedMetallPanel panel;
+    panel.setPolishedOnlyOnKey(true);
+    EXPECT_FALSE(panel.isPolishedOnlyOnKey());
+    EXPECT_TRUE(panel.windowFlags() & Qt::Tool);
+}
+
+TEST(PolishedMetallTest, MissingArtworkGivesNoBackgroundAndIsTriedAgain)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("PolishedWindowData.pol"));
+    polished_metall::setResourcePath(path);
+    PolishedMetallWindow window;
+    window.resize(300, 200);
+    EXPECT_FALSE(window.background().has_value());
+    QFile::copy(polished_metall::defaultResourcePath(), path);
+    window.windowDidResize();
+    EXPECT_TRUE(window.background().has_value());
+
+    // A resource that is not an array of images counts as missing.
+    QFile broken(dir.filePath(QStringLiteral("broken.pol")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("<plist><array><data>AAAA</data></array></plist>");
+    broken.close();
+    polished_metall::setResourcePath(broken.fileName());
+    EXPECT_FALSE(polished_metall::compose(QSize(300, 200), false).has_value());
+    polished_metall::setResourcePath(polished_metall::defaultResourcePath());
+}
+
+TEST(PolishedMetallTest, WindowsAtTwoSizesForAReviewer)
+{
+    for (const QSize size : {QSize(260, 180), QSize(640, 420)}) {
+        PolishedMetallWindow window;
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(new QLabel(QStringLiteral("Phone: KU990")), 0, Qt::AlignCenter);
+        window.resize(size);
+        widget_tests::showAndSettle(&window);
+        EXPECT_FALSE(platform::gui::saveGrab(&window, QStringLiteral("polished-window-%1").arg(size.width())).isEmpty());
+        window.setFlatStyle(true);
+        EXPECT_FALSE(platform::gui::saveGrab(&window, QStringLiteral("flat-window-%1").arg(size.width())).isEmpty());
+    }
+}
+
+} // namespace
