@@ -2,6 +2,10 @@
 #include "platform/SyncChange.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
@@ -157,6 +161,52 @@ TEST(ContactCardTest, RewriteKeepsUnknownProperties)
     // The new label takes a group the kept lines do not use.
     EXPECT_TRUE(text.contains("\r\nitem2.TEL:+2\r\nitem2.X-ABLabel:new label\r\n"));
     EXPECT_EQ(text.count("BEGIN:VCARD"), 1);
+}
+
+// An independent reader: python3-vobject reads the written card back.
+TEST(ContactCardTest, VobjectReadsWhatIsWritten)
+{
+    const char* script = R"(
+import json, sys
+try:
+    import vobject
+except ImportError:
+    sys.exit(77)
+card = vobject.readOne(open(sys.argv[1], encoding="utf-8").read())
+c = card.contents
+print(json.dumps({
+    "given": card.n.value.given, "family": card.n.value.family,
+    "org": c["org"][0].value, "note": card.note.value,
+    "tels": [t.value for t in c.get("tel", [])],
+    "label": [l.value for l in c.get("x-ablabel", [])],
+    "street": c["adr"][0].value.street, "photo": len(card.photo.value),
+}))
+)";
+    QTemporaryDir dir;
+    const ContactItem item = everything();
+    const QString path = dir.filePath("card.vcf");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(writeContactCard(item));
+    file.close();
+    QProcess python;
+    // Debian's interpreter, where the Debian package installs the module.
+    python.start(QFile::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3", {"-c", script, path});
+    if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit)
+        GTEST_SKIP() << "python3 did not run";
+    if (python.exitCode() == 77)
+        GTEST_SKIP() << "python3-vobject is not installed (scripts/install-deps.sh installs it)";
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QJsonObject read = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    EXPECT_EQ(read["given"].toString(), item.contact["first name"].toString());
+    EXPECT_EQ(read["family"].toString(), item.contact["last name"].toString());
+    EXPECT_EQ(read["org"].toVariant().toStringList(), QStringList({QString::fromUtf8("Łódź Works"), "R&D"}));
+    EXPECT_EQ(read["note"].toString(), item.contact["notes"].toString());
+    EXPECT_EQ(read["tels"].toVariant().toStringList(),
+              QStringList({"+49 30 1234", "+49 170 5555", "+49 30 9999", "+1 555 0100"}));
+    EXPECT_EQ(read["label"].toVariant().toStringList(), QStringList{"Boat"});
+    EXPECT_EQ(read["street"].toString(), QString::fromUtf8("c/o Works\nBuilding 4\nHauptstraße 1"));
+    EXPECT_EQ(read["photo"].toInt(), item.contact["image"].toByteArray().size());
 }
 
 } // namespace
