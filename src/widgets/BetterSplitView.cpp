@@ -290,3 +290,8 @@ void BetterSplitView::childEvent(QChildEvent* event)
     if (event->added() || event->removed())
         resizer_ = getResizerButton(this);
 }
+
+ResizerButtonView* BetterSplitView::resizerButton() const
+{
+    return resizer_;
+}

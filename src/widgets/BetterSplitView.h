@@ -36,7 +36,7 @@ public:
     // The first grip in depth-first order of view's descendants (view
     // included), or null.
     static ResizerButtonView* getResizerButton(QWidget* view);
-    ResizerButtonView* resizerButton() const { return resizer_; }
+    ResizerButtonView* resizerButton() const;
     // The pane that holds the grip, or null.
     QWidget* getLeftView() const;
 

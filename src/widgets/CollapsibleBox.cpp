@@ -138,6 +138,16 @@ void CollapsibleBox::setExpanded(bool expanded, bool animate)
     setFrameSize(target, animate);
 }
 
+void CollapsibleBox::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    if (QLayout* content = layout(); content && otherFrameSize_.height() > height()) {
+        QRect area = contentsRect();
+        area.setHeight(area.height() + otherFrameSize_.height() - height());
+        content->setGeometry(area);
+    }
+}
+
 QRect CollapsibleBox::frameForNewSizePinnedToTopLeft(const QSize& size) const
 {
     return QRect(geometry().topLeft(), size);

@@ -57,6 +57,11 @@ public:
 Q_SIGNALS:
     void expandedChanged(bool expanded);
 
+protected:
+    // Content stays laid out at the taller of the two sizes and is cut off
+    // at the box's edge, never squeezed.
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     bool expanded_ = true;
     QSize otherFrameSize_;

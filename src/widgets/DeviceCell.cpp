@@ -3,7 +3,6 @@
 #include "platform/gui/Images.h"
 #include "platform/gui/Interface.h"
 
-#include <QAbstractItemView>
 #include <QPainter>
 
 DeviceCell::DeviceCell(QObject* parent)
@@ -31,10 +30,8 @@ void DeviceCell::drawRowBackground(QPainter* painter, const QStyleOptionViewItem
     const QString name = rowBackgroundName(option, index);
     if (name.isEmpty())
         return;
-    // The whole row, across every column.
-    QRect row = option.rect;
-    if (const auto* view = qobject_cast<const QAbstractItemView*>(option.widget))
-        row = QRect(0, row.y(), view->viewport()->width(), row.height());
-    if (!row.isEmpty())
-        painter->drawImage(row, platform::gui::image(QLatin1String(platform::gui::kProgramBundle), name));
+    // Under this cell only: cells of later columns would paint over an image
+    // laid across the whole row.
+    if (!option.rect.isEmpty())
+        painter->drawImage(option.rect, platform::gui::image(QLatin1String(platform::gui::kProgramBundle), name));
 }

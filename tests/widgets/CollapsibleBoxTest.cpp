@@ -118,7 +118,11 @@ TEST(CollapsibleBoxTest, DisclosureButtonTogglesWithSpaceAndBoxesInLayoutsAnimat
     auto* box = new CollapsibleBox;
     box->setMinimumHeight(120);
     box->setOtherFrameSize(QSize(280, 38));
-    new QLabel(QStringLiteral("Anna, Ben, Carla"), box);
+    auto* boxLayout = new QVBoxLayout(box);
+    auto* first = new QLabel(QStringLiteral("To: Anna, Ben"));
+    auto* second = new QLabel(QStringLiteral("Cc: Carla"));
+    boxLayout->addWidget(first);
+    boxLayout->addWidget(second);
     auto* below = new QLabel(QStringLiteral("Message"));
     layout->addWidget(button);
     layout->addWidget(box);
@@ -131,6 +135,7 @@ TEST(CollapsibleBoxTest, DisclosureButtonTogglesWithSpaceAndBoxesInLayoutsAnimat
     EXPECT_FALSE(button->accessibleName().isEmpty());
     platform::gui::saveGrab(&window, QStringLiteral("collapsible-box-expanded"));
     const int belowBefore = below->y();
+    const QRect secondBefore = second->geometry();
 
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Space);
@@ -139,6 +144,9 @@ TEST(CollapsibleBoxTest, DisclosureButtonTogglesWithSpaceAndBoxesInLayoutsAnimat
     widget_tests::settle();
     EXPECT_EQ(box->height(), 38);
     EXPECT_EQ(below->y(), belowBefore - (120 - 38));
+    // The content is cut off, not squeezed.
+    EXPECT_EQ(second->geometry(), secondBefore);
+    EXPECT_EQ(first->y(), boxLayout->contentsMargins().top() + box->contentsMargins().top());
     platform::gui::saveGrab(&window, QStringLiteral("collapsible-box-collapsed"));
 
     box->setExpanded(true, false);

@@ -1,10 +1,13 @@
 #include "BadgeSample.h"
 #include "GalleryWindow.h"
+#include "LayoutGallery.h"
 
 #include "platform/gui/Interface.h"
 #include "widgets/WidgetClasses.h"
 
 #include <QApplication>
+#include <QPointer>
+#include <QPushButton>
 
 int main(int argc, char** argv)
 {
@@ -12,6 +15,14 @@ int main(int argc, char** argv)
     registerWidgetClasses();
     platform::gui::registerWidgetClass(QStringLiteral("BadgeSample"), [](QWidget* parent) { return new BadgeSample(parent); });
     GalleryWindow window;
+    QPointer<QWidget> layoutGallery;
+    if (auto* open = platform::gui::outlet<QPushButton>(&window, QStringLiteral("openLayoutWidgets")))
+        QObject::connect(open, &QPushButton::clicked, &window, [&] {
+            if (!layoutGallery)
+                layoutGallery = openLayoutGallery(&window);
+            layoutGallery->move(window.mapToGlobal(QPoint(60, 60)));
+            layoutGallery->show();
+        });
     window.show();
     return app.exec();
 }
