@@ -52,7 +52,14 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
     if (!bytes)
         count = 0;
     for (int i = 0; i < count; ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
+        auto c = static_cast<unsigned char>(bytes[i]);
+        if (c == 0 && m_policy.dropNul)
+            continue;
+        if (c == '\r' && m_policy.loneCREndsLine) {
+            if (i + 1 < count && bytes[i + 1] == '\n')
+                continue;                       // CR LF: the LF ends the line
+            c = '\n';
+        }
         if (m_startOfLine) {
             if (c == '\n')
                 continue;                       // empty lines vanish
@@ -61,20 +68,40 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
                 continue;
             }
             m_startOfLine = false;
+            if (m_policy.base64BlockLength && m_state == ValueState && m_encoding == Base64 && m_startOfData) {
+                // A base64 value that starts on the next line, unindented.
+                i += takeBase64Block(bytes + i, count - i) - 1;
+                m_startOfLine = true;
+                m_folding = false;
+                continue;
+            }
+            if (!m_folding && m_policy.plainValueContinuesOnSecondBlank && m_state == ValueState
+                && m_encoding == NoEncoding && i + 1 < count && (bytes[i + 1] == ' ' || bytes[i + 1] == '\t')) {
+                if (!vcard_process_char(c))
+                    return 0;
+                ++i;                            // the blank after it is skipped
+                continue;
+            }
             if (m_folding && m_encoding == QuotedPrintable)
                 m_decoding = false;
             if (!m_folding)
                 vcard_process_char('\n');
             else if (m_policy.foldFeedsBlank)
                 vcard_process_char(' ');
-            if (!vcard_process_char(c))
-                return 0;
         } else if (c == '\n') {
             m_startOfLine = true;
             m_folding = false;
-        } else if (!vcard_process_char(c)) {
-            return 0;
+            continue;
         }
+        if (m_policy.base64BlockLength && m_state == ValueState && m_encoding == Base64 && m_startOfData
+            && !isWhitespace(c)) {
+            i += takeBase64Block(bytes + i, count - i) - 1;
+            m_startOfLine = true;
+            m_folding = false;
+            continue;
+        }
+        if (!vcard_process_char(c))
+            return 0;
     }
     if (isFinal) {
         vcard_process_char('\n');
@@ -82,6 +109,17 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
         m_folding = false;
     }
     return 1;
+}
+
+int CARD_Parser::takeBase64Block(const char* bytes, int count)
+{
+    const int length = std::clamp(m_policy.base64BlockLength(bytes, count), 1, count);
+    if (m_dataHandler) {
+        m_dataHandler(m_userData, bytes, length);
+        m_dataHandler(m_userData, nullptr, 0);
+    }
+    vcard_clear_line();
+    return length;
 }
 
 bool CARD_Parser::vcard_process_char(unsigned char c)

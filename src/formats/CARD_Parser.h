@@ -48,6 +48,19 @@ struct CARD_ParserPolicy {
     // Base64 values are handed on as they are written (the caller decodes the
     // whole block itself) instead of being decoded quantum by quantum.
     bool base64Raw = false;
+    // A NUL byte never reaches the machine (it would cut the zero-terminated
+    // name and parameter strings).
+    bool dropNul = false;
+    // A CR not followed by LF ends the line as an LF would; CR LF stays one
+    // line end.
+    bool loneCREndsLine = false;
+    // A plain value goes on when the second byte of the next line is a blank
+    // or tab: the line's first byte joins the value and that blank is skipped.
+    bool plainValueContinuesOnSecondBlank = false;
+    // A base64 value is one block: at its first byte the hook gets the bytes
+    // from there to the end of the piece and answers the block's length; the
+    // block is handed on raw in one call and reading goes on after it.
+    int (*base64BlockLength)(const char* bytes, int count) = nullptr;
 };
 
 class CARD_Parser {
@@ -72,6 +85,7 @@ public:
     int parse(const QByteArray& bytes, bool isFinal) { return parse(bytes.constData(), int(bytes.size()), isFinal); }
 
     int state() const { return m_state; }
+
     int encoding() const { return m_encoding; }
 
     // Value of a base64 digit, -1 for anything else ("=" included).
@@ -88,6 +102,7 @@ private:
     void card_set_paramvalue();                 // the last parameter's value starts here
     bool decodeValueByte(unsigned char c);
     bool decodeBase64Quantum();
+    int takeBase64Block(const char* bytes, int count);
 
     CARD_ParserPolicy m_policy;
     bool m_startOfLine = true;

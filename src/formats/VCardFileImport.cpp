@@ -1,5 +1,7 @@
 #include "formats/VCardFileImport.h"
 
+#include "formats/QuorNSStringVCardExtensions.h"
+#include "formats/VCardReader.h"
 #include "foundation/NamedLog.h"
 #include "platform/TextEncoding.h"
 
@@ -59,15 +61,16 @@ private:
     bool m_gone = false;
 };
 
-QStringList splitItems(const QString& text)
+// With cardsOnly the items end at "END:VCARD" alone.
+QStringList splitItems(const QString& text, bool cardsOnly = false)
 {
     QStringList items;
-    MarkerSearch calendars(text, kEndVCalendar);
+    MarkerSearch calendars(text, cardsOnly ? kEndVCard : kEndVCalendar);
     MarkerSearch cards(text, kEndVCard);
     qsizetype from = 0;
     while (from < text.size()) {
         qsizetype end = calendars.next(from);
-        qsizetype length = kEndVCalendar.size();
+        qsizetype length = calendars.marker().size();
         if (end < 0) {
             end = cards.next(from);
             length = kEndVCard.size();
@@ -134,4 +137,19 @@ std::optional<QStringList> importVCardsFromString(const QString& text)
     if (text.isNull())
         return std::nullopt;
     return splitItems(text);
+}
+
+std::optional<QVariantList> importVCardsFromFileToDict(const QString& path)
+{
+    const auto text = readFileText(path);
+    if (!text)
+        return std::nullopt;
+    QVariantList result;
+    for (const QString& item : splitItems(*text, true)) {
+        const QString card = isVCard21(item) ? getVCard30(item) : item;
+        if (!card.isEmpty())
+            result.append(QVariantMap{{QStringLiteral("SourceURI"), QStringLiteral("-1")},
+                                      {QStringLiteral("vx-Data"), card}});
+    }
+    return result;
 }

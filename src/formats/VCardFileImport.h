@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <optional>
 
@@ -26,3 +27,7 @@ std::optional<QStringList> importVCardsFromFile(const QString& path);
 std::optional<QStringList> importVCalendarFromFile(const QString& path);
 // The same splitting as importVCardsFromFile on a text; nullopt for a null one.
 std::optional<QStringList> importVCardsFromString(const QString& text);
+// One {"SourceURI": "-1", "vx-Data": text} per vCard of the file (items end
+// at "END:VCARD"), a 2.1 card written again as 3.0. Nullopt when the file
+// cannot be read.
+std::optional<QVariantList> importVCardsFromFileToDict(const QString& path);

@@ -1,0 +1,261 @@
+#include "formats/VCardReader.h"
+
+#include "formats/CARD_Parser.h"
+#include "formats/QuorNSDataVCardExtensions.h"
+#include "formats/QuorNSStringVCardExtensions.h"
+#include "formats/RawVCardUtilities.h"
+#include "formats/VCardGenerator.h"
+#include "formats/VCardReaderMapping.h"
+#include "formats/VCardRelations.h"
+#include "formats/VXDictionary.h"
+#include "device/QVSyncDeviceDescription.h"
+#include "platform/SyncChange.h"
+
+#include <QUrl>
+
+#include <cstring>
+#include <utility>
+
+const QString VCardDictionary::kDeviceSpecific = QStringLiteral("DeviceSpecific");
+const QString VCardDictionary::kParams = QStringLiteral("PARAMS");
+
+namespace {
+
+const char* const kLists[] = {contactkey::kPhoneNumbers, contactkey::kEmailAddresses, contactkey::kStreetAddresses,
+                              contactkey::kURLs};
+
+} // namespace
+
+void VCardDictionary::fixRelations(const QString& listKey)
+{
+    const auto found = _dict.find(listKey);
+    if (found == _dict.end() || found->typeId() != QMetaType::QVariantList)
+        return;
+    QVariantList entries = found->toList();
+    for (QVariant& entry : entries) {
+        QVariantMap map = entry.toMap();
+        const auto params = map.constFind(kParams);
+        if (params == map.constEnd())
+            continue;
+        const QVariant relation = formatRelation(*params);
+        if (relation.isValid())
+            map.insert(kParams, relation);
+        else
+            map.remove(kParams);
+        entry = map;
+    }
+    *found = entries;
+}
+
+void VCardDictionary::finishVXItem()
+{
+    using namespace contactkey;
+    for (const char* list : kLists)
+        fixRelations(QLatin1String(list));
+    const QString first = _dict.value(QLatin1String(kFirstName)).toString();
+    const QString last = _dict.value(QLatin1String(kLastName)).toString();
+    const QString company = _dict.value(QLatin1String(kCompanyName)).toString();
+    if (first.isEmpty() && !last.isEmpty() && !company.isEmpty() && company.startsWith(last))
+        _dict.remove(QLatin1String(kLastName));
+}
+
+QString cleanedFromBackSlash(const QString& text)
+{
+    if (!text.contains(u'\\'))
+        return text;
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'\\') {
+            if (++i >= text.size())
+                break;
+        }
+        result.append(text.at(i));
+    }
+    return result;
+}
+
+QStringList characterComponents(const QString& text, QChar separator)
+{
+    QStringList parts;
+    QString part;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text.at(i);
+        if (c == u'\\' && i + 1 < text.size()) {
+            c = text.at(++i);
+            if (c == u'r')
+                c = u'\r';
+            else if (c == u't')
+                c = u'\t';
+            else if (c == u'n')
+                c = u'\n';
+            part.append(c);
+        } else if (c == separator) {
+            parts.append(part);
+            part.clear();
+        } else {
+            part.append(c);
+        }
+    }
+    if (!part.isEmpty())
+        parts.append(part);
+    return parts;
+}
+
+QStringList semicolonComponents(const QString& text)
+{
+    return characterComponents(text, u';');
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// The tokenizer's user data of the import reader.
+struct ImportRun {
+    bool isVersion21 = false;
+    QString name;
+    QVariantList params;
+    QByteArray value;
+    int encoding = CARD_Parser::NoEncoding;
+    std::optional<VCardDictionary> card;
+    QList<VCardDictionary> cards;
+    CARD_Parser* parser = nullptr;
+};
+
+void onImportProperty(void* userData, const char* name, const char** params)
+{
+    auto* run = static_cast<ImportRun*>(userData);
+    run->name = QString::fromUtf8(name);
+    run->params = vcardreader::paramList(params);
+    run->value.clear();
+    run->encoding = run->parser->encoding();
+}
+
+void onImportData(void* userData, const char* data, int length)
+{
+    auto* run = static_cast<ImportRun*>(userData);
+    if (data) {
+        run->value.append(data, length);
+        return;
+    }
+    const QString name = std::exchange(run->name, QString());
+    const QVariantList params = std::exchange(run->params, QVariantList());
+    const QByteArray bytes = std::exchange(run->value, QByteArray());
+    if (name.isEmpty())
+        return;
+    const QVariant value = vcardreader::propertyValue(bytes, run->encoding, params, vcardreader::Reader::Import);
+    if (name.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0
+        && value.toString().compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0) {
+        run->card.emplace();
+        return;
+    }
+    if (!run->card)
+        return;
+    if (name.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0
+        && value.toString().compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0) {
+        run->card->finishVXItem();
+        run->cards.append(*run->card);
+        run->card.reset();
+        return;
+    }
+    vcardreader::enterVCardData(*run->card, name, params, value, run->isVersion21, vcardreader::Reader::Import);
+}
+
+} // namespace
+
+VCard2ElemsParser::VCard2ElemsParser(const QString& text)
+    : _vcString(text)
+{
+}
+
+std::optional<QList<VCardDictionary>> VCard2ElemsParser::getElems()
+{
+    ImportRun run;
+    run.isVersion21 = isVCard21(_vcString);
+    CARD_Parser parser(vcardreader::readerPolicy(vcardreader::Reader::Import, run.isVersion21));
+    run.parser = &parser;
+    parser.setUserData(&run);
+    parser.setPropHandler(onImportProperty);
+    parser.setDataHandler(onImportData);
+    if (!parser.parse(_vcString.toUtf8(), true))
+        return std::nullopt;
+    return run.cards;
+}
+
+std::optional<QList<VCardDictionary>> elemsForVCard(const QString& text)
+{
+    auto cards = VCard2ElemsParser(text).getElems();
+    if (!cards || cards->isEmpty())
+        return std::nullopt;
+    return cards;
+}
+
+VXDictionary vCardDictionary2VXDictionary(const VCardDictionary& dict, const QString& sourceURI)
+{
+    using namespace contactkey;
+    const QString uuid = createQuorvalisPrimaryKey();
+    VXDictionary vx;
+    if (!sourceURI.isNull())
+        vx.setObject(sourceURI, VXDictionary::kSourceURI);
+    vx.setObject(uuid, VXDictionary::kUUID);
+    const QVariantMap& d = dict.map();
+    for (auto it = d.cbegin(); it != d.cend(); ++it) {
+        if (it.key() == VCardDictionary::kDeviceSpecific)
+            continue;
+        bool isList = false;
+        for (const char* list : kLists)
+            isList = isList || it.key() == QLatin1String(list);
+        if (!isList)
+            vx.setMainObject(it.value(), it.key());
+    }
+    vx.setMainObject(platform::entity::Contact, platform::ISyncRecordEntityNameKey);
+    const std::pair<const char*, const QString&> lists[] = {
+        {kPhoneNumbers, platform::entity::PhoneNumber},
+        {kStreetAddresses, platform::entity::StreetAddress},
+        {kEmailAddresses, platform::entity::EmailAddress},
+        {kURLs, platform::entity::URL},
+    };
+    for (const auto& [listKey, entity] : lists) {
+        const QVariantList entries = d.value(QLatin1String(listKey)).toList();
+        if (entries.isEmpty())
+            continue;
+        QVariantList ids;
+        for (const QVariant& entry : entries) {
+            const QString id = createQuorvalisPrimaryKey();
+            QVariantMap sub = entry.toMap();
+            const QVariantList params = sub.take(VCardDictionary::kParams).toList();
+            vx.setRelation(params, QLatin1String(listKey), id);
+            sub.insert(platform::ISyncRecordEntityNameKey, entity);
+            sub.insert(QStringLiteral("contact"), QVariantList{uuid});
+            if (std::strcmp(listKey, kURLs) == 0)
+                sub.insert(QLatin1String(kSubRecordValue), QUrl(sub.value(QLatin1String(kSubRecordValue)).toString()));
+            vx.setOtherObject(sub, id);
+            ids.append(id);
+        }
+        vx.setMainObject(ids, QLatin1String(listKey));
+    }
+    QVariantMap device = d.value(VCardDictionary::kDeviceSpecific).toMap();
+    device.remove(QStringLiteral("X-IRMC-LUID"));
+    if (!device.isEmpty())
+        vx.setObject(device, VXDictionary::kDeviceItems);
+    return vx;
+}
+
+QString getVCard30(const QString& text)
+{
+    const auto cards = elemsForVCard(text);
+    if (!cards)
+        return QString();
+    const auto description = QVSyncDeviceDescription::syncDeviceFromProtocol(QStringLiteral("Export-3.0"));
+    if (!description)
+        return QString();
+    VXDictionary vx = vCardDictionary2VXDictionary(cards->first());
+    return createVCardForVXDict(&vx, *description, true, false, QString());
+}
+
+QByteArray getVCard30(const QByteArray& data)
+{
+    const QString text = getVCard30(getAsString(data));
+    return text.isNull() ? QByteArray() : getAsData(text);
+}

@@ -1,0 +1,362 @@
+#include "formats/VCardReaderMapping.h"
+
+#include "formats/QuorNSDataVCardExtensions.h"
+#include "formats/RawVCardUtilities.h"
+#include "formats/VCardEncoding.h"
+#include "formats/VCardGenerator.h"
+#include "formats/VCardReader.h"
+#include "formats/VCardRelations.h"
+#include "formats/VXDictionary.h"
+#include "foundation/FormattingUtil.h"
+#include "platform/TextEncoding.h"
+
+#include <QDate>
+
+namespace vcardreader {
+
+namespace {
+
+bool isBlockByte(char c)
+{
+    return CARD_Parser::Base64ToOrd(static_cast<unsigned char>(c)) >= 0 || c == '='
+           || CARD_Parser::isWhitespace(static_cast<unsigned char>(c));
+}
+
+// The block is searched in a window that ends with the first byte that cannot
+// belong to it, so a photo costs its own length, not the rest of the text.
+int base64BlockLength(const char* bytes, int count, bool isVersion21)
+{
+    int window = 0;
+    while (window < count && isBlockByte(bytes[window]))
+        ++window;
+    const bool cut = window < count;
+    if (cut)
+        ++window;
+    const QString text = QString::fromLatin1(bytes, window);
+    qsizetype length = findEndOfBase64(text, isVersion21, false);
+    // A 3.0 block goes on over folded lines.
+    while (!isVersion21 && length < window && (text.at(length) == u' ' || text.at(length) == u'\t'))
+        length += findEndOfBase64forV30(text.mid(length), false);
+    if (cut && length >= window) {
+        // No end before the foreign byte: the block ends with the last line
+        // break before the line that holds it.
+        qsizetype at = window - 1;
+        while (at > 0 && bytes[at - 1] != '\n' && bytes[at - 1] != '\r')
+            --at;
+        length = at > 0 ? at : window - 1;
+    }
+    return int(length);
+}
+
+int base64Block21(const char* bytes, int count)
+{
+    return base64BlockLength(bytes, count, true);
+}
+
+int base64Block30(const char* bytes, int count)
+{
+    return base64BlockLength(bytes, count, false);
+}
+
+const QString kKey = QStringLiteral("Key");
+const QString kValues = QStringLiteral("Values");
+
+QString entryKey(const QVariant& entry)
+{
+    return entry.toMap().value(kKey).toString();
+}
+
+QString firstValue(const QVariant& entry)
+{
+    return entry.toMap().value(kValues).toList().value(0).toString();
+}
+
+QString text(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QByteArray)
+        return getAsString(value.toByteArray());
+    return value.toString();
+}
+
+enum class ListKind { Phone, Email, URL, Address };
+
+struct Typed {
+    QString type;
+    QString label;
+};
+
+void mapType(ListKind kind, const QString& word, Typed& typed)
+{
+    const QString upper = word.toUpper();
+    QString& t = typed.type;
+    const auto other = [&typed, &word] {
+        typed.type = QStringLiteral("other");
+        typed.label = word;
+    };
+    if (upper.isEmpty() || upper == QLatin1String("VALUE"))
+        return;
+    const bool phoneLike = kind == ListKind::Phone || kind == ListKind::Address;
+    if (upper == QLatin1String("HOME") || upper == QLatin1String("WORK")) {
+        const bool home = upper == QLatin1String("HOME");
+        if (phoneLike && t.contains(QLatin1String("fax")))
+            t = home ? QStringLiteral("home fax") : QStringLiteral("work fax");
+        else if (kind == ListKind::Phone && t == QLatin1String("mobile"))
+            return;
+        else
+            t = home ? QStringLiteral("home") : QStringLiteral("work");
+        return;
+    }
+    if (upper == QLatin1String("PREF") || upper == QLatin1String("MAIN")) {
+        if (kind == ListKind::URL)
+            t = QStringLiteral("home page");
+        else if (phoneLike && t.isEmpty())
+            t = QStringLiteral("main");
+        return;
+    }
+    if (upper == QLatin1String("INTERNET") && kind == ListKind::Email)
+        return;
+    if (upper == QLatin1String("VOICE") && phoneLike)
+        return;
+    if (phoneLike && upper == QLatin1String("FAX")) {
+        t = t == QLatin1String("work") ? QStringLiteral("work fax")
+                                       : (kind == ListKind::Phone ? QStringLiteral("home fax") : QStringLiteral("fax"));
+        return;
+    }
+    if (phoneLike && upper == QLatin1String("CELL")) {
+        t = QStringLiteral("mobile");
+        return;
+    }
+    if (phoneLike && upper == QLatin1String("PAGER")) {
+        t = QStringLiteral("pager");
+        return;
+    }
+    other();
+}
+
+Typed typeFromParams(ListKind kind, const QVariantList& params)
+{
+    Typed typed;
+    for (const QVariant& entry : params) {
+        if (entry.typeId() == QMetaType::QString) {
+            if (!isKnownCharsetName(entry.toString()))
+                mapType(kind, entry.toString(), typed);
+        } else if (entryKey(entry).compare(QLatin1String("TYPE"), Qt::CaseInsensitive) == 0) {
+            for (const QVariant& value : entry.toMap().value(kValues).toList())
+                mapType(kind, value.toString(), typed);
+        }
+    }
+    if (typed.type != QLatin1String("other"))
+        typed.label.clear();
+    return typed;
+}
+
+QString defaultType(ListKind kind, qsizetype position, Reader reader)
+{
+    if (kind == ListKind::Email) {
+        if (reader == Reader::Import)
+            return QStringLiteral("other");
+    } else if (kind != ListKind::Phone || reader == Reader::Item) {
+        return position == 0 ? QStringLiteral("home") : QStringLiteral("work");
+    }
+    return position == 0 ? QStringLiteral("home") : position == 1 ? QStringLiteral("work") : QStringLiteral("other");
+}
+
+void enterListEntry(QVariantMap& card, ListKind kind, const char* listKey, QVariantMap entry,
+                    const QVariantList& params, Reader reader)
+{
+    QVariantList list = card.value(QLatin1String(listKey)).toList();
+    Typed typed = typeFromParams(kind, params);
+    if (typed.type.isEmpty())
+        typed.type = defaultType(kind, list.size(), reader);
+    entry.insert(QLatin1String(kSubRecordType), typed.type);
+    if (!typed.label.isEmpty())
+        entry.insert(QLatin1String(kSubRecordLabel), typed.label);
+    if (!params.isEmpty())
+        entry.insert(VCardDictionary::kParams, params);
+    list.append(entry);
+    card.insert(QLatin1String(listKey), list);
+}
+
+void enterParts(QVariantMap& card, const QString& value, std::initializer_list<const char*> keys)
+{
+    const QStringList parts = semicolonComponents(value);
+    qsizetype i = 0;
+    for (const char* key : keys) {
+        if (i < parts.size() && !parts.at(i).isEmpty())
+            card.insert(QLatin1String(key), parts.at(i));
+        ++i;
+    }
+}
+
+QVariantMap addressEntry(const QString& value)
+{
+    using namespace contactkey;
+    const QStringList parts = semicolonComponents(value);
+    QVariantMap entry;
+    // The street's lines in the order they were split when written: extended
+    // address, post-office box, street.
+    QStringList street;
+    for (const int at : {1, 0, 2}) {
+        if (!parts.value(at).isEmpty())
+            street.append(parts.value(at));
+    }
+    if (!street.isEmpty())
+        entry.insert(QLatin1String(kStreet), street.join(u'\r'));
+    int at = 3;
+    for (const char* key : {kCity, kState, kPostalCode, kCountry}) {
+        if (!parts.value(at).isEmpty())
+            entry.insert(QLatin1String(key), parts.value(at));
+        ++at;
+    }
+    return entry;
+}
+
+void enterBirthday(QVariantMap& card, QString value)
+{
+    if (value.size() != 8 && value.size() != 10) {
+        const qsizetype t = value.indexOf(u'T');
+        if (t >= 0)
+            value.truncate(t);
+    }
+    QDate date;
+    if (value.size() == 8)
+        date = QDate::fromString(value, QStringLiteral("yyyyMMdd"));
+    else if (value.size() == 10)
+        date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+    if (date.isValid())
+        card.insert(QLatin1String(contactkey::kBirthday), date);
+}
+
+} // namespace
+
+CARD_ParserPolicy readerPolicy(Reader reader, bool isVersion21)
+{
+    CARD_ParserPolicy policy;
+    policy.foldFeedsBlank = false;
+    policy.colonBeforeParamEndsParams = reader == Reader::Import;
+    policy.emptyParamValueDropsParam = true;
+    policy.escapedColonIsLiteral = reader == Reader::Import;
+    policy.commaSeparatesParams = true;
+    policy.qpSoftBreakJoinsLines = true;
+    policy.base64Raw = true;
+    policy.dropNul = true;
+    policy.loneCREndsLine = true;
+    policy.plainValueContinuesOnSecondBlank = true;
+    policy.base64BlockLength = isVersion21 ? base64Block21 : base64Block30;
+    return policy;
+}
+
+QVariantList paramList(const char** params)
+{
+    QVariantList list;
+    for (int i = 0; params && params[i]; i += 2) {
+        const QString name = QString::fromUtf8(params[i]);
+        if (!params[i + 1]) {
+            if (name == QLatin1String("QUOTED-PRINTABLE") || name == QLatin1String("BASE64")
+                || name == QLatin1String("8BIT"))
+                list.append(QVariantMap{{kKey, QStringLiteral("ENCODING")}, {kValues, QVariantList{name}}});
+            else
+                list.append(name);
+        } else {
+            list.append(QVariantMap{{kKey, name}, {kValues, QVariantList{QString::fromUtf8(params[i + 1])}}});
+        }
+    }
+    return list;
+}
+
+QString getEncoding(const QVariantList& params)
+{
+    for (const QVariant& entry : params) {
+        QString name;
+        if (entry.typeId() == QMetaType::QString)
+            name = entry.toString();
+        else if (entryKey(entry).compare(QLatin1String("CHARSET"), Qt::CaseInsensitive) == 0)
+            name = firstValue(entry);
+        if (!name.isEmpty() && isKnownCharsetName(name))
+            return name;
+    }
+    return QString();
+}
+
+QVariant propertyValue(const QByteArray& bytes, int encoding, const QVariantList& params, Reader reader)
+{
+    if (encoding == CARD_Parser::Base64)
+        return decodeDataFromBase64(QString::fromLatin1(bytes));
+    const QString charset = getEncoding(params);
+    if (encoding == CARD_Parser::QuotedPrintable) {
+        const auto value = charset.isEmpty()
+                               ? platform::text::decode(bytes, platform::text::Encoding::Latin1)
+                               : platform::text::decode(bytes, charset.toLatin1().constData());
+        return value ? QVariant(*value) : QVariant();
+    }
+    const QString value = QString::fromUtf8(bytes);
+    if (reader == Reader::Import && !charset.isEmpty()
+        && charset.compare(QLatin1String("MACINTOSH"), Qt::CaseInsensitive) != 0
+        && charset.compare(QLatin1String("MACROMAN"), Qt::CaseInsensitive) != 0) {
+        if (const auto mac = platform::text::encode(value, platform::text::Encoding::MacRoman)) {
+            if (const auto reread = platform::text::decode(*mac, charset.toLatin1().constData()))
+                return *reread;
+        }
+    }
+    return value;
+}
+
+void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariantList params, const QVariant& value,
+                    bool isVersion21, Reader reader)
+{
+    using namespace contactkey;
+    if (propertyName.isEmpty() || !value.isValid())
+        return;
+    if (reader == Reader::Import && !isVersion21) {
+        params.removeIf([](const QVariant& entry) {
+            return entryKey(entry) == QLatin1String("type")
+                   && firstValue(entry).compare(QLatin1String("pref"), Qt::CaseInsensitive) == 0;
+        });
+    }
+    QString name = propertyName;
+    if (name.startsWith(QLatin1String("item"), Qt::CaseInsensitive)) {
+        const qsizetype dot = name.indexOf(u'.');
+        if (dot >= 0)
+            name.remove(0, dot + 1);
+    }
+    const QString upper = name.toUpper();
+    QVariantMap& card = dict.map();
+    if (upper == QLatin1String("FN") || upper == QLatin1String("VERSION"))
+        return;
+    if (upper == QLatin1String("N")) {
+        enterParts(card, text(value), {kLastName, kFirstName, kMiddleName, kTitle, kSuffix});
+    } else if (upper == QLatin1String("ORG")) {
+        enterParts(card, text(value), {kCompanyName, kDepartment});
+    } else if (upper == QLatin1String("NICKNAME")) {
+        card.insert(QStringLiteral("nick name"), text(value));
+    } else if (upper == QLatin1String("TEL")) {
+        enterListEntry(card, ListKind::Phone, kPhoneNumbers, {{QLatin1String(kSubRecordValue), text(value)}}, params,
+                       reader);
+    } else if (upper == QLatin1String("EMAIL")) {
+        enterListEntry(card, ListKind::Email, kEmailAddresses, {{QLatin1String(kSubRecordValue), text(value)}},
+                       params, reader);
+    } else if (upper == QLatin1String("URL")) {
+        enterListEntry(card, ListKind::URL, kURLs, {{QLatin1String(kSubRecordValue), text(value)}}, params, reader);
+    } else if (upper == QLatin1String("ADR")) {
+        enterListEntry(card, ListKind::Address, kStreetAddresses, addressEntry(text(value)), params, reader);
+    } else if (upper == QLatin1String("CATEGORIES")) {
+        card.insert(QStringLiteral("CATEGORIES"), value);
+    } else if (upper == QLatin1String("BDAY")) {
+        enterBirthday(card, text(value));
+    } else if (upper == QLatin1String("TITLE")) {
+        card.insert(QLatin1String(kJobTitle), text(value));
+    } else if (upper == QLatin1String("NOTE")) {
+        card.insert(QLatin1String(kNotes), expandBackSlashCodes(text(value)));
+    } else if (upper == QLatin1String("PHOTO")) {
+        card.insert(QLatin1String(kImage), value);
+    } else {
+        QVariantMap device = card.value(VCardDictionary::kDeviceSpecific).toMap();
+        if (params.isEmpty())
+            device.insert(name, value);
+        else
+            device.insert(name, QVariantMap{{QStringLiteral("Params"), params}, {QStringLiteral("Data"), value}});
+        card.insert(VCardDictionary::kDeviceSpecific, device);
+    }
+}
+
+} // namespace vcardreader

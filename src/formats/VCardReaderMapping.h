@@ -1,0 +1,41 @@
+#pragma once
+
+#include "formats/CARD_Parser.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+class VCardDictionary;
+
+// What the two vCard readers share: their tokenizer policies, the parameter
+// list form, value decoding and the mapping of vCard properties onto the
+// contact dictionary.
+namespace vcardreader {
+
+enum class Reader { Import, Item };
+
+CARD_ParserPolicy readerPolicy(Reader reader, bool isVersion21);
+
+// The tokenizer's flat parameter list as entries: a bare word is a string
+// ("QUOTED-PRINTABLE", "BASE64" and "8BIT" become an "ENCODING" entry), a
+// parameter with "=" a {"Key", "Values"} dictionary.
+QVariantList paramList(const char** params);
+
+// The iconv name of the first entry naming a known character set (a bare word,
+// or the first value of a "CHARSET" entry); null when none does.
+QString getEncoding(const QVariantList& params);
+
+// A value's bytes as the tokenizer handed them on: decoded base64 as data,
+// quoted-printable bytes as text in the parameters' character set (ISO Latin 1
+// when none), a plain value as text. Invalid when the bytes are not text in
+// that set. The import reader re-reads a plain value from Mac OS Roman into a
+// named set when that is lossless.
+QVariant propertyValue(const QByteArray& bytes, int encoding, const QVariantList& params, Reader reader);
+
+// One property into the contact dictionary.
+void enterVCardData(VCardDictionary& card, const QString& name, QVariantList params, const QVariant& value,
+                    bool isVersion21, Reader reader);
+
+} // namespace vcardreader
