@@ -1,5 +1,6 @@
 #include "desktopstore/DesktopStore.h"
 
+#include "desktopstore/CalendarItem.h"
 #include "desktopstore/DesktopStoreLog.h"
 #include "foundation/NamedLog.h"
 #include "platform/Exception.h"
@@ -16,6 +17,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUuid>
 
 #include <sys/stat.h>
@@ -33,7 +35,13 @@ namespace {
 constexpr qint64 kMaxItemFileSize = 16 * 1024 * 1024;
 
 const QString kContactKey = QStringLiteral("contact");
+const QString kCalendarKey = QStringLiteral("calendar");
+const QString kTitleKey = QStringLiteral("title");
 const QString kFilesKey = QStringLiteral("Files");
+const QString kCalendarsKey = QStringLiteral("Calendars");
+const QString kDisplayNameFile = QStringLiteral("displayname");
+// Events pulled without a calendar go here; the next scan makes it one.
+const QString kDefaultCalendarFolder = QStringLiteral("calendar");
 
 const QStringList& contactEntities()
 {
@@ -41,6 +49,20 @@ const QStringList& contactEntities()
                                    platform::entity::EmailAddress, platform::entity::URL,
                                    platform::entity::StreetAddress};
     return names;
+}
+
+const QStringList& allEntities()
+{
+    static const QStringList names =
+        contactEntities() + QStringList{platform::entity::Calendar, platform::entity::Event, platform::entity::Task};
+    return names;
+}
+
+// A small text file (a calendar's display name), trimmed; empty when missing.
+QString readSmallText(const QString& path)
+{
+    const std::optional<QByteArray> data = platform::readRegularFile(path, 4096, platform::Symlinks::Refuse);
+    return data ? QString::fromUtf8(*data).trimmed() : QString();
 }
 
 void log(const QString& message)
@@ -208,7 +230,7 @@ std::shared_ptr<platform::ISyncClient> DesktopStore::client()
         return existing;
     const QString description = itemPath(kClientDescriptionFileName);
     QVariantList entities;
-    for (const QString& e : contactEntities())
+    for (const QString& e : allEntities())
         entities.append(e);
     QDir().mkpath(m_root);
     platform::plist::writeFile(description,
@@ -224,65 +246,110 @@ void DesktopStore::start()
         if (alive.lock())
             synchronize();
     });
-    m_watcher = std::make_unique<QFileSystemWatcher>(QStringList{itemPath(kContactsFolderName)});
+    m_watcher = std::make_unique<QFileSystemWatcher>(QStringList{m_root, itemPath(kContactsFolderName)});
     QObject::connect(m_watcher.get(), &QFileSystemWatcher::directoryChanged, [this] { synchronize(); });
     m_timer.setCallback([this] { synchronize(); });
     m_timer.start(kScanInterval, true);
     synchronize();
 }
 
-DesktopStore::Scan DesktopStore::scan() const
+std::optional<QVariantMap> DesktopStore::readItem(const QByteArray& data, const QString& calendarId,
+                                                  FileEntry& entry, QString* error) const
 {
-    Scan result;
-    const QDir folder(itemPath(kContactsFolderName));
+    if (calendarId.isNull()) {
+        const std::optional<ContactItem> item = readContactCard(data, error);
+        if (!item)
+            return std::nullopt;
+        entry.uid = item->uid;
+        return recordsOf(*item, entry.recordId, entry.records);
+    }
+    std::optional<CalendarItem> item = readCalendarItem(data, error);
+    if (!item)
+        return std::nullopt;
+    entry.uid = item->uid;
+    if (!calendarId.isEmpty())
+        item->record.insert(kCalendarKey, QVariantList{calendarId});
+    return QVariantMap{{entry.recordId, item->record}};
+}
+
+void DesktopStore::scanFolder(const QString& folderName, const QString& calendarId, Scan& result,
+                              QSet<QString>& seen) const
+{
+    const QString suffix = calendarId.isNull() ? QStringLiteral(".vcf") : QStringLiteral(".ics");
+    const QDir folder(itemPath(folderName));
     const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
-    QSet<QString> seen;
     for (const QString& name : names) {
-        if (!isItemFileName(name, QStringLiteral(".vcf")))
+        if (!isItemFileName(name, suffix))
             continue;
-        const QString relative = kContactsFolderName + QLatin1Char('/') + name;
+        const QString relative = folderName + QLatin1Char('/') + name;
         const QString path = itemPath(relative);
         const auto known = m_files.constFind(relative);
         FileEntry entry = known != m_files.cend() ? *known : FileEntry();
+        seen.insert(relative);
         const QString etag = etagOf(path);
         if (known == m_files.cend() || etag != known->etag) {
             QString error;
             const std::optional<QByteArray> data =
                 platform::readRegularFile(path, kMaxItemFileSize, platform::Symlinks::Follow, &error);
-            if (!data) {
-                log(QStringLiteral("Desktop store: %1 skipped: %2").arg(relative, error));
-                if (known != m_files.cend())
-                    result.files.insert(relative, entry);
-                seen.insert(relative);
-                continue;
-            }
-            const QByteArray hash = hashOf(*data);
-            if (known == m_files.cend() || hash != known->hash) {
-                const std::optional<ContactItem> item = readContactCard(*data, &error);
-                if (!item) {
-                    // Left as it is, and what the hub had of it stays.
-                    log(QStringLiteral("Desktop store: %1 skipped: %2").arg(relative, error));
-                    if (known != m_files.cend())
-                        result.files.insert(relative, entry);
-                    seen.insert(relative);
-                    continue;
-                }
+            const QByteArray hash = data ? hashOf(*data) : QByteArray();
+            if (data && (known == m_files.cend() || hash != known->hash)) {
                 if (entry.recordId.isEmpty())
                     entry.recordId = freshId();
-                entry.uid = item->uid;
-                const QVariantMap records = recordsOf(*item, entry.recordId, entry.records);
-                diffRecords(entry.records, records, result.changes);
-                entry.records = records;
+                if (const std::optional<QVariantMap> records = readItem(*data, calendarId, entry, &error)) {
+                    diffRecords(entry.records, *records, result.changes);
+                    entry.records = *records;
+                } else {
+                    entry.recordId = known != m_files.cend() ? known->recordId : QString();
+                }
+            }
+            if (!error.isEmpty()) {
+                // Left as it is, and what the hub had of it stays.
+                log(QStringLiteral("Desktop store: %1 skipped: %2").arg(relative, error));
+                if (known != m_files.cend())
+                    result.files.insert(relative, *known);
+                continue;
             }
             entry.etag = etag;
             entry.hash = hash;
         }
-        seen.insert(relative);
         result.files.insert(relative, entry);
+    }
+}
+
+DesktopStore::Scan DesktopStore::scan() const
+{
+    Scan result;
+    QSet<QString> seen;
+    scanFolder(kContactsFolderName, QString(), result, seen);
+    const QStringList folders =
+        QDir(m_root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QString& name : folders) {
+        if (name == kContactsFolderName)
+            continue;
+        CalendarEntry calendar = m_calendars.value(name);
+        QString title = readSmallText(itemPath(name + QStringLiteral("/displayname")));
+        if (title.isEmpty())
+            title = name;
+        if (calendar.id.isEmpty()) {
+            calendar.id = freshId();
+            result.changes.append(SyncChange(
+                SyncChange::Add, calendar.id,
+                {SyncChange::setChange(ISyncRecordEntityNameKey, platform::entity::Calendar),
+                 SyncChange::setChange(kTitleKey, title)}));
+        } else if (calendar.title != title) {
+            result.changes.append(SyncChange(SyncChange::Modify, calendar.id, {SyncChange::setChange(kTitleKey, title)}));
+        }
+        calendar.title = title;
+        result.calendars.insert(name, calendar);
+        scanFolder(name, calendar.id, result, seen);
     }
     for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
         if (!seen.contains(it.key()))
             diffRecords(it->records, {}, result.changes);
+    }
+    for (auto it = m_calendars.cbegin(); it != m_calendars.cend(); ++it) {
+        if (!result.calendars.contains(it.key()))
+            result.changes.append(SyncChange(SyncChange::Delete, it->id));
     }
     return result;
 }
@@ -304,7 +371,7 @@ void DesktopStore::synchronize(std::function<void(bool)> done)
     m_timer.stop();
     try {
         const std::shared_ptr<platform::ISyncSession> session =
-            platform::ISyncSession::beginSessionWithClient(client(), contactEntities(), {});
+            platform::ISyncSession::beginSessionWithClient(client(), allEntities(), {});
         if (!session) {
             endSync(false, done);
             return;
@@ -320,24 +387,33 @@ void DesktopStore::pushAndPull(const std::shared_ptr<platform::ISyncSession>& se
                                std::function<void(bool)> done)
 {
     // A store the hub has not seen (a new root, or the first run) pushes all.
-    if (m_files.isEmpty() && !scanned.files.isEmpty())
-        session->clientWantsToPushAllRecordsForEntityNames(contactEntities());
-    if (session->shouldPushAllRecordsForEntityName(platform::entity::Contact)) {
+    if (m_files.isEmpty() && m_calendars.isEmpty() && !(scanned.files.isEmpty() && scanned.calendars.isEmpty()))
+        session->clientWantsToPushAllRecordsForEntityNames(allEntities());
+    if (session->shouldPushAllRecordsForEntityName(platform::entity::Contact)
+        || session->shouldPushAllRecordsForEntityName(platform::entity::Event)) {
+        for (const CalendarEntry& calendar : std::as_const(scanned.calendars)) {
+            session->pushChangesFromRecord(
+                {{ISyncRecordEntityNameKey, platform::entity::Calendar}, {kTitleKey, calendar.title}}, calendar.id);
+        }
         for (const FileEntry& entry : std::as_const(scanned.files)) {
             for (auto it = entry.records.cbegin(); it != entry.records.cend(); ++it)
                 session->pushChangesFromRecord(it.value().toMap(), it.key());
+        }
+        for (const SyncChange& change : scanned.changes) {
+            if (change.type() == SyncChange::Delete)
+                session->pushChange(change);
         }
     } else {
         for (const SyncChange& change : scanned.changes)
             session->pushChange(change);
     }
     session->prepareToPullChangesInBackgroundForEntityNames(
-        contactEntities(), [this, alive = std::weak_ptr<int>(m_alive), files = std::move(scanned.files),
-                            done = std::move(done)](const auto&, const auto& s) {
+        allEntities(), [this, alive = std::weak_ptr<int>(m_alive), files = std::move(scanned.files),
+                        calendars = std::move(scanned.calendars), done = std::move(done)](const auto&, const auto& s) {
             if (!alive.lock())
                 return;
             try {
-                pull(s, files);
+                pull(s, files, calendars);
                 endSync(true, done);
             } catch (const platform::Exception& e) {
                 log(QStringLiteral("Desktop store: sync failed: %1").arg(e.reason()));
@@ -347,67 +423,126 @@ void DesktopStore::pushAndPull(const std::shared_ptr<platform::ISyncSession>& se
         });
 }
 
-void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files)
+// A fresh folder name from an id: the id when it is safe and free, else a UUID.
+QString DesktopStore::freeName(const QString& id, const QString& folder, const QString& suffix,
+                               const std::function<bool(const QString&)>& taken) const
 {
-    const QList<SyncChange> changes = session->changeEnumeratorForEntityNames(contactEntities());
+    QString name = isSafeUid(id) ? id : freshId();
+    while (taken(name + suffix) || QFileInfo::exists(itemPath(folder + name + suffix)))
+        name = freshId();
+    return name;
+}
+
+QString DesktopStore::calendarFolder(const QString& calendarId, const CalendarMap& calendars) const
+{
+    for (auto it = calendars.cbegin(); it != calendars.cend(); ++it) {
+        if (it->id == calendarId)
+            return it.key();
+    }
+    return {};
+}
+
+QByteArray DesktopStore::writeItem(const QString& relative, const FileEntry& entry, const QByteArray& previous) const
+{
+    if (relative.startsWith(kContactsFolderName + QLatin1Char('/')))
+        return writeContactCard(itemOf(entry.uid, entry.recordId, entry.records), previous);
+    QVariantMap record = entry.records.value(entry.recordId).toMap();
+    record.remove(kCalendarKey);
+    return writeCalendarItem({entry.uid, record}, previous);
+}
+
+void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files,
+                        CalendarMap calendars)
+{
+    const QList<SyncChange> changes = session->changeEnumeratorForEntityNames(allEntities());
     QHash<QString, QString> fileOf;   // record id -> relative path
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         for (auto r = it->records.cbegin(); r != it->records.cend(); ++r)
             fileOf.insert(r.key(), it.key());
     }
+    const auto isFileRecord = [&](const QString& id) {
+        return fileOf.contains(id) && files.value(fileOf.value(id)).recordId == id;
+    };
     QSet<QString> touched;
     QSet<QString> removed;
     QStringList accepted;
-    // Contacts first, so their sub-records find the file they belong to.
+    // Calendars and contacts first, so what belongs to them finds its place.
     for (const int pass : {0, 1}) {
         for (const SyncChange& change : changes) {
             const QString& id = change.recordIdentifier();
-            const QString entity = change.record().value(ISyncRecordEntityNameKey).toString();
-            const bool isContact = change.type() == SyncChange::Delete ? fileOf.contains(id)
-                    && files.value(fileOf.value(id)).recordId == id
-                                                                       : entity == platform::entity::Contact;
-            if ((pass == 0) != isContact)
+            const QVariantMap& record = change.record();
+            const QString entity = record.value(ISyncRecordEntityNameKey).toString();
+            const QString calendar = calendarFolder(id, calendars);
+            const bool first = change.type() == SyncChange::Delete
+                ? !calendar.isEmpty() || isFileRecord(id)
+                : entity == platform::entity::Contact || entity == platform::entity::Calendar;
+            if ((pass == 0) != first)
                 continue;
             accepted.append(id);
+            if (entity == platform::entity::Calendar || (change.type() == SyncChange::Delete && !calendar.isEmpty())) {
+                QString folder = calendar;
+                if (change.type() == SyncChange::Delete) {
+                    // The folder goes once it holds nothing of ours.
+                    calendars.remove(folder);
+                    QDir(itemPath(folder)).remove(kDisplayNameFile);
+                    QDir(m_root).rmdir(folder);
+                    continue;
+                }
+                if (folder.isEmpty()) {
+                    folder = freeName(id, QString(), QString(), [&](const QString& n) { return calendars.contains(n); });
+                    calendars.insert(folder, {id, QString()});
+                }
+                calendars[folder].title = record.value(kTitleKey).toString();
+                QString error;
+                if (!platform::writeFileAtomically(itemPath(folder + QLatin1Char('/') + kDisplayNameFile),
+                                                   calendars[folder].title.toUtf8() + '\n', &error))
+                    throw platform::Exception(platform::ISyncSessionUnavailableException, error);
+                continue;
+            }
             if (change.type() == SyncChange::Delete) {
                 const QString relative = fileOf.value(id);
                 if (relative.isEmpty())
                     continue;
-                FileEntry& entry = files[relative];
-                if (isContact) {
+                if (isFileRecord(id)) {
                     removed.insert(relative);
                 } else {
-                    entry.records.remove(id);
+                    files[relative].records.remove(id);
                     touched.insert(relative);
                 }
                 continue;
             }
             QString relative = fileOf.value(id);
             if (relative.isEmpty()) {
-                if (isContact) {
+                const bool isEvent = entity == platform::entity::Event || entity == platform::entity::Task;
+                if (entity == platform::entity::Contact || isEvent) {
+                    QString folder = kContactsFolderName;
+                    QString suffix = QStringLiteral(".vcf");
+                    if (isEvent) {
+                        folder = calendarFolder(record.value(kCalendarKey).toList().value(0).toString(), calendars);
+                        if (folder.isEmpty())
+                            folder = kDefaultCalendarFolder;
+                        suffix = QStringLiteral(".ics");
+                    }
+                    folder += QLatin1Char('/');
                     FileEntry entry;
                     entry.recordId = id;
-                    entry.uid = isSafeUid(id) ? id : freshId();
-                    relative = kContactsFolderName + QLatin1Char('/') + entry.uid + QStringLiteral(".vcf");
-                    while (files.contains(relative) || QFile::exists(itemPath(relative))) {
-                        entry.uid = freshId();
-                        relative = kContactsFolderName + QLatin1Char('/') + entry.uid + QStringLiteral(".vcf");
-                    }
+                    entry.uid = freeName(id, folder, suffix, [&](const QString& n) { return files.contains(folder + n); });
+                    relative = folder + entry.uid + suffix;
                     files.insert(relative, entry);
                 } else {
-                    const QString owner = change.record().value(kContactKey).toList().value(0).toString();
+                    const QString owner = record.value(kContactKey).toList().value(0).toString();
                     relative = fileOf.value(owner);
                     if (relative.isEmpty())
                         continue;   // kept in the hub; no file to carry it
                 }
                 fileOf.insert(id, relative);
             }
-            files[relative].records.insert(id, change.record());
+            files[relative].records.insert(id, record);
             touched.insert(relative);
         }
     }
     for (const QString& relative : removed) {
-        const FileEntry entry = files.take(relative);
+        files.remove(relative);
         if (!QFile::remove(itemPath(relative)) && QFile::exists(itemPath(relative)))
             log(QStringLiteral("Desktop store: %1 could not be removed").arg(relative));
         touched.remove(relative);
@@ -421,15 +556,19 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
                     platform::readRegularFile(path, kMaxItemFileSize, platform::Symlinks::Follow))
                 previous = *data;
         }
-        const QByteArray text = writeContactCard(itemOf(entry.uid, entry.recordId, entry.records), previous);
+        const QByteArray text = writeItem(relative, entry, previous);
+        if (text.isEmpty())
+            continue;
         QString error;
         if (!platform::writeFileAtomically(path, text, &error)) {
             log(QStringLiteral("Desktop store: %1 not written: %2").arg(relative, error));
             throw platform::Exception(platform::ISyncSessionUnavailableException, error);
         }
         // What the file carries is what the next scan compares with.
-        const std::optional<ContactItem> written = readContactCard(text, nullptr);
-        entry.records = recordsOf(*written, entry.recordId, entry.records);
+        const QString folder = relative.section(QLatin1Char('/'), 0, 0);
+        const QString calendarId = folder == kContactsFolderName ? QString() : calendars.value(folder).id;
+        if (const std::optional<QVariantMap> records = readItem(text, calendarId, entry, nullptr))
+            entry.records = *records;
         entry.etag = etagOf(path);
         entry.hash = hashOf(text);
     }
@@ -438,6 +577,7 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
     session->clientCommittedAcceptedChanges();
     session->finishSyncing();
     m_files = std::move(files);
+    m_calendars = std::move(calendars);
     saveState();
 }
 
@@ -470,6 +610,13 @@ void DesktopStore::loadState()
         if (!entry.recordId.isEmpty())
             m_files.insert(it.key(), entry);
     }
+    const QVariantMap calendars = state.toMap().value(kCalendarsKey).toMap();
+    for (auto it = calendars.cbegin(); it != calendars.cend(); ++it) {
+        const QVariantMap c = it.value().toMap();
+        const CalendarEntry entry{c.value(QStringLiteral("id")).toString(), c.value(kTitleKey).toString()};
+        if (!entry.id.isEmpty())
+            m_calendars.insert(it.key(), entry);
+    }
 }
 
 void DesktopStore::saveState() const
@@ -482,7 +629,10 @@ void DesktopStore::saveState() const
                                            {QStringLiteral("id"), it->recordId},
                                            {QStringLiteral("records"), it->records}});
     }
-    if (!platform::plist::writeFile(itemPath(kStateFileName), QVariantMap{{kFilesKey, files}}))
+    QVariantMap calendars;
+    for (auto it = m_calendars.cbegin(); it != m_calendars.cend(); ++it)
+        calendars.insert(it.key(), QVariantMap{{QStringLiteral("id"), it->id}, {kTitleKey, it->title}});
+    if (!platform::plist::writeFile(itemPath(kStateFileName), QVariantMap{{kFilesKey, files}, {kCalendarsKey, calendars}}))
         log(QStringLiteral("Desktop store: %1 not written").arg(kStateFileName));
 }
 

@@ -7,11 +7,13 @@
 #include <QByteArray>
 #include <QFileSystemWatcher>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 class ISyncClient;
@@ -29,7 +31,9 @@ inline const QString kStateFileName = QStringLiteral(".marvesto-state.plist");
 inline const QString kClientDescriptionFileName = QStringLiteral(".marvesto-client.plist");
 
 // The desktop side of the sync hub: a vdir folder that desktop programs share,
-// contacts/ holding one vCard per .vcf file. A scan turns new, changed and
+// contacts/ holding one vCard per .vcf file, and one folder per calendar
+// (its title in "displayname", as vdirsyncer writes it) holding one event or
+// task per .ics file. A scan turns new, changed and
 // removed files into a push (the first run, or a new root, pushes all); the
 // pull writes or removes files, each written to a temporary file and renamed.
 // Per file the store keeps its etag (mtime in ns, size, inode), a content hash
@@ -72,16 +76,32 @@ private:
         QVariantMap records;   // record id -> record, the contact's first
     };
     using FileMap = QMap<QString, FileEntry>;   // by path relative to the root
+    // A calendar folder's record.
+    struct CalendarEntry {
+        QString id;
+        QString title;
+    };
+    using CalendarMap = QMap<QString, CalendarEntry>;   // by folder name
     struct Scan {
         FileMap files;
+        CalendarMap calendars;
         QList<platform::SyncChange> changes;
     };
 
     std::shared_ptr<platform::ISyncClient> client();
     Scan scan() const;
+    // calendarId is null for contacts/, empty for a calendar folder the hub
+    // does not know yet.
+    void scanFolder(const QString& folderName, const QString& calendarId, Scan& result, QSet<QString>& seen) const;
+    std::optional<QVariantMap> readItem(const QByteArray& data, const QString& calendarId, FileEntry& entry,
+                                        QString* error) const;
+    QByteArray writeItem(const QString& relative, const FileEntry& entry, const QByteArray& previous) const;
+    QString calendarFolder(const QString& calendarId, const CalendarMap& calendars) const;
+    QString freeName(const QString& id, const QString& folder, const QString& suffix,
+                     const std::function<bool(const QString&)>& taken) const;
     void pushAndPull(const std::shared_ptr<platform::ISyncSession>& session, Scan scanned,
                      std::function<void(bool)> done);
-    void pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files);
+    void pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files, CalendarMap calendars);
     void endSync(bool finished, const std::function<void(bool)>& done);
     void loadState();
     void saveState() const;
@@ -90,6 +110,7 @@ private:
     platform::ISyncManager& m_manager;
     QString m_root;
     FileMap m_files;
+    CalendarMap m_calendars;
     bool m_syncing = false;
     bool m_again = false;
     platform::Timer m_timer;

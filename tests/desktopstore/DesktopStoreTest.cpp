@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTimeZone>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,8 +13,8 @@ using desktopstore::DesktopStore;
 
 namespace {
 
-const QStringList kEntities{entity::Contact, entity::PhoneNumber, entity::EmailAddress, entity::URL,
-                            entity::StreetAddress};
+const QStringList kEntities{entity::Contact,  entity::PhoneNumber, entity::EmailAddress, entity::URL,
+                            entity::StreetAddress, entity::Calendar,  entity::Event,        entity::Task};
 
 const QByteArray kAnn = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
                         "TEL;TYPE=HOME:+4930111\r\nEMAIL;TYPE=WORK:ann@example.org\r\nEND:VCARD\r\n";
@@ -237,6 +238,58 @@ TEST_F(DesktopStoreTest, RunningStoreFollowsTheFolderAndTheHub)
     const Pulled pulled = syncPhone();
     ASSERT_EQ(pulled.summary(), QStringList{"modify:c1"});
     EXPECT_EQ(pulled.changes[0].record().value("job title"), "Pilot");
+}
+
+TEST_F(DesktopStoreTest, CalendarsAreFoldersOfEventsAndTasks)
+{
+    const QDateTime start(QDate(2026, 3, 29), QTime(8, 0), QTimeZone::utc());
+    syncPhone([&](ISyncSession& s) {
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Calendar}, {"title", "Work"}}, "cal1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Event},
+                                 {"summary", "Stand-up"},
+                                 {"start date", start},
+                                 {"end date", start.addSecs(900)},
+                                 {"calendar", QVariantList{"cal1"}}},
+                                "e1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Task},
+                                 {"summary", "Report"},
+                                 {"due date", start},
+                                 {"calendar", QVariantList{"cal1"}}},
+                                "t1");
+    });
+    syncDesktop();
+    EXPECT_EQ(contents(root() + "/cal1/displayname"), "Work\n");
+    EXPECT_TRUE(contents(root() + "/cal1/e1.ics").contains("SUMMARY:Stand-up"));
+    EXPECT_TRUE(contents(root() + "/cal1/t1.ics").contains("BEGIN:VTODO"));
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+
+    // Edited by a calendar program: one modify with the changed property.
+    QByteArray text = contents(root() + "/cal1/e1.ics");
+    text.replace("SUMMARY:Stand-up", "SUMMARY:Retro");
+    editorWrite(root() + "/cal1/e1.ics", text);
+    // Renamed calendar, a new event, a removed task.
+    editorWrite(root() + "/cal1/displayname", "Office\n");
+    editorWrite(root() + "/cal1/new.ics", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\n"
+                                          "UID:new\r\nDTSTART;VALUE=DATE:20260401\r\nSUMMARY:Trip\r\n"
+                                          "END:VEVENT\r\nEND:VCALENDAR\r\n");
+    QFile::remove(root() + "/cal1/t1.ics");
+    syncDesktop();
+    const Pulled pulled = syncPhone();
+    QStringList summary = pulled.summary();
+    summary.sort();
+    ASSERT_EQ(summary.size(), 4) << summary.join(' ').toStdString();
+    EXPECT_EQ(summary.mid(1, 1), QStringList{"delete:t1"});
+    EXPECT_EQ(summary.mid(2), QStringList({"modify:cal1", "modify:e1"}));
+    EXPECT_EQ(pulled.find("cal1")->record().value("title"), "Office");
+    EXPECT_EQ(pulled.find("e1")->changes().size(), 1);
+    EXPECT_EQ(pulled.find("e1")->record().value("summary"), "Retro");
+    for (const SyncChange& c : pulled.changes) {
+        if (c.type() == SyncChange::Add) {
+            EXPECT_EQ(c.record().value("summary"), "Trip");
+            EXPECT_EQ(c.record().value("all day"), true);
+            EXPECT_EQ(c.record().value("calendar"), QVariantList{"cal1"});
+        }
+    }
 }
 
 TEST_F(DesktopStoreTest, ScanTrustsAnUnchangedEtag)

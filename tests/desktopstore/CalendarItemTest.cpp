@@ -1,0 +1,119 @@
+#include "desktopstore/CalendarItem.h"
+#include "platform/SyncChange.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+using desktopstore::CalendarItem;
+using desktopstore::readCalendarItem;
+using desktopstore::writeCalendarItem;
+namespace entity = platform::entity;
+
+namespace {
+
+QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi), QTimeZone::utc());
+}
+
+CalendarItem item(const QString& uid, const QString& entityName, QVariantMap fields)
+{
+    fields.insert(platform::ISyncRecordEntityNameKey, entityName);
+    return {uid, fields};
+}
+
+TEST(CalendarItemTest, RoundTripKeepsEveryField)
+{
+    const struct {
+        const char* name;
+        CalendarItem item;
+    } cases[] = {
+        {"all-day event",
+         item("allday-1", entity::Event,
+              {{"summary", QString::fromUtf8("Geburtstag, Jörg; mit Torte")},
+               {"start date", utc(2026, 3, 29)},
+               {"end date", utc(2026, 3, 30)},
+               {"all day", true}})},
+        {"timed event across the DST change",
+         item("dst-1", entity::Event,
+              {{"summary", "Night shift"},
+               {"description", "line one\nline two"},
+               {"location", "Berlin"},
+               {"start date", utc(2026, 3, 28, 23, 30)},
+               {"end date", utc(2026, 3, 29, 5, 0)},
+               {"status", "confirmed"},
+               {"priority", qlonglong(1)}})},
+        {"task with due date",
+         item("task-1", entity::Task,
+              {{"summary", "File taxes"},
+               {"due date", utc(2026, 5, 31)},
+               {"due date is date only", true},
+               {"completion date", utc(2026, 5, 30, 18, 0)},
+               {"status", "completed"},
+               {"priority", qlonglong(5)}})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray text = writeCalendarItem(c.item);
+        QString error;
+        const std::optional<CalendarItem> back = readCalendarItem(text, &error);
+        ASSERT_TRUE(back) << error.toStdString() << text.constData();
+        EXPECT_EQ(back->uid, c.item.uid);
+        EXPECT_EQ(back->record, c.item.record) << text.constData();
+        EXPECT_EQ(text.count('\n'), text.count("\r\n"));
+    }
+}
+
+TEST(CalendarItemTest, ZonedTimesBecomeTheirInstant)
+{
+    // 01:30 in Berlin before the change is 00:30 UTC; 03:30 after it is 01:30 UTC.
+    const QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:z1\r\n"
+                            "DTSTART;TZID=Europe/Berlin:20260329T013000\r\n"
+                            "DTEND;TZID=Europe/Berlin:20260329T033000\r\nSUMMARY:Across\r\n"
+                            "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    QString error;
+    const std::optional<CalendarItem> item = readCalendarItem(text, &error);
+    ASSERT_TRUE(item) << error.toStdString();
+    EXPECT_EQ(item->record.value("start date").toDateTime(), utc(2026, 3, 29, 0, 30));
+    EXPECT_EQ(item->record.value("end date").toDateTime(), utc(2026, 3, 29, 1, 30));
+}
+
+TEST(CalendarItemTest, RefusesWhatIsNotOneItem)
+{
+    const struct {
+        const char* name;
+        QByteArray text;
+    } cases[] = {
+        {"empty", ""},
+        {"a vCard", "BEGIN:VCARD\r\nFN:A\r\nEND:VCARD\r\n"},
+        {"no item", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n"},
+        {"two items", "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nEND:VEVENT\r\nBEGIN:VTODO\r\nUID:b\r\n"
+                      "END:VTODO\r\nEND:VCALENDAR\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        EXPECT_FALSE(readCalendarItem(c.text, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+TEST(CalendarItemTest, RewriteKeepsUnknownPropertiesAndAlarms)
+{
+    const QByteArray old = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:other\r\nBEGIN:VEVENT\r\nUID:k1\r\n"
+                           "DTSTAMP:20260101T000000Z\r\nDTSTART:20260101T100000Z\r\nSUMMARY:Old\r\n"
+                           "X-OTHER-APP:kept\r\nCATEGORIES:Work\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+                           "TRIGGER:-PT15M\r\nDESCRIPTION:soon\r\nEND:VALARM\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    const QByteArray text = writeCalendarItem(
+        item("k1", entity::Event, {{"summary", "New"}, {"start date", utc(2026, 1, 2, 9)}}), old);
+    EXPECT_TRUE(text.contains("SUMMARY:New\r\n"));
+    EXPECT_FALSE(text.contains("SUMMARY:Old"));
+    EXPECT_TRUE(text.contains("DTSTART:20260102T090000Z\r\n"));
+    EXPECT_TRUE(text.contains("X-OTHER-APP:kept\r\n"));
+    EXPECT_TRUE(text.contains("CATEGORIES:Work\r\n"));
+    EXPECT_TRUE(text.contains("BEGIN:VALARM\r\n"));
+    EXPECT_TRUE(text.contains("PRODID:other\r\n"));
+}
+
+} // namespace
