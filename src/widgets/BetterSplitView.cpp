@@ -2,6 +2,7 @@
 
 #include "platform/UserDefaults.h"
 #include "widgets/BetterSplitViewDelegate.h"
+#include "widgets/FirstDescendant.h"
 #include "widgets/ResizerButtonView.h"
 #include "widgets/WidgetsLog.h"
 
@@ -53,7 +54,7 @@ protected:
             return;
         split_->moveDividerTo(along(mapTo(split_, event->position().toPoint())) - grabOffset_);
     }
-    void mouseReleaseEvent(QMouseEvent*) override {}
+    void mouseReleaseEvent(QMouseEvent*) override { }
     void keyPressEvent(QKeyEvent* event) override
     {
         const int step = event->modifiers() & Qt::ShiftModifier ? kLargeKeyStep : kKeyStep;
@@ -93,8 +94,7 @@ private:
 
 } // namespace
 
-BetterSplitView::BetterSplitView(QWidget* parent)
-    : QSplitter(Qt::Horizontal, parent)
+BetterSplitView::BetterSplitView(QWidget* parent) : QSplitter(Qt::Horizontal, parent)
 {
     styleThickness_ = style()->pixelMetric(QStyle::PM_SplitterWidth, nullptr, this);
 }
@@ -133,17 +133,7 @@ bool BetterSplitView::drawsDivider() const
 
 ResizerButtonView* BetterSplitView::getResizerButton(QWidget* view)
 {
-    if (!view)
-        return nullptr;
-    if (auto* grip = qobject_cast<ResizerButtonView*>(view))
-        return grip;
-    for (QObject* child : view->children()) {
-        if (auto* widget = qobject_cast<QWidget*>(child)) {
-            if (ResizerButtonView* grip = getResizerButton(widget))
-                return grip;
-        }
-    }
-    return nullptr;
+    return firstDescendant<ResizerButtonView>(view);
 }
 
 QWidget* BetterSplitView::getLeftView() const

@@ -6,9 +6,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 
-CenterButton::CenterButton(QWidget* parent)
-    : QPushButton(parent)
-    , fade_(kFadeDuration)
+CenterButton::CenterButton(QWidget* parent) : QPushButton(parent), fade_(kFadeDuration)
 {
     setFocusPolicy(Qt::StrongFocus);
 }

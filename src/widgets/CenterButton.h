@@ -47,7 +47,6 @@ protected:
     FooterToolBarView* footerBar() const;
     // Sets the footer bar's fill alpha and redraws it.
     void setFooterAlpha(double alpha);
-    bool highlighted() const { return inTrack_; }
 
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;

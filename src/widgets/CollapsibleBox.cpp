@@ -2,6 +2,7 @@
 
 #include "widgets/AnimatedObject.h"
 #include "widgets/CollapsibleBoxDelegate.h"
+#include "widgets/FirstDescendant.h"
 #include "widgets/HistoryAnimation.h"
 #include "widgets/NSCollapsButton.h"
 #include "widgets/NSWindowResizeView.h"
@@ -65,9 +66,9 @@ public:
             if (!entry.view)
                 continue;
             const auto mix = [progress](int a, int b) { return int(std::lround(a + (b - a) * progress)); };
-            applyFrame(entry.view, QRect(mix(entry.from.x(), entry.to.x()), mix(entry.from.y(), entry.to.y()),
-                                         mix(entry.from.width(), entry.to.width()),
-                                         mix(entry.from.height(), entry.to.height())));
+            applyFrame(entry.view,
+                       QRect(mix(entry.from.x(), entry.to.x()), mix(entry.from.y(), entry.to.y()),
+                             mix(entry.from.width(), entry.to.width()), mix(entry.from.height(), entry.to.height())));
         }
     }
 
@@ -100,14 +101,12 @@ void animate(QWidget* view, std::vector<FrameAnimation::Entry> entries)
 
 } // namespace
 
-CollapsibleBox::CollapsibleBox(QWidget* parent)
-    : QFrame(parent)
+CollapsibleBox::CollapsibleBox(QWidget* parent) : QFrame(parent)
 {
     setFrameShape(QFrame::StyledPanel);
 }
 
-CollapsibleBox::CollapsibleBox(const QRect& frame, QWidget* parent)
-    : CollapsibleBox(parent)
+CollapsibleBox::CollapsibleBox(const QRect& frame, QWidget* parent) : CollapsibleBox(parent)
 {
     setGeometry(frame);
     otherFrameSize_ = QSize(frame.width(), kCollapsedHeight);
@@ -172,17 +171,7 @@ void CollapsibleBox::setFrameSize(const QSize& size, bool animate)
 
 NSCollapsButton* CollapsibleBox::searchCollapsButton(QWidget* view)
 {
-    if (!view)
-        return nullptr;
-    if (auto* button = qobject_cast<NSCollapsButton*>(view))
-        return button;
-    for (QObject* child : view->children()) {
-        if (auto* widget = qobject_cast<QWidget*>(child)) {
-            if (NSCollapsButton* button = searchCollapsButton(widget))
-                return button;
-        }
-    }
-    return nullptr;
+    return firstDescendant<NSCollapsButton>(view);
 }
 
 void CollapsibleBox::stdAnimateViewAndSiblings(QWidget* view, const QRect& target)

@@ -5,8 +5,7 @@
 
 #include <QPainter>
 
-DeviceCell::DeviceCell(QObject* parent)
-    : ImageAndTextCell(parent)
+DeviceCell::DeviceCell(QObject* parent) : ImageAndTextCell(parent)
 {
 }
 
@@ -25,7 +24,8 @@ QString DeviceCell::rowBackgroundName(const QStyleOptionViewItem& option, const 
     return focused ? QStringLiteral("MFinderSelect") : QStringLiteral("MFinderInActive");
 }
 
-void DeviceCell::drawRowBackground(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void DeviceCell::drawRowBackground(QPainter* painter, const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const
 {
     const QString name = rowBackgroundName(option, index);
     if (name.isEmpty())

@@ -25,7 +25,8 @@ protected:
     int iconInset() const override { return 4; }
     qreal textTopShift(const QRect& frame) const override { return frame.height() / 3.4; }
     Qt::Alignment textAlignment() const override { return Qt::AlignLeft | Qt::AlignTop; }
-    void drawRowBackground(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void drawRowBackground(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const override;
 
 private:
     bool connected_ = false;

@@ -18,10 +18,9 @@ void HistoryAnimation::setAnimatedHistoryContainer(AnimatedObject* target)
 
 void HistoryAnimation::step(double linear)
 {
-    value_ = curve_.valueForProgress(linear);
     const bool ended = linear >= 1.0 && !animation_.isRunning();
     if (target_)
-        target_->doAnimate(value_);
+        target_->doAnimate(curve_.valueForProgress(linear));
     if (ended && onEnd_)
         onEnd_();
 }

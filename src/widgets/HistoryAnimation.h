@@ -19,20 +19,14 @@ public:
     HistoryAnimation(const HistoryAnimation&) = delete;
     HistoryAnimation& operator=(const HistoryAnimation&) = delete;
 
-    double duration() const { return animation_.duration(); }
-    void setDuration(double seconds) { animation_.setDuration(seconds); }
-
     // Stores the target and starts (or restarts) the animation.
     void setAnimatedHistoryContainer(AnimatedObject* target);
-    AnimatedObject* animatedHistoryContainer() const { return target_; }
     // Called once after the last step of a run that was not stopped.
     void setEndHandler(std::function<void()> onEnd) { onEnd_ = std::move(onEnd); }
 
     bool isAnimating() const { return animation_.isRunning(); }
     // Ends the run at once: no further steps, no end report.
     void stopAnimation() { animation_.stop(); }
-    // The eased progress of the last step.
-    double currentValue() const { return value_; }
 
 private:
     void step(double linear);
@@ -41,5 +35,4 @@ private:
     QEasingCurve curve_;
     AnimatedObject* target_ = nullptr;
     std::function<void()> onEnd_;
-    double value_ = 0;
 };

@@ -20,8 +20,7 @@ int centredTop(const QRect& frame, int height)
 
 } // namespace
 
-ImageAndTextCell::ImageAndTextCell(QObject* parent)
-    : QStyledItemDelegate(parent)
+ImageAndTextCell::ImageAndTextCell(QObject* parent) : QStyledItemDelegate(parent)
 {
 }
 

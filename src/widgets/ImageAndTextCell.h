@@ -30,12 +30,14 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
 
 protected:
     // Paints under the icon and text (the connected-row background of the
     // device cells); nothing here.
-    virtual void drawRowBackground(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
+    virtual void drawRowBackground(QPainter* painter, const QStyleOptionViewItem& option,
+                                   const QModelIndex& index) const;
     void drawText(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index, const QRect& rect,
                   Qt::Alignment alignment) const;
     // The icon's distance from the left edge; the text keeps 4 more points.

@@ -2,8 +2,7 @@
 
 #include "widgets/CollapsibleBox.h"
 
-NSCollapsButton::NSCollapsButton(QWidget* parent)
-    : QToolButton(parent)
+NSCollapsButton::NSCollapsButton(QWidget* parent) : QToolButton(parent)
 {
     setCheckable(true);
     setAutoRaise(true);

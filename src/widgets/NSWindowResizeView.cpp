@@ -1,7 +1,6 @@
 #include "widgets/NSWindowResizeView.h"
 
-NSWindowResizeView::NSWindowResizeView(QWidget* parent)
-    : QFrame(parent)
+NSWindowResizeView::NSWindowResizeView(QWidget* parent) : QFrame(parent)
 {
 }
 
@@ -12,7 +11,7 @@ void NSWindowResizeView::setFrame(const QRect& frame)
     inBlockDraw_ = true;
     const QRect current = geometry();
     const int dx = frame.x() - current.x();
-    const int dy = frame.y() - current.y();   // down is positive here
+    const int dy = frame.y() - current.y(); // down is positive here
     setGeometry(frame);
     if (QWidget* top = window(); top != this) {
         const QRect window = top->geometry();

@@ -6,9 +6,5 @@
 class OneLineSplitView : public BetterSplitView {
     Q_OBJECT
 public:
-    explicit OneLineSplitView(QWidget* parent = nullptr)
-        : BetterSplitView(parent)
-    {
-        setThickness(1);
-    }
+    explicit OneLineSplitView(QWidget* parent = nullptr) : BetterSplitView(parent) { setThickness(1); }
 };

@@ -6,9 +6,7 @@
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
-PhoneButtonCell::PhoneButtonCell(QWidget* parent)
-    : QAbstractButton(parent)
-    , fade_(kFadeDuration)
+PhoneButtonCell::PhoneButtonCell(QWidget* parent) : QAbstractButton(parent), fade_(kFadeDuration)
 {
     setFocusPolicy(Qt::StrongFocus);
 }

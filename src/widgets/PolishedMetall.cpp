@@ -16,7 +16,7 @@ constexpr int kElements = 15;
 
 struct Store {
     QString path = defaultResourcePath();
-    std::vector<QImage> elements;   // empty until read
+    std::vector<QImage> elements; // empty until read
 };
 
 Store& store()

@@ -25,7 +25,7 @@ struct Images {
 // Where each piece goes on a canvas of the window's size, in coordinates with
 // the origin at the bottom-left corner.
 struct Layout {
-    QSize bandSize[2];   // bottom, top band images
+    QSize bandSize[2]; // bottom, top band images
     QRect bottomSource, bottomTarget, topSource, topTarget;
     QRect bottomLeft, bottomRight, topLeft, topRight, leftEdge, rightEdge;
 };

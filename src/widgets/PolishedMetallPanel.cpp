@@ -1,7 +1,6 @@
 #include "widgets/PolishedMetallPanel.h"
 
-PolishedMetallPanel::PolishedMetallPanel(QWidget* parent, bool flat)
-    : PolishedMetallWindow(parent, flat)
+PolishedMetallPanel::PolishedMetallPanel(QWidget* parent, bool flat) : PolishedMetallWindow(parent, flat)
 {
     setWindowFlag(Qt::Tool, true);
 }

@@ -8,5 +8,5 @@ class PolishedMetallPanel : public PolishedMetallWindow {
 public:
     explicit PolishedMetallPanel(QWidget* parent = nullptr, bool flat = false);
 
-    void setPolishedOnlyOnKey(bool) override {}
+    void setPolishedOnlyOnKey(bool) override { }
 };

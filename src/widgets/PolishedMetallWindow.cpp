@@ -5,9 +5,7 @@
 #include <QApplication>
 #include <QEvent>
 
-PolishedMetallWindow::PolishedMetallWindow(QWidget* parent, bool flat)
-    : QWidget(parent, Qt::Window)
-    , flat_(flat)
+PolishedMetallWindow::PolishedMetallWindow(QWidget* parent, bool flat) : QWidget(parent, Qt::Window), flat_(flat)
 {
     setAutoFillBackground(true);
     rebuild(false);
@@ -55,7 +53,8 @@ void PolishedMetallWindow::rebuild(bool forceDisplay)
     else
         background_ = sizedPolishedBackColor(flat_);
     QPalette palette = this->palette();
-    palette.setBrush(QPalette::Window, background_ ? *background_ : QApplication::palette(this).brush(QPalette::Window));
+    palette.setBrush(QPalette::Window,
+                     background_ ? *background_ : QApplication::palette(this).brush(QPalette::Window));
     setPalette(palette);
     if (forceDisplay && isVisible())
         repaint();

@@ -45,8 +45,8 @@ private:
 
     platform::Timer pulseTimer_;
     HistoryAnimation pulse_;
-    bool pulsing_ = false;     // a pulse was started and not dropped
-    bool pulsMod_ = false;     // the next pulse rises
+    bool pulsing_ = false; // a pulse was started and not dropped
+    bool pulsMod_ = false; // the next pulse rises
     bool allowTracking_ = true;
     bool awake_ = false;
     double animateOffset_ = kDefaultOffset;

@@ -7,8 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-ResizerButtonView::ResizerButtonView(QWidget* parent)
-    : QWidget(parent)
+ResizerButtonView::ResizerButtonView(QWidget* parent) : QWidget(parent)
 {
     setCursor(Qt::SplitHCursor);
     setImageName(QStringLiteral("ResizerGrip"));

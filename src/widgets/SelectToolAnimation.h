@@ -6,8 +6,5 @@
 class SelectToolAnimation : public HistoryAnimation {
 public:
     static constexpr double kDuration = 0.55;
-    SelectToolAnimation()
-        : HistoryAnimation(kDuration, QEasingCurve::InQuad)
-    {
-    }
+    SelectToolAnimation() : HistoryAnimation(kDuration, QEasingCurve::InQuad) { }
 };

@@ -15,8 +15,7 @@ QSizeF pointSize(const QImage& image)
 
 } // namespace
 
-SelectToolViewCell::SelectToolViewCell(QObject* parent)
-    : QStyledItemDelegate(parent)
+SelectToolViewCell::SelectToolViewCell(QObject* parent) : QStyledItemDelegate(parent)
 {
 }
 
@@ -92,8 +91,9 @@ void SelectToolViewCell::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
     painter->setFont(option.font);
     painter->setPen(textColour);
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                      option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, text.width()));
+    painter->drawText(
+        text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, text.width()));
     painter->restore();
     if (slave.slave)
         slave.slave->drawSlaveWithFrame(*painter, text, const_cast<QWidget*>(option.widget), slave.context);

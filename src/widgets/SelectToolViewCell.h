@@ -37,14 +37,18 @@ public:
     static QRect iconRect(const QRect& frame, const QSizeF& image, int rowHeight);
     static QRect textPart(const QRect& frame, const QSizeF& image, int rowHeight);
     // The line a separator row draws.
-    static QRect separatorLine(const QRect& frame) { return frame.adjusted(kSeparatorInset, kSeparatorInset, -kSeparatorInset, -kSeparatorInset); }
+    static QRect separatorLine(const QRect& frame)
+    {
+        return frame.adjusted(kSeparatorInset, kSeparatorInset, -kSeparatorInset, -kSeparatorInset);
+    }
     // The icon at its natural size, and where editing happens.
     static QRect imageFrameForCellFrame(const QRect& frame, const QSizeF& image);
     static QRect editFrameForCellFrame(const QRect& frame, const QSizeF& image);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
 
 private:
     int rowHeightFor(const QStyleOptionViewItem& option) const;

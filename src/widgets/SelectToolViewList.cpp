@@ -15,11 +15,7 @@
 // The list is its own data source: rows straight from its triples.
 class SelectToolViewList::Model : public QAbstractListModel {
 public:
-    explicit Model(SelectToolViewList* list)
-        : QAbstractListModel(list)
-        , list_(list)
-    {
-    }
+    explicit Model(SelectToolViewList* list) : QAbstractListModel(list), list_(list) { }
     void reset()
     {
         beginResetModel();
@@ -234,7 +230,8 @@ void SelectToolViewList::setIdentSlaveDrawInfo(SlaveDrawInfo* slave, const QVari
     viewport()->update();
 }
 
-void SelectToolViewList::setIdentSlaveTracking(SlaveDrawTracking* slave, const QVariant& context, const QString& identifier)
+void SelectToolViewList::setIdentSlaveTracking(SlaveDrawTracking* slave, const QVariant& context,
+                                               const QString& identifier)
 {
     if (!slave)
         return;
@@ -385,8 +382,9 @@ void SelectToolViewList::paintEvent(QPaintEvent* event)
         const QRect selected = visualRect(model_->index(row));
         if (!selected.isEmpty()) {
             QPainter painter(viewport());
-            painter.drawImage(selected, platform::gui::image(QLatin1String(platform::gui::kProgramBundle),
-                                                             QStringLiteral("SelectToolViewColor")));
+            painter.drawImage(selected,
+                              platform::gui::image(QLatin1String(platform::gui::kProgramBundle),
+                                                   QStringLiteral("SelectToolViewColor")));
         }
     }
     QListView::paintEvent(event);
@@ -479,7 +477,7 @@ void SelectToolViewList::showEvent(QShowEvent* event)
 bool SelectToolViewList::viewportEvent(QEvent* event)
 {
     if (event->type() == QEvent::Leave)
-        trackPointer(QPoint(-(1 << 20), -(1 << 20)));   // nowhere: every area is left
+        trackPointer(QPoint(-(1 << 20), -(1 << 20))); // nowhere: every area is left
     return QListView::viewportEvent(event);
 }
 

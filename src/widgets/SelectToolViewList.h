@@ -59,7 +59,8 @@ public:
     // and every slave is dropped when the list's window closes.
     void setIdentSlaveDrawInfo(SlaveDrawInfo* slave, const QVariant& context, const QString& identifier);
     void setIdentSlaveTracking(SlaveDrawTracking* slave, const QVariant& context, const QString& identifier);
-    void setIdentSlaveDrawTrackingInfo(SlaveDrawTrackingInfo* slave, const QVariant& context, const QString& identifier);
+    void setIdentSlaveDrawTrackingInfo(SlaveDrawTrackingInfo* slave, const QVariant& context,
+                                       const QString& identifier);
     void removeIdentSlaveDrawInfo(const QString& identifier);
     void removeAllIdentSlaveDrawInfos();
     void removeIdentSlaveTracking(const QString& identifier);
@@ -104,8 +105,8 @@ private:
     struct Tracking {
         SlaveDrawTracking* slave = nullptr;
         QVariant context;
-        QObject* owner = nullptr;   // the slave as a QObject, if it is one
-        int tag = 0;   // 0: no area installed
+        QObject* owner = nullptr; // the slave as a QObject, if it is one
+        int tag = 0;              // 0: no area installed
         QRect area;
         bool inside = false;
     };

@@ -4,5 +4,4 @@
 #include "widgets/SlaveDrawTracking.h"
 
 // A slave that both draws into its row and tracks the pointer there.
-class SlaveDrawTrackingInfo : public SlaveDrawInfo, public SlaveDrawTracking {
-};
+class SlaveDrawTrackingInfo : public SlaveDrawInfo, public SlaveDrawTracking { };

@@ -55,7 +55,7 @@ struct Bar {
 TEST(CenterButtonTest, FadesTheFooterInAndOutInTheActiveWindowOnly)
 {
     Bar<CenterButton> bar;
-    bar.button->awakeFromNib();   // highlight on, faded out
+    bar.button->awakeFromNib(); // highlight on, faded out
     EXPECT_TRUE(bar.button->isInTrack());
     runFor(0.5);
     EXPECT_FALSE(bar.button->isInTrack());
@@ -66,7 +66,7 @@ TEST(CenterButtonTest, FadesTheFooterInAndOutInTheActiveWindowOnly)
     EXPECT_TRUE(bar.button->isFading());
     runFor(0.5);
     EXPECT_DOUBLE_EQ(bar.alpha(), 1.0);
-    bar.button->doHighlite(true);   // the current state: no new fade
+    bar.button->doHighlite(true); // the current state: no new fade
     EXPECT_FALSE(bar.button->isFading());
 
     // Leaving always un-highlights, even outside the active window.
@@ -121,7 +121,7 @@ TEST(CenterButtonTest, PulseBreathesBetweenOffsetAndHalfAboveIt)
 {
     Bar<PulsingCenterButton> bar;
     bar.button->awakeFromNib();
-    runFor(1.2);   // the fade-out, then the first pulse under way
+    runFor(1.2); // the fade-out, then the first pulse under way
     ASSERT_TRUE(bar.button->hasPulseTimer());
     double lowest = 1, highest = 0;
     for (int step = 0; step < 150; ++step) {
@@ -226,7 +226,7 @@ TEST(PhoneButtonCellTest, OnBlackTitleSwitchesAtOnce)
     cell.doHighlite(false);
     EXPECT_NEAR(cell.titleColor().redF(), 0.75, 0.01);
     runFor(0.5);
-    cell.doHighlite(false);   // the current state: no fade, the level reset all the same
+    cell.doHighlite(false); // the current state: no fade, the level reset all the same
     EXPECT_FALSE(cell.isFading());
     EXPECT_NEAR(cell.textColor(), 0.75, 1e-9);
 }

@@ -51,7 +51,7 @@ TEST(CollapsibleBoxTest, CollapsesKeepingItsTopAndComesBack)
     EXPECT_TRUE(box.isExpanded());
     EXPECT_EQ(box.otherFrameSize(), QSize(250, 38));
 
-    box.setExpanded(true);   // the current state: nothing happens
+    box.setExpanded(true); // the current state: nothing happens
     EXPECT_FALSE(CollapsibleBox::isAnimating(&box));
 
     box.setExpanded(false);

@@ -1,5 +1,5 @@
-#include "widgets/AnimatedObject.h"
 #include "widgets/HistoryAnimation.h"
+#include "widgets/AnimatedObject.h"
 
 #include "VirtualTime.h"
 
@@ -15,7 +15,7 @@ struct Recorder : AnimatedObject {
 TEST(HistoryAnimationTest, ReportsEasedMonotoneProgressAndEndsOnce)
 {
     Recorder target;
-    HistoryAnimation animation;   // 0.5 s
+    HistoryAnimation animation; // 0.5 s
     int ends = 0;
     animation.setEndHandler([&] { ++ends; });
     animation.setAnimatedHistoryContainer(&target);

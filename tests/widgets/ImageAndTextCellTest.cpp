@@ -1,6 +1,6 @@
+#include "widgets/ImageAndTextCell.h"
 #include "widgets/CenteredDeviceCell.h"
 #include "widgets/DeviceCell.h"
-#include "widgets/ImageAndTextCell.h"
 
 #include <QStandardItemModel>
 #include <QTableView>

@@ -24,7 +24,8 @@ using platform::gui::outlet;
 TEST(LayoutFormTest, GalleryFormWiresEveryWidgetByName)
 {
     registerWidgetClasses();
-    std::unique_ptr<QWidget> form(platform::gui::loadInterface(QStringLiteral("program"), QStringLiteral("LayoutGallery")));
+    std::unique_ptr<QWidget> form(
+        platform::gui::loadInterface(QStringLiteral("program"), QStringLiteral("LayoutGallery")));
     ASSERT_TRUE(qobject_cast<PolishedMetallWindow*>(form.get()));
     auto* split = outlet<BetterSplitView>(form.get(), QStringLiteral("split"));
     ASSERT_NE(split, nullptr);

@@ -19,7 +19,8 @@ TEST(PolishedMetallTest, MinimumSizeIsAtLeast150EachWay)
     struct Case {
         QSize given, stored;
     };
-    const Case cases[] = {{{100, 400}, {150, 400}}, {{200, 100}, {200, 150}}, {{0, 0}, {150, 150}}, {{300, 200}, {300, 200}}};
+    const Case cases[] = {
+        {{100, 400}, {150, 400}}, {{200, 100}, {200, 150}}, {{0, 0}, {150, 150}}, {{300, 200}, {300, 200}}};
     for (const Case& c : cases) {
         PolishedMetallWindow window;
         window.setMinSize(c.given);
@@ -103,7 +104,8 @@ TEST(PolishedMetallTest, WindowsAtTwoSizesForAReviewer)
         layout->addWidget(new QLabel(QStringLiteral("Phone: KU990")), 0, Qt::AlignCenter);
         window.resize(size);
         widget_tests::showAndSettle(&window);
-        EXPECT_FALSE(platform::gui::saveGrab(&window, QStringLiteral("polished-window-%1").arg(size.width())).isEmpty());
+        EXPECT_FALSE(
+            platform::gui::saveGrab(&window, QStringLiteral("polished-window-%1").arg(size.width())).isEmpty());
         window.setFlatStyle(true);
         EXPECT_FALSE(platform::gui::saveGrab(&window, QStringLiteral("flat-window-%1").arg(size.width())).isEmpty());
     }

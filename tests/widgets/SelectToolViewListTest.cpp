@@ -1,5 +1,5 @@
-#include "widgets/SelectToolViewCell.h"
 #include "widgets/SelectToolViewList.h"
+#include "widgets/SelectToolViewCell.h"
 #include "widgets/SlaveDrawTrackingInfo.h"
 
 #include "platform/gui/Images.h"
@@ -27,12 +27,23 @@ QImage icon(const QString& name)
 
 QVariantList tools()
 {
-    return {icon(QStringLiteral("Add")), QStringLiteral("Contacts"), QStringLiteral("Contacts"),
-            icon(QStringLiteral("Sync")), QStringLiteral("Events"), QStringLiteral("Events"),
-            QVariant(), QString(), QStringLiteral("-"),
-            QVariant(), QStringLiteral("Bookmarks"), QStringLiteral("Bookmarks"),
-            icon(QStringLiteral("Trash")), QStringLiteral("SMS"), QStringLiteral("SMS"),
-            icon(QStringLiteral("Trash")), QStringLiteral("Incomplete")};
+    return {icon(QStringLiteral("Add")),
+            QStringLiteral("Contacts"),
+            QStringLiteral("Contacts"),
+            icon(QStringLiteral("Sync")),
+            QStringLiteral("Events"),
+            QStringLiteral("Events"),
+            QVariant(),
+            QString(),
+            QStringLiteral("-"),
+            QVariant(),
+            QStringLiteral("Bookmarks"),
+            QStringLiteral("Bookmarks"),
+            icon(QStringLiteral("Trash")),
+            QStringLiteral("SMS"),
+            QStringLiteral("SMS"),
+            icon(QStringLiteral("Trash")),
+            QStringLiteral("Incomplete")};
 }
 
 // Counts a row, tracks an area at the right end of it.
@@ -160,7 +171,8 @@ TEST(SelectToolViewListTest, SlavesDrawAndTrackWhileTheListIsShown)
     moveTo(area->center());
     moveTo(area->center() + QPoint(1, 0));
     moveTo(w.centreOf(0));
-    EXPECT_EQ(slave->calls, QStringList({QStringLiteral("enter ctx at %1").arg(area->y()), QStringLiteral("leave ctx")}));
+    EXPECT_EQ(slave->calls,
+              QStringList({QStringLiteral("enter ctx at %1").arg(area->y()), QStringLiteral("leave ctx")}));
 
     list.hide();
     EXPECT_FALSE(list.trackingRect(QStringLiteral("Events")).has_value());
@@ -195,7 +207,7 @@ TEST(SelectToolViewListTest, PulsingIconsFadeBetweenLowAndHigh)
     list.selectIdentify(QStringLiteral("Contacts"));
     list.setAnimationItem(QStringLiteral("Events"), true);
     EXPECT_TRUE(list.hasPulseTimer());
-    runFor(1.2);   // the first pulse under way
+    runFor(1.2); // the first pulse under way
     double lowest = 1, highest = 0;
     for (int step = 0; step < 200; ++step) {
         runFor(0.02);

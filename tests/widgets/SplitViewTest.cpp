@@ -30,8 +30,7 @@ struct Delegate : BetterSplitViewDelegate {
 // A 600-point window holding a split view of two panes; the left pane has a
 // grip in its bottom bar.
 struct SplitWindow {
-    explicit SplitWindow(BetterSplitView* split, bool grip = true)
-        : split(split)
+    explicit SplitWindow(BetterSplitView* split, bool grip = true) : split(split)
     {
         auto* layout = new QVBoxLayout(&window);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -61,7 +60,8 @@ TEST(SplitViewTest, RestoresOnlyEightNumbersThatMakeTwoPanes)
         bool restored;
     };
     const Case cases[] = {
-        {"eight numbers", QStringLiteral("0.000000 0.000000 200.000000 300.000000 201.000000 0.000000 399.000000 300.000000"), true},
+        {"eight numbers",
+         QStringLiteral("0.000000 0.000000 200.000000 300.000000 201.000000 0.000000 399.000000 300.000000"), true},
         {"seven numbers", QStringLiteral("0 0 200 300 201 0 399"), false},
         {"nine numbers", QStringLiteral("0 0 200 300 201 0 399 300 5"), false},
         {"a word among them", QStringLiteral("0 0 200 300 201 zero 399 300"), false},
@@ -94,7 +94,7 @@ TEST(SplitViewTest, DelegateArrivingAfterTheFormRestoresAndClosingSaves)
     platform::UserDefaults::standard().setObject(kKey, QStringLiteral("0 0 150 300 151 0 449 300"));
     Delegate delegate;
     SplitWindow w(new OneLineSplitView);
-    w.split->awakeFromNib();   // loaded without its delegate
+    w.split->awakeFromNib(); // loaded without its delegate
     w.split->setDelegate(&delegate);
     widget_tests::showAndSettle(&w.window);
     EXPECT_EQ(w.split->sizes(), QList<int>({150, 449}));

@@ -31,12 +31,7 @@ QImage picture(const char* name)
 // hover tracking on while the window is active.
 class Controller : public QObject, public BetterSplitViewDelegate {
 public:
-    explicit Controller(QWidget* window)
-        : QObject(window)
-        , window_(window)
-    {
-        window->installEventFilter(this);
-    }
+    explicit Controller(QWidget* window) : QObject(window), window_(window) { window->installEventFilter(this); }
     std::optional<qreal> constrainMinCoordinate(BetterSplitView&, qreal, int) override { return 120; }
     std::optional<qreal> constrainMaxCoordinate(BetterSplitView&, qreal, int) override { return 320; }
 
@@ -67,8 +62,9 @@ void fillDevices(QTableView* table)
     for (const auto& row : rows) {
         auto* maker = new QStandardItem(QString::fromLatin1(row.maker));
         const QImage icon = picture(row.image);
-        maker->setData(icon.scaled(QSize(16, 16) * icon.devicePixelRatio(), Qt::KeepAspectRatio, Qt::SmoothTransformation),
-                       Qt::DecorationRole);
+        maker->setData(
+            icon.scaled(QSize(16, 16) * icon.devicePixelRatio(), Qt::KeepAspectRatio, Qt::SmoothTransformation),
+            Qt::DecorationRole);
         auto* phone = new QStandardItem(QString::fromLatin1(row.phone));
         phone->setData(row.connected, DeviceCell::ConnectedRole);
         model->appendRow({maker, phone});
@@ -97,10 +93,10 @@ QWidget* openLayoutGallery(QWidget* parent)
     }
     if (auto* tools = outlet<SelectToolViewList>(window, QStringLiteral("tools"))) {
         tools->initSelectToolViewList({picture("Add"), QObject::tr("Contacts"), QStringLiteral("Contacts"),
-                                       picture("Sync"), QObject::tr("Events"), QStringLiteral("Events"),
-                                       QVariant(), QString(), QStringLiteral("Separator"),
-                                       picture("Trash"), QObject::tr("Notes"), QStringLiteral("Notes"),
-                                       QVariant(), QObject::tr("Sync manager"), QStringLiteral("SyncManager")});
+                                       picture("Sync"), QObject::tr("Events"), QStringLiteral("Events"), QVariant(),
+                                       QString(), QStringLiteral("Separator"), picture("Trash"), QObject::tr("Notes"),
+                                       QStringLiteral("Notes"), QVariant(), QObject::tr("Sync manager"),
+                                       QStringLiteral("SyncManager")});
         tools->selectIdentify(QStringLiteral("Contacts"));
         if (auto* pulse = outlet<QCheckBox>(window, QStringLiteral("pulseEvents")))
             QObject::connect(pulse, &QCheckBox::toggled, tools,
