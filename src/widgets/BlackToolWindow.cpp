@@ -193,32 +193,18 @@ void BlackToolWindow::closeEvent(QCloseEvent* event)
 
 void BlackToolWindow::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton) {
+    if (!drag_.press(this, event))
         QWidget::mousePressEvent(event);
-        return;
-    }
-    // The window manager moves the window where it can; else we follow the
-    // pointer ourselves.
-    if (windowHandle() && windowHandle()->startSystemMove()) {
-        event->accept();
-        return;
-    }
-    dragOffset_ = event->globalPosition().toPoint() - pos();
-    event->accept();
 }
 
 void BlackToolWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    if (dragOffset_ && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - *dragOffset_);
-        event->accept();
-        return;
-    }
-    QWidget::mouseMoveEvent(event);
+    if (!drag_.move(this, event))
+        QWidget::mouseMoveEvent(event);
 }
 
 void BlackToolWindow::mouseReleaseEvent(QMouseEvent* event)
 {
-    dragOffset_.reset();
+    drag_.release();
     QWidget::mouseReleaseEvent(event);
 }

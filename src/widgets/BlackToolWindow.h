@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/gui/Interface.h"
+#include "widgets/WindowDrag.h"
 
 #include <QImage>
 #include <QPainterPath>
@@ -86,5 +87,5 @@ private:
     QImage background_;
     QPointer<QAbstractButton> closeButton_;
     BlackToolWindowDelegate* delegate_ = nullptr;
-    std::optional<QPoint> dragOffset_;
+    WindowDrag drag_;
 };

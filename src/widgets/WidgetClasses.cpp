@@ -5,6 +5,7 @@
 #include "widgets/BasisOverlayView.h"
 #include "widgets/BetterSplitView.h"
 #include "widgets/BlackToolWindow.h"
+#include "widgets/CanMovedView.h"
 #include "widgets/CenterButton.h"
 #include "widgets/CollapsibleBox.h"
 #include "widgets/FooterToolBarView.h"
@@ -59,6 +60,7 @@ void registerWidgetClasses()
     add<SelectToolViewList>("SelectToolViewList");
     add<PolishedMetallWindow>("PolishedMetallWindow");
     add<PolishedMetallPanel>("PolishedMetallPanel");
+    add<CanMovedView>("CanMovedView");
     add<CenterButton>("CenterButton");
     add<PulsingCenterButton>("PulsingCenterButton");
     add<PhoneButtonCell>("PhoneButtonCell");

@@ -1,4 +1,5 @@
 #include "widgets/PolishedMetall.h"
+#include "widgets/CanMovedView.h"
 #include "widgets/PolishedMetallPanel.h"
 #include "widgets/PolishedMetallWindow.h"
 
@@ -8,6 +9,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -109,6 +111,32 @@ TEST(PolishedMetallTest, WindowsAtTwoSizesForAReviewer)
         window.setFlatStyle(true);
         EXPECT_FALSE(platform::gui::saveGrab(&window, QStringLiteral("flat-window-%1").arg(size.width())).isEmpty());
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(CanMovedViewTest, DraggingTheViewMovesItsWindow)
+{
+    PolishedMetallWindow window;
+    window.setGeometry(100, 100, 300, 200);
+    auto* handle = new CanMovedView(&window);
+    handle->setGeometry(0, 0, 300, 24);
+    widget_tests::showAndSettle(&window);
+    const QPoint start = window.pos();
+    const auto send = [&](QEvent::Type type, const QPoint& local, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(local), QPointF(handle->mapToGlobal(local)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(handle, &event);
+    };
+    send(QEvent::MouseButtonPress, {10, 10}, Qt::LeftButton);
+    send(QEvent::MouseMove, {50, 30}, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, {50, 30}, Qt::NoButton);
+    EXPECT_EQ(window.pos(), start + QPoint(40, 20));
+    // After the release a move does nothing.
+    send(QEvent::MouseMove, {90, 30}, Qt::NoButton);
+    EXPECT_EQ(window.pos(), start + QPoint(40, 20));
 }
 
 } // namespace
