@@ -17,11 +17,6 @@ struct ParseRecord {
     const LineHandler* addLine = nullptr;
 };
 
-QString macRoman(const QByteArray& bytes)
-{
-    return platform::text::decode(bytes, platform::text::Encoding::MacRoman).value_or(QString());
-}
-
 void onProperty(void* userData, const char* name, const char** params)
 {
     auto* record = static_cast<ParseRecord*>(userData);
@@ -45,6 +40,11 @@ void onData(void* userData, const char* data, int length)
 }
 
 } // namespace
+
+QString macRoman(const QByteArray& bytes)
+{
+    return platform::text::decode(bytes, platform::text::Encoding::MacRoman).value_or(QString());
+}
 
 bool rewrite(const QByteArray& text, const LineHandler& addLine)
 {

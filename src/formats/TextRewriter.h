@@ -33,6 +33,9 @@ QByteArray unescaped(const QByteArray& value);
 // decode.
 QByteArray typedLine(const QString& name, const QStringList& params, const QByteArray& value);
 
+// Bytes read as Mac OS Roman (every byte is a character).
+QString macRoman(const QByteArray& bytes);
+
 // "NAME:value" and CR LF as ASCII bytes; empty when the line is not ASCII.
 QByteArray asciiLine(const QString& name, const QString& value);
 

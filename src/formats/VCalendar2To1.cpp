@@ -2,7 +2,6 @@
 
 #include "formats/TextRewriter.h"
 #include "foundation/NamedLog.h"
-#include "platform/TextEncoding.h"
 
 #include <QStringList>
 
@@ -37,8 +36,7 @@ void VCalendar2To1::addLine(const QString& name, const QByteArray& rawValue, con
         return;
     const QByteArray value = textrewriter::unescaped(rawValue);
     if (name == QLatin1String("BEGIN") || name == QLatin1String("END")) {
-        _data += textrewriter::asciiLine(
-            name, platform::text::decode(value, platform::text::Encoding::MacRoman).value_or(QString()));
+        _data += textrewriter::asciiLine(name, textrewriter::macRoman(value));
     } else if (name == QLatin1String("VERSION")) {
         _data += "VERSION:1.0\r\n";
         _isVersion20 = value == "2.0";

@@ -3,18 +3,10 @@
 #include "formats/RawVCardUtilities.h"
 #include "formats/TextRewriter.h"
 #include "foundation/NamedLog.h"
-#include "platform/TextEncoding.h"
 
 #include <QStringList>
 
-namespace {
-
-QString macRoman(const QByteArray& bytes)
-{
-    return platform::text::decode(bytes, platform::text::Encoding::MacRoman).value_or(QString());
-}
-
-} // namespace
+using textrewriter::macRoman;
 
 QByteArray VCard3To21::dictionary21ForVCard(const QByteArray& text, const QImage& photo)
 {

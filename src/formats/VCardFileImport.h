@@ -11,7 +11,8 @@
 //
 // A file's encoding is its byte-order mark (UTF-16 or UTF-8), else UTF-8 when
 // its bytes are valid UTF-8, else Mac OS Roman. Files larger than
-// kMaxImportFileSize, missing or unreadable ones read as nothing.
+// kMaxImportFileSize, missing or unreadable ones, and UTF-16 files that are
+// no UTF-16 read as nothing.
 
 inline constexpr qint64 kMaxImportFileSize = 256 * 1024 * 1024;
 

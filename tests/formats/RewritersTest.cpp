@@ -1,3 +1,4 @@
+#include "NoiseImage.h"
 #include "formats/RawVCardUtilities.h"
 #include "formats/VCalendar2To1.h"
 #include "formats/VCard3To21.h"
@@ -17,19 +18,6 @@ QByteArray calendar(const QByteArray& body)
 QByteArray card(const QByteArray& body)
 {
     return "BEGIN:VCARD\r\nVERSION:3.0\r\n" + body + "END:VCARD\r\n";
-}
-
-QImage noiseImage(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    quint32 seed = 99;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            seed = seed * 1103515245u + 12345u;
-            image.setPixel(x, y, seed >> 8);
-        }
-    }
-    return image;
 }
 
 TEST(VCalendar2To1, Lines)
@@ -111,7 +99,8 @@ TEST(VCard3To21, Photo)
     ASSERT_FALSE(sent.isNull());
     EXPECT_LT(sent.width(), 400);
 
-    // A line of pixels cannot be shrunk: no photo, the rest written.
+    // A line of pixels whose JPEG is over the limit cannot be shrunk: no
+    // photo, the rest written.
     const QByteArray noPhoto = VCard3To21::dictionary21ForVCard(card("FN:A\r\n"), noiseImage(40000, 1));
     EXPECT_EQ(noPhoto, "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:A\r\nEND:VCARD\r\n");
 }

@@ -1,4 +1,5 @@
 #include "ContactForms.h"
+#include "NoiseImage.h"
 #include "DeviceDBTestSupport.h"
 
 #include "device/QVSyncDeviceDB.h"
@@ -102,19 +103,6 @@ QByteArray photoOf(const QString& vCard)
         }
     }
     return base64.isEmpty() ? QByteArray() : QByteArray::fromBase64(base64.toLatin1());
-}
-
-QImage noiseImage(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    quint32 seed = 12345;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            seed = seed * 1103515245u + 12345u;
-            image.setPixel(x, y, seed >> 8);
-        }
-    }
-    return image;
 }
 
 class VCardGeneratorTest : public ::testing::Test {
