@@ -1,7 +1,10 @@
 #include "desktopstore/CalendarItem.h"
 #include "platform/SyncChange.h"
 
+#include "VobjectReader.h"
+
 #include <QDateTime>
+#include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
@@ -23,12 +26,14 @@ CalendarItem item(const QString& uid, const QString& entityName, QVariantMap fie
     return {uid, fields};
 }
 
-TEST(CalendarItemTest, RoundTripKeepsEveryField)
+struct Case {
+    const char* name;
+    CalendarItem item;
+};
+
+std::vector<Case> roundTripCases()
 {
-    const struct {
-        const char* name;
-        CalendarItem item;
-    } cases[] = {
+    return {
         {"all-day event",
          item("allday-1", entity::Event,
               {{"summary", QString::fromUtf8("Geburtstag, Jörg; mit Torte")},
@@ -53,7 +58,11 @@ TEST(CalendarItemTest, RoundTripKeepsEveryField)
                {"status", "completed"},
                {"priority", qlonglong(5)}})},
     };
-    for (const auto& c : cases) {
+}
+
+TEST(CalendarItemTest, RoundTripKeepsEveryField)
+{
+    for (const Case& c : roundTripCases()) {
         SCOPED_TRACE(c.name);
         const QByteArray text = writeCalendarItem(c.item);
         QString error;
@@ -114,6 +123,39 @@ TEST(CalendarItemTest, RewriteKeepsUnknownPropertiesAndAlarms)
     EXPECT_TRUE(text.contains("CATEGORIES:Work\r\n"));
     EXPECT_TRUE(text.contains("BEGIN:VALARM\r\n"));
     EXPECT_TRUE(text.contains("PRODID:other\r\n"));
+}
+
+// An independent reader: python3-vobject reads each written item back.
+TEST(CalendarItemTest, VobjectReadsWhatIsWritten)
+{
+    const char* script = R"(
+cal = vobject.readOne(open(sys.argv[1], encoding="utf-8").read())
+item = (cal.contents.get("vevent") or cal.contents.get("vtodo"))[0]
+when = item.dtstart.value if "dtstart" in item.contents else item.due.value
+print(json.dumps({"kind": item.name, "summary": item.summary.value, "uid": item.uid.value,
+                  "when": when.isoformat()}))
+)";
+    QTemporaryDir dir;
+    for (const Case& c : roundTripCases()) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(c.item.uid + ".ics");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(writeCalendarItem(c.item));
+        file.close();
+        std::string skip;
+        const std::optional<QJsonObject> read = desktopstore_test::readWithVobject(script, path, &skip);
+        if (!read)
+            GTEST_SKIP() << skip;
+        const QVariantMap& r = c.item.record;
+        EXPECT_EQ((*read)["kind"].toString(), r.value(platform::ISyncRecordEntityNameKey) == entity::Event ? "VEVENT" : "VTODO");
+        EXPECT_EQ((*read)["summary"].toString(), r.value("summary").toString());
+        EXPECT_EQ((*read)["uid"].toString(), c.item.uid);
+        const QDateTime when = r.value(r.contains("start date") ? "start date" : "due date").toDateTime();
+        const bool dateOnly = r.value("all day").toBool() || r.value("due date is date only").toBool();
+        EXPECT_EQ((*read)["when"].toString(),
+                  dateOnly ? when.date().toString(Qt::ISODate) : when.toString("yyyy-MM-ddTHH:mm:ss+00:00"));
+    }
 }
 
 } // namespace
