@@ -55,9 +55,27 @@ void Animation::tick()
         onProgress_(progress);
 }
 
+namespace {
+
+std::function<void()>& beepHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
+} // namespace
+
 void beep()
 {
-    QApplication::beep();
+    if (beepHandler())
+        beepHandler()();
+    else
+        QApplication::beep();
+}
+
+void setBeepHandler(std::function<void()> handler)
+{
+    beepHandler() = std::move(handler);
 }
 
 } // namespace platform::gui

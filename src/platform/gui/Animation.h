@@ -43,5 +43,8 @@ private:
 
 // The desktop's alert sound.
 void beep();
+// Tests hear the sound through a handler of their own; an empty handler gives
+// the desktop its sound back.
+void setBeepHandler(std::function<void()> handler);
 
 } // namespace platform::gui
