@@ -1,6 +1,7 @@
 #include "BadgeSample.h"
 #include "GalleryWindow.h"
 #include "LayoutGallery.h"
+#include "SmsViewsSample.h"
 
 #include "platform/gui/Interface.h"
 #include "widgets/WidgetClasses.h"
@@ -24,5 +25,7 @@ int main(int argc, char** argv)
             layoutGallery->show();
         });
     window.show();
+    SmsViewsSample smsViews;
+    smsViews.show();
     return app.exec();
 }
