@@ -83,7 +83,6 @@ SmsViewsSample::SmsViewsSample(QWidget* parent)
     layout->addLayout(switches);
     layout->addWidget(area, 1);
 
-    setTabOrder(compose_->getTextView(), singlePart);
     compose_->setMessageText(QString());
     compose_->getTextView()->setFocus();
 }
