@@ -1,0 +1,306 @@
+#pragma once
+
+#include "device/MFDeviceInfoOwner.h"
+#include "links/MFDeviceLinkOwner.h"
+#include "links/QVDeviceCallbackDelegate.h"
+#include "platform/Clock.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class DZDeviceConnection;
+class MFDeviceInfo;
+class QVAction;
+class QVActionMachine;
+class QVDeviceCallback;
+class QVEmbeddedCallback;
+class QVSyncDeviceDescription;
+class SyncEngineHandler;
+
+// The in-memory model of one phone while a window shows it: its settings,
+// the sync description of its model, the connections that serve its services
+// with their registrations, and the job engine whose pipes follow those
+// registrations. Jobs never open a link themselves: they name a service and
+// ask the device to open, test or close the connection behind it.
+// Main thread only.
+class MFDevice : public MFDeviceLinkOwner, public MFDeviceInfoOwner, public QVDeviceCallbackDelegate {
+public:
+    // Connection types.
+    static constexpr const char* kBluetooth = "Bluetooth";
+    static constexpr const char* kUSBSerial = "USB-Serial";
+    static constexpr const char* kUSBMassStorage = "USB-MassStorage";
+    static constexpr const char* kVirtual = "Virtual";
+    static constexpr const char* kHistory = "History";
+
+    // Service names (also the action types of the jobs that need them).
+    static constexpr const char* kServiceFTP = "FTP";
+    static constexpr const char* kServicePush = "Push";
+    static constexpr const char* kServicePCSuite = "PCSuite";
+    static constexpr const char* kServiceSyncML = "SyncML/IrMC";
+    static constexpr const char* kServiceSerial = "Serial";
+    static constexpr const char* kServiceSMSKitAsync = "SMSKitAsync";
+    static constexpr const char* kServiceMotoContacts = "MotoContacts";
+    static constexpr const char* kServiceMotoEvents = "MotoEvents";
+    static constexpr const char* kServiceSamsungATItems = "SamsungATItems";
+    static constexpr const char* kServiceLGContacts = "LGContacts";
+    static constexpr const char* kServiceLGEvents = "LGEvents";
+
+    // Result codes of requestService().
+    static constexpr int kServiceAlreadyOpen = 0;
+    static constexpr int kServiceOpening = 1;
+    static constexpr int kServiceExclusive = 2;
+    static constexpr int kServiceUnavailable = 3;
+    static constexpr int kServiceNoSerialDevice = 4;
+
+    static constexpr double kHeartBeatInterval = 0.5;
+    static constexpr double kSyncEngineInterval = 60.0;
+    static constexpr double kWaitSlice = 0.1;
+    static constexpr int kReleaseWaitPasses = 100;
+    static constexpr int kQuitSyncEngineWaitPasses = 99;
+    static constexpr int kTeardownHandlerWaitPasses = 30;
+    static constexpr double kServerSyncMLCloseDelay = 3.0;
+
+    // Makers of what this folder does not build: the connections of the
+    // slots whose classes live elsewhere, the sync-engine handler and the
+    // Bluetooth availability test. An empty maker leaves its slot empty.
+    using ConnectionMaker = std::function<std::unique_ptr<DZDeviceConnection>(MFDevice&, const QVariantMap& dict)>;
+    struct Makers {
+        ConnectionMaker syncML;            // "SyncML/IrMC" (IrMC form for an IrMC protocol class)
+        ConnectionMaker objectPush;        // "Push", for a Bluetooth phone with an Object Push channel
+        ConnectionMaker obexFTP;           // "FTP" over OBEX, when the model supports OBEX files
+        ConnectionMaker massStorageFTP;    // "FTP" on the mounted volume of a "USB-MassStorage" phone
+        ConnectionMaker tarnex;            // the Samsung AT connection
+        std::function<std::unique_ptr<SyncEngineHandler>(MFDevice&)> syncEngineHandler;
+        std::function<bool(const QVariantMap& dict)> bluetoothAvailable;   // default isBTConnectionAvailable
+    };
+    static void setDefaultMakers(Makers makers);
+
+    // The row is the shared device database's row of the dictionary's
+    // "Common.qvDeviceID"; the description that of the row's sync protocol.
+    MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceDict);
+    // With a model row and a description the caller already has (a null
+    // description: that of the row's sync protocol).
+    MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceDict, QVariantMap deviceDBEntry,
+             std::shared_ptr<QVSyncDeviceDescription> description, Makers makers);
+    ~MFDevice() override;
+    MFDevice(const MFDevice&) = delete;
+    MFDevice& operator=(const MFDevice&) = delete;
+
+    // The test of step "registration": the phone of "BT.BT_Address" is known,
+    // paired, offers the PC-suite or OBEX FTP channel and its baseband
+    // connection opens. Blocks the main thread about 0.2 s.
+    static bool isBTConnectionAvailable(const QVariantMap& dict);
+
+    // MFDeviceLinkOwner, MFDeviceInfoOwner
+    MFDevice* linkDevice() override { return this; }
+    const MFDeviceInfo* linkDeviceInfo() const override { return _devInfo.get(); }
+    QString connType() const override { return _connType; }
+    void registerConnection(const QString& name, const QVariantMap& specification) override;
+    QString dbName(int organizerType) const override;
+
+    MFDeviceInfo* devInfo() const { return _devInfo.get(); }
+    const std::shared_ptr<QVSyncDeviceDescription>& syncDescription() const { return _syncDescription; }
+    std::shared_ptr<QVariantMap> mDeviceDict() const;
+    bool isHistory() const { return _isHistory; }
+    bool isAboutToQuit() const { return _aboutToQuit; }
+    QString getDeviceName() const;
+    bool isIdenticalTo(const QString& serialNumber) const;
+    bool usesMotorolaATConnections() const;
+    bool usesSamsungATConnections() const;
+    bool usesLGATConnections() const;
+    bool usesAnyATConnections() const;
+    bool canProcessDB(int organizerType) const;
+    const QVariantMap& syncAnchors() const { return _syncAnchors; }
+    long highestUsedContactRefNum() const { return _highestUsedContactRefNum; }
+
+    float pauseAfterAnyAction() const { return _pauseAfterAnyAction; }
+    float pauseAfterAnyFTPAction() const { return _pauseAfterAnyFTPAction; }
+    float pauseAfterNormalClose() const { return _pauseAfterNormalClose; }
+    float pauseAfterSyncMLClose() const { return _pauseAfterSyncMLClose; }
+
+    // The slots.
+    DZDeviceConnection* ftpConnection() const { return _ftpConnection.get(); }
+    DZDeviceConnection* objectPushConnection() const { return _objectPushConnection.get(); }
+    DZDeviceConnection* nokiaPCSuitePushConnection() const { return _nokiaPCSuitePushConnection.get(); }
+    DZDeviceConnection* syncMLConnection() const { return _syncMLConnection.get(); }
+    DZDeviceConnection* dunConnection() const { return _dunConnection.get(); }
+    DZDeviceConnection* smsKitAsyncConnection() const { return _smsKitAsyncConnection.get(); }
+    DZDeviceConnection* motoContactsConnection() const { return _motoContactsConnection.get(); }
+    DZDeviceConnection* motoEventsConnection() const { return _motoEventsConnection.get(); }
+    DZDeviceConnection* tarnexConnection() const { return _tarnexConnection.get(); }
+    // The PC-suite push slot is filled by whoever supplies that connection.
+    void setNokiaPCSuitePushConnection(std::unique_ptr<DZDeviceConnection> connection);
+
+    bool hasFTPServices() const;
+    bool hasSyncMLServices() const;
+    bool hasDUNServices() const { return bool(_dunConnection); }
+    bool hasPushServices() const;
+    bool hasPushServicesPCSuite() const { return bool(_nokiaPCSuitePushConnection); }
+    bool hasSMSKitAsyncConnection() const { return bool(_smsKitAsyncConnection); }
+    bool hasMotoContactsConnection() const { return bool(_motoContactsConnection); }
+    bool hasMotoEventsConnection() const { return bool(_motoEventsConnection); }
+
+    const QVariantMap& connectionInfo() const { return _connectionInfo; }
+    bool btFTPRegistered() const { return _btFTPregistered; }
+    bool btNokiaPCSuitePushRegistered() const { return _btNokiaPCSuitePushRegistered; }
+    bool btSerialPortRegistered() const { return _btSerialPortRegistered; }
+    bool usbSerialPortRegistered() const { return _usbSerialPortRegistered; }
+    bool usbMassStorageRegistered() const { return _usbMassStorageRegistered; }
+
+    // Services.
+    bool isConnectionOpen(const QString& name) const;
+    bool isConnectionInProgress(const QString& name) const;
+    bool hasService(const QString& name) const;
+    int requestService(const QString& name, const std::shared_ptr<QVDeviceCallback>& callback);
+    int requestConnectionClose(const QString& name, const std::shared_ptr<QVDeviceCallback>& callback);
+    int requestPushServicesPCSuite(const std::shared_ptr<QVDeviceCallback>& callback);
+
+    // The callback pool: callbacks the device started that have not ended.
+    void rememberCallback(const std::shared_ptr<QVDeviceCallback>& callback);
+    int callbackPoolCount() const { return int(_callbackPool.size()); }
+    bool qvDeviceCallbackProgress(QVDeviceCallback& callback) override;
+    void qvDeviceCallbackFinished(QVDeviceCallback& callback) override;
+
+    // SyncML session hand-out. A session object is made by the sync-session
+    // layer through the maker; without one no session is handed out and the
+    // claim is given back at once.
+    using SyncSessionMaker = std::function<std::shared_ptr<void>(DZDeviceConnection& syncML)>;
+    static void setServerSyncSessionMaker(SyncSessionMaker maker);
+    std::shared_ptr<void> requestSyncSession();
+    bool isSyncMLActive() const { return _isSyncMLActive; }
+    // The SyncML connection's OBEX state, as the SyncML connection class tells
+    // it (kept here until that class lands).
+    struct SyncMLState {
+        std::function<bool()> hasObexConnection;
+        std::function<bool()> isServer;
+    };
+    void setSyncMLState(SyncMLState state) { _syncMLState = std::move(state); }
+    void releaseSyncSession(std::shared_ptr<void> session, const std::shared_ptr<QVDeviceCallback>& callback);
+
+    // No job starts before this time.
+    double delayUntilTime() const;
+    void waitForTime(double seconds);
+
+    void setInRemoveFromDevList() { _inRemoveFromDevList = true; }
+    bool isInRemoveFromDevList() const { return _inRemoveFromDevList; }
+    void registerUSBMassStorageDevice(const QVariantMap& dict);
+
+    // The job engine.
+    QVActionMachine* actionMachine() const { return _actionMachine.get(); }
+    bool addAction(const std::shared_ptr<QVAction>& action);
+
+    // Shutdown.
+    void closeAllConnections();
+    void releaseAllConnections();
+    void announceQuit();
+    int openConnectionsForCloseCount() const { return _openConnectionsForCloseCount; }
+
+    // Heart beat and USB presence.
+    void startHeartBeat();
+    bool isHeartBeatRunning() const;
+    bool checkUSBAvailability();
+    void deviceAdded(const QString& service);
+    void deviceRemoved();
+
+    // Battery and SMS stamps. The pair is (power state, level).
+    void setLastBatteryValue(std::pair<unsigned, unsigned> value);
+    int lastBatteryValue() const;
+    bool batteryIsPowerPluged() const { return _lastBatteryValue.first == 1; }
+    void batteryChecked();
+    double lastBatteryCheck() const { return _lastBatteryCheck; }
+    void smsSynced();
+    double lastSMSSync() const { return _lastSMSSync; }
+    bool shouldCheckBattery() const { return false; }
+    bool shouldSMSSync() const { return false; }
+
+    // Sync engine: the handler, its timer and trickle requests.
+    SyncEngineHandler* syncEngineHandler() const { return _syncEngineHandler.get(); }
+    void syncEngineNoLongerBusy();
+    bool isSyncEngineActive() const { return _isSyncEngineActive; }
+    void setSyncEngineActive(bool active) { _isSyncEngineActive = active; }
+    void startTimer();
+    void stopTimer();
+    bool isSyncEngineTimerRunning() const;
+    double syncEngineTimerFireTime() const;
+    void useSyncEngineTime();
+    void trickleSoon(int organizerType);
+    bool mustTrickle(int organizerType) const;
+    // The three sync environments, stored into the settings at teardown.
+    void setSyncEnvironments(std::optional<QVariantMap> main, std::optional<QVariantMap> work,
+                             std::optional<QVariantMap> user);
+
+private:
+    void setupWaitTimes();
+    void applySMSDefaults();
+    void registerBluetoothDevice(const QVariantMap& dict);
+    void registerUSBDevice(const QVariantMap& dict);
+    void createTheRealConnections(const QVariantMap& dict);
+    void createActionMachine(const QVariantMap& registrations);
+    std::unique_ptr<DZDeviceConnection>* slotForService(const QString& name);
+    const std::unique_ptr<DZDeviceConnection>* slotForService(const QString& name) const;
+    int requestSlot(DZDeviceConnection* connection, bool isSyncML, const std::shared_ptr<QVDeviceCallback>& callback);
+    void heartBeatTimer();
+    void finishSyncRelease(const std::shared_ptr<QVEmbeddedCallback>& callback);
+    void delayedCloseSyncML(const std::shared_ptr<QVEmbeddedCallback>& callback);
+    void releaseSyncSessionStep2(QVDeviceCallback& callback);
+    void cleanUpChangesForSyncEngine();
+
+    Makers _makers;
+    std::shared_ptr<QVSyncDeviceDescription> _syncDescription;
+    std::unique_ptr<MFDeviceInfo> _devInfo;
+    std::shared_ptr<QVActionMachine> _actionMachine;
+    QString _connType;
+    std::unique_ptr<DZDeviceConnection> _ftpConnection;
+    std::unique_ptr<DZDeviceConnection> _objectPushConnection;
+    std::unique_ptr<DZDeviceConnection> _nokiaPCSuitePushConnection;
+    std::unique_ptr<DZDeviceConnection> _syncMLConnection;
+    std::unique_ptr<DZDeviceConnection> _dunConnection;
+    std::unique_ptr<DZDeviceConnection> _smsKitAsyncConnection;
+    std::unique_ptr<DZDeviceConnection> _motoContactsConnection;
+    std::unique_ptr<DZDeviceConnection> _motoEventsConnection;
+    std::unique_ptr<DZDeviceConnection> _tarnexConnection;
+    QVariantMap _connectionInfo;
+    QList<std::shared_ptr<QVDeviceCallback>> _callbackPool;
+    int _openConnectionsForCloseCount = 0;
+    double _waitUntil = 0;
+    platform::Timer _heartBeat;
+    QString _usbPortName;
+    bool _btFTPregistered = false;
+    bool _btObjectPushRegistered = false;
+    bool _btNokiaPCSuitePushRegistered = false;
+    bool _btSyncMLRegistered = false;
+    bool _btSerialPortRegistered = false;
+    bool _usbSerialPortRegistered = false;
+    bool _usbSyncMLRegistered = false;
+    bool _usbObjectPushRegistered = false;
+    bool _usbMassStorageRegistered = false;
+    bool _aboutToQuit = false;
+    std::array<bool, 5> _canProcessDB{};
+    long _highestUsedContactRefNum = 0;
+    QVariantMap _syncAnchors;
+    double _lastSMSSync = 0;
+    double _lastBatteryCheck = 0;
+    std::pair<unsigned, unsigned> _lastBatteryValue{unsigned(-1), unsigned(-1)};
+    bool _isHistory = false;
+    bool _inRemoveFromDevList = false;
+    bool _usbStateHasChanged = false;
+    std::array<bool, 4> _mustTrickle{};
+    platform::Timer _syncEngineTimer;
+    std::optional<QVariantMap> _mainSyncEnvironment;
+    std::optional<QVariantMap> _workSyncEnvironment;
+    std::optional<QVariantMap> _userSyncEnvironment;
+    std::unique_ptr<SyncEngineHandler> _syncEngineHandler;
+    bool _isSyncMLActive = false;
+    bool _isSyncEngineActive = false;
+    SyncMLState _syncMLState;
+    float _pauseAfterAnyAction = 0.1f;
+    float _pauseAfterAnyFTPAction = 0.2f;
+    float _pauseAfterNormalClose = 1.0f;
+    float _pauseAfterSyncMLClose = 2.5f;
+};

@@ -1,0 +1,399 @@
+#include "../links/BluetoothPhoneFixture.h"
+
+#include "device/MFDeviceInfo.h"
+#include "device/QVSyncDeviceDescription.h"
+#include "jobs/QVActionMachine.h"
+#include "jobs/QVActionPipe.h"
+#include "links/DZDeviceConnection.h"
+#include "links/LinkCodes.h"
+#include "links/QVDeviceCallback.h"
+#include "phone/MFDevice.h"
+#include "phone/SyncEngineHandler.h"
+#include "platform/NotificationCenter.h"
+#include "platform/bluetooth/QuorBluetoothExtensions.h"
+
+#include <QSet>
+
+namespace {
+
+using platform::BluetoothUuid;
+using platform::SdpServiceRecord;
+
+const QString kProtocolLG = QStringLiteral("Protocol LG");
+const QString kProtocolMotorola = QStringLiteral("Protocol Motorola V3 Series");
+const QString kProtocolSyncML = QStringLiteral("UNKNOWN");   // class "ATObexServer-SyncML"
+
+QVariantMap spec(const char* type, int channel)
+{
+    return {{QStringLiteral("type"), QString::fromLatin1(type)}, {QStringLiteral("channel"), channel}};
+}
+
+// A connection of a slot whose class lands later: it registers the given
+// specification and opens with the given result; a silent one never reports
+// its close.
+class FakeConnection : public DZDeviceConnection {
+public:
+    FakeConnection(MFDevice& device, const QString& name, const QVariantMap& specification)
+        : DZDeviceConnection(&device, nullptr, device.devInfo())
+    {
+        if (!name.isEmpty())
+            device.registerConnection(name, specification);
+    }
+    int openConnection(const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        return openResult != 0 ? openResult : DZDeviceConnection::openConnection(callback);
+    }
+    int closeConnection(const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        closedAt = platform::Clock::instance().now();
+        if (silentClose) {
+            heldClose = callback;
+            return 0;
+        }
+        return DZDeviceConnection::closeConnection(callback);
+    }
+
+    int openResult = 0;
+    bool silentClose = false;
+    double closedAt = -1;
+    std::shared_ptr<QVDeviceCallback> heldClose;
+};
+
+MFDevice::ConnectionMaker fake(const char* name, std::optional<QVariantMap> specification = std::nullopt)
+{
+    return [name, specification](MFDevice& device, const QVariantMap&) {
+        return std::make_unique<FakeConnection>(device, specification ? QString::fromLatin1(name) : QString(),
+                                                specification.value_or(QVariantMap()));
+    };
+}
+
+FakeConnection* asFake(DZDeviceConnection* connection)
+{
+    return dynamic_cast<FakeConnection*>(connection);
+}
+
+std::shared_ptr<QVDeviceCallback> polling()
+{
+    return QVDeviceCallback::pollingObject();
+}
+
+bool ended(const std::shared_ptr<QVDeviceCallback>& callback)
+{
+    return testing_support::runUntil([&] { return !callback->isBusy(); }, 1.0);
+}
+
+class RecordingHandler : public SyncEngineHandler {
+public:
+    int trickleSyncEngine(int organizerType) override
+    {
+        trickled.append(organizerType);
+        return trickleResult;
+    }
+    bool isBusy() const override { return busy; }
+    void updateEnabledEntities() override {}
+    void announceQuit() override {}
+
+    QList<int> trickled;
+    int trickleResult = 0;
+    bool busy = false;
+};
+
+class MFDeviceTest : public BluetoothPhoneFixture {
+protected:
+    void SetUp() override
+    {
+        BluetoothPhoneFixture::SetUp();
+        makers.bluetoothAvailable = MFDevice::isBTConnectionAvailable;
+    }
+
+    static QVariantMap row(const QString& protocol, const char* manufacturer = "LG", QVariantMap extra = {})
+    {
+        extra.insert(QStringLiteral("Dorvanti.Model"), QStringLiteral("KG800"));
+        extra.insert(QStringLiteral("Dorvanti.Manufacturer"), QString::fromLatin1(manufacturer));
+        extra.insert(QStringLiteral("Dorvanti.SyncMLProtocol"), protocol);
+        return extra;
+    }
+
+    // A Bluetooth phone with Dial-up Networking on channel 1 and Object Push
+    // on channel 9.
+    void addBluetoothPhone(bool paired = true)
+    {
+        stack->addDevice(address(), QStringLiteral("Phone"), paired,
+                         {SdpServiceRecord::make({BluetoothUuid::uuid16(0x1103)}, QString(), 1),
+                          SdpServiceRecord::make({BluetoothUuid::uuid16(0x1106)}, QString(), 7),
+                          SdpServiceRecord::make({BluetoothUuid::uuid16(0x1105)}, QString(), 9)},
+                         true);
+    }
+
+    std::unique_ptr<MFDevice> make(const char* connType, QVariantMap dict, QVariantMap dbRow,
+                                   std::shared_ptr<QVSyncDeviceDescription> description = nullptr)
+    {
+        deviceDict = std::make_shared<QVariantMap>(std::move(dict));
+        return std::make_unique<MFDevice>(QString::fromLatin1(connType), deviceDict, std::move(dbRow),
+                                          std::move(description), makers);
+    }
+    std::unique_ptr<MFDevice> makeBluetooth(QVariantMap dbRow, QVariantMap extraDict = {})
+    {
+        QVariantMap dict = connectionDict();
+        dict.insert(extraDict);
+        return make(MFDevice::kBluetooth, dict, std::move(dbRow));
+    }
+
+    static QStringList pipeOf(const MFDevice& device, const char* service)
+    {
+        const auto pipe = device.actionMachine()->pipeForAction(QString::fromLatin1(service));
+        return pipe ? pipe->actionTypes() : QStringList();
+    }
+
+    MFDevice::Makers makers;
+    std::shared_ptr<QVariantMap> deviceDict;
+};
+
+} // namespace
+
+TEST_F(MFDeviceTest, PausesComeFromTheSettingsThenADescriptionValueThenTheDefaults)
+{
+    struct Case {
+        const char* what;
+        QVariant stored;
+        QVariant described;
+        float expected;
+    };
+    const Case cases[] = {
+        {"nothing: default", {}, {}, 0.1f},
+        {"empty description value: default", {}, QStringLiteral(""), 0.1f},
+        {"description value", {}, QStringLiteral("0.7"), 0.7f},
+        {"settings value wins", 3, QStringLiteral("0.7"), 3.0f},
+        {"settings text 0 wins", QStringLiteral("0"), QStringLiteral("0.7"), 0.0f},
+        {"wrong-typed setting is passed over", QVariantList{1, 2}, QStringLiteral("0.7"), 0.7f},
+    };
+    for (const Case& c : cases) {
+        auto description = QVSyncDeviceDescription::syncDeviceFromProtocol(kProtocolSyncML);
+        ASSERT_TRUE(description);
+        QVariantMap described;
+        QVariantMap dict;
+        if (c.described.isValid())
+            described.insert(QStringLiteral("SyncML.PauseAnyAction"), c.described);
+        for (const char* other : {"PauseAfterFTPAction", "PauseAfterNormalClose", "PauseAfterSyncMLClose"})
+            described.insert(QStringLiteral("SyncML.") + QLatin1String(other), QString());
+        description->setDeviceFieldLengths(described);
+        if (c.stored.isValid())
+            dict.insert(QStringLiteral("Common.PauseAnyAction"), c.stored);
+        const auto device = make(MFDevice::kHistory, dict, row(kProtocolSyncML), description);
+        EXPECT_FLOAT_EQ(device->pauseAfterAnyAction(), c.expected) << c.what;
+        EXPECT_FLOAT_EQ(device->pauseAfterAnyFTPAction(), 0.2f) << c.what;
+        EXPECT_FLOAT_EQ(device->pauseAfterNormalClose(), 1.0f) << c.what;
+        EXPECT_FLOAT_EQ(device->pauseAfterSyncMLClose(), 2.5f) << c.what;
+    }
+}
+
+TEST_F(MFDeviceTest, SMSDefaultsFillOnlyWhatIsMissingOrOutOfRange)
+{
+    struct Case {
+        QVariant interval;
+        int expected;
+    };
+    for (const Case& c : {Case{0, 5}, Case{-3, 5}, Case{QVariant(), 5}, Case{7, 7}}) {
+        QVariantMap dict{{QStringLiteral("Common.SMS_DoPoll"), false}};
+        if (c.interval.isValid())
+            dict.insert(QStringLiteral("Common.SMS_PollInterval"), c.interval);
+        const auto device = make(MFDevice::kHistory, dict, row(kProtocolLG));
+        EXPECT_EQ(device->devInfo()->nonNilValueFromDeviceSpec(QStringLiteral("Common.SMS_PollInterval")), c.expected);
+        EXPECT_FALSE(device->devInfo()->nonNilBOOLFromDeviceSpec(QStringLiteral("Common.SMS_DoPoll")));
+        EXPECT_TRUE(device->devInfo()->nonNilBOOLFromDeviceSpec(QStringLiteral("Common.SMS_ShowInfoPanel")));
+        EXPECT_EQ(device->devInfo()->nonNilValueFromDeviceSpec(QStringLiteral("Common.SMS_SEND_WARN")), 1);
+    }
+}
+
+TEST_F(MFDeviceTest, AHistoryDeviceHasNoLinksHandlerOrTimerAndOnlyTheFixedPipes)
+{
+    addBluetoothPhone();
+    int handlersMade = 0;
+    makers.syncEngineHandler = [&](MFDevice&) {
+        ++handlersMade;
+        return std::make_unique<RecordingHandler>();
+    };
+    makers.syncML = fake("SyncML/IrMC", spec("Bluetooth", 3));
+    auto device = make(MFDevice::kHistory, connectionDict(), row(kProtocolLG, "LG", {{"Dorvanti.SMSProtocol", "LG"}}));
+    EXPECT_TRUE(device->isHistory());
+    EXPECT_EQ(handlersMade, 0);
+    EXPECT_FALSE(device->isSyncEngineTimerRunning());
+    EXPECT_TRUE(device->connectionInfo().isEmpty());
+    EXPECT_FALSE(device->hasDUNServices() || device->hasSMSKitAsyncConnection() || device->hasSyncMLServices());
+    QSet<QStringList> pipes;
+    for (const auto& pipe : device->actionMachine()->actionPipes())
+        pipes.insert(pipe->actionTypes());
+    EXPECT_EQ(pipes, (QSet<QStringList>{{"GenericPipe", "System", "Virtual"}, {"QuickTime"}}));
+    // The SMS defaults changed the settings, yet nothing is written back.
+    EXPECT_TRUE(device->devInfo()->isDirty());
+    EXPECT_FALSE(device->devInfo()->isAlreadyInDeviceList());
+    const auto dict = deviceDict;
+    device.reset();
+    MFDeviceInfo check(dict, QVariantMap(), nullptr, false);
+    EXPECT_FALSE(check.isAlreadyInDeviceList());
+}
+
+TEST_F(MFDeviceTest, BluetoothRegistrationFollowsTheDictionaryAndTheManufacturer)
+{
+    struct Case {
+        const char* what;
+        const char* manufacturer;
+        QVariant deviceChannel;
+        bool paired;
+        bool basebandFails;
+        bool pcSuite;
+        bool ftp;
+        bool serial;
+    };
+    const Case cases[] = {
+        {"Nokia in odd case", "nOKIA", 4, true, false, true, true, true},
+        {"channel 255", "LG", 255, true, false, false, false, true},
+        {"no channel", "LG", QVariant(), true, false, false, false, true},
+        {"unpaired phone: nothing", "nOKIA", 4, false, false, false, false, false},
+        {"baseband open fails: nothing", "nOKIA", 4, true, true, false, false, false},
+    };
+    for (const Case& c : cases) {
+        stack = std::make_shared<platform::BluetoothStackSimulated>();
+        platform::BluetoothStack::setShared(stack);
+        addBluetoothPhone(c.paired);
+        if (c.basebandFails)
+            stack->setHasAdapter(false);
+        QVariantMap extra;
+        if (c.deviceChannel.isValid())
+            extra.insert(QStringLiteral("BT.DeviceChannel"), c.deviceChannel);
+        const auto device = makeBluetooth(row(kProtocolLG, c.manufacturer), extra);
+        EXPECT_EQ(device->btNokiaPCSuitePushRegistered(), c.pcSuite) << c.what;
+        EXPECT_EQ(device->btFTPRegistered(), c.ftp) << c.what;
+        EXPECT_EQ(device->btSerialPortRegistered(), c.serial) << c.what;
+        EXPECT_EQ(device->hasDUNServices(), c.serial) << c.what;
+        if (c.serial)
+            EXPECT_EQ(device->connectionInfo().value("Serial").toMap(), spec("Bluetooth", 1)) << c.what;
+        else
+            EXPECT_TRUE(device->connectionInfo().isEmpty()) << c.what;
+    }
+}
+
+TEST_F(MFDeviceTest, ServicesAnswerTheirResultCodes)
+{
+    addBluetoothPhone();
+    makers.syncML = fake("SyncML/IrMC", spec("Bluetooth", 3));
+    makers.objectPush = fake("Push", spec("Bluetooth", 9));
+    makers.obexFTP = fake("FTP", spec("Bluetooth", 7));
+    auto device = makeBluetooth(row(kProtocolSyncML, "Nokia", {{"Dorvanti.OBEXFileSupport", "1"}}));
+    device->setNokiaPCSuitePushConnection(fake("PCSuite")(*device, {}));
+    ASSERT_TRUE(device->hasSyncMLServices() && device->hasPushServices() && device->hasFTPServices());
+
+    // The PC-suite push is never opened through the service table, but is
+    // answered for.
+    EXPECT_EQ(device->requestService("PCSuite", polling()), MFDevice::kServiceUnavailable);
+    EXPECT_FALSE(device->hasService("PCSuite"));
+    auto direct = polling();
+    EXPECT_EQ(device->requestPushServicesPCSuite(direct), MFDevice::kServiceOpening);
+    ASSERT_TRUE(ended(direct));
+    EXPECT_TRUE(device->isConnectionOpen("PCSuite"));
+
+    // Opening, then already open.
+    auto opening = polling();
+    EXPECT_EQ(device->requestService("Push", opening), MFDevice::kServiceOpening);
+    ASSERT_TRUE(ended(opening));
+    EXPECT_EQ(opening->returnStatus(), 0);
+    EXPECT_EQ(device->callbackPoolCount(), 0);
+    auto again = polling();
+    EXPECT_EQ(device->requestService("Push", again), MFDevice::kServiceAlreadyOpen);
+    EXPECT_TRUE(ended(again));
+
+    // A SyncML open that fails at once.
+    struct Case {
+        int openResult;
+        int expected;
+    };
+    for (const Case& c : {Case{links::kIOReturnExclusiveAccess, MFDevice::kServiceExclusive},
+                          Case{-203, MFDevice::kServiceNoSerialDevice}, Case{links::kIOReturnError, MFDevice::kServiceUnavailable}}) {
+        asFake(device->syncMLConnection())->openResult = c.openResult;
+        auto callback = polling();
+        EXPECT_EQ(device->requestService("SyncML/IrMC", callback), c.expected) << c.openResult;
+        EXPECT_TRUE(callback->isBusy());
+        EXPECT_EQ(device->callbackPoolCount(), 0) << "an open that never started leaves the pool";
+    }
+    // The same failures elsewhere are plain failures.
+    asFake(device->ftpConnection())->openResult = links::kIOReturnExclusiveAccess;
+    EXPECT_EQ(device->requestService("FTP", polling()), MFDevice::kServiceUnavailable);
+
+    // Closing.
+    EXPECT_EQ(device->requestConnectionClose("Serial", polling()), links::kIOReturnNotOpen);
+    EXPECT_EQ(device->requestConnectionClose("SMSKitAsync", polling()), links::kIOReturnUnsupported);
+    EXPECT_EQ(device->requestConnectionClose("Nonsense", polling()), links::kIOReturnUnsupported);
+    auto closed = polling();
+    EXPECT_EQ(device->requestConnectionClose("Push", closed), 0);
+    EXPECT_TRUE(ended(closed));
+    EXPECT_FALSE(device->isConnectionOpen("Push"));
+
+    // Unknown names.
+    EXPECT_EQ(device->requestService("Nonsense", polling()), MFDevice::kServiceUnavailable);
+    EXPECT_FALSE(device->hasService("Nonsense"));
+    EXPECT_FALSE(device->isConnectionOpen("Nonsense"));
+}
+
+TEST_F(MFDeviceTest, LGOrganizerServicesUseTheSMSKitConnectionOnLGPhonesOnly)
+{
+    addBluetoothPhone();
+    const auto lg = makeBluetooth(row(kProtocolLG, "LG", {{"Dorvanti.SMSProtocol", "LG"}}));
+    EXPECT_TRUE(lg->hasService("LGEvents"));
+    auto callback = polling();
+    EXPECT_EQ(lg->requestService("LGEvents", callback), MFDevice::kServiceOpening);
+    ASSERT_TRUE(ended(callback));
+    EXPECT_EQ(callback->returnStatus(), 0);
+    EXPECT_TRUE(lg->isConnectionOpen("LGContacts"));
+    EXPECT_EQ(lg->requestConnectionClose("LGEvents", polling()), links::kIOReturnUnsupported);
+
+    const auto motorola = makeBluetooth(row(kProtocolMotorola, "Motorola", {{"Dorvanti.SMSProtocol", "Moto"}}));
+    EXPECT_FALSE(motorola->hasService("LGEvents"));
+    EXPECT_EQ(motorola->requestService("LGEvents", polling()), MFDevice::kServiceUnavailable);
+    EXPECT_TRUE(motorola->hasMotoContactsConnection());
+}
+
+TEST_F(MFDeviceTest, TheWaitUntilClockOnlyMovesForward)
+{
+    const auto device = make(MFDevice::kHistory, {}, row(kProtocolLG));
+    EXPECT_EQ(device->delayUntilTime(), 0.0);
+    device->waitForTime(5.0);
+    device->waitForTime(1.0);
+    EXPECT_NEAR(device->delayUntilTime(), 5.0, 1e-6);
+    testing_support::runFor(7.0);
+    EXPECT_EQ(device->delayUntilTime(), 0.0);
+}
+
+TEST_F(MFDeviceTest, ASyncMLClaimIsHeldOnlyWhileASessionIsOut)
+{
+    addBluetoothPhone();
+    makers.syncML = fake("SyncML/IrMC", spec("Bluetooth", 3));
+    const auto device = makeBluetooth(row(kProtocolSyncML));
+    auto open = polling();
+    ASSERT_EQ(device->requestService("SyncML/IrMC", open), MFDevice::kServiceOpening);
+    ASSERT_TRUE(ended(open));
+
+    // No session layer: nothing handed out and nothing claimed.
+    EXPECT_EQ(device->requestSyncSession(), nullptr);
+    EXPECT_FALSE(device->isSyncMLActive());
+
+    MFDevice::setServerSyncSessionMaker([](DZDeviceConnection&) { return std::make_shared<int>(1); });
+    auto session = device->requestSyncSession();
+    EXPECT_NE(session, nullptr);
+    EXPECT_TRUE(device->isSyncMLActive());
+    EXPECT_EQ(device->requestSyncSession(), nullptr);
+    MFDevice::setServerSyncSessionMaker({});
+
+    // As server with the phone still connected: the close waits 3 s.
+    bool phoneConnected = true;
+    device->setSyncMLState({[&] { return phoneConnected; }, [] { return true; }});
+    const double start = platform::Clock::instance().now();
+    auto released = polling();
+    device->releaseSyncSession(std::move(session), released);
+    ASSERT_TRUE(testing_support::runUntil([&] { return !released->isBusy(); }, 10.0, 0.01));
+    const double closedAfter = asFake(device->syncMLConnection())->closedAt - start;
+    EXPECT_GE(closedAfter, MFDevice::kServerSyncMLCloseDelay);
+    EXPECT_LE(closedAfter, MFDevice::kServerSyncMLCloseDelay + 0.15);
+    EXPECT_EQ(released->returnStatus(), 0);
+    EXPECT_FALSE(device->isSyncMLActive());
+    EXPECT_EQ(device->callbackPoolCount(), 0);
+}
