@@ -16,6 +16,7 @@
 #include "links/QVDeviceCallback.h"
 #include "links/QVEmbeddedCallback.h"
 #include "links/SMSKitAsyncConnection.h"
+#include "phone/PhoneLog.h"
 #include "phone/SyncEngineHandler.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
@@ -55,12 +56,12 @@ double now()
 
 void logConn(const QString& message)
 {
-    QVLogToNamedLog(QString::fromLatin1(qvlog::kConn), message);
+    QVLOG(qvlog::kConn, message);
 }
 
 void logXT(const QString& message)
 {
-    QVLogToNamedLog(QString::fromLatin1(qvlog::kXT), message);
+    QVLOG(qvlog::kXT, message);
 }
 
 QString describe(const QVariantMap& map)
@@ -172,7 +173,7 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
     if (!history && _makers.syncEngineHandler) {
         _syncEngineHandler = _makers.syncEngineHandler(*this);
         if (!_syncEngineHandler) {
-            qWarning().noquote() << QStringLiteral("SERIOUS BUG: Could not get SyncClient for device:%1, schema file:%2")
+            qCWarning(lcPhone).noquote() << QStringLiteral("SERIOUS BUG: Could not get SyncClient for device:%1, schema file:%2")
                                         .arg(_devInfo->nonNilStringFromDeviceSpec(QStringLiteral("Common.Identifier")),
                                              _syncDescription ? _syncDescription->syncSchemaFile().toString() : QString());
         } else {
@@ -858,12 +859,12 @@ bool MFDevice::checkUSBAvailability()
 
 void MFDevice::deviceAdded(const QString&)
 {
-    qInfo("Device added");
+    qCInfo(lcPhone) << "Device added";
 }
 
 void MFDevice::deviceRemoved()
 {
-    qInfo("Device removed");
+    qCInfo(lcPhone) << "Device removed";
     _usbStateHasChanged = true;
     checkUSBAvailability();
 }

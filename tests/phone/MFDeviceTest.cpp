@@ -397,3 +397,197 @@ TEST_F(MFDeviceTest, ASyncMLClaimIsHeldOnlyWhileASessionIsOut)
     EXPECT_FALSE(device->isSyncMLActive());
     EXPECT_EQ(device->callbackPoolCount(), 0);
 }
+
+TEST_F(MFDeviceTest, PipesFollowTheRegistrations)
+{
+    addBluetoothPhone();   // Dial-up Networking on channel 1
+    struct Case {
+        const char* what;
+        const char* connType;
+        const char* parallel;   // the model's parallel count for the link
+        std::optional<QVariantMap> syncML, push, ftp;
+        QList<QStringList> pipes;   // besides the two fixed ones
+    };
+    const auto bt = [](int channel) { return spec("Bluetooth", channel); };
+    const QList<QStringList> fixed{{"GenericPipe", "System", "Virtual"}, {"QuickTime"}};
+    const Case cases[] = {
+        {"one channel shares a pipe whatever PB is", "Bluetooth", "3", bt(1), bt(1), std::nullopt,
+         {{"Push", "SMSKitAsync", "Serial", "SyncML/IrMC"}}},
+        {"PB 1: one pipe", "Bluetooth", "1", bt(2), bt(3), std::nullopt,
+         {{"Push", "SMSKitAsync", "Serial", "SyncML/IrMC"}}},
+        {"PB 2, channels 1, 2, 1: two pipes", "Bluetooth", "2", bt(2), bt(1), std::nullopt,
+         {{"Push", "SMSKitAsync", "Serial"}, {"SyncML/IrMC"}}},
+        {"a count of 0 acts as 1", "Bluetooth", "0", bt(2), bt(3), std::nullopt,
+         {{"Push", "SMSKitAsync", "Serial", "SyncML/IrMC"}}},
+        {"mass storage pipes once", "Bluetooth", "1", spec("USB-MassStorage", 0), spec("Virtual", 0),
+         spec("USB-MassStorage", 0),
+         {{"USB-MassStorage_Slow"}, {"USB-MassStorage_Fast"}, {"SMSKitAsync", "Serial"}}},
+        {"USB kit connections share the tty's pipe", "USB-Serial", "2", std::nullopt, std::nullopt, std::nullopt,
+         {{"SMSKitAsync", "Serial"}}},
+    };
+    for (const Case& c : cases) {
+        makers.syncML = c.syncML ? fake("SyncML/IrMC", c.syncML) : MFDevice::ConnectionMaker();
+        makers.objectPush = c.push ? fake("Push", c.push) : MFDevice::ConnectionMaker();
+        makers.obexFTP = c.ftp ? fake("FTP", c.ftp) : MFDevice::ConnectionMaker();
+        const QVariantMap dbRow = row(kProtocolSyncML, "Nokia",
+                                      {{"Dorvanti.SMSProtocol", "Nokia"}, {"Dorvanti.OBEXFileSupport", "1"},
+                                       {"Dorvanti.ParallConsBT", c.parallel}, {"Dorvanti.ParallConsUSB", c.parallel}});
+        QVariantMap dict = connectionDict();
+        dict.insert({{"USB.VendorID", 1}, {"USB.ProductID", 2}});
+        const auto device = make(c.connType, dict, dbRow);
+        QList<QStringList> pipes;
+        for (const auto& pipe : device->actionMachine()->actionPipes()) {
+            QStringList types = pipe->actionTypes();
+            pipes.append(types);
+        }
+        EXPECT_EQ(pipes, c.pipes + fixed) << c.what;
+    }
+}
+
+TEST_F(MFDeviceTest, LGKitRegistrationsJoinTheSerialPipe)
+{
+    addBluetoothPhone();
+    for (const char* connType : {"Bluetooth", "USB-Serial"}) {
+        const auto device = make(connType, connectionDict(),
+                                 row(kProtocolLG, "LG", {{"Dorvanti.SMSProtocol", "LG"}, {"Dorvanti.ParallConsUSB", "2"},
+                                                         {"Dorvanti.ParallConsBT", "2"}}));
+        EXPECT_EQ(pipeOf(*device, "LGContacts"), pipeOf(*device, "Serial")) << connType;
+        EXPECT_EQ(pipeOf(*device, "LGEvents"), pipeOf(*device, "Serial")) << connType;
+        EXPECT_EQ(pipeOf(*device, "SMSKitAsync"), pipeOf(*device, "Serial")) << connType;
+        EXPECT_EQ(pipeOf(*device, "Serial").size(), 4) << connType;
+    }
+}
+
+TEST_F(MFDeviceTest, BatteryPercentFromTheLevelAndTheModelsMaximum)
+{
+    struct Case {
+        const char* manufacturer;
+        const char* batteryMax;
+        std::pair<unsigned, unsigned> value;
+        int expected;
+        bool plugged;
+    };
+    const Case cases[] = {
+        {"LG", "75", {0, 150}, 133, false},
+        {"LG", "75", {1, 30}, 40, true},
+        {"MOTOROLA", "", {0, 45}, 50, false},
+        {"LG", "75", {1, 65536}, -1, true},
+        {"LG", "75", {unsigned(-1), unsigned(-1)}, -1, false},
+    };
+    for (const Case& c : cases) {
+        QVariantMap extra;
+        if (*c.batteryMax)
+            extra.insert(QStringLiteral("Dorvanti.BatteryMax"), c.batteryMax);
+        const auto device = make(MFDevice::kHistory, {}, row(kProtocolLG, c.manufacturer, extra));
+        EXPECT_EQ(device->lastBatteryValue(), -1);
+        int posted = 0;
+        auto token = platform::NotificationCenter::defaultCenter().addObserver(
+            this, QStringLiteral("NotifyMobileDeviceBatteryChanged"), device.get(),
+            [&](const platform::Notification&) { ++posted; });
+        device->setLastBatteryValue(c.value);
+        platform::NotificationCenter::defaultCenter().removeObserver(token);
+        EXPECT_EQ(posted, 1);
+        EXPECT_EQ(device->lastBatteryValue(), c.expected) << c.manufacturer << " " << c.value.second;
+        EXPECT_EQ(device->batteryIsPowerPluged(), c.plugged);
+        device->batteryChecked();
+        const double now = platform::Clock::instance().now();
+        EXPECT_NEAR(device->lastBatteryCheck(), c.expected == -1 ? now - 267.1 : now, 1e-6);
+    }
+}
+
+TEST_F(MFDeviceTest, TheSyncEngineTimerTricklesFlaggedTypes)
+{
+    RecordingHandler* handler = nullptr;
+    makers.syncEngineHandler = [&](MFDevice&) {
+        auto made = std::make_unique<RecordingHandler>();
+        handler = made.get();
+        return made;
+    };
+    const auto device = make(MFDevice::kUSBMassStorage, {}, row(kProtocolLG));
+    ASSERT_TRUE(handler);
+    ASSERT_TRUE(device->isSyncEngineTimerRunning());
+    const auto& clock = platform::Clock::instance();
+    EXPECT_NEAR(device->syncEngineTimerFireTime() - clock.now(), 60.0, 1e-6);
+
+    // -1 only brings the tick forward; it trickles nothing.
+    device->trickleSoon(-1);
+    EXPECT_NEAR(device->syncEngineTimerFireTime() - clock.now(), 1.0, 1e-6);
+    testing_support::runFor(1.05);
+    EXPECT_TRUE(handler->trickled.isEmpty());
+    EXPECT_NEAR(device->syncEngineTimerFireTime() - clock.now(), 59.95, 1e-3);
+
+    // A refused trickle keeps its flag and tries again in 4 s.
+    handler->trickleResult = 1;
+    device->trickleSoon(2);
+    testing_support::runFor(1.05);
+    EXPECT_EQ(handler->trickled, QList<int>{2});
+    EXPECT_TRUE(device->mustTrickle(2));
+    EXPECT_NEAR(device->syncEngineTimerFireTime() - clock.now(), 3.95, 1e-3);
+    handler->trickleResult = 0;
+    testing_support::runFor(4.0);
+    EXPECT_EQ(handler->trickled, (QList<int>{2, 2}));
+    EXPECT_FALSE(device->mustTrickle(2));
+    EXPECT_NEAR(device->syncEngineTimerFireTime() - clock.now(), 59.95, 1e-3);
+
+    // A claimed engine holds every type back.
+    device->setSyncEngineActive(true);
+    device->trickleSoon(0);
+    testing_support::runFor(1.05);
+    EXPECT_EQ(handler->trickled.size(), 2);
+    EXPECT_TRUE(device->mustTrickle(0));
+}
+
+TEST_F(MFDeviceTest, TeardownStoresSyncEnvironmentsUnlessTheDeviceIsBeingRemoved)
+{
+    for (bool removing : {false, true}) {
+        auto device = make(MFDevice::kUSBMassStorage, {}, row(kProtocolLG));
+        device->setSyncEnvironments(QVariantMap{{"anchor", 1}}, std::nullopt, QVariantMap{{"user", 2}});
+        if (removing)
+            device->setInRemoveFromDevList();
+        const auto dict = deviceDict;
+        device.reset();
+        EXPECT_EQ(dict->contains("Common.SyncEnvironment"), !removing);
+        EXPECT_FALSE(dict->contains("Common.SyncWorkEnvironment"));
+        EXPECT_EQ(dict->contains("Common.SyncUserEnvironment"), !removing);
+    }
+}
+
+TEST_F(MFDeviceTest, QuitAndTeardownEndWithinTheirPassLimits)
+{
+    addBluetoothPhone();
+    RecordingHandler* handler = nullptr;
+    makers.syncEngineHandler = [&](MFDevice&) {
+        auto made = std::make_unique<RecordingHandler>();
+        made->busy = true;
+        handler = made.get();
+        return made;
+    };
+    makers.syncML = fake("SyncML/IrMC", spec("Bluetooth", 3));
+    auto device = makeBluetooth(row(kProtocolSyncML));
+    device->startHeartBeat();
+    auto open = polling();
+    ASSERT_EQ(device->requestService("SyncML/IrMC", open), MFDevice::kServiceOpening);
+    ASSERT_TRUE(ended(open));
+    asFake(device->syncMLConnection())->silentClose = true;
+
+    int engineActivePosts = 0;
+    platform::NotificationCenter::defaultCenter().addObserver(
+        this, QStringLiteral("SyncEngineActive"), device.get(), [&](const platform::Notification&) { ++engineActivePosts; });
+    const auto& clock = platform::Clock::instance();
+    double start = clock.now();
+    device->announceQuit();
+    EXPECT_LE(clock.now() - start, 99 * 0.1 + 0.05);
+    EXPECT_GE(clock.now() - start, 9.0);   // the busy engine was waited for
+    EXPECT_EQ(engineActivePosts, 1);
+    EXPECT_TRUE(device->isAboutToQuit());
+    EXPECT_FALSE(device->isHeartBeatRunning());
+    EXPECT_FALSE(device->isSyncEngineTimerRunning());
+    EXPECT_EQ(device->openConnectionsForCloseCount(), 1);
+    platform::NotificationCenter::defaultCenter().removeObserver(this);
+
+    start = clock.now();
+    device.reset();
+    EXPECT_LE(clock.now() - start, (100 + 30) * 0.1 + 0.05);
+    EXPECT_GE(clock.now() - start, 10.0);
+    Q_UNUSED(handler);
+}

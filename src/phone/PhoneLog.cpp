@@ -1,0 +1,3 @@
+#include "phone/PhoneLog.h"
+
+Q_LOGGING_CATEGORY(lcPhone, "marvesto.phone", QtInfoMsg)
