@@ -143,6 +143,12 @@ TEST_F(ComposeField, SinglePartTakesBackTheCharacterTooMany)
     typeAtEnd(QStringLiteral("\u20AC"));
     EXPECT_EQ(view.messageText(), as(159));
     EXPECT_EQ(beeps, 0);
+
+    // Return is a line feed, one septet: the first fits, the second not.
+    QTest::keyClick(view.getTextView(), Qt::Key_Return);
+    QTest::keyClick(view.getTextView(), Qt::Key_Return);
+    EXPECT_EQ(view.messageText(), as(159) + QLatin1Char('\n'));
+    EXPECT_EQ(noMoreCharacters, 4);
 }
 
 TEST_F(ComposeField, TakingBackIsNoUndoStepOfItsOwn)

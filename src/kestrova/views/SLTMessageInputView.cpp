@@ -1,18 +1,18 @@
 #include "kestrova/views/SLTMessageInputView.h"
 
+#include "kestrova/sms/SmsPartLayout.h"
 #include "platform/Localization.h"
 #include "platform/NotificationCenter.h"
 #include "platform/gui/Animation.h"
 
 #include <QCheckBox>
 #include <QFrame>
-#include <QLabel>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QScopedValueRollback>
-#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -34,10 +34,10 @@ constexpr int kFullLayoutHeight = 150;
 // parts of plain characters), so a paste or a draft is cut to a bit more than
 // that before it reaches the text layout: a megabyte of text never freezes the
 // window, and the length check still sees more than it can keep.
-constexpr qsizetype kLongestKeptText = 10 * 153;
+constexpr qsizetype kLongestKeptText = kSmsComposeMaxParts * kestrova::kGsmMultiPartSeptets;
 constexpr qsizetype kInsertCap = 2 * kLongestKeptText;
 
-// The first `cap` units of a text, not ending inside a surrogate pair.
+// The first kInsertCap units of a text, not ending inside a surrogate pair.
 QString capText(const QString& text)
 {
     if (text.size() <= kInsertCap)
