@@ -16,7 +16,7 @@ namespace {
 const QString kValue = QStringLiteral("value");
 const QString kType = QStringLiteral("type");
 const QString kLabel = QStringLiteral("label");
-const QString kNickname = QStringLiteral("nickname");
+const QString kNickname = QStringLiteral("nick name");
 
 // Contact fields of the N property, in its order.
 const QStringList& nameKeys()
@@ -39,9 +39,9 @@ struct TextProperty {
     const char* name;
     const char* key;
 };
-constexpr TextProperty kTextProperties[] = {
+const TextProperty kTextProperties[] = {
     {"TITLE", contactkey::kJobTitle},
-    {"NICKNAME", "nickname"},
+    {"NICKNAME", "nick name"},
     {"NOTE", contactkey::kNotes},
 };
 

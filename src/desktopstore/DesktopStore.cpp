@@ -287,6 +287,12 @@ void DesktopStore::scanFolder(const QString& folderName, const QString& calendar
         FileEntry entry = known != m_files.cend() ? *known : FileEntry();
         seen.insert(relative);
         const QString etag = etagOf(path);
+        if (m_skipped.value(relative) == etag) {
+            // Skipped before and not changed since: not read or logged again.
+            if (known != m_files.cend())
+                result.files.insert(relative, *known);
+            continue;
+        }
         if (known == m_files.cend() || etag != known->etag) {
             QString error;
             const std::optional<QByteArray> data =
@@ -305,6 +311,7 @@ void DesktopStore::scanFolder(const QString& folderName, const QString& calendar
             if (!error.isEmpty()) {
                 // Left as it is, and what the hub had of it stays.
                 log(QStringLiteral("Desktop store: %1 skipped: %2").arg(relative, error));
+                m_skipped.insert(relative, etag);
                 if (known != m_files.cend())
                     result.files.insert(relative, *known);
                 continue;

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QFileSystemWatcher>
+#include <QHash>
 #include <QMap>
 #include <QSet>
 #include <QString>
@@ -111,6 +112,8 @@ private:
     QString m_root;
     FileMap m_files;
     CalendarMap m_calendars;
+    // Files skipped as unreadable or broken, with the etag they had then.
+    mutable QHash<QString, QString> m_skipped;
     bool m_syncing = false;
     bool m_again = false;
     platform::Timer m_timer;

@@ -39,7 +39,7 @@ ContactItem everything()
                     {"company name", QString::fromUtf8("Łódź Works")},
                     {"department", "R&D"},
                     {"job title", "Engineer"},
-                    {"nickname", "Zo"},
+                    {"nick name", "Zo"},
                     {"notes", QString::fromUtf8("line one\nline two with a back\\slash and a very long tail that "
                                                 "must be folded more than once, with ünïcödé characters "
                                                 "sitting right where a fold might fall ✓✓✓✓✓✓✓✓✓✓")},

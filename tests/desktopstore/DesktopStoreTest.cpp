@@ -214,6 +214,10 @@ TEST_F(DesktopStoreTest, BadAndForeignFilesAreLeftAlone)
     EXPECT_TRUE(syncPhone().changes.isEmpty());
     for (const auto& f : files)
         EXPECT_EQ(contents(contactFile(f.name)), f.text) << f.name;
+    // Mended by its owner, a skipped file comes in.
+    editorWrite(contactFile("two.vcf"), kAnn);
+    syncDesktop();
+    EXPECT_EQ(syncPhone().changes.size(), 3);
 
     // A pulled record whose id is no safe file name stays inside contacts/.
     syncPhone([](ISyncSession& s) { s.pushChangesFromRecord(contact("Eve"), "../../escape"); });
