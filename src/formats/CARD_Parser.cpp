@@ -51,6 +51,8 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
 {
     if (!bytes)
         count = 0;
+    if (m_stopped)
+        return 1;
     for (int i = 0; i < count; ++i) {
         auto c = static_cast<unsigned char>(bytes[i]);
         if (c == 0 && m_policy.dropNul)
@@ -61,8 +63,10 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
             c = '\n';
         }
         if (m_startOfLine) {
-            if (c == '\n')
+            if (c == '\n') {
+                m_lastLineEnd = m_fed + i;
                 continue;                       // empty lines vanish
+            }
             if (!m_folding && isWhitespace(c)) {
                 m_folding = true;               // the folding blank is consumed
                 continue;
@@ -73,6 +77,7 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
                 i += takeBase64Block(bytes + i, count - i) - 1;
                 m_startOfLine = true;
                 m_folding = false;
+                m_lastLineEnd = m_fed + i;
                 continue;
             }
             if (!m_folding && m_policy.plainValueContinuesOnSecondBlank && m_state == ValueState
@@ -84,13 +89,30 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
             }
             if (m_folding && m_encoding == QuotedPrintable)
                 m_decoding = false;
-            if (!m_folding)
+            if (!m_folding) {
                 vcard_process_char('\n');
-            else if (m_policy.foldFeedsBlank)
+                if (m_stopped) {
+                    m_position = m_lastLineEnd;
+                    return 1;
+                }
+                if (m_continueAt >= 0) {
+                    const long long at = m_continueAt - m_fed;
+                    m_continueAt = -1;
+                    if (at > i) {
+                        i = int(std::min<long long>(at, count)) - 1;
+                        m_startOfLine = true;
+                        m_lastLineEnd = m_fed + i;
+                        continue;
+                    }
+                }
+                m_lineStart = m_fed + i;
+            } else if (m_policy.foldFeedsBlank) {
                 vcard_process_char(' ');
+            }
         } else if (c == '\n') {
             m_startOfLine = true;
             m_folding = false;
+            m_lastLineEnd = m_fed + i;
             continue;
         }
         if (m_policy.base64BlockLength && m_state == ValueState && m_encoding == Base64 && m_startOfData
@@ -98,16 +120,21 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
             i += takeBase64Block(bytes + i, count - i) - 1;
             m_startOfLine = true;
             m_folding = false;
+            m_lastLineEnd = m_fed + i;
             continue;
         }
         if (!vcard_process_char(c))
             return 0;
     }
     if (isFinal) {
+        const long long last = m_startOfLine ? m_lastLineEnd : m_fed + count - 1;
         vcard_process_char('\n');
         m_startOfLine = true;
         m_folding = false;
+        if (m_stopped)
+            m_position = last;
     }
+    m_fed += count;
     return 1;
 }
 

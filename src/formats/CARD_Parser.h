@@ -85,6 +85,19 @@ public:
     int parse(const QByteArray& bytes, bool isFinal) { return parse(bytes.constData(), int(bytes.size()), isFinal); }
 
     int state() const { return m_state; }
+    // From a handler: the parse stops; parse() then returns 1 and position()
+    // is the offset (in all bytes fed) of the last byte read: the line end
+    // after a value that a line end completed.
+    void stop() { m_stopped = true; }
+    long long position() const { return m_position; }
+    // Offset of the first byte of the line being read (during a value's end
+    // mark: of the line that held the property).
+    long long lineStart() const { return m_lineStart; }
+    // From a handler: reading goes on at this offset of the piece being
+    // parsed, which starts a line; an offset at or before the current byte is
+    // ignored.
+    void continueAt(long long offset) { m_continueAt = offset; }
+
 
     int encoding() const { return m_encoding; }
 
@@ -117,6 +130,12 @@ private:
     bool m_decoding = false;
     unsigned char m_decodeBuf[4] = {0, 0, 0, 0};
     int m_dbLen = 0;
+    bool m_stopped = false;
+    long long m_position = -1;
+    long long m_lineStart = 0;
+    long long m_continueAt = -1;
+    long long m_lastLineEnd = -1;
+    long long m_fed = 0;                    // bytes of the pieces before this one
     void* m_userData = nullptr;
     CARD_PropHandler m_propHandler = nullptr;
     CARD_DataHandler m_dataHandler = nullptr;

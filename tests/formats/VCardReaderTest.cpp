@@ -4,6 +4,7 @@
 #include "device/QVSyncDeviceDB.h"
 #include "formats/QuorNSStringVCardExtensions.h"
 #include "formats/VCardFileImport.h"
+#include "formats/VCardItemReader.h"
 #include "formats/VCardReader.h"
 #include "platform/SyncChange.h"
 
@@ -224,7 +225,7 @@ QJsonObject withoutOrderAndPref(QJsonObject summary)
 }
 
 // The writer's corpus read back: both versions give the summary kept beside
-// the texts, and a 2.1 card rewritten as 3.0 still does.
+// the texts, through both readers, and a card rewritten as 3.0 still does.
 TEST(VCardImportReader, ReadsTheWriterCorpus)
 {
     QVSyncDeviceDB::sharedSyncDeviceDB().reset();
@@ -247,6 +248,10 @@ TEST(VCardImportReader, ReadsTheWriterCorpus)
                 EXPECT_EQ(read, expected);
             else
                 EXPECT_EQ(withoutOrderAndPref(read), withoutOrderAndPref(expected));
+            const auto item = VXXX2ElemsParser(text, 0).getItem();
+            ASSERT_TRUE(item);
+            EXPECT_EQ(withoutOrderAndPref(summaryOf(vCardDictionary2VXDictionary(*item))),
+                      withoutOrderAndPref(expected));
             const QString rewritten = getVCard30(text);
             EXPECT_FALSE(isVCard21(rewritten));
             const auto again = elemsForVCard(rewritten);
