@@ -115,6 +115,16 @@ QString createTypedEncodedLine(const QString& name, const QString& typeText, con
     return line + u';' + qpParameter(set) + u':' + printableEncodedToCharsetString(value, set);
 }
 
+QString createVerbatimLine(const QString& name, const QString& typeText, const QString& value)
+{
+    if (value.contains(u'\r') || value.contains(u'\n'))
+        return createTypedEncodedLine(name, typeText, value);
+    QString line = name;
+    if (!typeText.isEmpty())
+        line += u';' + typeText;
+    return line + u':' + value;
+}
+
 QString stringValueForItem(const QVariant& value)
 {
     switch (value.typeId()) {

@@ -47,6 +47,10 @@ QString createEncodedLine(const QString& name, const QString& value, const QStri
 // parameter text without a leading ";" gets one.
 QString createTypedEncodedLine(const QString& name, const QString& typeText, const QString& value,
                                const QString& charset = QString());
+// "NAME;typeText:value" with the value as it is (nothing escaped); a value
+// holding a CR or LF, which would end the line, is quoted as by
+// createTypedEncodedLine. An empty parameter text adds no ";".
+QString createVerbatimLine(const QString& name, const QString& typeText, const QString& value);
 
 // The text of a property value: a string as it is, a URL as its text with
 // percent escapes decoded (undecoded when they are no UTF-8), a date as

@@ -309,7 +309,7 @@ void VCardGenerator::addDeviceSpecifics()
     const QVariantMap items = section.toMap();
     for (auto it = items.cbegin(); it != items.cend(); ++it) {
         if (it.value().typeId() == QMetaType::QString)
-            appendVCardLine(it.key() + u':' + it.value().toString());
+            appendVCardLine(createVerbatimLine(it.key(), QString(), it.value().toString()));
     }
 }
 

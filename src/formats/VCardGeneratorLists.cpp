@@ -87,12 +87,11 @@ QString VCardGenerator::entryLine(const ListRun& run, const QVariant& record, co
     switch (run.kind) {
     case ListKind::Phone:
     case ListKind::Email: {
-        // Numbers and addresses go as they are. A type without text adds no
-        // parameter: "EMAIL;:x" would not be read back.
-        QString line = run.kind == ListKind::Phone ? QStringLiteral("TEL") : QStringLiteral("EMAIL");
-        if (!typeText.isEmpty())
-            line += u';' + typeText;
-        return line + u':' + textValue(value);
+        // Numbers and addresses go as they are unless they hold a line break.
+        // A type without text adds no parameter: "EMAIL;:x" would not be read
+        // back.
+        return createVerbatimLine(run.kind == ListKind::Phone ? QStringLiteral("TEL") : QStringLiteral("EMAIL"),
+                                  typeText, textValue(value));
     }
     case ListKind::URL:
         return createTypedEncodedLine(QStringLiteral("URL"), typeText, stringValueForItem(value));

@@ -5,6 +5,7 @@
 #include "device/QVSyncDeviceDB.h"
 #include "device/QVSyncDeviceDescription.h"
 #include "device/qvDeviceDB.h"
+#include "formats/CARD_Parser.h"
 #include "formats/RawVCardUtilities.h"
 #include "formats/VCardEncoding.h"
 #include "formats/VCardGenerator.h"
@@ -13,9 +14,14 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
 
 using namespace contactforms;
 using namespace contactkey;
@@ -103,6 +109,27 @@ QByteArray photoOf(const QString& vCard)
         }
     }
     return base64.isEmpty() ? QByteArray() : QByteArray::fromBase64(base64.toLatin1());
+}
+
+// Name and decoded value of each property, as the tokenizer reads the card.
+using ReadProperties = std::vector<std::pair<std::string, std::string>>;
+ReadProperties propertiesOf(const QString& vCard)
+{
+    ReadProperties props;
+    CARD_ParserPolicy policy;
+    policy.loneCREndsLine = true;               // 3.0 cards end their lines with CR alone
+    CARD_Parser parser(policy);
+    parser.setUserData(&props);
+    parser.setPropHandler([](void* user, const char* name, const char**) {
+        static_cast<ReadProperties*>(user)->emplace_back(name, std::string());
+    });
+    parser.setDataHandler([](void* user, const char* data, int len) {
+        auto* read = static_cast<ReadProperties*>(user);
+        if (data && !read->empty())
+            read->back().second.append(data, std::size_t(len));
+    });
+    EXPECT_EQ(parser.parse(vCard.toUtf8(), true), 1);
+    return props;
 }
 
 class VCardGeneratorTest : public ::testing::Test {
@@ -405,6 +432,73 @@ TEST_F(VCardGeneratorTest, DeviceSpecifics)
         const QString vCard = write(contact.vx, c.protocol, c.specifics, QString::fromLatin1(c.source));
         QStringList found = linesStartingWith(vCard, QStringLiteral("X-"));
         EXPECT_EQ(found, c.expected);
+    }
+}
+
+TEST_F(VCardGeneratorTest, LineBreaksInValuesKeepTheCardsLines)
+{
+    enum class Where { Phone, Email, DeviceItem };
+    struct Case {
+        Where where;
+        const char* value;
+        const char* line21;                     // the written line; null: checked by reading back only
+        const char* line30;
+    };
+    const char* const qp = "ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:";
+    const Case cases[] = {
+        // Values without a break go as they are.
+        {Where::Phone, "12;34", "TEL;HOME:12;34", "TEL;type=HOME:12;34"},
+        {Where::Email, "j\xC3\xB6rg@x", "EMAIL;HOME:j\xC3\xB6rg@x", "EMAIL;type=HOME:j\xC3\xB6rg@x"},
+        {Where::DeviceItem, "a=b", "X-ITEM:a=b", "X-ITEM:a=b"},
+        // A break of any kind is quoted, in both versions.
+        {Where::Phone, "12\r34", "TEL;HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:12=0D34",
+         "TEL;type=HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:12=0D34"},
+        {Where::Phone, "12\n34", nullptr, nullptr},
+        {Where::Phone, "12\r\nEND:VCARD", nullptr, nullptr},
+        {Where::Email, "a@x\rX-BOGUS:1", nullptr, nullptr},
+        {Where::Email, "a@x\nb@y", nullptr, nullptr},
+        {Where::Email, "a@x\r\n", nullptr, nullptr},
+        {Where::DeviceItem, "1\r2", "X-ITEM;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:1=0D2",
+         "X-ITEM;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:1=0D2"},
+        {Where::DeviceItem, "\n", nullptr, nullptr},
+        {Where::DeviceItem, "1\r\n=2", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        const QString value = QString::fromUtf8(c.value);
+        ContactBuilder contact;
+        contact.set(kLastName, QStringLiteral("D"));
+        std::string name;
+        switch (c.where) {
+        case Where::Phone:
+            contact.with(kPhoneNumbers, entry(value, QStringLiteral("home")));
+            name = "TEL";
+            break;
+        case Where::Email:
+            contact.with(kEmailAddresses, entry(value, QStringLiteral("home")));
+            name = "EMAIL";
+            break;
+        case Where::DeviceItem:
+            contact.vx.deviceDict().insert(QStringLiteral("X-ITEM"), value);
+            name = "X-ITEM";
+            break;
+        }
+        for (const auto& [protocol, version, line] :
+             {std::tuple{"W21", "VERSION:2.1", c.line21}, std::tuple{"W30", "VERSION:3.0", c.line30}}) {
+            SCOPED_TRACE(std::string(protocol) + " " + name + " " + QString(value).toStdString());
+            const QString vCard = write(contact.vx, protocol, true);
+            // Every line break of the card ends one of its own lines.
+            const QStringList lines = vCard.split(QRegularExpression(QStringLiteral("[\\r\\n]+")), Qt::SkipEmptyParts);
+            ASSERT_EQ(lines.size(), 5) << vCard.toStdString();
+            EXPECT_EQ(lines[1], QLatin1String(version));
+            if (line)
+                EXPECT_EQ(lines[3], QString::fromUtf8(line));
+            else
+                EXPECT_TRUE(lines[3].contains(QLatin1String(qp))) << lines[3].toStdString();
+            const ReadProperties expected = {{"BEGIN", "VCARD"},   {"VERSION", std::string(version).substr(8)},
+                                             {"N", "D;;;;"},       {name, value.toStdString()},
+                                             {"END", "VCARD"}};
+            EXPECT_EQ(propertiesOf(vCard), expected);
+        }
     }
 }
 
