@@ -1,0 +1,36 @@
+#include "lumwick/AKStartPaneController.h"
+
+#include "lumwick/DeviceExpert.h"
+
+#include <QLabel>
+
+void AKStartPaneController::startProcessing()
+{
+    setPreviousButtonEnabled(false);
+    setNextButtonEnabled(true);
+}
+
+void AKFinalPaneController::prepareForDisplay()
+{
+    setPreviousButtonEnabled(true);
+    setNextButtonEnabled(true, QStringLiteral("kFinish"));
+}
+
+void AKFinalPaneController::startProcessing()
+{
+    const std::shared_ptr<DeviceExpert> expert = mainController() ? mainController()->deviceExpert() : nullptr;
+    QString name;
+    QString model;
+    if (expert) {
+        name = expert->stringProperty(DeviceExpert::kDeviceUserNameKey);
+        if (name.isEmpty())
+            name = expert->stringProperty(DeviceExpert::kProductKey);
+        model = expert->stringProperty(DeviceExpert::kModelNameKey);
+    }
+    if (model.isEmpty())
+        model = QString::fromLatin1(kUnknownType);
+    if (auto* field = paneOutlet<QLabel>(QStringLiteral("DeviceName")))
+        field->setText(name);
+    if (auto* field = paneOutlet<QLabel>(QStringLiteral("DeviceType")))
+        field->setText(model);
+}

@@ -1,0 +1,120 @@
+#include "lumwick/DeviceExpert.h"
+
+#include "lumwick/AKPaneController.h"
+#include "lumwick/LumwickLog.h"
+#include "platform/Exception.h"
+#include "platform/gui/Images.h"
+#include "platform/gui/Interface.h"
+
+#include <QDebug>
+#include <QMetaType>
+
+DeviceExpert::DeviceExpert(AKPaneController* controller) : m_controller(controller) {}
+
+DeviceExpert DeviceExpert::withDeviceExpert(const DeviceExpert& other)
+{
+    DeviceExpert copy(other.m_controller);
+    copy.m_properties = other.m_properties;
+    copy.m_usbExpert = other.m_usbExpert;
+    copy.m_bluetoothExpert = other.m_bluetoothExpert;
+    return copy;
+}
+
+bool DeviceExpert::isReady()
+{
+    throw platform::Exception(QStringLiteral("Not implemented exception"),
+                              QStringLiteral("%1:%2 -[DeviceExpert isReady]").arg(QLatin1String(__FILE__)).arg(__LINE__));
+}
+
+bool DeviceExpert::isSupportedDevice() const
+{
+    if (numberProperty(kDeviceIDKey) == -1)
+        return false;
+    if (!m_controller) {
+        lumwick::lumwickLog(QStringLiteral("Lost controller for device %1").arg(description()));
+        return false;
+    }
+    return m_controller->isValid(m_properties);
+}
+
+bool DeviceExpert::doesNeedPairing() const
+{
+    if (!isSupportedDevice())
+        return false;
+    if (m_properties.size() <= 2)
+        return true;
+    return numberProperty(kStalePairingKey) != 0;
+}
+
+QString DeviceExpert::stringProperty(const char* key) const
+{
+    const QVariant value = m_properties.value(QLatin1String(key));
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
+}
+
+qint64 DeviceExpert::numberProperty(const char* key) const
+{
+    const QVariant value = m_properties.value(QLatin1String(key));
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return value.toLongLong();
+    default:
+        return 0;
+    }
+}
+
+bool DeviceExpert::expertFinished()
+{
+    lumwick::lumwickLog(QStringLiteral("this is the abstract class, don't call its expertFinished method"));
+    return true;
+}
+
+bool DeviceExpert::isReachable()
+{
+    lumwick::lumwickLog(QStringLiteral("Abstract method. Do not call!"));
+    return false;
+}
+
+QString DeviceExpert::description() const
+{
+    return QStringLiteral("DeviceExpert with properties: %1")
+        .arg(QDebug::toString(m_properties));
+}
+
+QString DeviceExpert::statusIconName(int kind)
+{
+    switch (kind) {
+    case kIconEmpty: return QStringLiteral("empty");
+    case kIconStop: return QStringLiteral("mini_stopIt");
+    case kIconOk: return QStringLiteral("mini_isOk");
+    case kIconAttention: return QStringLiteral("mini_new_payAttention");
+    case kIconUSB: return QStringLiteral("small_usb_new");
+    case kIconUSBStorage: return QStringLiteral("USBStorage");
+    default: return {};
+    }
+}
+
+QImage DeviceExpert::getStatusIcon(int kind) const
+{
+    if (QVWizardCallbacks* host = mainController()) {
+        const QImage fromHost = host->getStatusIcon(kind);
+        if (!fromHost.isNull())
+            return fromHost;
+    }
+    const QString name = statusIconName(kind);
+    const QString bundle = QString::fromLatin1(platform::gui::kLumwickBundle);
+    if (name.isEmpty() || !platform::gui::hasImage(bundle, name))
+        return {};
+    return platform::gui::image(bundle, name);
+}
+
+QVWizardCallbacks* DeviceExpert::mainController() const
+{
+    return m_controller ? m_controller->mainController() : nullptr;
+}
