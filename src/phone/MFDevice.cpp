@@ -20,6 +20,7 @@
 #include "phone/SyncEngineHandler.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
+#include "platform/UsbRegistry.h"
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/BluetoothStack.h"
 #include "platform/bluetooth/QuorBluetoothExtensions.h"
@@ -191,6 +192,13 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
             registerBluetoothDevice(dict);
     } else if (connType == QLatin1String(kUSBSerial)) {
         registerUSBDevice(dict);
+        _usbChangeToken = platform::UsbRegistry::addChangeHandler(
+            [this](platform::UsbRegistry::Change change, const QString& location) {
+                if (change == platform::UsbRegistry::Change::Removed)
+                    deviceRemoved();
+                else
+                    deviceAdded(location);
+            });
     } else if (connType == QLatin1String(kUSBMassStorage)) {
         registerUSBMassStorageDevice(dict);
     }
@@ -205,6 +213,8 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
 
 MFDevice::~MFDevice()
 {
+    if (_usbChangeToken)
+        platform::UsbRegistry::removeChangeHandler(_usbChangeToken);
     _heartBeat.stop();
     logConn(QStringLiteral("++++ [MFDevice dealloc] called ++++"));
     if (_syncEngineHandler)
@@ -865,8 +875,13 @@ void MFDevice::deviceAdded(const QString&)
 void MFDevice::deviceRemoved()
 {
     qCInfo(lcPhone) << "Device removed";
+    // The next beat checks; without a heart beat the check runs at once. One
+    // change is reported once.
     _usbStateHasChanged = true;
-    checkUSBAvailability();
+    if (!_heartBeat.isActive()) {
+        _usbStateHasChanged = false;
+        checkUSBAvailability();
+    }
 }
 
 void MFDevice::setLastBatteryValue(std::pair<unsigned, unsigned> value)

@@ -204,6 +204,9 @@ public:
     // Heart beat and USB presence.
     void startHeartBeat();
     bool isHeartBeatRunning() const;
+    // A "USB-Serial" device hears of USB devices coming and going from the
+    // registry; a modem that went is reported as
+    // "kNotifyMobileDeviceDisconnected".
     bool checkUSBAvailability();
     void deviceAdded(const QString& service);
     void deviceRemoved();
@@ -271,6 +274,7 @@ private:
     double _waitUntil = 0;
     platform::Timer _heartBeat;
     QString _usbPortName;
+    int _usbChangeToken = 0;
     bool _btFTPregistered = false;
     bool _btObjectPushRegistered = false;
     bool _btNokiaPCSuitePushRegistered = false;

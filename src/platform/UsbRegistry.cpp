@@ -2,6 +2,7 @@
 
 #include "platform/UsbRegistryUdev.h"
 
+#include <QMap>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -10,7 +11,41 @@ namespace platform {
 namespace {
 QMutex registryMutex;
 std::shared_ptr<UsbRegistry> installedRegistry;
+QMap<int, UsbRegistry::ChangeHandler> changeHandlers;   // main thread only
+int nextChangeToken = 0;
 } // namespace
+
+int UsbRegistry::addChangeHandler(ChangeHandler handler)
+{
+    const bool first = changeHandlers.isEmpty();
+    changeHandlers.insert(++nextChangeToken, std::move(handler));
+    if (first)
+        shared().startWatching();
+    return nextChangeToken;
+}
+
+void UsbRegistry::removeChangeHandler(int token)
+{
+    changeHandlers.remove(token);
+}
+
+bool UsbRegistry::hasChangeHandlers()
+{
+    return !changeHandlers.isEmpty();
+}
+
+void UsbRegistry::postChange(Change change, const QString& location)
+{
+    // A handler may remove itself or others while the list is walked.
+    const QList<int> tokens = changeHandlers.keys();
+    for (int token : tokens) {
+        const auto it = changeHandlers.constFind(token);
+        if (it != changeHandlers.cend()) {
+            const ChangeHandler handler = it.value();
+            handler(change, location);
+        }
+    }
+}
 
 UsbRegistry::~UsbRegistry() = default;
 

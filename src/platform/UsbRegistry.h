@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -56,9 +57,24 @@ public:
     static UsbRegistry& shared();
     static void setShared(std::shared_ptr<UsbRegistry> registry);
 
+    // Change events: a USB device came or went. Handlers are process-wide
+    // (whichever registry is shared) and run on the main thread; the udev
+    // registry watches the system from the first handler on.
+    enum class Change { Added, Removed };
+    using ChangeHandler = std::function<void(Change change, const QString& location)>;
+    static int addChangeHandler(ChangeHandler handler);
+    static void removeChangeHandler(int token);
+
     // Packs a bus path "B-P1.P2..." into one number: the bus in the top byte,
     // then one nibble per port (ports above 15 are cut to their low nibble).
     static quint32 packLocation(const QString& busPath);
+
+protected:
+    // Tells every handler; main thread only.
+    static void postChange(Change change, const QString& location);
+    static bool hasChangeHandlers();
+    // Called when the first handler comes; the udev registry starts watching.
+    virtual void startWatching() {}
 };
 
 } // namespace platform

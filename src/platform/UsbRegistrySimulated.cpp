@@ -1,5 +1,7 @@
 #include "platform/UsbRegistrySimulated.h"
 
+#include <algorithm>
+
 namespace platform {
 
 std::optional<QList<UsbInterface>> UsbRegistrySimulated::interfaces()
@@ -24,12 +26,31 @@ void UsbRegistrySimulated::addInterface(const std::shared_ptr<const UsbDevice>& 
     intf.number = number;
     intf.interfaceClass = interfaceClass;
     intf.interfaceSubClass = interfaceSubClass;
+    const bool known = std::any_of(_interfaces.cbegin(), _interfaces.cend(),
+                                   [&](const UsbInterface& other) { return other.device == device; });
     _interfaces.append(intf);
+    if (!known)
+        postChange(Change::Added, device->location);
 }
 
 void UsbRegistrySimulated::clear()
 {
+    QStringList gone;
+    for (const UsbInterface& intf : std::as_const(_interfaces)) {
+        if (!gone.contains(intf.device->location))
+            gone.append(intf.device->location);
+    }
     _interfaces.clear();
+    for (const QString& location : std::as_const(gone))
+        postChange(Change::Removed, location);
+}
+
+void UsbRegistrySimulated::removeDevice(const QString& location)
+{
+    const qsizetype removed = _interfaces.removeIf(
+        [&](const UsbInterface& intf) { return intf.device->location == location; });
+    if (removed > 0)
+        postChange(Change::Removed, location);
 }
 
 } // namespace platform

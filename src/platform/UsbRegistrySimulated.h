@@ -14,7 +14,10 @@ public:
     std::shared_ptr<const UsbDevice> addDevice(UsbDevice device);
     void addInterface(const std::shared_ptr<const UsbDevice>& device, int number, int interfaceClass,
                       int interfaceSubClass = 0);
+    // Adding an interface posts Added (once per device), clear() and
+    // removeDevice() post Removed for each device that goes.
     void clear();
+    void removeDevice(const QString& location);
     // An unreachable registry answers nullopt.
     void setReachable(bool reachable) { _reachable = reachable; }
 

@@ -1,6 +1,7 @@
 #include "platform/UsbRegistryUdev.h"
 
 #include <QFile>
+#include <QSocketNotifier>
 #include <QHash>
 
 #include <libudev.h>
@@ -14,6 +15,7 @@ struct UdevDeleter {
     void operator()(udev* u) const { udev_unref(u); }
     void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
     void operator()(udev_device* d) const { udev_device_unref(d); }
+    void operator()(udev_monitor* m) const { udev_monitor_unref(m); }
 };
 template <typename T>
 using UdevPtr = std::unique_ptr<T, UdevDeleter>;
@@ -151,6 +153,49 @@ std::optional<QList<UsbInterface>> UsbRegistryUdev::interfaces()
         });
     });
     return result;
+}
+
+} // namespace platform
+
+namespace platform {
+
+struct UsbRegistryUdev::Monitor {
+    UdevPtr<udev> context;
+    UdevPtr<udev_monitor> monitor;
+    std::unique_ptr<QSocketNotifier> notifier;
+};
+
+UsbRegistryUdev::UsbRegistryUdev() = default;
+UsbRegistryUdev::~UsbRegistryUdev() = default;
+
+void UsbRegistryUdev::startWatching()
+{
+    if (_monitor)
+        return;
+    auto watch = std::make_unique<Monitor>();
+    watch->context.reset(udev_new());
+    if (!watch->context)
+        return;
+    watch->monitor.reset(udev_monitor_new_from_netlink(watch->context.get(), "udev"));
+    if (!watch->monitor
+        || udev_monitor_filter_add_match_subsystem_devtype(watch->monitor.get(), "usb", "usb_device") < 0
+        || udev_monitor_enable_receiving(watch->monitor.get()) < 0)
+        return;
+    udev_monitor* monitor = watch->monitor.get();
+    watch->notifier = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(monitor), QSocketNotifier::Read);
+    QObject::connect(watch->notifier.get(), &QSocketNotifier::activated, [monitor] {
+        const UdevPtr<udev_device> device(udev_monitor_receive_device(monitor));
+        if (!device)
+            return;
+        const char* action = udev_device_get_action(device.get());
+        const char* name = udev_device_get_sysname(device.get());
+        const QString location = name ? QString::fromUtf8(name) : QString();
+        if (action && qstrcmp(action, "add") == 0)
+            postChange(Change::Added, location);
+        else if (action && qstrcmp(action, "remove") == 0)
+            postChange(Change::Removed, location);
+    });
+    _monitor = std::move(watch);
 }
 
 } // namespace platform
