@@ -17,15 +17,16 @@ constexpr long long kVBodyBeginLength = 13;     // "BEGIN:VBODY" and CR LF
 
 } // namespace
 
-struct ItemRun {
-    VXXX2ElemsParser* reader = nullptr;
-    CARD_Parser* parser = nullptr;
-    long long base = 0;                         // offset of the parsed piece in the text
-    bool isVersion21 = false;
-    QString name;
-    QVariantList params;
-    QByteArray value;
-    int encoding = CARD_Parser::NoEncoding;
+struct ItemRun : vcardreader::PropertyCollector {
+    ItemRun(VXXX2ElemsParser* itemReader, bool isVersion21)
+        : PropertyCollector(vcardreader::Reader::Item, isVersion21)
+        , owner(itemReader)
+        , base(itemReader->_startingPos)
+    {
+    }
+
+    VXXX2ElemsParser* owner;
+    long long base;                             // offset of the parsed piece in the text
     std::optional<VCardDictionary> item;
     bool failed = false;
 
@@ -46,7 +47,7 @@ struct ItemRun {
     void beginNested(const QString& type)
     {
         const long long lineStart = base + parser->lineStart();
-        const QByteArray& bytes = reader->_bytes;
+        const QByteArray& bytes = owner->_bytes;
         long long end = 0;
         if (type == QLatin1String("VBODY")) {
             const long long from = std::min<long long>(lineStart + kVBodyBeginLength, bytes.size());
@@ -65,7 +66,7 @@ struct ItemRun {
                 store(type, entry);
             }
         } else {
-            VXXX2ElemsParser nested(bytes, lineStart, isVersion21, reader->_depth + 1);
+            VXXX2ElemsParser nested(bytes, lineStart, isVersion21, owner->_depth + 1);
             if (const auto nestedItem = nested.getItem())
                 store(type, nestedItem->map());
             end = nested.nextPosition();
@@ -73,7 +74,8 @@ struct ItemRun {
         parser->continueAt((end == 0 ? bytes.size() : end + 1) - base);
     }
 
-    void property(const QString& propertyName, const QVariantList& propertyParams, const QVariant& propertyValue)
+    void handle(const QString& propertyName, const QVariantList& propertyParams,
+                const QVariant& propertyValue) override
     {
         const bool isBegin = propertyName.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0;
         const bool isEnd = propertyName.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0;
@@ -81,59 +83,30 @@ struct ItemRun {
         if (!item) {
             if (isBegin) {
                 item.emplace();
-                reader->_vXXXType = word;
+                owner->_vXXXType = word;
             }
             return;
         }
         if (isBegin) {
             beginNested(word);
         } else if (isEnd) {
-            if (word == reader->_vXXXType) {
+            if (word == owner->_vXXXType) {
                 if (word == QLatin1String("VCARD"))
                     item->finishVXItem();
             } else {
                 QVLOG(qvlog::kXT, QStringLiteral("EndItem has a big problem: BEGIN:%1 is ended with END:%2\n")
-                                      .arg(reader->_vXXXType, word));
+                                      .arg(owner->_vXXXType, word));
                 failed = true;
             }
             parser->stop();
-        } else if (reader->_vXXXType == QLatin1String("VCARD")) {
+        } else if (owner->_vXXXType == QLatin1String("VCARD")) {
             vcardreader::enterVCardData(*item, propertyName, propertyParams, propertyValue, isVersion21,
-                                        vcardreader::Reader::Item);
+                                        reader);
         } else if (propertyValue.isValid()) {
             item->map().insert(propertyName, propertyValue);
         }
     }
 };
-
-namespace {
-
-void onItemProperty(void* userData, const char* name, const char** params)
-{
-    auto* run = static_cast<ItemRun*>(userData);
-    run->name = QString::fromUtf8(name);
-    run->params = vcardreader::paramList(params);
-    run->value.clear();
-    run->encoding = run->parser->encoding();
-}
-
-void onItemData(void* userData, const char* data, int length)
-{
-    auto* run = static_cast<ItemRun*>(userData);
-    if (data) {
-        run->value.append(data, length);
-        return;
-    }
-    const QString name = std::exchange(run->name, QString());
-    const QVariantList params = std::exchange(run->params, QVariantList());
-    const QByteArray bytes = std::exchange(run->value, QByteArray());
-    if (name.isEmpty())
-        return;
-    run->property(name, params,
-                  vcardreader::propertyValue(bytes, run->encoding, params, vcardreader::Reader::Item));
-}
-
-} // namespace
 
 VXXX2ElemsParser::VXXX2ElemsParser(const QString& text, long long startingPos)
     : VXXX2ElemsParser(text.toUtf8(), startingPos, isVCard21(text))
@@ -153,15 +126,9 @@ std::optional<VCardDictionary> VXXX2ElemsParser::getItem()
     _endPos = 0;
     if (_depth > kMaxNesting)
         return std::nullopt;
-    ItemRun run;
-    run.reader = this;
-    run.base = _startingPos;
-    run.isVersion21 = _isVersion21;
-    CARD_Parser parser(vcardreader::readerPolicy(vcardreader::Reader::Item, run.isVersion21));
-    run.parser = &parser;
-    parser.setUserData(&run);
-    parser.setPropHandler(onItemProperty);
-    parser.setDataHandler(onItemData);
+    ItemRun run(this, _isVersion21);
+    CARD_Parser parser(vcardreader::readerPolicy(vcardreader::Reader::Item, _isVersion21));
+    run.attach(parser);
     const int ok = parser.parse(_bytes.constData() + _startingPos, int(_bytes.size() - _startingPos), true);
     const long long last = parser.position() < 0 ? -1 : _startingPos + parser.position();
     _endPos = last < 0 || last >= _bytes.size() - 1 ? 0 : last;

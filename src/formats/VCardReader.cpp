@@ -14,7 +14,6 @@
 #include <QUrl>
 
 #include <cstring>
-#include <utility>
 
 const QString VCardDictionary::kDeviceSpecific = QStringLiteral("DeviceSpecific");
 const QString VCardDictionary::kParams = QStringLiteral("PARAMS");
@@ -111,56 +110,31 @@ QStringList semicolonComponents(const QString& text)
 
 namespace {
 
-// The tokenizer's user data of the import reader.
-struct ImportRun {
-    bool isVersion21 = false;
-    QString name;
-    QVariantList params;
-    QByteArray value;
-    int encoding = CARD_Parser::NoEncoding;
+// The cards of one text.
+struct ImportRun : vcardreader::PropertyCollector {
+    using PropertyCollector::PropertyCollector;
+
+    void handle(const QString& name, const QVariantList& params, const QVariant& value) override
+    {
+        const bool isCard = value.toString().compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0;
+        if (name.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0 && isCard) {
+            card.emplace();
+            return;
+        }
+        if (!card)
+            return;
+        if (name.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0 && isCard) {
+            card->finishVXItem();
+            cards.append(*card);
+            card.reset();
+            return;
+        }
+        vcardreader::enterVCardData(*card, name, params, value, isVersion21, reader);
+    }
+
     std::optional<VCardDictionary> card;
     QList<VCardDictionary> cards;
-    CARD_Parser* parser = nullptr;
 };
-
-void onImportProperty(void* userData, const char* name, const char** params)
-{
-    auto* run = static_cast<ImportRun*>(userData);
-    run->name = QString::fromUtf8(name);
-    run->params = vcardreader::paramList(params);
-    run->value.clear();
-    run->encoding = run->parser->encoding();
-}
-
-void onImportData(void* userData, const char* data, int length)
-{
-    auto* run = static_cast<ImportRun*>(userData);
-    if (data) {
-        run->value.append(data, length);
-        return;
-    }
-    const QString name = std::exchange(run->name, QString());
-    const QVariantList params = std::exchange(run->params, QVariantList());
-    const QByteArray bytes = std::exchange(run->value, QByteArray());
-    if (name.isEmpty())
-        return;
-    const QVariant value = vcardreader::propertyValue(bytes, run->encoding, params, vcardreader::Reader::Import);
-    if (name.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0
-        && value.toString().compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0) {
-        run->card.emplace();
-        return;
-    }
-    if (!run->card)
-        return;
-    if (name.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0
-        && value.toString().compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0) {
-        run->card->finishVXItem();
-        run->cards.append(*run->card);
-        run->card.reset();
-        return;
-    }
-    vcardreader::enterVCardData(*run->card, name, params, value, run->isVersion21, vcardreader::Reader::Import);
-}
 
 } // namespace
 
@@ -171,13 +145,9 @@ VCard2ElemsParser::VCard2ElemsParser(const QString& text)
 
 std::optional<QList<VCardDictionary>> VCard2ElemsParser::getElems()
 {
-    ImportRun run;
-    run.isVersion21 = isVCard21(_vcString);
-    CARD_Parser parser(vcardreader::readerPolicy(vcardreader::Reader::Import, run.isVersion21));
-    run.parser = &parser;
-    parser.setUserData(&run);
-    parser.setPropHandler(onImportProperty);
-    parser.setDataHandler(onImportData);
+    ImportRun run(vcardreader::Reader::Import, isVCard21(_vcString));
+    CARD_Parser parser(vcardreader::readerPolicy(run.reader, run.isVersion21));
+    run.attach(parser);
     if (!parser.parse(_vcString.toUtf8(), true))
         return std::nullopt;
     return run.cards;

@@ -12,6 +12,8 @@
 
 #include <QDate>
 
+#include <utility>
+
 namespace vcardreader {
 
 namespace {
@@ -299,6 +301,43 @@ QVariant propertyValue(const QByteArray& bytes, int encoding, const QVariantList
         }
     }
     return value;
+}
+
+PropertyCollector::PropertyCollector(Reader reader, bool isVersion21)
+    : reader(reader)
+    , isVersion21(isVersion21)
+{
+}
+
+void PropertyCollector::attach(CARD_Parser& cardParser)
+{
+    parser = &cardParser;
+    cardParser.setUserData(this);
+    cardParser.setPropHandler(onProperty);
+    cardParser.setDataHandler(onData);
+}
+
+void PropertyCollector::onProperty(void* userData, const char* name, const char** params)
+{
+    auto* self = static_cast<PropertyCollector*>(userData);
+    self->_name = QString::fromUtf8(name);
+    self->_params = paramList(params);
+    self->_value.clear();
+    self->_encoding = self->parser->encoding();
+}
+
+void PropertyCollector::onData(void* userData, const char* data, int length)
+{
+    auto* self = static_cast<PropertyCollector*>(userData);
+    if (data) {
+        self->_value.append(data, length);
+        return;
+    }
+    const QString name = std::exchange(self->_name, QString());
+    const QVariantList params = std::exchange(self->_params, QVariantList());
+    const QByteArray bytes = std::exchange(self->_value, QByteArray());
+    if (!name.isEmpty())
+        self->handle(name, params, propertyValue(bytes, self->_encoding, params, self->reader));
 }
 
 void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariantList params, const QVariant& value,

@@ -34,6 +34,29 @@ QString getEncoding(const QVariantList& params);
 // named set when that is lossless.
 QVariant propertyValue(const QByteArray& bytes, int encoding, const QVariantList& params, Reader reader);
 
+// Collects each property's name, parameters and value from a tokenizer and
+// hands the finished property to handle(); attach() installs it.
+class PropertyCollector {
+public:
+    PropertyCollector(Reader reader, bool isVersion21);
+    virtual ~PropertyCollector() = default;
+    void attach(CARD_Parser& parser);
+    virtual void handle(const QString& name, const QVariantList& params, const QVariant& value) = 0;
+
+    CARD_Parser* parser = nullptr;
+    const Reader reader;
+    const bool isVersion21;
+
+private:
+    static void onProperty(void* userData, const char* name, const char** params);
+    static void onData(void* userData, const char* data, int length);
+
+    QString _name;
+    QVariantList _params;
+    QByteArray _value;
+    int _encoding = CARD_Parser::NoEncoding;
+};
+
 // One property into the contact dictionary.
 void enterVCardData(VCardDictionary& card, const QString& name, QVariantList params, const QVariant& value,
                     bool isVersion21, Reader reader);
