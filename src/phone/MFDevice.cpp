@@ -10,6 +10,7 @@
 #include "links/CommonSerialConnection.h"
 #include "links/ConnectionRegistration.h"
 #include "links/DZDeviceConnection.h"
+#include "links/FileTransferConnection.h"
 #include "links/LinkCodes.h"
 #include "links/MotorolaContactsConnection.h"
 #include "links/MotorolaEventsConnection.h"
@@ -361,7 +362,7 @@ void MFDevice::createTheRealConnections(const QVariantMap& dict)
         linkType = QLatin1String(kBluetooth);
     else if (_usbSerialPortRegistered)
         linkType = QLatin1String(kUSBSerial);
-    const auto fill = [this, &dict](std::unique_ptr<DZDeviceConnection>& slot, const ConnectionMaker& maker) {
+    const auto fill = [this, &dict](auto& slot, const auto& maker) {
         if (!slot && maker)
             slot = maker(*this, dict);
     };
@@ -536,46 +537,41 @@ bool MFDevice::hasPushServices() const
     return (_usbObjectPushRegistered || _btObjectPushRegistered) && _objectPushConnection;
 }
 
-const std::unique_ptr<DZDeviceConnection>* MFDevice::slotForService(const QString& name) const
-{
-    return const_cast<MFDevice*>(this)->slotForService(name);
-}
-
-std::unique_ptr<DZDeviceConnection>* MFDevice::slotForService(const QString& name)
+DZDeviceConnection* MFDevice::slotForService(const QString& name) const
 {
     if (name == QLatin1String(kServiceFTP))
-        return &_ftpConnection;
+        return _ftpConnection.get();
     if (name == QLatin1String(kServicePush))
-        return &_objectPushConnection;
+        return _objectPushConnection.get();
     if (name == QLatin1String(kServicePCSuite))
-        return &_nokiaPCSuitePushConnection;
+        return _nokiaPCSuitePushConnection.get();
     if (name == QLatin1String(kServiceSyncML))
-        return &_syncMLConnection;
+        return _syncMLConnection.get();
     if (name == QLatin1String(kServiceSerial))
-        return &_dunConnection;
+        return _dunConnection.get();
     if (name == QLatin1String(kServiceSMSKitAsync))
-        return &_smsKitAsyncConnection;
+        return _smsKitAsyncConnection.get();
     if (name == QLatin1String(kServiceMotoContacts))
-        return &_motoContactsConnection;
+        return _motoContactsConnection.get();
     if (name == QLatin1String(kServiceMotoEvents))
-        return &_motoEventsConnection;
+        return _motoEventsConnection.get();
     if (name == QLatin1String(kServiceSamsungATItems))
-        return &_tarnexConnection;
+        return _tarnexConnection.get();
     if (name == QLatin1String(kServiceLGContacts) || name == QLatin1String(kServiceLGEvents))
-        return usesLGATConnections() ? &_smsKitAsyncConnection : &_tarnexConnection;
+        return usesLGATConnections() ? _smsKitAsyncConnection.get() : _tarnexConnection.get();
     return nullptr;
 }
 
 bool MFDevice::isConnectionOpen(const QString& name) const
 {
-    const auto* slot = slotForService(name);
-    return slot && *slot && (*slot)->hasConnection();
+    const DZDeviceConnection* connection = slotForService(name);
+    return connection && connection->hasConnection();
 }
 
 bool MFDevice::isConnectionInProgress(const QString& name) const
 {
-    const auto* slot = slotForService(name);
-    return slot && *slot && (*slot)->isInProgress();
+    const DZDeviceConnection* connection = slotForService(name);
+    return connection && connection->isInProgress();
 }
 
 bool MFDevice::hasService(const QString& name) const
@@ -605,10 +601,7 @@ int MFDevice::requestService(const QString& name, const std::shared_ptr<QVDevice
         return kServiceUnavailable;
     if (name == QLatin1String(kServiceLGEvents) && !usesLGATConnections())
         return kServiceUnavailable;
-    const auto* slot = slotForService(name);
-    if (!slot)
-        return kServiceUnavailable;
-    return requestSlot(slot->get(), slot == &_syncMLConnection, callback);
+    return requestSlot(slotForService(name), name == QLatin1String(kServiceSyncML), callback);
 }
 
 int MFDevice::requestPushServicesPCSuite(const std::shared_ptr<QVDeviceCallback>& callback)
@@ -646,7 +639,7 @@ int MFDevice::requestConnectionClose(const QString& name, const std::shared_ptr<
     static const char* const closable[] = {kServiceFTP, kServicePush, kServicePCSuite, kServiceSyncML, kServiceSerial};
     if (std::none_of(std::begin(closable), std::end(closable), [&](const char* c) { return name == QLatin1String(c); }))
         return links::kIOReturnUnsupported;
-    DZDeviceConnection* connection = slotForService(name)->get();
+    DZDeviceConnection* connection = slotForService(name);
     if (!connection || !connection->hasConnection())
         return links::kIOReturnNotOpen;
     return connection->closeConnection(callback);

@@ -15,6 +15,7 @@
 #include <optional>
 
 class DZDeviceConnection;
+class FileTransferConnection;
 class MFDeviceInfo;
 class QVAction;
 class QVActionMachine;
@@ -70,11 +71,13 @@ public:
     // slots whose classes live elsewhere, the sync-engine handler and the
     // Bluetooth availability test. An empty maker leaves its slot empty.
     using ConnectionMaker = std::function<std::unique_ptr<DZDeviceConnection>(MFDevice&, const QVariantMap& dict)>;
+    using FileTransferMaker =
+        std::function<std::unique_ptr<FileTransferConnection>(MFDevice&, const QVariantMap& dict)>;
     struct Makers {
         ConnectionMaker syncML;            // "SyncML/IrMC" (IrMC form for an IrMC protocol class)
         ConnectionMaker objectPush;        // "Push", for a Bluetooth phone with an Object Push channel
-        ConnectionMaker obexFTP;           // "FTP" over OBEX, when the model supports OBEX files
-        ConnectionMaker massStorageFTP;    // "FTP" on the mounted volume of a "USB-MassStorage" phone
+        FileTransferMaker obexFTP;         // "FTP" over OBEX, when the model supports OBEX files
+        FileTransferMaker massStorageFTP;  // "FTP" on the mounted volume of a "USB-MassStorage" phone
         ConnectionMaker tarnex;            // the Samsung AT connection
         std::function<std::unique_ptr<SyncEngineHandler>(MFDevice&)> syncEngineHandler;
         std::function<bool(const QVariantMap& dict)> bluetoothAvailable;   // default isBTConnectionAvailable
@@ -125,7 +128,7 @@ public:
     float pauseAfterSyncMLClose() const { return _pauseAfterSyncMLClose; }
 
     // The slots.
-    DZDeviceConnection* ftpConnection() const { return _ftpConnection.get(); }
+    FileTransferConnection* ftpConnection() const { return _ftpConnection.get(); }
     DZDeviceConnection* objectPushConnection() const { return _objectPushConnection.get(); }
     DZDeviceConnection* nokiaPCSuitePushConnection() const { return _nokiaPCSuitePushConnection.get(); }
     DZDeviceConnection* syncMLConnection() const { return _syncMLConnection.get(); }
@@ -245,8 +248,7 @@ private:
     void registerUSBDevice(const QVariantMap& dict);
     void createTheRealConnections(const QVariantMap& dict);
     void createActionMachine(const QVariantMap& registrations);
-    std::unique_ptr<DZDeviceConnection>* slotForService(const QString& name);
-    const std::unique_ptr<DZDeviceConnection>* slotForService(const QString& name) const;
+    DZDeviceConnection* slotForService(const QString& name) const;
     int requestSlot(DZDeviceConnection* connection, bool isSyncML, const std::shared_ptr<QVDeviceCallback>& callback);
     void heartBeatTimer();
     void finishSyncRelease(const std::shared_ptr<QVEmbeddedCallback>& callback);
@@ -259,7 +261,7 @@ private:
     std::unique_ptr<MFDeviceInfo> _devInfo;
     std::shared_ptr<QVActionMachine> _actionMachine;
     QString _connType;
-    std::unique_ptr<DZDeviceConnection> _ftpConnection;
+    std::unique_ptr<FileTransferConnection> _ftpConnection;
     std::unique_ptr<DZDeviceConnection> _objectPushConnection;
     std::unique_ptr<DZDeviceConnection> _nokiaPCSuitePushConnection;
     std::unique_ptr<DZDeviceConnection> _syncMLConnection;

@@ -4,6 +4,7 @@
 #include "device/QVSyncDeviceDescription.h"
 #include "jobs/QVActionMachine.h"
 #include "jobs/QVActionPipe.h"
+#include "InMemoryFileTransfer.h"
 #include "links/DZDeviceConnection.h"
 #include "links/LinkCodes.h"
 #include "links/QVDeviceCallback.h"
@@ -64,6 +65,13 @@ MFDevice::ConnectionMaker fake(const char* name, std::optional<QVariantMap> spec
     return [name, specification](MFDevice& device, const QVariantMap&) {
         return std::make_unique<FakeConnection>(device, specification ? QString::fromLatin1(name) : QString(),
                                                 specification.value_or(QVariantMap()));
+    };
+}
+
+MFDevice::FileTransferMaker inMemoryFTP(QVariantMap specification)
+{
+    return [specification](MFDevice& device, const QVariantMap&) {
+        return std::make_unique<InMemoryFileTransfer>(device, specification);
     };
 }
 
@@ -278,7 +286,7 @@ TEST_F(MFDeviceTest, ServicesAnswerTheirResultCodes)
     addBluetoothPhone();
     makers.syncML = fake("SyncML/IrMC", spec("Bluetooth", 3));
     makers.objectPush = fake("Push", spec("Bluetooth", 9));
-    makers.obexFTP = fake("FTP", spec("Bluetooth", 7));
+    makers.obexFTP = inMemoryFTP(spec("Bluetooth", 7));
     auto device = makeBluetooth(row(kProtocolSyncML, "Nokia", {{"Dorvanti.OBEXFileSupport", "1"}}));
     device->setNokiaPCSuitePushConnection(fake("PCSuite")(*device, {}));
     ASSERT_TRUE(device->hasSyncMLServices() && device->hasPushServices() && device->hasFTPServices());
@@ -315,10 +323,6 @@ TEST_F(MFDeviceTest, ServicesAnswerTheirResultCodes)
         EXPECT_TRUE(callback->isBusy());
         EXPECT_EQ(device->callbackPoolCount(), 0) << "an open that never started leaves the pool";
     }
-    // The same failures elsewhere are plain failures.
-    asFake(device->ftpConnection())->openResult = links::kIOReturnExclusiveAccess;
-    EXPECT_EQ(device->requestService("FTP", polling()), MFDevice::kServiceUnavailable);
-
     // Closing.
     EXPECT_EQ(device->requestConnectionClose("Serial", polling()), links::kIOReturnNotOpen);
     EXPECT_EQ(device->requestConnectionClose("SMSKitAsync", polling()), links::kIOReturnUnsupported);
@@ -327,6 +331,9 @@ TEST_F(MFDeviceTest, ServicesAnswerTheirResultCodes)
     EXPECT_EQ(device->requestConnectionClose("Push", closed), 0);
     EXPECT_TRUE(ended(closed));
     EXPECT_FALSE(device->isConnectionOpen("Push"));
+    // The SyncML codes are the SyncML slot's: elsewhere the same failure is plain.
+    asFake(device->objectPushConnection())->openResult = links::kIOReturnExclusiveAccess;
+    EXPECT_EQ(device->requestService("Push", polling()), MFDevice::kServiceUnavailable);
 
     // Unknown names.
     EXPECT_EQ(device->requestService("Nonsense", polling()), MFDevice::kServiceUnavailable);
@@ -428,7 +435,7 @@ TEST_F(MFDeviceTest, PipesFollowTheRegistrations)
     for (const Case& c : cases) {
         makers.syncML = c.syncML ? fake("SyncML/IrMC", c.syncML) : MFDevice::ConnectionMaker();
         makers.objectPush = c.push ? fake("Push", c.push) : MFDevice::ConnectionMaker();
-        makers.obexFTP = c.ftp ? fake("FTP", c.ftp) : MFDevice::ConnectionMaker();
+        makers.obexFTP = c.ftp ? inMemoryFTP(*c.ftp) : MFDevice::FileTransferMaker();
         const QVariantMap dbRow = row(kProtocolSyncML, "Nokia",
                                       {{"Dorvanti.SMSProtocol", "Nokia"}, {"Dorvanti.OBEXFileSupport", "1"},
                                        {"Dorvanti.ParallConsBT", c.parallel}, {"Dorvanti.ParallConsUSB", c.parallel}});
