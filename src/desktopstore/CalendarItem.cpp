@@ -1,12 +1,16 @@
 #include "desktopstore/CalendarItem.h"
 
+#include "formats/RecurrenceAlarmValues.h"
 #include "platform/SyncChange.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QTimeZone>
 
 #include <libical/ical.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
 
 namespace desktopstore {
@@ -24,6 +28,28 @@ const QString kDueDateIsDateOnly = QStringLiteral("due date is date only");
 const QString kCompletionDate = QStringLiteral("completion date");
 const QString kStatus = QStringLiteral("status");
 const QString kPriority = QStringLiteral("priority");
+const QString kExceptionDates = QStringLiteral("exception dates");
+const QString kAlarmDescription = QStringLiteral("description");
+const QString kRepeatCount = QStringLiteral("repeat count");
+const QString kRepeatInterval = QStringLiteral("repeat interval");
+
+QString key(const char* name)
+{
+    return QString::fromLatin1(name);
+}
+
+struct Frequency {
+    icalrecurrencetype_frequency kind;
+    const char* name;
+};
+const Frequency kFrequencies[] = {
+    {ICAL_DAILY_RECURRENCE, "daily"},
+    {ICAL_WEEKLY_RECURRENCE, "weekly"},
+    {ICAL_MONTHLY_RECURRENCE, "monthly"},
+    {ICAL_YEARLY_RECURRENCE, "yearly"},
+};
+// By icalrecurrencetype_weekday - 1 (Sunday first).
+const char* const kWeekdayCodes[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 
 struct ComponentFree {
     void operator()(icalcomponent* c) const { icalcomponent_free(c); }
@@ -56,8 +82,52 @@ const DateProperty kDateProperties[] = {
 const icalproperty_kind kMappedProperties[] = {
     ICAL_UID_PROPERTY,     ICAL_SUMMARY_PROPERTY, ICAL_DESCRIPTION_PROPERTY, ICAL_LOCATION_PROPERTY,
     ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY,   ICAL_DUE_PROPERTY,         ICAL_COMPLETED_PROPERTY,
-    ICAL_STATUS_PROPERTY,  ICAL_PRIORITY_PROPERTY, ICAL_DURATION_PROPERTY,
+    ICAL_STATUS_PROPERTY,  ICAL_PRIORITY_PROPERTY, ICAL_DURATION_PROPERTY,    ICAL_RRULE_PROPERTY,
+    ICAL_EXDATE_PROPERTY,
 };
+
+// The alarm entity of a VALARM, empty for an action the mapping leaves alone.
+QString alarmEntity(icalcomponent* alarm)
+{
+    icalproperty* p = icalcomponent_get_first_property(alarm, ICAL_ACTION_PROPERTY);
+    const icalproperty_action action = p ? icalproperty_get_action(p) : ICAL_ACTION_NONE;
+    return action == ICAL_ACTION_AUDIO     ? platform::entity::AudioAlarm
+        : action == ICAL_ACTION_DISPLAY    ? platform::entity::DisplayAlarm
+                                           : QString();
+}
+
+QList<icalcomponent*> mappedAlarmsOf(icalcomponent* c)
+{
+    QList<icalcomponent*> alarms;
+    for (icalcomponent* a = icalcomponent_get_first_component(c, ICAL_VALARM_COMPONENT); a;
+         a = icalcomponent_get_next_component(c, ICAL_VALARM_COMPONENT)) {
+        if (!alarmEntity(a).isEmpty())
+            alarms.append(a);
+    }
+    return alarms;
+}
+
+QVariantList intList(const short* values, int size)
+{
+    QVariantList list;
+    for (int i = 0; i < size && values[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i)
+        list.append(int(values[i]));
+    return list;
+}
+
+void setIntList(short* values, int size, const QVariantList& list)
+{
+    int n = 0;
+    for (const QVariant& v : list) {
+        if (n + 1 >= size)
+            break;
+        bool ok = false;
+        const int value = v.toInt(&ok);
+        if (ok && value >= -366 && value <= 366)
+            values[n++] = short(value);
+    }
+    values[n] = ICAL_RECURRENCE_ARRAY_MAX;
+}
 
 // The item components of a calendar.
 QList<icalcomponent*> itemsOf(icalcomponent* root)
@@ -81,6 +151,17 @@ Component parse(const QByteArray& text)
     return root;
 }
 
+// The zone of a date property's TZID, when it can be found.
+icaltimezone* zoneOf(icalcomponent* root, icalproperty* p)
+{
+    icalparameter* tzid = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
+    if (!tzid)
+        return nullptr;
+    const char* name = icalparameter_get_tzid(tzid);
+    icaltimezone* zone = icalcomponent_get_timezone(root, name);
+    return zone ? zone : icaltimezone_get_builtin_timezone(name);
+}
+
 // A date or date and time as a UTC QDateTime; a floating time counts as UTC.
 QDateTime dateTimeOf(icalcomponent* root, icalproperty* p, struct icaltimetype t)
 {
@@ -88,17 +169,9 @@ QDateTime dateTimeOf(icalcomponent* root, icalproperty* p, struct icaltimetype t
         return {};
     if (t.is_date)
         return QDateTime(QDate(t.year, t.month, t.day), QTime(0, 0), QTimeZone::utc());
-    icaltimezone* zone = icaltimezone_get_utc_timezone();
-    if (!icaltime_is_utc(t)) {
-        if (icalparameter* tzid = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER)) {
-            const char* name = icalparameter_get_tzid(tzid);
-            icaltimezone* found = icalcomponent_get_timezone(root, name);
-            if (!found)
-                found = icaltimezone_get_builtin_timezone(name);
-            if (found)
-                zone = found;
-        }
-    }
+    icaltimezone* zone = icaltime_is_utc(t) ? nullptr : zoneOf(root, p);
+    if (!zone)
+        zone = icaltimezone_get_utc_timezone();
     return QDateTime::fromSecsSinceEpoch(qint64(icaltime_as_timet_with_zone(t, zone)), QTimeZone::utc());
 }
 
@@ -115,7 +188,146 @@ struct icaltimetype icalTimeOf(const QDateTime& date, bool dateOnly)
     return icaltime_from_timet_with_zone(time_t(date.toSecsSinceEpoch()), 0, icaltimezone_get_utc_timezone());
 }
 
+
+// The recurrence record of an RRULE; none for a frequency the hub has no
+// name for.
+std::optional<QVariantMap> recurrenceOf(icalcomponent* root, icalproperty* p)
+{
+    const struct icalrecurrencetype rule = icalproperty_get_rrule(p);
+    QVariantMap r;
+    for (const Frequency& f : kFrequencies) {
+        if (f.kind == rule.freq)
+            r.insert(key(calendarkey::kFrequency), key(f.name));
+    }
+    if (r.isEmpty())
+        return std::nullopt;
+    r.insert(platform::ISyncRecordEntityNameKey, platform::entity::Recurrence);
+    r.insert(key(calendarkey::kInterval), int(rule.interval));
+    if (rule.count > 0)
+        r.insert(key(calendarkey::kCount), rule.count);
+    const QDateTime until = dateTimeOf(root, nullptr, rule.until);
+    if (until.isValid())
+        r.insert(key(calendarkey::kUntil), until);
+    QVariantList days;
+    QVariantList positions;
+    for (int i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+        const int weekday = int(icalrecurrencetype_day_day_of_week(rule.by_day[i]));
+        if (weekday < 1 || weekday > 7)
+            continue;
+        days.append(weekdayNameForCode(key(kWeekdayCodes[weekday - 1])));
+        positions.append(icalrecurrencetype_day_position(rule.by_day[i]));
+    }
+    if (!days.isEmpty()) {
+        r.insert(key(calendarkey::kByDayDays), days);
+        if (std::any_of(positions.cbegin(), positions.cend(), [](const QVariant& v) { return v.toInt() != 0; }))
+            r.insert(key(calendarkey::kByDayFreq), positions);
+    }
+    const QVariantList monthDays = intList(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE);
+    if (!monthDays.isEmpty())
+        r.insert(key(calendarkey::kByMonthDay), monthDays);
+    const QVariantList months = intList(rule.by_month, ICAL_BY_MONTH_SIZE);
+    if (!months.isEmpty())
+        r.insert(key(calendarkey::kByMonth), months);
+    return r;
+}
+
+icalproperty* ruleProperty(const QVariantMap& r, bool dateOnly)
+{
+    struct icalrecurrencetype rule;
+    icalrecurrencetype_clear(&rule);
+    const QString frequency = r.value(key(calendarkey::kFrequency)).toString();
+    for (const Frequency& f : kFrequencies) {
+        if (frequency == QLatin1String(f.name))
+            rule.freq = f.kind;
+    }
+    if (rule.freq == ICAL_NO_RECURRENCE)
+        return nullptr;
+    rule.interval = short(std::clamp(r.value(key(calendarkey::kInterval), 1).toInt(), 1, 1000));
+    rule.count = std::max(0, r.value(key(calendarkey::kCount)).toInt());
+    const QDateTime until = r.value(key(calendarkey::kUntil)).toDateTime();
+    if (until.isValid() && rule.count == 0)
+        rule.until = icalTimeOf(until, dateOnly);
+    const QVariantList days = r.value(key(calendarkey::kByDayDays)).toList();
+    const QVariantList positions = r.value(key(calendarkey::kByDayFreq)).toList();
+    int n = 0;
+    for (int i = 0; i < days.size() && n + 1 < ICAL_BY_DAY_SIZE; ++i) {
+        for (int d = 0; d < 7; ++d) {
+            if (weekdayNameForCode(key(kWeekdayCodes[d])) != days[i].toString())
+                continue;
+            const int position = std::clamp(positions.value(i).toInt(), -53, 53);
+            rule.by_day[n++] = short((d + 1 + 8 * std::abs(position)) * (position < 0 ? -1 : 1));
+        }
+    }
+    rule.by_day[n] = ICAL_RECURRENCE_ARRAY_MAX;
+    setIntList(rule.by_month_day, ICAL_BY_MONTHDAY_SIZE, r.value(key(calendarkey::kByMonthDay)).toList());
+    setIntList(rule.by_month, ICAL_BY_MONTH_SIZE, r.value(key(calendarkey::kByMonth)).toList());
+    return icalproperty_new_rrule(rule);
+}
+
+QVariantMap alarmOf(icalcomponent* root, icalcomponent* a)
+{
+    QVariantMap r{{platform::ISyncRecordEntityNameKey, alarmEntity(a)}};
+    if (icalproperty* p = icalcomponent_get_first_property(a, ICAL_TRIGGER_PROPERTY)) {
+        const struct icaltriggertype trigger = icalproperty_get_trigger(p);
+        if (!icaltime_is_null_time(trigger.time)) {
+            const QDateTime when = dateTimeOf(root, p, trigger.time);
+            if (when.isValid())
+                r.insert(key(calendarkey::kTriggerDate), when);
+        } else {
+            r.insert(key(calendarkey::kTriggerDuration), qlonglong(icaldurationtype_as_int(trigger.duration)));
+        }
+    }
+    if (icalproperty* p = icalcomponent_get_first_property(a, ICAL_DESCRIPTION_PROPERTY)) {
+        const QString text = QString::fromUtf8(icalproperty_get_description(p));
+        if (!text.isEmpty())
+            r.insert(kAlarmDescription, text);
+    }
+    if (icalproperty* p = icalcomponent_get_first_property(a, ICAL_REPEAT_PROPERTY))
+        r.insert(kRepeatCount, icalproperty_get_repeat(p));
+    if (icalproperty* p = icalcomponent_get_first_property(a, ICAL_DURATION_PROPERTY))
+        r.insert(kRepeatInterval, qlonglong(icaldurationtype_as_int(icalproperty_get_duration(p))));
+    return r;
+}
+
+icalcomponent* alarmComponent(const QVariantMap& r)
+{
+    const bool audio = r.value(platform::ISyncRecordEntityNameKey).toString() == platform::entity::AudioAlarm;
+    struct icaltriggertype trigger {};
+    trigger.time = icaltime_null_time();
+    trigger.duration = icaldurationtype_null_duration();
+    const QDateTime when = r.value(key(calendarkey::kTriggerDate)).toDateTime();
+    if (when.isValid())
+        trigger.time = icalTimeOf(when, false);
+    else
+        trigger.duration = icaldurationtype_from_int(int(std::clamp(r.value(key(calendarkey::kTriggerDuration)).toLongLong(),
+                                                                    qlonglong(INT_MIN / 2), qlonglong(INT_MAX / 2))));
+    icalcomponent* a = icalcomponent_new(ICAL_VALARM_COMPONENT);
+    icalcomponent_add_property(a, icalproperty_new_action(audio ? ICAL_ACTION_AUDIO : ICAL_ACTION_DISPLAY));
+    icalcomponent_add_property(a, icalproperty_new_trigger(trigger));
+    // A display alarm needs a text.
+    const QString text = r.value(kAlarmDescription).toString();
+    if (!text.isEmpty() || !audio)
+        icalcomponent_add_property(a, icalproperty_new_description(text.isEmpty() ? "Reminder" : text.toUtf8().constData()));
+    if (r.contains(kRepeatCount) && r.contains(kRepeatInterval)) {
+        icalcomponent_add_property(a, icalproperty_new_repeat(std::max(0, r.value(kRepeatCount).toInt())));
+        icalcomponent_add_property(a, icalproperty_new_duration(icaldurationtype_from_int(
+            int(std::clamp(r.value(kRepeatInterval).toLongLong(), qlonglong(0), qlonglong(INT_MAX / 2))))));
+    }
+    return a;
+}
+
 } // namespace
+
+QString calendarListKeyForEntity(const QString& entityName)
+{
+    if (entityName == platform::entity::Recurrence)
+        return key(calendarkey::kRecurrences);
+    if (entityName == platform::entity::AudioAlarm)
+        return key(calendarkey::kAudioAlarms);
+    if (entityName == platform::entity::DisplayAlarm)
+        return key(calendarkey::kDisplayAlarms);
+    return {};
+}
 
 std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* error)
 {
@@ -162,6 +374,25 @@ std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* er
     }
     if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_PRIORITY_PROPERTY))
         r.insert(kPriority, qlonglong(icalproperty_get_priority(p)));
+    QVariantList exceptions;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
+        const QDateTime date = dateTimeOf(root.get(), p, icalproperty_get_exdate(p));
+        if (date.isValid())
+            exceptions.append(date);
+    }
+    if (!exceptions.isEmpty())
+        r.insert(kExceptionDates, exceptions);
+    // The hub keeps one rule: the first it can name.
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY)) {
+        if (const std::optional<QVariantMap> rule = recurrenceOf(root.get(), p)) {
+            item.subRecords.append(*rule);
+            break;
+        }
+    }
+    for (icalcomponent* a : mappedAlarmsOf(c))
+        item.subRecords.append(alarmOf(root.get(), a));
     return item;
 }
 
@@ -187,6 +418,18 @@ QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previou
         icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Marvesto//Marvesto LG//EN"));
         c = icalcomponent_new(kind);
         icalcomponent_add_component(root.get(), c);
+    }
+    // By property kind: the zone the file gave it, and the name it used.
+    QHash<int, std::pair<icaltimezone*, QByteArray>> zones;
+    for (const DateProperty& dp : kDateProperties) {
+        icalproperty* p = icalcomponent_get_first_property(c, dp.kind);
+        if (icaltimezone* zone = zoneOf(root.get(), p)) {
+            zones.insert(dp.kind, {zone, icalparameter_get_tzid(icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))});
+        }
+    }
+    for (icalcomponent* a : mappedAlarmsOf(c)) {
+        icalcomponent_remove_component(c, a);
+        icalcomponent_free(a);
     }
     for (const icalproperty_kind mapped : kMappedProperties) {
         while (icalproperty* p = icalcomponent_get_first_property(c, mapped)) {
@@ -215,8 +458,16 @@ QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previou
         const bool dateOnly = dp.dateOnlyKey ? r.value(*dp.dateOnlyKey).toBool()
                                              : dp.kind == ICAL_DTEND_PROPERTY && r.value(kAllDay).toBool();
         icalproperty* p = icalproperty_new(dp.kind);
-        icalproperty_set_value(p, dateOnly ? icalvalue_new_date(icalTimeOf(date, true))
-                                           : icalvalue_new_datetime(icalTimeOf(date, false)));
+        const auto zone = zones.constFind(dp.kind);
+        if (!dateOnly && zone != zones.cend()) {
+            struct icaltimetype t = icaltime_from_timet_with_zone(time_t(date.toSecsSinceEpoch()), 0, zone->first);
+            t.zone = nullptr;   // written as wall-clock time with its TZID
+            icalproperty_set_value(p, icalvalue_new_datetime(t));
+            icalproperty_add_parameter(p, icalparameter_new_tzid(zone->second.constData()));
+        } else {
+            icalproperty_set_value(p, dateOnly ? icalvalue_new_date(icalTimeOf(date, true))
+                                               : icalvalue_new_datetime(icalTimeOf(date, false)));
+        }
         icalcomponent_add_property(c, p);
     }
     const QString status = r.value(kStatus).toString();
@@ -227,6 +478,31 @@ QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previou
     const int priority = r.value(kPriority).toInt(&isNumber);
     if (isNumber && priority >= 0 && priority <= 9)
         icalcomponent_add_property(c, icalproperty_new_priority(priority));
+    const bool allDay = r.value(kAllDay).toBool();
+    for (const QVariant& v : r.value(kExceptionDates).toList()) {
+        const QDateTime date = v.toDateTime();
+        if (!date.isValid())
+            continue;
+        icalproperty* p = icalproperty_new(ICAL_EXDATE_PROPERTY);
+        icalproperty_set_value(p, allDay ? icalvalue_new_date(icalTimeOf(date, true))
+                                         : icalvalue_new_datetime(icalTimeOf(date, false)));
+        icalcomponent_add_property(c, p);
+    }
+    bool ruleWritten = false;
+    for (const QVariantMap& sub : item.subRecords) {
+        const QString subEntity = sub.value(platform::ISyncRecordEntityNameKey).toString();
+        if (subEntity == platform::entity::Recurrence) {
+            // One rule: the hub's first.
+            if (ruleWritten)
+                continue;
+            if (icalproperty* p = ruleProperty(sub, allDay)) {
+                icalcomponent_add_property(c, p);
+                ruleWritten = true;
+            }
+        } else if (subEntity == platform::entity::AudioAlarm || subEntity == platform::entity::DisplayAlarm) {
+            icalcomponent_add_component(c, alarmComponent(sub));
+        }
+    }
     char* text = icalcomponent_as_ical_string_r(root.get());
     const QByteArray out(text);
     icalmemory_free_buffer(text);

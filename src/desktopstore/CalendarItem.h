@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QVariantMap>
 
@@ -12,11 +13,22 @@ namespace desktopstore {
 // ISyncRecordEntityNameKey and the fields "summary", "description",
 // "location", "start date", "end date", "all day", "due date", "due date is
 // date only", "completion date", "status" and "priority". Dates are UTC; an
-// all-day date is midnight UTC of its day.
+// all-day date is midnight UTC of its day. "exception dates" lists the dates
+// the recurrence skips. subRecords holds the first recurrence rule and the
+// audio and display alarms, each with its entity name (Recurrence, AudioAlarm,
+// DisplayAlarm) and the fields of RecurrenceAlarmValues.h ("frequency",
+// "interval", "count", "until", "bydaydays", "bydayfreq", "bymonthday",
+// "bymonth"; "triggerdate" or "triggerduration" in seconds, "description",
+// "repeat count", "repeat interval" in seconds).
 struct CalendarItem {
     QString uid;
     QVariantMap record;
+    QList<QVariantMap> subRecords;
 };
+
+// The list field of an event or task that holds the ids of sub-records of an
+// entity ("recurrences", "audio alarms", "display alarms"); empty for others.
+QString calendarListKeyForEntity(const QString& entityName);
 
 // The event (VEVENT) or task (VTODO) of an iCalendar file. None (with *error)
 // for text that does not parse or holds not exactly one of them.
@@ -24,7 +36,7 @@ std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* er
 
 // The iCalendar text of an event or task (CR LF, folded at 75 octets). The
 // properties and components of previousText that the mapping does not know
-// are kept. Empty for a record of another entity.
+// are kept, and a time previousText gave in a zone is written in that zone. Empty for a record of another entity.
 QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previousText = {});
 
 } // namespace desktopstore

@@ -54,7 +54,9 @@ const QStringList& contactEntities()
 const QStringList& allEntities()
 {
     static const QStringList names =
-        contactEntities() + QStringList{platform::entity::Calendar, platform::entity::Event, platform::entity::Task};
+        contactEntities()
+        + QStringList{platform::entity::Calendar,   platform::entity::Event,      platform::entity::Task,
+                      platform::entity::Recurrence, platform::entity::AudioAlarm, platform::entity::DisplayAlarm};
     return names;
 }
 
@@ -119,52 +121,76 @@ bool sameValue(const QVariant& a, const QVariant& b)
     return na && nb ? *na == *nb : a == b;
 }
 
-// The hub's records of a contact read from a file: the contact under recordId,
-// its sub-records under the ids they had in old (matched by entity and
-// position), new ones under fresh ids.
-QVariantMap recordsOf(const ContactItem& item, const QString& recordId, const QVariantMap& old)
+const QString kOwnerKey = QStringLiteral("owner");
+
+// How a file's main record holds its sub-records: the key through which a
+// sub-record names its owner, the sub-record entities in the order a file
+// lists them, and the owner's list field of each.
+struct SubRecordKind {
+    const QString& parentKey;
+    QStringList entities;
+    QString (*listKey)(const QString& entityName);
+};
+
+const SubRecordKind& contactSubRecords()
 {
-    QVariantMap contact = item.contact;
-    contact.insert(ISyncRecordEntityNameKey, platform::entity::Contact);
+    static const SubRecordKind kind{kContactKey, contactEntities().mid(1), &listKeyForEntity};
+    return kind;
+}
+
+const SubRecordKind& calendarSubRecords()
+{
+    static const SubRecordKind kind{
+        kOwnerKey,
+        {platform::entity::Recurrence, platform::entity::AudioAlarm, platform::entity::DisplayAlarm},
+        &calendarListKeyForEntity};
+    return kind;
+}
+
+// The hub's records of an item read from a file: the main record under
+// recordId, its sub-records under the ids they had in old (matched by entity
+// and position), new ones under fresh ids.
+QVariantMap recordsOf(QVariantMap main, const QList<QVariantMap>& subRecords, const SubRecordKind& kind,
+                      const QString& recordId, const QVariantMap& old)
+{
     QVariantMap records;
-    const QVariantMap oldContact = old.value(recordId).toMap();
+    const QVariantMap oldMain = old.value(recordId).toMap();
     QHash<QString, int> used;
-    for (QVariantMap sub : item.subRecords) {
-        const QString listKey = listKeyForEntity(sub.value(ISyncRecordEntityNameKey).toString());
-        const QVariantList oldIds = oldContact.value(listKey).toList();
+    for (QVariantMap sub : subRecords) {
+        const QString listKey = kind.listKey(sub.value(ISyncRecordEntityNameKey).toString());
+        const QVariantList oldIds = oldMain.value(listKey).toList();
         const int index = used[listKey]++;
         const QString id = index < oldIds.size() ? oldIds[index].toString() : freshId();
-        sub.insert(kContactKey, QVariantList{recordId});
+        sub.insert(kind.parentKey, QVariantList{recordId});
         records.insert(id, sub);
-        QVariantList ids = contact.value(listKey).toList();
+        QVariantList ids = main.value(listKey).toList();
         ids.append(id);
-        contact.insert(listKey, ids);
+        main.insert(listKey, ids);
     }
-    records.insert(recordId, contact);
+    records.insert(recordId, main);
     return records;
 }
 
-// The contact of a file's records (its sub-records in the order of the
-// contact's lists).
-ContactItem itemOf(const QString& uid, const QString& recordId, const QVariantMap& records)
+// The main record of a file's records without its entity name and lists, and
+// its sub-records in the order of those lists.
+std::pair<QVariantMap, QList<QVariantMap>> splitRecords(const QString& recordId, const QVariantMap& records,
+                                                        const SubRecordKind& kind)
 {
-    ContactItem item;
-    item.uid = uid;
-    QVariantMap contact = records.value(recordId).toMap();
-    contact.remove(ISyncRecordEntityNameKey);
-    for (const QString& entity : contactEntities().mid(1)) {
-        const QString listKey = listKeyForEntity(entity);
-        for (const QVariant& id : contact.value(listKey).toList()) {
+    QVariantMap main = records.value(recordId).toMap();
+    main.remove(ISyncRecordEntityNameKey);
+    QList<QVariantMap> subRecords;
+    for (const QString& entity : kind.entities) {
+        const QString listKey = kind.listKey(entity);
+        for (const QVariant& id : main.value(listKey).toList()) {
             QVariantMap sub = records.value(id.toString()).toMap();
             if (sub.value(ISyncRecordEntityNameKey).toString() != entity)
                 continue;
-            sub.remove(kContactKey);
-            item.subRecords.append(sub);
+            sub.remove(kind.parentKey);
+            subRecords.append(sub);
         }
-        contact.remove(listKey);
+        main.remove(listKey);
     }
-    item.contact = contact;
-    return item;
+    return {main, subRecords};
 }
 
 QVariantList fieldChanges(const QVariantMap& before, const QVariantMap& after)
@@ -261,7 +287,9 @@ std::optional<QVariantMap> DesktopStore::readItem(const QByteArray& data, const 
         if (!item)
             return std::nullopt;
         entry.uid = item->uid;
-        return recordsOf(*item, entry.recordId, entry.records);
+        QVariantMap contact = item->contact;
+        contact.insert(ISyncRecordEntityNameKey, platform::entity::Contact);
+        return recordsOf(contact, item->subRecords, contactSubRecords(), entry.recordId, entry.records);
     }
     std::optional<CalendarItem> item = readCalendarItem(data, error);
     if (!item)
@@ -269,7 +297,7 @@ std::optional<QVariantMap> DesktopStore::readItem(const QByteArray& data, const 
     entry.uid = item->uid;
     if (!calendarId.isEmpty())
         item->record.insert(kCalendarKey, QVariantList{calendarId});
-    return QVariantMap{{entry.recordId, item->record}};
+    return recordsOf(item->record, item->subRecords, calendarSubRecords(), entry.recordId, entry.records);
 }
 
 void DesktopStore::scanFolder(const QString& folderName, const QString& calendarId, Scan& result,
@@ -451,11 +479,15 @@ QString DesktopStore::calendarFolder(const QString& calendarId, const CalendarMa
 
 QByteArray DesktopStore::writeItem(const QString& relative, const FileEntry& entry, const QByteArray& previous) const
 {
-    if (relative.startsWith(kContactsFolderName + QLatin1Char('/')))
-        return writeContactCard(itemOf(entry.uid, entry.recordId, entry.records), previous);
-    QVariantMap record = entry.records.value(entry.recordId).toMap();
+    if (relative.startsWith(kContactsFolderName + QLatin1Char('/'))) {
+        auto [contact, subRecords] = splitRecords(entry.recordId, entry.records, contactSubRecords());
+        return writeContactCard({entry.uid, contact, subRecords}, previous);
+    }
+    auto [record, subRecords] = splitRecords(entry.recordId, entry.records, calendarSubRecords());
     record.remove(kCalendarKey);
-    return writeCalendarItem({entry.uid, record}, previous);
+    // The writer tells an event from a task by the entity name.
+    record.insert(ISyncRecordEntityNameKey, entry.records.value(entry.recordId).toMap().value(ISyncRecordEntityNameKey));
+    return writeCalendarItem({entry.uid, record, subRecords}, previous);
 }
 
 void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files,
@@ -473,17 +505,20 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
     QSet<QString> touched;
     QSet<QString> removed;
     QStringList accepted;
-    // Calendars and contacts first, so what belongs to them finds its place.
-    for (const int pass : {0, 1}) {
+    // Calendars and contacts first, then events and tasks, then what belongs
+    // to them, so each finds its place.
+    for (const int pass : {0, 1, 2}) {
         for (const SyncChange& change : changes) {
             const QString& id = change.recordIdentifier();
             const QVariantMap& record = change.record();
             const QString entity = record.value(ISyncRecordEntityNameKey).toString();
             const QString calendar = calendarFolder(id, calendars);
-            const bool first = change.type() == SyncChange::Delete
-                ? !calendar.isEmpty() || isFileRecord(id)
-                : entity == platform::entity::Contact || entity == platform::entity::Calendar;
-            if ((pass == 0) != first)
+            const int rank = change.type() == SyncChange::Delete
+                ? (!calendar.isEmpty() || isFileRecord(id) ? 0 : 2)
+                : entity == platform::entity::Contact || entity == platform::entity::Calendar ? 0
+                : entity == platform::entity::Event || entity == platform::entity::Task       ? 1
+                                                                                               : 2;
+            if (pass != rank)
                 continue;
             accepted.append(id);
             if (entity == platform::entity::Calendar || (change.type() == SyncChange::Delete && !calendar.isEmpty())) {
@@ -537,7 +572,9 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
                     relative = folder + entry.uid + suffix;
                     files.insert(relative, entry);
                 } else {
-                    const QString owner = record.value(kContactKey).toList().value(0).toString();
+                    QString owner = record.value(kContactKey).toList().value(0).toString();
+                    if (owner.isEmpty())
+                        owner = record.value(kOwnerKey).toList().value(0).toString();
                     relative = fileOf.value(owner);
                     if (relative.isEmpty())
                         continue;   // kept in the hub; no file to carry it

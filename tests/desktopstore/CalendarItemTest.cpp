@@ -20,10 +20,17 @@ QDateTime utc(int y, int mo, int d, int h = 0, int mi = 0)
     return QDateTime(QDate(y, mo, d), QTime(h, mi), QTimeZone::utc());
 }
 
-CalendarItem item(const QString& uid, const QString& entityName, QVariantMap fields)
+CalendarItem item(const QString& uid, const QString& entityName, QVariantMap fields,
+                  QList<QVariantMap> subRecords = {})
 {
     fields.insert(platform::ISyncRecordEntityNameKey, entityName);
-    return {uid, fields};
+    return {uid, fields, subRecords};
+}
+
+QVariantMap sub(const QString& entityName, QVariantMap fields)
+{
+    fields.insert(platform::ISyncRecordEntityNameKey, entityName);
+    return fields;
 }
 
 struct Case {
@@ -49,6 +56,33 @@ std::vector<Case> roundTripCases()
                {"end date", utc(2026, 3, 29, 5, 0)},
                {"status", "confirmed"},
                {"priority", qlonglong(1)}})},
+        {"recurring event with an alarm",
+         item("weekly-1", entity::Event,
+              {{"summary", "Choir"},
+               {"start date", utc(2026, 1, 6, 18)},
+               {"end date", utc(2026, 1, 6, 20)},
+               {"exception dates", QVariantList{utc(2026, 1, 13, 18), utc(2026, 2, 3, 18)}}},
+              {sub(entity::Recurrence, {{"frequency", "weekly"},
+                                        {"interval", 2},
+                                        {"until", utc(2026, 6, 30, 18)},
+                                        {"bydaydays", QVariantList{"tuesday", "thursday"}}}),
+               sub(entity::DisplayAlarm, {{"triggerduration", qlonglong(-900)}, {"description", "Leave now"}}),
+               sub(entity::AudioAlarm, {{"triggerdate", utc(2026, 1, 6, 17)},
+                                        {"repeat count", 2},
+                                        {"repeat interval", qlonglong(300)}})})},
+        {"monthly all-day event on the last Friday",
+         item("monthly-1", entity::Event,
+              {{"summary", "Payday"},
+               {"start date", utc(2026, 1, 30)},
+               {"all day", true},
+               {"exception dates", QVariantList{utc(2026, 4, 24)}}},
+              {sub(entity::Recurrence, {{"frequency", "monthly"},
+                                        {"interval", 1},
+                                        {"count", 12},
+                                        {"bydaydays", QVariantList{"friday"}},
+                                        {"bydayfreq", QVariantList{-1}}}),
+               sub(entity::Recurrence, {{"frequency", "yearly"}, {"interval", 1}, {"bymonth", QVariantList{3}},
+                                        {"bymonthday", QVariantList{1}}})})},
         {"task with due date",
          item("task-1", entity::Task,
               {{"summary", "File taxes"},
@@ -70,6 +104,16 @@ TEST(CalendarItemTest, RoundTripKeepsEveryField)
         ASSERT_TRUE(back) << error.toStdString() << text.constData();
         EXPECT_EQ(back->uid, c.item.uid);
         EXPECT_EQ(back->record, c.item.record) << text.constData();
+        // The hub keeps one rule: the second of the monthly case is not written.
+        QList<QVariantMap> expectedSubs;
+        bool hasRule = false;
+        for (const QVariantMap& s : c.item.subRecords) {
+            const bool isRule = s.value(platform::ISyncRecordEntityNameKey) == entity::Recurrence;
+            if (!isRule || !hasRule)
+                expectedSubs.append(s);
+            hasRule = hasRule || isRule;
+        }
+        EXPECT_EQ(back->subRecords, expectedSubs) << text.constData();
         EXPECT_EQ(text.count('\n'), text.count("\r\n"));
     }
 }
@@ -108,11 +152,12 @@ TEST(CalendarItemTest, RefusesWhatIsNotOneItem)
     }
 }
 
+// Audio and display alarms are the hub's; others stay with the file.
 TEST(CalendarItemTest, RewriteKeepsUnknownPropertiesAndAlarms)
 {
     const QByteArray old = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:other\r\nBEGIN:VEVENT\r\nUID:k1\r\n"
                            "DTSTAMP:20260101T000000Z\r\nDTSTART:20260101T100000Z\r\nSUMMARY:Old\r\n"
-                           "X-OTHER-APP:kept\r\nCATEGORIES:Work\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+                           "X-OTHER-APP:kept\r\nCATEGORIES:Work\r\nBEGIN:VALARM\r\nACTION:EMAIL\r\n"
                            "TRIGGER:-PT15M\r\nDESCRIPTION:soon\r\nEND:VALARM\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
     const QByteArray text = writeCalendarItem(
         item("k1", entity::Event, {{"summary", "New"}, {"start date", utc(2026, 1, 2, 9)}}), old);
@@ -123,6 +168,55 @@ TEST(CalendarItemTest, RewriteKeepsUnknownPropertiesAndAlarms)
     EXPECT_TRUE(text.contains("CATEGORIES:Work\r\n"));
     EXPECT_TRUE(text.contains("BEGIN:VALARM\r\n"));
     EXPECT_TRUE(text.contains("PRODID:other\r\n"));
+}
+
+TEST(CalendarItemTest, ReadsRuleParts)
+{
+    const QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:r1\r\n"
+                            "DTSTART;TZID=Europe/Berlin:20260105T090000\r\n"
+                            "RRULE:FREQ=HOURLY\r\nRRULE:FREQ=YEARLY;BYMONTH=1,7;BYMONTHDAY=5;COUNT=3\r\n"
+                            "EXDATE;TZID=Europe/Berlin:20260705T090000\r\n"
+                            "BEGIN:VALARM\r\nACTION:EMAIL\r\nTRIGGER:-PT1H\r\nEND:VALARM\r\n"
+                            "BEGIN:VALARM\r\nACTION:AUDIO\r\nTRIGGER;RELATED=START:-P1DT2H\r\nEND:VALARM\r\n"
+                            "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    QString error;
+    const std::optional<CalendarItem> read = readCalendarItem(text, &error);
+    ASSERT_TRUE(read) << error.toStdString();
+    // An hourly rule has no name in the hub: the first rule it can name counts;
+    // an e-mail alarm is no sub-record; a zoned exception date is its instant.
+    EXPECT_EQ(read->record.value("exception dates"), QVariantList{utc(2026, 7, 5, 7)});
+    ASSERT_EQ(read->subRecords.size(), 2);
+    EXPECT_EQ(read->subRecords[0], sub(entity::Recurrence, {{"frequency", "yearly"},
+                                                            {"interval", 1},
+                                                            {"count", 3},
+                                                            {"bymonth", QVariantList{1, 7}},
+                                                            {"bymonthday", QVariantList{5}}}));
+    EXPECT_EQ(read->subRecords[1], sub(entity::AudioAlarm, {{"triggerduration", qlonglong(-93600)}}));
+}
+
+TEST(CalendarItemTest, RewriteKeepsTheZoneOfAZonedTime)
+{
+    const QByteArray old = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:z2\r\n"
+                           "DTSTART;TZID=Europe/Berlin:20260328T100000\r\nDTEND:20260328T100000Z\r\n"
+                           "BEGIN:VALARM\r\nACTION:EMAIL\r\nTRIGGER:-PT1H\r\nEND:VALARM\r\n"
+                           "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT1H\r\nDESCRIPTION:old\r\nEND:VALARM\r\n"
+                           "END:VEVENT\r\nEND:VCALENDAR\r\n";
+    // Moved by a day, across the change to summer time.
+    const QByteArray text = writeCalendarItem(
+        item("z2", entity::Event, {{"start date", utc(2026, 3, 29, 8)}, {"end date", utc(2026, 3, 29, 9)}},
+             {sub(entity::DisplayAlarm, {{"triggerduration", qlonglong(-600)}, {"description", "new"}})}),
+        old);
+    EXPECT_TRUE(text.contains("DTSTART;TZID=Europe/Berlin:20260329T100000\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("DTEND:20260329T090000Z\r\n")) << text.constData();
+    // The e-mail alarm is kept, the display alarm replaced.
+    EXPECT_TRUE(text.contains("ACTION:EMAIL\r\n"));
+    EXPECT_FALSE(text.contains("DESCRIPTION:old"));
+    EXPECT_TRUE(text.contains("TRIGGER:-PT10M\r\n"));
+    QString error;
+    const std::optional<CalendarItem> back = readCalendarItem(text, &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_EQ(back->record.value("start date").toDateTime(), utc(2026, 3, 29, 8));
+    EXPECT_EQ(back->subRecords.size(), 1);
 }
 
 // An independent reader: python3-vobject reads each written item back.

@@ -14,7 +14,8 @@ using desktopstore::DesktopStore;
 namespace {
 
 const QStringList kEntities{entity::Contact,  entity::PhoneNumber, entity::EmailAddress, entity::URL,
-                            entity::StreetAddress, entity::Calendar,  entity::Event,        entity::Task};
+                            entity::StreetAddress, entity::Calendar,  entity::Event,        entity::Task,
+                            entity::Recurrence,    entity::AudioAlarm, entity::DisplayAlarm};
 
 const QByteArray kAnn = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
                         "TEL;TYPE=HOME:+4930111\r\nEMAIL;TYPE=WORK:ann@example.org\r\nEND:VCARD\r\n";
@@ -294,6 +295,57 @@ TEST_F(DesktopStoreTest, CalendarsAreFoldersOfEventsAndTasks)
             EXPECT_EQ(c.record().value("calendar"), QVariantList{"cal1"});
         }
     }
+}
+
+TEST_F(DesktopStoreTest, RecurrenceAndAlarmsAreSubRecordsOfTheirEvent)
+{
+    const QDateTime start(QDate(2026, 3, 2), QTime(8, 0), QTimeZone::utc());
+    syncPhone([&](ISyncSession& s) {
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Calendar}, {"title", "Home"}}, "cal1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Recurrence},
+                                 {"frequency", "daily"},
+                                 {"interval", 1},
+                                 {"count", 5},
+                                 {"owner", QVariantList{"e1"}}},
+                                "r1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::AudioAlarm},
+                                 {"triggerduration", -600},
+                                 {"owner", QVariantList{"e1"}}},
+                                "a1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Event},
+                                 {"summary", "Pills"},
+                                 {"start date", start},
+                                 {"exception dates", QVariantList{start.addDays(2)}},
+                                 {"recurrences", QVariantList{"r1"}},
+                                 {"audio alarms", QVariantList{"a1"}},
+                                 {"calendar", QVariantList{"cal1"}}},
+                                "e1");
+    });
+    syncDesktop();
+    const QByteArray text = contents(root() + "/cal1/e1.ics");
+    EXPECT_TRUE(text.contains("RRULE:FREQ=DAILY;COUNT=5")) << text.constData();
+    EXPECT_TRUE(text.contains("EXDATE:20260304T080000Z")) << text.constData();
+    EXPECT_TRUE(text.contains("ACTION:AUDIO")) << text.constData();
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+
+    // The alarm moved in a calendar program: one modify of the alarm record.
+    QByteArray edited = text;
+    edited.replace("TRIGGER:-PT10M", "TRIGGER:-PT30M");
+    ASSERT_NE(edited, text);
+    editorWrite(root() + "/cal1/e1.ics", edited);
+    syncDesktop();
+    Pulled pulled = syncPhone();
+    ASSERT_EQ(pulled.summary(), QStringList{"modify:a1"});
+    EXPECT_EQ(pulled.changes[0].record().value("triggerduration").toLongLong(), -1800);
+
+    // The rule removed there: one delete of the recurrence record.
+    edited.replace("RRULE:FREQ=DAILY;COUNT=5\r\n", "");
+    editorWrite(root() + "/cal1/e1.ics", edited);
+    syncDesktop();
+    pulled = syncPhone();
+    QStringList summary = pulled.summary();
+    summary.sort();
+    EXPECT_EQ(summary, QStringList({"delete:r1", "modify:e1"}));
 }
 
 TEST_F(DesktopStoreTest, ScanTrustsAnUnchangedEtag)
