@@ -209,6 +209,13 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
         QVLOG(qvlog::kXT, QStringLiteral("Registered Connections: %1").arg(describe(_connectionInfo)));
     }
     createActionMachine(_connectionInfo);
+
+    for (int disk = 0; disk < 2; ++disk) {
+        const bool named = _ftpConnection && !_ftpConnection->diskName(disk).isEmpty();
+        (disk == 0 ? _hasInternalMemory : _hasMemoryCard) = named;
+        if (named)
+            _devInfo->setVolumeInArchive(disk == 1);
+    }
     logConn(QStringLiteral("++++ [MFDevice initWithDictAndType] finished ++++"));
 }
 
@@ -515,6 +522,28 @@ bool MFDevice::usesAnyATConnections() const
 bool MFDevice::canProcessDB(int organizerType) const
 {
     return organizerType >= 0 && organizerType < int(_canProcessDB.size()) && _canProcessDB[organizerType];
+}
+
+QString MFDevice::getConnectionType() const
+{
+    return _ftpConnection ? _ftpConnection->getConnectionType() : QString();
+}
+
+bool MFDevice::usesDUNForSMS() const
+{
+    const bool syncsSMS = _syncDescription && _syncDescription->nonNilBOOLFromDescription(QStringLiteral("SyncML.syncSMS"));
+    const bool smsOverSyncML = _syncDescription && _syncDescription->usesSyncMLForProperty(4);
+    return (syncsSMS || _devInfo->canSendSMS()) && !smsOverSyncML;
+}
+
+bool MFDevice::useDUNSMSChannel() const
+{
+    return _devInfo->deviceProtocol().startsWith(QLatin1String("nokia")) || usesDUNForSMS();
+}
+
+bool MFDevice::wantsBackupNow() const
+{
+    return _devInfo->wantsBackup() && (_devInfo->wantsBackupAutomatic() || _inBackupMode);
 }
 
 void MFDevice::setNokiaPCSuitePushConnection(std::unique_ptr<DZDeviceConnection> connection)

@@ -119,6 +119,17 @@ public:
     bool usesLGATConnections() const;
     bool usesAnyATConnections() const;
     bool canProcessDB(int organizerType) const;
+    // Asks the FTP connection; "" without one.
+    QString getConnectionType() const;
+    // SMS over the serial link: the model sends SMS (or syncs them) and not
+    // over SyncML; Nokia protocols always use the serial channel.
+    bool usesDUNForSMS() const;
+    bool useDUNSMSChannel() const;
+    bool isInBackupMode() const { return _inBackupMode; }
+    bool wantsBackupNow() const;
+    // The phone's volumes as the FTP connection names them at start.
+    bool hasInternalMemory() const { return _hasInternalMemory; }
+    bool hasMemoryCard() const { return _hasMemoryCard; }
     const QVariantMap& syncAnchors() const { return _syncAnchors; }
     long highestUsedContactRefNum() const { return _highestUsedContactRefNum; }
 
@@ -287,6 +298,9 @@ private:
     bool _usbObjectPushRegistered = false;
     bool _usbMassStorageRegistered = false;
     bool _aboutToQuit = false;
+    bool _inBackupMode = false;
+    bool _hasInternalMemory = false;
+    bool _hasMemoryCard = false;
     std::array<bool, 5> _canProcessDB{};
     long _highestUsedContactRefNum = 0;
     QVariantMap _syncAnchors;

@@ -598,3 +598,49 @@ TEST_F(MFDeviceTest, QuitAndTeardownEndWithinTheirPassLimits)
     EXPECT_GE(clock.now() - start, 10.0);
     Q_UNUSED(handler);
 }
+
+TEST_F(MFDeviceTest, VolumesNamedByTheFTPConnectionAreMarkedForTheArchive)
+{
+    struct Case {
+        QString internal, card;
+    };
+    for (const Case& c : {Case{"Phone", "Card"}, Case{"Phone", ""}, Case{"", ""}}) {
+        makers.massStorageFTP = [&](MFDevice& device, const QVariantMap&) {
+            auto ftp = std::make_unique<InMemoryFileTransfer>(device, spec("USB-MassStorage", 0));
+            ftp->arrangeVolumes(c.internal, c.card, {});
+            return ftp;
+        };
+        const auto device = make(MFDevice::kUSBMassStorage, {}, row(kProtocolLG));
+        ASSERT_TRUE(device->hasFTPServices());
+        EXPECT_EQ(device->hasInternalMemory(), !c.internal.isEmpty());
+        EXPECT_EQ(device->hasMemoryCard(), !c.card.isEmpty());
+        EXPECT_EQ(device->devInfo()->volumeInArchive(false), !c.internal.isEmpty());
+        EXPECT_EQ(device->devInfo()->volumeInArchive(true), !c.card.isEmpty());
+        EXPECT_TRUE(device->usbMassStorageRegistered());
+    }
+}
+
+TEST_F(MFDeviceTest, SMSGoOverTheSerialLinkUnlessSyncMLCarriesThem)
+{
+    struct Case {
+        const char* what;
+        QString protocol;
+        const char* deviceProtocol;
+        const char* sendSMS;
+        bool dun;
+        bool channel;
+    };
+    const Case cases[] = {
+        {"LG kit phone syncing SMS", kProtocolLG, "lg", "", true, true},
+        {"SyncML phone without SMS", kProtocolSyncML, "sonyericsson", "NoSMS", false, false},
+        {"SyncML phone that sends SMS", kProtocolSyncML, "sonyericsson", "AT", true, true},
+        {"Nokia protocol always", kProtocolSyncML, "nokia", "NoSMS", false, true},
+    };
+    for (const Case& c : cases) {
+        const auto device = make(MFDevice::kHistory, {},
+                                 row(c.protocol, "X", {{"Dorvanti.sendSMS", c.sendSMS},
+                                                       {"Dorvanti.DeviceProtocol", c.deviceProtocol}}));
+        EXPECT_EQ(device->usesDUNForSMS(), c.dun) << c.what;
+        EXPECT_EQ(device->useDUNSMSChannel(), c.channel) << c.what;
+    }
+}
