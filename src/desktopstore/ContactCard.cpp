@@ -79,7 +79,7 @@ const ListProperty* listPropertyForEntity(const QString& entity)
 const QSet<QString>& mappedProperties()
 {
     static const QSet<QString> names{"BEGIN", "END",   "VERSION", "UID", "N",   "FN",  "ORG",      "TITLE",
-                                     "NICKNAME", "NOTE", "BDAY", "PHOTO", "TEL", "EMAIL", "URL", "ADR"};
+                                     "NICKNAME", "NOTE", "BDAY", "PHOTO", "TEL", "EMAIL", "URL", "ADR", "CATEGORIES"};
     return names;
 }
 
@@ -183,6 +183,12 @@ private:
                 date = QDate::fromString(text.left(8), QStringLiteral("yyyyMMdd"));
             if (date.isValid())
                 c.insert(contactkey::kBirthday, QDateTime(date, QTime(0, 0), QTimeZone::utc()));
+        } else if (line.name == QLatin1String("CATEGORIES")) {
+            for (const QString& part : line.components(QLatin1Char(','))) {
+                const QString group = part.trimmed();
+                if (!group.isEmpty() && !m_item.groups.contains(group))
+                    m_item.groups.append(group);
+            }
         } else if (line.name == QLatin1String("PHOTO")) {
             const QByteArray data = line.binaryValue();
             if (!data.isEmpty())
@@ -290,6 +296,12 @@ QByteArray writeContactCard(const ContactItem& item, const QByteArray& previousT
     if (!photo.isEmpty()) {
         out.line(QStringLiteral("PHOTO;ENCODING=b;TYPE=%1:").arg(photoType(photo))
                  + QString::fromLatin1(photo.toBase64()));
+    }
+    if (!item.groups.isEmpty()) {
+        QStringList groups;
+        for (const QString& group : item.groups)
+            groups.append(escapeText(group));
+        out.line(QStringLiteral("CATEGORIES:") + groups.join(QLatin1Char(',')));
     }
     // Lines of the previous text kept as they are: properties the mapping does
     // not know, and the labels of such properties.

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <optional>
@@ -13,11 +14,13 @@ namespace desktopstore {
 // sub-record ids) and its phone numbers, e-mail addresses, URLs and street
 // addresses as sub-records in file order, each with its entity name under
 // ISyncRecordEntityNameKey and the fields "value" (an address: street, city,
-// state, postal code, country), "type" and "label".
+// state, postal code, country), "type" and "label". groups names the groups
+// the contact belongs to (its CATEGORIES), each once, in file order.
 struct ContactItem {
     QString uid;
     QVariantMap contact;
     QList<QVariantMap> subRecords;
+    QStringList groups;
 };
 
 // The contact of a vCard 3.0 or 4.0 file. None (with *error) for text that

@@ -59,7 +59,7 @@ QString ContentLine::text() const
     return unescape(QString::fromUtf8(value));
 }
 
-QStringList ContentLine::components() const
+QStringList ContentLine::components(QChar separator) const
 {
     const QString all = QString::fromUtf8(value);
     QStringList parts;
@@ -67,7 +67,7 @@ QStringList ContentLine::components() const
     for (qsizetype i = 0; i < all.size(); ++i) {
         if (all[i] == QLatin1Char('\\')) {
             ++i;
-        } else if (all[i] == QLatin1Char(';')) {
+        } else if (all[i] == separator) {
             parts.append(unescape(QStringView(all).mid(start, i - start)));
             start = i + 1;
         }

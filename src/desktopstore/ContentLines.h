@@ -21,8 +21,9 @@ struct ContentLine {
 
     // The value as one unescaped text.
     QString text() const;
-    // The value split at unescaped ";", each part unescaped.
-    QStringList components() const;
+    // The value split at unescaped separators (";" of N and ADR, "," of
+    // CATEGORIES), each part unescaped.
+    QStringList components(QChar separator = QLatin1Char(';')) const;
     // The values of a parameter (a bare word counts as a TYPE value), upper
     // case with splitCommas; a quoted value is one value.
     QStringList parameterValues(const QString& name, bool upperCase) const;

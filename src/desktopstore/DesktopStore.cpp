@@ -39,6 +39,9 @@ const QString kCalendarKey = QStringLiteral("calendar");
 const QString kTitleKey = QStringLiteral("title");
 const QString kFilesKey = QStringLiteral("Files");
 const QString kCalendarsKey = QStringLiteral("Calendars");
+const QString kGroupsKey = QStringLiteral("Groups");
+const QString kNameKey = QStringLiteral("name");
+const QString kMembersKey = QStringLiteral("members");
 const QString kDisplayNameFile = QStringLiteral("displayname");
 // Events pulled without a calendar go here; the next scan makes it one.
 const QString kDefaultCalendarFolder = QStringLiteral("calendar");
@@ -47,7 +50,7 @@ const QStringList& contactEntities()
 {
     static const QStringList names{platform::entity::Contact, platform::entity::PhoneNumber,
                                    platform::entity::EmailAddress, platform::entity::URL,
-                                   platform::entity::StreetAddress};
+                                   platform::entity::StreetAddress, platform::entity::Group};
     return names;
 }
 
@@ -134,7 +137,7 @@ struct SubRecordKind {
 
 const SubRecordKind& contactSubRecords()
 {
-    static const SubRecordKind kind{kContactKey, contactEntities().mid(1), &listKeyForEntity};
+    static const SubRecordKind kind{kContactKey, contactEntities().mid(1, 4), &listKeyForEntity};
     return kind;
 }
 
@@ -287,6 +290,7 @@ std::optional<QVariantMap> DesktopStore::readItem(const QByteArray& data, const 
         if (!item)
             return std::nullopt;
         entry.uid = item->uid;
+        entry.groups = item->groups;
         QVariantMap contact = item->contact;
         contact.insert(ISyncRecordEntityNameKey, platform::entity::Contact);
         return recordsOf(contact, item->subRecords, contactSubRecords(), entry.recordId, entry.records);
@@ -386,7 +390,46 @@ DesktopStore::Scan DesktopStore::scan() const
         if (!result.calendars.contains(it.key()))
             result.changes.append(SyncChange(SyncChange::Delete, it->id));
     }
+    result.groups = groupsOf(result.files, m_groups);
+    for (auto it = result.groups.begin(); it != result.groups.end(); ++it) {
+        const auto known = m_groups.constFind(it.key());
+        if (known == m_groups.cend()) {
+            it->id = freshId();
+            result.changes.append(SyncChange(
+                SyncChange::Add, it->id,
+                {SyncChange::setChange(ISyncRecordEntityNameKey, platform::entity::Group),
+                 SyncChange::setChange(kNameKey, it.key()), SyncChange::setChange(kMembersKey, it->members)}));
+        } else if (known->members != it->members) {
+            result.changes.append(
+                SyncChange(SyncChange::Modify, it->id, {SyncChange::setChange(kMembersKey, it->members)}));
+        }
+    }
+    // A group nobody names any more is gone; one that never had members here
+    // (the hub's) stays.
+    for (auto it = m_groups.cbegin(); it != m_groups.cend(); ++it) {
+        if (result.groups.contains(it.key()))
+            continue;
+        if (it->members.isEmpty())
+            result.groups.insert(it.key(), *it);
+        else
+            result.changes.append(SyncChange(SyncChange::Delete, it->id));
+    }
     return result;
+}
+
+DesktopStore::GroupMap DesktopStore::groupsOf(const FileMap& files, const GroupMap& known)
+{
+    GroupMap groups;
+    for (const FileEntry& entry : files) {
+        for (const QString& name : entry.groups) {
+            GroupEntry& group = groups[name];
+            group.id = known.value(name).id;
+            group.members.append(entry.recordId);
+        }
+    }
+    for (GroupEntry& group : groups)
+        group.members.sort();
+    return groups;
 }
 
 QList<SyncChange> DesktopStore::pendingChanges()
@@ -434,6 +477,12 @@ void DesktopStore::pushAndPull(const std::shared_ptr<platform::ISyncSession>& se
             for (auto it = entry.records.cbegin(); it != entry.records.cend(); ++it)
                 session->pushChangesFromRecord(it.value().toMap(), it.key());
         }
+        for (auto it = scanned.groups.cbegin(); it != scanned.groups.cend(); ++it) {
+            session->pushChangesFromRecord({{ISyncRecordEntityNameKey, platform::entity::Group},
+                                            {kNameKey, it.key()},
+                                            {kMembersKey, it->members}},
+                                           it->id);
+        }
         for (const SyncChange& change : scanned.changes) {
             if (change.type() == SyncChange::Delete)
                 session->pushChange(change);
@@ -444,11 +493,12 @@ void DesktopStore::pushAndPull(const std::shared_ptr<platform::ISyncSession>& se
     }
     session->prepareToPullChangesInBackgroundForEntityNames(
         allEntities(), [this, alive = std::weak_ptr<int>(m_alive), files = std::move(scanned.files),
-                        calendars = std::move(scanned.calendars), done = std::move(done)](const auto&, const auto& s) {
+                        calendars = std::move(scanned.calendars), groups = std::move(scanned.groups),
+                        done = std::move(done)](const auto&, const auto& s) {
             if (!alive.lock())
                 return;
             try {
-                pull(s, files, calendars);
+                pull(s, files, calendars, groups);
                 endSync(true, done);
             } catch (const platform::Exception& e) {
                 log(QStringLiteral("Desktop store: sync failed: %1").arg(e.reason()));
@@ -481,7 +531,7 @@ QByteArray DesktopStore::writeItem(const QString& relative, const FileEntry& ent
 {
     if (relative.startsWith(kContactsFolderName + QLatin1Char('/'))) {
         auto [contact, subRecords] = splitRecords(entry.recordId, entry.records, contactSubRecords());
-        return writeContactCard({entry.uid, contact, subRecords}, previous);
+        return writeContactCard({entry.uid, contact, subRecords, entry.groups}, previous);
     }
     auto [record, subRecords] = splitRecords(entry.recordId, entry.records, calendarSubRecords());
     record.remove(kCalendarKey);
@@ -491,7 +541,7 @@ QByteArray DesktopStore::writeItem(const QString& relative, const FileEntry& ent
 }
 
 void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files,
-                        CalendarMap calendars)
+                        CalendarMap calendars, GroupMap groups)
 {
     const QList<SyncChange> changes = session->changeEnumeratorForEntityNames(allEntities());
     QHash<QString, QString> fileOf;   // record id -> relative path
@@ -518,7 +568,10 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
                 : entity == platform::entity::Contact || entity == platform::entity::Calendar ? 0
                 : entity == platform::entity::Event || entity == platform::entity::Task       ? 1
                                                                                                : 2;
-            if (pass != rank)
+            if (pass != rank || entity == platform::entity::Group)
+                continue;
+            if (change.type() == SyncChange::Delete
+                && std::any_of(groups.cbegin(), groups.cend(), [&](const GroupEntry& g) { return g.id == id; }))
                 continue;
             accepted.append(id);
             if (entity == platform::entity::Calendar || (change.type() == SyncChange::Delete && !calendar.isEmpty())) {
@@ -585,6 +638,53 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
             touched.insert(relative);
         }
     }
+    // Groups last: their members have their files now.
+    for (const SyncChange& change : changes) {
+        const QString& id = change.recordIdentifier();
+        QString oldName;
+        for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
+            if (it->id == id)
+                oldName = it.key();
+        }
+        const bool isGroup = change.type() == SyncChange::Delete
+            ? !oldName.isNull()
+            : change.record().value(ISyncRecordEntityNameKey).toString() == platform::entity::Group;
+        if (!isGroup)
+            continue;
+        accepted.append(id);
+        const GroupEntry old = groups.take(oldName);
+        QString name;
+        QSet<QString> members;
+        if (change.type() != SyncChange::Delete) {
+            name = change.record().value(kNameKey).toString().trimmed();
+            if (name.isEmpty() || groups.contains(name)) {
+                log(QStringLiteral("Desktop store: group %1 has no name of its own; not written").arg(id));
+                if (!oldName.isNull())
+                    groups.insert(oldName, old);
+                continue;
+            }
+            groups.insert(name, {id, {}});
+            for (const QVariant& member : change.record().value(kMembersKey).toList())
+                members.insert(member.toString());
+        }
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            if (!it.key().startsWith(kContactsFolderName + QLatin1Char('/')))
+                continue;
+            QStringList updated = it->groups;
+            const int at = updated.indexOf(oldName.isNull() ? name : oldName);
+            const bool member = members.contains(it->recordId);
+            if (at >= 0 && member)
+                updated[at] = name;
+            else if (at >= 0)
+                updated.removeAt(at);
+            else if (member)
+                updated.append(name);
+            if (updated != it->groups) {
+                it->groups = updated;
+                touched.insert(it.key());
+            }
+        }
+    }
     for (const QString& relative : removed) {
         files.remove(relative);
         if (!QFile::remove(itemPath(relative)) && QFile::exists(itemPath(relative)))
@@ -622,6 +722,12 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
     session->finishSyncing();
     m_files = std::move(files);
     m_calendars = std::move(calendars);
+    GroupMap named = groupsOf(m_files, groups);
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
+        if (!named.contains(it.key()))
+            named.insert(it.key(), {it->id, {}});
+    }
+    m_groups = std::move(named);
     saveState();
 }
 
@@ -651,8 +757,16 @@ void DesktopStore::loadState()
         entry.uid = f.value(QStringLiteral("uid")).toString();
         entry.recordId = f.value(QStringLiteral("id")).toString();
         entry.records = f.value(QStringLiteral("records")).toMap();
+        entry.groups = f.value(QStringLiteral("groups")).toStringList();
         if (!entry.recordId.isEmpty())
             m_files.insert(it.key(), entry);
+    }
+    const QVariantMap groups = state.toMap().value(kGroupsKey).toMap();
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
+        const QVariantMap g = it.value().toMap();
+        const GroupEntry entry{g.value(QStringLiteral("id")).toString(), g.value(kMembersKey).toStringList()};
+        if (!entry.id.isEmpty())
+            m_groups.insert(it.key(), entry);
     }
     const QVariantMap calendars = state.toMap().value(kCalendarsKey).toMap();
     for (auto it = calendars.cbegin(); it != calendars.cend(); ++it) {
@@ -671,12 +785,17 @@ void DesktopStore::saveState() const
                                            {QStringLiteral("hash"), it->hash},
                                            {QStringLiteral("uid"), it->uid},
                                            {QStringLiteral("id"), it->recordId},
-                                           {QStringLiteral("records"), it->records}});
+                                           {QStringLiteral("records"), it->records},
+                                           {QStringLiteral("groups"), it->groups}});
     }
     QVariantMap calendars;
     for (auto it = m_calendars.cbegin(); it != m_calendars.cend(); ++it)
         calendars.insert(it.key(), QVariantMap{{QStringLiteral("id"), it->id}, {kTitleKey, it->title}});
-    if (!platform::plist::writeFile(itemPath(kStateFileName), QVariantMap{{kFilesKey, files}, {kCalendarsKey, calendars}}))
+    QVariantMap groups;
+    for (auto it = m_groups.cbegin(); it != m_groups.cend(); ++it)
+        groups.insert(it.key(), QVariantMap{{QStringLiteral("id"), it->id}, {kMembersKey, it->members}});
+    if (!platform::plist::writeFile(itemPath(kStateFileName),
+                                    QVariantMap{{kFilesKey, files}, {kCalendarsKey, calendars}, {kGroupsKey, groups}}))
         log(QStringLiteral("Desktop store: %1 not written").arg(kStateFileName));
 }
 

@@ -34,7 +34,7 @@ inline const QString kClientDescriptionFileName = QStringLiteral(".marvesto-clie
 // The desktop side of the sync hub: a vdir folder that desktop programs share,
 // contacts/ holding one vCard per .vcf file, and one folder per calendar
 // (its title in "displayname", as vdirsyncer writes it) holding one event or
-// task per .ics file. A scan turns new, changed and
+// task per .ics file; contact groups are the CATEGORIES of their members. A scan turns new, changed and
 // removed files into a push (the first run, or a new root, pushes all); the
 // pull writes or removes files, each written to a temporary file and renamed.
 // Per file the store keeps its etag (mtime in ns, size, inode), a content hash
@@ -75,6 +75,7 @@ private:
         QString uid;
         QString recordId;
         QVariantMap records;   // record id -> record, the contact's first
+        QStringList groups;    // a contact's group names (CATEGORIES)
     };
     using FileMap = QMap<QString, FileEntry>;   // by path relative to the root
     // A calendar folder's record.
@@ -83,9 +84,16 @@ private:
         QString title;
     };
     using CalendarMap = QMap<QString, CalendarEntry>;   // by folder name
+    // A contact group: the contacts whose CATEGORIES name it.
+    struct GroupEntry {
+        QString id;
+        QStringList members;   // contact record ids, sorted
+    };
+    using GroupMap = QMap<QString, GroupEntry>;   // by name
     struct Scan {
         FileMap files;
         CalendarMap calendars;
+        GroupMap groups;
         QList<platform::SyncChange> changes;
     };
 
@@ -102,7 +110,10 @@ private:
                      const std::function<bool(const QString&)>& taken) const;
     void pushAndPull(const std::shared_ptr<platform::ISyncSession>& session, Scan scanned,
                      std::function<void(bool)> done);
-    void pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files, CalendarMap calendars);
+    void pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files, CalendarMap calendars,
+              GroupMap groups);
+    // The groups named by the contacts of files, with the ids of known.
+    static GroupMap groupsOf(const FileMap& files, const GroupMap& known);
     void endSync(bool finished, const std::function<void(bool)>& done);
     void loadState();
     void saveState() const;
@@ -112,6 +123,7 @@ private:
     QString m_root;
     FileMap m_files;
     CalendarMap m_calendars;
+    GroupMap m_groups;
     // Files skipped as unreadable or broken, with the etag they had then.
     mutable QHash<QString, QString> m_skipped;
     bool m_syncing = false;

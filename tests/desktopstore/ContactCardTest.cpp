@@ -58,6 +58,7 @@ ContactItem everything()
                                     {"country", "Germany"},
                                     {"type", "work"}}),
     };
+    item.groups = {QStringLiteral("Chor, Alt"), QString::fromUtf8("Familie Müller")};
     return item;
 }
 
@@ -81,6 +82,7 @@ TEST(ContactCardTest, RoundTripKeepsEveryField)
         EXPECT_EQ(back->uid, c.item.uid);
         EXPECT_EQ(back->contact, c.item.contact);
         EXPECT_EQ(back->subRecords, c.item.subRecords);
+        EXPECT_EQ(back->groups, c.item.groups);
     }
 }
 
@@ -151,8 +153,11 @@ TEST(ContactCardTest, RewriteKeepsUnknownProperties)
     item.uid = QStringLiteral("u1");
     item.contact = {{"first name", "New"}};
     item.subRecords = {sub(entity::PhoneNumber, {{"value", "+2"}, {"label", "new label"}})};
+    item.groups = {QStringLiteral("Friends")};
     const QByteArray text = writeContactCard(item, old);
-    EXPECT_TRUE(text.contains("\r\nCATEGORIES:Friends,Work\r\n"));
+    // The groups are the hub's: a group the contact left leaves CATEGORIES.
+    EXPECT_TRUE(text.contains("\r\nCATEGORIES:Friends\r\n"));
+    EXPECT_EQ(text.count("CATEGORIES"), 1);
     EXPECT_TRUE(text.contains("\r\nX-FOO;X-BAR=1:kept\r\n"));
     EXPECT_TRUE(text.contains("\r\nitem1.X-ABDATE:2020-01-01\r\nitem1.X-ABLabel:anniversary\r\n"));
     EXPECT_FALSE(text.contains("Old"));

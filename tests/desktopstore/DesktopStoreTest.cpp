@@ -15,7 +15,7 @@ namespace {
 
 const QStringList kEntities{entity::Contact,  entity::PhoneNumber, entity::EmailAddress, entity::URL,
                             entity::StreetAddress, entity::Calendar,  entity::Event,        entity::Task,
-                            entity::Recurrence,    entity::AudioAlarm, entity::DisplayAlarm};
+                            entity::Recurrence,    entity::AudioAlarm, entity::DisplayAlarm, entity::Group};
 
 const QByteArray kAnn = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
                         "TEL;TYPE=HOME:+4930111\r\nEMAIL;TYPE=WORK:ann@example.org\r\nEND:VCARD\r\n";
@@ -346,6 +346,58 @@ TEST_F(DesktopStoreTest, RecurrenceAndAlarmsAreSubRecordsOfTheirEvent)
     QStringList summary = pulled.summary();
     summary.sort();
     EXPECT_EQ(summary, QStringList({"delete:r1", "modify:e1"}));
+}
+
+TEST_F(DesktopStoreTest, GroupsAreTheCategoriesOfTheirMembers)
+{
+    syncPhone([&](ISyncSession& s) {
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Contact}, {"first name", "Ann"}}, "c1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Contact}, {"first name", "Bo"}}, "c2");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Group},
+                                 {"name", "Choir"},
+                                 {"members", QVariantList{"c2", "c1"}}},
+                                "g1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Group},
+                                 {"name", "Family, near"},
+                                 {"members", QVariantList{"c1"}}},
+                                "g2");
+        s.pushChangesFromRecord(
+            {{platform::ISyncRecordEntityNameKey, entity::Group}, {"name", "Empty"}, {"members", QVariantList{}}}, "g3");
+    });
+    syncDesktop();
+    EXPECT_TRUE(contents(contactFile("c1.vcf")).contains("CATEGORIES:Choir,Family\\, near\r\n"))
+        << contents(contactFile("c1.vcf")).constData();
+    EXPECT_TRUE(contents(contactFile("c2.vcf")).contains("CATEGORIES:Choir\r\n"));
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+
+    // Renamed on the phone: both members' files follow.
+    syncPhone([&](ISyncSession& s) {
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Group},
+                                 {"name", "Singers"},
+                                 {"members", QVariantList{"c1", "c2"}}},
+                                "g1");
+    });
+    syncDesktop();
+    EXPECT_TRUE(contents(contactFile("c2.vcf")).contains("CATEGORIES:Singers\r\n"));
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+
+    // Bo leaves the singers and starts a new group in an address book program.
+    QByteArray text = contents(contactFile("c2.vcf"));
+    text.replace("CATEGORIES:Singers", "CATEGORIES:Chess");
+    editorWrite(contactFile("c2.vcf"), text);
+    syncDesktop();
+    const Pulled pulled = syncPhone();
+    QStringList summary = pulled.summary();
+    summary.sort();
+    ASSERT_EQ(summary.size(), 2) << summary.join(' ').toStdString();
+    EXPECT_EQ(summary[1], "modify:g1");
+    EXPECT_EQ(pulled.find("g1")->record().value("members"), QVariantList{"c1"});
+    for (const SyncChange& c : pulled.changes) {
+        if (c.type() == SyncChange::Add) {
+            EXPECT_EQ(c.record().value("name"), "Chess");
+            EXPECT_EQ(c.record().value("members"), QVariantList{"c2"});
+        }
+    }
 }
 
 TEST_F(DesktopStoreTest, ScanTrustsAnUnchangedEtag)
