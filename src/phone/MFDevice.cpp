@@ -244,7 +244,9 @@ MFDevice::~MFDevice()
         _devInfo->clearDirtyFlag();
     }
     platform::NotificationCenter::defaultCenter().removeObserver(this);
-    _devInfo.reset();   // writes the settings when they changed
+    // Written now; the object itself stays until the connections that read
+    // it are gone.
+    _devInfo->writeSettingsIfNeeded();
     platform::NotificationCenter::defaultCenter().post(QStringLiteral("NotifyMobileDeviceConnectionChanged"), this);
     _syncEngineTimer.stop();
     _actionMachine.reset();
@@ -255,6 +257,7 @@ MFDevice::~MFDevice()
     _syncEngineHandler.reset();
     logConn(QStringLiteral("[MFDevice dealloc] releaseAllConnections"));
     platform::runloop::cancelPreviousPerformRequests(this);
+    _devInfo.reset();
 }
 
 bool MFDevice::isBTConnectionAvailable(const QVariantMap& dict)
@@ -818,7 +821,6 @@ void MFDevice::announceQuit()
     _heartBeat.stop();
     if (_actionMachine)
         _actionMachine->announceQuit();
-    cleanUpChangesForSyncEngine();
     closeAllConnections();
     bool told = false;
     platform::runloop::waitUntil(
@@ -834,12 +836,6 @@ void MFDevice::announceQuit()
         },
         kWaitSlice, kQuitSyncEngineWaitPasses);
     stopTimer();
-}
-
-void MFDevice::cleanUpChangesForSyncEngine()
-{
-    // The organizer archive's pending changes come with its own issue; until
-    // then no type has changes to hand over.
 }
 
 void MFDevice::startHeartBeat()

@@ -265,7 +265,6 @@ private:
     void finishSyncRelease(const std::shared_ptr<QVEmbeddedCallback>& callback);
     void delayedCloseSyncML(const std::shared_ptr<QVEmbeddedCallback>& callback);
     void releaseSyncSessionStep2(QVDeviceCallback& callback);
-    void cleanUpChangesForSyncEngine();
 
     Makers _makers;
     std::shared_ptr<QVSyncDeviceDescription> _syncDescription;
