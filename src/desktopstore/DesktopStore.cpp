@@ -43,6 +43,8 @@ const QString kGroupsKey = QStringLiteral("Groups");
 const QString kNameKey = QStringLiteral("name");
 const QString kMembersKey = QStringLiteral("members");
 const QString kDisplayNameFile = QStringLiteral("displayname");
+const QString kColorFile = QStringLiteral("color");
+const QString kColorKey = QStringLiteral("color");
 // Events pulled without a calendar go here; the next scan makes it one.
 const QString kDefaultCalendarFolder = QStringLiteral("calendar");
 
@@ -366,18 +368,27 @@ DesktopStore::Scan DesktopStore::scan() const
         if (name == kContactsFolderName)
             continue;
         CalendarEntry calendar = m_calendars.value(name);
-        QString title = readSmallText(itemPath(name + QStringLiteral("/displayname")));
+        QString title = readSmallText(itemPath(name + QLatin1Char('/') + kDisplayNameFile));
         if (title.isEmpty())
             title = name;
+        const QString color = readSmallText(itemPath(name + QLatin1Char('/') + kColorFile));
         if (calendar.id.isEmpty()) {
             calendar.id = freshId();
-            result.changes.append(SyncChange(
-                SyncChange::Add, calendar.id,
-                {SyncChange::setChange(ISyncRecordEntityNameKey, platform::entity::Calendar),
-                 SyncChange::setChange(kTitleKey, title)}));
-        } else if (calendar.title != title) {
-            result.changes.append(SyncChange(SyncChange::Modify, calendar.id, {SyncChange::setChange(kTitleKey, title)}));
+            QVariantList fields{SyncChange::setChange(ISyncRecordEntityNameKey, platform::entity::Calendar),
+                                SyncChange::setChange(kTitleKey, title)};
+            if (!color.isEmpty())
+                fields.append(SyncChange::setChange(kColorKey, color));
+            result.changes.append(SyncChange(SyncChange::Add, calendar.id, fields));
+        } else {
+            QVariantList fields;
+            if (calendar.title != title)
+                fields.append(SyncChange::setChange(kTitleKey, title));
+            if (calendar.color != color)
+                fields.append(color.isEmpty() ? SyncChange::clearChange(kColorKey) : SyncChange::setChange(kColorKey, color));
+            if (!fields.isEmpty())
+                result.changes.append(SyncChange(SyncChange::Modify, calendar.id, fields));
         }
+        calendar.color = color;
         calendar.title = title;
         result.calendars.insert(name, calendar);
         scanFolder(name, calendar.id, result, seen);
@@ -471,7 +482,12 @@ void DesktopStore::pushAndPull(const std::shared_ptr<platform::ISyncSession>& se
         || session->shouldPushAllRecordsForEntityName(platform::entity::Event)) {
         for (const CalendarEntry& calendar : std::as_const(scanned.calendars)) {
             session->pushChangesFromRecord(
-                {{ISyncRecordEntityNameKey, platform::entity::Calendar}, {kTitleKey, calendar.title}}, calendar.id);
+                calendar.color.isEmpty()
+                    ? QVariantMap{{ISyncRecordEntityNameKey, platform::entity::Calendar}, {kTitleKey, calendar.title}}
+                    : QVariantMap{{ISyncRecordEntityNameKey, platform::entity::Calendar},
+                                  {kTitleKey, calendar.title},
+                                  {kColorKey, calendar.color}},
+                calendar.id);
         }
         for (const FileEntry& entry : std::as_const(scanned.files)) {
             for (auto it = entry.records.cbegin(); it != entry.records.cend(); ++it)
@@ -580,18 +596,29 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
                     // The folder goes once it holds nothing of ours.
                     calendars.remove(folder);
                     QDir(itemPath(folder)).remove(kDisplayNameFile);
+                    QDir(itemPath(folder)).remove(kColorFile);
                     QDir(m_root).rmdir(folder);
                     continue;
                 }
                 if (folder.isEmpty()) {
                     folder = freeName(id, QString(), QString(), [&](const QString& n) { return calendars.contains(n); });
-                    calendars.insert(folder, {id, QString()});
+                    calendars.insert(folder, {id, QString(), QString()});
                 }
-                calendars[folder].title = record.value(kTitleKey).toString();
+                CalendarEntry& entry = calendars[folder];
+                entry.title = record.value(kTitleKey).toString();
+                entry.color = record.value(kColorKey).toString().trimmed();
+                if (entry.color.contains(QLatin1Char('\n')) || entry.color.size() > 64) {
+                    log(QStringLiteral("Desktop store: colour of calendar %1 left out: not one short line").arg(folder));
+                    entry.color.clear();
+                }
                 QString error;
-                if (!platform::writeFileAtomically(itemPath(folder + QLatin1Char('/') + kDisplayNameFile),
-                                                   calendars[folder].title.toUtf8() + '\n', &error))
-                    throw platform::Exception(platform::ISyncSessionUnavailableException, error);
+                const QString base = folder + QLatin1Char('/');
+                if (!platform::writeFileAtomically(itemPath(base + kDisplayNameFile), entry.title.toUtf8() + '\n', &error)
+                    || !(entry.color.isEmpty()
+                             ? !QFile::exists(itemPath(base + kColorFile)) || QFile::remove(itemPath(base + kColorFile))
+                             : platform::writeFileAtomically(itemPath(base + kColorFile), entry.color.toUtf8(), &error)))
+                    throw platform::Exception(platform::ISyncSessionUnavailableException,
+                                              error.isEmpty() ? QStringLiteral("%1 not removed").arg(base + kColorFile) : error);
                 continue;
             }
             if (change.type() == SyncChange::Delete) {
@@ -771,7 +798,8 @@ void DesktopStore::loadState()
     const QVariantMap calendars = state.toMap().value(kCalendarsKey).toMap();
     for (auto it = calendars.cbegin(); it != calendars.cend(); ++it) {
         const QVariantMap c = it.value().toMap();
-        const CalendarEntry entry{c.value(QStringLiteral("id")).toString(), c.value(kTitleKey).toString()};
+        const CalendarEntry entry{c.value(QStringLiteral("id")).toString(), c.value(kTitleKey).toString(),
+                                  c.value(kColorKey).toString()};
         if (!entry.id.isEmpty())
             m_calendars.insert(it.key(), entry);
     }
@@ -790,7 +818,7 @@ void DesktopStore::saveState() const
     }
     QVariantMap calendars;
     for (auto it = m_calendars.cbegin(); it != m_calendars.cend(); ++it)
-        calendars.insert(it.key(), QVariantMap{{QStringLiteral("id"), it->id}, {kTitleKey, it->title}});
+        calendars.insert(it.key(), QVariantMap{{QStringLiteral("id"), it->id}, {kTitleKey, it->title}, {kColorKey, it->color}});
     QVariantMap groups;
     for (auto it = m_groups.cbegin(); it != m_groups.cend(); ++it)
         groups.insert(it.key(), QVariantMap{{QStringLiteral("id"), it->id}, {kMembersKey, it->members}});

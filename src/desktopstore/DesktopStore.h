@@ -33,7 +33,8 @@ inline const QString kClientDescriptionFileName = QStringLiteral(".marvesto-clie
 
 // The desktop side of the sync hub: a vdir folder that desktop programs share,
 // contacts/ holding one vCard per .vcf file, and one folder per calendar
-// (its title in "displayname", as vdirsyncer writes it) holding one event or
+// (its title in "displayname" and its colour in "color", as vdirsyncer
+// writes them) holding one event or
 // task per .ics file; contact groups are the CATEGORIES of their members. A scan turns new, changed and
 // removed files into a push (the first run, or a new root, pushes all); the
 // pull writes or removes files, each written to a temporary file and renamed.
@@ -82,6 +83,7 @@ private:
     struct CalendarEntry {
         QString id;
         QString title;
+        QString color;   // "#RRGGBB" or as another program wrote it; empty for none
     };
     using CalendarMap = QMap<QString, CalendarEntry>;   // by folder name
     // A contact group: the contacts whose CATEGORIES name it.

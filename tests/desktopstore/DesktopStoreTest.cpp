@@ -249,7 +249,8 @@ TEST_F(DesktopStoreTest, CalendarsAreFoldersOfEventsAndTasks)
 {
     const QDateTime start(QDate(2026, 3, 29), QTime(8, 0), QTimeZone::utc());
     syncPhone([&](ISyncSession& s) {
-        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Calendar}, {"title", "Work"}}, "cal1");
+        s.pushChangesFromRecord(
+            {{platform::ISyncRecordEntityNameKey, entity::Calendar}, {"title", "Work"}, {"color", "#FF8800"}}, "cal1");
         s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Event},
                                  {"summary", "Stand-up"},
                                  {"start date", start},
@@ -264,6 +265,7 @@ TEST_F(DesktopStoreTest, CalendarsAreFoldersOfEventsAndTasks)
     });
     syncDesktop();
     EXPECT_EQ(contents(root() + "/cal1/displayname"), "Work\n");
+    EXPECT_EQ(contents(root() + "/cal1/color"), "#FF8800");
     EXPECT_TRUE(contents(root() + "/cal1/e1.ics").contains("SUMMARY:Stand-up"));
     EXPECT_TRUE(contents(root() + "/cal1/t1.ics").contains("BEGIN:VTODO"));
     EXPECT_TRUE(store->pendingChanges().isEmpty());
@@ -274,6 +276,7 @@ TEST_F(DesktopStoreTest, CalendarsAreFoldersOfEventsAndTasks)
     editorWrite(root() + "/cal1/e1.ics", text);
     // Renamed calendar, a new event, a removed task.
     editorWrite(root() + "/cal1/displayname", "Office\n");
+    editorWrite(root() + "/cal1/color", "#0000FF");
     editorWrite(root() + "/cal1/new.ics", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\n"
                                           "UID:new\r\nDTSTART;VALUE=DATE:20260401\r\nSUMMARY:Trip\r\n"
                                           "END:VEVENT\r\nEND:VCALENDAR\r\n");
@@ -286,6 +289,7 @@ TEST_F(DesktopStoreTest, CalendarsAreFoldersOfEventsAndTasks)
     EXPECT_EQ(summary.mid(1, 1), QStringList{"delete:t1"});
     EXPECT_EQ(summary.mid(2), QStringList({"modify:cal1", "modify:e1"}));
     EXPECT_EQ(pulled.find("cal1")->record().value("title"), "Office");
+    EXPECT_EQ(pulled.find("cal1")->record().value("color"), "#0000FF");
     EXPECT_EQ(pulled.find("e1")->changes().size(), 1);
     EXPECT_EQ(pulled.find("e1")->record().value("summary"), "Retro");
     for (const SyncChange& c : pulled.changes) {
