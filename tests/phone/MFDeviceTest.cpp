@@ -279,6 +279,11 @@ TEST_F(MFDeviceTest, BluetoothRegistrationFollowsTheDictionaryAndTheManufacturer
         else
             EXPECT_TRUE(device->connectionInfo().isEmpty()) << c.what;
     }
+    // An unparsable stored address: no Bluetooth registration, yet the device opens.
+    const auto unparsable = make(MFDevice::kBluetooth, {{"BT.BT_Address", "not an address"}}, row(kProtocolLG));
+    EXPECT_FALSE(unparsable->btSerialPortRegistered());
+    EXPECT_TRUE(unparsable->connectionInfo().isEmpty());
+    EXPECT_EQ(unparsable->actionMachine()->actionPipes().size(), 2);
 }
 
 TEST_F(MFDeviceTest, ServicesAnswerTheirResultCodes)
