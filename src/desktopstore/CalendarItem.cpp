@@ -29,6 +29,8 @@ const QString kCompletionDate = QStringLiteral("completion date");
 const QString kStatus = QStringLiteral("status");
 const QString kPriority = QStringLiteral("priority");
 const QString kExceptionDates = QStringLiteral("exception dates");
+const QString kSubject = QStringLiteral("subject");
+const QString kContent = QStringLiteral("content");
 const QString kAlarmDescription = QStringLiteral("description");
 const QString kRepeatCount = QStringLiteral("repeat count");
 const QString kRepeatInterval = QStringLiteral("repeat interval");
@@ -133,7 +135,7 @@ void setIntList(short* values, int size, const QVariantList& list)
 QList<icalcomponent*> itemsOf(icalcomponent* root)
 {
     QList<icalcomponent*> items;
-    for (icalcomponent_kind kind : {ICAL_VEVENT_COMPONENT, ICAL_VTODO_COMPONENT}) {
+    for (icalcomponent_kind kind : {ICAL_VEVENT_COMPONENT, ICAL_VTODO_COMPONENT, ICAL_VJOURNAL_COMPONENT}) {
         for (icalcomponent* c = icalcomponent_get_first_component(root, kind); c;
              c = icalcomponent_get_next_component(root, kind))
             items.append(c);
@@ -345,10 +347,21 @@ std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* er
     icalcomponent* c = items.first();
     CalendarItem item;
     QVariantMap& r = item.record;
-    r.insert(platform::ISyncRecordEntityNameKey,
-             icalcomponent_isa(c) == ICAL_VEVENT_COMPONENT ? platform::entity::Event : platform::entity::Task);
     if (const char* uid = icalcomponent_get_uid(c))
         item.uid = QString::fromUtf8(uid);
+    if (icalcomponent_isa(c) == ICAL_VJOURNAL_COMPONENT) {
+        r.insert(platform::ISyncRecordEntityNameKey, platform::entity::Note);
+        for (const auto& [kind, key] : {std::pair{ICAL_SUMMARY_PROPERTY, &kSubject}, {ICAL_DESCRIPTION_PROPERTY, &kContent}}) {
+            if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
+                const QString value = QString::fromUtf8(icalvalue_get_text(icalproperty_get_value(p)));
+                if (!value.isEmpty())
+                    r.insert(*key, value);
+            }
+        }
+        return item;
+    }
+    r.insert(platform::ISyncRecordEntityNameKey,
+             icalcomponent_isa(c) == ICAL_VEVENT_COMPONENT ? platform::entity::Event : platform::entity::Task);
     for (const TextProperty& tp : kTextProperties) {
         if (icalproperty* p = icalcomponent_get_first_property(c, tp.kind)) {
             const QString value = QString::fromUtf8(icalvalue_get_text(icalproperty_get_value(p)));
@@ -398,11 +411,15 @@ std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* er
 
 QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previousText)
 {
-    const QVariantMap& r = item.record;
-    const QString entity = r.value(platform::ISyncRecordEntityNameKey).toString();
+    const QString entity = item.record.value(platform::ISyncRecordEntityNameKey).toString();
     const icalcomponent_kind kind = entity == platform::entity::Event ? ICAL_VEVENT_COMPONENT
         : entity == platform::entity::Task                             ? ICAL_VTODO_COMPONENT
+        : entity == platform::entity::Note                             ? ICAL_VJOURNAL_COMPONENT
                                                                        : ICAL_NO_COMPONENT;
+    // A note's subject and text are written as a summary and description.
+    const QVariantMap r = kind != ICAL_VJOURNAL_COMPONENT
+        ? item.record
+        : QVariantMap{{kSummary, item.record.value(kSubject)}, {kDescription, item.record.value(kContent)}};
     if (kind == ICAL_NO_COMPONENT)
         return {};
     Component root = parse(previousText);
@@ -432,6 +449,10 @@ QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previou
         icalcomponent_free(a);
     }
     for (const icalproperty_kind mapped : kMappedProperties) {
+        // A note maps only its uid, summary and description.
+        if (kind == ICAL_VJOURNAL_COMPONENT && mapped != ICAL_UID_PROPERTY && mapped != ICAL_SUMMARY_PROPERTY
+            && mapped != ICAL_DESCRIPTION_PROPERTY)
+            continue;
         while (icalproperty* p = icalcomponent_get_first_property(c, mapped)) {
             icalcomponent_remove_property(c, p);
             icalproperty_free(p);

@@ -20,6 +20,8 @@ namespace desktopstore {
 // "interval", "count", "until", "bydaydays", "bydayfreq", "bymonthday",
 // "bymonth"; "triggerdate" or "triggerduration" in seconds, "description",
 // "repeat count", "repeat interval" in seconds).
+// A note (VJOURNAL) has the fields "subject" (SUMMARY) and "content"
+// (DESCRIPTION).
 struct CalendarItem {
     QString uid;
     QVariantMap record;
@@ -30,11 +32,11 @@ struct CalendarItem {
 // entity ("recurrences", "audio alarms", "display alarms"); empty for others.
 QString calendarListKeyForEntity(const QString& entityName);
 
-// The event (VEVENT) or task (VTODO) of an iCalendar file. None (with *error)
+// The event (VEVENT), task (VTODO) or note (VJOURNAL) of an iCalendar file. None (with *error)
 // for text that does not parse or holds not exactly one of them.
 std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* error);
 
-// The iCalendar text of an event or task (CR LF, folded at 75 octets). The
+// The iCalendar text of an event, task or note (CR LF, folded at 75 octets). The
 // properties and components of previousText that the mapping does not know
 // are kept, and a time previousText gave in a zone is written in that zone. Empty for a record of another entity.
 QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previousText = {});

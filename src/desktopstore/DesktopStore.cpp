@@ -61,7 +61,8 @@ const QStringList& allEntities()
     static const QStringList names =
         contactEntities()
         + QStringList{platform::entity::Calendar,   platform::entity::Event,      platform::entity::Task,
-                      platform::entity::Recurrence, platform::entity::AudioAlarm, platform::entity::DisplayAlarm};
+                      platform::entity::Recurrence, platform::entity::AudioAlarm, platform::entity::DisplayAlarm,
+                      platform::entity::Note};
     return names;
 }
 
@@ -284,10 +285,10 @@ void DesktopStore::start()
     synchronize();
 }
 
-std::optional<QVariantMap> DesktopStore::readItem(const QByteArray& data, const QString& calendarId,
-                                                  FileEntry& entry, QString* error) const
+std::optional<QVariantMap> DesktopStore::readItem(const QByteArray& data, const QString& folderName,
+                                                  const QString& calendarId, FileEntry& entry, QString* error) const
 {
-    if (calendarId.isNull()) {
+    if (folderName == kContactsFolderName) {
         const std::optional<ContactItem> item = readContactCard(data, error);
         if (!item)
             return std::nullopt;
@@ -309,7 +310,7 @@ std::optional<QVariantMap> DesktopStore::readItem(const QByteArray& data, const 
 void DesktopStore::scanFolder(const QString& folderName, const QString& calendarId, Scan& result,
                               QSet<QString>& seen) const
 {
-    const QString suffix = calendarId.isNull() ? QStringLiteral(".vcf") : QStringLiteral(".ics");
+    const QString suffix = folderName == kContactsFolderName ? QStringLiteral(".vcf") : QStringLiteral(".ics");
     const QDir folder(itemPath(folderName));
     const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& name : names) {
@@ -335,7 +336,7 @@ void DesktopStore::scanFolder(const QString& folderName, const QString& calendar
             if (data && (known == m_files.cend() || hash != known->hash)) {
                 if (entry.recordId.isEmpty())
                     entry.recordId = freshId();
-                if (const std::optional<QVariantMap> records = readItem(*data, calendarId, entry, &error)) {
+                if (const std::optional<QVariantMap> records = readItem(*data, folderName, calendarId, entry, &error)) {
                     diffRecords(entry.records, *records, result.changes);
                     entry.records = *records;
                 } else {
@@ -362,10 +363,11 @@ DesktopStore::Scan DesktopStore::scan() const
     Scan result;
     QSet<QString> seen;
     scanFolder(kContactsFolderName, QString(), result, seen);
+    scanFolder(kNotesFolderName, QString(), result, seen);
     const QStringList folders =
         QDir(m_root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& name : folders) {
-        if (name == kContactsFolderName)
+        if (name == kContactsFolderName || name == kNotesFolderName)
             continue;
         CalendarEntry calendar = m_calendars.value(name);
         QString title = readSmallText(itemPath(name + QLatin1Char('/') + kDisplayNameFile));
@@ -582,7 +584,8 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
             const int rank = change.type() == SyncChange::Delete
                 ? (!calendar.isEmpty() || isFileRecord(id) ? 0 : 2)
                 : entity == platform::entity::Contact || entity == platform::entity::Calendar ? 0
-                : entity == platform::entity::Event || entity == platform::entity::Task       ? 1
+                : entity == platform::entity::Event || entity == platform::entity::Task
+                        || entity == platform::entity::Note                                   ? 1
                                                                                                : 2;
             if (pass != rank || entity == platform::entity::Group)
                 continue;
@@ -601,7 +604,9 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
                     continue;
                 }
                 if (folder.isEmpty()) {
-                    folder = freeName(id, QString(), QString(), [&](const QString& n) { return calendars.contains(n); });
+                    folder = freeName(id, QString(), QString(), [&](const QString& n) {
+                        return calendars.contains(n) || n == kContactsFolderName || n == kNotesFolderName;
+                    });
                     calendars.insert(folder, {id, QString(), QString()});
                 }
                 CalendarEntry& entry = calendars[folder];
@@ -636,9 +641,9 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
             QString relative = fileOf.value(id);
             if (relative.isEmpty()) {
                 const bool isEvent = entity == platform::entity::Event || entity == platform::entity::Task;
-                if (entity == platform::entity::Contact || isEvent) {
-                    QString folder = kContactsFolderName;
-                    QString suffix = QStringLiteral(".vcf");
+                if (entity == platform::entity::Contact || entity == platform::entity::Note || isEvent) {
+                    QString folder = entity == platform::entity::Note ? kNotesFolderName : kContactsFolderName;
+                    QString suffix = entity == platform::entity::Contact ? QStringLiteral(".vcf") : QStringLiteral(".ics");
                     if (isEvent) {
                         folder = calendarFolder(record.value(kCalendarKey).toList().value(0).toString(), calendars);
                         if (folder.isEmpty())
@@ -737,8 +742,8 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
         }
         // What the file carries is what the next scan compares with.
         const QString folder = relative.section(QLatin1Char('/'), 0, 0);
-        const QString calendarId = folder == kContactsFolderName ? QString() : calendars.value(folder).id;
-        if (const std::optional<QVariantMap> records = readItem(text, calendarId, entry, nullptr))
+        if (const std::optional<QVariantMap> records =
+                readItem(text, folder, calendars.value(folder).id, entry, nullptr))
             entry.records = *records;
         entry.etag = etagOf(path);
         entry.hash = hashOf(text);

@@ -27,6 +27,7 @@ namespace desktopstore {
 // User default naming the store's root folder.
 inline const QString kDesktopStorePathKey = QStringLiteral("DesktopStorePath");
 inline const QString kContactsFolderName = QStringLiteral("contacts");
+inline const QString kNotesFolderName = QStringLiteral("notes");
 // The store's own bookkeeping in the root folder (hidden, so never an item).
 inline const QString kStateFileName = QStringLiteral(".marvesto-state.plist");
 inline const QString kClientDescriptionFileName = QStringLiteral(".marvesto-client.plist");
@@ -35,7 +36,7 @@ inline const QString kClientDescriptionFileName = QStringLiteral(".marvesto-clie
 // contacts/ holding one vCard per .vcf file, and one folder per calendar
 // (its title in "displayname" and its colour in "color", as vdirsyncer
 // writes them) holding one event or
-// task per .ics file; contact groups are the CATEGORIES of their members. A scan turns new, changed and
+// task per .ics file, and notes/ holding one note (VJOURNAL) per .ics file; contact groups are the CATEGORIES of their members. A scan turns new, changed and
 // removed files into a push (the first run, or a new root, pushes all); the
 // pull writes or removes files, each written to a temporary file and renamed.
 // Per file the store keeps its etag (mtime in ns, size, inode), a content hash
@@ -101,11 +102,11 @@ private:
 
     std::shared_ptr<platform::ISyncClient> client();
     Scan scan() const;
-    // calendarId is null for contacts/, empty for a calendar folder the hub
+    // calendarId is empty for contacts/, notes/ and a calendar folder the hub
     // does not know yet.
     void scanFolder(const QString& folderName, const QString& calendarId, Scan& result, QSet<QString>& seen) const;
-    std::optional<QVariantMap> readItem(const QByteArray& data, const QString& calendarId, FileEntry& entry,
-                                        QString* error) const;
+    std::optional<QVariantMap> readItem(const QByteArray& data, const QString& folderName, const QString& calendarId,
+                                        FileEntry& entry, QString* error) const;
     QByteArray writeItem(const QString& relative, const FileEntry& entry, const QByteArray& previous) const;
     QString calendarFolder(const QString& calendarId, const CalendarMap& calendars) const;
     QString freeName(const QString& id, const QString& folder, const QString& suffix,

@@ -15,7 +15,8 @@ namespace {
 
 const QStringList kEntities{entity::Contact,  entity::PhoneNumber, entity::EmailAddress, entity::URL,
                             entity::StreetAddress, entity::Calendar,  entity::Event,        entity::Task,
-                            entity::Recurrence,    entity::AudioAlarm, entity::DisplayAlarm, entity::Group};
+                            entity::Recurrence,    entity::AudioAlarm, entity::DisplayAlarm, entity::Group,
+                            entity::Note};
 
 const QByteArray kAnn = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ann\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\n"
                         "TEL;TYPE=HOME:+4930111\r\nEMAIL;TYPE=WORK:ann@example.org\r\nEND:VCARD\r\n";
@@ -402,6 +403,35 @@ TEST_F(DesktopStoreTest, GroupsAreTheCategoriesOfTheirMembers)
             EXPECT_EQ(c.record().value("members"), QVariantList{"c2"});
         }
     }
+}
+
+TEST_F(DesktopStoreTest, NotesAreJournalsInTheirOwnFolder)
+{
+    syncPhone([&](ISyncSession& s) {
+        s.pushChangesFromRecord(
+            {{platform::ISyncRecordEntityNameKey, entity::Note}, {"subject", "Ideas"}, {"content", "one\ntwo"}}, "n1");
+    });
+    syncDesktop();
+    const QByteArray text = contents(root() + "/notes/n1.ics");
+    EXPECT_TRUE(text.contains("BEGIN:VJOURNAL\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("SUMMARY:Ideas\r\n"));
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+
+    // Edited elsewhere: one modify; a property the mapping does not know stays.
+    QByteArray edited = text;
+    edited.replace("SUMMARY:Ideas", "SUMMARY:Plans\r\nDTSTART;VALUE=DATE:20260101");
+    editorWrite(root() + "/notes/n1.ics", edited);
+    syncDesktop();
+    const Pulled pulled = syncPhone();
+    ASSERT_EQ(pulled.summary(), QStringList{"modify:n1"});
+    EXPECT_EQ(pulled.changes[0].record().value("subject"), "Plans");
+    syncPhone([&](ISyncSession& s) {
+        s.pushChangesFromRecord(
+            {{platform::ISyncRecordEntityNameKey, entity::Note}, {"subject", "Plans"}, {"content", "three"}}, "n1");
+    });
+    syncDesktop();
+    EXPECT_TRUE(contents(root() + "/notes/n1.ics").contains("DTSTART;VALUE=DATE:20260101\r\n"));
+    EXPECT_TRUE(contents(root() + "/notes/n1.ics").contains("DESCRIPTION:three\r\n"));
 }
 
 TEST_F(DesktopStoreTest, ScanTrustsAnUnchangedEtag)
