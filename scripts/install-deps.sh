@@ -16,6 +16,7 @@ packages=(
   python3
   python3-vobject
   libical-dev
+  vdirsyncer radicale curl
 )
 
 missing=()

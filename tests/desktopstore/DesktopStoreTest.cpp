@@ -3,6 +3,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimeZone>
 
 #include <fcntl.h>
@@ -432,6 +437,131 @@ TEST_F(DesktopStoreTest, NotesAreJournalsInTheirOwnFolder)
     syncDesktop();
     EXPECT_TRUE(contents(root() + "/notes/n1.ics").contains("DTSTART;VALUE=DATE:20260101\r\n"));
     EXPECT_TRUE(contents(root() + "/notes/n1.ics").contains("DESCRIPTION:three\r\n"));
+}
+
+// Runs a program to its end (at most a minute); its exit code, -1 when it
+// did not finish.
+int runProgram(const QString& program, const QStringList& arguments, QByteArray* output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    process.closeWriteChannel();
+    const bool finished = process.waitForFinished(60000);
+    if (output)
+        *output = process.readAll();
+    if (!finished) {
+        process.kill();
+        process.waitForFinished(5000);
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// vdirsyncer keeps the store in step with a Radicale server on a free local
+// port (temporary storage, any login accepted), as a user's setup would.
+TEST_F(DesktopStoreTest, VdirsyncerSyncsTheStoreWithRadicale)
+{
+    for (const char* program : {"vdirsyncer", "radicale", "curl"}) {
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            GTEST_SKIP() << program << " is not installed (scripts/install-deps.sh installs it)";
+    }
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    const QString dav = folder() + "/dav";
+    QDir().mkpath(dav);
+    const QString base = QStringLiteral("http://127.0.0.1:%1/test/").arg(port);
+    {
+        QFile config(dav + "/radicale.conf");
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = none\n[rights]\ntype = owner_only\n"
+                                    "[storage]\nfilesystem_folder = %2/collections\n[logging]\nlevel = warning\n")
+                         .arg(port)
+                         .arg(dav)
+                         .toUtf8());
+    }
+    QProcess radicale;
+    radicale.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    radicale.start("radicale", {"--config", dav + "/radicale.conf"});
+    const auto stop = qScopeGuard([&] {
+        radicale.terminate();
+        if (!radicale.waitForFinished(10000))
+            radicale.kill();
+        radicale.waitForFinished(5000);
+    });
+    ASSERT_TRUE(radicale.waitForStarted(10000));
+    bool listening = false;
+    for (int attempt = 0; attempt < 100 && !listening && radicale.state() == QProcess::Running; ++attempt) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        listening = socket.waitForConnected(100);
+        if (!listening)
+            radicale.waitForFinished(100);   // a short pause that ends early if the server dies
+    }
+    ASSERT_TRUE(listening) << "Radicale did not start on port " << port;
+    const QStringList login{"-s", "-f", "-u", "test:x"};
+    ASSERT_EQ(runProgram("curl", login + QStringList{"-X", "PROPFIND", base}), 0);
+    ASSERT_EQ(runProgram("curl", login + QStringList{"-X", "MKCOL", "-H", "Content-Type: application/xml", "--data",
+                                                     "<?xml version=\"1.0\"?><mkcol xmlns=\"DAV:\" "
+                                                     "xmlns:C=\"urn:ietf:params:xml:ns:carddav\"><set><prop>"
+                                                     "<resourcetype><collection/><C:addressbook/></resourcetype>"
+                                                     "</prop></set></mkcol>",
+                                                     base + "contacts/"}),
+              0);
+    ASSERT_EQ(runProgram("curl", login + QStringList{"-X", "MKCALENDAR", base + "cal1/"}), 0);
+
+    const QDateTime start(QDate(2026, 5, 4), QTime(9, 0), QTimeZone::utc());
+    syncPhone([&](ISyncSession& s) {
+        s.pushChangesFromRecord(contact("Ann", "Lee"), "c1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Calendar}, {"title", "Work"}}, "cal1");
+        s.pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::Event},
+                                 {"summary", "Review"},
+                                 {"start date", start},
+                                 {"end date", start.addSecs(3600)},
+                                 {"calendar", QVariantList{"cal1"}}},
+                                "e1");
+    });
+    syncDesktop();
+    {
+        QFile config(dav + "/vdirsyncer.conf");
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        QString text = QStringLiteral("[general]\nstatus_path = \"%1/status/\"\n").arg(dav);
+        for (const auto& [name, type, ext] : {std::tuple{"contacts", "carddav", ".vcf"}, {"cal1", "caldav", ".ics"}}) {
+            text += QStringLiteral("[pair %1]\na = \"%1_local\"\nb = \"%1_remote\"\ncollections = null\n"
+                                   "[storage %1_local]\ntype = \"filesystem\"\npath = \"%2/%1/\"\nfileext = \"%3\"\n"
+                                   "[storage %1_remote]\ntype = \"%4\"\nurl = \"%5%1/\"\nusername = \"test\"\n"
+                                   "password = \"x\"\n")
+                        .arg(name, root(), ext, type, base);
+        }
+        config.write(text.toUtf8());
+    }
+    const QStringList vdirsyncer{"-c", dav + "/vdirsyncer.conf"};
+    QByteArray output;
+    ASSERT_EQ(runProgram("vdirsyncer", vdirsyncer + QStringList{"discover"}, &output), 0) << output.constData();
+    ASSERT_EQ(runProgram("vdirsyncer", vdirsyncer + QStringList{"sync"}, &output), 0) << output.constData();
+
+    // Written here, now on the server.
+    QByteArray card;
+    ASSERT_EQ(runProgram("curl", login + QStringList{base + "contacts/c1.vcf"}, &card), 0);
+    EXPECT_TRUE(card.contains("FN:Ann Lee")) << card.constData();
+    QByteArray event;
+    ASSERT_EQ(runProgram("curl", login + QStringList{base + "cal1/e1.ics"}, &event), 0);
+    EXPECT_TRUE(event.contains("SUMMARY:Review")) << event.constData();
+
+    // Changed on the server: one modify comes back.
+    card.replace("FN:Ann Lee", "FN:Ann Lee\r\nTITLE:Captain");
+    ASSERT_EQ(runProgram("curl", login + QStringList{"-X", "PUT", "-H", "Content-Type: text/vcard", "--data-binary",
+                                                     QString::fromUtf8(card), base + "contacts/c1.vcf"}),
+              0);
+    ASSERT_EQ(runProgram("vdirsyncer", vdirsyncer + QStringList{"sync"}, &output), 0) << output.constData();
+    syncDesktop();
+    const Pulled pulled = syncPhone();
+    ASSERT_EQ(pulled.summary(), QStringList{"modify:c1"});
+    EXPECT_EQ(pulled.changes[0].record().value("job title"), "Captain");
 }
 
 TEST_F(DesktopStoreTest, ScanTrustsAnUnchangedEtag)
