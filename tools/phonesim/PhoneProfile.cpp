@@ -1,4 +1,5 @@
 #include "PhoneProfile.h"
+#include "SmsStorage.h"
 
 namespace phonesim {
 
@@ -181,6 +182,7 @@ void PhoneProfile::installCommonHandlers()
     setHandler("+CBC", batteryCharge);
     setHandler("+CMEE", errorReporting);
     setHandler("+CFUN", functionality);
+    installSmsHandlers(*this);
 }
 
 } // namespace phonesim

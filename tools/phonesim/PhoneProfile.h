@@ -21,6 +21,10 @@ struct AtResult {
     QList<QByteArray> lines;
     bool ok = true;
     int cmeError = -1;
+    // A 27.005 failure: "+CMS ERROR: <number>" in every mode.
+    int cmsError = -1;
+    // Success that asks for more input: the answer is the "> " prompt.
+    bool prompt = false;
 
     static AtResult okay(QList<QByteArray> lines = {}) { return {std::move(lines), true}; }
     static AtResult error() { return {{}, false}; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SmsStorage.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -20,6 +22,7 @@ struct PhoneSession {
     // AT+CBC: connection status (0 on battery, 1 charging...) and charge in percent.
     int batteryConnection = 0;
     int batteryCharge = 80;
+    SmsState sms;
 };
 
 } // namespace phonesim

@@ -11,6 +11,8 @@
 #include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
+#include <optional>
+#include <utility>
 
 namespace phonesim {
 
@@ -18,6 +20,24 @@ namespace {
 constexpr qsizetype kMaxLineLength = 4096;
 constexpr int kOutboxPollMs = 10;
 const QByteArray kLineEnd = "\r\n";
+constexpr char kCtrlZ = 0x1A;
+constexpr char kEscape = 0x1B;
+
+// The final text of a command that ended (its information lines for a
+// success).
+QByteArray resultText(const AtResult& result, int cmeeMode)
+{
+    if (result.cmsError >= 0)
+        return kLineEnd + "+CMS ERROR: " + QByteArray::number(result.cmsError) + kLineEnd;
+    if (!result.ok && result.cmeError >= 0 && cmeeMode != 0)
+        return kLineEnd + "+CME ERROR: " + QByteArray::number(result.cmeError) + kLineEnd;
+    if (!result.ok)
+        return kLineEnd + PhoneSimulator::kError + kLineEnd;
+    QByteArray text;
+    for (const QByteArray& line : result.lines)
+        text += kLineEnd + line + kLineEnd;
+    return text + kLineEnd + PhoneSimulator::kOk + kLineEnd;
+}
 } // namespace
 
 PhoneSimulator::PhoneSimulator(PhoneProfile profile)
@@ -264,22 +284,21 @@ QByteArray PhoneSimulator::answerLine(const QByteArray& rawLine)
     for (const AtCommand& cmd : AtCommand::parseLine(line.mid(2))) {
         const AtHandler* handler = _profile.handler(cmd.name);
         const AtResult result = handler ? (*handler)(_session, cmd) : AtResult::error();
-        if (!result.ok) {
-            if (result.cmeError >= 0 && _session.cmeeMode != 0)
-                return answer + kLineEnd + "+CME ERROR: " + QByteArray::number(result.cmeError) + kLineEnd;
-            return answer + kLineEnd + kError + kLineEnd;
-        }
+        if (!result.ok)
+            return answer + resultText(result, _session.cmeeMode);
         for (const QByteArray& text : result.lines)
             answer += kLineEnd + text + kLineEnd;
+        if (result.prompt)
+            return answer + kLineEnd + "> ";
     }
     return answer + kLineEnd + kOk + kLineEnd;
 }
 
 void PhoneSimulator::handleInput(const QByteArray& bytes)
 {
-    QList<QByteArray> lines;
     QList<QByteArray> portAnswers;
     bool silent = false;
+    bool binary = false;
     {
         std::lock_guard lock(_mutex);
         // The windows are trimmed when they reach twice their size, so the
@@ -289,45 +308,80 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
             _received.remove(0, _received.size() - kReceivedWindowBytes);
         silent = _silent;
         // An open LG port, or the bytes that open one, are frames, not lines.
-        const bool binary = _hasLgPort && (_lgPort.mode() != LgPort::Mode::Closed
-                                           || (_pending.isEmpty() && LgPort::startsPacketPort(bytes)));
+        binary = _hasLgPort && (_lgPort.mode() != LgPort::Mode::Closed
+                                || (_pending.isEmpty() && LgPort::startsPacketPort(bytes)));
         if (binary)
             portAnswers = _lgPort.input(bytes);
-        for (const char c : binary ? QByteArray() : bytes) {
-            if (c == '\r') {
-                lines.append(_pending);
-                _receivedLines.append(_pending);
-                if (_receivedLines.size() >= 2 * kReceivedWindowLines)
-                    _receivedLines.remove(0, _receivedLines.size() - kReceivedWindowLines);
-                _pending.clear();
-            } else if (c == '\n' && _pending.isEmpty()) {
-                continue;   // the LF of a CR LF line end
-            } else if (_pending.size() < kMaxLineLength) {
-                _pending += c;
+    }
+    if (!silent) {
+        for (const QByteArray& answer : portAnswers)
+            send(answer);
+    }
+    if (binary)
+        return;
+    // Lines are answered one at a time: a line may ask for a PDU (the "> "
+    // prompt), and then the bytes up to Ctrl-Z are that PDU, not lines.
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        std::optional<QByteArray> line;
+        std::optional<QByteArray> typedPdu;
+        {
+            std::lock_guard lock(_mutex);
+            for (; pos < bytes.size() && !line && !typedPdu; ++pos) {
+                const char c = bytes.at(pos);
+                if (_session.sms.input != SmsState::Input::None) {
+                    if (c == kCtrlZ)
+                        typedPdu = std::exchange(_typedPdu, QByteArray());
+                    else if (c == kEscape) {
+                        _session.sms.input = SmsState::Input::None;
+                        _typedPdu.clear();
+                    } else if (_typedPdu.size() <= SmsState::kMaxPduHexLength + 2) {
+                        _typedPdu += c;
+                    }
+                } else if (c == '\r') {
+                    line = std::exchange(_pending, QByteArray());
+                    _receivedLines.append(*line);
+                    if (_receivedLines.size() >= 2 * kReceivedWindowLines)
+                        _receivedLines.remove(0, _receivedLines.size() - kReceivedWindowLines);
+                } else if (c == '\n' && _pending.isEmpty()) {
+                    continue;   // the LF of a CR LF line end
+                } else if (_pending.size() < kMaxLineLength) {
+                    _pending += c;
+                }
             }
         }
-    }
-    if (silent)
-        return;
-    for (const QByteArray& answer : portAnswers)
-        send(answer);
-    for (const QByteArray& line : lines) {
-        const QByteArray answer = answerLine(line);
-        if (isHeld(line)) {
-            std::lock_guard lock(_mutex);
-            _heldAnswers += answer;
+        if (silent)
             continue;
-        }
-        if (!answer.isEmpty())
-            send(answer);
-        if (_hasLgPort && LgPort::isPortOpening(line)) {
-            QByteArray first;
+        if (typedPdu) {
+            QByteArray answer;
             {
                 std::lock_guard lock(_mutex);
-                first = _lgPort.openFromAtCommand();
+                answer = resultText(finishSmsInput(_session, *typedPdu), _session.cmeeMode);
             }
-            send(first);
+            send(answer);
         }
+        if (line)
+            answerAndSend(*line);
+    }
+}
+
+void PhoneSimulator::answerAndSend(const QByteArray& line)
+{
+    const QByteArray answer = answerLine(line);
+    if (isHeld(line)) {
+        std::lock_guard lock(_mutex);
+        _heldAnswers += answer;
+        return;
+    }
+    if (!answer.isEmpty())
+        send(answer);
+    if (_hasLgPort && LgPort::isPortOpening(line)) {
+        QByteArray first;
+        {
+            std::lock_guard lock(_mutex);
+            first = _lgPort.openFromAtCommand();
+        }
+        send(first);
     }
 }
 

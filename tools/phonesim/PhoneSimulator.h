@@ -95,6 +95,7 @@ private:
     bool isHeld(const QByteArray& line) const;
     void serve();
     void handleInput(const QByteArray& bytes);
+    void answerAndSend(const QByteArray& line);
     void send(const QByteArray& answer);
     void sendOutbox();
     bool sleepUnlessStopped(int ms);
@@ -103,6 +104,7 @@ private:
     PhoneProfile _profile;
     PhoneSession _session;
     QByteArray _pending;
+    QByteArray _typedPdu;   // a PDU after the "> " prompt, up to Ctrl-Z
     QByteArray _received;
     QList<QByteArray> _receivedLines;
     int _chunkSize = 0;
