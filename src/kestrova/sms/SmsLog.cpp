@@ -19,4 +19,11 @@ void smsKitLog(const QString& line)
     platform::programlog::write(kSMSKitLog, line);
 }
 
+void openSmsKitLog()
+{
+    using OpenFn = int (*)(const char*);
+    if (auto open = reinterpret_cast<OpenFn>(dlsym(RTLD_DEFAULT, "QVLogCreateAndOpen")))
+        open(kSMSKitLog);
+}
+
 } // namespace kestrova

@@ -9,5 +9,7 @@ namespace kestrova {
 bool smsKitLogIsOpen();
 // One line to that log; nothing happens when it is not open.
 void smsKitLog(const QString& line);
+// Opens that log when the program offers the function to open it.
+void openSmsKitLog();
 
 } // namespace kestrova
