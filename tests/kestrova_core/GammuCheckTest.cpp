@@ -1,0 +1,70 @@
+// An outside check of the simulated phone's message storage: Debian's gammu,
+// speaking AT over the pty, lists what the kit reads and sends a text the
+// phone records.
+#include "kestrova/sms/PduCodec.h"
+#include "kestrova/sms/pdu.h"
+#include "kestrova/sms/sms.h"
+#include "kestrova/sms/smsList.h"
+
+#include "PhoneSimulator.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Received from +123, "Hi"; and from +4917123, a UCS2 "Ää".
+const QByteArray kHi = "07919471010670F004039121F300006221012143000A02C834";
+const QByteArray kUcs2 = "07919471010670F0040791947121F30008622101214300000400C400E4";
+
+QString runGammu(const QString& config, const QStringList& arguments)
+{
+    QProcess gammu;
+    gammu.start(QStringLiteral("gammu"), QStringList{QStringLiteral("-c"), config} + arguments);
+    if (!gammu.waitForFinished(60000)) {
+        gammu.kill();
+        gammu.waitForFinished();
+    }
+    return QString::fromUtf8(gammu.readAllStandardOutput() + gammu.readAllStandardError());
+}
+
+} // namespace
+
+TEST(GammuCheck, ListsStoredMessagesAndSendsOne)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("gammu")).isEmpty())
+        GTEST_SKIP() << "gammu is not installed (scripts/install-deps.sh installs it)";
+    phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("sonyericsson")));
+    sim.modifySession([](phonesim::PhoneSession& s) {
+        s.sms.store("SM", 1, kHi);
+        s.sms.store("ME", 0, kUcs2);
+    });
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("gammurc"));
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[gammu]\ndevice = " + sim.slavePath().toUtf8() + "\nconnection = at\n");
+    file.close();
+
+    const QString listing = runGammu(config, {QStringLiteral("getallsms")});
+    EXPECT_TRUE(listing.contains(QStringLiteral("\"+123\""))) << listing.toStdString();
+    EXPECT_TRUE(listing.contains(QStringLiteral("Hi"))) << listing.toStdString();
+    EXPECT_TRUE(listing.contains(QStringLiteral("\"+4917123\""))) << listing.toStdString();
+    EXPECT_TRUE(listing.contains(QStringLiteral("Ää"))) << listing.toStdString();
+
+    const QString sending =
+        runGammu(config, {QStringLiteral("sendsms"), QStringLiteral("TEXT"), QStringLiteral("+123"), QStringLiteral("-text"),
+                          QStringLiteral("Hello")});
+    const QList<QByteArray> sent = sim.session().sms.sentPdus;
+    ASSERT_EQ(sent.size(), 1) << sending.toStdString();
+    kestrova::pduList pdus;
+    pdus.appendItem(std::make_unique<kestrova::pdu>(sent.first(), 1, 3, QStringLiteral("SM")));
+    kestrova::smsList messages;
+    kestrova::createSmsListFromPduList(messages, pdus);
+    ASSERT_EQ(messages.length(), 1);
+    EXPECT_EQ((*messages.begin())->getUtf8Text(), QStringLiteral("Hello"));
+    EXPECT_EQ((*messages.begin())->getAddress(), QStringLiteral("+123"));
+}
