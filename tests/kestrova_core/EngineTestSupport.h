@@ -5,6 +5,10 @@
 
 #include "kestrova/core/CoreConstants.h"
 #include "kestrova/core/SLTCommDevice.h"
+#include "kestrova/sms/PduCodec.h"
+#include "kestrova/sms/pdu.h"
+#include "kestrova/sms/sms.h"
+#include "kestrova/sms/smsList.h"
 
 #include <functional>
 #include <memory>
@@ -56,6 +60,18 @@ inline bool playPhone(const std::function<FakeCommDevice*()>& transport,
             return done();
         },
         seconds, 0.05);
+}
+
+// The text and recipient of a SUBMIT PDU a phone recorded.
+inline QPair<QString, QString> decodeSubmit(const QByteArray& hex)
+{
+    kestrova::pduList pdus;
+    pdus.appendItem(std::make_unique<kestrova::pdu>(hex, 1, 3, QStringLiteral("SM")));
+    kestrova::smsList messages;
+    kestrova::createSmsListFromPduList(messages, pdus);
+    if (messages.length() != 1)
+        return {};
+    return {(*messages.begin())->getUtf8Text(), (*messages.begin())->getAddress()};
 }
 
 } // namespace coretest

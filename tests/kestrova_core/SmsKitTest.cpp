@@ -5,6 +5,8 @@
 
 #include "kestrova/core/CoreConstants.h"
 #include "kestrova/core/QVSmsKitAsync.h"
+#include "EngineTestSupport.h"
+
 #include "kestrova/sms/PduCodec.h"
 #include "kestrova/sms/pdu.h"
 #include "kestrova/sms/sms.h"
@@ -196,13 +198,7 @@ TEST_F(SmsKitTest, SendsATextThePhoneRecords)
     EXPECT_EQ(callback.partsSent, 1);
     const QList<QByteArray> sent = sim->session().sms.sentPdus;
     ASSERT_EQ(sent.size(), 1);
-    kestrova::pduList pdus;
-    pdus.appendItem(std::make_unique<kestrova::pdu>(sent.first(), 1, 3, QStringLiteral("SM")));
-    kestrova::smsList messages;
-    kestrova::createSmsListFromPduList(messages, pdus);
-    ASSERT_EQ(messages.length(), 1);
-    EXPECT_EQ((*messages.begin())->getUtf8Text(), QStringLiteral("Hello"));
-    EXPECT_EQ((*messages.begin())->getAddress(), QStringLiteral("+123"));
+    EXPECT_EQ(coretest::decodeSubmit(sent.first()), qMakePair(QStringLiteral("Hello"), QStringLiteral("+123")));
 
     // A phone that does not know its service centre refuses: -1.
     sim->modifySession([](PhoneSession& s) { s.sms.rejectSend = true; });

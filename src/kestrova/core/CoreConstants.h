@@ -3,6 +3,8 @@
 // Names shared by the AT engine, its command queue and its state machine.
 // Notification names and dictionary keys are texts whose value is their own
 // name.
+#include <QString>
+
 namespace kestrova::core {
 
 #define KESTROVA_NAME(name) inline constexpr const char* k##name = #name;
@@ -86,6 +88,12 @@ KESTROVA_NAME(SLTCommDevicePduSent)
 KESTROVA_NAME(SLTCommDeviceCommandSuccessful)
 
 #undef KESTROVA_NAME
+
+// A name constant as the text it is.
+inline QString key(const char* name)
+{
+    return QString::fromLatin1(name);
+}
 
 // Transport kinds.
 inline constexpr int kDeviceTypeNone = -1;

@@ -26,11 +26,6 @@ const QString kLaterAction = QStringLiteral("kitLater");
 const QString kNoAddress = QStringLiteral("0000000000");
 const QString kDraftStringKey = QStringLiteral("draftString");
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 QVariant returnValue(const platform::Notification& n)
 {
     return n.userInfo.value(key(kSLTCommDeviceReturnValue));

@@ -23,11 +23,6 @@ const QString kSmscAddress = QStringLiteral("smscAddress");
 const QString kEmptyStorageLists = QStringLiteral("+CPMS: (),(),()\r\n\r\nOK\r\n");
 constexpr int kMaxMessageReference = 255;
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 bool hasReply(const platform::Notification& n)
 {
     return n.userInfo.contains(key(kSLTCommDeviceCommandQueueCommandResult));

@@ -12,11 +12,6 @@ namespace {
 
 const QString kResultAction = QStringLiteral("returnResultForState");
 
-QString key(const char* name)
-{
-    return QString::fromLatin1(name);
-}
-
 } // namespace
 
 SLTCommDeviceCommandQueue::SLTCommDeviceCommandQueue()
