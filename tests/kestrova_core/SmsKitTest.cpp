@@ -108,7 +108,8 @@ protected:
         return lines;
     }
 
-    OutsideInputScope outside;
+    // A loaded machine may take a while to answer: each pass waits up to 50 ms.
+    OutsideInputScope outside{0.05};
     std::unique_ptr<phonesim::PhoneSimulator> sim;
     SmsCallback callback;
     QVSmsKitAsync kit;
@@ -354,7 +355,7 @@ TEST(SmsKitRFComm, ReadsOverTheSimulatedBluetoothLink)
     for (int channel : phonesim::ServiceRecords::atChannels(QStringLiteral("sonyericsson")))
         stack->setChannelConnector(address, quint8(channel), [&sim] { return sim.connectSocketPair(); });
 
-    OutsideInputScope outside;
+    OutsideInputScope outside(0.05);
     SmsCallback callback;
     {
         QVSmsKitAsync kit;

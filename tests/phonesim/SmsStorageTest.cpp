@@ -69,7 +69,8 @@ TEST_F(SmsStorageTest, AnswersTheStorageCommands)
 TEST_F(SmsStorageTest, SendsWritesAndSendsFromStorageOverTheTty)
 {
     ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
-    testing_support::OutsideInputScope outside;
+    // A loaded machine may take a while to answer: each pass waits up to 50 ms.
+    testing_support::OutsideInputScope outside(0.05);
     PtyClient client(sim->slavePath());
     ASSERT_TRUE(client.isOpen());
     // Reads until the text read so far satisfies done (answers may come in
