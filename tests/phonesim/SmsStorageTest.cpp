@@ -1,11 +1,7 @@
 // The simulated phone's short-message storages and their AT commands.
 #include "PhoneSimulator.h"
-#include "PtyClient.h"
-#include "VirtualTime.h"
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 using phonesim::PhoneProfile;
 using phonesim::PhoneSession;
@@ -14,9 +10,8 @@ using phonesim::PhoneSimulator;
 namespace {
 
 // A DELIVER PDU (service centre +491710760000, from +123, "Hi", TPDU 17
-// octets) and a SUBMIT PDU (TPDU 15 octets).
+// octets).
 const QByteArray kDeliver = "07919471010670F004039121F300006221012143000002C834";
-const QByteArray kSubmit = "001100039121F30000AA05C8329BFD06";   // "Hello" to +123
 
 class SmsStorageTest : public ::testing::Test {
 protected:
@@ -64,45 +59,4 @@ TEST_F(SmsStorageTest, AnswersTheStorageCommands)
     };
     for (const Case& c : cases)
         EXPECT_EQ(sim->answerLine(c.line), c.answer) << c.line;
-}
-
-TEST_F(SmsStorageTest, SendsWritesAndSendsFromStorageOverTheTty)
-{
-    ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
-    // A loaded machine may take a while to answer: each pass waits up to 50 ms.
-    testing_support::OutsideInputScope outside(0.05);
-    PtyClient client(sim->slavePath());
-    ASSERT_TRUE(client.isOpen());
-    // Reads until the text read so far satisfies done (answers may come in
-    // pieces).
-    const auto readUntil = [&](const std::function<bool(const QByteArray&)>& done) {
-        QByteArray text;
-        testing_support::runUntil([&] { return done(text += client.readFor(0.05)); });
-        return text;
-    };
-    const auto prompted = [&](const QByteArray& command) {
-        client.write(command + '\r');
-        const QByteArray prompt = readUntil([](const QByteArray& t) { return t.endsWith("> "); });
-        EXPECT_EQ(prompt, QByteArray("\r\n> "));
-    };
-    const auto promptThen = [&](const QByteArray& command, const QByteArray& pdu) {
-        prompted(command);
-        client.write(pdu + '\x1A');
-        return readUntil([](const QByteArray& t) { return t.endsWith("OK\r\n") || (t.contains("ERROR") && t.endsWith("\r\n")); });
-    };
-    EXPECT_EQ(promptThen("AT+CMGS=15", kSubmit), QByteArray("\r\n+CMGS: 0\r\n\r\nOK\r\n"));
-    // A length that does not match the PDU, then a PDU that is not hex.
-    EXPECT_EQ(promptThen("AT+CMGS=16", kSubmit), QByteArray("\r\n+CMS ERROR: 304\r\n"));
-    EXPECT_EQ(promptThen("AT+CMGS=1", "0G"), QByteArray("\r\n+CMS ERROR: 304\r\n"));
-    EXPECT_EQ(promptThen("AT+CMGW=15", kSubmit), QByteArray("\r\n+CMGW: 4\r\n\r\nOK\r\n"));
-    EXPECT_EQ(client.command("AT+CMSS=4"), QByteArray("\r\n+CMSS: 1\r\n\r\nOK\r\n"));
-    sim->modifySession([](PhoneSession& s) { s.sms.rejectSend = true; });
-    EXPECT_EQ(promptThen("AT+CMGS=15", kSubmit), QByteArray("\r\n+CMS ERROR: 330\r\n"));
-    // Escape cancels the input; lines are lines again.
-    prompted("AT+CMGS=15");
-    client.write("0011\x1b");
-    EXPECT_EQ(client.command("AT"), QByteArray("\r\nOK\r\n"));
-    PhoneSession session = sim->session();
-    EXPECT_EQ(session.sms.sentPdus, (QList<QByteArray>{kSubmit, kSubmit}));
-    EXPECT_EQ(session.sms.find("SM")->messages.last().status, 3);
 }
