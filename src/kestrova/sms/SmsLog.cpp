@@ -2,6 +2,8 @@
 
 #include "platform/ProgramLog.h"
 
+#include <dlfcn.h>
+
 namespace kestrova {
 namespace {
 
