@@ -7,10 +7,12 @@ namespace {
 
 using IsOpenFn = int (*)(const char*);
 using LogFn = void (*)(const char*, const char*, ...);
+using OpenFn = int (*)(const char*);
 
 struct Functions {
     IsOpenFn isOpen = nullptr;
     LogFn log = nullptr;
+    OpenFn open = nullptr;
 
     static const Functions& instance()
     {
@@ -18,6 +20,7 @@ struct Functions {
             Functions f;
             f.isOpen = reinterpret_cast<IsOpenFn>(dlsym(RTLD_DEFAULT, "QVLogIsNamedLogOpen"));
             f.log = reinterpret_cast<LogFn>(dlsym(RTLD_DEFAULT, "QVLogToNamedLog"));
+            f.open = reinterpret_cast<OpenFn>(dlsym(RTLD_DEFAULT, "QVLogCreateAndOpen"));
             return f;
         }();
         return found;
@@ -37,6 +40,12 @@ void write(const char* logName, const QString& line)
     if (!isOpen(logName))
         return;
     Functions::instance().log(logName, "%s", line.toUtf8().constData());
+}
+
+void open(const char* logName)
+{
+    if (const OpenFn openLog = Functions::instance().open)
+        openLog(logName);
 }
 
 } // namespace platform::programlog

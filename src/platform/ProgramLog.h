@@ -13,5 +13,8 @@ bool isOpen(const char* logName);
 // One line to that log; nothing happens when it is not open. The line is
 // passed as an argument, never as the format, so a "%" stays a "%".
 void write(const char* logName, const QString& line);
+// Asks the program to create and open that log (nothing happens without the
+// program's QVLogCreateAndOpen).
+void open(const char* logName);
 
 } // namespace platform::programlog

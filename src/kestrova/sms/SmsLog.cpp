@@ -2,8 +2,6 @@
 
 #include "platform/ProgramLog.h"
 
-#include <dlfcn.h>
-
 namespace kestrova {
 namespace {
 
@@ -23,9 +21,7 @@ void smsKitLog(const QString& line)
 
 void openSmsKitLog()
 {
-    using OpenFn = int (*)(const char*);
-    if (auto open = reinterpret_cast<OpenFn>(dlsym(RTLD_DEFAULT, "QVLogCreateAndOpen")))
-        open(kSMSKitLog);
+    platform::programlog::open(kSMSKitLog);
 }
 
 } // namespace kestrova
