@@ -17,8 +17,13 @@
 #include "links/QVDeviceCallback.h"
 #include "links/QVEmbeddedCallback.h"
 #include "links/SMSKitAsyncConnection.h"
+#include "phone/DeviceDataManager.h"
+#include "phone/DeviceGUINotificator.h"
+#include "phone/PhoneFolderRules.h"
 #include "phone/PhoneLog.h"
+#include "phone/SharedSyncInfo.h"
 #include "phone/SyncEngineHandler.h"
+#include "phone/SyncEnvironmentRules.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 #include "platform/UsbRegistry.h"
@@ -97,6 +102,33 @@ std::optional<float> storedSeconds(const QVariant& value, const QString& key)
     }
 }
 
+// Without a sync environment the engine is off and every type is backed up
+// (the default backup mask holds every type).
+class NoSyncEnvironment : public SyncEnvironmentRules {
+public:
+    bool setupSyncEvironment() override { return false; }
+    bool wantsToUseSyncEngineAtAll() const override { return false; }
+    bool wantsToUseSyncEngineForProperty(int) const override { return false; }
+    bool wantsSyncChangesFromDevice(int) const override { return false; }
+    bool wasDatabaseSynced(int) const override { return false; }
+    bool wantsToBackupOrganizerType(int) const override { return true; }
+    void syncEngineDeviceActive(const QVariantMap&) override {}
+};
+
+class NoPhoneFolders : public PhoneFolderRules {
+public:
+    bool updateCapabilities() override { return false; }
+    void checkIfMirrorMustBeRenamed() override {}
+    void preProcessDevice() override {}
+};
+
+// Busy-overlay percentages of the start.
+constexpr int kProgressSyncEngine = 30;
+constexpr int kProgressHandler = 40;
+constexpr int kProgressConnections = 50;
+constexpr int kProgressCapabilities = 60;
+constexpr int kProgressVolumes = 70;
+
 } // namespace
 
 void MFDevice::setDefaultMakers(Makers makers)
@@ -109,13 +141,13 @@ void MFDevice::setServerSyncSessionMaker(SyncSessionMaker maker)
     serverSyncSessionMaker() = std::move(maker);
 }
 
-MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceDict)
-    : MFDevice(connType, std::move(deviceDict), QVariantMap(), nullptr, defaultMakers())
+MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceDict, bool* isNewDevice)
+    : MFDevice(connType, std::move(deviceDict), QVariantMap(), nullptr, defaultMakers(), isNewDevice)
 {
 }
 
 MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceDict, QVariantMap deviceDBEntry,
-                   std::shared_ptr<QVSyncDeviceDescription> description, Makers makers)
+                   std::shared_ptr<QVSyncDeviceDescription> description, Makers makers, bool* isNewDevice)
     : _makers(std::move(makers))
     , _connType(connType)
 {
@@ -148,6 +180,17 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
         logConn(QStringLiteral("[MFDevice initWithDictAndType] no sync description for \"%1\"")
                     .arg(_devInfo->getSyncMLProtocol().toString()));
 
+    if (_makers.dataManager)
+        _dataManager = _makers.dataManager(*this);
+    if (_dataManager && _makers.guiNotificator)
+        _dataGUIManager = _makers.guiNotificator(*_dataManager);
+    _syncEnvironment = _makers.syncEnvironment ? _makers.syncEnvironment(*this) : nullptr;
+    if (!_syncEnvironment)
+        _syncEnvironment = std::make_unique<NoSyncEnvironment>();
+    _phoneFolders = _makers.phoneFolders ? _makers.phoneFolders(*this) : nullptr;
+    if (!_phoneFolders)
+        _phoneFolders = std::make_unique<NoPhoneFolders>();
+
     setupWaitTimes();
 
     for (int type = 0; type < 5; ++type) {
@@ -161,8 +204,25 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
         copy("Common.LastSyncTimeDZ", "LastSyncTime (DZ)");
     }
     const QVariant nextFree = _devInfo->objectForKey(QStringLiteral("Common.NextFreeT-ID"));
-    if (nextFree.isValid())
-        _highestUsedContactRefNum = nextFree.toString().toInt();
+    if (nextFree.isValid()) {
+        bool ok = false;
+        const long counter = nextFree.toString().trimmed().toLong(&ok);
+        if (ok)
+            _highestUsedContactRefNum = counter;
+        else
+            logConn(QStringLiteral("[MFDevice initWithDictAndType] ignoring Common.NextFreeT-ID \"%1\" of type %2")
+                        .arg(nextFree.toString(), QString::fromLatin1(nextFree.typeName())));
+    }
+
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.addObserver(this, QLatin1String(kNotifySyncEngineActive), nullptr,
+                       [this](const platform::Notification& note) {
+                           _syncEnvironment->syncEngineDeviceActive(note.userInfo);
+                       });
+    center.addObserver(this, QLatin1String(kNotifyAppDidBecomeActive), nullptr,
+                       [this](const platform::Notification&) { appHasBecomeActive(); });
+    center.addObserver(this, QLatin1String(kNotifyAppWillResignActive), nullptr,
+                       [this](const platform::Notification&) { appWillBecomeInactive(); });
 
     if (_syncDescription) {
         _canProcessDB[0] = _syncDescription->nonNilBOOLFromDescription(QStringLiteral("SyncML.syncContacts"));
@@ -172,16 +232,24 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
         _canProcessDB[4] = _syncDescription->nonNilBOOLFromDescription(QStringLiteral("SyncML.syncSMS"));
     }
 
-    if (!history && _makers.syncEngineHandler) {
-        _syncEngineHandler = _makers.syncEngineHandler(*this);
-        if (!_syncEngineHandler) {
-            qCWarning(lcPhone).noquote() << QStringLiteral("SERIOUS BUG: Could not get SyncClient for device:%1, schema file:%2")
-                                        .arg(_devInfo->nonNilStringFromDeviceSpec(QStringLiteral("Common.Identifier")),
-                                             _syncDescription ? _syncDescription->syncSchemaFile().toString() : QString());
-        } else {
-            _syncEngineHandler->updateEnabledEntities();
+    if (!history) {
+        setupSyncEvironment();
+        const bool useEngine = wantsToUseSyncEngineAtAll();
+        if (useEngine) {
+            if (_makers.syncEngineHandler)
+                _syncEngineHandler = _makers.syncEngineHandler(*this);
+            if (!_syncEngineHandler)
+                qCWarning(lcPhone).noquote()
+                    << QStringLiteral("SERIOUS BUG: Could not get SyncClient for device:%1, schema file:%2")
+                           .arg(_devInfo->nonNilStringFromDeviceSpec(QStringLiteral("Common.Identifier")),
+                                _syncDescription ? _syncDescription->syncSchemaFile().toString() : QString());
         }
-        startTimer();
+        progress(kProgressSyncEngine);
+        if (useEngine && _syncEngineHandler)
+            _syncEngineHandler->updateEnabledEntities();
+        progress(kProgressHandler);
+        if (useEngine)
+            startTimer();
     }
 
     applySMSDefaults();
@@ -209,6 +277,22 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
         QVLOG(qvlog::kXT, QStringLiteral("Registered Connections: %1").arg(describe(_connectionInfo)));
     }
     createActionMachine(_connectionInfo);
+    progress(kProgressConnections);
+
+    updateCapabilities();
+    progress(kProgressCapabilities);
+
+    // A new phone whose files mirror is known under another serial number.
+    if (isNewDevice && *isNewDevice) {
+        const QString serial = _devInfo->serialNumber().toString();
+        if (_btSerialPortRegistered && _ftpConnection && !serial.isEmpty() && !_devInfo->usbHasSerialNumber()
+            && _ftpConnection->preProcessSerialNumber(serial)) {
+            checkIfMirrorMustBeRenamed();
+            *isNewDevice = false;
+        }
+    }
+    if (_ftpConnection)
+        preProcessDevice();
 
     for (int disk = 0; disk < 2; ++disk) {
         const bool named = _ftpConnection && !_ftpConnection->diskName(disk).isEmpty();
@@ -216,6 +300,10 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
         if (named)
             _devInfo->setVolumeInArchive(disk == 1);
     }
+    progress(kProgressVolumes);
+
+    if (_ftpConnection && _ftpConnection->isBluetooth() && _dataManager)
+        _dataManager->loadFinderState();
     logConn(QStringLiteral("++++ [MFDevice initWithDictAndType] finished ++++"));
 }
 
@@ -231,6 +319,8 @@ MFDevice::~MFDevice()
         callback->senderIsDying();
     _callbackPool.clear();
     _connectionInfo.clear();
+    if (SharedSyncInfo* general = _makers.generalSyncInfo ? _makers.generalSyncInfo() : nullptr)
+        general->announceQuit();
 
     if (!_inRemoveFromDevList) {
         const auto store = [this](const std::optional<QVariantMap>& environment, const char* key) {
@@ -250,6 +340,8 @@ MFDevice::~MFDevice()
     platform::NotificationCenter::defaultCenter().post(QStringLiteral("NotifyMobileDeviceConnectionChanged"), this);
     _syncEngineTimer.stop();
     _actionMachine.reset();
+    _dataGUIManager.reset();
+    _dataManager.reset();
 
     releaseAllConnections();
     logConn(QStringLiteral("[MFDevice dealloc] releaseAllConnections"));
@@ -257,6 +349,8 @@ MFDevice::~MFDevice()
     _syncEngineHandler.reset();
     logConn(QStringLiteral("[MFDevice dealloc] releaseAllConnections"));
     platform::runloop::cancelPreviousPerformRequests(this);
+    _phoneFolders.reset();
+    _syncEnvironment.reset();
     _devInfo.reset();
 }
 
@@ -556,12 +650,12 @@ void MFDevice::setNokiaPCSuitePushConnection(std::unique_ptr<DZDeviceConnection>
 
 bool MFDevice::hasFTPServices() const
 {
-    return bool(_ftpConnection);
+    return _isHistory ? !_stateInHistoryFiles.isEmpty() : bool(_ftpConnection);
 }
 
 bool MFDevice::hasSyncMLServices() const
 {
-    return bool(_syncMLConnection);
+    return _isHistory ? !_organizerInHistoryFiles.isEmpty() : bool(_syncMLConnection);
 }
 
 bool MFDevice::hasPushServices() const
@@ -761,8 +855,23 @@ void MFDevice::releaseSyncSessionStep2(QVDeviceCallback& callback)
     const auto higher = QVEmbeddedCallback::getHigherCallback(callback);
     if (status == 0 && higher)
         status = higher->userInfo().toInt();
+    // Every wanted type came over: the phone holds the ids it gave the new
+    // items, so the program's own item ids start again.
+    if (status == 0 && everyWantedTypeSynced()) {
+        _highestUsedContactRefNum = 0;
+        _devInfo->setObject(QString::number(_highestUsedContactRefNum), QStringLiteral("Common.NextFreeT-ID"));
+    }
     if (higher)
         higher->finishWithResult(status, QVariant());
+}
+
+bool MFDevice::everyWantedTypeSynced() const
+{
+    for (int type = 0; type < int(_canProcessDB.size()); ++type) {
+        if (canProcessDB(type) && wantsToBackupOrganizerType(type) && !wasDatabaseSynced(type))
+            return false;
+    }
+    return true;
 }
 
 double MFDevice::delayUntilTime() const
@@ -821,15 +930,21 @@ void MFDevice::announceQuit()
     _heartBeat.stop();
     if (_actionMachine)
         _actionMachine->announceQuit();
+    if (_ftpConnection && _ftpConnection->isBluetooth() && _dataManager)
+        _dataManager->saveFinderState();
+    if (_dataGUIManager)
+        _dataGUIManager->announceQuit();
+    cleanUpChangesForSyncEngine();
     closeAllConnections();
     bool told = false;
     platform::runloop::waitUntil(
         [this, &told] {
-            if (!_syncEngineHandler || !_syncEngineHandler->isBusy())
+            const SharedSyncInfo* general = _makers.generalSyncInfo ? _makers.generalSyncInfo() : nullptr;
+            if ((!_syncEngineHandler || !_syncEngineHandler->isBusy()) && !(general && general->isBusy()))
                 return true;
             if (!told) {
                 told = true;
-                platform::NotificationCenter::defaultCenter().post(QStringLiteral("SyncEngineActive"), this,
+                platform::NotificationCenter::defaultCenter().post(QLatin1String(kNotifySyncEngineActive), this,
                                                                    {{QStringLiteral("Active"), true}});
             }
             return false;
@@ -989,6 +1104,100 @@ void MFDevice::trickleSoon(int organizerType)
 bool MFDevice::mustTrickle(int organizerType) const
 {
     return organizerType >= 0 && organizerType < int(_mustTrickle.size()) && _mustTrickle[organizerType];
+}
+
+void MFDevice::cleanUpChangesForSyncEngine()
+{
+    if (!_dataManager)
+        return;
+    int pending = 0;
+    int pendingType = -1;
+    for (int type = 0; type < int(_canProcessDB.size()); ++type) {
+        if (_dataManager->hasChangesForSyncEngine(type)) {
+            ++pending;
+            pendingType = type;
+        }
+    }
+    if (pending > 0 && _syncEngineHandler)
+        _syncEngineHandler->trickleSyncEngine(pending == 1 ? pendingType : -1);
+}
+
+void MFDevice::appHasBecomeActive()
+{
+    for (int type : {3, 2}) {
+        if (wantsToUseSyncEngineForProperty(type))
+            trickleSoon(type);
+    }
+}
+
+void MFDevice::appWillBecomeInactive()
+{
+    for (int type = 0; type < int(_mustTrickle.size()); ++type) {
+        if (wantsToUseSyncEngineForProperty(type) && wantsSyncChangesFromDevice(type) && _dataManager
+            && _dataManager->hasChangesForSyncEngine(type))
+            trickleSoon(type);
+    }
+}
+
+bool MFDevice::setupSyncEvironment()
+{
+    return _syncEnvironment->setupSyncEvironment();
+}
+
+bool MFDevice::wantsToUseSyncEngineAtAll() const
+{
+    return _syncEnvironment->wantsToUseSyncEngineAtAll();
+}
+
+bool MFDevice::wantsToUseSyncEngineForProperty(int organizerType) const
+{
+    return _syncEnvironment->wantsToUseSyncEngineForProperty(organizerType);
+}
+
+bool MFDevice::wantsSyncChangesFromDevice(int organizerType) const
+{
+    return _syncEnvironment->wantsSyncChangesFromDevice(organizerType);
+}
+
+bool MFDevice::wasDatabaseSynced(int organizerType) const
+{
+    return _syncEnvironment->wasDatabaseSynced(organizerType);
+}
+
+bool MFDevice::wantsToBackupOrganizerType(int organizerType) const
+{
+    return _syncEnvironment->wantsToBackupOrganizerType(organizerType);
+}
+
+bool MFDevice::updateCapabilities()
+{
+    return _phoneFolders->updateCapabilities();
+}
+
+void MFDevice::checkIfMirrorMustBeRenamed()
+{
+    _phoneFolders->checkIfMirrorMustBeRenamed();
+}
+
+void MFDevice::preProcessDevice()
+{
+    _phoneFolders->preProcessDevice();
+}
+
+FilesMirror* MFDevice::mirror() const
+{
+    return _dataManager ? _dataManager->mirror() : nullptr;
+}
+
+OrganizerArchive* MFDevice::archive() const
+{
+    return _dataManager ? _dataManager->archive() : nullptr;
+}
+
+void MFDevice::progress(int percent) const
+{
+    if (_makers.busyProgress)
+        _makers.busyProgress(percent);
 }
 
 void MFDevice::setSyncEnvironments(std::optional<QVariantMap> main, std::optional<QVariantMap> work,

@@ -15,14 +15,22 @@
 #include <optional>
 
 class DZDeviceConnection;
+class DeviceDataManager;
+class DeviceDocument;
+class DeviceGUINotificator;
 class FileTransferConnection;
+class FilesMirror;
 class MFDeviceInfo;
+class OrganizerArchive;
+class PhoneFolderRules;
 class QVAction;
 class QVActionMachine;
 class QVDeviceCallback;
 class QVEmbeddedCallback;
 class QVSyncDeviceDescription;
+class SharedSyncInfo;
 class SyncEngineHandler;
+class SyncEnvironmentRules;
 
 // The in-memory model of one phone while a window shows it: its settings,
 // the sync description of its model, the connections that serve its services
@@ -52,6 +60,12 @@ public:
     static constexpr const char* kServiceLGContacts = "LGContacts";
     static constexpr const char* kServiceLGEvents = "LGEvents";
 
+    // Notifications the device observes from anyone: the sync-engine
+    // bridge's, and the application's becoming active or resigning it.
+    static constexpr const char* kNotifySyncEngineActive = "SyncEngineActive";
+    static constexpr const char* kNotifyAppDidBecomeActive = "NSApplicationDidBecomeActiveNotification";
+    static constexpr const char* kNotifyAppWillResignActive = "NSApplicationWillResignActiveNotification";
+
     // Result codes of requestService().
     static constexpr int kServiceAlreadyOpen = 0;
     static constexpr int kServiceOpening = 1;
@@ -68,8 +82,11 @@ public:
     static constexpr double kServerSyncMLCloseDelay = 3.0;
 
     // Makers of what this folder does not build: the connections of the
-    // slots whose classes live elsewhere, the sync-engine handler and the
-    // Bluetooth availability test. An empty maker leaves its slot empty.
+    // slots whose classes live elsewhere, the sync-engine handler, the data
+    // manager with its GUI notifier, the rules of the sync environment and of
+    // the phone's folders, the shared sync-engine information and the busy
+    // overlay of the front device window, and the Bluetooth availability
+    // test. An empty maker leaves its slot empty (the rules: none apply).
     using ConnectionMaker = std::function<std::unique_ptr<DZDeviceConnection>(MFDevice&, const QVariantMap& dict)>;
     using FileTransferMaker =
         std::function<std::unique_ptr<FileTransferConnection>(MFDevice&, const QVariantMap& dict)>;
@@ -81,16 +98,24 @@ public:
         ConnectionMaker tarnex;            // the Samsung AT connection
         std::function<std::unique_ptr<SyncEngineHandler>(MFDevice&)> syncEngineHandler;
         std::function<bool(const QVariantMap& dict)> bluetoothAvailable;   // default isBTConnectionAvailable
+        std::function<std::unique_ptr<DeviceDataManager>(MFDevice&)> dataManager;
+        std::function<std::unique_ptr<DeviceGUINotificator>(DeviceDataManager&)> guiNotificator;
+        std::function<std::unique_ptr<SyncEnvironmentRules>(MFDevice&)> syncEnvironment;
+        std::function<std::unique_ptr<PhoneFolderRules>(MFDevice&)> phoneFolders;
+        std::function<SharedSyncInfo*()> generalSyncInfo;   // null until the application made it
+        std::function<void(int percent)> busyProgress;      // the opening phone's busy overlay
     };
     static void setDefaultMakers(Makers makers);
 
     // The row is the shared device database's row of the dictionary's
     // "Common.qvDeviceID"; the description that of the row's sync protocol.
-    MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceDict);
+    // isNewDevice (may be null) is set false when a new phone turns out to
+    // be a known one under a new serial number.
+    MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceDict, bool* isNewDevice = nullptr);
     // With a model row and a description the caller already has (a null
     // description: that of the row's sync protocol).
     MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceDict, QVariantMap deviceDBEntry,
-             std::shared_ptr<QVSyncDeviceDescription> description, Makers makers);
+             std::shared_ptr<QVSyncDeviceDescription> description, Makers makers, bool* isNewDevice = nullptr);
     ~MFDevice() override;
     MFDevice(const MFDevice&) = delete;
     MFDevice& operator=(const MFDevice&) = delete;
@@ -108,6 +133,12 @@ public:
     QString dbName(int organizerType) const override;
 
     MFDeviceInfo* devInfo() const { return _devInfo.get(); }
+    DeviceDataManager* dataManager() const { return _dataManager.get(); }
+    DeviceGUINotificator* dataGUIManager() const { return _dataGUIManager.get(); }
+    FilesMirror* mirror() const;
+    OrganizerArchive* archive() const;
+    DeviceDocument* document() const { return _document; }
+    void setDocument(DeviceDocument* document) { _document = document; }
     const std::shared_ptr<QVSyncDeviceDescription>& syncDescription() const { return _syncDescription; }
     std::shared_ptr<QVariantMap> mDeviceDict() const;
     bool isHistory() const { return _isHistory; }
@@ -126,6 +157,7 @@ public:
     bool usesDUNForSMS() const;
     bool useDUNSMSChannel() const;
     bool isInBackupMode() const { return _inBackupMode; }
+    void setInBackupMode(bool on) { _inBackupMode = on; }
     bool wantsBackupNow() const;
     // The phone's volumes as the FTP connection names them at start.
     bool hasInternalMemory() const { return _hasInternalMemory; }
@@ -236,6 +268,18 @@ public:
     bool shouldCheckBattery() const { return false; }
     bool shouldSMSSync() const { return false; }
 
+    // The sync environment's decisions (see SyncEnvironmentRules).
+    bool setupSyncEvironment();
+    bool wantsToUseSyncEngineAtAll() const;
+    bool wantsToUseSyncEngineForProperty(int organizerType) const;
+    bool wantsSyncChangesFromDevice(int organizerType) const;
+    bool wasDatabaseSynced(int organizerType) const;
+    bool wantsToBackupOrganizerType(int organizerType) const;
+    // The phone's folders and capabilities (see PhoneFolderRules).
+    bool updateCapabilities();
+    void checkIfMirrorMustBeRenamed();
+    void preProcessDevice();
+
     // Sync engine: the handler, its timer and trickle requests.
     SyncEngineHandler* syncEngineHandler() const { return _syncEngineHandler.get(); }
     void syncEngineNoLongerBusy();
@@ -248,6 +292,14 @@ public:
     void useSyncEngineTime();
     void trickleSoon(int organizerType);
     bool mustTrickle(int organizerType) const;
+    // Hands the archive's pending sync-engine changes to the handler: the one
+    // type that has some, or all (-1) when several have.
+    void cleanUpChangesForSyncEngine();
+    // The application's activity: notes and bookmarks synced with the engine
+    // are trickled when it becomes active; pending phone-side changes when it
+    // resigns.
+    void appHasBecomeActive();
+    void appWillBecomeInactive();
     // The three sync environments, stored into the settings at teardown.
     void setSyncEnvironments(std::optional<QVariantMap> main, std::optional<QVariantMap> work,
                              std::optional<QVariantMap> user);
@@ -265,10 +317,17 @@ private:
     void finishSyncRelease(const std::shared_ptr<QVEmbeddedCallback>& callback);
     void delayedCloseSyncML(const std::shared_ptr<QVEmbeddedCallback>& callback);
     void releaseSyncSessionStep2(QVDeviceCallback& callback);
+    bool everyWantedTypeSynced() const;
+    void progress(int percent) const;
 
     Makers _makers;
     std::shared_ptr<QVSyncDeviceDescription> _syncDescription;
     std::unique_ptr<MFDeviceInfo> _devInfo;
+    std::unique_ptr<DeviceDataManager> _dataManager;
+    std::unique_ptr<DeviceGUINotificator> _dataGUIManager;
+    std::unique_ptr<SyncEnvironmentRules> _syncEnvironment;
+    std::unique_ptr<PhoneFolderRules> _phoneFolders;
+    DeviceDocument* _document = nullptr;
     std::shared_ptr<QVActionMachine> _actionMachine;
     QString _connType;
     std::unique_ptr<FileTransferConnection> _ftpConnection;
@@ -307,6 +366,9 @@ private:
     double _lastBatteryCheck = 0;
     std::pair<unsigned, unsigned> _lastBatteryValue{unsigned(-1), unsigned(-1)};
     bool _isHistory = false;
+    // The dated file-system states and organizer files a history device shows.
+    QStringList _stateInHistoryFiles;
+    QStringList _organizerInHistoryFiles;
     bool _inRemoveFromDevList = false;
     bool _usbStateHasChanged = false;
     std::array<bool, 4> _mustTrickle{};

@@ -8,8 +8,13 @@
 #include "links/DZDeviceConnection.h"
 #include "links/LinkCodes.h"
 #include "links/QVDeviceCallback.h"
+#include "phone/DeviceDataManager.h"
+#include "phone/DeviceGUINotificator.h"
 #include "phone/MFDevice.h"
+#include "phone/PhoneFolderRules.h"
+#include "phone/SharedSyncInfo.h"
 #include "phone/SyncEngineHandler.h"
+#include "phone/SyncEnvironmentRules.h"
 #include "platform/NotificationCenter.h"
 #include "platform/bluetooth/QuorBluetoothExtensions.h"
 
@@ -90,20 +95,134 @@ bool ended(const std::shared_ptr<QVDeviceCallback>& callback)
     return testing_support::runUntil([&] { return !callback->isBusy(); }, 1.0);
 }
 
+// The parts the device reaches through its makers. Each writes what it is
+// asked into a shared step log, so a test sees the order of the calls.
 class RecordingHandler : public SyncEngineHandler {
 public:
+    explicit RecordingHandler(QStringList* steps = nullptr)
+        : steps(steps)
+    {
+        log("handler");
+    }
     int trickleSyncEngine(int organizerType) override
     {
         trickled.append(organizerType);
+        log(QStringLiteral("trickle %1").arg(organizerType));
         return trickleResult;
     }
     bool isBusy() const override { return busy; }
-    void updateEnabledEntities() override {}
-    void announceQuit() override {}
+    void updateEnabledEntities() override { log("updateEnabledEntities"); }
+    void announceQuit() override { log("handler announceQuit"); }
+    void log(const QString& step) const
+    {
+        if (steps)
+            steps->append(step);
+    }
 
+    QStringList* steps;
     QList<int> trickled;
     int trickleResult = 0;
     bool busy = false;
+};
+
+class RecordingSyncEnvironment : public SyncEnvironmentRules {
+public:
+    RecordingSyncEnvironment(QStringList& steps, bool engine)
+        : steps(steps)
+        , engine(engine)
+    {
+    }
+    bool setupSyncEvironment() override
+    {
+        steps.append("setupSyncEvironment");
+        return false;
+    }
+    bool wantsToUseSyncEngineAtAll() const override { return engine; }
+    bool wantsToUseSyncEngineForProperty(int type) const override { return engine && engineTypes.contains(type); }
+    bool wantsSyncChangesFromDevice(int type) const override { return fromDevice.contains(type); }
+    bool wasDatabaseSynced(int type) const override { return synced.contains(type); }
+    bool wantsToBackupOrganizerType(int type) const override { return !notBackedUp.contains(type); }
+    void syncEngineDeviceActive(const QVariantMap& userInfo) override { engineNotes.append(userInfo); }
+
+    QStringList& steps;
+    bool engine;
+    QSet<int> engineTypes, fromDevice, synced, notBackedUp;
+    QList<QVariantMap> engineNotes;
+};
+
+class RecordingFolders : public PhoneFolderRules {
+public:
+    explicit RecordingFolders(QStringList& steps)
+        : steps(steps)
+    {
+    }
+    bool updateCapabilities() override
+    {
+        steps.append("updateCapabilities");
+        return false;
+    }
+    void checkIfMirrorMustBeRenamed() override { steps.append("checkIfMirrorMustBeRenamed"); }
+    void preProcessDevice() override { steps.append("preProcessDevice"); }
+    QStringList& steps;
+};
+
+class RecordingDataManager : public DeviceDataManager {
+public:
+    RecordingDataManager(QStringList& steps, QSet<int> pending)
+        : steps(steps)
+        , pending(std::move(pending))
+    {
+        steps.append("dataManager");
+    }
+    ~RecordingDataManager() override { steps.append("~dataManager"); }
+    void saveFinderState() override { steps.append("saveFinderState"); }
+    void loadFinderState() override { steps.append("loadFinderState"); }
+    FilesMirror* mirror() const override { return nullptr; }
+    OrganizerArchive* archive() const override { return nullptr; }
+    bool hasChangesForSyncEngine(int type) const override { return pending.contains(type); }
+    QStringList& steps;
+    QSet<int> pending;
+};
+
+class RecordingNotificator : public DeviceGUINotificator {
+public:
+    explicit RecordingNotificator(QStringList& steps)
+        : steps(steps)
+    {
+        steps.append("guiNotificator");
+    }
+    ~RecordingNotificator() override { steps.append("~guiNotificator"); }
+    void announceQuit() override { steps.append("gui announceQuit"); }
+    QStringList& steps;
+};
+
+class FakeGeneralSyncInfo : public SharedSyncInfo {
+public:
+    bool isBusy() const override { return busy; }
+    void announceQuit() override { ++quits; }
+    bool busy = false;
+    int quits = 0;
+};
+
+// A file-transfer connection over Bluetooth (the in-memory one has no link
+// type) that may recognise the phone's serial number.
+class BluetoothFileTransfer : public InMemoryFileTransfer {
+public:
+    BluetoothFileTransfer(MFDevice& device, QStringList* steps, bool knowsSerial)
+        : InMemoryFileTransfer(device, spec("Bluetooth", 7))
+        , steps(steps)
+        , knowsSerial(knowsSerial)
+    {
+    }
+    ~BluetoothFileTransfer() override
+    {
+        if (steps)
+            steps->append("~ftp");
+    }
+    QString getConnectionType() const override { return QStringLiteral("Bluetooth"); }
+    bool preProcessSerialNumber(const QString&) override { return knowsSerial; }
+    QStringList* steps;
+    bool knowsSerial;
 };
 
 class MFDeviceTest : public BluetoothPhoneFixture {
@@ -153,8 +272,42 @@ protected:
         return pipe ? pipe->actionTypes() : QStringList();
     }
 
+    // The data manager, its notifier, the rules and the busy overlay, all
+    // writing to the step log; the sync engine on or off.
+    void recordParts(bool engine, QSet<int> pending = {})
+    {
+        makers.dataManager = [this, pending](MFDevice&) {
+            auto made = std::make_unique<RecordingDataManager>(steps, pending);
+            dataManager = made.get();
+            return made;
+        };
+        makers.guiNotificator = [this](DeviceDataManager&) { return std::make_unique<RecordingNotificator>(steps); };
+        makers.syncEnvironment = [this, engine](MFDevice&) {
+            auto made = std::make_unique<RecordingSyncEnvironment>(steps, engine);
+            environment = made.get();
+            return made;
+        };
+        makers.phoneFolders = [this](MFDevice&) { return std::make_unique<RecordingFolders>(steps); };
+        makers.busyProgress = [this](int percent) { steps.append(QString::number(percent)); };
+        makers.syncEngineHandler = [this](MFDevice&) {
+            auto made = std::make_unique<RecordingHandler>(&steps);
+            handler = made.get();
+            return made;
+        };
+    }
+    void bluetoothFTP(bool knowsSerial = false)
+    {
+        makers.obexFTP = [this, knowsSerial](MFDevice& device, const QVariantMap&) {
+            return std::make_unique<BluetoothFileTransfer>(device, &steps, knowsSerial);
+        };
+    }
+
     MFDevice::Makers makers;
     std::shared_ptr<QVariantMap> deviceDict;
+    QStringList steps;
+    RecordingDataManager* dataManager = nullptr;
+    RecordingSyncEnvironment* environment = nullptr;
+    RecordingHandler* handler = nullptr;
 };
 
 } // namespace
@@ -216,18 +369,19 @@ TEST_F(MFDeviceTest, SMSDefaultsFillOnlyWhatIsMissingOrOutOfRange)
 TEST_F(MFDeviceTest, AHistoryDeviceHasNoLinksHandlerOrTimerAndOnlyTheFixedPipes)
 {
     addBluetoothPhone();
-    int handlersMade = 0;
-    makers.syncEngineHandler = [&](MFDevice&) {
-        ++handlersMade;
-        return std::make_unique<RecordingHandler>();
-    };
+    recordParts(true);
     makers.syncML = fake("SyncML/IrMC", spec("Bluetooth", 3));
-    auto device = make(MFDevice::kHistory, connectionDict(), row(kProtocolLG, "LG", {{"Dorvanti.SMSProtocol", "LG"}}));
+    bluetoothFTP();
+    auto device = make(MFDevice::kHistory, connectionDict(),
+                       row(kProtocolLG, "LG", {{"Dorvanti.SMSProtocol", "LG"}, {"Dorvanti.OBEXFileSupport", "1"}}));
     EXPECT_TRUE(device->isHistory());
-    EXPECT_EQ(handlersMade, 0);
+    // Even with the engine wanted: no environment read, no handler, no timer.
+    EXPECT_FALSE(steps.contains("setupSyncEvironment"));
+    EXPECT_EQ(handler, nullptr);
     EXPECT_FALSE(device->isSyncEngineTimerRunning());
     EXPECT_TRUE(device->connectionInfo().isEmpty());
-    EXPECT_FALSE(device->hasDUNServices() || device->hasSMSKitAsyncConnection() || device->hasSyncMLServices());
+    EXPECT_FALSE(device->hasDUNServices() || device->hasSMSKitAsyncConnection() || device->hasSyncMLServices()
+                 || device->hasFTPServices());
     QSet<QStringList> pipes;
     for (const auto& pipe : device->actionMachine()->actionPipes())
         pipes.insert(pipe->actionTypes());
@@ -509,12 +663,7 @@ TEST_F(MFDeviceTest, BatteryPercentFromTheLevelAndTheModelsMaximum)
 
 TEST_F(MFDeviceTest, TheSyncEngineTimerTricklesFlaggedTypes)
 {
-    RecordingHandler* handler = nullptr;
-    makers.syncEngineHandler = [&](MFDevice&) {
-        auto made = std::make_unique<RecordingHandler>();
-        handler = made.get();
-        return made;
-    };
+    recordParts(true);
     const auto device = make(MFDevice::kUSBMassStorage, {}, row(kProtocolLG));
     ASSERT_TRUE(handler);
     ASSERT_TRUE(device->isSyncEngineTimerRunning());
@@ -567,15 +716,11 @@ TEST_F(MFDeviceTest, TeardownStoresSyncEnvironmentsUnlessTheDeviceIsBeingRemoved
 TEST_F(MFDeviceTest, QuitAndTeardownEndWithinTheirPassLimits)
 {
     addBluetoothPhone();
-    RecordingHandler* handler = nullptr;
-    makers.syncEngineHandler = [&](MFDevice&) {
-        auto made = std::make_unique<RecordingHandler>();
-        made->busy = true;
-        handler = made.get();
-        return made;
-    };
+    recordParts(true);
     makers.syncML = fake("SyncML/IrMC", spec("Bluetooth", 3));
     auto device = makeBluetooth(row(kProtocolSyncML));
+    ASSERT_TRUE(handler);
+    handler->busy = true;
     device->startHeartBeat();
     auto open = polling();
     ASSERT_EQ(device->requestService("SyncML/IrMC", open), MFDevice::kServiceOpening);
@@ -601,7 +746,6 @@ TEST_F(MFDeviceTest, QuitAndTeardownEndWithinTheirPassLimits)
     device.reset();
     EXPECT_LE(clock.now() - start, (100 + 30) * 0.1 + 0.05);
     EXPECT_GE(clock.now() - start, 10.0);
-    Q_UNUSED(handler);
 }
 
 TEST_F(MFDeviceTest, VolumesNamedByTheFTPConnectionAreMarkedForTheArchive)
@@ -648,4 +792,326 @@ TEST_F(MFDeviceTest, SMSGoOverTheSerialLinkUnlessSyncMLCarriesThem)
         EXPECT_EQ(device->usesDUNForSMS(), c.dun) << c.what;
         EXPECT_EQ(device->useDUNSMSChannel(), c.channel) << c.what;
     }
+}
+
+TEST_F(MFDeviceTest, TheStartRunsItsStepsInOrder)
+{
+    addBluetoothPhone();
+    recordParts(true);
+    bluetoothFTP(true);
+    bool isNew = true;
+    deviceDict = std::make_shared<QVariantMap>(connectionDict());
+    deviceDict->insert("Common.SerialNo", "35-1234");
+    const auto device = std::make_unique<MFDevice>(
+        MFDevice::kBluetooth, deviceDict, row(kProtocolLG, "LG", {{"Dorvanti.OBEXFileSupport", "1"}}), nullptr, makers,
+        &isNew);
+    EXPECT_EQ(steps, (QStringList{"dataManager", "guiNotificator", "setupSyncEvironment", "handler", "30",
+                                  "updateEnabledEntities", "40", "50", "updateCapabilities", "60",
+                                  "checkIfMirrorMustBeRenamed", "preProcessDevice", "70", "loadFinderState"}));
+    EXPECT_FALSE(isNew) << "a known phone under a new serial number is no new phone";
+    EXPECT_TRUE(device->isSyncEngineTimerRunning());
+    EXPECT_EQ(device->dataManager(), dataManager);
+    EXPECT_EQ(device->mirror(), nullptr);
+}
+
+TEST_F(MFDeviceTest, ANewPhoneKeepsItsMirrorOnlyWhenTheFileConnectionKnowsItsSerialNumber)
+{
+    addBluetoothPhone();
+    struct Case {
+        const char* what;
+        const char* connType;
+        bool ftp;
+        bool isNew;
+        const char* serial;
+        bool usbHasSerial;
+        bool ftpKnowsSerial;
+        bool renamed;
+        bool preProcessed;
+        bool finderStateLoaded;
+    };
+    const Case cases[] = {
+        {"known phone, new serial", "Bluetooth", true, true, "35-1", false, true, true, true, true},
+        {"not a new phone", "Bluetooth", true, false, "35-1", false, true, false, true, true},
+        {"no serial number", "Bluetooth", true, true, "", false, true, false, true, true},
+        {"the model reports its serial over USB", "Bluetooth", true, true, "35-1", true, true, false, true, true},
+        {"the connection does not know it", "Bluetooth", true, true, "35-1", false, false, false, true, true},
+        {"no file connection", "Bluetooth", false, true, "35-1", false, true, false, false, false},
+        {"no Bluetooth serial link", "USB-MassStorage", true, true, "35-1", false, true, false, true, false},
+    };
+    for (const Case& c : cases) {
+        steps.clear();
+        recordParts(false);
+        makers.obexFTP = {};
+        makers.massStorageFTP = {};
+        if (c.ftp && QLatin1String(c.connType) == QLatin1String("Bluetooth"))
+            bluetoothFTP(c.ftpKnowsSerial);
+        else if (c.ftp)
+            makers.massStorageFTP = inMemoryFTP(spec("USB-MassStorage", 0));
+        bool isNew = c.isNew;
+        deviceDict = std::make_shared<QVariantMap>(connectionDict());
+        deviceDict->insert("Common.SerialNo", c.serial);
+        const auto device = std::make_unique<MFDevice>(
+            QString::fromLatin1(c.connType), deviceDict,
+            row(kProtocolLG, "LG",
+                {{"Dorvanti.OBEXFileSupport", "1"}, {"Dorvanti.USBHasSerialNumber", c.usbHasSerial}}),
+            nullptr, makers, &isNew);
+        EXPECT_EQ(steps.contains("checkIfMirrorMustBeRenamed"), c.renamed) << c.what;
+        EXPECT_EQ(isNew, c.isNew && !c.renamed) << c.what;
+        EXPECT_EQ(steps.contains("preProcessDevice"), c.preProcessed) << c.what;
+        EXPECT_EQ(steps.contains("loadFinderState"), c.finderStateLoaded) << c.what;
+    }
+}
+
+TEST_F(MFDeviceTest, TheSyncEngineHandlerAndTimerFollowTheEnvironment)
+{
+    struct Case {
+        const char* what;
+        const char* connType;
+        bool engine;
+        int maker;   // 0 none, 1 makes a handler, 2 answers none
+        bool environmentRead, hasHandler, timer;
+    };
+    const Case cases[] = {
+        {"engine off: no handler even with a maker", "USB-MassStorage", false, 1, true, false, false},
+        {"engine on", "USB-MassStorage", true, 1, true, true, true},
+        {"engine on, no handler to be had: the device still opens", "USB-MassStorage", true, 2, true, false, true},
+        {"engine on, no maker", "USB-MassStorage", true, 0, true, false, true},
+        {"history device", "History", true, 1, false, false, false},
+    };
+    for (const Case& c : cases) {
+        steps.clear();
+        handler = nullptr;
+        recordParts(c.engine);
+        if (c.maker == 0)
+            makers.syncEngineHandler = {};
+        if (c.maker == 2)
+            makers.syncEngineHandler = [](MFDevice&) { return std::unique_ptr<SyncEngineHandler>(); };
+        const auto device = make(c.connType, {}, row(kProtocolLG));
+        EXPECT_EQ(steps.contains("setupSyncEvironment"), c.environmentRead) << c.what;
+        EXPECT_EQ(device->syncEngineHandler() != nullptr, c.hasHandler) << c.what;
+        EXPECT_EQ(steps.contains("updateEnabledEntities"), c.hasHandler) << c.what;
+        EXPECT_EQ(device->isSyncEngineTimerRunning(), c.timer) << c.what;
+    }
+}
+
+TEST_F(MFDeviceTest, QuitSavesTheFileTreeStopsTheNotifierAndHandsPendingChangesOn)
+{
+    addBluetoothPhone();
+    struct Case {
+        const char* what;
+        bool bluetoothFiles;
+        bool engine;
+        QSet<int> pending;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"nothing pending", true, true, {}, {"saveFinderState", "gui announceQuit"}},
+        {"one type pending", true, true, {2}, {"saveFinderState", "gui announceQuit", "trickle 2"}},
+        {"several pending: all", true, true, {0, 4}, {"saveFinderState", "gui announceQuit", "trickle -1"}},
+        {"no handler", true, false, {2}, {"saveFinderState", "gui announceQuit"}},
+        {"files over USB: the tree is not saved", false, true, {1}, {"gui announceQuit", "trickle 1"}},
+    };
+    for (const Case& c : cases) {
+        recordParts(c.engine, c.pending);
+        makers.obexFTP = {};
+        makers.massStorageFTP = {};
+        if (c.bluetoothFiles)
+            bluetoothFTP();
+        else
+            makers.massStorageFTP = inMemoryFTP(spec("USB-MassStorage", 0));
+        auto device = c.bluetoothFiles ? makeBluetooth(row(kProtocolLG, "LG", {{"Dorvanti.OBEXFileSupport", "1"}}))
+                                       : make(MFDevice::kUSBMassStorage, {}, row(kProtocolLG));
+        steps.clear();
+        device->announceQuit();
+        EXPECT_EQ(steps, c.expected) << c.what;
+
+        // Teardown lets the notifier go before the data manager, both before
+        // the connections.
+        steps.clear();
+        device.reset();
+        QStringList released;
+        for (const QString& step : std::as_const(steps)) {
+            if (step.startsWith(QLatin1Char('~')))
+                released.append(step);
+        }
+        EXPECT_EQ(released, (c.bluetoothFiles ? QStringList{"~guiNotificator", "~dataManager", "~ftp"}
+                                              : QStringList{"~guiNotificator", "~dataManager"}))
+            << c.what;
+    }
+}
+
+TEST_F(MFDeviceTest, QuitWaitsForTheHandlerAndTheSharedSyncInformation)
+{
+    FakeGeneralSyncInfo general;
+    struct Case {
+        const char* what;
+        std::optional<bool> handlerBusy;   // nullopt: no handler
+        std::optional<bool> generalBusy;   // nullopt: not made yet
+        bool waits;
+    };
+    const Case cases[] = {
+        {"neither", std::nullopt, std::nullopt, false},
+        {"no handler, shared information busy", std::nullopt, true, true},
+        {"idle handler, shared information busy", false, true, true},
+        {"busy handler, idle shared information", true, false, true},
+        {"both idle", false, false, false},
+    };
+    const auto& clock = platform::Clock::instance();
+    for (const Case& c : cases) {
+        handler = nullptr;
+        recordParts(c.handlerBusy.has_value());
+        general = FakeGeneralSyncInfo();
+        general.busy = c.generalBusy.value_or(false);
+        makers.generalSyncInfo = [&, made = c.generalBusy.has_value()]() -> SharedSyncInfo* {
+            return made ? &general : nullptr;
+        };
+        auto device = make(MFDevice::kUSBMassStorage, {}, row(kProtocolLG));
+        if (handler)
+            handler->busy = *c.handlerBusy;
+        int engineActive = 0;
+        const auto token = platform::NotificationCenter::defaultCenter().addObserver(
+            this, QLatin1String(MFDevice::kNotifySyncEngineActive), device.get(),
+            [&](const platform::Notification& note) {
+                ++engineActive;
+                EXPECT_EQ(note.userInfo.value("Active"), QVariant(true));
+            });
+        const double start = clock.now();
+        device->announceQuit();
+        platform::NotificationCenter::defaultCenter().removeObserver(token);
+        EXPECT_NEAR(clock.now() - start, c.waits ? 9.9 : 0.0, 0.15) << c.what;
+        EXPECT_EQ(engineActive, c.waits ? 1 : 0) << c.what;
+        if (handler)   // the handler never reports that it let go
+            handler->busy = false;
+        device.reset();
+        EXPECT_EQ(general.quits, c.generalBusy ? 1 : 0) << c.what;
+    }
+}
+
+TEST_F(MFDeviceTest, TheApplicationsActivityTricklesWhatTheEnvironmentWants)
+{
+    recordParts(true, {1, 2, 4});
+    auto device = make(MFDevice::kUSBMassStorage, {}, row(kProtocolLG));
+    ASSERT_TRUE(environment);
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const auto flagged = [&] {
+        QSet<int> types;
+        for (int type = 0; type < 4; ++type) {
+            if (device->mustTrickle(type))
+                types.insert(type);
+        }
+        return types;
+    };
+
+    // Becoming active: bookmarks and notes synced with the engine.
+    environment->engineTypes = {0, 2};
+    center.post(QLatin1String(MFDevice::kNotifyAppDidBecomeActive), nullptr);
+    EXPECT_EQ(flagged(), QSet<int>{2});
+
+    // Resigning: types synced with the engine, changed on the phone's side,
+    // with changes waiting.
+    device = make(MFDevice::kUSBMassStorage, {}, row(kProtocolLG));
+    environment->engineTypes = {0, 1, 2, 3};
+    environment->fromDevice = {0, 1, 3};
+    center.post(QLatin1String(MFDevice::kNotifyAppWillResignActive), this);
+    EXPECT_EQ(flagged(), QSet<int>{1});
+
+    // The bridge's news reaches the environment.
+    center.post(QLatin1String(MFDevice::kNotifySyncEngineActive), nullptr, {{"SetupChanged", true}});
+    ASSERT_EQ(environment->engineNotes.size(), 1);
+    EXPECT_EQ(environment->engineNotes.first().value("SetupChanged"), QVariant(true));
+
+    // A device gone hears nothing more.
+    device.reset();
+    center.post(QLatin1String(MFDevice::kNotifyAppWillResignActive), nullptr);
+    center.post(QLatin1String(MFDevice::kNotifySyncEngineActive), nullptr);
+}
+
+TEST_F(MFDeviceTest, ItemIdsStartAgainOnlyAfterASyncOfEveryWantedType)
+{
+    recordParts(false);
+    auto device = make(MFDevice::kUSBMassStorage, {{"Common.NextFreeT-ID", "41"}}, row(kProtocolSyncML));
+    QSet<int> processable;
+    for (int type = 0; type < 5; ++type) {
+        if (device->canProcessDB(type))
+            processable.insert(type);
+    }
+    ASSERT_GE(processable.size(), 2);
+    const int someType = *processable.cbegin();
+    struct Case {
+        const char* what;
+        int status;
+        QSet<int> synced;
+        QSet<int> notBackedUp;
+        bool reset;
+    };
+    const Case cases[] = {
+        {"every wanted type synced", 0, processable, {}, true},
+        {"one wanted type left out", 0, processable - QSet<int>{someType}, {}, false},
+        {"the type left out is not wanted", 0, processable - QSet<int>{someType}, {someType}, true},
+        {"the session failed", 514, processable, {}, false},
+    };
+    for (const Case& c : cases) {
+        device->devInfo()->setObject(QStringLiteral("41"), QStringLiteral("Common.NextFreeT-ID"));
+        environment->synced = c.synced;
+        environment->notBackedUp = c.notBackedUp;
+        int endStatus = -1;
+        auto callback = QVDeviceCallback::commandObject(
+            this, [&](QVDeviceCallback& done) { endStatus = done.returnStatus(); }, {}, QVariant(c.status));
+        device->releaseSyncSession(nullptr, callback);
+        ASSERT_TRUE(ended(callback)) << c.what;
+        EXPECT_EQ(endStatus, c.status) << c.what;
+        EXPECT_EQ(device->devInfo()->objectForKey("Common.NextFreeT-ID"), QVariant(c.reset ? "0" : "41")) << c.what;
+        if (c.reset)
+            EXPECT_EQ(device->highestUsedContactRefNum(), 0) << c.what;
+    }
+}
+
+TEST_F(MFDeviceTest, ABackupRunsNowWhenWantedAutomaticallyOrInBackupMode)
+{
+    struct Case {
+        QVariant backup, automatic;
+        bool inBackupMode;
+        bool expected;
+    };
+    const Case cases[] = {
+        {true, QVariant(), false, true},   // automatic unless said otherwise
+        {true, false, false, false},
+        {true, false, true, true},
+        {false, true, true, false},
+    };
+    for (const Case& c : cases) {
+        QVariantMap dict{{"Common.BackupDevice", c.backup}};
+        if (c.automatic.isValid())
+            dict.insert("Common.BackupAutomatic", c.automatic);
+        const auto device = make(MFDevice::kUSBMassStorage, dict, row(kProtocolLG));
+        device->setInBackupMode(c.inBackupMode);
+        EXPECT_EQ(device->isInBackupMode(), c.inBackupMode);
+        EXPECT_EQ(device->wantsBackupNow(), c.expected) << c.backup.toBool() << c.automatic.toString().toStdString()
+                                                        << c.inBackupMode;
+    }
+}
+
+TEST_F(MFDeviceTest, AnUnknownModelAndWrongTypedSettingsStillOpenAndKeepWhatWasStored)
+{
+    const QVariantMap stored{{"Common.qvDeviceID", "no such model"},
+                             {"Common.PauseAnyAction", QVariantList{1, 2}},
+                             {"Common.PauseAfterSyncMLClose", QVariantMap{{"x", 1}}},
+                             {"Common.SMS_PollInterval", "often"},
+                             {"Common.NextFreeT-ID", QVariantList{}},
+                             {"User.Own", "kept"}};
+    auto device = make(MFDevice::kUSBMassStorage, stored, {});
+    EXPECT_FLOAT_EQ(device->pauseAfterAnyAction(), 0.1f);
+    EXPECT_FLOAT_EQ(device->pauseAfterSyncMLClose(), 2.5f);
+    EXPECT_EQ(device->highestUsedContactRefNum(), 0);
+    EXPECT_EQ(device->actionMachine()->actionPipes().size(), 2);
+    const auto dict = deviceDict;
+    device.reset();
+    // Only the SMS defaults were added; the rest is as it was stored.
+    QVariantMap expected = stored;
+    expected.insert({{"Common.SMS_PollInterval", 5},
+                     {"Common.SMS_DoPoll", true},
+                     {"Common.SMS_ShowInfoPanel", true},
+                     {"Common.SMS_Dock_Notify", true},
+                     {"Common.SMS_SEND_WARN", 1}});
+    EXPECT_EQ(*dict, expected);
 }

@@ -1,0 +1,22 @@
+#pragma once
+
+class FilesMirror;
+class OrganizerArchive;
+
+// What the device object asks of its data manager: the phone's file tree with
+// the files mirror and the organizer archive the phone document hands it. The
+// device makes it through MFDevice::Makers right after its settings and sync
+// description and lets it go at teardown.
+class DeviceDataManager {
+public:
+    virtual ~DeviceDataManager() = default;
+    // The file tree's state in the phone's working folder.
+    virtual void saveFinderState() = 0;
+    virtual void loadFinderState() = 0;
+    // Null until the document has made them.
+    virtual FilesMirror* mirror() const = 0;
+    virtual OrganizerArchive* archive() const = 0;
+    // Whether the archive's storage of an organizer type (0-4) holds changes
+    // not yet handed to the sync engine; false without archive or storage.
+    virtual bool hasChangesForSyncEngine(int organizerType) const = 0;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+class OrganizerArchive;
+
+// What the device object asks of the phone document that shows it. The
+// document is not owned; it tells the device when it closes (announceQuit).
+class DeviceDocument {
+public:
+    virtual ~DeviceDocument() = default;
+    // Lets the organizer archive go after it has checked for changes.
+    virtual void releaseArchive() = 0;
+    // Makes a new organizer archive for the device and answers it.
+    virtual OrganizerArchive* recreateArchive() = 0;
+};
