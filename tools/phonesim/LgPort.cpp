@@ -1,5 +1,7 @@
 #include "LgPort.h"
 
+#include <utility>
+
 namespace phonesim {
 
 namespace {
@@ -19,6 +21,7 @@ const QByteArray LgPort::kDisconnectFrame = QByteArray::fromHex("FF7DDF00F200000
 const QByteArray LgPort::kBusyFrame = QByteArray::fromHex("FF7DDF00C300000008007E");
 const QByteArray LgPort::kBusyShort = QByteArray::fromHex("C00003");
 const QByteArray LgPort::kObexConnectAnswer = QByteArray::fromHex("A0000710004000");
+const QByteArray LgPort::kPortCloseStart = QByteArray::fromHex("FF7DDF0082");
 const QByteArray LgPort::kPortReadyFrame = QByteArray::fromHex("FF0080007E");
 
 LgPort::LgPort()
@@ -39,14 +42,14 @@ bool LgPort::isPortOpening(const QByteArray& line)
 
 QByteArray LgPort::openFromAtCommand()
 {
-    _mode = Mode::Lg;
+    _mode = _atOpensMode;
     _pending.clear();
     switch (_busy) {
-    case Busy::Frame: return kBusyFrame;
-    case Busy::Short: return kBusyShort;
+    case Busy::Frame: return wrapReply(_mode, kBusyFrame);
+    case Busy::Short: return wrapReply(_mode, kBusyShort);
     case Busy::None: break;
     }
-    return kPortReadyFrame;
+    return wrapReply(_mode, kPortReadyFrame);
 }
 
 bool LgPort::startsPacketPort(const QByteArray& bytes)
@@ -72,16 +75,27 @@ QByteArray LgPort::wrapReply(Mode mode, const QByteArray& frame)
     return header + frame;
 }
 
-QByteArray LgPort::answerFrame(const QByteArray& frame)
+QList<QByteArray> LgPort::answerFrame(const QByteArray& frame)
 {
     _frames.append(frame);
+    // The port's close frame (FF 00 82 ...) returns the link to AT commands
+    // once it is answered.
+    _closing = frame.startsWith(kPortCloseStart) && _busy == Busy::None;
     switch (_busy) {
-    case Busy::Frame: return wrapReply(_mode, kBusyFrame);
-    case Busy::Short: return wrapReply(_mode, kBusyShort);
+    case Busy::Frame: return {wrapReply(_mode, kBusyFrame)};
+    case Busy::Short: return {wrapReply(_mode, kBusyShort)};
     case Busy::None: break;
     }
-    const QByteArray answer = _handler ? _handler(frame) : QByteArray();
-    return answer.isEmpty() ? QByteArray() : wrapReply(_mode, answer);
+    QList<QByteArray> answers;
+    if (_framesHandler)
+        answers = _framesHandler(frame);
+    else if (_handler)
+        answers = {_handler(frame)};
+    QList<QByteArray> wrapped;
+    for (const QByteArray& answer : answers)
+        if (!answer.isEmpty())
+            wrapped.append(wrapReply(_mode, answer));
+    return wrapped;
 }
 
 QList<QByteArray> LgPort::input(const QByteArray& bytes)
@@ -98,10 +112,13 @@ QList<QByteArray> LgPort::input(const QByteArray& bytes)
             const qsizetype end = _pending.indexOf(kFrameEnd);
             if (end < 0)
                 break;
-            const QByteArray answer = answerFrame(_pending.left(end + 1));
+            const QList<QByteArray> frameAnswers = answerFrame(_pending.left(end + 1));
             _pending.remove(0, end + 1);
-            if (!answer.isEmpty())
-                answers.append(answer);
+            answers += frameAnswers;
+            if (std::exchange(_closing, false)) {
+                close();
+                break;
+            }
             continue;
         }
         if (_pending.size() < 3)
@@ -120,9 +137,11 @@ QList<QByteArray> LgPort::input(const QByteArray& bytes)
             answers.append(_busy == Busy::None ? kObexConnectAnswer : wrapReply(_mode, kBusyShort));
             continue;
         }
-        const QByteArray answer = answerFrame(packet.mid(kHeaderLength));
-        if (!answer.isEmpty())
-            answers.append(answer);
+        answers += answerFrame(packet.mid(kHeaderLength));
+        if (std::exchange(_closing, false)) {
+            close();
+            break;
+        }
     }
     if (_pending.size() > kMaxFrameBytes)
         _pending.clear();

@@ -24,6 +24,8 @@ public:
     // The answer frame for a received frame (both FF ... 7E, without packet
     // header); empty: no answer.
     using FrameHandler = std::function<QByteArray(const QByteArray& frame)>;
+    // The same with several answer frames (an answer sent in parts).
+    using FramesHandler = std::function<QList<QByteArray>(const QByteArray& frame)>;
 
     static const QByteArray kDisconnectFrame;
     static const QByteArray kBusyFrame;
@@ -32,6 +34,8 @@ public:
     static const QByteArray kObexConnectAnswer;
     // The first frame of an "lg" port after its "OK".
     static const QByteArray kPortReadyFrame;
+    // How the port's close frame begins (FF, then FF 00 82 escaped).
+    static const QByteArray kPortCloseStart;
     // A pending frame longer than this is dropped.
     static constexpr qsizetype kMaxFrameBytes = 0x10000;
 
@@ -39,7 +43,16 @@ public:
 
     Mode mode() const { return _mode; }
     void close();
-    void setFrameHandler(FrameHandler handler) { _handler = std::move(handler); }
+    void setFrameHandler(FrameHandler handler)
+    {
+        _handler = std::move(handler);
+        _framesHandler = nullptr;
+    }
+    void setFramesHandler(FramesHandler handler) { _framesHandler = std::move(handler); }
+    // The mode "at$lgapp=1" opens: Lg, or Lg3 for a phone whose port answers
+    // in packets from the start.
+    void setAtOpensMode(Mode mode) { _atOpensMode = mode; }
+    Mode atOpensMode() const { return _atOpensMode; }
     void setBusy(Busy busy) { _busy = busy; }
     // The frames received so far (packet headers removed).
     const QList<QByteArray>& frames() const { return _frames; }
@@ -60,11 +73,14 @@ public:
     static QByteArray wrapReply(Mode mode, const QByteArray& frame);
 
 private:
-    QByteArray answerFrame(const QByteArray& frame);
+    QList<QByteArray> answerFrame(const QByteArray& frame);
 
     Mode _mode = Mode::Closed;
     Busy _busy = Busy::None;
     FrameHandler _handler;
+    FramesHandler _framesHandler;
+    Mode _atOpensMode = Mode::Lg;
+    bool _closing = false;
     QByteArray _pending;
     QList<QByteArray> _frames;
 };

@@ -124,6 +124,11 @@ const QList<PhoneProfile::Identity>& PhoneProfile::identities()
         {"siemens", "SIEMENS", "S65", "25", "351234001234565", {"SIEMENS", "S65", "REVISION 25"}},
         {"gigaset", "Gigaset", "SL56", "41", "351234005678902", {"Gigaset", "SL56", "REVISION 41"}},
         {"lg", "LG Electronics", "KU990", "V10c_00", "354123012345672", {"LG KU990"}},
+        // The LG families: "lg2" opens its port with an OBEX connect, "lg3"
+        // answers in packets, "lggd900" has a model byte of its own.
+        {"lg2", "LG Elec. Inc", "KS360", "V10a_00", "354123012345680", {"LG KS360"}},
+        {"lg3", "LG Electronics Inc", "KM900", "V10b_00", "354123012345698", {"LG KM900"}},
+        {"lggd900", "LG Electronics Inc", "GD900", "V10d_00", "354123012345706", {"LG GD900"}},
         {"samsung", "SAMSUNG", "SGH-E250", "E250XXHB1", "353456012345679", {"SAMSUNG SGH-E250"}},
     };
     return all;

@@ -19,6 +19,7 @@ namespace phonesim {
 namespace {
 constexpr qsizetype kMaxLineLength = 4096;
 constexpr int kOutboxPollMs = 10;
+constexpr int kLgPartPauseMs = 5;
 const QByteArray kLineEnd = "\r\n";
 constexpr char kCtrlZ = 0x1A;
 constexpr char kEscape = 0x1B;
@@ -44,8 +45,26 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
     : _profile(std::move(profile))
     , _hasLgPort(_profile.name().startsWith(QLatin1String("lg")))
 {
-    if (_hasLgPort)
+    if (_hasLgPort) {
         _profile.setHandler("$LGAPP", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
+        const QString name = _profile.name().toLower();
+        _lgPhonebook = LgPhonebook(name == QLatin1String("lggd900") ? 4 : 1);
+        _lgPort.setFramesHandler([this](const QByteArray& frame) { return _lgPhonebook.answer(frame); });
+        if (name == QLatin1String("lg3"))
+            _lgPort.setAtOpensMode(LgPort::Mode::Lg3);
+    }
+}
+
+LgPhonebook PhoneSimulator::lgPhonebook() const
+{
+    std::lock_guard lock(_mutex);
+    return _lgPhonebook;
+}
+
+void PhoneSimulator::modifyLgPhonebook(const std::function<void(LgPhonebook&)>& change)
+{
+    std::lock_guard lock(_mutex);
+    change(_lgPhonebook);
 }
 
 void PhoneSimulator::sendUnsolicited(const QByteArray& bytes)
@@ -314,8 +333,13 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
             portAnswers = _lgPort.input(bytes);
     }
     if (!silent) {
-        for (const QByteArray& answer : portAnswers)
-            send(answer);
+        for (qsizetype i = 0; i < portAnswers.size(); ++i) {
+            // The parts of one answer go out a moment apart, as a phone
+            // sends them.
+            if (i > 0 && !sleepUnlessStopped(kLgPartPauseMs))
+                return;
+            send(portAnswers[i]);
+        }
     }
     if (binary)
         return;
@@ -367,7 +391,12 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
 
 void PhoneSimulator::answerAndSend(const QByteArray& line)
 {
-    const QByteArray answer = answerLine(line);
+    const bool packetPort = _hasLgPort && LgPort::isPortOpening(line) && [this] {
+        std::lock_guard lock(_mutex);
+        return _lgPort.atOpensMode() == LgPort::Mode::Lg3;
+    }();
+    // A port that answers in packets sends no text around its first packet.
+    const QByteArray answer = packetPort ? QByteArray() : answerLine(line);
     if (isHeld(line)) {
         std::lock_guard lock(_mutex);
         _heldAnswers += answer;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LgPhonebook.h"
 #include "LgPort.h"
 #include "PhoneProfile.h"
 #include "PhoneSession.h"
@@ -65,7 +66,10 @@ public:
 
     // The LG application port (LG profiles): how it answers frames, whether
     // another application holds it, its mode and the frames it received.
+    // The port answers from its phonebook until a frame handler replaces it.
     void setLgFrameHandler(LgPort::FrameHandler handler);
+    LgPhonebook lgPhonebook() const;
+    void modifyLgPhonebook(const std::function<void(LgPhonebook&)>& change);
     void setLgPortBusy(LgPort::Busy busy);
     LgPort::Mode lgPortMode() const;
     QList<QByteArray> lgFramesReceived() const;
@@ -112,6 +116,7 @@ private:
     bool _silent = false;
     bool _hasLgPort = false;
     LgPort _lgPort;
+    LgPhonebook _lgPhonebook;
     QByteArray _outbox;
 
     QByteArray _heldCommand;

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "kestrova/core/KestrovaVendorChain.h"
 #include "kestrova/core/QVSmsKitAsync.h"
 #include "kestrova/core/organizerKitAsync.h"
 
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
+#include <map>
 
 // The organizer kit: a phone's contacts, calendar and tasks. Each request
 // goes to the chain of the phone's protocol family: the LG families (every
@@ -27,6 +30,11 @@ public:
     void writeCalendarEntries(const QVariantMap& entries);
     void getTasks();
 
+    // Vendor chains: the vendor library registers a maker per vendor ("lg",
+    // "motorola"); every kit makes its own chain from it on first use.
+    using VendorChainMaker = std::function<std::unique_ptr<KestrovaVendorChain>(Kestrova&)>;
+    static void registerVendorChain(const QString& vendor, VendorChainMaker maker);
+
 protected:
     explicit Kestrova(std::unique_ptr<SLTCommDevice> engine);
 
@@ -43,8 +51,15 @@ protected:
     virtual void writeMotorolaCalendarEntries(const QVariantMap& entries);
 
     bool isMotorolaFamily() const;
+    // The chain of a vendor for this kit; null when none is registered.
+    KestrovaVendorChain* vendorChain(const QString& vendor);
+    void lgOrganizerAbortAction() override;
     // Ends a request that nothing serves: its final callback on a later pass.
     void failLater(const char* request, void (organizerKitAsync::*finalCallback)(Kestrova*, const std::optional<QVariantMap>&, int));
 
     organizerKitAsync* _organizerCallback = nullptr;
+
+private:
+    friend class KestrovaVendorChain;
+    std::map<QString, std::unique_ptr<KestrovaVendorChain>> _vendorChains;
 };

@@ -61,6 +61,8 @@ protected:
     // of their own).
     explicit QVSmsKitAsync(std::unique_ptr<SLTCommDevice> engine);
     SLTCommDevice& engine() { return *_sltCommDevice; }
+    // Held weakly by stages: none runs after the kit is gone.
+    std::weak_ptr<const void> lifeToken() const { return _alive; }
     // A stage of this kit for the engine.
     SLTInvocationPtr stage(void (QVSmsKitAsync::*method)(const platform::Notification&));
     // Runs fn on a later pass of the event loop unless the kit is gone or

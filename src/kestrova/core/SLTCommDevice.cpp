@@ -185,8 +185,20 @@ void SLTCommDevice::commandResult(const platform::Notification& n)
         (this->*found.value())(n);
 }
 
-void SLTCommDevice::performCommandCallback(const QString& selector, const QVariantMap&)
+void SLTCommDevice::registerCommandCallback(const QString& selector, CommandCallback callback)
 {
+    _commandCallbacks.insert(selector, std::move(callback));
+}
+
+void SLTCommDevice::performCommandCallback(const QString& selector, const QVariantMap& result)
+{
+    const auto found = _commandCallbacks.constFind(selector);
+    if (found != _commandCallbacks.constEnd()) {
+        // A copy: the callback may register others while it runs.
+        const CommandCallback callback = found.value();
+        callback(result);
+        return;
+    }
     kitLogWith([&] { return QStringLiteral("SLTCommDevice: no engine method %1").arg(selector); });
 }
 

@@ -6,11 +6,15 @@
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 
+#include <QHash>
 #include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <typeindex>
+#include <unordered_map>
 
 using SLTPduListPtr = std::shared_ptr<kestrova::SLTPduList>;
 Q_DECLARE_METATYPE(SLTPduListPtr)
@@ -69,6 +73,23 @@ public:
     // false when the queue has nothing left; else true, and
     // "SLTCommDeviceFinishedQueue" is posted once it has run empty.
     bool notFinishedYet();
+
+    // Vendor operations. Their state lives in an extension object of the
+    // engine, one per type, made with the engine as argument on first use
+    // and released with the engine; their reply stages are callbacks by
+    // name (SLTCommandQueueCommDeviceCallbackSelString).
+    template <class T>
+    T& extension()
+    {
+        std::shared_ptr<void>& slot = _extensions[std::type_index(typeid(T))];
+        if (!slot)
+            slot = std::make_shared<T>(*this);
+        return *static_cast<T*>(slot.get());
+    }
+    using CommandCallback = std::function<void(const QVariantMap& result)>;
+    void registerCommandCallback(const QString& selector, CommandCallback callback);
+    void addCommand(const QVariantMap& command) { _commandQueue->addCommand(command); }
+    void addCommands(const QList<QVariantMap>& commands) { _commandQueue->addCommands(commands); }
 
     // Result plumbing.
     static SLTInvocationPtr getInvocationForSelector(std::weak_ptr<const void> target,
@@ -172,7 +193,9 @@ private:
     quint16 _maxDataPacketSize = kMaxDataPacketSize;
     quint16 _maxTransportPacketSize = kMaxTransportPacketSize;
     platform::NotificationCenter::Token _queueEmptyObserver = 0;
+    QHash<QString, CommandCallback> _commandCallbacks;
     // The pause before a PDU stored on the phone is sent from there.
     platform::Timer _storedSendTimer;
     SLTInvocationPtr _storedSendStage;
+    std::unordered_map<std::type_index, std::shared_ptr<void>> _extensions;
 };

@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <utility>
 
 using namespace kestrova::core;
 using kestrova::kitLog;
@@ -171,6 +172,7 @@ void SLTStateMachine::fullStop()
     _awaitingReply = false;
     _requestedState = 0;
     _state = 0;
+    _lgCarry.clear();
 }
 
 void SLTStateMachine::releaseCommDevice()
@@ -205,8 +207,14 @@ void SLTStateMachine::requestState(int requested, const QVariant& customCommand)
 {
     QString text;
     QByteArray frame;
+    bool nextPart = false;
     if (customCommand.typeId() == QMetaType::QString) {
         text = customCommand.toString();
+    } else if (customCommand.typeId() == QMetaType::QByteArray && customCommand.toByteArray().isEmpty()
+               && requested == 44 && isLgFamily(_family)) {
+        // Empty LG frame data sends nothing: it waits for the next part of a
+        // reply that the phone sends in several frames.
+        nextPart = true;
     } else if (customCommand.typeId() == QMetaType::QByteArray) {
         frame = prepareDataCommand(customCommand.toByteArray(), requested == 52);
         if (frame.size() > kMaxFrameBytes) {
@@ -295,6 +303,10 @@ void SLTStateMachine::requestState(int requested, const QVariant& customCommand)
             sendText(kPlainAT);
         return;
     case 44: case 52:
+        if (nextPart) {
+            awaitNextPart();
+            return;
+        }
         if (frame.isNull()) {
             sendText(kPlainAT);
             return;
@@ -335,6 +347,7 @@ void SLTStateMachine::waitThenSucceed(double seconds)
 
 bool SLTStateMachine::beginSend()
 {
+    _lgCarry.clear();
     if (!_commDevice) {
         setState(kStateConnectionError);
         return false;
@@ -342,6 +355,26 @@ bool SLTStateMachine::beginSend()
     _awaitingReply = true;
     _checkedLength = 0;
     return true;
+}
+
+void SLTStateMachine::awaitNextPart()
+{
+    // What came after the last reply is the start of this one.
+    const QByteArray carried = std::exchange(_lgCarry, QByteArray());
+    if (!beginSend())
+        return;
+    _hexCommand = true;
+    _commDevice->setRawBuffer(carried);
+    _commDevice->setBuffer(QString::fromLatin1(carried));
+    if (carried.isEmpty()) {
+        _commDevice->goOnReading();
+        return;
+    }
+    _waitTimer.setCallback([this] {
+        if (_commDevice && _awaitingReply)
+            sltGeneralCommDeviceBufferFilled(_commDevice.get(), QString());
+    });
+    _waitTimer.start(0);
 }
 
 void SLTStateMachine::sendText(const QString& text)
@@ -474,8 +507,19 @@ void SLTStateMachine::sltGeneralCommDeviceBufferFilled(MultiCommDevice*, const Q
 {
     // Bytes while no command waits for its reply (an unsolicited line
     // between commands) answer nothing; the next command clears them.
-    if (!_awaitingReply)
+    if (!_awaitingReply) {
+        // LG frames that follow a finished reply (the next part of an entry)
+        // wait for the command that asks for them; the finished reply stays
+        // as it was.
+        if (isLgFamily(_family) && _commDevice && !chunk.isEmpty()) {
+            QByteArray raw = _commDevice->rawBuffer();
+            const qsizetype bytes = std::min<qsizetype>(chunk.size(), raw.size());
+            _lgCarry += raw.right(bytes);
+            raw.chop(bytes);
+            _commDevice->setRawBuffer(raw);
+        }
         return;
+    }
     switch (validateBuffer()) {
     case kReplyComplete:
     case kReplyPrompt:
@@ -563,6 +607,13 @@ int SLTStateMachine::validateRawBuffer()
     if (isPacketFamily(_family)) {
         int result = kReplyIncomplete;
         QByteArray reply = raw;
+        const qsizetype first = firstLgReplyLength(raw, true);
+        if (first > 0 && first < raw.size() && !_lgAppPortWaitForOkHex) {
+            _lgCarry = raw.mid(first) + _lgCarry;
+            reply = raw.left(first);
+            _commDevice->setRawBuffer(reply);
+            return validateRawBuffer();
+        }
         if (isLgPacketComplete(raw)) {
             reply = trimToEndSign(stripLgHeader(raw));
             _commDevice->setRawBuffer(reply);
@@ -594,7 +645,27 @@ int SLTStateMachine::validateRawBuffer()
         }
         return (_lgAppPortWaitForOk || _lgAppPortWaitForOkHex) ? kReplyIncomplete : kReplyComplete;
     }
+    const qsizetype first = firstLgReplyLength(raw, false);
+    if (first > 0 && first < raw.size()) {
+        _lgCarry = raw.mid(first) + _lgCarry;
+        _commDevice->setRawBuffer(raw.left(first));
+        return afterLgReply(kReplyComplete, raw.left(first));
+    }
     return afterLgReply(raw.endsWith(kFrameEnd) ? kReplyComplete : kReplyIncomplete, raw);
+}
+
+qsizetype SLTStateMachine::firstLgReplyLength(const QByteArray& raw, bool packet)
+{
+    if (!packet) {
+        // A frame's own bytes never hold 7E (it is escaped): the first one
+        // ends the first frame.
+        const qsizetype end = raw.indexOf(kFrameEnd);
+        return end < 0 ? 0 : end + 1;
+    }
+    if (raw.size() < 3)
+        return 0;
+    const int length = (quint8(raw[1]) << 8) | quint8(raw[2]);
+    return length >= 3 && length <= raw.size() ? length : 0;
 }
 
 int SLTStateMachine::afterLgReply(int result, const QByteArray& reply)

@@ -104,6 +104,9 @@ public:
     // Cut after the first 7E (when it lies after byte 5 and before the last).
     static QByteArray trimToEndSign(const QByteArray& reply);
     static bool isLgDisconnectFrame(const QByteArray& reply);
+    // The length of the first whole LG reply in raw (a frame up to its 7E,
+    // or a packet of its stated length); 0 when none is whole yet.
+    static qsizetype firstLgReplyLength(const QByteArray& raw, bool packet);
     static bool isLgPortBusy(const QByteArray& reply);
     static bool isLgFamily(const QString& family) { return family.startsWith(QLatin1String("lg")); }
     static bool isPacketFamily(const QString& family)
@@ -126,6 +129,7 @@ private:
     void commandSuccessful();
     // A command goes out: false (state -3) without a transport.
     bool beginSend();
+    void awaitNextPart();
     void sendText(const QString& text);
     void sendFrame(const QByteArray& frame);
     void waitThenSucceed(double seconds);
@@ -159,6 +163,9 @@ private:
     int _timeoutValue = kDefaultTimeoutSeconds;
     // A command was sent and its reply is not judged yet.
     bool _awaitingReply = false;
+    // LG reply bytes that came after the reply they followed: the start of
+    // the next part, taken by a command with empty frame data.
+    QByteArray _lgCarry;
     // How much of the text reply needs no second look.
     qsizetype _checkedLength = 0;
 };

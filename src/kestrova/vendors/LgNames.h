@@ -1,0 +1,46 @@
+#pragma once
+
+// Step signals and stage names of the LG application-port operations; each
+// text is its own name.
+namespace kestrova::lg {
+
+#define KESTROVA_LG_NAME(name) inline constexpr const char* k##name = #name;
+KESTROVA_LG_NAME(SLTCommDeviceLgApplicationPortOpen)
+KESTROVA_LG_NAME(SLTCommDeviceLgApplicationPortClosed)
+KESTROVA_LG_NAME(SLTCommDeviceLgApplicationPortHeartbeat)
+KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookReadingPrepared)
+KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookEntryRead)
+KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookEntriesRead)
+KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookNewEntryWritten)
+KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookEntryUpdated)
+KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookEntryDeleted)
+KESTROVA_LG_NAME(SLTCommDeviceLgVietwyPhonebookClosed)
+#undef KESTROVA_LG_NAME
+
+inline constexpr const char* kObexConnectSignal = "ObexConnect";
+inline constexpr const char* kInitSignal = "init";
+inline constexpr const char* kSerialCloseSignal = "foo";
+inline constexpr const char* kItemCountSignal = "preparingPhonebookReadingGetItemCount";
+inline constexpr const char* kPrepareSignal = "preparingPhonebookReading";
+inline constexpr const char* kPhonebookCloseSignal = "lgViewtyPhonebookClose";
+inline constexpr const char* kAbortedStep = "aborted";
+inline constexpr const char* kProgressStep = "progress";
+
+// Engine stages by name.
+inline constexpr const char* kPrepareStage = "lgViewtyPrepareStage2:";
+inline constexpr const char* kDisconnectStage = "lgViewtyDisconnectRequestStage2:";
+inline constexpr const char* kPhonebookPrepareStage = "lgViewtyPhonebookPrepareStage2:";
+inline constexpr const char* kPhonebookReadStage = "lgViewtyReadPhonebookEntriesStage2:";
+inline constexpr const char* kPhonebookWriteStage = "lgViewtyWritePhonebookEntryStage2:";
+inline constexpr const char* kPhonebookUpdateStage = "lgViewtyUpdatePhonebookEntryStage2:";
+inline constexpr const char* kPhonebookDeleteStage = "lgViewtyDeletePhonebookEntryStage2:";
+inline constexpr const char* kPhonebookCloseStage = "lgViewtyPhonebookCloseStage2:";
+
+// Requested states of the LG operations.
+inline constexpr int kStateSendFrame = 44;
+inline constexpr int kStateOpenPort = 45;
+inline constexpr int kStateWaitTwoSeconds = 47;
+inline constexpr int kStateWaitThreeSeconds = 48;
+inline constexpr int kStateSendEntryFrame = 52;
+
+} // namespace kestrova::lg
