@@ -437,3 +437,46 @@ TEST(StateMachine, ConnectFailuresAndClosedLinks)
         EXPECT_EQ(m.machine.commDevice(), nullptr);
     }
 }
+
+TEST(StateMachine, LgReplyPartsWaitForEmptyFrameData)
+{
+    const struct {
+        const char* family;
+        QByteArray firstRead;
+        QByteArray later;
+        QByteArray first;
+        QByteArray second;
+    } cases[] = {
+        // Two frames in one read; the rest of the second after the reply.
+        {"lg", hex("FF 01 7E FF 02"), hex("03 7E"), hex("FF 01 7E"), hex("FF 02 03 7E")},
+        {"lg3", hex("A0 00 09 48 00 06 FF 01 7E A0 00 0A"), hex("48 00 07 FF 02 03 7E"), hex("FF 01 7E"),
+         hex("FF 02 03 7E")},
+        // Nothing carried: the part comes while the machine waits.
+        {"lg", hex("FF 01 7E"), QByteArray(), hex("FF 01 7E"), QByteArray()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.family);
+        Connected m{QString::fromLatin1(c.family)};
+        m.machine.requestState(44, hex("AA"));
+        m.link().reply(c.firstRead);
+        EXPECT_EQ(m.nextReport(), kStateCommandDone);
+        if (!c.later.isEmpty())
+            m.link().reply(c.later);
+        EXPECT_EQ(m.machine.rawBuffer(), c.first);
+        m.machine.requestState(5);
+        EXPECT_EQ(m.nextReport(), kStateConnected);
+        const int sent = m.link().sentCount();
+        m.machine.requestState(44, QByteArray(""));
+        if (c.second.isEmpty()) {
+            runFor(0.5);
+            EXPECT_TRUE(m.recorder.states.isEmpty());
+            m.link().reply(hex("FF 09 7E"));
+            EXPECT_EQ(m.nextReport(), kStateCommandDone);
+            EXPECT_EQ(m.machine.rawBuffer(), hex("FF 09 7E"));
+        } else {
+            EXPECT_EQ(m.nextReport(), kStateCommandDone);
+            EXPECT_EQ(m.machine.rawBuffer(), c.second);
+        }
+        EXPECT_EQ(m.link().sentCount(), sent);
+    }
+}

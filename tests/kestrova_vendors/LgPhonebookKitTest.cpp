@@ -367,7 +367,7 @@ TEST_F(LgPhonebookKitTest, EmptyListAndRefusedWrites)
 
 TEST_F(LgPhonebookKitTest, WriteFrameAndRecordPrefix)
 {
-    overSerial("lg", "lg");
+    overSerial("lg3", "lg3");
     write({{QStringLiteral("T-1"), contact("A")}});
     const QList<QByteArray> commands = sim->lgPhonebook().commands;
     const auto it = std::find_if(commands.begin(), commands.end(), [](const QByteArray& c) { return quint8(c[2]) == 0x93; });
@@ -376,7 +376,26 @@ TEST_F(LgPhonebookKitTest, WriteFrameAndRecordPrefix)
     EXPECT_EQ(int(quint8(w[6]) | (quint8(w[7]) << 8)), int(w.size()));
     EXPECT_EQ(w.mid(8, 4), hex("00 00 00 04"));
     EXPECT_EQ(w.right(kestrova::lg::kTrailerBytes), QByteArray(kestrova::lg::kTrailerBytes, '\0'));
-    // The write went out as a "put" packet on packet families; here the
-    // plain frame: FF, the escaped frame, 7E.
-    EXPECT_TRUE(sim->received().contains(hex("FF 7D DF 21 93")));
+    // The write goes out as a "put" packet (82, length, 49, length - 3).
+    const QByteArray received = sim->received();
+    const qsizetype at = received.indexOf(hex("FF 7D DF 21 93"));
+    ASSERT_GE(at, 6);
+    EXPECT_EQ(quint8(received[at - 6]), 0x82);
+    EXPECT_EQ(quint8(received[at - 3]), 0x49);
+}
+
+TEST_F(LgPhonebookKitTest, AbortingAWriteReportsWhatThePhoneDid)
+{
+    overSerial("lg", "lg");
+    cb.abortOnProgress = kit.get();
+    const Outcome outcome = write({{QStringLiteral("T-1"), contact("A")}, {QStringLiteral("T-2"), contact("B")},
+                                   {QStringLiteral("T-3"), contact("C")}, {QStringLiteral("T-4"), contact("D")}});
+    ASSERT_TRUE(outcome.data);
+    EXPECT_EQ(outcome.code, 0);
+    // The abort came with the first outcome: what the phone stored by then
+    // is reported, nothing after it is sent.
+    const LgPhonebook pb = sim->lgPhonebook();
+    EXPECT_EQ(outcome.data->size(), pb.entries.size());
+    EXPECT_LT(pb.entries.size(), 4);
+    EXPECT_EQ(sim->lgFramesReceived().last().left(5), hex("FF 7D DF 00 82"));
 }

@@ -42,6 +42,9 @@ TEST_F(PhoneSimulatorTest, EveryProfileIdentifiesItself)
         {"siemens", "SIEMENS", "S65"},
         {"gigaset", "Gigaset", "SL56"},
         {"lg", "LG Electronics", "KU990"},
+        {"lg2", "LG Elec. Inc", "KS360"},
+        {"lg3", "LG Electronics Inc", "KM900"},
+        {"lggd900", "LG Electronics Inc", "GD900"},
         {"samsung", "SAMSUNG", "SGH-E250"},
     };
     ASSERT_EQ(PhoneProfile::names().size(), int(std::size(cases)));

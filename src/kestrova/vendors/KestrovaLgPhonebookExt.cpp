@@ -184,6 +184,25 @@ void KestrovaLgPhonebookExt::writeLgViewtyPhonebookStage2(const QVariantMap& ans
     if (_finished)
         return;
     const QString step = stepOf(answer);
+    const bool written = is(step, kSLTCommDeviceLgViewtyPhonebookNewEntryWritten);
+    const bool updated = is(step, kSLTCommDeviceLgViewtyPhonebookEntryUpdated);
+    const bool deleted = is(step, kSLTCommDeviceLgViewtyPhonebookEntryDeleted);
+    if ((written || updated || deleted) && !_currentEntryString.isEmpty()) {
+        // An answer that comes after an abort still counts: the phone did it.
+        if (hasValue(answer)) {
+            const QVariant entry = _tempMutableDict.value(_currentEntryString);
+            if (deleted)
+                _tempMutableDict2.insert(_currentEntryString, QStringLiteral("deleted"));
+            else if (updated)
+                _tempMutableDict2.insert(_currentEntryString, QVariantMap{{_currentEntryString, entry}});
+            else
+                _tempMutableDict2.insert(_currentEntryString,
+                                         QVariantMap{{answer.value(key(kSLTCommDeviceReturnValue)).toString(), entry}});
+        } else {
+            kitLogWith([&] { return QStringLiteral("LG phonebook: entry %1 not stored").arg(_currentEntryString); });
+        }
+        _currentEntryString.clear();
+    }
     if (_doAbort) {
         if (is(step, kSLTCommDeviceLgApplicationPortClosed))
             finishWrite(_tempMutableDict2, kit::kSuccess);
@@ -202,26 +221,14 @@ void KestrovaLgPhonebookExt::writeLgViewtyPhonebookStage2(const QVariantMap& ans
             writeNextEntry();
         return;
     }
-    const bool written = is(step, kSLTCommDeviceLgViewtyPhonebookNewEntryWritten);
-    const bool updated = is(step, kSLTCommDeviceLgViewtyPhonebookEntryUpdated);
-    const bool deleted = is(step, kSLTCommDeviceLgViewtyPhonebookEntryDeleted);
     if (written || updated || deleted || is(step, kSLTCommDeviceLgApplicationPortHeartbeat)) {
-        if (hasValue(answer) && !is(step, kSLTCommDeviceLgApplicationPortHeartbeat)) {
-            const QVariant entry = _tempMutableDict.value(_currentEntryString);
-            if (deleted)
-                _tempMutableDict2.insert(_currentEntryString, QStringLiteral("deleted"));
-            else if (updated)
-                _tempMutableDict2.insert(_currentEntryString, QVariantMap{{_currentEntryString, entry}});
-            else
-                _tempMutableDict2.insert(_currentEntryString,
-                                         QVariantMap{{answer.value(key(kSLTCommDeviceReturnValue)).toString(), entry}});
-        } else if (!hasValue(answer)) {
-            kitLogWith([&] { return QStringLiteral("LG phonebook: entry %1 not stored").arg(_currentEntryString); });
-        }
         if (organizerKitAsync* cb = callback())
             cb->organizerKitPhonebookReadProzDone(
                 &kit(), _tempMutableDict.isEmpty() ? 1.0f : float(_tempMutableDict2.size()) / float(_tempMutableDict.size()));
-        writeNextEntry();
+        if (!_doAbort)
+            writeNextEntry();
+        else
+            closePort();
         return;
     }
     if (is(step, kSLTCommDeviceLgApplicationPortClosed)) {
