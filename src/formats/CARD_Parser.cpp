@@ -27,26 +27,6 @@ CARD_Parser::CARD_Parser(const CARD_ParserPolicy& policy)
 {
 }
 
-bool CARD_Parser::isWhitespace(unsigned char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-int CARD_Parser::Base64ToOrd(unsigned char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-
 int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
 {
     if (!bytes)
@@ -421,21 +401,19 @@ void CARD_Parser::vcard_clear_line()
     std::memset(m_decodeBuf, 0, sizeof m_decodeBuf);
 }
 
-bool CARD_Parser::vcard_add_char_to_line(char c)
+bool CARD_Parser::growLineAndAdd(char c)
 {
-    if (m_lineBuf.size() == m_lineBuf.capacity()) {
-        if (m_lineBuf.size() >= kMaxLineLength) {
-            std::vector<char>().swap(m_lineBuf);
-            return false;
-        }
-        // Doubling keeps a long value linear; the cap keeps the limit exact.
-        const std::size_t grown = std::max(m_lineBuf.size() * 2, m_lineBuf.size() + kLineGrowth);
-        try {
-            m_lineBuf.reserve(std::min(grown, kMaxLineLength));
-        } catch (const std::bad_alloc&) {
-            std::vector<char>().swap(m_lineBuf);
-            return false;
-        }
+    if (m_lineBuf.size() >= kMaxLineLength) {
+        std::vector<char>().swap(m_lineBuf);
+        return false;
+    }
+    // Doubling keeps a long value linear; the cap keeps the limit exact.
+    const std::size_t grown = std::max(m_lineBuf.size() * 2, m_lineBuf.size() + kLineGrowth);
+    try {
+        m_lineBuf.reserve(std::min(grown, kMaxLineLength));
+    } catch (const std::bad_alloc&) {
+        std::vector<char>().swap(m_lineBuf);
+        return false;
     }
     m_lineBuf.push_back(c);
     return true;

@@ -102,15 +102,38 @@ public:
     int encoding() const { return m_encoding; }
 
     // Value of a base64 digit, -1 for anything else ("=" included).
-    static int Base64ToOrd(unsigned char c);
-    static bool isWhitespace(unsigned char c);
+    static int Base64ToOrd(unsigned char c)
+    {
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 26;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 52;
+        if (c == '+')
+            return 62;
+        if (c == '/')
+            return 63;
+        return -1;
+    }
+    static bool isWhitespace(unsigned char c)
+    {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    }
 
 private:
     bool vcard_process_char(unsigned char c);   // one byte through the machine
     bool vcard_end_prop();                      // end of name and parameters
     bool endValue();                            // line feed in the value state
     void vcard_clear_line();                    // line start
-    bool vcard_add_char_to_line(char c);
+    bool vcard_add_char_to_line(char c)
+    {
+        if (m_lineBuf.size() == m_lineBuf.capacity())
+            return growLineAndAdd(c);
+        m_lineBuf.push_back(c);
+        return true;
+    }
+    bool growLineAndAdd(char c);
     void card_add_param();                      // opens a parameter at the current length
     void card_set_paramvalue();                 // the last parameter's value starts here
     bool decodeValueByte(unsigned char c);

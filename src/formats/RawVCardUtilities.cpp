@@ -173,16 +173,46 @@ QString replaceVDataItem(const QString& keyword, const QString& text, const QStr
     return result;
 }
 
-bool isMotorolaStyle(const QString& text)
+namespace {
+
+// The block scanners and the decoder read a text's characters or, in the
+// readers, the bytes of a text as ISO Latin 1 characters: the same codes.
+char16_t unitAt(QStringView text, qsizetype i)
+{
+    return text[i].unicode();
+}
+
+char16_t unitAt(QByteArrayView bytes, qsizetype i)
+{
+    return static_cast<unsigned char>(bytes[i]);
+}
+
+bool isBreakUnit(char16_t c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+template <typename View>
+qsizetype indexOfColon(View text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (unitAt(text, i) == u':')
+            return i;
+    }
+    return -1;
+}
+
+template <typename View>
+bool motorolaStyle(View text)
 {
     int crCount = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
+        const char16_t c = unitAt(text, i);
         if (c == u'=')
             return false;
         if (c == u'\n') {
             if (i + 1 < text.size())
-                return text.at(i + 1).unicode() > 47;
+                return unitAt(text, i + 1) > 47;
             continue;
         }
         if (c == u'\r') {
@@ -195,55 +225,57 @@ bool isMotorolaStyle(const QString& text)
     return false;
 }
 
-qsizetype findEndOfBase64forV30(const QString& text, bool skipToColon)
+template <typename View>
+qsizetype endOfBase64forV30(View text, bool skipToColon)
 {
     const qsizetype length = text.size();
     qsizetype i = 0;
     if (skipToColon) {
-        i = text.indexOf(u':');
+        i = indexOfColon(text);
         if (i < 0)
             return length;
         ++i;
     }
-    while (i < length && isBreak(text.at(i)))
+    while (i < length && isBreakUnit(unitAt(text, i)))
         ++i;
-    while (i < length && text.at(i) != u'\r')
+    while (i < length && unitAt(text, i) != u'\r')
         ++i;
-    while (i < length && isBreak(text.at(i)))
+    while (i < length && isBreakUnit(unitAt(text, i)))
         ++i;
     return i;
 }
 
-qsizetype findEndOfBase64(const QString& text, bool isVersion21, bool skipToColon)
+template <typename View>
+qsizetype endOfBase64(View text, bool isVersion21, bool skipToColon)
 {
     if (!isVersion21)
-        return findEndOfBase64forV30(text, skipToColon);
-    const bool motorola = isMotorolaStyle(text);
+        return endOfBase64forV30(text, skipToColon);
+    const bool motorola = motorolaStyle(text);
     const qsizetype length = text.size();
     qsizetype i = 0;
     if (skipToColon) {
-        i = text.indexOf(u':');
+        i = indexOfColon(text);
         if (i < 0)
             return length;
     }
     int crCount = 0;
     for (; i < length; ++i) {
-        const QChar c = text.at(i);
+        const char16_t c = unitAt(text, i);
         if (c == u'\r') {
             if (++crCount >= 2) {
                 ++i;
-                while (i < length && isBreak(text.at(i)))
+                while (i < length && isBreakUnit(unitAt(text, i)))
                     ++i;
                 return i;
             }
         } else if (c == u'\n') {
             if (i + 1 < length) {
-                const QChar next = text.at(i + 1);
-                if (motorola ? next == u'\r' : next.unicode() >= 48)
+                const char16_t next = unitAt(text, i + 1);
+                if (motorola ? next == u'\r' : next >= 48)
                     return i + 1;               // the LF is the block's last character
             }
         } else if (c == u'=') {
-            while (i < length && (text.at(i) == u'=' || isBreak(text.at(i))))
+            while (i < length && (unitAt(text, i) == u'=' || isBreakUnit(unitAt(text, i))))
                 ++i;
             return i;
         } else {
@@ -251,6 +283,68 @@ qsizetype findEndOfBase64(const QString& text, bool isVersion21, bool skipToColo
         }
     }
     return length;
+}
+
+template <typename View>
+QByteArray decodeBase64(View text)
+{
+    QByteArray result(text.size() / 4 * 3 + 3, Qt::Uninitialized);
+    char* out = result.data();
+    quint32 quantum = 0;
+    int count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = unitAt(text, i);
+        if (c == u'=')
+            break;                              // fill characters end the data
+        const int value = base64Value(c);
+        if (value < 0)
+            continue;
+        quantum = (quantum << 6) | quint32(value);
+        if (++count == 4) {
+            *out++ = char((quantum >> 16) & 0xFF);
+            *out++ = char((quantum >> 8) & 0xFF);
+            *out++ = char(quantum & 0xFF);
+            quantum = 0;
+            count = 0;
+        }
+    }
+    // A last group of two or three characters, with or without its fill
+    // characters, gives one or two bytes; a single character is no byte.
+    if (count == 2) {
+        *out++ = char((quantum >> 4) & 0xFF);
+    } else if (count == 3) {
+        *out++ = char((quantum >> 10) & 0xFF);
+        *out++ = char((quantum >> 2) & 0xFF);
+    }
+    result.truncate(out - result.constData());
+    return result;
+}
+
+} // namespace
+
+bool isMotorolaStyle(const QString& text)
+{
+    return motorolaStyle(QStringView(text));
+}
+
+qsizetype findEndOfBase64forV30(const QString& text, bool skipToColon)
+{
+    return endOfBase64forV30(QStringView(text), skipToColon);
+}
+
+qsizetype findEndOfBase64forV30(QByteArrayView bytes, bool skipToColon)
+{
+    return endOfBase64forV30(bytes, skipToColon);
+}
+
+qsizetype findEndOfBase64(const QString& text, bool isVersion21, bool skipToColon)
+{
+    return endOfBase64(QStringView(text), isVersion21, skipToColon);
+}
+
+qsizetype findEndOfBase64(QByteArrayView bytes, bool isVersion21, bool skipToColon)
+{
+    return endOfBase64(bytes, isVersion21, skipToColon);
 }
 
 QImage flattenedImage(const QImage& image)
@@ -271,35 +365,12 @@ QString encodeDataToBase64(const QByteArray& data)
 
 QByteArray decodeDataFromBase64(const QString& text)
 {
-    QByteArray result;
-    result.reserve(text.size() / 4 * 3 + 3);
-    quint32 quantum = 0;
-    int count = 0;
-    for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
-        if (c == u'=')
-            break;                              // fill characters end the data
-        const int value = base64Value(c);
-        if (value < 0)
-            continue;
-        quantum = (quantum << 6) | quint32(value);
-        if (++count == 4) {
-            result.append(char((quantum >> 16) & 0xFF));
-            result.append(char((quantum >> 8) & 0xFF));
-            result.append(char(quantum & 0xFF));
-            quantum = 0;
-            count = 0;
-        }
-    }
-    // A last group of two or three characters, with or without its fill
-    // characters, gives one or two bytes; a single character is no byte.
-    if (count == 2) {
-        result.append(char((quantum >> 4) & 0xFF));
-    } else if (count == 3) {
-        result.append(char((quantum >> 10) & 0xFF));
-        result.append(char((quantum >> 2) & 0xFF));
-    }
-    return result;
+    return decodeBase64(QStringView(text));
+}
+
+QByteArray decodeDataFromBase64(QByteArrayView bytes)
+{
+    return decodeBase64(bytes);
 }
 
 QString encodeData_quoted_printable(const QByteArray& data)

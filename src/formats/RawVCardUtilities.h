@@ -39,6 +39,9 @@ QString replaceVDataItem(const QString& keyword, const QString& text, const QStr
 bool isMotorolaStyle(const QString& text);
 qsizetype findEndOfBase64forV30(const QString& text, bool skipToColon);
 qsizetype findEndOfBase64(const QString& text, bool isVersion21, bool skipToColon);
+// The same on bytes read as ISO Latin 1 characters (the readers' buffers).
+qsizetype findEndOfBase64forV30(QByteArrayView bytes, bool skipToColon);
+qsizetype findEndOfBase64(QByteArrayView bytes, bool isVersion21, bool skipToColon);
 
 // Codecs.
 // RFC 4648 base64 with "=" fill characters and no line breaks.
@@ -47,6 +50,8 @@ QString encodeDataToBase64(const QByteArray& data);
 // folding); reading stops at the first "=". A trailing group of two or three
 // characters gives one or two bytes; a lone trailing character gives nothing.
 QByteArray decodeDataFromBase64(const QString& text);
+// The same on bytes read as ISO Latin 1 characters.
+QByteArray decodeDataFromBase64(QByteArrayView bytes);
 // Bytes below 128 other than CR, LF and "=" as themselves, others "=%02X".
 QString encodeData_quoted_printable(const QByteArray& data);
 // Folds a long base64 line: unchanged below 68 characters; otherwise a first

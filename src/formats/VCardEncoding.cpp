@@ -8,6 +8,9 @@
 #include <QTimeZone>
 #include <QUrl>
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 const QString kUTF8 = QStringLiteral("UTF-8");
@@ -49,7 +52,22 @@ bool isKnownCharsetName(const QString& name)
         if (c.unicode() <= 0x20 || c.unicode() >= 0x7F)
             return false;
     }
-    return platform::text::encode(QString(), name.toLatin1().constData()).has_value();
+    // Asking the converter opens it; the readers ask for every parameter word,
+    // so the last answers are kept (a few: the names come from files).
+    struct Answer {
+        QString name;
+        bool known = false;
+    };
+    constexpr std::size_t kKeptAnswers = 32;
+    thread_local std::array<Answer, kKeptAnswers> answers;
+    thread_local std::size_t kept = 0;
+    for (std::size_t i = 0; i < std::min(kept, kKeptAnswers); ++i) {
+        if (answers[i].name == name)
+            return answers[i].known;
+    }
+    const bool known = platform::text::encode(QString(), name.toLatin1().constData()).has_value();
+    answers[kept++ % kKeptAnswers] = {name, known};
+    return known;
 }
 
 bool isCleanASCII(const QString& text)

@@ -79,7 +79,7 @@ struct ItemRun : vcardreader::PropertyCollector {
     {
         const bool isBegin = propertyName.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0;
         const bool isEnd = propertyName.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0;
-        const QString word = propertyValue.toString();
+        const QString word = isBegin || isEnd ? propertyValue.toString() : QString();
         if (!item) {
             if (isBegin) {
                 item.emplace();

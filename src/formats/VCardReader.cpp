@@ -13,6 +13,8 @@
 
 #include <QUrl>
 
+#include <array>
+#include <cstddef>
 #include <cstring>
 
 const QString VCardDictionary::kDeviceSpecific = QStringLiteral("DeviceSpecific");
@@ -23,6 +25,34 @@ namespace {
 const char* const kLists[] = {contactkey::kPhoneNumbers, contactkey::kEmailAddresses, contactkey::kStreetAddresses,
                               contactkey::kURLs};
 
+// The relation form of a parameter list. The readers share one list among all
+// properties written with the same parameters, so the last answers are kept
+// with the list they were made from: while kept, that list's data cannot
+// change or be freed, and the same data means the same answer.
+QVariant keptRelation(const QVariant& params)
+{
+    struct Kept {
+        QVariantList params;
+        QVariant relation;
+    };
+    constexpr std::size_t kKept = 16;
+    thread_local std::array<Kept, kKept> kept;
+    thread_local std::size_t next = 0;
+    if (params.typeId() != QMetaType::QVariantList)
+        return formatRelation(params);
+    const QVariantList list = params.toList();
+    if (list.isEmpty())
+        return formatRelation(params);
+    for (const Kept& entry : kept) {
+        if (entry.params.constData() == list.constData() && entry.params.size() == list.size())
+            return entry.relation;
+    }
+    Kept& entry = kept[next++ % kKept];
+    entry.relation = formatRelation(params);
+    entry.params = list;
+    return entry.relation;
+}
+
 } // namespace
 
 void VCardDictionary::fixRelations(const QString& listKey)
@@ -30,32 +60,38 @@ void VCardDictionary::fixRelations(const QString& listKey)
     const auto found = _dict.find(listKey);
     if (found == _dict.end() || found->typeId() != QMetaType::QVariantList)
         return;
+    // The list and each changed entry are taken out of their holders while
+    // they change, so nothing is copied.
     QVariantList entries = found->toList();
+    found->clear();
     for (QVariant& entry : entries) {
-        QVariantMap map = entry.toMap();
-        const auto params = map.constFind(kParams);
-        if (params == map.constEnd())
+        if (entry.typeId() != QMetaType::QVariantMap)
             continue;
-        const QVariant relation = formatRelation(*params);
+        QVariantMap map = entry.toMap();
+        if (!map.contains(kParams))
+            continue;
+        entry.clear();
+        const auto params = map.find(kParams);
+        const QVariant relation = keptRelation(*params);
         if (relation.isValid())
-            map.insert(kParams, relation);
+            *params = relation;
         else
-            map.remove(kParams);
-        entry = map;
+            map.erase(params);
+        entry = std::move(map);
     }
-    *found = entries;
+    *found = std::move(entries);
 }
 
 void VCardDictionary::finishVXItem()
 {
     using namespace contactkey;
     for (const char* list : kLists)
-        fixRelations(QLatin1String(list));
-    const QString first = _dict.value(QLatin1String(kFirstName)).toString();
-    const QString last = _dict.value(QLatin1String(kLastName)).toString();
-    const QString company = _dict.value(QLatin1String(kCompanyName)).toString();
+        fixRelations(vcardreader::fieldKey(list));
+    const QString first = _dict.value(vcardreader::fieldKey(kFirstName)).toString();
+    const QString last = _dict.value(vcardreader::fieldKey(kLastName)).toString();
+    const QString company = _dict.value(vcardreader::fieldKey(kCompanyName)).toString();
     if (first.isEmpty() && !last.isEmpty() && !company.isEmpty() && company.startsWith(last))
-        _dict.remove(QLatin1String(kLastName));
+        _dict.remove(vcardreader::fieldKey(kLastName));
 }
 
 QString cleanedFromBackSlash(const QString& text)
@@ -76,6 +112,12 @@ QString cleanedFromBackSlash(const QString& text)
 
 QStringList characterComponents(const QString& text, QChar separator)
 {
+    if (!text.contains(u'\\')) {
+        QStringList parts = text.split(separator);
+        if (parts.last().isEmpty())
+            parts.removeLast();
+        return parts;
+    }
     QStringList parts;
     QString part;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -116,14 +158,17 @@ struct ImportRun : vcardreader::PropertyCollector {
 
     void handle(const QString& name, const QVariantList& params, const QVariant& value) override
     {
-        const bool isCard = value.toString().compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0;
-        if (name.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0 && isCard) {
+        const bool isBegin = name.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0;
+        const bool isEnd = !isBegin && name.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0;
+        const bool isCard = (isBegin || isEnd)
+            && value.toString().compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0;
+        if (isBegin && isCard) {
             card.emplace();
             return;
         }
         if (!card)
             return;
-        if (name.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0 && isCard) {
+        if (isEnd && isCard) {
             card->finishVXItem();
             cards.append(*card);
             card.reset();

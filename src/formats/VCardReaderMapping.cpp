@@ -12,6 +12,9 @@
 
 #include <QDate>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
 #include <utility>
 
 namespace vcardreader {
@@ -34,11 +37,11 @@ int base64BlockLength(const char* bytes, int count, bool isVersion21)
     const bool cut = window < count;
     if (cut)
         ++window;
-    const QString text = QString::fromLatin1(bytes, window);
+    const QByteArrayView text(bytes, window);
     qsizetype length = findEndOfBase64(text, isVersion21, false);
     // A 3.0 block goes on over folded lines.
-    while (!isVersion21 && length < window && (text.at(length) == u' ' || text.at(length) == u'\t'))
-        length += findEndOfBase64forV30(text.mid(length), false);
+    while (!isVersion21 && length < window && (text.at(length) == ' ' || text.at(length) == '\t'))
+        length += findEndOfBase64forV30(text.sliced(length), false);
     if (cut && length >= window) {
         // No end before the foreign byte: the block ends with the last line
         // break before the line that holds it.
@@ -60,7 +63,63 @@ int base64Block30(const char* bytes, int count)
     return base64BlockLength(bytes, count, false);
 }
 
+bool isAscii(const QByteArray& bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+QString normalizedCharsetName(const QString& charset)
+{
+    QString name = charset.toUpper();
+    name.remove(u'-');
+    name.remove(u'_');
+    return name;
+}
+
+// A character set that reads every byte below 128 as that ASCII character,
+// without shift states: UTF-8, ASCII, the ISO 8859 parts, the Windows code
+// pages 1250 to 1258.
+bool keepsAscii(const QString& charset)
+{
+    const QString name = normalizedCharsetName(charset);
+    if (name == QLatin1String("UTF8") || name == QLatin1String("ASCII") || name == QLatin1String("USASCII"))
+        return true;
+    for (const QLatin1String prefix : {QLatin1String("ISO8859"), QLatin1String("WINDOWS125"), QLatin1String("CP125")}) {
+        if (name.size() > prefix.size() && name.startsWith(prefix)) {
+            const QStringView rest = QStringView(name).mid(prefix.size());
+            return std::all_of(rest.begin(), rest.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })
+                && (prefix == QLatin1String("ISO8859") || rest.size() == 1);
+        }
+    }
+    return false;
+}
+
+// Bytes in a known character set as text; nullopt when they are not text in
+// that set. The common sets are read without opening a converter.
+std::optional<QString> decodeInCharset(const QByteArray& bytes, const QString& charset)
+{
+    if (isAscii(bytes) && keepsAscii(charset))
+        return QString::fromLatin1(bytes);
+    // Qt's reading drops a leading byte-order mark, which the converter keeps.
+    if (normalizedCharsetName(charset) == QLatin1String("UTF8") && !bytes.startsWith("\xEF\xBB\xBF")) {
+        if (!QByteArrayView(bytes).isValidUtf8())
+            return std::nullopt;
+        return QString::fromUtf8(bytes);
+    }
+    return platform::text::decode(bytes, charset.toLatin1().constData());
+}
+
 const QString kKey = QStringLiteral("Key");
+
+struct FieldKey {
+    const char* name;
+    QString text;
+};
+
+FieldKey fieldKeyEntry(const char* name)
+{
+    return {name, QString::fromLatin1(name)};
+}
 const QString kValues = QStringLiteral("Values");
 
 QString entryKey(const QVariant& entry)
@@ -166,17 +225,20 @@ QString defaultType(ListKind kind, qsizetype position, Reader reader)
 void enterListEntry(QVariantMap& card, ListKind kind, const char* listKey, QVariantMap entry,
                     const QVariantList& params, Reader reader)
 {
-    QVariantList list = card.value(QLatin1String(listKey)).toList();
+    // Taken out of the card while it grows, so appending does not copy it.
+    QVariant& slot = card[fieldKey(listKey)];
+    QVariantList list = slot.toList();
+    slot.clear();
     Typed typed = typeFromParams(kind, params);
     if (typed.type.isEmpty())
         typed.type = defaultType(kind, list.size(), reader);
-    entry.insert(QLatin1String(kSubRecordType), typed.type);
+    entry.insert(fieldKey(kSubRecordType), typed.type);
     if (!typed.label.isEmpty())
-        entry.insert(QLatin1String(kSubRecordLabel), typed.label);
+        entry.insert(fieldKey(kSubRecordLabel), typed.label);
     if (!params.isEmpty())
         entry.insert(VCardDictionary::kParams, params);
     list.append(entry);
-    card.insert(QLatin1String(listKey), list);
+    slot = std::move(list);
 }
 
 void enterParts(QVariantMap& card, const QString& value, std::initializer_list<const char*> keys)
@@ -185,7 +247,7 @@ void enterParts(QVariantMap& card, const QString& value, std::initializer_list<c
     qsizetype i = 0;
     for (const char* key : keys) {
         if (i < parts.size() && !parts.at(i).isEmpty())
-            card.insert(QLatin1String(key), parts.at(i));
+            card.insert(fieldKey(key), parts.at(i));
         ++i;
     }
 }
@@ -203,11 +265,11 @@ QVariantMap addressEntry(const QString& value)
             street.append(parts.value(at));
     }
     if (!street.isEmpty())
-        entry.insert(QLatin1String(kStreet), street.join(u'\r'));
+        entry.insert(fieldKey(kStreet), street.join(u'\r'));
     int at = 3;
     for (const char* key : {kCity, kState, kPostalCode, kCountry}) {
         if (!parts.value(at).isEmpty())
-            entry.insert(QLatin1String(key), parts.value(at));
+            entry.insert(fieldKey(key), parts.value(at));
         ++at;
     }
     return entry;
@@ -230,6 +292,31 @@ void enterBirthday(QVariantMap& card, QString value)
 }
 
 } // namespace
+
+QString fieldKey(const char* name)
+{
+    using namespace contactkey;
+    static const FieldKey keys[] = {
+        fieldKeyEntry(kSubRecordValue),  fieldKeyEntry(kSubRecordType),  fieldKeyEntry(kSubRecordLabel),
+        fieldKeyEntry(kPhoneNumbers),    fieldKeyEntry(kEmailAddresses), fieldKeyEntry(kURLs),
+        fieldKeyEntry(kStreetAddresses), fieldKeyEntry(kLastName),       fieldKeyEntry(kFirstName),
+        fieldKeyEntry(kMiddleName),      fieldKeyEntry(kTitle),          fieldKeyEntry(kSuffix),
+        fieldKeyEntry(kCompanyName),     fieldKeyEntry(kDepartment),     fieldKeyEntry(kJobTitle),
+        fieldKeyEntry(kBirthday),        fieldKeyEntry(kNotes),          fieldKeyEntry(kImage),
+        fieldKeyEntry(kStreet),          fieldKeyEntry(kCity),           fieldKeyEntry(kState),
+        fieldKeyEntry(kPostalCode),      fieldKeyEntry(kCountry),
+    };
+    // The callers pass the names' own constants: their addresses usually match.
+    for (const FieldKey& key : keys) {
+        if (key.name == name)
+            return key.text;
+    }
+    for (const FieldKey& key : keys) {
+        if (std::strcmp(key.name, name) == 0)
+            return key.text;
+    }
+    return QString::fromLatin1(name);
+}
 
 CARD_ParserPolicy readerPolicy(Reader reader, bool isVersion21)
 {
@@ -283,20 +370,23 @@ QString getEncoding(const QVariantList& params)
 QVariant propertyValue(const QByteArray& bytes, int encoding, const QVariantList& params, Reader reader)
 {
     if (encoding == CARD_Parser::Base64)
-        return decodeDataFromBase64(QString::fromLatin1(bytes));
+        return decodeDataFromBase64(QByteArrayView(bytes));
     const QString charset = getEncoding(params);
     if (encoding == CARD_Parser::QuotedPrintable) {
-        const auto value = charset.isEmpty()
-                               ? platform::text::decode(bytes, platform::text::Encoding::Latin1)
-                               : platform::text::decode(bytes, charset.toLatin1().constData());
+        // ISO Latin 1 maps each byte to the character of its code, as does
+        // every set that keeps ASCII for ASCII bytes.
+        if (charset.isEmpty())
+            return QString::fromLatin1(bytes);
+        const auto value = decodeInCharset(bytes, charset);
         return value ? QVariant(*value) : QVariant();
     }
     const QString value = QString::fromUtf8(bytes);
-    if (reader == Reader::Import && !charset.isEmpty()
+    // ASCII reads the same in Mac OS Roman and in a set that keeps it.
+    if (reader == Reader::Import && !charset.isEmpty() && !(isAscii(bytes) && keepsAscii(charset))
         && charset.compare(QLatin1String("MACINTOSH"), Qt::CaseInsensitive) != 0
         && charset.compare(QLatin1String("MACROMAN"), Qt::CaseInsensitive) != 0) {
         if (const auto mac = platform::text::encode(value, platform::text::Encoding::MacRoman)) {
-            if (const auto reread = platform::text::decode(*mac, charset.toLatin1().constData()))
+            if (const auto reread = decodeInCharset(*mac, charset))
                 return *reread;
         }
     }
@@ -317,12 +407,38 @@ void PropertyCollector::attach(CARD_Parser& cardParser)
     cardParser.setDataHandler(onData);
 }
 
+QVariantList PropertyCollector::keptParamList(const char** params)
+{
+    // The parameters as one key that reads back unambiguously: each name ended
+    // by a NUL (which no name holds), then 1, the value and a NUL, or 2 for a
+    // parameter without value.
+    _paramKey.clear();
+    for (int i = 0; params && params[i]; i += 2) {
+        _paramKey.append(params[i]).push_back('\0');
+        if (params[i + 1]) {
+            _paramKey.push_back('\1');
+            _paramKey.append(params[i + 1]).push_back('\0');
+        } else {
+            _paramKey.push_back('\2');
+        }
+    }
+    for (const auto& [key, list] : _keptParams) {
+        if (key == _paramKey)
+            return list;
+    }
+    QVariantList list = paramList(params);
+    if (_keptParams.size() >= kKeptParamLists)
+        _keptParams.erase(_keptParams.begin());
+    _keptParams.emplace_back(_paramKey, list);
+    return list;
+}
+
 void PropertyCollector::onProperty(void* userData, const char* name, const char** params)
 {
     auto* self = static_cast<PropertyCollector*>(userData);
     self->_name = QString::fromUtf8(name);
-    self->_params = paramList(params);
-    self->_value.clear();
+    self->_params = self->keptParamList(params);
+    self->_value.resize(0);
     self->_encoding = self->parser->encoding();
 }
 
@@ -335,9 +451,9 @@ void PropertyCollector::onData(void* userData, const char* data, int length)
     }
     const QString name = std::exchange(self->_name, QString());
     const QVariantList params = std::exchange(self->_params, QVariantList());
-    const QByteArray bytes = std::exchange(self->_value, QByteArray());
     if (!name.isEmpty())
-        self->handle(name, params, propertyValue(bytes, self->_encoding, params, self->reader));
+        self->handle(name, params, propertyValue(self->_value, self->_encoding, params, self->reader));
+    self->_value.resize(0); // the buffer is kept for the next value
 }
 
 void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariantList params, const QVariant& value,
@@ -369,13 +485,13 @@ void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariant
     } else if (upper == QLatin1String("NICKNAME")) {
         card.insert(QStringLiteral("nick name"), text(value));
     } else if (upper == QLatin1String("TEL")) {
-        enterListEntry(card, ListKind::Phone, kPhoneNumbers, {{QLatin1String(kSubRecordValue), text(value)}}, params,
+        enterListEntry(card, ListKind::Phone, kPhoneNumbers, {{fieldKey(kSubRecordValue), text(value)}}, params,
                        reader);
     } else if (upper == QLatin1String("EMAIL")) {
-        enterListEntry(card, ListKind::Email, kEmailAddresses, {{QLatin1String(kSubRecordValue), text(value)}},
-                       params, reader);
+        enterListEntry(card, ListKind::Email, kEmailAddresses, {{fieldKey(kSubRecordValue), text(value)}}, params,
+                       reader);
     } else if (upper == QLatin1String("URL")) {
-        enterListEntry(card, ListKind::URL, kURLs, {{QLatin1String(kSubRecordValue), text(value)}}, params, reader);
+        enterListEntry(card, ListKind::URL, kURLs, {{fieldKey(kSubRecordValue), text(value)}}, params, reader);
     } else if (upper == QLatin1String("ADR")) {
         enterListEntry(card, ListKind::Address, kStreetAddresses, addressEntry(text(value)), params, reader);
     } else if (upper == QLatin1String("CATEGORIES")) {
@@ -383,18 +499,20 @@ void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariant
     } else if (upper == QLatin1String("BDAY")) {
         enterBirthday(card, text(value));
     } else if (upper == QLatin1String("TITLE")) {
-        card.insert(QLatin1String(kJobTitle), text(value));
+        card.insert(fieldKey(kJobTitle), text(value));
     } else if (upper == QLatin1String("NOTE")) {
-        card.insert(QLatin1String(kNotes), expandBackSlashCodes(text(value)));
+        card.insert(fieldKey(kNotes), expandBackSlashCodes(text(value)));
     } else if (upper == QLatin1String("PHOTO")) {
-        card.insert(QLatin1String(kImage), value);
+        card.insert(fieldKey(kImage), value);
     } else {
-        QVariantMap device = card.value(VCardDictionary::kDeviceSpecific).toMap();
+        QVariant& slot = card[VCardDictionary::kDeviceSpecific];
+        QVariantMap device = slot.toMap();
+        slot.clear();
         if (params.isEmpty())
             device.insert(name, value);
         else
             device.insert(name, QVariantMap{{QStringLiteral("Params"), params}, {QStringLiteral("Data"), value}});
-        card.insert(VCardDictionary::kDeviceSpecific, device);
+        slot = std::move(device);
     }
 }
 

@@ -7,6 +7,11 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
 class VCardDictionary;
 
 // What the two vCard readers share: their tokenizer policies, the parameter
@@ -17,6 +22,10 @@ namespace vcardreader {
 enum class Reader { Import, Item };
 
 CARD_ParserPolicy readerPolicy(Reader reader, bool isVersion21);
+
+// A field name of the contact form as text; the names the readers store are
+// made once and shared by every dictionary that holds them.
+QString fieldKey(const char* name);
 
 // The tokenizer's flat parameter list as entries: a bare word is a string
 // ("QUOTED-PRINTABLE", "BASE64" and "8BIT" become an "ENCODING" entry), a
@@ -50,6 +59,13 @@ public:
 private:
     static void onProperty(void* userData, const char* name, const char** params);
     static void onData(void* userData, const char* data, int length);
+    // The parameter list of the property; the same parameters come back on
+    // every card of a text, so the last lists made are shared, not made again.
+    QVariantList keptParamList(const char** params);
+
+    static constexpr std::size_t kKeptParamLists = 64;
+    std::vector<std::pair<std::string, QVariantList>> _keptParams;
+    std::string _paramKey;
 
     QString _name;
     QVariantList _params;

@@ -283,3 +283,211 @@ TEST(CARD_Parser, ReaderPolicies)
     ASSERT_EQ(run.recorder.props.size(), 1u);
     EXPECT_EQ(run.recorder.props[0].value, "QU JD");
 }
+
+namespace {
+
+// The properties of a run as "name;param=value" joined by "|" (a parameter
+// without value as ";param"); a NUL in a value shows as "\0".
+std::string summary(const ParseRun& run)
+{
+    std::string out;
+    for (const Property& p : run.recorder.props) {
+        if (!out.empty())
+            out += '|';
+        out += p.name;
+        for (const auto& [name, value] : p.params)
+            out += ';' + name + (value == "<null>" ? std::string() : '=' + value);
+        out += '=';
+        for (const char c : p.value)
+            out += c == '\0' ? std::string("\\0") : std::string(1, c);
+    }
+    return out;
+}
+
+// A base64 block of a test: up to and including the first ".", or all bytes.
+int blockToDot(const char* bytes, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (bytes[i] == '.')
+            return i + 1;
+    }
+    return count;
+}
+
+int blockOfNothing(const char*, int)
+{
+    return 0;
+}
+
+int blockBeyondThePiece(const char*, int count)
+{
+    return count + 10;
+}
+
+} // namespace
+
+TEST(CARD_Parser, ReaderPolicyFlagsOneByOne)
+{
+    using Set = void (*)(CARD_ParserPolicy&);
+    struct Case {
+        const char* what;
+        std::string text;
+        Set set;
+        const char* withFlag;
+        const char* without;
+    };
+    const Set dropNul = [](CARD_ParserPolicy& p) { p.dropNul = true; };
+    const Set loneCR = [](CARD_ParserPolicy& p) { p.loneCREndsLine = true; };
+    const Set secondBlank = [](CARD_ParserPolicy& p) { p.plainValueContinuesOnSecondBlank = true; };
+    const Set toDot = [](CARD_ParserPolicy& p) { p.base64BlockLength = blockToDot; };
+    const Set nothing = [](CARD_ParserPolicy& p) { p.base64BlockLength = blockOfNothing; };
+    const Set beyond = [](CARD_ParserPolicy& p) { p.base64BlockLength = blockBeyondThePiece; };
+    using namespace std::string_literals;
+    const Case cases[] = {
+        // A NUL would cut the name and parameter strings; in a value it is data.
+        {"NUL in the name", "NO\0TE:abc"s, dropNul, "NOTE=abc", "NO=abc"},
+        {"NUL in the value", "NOTE:a\0bc"s, dropNul, "NOTE=abc", "NOTE=a\\0bc"},
+        {"NUL in a parameter", "X;A\0B=c:v\r\nN:1"s, dropNul, "X;AB=c=v|N=1", "X;A=c=v|N=1"},
+        // A lone CR ends the line; CR LF stays one line end.
+        {"lone CR", "NOTE:a\rTEL:1", loneCR, "NOTE=a|TEL=1", "NOTE=aTEL:1"},
+        {"CR LF", "NOTE:a\r\nTEL:1", loneCR, "NOTE=a|TEL=1", "NOTE=a|TEL=1"},
+        {"CR then CR LF", "NOTE:a\r\r\nTEL:1", loneCR, "NOTE=a|TEL=1", "NOTE=a|TEL=1"},
+        {"lone CR before a fold", "NOTE:a\r b", loneCR, "NOTE=a b", "NOTE=a b"},
+        {"last byte a CR", "NOTE:a\r", loneCR, "NOTE=a", "NOTE=a"},
+        // A plain value goes on when the next line's second byte is a blank.
+        {"second byte blank", "NOTE:abc\nd ef", secondBlank, "NOTE=abcdef", "NOTE=abc"},
+        {"second byte tab", "NOTE:abc\nd\tef", secondBlank, "NOTE=abcdef", "NOTE=abc"},
+        {"second byte no blank", "NOTE:abc\ndef:1", secondBlank, "NOTE=abc|def=1", "NOTE=abc|def=1"},
+        {"quoted-printable value", "NOTE;QUOTED-PRINTABLE:abc\nd ef:1", secondBlank, "NOTE;QUOTED-PRINTABLE=abc|def=1",
+         "NOTE;QUOTED-PRINTABLE=abc|def=1"},
+        {"a fold comes first", "NOTE:abc\n d ef", secondBlank, "NOTE=abc d ef", "NOTE=abc d ef"},
+        // A base64 value is one raw block as long as the hook says.
+        {"block on the line", "PHOTO;BASE64:QU\nJD.TEL:1", toDot, "PHOTO;BASE64=QU\nJD.|TEL=1",
+         "PHOTO;BASE64=A|JD.TEL=1"},
+        {"block on the next line", "PHOTO;BASE64:\nQUJD.TEL:1", toDot, "PHOTO;BASE64=QUJD.|TEL=1",
+         "PHOTO;BASE64=|QUJD.TEL=1"},
+        {"blanks before the block", "PHOTO;BASE64:  QUJD.N:1", toDot, "PHOTO;BASE64=QUJD.|N=1", "PHOTO;BASE64="},
+        {"plain value untouched", "NOTE:a.b\nN:1", toDot, "NOTE=a.b|N=1", "NOTE=a.b|N=1"},
+        {"an answer of 0 takes one byte", "PHOTO;BASE64:QUJD", nothing, "PHOTO;BASE64=Q", "PHOTO;BASE64=ABC"},
+        {"an answer beyond the piece", "PHOTO;BASE64:QUJD\nN:1", beyond, "PHOTO;BASE64=QUJD\nN:1",
+         "PHOTO;BASE64=ABC|N=1"},
+    };
+    for (const Case& c : cases) {
+        CARD_ParserPolicy policy;
+        c.set(policy);
+        const ParseRun with = parse(c.text, policy);
+        EXPECT_EQ(with.result, 1) << c.what;
+        EXPECT_EQ(summary(with), c.withFlag) << c.what;
+        const ParseRun without = parse(c.text);
+        EXPECT_EQ(summary(without), c.without) << c.what;
+    }
+}
+
+namespace {
+
+// Handlers that steer the parser: the end mark of the property named stopAt
+// stops it; the one of continueFrom sends it on to continueTo. Every end mark
+// records the name with lineStart().
+struct Steering {
+    CARD_Parser* parser = nullptr;
+    std::string stopAt;
+    std::string continueFrom;
+    long long continueTo = -1;
+    std::string name;
+    std::vector<std::pair<std::string, long long>> ends;
+};
+
+void steerProp(void* userData, const char* name, const char**)
+{
+    static_cast<Steering*>(userData)->name = name;
+}
+
+void steerData(void* userData, const char* data, int)
+{
+    auto* s = static_cast<Steering*>(userData);
+    if (data)
+        return;
+    s->ends.emplace_back(s->name, s->parser->lineStart());
+    if (s->name == s->stopAt)
+        s->parser->stop();
+    if (s->name == s->continueFrom)
+        s->parser->continueAt(s->continueTo);
+}
+
+struct SteeredRun {
+    int result = 0;
+    long long position = -1;
+    std::vector<std::pair<std::string, long long>> ends;
+};
+
+SteeredRun steer(const std::vector<std::string>& pieces, Steering steering, const CARD_ParserPolicy& policy = {})
+{
+    CARD_Parser parser(policy);
+    steering.parser = &parser;
+    parser.setUserData(&steering);
+    parser.setPropHandler(steerProp);
+    parser.setDataHandler(steerData);
+    SteeredRun run;
+    run.result = 1;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const std::string& piece = pieces[i];
+        if (!parser.parse(piece.data(), int(piece.size()), i + 1 == pieces.size()))
+            run.result = 0;
+    }
+    run.position = parser.position();
+    run.ends = steering.ends;
+    return run;
+}
+
+} // namespace
+
+TEST(CARD_Parser, HandlersStopTheParseAndLearnWhereItStopped)
+{
+    using Ends = std::vector<std::pair<std::string, long long>>;
+    const std::string text = "BEGIN:X\r\nA:1\r\n folded\r\nEND:X\r\nB:2\r\n";
+    Steering atEnd;
+    atEnd.stopAt = "END";
+    // The stop comes at the end mark of END, which the next line's first byte
+    // completes; the position is the LF that ended END's line; B is not read.
+    SteeredRun run = steer({text}, atEnd);
+    EXPECT_EQ(run.result, 1);
+    EXPECT_EQ(run.position, static_cast<long long>(text.find("END:X\r\n") + 6));
+    EXPECT_EQ(run.ends, (Ends{{"BEGIN", 0}, {"A", 9}, {"END", 23}}));
+
+    // In pieces the position counts every byte fed, and nothing is read after
+    // the stop.
+    run = steer({text.substr(0, 20), text.substr(20, 11), text.substr(31)}, atEnd);
+    EXPECT_EQ(run.position, static_cast<long long>(text.find("END:X\r\n") + 6));
+    EXPECT_EQ(run.ends.size(), 3u);
+
+    // END as the last line, with and without its line end: the last byte read.
+    EXPECT_EQ(steer({"BEGIN:X\r\nEND:X"}, atEnd).position, 13);
+    EXPECT_EQ(steer({"BEGIN:X\r\nEND:X\r\n"}, atEnd).position, 15);
+    // A lone CR ending the line is that line end.
+    CARD_ParserPolicy loneCR;
+    loneCR.loneCREndsLine = true;
+    EXPECT_EQ(steer({"BEGIN:X\rEND:X\rB:2"}, atEnd, loneCR).position, 13);
+
+    // Without a stop the position stays unknown.
+    EXPECT_EQ(steer({text}, Steering()).position, -1);
+}
+
+TEST(CARD_Parser, HandlersSendTheParseOnToALaterLine)
+{
+    using Ends = std::vector<std::pair<std::string, long long>>;
+    const std::string text = "A:1\r\nB:2\r\nC:3\r\nD:4";
+    Steering skip;
+    skip.continueFrom = "A";
+    skip.continueTo = static_cast<long long>(text.find("D:4"));
+    EXPECT_EQ(steer({text}, skip).ends, (Ends{{"A", 0}, {"D", 15}}));
+
+    // An offset at or before the byte being read is ignored.
+    for (const long long back : {0LL, 5LL}) {
+        skip.continueTo = back;
+        EXPECT_EQ(steer({text}, skip).ends, (Ends{{"A", 0}, {"B", 5}, {"C", 10}, {"D", 15}})) << back;
+    }
+
+    // An offset past the piece ends it; the next piece is read from its start.
+    skip.continueTo = 1000;
+    EXPECT_EQ(steer({text, "E:5"}, skip).ends, (Ends{{"A", 0}, {"E", 18}}));
+}
