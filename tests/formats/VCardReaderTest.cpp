@@ -1,7 +1,9 @@
+#include "ContactForms.h"
 #include "CorpusSummary.h"
 #include "TestEnvironment.h"
 
 #include "device/QVSyncDeviceDB.h"
+#include "device/QVSyncDeviceDescription.h"
 #include "formats/QuorNSStringVCardExtensions.h"
 #include "formats/VCardFileImport.h"
 #include "formats/VCardItemReader.h"
@@ -118,6 +120,8 @@ TEST(VCardImportReader, Values)
         {"NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Gr=C3=BC=C3=9Fe=\r\nn\r\n", kNotes, QStringLiteral("Grüßen")},
         {"NOTE:abc\r\nd ef\r\n", kNotes, QStringLiteral("abcdef")},
         {"NOTE:abc\r\ndef:x\r\n", kNotes, QStringLiteral("abc")},
+        {"NOTE:abc\nd ef\r\n", kNotes, QStringLiteral("abcdef")},
+        {"NOTE:abc\ndef\r\n", kNotes, QStringLiteral("abc")},
         {"NOTE:a\\nb\r\n", kNotes, QStringLiteral("a\nb")},
         {"NOTE;QUOTED-PRINTABLE:caf=E9\r\n", kNotes, QStringLiteral("café")},
         {"N:M\\;x;J;;Dr.;\r\n", kLastName, QStringLiteral("M;x")},
@@ -134,6 +138,14 @@ TEST(VCardImportReader, Values)
         // A plain value named in another set is re-read from Mac OS Roman only
         // when that is lossless.
         {"N;CHARSET=UTF-8:Grüße;;;;\r\n", kLastName, QStringLiteral("Grüße")},
+        // Quoted-printable bytes in their named set: bytes that are no text in
+        // it leave the value out; a leading byte-order mark is a character.
+        {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:a=C3\r\n", kNotes, QVariant()},
+        {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:a=ED=A0=80\r\n", kNotes, QVariant()},
+        {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-8:=EF=BB=BFa\r\n", kNotes, QStringLiteral("\uFEFFa")},
+        {"NOTE;QUOTED-PRINTABLE;CHARSET=ISO-8859-2:=B1\r\n", kNotes, QStringLiteral("ą")},
+        {"NOTE;QUOTED-PRINTABLE;CHARSET=UTF-16BE:=00A\r\n", kNotes, QStringLiteral("A")},
+        {"NOTE;QUOTED-PRINTABLE;CHARSET=ASCII:=E9\r\n", kNotes, QVariant()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
@@ -196,6 +208,52 @@ TEST(VCardImportReader, StringHelpers)
     EXPECT_EQ(semicolonComponents(QStringLiteral("a;;b\\;c;d\\ne;")),
               (QStringList{QStringLiteral("a"), QString(), QStringLiteral("b;c"), QStringLiteral("d\ne")}));
     EXPECT_EQ(characterComponents(QStringLiteral("x,y\\,z"), u','), (QStringList{QStringLiteral("x"), QStringLiteral("y,z")}));
+}
+
+// Parameter lists are shared between properties written alike; lists that
+// only look alike stay apart.
+TEST(VCardImportReader, ParameterListsOfEachProperty)
+{
+    const QString text = card(QStringLiteral("TEL;A=B:1\r\nTEL;A\u0001B:2\r\nTEL;A=B:3\r\nTEL;AB:4\r\n"));
+    const QVariantList phones = readOne(text).value(QLatin1String(kPhoneNumbers)).toList();
+    ASSERT_EQ(phones.size(), 4);
+    const auto params = [&phones](int at) { return phones.at(at).toMap().value(VCardDictionary::kParams); };
+    const QVariantMap keyed{{QStringLiteral("Key"), QStringLiteral("A")},
+                            {QStringLiteral("Values"), QVariantList{QStringLiteral("B")}}};
+    EXPECT_EQ(params(0), QVariant(QVariantList{keyed}));
+    EXPECT_EQ(params(2), params(0));
+    EXPECT_EQ(params(1).toList().value(0).toMap().value(QStringLiteral("Values")),
+              QVariant(QVariantList{QStringLiteral("A\u0001B")}));
+    EXPECT_EQ(params(3).toList().value(0).toMap().value(QStringLiteral("Values")),
+              QVariant(QVariantList{QStringLiteral("AB")}));
+}
+
+// A written street reads back as it was written, its lines joined by CR, so
+// the next sync finds nothing changed.
+TEST(VCardImportReader, WrittenStreetsReadBackUnchanged)
+{
+    QVSyncDeviceDB::sharedSyncDeviceDB().reset();
+    for (const char* protocol : {"Export-2.1", "Export-3.0"}) {
+        const auto description = QVSyncDeviceDescription::syncDeviceFromProtocol(QString::fromLatin1(protocol));
+        ASSERT_TRUE(description);
+        for (const QString& street : {QStringLiteral("A\rB\rC"), QStringLiteral("Flat 2\rHigh St"),
+                                      QStringLiteral("Main St 1"), QString::fromUtf8("Straße 1\rHof ö")}) {
+            SCOPED_TRACE(QString(QString::fromLatin1(protocol) + u' ' + street).toStdString());
+            ContactBuilder contact;
+            contact.set(kLastName, QStringLiteral("Doe"))
+                .with(kStreetAddresses, address(street, QStringLiteral("Town"), QStringLiteral("1"), QString()));
+            const QString text = createVCardForVXDict(&contact.vx, *description, true, false, QString());
+            const auto cards = elemsForVCard(text);
+            ASSERT_TRUE(cards);
+            const auto item = VXXX2ElemsParser(text, 0).getItem();
+            ASSERT_TRUE(item);
+            for (const QVariantMap& read : {cards->first().map(), item->map()}) {
+                const QVariantMap entry = read.value(QLatin1String(kStreetAddresses)).toList().value(0).toMap();
+                EXPECT_EQ(entry.value(QLatin1String(kStreet)), street);
+            }
+        }
+    }
+    QVSyncDeviceDB::sharedSyncDeviceDB().reset();
 }
 
 // A summary without list order and without telephone types: a 3.0 reader
