@@ -177,32 +177,3 @@ QVariantList elemsForVXXXString(const QString& text)
     }
     return items;
 }
-
-QString stringFixLineBreaks(const QString& text)
-{
-    if (!text.contains(QLatin1String("QUOTED-PRINTABLE")))
-        return text;
-    QString result;
-    result.reserve(text.size());
-    const auto lineHasQP = [&text](qsizetype from) {
-        qsizetype end = from;
-        while (end < text.size() && text.at(end) != u'\r' && text.at(end) != u'\n')
-            ++end;
-        return QStringView(text).mid(from, end - from).contains(QLatin1String("QUOTED-PRINTABLE"));
-    };
-    bool lineIsQP = lineHasQP(0);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'=' && lineIsQP && i + 1 < text.size() && (text.at(i + 1) == u'\r' || text.at(i + 1) == u'\n')) {
-            // The soft break: "=" and one line end go, the value goes on.
-            ++i;
-            if (text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-                ++i;
-            continue;
-        }
-        result.append(c);
-        if ((c == u'\r' || c == u'\n') && !(c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n'))
-            lineIsQP = lineHasQP(i + 1);
-    }
-    return result;
-}

@@ -45,7 +45,3 @@ private:
 
 // Every item of a multi-item text as {"Type": type word, "Element": item}.
 QVariantList elemsForVXXXString(const QString& text);
-
-// Joins quoted-printable soft line breaks on lines holding
-// "QUOTED-PRINTABLE": the "=" and the line end after it (CR, LF or CR LF) go.
-QString stringFixLineBreaks(const QString& text);

@@ -42,6 +42,9 @@ QString cleanedFromBackSlash(const QString& text);
 // "\t" and "\n" give CR, tab and LF; a final empty part is not added.
 QStringList characterComponents(const QString& text, QChar separator);
 QStringList semicolonComponents(const QString& text);
+// Joins quoted-printable soft line breaks on lines holding
+// "QUOTED-PRINTABLE": the "=" and the line end after it (CR, LF or CR LF) go.
+QString stringFixLineBreaks(const QString& text);
 
 // The vCard import reader: every complete card of a text.
 class VCard2ElemsParser {
@@ -50,6 +53,8 @@ public:
     // The cards read; nullopt when a byte was refused (cards finished before it
     // are lost too). A card without "END:VCARD" is not returned.
     std::optional<QList<VCardDictionary>> getElems();
+    // The reader's own soft-line-break joiner: stringFixLineBreaks.
+    static QString fixLineBreaks(const QString& text);
 
 private:
     QString _vcString;

@@ -208,6 +208,11 @@ TEST(VCardImportReader, StringHelpers)
     EXPECT_EQ(semicolonComponents(QStringLiteral("a;;b\\;c;d\\ne;")),
               (QStringList{QStringLiteral("a"), QString(), QStringLiteral("b;c"), QStringLiteral("d\ne")}));
     EXPECT_EQ(characterComponents(QStringLiteral("x,y\\,z"), u','), (QStringList{QStringLiteral("x"), QStringLiteral("y,z")}));
+    // The reader's soft-line-break joiner: a quoted-printable note over three
+    // lines becomes one; another property keeps its "=" and line end.
+    EXPECT_EQ(VCard2ElemsParser::fixLineBreaks(
+                  QStringLiteral("NOTE;ENCODING=QUOTED-PRINTABLE:a=\r\nb=\rc\r\nN:x=\r\ny")),
+              QStringLiteral("NOTE;ENCODING=QUOTED-PRINTABLE:abc\r\nN:x=\r\ny"));
 }
 
 // Parameter lists are shared between properties written alike; lists that
