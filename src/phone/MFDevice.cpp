@@ -616,6 +616,16 @@ bool MFDevice::usesAnyATConnections() const
     return _syncDescription && _syncDescription->usesAnyATConnections();
 }
 
+QString MFDevice::syncProtocol() const
+{
+    return _syncDescription ? _syncDescription->protocol() : QString();
+}
+
+bool MFDevice::usesSyncMLForSMS() const
+{
+    return _syncDescription && _syncDescription->usesSyncMLForSMS();
+}
+
 bool MFDevice::canProcessDB(int organizerType) const
 {
     return organizerType >= 0 && organizerType < int(_canProcessDB.size()) && _canProcessDB[organizerType];

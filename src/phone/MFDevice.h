@@ -149,6 +149,9 @@ public:
     bool usesSamsungATConnections() const;
     bool usesLGATConnections() const;
     bool usesAnyATConnections() const;
+    // The description's protocol name, and whether it carries SMS over SyncML.
+    QString syncProtocol() const;
+    bool usesSyncMLForSMS() const;
     bool canProcessDB(int organizerType) const;
     // Asks the FTP connection; "" without one.
     QString getConnectionType() const;

@@ -375,6 +375,7 @@ TEST_F(MFDeviceTest, AHistoryDeviceHasNoLinksHandlerOrTimerAndOnlyTheFixedPipes)
     auto device = make(MFDevice::kHistory, connectionDict(),
                        row(kProtocolLG, "LG", {{"Dorvanti.SMSProtocol", "LG"}, {"Dorvanti.OBEXFileSupport", "1"}}));
     EXPECT_TRUE(device->isHistory());
+    EXPECT_EQ(device->syncProtocol(), kProtocolLG);
     // Even with the engine wanted: no environment read, no handler, no timer.
     EXPECT_FALSE(steps.contains("setupSyncEvironment"));
     EXPECT_EQ(handler, nullptr);
