@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/DZUSBDevice.h"
+#include "usbdevice/DZUSBDevice.h"
 
 #include <memory>
 #include <mutex>

@@ -1,6 +1,6 @@
 #include "links/USBSerialATChannel.h"
 
-#include "device/DZDeviceProperties.h"
+#include "usbdevice/DZDeviceProperties.h"
 #include "device/DZUSBSerialDevice.h"
 #include "device/qvDeviceDB.h"
 #include "foundation/NamedLog.h"

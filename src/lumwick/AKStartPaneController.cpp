@@ -21,11 +21,12 @@ void AKFinalPaneController::startProcessing()
     const std::shared_ptr<DeviceExpert> expert = mainController() ? mainController()->deviceExpert() : nullptr;
     QString name;
     QString model;
-    if (expert) {
-        name = expert->stringProperty(DeviceExpert::kDeviceUserNameKey);
+    if (expert && expert->properties()) {
+        const DZDeviceProperties& properties = *expert->properties();
+        name = properties.btUserName();
         if (name.isEmpty())
-            name = expert->stringProperty(DeviceExpert::kProductKey);
-        model = expert->stringProperty(DeviceExpert::kModelNameKey);
+            name = properties.product();
+        model = properties.btModelName();
     }
     if (model.isEmpty())
         model = QString::fromLatin1(kUnknownType);

@@ -1,6 +1,8 @@
 #include "lumwick/ColorStopGradient.h"
 
+#include "platform/Coder.h"
 #include "platform/Exception.h"
+#include "platform/Values.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -25,6 +27,10 @@ ColorStopGradient twoStops(const QColor& begin, const QColor& end)
 {
     throw platform::Exception(QStringLiteral("NSRangeException"), reason);
 }
+
+constexpr const char* kBlendingModeKey = "ColorStopGradientBlendingMode";
+constexpr const char* kElementCountKey = "ColorStopGradientElementCount";
+constexpr int kValuesPerStop = 5;
 
 // Samples per stop interval when a hue blend is handed to a Qt gradient.
 constexpr int kHueSamples = 32;
@@ -91,11 +97,15 @@ ColorStopGradient ColorStopGradient::addColorStop(const QColor& color, float pos
 {
     ColorStopGradient copy = *this;
     const QColor rgb = color.toRgb();
-    const Stop stop{float(rgb.redF()), float(rgb.greenF()), float(rgb.blueF()), float(rgb.alphaF()), position};
-    const auto at = std::upper_bound(copy.m_stops.begin(), copy.m_stops.end(), position,
-                                     [](float p, const Stop& s) { return p < s.position; });
-    copy.m_stops.insert(at, stop);
+    copy.insertStop({float(rgb.redF()), float(rgb.greenF()), float(rgb.blueF()), float(rgb.alphaF()), position});
     return copy;
+}
+
+void ColorStopGradient::insertStop(const Stop& stop)
+{
+    const auto at = std::upper_bound(m_stops.begin(), m_stops.end(), stop.position,
+                                     [](float p, const Stop& s) { return p < s.position; });
+    m_stops.insert(at, stop);
 }
 
 ColorStopGradient ColorStopGradient::removeColorStopAtPosition(float position) const
@@ -114,6 +124,51 @@ ColorStopGradient ColorStopGradient::removeColorStopAtIndex(int index) const
     ColorStopGradient copy = *this;
     copy.m_stops.remove(index);
     return copy;
+}
+
+void ColorStopGradient::encodeWithCoder(platform::Coder& coder) const
+{
+    if (!coder.allowsKeyedCoding())
+        throw platform::Exception(QStringLiteral("NSInvalidArchiveOperationException"),
+                                  QStringLiteral("Only supports NSKeyedArchiver coders"));
+    for (const Stop& stop : m_stops)
+        for (float value : {stop.red, stop.green, stop.blue, stop.alpha, stop.position})
+            coder.encodeValue(double(value));
+    coder.encodeObject(QLatin1String(kBlendingModeKey), int(m_mode));
+    coder.encodeObject(QLatin1String(kElementCountKey), int(m_stops.size()));
+}
+
+std::optional<ColorStopGradient> ColorStopGradient::initWithCoder(platform::Coder& coder)
+{
+    if (!coder.allowsKeyedCoding())
+        return std::nullopt;
+    const QVariant mode = coder.decodeObjectForKey(QLatin1String(kBlendingModeKey));
+    const QVariant count = coder.decodeObjectForKey(QLatin1String(kElementCountKey));
+    const auto isInteger = [](const QVariant& v) {
+        const platform::values::Kind kind = platform::values::kindOf(v);
+        return kind == platform::values::Kind::Signed || kind == platform::values::Kind::Unsigned;
+    };
+    if (!isInteger(mode) || !isInteger(count))
+        return std::nullopt;
+    const qlonglong modeValue = mode.toLongLong();
+    if (modeValue < Linear || modeValue > InverseChromatic || count.toLongLong() < 0)
+        return std::nullopt;
+    ColorStopGradient gradient;
+    gradient.m_mode = BlendingMode(modeValue);
+    for (qlonglong i = 0; i < count.toLongLong(); ++i) {
+        float part[kValuesPerStop];
+        for (float& value : part) {
+            const QVariant next = coder.decodeValue();
+            if (!platform::values::isNumber(next) || next.typeId() == QMetaType::Bool)
+                return std::nullopt;   // also when the numbers run out
+            const double v = next.toDouble();
+            if (!(v >= 0 && v <= 1))
+                return std::nullopt;
+            value = float(v);
+        }
+        gradient.insertStop({part[0], part[1], part[2], part[3], part[4]});
+    }
+    return gradient;
 }
 
 QColor ColorStopGradient::colorStopAtIndex(int index) const

@@ -4,7 +4,13 @@
 #include <QRectF>
 #include <QVector>
 
+#include <optional>
+
 class QPainter;
+
+namespace platform {
+class Coder;
+}
 
 // A colour gradient of stops at positions 0..1, evaluated linearly in RGB or
 // around the hue circle. Changes answer a new gradient; the receiver stays.
@@ -55,7 +61,19 @@ public:
     // From the centre out to half the larger side, padded at both ends.
     void radialFillRect(QPainter& painter, const QRectF& rect) const;
 
+    // Archiving, keyed coders only (another coder throws platform::Exception
+    // "NSInvalidArchiveOperationException"): the stops as unkeyed numbers,
+    // five per stop (red, green, blue, alpha, position), then
+    // "ColorStopGradientBlendingMode" and "ColorStopGradientElementCount".
+    void encodeWithCoder(platform::Coder& coder) const;
+    // Nullopt for an archive that holds no whole gradient: a count that the
+    // numbers do not cover, a value that is no number or lies outside 0..1,
+    // an unknown blending mode.
+    static std::optional<ColorStopGradient> initWithCoder(platform::Coder& coder);
+
 private:
+    // Sorted by position, after the stops at the same position.
+    void insertStop(const Stop& stop);
     template <class Brush>
     void setStopsOn(Brush& brush) const;
 

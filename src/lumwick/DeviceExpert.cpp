@@ -2,19 +2,23 @@
 
 #include "lumwick/AKPaneController.h"
 #include "lumwick/LumwickLog.h"
+#include "lumwick/OrbitalexWizard.h"
 #include "platform/Exception.h"
+#include "platform/bluetooth/BluetoothStack.h"
 #include "platform/gui/Images.h"
 #include "platform/gui/Interface.h"
 
 #include <QDebug>
-#include <QMetaType>
 
 DeviceExpert::DeviceExpert(AKPaneController* controller) : m_controller(controller) {}
+
+DeviceExpert::~DeviceExpert() = default;
 
 DeviceExpert DeviceExpert::withDeviceExpert(const DeviceExpert& other)
 {
     DeviceExpert copy(other.m_controller);
     copy.m_properties = other.m_properties;
+    copy.m_device = other.m_device;
     copy.m_usbExpert = other.m_usbExpert;
     copy.m_bluetoothExpert = other.m_bluetoothExpert;
     return copy;
@@ -28,45 +32,54 @@ bool DeviceExpert::isReady()
 
 bool DeviceExpert::isSupportedDevice() const
 {
-    if (numberProperty(kDeviceIDKey) == -1)
+    if (m_properties && m_properties->deviceNumber() == -1)
         return false;
     if (!m_controller) {
         lumwick::lumwickLog(QStringLiteral("Lost controller for device %1").arg(description()));
         return false;
     }
-    return m_controller->isValid(m_properties);
+    return m_controller->isValid(getPropertiesDictionary());
 }
 
 bool DeviceExpert::doesNeedPairing() const
 {
     if (!isSupportedDevice())
         return false;
-    if (m_properties.size() <= 2)
+    if (!m_properties || m_properties->count() <= 2)
         return true;
-    return numberProperty(kStalePairingKey) != 0;
+    return m_properties->deviceHasStalePairing();
 }
 
-QString DeviceExpert::stringProperty(const char* key) const
+QVariantMap DeviceExpert::getPropertiesDictionary() const
 {
-    const QVariant value = m_properties.value(QLatin1String(key));
-    return value.typeId() == QMetaType::QString ? value.toString() : QString();
+    return m_properties ? m_properties->getPropertiesDictionary() : QVariantMap();
 }
 
-qint64 DeviceExpert::numberProperty(const char* key) const
+void DeviceExpert::setDeviceProperties(const QVariantMap& properties)
 {
-    const QVariant value = m_properties.value(QLatin1String(key));
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return value.toLongLong();
-    default:
-        return 0;
-    }
+    m_properties = std::make_shared<DZDeviceProperties>(properties);
+}
+
+DZDeviceProperties& DeviceExpert::props()
+{
+    if (!m_properties)
+        m_properties = std::make_shared<DZDeviceProperties>();
+    return *m_properties;
+}
+
+void DeviceExpert::setDevice(std::shared_ptr<platform::BluetoothDevice> device)
+{
+    m_device = std::move(device);
+}
+
+bool DeviceExpert::isPaired()
+{
+    return m_device && m_device->isPaired();
+}
+
+bool DeviceExpert::closeConnection()
+{
+    return !m_device || lumwick::reallyCloseConnection(*m_device);
 }
 
 bool DeviceExpert::expertFinished()
@@ -84,7 +97,7 @@ bool DeviceExpert::isReachable()
 QString DeviceExpert::description() const
 {
     return QStringLiteral("DeviceExpert with properties: %1")
-        .arg(QDebug::toString(m_properties));
+        .arg(m_properties ? m_properties->description() : QStringLiteral("Device properties not known"));
 }
 
 QString DeviceExpert::statusIconName(int kind)
@@ -117,4 +130,10 @@ QImage DeviceExpert::getStatusIcon(int kind) const
 QVWizardCallbacks* DeviceExpert::mainController() const
 {
     return m_controller ? m_controller->mainController() : nullptr;
+}
+
+void DeviceExpert::setMainController(QVWizardCallbacks* host)
+{
+    if (m_controller)
+        m_controller->setMainController(host);
 }

@@ -1,30 +1,32 @@
 #pragma once
 
+#include "usbdevice/DZDeviceProperties.h"
+
 #include <QImage>
 #include <QString>
 #include <QVariantMap>
 
+#include <memory>
+
 class AKPaneController;
 class QVWizardCallbacks;
+
+namespace platform {
+class BluetoothDevice;
+}
 
 // One phone the wizard found: its properties (the wizard's result), the pane
 // that shows it, and the support and pairing decisions made from them.
 class DeviceExpert {
 public:
-    // Keys of the properties dictionary read here.
-    static constexpr const char* kDeviceUserNameKey = "Wizard.DeviceUserName";
-    static constexpr const char* kDeviceIDKey = "Wizard.QuorvalisDeviceID";
-    static constexpr const char* kModelNameKey = "Wizard.ModelName";
-    static constexpr const char* kStalePairingKey = "Wizard.HasDeviceStalePairing";
-    static constexpr const char* kProductKey = "product";
-
     // Status image kinds (getStatusIcon).
     enum StatusIcon { kIconEmpty = 0, kIconStop = 1, kIconOk = 2, kIconAttention = 3, kIconUSB = 10, kIconUSBStorage = 11 };
 
     explicit DeviceExpert(AKPaneController* controller = nullptr);
-    // Shares the other expert's controller and properties, copies its kind.
+    // Shares the other expert's controller, properties and device, copies its
+    // kind.
     static DeviceExpert withDeviceExpert(const DeviceExpert& other);
-    virtual ~DeviceExpert() = default;
+    virtual ~DeviceExpert();
 
     AKPaneController* controller() const { return m_controller; }
     void setController(AKPaneController* controller) { m_controller = controller; }
@@ -41,13 +43,21 @@ public:
     bool hadError() const { return m_error != 0; }
     int error() const { return m_error; }
 
-    QVariantMap getPropertiesDictionary() const { return m_properties; }
-    QVariantMap deviceProperties() const { return m_properties; }
-    void setDeviceProperties(const QVariantMap& properties) { m_properties = properties; }
+    // The properties object (shared by copies of the expert); null until set.
+    const std::shared_ptr<DZDeviceProperties>& properties() const { return m_properties; }
+    void setProperties(std::shared_ptr<DZDeviceProperties> properties) { m_properties = std::move(properties); }
+    // The wizard's result: a copy of the properties dictionary.
+    QVariantMap getPropertiesDictionary() const;
+    QVariantMap deviceProperties() const { return getPropertiesDictionary(); }
+    // Wraps the dictionary in a new properties object.
+    void setDeviceProperties(const QVariantMap& properties);
 
-    // Typed reads: a value of another type reads as absent (empty, 0).
-    QString stringProperty(const char* key) const;
-    qint64 numberProperty(const char* key) const;
+    // The phone's Bluetooth device; null for a USB phone.
+    const std::shared_ptr<platform::BluetoothDevice>& device() const { return m_device; }
+    void setDevice(std::shared_ptr<platform::BluetoothDevice> device);
+    virtual bool isPaired();
+    // Closes the phone's baseband link dependably; true when it is down.
+    virtual bool closeConnection();
 
     virtual bool expertFinished();
     virtual bool isReachable();
@@ -61,9 +71,15 @@ public:
     bool isUSBExpert() const { return m_usbExpert; }
     bool isBluetoothExpert() const { return m_bluetoothExpert; }
     QVWizardCallbacks* mainController() const;
+    void setMainController(QVWizardCallbacks* host);
 
 protected:
-    QVariantMap m_properties;
+    // The properties, made empty when there are none yet.
+    DZDeviceProperties& props();
+    const DZDeviceProperties* readProps() const { return m_properties.get(); }
+
+    std::shared_ptr<DZDeviceProperties> m_properties;
+    std::shared_ptr<platform::BluetoothDevice> m_device;
     AKPaneController* m_controller = nullptr;   // the pane outlives its experts
     int m_error = 0;
     bool m_usbExpert = false;

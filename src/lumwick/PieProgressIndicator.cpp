@@ -1,5 +1,7 @@
 #include "lumwick/PieProgressIndicator.h"
 
+#include "platform/Coder.h"
+#include "platform/Values.h"
 #include "platform/gui/Images.h"
 #include "platform/gui/Interface.h"
 
@@ -7,6 +9,69 @@
 #include <QPainterPath>
 
 #include <cmath>
+
+namespace {
+
+constexpr const char* kFrameWidthKey = "frameWidth";
+constexpr const char* kFrameColorKey = "frameColor";
+constexpr const char* kWedgeColorKey = "wedgeColor";
+constexpr const char* kBackgroundColorKey = "backgroundColor";
+constexpr const char* kUseStepsKey = "useSteps";
+constexpr const char* kStepAngleKey = "stepAngle";
+constexpr const char* kOverFillFirstStepKey = "overFillFirstStep";
+constexpr const char* kMinValueKey = "minValue";
+constexpr const char* kMaxValueKey = "maxValue";
+constexpr const char* kDoubleValueKey = "doubleValue";
+
+QVariant colorValue(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return QVariantList{rgb.redF(), rgb.greenF(), rgb.blueF(), rgb.alphaF()};
+}
+
+std::optional<QColor> colorFrom(const QVariant& value)
+{
+    if (value.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    const QVariantList parts = value.toList();
+    if (parts.size() != 4)
+        return std::nullopt;
+    float component[4];
+    for (int i = 0; i < 4; ++i) {
+        if (!platform::values::isNumber(parts.at(i)))
+            return std::nullopt;
+        const double v = parts.at(i).toDouble();
+        if (!(v >= 0 && v <= 1))
+            return std::nullopt;
+        component[i] = float(v);
+    }
+    return QColor::fromRgbF(component[0], component[1], component[2], component[3]);
+}
+
+std::optional<double> numberFrom(const QVariant& value)
+{
+    if (!platform::values::isNumber(value) || value.typeId() == QMetaType::Bool)
+        return std::nullopt;
+    const double v = value.toDouble();
+    return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
+std::optional<bool> flagFrom(const QVariant& value)
+{
+    return value.typeId() == QMetaType::Bool ? std::optional<bool>(value.toBool()) : std::nullopt;
+}
+
+} // namespace
+
+void registerWizardWidgetClasses()
+{
+    platform::gui::registerWidgetClass(QStringLiteral("PieProgressIndicator"),
+                                       [](QWidget* parent) { return new PieProgressIndicator(parent); });
+    platform::gui::registerWidgetClass(QStringLiteral("QVProgressPie"),
+                                       [](QWidget* parent) { return new QVProgressPie(parent); });
+    platform::gui::registerWidgetClass(QStringLiteral("QVImageViewer"),
+                                       [](QWidget* parent) { return new QVImageViewer(parent); });
+}
 
 PieProgressIndicator::PieProgressIndicator(QWidget* parent)
     : QWidget(parent)
@@ -63,6 +128,47 @@ void PieProgressIndicator::setStepCount(int count)
     }
     setStepAngle(360.0 / count);
     setUseSteps(true);
+}
+
+void PieProgressIndicator::encodeWithCoder(platform::Coder& coder) const
+{
+    coder.encodeObject(QLatin1String(kMinValueKey), m_min);
+    coder.encodeObject(QLatin1String(kMaxValueKey), m_max);
+    coder.encodeObject(QLatin1String(kDoubleValueKey), m_value);
+    coder.encodeObject(QLatin1String(kFrameWidthKey), m_frameWidth);
+    coder.encodeObject(QLatin1String(kFrameColorKey), colorValue(m_frameColor));
+    coder.encodeObject(QLatin1String(kWedgeColorKey), colorValue(m_wedgeColor));
+    coder.encodeObject(QLatin1String(kBackgroundColorKey), colorValue(m_backgroundColor));
+    coder.encodeObject(QLatin1String(kUseStepsKey), m_useSteps);
+    coder.encodeObject(QLatin1String(kStepAngleKey), m_stepAngle);
+    coder.encodeObject(QLatin1String(kOverFillFirstStepKey), m_overFillFirstStep);
+}
+
+void PieProgressIndicator::decodeWithCoder(const platform::Coder& coder)
+{
+    const auto value = [&coder](const char* key) { return coder.decodeObjectForKey(QLatin1String(key)); };
+    const std::optional<double> min = numberFrom(value(kMinValueKey));
+    const std::optional<double> max = numberFrom(value(kMaxValueKey));
+    if (min && max && *min < *max) {
+        setMinValue(*min);
+        setMaxValue(*max);
+    }
+    if (const std::optional<double> v = numberFrom(value(kDoubleValueKey)))
+        setDoubleValue(*v);
+    if (const std::optional<double> width = numberFrom(value(kFrameWidthKey)); width && *width >= 0)
+        setFrameWidth(*width);
+    if (const std::optional<QColor> color = colorFrom(value(kFrameColorKey)))
+        setFrameColor(*color);
+    if (const std::optional<QColor> color = colorFrom(value(kWedgeColorKey)))
+        setWedgeColor(*color);
+    if (const std::optional<QColor> color = colorFrom(value(kBackgroundColorKey)))
+        setBackgroundColor(*color);
+    if (const std::optional<bool> use = flagFrom(value(kUseStepsKey)))
+        setUseSteps(*use);
+    if (const std::optional<double> angle = numberFrom(value(kStepAngleKey)); angle && *angle > 0 && *angle <= 360)
+        setStepAngle(*angle);
+    if (const std::optional<bool> overFill = flagFrom(value(kOverFillFirstStepKey)))
+        setOverFillFirstStep(*overFill);
 }
 
 PieProgressIndicator::Plan PieProgressIndicator::plan() const

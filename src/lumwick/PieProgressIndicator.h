@@ -4,6 +4,15 @@
 #include <QImage>
 #include <QWidget>
 
+namespace platform {
+class Coder;
+}
+
+// Registers the wizard's widget classes with the form loader, so that forms
+// can promote to them ("PieProgressIndicator", "QVProgressPie",
+// "QVImageViewer").
+void registerWizardWidgetClasses();
+
 // A progress indicator drawn as a pie: a wedge from twelve o'clock clockwise
 // over the share of the range reached, optionally in whole steps; or, while
 // halted, an image in its place (the expert rows show their status so).
@@ -55,6 +64,14 @@ public:
     void setStepCount(int count);
 
     Plan plan() const;
+
+    // Archiving (keyed coders): "frameWidth", "frameColor", "wedgeColor",
+    // "backgroundColor", "useSteps", "stepAngle", "overFillFirstStep", and the
+    // range and value. Colours are [red, green, blue, alpha] in 0..1.
+    void encodeWithCoder(platform::Coder& coder) const;
+    // Takes what the archive holds over the defaults; a value that is absent,
+    // of another type or out of range keeps its default.
+    void decodeWithCoder(const platform::Coder& coder);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

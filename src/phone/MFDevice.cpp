@@ -1,6 +1,6 @@
 #include "phone/MFDevice.h"
 
-#include "device/DZDeviceProperties.h"
+#include "usbdevice/DZDeviceProperties.h"
 #include "device/DZUSBSerialDevice.h"
 #include "device/MFDeviceInfo.h"
 #include "device/QVSyncDeviceDescription.h"

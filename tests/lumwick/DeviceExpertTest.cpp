@@ -119,6 +119,7 @@ TEST_F(Expert, CopySharesControllerPropertiesAndKindAndTheAbstractsAnswerSafely)
     const DeviceExpert copy = DeviceExpert::withDeviceExpert(original);
     EXPECT_EQ(copy.controller(), &pane);
     EXPECT_EQ(copy.getPropertiesDictionary(), original.getPropertiesDictionary());
+    EXPECT_EQ(copy.properties(), original.properties());   // one properties object
     EXPECT_FALSE(copy.hadError());
     EXPECT_EQ(copy.mainController(), &host);
 

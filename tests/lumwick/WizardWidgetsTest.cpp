@@ -5,6 +5,7 @@
 #include "lumwick/PieProgressIndicator.h"
 #include "lumwick/RadialBackdropView.h"
 #include "lumwick/SubviewTableViewController.h"
+#include "platform/Coder.h"
 #include "platform/Exception.h"
 #include "platform/gui/TestArtifacts.h"
 
@@ -183,6 +184,112 @@ TEST(Gradient, RemovingWhatIsNotThereIsARangeError)
             EXPECT_EQ(e.name(), "NSRangeException");
             EXPECT_EQ(e.reason(), c.reason);
         }
+    }
+}
+
+TEST(Pie, AnArchiveKeepsWhatWasSetAndMalformedValuesKeepTheDefaults)
+{
+    PieProgressIndicator original;
+    original.setFrameWidth(3.5);
+    original.setFrameColor(QColor::fromRgbF(0.1f, 0.2f, 0.3f, 1.0f));
+    original.setWedgeColor(QColor::fromRgbF(0.4f, 0.5f, 0.6f, 0.5f));
+    original.setBackgroundColor(QColor::fromRgbF(1, 1, 1, 0.25f));
+    original.setStepCount(8);
+    original.setOverFillFirstStep(true);
+    original.setDoubleValue(60);
+    platform::Coder coder;
+    original.encodeWithCoder(coder);
+    std::optional<platform::Coder> reading = platform::Coder::fromArchivedData(coder.archivedData());
+    ASSERT_TRUE(reading);
+
+    QVProgressPie copy;   // the row pie reads the same archive
+    copy.decodeWithCoder(*reading);
+    EXPECT_EQ(copy.frameWidth(), 3.5);
+    EXPECT_EQ(copy.frameColor(), original.frameColor());
+    EXPECT_EQ(copy.wedgeColor(), original.wedgeColor());
+    EXPECT_EQ(copy.backgroundColor(), original.backgroundColor());
+    EXPECT_TRUE(copy.useSteps());
+    EXPECT_EQ(copy.stepAngle(), 45);
+    EXPECT_TRUE(copy.overFillFirstStep());
+    EXPECT_EQ(copy.doubleValue(), 60);
+
+    // Keys absent or of the wrong kind: the defaults stay.
+    const PieProgressIndicator defaults;
+    const QVariantMap malformed{{"frameWidth", "wide"},
+                                {"frameColor", QVariantList{0.1, 0.2}},
+                                {"wedgeColor", QVariantList{0.1, 0.2, 7.0, 1.0}},
+                                {"useSteps", 1},
+                                {"stepAngle", 0.0},
+                                {"minValue", 10.0},
+                                {"maxValue", 5.0}};
+    PieProgressIndicator fallback;
+    fallback.decodeWithCoder(*platform::Coder::fromArchive(malformed));
+    EXPECT_EQ(fallback.frameWidth(), defaults.frameWidth());
+    EXPECT_EQ(fallback.frameColor(), defaults.frameColor());
+    EXPECT_EQ(fallback.wedgeColor(), defaults.wedgeColor());
+    EXPECT_EQ(fallback.useSteps(), defaults.useSteps());
+    EXPECT_EQ(fallback.stepAngle(), defaults.stepAngle());
+    EXPECT_EQ(fallback.minValue(), 0);
+    EXPECT_EQ(fallback.maxValue(), 100);
+    EXPECT_EQ(fallback.doubleValue(), 25);
+}
+
+TEST(Gradient, AnArchiveGivesBackStopsInOrderAndModeAndRefusesWhatIsNotWhole)
+{
+    const ColorStopGradient original = ColorStopGradient::unifiedSelectedGradient()
+                                           .addColorStop(QColor::fromRgbF(1, 0, 0, 0.5f), 0.5f)
+                                           .addColorStop(QColor::fromRgbF(0, 0, 1, 1), 0.5f)
+                                           .gradientWithBlendingMode(ColorStopGradient::InverseChromatic);
+    platform::Coder coder;
+    original.encodeWithCoder(coder);
+    // The stops as five unkeyed numbers each, then the two keys.
+    const QVariantMap archive = coder.archive().toMap();
+    EXPECT_EQ(archive.value("ColorStopGradientElementCount").toInt(), 4);
+    EXPECT_EQ(archive.value("ColorStopGradientBlendingMode").toInt(), 2);
+    std::optional<platform::Coder> reading = platform::Coder::fromArchivedData(coder.archivedData());
+    ASSERT_TRUE(reading);
+    const std::optional<ColorStopGradient> copy = ColorStopGradient::initWithCoder(*reading);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->blendingMode(), ColorStopGradient::InverseChromatic);
+    ASSERT_EQ(copy->count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(copy->stops()[i].position, original.stops()[i].position) << i;
+        EXPECT_EQ(copy->colorStopAtIndex(i), original.colorStopAtIndex(i)) << i;
+    }
+
+    platform::Coder sequential(platform::Coder::Kind::Sequential);
+    try {
+        original.encodeWithCoder(sequential);
+        ADD_FAILURE() << "no exception";
+    } catch (const platform::Exception& e) {
+        EXPECT_EQ(e.name(), "NSInvalidArchiveOperationException");
+        EXPECT_EQ(e.reason(), "Only supports NSKeyedArchiver coders");
+    }
+
+    const QVariantList oneStop{0.1, 0.2, 0.3, 1.0, 0.5};
+    const struct {
+        const char* why;
+        QVariantMap archive;
+    } bad[] = {
+        {"more stops counted than numbers given",
+         {{"ColorStopGradientBlendingMode", 0}, {"ColorStopGradientElementCount", 2}, {"$unkeyed", oneStop}}},
+        {"a negative count", {{"ColorStopGradientBlendingMode", 0}, {"ColorStopGradientElementCount", -1}}},
+        {"an unknown mode",
+         {{"ColorStopGradientBlendingMode", 3}, {"ColorStopGradientElementCount", 1}, {"$unkeyed", oneStop}}},
+        {"a position beyond 1",
+         {{"ColorStopGradientBlendingMode", 0},
+          {"ColorStopGradientElementCount", 1},
+          {"$unkeyed", QVariantList{0.1, 0.2, 0.3, 1.0, 1.5}}}},
+        {"a text among the numbers",
+         {{"ColorStopGradientBlendingMode", 0},
+          {"ColorStopGradientElementCount", 1},
+          {"$unkeyed", QVariantList{0.1, "red", 0.3, 1.0, 0.5}}}},
+        {"no count", {{"ColorStopGradientBlendingMode", 0}}},
+    };
+    for (const auto& b : bad) {
+        std::optional<platform::Coder> reader = platform::Coder::fromArchive(b.archive);
+        ASSERT_TRUE(reader) << b.why;
+        EXPECT_FALSE(ColorStopGradient::initWithCoder(*reader)) << b.why;
     }
 }
 

@@ -434,6 +434,33 @@ TEST(BlueZStackTest, SocketErrorsMapToStatusValues)
             << c.text;
 }
 
+TEST_F(SimulatedStackTest, AStalePairingFailsOnlyAuthenticatedOpensUntilItIsRemoved)
+{
+    stack->addDevice(kPhone, QStringLiteral("V3"), true, {});
+    stack->setStalePairing(kPhone);
+    const auto device = phone();
+    EXPECT_EQ(device->openConnection(0x2000), 0);
+    EXPECT_TRUE(device->isConnected());
+    EXPECT_EQ(device->closeConnection(), 0);
+    EXPECT_EQ(device->openConnection(0, true), bluetooth::kAuthenticationFailure);
+    EXPECT_FALSE(device->isConnected());
+
+    EXPECT_EQ(device->removePairing(), 0);
+    EXPECT_FALSE(device->isPaired());
+    EXPECT_EQ(stack->pairingRemovalCount(kPhone), 1);
+    // Unpaired, the phone has no link key to refuse.
+    EXPECT_EQ(device->openConnection(0, true), 0);
+
+    // A device file says the same.
+    ASSERT_TRUE(stack->loadDevices(R"({"devices": [{"address": "00:12:34:56:78:9c", "paired": true,
+        "stalePairing": true}]})"));
+    const auto stale = stack->deviceWithAddressString(QStringLiteral("00:12:34:56:78:9c"));
+    EXPECT_EQ(stale->openConnection(0, true), bluetooth::kAuthenticationFailure);
+    // Nobody there: nothing to remove, and no pairing appears.
+    const auto absent = stack->deviceWithAddressString(QStringLiteral("00:12:34:56:78:9d"));
+    EXPECT_EQ(absent->openConnection(0, true), bluetooth::kPageTimeout);
+}
+
 TEST(BlueZStackTest, WithoutAnAdapterEverythingEndsAtOnceWithAnError)
 {
     auto stack = std::make_shared<BluetoothStackBlueZ>();
@@ -447,5 +474,6 @@ TEST(BlueZStackTest, WithoutAnAdapterEverythingEndsAtOnceWithAnError)
     EXPECT_EQ(device->openRfcommChannelSync(1, &events, &channel), kIOReturnNoDevice);
     EXPECT_EQ(device->openRfcommChannelAsync(1, &events, &channel), kIOReturnNoDevice);
     EXPECT_EQ(device->openConnection(), kIOReturnNoDevice);
+    EXPECT_EQ(device->removePairing(), kIOReturnNoDevice);
     EXPECT_FALSE(device->isPaired());
 }

@@ -24,6 +24,9 @@ class Timer;
 // one of the I/O status values (platform/IOReturn.h).
 namespace bluetooth {
 inline constexpr int kPageTimeout = 4;
+// An authenticated open of a paired phone whose stored link key the phone no
+// longer accepts.
+inline constexpr int kAuthenticationFailure = 5;
 // An SDP query or an RFCOMM open that the stack did not finish in this time
 // ends with kIOReturnTimeout.
 inline constexpr double kSdpQueryTimeLimit = 30.0;
@@ -132,9 +135,14 @@ public:
     int performSdpQuery(std::function<void(int status)> done = {});
 
     // The baseband link (synchronous). pageTimeoutSlots 0 takes the default.
-    virtual int openConnection(int pageTimeoutSlots = 0) = 0;
+    // With authenticationRequired a paired phone must accept the stored link
+    // key (else bluetooth::kAuthenticationFailure and no link).
+    virtual int openConnection(int pageTimeoutSlots = 0, bool authenticationRequired = false) = 0;
     virtual int closeConnection() = 0;
     virtual bool isConnected() const = 0;
+    // Deletes the stored pairing (link key) of the device; 0 when done or
+    // when there was none.
+    virtual int removePairing() = 0;
 
     // Opens an RFCOMM channel. The synchronous form runs the main loop until
     // the open ended and answers its status: on success *channel is set and

@@ -12,6 +12,7 @@
 #include <QBluetoothUuid>
 #include <QDBusConnection>
 #include <QDBusInterface>
+#include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QUrl>
 
@@ -20,6 +21,7 @@ namespace platform {
 namespace {
 constexpr const char* kBlueZService = "org.bluez";
 constexpr const char* kDeviceInterface = "org.bluez.Device1";
+constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
 constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr int kDBusTimeoutMs = 2000;
 // BlueZ's RFCOMM sockets take about this much per write (L2CAP MTU less headers).
@@ -31,6 +33,12 @@ QString adapterPath()
     return QStringLiteral("/org/bluez/hci0");
 }
 
+// The device's object under the adapter.
+QString devicePathOf(const BluetoothAddress& address)
+{
+    return adapterPath() + QStringLiteral("/dev_") + address.toColonString().replace(u':', u'_');
+}
+
 // One property of org.bluez.Device1 of the device; invalid when BlueZ does
 // not know it (or is not there).
 QVariant deviceProperty(const BluetoothAddress& address, const char* property)
@@ -38,7 +46,7 @@ QVariant deviceProperty(const BluetoothAddress& address, const char* property)
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return {};
-    const QString path = adapterPath() + QStringLiteral("/dev_") + address.toColonString().replace(u':', u'_');
+    const QString path = devicePathOf(address);
     QDBusInterface properties(QLatin1String(kBlueZService), path, QLatin1String(kPropertiesInterface), bus);
     properties.setTimeout(kDBusTimeoutMs);
     const QDBusReply<QVariant> reply =
@@ -239,14 +247,27 @@ public:
     }
     bool isPaired() const override { return deviceProperty(address(), "Paired").toBool(); }
 
-    int openConnection(int) override
+    int openConnection(int, bool) override
     {
-        // BlueZ pages the phone when a channel connects; there is nothing to
-        // hold open before.
+        // BlueZ pages the phone (and authenticates a paired one) when a
+        // channel connects; there is nothing to hold open before.
         return adapterPresent() ? 0 : kIOReturnNoDevice;
     }
     int closeConnection() override { return 0; }
     bool isConnected() const override { return deviceProperty(address(), "Connected").toBool(); }
+    int removePairing() override
+    {
+        if (!adapterPresent())
+            return kIOReturnNoDevice;
+        if (!isPaired())
+            return 0;
+        // BlueZ forgets the link key with the device object.
+        QDBusInterface adapter(QLatin1String(kBlueZService), adapterPath(), QLatin1String(kAdapterInterface),
+                               QDBusConnection::systemBus());
+        adapter.setTimeout(kDBusTimeoutMs);
+        const QDBusMessage reply = adapter.call(QStringLiteral("RemoveDevice"), QVariant::fromValue(QDBusObjectPath(devicePathOf(address()))));
+        return reply.type() == QDBusMessage::ErrorMessage ? kIOReturnError : 0;
+    }
 
 protected:
     int startSdpQuery() override

@@ -45,7 +45,9 @@ int connectLocalSocket(const QString& path)
 struct BluetoothStackSimulated::Phone {
     QString name;
     bool paired = false;
+    bool stalePairing = false;
     bool present = false;
+    int pairingRemovals = 0;
     QList<SdpServiceRecord> records;
     QMap<quint8, Connector> channels;
     int openFailure = 0;
@@ -172,7 +174,7 @@ public:
         const Phone* p = phone();
         return p && p->paired;
     }
-    int openConnection(int) override
+    int openConnection(int, bool authenticationRequired) override
     {
         auto owner = simulatedStack();
         if (!owner || !owner->hasAdapter())
@@ -180,7 +182,20 @@ public:
         const Phone* p = phone();
         if (!p || !p->present)
             return bluetooth::kPageTimeout;
+        if (authenticationRequired && p->paired && p->stalePairing)
+            return bluetooth::kAuthenticationFailure;
         _connected = true;
+        return 0;
+    }
+    int removePairing() override
+    {
+        auto owner = simulatedStack();
+        if (!owner || !owner->hasAdapter())
+            return kIOReturnNoDevice;
+        Phone& p = owner->phoneFor(addressString());
+        ++p.pairingRemovals;
+        p.paired = false;
+        p.stalePairing = false;
         return 0;
     }
     int closeConnection() override
@@ -321,6 +336,17 @@ void BluetoothStackSimulated::closeFromRemote(const QString& address, quint8 cha
     }
 }
 
+void BluetoothStackSimulated::setStalePairing(const QString& address, bool stale)
+{
+    phoneFor(address).stalePairing = stale;
+}
+
+int BluetoothStackSimulated::pairingRemovalCount(const QString& address) const
+{
+    const Phone* p = phone(address);
+    return p ? p->pairingRemovals : 0;
+}
+
 int BluetoothStackSimulated::sdpQueryCount(const QString& address) const
 {
     const Phone* p = phone(address);
@@ -398,6 +424,7 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
         QString address;
         QString name;
         bool paired;
+        bool stalePairing;
         QList<SdpServiceRecord> records;
         QMap<quint8, QString> sockets;
     };
@@ -411,6 +438,7 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
             return fail(QStringLiteral("bad address \"%1\"").arg(entry.address));
         entry.name = device.value(QStringLiteral("name")).toString();
         entry.paired = device.value(QStringLiteral("paired")).toBool();
+        entry.stalePairing = device.value(QStringLiteral("stalePairing")).toBool();
         for (const QVariant& record : device.value(QStringLiteral("records")).toList()) {
             std::optional<SdpServiceRecord> decoded = recordFromJson(record.toMap());
             if (!decoded)
@@ -429,6 +457,7 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
     }
     for (const Entry& entry : std::as_const(entries)) {
         addDevice(entry.address, entry.name, entry.paired, entry.records, false);
+        setStalePairing(entry.address, entry.stalePairing);
         for (auto it = entry.sockets.constBegin(); it != entry.sockets.constEnd(); ++it)
             setChannelSocketPath(entry.address, it.key(), it.value());
     }

@@ -47,6 +47,11 @@ public:
     void setMtu(quint16 mtu) { _mtu = mtu; }
     // The phone closes its open channels (all when channelID is 0).
     void closeFromRemote(const QString& address, quint8 channelID = 0);
+    // A paired phone whose stored pairing it no longer accepts: authenticated
+    // opens fail with bluetooth::kAuthenticationFailure until the pairing is
+    // removed.
+    void setStalePairing(const QString& address, bool stale = true);
+    int pairingRemovalCount(const QString& address) const;
 
     int sdpQueryCount(const QString& address) const;
     int openCount(const QString& address) const;
@@ -58,6 +63,7 @@ public:
     //                 "records": [{"name": "Dial-up Networking", "uuids": ["0x1103"],
     //                              "channel": 1, "obex": false},
     //                             {"sdp": "<hex of the SDP attribute list>"}],
+    //                 "stalePairing": false,
     //                 "channels": {"1": "/run/user/1000/phonesim.sock"}}]}
     // A malformed file is an error (*error says why) and adds nothing.
     bool loadDeviceFile(const QString& path, QString* error = nullptr);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/DZUSBDeviceIdentifier.h"
+#include "usbdevice/DZUSBDeviceIdentifier.h"
 
 // Looks for one known phone among the attached USB devices: the scan narrowed
 // to the devices that match a stored dictionary ("vendorId", "productId",

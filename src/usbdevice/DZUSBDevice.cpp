@@ -1,4 +1,4 @@
-#include "device/DZUSBDevice.h"
+#include "usbdevice/DZUSBDevice.h"
 
 #include <algorithm>
 

@@ -8,7 +8,8 @@
 // What is known of one phone as a dictionary: the USB facts of a scan and the
 // "Wizard." facts the setup assistant learns. Setters marked non-empty store
 // only a value of length (or count) above 0; number getters answer 0 (NO) for
-// a missing key.
+// a missing key. A value of the wrong type reads as absent: a number where a
+// text belongs, a text that is no whole decimal number where a number belongs.
 class DZDeviceProperties {
 public:
     static constexpr const char* kBTUserNameKey = "Wizard.DeviceUserName";
@@ -64,9 +65,9 @@ public:
     void setBTModelName(const QString& name) { setNonEmpty(kBTModelNameKey, name); }
     QString product() const { return string(kProductKey); }
     void setProduct(const QString& product) { setNonEmpty(kProductKey, product); }
-    QVariantList portNames() const { return _properties.value(kPortNamesKey).toList(); }
+    QVariantList portNames() const { return list(kPortNamesKey); }
     void setPortNames(const QVariantList& names);
-    QVariantList mountPoints() const { return _properties.value(kMountPointsKey).toList(); }
+    QVariantList mountPoints() const { return list(kMountPointsKey); }
     void setMountPoints(const QVariantList& mountPoints);
     QString btAddress() const { return string(kBTAddressKey); }
     void setBTAddress(const QString& address) { setNonEmpty(kBTAddressKey, address); }
@@ -78,7 +79,7 @@ public:
     void setHasOBEX(bool has) { _properties.insert(kHasOBEXKey, has); }
     bool hasPCSuite() const { return number(kHasPCSuiteKey) != 0; }
     void setHasPCSuite(bool has) { _properties.insert(kHasPCSuiteKey, has); }
-    QByteArray pcSuiteServiceRecord() const { return _properties.value(kPCSuiteServiceRecordKey).toByteArray(); }
+    QByteArray pcSuiteServiceRecord() const;
     // Stores any record that is not null (an empty one too).
     void setPCSuiteServiceRecord(const QByteArray& record);
     QString serialNumber() const { return string(kSerialNumberKey); }
@@ -94,9 +95,14 @@ public:
     QString portName() const { return string(kPortNameKey); }
     void setPortName(const QString& port) { setNonEmpty(kPortNameKey, port); }
 
+    // Typed reads of any key: a string; an integer or boolean number (also
+    // from whole decimal text); a list. Empty (0) when absent or of another
+    // type.
+    QString string(const char* key) const;
+    qint64 number(const char* key) const;
+    QVariantList list(const char* key) const;
+
 private:
-    QString string(const char* key) const { return _properties.value(key).toString(); }
-    qint64 number(const char* key) const { return _properties.value(key).toLongLong(); }
     void setNonEmpty(const char* key, const QString& value)
     {
         if (!value.isEmpty())

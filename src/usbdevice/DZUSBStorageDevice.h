@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/DZUSBDevice.h"
+#include "usbdevice/DZUSBDevice.h"
 
 #include <memory>
 
@@ -44,5 +44,7 @@ public:
     // The USB serial number, else the marker's, else a newly written marker's.
     static QString getUSBStorageSerialNumber(const std::optional<QVariantMap>& found);
 
+    // The marker's path in the volume's root; null for a volume without a
+    // mount point (nothing is then read or written for it).
     static QString markerPath(const QVariantMap& mountPoint, const QString& fileName);
 };

@@ -1,4 +1,4 @@
-#include "device/DZUSBDeviceIdentifier.h"
+#include "usbdevice/DZUSBDeviceIdentifier.h"
 #include "platform/UsbRegistrySimulated.h"
 #include "platform/UsbRegistryUdev.h"
 

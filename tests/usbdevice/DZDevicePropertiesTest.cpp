@@ -1,4 +1,4 @@
-#include "device/DZDeviceProperties.h"
+#include "usbdevice/DZDeviceProperties.h"
 
 #include <gtest/gtest.h>
 
@@ -49,4 +49,27 @@ TEST(DZDevicePropertiesTest, DescriptionNamesUnknownsAndEmptyDictionary)
     EXPECT_TRUE(text.startsWith(QStringLiteral("Device Tom %3\nModel: KG800\nquorvalis ID: 7\nproperties dictionary:\n")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Wizard.ModelName")));
+}
+
+TEST(DZDevicePropertiesTest, ValuesOfTheWrongTypeReadAsAbsent)
+{
+    // From a phone or a stored file a value may come as another type.
+    const DZDeviceProperties props(QVariantMap{{"Wizard.DeviceUserName", 17},
+                                               {"Wizard.QuorvalisDeviceID", "412 KG"},
+                                               {"Wizard.HasDeviceStalePairing", "YES"},
+                                               {"Wizard.HasObex", 1},
+                                               {"vendorId", 4100LL},
+                                               {"productId", "24817"},   // decimal text from the device database
+                                               {"portNames", "/dev/ttyACM0"},
+                                               {"mountPoints", QVariantList{QVariantMap{{"mountPoint", "/m"}}}},
+                                               {"Wizard.PCSuiteServiceRecord", "text"}});
+    EXPECT_TRUE(props.btUserName().isEmpty());
+    EXPECT_EQ(props.deviceNumber(), 0);
+    EXPECT_FALSE(props.deviceHasStalePairing());
+    EXPECT_TRUE(props.hasOBEX());   // an integer number counts as a boolean one
+    EXPECT_EQ(props.vendorID(), 4100);
+    EXPECT_EQ(props.productID(), 24817);
+    EXPECT_TRUE(props.portNames().isEmpty());
+    EXPECT_EQ(props.mountPoints().size(), 1);
+    EXPECT_TRUE(props.pcSuiteServiceRecord().isNull());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/DZDeviceProperties.h"
+#include "usbdevice/DZDeviceProperties.h"
 #include "platform/UsbRegistry.h"
 
 #include <QList>

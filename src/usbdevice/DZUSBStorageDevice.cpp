@@ -1,11 +1,11 @@
-#include "device/DZUSBStorageDevice.h"
+#include "usbdevice/DZUSBStorageDevice.h"
 
-#include "device/DeviceLog.h"
-#include "foundation/QuorNSStringPathExtensions.h"
 #include "platform/Clock.h"
 #include "platform/PropertyList.h"
+#include "usbdevice/UsbDeviceLog.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -22,8 +22,11 @@ QStringList markerPaths(const QVariantMap& found, const char* fileName)
 {
     QStringList paths;
     const QVariantList mountPoints = mountPointsOf(found).mid(0, DZUSBStorageDevice::kMarkerVolumes);
-    for (const QVariant& mountPoint : mountPoints)
-        paths.append(DZUSBStorageDevice::markerPath(mountPoint.toMap(), QString::fromLatin1(fileName)));
+    for (const QVariant& mountPoint : mountPoints) {
+        const QString path = DZUSBStorageDevice::markerPath(mountPoint.toMap(), QString::fromLatin1(fileName));
+        if (!path.isEmpty())
+            paths.append(path);
+    }
     return paths;
 }
 
@@ -41,8 +44,8 @@ std::unique_ptr<DZUSBStorageDevice> DZUSBStorageDevice::allocDZUSBStorageDevice(
 
 QString DZUSBStorageDevice::markerPath(const QVariantMap& mountPoint, const QString& fileName)
 {
-    return stringByConcatenatingPathComponents(mountPoint.value(DZDeviceProperties::kMountPointKey).toString(),
-                                               fileName);
+    const QString volume = mountPoint.value(DZDeviceProperties::kMountPointKey).toString();
+    return volume.isEmpty() ? QString() : QDir(volume).filePath(fileName);
 }
 
 bool DZUSBStorageDevice::isValidDevice(const DZDeviceProperties* properties)
@@ -77,7 +80,7 @@ QString DZUSBStorageDevice::readSerialFromFile(const QVariantMap& found, bool re
         QString error;
         const QVariant marker = platform::plist::readFile(path, &error, platform::plist::FileOrigin::RemovableVolume);
         if (marker.typeId() != QMetaType::QVariantMap) {
-            qCWarning(lcDevice).noquote() << "cannot read the serial number marker:"
+            qCWarning(lcUsbDevice).noquote() << "cannot read the serial number marker:"
                                           << (error.isEmpty() ? path + QStringLiteral(" holds no dictionary") : error);
             continue;
         }
@@ -119,7 +122,7 @@ QString DZUSBStorageDevice::createSerialOnDevice(const QVariantMap& found)
                 continue;
             }
         }
-        qCWarning(lcDevice).noquote() << "cannot write the serial number marker:" << error;
+        qCWarning(lcUsbDevice).noquote() << "cannot write the serial number marker:" << error;
     }
     return kept ? serial : QString();
 }

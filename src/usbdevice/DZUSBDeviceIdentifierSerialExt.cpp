@@ -1,7 +1,7 @@
 // The serial side of the USB scan: opening and closing a phone's modem tty,
 // and reading a short answer from it.
 
-#include "device/DZUSBDeviceIdentifier.h"
+#include "usbdevice/DZUSBDeviceIdentifier.h"
 #include "platform/SerialPort.h"
 
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "device/DZUSBDeviceIdentifier.h"
+#include "usbdevice/DZUSBDeviceIdentifier.h"
 
 namespace {
 constexpr const char* kSerialPadding = "0000000000";

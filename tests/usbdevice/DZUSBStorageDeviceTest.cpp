@@ -1,4 +1,4 @@
-#include "device/DZUSBStorageDevice.h"
+#include "usbdevice/DZUSBStorageDevice.h"
 #include "platform/PropertyList.h"
 #include "platform/UsbRegistrySimulated.h"
 
@@ -202,6 +202,13 @@ TEST_F(DZUSBStorageDeviceTest, FailedMarkerWritesHandOutNoSerial)
     EXPECT_TRUE(DZUSBStorageDevice::createSerialOnDevice(blocked).isNull());
     EXPECT_TRUE(DZUSBStorageDevice::getUSBStorageSerialNumber(blocked).isNull());
     EXPECT_TRUE(DZUSBStorageDevice::getUSBStorageSerialNumber(blocked).isNull());
+
+    // A volume without a mount point is passed over: no marker goes to the
+    // root folder or the working folder.
+    const QVariantMap nowhere = foundWith({QVariantMap{{"bsdName", "sde1"}}, QVariantMap{{"mountPoint", ""}}});
+    EXPECT_TRUE(DZUSBStorageDevice::getUSBStorageSerialNumber(nowhere).isNull());
+    EXPECT_FALSE(QFileInfo::exists("/qv_serno1.plist"));
+    EXPECT_FALSE(QFileInfo::exists("qv_serno1.plist"));
 
     // A volume that is gone is not made again by the write.
     const QString gone = volume3.filePath("unmounted");

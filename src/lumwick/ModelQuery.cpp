@@ -1,0 +1,24 @@
+#include "lumwick/ModelQuery.h"
+
+namespace {
+
+class NoModelQuery : public ModelQuery {
+public:
+    int qvIDForBTAddress(const QString&, int) override { return -1; }
+    QString modelNameForQVID(int) override { return {}; }
+};
+
+ModelQuery* installed = nullptr;
+
+} // namespace
+
+ModelQuery& ModelQuery::shared()
+{
+    static NoModelQuery none;
+    return installed ? *installed : none;
+}
+
+void ModelQuery::setShared(ModelQuery* query)
+{
+    installed = query;
+}
