@@ -797,14 +797,14 @@ void MFDevice::qvDeviceCallbackFinished(QVDeviceCallback& callback)
     _callbackPool.removeIf([&](const std::shared_ptr<QVDeviceCallback>& pooled) { return pooled.get() == &callback; });
 }
 
-std::shared_ptr<void> MFDevice::requestSyncSession()
+std::shared_ptr<void> MFDevice::requestSyncSession(QVSessionUser* notifier)
 {
     if (_isSyncMLActive || !_syncMLConnection || !_syncMLConnection->hasConnection())
         return nullptr;
     std::shared_ptr<void> session;
     if (_syncDescription && _syncDescription->protocolClass().contains(QLatin1String("ATObexServer"))
         && serverSyncSessionMaker())
-        session = serverSyncSessionMaker()(*_syncMLConnection);
+        session = serverSyncSessionMaker()(*_syncMLConnection, notifier);
     // A claim without a session would refuse every later session for good.
     _isSyncMLActive = bool(session);
     return session;

@@ -27,6 +27,7 @@ class QVAction;
 class QVActionMachine;
 class QVDeviceCallback;
 class QVEmbeddedCallback;
+class QVSessionUser;
 class QVSyncDeviceDescription;
 class SharedSyncInfo;
 class SyncEngineHandler;
@@ -219,9 +220,10 @@ public:
     // SyncML session hand-out. A session object is made by the sync-session
     // layer through the maker; without one no session is handed out and the
     // claim is given back at once.
-    using SyncSessionMaker = std::function<std::shared_ptr<void>(DZDeviceConnection& syncML)>;
+    // The notifier is the job that runs the session; the session reports to it.
+    using SyncSessionMaker = std::function<std::shared_ptr<void>(DZDeviceConnection& syncML, QVSessionUser* notifier)>;
     static void setServerSyncSessionMaker(SyncSessionMaker maker);
-    std::shared_ptr<void> requestSyncSession();
+    std::shared_ptr<void> requestSyncSession(QVSessionUser* notifier);
     bool isSyncMLActive() const { return _isSyncMLActive; }
     // The SyncML connection's OBEX state, as the SyncML connection class tells
     // it (kept here until that class lands).

@@ -540,14 +540,20 @@ TEST_F(MFDeviceTest, ASyncMLClaimIsHeldOnlyWhileASessionIsOut)
     ASSERT_TRUE(ended(open));
 
     // No session layer: nothing handed out and nothing claimed.
-    EXPECT_EQ(device->requestSyncSession(), nullptr);
+    auto* const notifier = reinterpret_cast<QVSessionUser*>(this);
+    EXPECT_EQ(device->requestSyncSession(notifier), nullptr);
     EXPECT_FALSE(device->isSyncMLActive());
 
-    MFDevice::setServerSyncSessionMaker([](DZDeviceConnection&) { return std::make_shared<int>(1); });
-    auto session = device->requestSyncSession();
+    QVSessionUser* told = nullptr;
+    MFDevice::setServerSyncSessionMaker([&](DZDeviceConnection&, QVSessionUser* to) {
+        told = to;
+        return std::make_shared<int>(1);
+    });
+    auto session = device->requestSyncSession(notifier);
     EXPECT_NE(session, nullptr);
+    EXPECT_EQ(told, notifier);
     EXPECT_TRUE(device->isSyncMLActive());
-    EXPECT_EQ(device->requestSyncSession(), nullptr);
+    EXPECT_EQ(device->requestSyncSession(notifier), nullptr);
     MFDevice::setServerSyncSessionMaker({});
 
     // As server with the phone still connected: the close waits 3 s.
