@@ -44,7 +44,9 @@ public:
     int qvIDForBTAddress(const QString& address, int) override
     {
         platform::runloop::runFor(1.0);
-        return address.compare(kReadyPhone, Qt::CaseInsensitive) == 0 ? 412 : -1;
+        return platform::BluetoothAddress::fromString(address) == platform::BluetoothAddress::fromString(kReadyPhone)
+                   ? 412
+                   : -1;
     }
     QString modelNameForQVID(int id) override { return id == 412 ? QStringLiteral("KG800") : QString(); }
 };
@@ -68,11 +70,13 @@ public:
         if (auto* text = view->findChild<QLabel*>(QStringLiteral("introduction")))
             text->setText(QStringLiteral("Phones paired with this computer:"));
         m_experts.clear();
+        auto* layout = static_cast<QVBoxLayout*>(view->layout());
+        layout->addStretch(1);
         for (const QString& address : {kReadyPhone, kStalePhone, kAwayPhone}) {
             auto expert = BluetoothDeviceExpert::expertForAddress(address, this);
             if (!expert)
                 continue;
-            static_cast<QVBoxLayout*>(view->layout())->insertWidget(int(m_experts.size()) + 1, expert->view());
+            layout->insertWidget(int(m_experts.size()) + 1, expert->view());
             expert->setProgress(0);
             m_experts.push_back(expert);
         }
