@@ -97,24 +97,45 @@ void KestrovaLgPhonebookExt::closePort()
 
 // --- Reading ----------------------------------------------------------------
 
-bool KestrovaLgPhonebookExt::getPhonebookEntries()
+void KestrovaLgPhonebookExt::startJob(void (KestrovaLgPhonebookExt::*stageMethod)(const QVariantMap&))
 {
     _doAbort = false;
     _finished = false;
     _closing = false;
-    _currentPhonebook.clear();
-    _stage = stage(&KestrovaLgPhonebookExt::getLgViewtyPhonebookStage2);
+    _stage = stage(stageMethod);
     port().lgViewtyPrepare(_stage);
-    return true;
 }
 
-void KestrovaLgPhonebookExt::finishRead(const std::optional<QVariantMap>& data, int errorCode)
+void KestrovaLgPhonebookExt::finish(FinalCallback final, const std::optional<QVariantMap>& data, int errorCode)
 {
     if (_finished)
         return;
     _finished = true;
     if (organizerKitAsync* cb = callback())
-        cb->organizerKitPhonebookRead(&kit(), data, errorCode);
+        (cb->*final)(&kit(), data, errorCode);
+}
+
+void KestrovaLgPhonebookExt::progress(float fraction)
+{
+    if (organizerKitAsync* cb = callback())
+        cb->organizerKitPhonebookReadProzDone(&kit(), fraction);
+}
+
+void KestrovaLgPhonebookExt::progressStep(const QVariantMap& answer)
+{
+    progress(float(answer.value(key(kSLTCommDeviceReturnValue)).toDouble() / 100.0));
+}
+
+bool KestrovaLgPhonebookExt::getPhonebookEntries()
+{
+    _currentPhonebook.clear();
+    startJob(&KestrovaLgPhonebookExt::getLgViewtyPhonebookStage2);
+    return true;
+}
+
+void KestrovaLgPhonebookExt::finishRead(const std::optional<QVariantMap>& data, int errorCode)
+{
+    finish(&organizerKitAsync::organizerKitPhonebookRead, data, errorCode);
 }
 
 void KestrovaLgPhonebookExt::getLgViewtyPhonebookStage2(const QVariantMap& answer)
@@ -134,12 +155,10 @@ void KestrovaLgPhonebookExt::getLgViewtyPhonebookStage2(const QVariantMap& answe
     } else if (is(step, kSLTCommDeviceLgViewtyPhonebookReadingPrepared)) {
         phonebook().lgViewtyReadPhonebookEntries(_stage);
     } else if (is(step, kProgressStep)) {
-        if (organizerKitAsync* cb = callback())
-            cb->organizerKitPhonebookReadProzDone(&kit(), float(answer.value(key(kSLTCommDeviceReturnValue)).toDouble() / 100.0));
+        progressStep(answer);
     } else if (is(step, kSLTCommDeviceLgViewtyPhonebookEntriesRead)) {
         _currentPhonebook = answer.value(key(kSLTCommDeviceReturnValue)).toMap();
-        if (organizerKitAsync* cb = callback())
-            cb->organizerKitPhonebookReadProzDone(&kit(), 1.0f);
+        progress(1.0f);
         phonebook().lgViewtyPhonebookClose(_stage);
     } else if (is(step, kSLTCommDeviceLgVietwyPhonebookClosed)) {
         closePort();
@@ -156,21 +175,13 @@ bool KestrovaLgPhonebookExt::writePhonebookEntries(const QVariantMap& entries)
     _tempMutableDict2.clear();
     _tempMutableDictEnum = entries.keys();
     _currentEntryString.clear();
-    _doAbort = false;
-    _finished = false;
-    _closing = false;
-    _stage = stage(&KestrovaLgPhonebookExt::writeLgViewtyPhonebookStage2);
-    port().lgViewtyPrepare(_stage);
+    startJob(&KestrovaLgPhonebookExt::writeLgViewtyPhonebookStage2);
     return true;
 }
 
 void KestrovaLgPhonebookExt::finishWrite(const std::optional<QVariantMap>& conversions, int errorCode)
 {
-    if (_finished)
-        return;
-    _finished = true;
-    if (organizerKitAsync* cb = callback())
-        cb->organizerKitPhonebookEntriesWritten(&kit(), conversions, errorCode);
+    finish(&organizerKitAsync::organizerKitPhonebookEntriesWritten, conversions, errorCode);
 }
 
 void KestrovaLgPhonebookExt::failWrite(const QVariantMap& answer)
@@ -222,9 +233,7 @@ void KestrovaLgPhonebookExt::writeLgViewtyPhonebookStage2(const QVariantMap& ans
         return;
     }
     if (written || updated || deleted || is(step, kSLTCommDeviceLgApplicationPortHeartbeat)) {
-        if (organizerKitAsync* cb = callback())
-            cb->organizerKitPhonebookReadProzDone(
-                &kit(), _tempMutableDict.isEmpty() ? 1.0f : float(_tempMutableDict2.size()) / float(_tempMutableDict.size()));
+        progress(_tempMutableDict.isEmpty() ? 1.0f : float(_tempMutableDict2.size()) / float(_tempMutableDict.size()));
         if (!_doAbort)
             writeNextEntry();
         else
@@ -236,8 +245,7 @@ void KestrovaLgPhonebookExt::writeLgViewtyPhonebookStage2(const QVariantMap& ans
         return;
     }
     if (is(step, kProgressStep)) {
-        if (organizerKitAsync* cb = callback())
-            cb->organizerKitPhonebookReadProzDone(&kit(), float(answer.value(key(kSLTCommDeviceReturnValue)).toDouble() / 100.0));
+        progressStep(answer);
         return;
     }
     failWrite(answer);

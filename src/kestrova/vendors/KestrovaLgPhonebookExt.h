@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kestrova/core/KestrovaVendorChain.h"
+#include "kestrova/core/organizerKitAsync.h"
 #include "kestrova/core/SLTInvocation.h"
 
 #include <QStringList>
@@ -36,6 +37,14 @@ private:
     SLTCommDeviceLgSmsExt& port();
     SLTCommDeviceLgPhonebookExt& phonebook();
     std::shared_ptr<SLTInvocation> stage(void (KestrovaLgPhonebookExt::*method)(const QVariantMap&));
+    using FinalCallback = void (organizerKitAsync::*)(Kestrova*, const std::optional<QVariantMap>&, int);
+    // Clears the flags and opens the port for a job whose stage is stageMethod.
+    void startJob(void (KestrovaLgPhonebookExt::*stageMethod)(const QVariantMap&));
+    // The job's one final callback.
+    void finish(FinalCallback final, const std::optional<QVariantMap>& data, int errorCode);
+    void progress(float fraction);
+    // A "progress" step's percentage as a fraction.
+    void progressStep(const QVariantMap& answer);
     void getLgViewtyPhonebookStage2(const QVariantMap& answer);
     void writeLgViewtyPhonebookStage2(const QVariantMap& answer);
     void writeNextEntry();
