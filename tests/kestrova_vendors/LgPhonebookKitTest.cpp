@@ -234,20 +234,40 @@ TEST_F(LgPhonebookKitTest, EmptyPhoneAndShortItemCount)
 
 TEST_F(LgPhonebookKitTest, EntriesSplitIntoPartsDecodeWhole)
 {
-    for (const int parts : {2, 3}) {
-        SCOPED_TRACE(parts);
+    const struct {
+        int parts;
+        const char* family;
+        bool rfcomm;
+    } cases[] = {{2, "lg3", false}, {3, "lg3", false}, {3, "lg", true}, {2, "lg2", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.parts) + " parts " + c.family);
         cb = Callback();
-        overSerial("lg3", "lg3");
+        if (c.rfcomm)
+            overRfcomm(c.family, c.family);
+        else
+            overSerial(c.family, c.family);
         QVariantMap big = contact("Long ~ name", "123");
         big.insert(QStringLiteral("notes"), QString(300, QLatin1Char('n')));
         store({{4, big}, {5, contact("Next")}});
-        sim->modifyLgPhonebook([&](LgPhonebook& pb) { pb.parts = parts; });
+        sim->modifyLgPhonebook([&](LgPhonebook& pb) { pb.parts = c.parts; });
         const Outcome outcome = read();
         ASSERT_TRUE(outcome.data);
         EXPECT_EQ(*outcome.data, (QVariantMap{{QStringLiteral("4"), big}, {QStringLiteral("5"), contact("Next")}}));
         kit.reset();
         sim.reset();
+        BluetoothStack::setShared(nullptr);
     }
+}
+
+TEST_F(LgPhonebookKitTest, PhoneDroppingThePortEndsTheReadWithAFailure)
+{
+    overSerial("lg", "lg");
+    store({{1, contact("Ann")}, {2, contact("Bo")}});
+    sim->modifyLgPhonebook([](LgPhonebook& pb) { pb.wireOverrides.insert(2, LgPort::kDisconnectFrame); });
+    const Outcome outcome = read();
+    EXPECT_FALSE(outcome.data);
+    EXPECT_EQ(outcome.code, -1);
+    EXPECT_TRUE(runUntil([&] { return !kit->isConnected(); }, 5.0, 0.05));
 }
 
 TEST_F(LgPhonebookKitTest, BadRecordsAreSkippedWithALogLine)
