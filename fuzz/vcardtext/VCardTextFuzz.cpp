@@ -89,6 +89,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const qsizetype end30 = findEndOfBase64(text, false, true);
     if (end21 < 0 || end21 > text.size() || end30 < 0 || end30 > text.size())
         __builtin_trap();
+    // The readers' byte forms agree with the text forms on the same codes.
+    const QByteArrayView view(bytes);
+    if (decodeDataFromBase64(view) != decoded || findEndOfBase64(view, true, true) != end21
+        || findEndOfBase64(view, false, true) != end30
+        || findEndOfBase64forV30(view, false) != findEndOfBase64forV30(text, false))
+        __builtin_trap();
     (void)replaceVDataItem(QStringLiteral("DTSTART"), text, QStringLiteral("DTSTART:1\r"));
     (void)formatBase64(text);
     return 0;
