@@ -1,6 +1,6 @@
-// An outside check of the simulated phone's message storage: Debian's gammu,
-// speaking AT over the pty, lists what the kit reads and sends a text the
-// phone records.
+// Outside checks of the simulated phone: Debian's gammu, speaking AT over the
+// pty, lists the message storage the kit reads and sends a text the phone
+// records, and reads the SIM phonebook the engine reads.
 #include "EngineTestSupport.h"
 
 #include "PhoneSimulator.h"
@@ -27,6 +27,17 @@ QString runGammu(const QString& config, const QStringList& arguments)
     return QString::fromUtf8(gammu.readAllStandardOutput() + gammu.readAllStandardError());
 }
 
+// A gammu configuration for the simulated phone's pty in dir.
+QString gammuConfig(const QTemporaryDir& dir, const phonesim::PhoneSimulator& sim)
+{
+    const QString config = dir.filePath(QStringLiteral("gammurc"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    file.write("[gammu]\ndevice = " + sim.slavePath().toUtf8() + "\nconnection = at\n");
+    return config;
+}
+
 } // namespace
 
 TEST(GammuCheck, ListsStoredMessagesAndSendsOne)
@@ -40,11 +51,8 @@ TEST(GammuCheck, ListsStoredMessagesAndSendsOne)
     });
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     QTemporaryDir dir;
-    const QString config = dir.filePath(QStringLiteral("gammurc"));
-    QFile file(config);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[gammu]\ndevice = " + sim.slavePath().toUtf8() + "\nconnection = at\n");
-    file.close();
+    const QString config = gammuConfig(dir, sim);
+    ASSERT_FALSE(config.isEmpty());
 
     const QString listing = runGammu(config, {QStringLiteral("getallsms")});
     EXPECT_TRUE(listing.contains(QStringLiteral("\"+123\""))) << listing.toStdString();
@@ -58,4 +66,29 @@ TEST(GammuCheck, ListsStoredMessagesAndSendsOne)
     const QList<QByteArray> sent = sim.session().sms.sentPdus;
     ASSERT_EQ(sent.size(), 1) << sending.toStdString();
     EXPECT_EQ(coretest::decodeSubmit(sent.first()), qMakePair(QStringLiteral("Hello"), QStringLiteral("+123")));
+}
+
+TEST(GammuCheck, ReadsTheSimPhonebook)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("gammu")).isEmpty())
+        GTEST_SKIP() << "gammu is not installed (scripts/install-deps.sh installs it)";
+    phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("nokia")));
+    sim.modifySession([](phonesim::PhoneSession& s) {
+        s.phonebook.storages[0].put(1, {1, QStringLiteral("+49301234"), 145, QStringLiteral("Anna")});
+        s.phonebook.storages[0].put(4, {4, QStringLiteral("0171555"), 129, QStringLiteral("Smith, J")});
+        s.phonebook.storages[0].put(7, {7, QStringLiteral("112"), 129, QStringLiteral("Bär Öl")});
+    });
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    QTemporaryDir dir;
+    const QString config = gammuConfig(dir, sim);
+    ASSERT_FALSE(config.isEmpty());
+
+    const QString listing = runGammu(config, {QStringLiteral("getmemory"), QStringLiteral("SM"), QStringLiteral("1"),
+                                              QStringLiteral("10")});
+    const QString lines = QString::fromLatin1(sim.receivedLines().join('|'));
+    EXPECT_TRUE(listing.contains(QStringLiteral("7 entries empty, 3 entries filled"))) << listing.toStdString();
+    for (const char* text : {"\"+49301234\"", "\"Anna\"", "\"0171555\"", "\"Smith, J\"", "\"112\"", "\"Bär Öl\""})
+        EXPECT_TRUE(listing.contains(QString::fromUtf8(text))) << text << "\n" << listing.toStdString() << lines.toStdString();
+    // gammu read in the richest set the phone offers.
+    EXPECT_TRUE(lines.contains(QStringLiteral("AT+CSCS=\"UCS2\""))) << lines.toStdString();
 }

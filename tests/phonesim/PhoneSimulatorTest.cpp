@@ -37,6 +37,7 @@ TEST_F(PhoneSimulatorTest, EveryProfileIdentifiesItself)
     } cases[] = {
         {"motorola", "+CGMI: \"Motorola CE, Copyright 2000\"",
          "+CGMM: \"GSM900\",\"GSM1800\",\"GSM1900\",\"GSM850\",\"MODEL=V3\""},
+        {"motorola2", "+CGMI: \"Motorola CE, Copyright 2000\"", "+CGMM: \"GSM900\",\"GSM1800\",\"MODEL=V600\""},
         {"nokia", "Nokia", "Nokia 6230i"},
         {"sonyericsson", "Sony Ericsson", "AAD-3022041-BV"},
         {"siemens", "SIEMENS", "S65"},

@@ -1,4 +1,6 @@
 #include "PhoneProfile.h"
+#include "MotorolaPhonebook.h"
+#include "SimPhonebook.h"
 #include "SmsStorage.h"
 
 namespace phonesim {
@@ -118,6 +120,8 @@ const QList<PhoneProfile::Identity>& PhoneProfile::identities()
         {"motorola", "+CGMI: \"Motorola CE, Copyright 2000\"",
          "+CGMM: \"GSM900\",\"GSM1800\",\"GSM1900\",\"GSM850\",\"MODEL=V3\"", "+CGMR: \"R374_G_0E.41.C3R_A\"",
          "+CGSN: IMEI354861006318471", {"Motorola Mobile Phone"}},
+        {"motorola2", "+CGMI: \"Motorola CE, Copyright 2000\"", "+CGMM: \"GSM900\",\"GSM1800\",\"MODEL=V600\"",
+         "+CGMR: \"R26LD_U_83.2A.0FR\"", "+CGSN: IMEI354860003213452", {"Motorola Mobile Phone"}},
         {"nokia", "Nokia", "Nokia 6230i", "V 03.80 13-01-06 RM-72 (c) Nokia.", "356789011234563", {"Nokia"}},
         {"sonyericsson", "Sony Ericsson", "AAD-3022041-BV", "R1CA021", "359876001234568",
          {"Sony Ericsson K610i"}},
@@ -188,6 +192,14 @@ void PhoneProfile::installCommonHandlers()
     setHandler("+CMEE", errorReporting);
     setHandler("+CFUN", functionality);
     installSmsHandlers(*this);
+    installSimPhonebookHandlers(*this);
+    installMotorolaPhonebookHandlers(*this);
+}
+
+void PhoneProfile::prepareSession(PhoneSession& session) const
+{
+    for (const auto& setup : _sessionSetups)
+        setup(session);
 }
 
 } // namespace phonesim

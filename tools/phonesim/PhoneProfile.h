@@ -40,7 +40,7 @@ class PhoneProfile {
 public:
     static constexpr const char* kDefaultProfile = "lg";
 
-    // Known profiles by lower-case name: "motorola", "nokia", "sonyericsson",
+    // Known profiles by lower-case name: "motorola", "motorola2", "nokia", "sonyericsson",
     // "siemens", "gigaset", "lg", "samsung".
     static QStringList names();
     static std::optional<PhoneProfile> named(const QString& name);
@@ -56,6 +56,10 @@ public:
     void setHandler(const QByteArray& command, AtHandler handler) { _handlers.insert(command, std::move(handler)); }
     void removeHandler(const QByteArray& command) { _handlers.remove(command); }
     const AtHandler* handler(const QByteArray& command) const;
+    // A profile's own starting state of the phone (character-set habits, a
+    // phonebook layout), applied to a new session.
+    void addSessionSetup(std::function<void(PhoneSession&)> setup) { _sessionSetups.append(std::move(setup)); }
+    void prepareSession(PhoneSession& session) const;
 
 private:
     // The answer lines as the maker formats them (some prefix and quote).
@@ -74,6 +78,7 @@ private:
     QString _name;
     Identity _identity;
     QHash<QByteArray, AtHandler> _handlers;
+    QList<std::function<void(PhoneSession&)>> _sessionSetups;
 };
 
 } // namespace phonesim

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "CharacterSet.h"
+#include "MotorolaPhonebook.h"
+#include "SimPhonebook.h"
 #include "SmsStorage.h"
 
 #include <QByteArray>
@@ -23,6 +26,9 @@ struct PhoneSession {
     int batteryConnection = 0;
     int batteryCharge = 80;
     SmsState sms;
+    CharacterSetState characterSet;
+    PhonebookState phonebook;
+    MotorolaPhonebookState motorola;
 };
 
 } // namespace phonesim

@@ -45,6 +45,7 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
     : _profile(std::move(profile))
     , _hasLgPort(_profile.name().startsWith(QLatin1String("lg")))
 {
+    _profile.prepareSession(_session);
     if (_hasLgPort) {
         _profile.setHandler("$LGAPP", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
         const QString name = _profile.name().toLower();

@@ -1,6 +1,7 @@
 #include "kestrova/core/SLTCommDevice.h"
 
 #include "kestrova/core/CoreConstants.h"
+#include "kestrova/core/EngineReplies.h"
 #include "kestrova/core/KitLog.h"
 #include "kestrova/sms/Constants.h"
 #include "kestrova/sms/PduCodec.h"
@@ -12,6 +13,7 @@
 #include <QHash>
 
 using namespace kestrova::core;
+using namespace kestrova::core::engine;
 using kestrova::kitLog;
 using kestrova::kitLogWith;
 
@@ -22,22 +24,6 @@ const QString kLastMessageReference = QStringLiteral("lastMessageReference");
 const QString kSmscAddress = QStringLiteral("smscAddress");
 const QString kEmptyStorageLists = QStringLiteral("+CPMS: (),(),()\r\n\r\nOK\r\n");
 constexpr int kMaxMessageReference = 255;
-
-bool hasReply(const platform::Notification& n)
-{
-    return n.userInfo.contains(key(kSLTCommDeviceCommandQueueCommandResult));
-}
-
-QString replyText(const platform::Notification& n)
-{
-    return n.userInfo.value(key(kSLTCommDeviceCommandQueueCommandResult)).toString();
-}
-
-SLTInvocationPtr stageOf(const QVariantMap& info)
-{
-    const QVariant value = info.value(key(kSLTCommDeviceCommandInfo));
-    return value.canConvert<SLTInvocationPtr>() ? value.value<SLTInvocationPtr>() : nullptr;
-}
 
 bool isDigits(const QString& text)
 {
@@ -165,6 +151,7 @@ void SLTCommDevice::commandResult(const platform::Notification& n)
                                 kSLTCommDeviceGetMessagesSentSequenceFinished})
             table.insert(key(end), &SLTCommDevice::listEnd);
         table.insert(key(kSLTCommDeviceGetFreeMemory), &SLTCommDevice::freeMemoryStage);
+        addPhonebookStages(table);
         for (const char* step : {kSLTCommDeviceDeleteSms, kSLTCommDeviceDeleteSmsSequenceFinished,
                                  kSLTCommDeviceCommandDeleteSMSSequenceFinished, kSLTCommDeviceDeleteSmsArray,
                                  kSLTCommDeviceDeleteSmsArrayMessageDeleted,

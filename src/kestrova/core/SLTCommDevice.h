@@ -60,6 +60,8 @@ public:
     const QStringList& memories() const { return _memories; }
     void setCurrentEncoding(const QString& encoding) { _currentEncoding = encoding; }
     void setOrigEncoding(const QString& encoding) { _origEncoding = encoding; }
+    const QString& currentEncoding() const { return _currentEncoding; }
+    const QString& origEncoding() const { return _origEncoding; }
     quint16 maxDataPacketSize() const { return _maxDataPacketSize; }
     quint16 maxTransportPacketSize() const { return _maxTransportPacketSize; }
     bool isConnected() const { return _commandQueue->isConnected(); }
@@ -128,6 +130,41 @@ public:
     void sendTextMessage(const QString& text, const QStringList& recipients, bool specialChars,
                          const QString& smsc, const SLTInvocationPtr& stage);
 
+    // The SIM phonebook of 27.007 (SLTCommDevicePhonebook.cpp). Each
+    // operation but the parameters and the deletes switches the phone to the
+    // richest character set it offers and back to its own. A failed step
+    // reaches the stage once with its error kind, the rest of the operation
+    // is dropped, and a switched set is switched back unless the link failed.
+    void getPhoneBookParameters(const SLTInvocationPtr& stage);
+    void getPhoneBookEntriesFrom(int first, int last, const SLTInvocationPtr& stage);
+    void writePhoneBookEntry(const QVariantMap& entry, const SLTInvocationPtr& stage);
+    void writeNewPhoneBookEntries(const QVariantList& entries, const SLTInvocationPtr& stage);
+    void deletePhoneBookEntries(const QVariantList& locations, const SLTInvocationPtr& stage);
+    // "start", "end", "maxNumberLength", "maxNameLength" of an AT+CPBR=? reply.
+    static std::optional<QVariantMap> parsePhoneBookParameters(const QString& reply);
+    // The same from a one-line answer "+X: (start-end),number,name,..." of
+    // minFields to maxFields fields.
+    static std::optional<QVariantMap> parsePhoneBookLimits(const QString& reply, qsizetype minFields,
+                                                           qsizetype maxFields);
+    // The entries of an AT+CPBR reply in the set in force; a line that gives
+    // none is skipped with a log line.
+    QVariantList parsePhoneBookEntries(const QString& reply) const;
+    // The set named by an AT+CSCS? reply (a UCS2-coded name decoded).
+    static std::optional<QString> parseCurrentEncodingAnswer(const QString& reply);
+    // The AT+CPBW line that stores an entry at the first free location in the
+    // set in force; nullopt for a number that cannot stand in the command.
+    std::optional<QString> composePhoneBookWrite(const QVariantMap& entry) const;
+    QString clearPhoneBookLocationCommand(int location) const;
+
+    // Command dictionaries for the engine's queue (the vendor operations
+    // build theirs with these and fill placeholders through the queue).
+    QVariantMap makeCommand(const SLTInvocationPtr& stage, const char* signal, int requestedState,
+                            const QString& text = QString()) const;
+    QVariantMap makeSequenceEnd(const SLTInvocationPtr& stage, const char* signal,
+                                const QVariant& payload = QVariant()) const;
+    QVariantMap makePlaceholder(const SLTInvocationPtr& stage, const char* signal) const;
+    SLTCommDeviceCommandQueue& commandQueue() { return *_commandQueue; }
+
     // Reply parsers (pure; also for fuzzing and benchmarks).
     static QString parseImsi(const QString& reply);
     static std::optional<QString> parseSmscAddress(const QString& reply);
@@ -144,14 +181,8 @@ protected:
     // An engine over a queue of the caller's (tests give one with a
     // transport of their own).
     explicit SLTCommDevice(std::unique_ptr<SLTCommDeviceCommandQueue> queue);
-    SLTCommDeviceCommandQueue& commandQueue() { return *_commandQueue; }
 
 private:
-    QVariantMap makeCommand(const SLTInvocationPtr& stage, const char* signal, int requestedState,
-                            const QString& text = QString()) const;
-    QVariantMap makeSequenceEnd(const SLTInvocationPtr& stage, const char* signal,
-                                const QVariant& payload = QVariant()) const;
-    QVariantMap makePlaceholder(const SLTInvocationPtr& stage, const char* signal) const;
     // A notification for a stage on a later pass of the loop (nothing was
     // queued for it).
     void deliverLater(const SLTInvocationPtr& stage, const QString& name, const QVariantMap& userInfo);
@@ -173,6 +204,24 @@ private:
     void deleteStage(const platform::Notification& n);
     void sendStage(const platform::Notification& n);
     void insertStoredSend();
+
+    // SIM phonebook stages.
+    void phonebookParametersStage(const platform::Notification& n);
+    void phonebookReadStage(const platform::Notification& n);
+    void phonebookWriteStage(const platform::Notification& n);
+    void phonebookWriteNewStage(const platform::Notification& n);
+    void phonebookDeleteStage(const platform::Notification& n);
+    static void addPhonebookStages(QHash<QString, void (SLTCommDevice::*)(const platform::Notification&)>& table);
+    // The current set's answer: the prior set stored, or false.
+    bool takeCurrentEncoding(const platform::Notification& n);
+    // The supported sets' answer: the set for the work chosen and the switch
+    // to it put in the placeholder at the head.
+    void insertEncodingSwitch(const platform::Notification& n, const char* signal);
+    QString encodingSwitchCommand(const QString& wanted, const QString& codedFor) const;
+    QVariantMap restoreCommand(const SLTInvocationPtr& stage, const char* signal) const;
+    // A failed step: the stage hears its error kind, the rest of the
+    // operation is dropped and a switched set is switched back.
+    void failPhonebookStep(const platform::Notification& n);
 
     QString _deviceName;
     QString _family;
@@ -197,5 +246,7 @@ private:
     // The pause before a PDU stored on the phone is sent from there.
     platform::Timer _storedSendTimer;
     SLTInvocationPtr _storedSendStage;
+    // The phone may be in _currentEncoding instead of _origEncoding.
+    bool _phonebookEncodingSwitched = false;
     std::unordered_map<std::type_index, std::shared_ptr<void>> _extensions;
 };

@@ -128,11 +128,24 @@ QString Constants::encodeToSiemensGsmAsciiStream(const QString& text)
     return QString::fromLatin1(convertToSiemensGSMEncoding(toMacRoman(text)));
 }
 
-QString Constants::decodeFromGsmAsciiStream(const QByteArray& gsm)
+namespace {
+
+QString macRomanText(const QByteArray& macRoman)
 {
-    const QByteArray macRoman = convertFromGSMEncoding(gsm);
     const auto text = platform::text::decode(macRoman, platform::text::Encoding::MacRoman);
     return text ? *text : kSmsConversionError;
+}
+
+} // namespace
+
+QString Constants::decodeFromGsmAsciiStream(const QByteArray& gsm)
+{
+    return macRomanText(convertFromGSMEncoding(gsm));
+}
+
+QString Constants::decodeFromSiemensGsmAsciiStream(const QByteArray& gsm)
+{
+    return macRomanText(convertFromSiemensGSMEncoding(gsm));
 }
 
 QString Constants::decodeFromSiemensGsmStream(const QByteArray& gsm)

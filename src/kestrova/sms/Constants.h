@@ -31,6 +31,8 @@ public:
     static QString encodeToSiemensGsmAsciiStream(const QString& text);
     // GSM bytes from the phone back to text.
     static QString decodeFromGsmAsciiStream(const QByteArray& gsm);
+    // Siemens' GSM bytes back to text, their escapes undone.
+    static QString decodeFromSiemensGsmAsciiStream(const QByteArray& gsm);
     // Not implemented: always answers an empty text.
     static QString decodeFromSiemensGsmStream(const QByteArray& gsm);
 

@@ -488,7 +488,31 @@ QByteArray convertFromGSMEncoding(QByteArrayView gsm)
 
 QByteArray convertFromSiemensGSMEncoding(QByteArrayView gsm)
 {
-    return convertFromGSMEncoding(gsm);
+    // Siemens phones write a GSM code that would end a quoted text or look
+    // like the escape itself as a backslash and two hex digits ("\00" for
+    // "@", "\22" for a double quote, "\5C"); those become the code again.
+    const auto hexValue = [](char c) {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        return -1;
+    };
+    QByteArray codes;
+    codes.reserve(gsm.size());
+    for (qsizetype i = 0; i < gsm.size(); ++i) {
+        if (gsm[i] == '\\' && i + 2 < gsm.size() && hexValue(gsm[i + 1]) >= 0 && hexValue(gsm[i + 2]) >= 0) {
+            const int code = hexValue(gsm[i + 1]) * 16 + hexValue(gsm[i + 2]);
+            // "@" is code 0, which the plain decoder reads from 0x40.
+            codes.append(char(code == 0 ? 0x40 : code));
+            i += 2;
+        } else {
+            codes.append(gsm[i]);
+        }
+    }
+    return convertFromGSMEncoding(codes);
 }
 
 QByteArray convertFromNokiaGSMEncoding(QByteArrayView gsm)

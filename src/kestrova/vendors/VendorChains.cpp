@@ -2,6 +2,7 @@
 
 #include "kestrova/core/Kestrova.h"
 #include "kestrova/vendors/KestrovaLgPhonebookExt.h"
+#include "kestrova/vendors/KestrovaMotorolaPhonebookExt.h"
 
 namespace kestrova::vendors {
 
@@ -9,6 +10,9 @@ void registerVendorChains()
 {
     Kestrova::registerVendorChain(QStringLiteral("lg"), [](Kestrova& kit) -> std::unique_ptr<KestrovaVendorChain> {
         return std::make_unique<KestrovaLgPhonebookExt>(kit);
+    });
+    Kestrova::registerVendorChain(QStringLiteral("motorola"), [](Kestrova& kit) -> std::unique_ptr<KestrovaVendorChain> {
+        return std::make_unique<KestrovaMotorolaPhonebookExt>(kit);
     });
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+
+// Signals and keys of the engine's SIM phonebook operations (27.007
+// AT+CPBS, +CPBR, +CPBW, +CSCS). Each text is its own name.
+namespace kestrova::core {
+
+#define KESTROVA_NAME(name) inline constexpr const char* k##name = #name;
+
+KESTROVA_NAME(SLTCommDeviceGetPhoneBookParametersSetSimPhonebook)
+KESTROVA_NAME(SLTCommDeviceGetPhoneBookParametersCommand)
+KESTROVA_NAME(SLTCommDeviceGetPhoneBookEntriesSetSimPhonebook)
+KESTROVA_NAME(SLTCommDeviceGetPhoneBookEntriesGetCurrentTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceGetPhoneBookEntriesGetTerminalEncodings)
+KESTROVA_NAME(SLTCommDeviceGetPhoneBookEntriesSetTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceGetPhoneBookEntriesFromTo)
+KESTROVA_NAME(SLTCommDeviceGetPhoneBookEntriesFinished)
+KESTROVA_NAME(SLTCommDeviceWritePhonebookSetSimPhonebook)
+KESTROVA_NAME(SLTCommDeviceWritePhonebookGetCurrentTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceWritePhonebookSetTerminalEncodingToGSM)
+KESTROVA_NAME(SLTCommDeviceWritePhonebookDeletePhonebookEntry)
+KESTROVA_NAME(SLTCommDeviceWritePhonebookGetTerminalEncodings)
+KESTROVA_NAME(SLTCommDeviceWritePhonebookSetTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceWritePhonebookWriteEntry)
+KESTROVA_NAME(SLTCommDeviceWritePhonebookResetTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceWriteNewPhoneBookEntriesSetSimPhonebook)
+KESTROVA_NAME(SLTCommDeviceWriteNewPhoneBookEntriesGetCurrentTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceWriteNewPhoneBookEntriesGetTerminalEncodings)
+KESTROVA_NAME(SLTCommDeviceWriteNewPhoneBookEntriesSetTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceWriteNewPhoneBookEntriesDummyCommand)
+KESTROVA_NAME(SLTCommDeviceWriteNewPhoneBookEntriesEntryWritten)
+KESTROVA_NAME(SLTCommDeviceWriteNewPhoneBookEntriesFinished)
+KESTROVA_NAME(SLTCommDeviceWriteNewPhoneBookEntriesResetTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceDeletePhoneBookEntriesSetSimPhonebook)
+KESTROVA_NAME(SLTCommDeviceDeletePhoneBookEntriesDeleted)
+KESTROVA_NAME(SLTCommDeviceDeletePhoneBookEntriesFinished)
+// What a delete delivers per location.
+KESTROVA_NAME(SLTCommDeviceDeletedNumber)
+// The switch back to the phone's own character set after a failed step; its
+// answer goes to no stage.
+KESTROVA_NAME(SLTCommDevicePhonebookRestoreTerminalEncoding)
+
+#undef KESTROVA_NAME
+
+} // namespace kestrova::core

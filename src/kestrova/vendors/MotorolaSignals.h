@@ -1,0 +1,25 @@
+#pragma once
+
+// Signals of the Motorola phonebook commands; each text is its own name.
+namespace kestrova::vendors {
+
+#define KESTROVA_NAME(name) inline constexpr const char* k##name = #name;
+
+KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookPrepare)
+KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookPrepareGetCurrentTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookPrepareGetTerminalEncodings)
+KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookPrepareFinished)
+KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookCleanup)
+KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookCleanupFinished)
+KESTROVA_NAME(SLTCommDeviceGetMotorolaPhonebookParameters)
+KESTROVA_NAME(SLTCommDeviceGetMotorolaPhonebookEntriesFromTo)
+KESTROVA_NAME(SLTCommDeviceGetOldMotorolaPhonebookEntriesFromTo)
+KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookEntryRead)
+KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookDeletingFinished)
+KESTROVA_NAME(SLTCommDeviceWriteMotorolaPhonebookMainEntryFrom)
+KESTROVA_NAME(SLTCommDeviceWriteMotorolaPhonebookSubEntryFrom)
+KESTROVA_NAME(SLTCommDeviceWriteOldMotorolaPhonebookEntry)
+
+#undef KESTROVA_NAME
+
+} // namespace kestrova::vendors
