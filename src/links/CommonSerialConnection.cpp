@@ -104,6 +104,38 @@ void CommonSerialConnection::setDefaultChannelFactory(ChannelFactory factory)
     defaultChannelFactory() = std::move(factory);
 }
 
+const CommonSerialConnection::ChannelFactory& CommonSerialConnection::currentDefaultChannelFactory()
+{
+    return defaultChannelFactory();
+}
+
+std::unique_ptr<SerialATChannel> CommonSerialConnection::makeSerialChannel(const ChannelFactory& factory,
+                                                                           const QString& connType,
+                                                                           const QVariantMap& dict, bool fromWizard,
+                                                                           MFDevice* device,
+                                                                           SerialDelegateProtocol* delegate,
+                                                                           SerialATChannel::PhoneTraits traits)
+{
+    const bool usb = connType == QLatin1String(kConnTypeUSBSerial);
+    if (!usb && connType != QLatin1String(kConnTypeBluetooth))
+        throw platform::Exception(kUnimplementedProtocolName, kUnimplementedProtocolReason.arg(connType));
+    std::unique_ptr<SerialATChannel> channel;
+    if (factory)
+        channel = factory(connType, dict, device, delegate, traits);
+    else if (usb && fromWizard)
+        channel = USBSerialATChannel::withWizDict(device, dict, delegate, traits);
+    else if (usb)
+        channel = USBSerialATChannel::withConnectionDict(device, dict, delegate, traits);
+    else
+        channel = std::make_unique<BTSerialATChannel>(device, dict, delegate, traits);
+    if (!channel) {
+        QVLogWith(qvlog::kConn, [&] {
+            return QStringLiteral("### [CommonSerialConnection openConnection] no %1 transport").arg(connType);
+        });
+    }
+    return channel;
+}
+
 CommonSerialConnection::CommonSerialConnection(MFDevice* device, const MFDeviceInfo* devInfo,
                                                const QVariantMap& connectionDict, const QString& connType,
                                                SerialATChannel::PhoneTraits traits)
@@ -172,25 +204,11 @@ int CommonSerialConnection::openConnection(const std::shared_ptr<QVDeviceCallbac
     if (_isOpen)
         return links::kIOReturnExclusiveAccess;
     if (!_serialChannel) {
-        const bool usb = _connType == QLatin1String(kConnTypeUSBSerial);
-        if (!usb && _connType != QLatin1String(kConnTypeBluetooth))
-            throw platform::Exception(kUnimplementedProtocolName, kUnimplementedProtocolReason.arg(_connType));
-        const bool fromWizard = usb && !_wizDict.isEmpty();
-        const QVariantMap& dict = fromWizard ? _wizDict : _connDict;
-        if (_channelFactory)
-            _serialChannel = _channelFactory(_connType, dict, _mfDevice, this, _traits);
-        else if (fromWizard)
-            _serialChannel = USBSerialATChannel::withWizDict(_mfDevice, dict, this, _traits);
-        else if (usb)
-            _serialChannel = USBSerialATChannel::withConnectionDict(_mfDevice, dict, this, _traits);
-        else
-            _serialChannel = std::make_unique<BTSerialATChannel>(_mfDevice, dict, this, _traits);
-        if (!_serialChannel) {
-            QVLogWith(qvlog::kConn, [&] {
-                return QStringLiteral("### [CommonSerialConnection openConnection] no %1 transport").arg(_connType);
-            });
+        const bool fromWizard = _connType == QLatin1String(kConnTypeUSBSerial) && !_wizDict.isEmpty();
+        _serialChannel = makeSerialChannel(_channelFactory, _connType, fromWizard ? _wizDict : _connDict, fromWizard,
+                                           _mfDevice, this, _traits);
+        if (!_serialChannel)
             return links::kIOReturnUnsupported;
-        }
     }
     auto step = makeStep(&CommonSerialConnection::openConnectionStep2, callback);
     QVLogWith(qvlog::kConn, [] {

@@ -44,6 +44,15 @@ public:
         SerialATChannel::PhoneTraits traits)>;
     // The factory new connections start with.
     static void setDefaultChannelFactory(ChannelFactory factory);
+    static const ChannelFactory& currentDefaultChannelFactory();
+    // The channel of a connection type, made by factory when given: "USB-Serial"
+    // the USB modem channel (from a wizard dictionary when fromWizard),
+    // "Bluetooth" the RFCOMM channel; nullptr when that transport is not
+    // available. Another type raises "Unimplemented protocol error".
+    static std::unique_ptr<SerialATChannel> makeSerialChannel(const ChannelFactory& factory, const QString& connType,
+                                                              const QVariantMap& dict, bool fromWizard,
+                                                              MFDevice* device, SerialDelegateProtocol* delegate,
+                                                              SerialATChannel::PhoneTraits traits);
 
     // devInfo (not owned, outlives the connection) gives the model's
     // identification and protocol name.

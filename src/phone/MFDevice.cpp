@@ -7,6 +7,7 @@
 #include "device/SyncDescriptionServer.h"
 #include "foundation/NamedLog.h"
 #include "jobs/QVActionMachine.h"
+#include "links/CommonObexATSwitchTransportLayer.h"
 #include "links/CommonSerialConnection.h"
 #include "links/ConnectionRegistration.h"
 #include "links/DZDeviceConnection.h"
@@ -309,6 +310,9 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
 
 MFDevice::~MFDevice()
 {
+    // A Gigaset or Samsung AT phone may have left its serial channel parked.
+    if (_syncDescription && (_syncDescription->isGigaset() || _syncDescription->isSamsungAT()))
+        freeParkedChannel();
     if (_usbChangeToken)
         platform::UsbRegistry::removeChangeHandler(_usbChangeToken);
     _heartBeat.stop();

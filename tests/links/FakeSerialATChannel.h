@@ -28,6 +28,8 @@ public:
     // Open: answered at once when non-zero, else reported on a later pass.
     int openRefusal = 0;
     int openReport = 0;
+    // Called with each sent piece after it was recorded: a phone's answer.
+    std::function<void(const QByteArray&)> onSend;
 
     bool sendData(const char* bytes, int length) override
     {
@@ -35,6 +37,8 @@ public:
         if (failSends)
             return false;
         sent.push_back({QByteArray(bytes, length), platform::Clock::instance().now()});
+        if (onSend)
+            onSend(sent.back().bytes);
         return true;
     }
     int openConnection(const std::shared_ptr<QVDeviceCallback>& callback) override
