@@ -50,7 +50,9 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
         _profile.setHandler("$LGAPP", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
         const QString name = _profile.name().toLower();
         _lgPhonebook = LgPhonebook(name == QLatin1String("lggd900") ? 4 : 1);
-        _lgPort.setFramesHandler([this](const QByteArray& frame) { return _lgPhonebook.answer(frame); });
+        _lgPort.setFramesHandler([this](const QByteArray& frame) {
+            return _lgFiles.claims(frame) ? _lgFiles.answer(frame) : _lgPhonebook.answer(frame);
+        });
         if (name == QLatin1String("lg3"))
             _lgPort.setAtOpensMode(LgPort::Mode::Lg3);
     }
@@ -66,6 +68,12 @@ void PhoneSimulator::modifyLgPhonebook(const std::function<void(LgPhonebook&)>& 
 {
     std::lock_guard lock(_mutex);
     change(_lgPhonebook);
+}
+
+void PhoneSimulator::modifyLgFiles(const std::function<void(LgFileSystem&)>& change)
+{
+    std::lock_guard lock(_mutex);
+    change(_lgFiles);
 }
 
 void PhoneSimulator::sendUnsolicited(const QByteArray& bytes)

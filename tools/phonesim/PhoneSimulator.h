@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LgFileSystem.h"
 #include "LgPhonebook.h"
 #include "LgPort.h"
 #include "PhoneProfile.h"
@@ -70,6 +71,8 @@ public:
     void setLgFrameHandler(LgPort::FrameHandler handler);
     LgPhonebook lgPhonebook() const;
     void modifyLgPhonebook(const std::function<void(LgPhonebook&)>& change);
+    // The file system behind the port (a temporary folder per simulator).
+    void modifyLgFiles(const std::function<void(LgFileSystem&)>& change);
     void setLgPortBusy(LgPort::Busy busy);
     LgPort::Mode lgPortMode() const;
     QList<QByteArray> lgFramesReceived() const;
@@ -117,6 +120,7 @@ private:
     bool _hasLgPort = false;
     LgPort _lgPort;
     LgPhonebook _lgPhonebook;
+    LgFileSystem _lgFiles;
     QByteArray _outbox;
 
     QByteArray _heldCommand;

@@ -70,10 +70,11 @@ void SLTCommDevice::setFamily(const QString& family)
 {
     _family = family;
     _commandQueue->setFamily(family);
-    if (family == QLatin1String("lg3")) {
-        _maxDataPacketSize = kLg3MaxDataPacketSize;
-        _maxTransportPacketSize = kLg3MaxTransportPacketSize;
-    }
+    // "lg3" phones take larger packets; any other family gets the sizes of
+    // a new engine back (an "lg2" upload runs under "lg3" for a while).
+    const bool lg3 = family == QLatin1String("lg3");
+    _maxDataPacketSize = lg3 ? kLg3MaxDataPacketSize : kMaxDataPacketSize;
+    _maxTransportPacketSize = lg3 ? kLg3MaxTransportPacketSize : kMaxTransportPacketSize;
 }
 
 void SLTCommDevice::setType(int type)

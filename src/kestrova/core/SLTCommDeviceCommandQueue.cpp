@@ -209,7 +209,7 @@ void SLTCommDeviceCommandQueue::machineStateChanged(SLTStateMachine*)
     case kStateClosed:
         if (commandsLeft)
             _queue.removeFirst();
-        platform::NotificationCenter::defaultCenter().post(key(kSLTCommDeviceCommandQueueDisconnected));
+        platform::NotificationCenter::defaultCenter().post(key(kSLTCommDeviceCommandQueueDisconnected), this);
         _idle = true;
         startNextCommand();
         return;

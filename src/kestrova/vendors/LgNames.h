@@ -15,6 +15,7 @@ KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookNewEntryWritten)
 KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookEntryUpdated)
 KESTROVA_LG_NAME(SLTCommDeviceLgViewtyPhonebookEntryDeleted)
 KESTROVA_LG_NAME(SLTCommDeviceLgVietwyPhonebookClosed)
+KESTROVA_LG_NAME(SLTCommDeviceLgFileBrowserOpen)
 #undef KESTROVA_LG_NAME
 
 inline constexpr const char* kObexConnectSignal = "ObexConnect";
@@ -25,6 +26,18 @@ inline constexpr const char* kPrepareSignal = "preparingPhonebookReading";
 inline constexpr const char* kPhonebookCloseSignal = "lgViewtyPhonebookClose";
 inline constexpr const char* kAbortedStep = "aborted";
 inline constexpr const char* kProgressStep = "progress";
+// File-browser steps.
+inline constexpr const char* kHeartBeatSignal = "heartBeat";
+inline constexpr const char* kRootListingSignal = "index";
+inline constexpr const char* kFolderListingSignal = "indexAtPath";
+inline constexpr const char* kListingStep = "listing";
+inline constexpr const char* kListItemSignal = "listItem";
+inline constexpr const char* kRemoveItemSignal = "removeItem";
+inline constexpr const char* kMakeDirSignal = "makeDir";
+inline constexpr const char* kGoOnSignal = "goOn";
+inline constexpr const char* kGetFileSignal = "getFile";
+inline constexpr const char* kFileStep = "file";
+inline constexpr const char* kPutFileSignal = "putFile";
 
 // Engine stages by name.
 inline constexpr const char* kPrepareStage = "lgViewtyPrepareStage2:";
@@ -35,6 +48,15 @@ inline constexpr const char* kPhonebookWriteStage = "lgViewtyWritePhonebookEntry
 inline constexpr const char* kPhonebookUpdateStage = "lgViewtyUpdatePhonebookEntryStage2:";
 inline constexpr const char* kPhonebookDeleteStage = "lgViewtyDeletePhonebookEntryStage2:";
 inline constexpr const char* kPhonebookCloseStage = "lgViewtyPhonebookCloseStage2:";
+inline constexpr const char* kFileBrowserPrepareStage = "lgViewtyFileBrowserPrepareStage2:";
+inline constexpr const char* kHeartBeatStage = "lgViewtyHeartBeatStage2:";
+inline constexpr const char* kRootListingStage = "lgViewtyFileBrowserGetRootDirectoryStage2:";
+inline constexpr const char* kFolderListingStage = "lgViewtyFileBrowserGetDirectoryAtPathStage2:";
+inline constexpr const char* kListItemStage = "lgViewtyFileBrowserListItemStage2:";
+inline constexpr const char* kDeleteItemStage = "lgViewtyFileBrowserDeleteItemStage2:";
+inline constexpr const char* kMakeDirStage = "lgViewtyFileBrowserMakeDirStage2:";
+inline constexpr const char* kGetFileStage = "lgViewtyFileBrowserGetFileAtPathStage2:";
+inline constexpr const char* kPutFileStage = "lgViewtyFileBrowserPutFileToPathStage2:";
 
 // Requested states of the LG operations.
 inline constexpr int kStateSendFrame = 44;

@@ -44,6 +44,7 @@ public:
     bool doAbort() const { return _doAbort; }
     void setDoAbort(bool abort) { _doAbort = abort; }
     quint16 maxObexPacketLength() const { return _maxObexPacketLength; }
+    void setMaxObexPacketLength(quint16 length) { _maxObexPacketLength = length; }
 
     // A command dictionary for one LG request: the frame escaped (unless raw).
     QVariantMap makeFrameCommand(const SLTInvocationPtr& stage, const char* selector, const char* signal,
