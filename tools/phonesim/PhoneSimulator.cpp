@@ -322,8 +322,31 @@ QByteArray PhoneSimulator::answerLine(const QByteArray& rawLine)
     return answer + kLineEnd + kOk + kLineEnd;
 }
 
+void PhoneSimulator::setLineRate(int bitsPerSecond)
+{
+    std::lock_guard lock(_mutex);
+    _lineRate = std::max(0, bitsPerSecond);
+}
+
+bool PhoneSimulator::paceLine(qsizetype bytes, std::chrono::steady_clock::time_point& freeAt)
+{
+    int rate = 0;
+    {
+        std::lock_guard lock(_mutex);
+        rate = _lineRate;
+    }
+    if (rate <= 0)
+        return !_stopping;
+    const auto now = std::chrono::steady_clock::now();
+    freeAt = std::max(freeAt, now) + std::chrono::microseconds(qint64(bytes) * 10'000'000 / rate);
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(freeAt - now).count();
+    return sleepUnlessStopped(int(wait));
+}
+
 void PhoneSimulator::handleInput(const QByteArray& bytes)
 {
+    if (!paceLine(bytes.size(), _inboundFreeAt))
+        return;
     QList<QByteArray> portAnswers;
     bool silent = false;
     bool binary = false;
@@ -457,6 +480,8 @@ void PhoneSimulator::send(const QByteArray& answer)
         if (!sleepUnlessStopped(delayMs))
             return;
         const QByteArray chunk = answer.mid(at, step);
+        if (!paceLine(chunk.size(), _outboundFreeAt))
+            return;
         qsizetype done = 0;
         while (done < chunk.size()) {
             if (_link < 0)

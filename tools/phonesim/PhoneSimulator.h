@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -53,6 +54,10 @@ public:
     // Answers go out in pieces of chunkSize bytes (0: whole), each after
     // delayMs milliseconds of real time.
     void setAnswerChunking(int chunkSize, int delayMs);
+    // A serial line of this many bit/s (10 bits a byte) in each direction:
+    // input is taken and answers arrive no faster than it carries them
+    // (0: no limit).
+    void setLineRate(int bitsPerSecond);
 
     // Bytes sent on their own, outside any answer (unsolicited result lines,
     // an LG disconnect frame); safe from any thread.
@@ -106,6 +111,9 @@ private:
     void send(const QByteArray& answer);
     void sendOutbox();
     bool sleepUnlessStopped(int ms);
+    // Waits until bytes have crossed the line after those before them (whose
+    // last one arrives at freeAt).
+    bool paceLine(qsizetype bytes, std::chrono::steady_clock::time_point& freeAt);
 
     mutable std::mutex _mutex;
     PhoneProfile _profile;
@@ -116,6 +124,9 @@ private:
     QList<QByteArray> _receivedLines;
     int _chunkSize = 0;
     int _delayMs = 0;
+    int _lineRate = 0;
+    std::chrono::steady_clock::time_point _inboundFreeAt;
+    std::chrono::steady_clock::time_point _outboundFreeAt;
     bool _silent = false;
     bool _hasLgPort = false;
     LgPort _lgPort;

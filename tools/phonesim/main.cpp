@@ -1,5 +1,5 @@
 // phonesim: serves one simulated phone until killed.
-//   phonesim --profile lg [--chunk 4] [--delay 20] [--script imei-serial]
+//   phonesim --profile lg [--chunk 4] [--delay 20] [--rate 115200] [--script imei-serial]
 //            [--socket PATH [--device-file FILE] [--address 00:12:34:56:78:9a]]
 // Prints the slave tty path (or, with --socket, the socket path) on the first
 // line of the standard output. With --socket the phone serves the clients of
@@ -33,7 +33,7 @@ void requestStop(int)
 
 void usage()
 {
-    std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS] [--script NAME]\n"
+    std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS] [--rate BITS_PER_S] [--script NAME]\n"
                          "                [--socket PATH [--device-file FILE] [--address ADDRESS]]\nprofiles:");
     for (const QString& name : phonesim::PhoneProfile::names())
         std::fprintf(stderr, " %s", qPrintable(name));
@@ -49,6 +49,7 @@ int main(int argc, char** argv)
     QString profileName = QString::fromLatin1(phonesim::PhoneProfile::kDefaultProfile);
     int chunk = 0;
     int delay = 0;
+    int rate = 0;
     QStringList scripts;
     QString socketPath;
     QString deviceFile;
@@ -61,6 +62,8 @@ int main(int argc, char** argv)
             chunk = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--delay") && hasValue)
             delay = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--rate") && hasValue)
+            rate = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--script") && hasValue)
             scripts.append(QString::fromLocal8Bit(argv[++i]));
         else if (!std::strcmp(argv[i], "--socket") && hasValue)
@@ -94,6 +97,7 @@ int main(int argc, char** argv)
     const QString modelName = QString::fromLatin1(profile->model());
     phonesim::PhoneSimulator simulator(std::move(*profile));
     simulator.setAnswerChunking(chunk, delay);
+    simulator.setLineRate(rate);
     for (const QString& script : scripts) {
         if (!phonesim::IdentificationScripts::apply(simulator, script)) {
             std::fprintf(stderr, "phonesim: unknown script %s\n", qPrintable(script));
