@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QString>
+
 class FilesMirror;
 class OrganizerArchive;
+class OrganizerStorage;
 
 // What the device object asks of its data manager: the phone's file tree with
 // the files mirror and the organizer archive the phone document hands it. The
@@ -19,4 +22,19 @@ public:
     // Whether the archive's storage of an organizer type (0-4) holds changes
     // not yet handed to the sync engine; false without archive or storage.
     virtual bool hasChangesForSyncEngine(int organizerType) const = 0;
+    // The archive's storage of an organizer type (0-4); null without one.
+    virtual OrganizerStorage* organizerStorage(int organizerType) const
+    {
+        (void)organizerType;
+        return nullptr;
+    }
+    // The archive's sync-state file of an organizer type (0-3); empty
+    // without an archive.
+    virtual QString pathNameForSyncState(int organizerType) const
+    {
+        (void)organizerType;
+        return QString();
+    }
+    // A new archive from the document (null: none).
+    virtual void setArchive(OrganizerArchive* archive) { (void)archive; }
 };

@@ -11,4 +11,6 @@ public:
     virtual void releaseArchive() = 0;
     // Makes a new organizer archive for the device and answers it.
     virtual OrganizerArchive* recreateArchive() = 0;
+    // The device window may start its background work again (teach-in over).
+    virtual void startBackgroundActionsSoon() {}
 };

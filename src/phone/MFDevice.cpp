@@ -18,9 +18,12 @@
 #include "links/QVDeviceCallback.h"
 #include "links/QVEmbeddedCallback.h"
 #include "links/SMSKitAsyncConnection.h"
+#include "phone/BackupRules.h"
 #include "phone/DeviceDataManager.h"
+#include "phone/DeviceDocument.h"
 #include "phone/DeviceGUINotificator.h"
 #include "phone/PhoneFolderRules.h"
+#include "phone/PhoneFolders.h"
 #include "phone/PhoneLog.h"
 #include "phone/SharedSyncInfo.h"
 #include "phone/SyncEngineHandler.h"
@@ -103,8 +106,8 @@ std::optional<float> storedSeconds(const QVariant& value, const QString& key)
     }
 }
 
-// Without a sync environment the engine is off and every type is backed up
-// (the default backup mask holds every type).
+// Without a sync environment the engine is off: no type goes into the backup
+// for being synced with it.
 class NoSyncEnvironment : public SyncEnvironmentRules {
 public:
     bool setupSyncEvironment() override { return false; }
@@ -112,15 +115,8 @@ public:
     bool wantsToUseSyncEngineForProperty(int) const override { return false; }
     bool wantsSyncChangesFromDevice(int) const override { return false; }
     bool wasDatabaseSynced(int) const override { return false; }
-    bool wantsToBackupOrganizerType(int) const override { return true; }
+    bool wantsToBackupOrganizerType(int) const override { return false; }
     void syncEngineDeviceActive(const QVariantMap&) override {}
-};
-
-class NoPhoneFolders : public PhoneFolderRules {
-public:
-    bool updateCapabilities() override { return false; }
-    void checkIfMirrorMustBeRenamed() override {}
-    void preProcessDevice() override {}
 };
 
 // Busy-overlay percentages of the start.
@@ -188,9 +184,10 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
     _syncEnvironment = _makers.syncEnvironment ? _makers.syncEnvironment(*this) : nullptr;
     if (!_syncEnvironment)
         _syncEnvironment = std::make_unique<NoSyncEnvironment>();
-    _phoneFolders = _makers.phoneFolders ? _makers.phoneFolders(*this) : nullptr;
-    if (!_phoneFolders)
-        _phoneFolders = std::make_unique<NoPhoneFolders>();
+    _folders = std::make_unique<PhoneFolders>(*this, _makers.directoryListing, _makers.mediaFormats);
+    _backup = std::make_unique<BackupRules>(*this, _makers.mediaFormats);
+    if (_makers.phoneFolders)
+        _phoneFolders = _makers.phoneFolders(*this);
 
     setupWaitTimes();
 
@@ -354,6 +351,8 @@ MFDevice::~MFDevice()
     logConn(QStringLiteral("[MFDevice dealloc] releaseAllConnections"));
     platform::runloop::cancelPreviousPerformRequests(this);
     _phoneFolders.reset();
+    _backup.reset();
+    _folders.reset();
     _syncEnvironment.reset();
     _devInfo.reset();
 }
@@ -1180,22 +1179,90 @@ bool MFDevice::wasDatabaseSynced(int organizerType) const
 
 bool MFDevice::wantsToBackupOrganizerType(int organizerType) const
 {
-    return _syncEnvironment->wantsToBackupOrganizerType(organizerType);
+    // Types synced with the sync engine go into the backup too.
+    return _backup->maskIncludes(organizerType) || _syncEnvironment->wantsToBackupOrganizerType(organizerType);
+}
+
+PhoneFolderRules& MFDevice::startFolders() const
+{
+    return _phoneFolders ? *_phoneFolders : static_cast<PhoneFolderRules&>(*_folders);
 }
 
 bool MFDevice::updateCapabilities()
 {
-    return _phoneFolders->updateCapabilities();
+    return startFolders().updateCapabilities();
 }
 
 void MFDevice::checkIfMirrorMustBeRenamed()
 {
-    _phoneFolders->checkIfMirrorMustBeRenamed();
+    startFolders().checkIfMirrorMustBeRenamed();
 }
 
 void MFDevice::preProcessDevice()
 {
-    _phoneFolders->preProcessDevice();
+    startFolders().preProcessDevice();
+}
+
+bool MFDevice::canDoSerialSyncServices() const
+{
+    const QString protocolClass = _syncDescription ? _syncDescription->protocolClass() : QString();
+    if (protocolClass.startsWith(QLatin1String("ATSerial")))
+        return _isHistory || hasSMSKitAsyncConnection();
+    if (protocolClass.startsWith(QLatin1String("AT")) || protocolClass.startsWith(QLatin1String("BT")))
+        return hasSyncMLServices();
+    return false;
+}
+
+bool MFDevice::canDoAnyOrganizerServices() const
+{
+    return canDoSerialSyncServices()
+           || (!_devInfo->getSMSProtocol().toString().isEmpty() && hasSMSKitAsyncConnection());
+}
+
+bool MFDevice::hasUSBConnection() const
+{
+    return _usbMassStorageRegistered || _usbObjectPushRegistered || _usbSyncMLRegistered;
+}
+
+bool MFDevice::hasBluetoothConnection() const
+{
+    return _btFTPregistered || _btObjectPushRegistered || _btNokiaPCSuitePushRegistered || _btSyncMLRegistered
+           || _btSerialPortRegistered;
+}
+
+bool MFDevice::calendarDatesRestrictedTo2Weeks() const
+{
+    return syncProtocol().contains(QLatin1String("Motorola"));
+}
+
+bool MFDevice::canMigrateRestoreTo(const QVariantMap& deviceDict) const
+{
+    const auto other = std::make_shared<QVariantMap>(deviceDict);
+    const MFDeviceInfo info(other, nullptr, false);
+    return info.getSyncMLProtocol().toString() == _devInfo->getSyncMLProtocol().toString();
+}
+
+void MFDevice::setFileSystemValid()
+{
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("DZ-DatabaseSynced"), this);
+}
+
+void MFDevice::setBackupComplete(bool complete)
+{
+    _backupComplete = complete;
+    setFileSystemValid();
+}
+
+void MFDevice::postDeviceDirtyChangedNotify()
+{
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("DeviceDirtyChanged_Notify"), this);
+}
+
+void MFDevice::setModeTeachIn(int mode)
+{
+    _modeTeachIn = mode;
+    if (mode == 0 && _document)
+        _document->startBackgroundActionsSoon();
 }
 
 FilesMirror* MFDevice::mirror() const

@@ -22,7 +22,9 @@ class FileTransferConnection;
 class FilesMirror;
 class MFDeviceInfo;
 class OrganizerArchive;
+class BackupRules;
 class PhoneFolderRules;
+class PhoneFolders;
 class QVAction;
 class QVActionMachine;
 class QVDeviceCallback;
@@ -105,6 +107,12 @@ public:
         std::function<std::unique_ptr<PhoneFolderRules>(MFDevice&)> phoneFolders;
         std::function<SharedSyncInfo*()> generalSyncInfo;   // null until the application made it
         std::function<void(int percent)> busyProgress;      // the opening phone's busy overlay
+        // The job that lists a phone folder, ending its callback with the
+        // entries (the root listing); the device window's media formats by
+        // name ("AllowedAudioInputFormats": suffixes separated by "/").
+        std::function<std::shared_ptr<QVAction>(MFDevice&, const QString& path, std::shared_ptr<QVDeviceCallback>)>
+            directoryListing;
+        std::function<QString(const QString& name)> mediaFormats;
     };
     static void setDefaultMakers(Makers makers);
 
@@ -188,6 +196,25 @@ public:
     void setNokiaPCSuitePushConnection(std::unique_ptr<DZDeviceConnection> connection);
 
     bool hasFTPServices() const;
+    // What the phone can do at all: file transfer, organizer sync over the
+    // serial or SyncML link, any organizer service.
+    bool canDoFileSystemServices() const { return bool(_ftpConnection); }
+    bool canDoSerialSyncServices() const;
+    bool canDoAnyOrganizerServices() const;
+    bool hasUSBConnection() const;
+    bool hasBluetoothConnection() const;
+    // Motorola protocols keep calendar entries of two weeks back only.
+    bool calendarDatesRestrictedTo2Weeks() const;
+    // A backup of the phone of deviceDict (settings) may be restored here.
+    bool canMigrateRestoreTo(const QVariantMap& deviceDict) const;
+    int performSDPQueryOnDevice() const { return 0; }
+    // "DZ-DatabaseSynced" and "DeviceDirtyChanged_Notify" with the device.
+    void setFileSystemValid();
+    void setBackupComplete(bool complete);
+    bool isBackupComplete() const { return _backupComplete; }
+    void postDeviceDirtyChangedNotify();
+    void setModeTeachIn(int mode);
+    int modeTeachIn() const { return _modeTeachIn; }
     bool hasSyncMLServices() const;
     bool hasDUNServices() const { return bool(_dunConnection); }
     bool hasPushServices() const;
@@ -280,7 +307,10 @@ public:
     bool wantsSyncChangesFromDevice(int organizerType) const;
     bool wasDatabaseSynced(int organizerType) const;
     bool wantsToBackupOrganizerType(int organizerType) const;
-    // The phone's folders and capabilities (see PhoneFolderRules).
+    // The phone's folders, volumes and capabilities, and what its backup
+    // takes in.
+    PhoneFolders& phoneFolders() const { return *_folders; }
+    BackupRules& backupRules() const { return *_backup; }
     bool updateCapabilities();
     void checkIfMirrorMustBeRenamed();
     void preProcessDevice();
@@ -324,6 +354,7 @@ private:
     void releaseSyncSessionStep2(QVDeviceCallback& callback);
     bool everyWantedTypeSynced() const;
     void progress(int percent) const;
+    PhoneFolderRules& startFolders() const;
 
     Makers _makers;
     std::shared_ptr<QVSyncDeviceDescription> _syncDescription;
@@ -331,6 +362,9 @@ private:
     std::unique_ptr<DeviceDataManager> _dataManager;
     std::unique_ptr<DeviceGUINotificator> _dataGUIManager;
     std::unique_ptr<SyncEnvironmentRules> _syncEnvironment;
+    std::unique_ptr<PhoneFolders> _folders;
+    std::unique_ptr<BackupRules> _backup;
+    // The start's folder steps go to the maker's rules when there are some.
     std::unique_ptr<PhoneFolderRules> _phoneFolders;
     DeviceDocument* _document = nullptr;
     std::shared_ptr<QVActionMachine> _actionMachine;
@@ -362,6 +396,8 @@ private:
     bool _usbMassStorageRegistered = false;
     bool _aboutToQuit = false;
     bool _inBackupMode = false;
+    bool _backupComplete = false;
+    int _modeTeachIn = 0;
     bool _hasInternalMemory = false;
     bool _hasMemoryCard = false;
     std::array<bool, 5> _canProcessDB{};

@@ -1,8 +1,8 @@
 #pragma once
 
 // What the device object's start asks of the rules for the phone's folders,
-// volumes and capabilities. Made through MFDevice::Makers; without a maker
-// the start prepares nothing of them.
+// volumes and capabilities. The device's own PhoneFolders serve it; a rules
+// object made through MFDevice::Makers takes the start's steps instead.
 class PhoneFolderRules {
 public:
     virtual ~PhoneFolderRules() = default;
