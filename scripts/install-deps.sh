@@ -18,6 +18,7 @@ packages=(
   python3-vobject
   libical-dev
   vdirsyncer radicale curl
+  openobex-apps obexftp
 )
 
 missing=()

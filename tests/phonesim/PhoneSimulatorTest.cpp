@@ -42,6 +42,7 @@ TEST_F(PhoneSimulatorTest, EveryProfileIdentifiesItself)
         {"sonyericsson", "Sony Ericsson", "AAD-3022041-BV"},
         {"siemens", "SIEMENS", "S65"},
         {"gigaset", "Gigaset", "SL56"},
+        {"gigaset-sl400", "Gigaset", "SL400"},
         {"lg", "LG Electronics", "KU990"},
         {"lg2", "LG Elec. Inc", "KS360"},
         {"lg3", "LG Electronics Inc", "KM900"},

@@ -41,7 +41,7 @@ public:
     static constexpr const char* kDefaultProfile = "lg";
 
     // Known profiles by lower-case name: "motorola", "motorola2", "nokia", "sonyericsson",
-    // "siemens", "gigaset", "lg", "samsung".
+    // "siemens", "gigaset", "gigaset-sl400", "lg", "samsung".
     static QStringList names();
     static std::optional<PhoneProfile> named(const QString& name);
 

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <arpa/inet.h>
 #include <poll.h>
 #include <QFile>
 #include <stdlib.h>
@@ -46,6 +48,7 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
     , _hasLgPort(_profile.name().startsWith(QLatin1String("lg")))
 {
     _profile.prepareSession(_session);
+    _profile.setHandler("^HSMM", [](PhoneSession&, const AtCommand&) { return AtResult::okay({"^HSMM: 1"}); });
     if (_hasLgPort) {
         _profile.setHandler("$LGAPP", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
         const QString name = _profile.name().toLower();
@@ -213,10 +216,12 @@ void PhoneSimulator::adoptNextLink()
             // A new connection starts in AT mode.
             _pending.clear();
             _lgPort.close();
+            _obex.leaveObexMode();
         }
     }
     if (next < 0)
         return;
+    closeRelay();
     if (_link >= 0 && _link != _master)
         ::close(_link);
     fcntl(next, F_SETFL, fcntl(next, F_GETFL) | O_NONBLOCK);
@@ -247,7 +252,7 @@ void PhoneSimulator::stop()
         _thread.join();
     if (_link == _master)
         _link = -1;
-    for (int* fd : {&_master, &_slaveKeeper, &_wakePipe[0], &_wakePipe[1], &_link, &_nextLink, &_listen}) {
+    for (int* fd : {&_master, &_slaveKeeper, &_wakePipe[0], &_wakePipe[1], &_link, &_nextLink, &_listen, &_relay}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
@@ -343,9 +348,124 @@ bool PhoneSimulator::paceLine(qsizetype bytes, std::chrono::steady_clock::time_p
     return sleepUnlessStopped(int(wait));
 }
 
+ObexServer PhoneSimulator::obexServer() const
+{
+    std::lock_guard lock(_mutex);
+    return _obex;
+}
+
+void PhoneSimulator::modifyObexServer(const std::function<void(ObexServer&)>& change)
+{
+    std::lock_guard lock(_mutex);
+    change(_obex);
+}
+
+bool PhoneSimulator::obexMode() const
+{
+    std::lock_guard lock(_mutex);
+    return _obex.obexMode();
+}
+
+void PhoneSimulator::setObexRelay(quint16 port)
+{
+    std::lock_guard lock(_mutex);
+    _obexRelayPort = port;
+}
+
+void PhoneSimulator::openRelay()
+{
+    quint16 port = 0;
+    {
+        std::lock_guard lock(_mutex);
+        port = _obexRelayPort;
+    }
+    closeRelay();
+    if (port == 0)
+        return;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    _relay = fd;
+}
+
+void PhoneSimulator::closeRelay()
+{
+    if (_relay >= 0)
+        ::close(std::exchange(_relay, -1));
+}
+
+bool PhoneSimulator::handleObexInput(const QByteArray& bytes)
+{
+    ObexServer::Output out;
+    bool relayed = false;
+    {
+        std::lock_guard lock(_mutex);
+        if (!_obex.obexMode())
+            return false;
+        _received += bytes;
+        if (_received.size() >= 2 * kReceivedWindowBytes)
+            _received.remove(0, _received.size() - kReceivedWindowBytes);
+        relayed = _relay >= 0 && !ObexServer::isHangup(bytes);
+        if (!relayed)
+            out = _obex.input(bytes);
+        else if (ObexServer::isHangup(bytes))
+            _obex.leaveObexMode();
+        if (_silent)
+            out.answers.clear();
+    }
+    if (relayed) {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::send(_relay, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+            if (n > 0) {
+                done += n;
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                pollfd fds {_relay, POLLOUT, 0};
+                ::poll(&fds, 1, 100);
+            } else {
+                closeRelay();
+                break;
+            }
+        }
+        return true;
+    }
+    if (out.hangup)
+        closeRelay();
+    for (const QByteArray& answer : out.answers)
+        send(answer);
+    return true;
+}
+
+bool PhoneSimulator::answerObexSwitch(const QByteArray& line)
+{
+    std::optional<ObexServer::SwitchAnswer> answer;
+    bool echo = false;
+    {
+        std::lock_guard lock(_mutex);
+        answer = _obex.atLine(line);
+        echo = _session.echo;
+    }
+    if (!answer)
+        return false;
+    send((echo ? line + '\r' : QByteArray()) + answer->answer);
+    if (answer->enterObex)
+        openRelay();
+    return true;
+}
+
 void PhoneSimulator::handleInput(const QByteArray& bytes)
 {
     if (!paceLine(bytes.size(), _inboundFreeAt))
+        return;
+    if (handleObexInput(bytes))
         return;
     QList<QByteArray> portAnswers;
     bool silent = false;
@@ -427,6 +547,8 @@ void PhoneSimulator::answerAndSend(const QByteArray& line)
         std::lock_guard lock(_mutex);
         return _lgPort.atOpensMode() == LgPort::Mode::Lg3;
     }();
+    if (answerObexSwitch(line))
+        return;
     // A port that answers in packets sends no text around its first packet.
     const QByteArray answer = packetPort ? QByteArray() : answerLine(line);
     if (isHeld(line)) {
@@ -519,9 +641,9 @@ void PhoneSimulator::serve()
     char buffer[1024];
     while (!_stopping) {
         adoptNextLink();
-        pollfd fds[3] = {{_link, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}, {_listen, POLLIN, 0}};
+        pollfd fds[4] = {{_link, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}, {_listen, POLLIN, 0}, {_relay, POLLIN, 0}};
         // The short wait lets bytes queued by sendUnsolicited() go out.
-        if (::poll(fds, 3, kOutboxPollMs) < 0) {
+        if (::poll(fds, 4, kOutboxPollMs) < 0) {
             if (errno == EINTR)
                 continue;
             return;
@@ -544,6 +666,13 @@ void PhoneSimulator::serve()
             }
         }
         sendOutbox();
+        if (_relay >= 0 && (fds[3].revents & (POLLIN | POLLHUP | POLLERR))) {
+            const ssize_t n = ::read(_relay, buffer, sizeof buffer);
+            if (n > 0)
+                send(QByteArray(buffer, n));
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+                closeRelay();
+        }
         if (_link < 0)
             continue;
         if (fds[0].revents & POLLIN) {

@@ -3,6 +3,7 @@
 #include "LgFileSystem.h"
 #include "LgPhonebook.h"
 #include "LgPort.h"
+#include "ObexServer.h"
 #include "PhoneProfile.h"
 #include "PhoneSession.h"
 
@@ -82,6 +83,14 @@ public:
     LgPort::Mode lgPortMode() const;
     QList<QByteArray> lgFramesReceived() const;
 
+    // The OBEX server behind the AT switch: its state, changed under the lock.
+    ObexServer obexServer() const;
+    void modifyObexServer(const std::function<void(ObexServer&)>& change);
+    bool obexMode() const;
+    // Relay mode: after the switch the bytes go to (and come from) the OBEX
+    // server listening on 127.0.0.1:port instead of the phone's own. 0: off.
+    void setObexRelay(quint16 port);
+
     // Adds or replaces a command handler while running.
     void setHandler(const QByteArray& command, AtHandler handler);
 
@@ -111,6 +120,10 @@ private:
     void send(const QByteArray& answer);
     void sendOutbox();
     bool sleepUnlessStopped(int ms);
+    bool handleObexInput(const QByteArray& bytes);
+    bool answerObexSwitch(const QByteArray& line);
+    void openRelay();
+    void closeRelay();
     // Waits until bytes have crossed the line after those before them (whose
     // last one arrives at freeAt).
     bool paceLine(qsizetype bytes, std::chrono::steady_clock::time_point& freeAt);
@@ -133,6 +146,9 @@ private:
     LgPhonebook _lgPhonebook;
     LgFileSystem _lgFiles;
     QByteArray _outbox;
+    ObexServer _obex;
+    quint16 _obexRelayPort = 0;
+    int _relay = -1;   // the socket to the relayed OBEX server (serving thread only)
 
     QByteArray _heldCommand;
     QByteArray _heldAnswers;

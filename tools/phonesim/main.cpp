@@ -1,11 +1,12 @@
 // phonesim: serves one simulated phone until killed.
 //   phonesim --profile lg [--chunk 4] [--delay 20] [--rate 115200] [--script imei-serial]
-//            [--socket PATH [--device-file FILE] [--address 00:12:34:56:78:9a]]
+//            [--socket PATH [--device-file FILE] [--address 00:12:34:56:78:9a]] [--obex-relay PORT]
 // Prints the slave tty path (or, with --socket, the socket path) on the first
 // line of the standard output. With --socket the phone serves the clients of
 // a local socket, as its Bluetooth channels would; --device-file writes the
 // Bluetooth device file that makes the program reach it there (set
-// MARVESTO_BLUETOOTH_DEVICES to the file's path).
+// MARVESTO_BLUETOOTH_DEVICES to the file's path). --obex-relay PORT passes the
+// bytes after the AT switch to the OBEX server on 127.0.0.1:PORT.
 
 #include "IdentificationScripts.h"
 #include "PhoneSimulator.h"
@@ -13,6 +14,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -34,6 +36,7 @@ void requestStop(int)
 void usage()
 {
     std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS] [--rate BITS_PER_S] [--script NAME]\n"
+                         "                [--obex-relay PORT]\n"
                          "                [--socket PATH [--device-file FILE] [--address ADDRESS]]\nprofiles:");
     for (const QString& name : phonesim::PhoneProfile::names())
         std::fprintf(stderr, " %s", qPrintable(name));
@@ -50,6 +53,7 @@ int main(int argc, char** argv)
     int chunk = 0;
     int delay = 0;
     int rate = 0;
+    int relayPort = 0;
     QStringList scripts;
     QString socketPath;
     QString deviceFile;
@@ -64,6 +68,8 @@ int main(int argc, char** argv)
             delay = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--rate") && hasValue)
             rate = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--obex-relay") && hasValue)
+            relayPort = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--script") && hasValue)
             scripts.append(QString::fromLocal8Bit(argv[++i]));
         else if (!std::strcmp(argv[i], "--socket") && hasValue)
@@ -98,6 +104,7 @@ int main(int argc, char** argv)
     phonesim::PhoneSimulator simulator(std::move(*profile));
     simulator.setAnswerChunking(chunk, delay);
     simulator.setLineRate(rate);
+    simulator.setObexRelay(quint16(std::clamp(relayPort, 0, 65535)));
     for (const QString& script : scripts) {
         if (!phonesim::IdentificationScripts::apply(simulator, script)) {
             std::fprintf(stderr, "phonesim: unknown script %s\n", qPrintable(script));

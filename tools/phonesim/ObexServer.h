@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <deque>
+#include <optional>
+
+namespace phonesim {
+
+// The phone's OBEX server behind the AT switch. AT lines that switch
+// ("AT+CPROT=0", "AT+SYNCML=...") are answered here; after the switch every
+// byte is OBEX until "+++" brings the line back to AT commands (the link
+// stays). It serves Connect (with or without a Target: MOBEX, SYNCML-SYNC,
+// IRMC-SYNC, file transfer), Put, Get, SetPath, Abort and Disconnect on an
+// in-memory folder tree, and plays scripted faults on its next answers.
+class ObexServer {
+public:
+    static constexpr int kDefaultMaxPacket = 0x2000;
+
+    enum class FaultKind {
+        Silence,        // the request is taken and not answered
+        Text,           // these bytes instead of the answer (a 5-byte "ERROR")
+        ResponseCode,   // the answer with another response code
+        LengthDelta,    // the answer's length field off by value (bytes unchanged)
+    };
+    struct Fault {
+        FaultKind kind = FaultKind::Silence;
+        QByteArray text;
+        int value = 0;
+    };
+
+    // An AT line (without its CR) that this server answers; nullopt for the
+    // lines it leaves to the AT interpreter.
+    struct SwitchAnswer {
+        QByteArray answer;     // the bytes sent back (text, or a Connect answer packet)
+        bool enterObex = false;
+    };
+    std::optional<SwitchAnswer> atLine(const QByteArray& line);
+
+    // Bytes in OBEX mode: the answers to send. hangup is set when "+++"
+    // brought the line back to AT mode.
+    struct Output {
+        QList<QByteArray> answers;
+        bool hangup = false;
+    };
+    Output input(const QByteArray& bytes);
+    // "+++" at the start of the bytes (alone or with its line end).
+    static bool isHangup(const QByteArray& bytes);
+    bool obexMode() const { return _obexMode; }
+    void leaveObexMode();
+
+    // The next switch command is answered with this text instead (e.g.
+    // "ERROR", "ERROR:2033"); empty: switches normally.
+    void setSwitchRefusal(const QByteArray& text) { _switchRefusal = text; }
+    void queueFault(const Fault& fault) { _faults.push_back(fault); }
+    void setMaxPacket(int bytes) { _maxPacket = bytes; }
+
+    // Files by path ("/" separated, folders implied), and the folders made.
+    QMap<QString, QByteArray> files() const { return _files; }
+    void putFile(const QString& path, const QByteArray& data) { _files.insert(path, data); }
+    // Opcodes of the requests received, in order.
+    QList<quint8> requests() const { return _requests; }
+    // The raw packets received, in order.
+    QList<QByteArray> packets() const { return _packets; }
+    QByteArray lastTarget() const { return _target; }
+    bool connected() const { return _connected; }
+
+private:
+    QByteArray answerRequest(const QByteArray& packet);
+    QByteArray connectAnswer(const QByteArray& target, bool hasTarget);
+    QByteArray put(const QByteArray& packet);
+    QByteArray get(const QByteArray& packet);
+    QByteArray nextGetPart();
+    QByteArray setPath(const QByteArray& packet);
+    QByteArray folderListing() const;
+    QString pathOf(const QString& name) const;
+    QByteArray applyFault(QByteArray answer);
+    int room() const;
+
+    bool _obexMode = false;
+    QByteArray _pending;
+    QByteArray _switchRefusal;
+    std::deque<Fault> _faults;
+    int _maxPacket = kDefaultMaxPacket;
+    int _peerMaxPacket = 0xFFFF;
+    bool _connected = false;
+    quint32 _nextConnectionId = 1;
+    QByteArray _target;
+
+    QMap<QString, QByteArray> _files;
+    QSet<QString> _folders;
+    QString _folder;   // "" is the root
+    QString _putName;
+    QByteArray _putData;
+    bool _putStarted = false;
+    std::optional<QByteArray> _getData;
+    qsizetype _getAt = 0;
+    QList<quint8> _requests;
+    QList<QByteArray> _packets;
+};
+
+} // namespace phonesim
