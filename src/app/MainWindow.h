@@ -21,5 +21,9 @@ TarnexWindow* create(AppController& controller);
 inline constexpr int kWidth = 440;
 inline constexpr int kHeight = 560;
 inline constexpr int kStatusHeight = 49;
+inline constexpr int kPhoneBoxHeight = 170;
+inline constexpr int kButtonRowHeight = 48;
+// Where the parts of the status area wait while hidden.
+inline constexpr int kHiddenY = -200;
 
 } // namespace mainwindow

@@ -1,6 +1,9 @@
 #include "app/TarnexWindow.h"
 
 #include <QCloseEvent>
+#include <QScreen>
+
+#include <cmath>
 
 TarnexWindow::TarnexWindow(QWidget* parent)
     : BlackToolWindow(parent, false)
@@ -13,18 +16,37 @@ TarnexWindow::TarnexWindow(QWidget* parent)
     // The window itself takes the keyboard first, so no title-bar button
     // shows a focus ring until Tab reaches it.
     setFocusPolicy(Qt::StrongFocus);
-    fadeIn_.setDuration(kFadeInSeconds);
-    fadeIn_.setProgressHandler([this](double progress) { setWindowOpacity(progress); });
+    fadeTimer_.setCallback([this] { fadeWindowIn(); });
 }
 
-void TarnexWindow::showAndFadeIn()
+void TarnexWindow::showAndFadeIn(std::function<void()> done)
 {
+    if (QScreen* screen = this->screen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    fadeAlpha_ = 0;
+    fadeDone_ = std::move(done);
     setWindowOpacity(0.0);
     show();
     raise();
     activateWindow();
     setFocus(Qt::ActiveWindowFocusReason);
-    fadeIn_.start();
+    fadeTimer_.start(kFadeInterval, true);
+}
+
+void TarnexWindow::fadeWindowIn()
+{
+    // Counted in tenths, so ten steps end exactly at 1.
+    fadeAlpha_ = std::min(1.0, std::round((fadeAlpha_ + kFadeInStep) * 10) / 10);
+    setWindowOpacity(fadeAlpha_);
+    if (fadeAlpha_ < 1.0)
+        return;
+    fadeTimer_.stop();
+    setBackAlphaValue(1.0);
+    if (std::function<void()> done = std::exchange(fadeDone_, {}))
+        done();
 }
 
 QColor TarnexWindow::getBackGroundColor(qreal alpha) const

@@ -1,5 +1,7 @@
 #include "device/DeviceList.h"
 
+#include "device/DeviceLog.h"
+
 #include "platform/UserDefaults.h"
 #include "platform/Values.h"
 
@@ -88,6 +90,9 @@ std::optional<QList<DeviceList::Entry>> DeviceList::readList(const char* key) co
     for (const QVariant& item : items) {
         if (item.typeId() == QMetaType::QVariantMap)
             list.append(std::make_shared<QVariantMap>(item.toMap()));
+        else
+            qCWarning(lcDevice).noquote() << "an entry of" << key << "that is not a dictionary is skipped:"
+                                          << item.typeName();
     }
     return list;
 }

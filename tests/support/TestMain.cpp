@@ -24,6 +24,8 @@ int main(int argc, char** argv)
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     testing_support::setUpTestHome();
     QApplication app(argc, argv);
+    // What the program asks to tell a test run from a real one.
+    app.setProperty("marvestoUnitTests", true);
     ::testing::InitGoogleTest(&argc, argv);
     platform::Clock::instance().setVirtual(true);
     ::testing::UnitTest::GetInstance()->listeners().Append(new VirtualTimeListener);

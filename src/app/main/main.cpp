@@ -2,8 +2,10 @@
 #include "app/AppKeys.h"
 #include "app/MainWindow.h"
 #include "app/PreferenceHandler.h"
+#include "app/TarnexController.h"
 #include "app/TarnexWindow.h"
 
+#include "device/DeviceList.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
 #include "widgets/WidgetClasses.h"
@@ -44,9 +46,11 @@ int main(int argc, char** argv)
     PreferenceHandler::sharedPreferenceHandler().awakeFromNib();
     controller.updateDockIcon();
     TarnexWindow* window = mainwindow::create(controller);
-    window->showAndFadeIn();
+    auto tarnex = std::make_unique<TarnexController>(window, DeviceList::sharedDeviceList());
+    tarnex->awakeFromNib();
 
     const int status = app.exec();
+    tarnex.reset();
     delete window;
     platform::UserDefaults::standard().synchronize();
     return status;

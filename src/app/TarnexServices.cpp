@@ -1,0 +1,526 @@
+// The main window's services: wizard host callbacks, busy overlay and modal
+// busy sessions, the job list's place, sync outcomes, the alert sheet, the
+// device list and the debugging report.
+#include "app/TarnexController.h"
+
+#include "app/AppController.h"
+#include "app/AppLog.h"
+#include "app/MirrovanceDevice.h"
+#include "app/TarnexAlertSheet.h"
+#include "app/TarnexImages.h"
+#include "app/TarnexKeys.h"
+#include "app/TarnexPanes.h"
+#include "app/TarnexRollOverButton.h"
+#include "app/TarnexWindow.h"
+
+#include "device/DeviceList.h"
+#include "device/qvDeviceDB.h"
+#include "foundation/LogReport.h"
+#include "foundation/NamedLog.h"
+#include "phone/MFDevice.h"
+#include "platform/Localization.h"
+#include "platform/RunLoop.h"
+#include "platform/bluetooth/BluetoothStack.h"
+#include "platform/gui/Interface.h"
+#include "usbdevice/DZDeviceProperties.h"
+#include "widgets/BasisOverlayView.h"
+#include "widgets/OverlayProgressBar.h"
+#include "widgets/OverlayView.h"
+
+#include <QBoxLayout>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+using namespace tarnexkeys;
+
+QString key(const char* text)
+{
+    return QLatin1String(text);
+}
+
+constexpr int kAcceptedWithoutRow[] = {0, 15275, 15320, 15332, 15363, 15399, 15410, 15450, 15451};
+constexpr int kStatusIconEmpty = 0;
+constexpr int kStatusIconOk = 2;
+constexpr int kActionPanelRowHeight = 52;
+constexpr int kActionPanelMargin = 18;
+constexpr int kActionPanelMaxRows = 14;
+
+// An integer from a notification: numbers only; anything else counts 0.
+int integerOf(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return int(std::clamp(value.toLongLong(), qlonglong(INT_MIN), qlonglong(INT_MAX)));
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+// Wizard host callbacks.
+
+void TarnexController::setDevice(std::shared_ptr<void> device)
+{
+    // Every device handed here is a phone object made by this controller.
+    setPhoneObject(std::static_pointer_cast<MirrovanceDevice>(device));
+}
+
+void TarnexController::setPhoneObject(std::shared_ptr<MirrovanceDevice> phone)
+{
+    if (phone != device_)
+        device_ = std::move(phone);
+}
+
+std::shared_ptr<void> TarnexController::device() const
+{
+    return device_;
+}
+
+void TarnexController::setDeviceExpert(std::shared_ptr<DeviceExpert> expert)
+{
+    device_ = expert ? MirrovanceDevice::withDeviceExpert(*expert) : nullptr;
+}
+
+std::shared_ptr<DeviceExpert> TarnexController::deviceExpert() const
+{
+    return device_;
+}
+
+bool TarnexController::isValid(const QVariantMap& properties)
+{
+    const QVariant id = properties.value(QLatin1String(DZDeviceProperties::kDeviceNumberKey));
+    if (!id.isValid())
+        return false;
+    const int deviceID = id.toInt();
+    if (std::find(std::begin(kAcceptedWithoutRow), std::end(kAcceptedWithoutRow), deviceID)
+        != std::end(kAcceptedWithoutRow))
+        return true;
+    const std::shared_ptr<qvDeviceDB> database = qvDeviceDB::sharedDeviceDB();
+    return database && !database->getSettingsForDeviceByID(QString::number(deviceID)).isEmpty();
+}
+
+QString TarnexController::statusIconName(int state)
+{
+    if (state == kStatusIconEmpty)
+        return key(kWizTranspButton);
+    if (state == kStatusIconOk)
+        return key(kWizGreenButton);
+    return key(kWizRedButton);
+}
+
+QImage TarnexController::getStatusIcon(int state)
+{
+    return tarnex::image(statusIconName(state));
+}
+
+// Busy overlay.
+
+void TarnexController::loadBusyOverlay()
+{
+    if (busyOverlay_)
+        return;
+    QWidget* loaded = platform::gui::loadInterface(QLatin1String(platform::gui::kProgramBundle),
+                                                   QStringLiteral("BasisOverlay"), window_);
+    busyOverlay_ = qobject_cast<BasisOverlayView*>(loaded);
+    if (!busyOverlay_) {
+        qCWarning(lcApp) << "the busy overlay did not load";
+        delete loaded;
+        return;
+    }
+    busyOverlay_->hide();
+    busyOverlay_->setObjectName(QStringLiteral("busyOverLay"));
+    busyMessage_ = platform::gui::outlet<QLabel>(busyOverlay_, QStringLiteral("message"));
+    overlayProgressBar_ = platform::gui::outlet<OverlayProgressBar>(busyOverlay_, QStringLiteral("progressBar"));
+    if (QWidget* frame = platform::gui::outlet<QWidget>(busyOverlay_, QStringLiteral("frame")); frame && frame->layout()) {
+        overlayCancelButton_ = new QPushButton(platform::localizedString(key(kCancel)), frame);
+        overlayCancelButton_->setObjectName(QStringLiteral("overLayCancel"));
+        overlayCancelButton_->setAccessibleName(overlayCancelButton_->text());
+        overlayCancelButton_->setShortcut(QKeySequence(Qt::Key_Escape));
+        overlayCancelButton_->hide();
+        setOverlayInteractive(overlayCancelButton_);
+        frame->setMaximumHeight(QWIDGETSIZE_MAX);
+        frame->layout()->addWidget(overlayCancelButton_);
+        connect(overlayCancelButton_, &QPushButton::clicked, this, [this] { overlayCancel(); });
+    }
+}
+
+bool TarnexController::isOverlayModal() const
+{
+    BusyModalSession* running = BusyModalSession::running();
+    return running && busyOverlay_ && running->overlay() == busyOverlay_;
+}
+
+void TarnexController::doShowBusyOverlay(bool show, int percent, QWidget* parentView)
+{
+    loadBusyOverlay();
+    if (show && overlayCancelButton_)
+        overlayCancelButton_->hide();
+    myShowBusyOverlay(show, percent, parentView);
+}
+
+void TarnexController::myShowBusyOverlay(bool show, int percent, QWidget* parentView)
+{
+    loadBusyOverlay();
+    if (!busyOverlay_)
+        return;
+    if (show) {
+        if (busyOverlay_->IsInOverlay())
+            return;
+        if (overlayProgressBar_) {
+            overlayProgressBar_->setVisible(percent >= 0);
+            overlayProgressBar_->setMinValue(0);
+            overlayProgressBar_->setMaxValue(100);
+            overlayProgressBar_->setDoubleValue(0);
+        }
+        busyOverlay_->StayForSeconds(0);
+        doProgressBusyMessage(QString());
+        busyOverlay_->SetToOverlayView(parentView ? parentView : paneView_.data());
+        return;
+    }
+    if (stayedOverlay_ || !busyOverlay_->IsInOverlay() || isOverlayModal())
+        return;
+    busyOverlay_->StayForSeconds(1);
+}
+
+void TarnexController::doProgressBusyOverlay(int percent)
+{
+    if (overlayProgressBar_)
+        overlayProgressBar_->setDoubleValue(percent);
+    if (busyOverlay_)
+        busyOverlay_->AddStaySeconds(1);
+}
+
+void TarnexController::doProgressBusyOverlayAndDisplay(int percent)
+{
+    doProgressBusyOverlay(percent);
+    if (busyOverlay_ && busyOverlay_->IsInOverlay())
+        busyOverlay_->repaint();
+}
+
+void TarnexController::doProgressBusyIncrement(double step)
+{
+    if (overlayProgressBar_) {
+        double value = overlayProgressBar_->doubleValue() + step;
+        if (value >= overlayProgressBar_->maxValue())
+            value = overlayProgressBar_->minValue();
+        overlayProgressBar_->setDoubleValue(value);
+    }
+    if (busyOverlay_)
+        busyOverlay_->AddStaySeconds(1);
+}
+
+void TarnexController::doProgressBusyMessage(const QString& text)
+{
+    if (busyMessage_)
+        busyMessage_->setText(text.isNull() ? QStringLiteral("") : text);
+    if (busyOverlay_ && busyOverlay_->IsInOverlay())
+        busyOverlay_->update();
+}
+
+void TarnexController::doCloseBusyOverlayImmediatly()
+{
+    if (busyOverlay_ && busyOverlay_->IsInOverlay() && !isOverlayModal())
+        busyOverlay_->SetToOverlayView(nullptr);
+}
+
+void TarnexController::closeOverlayNow()
+{
+    if (busyOverlay_)
+        busyOverlay_->SetToOverlayView(nullptr);
+}
+
+void TarnexController::setOverlayCancel(std::function<void()> action)
+{
+    overlayCancelAction_ = std::move(action);
+    if (overlayCancelButton_)
+        overlayCancelButton_->setVisible(bool(overlayCancelAction_));
+}
+
+void TarnexController::overlayCancel()
+{
+    if (std::function<void()> action = overlayCancelAction_)
+        platform::runloop::performOnMainThread(std::move(action), this);
+}
+
+// Modal busy sessions.
+
+BusyModalSession* TarnexController::startBusyModalSession(QWidget* view, int percent)
+{
+    if (BusyModalSession::running()) {
+        qCWarning(lcApp) << "startBusyModalSession: a busy session runs already; the new one is refused";
+        return nullptr;
+    }
+    doShowBusyOverlay(true, percent, view);
+    if (!busyOverlay_)
+        return nullptr;
+    session_ = BusyModalSession::start(busyOverlay_, [] {});
+    return session_.get();
+}
+
+int TarnexController::pollBusyModalSession(BusyModalSession* session)
+{
+    if (!session || session != session_.get())
+        return BusyModalSession::kRunStopped;
+    const int answer = session->poll();
+    // Ended from inside the loop: it goes now that the poll is over.
+    if (session_.get() == session && session->isEnded()) {
+        session_.reset();
+        closeOverlayNow();
+    }
+    return answer;
+}
+
+void TarnexController::endBusyModalSession(BusyModalSession* session)
+{
+    if (session && session == session_.get()) {
+        session->end();
+        if (!session->isEnded())
+            return;   // ended from inside its poll: the poll finishes it
+        session_.reset();
+    }
+    closeOverlayNow();
+}
+
+// The job list's place.
+
+void TarnexController::setActionMasterPlaceHidden(bool hidden)
+{
+    actionMasterPlaceHidden_ = hidden;
+    if (actionMasterPlace_)
+        actionMasterPlace_->move(actionMasterPlace_->x(), hidden ? kHiddenY : kActionPlaceShownY);
+    if (messageTextField_) {
+        messageTextField_->move(messageTextField_->x(), hidden ? kMessageShownY : kHiddenY);
+        if (successImageView_)
+            successImageView_->move(messageTextField_->x() - successImageView_->width() - 4,
+                                    messageTextField_->y() + (messageTextField_->height() - successImageView_->height()) / 2);
+    }
+    if (showPhonesButton_)
+        showPhonesButton_->setEnabled(hidden);
+    if (syncSettingsButton_)
+        syncSettingsButton_->setEnabled(hidden);
+    if (TarnexPaneController* contacts = paneForKey(key(kContacts)))
+        contacts->setButtonsEnabled(hidden);
+}
+
+int TarnexController::actionPanelHeight(int rows)
+{
+    return kActionPanelRowHeight * std::clamp(rows, 1, kActionPanelMaxRows) + kActionPanelMargin;
+}
+
+void TarnexController::adaptActionPanel(int rows)
+{
+    if (!actionMasterPlace_)
+        return;
+    // The top edge stays where it is.
+    actionMasterPlace_->resize(actionMasterPlace_->width(), actionPanelHeight(rows));
+}
+
+// Sync outcome.
+
+void TarnexController::setSyncing(bool syncing)
+{
+    syncing_ = syncing ? syncing_ + 1 : std::max(0, syncing_ - 1);
+    QVLOG(qvlog::kXT, QString::asprintf(kLogSyncsInProgress, syncing_));
+}
+
+QString TarnexController::deviceName() const
+{
+    return deviceName_ ? deviceName_->text() : QString();
+}
+
+QString TarnexController::phoneNameForMessages() const
+{
+    const QString name = deviceName();
+    if (!name.isEmpty() && name.size() < kShortNameLimit)
+        return name;
+    return platform::localizedString(key(kYourPhone));
+}
+
+void TarnexController::syncSuccessful()
+{
+    if (sTarnexController() != this || !syncing())
+        return;
+    setSuccessText(fillFormat(localized(kSyncFinished), {phoneNameForMessages()}));
+    setSyncing(false);
+}
+
+void TarnexController::syncFailed()
+{
+    if (sTarnexController() != this || !syncing())
+        return;
+    setMessageText(fillFormat(localized(kSyncOrSettings), {phoneNameForMessages()}));
+    setSyncing(false);
+    setActionMasterPlaceHidden(true);
+    platform::runloop::performAfterDelay(this, QStringLiteral("syncFailedDelayed"), kSyncFailedDelay,
+                                         [this] { syncFailedDelayed(); }, this);
+}
+
+void TarnexController::syncFailedDelayed()
+{
+    services_->cancelQueueJobs();
+    const QString connType = device_ ? device_->connType() : QString();
+    if (connType.isEmpty())
+        QVLOG(qvlog::kXT, key(kLogNoConnectionType));
+    const bool usb = connType == QLatin1String(MFDevice::kUSBSerial);
+    beginAlertSheet(localized(kSyncFailedTitle), localized(kOK), QString(), QString(), nullptr,
+                    localized(usb ? kLongSyncFailedTextUSB : kLongSyncFailedText));
+}
+
+void TarnexController::syncTooManyItems(const QVariantMap& userInfo)
+{
+    platform::runloop::performAfterDelay(this, QStringLiteral("displayTooManyItems"), kTooManyItemsDelay,
+                                         [this, userInfo] { displayTooManyItems(userInfo); }, this);
+}
+
+void TarnexController::displayTooManyItems(const QVariantMap& userInfo)
+{
+    const int missing = integerOf(userInfo.value(key(kMissingItems)));
+    const QString message = localized(kMissingItemsFormat).replace(QLatin1String("%d"), QString::number(missing));
+    beginAlertSheet(localized(kUnfinishedSync), localized(kOK), QString(), QString(), nullptr, message);
+}
+
+// The alert sheet.
+
+void TarnexController::beginAlertSheet(const QString& title, const QString& defaultButton,
+                                       const QString& alternateButton, const QString& otherButton,
+                                       std::function<void(int)> didEnd, const QString& message, int height)
+{
+    if (!window_)
+        return;
+    if (!alertSheet_)
+        alertSheet_ = new TarnexAlertSheet(window_);
+    alertSheet_->begin(title, defaultButton, alternateButton, otherButton, message, height, std::move(didEnd));
+}
+
+void TarnexController::beginAlertSheet(const QString& title, const QString& defaultButton,
+                                       const QString& alternateButton, const QString& otherButton,
+                                       std::function<void(int)> didEnd, const QString& message)
+{
+    beginAlertSheet(title, defaultButton, alternateButton, otherButton, std::move(didEnd), message,
+                    TarnexAlertSheet::kDefaultHeight);
+}
+
+void TarnexController::warnNoNewPhones()
+{
+    beginAlertSheet(localized(kNoNewPhonesTitle), localized(kOK), QString(), localized(kRescan),
+                    [this](int code) { noNewPhoneSheetDidEnd(code); }, localized(kNoNewPhonesSheetMsg));
+}
+
+void TarnexController::noNewPhoneSheetDidEnd(int returnCode)
+{
+    if (returnCode == TarnexAlertSheet::kOtherReturn)
+        newHandset(QStringLiteral("add"));
+    else if (returnCode != TarnexAlertSheet::kDefaultReturn)
+        QVLOG(qvlog::kXT, key(kLogWhyThisOne));
+}
+
+void TarnexController::tellUserToRestartMirrovanceAndQuit()
+{
+    beginAlertSheet(localized(kCriticalError), localized(kQuit), QString(), QString(), [](int) {
+        if (AppController* app = AppController::sharedAppController())
+            app->terminate();
+    }, localized(kRestartExplanation));
+}
+
+// The device list.
+
+void TarnexController::updateDeviceList()
+{
+    if (!device_)
+        return;
+    const QVariantMap properties = device_->getPropertiesDictionary();
+    std::shared_ptr<platform::BluetoothDevice> bluetooth = device_->device();
+    if (!bluetooth) {
+        const QVariant address = properties.value(QLatin1String(DZDeviceProperties::kBTAddressKey));
+        if (address.typeId() != QMetaType::QString || address.toString().isEmpty())
+            return;
+        bluetooth = platform::BluetoothStack::shared().deviceWithAddressString(address.toString());
+        if (!bluetooth)
+            return;
+    }
+    const std::optional<QVariantMap> entry = services_->makeQVDeviceDictionary(properties, bluetooth);
+    if (!entry)
+        return;
+    list_.writeDevice(std::make_shared<QVariantMap>(*entry));
+    device_->setDorvantiDict(*entry, device_->connType());
+}
+
+// Debugging report and help.
+
+void TarnexController::displayHelp(bool fromHelpKey, bool shift)
+{
+    if (!fromHelpKey && shift) {
+        sendDebuggingInfo();
+        return;
+    }
+    services_->openManualDocument();
+}
+
+QString TarnexController::createLogFiles(bool includeSyncML)
+{
+    QVLogNamedSetPrivate(key(qvlog::kSyncML), !includeSyncML);
+    return QVCreateLogFileReportSince(-3600);
+}
+
+void TarnexController::toggleSyncMLAllowed(bool currentlyOn)
+{
+    createLogFiles(!currentlyOn);
+}
+
+void TarnexController::sendDebuggingInfo()
+{
+    QVLogNamedSetRecipient(key(qvreport::kDefaultRecipient));
+    createLogFiles(true);
+    if (!window_)
+        return;
+    if (!sendMailSheet_) {
+        auto* panel = new QDialog(window_, Qt::Sheet);
+        panel->setObjectName(QStringLiteral("sendMailSheet"));
+        panel->setWindowModality(Qt::WindowModal);
+        panel->setWindowTitle(localized(kSendDebuggingInfoTitle));
+        auto* layout = new QVBoxLayout(panel);
+        auto* text = new QLabel(localized(kSendDebuggingInfoMsg), panel);
+        text->setWordWrap(true);
+        layout->addWidget(text);
+        auto* buttons = new QDialogButtonBox(panel);
+        QPushButton* mail = buttons->addButton(localized(kSendWithMail), QDialogButtonBox::ActionRole);
+        mail->setObjectName(QStringLiteral("sendWithMail"));
+        QPushButton* folder = buttons->addButton(localized(kShowReportFolder), QDialogButtonBox::ActionRole);
+        folder->setObjectName(QStringLiteral("tellFinderToShow"));
+        QPushButton* ok = buttons->addButton(localized(kOK), QDialogButtonBox::AcceptRole);
+        ok->setObjectName(QStringLiteral("sendMailOK"));
+        ok->setDefault(true);
+        layout->addWidget(buttons);
+        // Without a mail program the folder is shown, to attach the report by hand.
+        connect(mail, &QPushButton::clicked, panel, [] {
+            if (!QVSendLogFileReport(1))
+                QVSendLogFileReport(0);
+        });
+        connect(folder, &QPushButton::clicked, panel, [] { QVSendLogFileReport(0); });
+        connect(ok, &QPushButton::clicked, panel, [panel] { panel->done(1); });
+        sendMailSheet_ = panel;
+    }
+    sendMailSheet_->open();
+}
+
+void TarnexController::openOrganizerTrash()
+{
+    services_->openOrganizerTrash();
+}
