@@ -525,6 +525,12 @@ void ObexATSwitchTransportLayer::initializeSerialChannelForSamsungATSyncML(
 {
     if (!sendPreparation(kPreparePasses, true, kSwitchFailed, kSwitchFailed, callback))
         return;
+    sendSamsungSwitch(callback, false);
+}
+
+void ObexATSwitchTransportLayer::sendSamsungSwitch(const std::shared_ptr<QVDeviceCallback>& callback,
+                                                   bool errorAnswerIsRefusal)
+{
     const QString configured = _settings.switchToSyncMLCommand;
     if (configured == QLatin1String(ObexSwitchSettings::kSamsungSwitch)) {
         _switchWithSyncCommand = true;
@@ -544,7 +550,9 @@ void ObexATSwitchTransportLayer::initializeSerialChannelForSamsungATSyncML(
         return;
     }
     closeTransportLayer(nullptr);
-    finishSwitch(callback, answer.contains(QLatin1String(kSamsungRefusal)) ? kSwitchFailedGigaset : kSwitchAnswerNotOk);
+    const bool refused = answer.contains(QLatin1String(kSamsungRefusal))
+        || (errorAnswerIsRefusal && answered && answer.contains(QLatin1String(kError)));
+    finishSwitch(callback, refused ? kSwitchFailedGigaset : kSwitchAnswerNotOk);
 }
 
 void ObexATSwitchTransportLayer::noteSyncMLSwitch(const std::shared_ptr<QVDeviceCallback>& callback)

@@ -113,7 +113,7 @@ public:
     virtual bool waitForOkErrorConnect(int passes, bool* resultGood);
 
     // Client requests; 0 when sent (the answer comes as an event).
-    int OBEXConnect(uint8_t flags, uint16_t maxPacketLength, const char* headers, int headersLength,
+    virtual int OBEXConnect(uint8_t flags, uint16_t maxPacketLength, const char* headers, int headersLength,
                     OBEXSessionEventHandler handler, QVariant refCon = {});
     int OBEXDisconnect(const char* headers, int headersLength, OBEXSessionEventHandler handler,
                        QVariant refCon = {});
@@ -185,6 +185,9 @@ protected:
     void setSwitchedState();
     // Runs the loop in 0.1 s slices.
     static void runLoopPasses(int passes);
+    // The Samsung switch command after the preparation; an "ERROR:2033"
+    // answer (or, when errorAnswerIsRefusal, any "ERROR") is a refusal.
+    void sendSamsungSwitch(const std::shared_ptr<QVDeviceCallback>& callback, bool errorAnswerIsRefusal);
     bool sendPreparation(int passes, bool retry, int failureFirst, int failureSecond,
                          const std::shared_ptr<QVDeviceCallback>& callback);
     int request(uint8_t command, int length, int notSent, const char* method, OBEXSessionEventHandler handler,

@@ -35,14 +35,14 @@ Answer malformed()
 } // namespace
 
 int buildConnect(char* out, uint8_t opcode, uint8_t flags, uint16_t maxPacketLength, const char* headers,
-                 int headersLength)
+                 int headersLength, uint8_t version)
 {
     if (!headersFit(headers, headersLength))
         return kErrHeadersTooLong;
     const int length = headersLength + kConnectFixedLength;
     out[0] = char(opcode);
     putLength(out, length);
-    out[3] = char(kVersion);
+    out[3] = char(version);
     out[4] = char(flags);
     out[5] = char(maxPacketLength >> 8);
     out[6] = char(maxPacketLength & 0xFF);

@@ -65,7 +65,7 @@ inline constexpr int kErrBadResponse = -21878;
 // length, or -1 when headers exceed kMaxOptionalHeaders or the packet would
 // exceed limit (at most kMaxPacketLength); nothing is written then.
 int buildConnect(char* out, uint8_t opcode, uint8_t flags, uint16_t maxPacketLength, const char* headers,
-                 int headersLength);
+                 int headersLength, uint8_t version = kVersion);
 int buildHeadersOnly(char* out, uint8_t opcode, const char* headers, int headersLength);
 int buildPut(char* out, bool final, const char* headers, int headersLength, const char* body, int bodyLength,
              int limit);
