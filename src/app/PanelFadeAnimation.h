@@ -1,35 +1,19 @@
 #pragma once
 
-#include "platform/gui/Animation.h"
+#include "app/PanelTransition.h"
 
 #include <QGraphicsOpacityEffect>
-#include <QPointer>
-#include <QWidget>
 
-#include <functional>
-
-// Fades one pane out and the next in over the same time: direction 1 or -1
-// fades the start pane out while the end pane fades in; 0 only fades the end
-// pane in. The callback runs at the end, with both panes fully drawn again.
-class PanelFadeAnimation {
+// Fades one pane out while the next fades in (direction 1 or -1); direction
+// 0 only fades the new pane in. At the end both panes draw plainly again.
+class PanelFadeAnimation : public PanelTransition {
 public:
-    static constexpr double kDuration = 0.45;
-
-    PanelFadeAnimation(QWidget* startPane, QWidget* endPane, int direction, std::function<void()> didEnd);
-    PanelFadeAnimation(const PanelFadeAnimation&) = delete;
-    PanelFadeAnimation& operator=(const PanelFadeAnimation&) = delete;
-
-    void start();
-    bool isRunning() const { return animation_.isRunning(); }
+    using PanelTransition::PanelTransition;
 
 private:
-    void step(double progress);
+    void begin() override;
+    void step(double progress) override;
 
-    QPointer<QWidget> start_;
-    QPointer<QWidget> end_;
     QPointer<QGraphicsOpacityEffect> startEffect_;
     QPointer<QGraphicsOpacityEffect> endEffect_;
-    int direction_;
-    std::function<void()> didEnd_;
-    platform::gui::Animation animation_;
 };

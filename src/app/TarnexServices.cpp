@@ -20,6 +20,7 @@
 #include "phone/MFDevice.h"
 #include "platform/Localization.h"
 #include "platform/RunLoop.h"
+#include "platform/Values.h"
 #include "platform/bluetooth/BluetoothStack.h"
 #include "platform/gui/Interface.h"
 #include "usbdevice/DZDeviceProperties.h"
@@ -34,7 +35,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -51,26 +51,6 @@ constexpr int kStatusIconOk = 2;
 constexpr int kActionPanelRowHeight = 52;
 constexpr int kActionPanelMargin = 18;
 constexpr int kActionPanelMaxRows = 14;
-
-// An integer from a notification: numbers only; anything else counts 0.
-int integerOf(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return int(std::clamp(value.toLongLong(), qlonglong(INT_MIN), qlonglong(INT_MAX)));
-    default:
-        return 0;
-    }
-}
 
 } // namespace
 
@@ -391,7 +371,9 @@ void TarnexController::syncTooManyItems(const QVariantMap& userInfo)
 
 void TarnexController::displayTooManyItems(const QVariantMap& userInfo)
 {
-    const int missing = integerOf(userInfo.value(key(kMissingItems)));
+    // A count of another type (text included) counts 0.
+    const QVariant count = userInfo.value(key(kMissingItems));
+    const int missing = platform::values::isNumber(count) ? platform::values::toInt(count) : 0;
     const QString message = localized(kMissingItemsFormat).replace(QLatin1String("%d"), QString::number(missing));
     beginAlertSheet(localized(kUnfinishedSync), localized(kOK), QString(), QString(), nullptr, message);
 }

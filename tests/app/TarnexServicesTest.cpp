@@ -26,20 +26,13 @@
 
 namespace {
 
+using app_tests::key;
+using app_tests::onePhone;
 using app_tests::phoneEntry;
 using app_tests::TarnexFixture;
 using testing_support::runFor;
 using namespace tarnexkeys;
 
-QString key(const char* text)
-{
-    return QLatin1String(text);
-}
-
-QVariant onePhone()
-{
-    return QVariantList{phoneEntry(QStringLiteral("35412345678901"))};
-}
 
 // The alert sheet's answers, as its handler received them.
 struct Answers {

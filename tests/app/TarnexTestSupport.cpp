@@ -92,4 +92,9 @@ QVariantMap phoneEntry(const QString& serial, const QString& name)
             {QStringLiteral("Common.LastConnectionType"), QStringLiteral("USB-Serial")}};
 }
 
+QVariant onePhone()
+{
+    return QVariantList{phoneEntry(QStringLiteral("35412345678901"))};
+}
+
 } // namespace app_tests

@@ -83,5 +83,12 @@ public:
 };
 
 QVariantMap phoneEntry(const QString& serial, const QString& name = QStringLiteral("KU990"));
+// A "Devices" list of one phone.
+QVariant onePhone();
+
+inline QString key(const char* text)
+{
+    return QLatin1String(text);
+}
 
 } // namespace app_tests
