@@ -35,6 +35,12 @@ public:
         (void)organizerType;
         return QString();
     }
+    // A sub-folder of the phone's temporary working data; empty without one.
+    virtual QString subTempPath(const QString& name) const
+    {
+        (void)name;
+        return QString();
+    }
     // A new archive from the document (null: none).
     virtual void setArchive(OrganizerArchive* archive) { (void)archive; }
 };

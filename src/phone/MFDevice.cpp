@@ -27,8 +27,11 @@
 #include "phone/PhoneLog.h"
 #include "phone/SharedSyncInfo.h"
 #include "phone/SyncEngineHandler.h"
+#include "phone/SyncEnvironment.h"
 #include "phone/SyncEnvironmentRules.h"
+#include "phone/OrganizerStorage.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PropertyList.h"
 #include "platform/RunLoop.h"
 #include "platform/UsbRegistry.h"
 #include "platform/bluetooth/BluetoothAddress.h"
@@ -36,6 +39,10 @@
 #include "platform/bluetooth/QuorBluetoothExtensions.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QThread>
 #include <algorithm>
 
@@ -106,19 +113,6 @@ std::optional<float> storedSeconds(const QVariant& value, const QString& key)
     }
 }
 
-// Without a sync environment the engine is off: no type goes into the backup
-// for being synced with it.
-class NoSyncEnvironment : public SyncEnvironmentRules {
-public:
-    bool setupSyncEvironment() override { return false; }
-    bool wantsToUseSyncEngineAtAll() const override { return false; }
-    bool wantsToUseSyncEngineForProperty(int) const override { return false; }
-    bool wantsSyncChangesFromDevice(int) const override { return false; }
-    bool wasDatabaseSynced(int) const override { return false; }
-    bool wantsToBackupOrganizerType(int) const override { return false; }
-    void syncEngineDeviceActive(const QVariantMap&) override {}
-};
-
 // Busy-overlay percentages of the start.
 constexpr int kProgressSyncEngine = 30;
 constexpr int kProgressHandler = 40;
@@ -181,9 +175,9 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
         _dataManager = _makers.dataManager(*this);
     if (_dataManager && _makers.guiNotificator)
         _dataGUIManager = _makers.guiNotificator(*_dataManager);
-    _syncEnvironment = _makers.syncEnvironment ? _makers.syncEnvironment(*this) : nullptr;
-    if (!_syncEnvironment)
-        _syncEnvironment = std::make_unique<NoSyncEnvironment>();
+    _environment = std::make_unique<SyncEnvironment>(*this);
+    if (_makers.syncEnvironment)
+        _syncEnvironment = _makers.syncEnvironment(*this);
     _folders = std::make_unique<PhoneFolders>(*this, _makers.directoryListing, _makers.mediaFormats);
     _backup = std::make_unique<BackupRules>(*this, _makers.mediaFormats);
     if (_makers.phoneFolders)
@@ -215,7 +209,7 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
     auto& center = platform::NotificationCenter::defaultCenter();
     center.addObserver(this, QLatin1String(kNotifySyncEngineActive), nullptr,
                        [this](const platform::Notification& note) {
-                           _syncEnvironment->syncEngineDeviceActive(note.userInfo);
+                           environmentRules().syncEngineDeviceActive(note.userInfo);
                        });
     center.addObserver(this, QLatin1String(kNotifyAppDidBecomeActive), nullptr,
                        [this](const platform::Notification&) { appHasBecomeActive(); });
@@ -320,7 +314,7 @@ MFDevice::~MFDevice()
         callback->senderIsDying();
     _callbackPool.clear();
     _connectionInfo.clear();
-    if (SharedSyncInfo* general = _makers.generalSyncInfo ? _makers.generalSyncInfo() : nullptr)
+    if (SharedSyncInfo* general = generalSyncInfo())
         general->announceQuit();
 
     if (!_inRemoveFromDevList) {
@@ -328,9 +322,9 @@ MFDevice::~MFDevice()
             if (environment)
                 _devInfo->setObject(*environment, QString::fromLatin1(key));
         };
-        store(_mainSyncEnvironment, "Common.SyncEnvironment");
-        store(_workSyncEnvironment, "Common.SyncWorkEnvironment");
-        store(_userSyncEnvironment, "Common.SyncUserEnvironment");
+        store(_syncEnvironments.main, "Common.SyncEnvironment");
+        store(_syncEnvironments.work, "Common.SyncWorkEnvironment");
+        store(_syncEnvironments.user, "Common.SyncUserEnvironment");
     } else {
         _devInfo->clearDirtyFlag();
     }
@@ -354,6 +348,7 @@ MFDevice::~MFDevice()
     _backup.reset();
     _folders.reset();
     _syncEnvironment.reset();
+    _environment.reset();
     _devInfo.reset();
 }
 
@@ -1154,33 +1149,33 @@ void MFDevice::appWillBecomeInactive()
 
 bool MFDevice::setupSyncEvironment()
 {
-    return _syncEnvironment->setupSyncEvironment();
+    return environmentRules().setupSyncEvironment();
 }
 
 bool MFDevice::wantsToUseSyncEngineAtAll() const
 {
-    return _syncEnvironment->wantsToUseSyncEngineAtAll();
+    return environmentRules().wantsToUseSyncEngineAtAll();
 }
 
 bool MFDevice::wantsToUseSyncEngineForProperty(int organizerType) const
 {
-    return _syncEnvironment->wantsToUseSyncEngineForProperty(organizerType);
+    return environmentRules().wantsToUseSyncEngineForProperty(organizerType);
 }
 
 bool MFDevice::wantsSyncChangesFromDevice(int organizerType) const
 {
-    return _syncEnvironment->wantsSyncChangesFromDevice(organizerType);
+    return environmentRules().wantsSyncChangesFromDevice(organizerType);
 }
 
 bool MFDevice::wasDatabaseSynced(int organizerType) const
 {
-    return _syncEnvironment->wasDatabaseSynced(organizerType);
+    return environmentRules().wasDatabaseSynced(organizerType);
 }
 
 bool MFDevice::wantsToBackupOrganizerType(int organizerType) const
 {
     // Types synced with the sync engine go into the backup too.
-    return _backup->maskIncludes(organizerType) || _syncEnvironment->wantsToBackupOrganizerType(organizerType);
+    return _backup->maskIncludes(organizerType) || environmentRules().wantsToBackupOrganizerType(organizerType);
 }
 
 PhoneFolderRules& MFDevice::startFolders() const
@@ -1284,7 +1279,227 @@ void MFDevice::progress(int percent) const
 void MFDevice::setSyncEnvironments(std::optional<QVariantMap> main, std::optional<QVariantMap> work,
                                    std::optional<QVariantMap> user)
 {
-    _mainSyncEnvironment = std::move(main);
-    _workSyncEnvironment = std::move(work);
-    _userSyncEnvironment = std::move(user);
+    _syncEnvironments = {std::move(main), std::move(work), std::move(user)};
+}
+
+SyncEnvironmentRules& MFDevice::environmentRules() const
+{
+    return _syncEnvironment ? *_syncEnvironment : static_cast<SyncEnvironmentRules&>(*_environment);
+}
+
+SharedSyncInfo* MFDevice::generalSyncInfo() const
+{
+    return _makers.generalSyncInfo ? _makers.generalSyncInfo() : nullptr;
+}
+
+void MFDevice::makeSyncEngineHandler()
+{
+    if (!_syncEngineHandler) {
+        if (_makers.syncEngineHandler)
+            _syncEngineHandler = _makers.syncEngineHandler(*this);
+        if (_syncEngineHandler)
+            _syncEngineHandler->updateEnabledEntities();
+        else
+            qCWarning(lcPhone).noquote()
+                << QStringLiteral("SERIOUS BUG: Could not get SyncClient for device:%1, schema file:%2")
+                       .arg(_devInfo->nonNilStringFromDeviceSpec(QStringLiteral("Common.Identifier")),
+                            _syncDescription ? _syncDescription->syncSchemaFile().toString() : QString());
+    }
+    if (SharedSyncInfo* general = generalSyncInfo())
+        general->functionalityRequired();
+}
+
+void MFDevice::destructSyncEngineHandler()
+{
+    if (_syncEngineHandler)
+        _syncEngineHandler->announceQuit();
+}
+
+void MFDevice::killSyncEngine()
+{
+    stopTimer();
+    _syncEngineHandler.reset();
+    if (QVariantMap* work = _environment->requestWorkSyncEnvironment())
+        work->insert(QStringLiteral("SyncEngineEnabled"), false);
+    _environment->applyWorkSyncEnvironmentByUser();
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("SyncEngineEnvironmentActive"), nullptr,
+                                                       {{QStringLiteral("SetupChanged"), true}});
+}
+
+bool MFDevice::requestSyncEngineCommunication()
+{
+    if (_isSyncMLActive)
+        return false;
+    if (_isSyncEngineActive) {
+        logXT(QStringLiteral("========== requestSyncEngineCommunication: isSyncEngineActive already TRUE =========="));
+        return false;
+    }
+    _isSyncEngineActive = true;
+    return true;
+}
+
+void MFDevice::setMustTrickle(int organizerType)
+{
+    if (organizerType >= 0 && organizerType < int(_mustTrickle.size()))
+        _mustTrickle[organizerType] = true;
+}
+
+namespace {
+
+QString anchorKey(const char* side, const QString& name)
+{
+    return QStringLiteral("LastSyncTime (%1)-%2").arg(QLatin1String(side), name);
+}
+
+} // namespace
+
+void MFDevice::setSyncAnchors(const std::optional<QVariantMap>& anchors)
+{
+    if (_isHistory)
+        return;
+    if (!_syncAnchors.isEmpty()) {
+        for (int type = 0; type < 5; ++type) {
+            _devInfo->removeObjectForKey(anchorKey("Device", dbName(type)));
+            _devInfo->removeObjectForKey(anchorKey("DZ", dbName(type)));
+        }
+        _syncAnchors.clear();
+    }
+    if (anchors)
+        _syncAnchors.insert(*anchors);
+}
+
+QVariant MFDevice::lastSyncTimeDevice(int organizerType) const
+{
+    return _syncAnchors.value(anchorKey("Device", dbName(organizerType)));
+}
+
+QVariant MFDevice::lastSyncTimeDZ(int organizerType) const
+{
+    return _syncAnchors.value(anchorKey("DZ", dbName(organizerType)));
+}
+
+void MFDevice::setLastSyncTimeDevice(const QVariant& time, int organizerType)
+{
+    if (time.isValid())
+        _syncAnchors.insert(anchorKey("Device", dbName(organizerType)), time);
+    else
+        _syncAnchors.remove(anchorKey("Device", dbName(organizerType)));
+}
+
+void MFDevice::setLastSyncTimeDZ(const QVariant& time, int organizerType)
+{
+    if (time.isValid())
+        _syncAnchors.insert(anchorKey("DZ", dbName(organizerType)), time);
+    else
+        _syncAnchors.remove(anchorKey("DZ", dbName(organizerType)));
+}
+
+void MFDevice::processGAU()
+{
+    for (int type = 0; type < 5; ++type)
+        setLastSyncTimeDevice(QVariant(), type);
+    if (_makers.deleteAllTrashURIs)
+        _makers.deleteAllTrashURIs();
+}
+
+QString MFDevice::newFreeTID()
+{
+    ++_highestUsedContactRefNum;
+    _devInfo->setObject(QString::number(_highestUsedContactRefNum), QStringLiteral("Common.NextFreeT-ID"));
+    return QStringLiteral("T-%1").arg(_highestUsedContactRefNum);
+}
+
+bool MFDevice::switchToNextSyncMLSource()
+{
+    const qsizetype servers = _syncDescription ? _syncDescription->syncServerArray().size() : 0;
+    if (servers < 2)
+        return false;
+    const long next = _devInfo->curSyncMLSourceIndex() + 1;
+    const bool more = next >= 0 && next < servers;
+    _devInfo->setObject(more ? int(next) : 0, QStringLiteral("Common.CurSyncMLIndex"));
+    return more;
+}
+
+void MFDevice::resetSyncMLSource()
+{
+    _devInfo->setObject(0, QStringLiteral("Common.CurSyncMLIndex"));
+}
+
+void MFDevice::clearSyncHistory()
+{
+    if (_syncEnvironments.main)
+        _syncEnvironments.main->insert(QStringLiteral("SyncEngineEnabled"), false);
+    if (_syncDescription && _syncDescription->isGigaset() && _dataManager) {
+        const QString otherData = _dataManager->subTempPath(QStringLiteral("Other Data"));
+        if (!otherData.isEmpty())
+            QDir(otherData).removeRecursively();
+    }
+    invalidateAllData();
+    setSyncAnchors(std::nullopt);
+}
+
+int MFDevice::invalidateAllData()
+{
+    stopTimer();
+    if (SharedSyncInfo* general = generalSyncInfo())
+        general->initialReadFromSyncEngine();
+    QStringList syncStates;
+    for (int type = 0; type < 4 && _dataManager; ++type) {
+        syncStates.append(_dataManager->pathNameForSyncState(type));
+        if (OrganizerStorage* storage = _dataManager->organizerStorage(type)) {
+            storage->clearChangesForSyncEngine();
+            storage->evaluateSyncEnvironment(false);
+        }
+    }
+    if (_document)
+        _document->releaseArchive();
+    for (const QString& path : std::as_const(syncStates)) {
+        if (!path.isEmpty())
+            QFile::remove(path);
+    }
+    if (_dataManager)
+        _dataManager->setArchive(_document ? _document->recreateArchive() : nullptr);
+    startTimer();
+    return 0;
+}
+
+QString MFDevice::pathToOrganizerArchive(const QString& folder)
+{
+    const QString file = QDir(folder).filePath(QStringLiteral("OrganizerData"));
+    const QVariantMap stored = platform::plist::readFile(file).toMap();
+    const QString current = stored.value(QStringLiteral("CurOrganizer")).toString();
+    if (!current.isEmpty())
+        return QStringLiteral("%1/%2/%3").arg(folder, QStringLiteral("History"), current);
+    const QString stamp = QFileInfo(file).lastModified().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString history = QDir(folder).filePath(QStringLiteral("History"));
+    QDir().mkpath(history);
+    const QString target = QDir(history).filePath(QStringLiteral("%1-%2").arg(QStringLiteral("OrganizerData"), stamp));
+    QFile::rename(file, target);
+    return target;
+}
+
+void MFDevice::jumpToOrganizerHistoryIndex(int index)
+{
+    if (_organizerInHistoryFiles.isEmpty())
+        return;
+    _curOrganizerIndex = index >= 0 && index < _organizerInHistoryFiles.size() ? index
+                                                                                : int(_organizerInHistoryFiles.size()) - 1;
+    const QString name = QFileInfo(_organizerInHistoryFiles.at(_curOrganizerIndex)).fileName();
+    const QString stamp = name.mid(QStringLiteral("OrganizerData").size() + 1);
+    const QDateTime time = QDateTime::fromString(stamp, QStringLiteral("yyyyMMdd-HHmmss"));
+    _curHistoryTime = time.isValid() ? QLocale::c().toString(time, QStringLiteral("dd. MMM yy, HH:mm")) : QString();
+}
+
+QString MFDevice::curOrganizerFile() const
+{
+    return _curOrganizerIndex >= 0 && _curOrganizerIndex < _organizerInHistoryFiles.size()
+               ? _organizerInHistoryFiles.at(_curOrganizerIndex)
+               : QString();
+}
+
+void MFDevice::setAnchorPathForLastState(const QString&, const QString&)
+{
+    _curOrganizerIndex = -1;
+    if (!_stateInHistoryFiles.isEmpty())
+        jumpToHistoryIndex(99999);
 }

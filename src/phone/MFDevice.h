@@ -33,6 +33,7 @@ class QVSessionUser;
 class QVSyncDeviceDescription;
 class SharedSyncInfo;
 class SyncEngineHandler;
+class SyncEnvironment;
 class SyncEnvironmentRules;
 
 // The in-memory model of one phone while a window shows it: its settings,
@@ -113,6 +114,16 @@ public:
         std::function<std::shared_ptr<QVAction>(MFDevice&, const QString& path, std::shared_ptr<QVDeviceCallback>)>
             directoryListing;
         std::function<QString(const QString& name)> mediaFormats;
+        // The shared trash manager's deleteAllURIs (the phone deleted all
+        // its organizer data).
+        std::function<void()> deleteAllTrashURIs;
+    };
+    // The three sync environments: main (in force), work (being edited),
+    // user (as the user last saw it).
+    struct SyncEnvironments {
+        std::optional<QVariantMap> main;
+        std::optional<QVariantMap> work;
+        std::optional<QVariantMap> user;
     };
     static void setDefaultMakers(Makers makers);
 
@@ -300,7 +311,12 @@ public:
     bool shouldCheckBattery() const { return false; }
     bool shouldSMSSync() const { return false; }
 
-    // The sync environment's decisions (see SyncEnvironmentRules).
+    // The sync environment and its decisions (see SyncEnvironment).
+    SyncEnvironment& syncEnvironment() const { return *_environment; }
+    SyncEnvironments& syncEnvironments() { return _syncEnvironments; }
+    const SyncEnvironments& syncEnvironments() const { return _syncEnvironments; }
+    // The application's shared sync-engine information; null before it exists.
+    SharedSyncInfo* generalSyncInfo() const;
     bool setupSyncEvironment();
     bool wantsToUseSyncEngineAtAll() const;
     bool wantsToUseSyncEngineForProperty(int organizerType) const;
@@ -317,7 +333,15 @@ public:
 
     // Sync engine: the handler, its timer and trickle requests.
     SyncEngineHandler* syncEngineHandler() const { return _syncEngineHandler.get(); }
+    void makeSyncEngineHandler();
+    // Tells the handler to quit; it lets go through syncEngineNoLongerBusy.
+    void destructSyncEngineHandler();
+    void killSyncEngine();
     void syncEngineNoLongerBusy();
+    // The claim of a sync-engine communication: refused while a SyncML
+    // session is out or another communication runs.
+    bool requestSyncEngineCommunication();
+    void finishedSyncEngineCommunication() { _isSyncEngineActive = false; }
     bool isSyncEngineActive() const { return _isSyncEngineActive; }
     void setSyncEngineActive(bool active) { _isSyncEngineActive = active; }
     void startTimer();
@@ -327,6 +351,7 @@ public:
     void useSyncEngineTime();
     void trickleSoon(int organizerType);
     bool mustTrickle(int organizerType) const;
+    void setMustTrickle(int organizerType);
     // Hands the archive's pending sync-engine changes to the handler: the one
     // type that has some, or all (-1) when several have.
     void cleanUpChangesForSyncEngine();
@@ -338,6 +363,37 @@ public:
     // The three sync environments, stored into the settings at teardown.
     void setSyncEnvironments(std::optional<QVariantMap> main, std::optional<QVariantMap> work,
                              std::optional<QVariantMap> user);
+
+    // Sync anchors: the last sync times per organizer type (0-4), on the
+    // phone's side and on the program's.
+    void setSyncAnchors(const std::optional<QVariantMap>& anchors);
+    QVariant lastSyncTimeDevice(int organizerType) const;
+    QVariant lastSyncTimeDZ(int organizerType) const;
+    void setLastSyncTimeDevice(const QVariant& time, int organizerType);
+    void setLastSyncTimeDZ(const QVariant& time, int organizerType);
+    // The phone deleted all its organizer data.
+    void processGAU();
+    // The next item id of the program's own ("T-<n>"), counted in the settings.
+    QString newFreeTID();
+    // The next of the description's sync servers; false (and back to the
+    // first) after the last one.
+    bool switchToNextSyncMLSource();
+    void resetSyncMLSource();
+    // Forgets every sync: the engine off, the archive made anew, no anchors.
+    void clearSyncHistory();
+    int invalidateAllData();
+
+    // The dated organizer files of a phone shown as history.
+    static QString pathToOrganizerArchive(const QString& folder);
+    void jumpToOrganizerHistoryIndex(int index);
+    QString curOrganizerFile() const;
+    const QStringList& historyOrganizerFiles() const { return _organizerInHistoryFiles; }
+    const QStringList& historyFiles() const { return _stateInHistoryFiles; }
+    const QStringList& stateInHistoryFiles() const { return _stateInHistoryFiles; }
+    const QString& curHistoryTime() const { return _curHistoryTime; }
+    void jumpToHistoryIndex(int) {}
+    void setAnchorPath(const QString&) {}
+    void setAnchorPathForLastState(const QString& anchorPath, const QString& tmpDataPath);
 
 private:
     void setupWaitTimes();
@@ -355,12 +411,15 @@ private:
     bool everyWantedTypeSynced() const;
     void progress(int percent) const;
     PhoneFolderRules& startFolders() const;
+    SyncEnvironmentRules& environmentRules() const;
 
     Makers _makers;
     std::shared_ptr<QVSyncDeviceDescription> _syncDescription;
     std::unique_ptr<MFDeviceInfo> _devInfo;
     std::unique_ptr<DeviceDataManager> _dataManager;
     std::unique_ptr<DeviceGUINotificator> _dataGUIManager;
+    std::unique_ptr<SyncEnvironment> _environment;
+    // The decisions go to the maker's rules when there are some.
     std::unique_ptr<SyncEnvironmentRules> _syncEnvironment;
     std::unique_ptr<PhoneFolders> _folders;
     std::unique_ptr<BackupRules> _backup;
@@ -414,9 +473,9 @@ private:
     bool _usbStateHasChanged = false;
     std::array<bool, 4> _mustTrickle{};
     platform::Timer _syncEngineTimer;
-    std::optional<QVariantMap> _mainSyncEnvironment;
-    std::optional<QVariantMap> _workSyncEnvironment;
-    std::optional<QVariantMap> _userSyncEnvironment;
+    SyncEnvironments _syncEnvironments;
+    int _curOrganizerIndex = -1;
+    QString _curHistoryTime;
     std::unique_ptr<SyncEngineHandler> _syncEngineHandler;
     bool _isSyncMLActive = false;
     bool _isSyncEngineActive = false;

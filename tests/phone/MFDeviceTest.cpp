@@ -1113,8 +1113,11 @@ TEST_F(MFDeviceTest, AnUnknownModelAndWrongTypedSettingsStillOpenAndKeepWhatWasS
     EXPECT_EQ(device->actionMachine()->actionPipes().size(), 2);
     const auto dict = deviceDict;
     device.reset();
-    // Only the SMS defaults were added; the rest is as it was stored.
+    // Only the SMS defaults and the sync environment (the engine off) were
+    // added; the rest is as it was stored.
     QVariantMap expected = stored;
+    EXPECT_EQ(dict->value("Common.SyncEnvironment").toMap().value("SyncEngineEnabled"), QVariant(false));
+    expected.insert("Common.SyncEnvironment", dict->value("Common.SyncEnvironment"));
     expected.insert({{"Common.SMS_PollInterval", 5},
                      {"Common.SMS_DoPoll", true},
                      {"Common.SMS_ShowInfoPanel", true},
