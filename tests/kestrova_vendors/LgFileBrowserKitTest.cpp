@@ -1,6 +1,7 @@
 // The LG file browser through its kit against the simulated phone, over a
 // pseudo-terminal and over RFCOMM (simulated Bluetooth).
 #include "CoreTestSupport.h"
+#include "SimulatedBluetoothPhone.h"
 #include "VirtualTime.h"
 
 #include "kestrova/core/CoreConstants.h"
@@ -8,10 +9,8 @@
 #include "kestrova/vendors/LgFrames.h"
 #include "kestrova/vendors/QVFileBrowserKitAsync.h"
 #include "kestrova/vendors/SLTCommDeviceLgSmsExt.h"
-#include "platform/bluetooth/BluetoothStackSimulated.h"
 
 #include "PhoneSimulator.h"
-#include "ServiceRecords.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,7 +22,6 @@ using coretest::hex;
 using phonesim::LgFileSystem;
 using phonesim::LgPort;
 using platform::BluetoothStack;
-using platform::BluetoothStackSimulated;
 using testing_support::OutsideInputScope;
 using testing_support::runUntil;
 
@@ -120,14 +118,7 @@ protected:
     void overRfcomm(const char* profile)
     {
         sim = std::make_unique<phonesim::PhoneSimulator>(*phonesim::PhoneProfile::named(QLatin1String(profile)));
-        auto stack = std::make_shared<BluetoothStackSimulated>();
-        BluetoothStack::setShared(stack);
-        QList<platform::SdpServiceRecord> records;
-        for (const QVariantMap& d : phonesim::ServiceRecords::forProfile(QLatin1String(profile)))
-            records.append(*BluetoothStackSimulated::recordFromJson(d));
-        stack->addDevice(kPhone, QStringLiteral("LG"), true, records);
-        for (int channel : phonesim::ServiceRecords::atChannels(QLatin1String(profile)))
-            stack->setChannelConnector(kPhone, quint8(channel), [this] { return sim->connectSocketPair(); });
+        shareAsBluetoothPhone(*sim, QLatin1String(profile), kPhone);
         makeKit(profile);
         kit->setAddressString(kPhone);
     }

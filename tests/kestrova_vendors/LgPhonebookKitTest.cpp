@@ -1,6 +1,7 @@
 // The LG phonebook through the organizer kit against the simulated phone,
 // over a pseudo-terminal and over RFCOMM (simulated Bluetooth).
 #include "CoreTestSupport.h"
+#include "SimulatedBluetoothPhone.h"
 #include "VirtualTime.h"
 
 #include "kestrova/core/Kestrova.h"
@@ -93,14 +94,7 @@ protected:
     void overRfcomm(const char* profile, const char* family)
     {
         makePhone(profile);
-        auto stack = std::make_shared<BluetoothStackSimulated>();
-        BluetoothStack::setShared(stack);
-        QList<platform::SdpServiceRecord> records;
-        for (const QVariantMap& d : phonesim::ServiceRecords::forProfile(QLatin1String(profile)))
-            records.append(*BluetoothStackSimulated::recordFromJson(d));
-        stack->addDevice(kPhone, QStringLiteral("LG"), true, records);
-        for (int channel : phonesim::ServiceRecords::atChannels(QLatin1String(profile)))
-            stack->setChannelConnector(kPhone, quint8(channel), [this] { return sim->connectSocketPair(); });
+        shareAsBluetoothPhone(*sim, QLatin1String(profile), kPhone);
         makeKit(family);
         kit->setAddressString(kPhone);
     }

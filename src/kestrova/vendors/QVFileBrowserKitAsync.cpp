@@ -1,6 +1,7 @@
 #include "kestrova/vendors/QVFileBrowserKitAsync.h"
 
 #include "kestrova/core/CoreConstants.h"
+#include "kestrova/core/EngineReplies.h"
 #include "kestrova/core/KitErrors.h"
 #include "kestrova/core/KitLog.h"
 #include "kestrova/vendors/LgFileListing.h"
@@ -11,6 +12,7 @@
 #include <QSaveFile>
 
 using namespace kestrova::core;
+using kestrova::core::engine::stageOf;
 using namespace kestrova::lg;
 using kestrova::kitLogWith;
 namespace kit = kestrova::kit;
@@ -43,12 +45,6 @@ QByteArray rawOf(const QVariantMap& answer)
 QVariantMap valueMap(const QVariantMap& answer)
 {
     return answer.value(key(kSLTCommDeviceReturnValue)).toMap();
-}
-
-SLTInvocationPtr stageOf(const QVariantMap& answer)
-{
-    const QVariant value = answer.value(key(kSLTCommDeviceCommandInfo));
-    return value.canConvert<SLTInvocationPtr>() ? value.value<SLTInvocationPtr>() : nullptr;
 }
 
 int failureOf(bool done)

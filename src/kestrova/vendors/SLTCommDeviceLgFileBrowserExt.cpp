@@ -1,6 +1,7 @@
 #include "kestrova/vendors/SLTCommDeviceLgFileBrowserExt.h"
 
 #include "kestrova/core/CoreConstants.h"
+#include "kestrova/core/EngineReplies.h"
 #include "kestrova/core/KitLog.h"
 #include "kestrova/vendors/LgFrames.h"
 #include "kestrova/vendors/LgNames.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 
 using namespace kestrova::core;
+using kestrova::core::engine::stageOf;
 using namespace kestrova::lg;
 using kestrova::kitLogWith;
 
@@ -26,12 +28,6 @@ QString signalOf(const QVariantMap& result)
 QString pathOf(const QVariantMap& result)
 {
     return result.value(key(kSLTCommDeviceCommandQueueCommandPayload)).toString();
-}
-
-SLTInvocationPtr stageOf(const QVariantMap& result)
-{
-    const QVariant value = result.value(key(kSLTCommDeviceCommandInfo));
-    return value.canConvert<SLTInvocationPtr>() ? value.value<SLTInvocationPtr>() : nullptr;
 }
 
 bool is(const QString& signal, const char* name)
