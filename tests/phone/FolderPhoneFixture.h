@@ -60,15 +60,19 @@ public:
 // Lists the phone's root: ends its callback with the entries, or never.
 class ListingJob : public QVAction {
 public:
-    ListingJob(std::shared_ptr<QVDeviceCallback> callback, QVariantList entries, bool hangs)
+    ListingJob(std::shared_ptr<QVDeviceCallback> callback, QVariantList entries, bool hangs,
+               std::function<void()> during = {})
         : callback(std::move(callback))
         , entries(std::move(entries))
         , hangs(hangs)
+        , during(std::move(during))
     {
     }
     QString actionType() const override { return QStringLiteral("GenericPipe"); }
     int startAction() override
     {
+        if (during)
+            during();
         if (!hangs) {
             callback->finishWithResult(0, entries);
             endAction(0);
@@ -78,6 +82,7 @@ public:
     std::shared_ptr<QVDeviceCallback> callback;
     QVariantList entries;
     bool hangs;
+    std::function<void()> during;
 };
 
 inline const QString kAudio = QStringLiteral("mp3/m4a/aac");
@@ -97,7 +102,7 @@ protected:
         };
         makers.directoryListing = [this](MFDevice&, const QString&, std::shared_ptr<QVDeviceCallback> callback) {
             ++listings;
-            return std::make_shared<ListingJob>(std::move(callback), rootEntries, listingHangs);
+            return std::make_shared<ListingJob>(std::move(callback), rootEntries, listingHangs, duringListing);
         };
         makers.mediaFormats = [](const QString& name) {
             if (name == QLatin1String("AllowedAudioInputFormats"))
@@ -129,6 +134,7 @@ protected:
     int capabilityStatus = 0;
     QVariantList rootEntries;
     bool listingHangs = false;
+    std::function<void()> duringListing;
     int listings = 0;
     CapableFileTransfer* ftp = nullptr;
 };

@@ -216,6 +216,24 @@ TEST_F(PhoneFoldersTest, ARootListingThatNeverEndsFailsAfterItsBoundedWait)
     EXPECT_EQ(listings, 2);
 }
 
+TEST_F(PhoneFoldersTest, ARootListingAskedForWhileItIsReadDoesNotPostAnother)
+{
+    MFDevice* current = nullptr;
+    QVariantList nested{QVariant(1)};
+    duringListing = [&] {
+        if (current)
+            nested = current->phoneFolders().getRootDir();
+    };
+    rootEntries = {QVariantMap{{"name", "Sounds"}, {"isFolder", true}}};
+    makers.massStorageFTP = nullptr;   // no volumes to arrange at the start
+    const auto device = make({});
+    current = device.get();
+    ASSERT_EQ(listings, 0);
+    EXPECT_EQ(device->phoneFolders().getRootDir(), rootEntries);
+    EXPECT_EQ(listings, 1);
+    EXPECT_TRUE(nested.isEmpty());
+}
+
 namespace {
 
 QByteArray capabilityObject(const QString& body)
@@ -261,6 +279,15 @@ TEST_F(PhoneFoldersTest, TheCapabilityObjectSetsVolumesFoldersAndTranslations)
     EXPECT_FALSE(info.objectForKey("Capab.CameraPhotos").isValid());
     EXPECT_EQ(info.objectForKey("Lang.SoundsFolder"), QVariant("/C:/Data/Sounds"));
     EXPECT_EQ(info.objectForKey("Lang.PathArray").toMap(), (QVariantMap{{"/C:/Data/Sounds", "/Sounds"}}));
+
+    // Paths in the phone's language read with the model's folder names.
+    const PhoneFolders& folders = device->phoneFolders();
+    EXPECT_EQ(folders.unlocalPathForInPath("/[0]/C:/Data/Sounds/a.mp3"), "/[0]/Sounds/a.mp3");
+    EXPECT_EQ(folders.unlocalPathForInPath("/[0]/C:/Data/Sounds"), "/[0]/Sounds");
+    EXPECT_EQ(folders.unlocalPathForInPath("/[0]/C:/Data/SoundsOld/a"), "/[0]/C:/Data/SoundsOld/a");
+    EXPECT_EQ(folders.unlocalPathForInPath("/[1]/C:/Data/Sounds"), "/[1]/C:/Data/Sounds");
+    EXPECT_TRUE(folders.isSpecialFunctionFolderWithTranslation("/c:/data/sounds"));
+    EXPECT_FALSE(folders.isSpecialFunctionFolderWithTranslation("/Sounds"));
 }
 
 TEST_F(PhoneFoldersTest, UntrustedCapabilityObjectsLeaveTheKeysAsTheyWere)
