@@ -663,3 +663,18 @@ TEST_F(LgFileBrowserKitTest, EndToEndPerFamilyAndLink)
         BluetoothStack::setShared(nullptr);
     }
 }
+
+TEST_F(LgFileBrowserKitTest, ASilentPhoneFailsTheRequestAndClosesTheLink)
+{
+    overSerial("lg");
+    connect();
+    sim->modifyLgFiles([](LgFileSystem& fs) { fs.faults.insert(0xA1, LgFileSystem::Fault::Silent); });
+    kit->getDirectoryAtPath("/Pictures");
+    await(cb.listings);
+    EXPECT_FALSE(cb.listings[0].first);
+    EXPECT_EQ(cb.listings[0].second, -6);
+    // The time-out closes the link: the session ends once.
+    await(cb.disconnected);
+    EXPECT_EQ(cb.disconnected, QList<int>{-21855});
+    EXPECT_FALSE(kit->isBrowsing());
+}
