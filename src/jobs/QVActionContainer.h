@@ -45,7 +45,7 @@ public:
     std::shared_ptr<QVFeedBack> refContent() const override;
     bool cancelAction() override;
     int feedBackStatus() const override;
-    float calcCurrentProzent() const;
+    virtual float calcCurrentProzent() const;
     float lastFeedBackProz() const;
     // A member's report.
     void feedBackNotify(const platform::Notification& notification);

@@ -1,4 +1,5 @@
 #include "PhoneProfile.h"
+#include "CallProgress.h"
 #include "MotorolaPhonebook.h"
 #include "SimPhonebook.h"
 #include "SmsStorage.h"
@@ -36,35 +37,6 @@ AtHandler flag(bool PhoneSession::*member)
             return AtResult::error();
         return AtResult::okay();
     };
-}
-
-AtResult dial(PhoneSession& session, const AtCommand& cmd)
-{
-    QByteArray number = cmd.args;
-    if (number.endsWith(';'))
-        number.chop(1);
-    if (number.isEmpty() || session.activity == PhoneSession::CallInProgress)
-        return AtResult::error();
-    session.dialledNumbers.append(number);
-    session.activity = PhoneSession::CallInProgress;
-    return AtResult::okay();
-}
-
-AtResult hangUp(PhoneSession& session, const AtCommand& cmd)
-{
-    if (cmd.isTest())
-        return AtResult::okay();
-    session.activity = PhoneSession::Ready;
-    return AtResult::okay();
-}
-
-AtResult activityStatus(PhoneSession& session, const AtCommand& cmd)
-{
-    if (cmd.isTest())
-        return AtResult::okay({"+CPAS: (0-5)"});
-    if (!cmd.args.isEmpty())
-        return AtResult::error();
-    return AtResult::okay({"+CPAS: " + QByteArray::number(int(session.activity))});
 }
 
 AtResult batteryCharge(PhoneSession& session, const AtCommand& cmd)
@@ -186,10 +158,7 @@ void PhoneProfile::installCommonHandlers()
     setHandler("I", [ati](PhoneSession&, const AtCommand& cmd) {
         return cmd.args.isEmpty() || cmd.args == "0" ? AtResult::okay(ati) : AtResult::error();
     });
-    setHandler("D", dial);
-    setHandler("H", hangUp);
-    setHandler("+CHUP", hangUp);
-    setHandler("+CPAS", activityStatus);
+    installCallHandlers(*this);
     setHandler("+CBC", batteryCharge);
     setHandler("+CMEE", errorReporting);
     setHandler("+CFUN", functionality);

@@ -25,6 +25,8 @@ struct AtResult {
     int cmsError = -1;
     // Success that asks for more input: the answer is the "> " prompt.
     bool prompt = false;
+    // A final result other than OK that ends the line ("BUSY", "NO CARRIER").
+    QByteArray finalResult{};
 
     static AtResult okay(QList<QByteArray> lines = {}) { return {std::move(lines), true}; }
     static AtResult error() { return {{}, false}; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallProgress.h"
 #include "CharacterSet.h"
 #include "MotorolaPhonebook.h"
 #include "SimPhonebook.h"
@@ -22,6 +23,8 @@ struct PhoneSession {
     int functionality = 1;
     Activity activity = Ready;
     QList<QByteArray> dialledNumbers;
+    // The voice call placed by ATD and how its far end behaves.
+    CallState call;
     // AT+CBC: connection status (0 on battery, 1 charging...) and charge in percent.
     int batteryConnection = 0;
     int batteryCharge = 80;

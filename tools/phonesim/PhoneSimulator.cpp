@@ -323,6 +323,8 @@ QByteArray PhoneSimulator::answerLine(const QByteArray& rawLine)
             answer += kLineEnd + text + kLineEnd;
         if (result.prompt)
             return answer + kLineEnd + "> ";
+        if (!result.finalResult.isEmpty())
+            return answer + kLineEnd + result.finalResult + kLineEnd;
     }
     return answer + kLineEnd + kOk + kLineEnd;
 }
@@ -573,6 +575,7 @@ void PhoneSimulator::sendOutbox()
     QByteArray bytes;
     {
         std::lock_guard lock(_mutex);
+        _outbox += advanceCall(_session, std::chrono::steady_clock::now());
         bytes.swap(_outbox);
     }
     if (!bytes.isEmpty())
