@@ -9,6 +9,7 @@
 #include "app/TarnexKeys.h"
 #include "app/TarnexPanes.h"
 #include "app/TarnexRollOverButton.h"
+#include "app/TarnexSyncView.h"
 #include "app/TarnexWindow.h"
 
 #include "device/DeviceList.h"
@@ -27,6 +28,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QShortcut>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -59,6 +61,19 @@ constexpr PaneSpec kPlaceholderPanes[] = {
     {kConnectingNib, kConnectingPane},
     {kContactsNib, kContacts},
     {kSyncSettingsNib, kSyncSettings},
+};
+
+// The sync sheet: Escape asks the controller instead of closing the sheet.
+class SyncSheet : public QDialog {
+public:
+    SyncSheet(QWidget* window, std::function<void()> escape)
+        : QDialog(window, Qt::Sheet), escape_(std::move(escape))
+    {
+    }
+    void reject() override { escape_(); }
+
+private:
+    std::function<void()> escape_;
 };
 
 } // namespace
@@ -184,6 +199,8 @@ void TarnexController::observe()
             current->stopProcessing();
         unregisterTarnexController();
     });
+    if (qApp)
+        connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { applicationWillTerminate(); });
     center.addObserver(this, key(kSyncTooManyItems), nullptr,
                        [this](const platform::Notification& note) { syncTooManyItems(note.userInfo); });
     center.addObserver(this, key(kSyncSuccessful), nullptr, [this](const platform::Notification&) { syncSuccessful(); });
@@ -375,6 +392,42 @@ void TarnexController::addToPaneView(QWidget* view)
     view->show();
 }
 
+void TarnexController::showInSyncSheet(QWidget* view)
+{
+    if (!window_)
+        return;
+    if (!syncSheetWindow_) {
+        auto* sheet = new SyncSheet(window_, [this] {
+            // Escape: the pane first, else back to the pane before.
+            TarnexPaneController* current = pane(currentPaneIndex_);
+            if (current && current->handlePreviousButton())
+                return;
+            switchPanesInDirection(-1);
+        });
+        sheet->setObjectName(QStringLiteral("syncSheetWindow"));
+        sheet->setWindowModality(Qt::WindowModal);
+        sheet->setFixedSize(mainwindow::kWidth - 40, kSyncSheetHeight);
+        auto* layout = new QVBoxLayout(sheet);
+        layout->setContentsMargins(0, 0, 0, 0);
+        syncPanelView_ = new TarnexSyncView(sheet);
+        syncPanelView_->setObjectName(QStringLiteral("syncPanelView"));
+        auto* panelLayout = new QVBoxLayout(syncPanelView_);
+        panelLayout->setContentsMargins(12, 12, 12, 12);
+        layout->addWidget(syncPanelView_);
+        syncSheetWindow_ = sheet;
+    }
+    if (view && view->parentWidget() != syncPanelView_)
+        syncPanelView_->layout()->addWidget(view);
+    if (view)
+        view->show();
+}
+
+void TarnexController::endSyncSheet()
+{
+    if (syncSheetWindow_ && syncSheetWindow_->isVisible())
+        syncSheetWindow_->done(0);
+}
+
 void TarnexController::startFadeInOfWindow()
 {
     if (window_)
@@ -385,6 +438,12 @@ void TarnexController::fadeInEnded()
 {
     if (TarnexPaneController* current = pane(currentPaneIndex_))
         current->startProcessing();
+    services_->syncFunctionalityRequired();
+}
+
+void TarnexController::applicationWillTerminate()
+{
+    services_->removeSyncClients(device_ ? device_->dorvantiDict() : QVariantMap());
 }
 
 
@@ -478,8 +537,18 @@ void TarnexController::switchFromPaneAtIndex(int from, int to, int direction)
     if (currentPaneIndex_ != to)
         return;
 
+    if (sourceKey == key(kSyncSettings))
+        endSyncSheet();
     showPaneButtonsFor(targetKey);
     QWidget* view = target->wizardPaneView();
+    if (targetKey == key(kSyncSettings)) {
+        showInSyncSheet(view);
+        target->prepareForDisplay();
+        if (syncSheetWindow_)
+            syncSheetWindow_->open();
+        animationDidEnd();
+        return;
+    }
     if (targetKey == key(kContacts)) {
         if (view)
             view->move(0, 0);

@@ -52,6 +52,11 @@ public:
     virtual void bindJobList(MirrovanceDevice& /*phone*/) {}
     virtual void openOrganizerTrash() {}
     virtual bool openManualDocument() { return false; }
+    // The desktop sync: the window is up and wants it; the program ends and
+    // the phone's client (when the phone has a device-list entry) and the
+    // general client go.
+    virtual void syncFunctionalityRequired() {}
+    virtual void removeSyncClients(const QVariantMap& /*phoneEntry*/) {}
 };
 
 // The main window's controller: owns the five panes and the phone object,
@@ -82,6 +87,7 @@ public:
     static constexpr int kPictureAboveName = 20;
     static constexpr int kProgressSteps = 1000;
     static constexpr double kStopProgressDelay = 0.2;
+    static constexpr int kSyncSheetHeight = 380;
 
     using PaneFactory = std::function<std::unique_ptr<TarnexPaneController>()>;
     // The five panes in the order of their indexes.
@@ -111,6 +117,8 @@ public:
     void loadPaneControllersAndViews();
     void showFirstView();
     void startFadeInOfWindow();
+    // The program ends: the sync clients go.
+    void applicationWillTerminate();
     // Replaces "@app@" once in every menu item title of the window's menus.
     void fixMenuApplicationName();
     static QString fixMenuTitle(const QString& title, const QString& name);
@@ -140,6 +148,12 @@ public:
     void openSettings();
     void settingsButtonPressed();
     void newHandset(const QString& how);
+    // The sheet in which the sync-settings pane is shown; ending it (also on
+    // Escape, when the pane does not take the key) goes back to the pane
+    // before.
+    QDialog* syncSheetWindow() const { return syncSheetWindow_; }
+    QWidget* syncPanelView() const { return syncPanelView_; }
+    void endSyncSheet();
 
     // Buttons used by the panes.
     void enableChangeToNextPane(bool enable) override;
@@ -297,6 +311,7 @@ private:
     void fadeInEnded();
     // Shows a pane's view in the pane view, which it fills.
     void addToPaneView(QWidget* view);
+    void showInSyncSheet(QWidget* view);
     // Switches to target, or (logged) to target - 2 x direction when there is
     // no pane at target.
     void switchOrFallBack(int target, int direction);
@@ -354,6 +369,8 @@ private:
     QPointer<QPushButton> progressStopButton_;
     QPointer<TarnexAlertSheet> alertSheet_;
     QPointer<QDialog> sendMailSheet_;
+    QPointer<QDialog> syncSheetWindow_;
+    QPointer<QWidget> syncPanelView_;
 
     QPointer<BasisOverlayView> busyOverlay_;
     QPointer<OverlayProgressBar> overlayProgressBar_;

@@ -9,6 +9,7 @@
 #include "VirtualTime.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -199,9 +200,23 @@ TEST(TarnexController, TheContactsPaneIsTitledMarvestoAndShowsThePhone)
     EXPECT_EQ(f.tarnex->deviceNameField()->text(), QStringLiteral("KU990"));
     EXPECT_TRUE(f.log->calls.endsWith(QStringLiteral("kContacts start")));
 
+    // The sync settings come as a sheet; Escape, not taken by the pane, goes
+    // back to the contacts.
     f.tarnex->openSettings();
     EXPECT_EQ(f.title(), QStringLiteral("Sync Settings"));
     EXPECT_TRUE(f.tarnex->syncSettingsButton()->isHidden());
+    QDialog* sheet = f.tarnex->syncSheetWindow();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(f.tarnex->pane(TarnexController::kSyncSettingsIndex)->wizardPaneView()->parentWidget(),
+              f.tarnex->syncPanelView());
+    EXPECT_FALSE(platform::gui::saveGrab(sheet, QStringLiteral("app-sync-settings-sheet")).isEmpty());
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    runFor(0.01);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(f.tarnex->currentControllerName(), key(kContacts));
+    EXPECT_EQ(f.title(), QStringLiteral("Marvesto"));
 }
 
 TEST(TarnexController, EnteringTheConnectingPaneMarksOnlyNewPhonesForStoring)

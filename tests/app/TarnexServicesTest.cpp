@@ -488,3 +488,33 @@ TEST(TarnexReport, DebuggingInfoMailsTheReportWhenAMailToolIsThereElseShowsItsFo
 }
 
 } // namespace
+
+namespace {
+
+// Records what the main window asks of the desktop sync.
+struct SyncRecorder : TarnexControllerServices {
+    explicit SyncRecorder(QStringList* calls) : calls_(calls) {}
+    void syncFunctionalityRequired() override { *calls_ << QStringLiteral("required"); }
+    void removeSyncClients(const QVariantMap& entry) override
+    {
+        *calls_ << QStringLiteral("remove ") + entry.value(QStringLiteral("Common.SerialNo")).toString();
+    }
+    QStringList* calls_;
+};
+
+TEST(TarnexSync, TheDesktopSyncIsAskedForOnceTheWindowIsInAndItsClientsGoAtTheEnd)
+{
+    TarnexFixture f(onePhone());
+    QStringList calls;
+    f.tarnex->setServices(std::make_unique<SyncRecorder>(&calls));
+    f.start(false);
+    runFor(0.3);
+    EXPECT_TRUE(calls.isEmpty()) << "still fading in";
+    runFor(0.2);
+    EXPECT_EQ(calls, QStringList{QStringLiteral("required")});
+    f.useProbePhone(phoneEntry(QStringLiteral("35412345678901")));
+    f.tarnex->applicationWillTerminate();
+    EXPECT_EQ(calls.last(), QStringLiteral("remove 35412345678901"));
+}
+
+} // namespace
