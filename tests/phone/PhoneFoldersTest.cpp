@@ -375,3 +375,59 @@ TEST_F(PhoneFoldersTest, TheMirrorIsNamedAfterModelAndSerialNumber)
     EXPECT_TRUE(PhoneFolders::canDisplay("jpg"));
     EXPECT_FALSE(PhoneFolders::canDisplay("mp3"));
 }
+
+namespace {
+
+// The PC-suite push connection of a Nokia phone, which alone offers the
+// capability object there.
+class PCSuitePush : public DZDeviceConnection, public PhoneCapabilitySource {
+public:
+    PCSuitePush(MFDevice& device, QStringList& steps)
+        : DZDeviceConnection(&device, nullptr, device.devInfo())
+        , steps(steps)
+    {
+    }
+    int openConnection(const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        steps.append("open PC suite");
+        return DZDeviceConnection::openConnection(callback);
+    }
+    int closeConnection(const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        steps.append("close PC suite");
+        return DZDeviceConnection::closeConnection(callback);
+    }
+    int getCapabilities(const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        steps.append("read");
+        callback->finishWithErrorInMainThread(0, object);
+        return 0;
+    }
+    QStringList& steps;
+    QByteArray object;
+};
+
+} // namespace
+
+TEST_F(PhoneFoldersTest, ANokiaPhoneGivesItsCapabilitiesOverThePCSuiteWithTheFileTransferClosed)
+{
+    linkType = QStringLiteral("Bluetooth");
+    const auto device = make({{"Dorvanti.DeviceProtocol", "nokia"}});
+    // No PC-suite connection at the start: the read failed.
+    EXPECT_EQ(ftp->capabilityReads, 0);
+    EXPECT_FALSE(device->phoneFolders().didProcessCapabilities());
+    ASSERT_TRUE(device->isConnectionOpen(QLatin1String(MFDevice::kServiceFTP)));
+
+    QStringList steps;
+    auto push = std::make_unique<PCSuitePush>(*device, steps);
+    push->object = capabilityObject("<Service><Name>Folder-Browsing</Name>" + ext("Themes", "C:\\Themes\\", "MemType=DEV")
+                                    + "</Service>");
+    PCSuitePush* pcSuite = push.get();
+    device->setNokiaPCSuitePushConnection(std::move(push));
+    EXPECT_FALSE(device->phoneFolders().updateCapabilities());
+    EXPECT_EQ(steps, (QStringList{"open PC suite", "read", "close PC suite"}));
+    EXPECT_FALSE(device->isConnectionOpen(QLatin1String(MFDevice::kServiceFTP)));
+    EXPECT_FALSE(pcSuite->hasConnection());
+    EXPECT_EQ(device->devInfo()->objectForKey("Capab.ThemesFolder"), QVariant("/C:/Themes"));
+    EXPECT_EQ(ftp->capabilityReads, 0);
+}

@@ -17,6 +17,7 @@
 #include "phone/SyncEngineHandler.h"
 #include "phone/SyncEnvironment.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PropertyList.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -509,4 +510,78 @@ TEST_F(SyncEnvironmentTest, ClearingTheSyncHistoryForgetsAnchorsStatesAndTheEngi
     EXPECT_EQ(steps, (QStringList{"releaseArchive", "recreateArchive", "setArchive"}));
     EXPECT_TRUE(device->isSyncEngineTimerRunning());
     QDir(folder).removeRecursively();
+}
+
+TEST_F(SyncEnvironmentTest, TheEnginesSetupChangeIsReadAgainAndRenewsTheArchiveWhenAStorageAsks)
+{
+    QStringList steps;
+    Storage storages[4];
+    makers.dataManager = [&](MFDevice&) { return std::make_unique<DataManager>(storages, steps, QString()); };
+    Document document(steps);
+    const auto device = make(stored(true));
+    device->setDocument(&document);
+    QList<QVariantMap> notes;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.addObserver(this, "SyncEngineEnvironmentActive", nullptr,
+                       [&](const platform::Notification& note) { notes.append(note.userInfo); });
+
+    // A new group of the engine reaches the work environment.
+    device->syncEnvironment().requestWorkSyncEnvironment();
+    engine.contactGroups = {{{"name", "New"}}};
+    storages[0].renew = true;
+    const int updates = handler->updates;
+    center.post(QLatin1String(MFDevice::kNotifySyncEngineActive), nullptr,
+                {{"Active", false}, {"SyncData", true}, {"SetupChanged", true}});
+    EXPECT_EQ(notes, (QList<QVariantMap>{{{"Active", false}, {"SetupChanged", true}}}));
+    EXPECT_EQ(entry(*device, 0).value("Groups").toMap().size(), 1);
+    EXPECT_EQ(steps, (QStringList{"releaseArchive", "recreateArchive", "setArchive"}));
+    EXPECT_EQ(handler->updates, updates + 1);
+    EXPECT_TRUE(device->isSyncEngineTimerRunning());
+
+    // Nothing changed: said so, the archive stays.
+    steps.clear();
+    storages[0].renew = false;
+    center.post(QLatin1String(MFDevice::kNotifySyncEngineActive), nullptr, {{"Active", true}, {"SetupChanged", true}});
+    EXPECT_EQ(notes.last(), (QVariantMap{{"Active", true}, {"SetupChanged", false}}));
+    EXPECT_TRUE(steps.isEmpty());
+    center.removeObserver(this);
+}
+
+TEST_F(SyncEnvironmentTest, SavingWithTheEngineDisabledKeepsItOnInMemory)
+{
+    const auto device = make(stored(true));
+    device->syncEnvironment().saveSyncDisabledSettings();
+    EXPECT_EQ(deviceDict->value("Common.SyncEnvironment").toMap().value("SyncEngineEnabled"), QVariant(false));
+    EXPECT_TRUE(device->wantsToUseSyncEngineAtAll());
+
+    // Killing the engine turns it off for good.
+    device->killSyncEngine();
+    EXPECT_FALSE(device->wantsToUseSyncEngineAtAll());
+    EXPECT_FALSE(device->syncEngineHandler());
+    EXPECT_FALSE(device->isSyncEngineTimerRunning());
+    EXPECT_EQ(device->syncEnvironments().user.value_or(QVariantMap()).value("SyncEngineEnabled"), QVariant(false));
+}
+
+TEST_F(SyncEnvironmentTest, AnOrganizerFileWithoutACurrentEntryMovesIntoTheHistory)
+{
+    const QString folder = QDir::temp().filePath(QStringLiteral("OrganizerHistory-%1").arg(QCoreApplication::applicationPid()));
+    QDir(folder).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString file = QDir(folder).filePath("OrganizerData");
+    ASSERT_TRUE(platform::plist::writeFile(file, QVariantMap{{"CurOrganizer", "OrganizerData-20260101-120000"}}));
+    EXPECT_EQ(MFDevice::pathToOrganizerArchive(folder), folder + "/History/OrganizerData-20260101-120000");
+    EXPECT_TRUE(QFile::exists(file));
+
+    ASSERT_TRUE(platform::plist::writeFile(file, QVariantMap{{"Contacts", 1}}));
+    const QString moved = MFDevice::pathToOrganizerArchive(folder);
+    EXPECT_TRUE(moved.startsWith(folder + "/History/OrganizerData-")) << moved.toStdString();
+    EXPECT_TRUE(QFile::exists(moved));
+    EXPECT_FALSE(QFile::exists(file));
+    QDir(folder).removeRecursively();
+
+    // Nothing fills a history device's lists: jumping changes nothing.
+    const auto device = make();
+    device->jumpToOrganizerHistoryIndex(3);
+    EXPECT_TRUE(device->curOrganizerFile().isNull());
+    EXPECT_TRUE(device->curHistoryTime().isEmpty());
 }
