@@ -1,5 +1,6 @@
 #include "PhoneJobsTestSupport.h"
 
+#include "phonejobs/ActionExternalConnection.h"
 #include "phonejobs/PhoneJobCodes.h"
 
 using namespace phonejobs_test;
@@ -144,4 +145,43 @@ TEST_F(ServiceReadinessTest, DescriptionsNameTheServiceAndEveryJobIsItsOwn)
     EXPECT_TRUE(a.isEqual(a));
     EXPECT_EQ(a.actionType(), "Push");
     EXPECT_FALSE(ActionRequestService::initActionRequestService(QString(), nullptr, QVariant()));
+}
+
+namespace {
+
+// A kit job shape: its work ended with a status, the close's user info may
+// carry another.
+class ExternalJob : public ActionExternalConnection {
+public:
+    ExternalJob(std::shared_ptr<QVActionNotify> notify, int status)
+        : ActionExternalConnection(QStringLiteral("Push"), std::move(notify), QVariant())
+    {
+        _externalConnectionStatus = status;
+        _headLine = QStringLiteral("Reading");
+        _subLine = QStringLiteral("Contacts");
+    }
+};
+
+} // namespace
+
+TEST_F(ServiceReadinessTest, AnExternalConnectionJobEndsWithTheCloseCodeOrItsOwnStatus)
+{
+    struct Case {
+        QVariant closeInfo;
+        int end;
+    };
+    for (const Case& c : {Case{QVariant(0), links::kErrTransportDied}, Case{QVariant(), links::kErrTransportDied},
+                          Case{QVariant(int(links::kIOReturnTimeout)), int(links::kIOReturnTimeout)}}) {
+        requester->events.clear();
+        auto job = std::make_shared<ExternalJob>(requester, links::kErrTransportDied);
+        EXPECT_EQ(job->displayString(), "Reading");
+        EXPECT_EQ(job->displaySubString(), "Contacts");
+        ASSERT_TRUE(device->addAction(job));
+        ASSERT_TRUE(runUntil([&] { return job->isRunning(); }));
+        auto closed = QVDeviceCallback::commandObject(nullptr, {}, {}, c.closeInfo);
+        job->endActionStep2(*closed);
+        EXPECT_EQ(requester->endCodes(), std::vector<int>{c.end});
+        EXPECT_GE(device->delayUntilTime(), device->pauseAfterNormalClose() - 1e-6) << "the close's pause";
+        testing_support::runFor(device->delayUntilTime());
+    }
 }
