@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/RunLoop.h"
 
+#include "LineRate.h"
 #include "PhoneSimulator.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,6 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -147,12 +147,9 @@ void BM_Transfer1MB(benchmark::State& state)
         kit.setCallback(nullptr);
     }
     const double bytesPerSecond = double(kFileBytes) * state.iterations() / seconds;
-    state.counters["payload_B/s"] = bytesPerSecond;
-    state.counters["line_share"] = bytesPerSecond / (rate / 10.0);
+    benchsupport::reportLineShare(state, bytesPerSecond, rate);
     state.SetLabel(upload ? "upload" : "download");
 }
-
-std::vector<int64_t> rates{115200, 921600};
 
 } // namespace
 
@@ -161,15 +158,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     // The transfers run against a phone in real time.
     platform::Clock::instance().setVirtual(false);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--rate=", 7) == 0) {
-            rates = {std::atoll(argv[i] + 7)};
-            std::memmove(argv + i, argv + i + 1, sizeof(char*) * size_t(argc - i));
-            --argc;
-            --i;
-        }
-    }
-    for (const int64_t rate : rates)
+    for (const int64_t rate : benchsupport::takeLineRates(argc, argv, {115200, 921600}))
         for (const int64_t upload : {0, 1})
             benchmark::RegisterBenchmark("BM_Transfer1MB", BM_Transfer1MB)
                 ->Args({rate, upload})

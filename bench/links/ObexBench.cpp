@@ -13,12 +13,12 @@
 #include "platform/RunLoop.h"
 #include "platform/UsbRegistrySimulated.h"
 
+#include "LineRate.h"
 #include "PhoneSimulator.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <benchmark/benchmark.h>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -245,14 +245,11 @@ void BM_ObexTransfer256KB(benchmark::State& state)
         }
     }
     const double bytesPerSecond = double(kTransferBytes) * state.iterations() / seconds;
-    state.counters["payload_B/s"] = bytesPerSecond;
-    state.counters["line_share"] = bytesPerSecond / (rate / 10.0);
+    benchsupport::reportLineShare(state, bytesPerSecond, rate);
     state.counters["requests"] = double(requests) / state.iterations();
     state.counters["ms_per_request"] = seconds * 1000 / std::max(1, requests);
     state.SetLabel(get ? "get" : "put");
 }
-
-std::vector<int64_t> rates{460800, 12000000};
 
 } // namespace
 
@@ -261,15 +258,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     // The transfers run against a phone in real time.
     platform::Clock::instance().setVirtual(false);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--rate=", 7) == 0) {
-            rates = {std::atoll(argv[i] + 7)};
-            std::memmove(argv + i, argv + i + 1, sizeof(char*) * size_t(argc - i));
-            --argc;
-            --i;
-        }
-    }
-    for (const int64_t rate : rates)
+    for (const int64_t rate : benchsupport::takeLineRates(argc, argv, {460800, 12000000}))
         for (const int64_t get : {0, 1})
             for (const int64_t packet : {8192, 32767})
                 benchmark::RegisterBenchmark("BM_ObexTransfer256KB", BM_ObexTransfer256KB)
