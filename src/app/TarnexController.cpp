@@ -4,6 +4,7 @@
 #include "app/AppKeys.h"
 #include "app/AppLog.h"
 #include "app/MainWindow.h"
+#include "app/MatrixDeviceSelectionController.h"
 #include "app/MirrovanceDevice.h"
 #include "app/TarnexImages.h"
 #include "app/TarnexKeys.h"
@@ -57,7 +58,6 @@ struct PaneSpec {
 };
 
 constexpr PaneSpec kPlaceholderPanes[] = {
-    {kMatrixNib, kSelectKnownDevice},
     {kConnectingNib, kConnectingPane},
     {kContactsNib, kContacts},
     {kSyncSettingsNib, kSyncSettings},
@@ -254,8 +254,11 @@ void TarnexController::prepareGUI()
         connect(syncSettingsButton_, &QPushButton::clicked, this, [this] { settingsButtonPressed(); });
     if (missingPhoneButton_)
         connect(missingPhoneButton_, &QPushButton::clicked, this, [this] { newHandset(QStringLiteral("add")); });
-    if (progressStopButton_)
+    if (progressStopButton_) {
         connect(progressStopButton_, &QPushButton::clicked, this, [this] { stopPhoneScanPressed(); });
+        // Escape stops a running search (the button is shown only then).
+        progressStopButton_->setShortcut(QKeySequence(Qt::Key_Escape));
+    }
     if (window_) {
         // Return presses the pane's button: Add Phone on the welcome pane, else Next.
         for (Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -299,7 +302,8 @@ void TarnexController::prepareGUI()
 
 std::vector<TarnexController::PaneFactory> TarnexController::standardPanes()
 {
-    std::vector<PaneFactory> panes{[] { return std::make_unique<WelcomeController>(); }};
+    std::vector<PaneFactory> panes{[] { return std::make_unique<WelcomeController>(); },
+                                   [] { return std::make_unique<MatrixDeviceSelectionController>(); }};
     for (const PaneSpec& spec : kPlaceholderPanes)
         panes.push_back([spec] { return std::make_unique<PlaceholderPaneController>(key(spec.nib), key(spec.key)); });
     return panes;

@@ -203,6 +203,7 @@ public:
     QString draggedFile() const { return draggedFile_; }
     void rememberDraggedFile(const QString& path) { draggedFile_ = path; }
     TarnexWindow* mainWindow() const { return window_; }
+    DeviceList& deviceList() const { return list_; }
     TarnexPaneController* settingsController() const { return settingsController_; }
 
     // Outlets.

@@ -83,7 +83,7 @@ public:
 };
 
 QVariantMap phoneEntry(const QString& serial, const QString& name = QStringLiteral("KU990"));
-// A "Devices" list of one phone.
+// A "Devices" list of one phone, reached over USB.
 QVariant onePhone();
 
 inline QString key(const char* text)

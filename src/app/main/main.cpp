@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/PreferenceHandler.h"
 #include "app/TarnexController.h"
+#include "app/TarnexProgramServices.h"
 #include "app/TarnexWindow.h"
 
 #include "device/DeviceList.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv)
     controller.updateDockIcon();
     TarnexWindow* window = mainwindow::create(controller);
     auto tarnex = std::make_unique<TarnexController>(window, DeviceList::sharedDeviceList());
+    tarnex->setServices(std::make_unique<TarnexProgramServices>(DeviceList::sharedDeviceList()));
     tarnex->awakeFromNib();
 
     const int status = app.exec();

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "app/TarnexDeviceMatrix.h"
+#include "app/TarnexPanes.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+class CommonAsyncDeviceIdentifier;
+class DeviceList;
+
+// The helpers of the phone matrix that work on a device-list entry by index.
+namespace devicematrix {
+
+constexpr const char* kSyncEngineEnabled = "SyncEngineEnabled";
+constexpr const char* kSyncEnvironment = "Common.SyncEnvironment";
+constexpr const char* kSyncWorkEnvironment = "Common.SyncWorkEnvironment";
+constexpr const char* kSyncEngineSwitchedOnOff = "DZ-SyncEngineSwitchedOnOff";
+constexpr const char* kStateFilePrefix = "SyncEngine-State-";
+constexpr const char* kOtherDataFolder = "Other Data";
+
+// The folder of a phone's own temporary data: "<model>-<serial>" in the
+// program's temp-data folder.
+QString tempDataPath(const QVariantMap& entry);
+// Whether the phone's work (else stored) sync environment has the sync
+// engine on; NO without entry or environment.
+bool isSyncEngineSwitchedOn(const DeviceList& list, int index);
+// Turns the phone's sync engine off in both environments, deletes the four
+// state files of the engine and posts "DZ-SyncEngineSwitchedOnOff" with the
+// serial number. Nothing without an environment.
+void switchOffSyncEngine(DeviceList& list, int index);
+// Whether a Bluetooth phone is paired with this computer.
+bool deviceIsPaired(const QVariantMap& entry);
+
+}   // namespace devicematrix
+
+// The pane "Your Phones": the matrix of known phones, and the hand-over of a
+// chosen phone to the connecting pane. A phone is shown when it has a USB
+// port or is paired over Bluetooth; each cell's tag is its device-list index.
+class MatrixDeviceSelectionController : public TarnexPaneController {
+public:
+    static constexpr double kRebuildDelay = 0.12;
+    static constexpr double kStopScanWait = 1.0;
+    static constexpr double kNextCandidateDelay = 0.25;
+    static constexpr double kChooseTextDelay = 0.5;
+    // What a candidate is asked, in this order.
+    static QStringList identificationCommands();
+    // The search's progress: N candidates at the start, R still waiting, the
+    // running one at percent.
+    static double searchProgress(int candidates, int waiting, double percent);
+
+    MatrixDeviceSelectionController();
+    ~MatrixDeviceSelectionController() override;
+
+    QString defaultNibName() const override;
+    QString localizationKey() const override;
+    void startProcessing() override;
+    void stopProcessing() override;
+
+    void activate();
+    void deactivate();
+    void updateDeviceList();
+
+    // Connects the phone at the device-list index (negative: nothing).
+    void connectToDevice(int index);
+    bool connectDeviceNr(int index);
+    bool connectViaUSB(const QVariantMap& entry);
+    bool connectViaBluetooth(const QVariantMap& entry);
+    // Asks whether to remove the phone at the index, and removes it.
+    void deleteDevice(int index);
+    void switchOffSync(int index);
+    bool canSwitchOffSync(int index) const;
+
+    // The search for new phones: the USB modem phones attached now are
+    // identified one after the other and the supported ones added.
+    void newHandset(const QString& how) override;
+    void stopScanning();
+    int candidatesLeft() const { return int(checkDevices_.size()); }
+
+    TarnexDeviceMatrix* matrix() const { return matrix_; }
+    QLabel* statusLine() const { return displayString_; }
+    int lastItem() const { return lastItem_; }
+    bool isScanning() const { return isScanning_; }
+
+protected:
+    DeviceList* deviceList() const;
+    void setStatus(const QString& text);
+
+private:
+    void addNewDevicesNew();
+    void processNextDevice();
+    void deviceIdentificationCallback(CommonAsyncDeviceIdentifier& identifier);
+    void processDisplay(double percent);
+    void deviceIdentificationFinished(CommonAsyncDeviceIdentifier* identifier);
+    void allDevicesProcessed(bool stopped);
+
+    void buildView();
+    void removeDevice(int index);
+
+    QPointer<TarnexDeviceMatrix> matrix_;
+    QPointer<QLabel> displayString_;
+    bool isConnected_ = false;
+    bool useSelectionImmediatly_ = false;
+    int lastItem_ = -1;
+    bool isScanning_ = false;
+    QList<QVariantMap> checkDevices_;
+    int numPhonesBefore_ = 0;
+    int phonesToCheck_ = 0;
+    CommonAsyncDeviceIdentifier* curIdentifier_ = nullptr;
+    std::weak_ptr<const void> curIdentifierAlive_;
+    QVariantMap curCandidate_;
+    quint64 stopObserver_ = 0;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};

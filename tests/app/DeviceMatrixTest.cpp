@@ -1,0 +1,392 @@
+#include "TarnexTestSupport.h"
+
+#include "app/MatrixDeviceSelectionController.h"
+#include "app/TarnexAlertSheet.h"
+#include "app/TarnexDeviceMatrix.h"
+#include "app/TarnexKeys.h"
+
+#include "DeviceDBTestSupport.h"
+#include "device/qvDeviceDB.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UsbRegistrySimulated.h"
+#include "PhoneSimulator.h"
+#include "platform/bluetooth/BluetoothStackSimulated.h"
+#include "platform/gui/TestArtifacts.h"
+#include "VirtualTime.h"
+#include "widgets/PhoneButtonOnBlackCell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace app_tests {
+namespace {
+
+using testing_support::runFor;
+
+const QString kPairedAddress = QStringLiteral("00-1e-75-00-00-01");
+const QString kUnpairedAddress = QStringLiteral("00-1e-75-00-00-02");
+
+QVariantMap btPhone(const QString& serial, const QString& name, const QString& address)
+{
+    QVariantMap entry = phoneEntry(serial, name);
+    entry.insert(QStringLiteral("BT.BT_Address"), address);
+    entry.insert(QStringLiteral("Common.LastConnectionType"), QStringLiteral("Bluetooth"));
+    entry.insert(QStringLiteral("Common.SyncMode"), 1);
+    return entry;
+}
+
+QVariantMap usbPhone(const QString& serial, const QString& name)
+{
+    QVariantMap entry = phoneEntry(serial, name);
+    entry.insert(QStringLiteral("USB.PortName"), QStringLiteral("/dev/pts/99"));
+    return entry;
+}
+
+QVariantMap withSyncEngine(QVariantMap entry, bool on)
+{
+    entry.insert(QStringLiteral("Common.SyncEnvironment"), QVariantMap{{QStringLiteral("SyncEngineEnabled"), on}});
+    return entry;
+}
+
+// The matrix pane over a device list, with a simulated Bluetooth stack that
+// knows one paired and one unpaired phone and a device database with the
+// model of the Bluetooth phones.
+struct MatrixFixture {
+    explicit MatrixFixture(const QVariantList& devices, double settle = 2.0)
+    {
+        auto stack = std::make_shared<platform::BluetoothStackSimulated>();
+        stack->addDevice(kPairedAddress, QStringLiteral("Paired"), true, {});
+        stack->addDevice(kUnpairedAddress, QStringLiteral("Unpaired"), false, {});
+        platform::BluetoothStack::setShared(stack);
+        const QString path = buildTestDeviceDB(
+            QStringLiteral("device-matrix"),
+            QStringLiteral("INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, Manufacturer) "
+                           "VALUES ('15320', 'LG+KU990', 'S78H', 'LG');"
+                           "INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, Manufacturer, DeviceProtocol, "
+                           "supportsTarnexLG) VALUES ('15321', 'LG Electronics+KU990', 'KU990', 'LG', 'lg', 1);"));
+        qvDeviceDB::setDefaultDatabasePath(path);
+        qvDeviceDB::releaseSharedDeviceDB();
+        f = std::make_unique<TarnexFixture>(devices);
+        f->start();
+        f->tarnex->switchToNamedPane(key(tarnexkeys::kSelectKnownDevice), 1);
+        if (settle > 0)
+            runFor(settle);
+        pane = dynamic_cast<MatrixDeviceSelectionController*>(f->current());
+    }
+    ~MatrixFixture()
+    {
+        f.reset();
+        platform::BluetoothStack::setShared(nullptr);
+        qvDeviceDB::setDefaultDatabasePath(QString());
+        qvDeviceDB::releaseSharedDeviceDB();
+    }
+    QStringList names() const
+    {
+        QStringList shown;
+        for (int i = 0; i < pane->matrix()->numberOfCells(); ++i)
+            shown << pane->matrix()->cellAt(i)->text();
+        return shown;
+    }
+    QList<int> tags() const
+    {
+        QList<int> shown;
+        for (int i = 0; i < pane->matrix()->numberOfCells(); ++i)
+            shown << pane->matrix()->cellAt(i)->property("tag").toInt();
+        return shown;
+    }
+
+    std::unique_ptr<TarnexFixture> f;
+    MatrixDeviceSelectionController* pane = nullptr;
+};
+
+TEST(DeviceMatrix, ShowsUSBAndPairedPhonesTaggedWithTheirListIndex)
+{
+    MatrixFixture m({btPhone(QStringLiteral("35400000000001"), QStringLiteral("Gone"), kUnpairedAddress),
+                     btPhone(QStringLiteral("35400000000002"), QStringLiteral("Paired"), kPairedAddress),
+                     usbPhone(QStringLiteral("35400000000003"), QStringLiteral("Cable")),
+                     phoneEntry(QStringLiteral("35400000000004"), QStringLiteral("Nowhere"))});
+    ASSERT_NE(m.pane, nullptr);
+    EXPECT_EQ(m.names(), (QStringList{QStringLiteral("Paired"), QStringLiteral("Cable")}));
+    EXPECT_EQ(m.tags(), (QList<int>{1, 2}));
+    EXPECT_EQ(m.pane->statusLine()->text(), QStringLiteral("Choose your phone, or add a new one."));
+}
+
+TEST(DeviceMatrix, ClickOnAPairedPhoneAfterAnUnpairedOneConnectsItOverBluetooth)
+{
+    MatrixFixture m({btPhone(QStringLiteral("35400000000001"), QStringLiteral("Gone"), kUnpairedAddress),
+                     btPhone(QStringLiteral("35400000000002"), QStringLiteral("Paired"), kPairedAddress)});
+    ASSERT_NE(m.pane, nullptr);
+    ASSERT_EQ(m.pane->matrix()->numberOfCells(), 1);
+    QTest::mouseClick(m.pane->matrix()->cellAt(0), Qt::LeftButton);
+    runFor(2.0);
+    const std::shared_ptr<MirrovanceDevice> phone = m.f->tarnex->phoneObject();
+    EXPECT_EQ(phone->connType(), QStringLiteral("Bluetooth"));
+    EXPECT_EQ(phone->dorvantiDict().value(QStringLiteral("Common.SerialNo")).toString(),
+              QStringLiteral("35400000000002"));
+    const QVariantMap properties = phone->getPropertiesDictionary();
+    EXPECT_EQ(properties.value(QStringLiteral("Wizard.BluetoothAddress")).toString(), kPairedAddress);
+    EXPECT_EQ(properties.value(QStringLiteral("Wizard.ModelName")).toString(), QStringLiteral("SL78H"));
+    EXPECT_EQ(properties.value(QStringLiteral("Wizard.QuorvalisDeviceID")).toInt(), 15320);
+    EXPECT_FALSE(m.f->tarnex->newPhone());   // the entry has a sync mode
+    EXPECT_EQ(m.pane->lastItem(), 1);
+    EXPECT_EQ(m.f->tarnex->currentPaneIndex(), int(TarnexController::kConnectingIndex));
+    EXPECT_TRUE(m.f->xtLines().join(QLatin1Char('\n')).contains(QStringLiteral("LG SL78H ++++")));
+}
+
+TEST(DeviceMatrix, PhoneWithoutSyncModeIsNewAndAModelWithoutRowCannotConnect)
+{
+    QVariantMap unknownModel = btPhone(QStringLiteral("35400000000002"), QStringLiteral("Odd"), kPairedAddress);
+    unknownModel.insert(QStringLiteral("Common.qvDeviceID"), 0);
+    unknownModel.remove(QStringLiteral("Common.SyncMode"));
+    MatrixFixture m({unknownModel});
+    ASSERT_NE(m.pane, nullptr);
+    EXPECT_FALSE(m.pane->connectViaBluetooth(unknownModel));
+    m.pane->matrix()->setFocus();
+    m.pane->matrix()->selectColumn(0);
+    QTest::keyClick(m.pane->matrix(), Qt::Key_Return);
+    runFor(2.0);
+    EXPECT_TRUE(m.f->tarnex->newPhone());
+    EXPECT_EQ(m.f->tarnex->currentPaneIndex(), int(TarnexController::kMatrixIndex));
+}
+
+TEST(DeviceMatrix, RemoveAsksFirstAndDeletesTheEntryOfTheChosenCell)
+{
+    MatrixFixture m({btPhone(QStringLiteral("35400000000001"), QStringLiteral("Gone"), kUnpairedAddress),
+                     btPhone(QStringLiteral("35400000000002"), QStringLiteral("Paired"), kPairedAddress),
+                     usbPhone(QStringLiteral("35400000000003"), QStringLiteral("Cable"))});
+    ASSERT_NE(m.pane, nullptr);
+    m.pane->matrix()->setFocus();
+    m.pane->matrix()->selectColumn(0);
+    QTest::keyClick(m.pane->matrix(), Qt::Key_Delete);
+    TarnexAlertSheet* sheet = m.f->tarnex->alertSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->titleLabel()->text(), QStringLiteral("Remove this phone?"));
+    EXPECT_EQ(sheet->defaultButton()->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(sheet->alternateButton()->text(), QStringLiteral("Remove"));
+    sheet->defaultButton()->click();
+    runFor(0.5);
+    EXPECT_EQ(m.f->list->count(), 3);
+
+    QTest::keyClick(m.pane->matrix(), Qt::Key_Delete);
+    ASSERT_TRUE(m.f->tarnex->alertSheet()->isVisible());
+    m.f->tarnex->alertSheet()->alternateButton()->click();
+    runFor(0.5);
+    ASSERT_EQ(m.f->list->count(), 2);
+    EXPECT_EQ(m.f->list->deviceEntry(0)->value(QStringLiteral("Common.SerialNo")).toString(),
+              QStringLiteral("35400000000001"));
+    EXPECT_EQ(m.f->list->deviceEntry(1)->value(QStringLiteral("Common.SerialNo")).toString(),
+              QStringLiteral("35400000000003"));
+    EXPECT_EQ(m.names(), QStringList{QStringLiteral("Cable")});
+    EXPECT_EQ(m.tags(), QList<int>{1});
+}
+
+TEST(DeviceMatrix, SwitchOffSyncTurnsBothEnvironmentsOffDeletesTheStateFilesAndTells)
+{
+    MatrixFixture m({btPhone(QStringLiteral("35400000000001"), QStringLiteral("Gone"), kUnpairedAddress),
+                     withSyncEngine(usbPhone(QStringLiteral("35400000000003"), QStringLiteral("Cable")), true),
+                     usbPhone(QStringLiteral("35400000000004"), QStringLiteral("Plain"))});
+    ASSERT_NE(m.pane, nullptr);
+    EXPECT_TRUE(m.pane->canSwitchOffSync(1));
+    EXPECT_FALSE(m.pane->canSwitchOffSync(2));
+
+    const QDir other(QDir(devicematrix::tempDataPath(*m.f->list->deviceEntry(1))).filePath(QStringLiteral("Other Data")));
+    ASSERT_TRUE(QDir().mkpath(other.path()));
+    const QStringList entities{QStringLiteral("Contacts"), QStringLiteral("Calendar"), QStringLiteral("Notes"),
+                               QStringLiteral("Bookmarks")};
+    for (const QString& entity : entities) {
+        QFile file(other.filePath(QStringLiteral("SyncEngine-State-") + entity));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QString posted;
+    const auto token = platform::NotificationCenter::defaultCenter().addObserver(
+        nullptr, QStringLiteral("DZ-SyncEngineSwitchedOnOff"), nullptr,
+        [&](const platform::Notification& n) { posted = n.userInfo.value(QStringLiteral("object")).toString(); });
+    m.pane->switchOffSync(1);
+    platform::NotificationCenter::defaultCenter().removeObserver(token);
+    runFor(0.5);
+
+    const DeviceList::Entry entry = m.f->list->deviceEntry(1);
+    EXPECT_FALSE(entry->value(QStringLiteral("Common.SyncEnvironment")).toMap().value(QStringLiteral("SyncEngineEnabled")).toBool());
+    EXPECT_FALSE(
+        entry->value(QStringLiteral("Common.SyncWorkEnvironment")).toMap().value(QStringLiteral("SyncEngineEnabled")).toBool());
+    EXPECT_TRUE(entry->value(QStringLiteral("Common.SyncWorkEnvironment")).isValid());
+    for (const QString& entity : entities)
+        EXPECT_FALSE(QFile::exists(other.filePath(QStringLiteral("SyncEngine-State-") + entity))) << entity.toStdString();
+    EXPECT_EQ(posted, QStringLiteral("35400000000003"));
+    EXPECT_FALSE(m.pane->canSwitchOffSync(1));
+}
+
+TEST(DeviceMatrix, ArrowKeysMoveAndTheMenuActsOnTheChosenPhone)
+{
+    MatrixFixture m({usbPhone(QStringLiteral("35400000000003"), QStringLiteral("First")),
+                     withSyncEngine(usbPhone(QStringLiteral("35400000000004"), QStringLiteral("Second")), true)});
+    ASSERT_NE(m.pane, nullptr);
+    TarnexDeviceMatrix* matrix = m.pane->matrix();
+    matrix->setFocus();
+    matrix->selectColumn(0);
+    QTest::keyClick(matrix, Qt::Key_Right);
+    EXPECT_EQ(matrix->selectedColumn(), 1);
+    QTest::keyClick(matrix, Qt::Key_Right);
+    EXPECT_EQ(matrix->selectedColumn(), 1);
+    QTest::keyClick(matrix, Qt::Key_Left);
+    EXPECT_EQ(matrix->selectedColumn(), 0);
+
+    std::unique_ptr<QMenu> first(matrix->contextMenuFor(0));
+    std::unique_ptr<QMenu> second(matrix->contextMenuFor(1));
+    QStringList titles;
+    for (QAction* action : second->actions())
+        titles << action->text();
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("Connect"), QStringLiteral("Remove phone"),
+                                   QStringLiteral("Switch Off Sync")}));
+    EXPECT_FALSE(first->actions().at(2)->isEnabled());
+    EXPECT_TRUE(second->actions().at(2)->isEnabled());
+    second->actions().at(1)->trigger();
+    ASSERT_NE(m.f->tarnex->alertSheet(), nullptr);
+    EXPECT_TRUE(m.f->tarnex->alertSheet()->isVisible());
+    m.f->tarnex->alertSheet()->defaultButton()->click();
+}
+
+TEST(DeviceMatrix, PictureBoxAndSyncBadge)
+{
+    struct Case {
+        QSize cell;
+        QSize box;
+    };
+    const Case cases[] = {{{100, 110}, {100, 86}}, {{100, 88}, {100, 64}}, {{100, 56}, {200, 64}}, {{60, 80}, {68, 64}}};
+    for (const Case& c : cases)
+        EXPECT_EQ(TarnexDeviceMatrix::pictureBox(c.cell), c.box) << c.cell.width() << "x" << c.cell.height();
+
+    QImage red(86, 86, QImage::Format_ARGB32_Premultiplied);
+    red.fill(Qt::red);
+    const QImage plain = TarnexDeviceMatrix::cellPicture(red, {100, 110}, false);
+    const QImage badged = TarnexDeviceMatrix::cellPicture(red, {100, 110}, true);
+    ASSERT_EQ(badged.size(), QSize(86, 86));
+    EXPECT_EQ(plain.pixelColor(14, 71), QColor(Qt::red));
+    // The badge's middle replaces the picture; the picture stays outside the
+    // 28 x 28 corner.
+    EXPECT_NE(badged.pixelColor(14, 71), QColor(Qt::red));
+    EXPECT_EQ(badged.pixelColor(40, 71), QColor(Qt::red));
+    EXPECT_EQ(badged.pixelColor(14, 40), QColor(Qt::red));
+}
+
+TEST(DeviceMatrix, ArtifactTwoPhonesWithASyncBadge)
+{
+    MatrixFixture m({usbPhone(QStringLiteral("35400000000003"), QStringLiteral("KU990")),
+                     withSyncEngine(usbPhone(QStringLiteral("35400000000004"), QStringLiteral("GD900")), true)});
+    ASSERT_NE(m.pane, nullptr);
+    EXPECT_EQ(m.pane->matrix()->numberOfCells(), 2);
+    EXPECT_FALSE(platform::gui::saveGrab(m.f->window.get(), QStringLiteral("device-matrix-two-phones")).isEmpty());
+}
+
+TEST(DeviceMatrixSearch, ProgressFollowsTheCandidatesAndTheRunningOne)
+{
+    struct Case {
+        int candidates;
+        int waiting;
+        double percent;
+        double shown;
+    };
+    const Case cases[] = {{0, 0, 0, 100}, {1, 0, 0, 0},    {1, 0, 50, 50},  {1, 0, 100, 100},
+                          {4, 3, 0, 0},   {4, 3, 100, 25}, {4, 1, 50, 62.5}, {4, 0, 100, 100}};
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(MatrixDeviceSelectionController::searchProgress(c.candidates, c.waiting, c.percent), c.shown)
+            << c.candidates << " " << c.waiting << " " << c.percent;
+}
+
+// The simulated LG phone on a pseudo-terminal as the one USB modem attached.
+struct SimulatedUsbPhone {
+    SimulatedUsbPhone()
+    {
+        registry = std::make_shared<platform::UsbRegistrySimulated>();
+        platform::UsbRegistry::setShared(registry);
+    }
+    ~SimulatedUsbPhone() { platform::UsbRegistry::setShared(nullptr); }
+    bool attach(const char* profile = "lg")
+    {
+        std::optional<phonesim::PhoneProfile> found = phonesim::PhoneProfile::named(QLatin1String(profile));
+        if (!found)
+            return false;
+        sim = std::make_unique<phonesim::PhoneSimulator>(std::move(*found));
+        if (!sim->start())
+            return false;
+        platform::UsbDevice modem;
+        modem.location = QStringLiteral("1-1");
+        modem.vendorId = 0x1004;
+        modem.productId = 0x6000;
+        modem.vendorName = QStringLiteral("LG Electronics");
+        modem.productName = QStringLiteral("LG USB Modem");
+        modem.serialNumber = QStringLiteral("35412301");
+        modem.ttyPaths = {sim->slavePath()};
+        registry->addInterface(registry->addDevice(modem), 1, platform::UsbRegistry::kClassCdcData);
+        return true;
+    }
+    QStringList identificationCommands() const
+    {
+        QStringList commands;
+        for (const QByteArray& line : sim->receivedLines())
+            if (line.trimmed().startsWith("AT+CG"))
+                commands << QString::fromLatin1(line.trimmed());
+        return commands;
+    }
+
+    std::shared_ptr<platform::UsbRegistrySimulated> registry;
+    std::unique_ptr<phonesim::PhoneSimulator> sim;
+};
+
+TEST(DeviceMatrixSearch, EmptyListSearchesAtOnceAndAddsTheIdentifiedPhone)
+{
+    testing_support::RealTimeScope realTime;
+    SimulatedUsbPhone usb;
+    ASSERT_TRUE(usb.attach());
+    MatrixFixture m({});
+    ASSERT_NE(m.pane, nullptr);
+    EXPECT_TRUE(testing_support::runUntil([&] { return !m.pane->isScanning(); }, 20.0, 0.05));
+    EXPECT_EQ(usb.identificationCommands(), MatrixDeviceSelectionController::identificationCommands());
+    ASSERT_EQ(m.f->list->count(), 1);
+    const DeviceList::Entry entry = m.f->list->deviceEntry(0);
+    EXPECT_EQ(entry->value(QStringLiteral("Common.SerialNo")).toString(), QStringLiteral("354123012345672"));
+    EXPECT_EQ(entry->value(QStringLiteral("Common.qvDeviceID")).toString(), QStringLiteral("15321"));
+    EXPECT_EQ(entry->value(QStringLiteral("USB.PortName")).toString(), usb.sim->slavePath());
+    EXPECT_EQ(entry->value(QStringLiteral("USB.VendorID")).toInt(), 0x1004);
+    EXPECT_TRUE(entry->value(QStringLiteral("TarnexNewPhone")).toBool());
+    EXPECT_EQ(m.pane->matrix()->numberOfCells(), 1);
+    EXPECT_TRUE(m.f->tarnex->alertSheet() == nullptr || !m.f->tarnex->alertSheet()->isVisible());
+    EXPECT_TRUE(m.f->xtLines().join(QLatin1Char('\n')).contains(QStringLiteral("together = 100")));
+}
+
+TEST(DeviceMatrixSearch, NoCandidateShowsNoDevices)
+{
+    SimulatedUsbPhone usb;
+    MatrixFixture m({});
+    ASSERT_NE(m.pane, nullptr);
+    EXPECT_FALSE(m.pane->isScanning());
+    ASSERT_NE(m.f->tarnex->alertSheet(), nullptr);
+    EXPECT_TRUE(m.f->tarnex->alertSheet()->isVisible());
+    EXPECT_EQ(m.f->tarnex->alertSheet()->titleLabel()->text(), QStringLiteral("No phone found"));
+}
+
+TEST(DeviceMatrixSearch, StopDuringIdentificationEndsWithoutTheNoNewPhonesSheet)
+{
+    testing_support::RealTimeScope realTime;
+    SimulatedUsbPhone usb;
+    ASSERT_TRUE(usb.attach());
+    MatrixFixture m({}, 0);
+    ASSERT_NE(m.pane, nullptr);
+    ASSERT_TRUE(m.pane->isScanning());
+    testing_support::runFor(0.05);
+    m.f->tarnex->stopPhoneScanPressed();
+    EXPECT_FALSE(m.pane->isScanning());
+    testing_support::runFor(1.0);
+    EXPECT_TRUE(m.f->tarnex->alertSheet() == nullptr || !m.f->tarnex->alertSheet()->isVisible());
+    EXPECT_TRUE(m.f->tarnex->progressIndicator()->isHidden());
+    EXPECT_EQ(m.f->list->count(), 0);
+}
+
+}   // namespace
+}   // namespace app_tests
