@@ -126,6 +126,9 @@ int main(int argc, char** argv)
         }
     }
     std::printf("%s\n", qPrintable(socketPath.isEmpty() ? simulator.slavePath() : socketPath));
+    // The USB vendor and product of the model's modem (the LG phones').
+    if (profileName.startsWith(QLatin1String("lg")))
+        std::printf("4100 24576\n");
     std::fflush(stdout);
 
     char byte = 0;

@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/PreferenceHandler.h"
 #include "app/TarnexController.h"
+#include "app/SimulatedUsb.h"
 #include "app/TarnexProgramServices.h"
 #include "app/TarnexWindow.h"
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv)
     QGuiApplication::setApplicationDisplayName(QLatin1String(kDisplayName));
     QGuiApplication::setDesktopFileName(platform::bundle::mainBundleIdentifier());
     registerWidgetClasses();
+    simulatedusb::installFromEnvironment();
 
     AppController controller;
     controller.awakeFromNib();
