@@ -11,22 +11,6 @@ namespace deviceentry {
 
 namespace {
 
-const QLatin1String kSerialNo("Common.SerialNo");
-const QLatin1String kDeviceID("Common.qvDeviceID");
-const QLatin1String kAutoConnect("Common.AutoConnect");
-const QLatin1String kBackupDevice("Common.BackupDevice");
-const QLatin1String kDeviceProtocol("Common.DeviceProtocol");
-const QLatin1String kIdentifier("Common.Identifier");
-const QLatin1String kFirmware("Common.FirmwareVersion");
-const QLatin1String kDeviceName("Common.DeviceName");
-const QLatin1String kLastConnectionType("Common.LastConnectionType");
-const QLatin1String kBTAddress("BT.BT_Address");
-const QLatin1String kBTChannel("BT.DeviceChannel");
-const QLatin1String kBTServiceName("BT.ServiceName");
-const QLatin1String kUSBPortName("USB.PortName");
-const QLatin1String kUSBProductID("USB.ProductID");
-const QLatin1String kUSBVendorID("USB.VendorID");
-
 const QLatin1String kRowProtocol("Dorvanti.DeviceProtocol");
 const QLatin1String kRowIdentification("Dorvanti.Identification");
 const QLatin1String kRowDeviceID("Dorvanti.DEVICE_ID");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1String>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -29,6 +30,24 @@ constexpr double kSerialNumberRetryWait = 1.0;
 constexpr double kAfterIdentifierWait = 0.5;
 // Channel number of a phone whose serial channel is not known.
 constexpr int kUnknownChannel = 255;
+
+// Keys of a device-list entry.
+inline constexpr QLatin1String kSerialNo("Common.SerialNo");
+inline constexpr QLatin1String kDeviceID("Common.qvDeviceID");
+inline constexpr QLatin1String kAutoConnect("Common.AutoConnect");
+inline constexpr QLatin1String kBackupDevice("Common.BackupDevice");
+inline constexpr QLatin1String kDeviceProtocol("Common.DeviceProtocol");
+inline constexpr QLatin1String kIdentifier("Common.Identifier");
+inline constexpr QLatin1String kFirmware("Common.FirmwareVersion");
+inline constexpr QLatin1String kDeviceName("Common.DeviceName");
+inline constexpr QLatin1String kLastConnectionType("Common.LastConnectionType");
+inline constexpr QLatin1String kSyncMode("Common.SyncMode");
+inline constexpr QLatin1String kBTAddress("BT.BT_Address");
+inline constexpr QLatin1String kBTChannel("BT.DeviceChannel");
+inline constexpr QLatin1String kBTServiceName("BT.ServiceName");
+inline constexpr QLatin1String kUSBPortName("USB.PortName");
+inline constexpr QLatin1String kUSBProductID("USB.ProductID");
+inline constexpr QLatin1String kUSBVendorID("USB.VendorID");
 
 constexpr const char* kNewPhoneKey = "TarnexNewPhone";
 constexpr const char* kConnTypeBluetooth = "Bluetooth";

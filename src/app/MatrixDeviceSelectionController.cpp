@@ -30,17 +30,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+using namespace deviceentry;
+
 namespace {
 
-const QLatin1String kSerialNo("Common.SerialNo");
-const QLatin1String kSyncMode("Common.SyncMode");
-const QLatin1String kPortName("USB.PortName");
-const QLatin1String kVendorID("USB.VendorID");
-const QLatin1String kProductID("USB.ProductID");
-const QLatin1String kBTAddress("BT.BT_Address");
-const QLatin1String kDeviceName("Common.DeviceName");
-const QLatin1String kDeviceID("Common.qvDeviceID");
-const QLatin1String kIdentifier("Common.Identifier");
 const QLatin1String kRowModel("Dorvanti.Model");
 const QLatin1String kRowManufacturer("Dorvanti.Manufacturer");
 const char* const kEntityNames[] = {"Contacts", "Calendar", "Notes", "Bookmarks"};
@@ -251,7 +244,7 @@ void MatrixDeviceSelectionController::updateDeviceList()
         const DeviceList::Entry entry = list->deviceEntry(index);
         if (!entry)
             continue;
-        if (stringOf(*entry, kPortName).isEmpty() && !devicematrix::deviceIsPaired(*entry))
+        if (stringOf(*entry, kUSBPortName).isEmpty() && !devicematrix::deviceIsPaired(*entry))
             continue;
         QString picture = stringOf(*entry, kIdentifier);
         if (picture.isEmpty())
@@ -284,7 +277,7 @@ void MatrixDeviceSelectionController::connectToDevice(int index)
     lastItem_ = index;
     if (!connectDeviceNr(index))
         return;
-    if (stringOf(*entry, kPortName).isEmpty() && !devicematrix::deviceIsPaired(*entry)) {
+    if (stringOf(*entry, kUSBPortName).isEmpty() && !devicematrix::deviceIsPaired(*entry)) {
         logXT(QStringLiteral("This should not happen: An unpaired device appeared in the matrix"));
         return;
     }
@@ -308,14 +301,14 @@ bool MatrixDeviceSelectionController::connectDeviceNr(int index)
 
 bool MatrixDeviceSelectionController::connectViaUSB(const QVariantMap& entry)
 {
-    const QString port = stringOf(entry, kPortName);
+    const QString port = stringOf(entry, kUSBPortName);
     if (port.isEmpty())
         return false;
     QVariantMap properties{{QLatin1String(DZDeviceProperties::kPortNameKey), port}};
-    if (entry.contains(kVendorID))
-        properties.insert(QLatin1String(DZDeviceProperties::kVendorIDKey), entry.value(kVendorID));
-    if (entry.contains(kProductID))
-        properties.insert(QLatin1String(DZDeviceProperties::kProductIDKey), entry.value(kProductID));
+    if (entry.contains(kUSBVendorID))
+        properties.insert(QLatin1String(DZDeviceProperties::kVendorIDKey), entry.value(kUSBVendorID));
+    if (entry.contains(kUSBProductID))
+        properties.insert(QLatin1String(DZDeviceProperties::kProductIDKey), entry.value(kUSBProductID));
     if (entry.contains(kSerialNo))
         properties.insert(QLatin1String(DZDeviceProperties::kSerialNumberKey), entry.value(kSerialNo));
     if (!USBSerialATChannel::isConnectionAvailable(entry))
