@@ -380,6 +380,8 @@ TEST(DeviceMatrixSearch, StopDuringIdentificationEndsWithoutTheNoNewPhonesSheet)
     ASSERT_NE(m.pane, nullptr);
     ASSERT_TRUE(m.pane->isScanning());
     testing_support::runFor(0.05);
+    EXPECT_FALSE(m.f->tarnex->progressIndicator()->isHidden());
+    EXPECT_FALSE(platform::gui::saveGrab(m.f->window.get(), QStringLiteral("device-matrix-search")).isEmpty());
     m.f->tarnex->stopPhoneScanPressed();
     EXPECT_FALSE(m.pane->isScanning());
     testing_support::runFor(1.0);
