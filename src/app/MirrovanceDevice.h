@@ -38,6 +38,8 @@ public:
 
     // The open phone; null while none is open.
     std::shared_ptr<MFDevice> mfDevice() const { return mfDevice_; }
+    // The phone the connect hand-over opened.
+    void setMFDevice(std::shared_ptr<MFDevice> device) { mfDevice_ = std::move(device); }
     // Closes the open phone and forgets the properties and the Bluetooth
     // device.
     virtual void releaseDorvantiStuff();
