@@ -378,6 +378,29 @@ void MatrixDeviceSelectionController::removeDevice(int index)
     platform::runloop::performAfterDelay(this, QStringLiteral("activate"), kRebuildDelay, [this] { activate(); });
 }
 
+void MatrixDeviceSelectionController::forgetPhone(int index)
+{
+    DeviceList* list = deviceList();
+    const DeviceList::Entry entry = list ? list->deviceEntry(index) : nullptr;
+    if (!entry)
+        return;
+    QDir(devicematrix::tempDataPath(*entry)).removeRecursively();
+    devicematrix::switchOffSyncEngine(*list, index);
+    if (TarnexController* host = tarnex())
+        host->services().removeSyncClients(*entry);
+}
+
+void MatrixDeviceSelectionController::cancelDeviceAdding()
+{
+    const std::shared_ptr<MirrovanceDevice> phone = mirrovanceDevice();
+    DeviceList* list = deviceList();
+    if (!phone || !list)
+        return;
+    const int index = list->getIndexFor(phone->dorvantiDict().value(kSerialNo).toString());
+    if (index >= 0)
+        removeDevice(index);
+}
+
 void MatrixDeviceSelectionController::switchOffSync(int index)
 {
     DeviceList* list = deviceList();

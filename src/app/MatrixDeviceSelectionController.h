@@ -73,6 +73,12 @@ public:
     void deleteDevice(int index);
     void switchOffSync(int index);
     bool canSwitchOffSync(int index) const;
+    // Forgets what the program keeps of the phone at the index (its temporary
+    // data, its sync engine and sync client) but keeps its entry.
+    void forgetPhone(int index);
+    // Adding the phone object's phone was given up: its entry, temporary
+    // data and sync client go.
+    void cancelDeviceAdding();
 
     // The search for new phones: the USB modem phones attached now are
     // identified one after the other and the supported ones added.

@@ -390,5 +390,36 @@ TEST(DeviceMatrixSearch, StopDuringIdentificationEndsWithoutTheNoNewPhonesSheet)
     EXPECT_EQ(m.f->list->count(), 0);
 }
 
+TEST(DeviceMatrix, ForgetKeepsTheEntryButNotItsDataAndCancelledAddingDropsTheChosenPhone)
+{
+    MatrixFixture m({withSyncEngine(usbPhone(QStringLiteral("35400000000003"), QStringLiteral("Cable")), true),
+                     usbPhone(QStringLiteral("35400000000004"), QStringLiteral("Plain"))});
+    ASSERT_NE(m.pane, nullptr);
+    const QDir data(devicematrix::tempDataPath(*m.f->list->deviceEntry(0)));
+    ASSERT_TRUE(QDir().mkpath(data.filePath(QStringLiteral("Other Data"))));
+
+    m.pane->forgetPhone(0);
+    EXPECT_FALSE(data.exists());
+    ASSERT_EQ(m.f->list->count(), 2) << "the entry stays";
+    EXPECT_FALSE(m.pane->canSwitchOffSync(0)) << "its sync engine is off";
+
+    // The phone object holds the second phone: only that entry goes.
+    m.f->useProbePhone(*m.f->list->deviceEntry(1), QStringLiteral("USB-Serial"));
+    const QDir second(devicematrix::tempDataPath(*m.f->list->deviceEntry(1)));
+    ASSERT_TRUE(QDir().mkpath(second.path()));
+    m.pane->cancelDeviceAdding();
+    runFor(0.5);
+    ASSERT_EQ(m.f->list->count(), 1);
+    EXPECT_EQ(m.f->list->deviceEntry(0)->value(QStringLiteral("Common.SerialNo")).toString(),
+              QStringLiteral("35400000000003"));
+    EXPECT_FALSE(second.exists());
+
+    // A phone object whose phone is not in the list changes nothing.
+    m.f->useProbePhone(phoneEntry(QStringLiteral("35499999999999")));
+    m.pane->cancelDeviceAdding();
+    runFor(0.5);
+    EXPECT_EQ(m.f->list->count(), 1);
+}
+
 }   // namespace
 }   // namespace app_tests
