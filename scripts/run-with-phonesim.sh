@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Starts the phone simulator with a profile (default lg2, an LG phone whose
+# Starts the phone simulator with a profile (default lg, an LG phone whose
 # identification the device database knows), hands its tty and the
 # USB ids of its model to the program as a simulated USB phone, runs the
 # program and stops the simulator when the program ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-profile="${1:-lg2}"
+profile="${1:-lg}"
 [ $# -gt 0 ] && shift
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARVESTO_TESTS=OFF -DMARVESTO_BENCH=OFF >/dev/null
 cmake --build build --parallel "$(nproc)" --target phonesim

@@ -69,7 +69,7 @@ struct MatrixFixture {
             QStringLiteral("INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, Manufacturer) "
                            "VALUES ('15320', 'LG+KU990', 'S78H', 'LG');"
                            "INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, Manufacturer, DeviceProtocol, "
-                           "supportsTarnexLG) VALUES ('15321', 'LG Electronics+KU990', 'KU990', 'LG', 'lg', 1);"));
+                           "supportsTarnexLG) VALUES ('15321', 'QUALCOMM INCORPORATED+KU990', 'KU990', 'LG', 'lg', 1);"));
         qvDeviceDB::setDefaultDatabasePath(path);
         qvDeviceDB::releaseSharedDeviceDB();
         f = std::make_unique<TarnexFixture>(devices);

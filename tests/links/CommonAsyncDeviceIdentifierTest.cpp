@@ -66,7 +66,7 @@ TEST_F(CommonAsyncDeviceIdentifierTest, ReadsMakerModelSerialAndRevision)
 {
     observe();
     ASSERT_EQ(identify("lg"), 0);
-    EXPECT_EQ(identifier->identifyDevice(), QLatin1String("LG Electronics+KU990"));
+    EXPECT_EQ(identifier->identifyDevice(), QLatin1String("QUALCOMM INCORPORATED+KU990"));
     EXPECT_EQ(identifier->getSerialNumber(), QLatin1String("354123012345672"));
     EXPECT_EQ(identifier->swRevision(), QLatin1String("V10c_00"));
     EXPECT_EQ(identifier->deviceName(), QLatin1String("Phone")) << "the Bluetooth name";

@@ -60,7 +60,7 @@ TEST_F(GammuIdentifyTest, GammuAndTheIdentifierReadTheSamePhone)
     if (gammu.isEmpty())
         GTEST_SKIP() << "gammu is not installed (Debian package gammu; scripts/install-deps.sh installs it)";
     // Where the two read a phone differently, the table says how: gammu
-    // spells makers its own way ("Samsung"), takes the model out of a
+    // spells makers its own way ("Samsung", "Qualcomm"), takes the model out of a
     // Motorola list without "MODEL=", keeps an "IMEI" prefix and the quotes
     // of a revision, drops the "+CGMR: " prefix and shows no IMEI for an
     // ERROR; the identifier keeps answers as the phone gave them, reading
@@ -72,8 +72,8 @@ TEST_F(GammuIdentifyTest, GammuAndTheIdentifierReadTheSamePhone)
         Reading gammu;
     };
     const Case cases[] = {
-        {"lg", {}, {"LG Electronics", "KU990", "354123012345672", "V10c_00"},
-         {"LG Electronics", "KU990", "354123012345672", "V10c_00"}},
+        {"lg", {}, {"QUALCOMM INCORPORATED", "KU990", "354123012345672", "V10c_00"},
+         {"Qualcomm", "KU990", "354123012345672", "V10c_00"}},
         {"gigaset", {"gigaset-handset"}, {"Gigaset", "BRUSSELS", "351234005678902", "41"},
          {"Gigaset", "BRUSSELS", "351234005678902", "41"}},
         {"samsung", {}, {"SAMSUNG", "SGH-E250", "353456012345679", "E250XXHB1"},

@@ -157,7 +157,7 @@ TEST_F(USBSerialATChannelTest, OpensTalksAndClosesOverTheTty)
     ASSERT_TRUE(commandAnswered(*channel, "ATE0\r\n"));
     EXPECT_TRUE(channel->buffer().endsWith(QLatin1String("\r\nOK\r\n")));
     ASSERT_TRUE(commandAnswered(*channel, "AT+CGMI\r\n"));
-    EXPECT_TRUE(bufferBecomes(*channel, "\r\nLG Electronics\r\n\r\nOK\r\n")) << channel->buffer().toStdString();
+    EXPECT_TRUE(bufferBecomes(*channel, "\r\nQUALCOMM INCORPORATED\r\n\r\nOK\r\n")) << channel->buffer().toStdString();
 
     auto closed = QVDeviceCallback::pollingObject();
     ASSERT_EQ(channel->closeChannelWithCallback(closed), 0);

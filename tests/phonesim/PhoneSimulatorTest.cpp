@@ -43,7 +43,7 @@ TEST_F(PhoneSimulatorTest, EveryProfileIdentifiesItself)
         {"siemens", "SIEMENS", "S65"},
         {"gigaset", "Gigaset", "SL56"},
         {"gigaset-sl400", "Gigaset", "SL400"},
-        {"lg", "LG Electronics", "KU990"},
+        {"lg", "QUALCOMM INCORPORATED", "KU990"},
         {"lg2", "LG Elec. Inc", "KS360"},
         {"lg3", "LG Electronics Inc", "KM900"},
         {"lggd900", "LG Electronics Inc", "GD900"},
@@ -85,7 +85,7 @@ TEST_F(PhoneSimulatorTest, UnknownOrMalformedCommandsAnswerError)
     EXPECT_EQ(client->command("ATE7"), QByteArray("\r\nERROR\r\n"));
     EXPECT_EQ(client->command("AT+CGMI=1"), QByteArray("\r\nERROR\r\n"));
     // An error ends the line: what came before it was answered, nothing after.
-    EXPECT_EQ(client->command("AT+CGMI;+XYZZY;+CGMM"), QByteArray("\r\nLG Electronics\r\n\r\nERROR\r\n"));
+    EXPECT_EQ(client->command("AT+CGMI;+XYZZY;+CGMM"), QByteArray("\r\nQUALCOMM INCORPORATED\r\n\r\nERROR\r\n"));
     // Text that is no command line is ignored, not answered.
     ASSERT_TRUE(client->write("hello\r"));
     EXPECT_TRUE(client->readFor(1.0).isEmpty());

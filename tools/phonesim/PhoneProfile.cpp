@@ -101,7 +101,8 @@ const QList<PhoneProfile::Identity>& PhoneProfile::identities()
         {"gigaset", "Gigaset", "SL56", "41", "351234005678902", {"Gigaset", "SL56", "REVISION 41"}},
         // Model 15373 of the device database; from this revision it wants AT^HSMM? before OBEX.
         {"gigaset-sl400", "Gigaset", "SL400", "75.114.000", "351234005678910", {"Gigaset", "SL400", "REVISION 75.114.000"}},
-        {"lg", "LG Electronics", "KU990", "V10c_00", "354123012345672", {"LG KU990"}},
+        // The KU990 names the maker of its chip set, as the device database has it.
+        {"lg", "QUALCOMM INCORPORATED", "KU990", "V10c_00", "354123012345672", {"LG KU990"}},
         // The LG families: "lg2" opens its port with an OBEX connect, "lg3"
         // answers in packets, "lggd900" has a model byte of its own.
         {"lg2", "LG Elec. Inc", "KS360", "V10a_00", "354123012345680", {"LG KS360"}},
