@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -307,24 +308,32 @@ struct SimulatedUsbPhone {
         platform::UsbRegistry::setShared(registry);
     }
     ~SimulatedUsbPhone() { platform::UsbRegistry::setShared(nullptr); }
-    bool attach(const char* profile = "lg")
+    bool attach(const char* profile = "lg") { return attachAnother(profile) != nullptr; }
+    // One more modem phone on its own USB location; the first one is `sim`.
+    phonesim::PhoneSimulator* attachAnother(const char* profile = "lg")
     {
         std::optional<phonesim::PhoneProfile> found = phonesim::PhoneProfile::named(QLatin1String(profile));
         if (!found)
-            return false;
-        sim = std::make_unique<phonesim::PhoneSimulator>(std::move(*found));
-        if (!sim->start())
-            return false;
+            return nullptr;
+        auto phone = std::make_unique<phonesim::PhoneSimulator>(std::move(*found));
+        if (!phone->start())
+            return nullptr;
+        const int n = int(others.size()) + (sim ? 2 : 1);
         platform::UsbDevice modem;
-        modem.location = QStringLiteral("1-1");
+        modem.location = QStringLiteral("1-%1").arg(n);
         modem.vendorId = 0x1004;
         modem.productId = 0x6000;
         modem.vendorName = QStringLiteral("LG Electronics");
         modem.productName = QStringLiteral("LG USB Modem");
-        modem.serialNumber = QStringLiteral("35412301");
-        modem.ttyPaths = {sim->slavePath()};
+        modem.serialNumber = QStringLiteral("3541230%1").arg(n);
+        modem.ttyPaths = {phone->slavePath()};
         registry->addInterface(registry->addDevice(modem), 1, platform::UsbRegistry::kClassCdcData);
-        return true;
+        phonesim::PhoneSimulator* attached = phone.get();
+        if (!sim)
+            sim = std::move(phone);
+        else
+            others.push_back(std::move(phone));
+        return attached;
     }
     QStringList identificationCommands() const
     {
@@ -337,6 +346,7 @@ struct SimulatedUsbPhone {
 
     std::shared_ptr<platform::UsbRegistrySimulated> registry;
     std::unique_ptr<phonesim::PhoneSimulator> sim;
+    std::vector<std::unique_ptr<phonesim::PhoneSimulator>> others;
 };
 
 TEST(DeviceMatrixSearch, EmptyListSearchesAtOnceAndAddsTheIdentifiedPhone)
@@ -358,6 +368,39 @@ TEST(DeviceMatrixSearch, EmptyListSearchesAtOnceAndAddsTheIdentifiedPhone)
     EXPECT_EQ(m.pane->matrix()->numberOfCells(), 1);
     EXPECT_TRUE(m.f->tarnex->alertSheet() == nullptr || !m.f->tarnex->alertSheet()->isVisible());
     EXPECT_TRUE(m.f->xtLines().join(QLatin1Char('\n')).contains(QStringLiteral("together = 100")));
+}
+
+TEST(DeviceMatrixSearch, AFailedCandidateGivesNoEntryAndTheSearchGoesOn)
+{
+    // The first phone answers ERROR for its maker, the second one's tty goes
+    // away while it is asked for its model, the third one is a good phone.
+    testing_support::RealTimeScope realTime;
+    SimulatedUsbPhone usb;
+    ASSERT_TRUE(usb.attach());
+    usb.sim->setHandler("+CGMI", [](phonesim::PhoneSession&, const phonesim::AtCommand&) {
+        return phonesim::AtResult::error();
+    });
+    phonesim::PhoneSimulator* vanishing = usb.attachAnother();
+    ASSERT_NE(vanishing, nullptr);
+    vanishing->holdAnswersTo("+CGMM");
+    phonesim::PhoneSimulator* good = usb.attachAnother();
+    ASSERT_NE(good, nullptr);
+
+    MatrixFixture m({}, 0);
+    ASSERT_NE(m.pane, nullptr);
+    ASSERT_TRUE(testing_support::runUntil(
+        [&] {
+            for (const QByteArray& line : vanishing->receivedLines())
+                if (line.trimmed() == "AT+CGMM")
+                    return true;
+            return false;
+        },
+        20.0, 0.05));
+    vanishing->stop();
+    EXPECT_TRUE(testing_support::runUntil([&] { return !m.pane->isScanning(); }, 40.0, 0.05));
+    ASSERT_EQ(m.f->list->count(), 1);
+    EXPECT_EQ(m.f->list->deviceEntry(0)->value(QStringLiteral("USB.PortName")).toString(), good->slavePath());
+    EXPECT_EQ(m.pane->matrix()->numberOfCells(), 1);
 }
 
 TEST(DeviceMatrixSearch, NoCandidateShowsNoDevices)
