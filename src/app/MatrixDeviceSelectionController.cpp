@@ -10,13 +10,17 @@
 
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"
+#include "foundation/FileManagerAdds.h"
 #include "foundation/FormattingUtil.h"
+#include "foundation/LaunchApplication.h"
+#include "foundation/MoreProcesses.h"
 #include "foundation/NamedLog.h"
 #include "links/CommonAsyncDeviceIdentifier.h"
 #include "links/USBSerialATChannel.h"
 #include "platform/Localization.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
+#include "platform/PropertyList.h"
 #include "platform/RunLoop.h"
 #include "platform/bluetooth/BluetoothStack.h"
 #include "platform/gui/Animation.h"
@@ -26,6 +30,7 @@
 #include "usbdevice/DZUSBDeviceIdentifier.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -609,4 +614,116 @@ void MatrixDeviceSelectionController::stopScanning()
     curIdentifier_ = nullptr;
     isScanning_ = false;
     deviceIdentificationFinished(nullptr);
+}
+
+QString MatrixDeviceSelectionController::seenPhonesFolder()
+{
+    return QDir(platform::paths::dataHome()).filePath(QStringLiteral("Phones"));
+}
+
+QVariantList MatrixDeviceSelectionController::getSeenPhones(const QString& folder,
+                                                            const QStringList& supportedIdentifications)
+{
+    static const QString kMaker = QStringLiteral("com.apple.gmi");
+    static const QString kModel = QStringLiteral("com.apple.gmm");
+    QVariantList phones;
+    const QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+        const QString path = QDir(folder).filePath(name + QStringLiteral("/Info.plist"));
+        if (!QFileInfo::exists(path))
+            continue;
+        QString error;
+        const QVariant read = platform::plist::readFile(path, &error);
+        const QVariantMap record = read.toMap();
+        const QString maker = record.value(kMaker).toString();
+        const QString model = record.value(kModel).toString();
+        if (read.typeId() != QMetaType::QVariantMap || maker.isEmpty() || model.isEmpty()) {
+            logXT(QStringLiteral("getSeenPhones: skipping %1 (%2)")
+                      .arg(path, error.isEmpty() ? QStringLiteral("no maker or model") : error));
+            continue;
+        }
+        const QString identification = QStringLiteral("%1+%2").arg(maker, model);
+        QVariantMap phone;
+        phone.insert(QLatin1String(kSeenPhoneIdentification), identification);
+        phone.insert(QLatin1String(kSeenPhoneRecord), record);
+        phone.insert(QLatin1String(kSeenPhoneSupported), supportedIdentifications.contains(identification));
+        phones << phone;
+    }
+    return phones;
+}
+
+QVariantList MatrixDeviceSelectionController::getSeenPhones()
+{
+    QStringList identifications;
+    if (const std::shared_ptr<qvDeviceDB> db = qvDeviceDB::sharedDeviceDB()) {
+        for (const QVariant& row : db->getAllDevicesMarvestoLG())
+            identifications << row.toMap().value(QStringLiteral("Dorvanti.Identification")).toString();
+    }
+    return getSeenPhones(seenPhonesFolder(), identifications);
+}
+
+bool MatrixDeviceSelectionController::saveArchiveTo(const QString& archive, const QString& folder)
+{
+    if (!QFileInfo::exists(archive))
+        return false;
+    if (folder.isEmpty())
+        return moveFileToUserTrash(archive);
+    if (!QFileInfo(folder).isDir())
+        return false;
+    const QString name = generateTrashName(QFileInfo(archive).fileName(), folder);
+    return doMoveItemAtPath(archive, QDir(folder).filePath(name));
+}
+
+MatrixDeviceSelectionController::ApplicationLauncher MatrixDeviceSelectionController::platformLauncher()
+{
+    static constexpr quint32 kAssistantCreator = fourCharCode("BTsa");
+    const auto creatorFor = [](const QString& name) -> quint32 {
+        if (name != QLatin1String(kBluetoothAssistant))
+            return 0;
+        if (applicationCandidatesForCreator(kAssistantCreator).isEmpty())
+            registerCreatorApplications(kAssistantCreator,
+                                        {QStringLiteral("blueman-assistant"), QStringLiteral("bluetooth-wizard")});
+        return kAssistantCreator;
+    };
+    ApplicationLauncher launcher;
+    launcher.launch = [creatorFor](const QString& name) {
+        const QString application = findApplicationForCreator(creatorFor(name));
+        return !application.isEmpty() && LaunchQVURLInFront(application) == 0;
+    };
+    launcher.isRunning = [creatorFor](const QString& name) {
+        const quint32 creator = creatorFor(name);
+        pid_t process = 0;
+        return creator != 0 && MoreProcFindProcessByCreator(creator, &process) == 0;
+    };
+    return launcher;
+}
+
+bool MatrixDeviceSelectionController::makeDeviceDictionary(QVariantMap* newDictionary, bool* isNew,
+                                                           const QVariantMap& wizard)
+{
+    DeviceList* list = deviceList();
+    const std::shared_ptr<qvDeviceDB> db = qvDeviceDB::sharedDeviceDB();
+    if (!list || !db)
+        return false;
+    bool made = false;
+    const std::optional<QVariantMap> entry = deviceentry::makeQVDeviceDictionary(*list, *db, wizard, &made);
+    if (!entry)
+        return false;
+    if (newDictionary)
+        *newDictionary = *entry;
+    if (isNew)
+        *isNew = made;
+    return true;
+}
+
+bool MatrixDeviceSelectionController::openAssistant()
+{
+    const QString name = QLatin1String(kBluetoothAssistant);
+    if (!launcher_.launch || !launcher_.launch(name)) {
+        logXT(QStringLiteral("openAssistant: could not start %1").arg(name));
+        return false;
+    }
+    while (launcher_.isRunning && launcher_.isRunning(name))
+        platform::runloop::runFor(kAssistantCheckInterval);
+    return true;
 }

@@ -7,7 +7,10 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <QVariantMap>
+
+#include <functional>
 
 class CommonAsyncDeviceIdentifier;
 class DeviceList;
@@ -52,6 +55,37 @@ public:
     // running one at percent.
     static double searchProgress(int candidates, int waiting, double percent);
 
+    // The phones the platform's Bluetooth setup has seen: one "Info.plist"
+    // record per phone in a folder of its own under the "Phones" folder.
+    static constexpr const char* kSeenPhoneIdentification = "Device.Identification";
+    static constexpr const char* kSeenPhoneRecord = "Device.iSync";
+    static constexpr const char* kSeenPhoneSupported = "Device.Supported";
+    static QString seenPhonesFolder();
+    // One entry per readable record with maker and model, in folder-name
+    // order: "Device.Identification" is "<maker>+<model>", "Device.iSync"
+    // the record, "Device.Supported" whether the identification is among
+    // supportedIdentifications. Unreadable or incomplete records are skipped.
+    static QVariantList getSeenPhones(const QString& folder, const QStringList& supportedIdentifications);
+    // The same for seenPhonesFolder() and the models of this edition.
+    static QVariantList getSeenPhones();
+    // Moves a history phone's mirror archive into folder under a name that
+    // is free there (an existing file is never replaced); an empty folder
+    // means the user's trash. Answers whether the archive was moved.
+    static bool saveArchiveTo(const QString& archive, const QString& folder);
+
+    // The program that sets Bluetooth phones up, and how often it is checked
+    // for while it runs.
+    static constexpr const char* kBluetoothAssistant = "Bluetooth Setup Assistant";
+    static constexpr double kAssistantCheckInterval = 1.0;
+    // Starts a program by name; whether a program of that name runs.
+    struct ApplicationLauncher {
+        std::function<bool(const QString&)> launch;
+        std::function<bool(const QString&)> isRunning;
+    };
+    // The platform's launcher: the name stands for the desktop's Bluetooth
+    // setup programs.
+    static ApplicationLauncher platformLauncher();
+
     MatrixDeviceSelectionController();
     ~MatrixDeviceSelectionController() override;
 
@@ -79,6 +113,13 @@ public:
     // Adding the phone object's phone was given up: its entry, temporary
     // data and sync client go.
     void cancelDeviceAdding();
+    // The device-list entry for a wizard result, made by the shared entry
+    // makers; NO when none could be made.
+    bool makeDeviceDictionary(QVariantMap* newDictionary, bool* isNew, const QVariantMap& wizard);
+    // Starts the Bluetooth setup assistant and waits, running the event loop,
+    // until it has ended. NO when it could not be started.
+    bool openAssistant();
+    void setApplicationLauncher(ApplicationLauncher launcher) { launcher_ = std::move(launcher); }
 
     // The search for new phones: the USB modem phones attached now are
     // identified one after the other and the supported ones added.
@@ -120,4 +161,5 @@ private:
     QVariantMap curCandidate_;
     quint64 stopObserver_ = 0;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    ApplicationLauncher launcher_ = platformLauncher();
 };

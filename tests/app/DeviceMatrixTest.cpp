@@ -8,6 +8,7 @@
 #include "DeviceDBTestSupport.h"
 #include "device/qvDeviceDB.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
 #include "platform/UsbRegistrySimulated.h"
 #include "PhoneSimulator.h"
 #include "platform/bluetooth/BluetoothStackSimulated.h"
@@ -20,6 +21,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <vector>
 
@@ -461,6 +463,130 @@ TEST(DeviceMatrix, ForgetKeepsTheEntryButNotItsDataAndCancelledAddingDropsTheCho
     m.f->useProbePhone(phoneEntry(QStringLiteral("35499999999999")));
     m.pane->cancelDeviceAdding();
     runFor(0.5);
+    EXPECT_EQ(m.f->list->count(), 1);
+}
+
+void writeText(const QString& path, const QByteArray& text)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+QByteArray readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray phoneRecord(const char* address, const char* maker, const char* model)
+{
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                      "<key>com.apple.bluetooth.address</key><string>")
+        + address + "</string><key>com.apple.gmi</key><string>" + maker
+        + "</string><key>com.apple.gmm</key><string>" + model + "</string></dict></plist>\n";
+}
+
+TEST(DeviceMatrixSeenPhones, EachReadableRecordIsAnEntryMarkedSupportedByItsIdentification)
+{
+    QTemporaryDir phones;
+    writeText(phones.filePath(QStringLiteral("a-lg/Info.plist")), phoneRecord("00-1e-75-00-00-01", "LG", "KU990"));
+    writeText(phones.filePath(QStringLiteral("b-other/Info.plist")),
+              phoneRecord("00-1e-75-00-00-02", "Nokia", "6230"));
+    // Records that give no phone: garbage, no model, and a folder without one.
+    writeText(phones.filePath(QStringLiteral("c-broken/Info.plist")), "<plist><dict><key>");
+    writeText(phones.filePath(QStringLiteral("d-no-model/Info.plist")), phoneRecord("00-1e-75-00-00-03", "LG", ""));
+    QDir().mkpath(phones.filePath(QStringLiteral("e-empty")));
+
+    const QVariantList seen =
+        MatrixDeviceSelectionController::getSeenPhones(phones.path(), {QStringLiteral("LG+KU990")});
+    ASSERT_EQ(seen.size(), 2);
+    const QVariantMap lg = seen[0].toMap();
+    const QVariantMap other = seen[1].toMap();
+    EXPECT_EQ(lg.value(QStringLiteral("Device.Identification")).toString(), QStringLiteral("LG+KU990"));
+    EXPECT_TRUE(lg.value(QStringLiteral("Device.Supported")).toBool());
+    EXPECT_EQ(lg.value(QStringLiteral("Device.iSync")).toMap().value(QStringLiteral("com.apple.bluetooth.address")),
+              QStringLiteral("00-1e-75-00-00-01"));
+    EXPECT_EQ(other.value(QStringLiteral("Device.Identification")).toString(), QStringLiteral("Nokia+6230"));
+    EXPECT_FALSE(other.value(QStringLiteral("Device.Supported")).toBool());
+
+    EXPECT_TRUE(MatrixDeviceSelectionController::getSeenPhones(phones.filePath(QStringLiteral("missing")), {})
+                    .isEmpty());
+    EXPECT_TRUE(MatrixDeviceSelectionController::seenPhonesFolder().startsWith(platform::paths::dataHome()));
+}
+
+TEST(DeviceMatrixHistoryPhone, ArchiveMovesToTheChosenFolderWithoutReplacingOrToTheTrash)
+{
+    QTemporaryDir dir;
+    const QString archive = dir.filePath(QStringLiteral("KU990.mirror"));
+    const QString chosen = dir.filePath(QStringLiteral("chosen"));
+    writeText(chosen + QStringLiteral("/KU990.mirror"), "older");
+    writeText(archive, "archive");
+
+    EXPECT_FALSE(MatrixDeviceSelectionController::saveArchiveTo(archive, dir.filePath(QStringLiteral("nowhere"))));
+    EXPECT_TRUE(QFileInfo::exists(archive));
+    EXPECT_TRUE(MatrixDeviceSelectionController::saveArchiveTo(archive, chosen));
+    EXPECT_FALSE(QFileInfo::exists(archive));
+    EXPECT_EQ(readText(chosen + QStringLiteral("/KU990.mirror")), QByteArray("older"));
+    EXPECT_EQ(readText(chosen + QStringLiteral("/KU990 (1).mirror")), QByteArray("archive"));
+    EXPECT_FALSE(MatrixDeviceSelectionController::saveArchiveTo(archive, chosen)) << "already gone";
+
+    const QString trash = platform::paths::dataHome() + QStringLiteral("/Trash");
+    QDir(trash).removeRecursively();
+    QDir().mkpath(trash + QStringLiteral("/files"));
+    QDir().mkpath(trash + QStringLiteral("/info"));
+    writeText(archive, "archive");
+    EXPECT_TRUE(MatrixDeviceSelectionController::saveArchiveTo(archive, QString()));
+    EXPECT_FALSE(QFileInfo::exists(archive));
+    EXPECT_EQ(readText(trash + QStringLiteral("/files/KU990.mirror")), QByteArray("archive"));
+    QDir(trash).removeRecursively();
+}
+
+TEST(DeviceMatrixAssistant, StartsTheAssistantByNameAndWaitsInOneSecondSlicesUntilItEnds)
+{
+    MatrixDeviceSelectionController pane;
+    QStringList launched;
+    int checks = 0;
+    double endsAt = 0;
+    bool starts = true;
+    pane.setApplicationLauncher({[&](const QString& name) {
+                                     launched << name;
+                                     return starts;
+                                 },
+                                 [&](const QString& name) {
+                                     ++checks;
+                                     return name == QLatin1String("Bluetooth Setup Assistant")
+                                         && platform::Clock::instance().now() < endsAt;
+                                 }});
+
+    const double start = platform::Clock::instance().now();
+    endsAt = start + 2.5;
+    EXPECT_TRUE(pane.openAssistant());
+    EXPECT_EQ(launched, QStringList{QStringLiteral("Bluetooth Setup Assistant")});
+    EXPECT_NEAR(platform::Clock::instance().now() - start, 3.0, 0.01);
+    EXPECT_EQ(checks, 4);
+
+    starts = false;
+    checks = 0;
+    const double before = platform::Clock::instance().now();
+    EXPECT_FALSE(pane.openAssistant());
+    EXPECT_EQ(platform::Clock::instance().now(), before);
+    EXPECT_EQ(checks, 0);
+}
+
+TEST(DeviceMatrix, WizardResultWithoutAPhoneToAskMakesNoEntry)
+{
+    QVariantMap entry{{QStringLiteral("untouched"), true}};
+    bool isNew = true;
+    MatrixDeviceSelectionController alone;
+    EXPECT_FALSE(alone.makeDeviceDictionary(&entry, &isNew, {}));
+
+    MatrixFixture m({btPhone(QStringLiteral("111"), QStringLiteral("Paired"), kPairedAddress)});
+    ASSERT_NE(m.pane, nullptr);
+    EXPECT_FALSE(m.pane->makeDeviceDictionary(&entry, &isNew, {{QStringLiteral("Wizard.QuorvalisDeviceID"), 15321}}));
+    EXPECT_EQ(entry, (QVariantMap{{QStringLiteral("untouched"), true}}));
+    EXPECT_TRUE(isNew);
     EXPECT_EQ(m.f->list->count(), 1);
 }
 
