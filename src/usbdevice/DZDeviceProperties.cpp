@@ -57,11 +57,8 @@ qint64 DZDeviceProperties::number(const char* key) const
 QVariantList DZDeviceProperties::list(const char* key) const
 {
     const QVariant value = _properties.value(QLatin1String(key));
-    if (value.typeId() == QMetaType::QVariantList)
-        return value.toList();
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toList();
-    return {};
+    const int type = value.typeId();
+    return type == QMetaType::QVariantList || type == QMetaType::QStringList ? value.toList() : QVariantList();
 }
 
 QByteArray DZDeviceProperties::pcSuiteServiceRecord() const
