@@ -301,9 +301,7 @@ void BluetoothDeviceExpert::removePairing()
 
 QString BluetoothDeviceExpert::description() const
 {
-    if (!readProps())
-        return QStringLiteral("BluetoothDeviceExpert with properties: Device properties not known");
-    return QStringLiteral("BluetoothDeviceExpert with properties: %1").arg(readProps()->description());
+    return describedAs("BluetoothDeviceExpert");
 }
 
 void BluetoothDeviceExpert::postExpertFinished()

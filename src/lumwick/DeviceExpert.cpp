@@ -96,8 +96,14 @@ bool DeviceExpert::isReachable()
 
 QString DeviceExpert::description() const
 {
-    return QStringLiteral("DeviceExpert with properties: %1")
-        .arg(m_properties ? m_properties->description() : QStringLiteral("Device properties not known"));
+    return describedAs("DeviceExpert");
+}
+
+QString DeviceExpert::describedAs(const char* className) const
+{
+    return QStringLiteral("%1 with properties: %2")
+        .arg(QLatin1String(className),
+             m_properties ? m_properties->description() : QStringLiteral("Device properties not known"));
 }
 
 QString DeviceExpert::statusIconName(int kind)

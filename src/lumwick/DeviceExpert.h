@@ -77,6 +77,8 @@ protected:
     // The properties, made empty when there are none yet.
     DZDeviceProperties& props();
     const DZDeviceProperties* readProps() const { return m_properties.get(); }
+    // "<className> with properties: <the properties' description>".
+    QString describedAs(const char* className) const;
 
     std::shared_ptr<DZDeviceProperties> m_properties;
     std::shared_ptr<platform::BluetoothDevice> m_device;
