@@ -224,6 +224,11 @@ TEST_F(MotorolaPhonebookTest, ReadsTheSlotRangeInBatches)
         {"motorola2", 1, 120,
          {QStringLiteral("AT+MPBRE=1,50"), QStringLiteral("AT+MPBRE=51,100"), QStringLiteral("AT+MPBRE=101,120")},
          {50.0f / 120.0f, 100.0f / 120.0f, 1.0f}},
+        // Slots at the top of the int range: the batch ends do not wrap.
+        {"motorola", 2147483640, 2147483646, {QStringLiteral("AT+MPBRE=2147483640,2147483646")}, {1.0f}},
+        {"motorola", 2147483400, 2147483646,
+         {QStringLiteral("AT+MPBRE=2147483400,2147483599"), QStringLiteral("AT+MPBRE=2147483600,2147483646")},
+         {float(2147483599) / float(2147483646), 1.0f}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ranges.first().toStdString());

@@ -154,8 +154,9 @@ void KestrovaMotorolaPhonebookExt::getMotorolaPhonebookStage3(const QVariantMap&
     _tempDict = limits;
     _startPhonebookEntry = start;
     _endPhonebookEntry = end;
-    // The first range is one batch from the start, ending at the end at most.
-    _currentPhonebookEntry = std::min(start + batchSize() - 1, end);
+    // The first range is one batch from the start, ending at the end at most
+    // (slots near the top of the int range must not wrap).
+    _currentPhonebookEntry = int(std::min<qint64>(qint64(start) + batchSize() - 1, end));
     readRange(start, _currentPhonebookEntry);
 }
 
@@ -185,7 +186,7 @@ void KestrovaMotorolaPhonebookExt::getMotorolaPhonebookStage4(const QVariantMap&
         receiver->organizerKitPhonebookReadProzDone(&kit(), float(_currentPhonebookEntry) / float(_endPhonebookEntry));
     if (_currentPhonebookEntry >= _endPhonebookEntry) {
         commands().motorolaPhonebookCleanup(stage([this](const QVariantMap& r) { getMotorolaPhonebookStage4(r); }));
-    } else if (_currentPhonebookEntry + batchSize() < _endPhonebookEntry) {
+    } else if (qint64(_currentPhonebookEntry) + batchSize() < _endPhonebookEntry) {
         readRange(_currentPhonebookEntry + 1, _currentPhonebookEntry + batchSize());
         _currentPhonebookEntry += batchSize();
     } else {
