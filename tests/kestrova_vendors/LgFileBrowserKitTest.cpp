@@ -17,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using coretest::hex;
 using phonesim::LgFileSystem;
@@ -510,14 +511,19 @@ TEST_F(LgFileBrowserKitTest, EmptyUploadAndBadUploadAnswers)
     // states, one that states less than it holds.
     kit->fileBrowserCopyFile(scratch.filePath("missing.bin"), "/Videos/m.bin");
     await(cb.copiedUp, 2);
-    qsizetype finished = 2;
+    // A FIFO in place of the local file fails at once, without waiting for a writer.
+    const QString fifo = scratch.filePath("fifo.bin");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    kit->fileBrowserCopyFile(fifo, "/Videos/f.bin");
+    await(cb.copiedUp, 3);
+    qsizetype finished = 3;
     for (const auto fault :
          {LgFileSystem::Fault::Short, LgFileSystem::Fault::Overlong, LgFileSystem::Fault::Miscounted}) {
         sim->modifyLgFiles([&](LgFileSystem& fs) { fs.faults.insert(0x05, fault); });
         kit->fileBrowserCopyFile(local("big.bin", noise(20000, 5)), "/Videos/big.bin");
         await(cb.copiedUp, ++finished);
     }
-    EXPECT_EQ(cb.copiedUp.mid(1), (QList<int>{-6, -6, -6, -6}));
+    EXPECT_EQ(cb.copiedUp.mid(1), (QList<int>{-6, -6, -6, -6, -6}));
 }
 
 TEST_F(LgFileBrowserKitTest, AbortsStopAfterThePacketInFlight)

@@ -9,6 +9,7 @@
 #include "platform/RunLoop.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 
 using namespace kestrova::core;
@@ -432,8 +433,9 @@ void SLTCommDeviceLgFileBrowserExt::lgViewtyFileBrowserPutFileToPath(const QStri
         _sendBuffer.clear();
         failLater(command(stage, kPutFileStage, kPutFileSignal, QByteArray(), kStateSendEntryFrame, path));
     };
+    // Only a regular file: opening a FIFO would wait for a writer.
     QFile file(_localPath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(_localPath).isFile() || !file.open(QIODevice::ReadOnly))
         return bad("the local file cannot be read");
     const qint64 size = file.size();
     const std::optional<QByteArray> blocks = dirAndNameBlocks(path);
