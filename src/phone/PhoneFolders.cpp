@@ -77,6 +77,10 @@ const QMap<QString, QString>& soundFormatSuffixes()
     return map;
 }
 
+// A capability object is a few levels deep; a deeper one would make the
+// element tree's search and teardown recurse without bound.
+constexpr qsizetype kMaxCapabilityDepth = 32;
+
 std::optional<CapabilityElement> parseCapabilityXML(const QByteArray& xml, QString* error)
 {
     QXmlStreamReader reader(xml);
@@ -85,6 +89,10 @@ std::optional<CapabilityElement> parseCapabilityXML(const QByteArray& xml, QStri
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
+            if (stack.size() >= kMaxCapabilityDepth) {
+                *error = QStringLiteral("elements nested deeper than %1").arg(kMaxCapabilityDepth);
+                return std::nullopt;
+            }
             stack.append(CapabilityElement{reader.name().toString(), QString(), {}});
             break;
         case QXmlStreamReader::Characters:

@@ -304,6 +304,8 @@ TEST_F(PhoneFoldersTest, UntrustedCapabilityObjectsLeaveTheKeysAsTheyWere)
         {"the read failed", QByteArray(), -21856, true},
         {"malformed XML", "<Capability><General><Memory></General>", 0, true},
         {"no capability element", "<Other/>", 0, true},
+        {"elements nested without end", QByteArray("<a>").repeated(200000) + QByteArray("</a>").repeated(200000), 0,
+         true},
         {"a folder with ..",
          capabilityObject("<Service><Name>Folder-Browsing</Name>" + ext("Pictures", "C:\\..\\..\\etc\\", "MemType=DEV")
                           + "</Service>"),
