@@ -1378,20 +1378,23 @@ QVariant MFDevice::lastSyncTimeDZ(int organizerType) const
     return _syncAnchors.value(anchorKey("DZ", dbName(organizerType)));
 }
 
+void MFDevice::setSyncAnchor(const char* side, const QVariant& time, int organizerType)
+{
+    const QString key = anchorKey(side, dbName(organizerType));
+    if (time.isValid())
+        _syncAnchors.insert(key, time);
+    else
+        _syncAnchors.remove(key);
+}
+
 void MFDevice::setLastSyncTimeDevice(const QVariant& time, int organizerType)
 {
-    if (time.isValid())
-        _syncAnchors.insert(anchorKey("Device", dbName(organizerType)), time);
-    else
-        _syncAnchors.remove(anchorKey("Device", dbName(organizerType)));
+    setSyncAnchor("Device", time, organizerType);
 }
 
 void MFDevice::setLastSyncTimeDZ(const QVariant& time, int organizerType)
 {
-    if (time.isValid())
-        _syncAnchors.insert(anchorKey("DZ", dbName(organizerType)), time);
-    else
-        _syncAnchors.remove(anchorKey("DZ", dbName(organizerType)));
+    setSyncAnchor("DZ", time, organizerType);
 }
 
 void MFDevice::processGAU()

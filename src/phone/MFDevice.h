@@ -409,6 +409,8 @@ private:
     void delayedCloseSyncML(const std::shared_ptr<QVEmbeddedCallback>& callback);
     void releaseSyncSessionStep2(QVDeviceCallback& callback);
     bool everyWantedTypeSynced() const;
+    // Sets (an invalid time: removes) one side's anchor of an organizer type.
+    void setSyncAnchor(const char* side, const QVariant& time, int organizerType);
     void progress(int percent) const;
     PhoneFolderRules& startFolders() const;
     SyncEnvironmentRules& environmentRules() const;
