@@ -227,15 +227,8 @@ MFDevice::MFDevice(const QString& connType, std::shared_ptr<QVariantMap> deviceD
     if (!history) {
         setupSyncEvironment();
         const bool useEngine = wantsToUseSyncEngineAtAll();
-        if (useEngine) {
-            if (_makers.syncEngineHandler)
-                _syncEngineHandler = _makers.syncEngineHandler(*this);
-            if (!_syncEngineHandler)
-                qCWarning(lcPhone).noquote()
-                    << QStringLiteral("SERIOUS BUG: Could not get SyncClient for device:%1, schema file:%2")
-                           .arg(_devInfo->nonNilStringFromDeviceSpec(QStringLiteral("Common.Identifier")),
-                                _syncDescription ? _syncDescription->syncSchemaFile().toString() : QString());
-        }
+        if (useEngine)
+            createSyncEngineHandler();
         progress(kProgressSyncEngine);
         if (useEngine && _syncEngineHandler)
             _syncEngineHandler->updateEnabledEntities();
@@ -1292,19 +1285,22 @@ SharedSyncInfo* MFDevice::generalSyncInfo() const
     return _makers.generalSyncInfo ? _makers.generalSyncInfo() : nullptr;
 }
 
+bool MFDevice::createSyncEngineHandler()
+{
+    if (_makers.syncEngineHandler)
+        _syncEngineHandler = _makers.syncEngineHandler(*this);
+    if (!_syncEngineHandler)
+        qCWarning(lcPhone).noquote()
+            << QStringLiteral("SERIOUS BUG: Could not get SyncClient for device:%1, schema file:%2")
+                   .arg(_devInfo->nonNilStringFromDeviceSpec(QStringLiteral("Common.Identifier")),
+                        _syncDescription ? _syncDescription->syncSchemaFile().toString() : QString());
+    return bool(_syncEngineHandler);
+}
+
 void MFDevice::makeSyncEngineHandler()
 {
-    if (!_syncEngineHandler) {
-        if (_makers.syncEngineHandler)
-            _syncEngineHandler = _makers.syncEngineHandler(*this);
-        if (_syncEngineHandler)
-            _syncEngineHandler->updateEnabledEntities();
-        else
-            qCWarning(lcPhone).noquote()
-                << QStringLiteral("SERIOUS BUG: Could not get SyncClient for device:%1, schema file:%2")
-                       .arg(_devInfo->nonNilStringFromDeviceSpec(QStringLiteral("Common.Identifier")),
-                            _syncDescription ? _syncDescription->syncSchemaFile().toString() : QString());
-    }
+    if (!_syncEngineHandler && createSyncEngineHandler())
+        _syncEngineHandler->updateEnabledEntities();
     if (SharedSyncInfo* general = generalSyncInfo())
         general->functionalityRequired();
 }

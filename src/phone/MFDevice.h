@@ -408,6 +408,8 @@ private:
     void finishSyncRelease(const std::shared_ptr<QVEmbeddedCallback>& callback);
     void delayedCloseSyncML(const std::shared_ptr<QVEmbeddedCallback>& callback);
     void releaseSyncSessionStep2(QVDeviceCallback& callback);
+    // The maker's handler; a warning when there is none.
+    bool createSyncEngineHandler();
     bool everyWantedTypeSynced() const;
     // Sets (an invalid time: removes) one side's anchor of an organizer type.
     void setSyncAnchor(const char* side, const QVariant& time, int organizerType);
