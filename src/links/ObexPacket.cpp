@@ -1,13 +1,12 @@
 #include "links/ObexPacket.h"
 
+#include "links/ObexHeaders.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace obex {
 namespace {
-constexpr uint8_t kBodyId = 0x48;
-constexpr uint8_t kBodyEndId = 0x49;
-
 void putLength(char* out, int length)
 {
     out[1] = char((length >> 8) & 0xFF);
@@ -75,7 +74,7 @@ int buildPut(char* out, bool final, const char* headers, int headersLength, cons
     copyHeaders(out + kPrefixLength, headers, headersLength);
     if (hasBody) {
         char* at = out + kPrefixLength + headersLength;
-        at[0] = char(final ? kBodyEndId : kBodyId);
+        at[0] = char(final ? kHeaderEndOfBody : kHeaderBody);
         putLength(at, bodyLength + kBodyPrefixLength);
         std::memcpy(at + kBodyPrefixLength, body, size_t(bodyLength));
     }
