@@ -415,11 +415,10 @@ bool PhoneSimulator::handleObexInput(const QByteArray& bytes)
         _received += bytes;
         if (_received.size() >= 2 * kReceivedWindowBytes)
             _received.remove(0, _received.size() - kReceivedWindowBytes);
+        // A hang-up is the phone's own even when relaying: it leaves OBEX mode.
         relayed = _relay >= 0 && !ObexServer::isHangup(bytes);
         if (!relayed)
             out = _obex.input(bytes);
-        else if (ObexServer::isHangup(bytes))
-            _obex.leaveObexMode();
         if (_silent)
             out.answers.clear();
     }
