@@ -234,7 +234,6 @@ int ObexATSwitchTransportLayer::OBEXSetPath(uint8_t flags, uint8_t constants, co
 
 int ObexATSwitchTransportLayer::OBEXPutFinal()
 {
-    _wasFinalRequested = false;
     if (!hasOpenTransportConnection())
         return links::kErrNotConnected;
     const int length = obex::buildHeadersOnly(packetBuffer(), obex::kOpPutFinal, nullptr, 0);

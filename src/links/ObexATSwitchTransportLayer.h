@@ -205,7 +205,6 @@ protected:
     std::vector<char> _fp;
     bool _modeObex = false;
     uint8_t _sentCommand = 0;
-    bool _wasFinalRequested = false;
     QVariant _refCon;
     platform::Timer _timeOutTimer;
     bool _aboutToClose = false;
