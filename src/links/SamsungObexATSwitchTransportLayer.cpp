@@ -66,6 +66,7 @@ void SamsungObexATSwitchTransportLayer::deliverData(const char* bytes, int lengt
     if (_modeObex) {
         _surplus.append(bytes, length);
         takeObexBytes();
+        dropSurplusBeyondOnePacket();
         return;
     }
     // An AT answer longer than the buffer keeps its end.
@@ -136,6 +137,20 @@ void SamsungObexATSwitchTransportLayer::takeObexBytes()
         if (_commBuffer.size() == _expectedObexBytes)
             handOver();
     }
+}
+
+void SamsungObexATSwitchTransportLayer::dropSurplusBeyondOnePacket()
+{
+    // One request is in flight at a time, so a phone owes at most one packet
+    // behind the one being handed over; more than that is not kept.
+    if (_surplus.size() <= kReceiveBufferSize)
+        return;
+    QVLogWith(qvlog::kXT, [&] {
+        return QStringLiteral("### [%1 deliverData] %2 bytes past one waiting packet dropped")
+            .arg(className())
+            .arg(_surplus.size() - kReceiveBufferSize);
+    });
+    _surplus.truncate(kReceiveBufferSize);
 }
 
 void SamsungObexATSwitchTransportLayer::handOver()

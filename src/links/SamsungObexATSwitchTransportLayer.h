@@ -23,7 +23,8 @@ public:
 
     // Each piece of bytes the transport received. In AT mode the bytes wait
     // for buffer() and the waits; in OBEX mode a packet is handed over once
-    // complete, and bytes past it are kept for the next one.
+    // complete, and bytes past it are kept for the next one (up to one
+    // packet's worth; a phone sending more loses the excess).
     void deliverData(const char* bytes, int length);
     void setData(bool avail);
     void resetBuffer();
@@ -52,6 +53,7 @@ protected:
 private:
     void takeObexBytes();
     void handOver();
+    void dropSurplusBeyondOnePacket();
     void startPacket();
 
     QByteArray _commBuffer;
@@ -60,5 +62,5 @@ private:
     int _expectedObexBytes = 0;
     bool _hasFinalSize = false;
     bool _packetPending = false;
-    QByteArray _surplus;           // OBEX bytes behind the packet being handed over
+    QByteArray _surplus;           // OBEX bytes behind the packet being handed over (at most one packet's)
 };

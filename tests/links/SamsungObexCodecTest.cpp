@@ -154,6 +154,26 @@ TEST_F(SamsungObexCodecTest, ErrorLineAndOversizedInputEndTheRequest)
     EXPECT_EQ(events[1].index, 3u);
 }
 
+TEST_F(SamsungObexCodecTest, BytesPastOneWaitingPacketAreNotKept)
+{
+    switched();
+    ASSERT_EQ(connect(), 0);
+    events.clear();
+    // 200 answers of 1,000 bytes in one piece: the first is handed over, one
+    // packet buffer's worth (65 whole answers) waits behind it, the rest is
+    // dropped instead of piling up.
+    QByteArray answer = hex("9003E8") + QByteArray(1000 - 3, 'z');
+    QByteArray flood;
+    for (int i = 0; i < 200; ++i)
+        flood += answer;
+    ASSERT_EQ(codec.OBEXPut(false, nullptr, 0, "abc", 3, recorder()), 0);
+    codec.deliver(flood);
+    runFor(1.0);
+    ASSERT_EQ(events.size(), size_t(1 + SamsungObexATSwitchTransportLayer::kReceiveBufferSize / 1000));
+    EXPECT_EQ(events.back().code, 0x90);
+    EXPECT_EQ(events.back().index, 1000u);
+}
+
 TEST_F(SamsungObexCodecTest, TimeOutAbortsDisconnectsWithConnectionIdAndCloses)
 {
     switched();
