@@ -66,6 +66,9 @@ public:
     static constexpr double kAbortPause = 2.0;
     static constexpr double kDisconnectPause = 1.5;
     static constexpr int kATWaitPasses = 40;
+    // Loop passes before the preparation command (a Gigaset needs longer).
+    static constexpr int kPreparePasses = 2;
+    static constexpr int kGigasetPreparePasses = 11;
     static constexpr int kGigasetRevisionModel = 15373;
     static constexpr qint64 kHsmmRevision = 75113999;
     static constexpr int kSwitchFailedGigaset = -200;

@@ -239,7 +239,7 @@ int SamsungObexATSwitchTransportLayer::OBEXConnect(uint8_t, uint16_t maxPacketLe
 
 void SamsungObexATSwitchTransportLayer::initializeSerialChannelForSyncML(const std::shared_ptr<QVDeviceCallback>& callback)
 {
-    if (!sendPreparation(_settings.isGigaset ? 11 : 2, false, kSwitchFailed, kSwitchFailed, callback))
+    if (!sendPreparation(_settings.isGigaset ? kGigasetPreparePasses : kPreparePasses, false, kSwitchFailed, kSwitchFailed, callback))
         return;
     sendSamsungSwitch(callback, true);
 }
