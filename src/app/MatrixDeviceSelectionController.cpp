@@ -251,9 +251,7 @@ void MatrixDeviceSelectionController::updateDeviceList()
             continue;
         if (stringOf(*entry, kUSBPortName).isEmpty() && !devicematrix::deviceIsPaired(*entry))
             continue;
-        QString picture = stringOf(*entry, kIdentifier);
-        if (picture.isEmpty())
-            picture = TarnexController::imageNameForQVID(entry->value(kDeviceID).toInt());
+        QString picture = TarnexController::pictureNameForEntry(*entry);
         const QLatin1String bundle(platform::gui::kProgramBundle);
         if (!platform::gui::hasImage(bundle, picture)) {
             picture = TarnexController::fillFormat(QLatin1String(tarnexkeys::kBigPictureFormat), {picture});

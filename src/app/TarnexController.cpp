@@ -3,6 +3,7 @@
 #include "app/AppController.h"
 #include "app/AppKeys.h"
 #include "app/AppLog.h"
+#include "app/DeviceEntryMakers.h"
 #include "app/MainWindow.h"
 #include "app/MatrixDeviceSelectionController.h"
 #include "app/MirrovanceDevice.h"
@@ -816,16 +817,18 @@ QString TarnexController::imageNameForQVID(int deviceID)
     }
 }
 
+QString TarnexController::pictureNameForEntry(const QVariantMap& entry)
+{
+    const QVariant identifier = entry.value(deviceentry::kIdentifier);
+    const QString name = identifier.typeId() == QMetaType::QString ? identifier.toString() : QString();
+    return name.isEmpty() ? imageNameForQVID(entry.value(deviceentry::kDeviceID).toInt()) : name;
+}
+
 QString TarnexController::phonePictureName() const
 {
     if (!device_ || !device_->hasDorvantiDict())
         return {};
-    const QVariantMap& entry = device_->dorvantiDict();
-    const QVariant identifier = entry.value(key(kIdentifier));
-    QString name = identifier.typeId() == QMetaType::QString ? identifier.toString() : QString();
-    if (name.isEmpty())
-        name = imageNameForQVID(entry.value(key(kDeviceID)).toInt());
-    return name;
+    return pictureNameForEntry(device_->dorvantiDict());
 }
 
 void TarnexController::showPhoneIcon(bool show)
@@ -850,7 +853,7 @@ void TarnexController::showPhoneIcon(bool show)
     if (!platform::gui::hasImage(QLatin1String(platform::gui::kProgramBundle), pictureName))
         pictureName = fillFormat(key(kBigPictureFormat), {key(kDefaultHandyLogo)});
     shownPictureName_ = pictureName;
-    const QVariant deviceName = device_->dorvantiDict().value(key(kDeviceName));
+    const QVariant deviceName = device_->dorvantiDict().value(deviceentry::kDeviceName);
     setDeviceName(deviceName.typeId() == QMetaType::QString ? deviceName.toString() : QString());
     if (deviceImage_) {
         const QImage picture = tarnex::image(pictureName);

@@ -182,6 +182,9 @@ public:
     void showPhoneIcon(bool show);
     void setDeviceName(const QString& name);
     static QString imageNameForQVID(int deviceID);
+    // The picture name of a device-list entry: its identification, else the
+    // picture of its model id.
+    static QString pictureNameForEntry(const QVariantMap& entry);
     bool isShowingPhone() const { return showingPhone_; }
     // The phone's picture name: its identification, else the picture of its
     // model id; empty without a device-list entry.

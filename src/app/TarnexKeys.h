@@ -31,9 +31,6 @@ inline constexpr const char* kMissingItems = "missingItems";
 
 // Device-list entry keys.
 inline constexpr const char* kClipSizeWidth = "Common.ClipSizeWidth";
-inline constexpr const char* kIdentifier = "Common.Identifier";
-inline constexpr const char* kDeviceID = "Common.qvDeviceID";
-inline constexpr const char* kDeviceName = "Common.DeviceName";
 
 // Pictures.
 inline constexpr const char* kBigPictureFormat = "%@_big";

@@ -1,5 +1,6 @@
 #include "TarnexTestSupport.h"
 
+#include "app/DeviceEntryMakers.h"
 #include "app/TarnexKeys.h"
 #include "app/TarnexRollOverButton.h"
 
@@ -266,15 +267,15 @@ TEST(TarnexController, ThePhonePictureComesFromTheIdentificationElseTheModelId)
     TarnexFixture f(onePhone());
     f.start();
     QVariantMap entry = phoneEntry(QStringLiteral("35412345678901"));
-    entry.insert(key(kDeviceID), QStringLiteral("15451"));
+    entry.insert(deviceentry::kDeviceID, QStringLiteral("15451"));
     f.useProbePhone(entry);
     EXPECT_EQ(f.tarnex->phonePictureName(), QStringLiteral("LG Electronics Inc+GD900"));
-    entry.insert(key(kIdentifier), QStringLiteral("LG KU990"));
+    entry.insert(deviceentry::kIdentifier, QStringLiteral("LG KU990"));
     f.useProbePhone(entry);
     EXPECT_EQ(f.tarnex->phonePictureName(), QStringLiteral("LG KU990"));
     // Untrusted entries: an identification that is no text, no id at all.
-    entry.insert(key(kIdentifier), QVariantList{1, 2});
-    entry.remove(key(kDeviceID));
+    entry.insert(deviceentry::kIdentifier, QVariantList{1, 2});
+    entry.remove(deviceentry::kDeviceID);
     f.useProbePhone(entry);
     EXPECT_EQ(f.tarnex->phonePictureName(), QStringLiteral("DefaultHandyLogo"));
 
