@@ -574,12 +574,9 @@ void MatrixDeviceSelectionController::deviceIdentificationFinished(CommonAsyncDe
     // The identifier goes whether its channel opened or not.
     identifier->closeAndFree();
     curIdentifier_ = nullptr;
-    if (!checkDevices_.isEmpty())
-        platform::runloop::performAfterDelay(this, QStringLiteral("processNextDevice"), kNextCandidateDelay,
-                                             [this] { processNextDevice(); });
-    else
-        platform::runloop::performAfterDelay(this, QStringLiteral("processNextDevice"), 0,
-                                             [this] { processNextDevice(); });
+    platform::runloop::performAfterDelay(this, QStringLiteral("processNextDevice"),
+                                         checkDevices_.isEmpty() ? 0 : kNextCandidateDelay,
+                                         [this] { processNextDevice(); });
 }
 
 void MatrixDeviceSelectionController::allDevicesProcessed(bool stopped)
