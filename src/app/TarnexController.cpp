@@ -53,6 +53,16 @@ void setShown(const QPointer<T>& widget, bool shown)
         widget->setVisible(shown);
 }
 
+// Clicks a button the window offers now (shown and enabled); false when it
+// offers none.
+bool clickIfOffered(QAbstractButton* button)
+{
+    if (!button || button->isHidden() || !button->isEnabled())
+        return false;
+    button->click();
+    return true;
+}
+
 struct PaneSpec {
     const char* nib;
     const char* key;
@@ -265,22 +275,14 @@ void TarnexController::prepareGUI()
         for (Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
             auto* shortcut = new QShortcut(QKeySequence(enter), window_);
             connect(shortcut, &QShortcut::activated, this, [this] {
-                if (addPhoneButton_ && !addPhoneButton_->isHidden() && addPhoneButton_->isEnabled())
-                    addPhoneButton_->click();
-                else if (nextPaneButton_ && !nextPaneButton_->isHidden() && nextPaneButton_->isEnabled())
-                    nextPaneButton_->click();
+                if (!clickIfOffered(addPhoneButton_))
+                    clickIfOffered(nextPaneButton_);
             });
         }
         auto* next = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Right), window_);
-        connect(next, &QShortcut::activated, this, [this] {
-            if (nextPaneButton_ && !nextPaneButton_->isHidden() && nextPaneButton_->isEnabled())
-                nextPaneButton_->click();
-        });
+        connect(next, &QShortcut::activated, this, [this] { clickIfOffered(nextPaneButton_); });
         auto* previous = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), window_);
-        connect(previous, &QShortcut::activated, this, [this] {
-            if (previousPaneButton_ && !previousPaneButton_->isHidden() && previousPaneButton_->isEnabled())
-                previousPaneButton_->click();
-        });
+        connect(previous, &QShortcut::activated, this, [this] { clickIfOffered(previousPaneButton_); });
     }
     if (logoImageView_) {
         const QImage logo = tarnex::image(kProductLogo);
