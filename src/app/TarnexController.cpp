@@ -404,13 +404,8 @@ void TarnexController::showInSyncSheet(QWidget* view)
     if (!window_)
         return;
     if (!syncSheetWindow_) {
-        auto* sheet = new SyncSheet(window_, [this] {
-            // Escape: the pane first, else back to the pane before.
-            TarnexPaneController* current = pane(currentPaneIndex_);
-            if (current && current->handlePreviousButton())
-                return;
-            switchPanesInDirection(-1);
-        });
+        // Escape: the pane first, else back to the pane before.
+        auto* sheet = new SyncSheet(window_, [this] { goToPreviousPane(); });
         sheet->setObjectName(QStringLiteral("syncSheetWindow"));
         sheet->setWindowModality(Qt::WindowModal);
         sheet->setFixedSize(mainwindow::kWidth - 40, kSyncSheetHeight);
