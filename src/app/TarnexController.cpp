@@ -331,7 +331,6 @@ void TarnexController::loadPaneControllersAndViews()
     auto phone = std::make_shared<MirrovanceDevice>(pane(kMatrixIndex));
     for (const std::unique_ptr<TarnexPaneController>& each : controllers_)
         each->setDevice(phone);
-    settingsController_ = paneForKey(key(kSyncSettings));
 }
 
 void TarnexController::whitenTextFields(QWidget* view)
@@ -348,6 +347,11 @@ void TarnexController::whitenTextFields(QWidget* view)
 TarnexPaneController* TarnexController::pane(int index) const
 {
     return index >= 0 && index < paneCount() ? controllers_[size_t(index)].get() : nullptr;
+}
+
+TarnexPaneController* TarnexController::settingsController() const
+{
+    return paneForKey(key(kSyncSettings));
 }
 
 TarnexPaneController* TarnexController::paneForKey(const QString& paneKey) const

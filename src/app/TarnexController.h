@@ -207,7 +207,7 @@ public:
     void rememberDraggedFile(const QString& path) { draggedFile_ = path; }
     TarnexWindow* mainWindow() const { return window_; }
     DeviceList& deviceList() const { return list_; }
-    TarnexPaneController* settingsController() const { return settingsController_; }
+    TarnexPaneController* settingsController() const;
 
     // Outlets.
     QWidget* paneView() const { return paneView_; }
@@ -333,7 +333,6 @@ private:
     std::vector<PaneFactory> paneFactories_;
     std::vector<std::unique_ptr<TarnexPaneController>> controllers_;
     std::shared_ptr<MirrovanceDevice> device_;
-    TarnexPaneController* settingsController_ = nullptr;
     int currentPaneIndex_ = -1;
     int previousPaneIndex_ = -1;
     bool deviceNeedsToBeStoredInDeviceList_ = false;
