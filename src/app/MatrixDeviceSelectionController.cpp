@@ -320,7 +320,7 @@ bool MatrixDeviceSelectionController::connectViaUSB(const QVariantMap& entry)
     if (!phone)
         return false;
     phone->setDeviceProperties(properties);
-    phone->setDorvantiDict(entry, QStringLiteral("USB-Serial"));
+    phone->setDorvantiDict(entry, QLatin1String(kConnTypeUSBSerial));
     return true;
 }
 
@@ -348,7 +348,7 @@ bool MatrixDeviceSelectionController::connectViaBluetooth(const QVariantMap& ent
     if (!phone)
         return false;
     phone->setDeviceProperties(properties);
-    phone->setDorvantiDict(entry, QStringLiteral("Bluetooth"));
+    phone->setDorvantiDict(entry, QLatin1String(kConnTypeBluetooth));
     return true;
 }
 
