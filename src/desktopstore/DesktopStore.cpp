@@ -40,6 +40,12 @@ const QString kTitleKey = QStringLiteral("title");
 const QString kFilesKey = QStringLiteral("Files");
 const QString kCalendarsKey = QStringLiteral("Calendars");
 const QString kGroupsKey = QStringLiteral("Groups");
+const QString kUnconfirmedKey = QStringLiteral("Unconfirmed");
+const QString kStateKey = QStringLiteral("State");
+const QString kPushedKey = QStringLiteral("Pushed");
+const QString kSyncDateKey = QStringLiteral("SyncDate");
+const QString kChangesKey = QStringLiteral("changes");
+const QString kAllKey = QStringLiteral("all");
 const QString kNameKey = QStringLiteral("name");
 const QString kMembersKey = QStringLiteral("members");
 const QString kDisplayNameFile = QStringLiteral("displayname");
@@ -232,6 +238,31 @@ void diffRecords(const QVariantMap& before, const QVariantMap& after, QList<Sync
     }
 }
 
+// Changes as the state file keeps them.
+QVariantList changesToList(const QList<SyncChange>& changes)
+{
+    QVariantList list;
+    for (const SyncChange& c : changes) {
+        list.append(QVariantMap{{QStringLiteral("type"), int(c.type())},
+                                {QStringLiteral("id"), c.recordIdentifier()},
+                                {kChangesKey, c.changes()}});
+    }
+    return list;
+}
+
+QList<SyncChange> changesFromList(const QVariantList& list)
+{
+    QList<SyncChange> changes;
+    for (const QVariant& v : list) {
+        const QVariantMap m = v.toMap();
+        const int type = m.value(QStringLiteral("type")).toInt();
+        const QString id = m.value(QStringLiteral("id")).toString();
+        if (type >= SyncChange::Add && type <= SyncChange::Delete && !id.isEmpty())
+            changes.append(SyncChange(SyncChange::Type(type), id, m.value(kChangesKey).toList()));
+    }
+    return changes;
+}
+
 } // namespace
 
 QString DesktopStore::defaultRootPath()
@@ -247,6 +278,7 @@ DesktopStore::DesktopStore(platform::ISyncManager& manager, QString rootPath)
     , m_root(std::move(rootPath))
 {
     loadState();
+    recoverPull();
 }
 
 DesktopStore::~DesktopStore() = default;
@@ -460,6 +492,11 @@ void DesktopStore::synchronize(std::function<void(bool)> done)
     }
     m_syncing = true;
     m_timer.stop();
+    if (!recoverPull()) {
+        log(QStringLiteral("Desktop store: an unfinished pull could not be finished; no sync"));
+        endSync(false, done);
+        return;
+    }
     try {
         const std::shared_ptr<platform::ISyncSession> session =
             platform::ISyncSession::beginSessionWithClient(client(), allEntities(), {});
@@ -477,11 +514,25 @@ void DesktopStore::synchronize(std::function<void(bool)> done)
 void DesktopStore::pushAndPull(const std::shared_ptr<platform::ISyncSession>& session, Scan scanned,
                                std::function<void(bool)> done)
 {
-    // A store the hub has not seen (a new root, or the first run) pushes all.
-    if (m_files.isEmpty() && m_calendars.isEmpty() && !(scanned.files.isEmpty() && scanned.calendars.isEmpty()))
+    // A store the hub has not seen (a new root, or the first run) pushes all,
+    // and so does one whose push of all the hub never took.
+    if (m_unconfirmed.all
+        || (m_files.isEmpty() && m_calendars.isEmpty() && !(scanned.files.isEmpty() && scanned.calendars.isEmpty())))
         session->clientWantsToPushAllRecordsForEntityNames(allEntities());
+    Pushed pushed;
+    for (const SyncChange& change : std::as_const(m_unconfirmed.changes)) {
+        try {
+            session->pushChange(change);
+            pushed.changes.append(change);
+        } catch (const platform::Exception& e) {
+            // Overtaken by another client's change (a record deleted since).
+            log(QStringLiteral("Desktop store: change of %1 not pushed again: %2")
+                    .arg(change.recordIdentifier(), e.reason()));
+        }
+    }
     if (session->shouldPushAllRecordsForEntityName(platform::entity::Contact)
         || session->shouldPushAllRecordsForEntityName(platform::entity::Event)) {
+        pushed.all = true;
         for (const CalendarEntry& calendar : std::as_const(scanned.calendars)) {
             session->pushChangesFromRecord(
                 calendar.color.isEmpty()
@@ -502,21 +553,25 @@ void DesktopStore::pushAndPull(const std::shared_ptr<platform::ISyncSession>& se
                                            it->id);
         }
         for (const SyncChange& change : scanned.changes) {
-            if (change.type() == SyncChange::Delete)
+            if (change.type() == SyncChange::Delete) {
                 session->pushChange(change);
+                pushed.changes.append(change);
+            }
         }
     } else {
         for (const SyncChange& change : scanned.changes)
             session->pushChange(change);
+        pushed.changes.append(scanned.changes);
     }
     session->prepareToPullChangesInBackgroundForEntityNames(
-        allEntities(), [this, alive = std::weak_ptr<int>(m_alive), files = std::move(scanned.files),
-                        calendars = std::move(scanned.calendars), groups = std::move(scanned.groups),
-                        done = std::move(done)](const auto&, const auto& s) {
+        allEntities(),
+        [this, alive = std::weak_ptr<int>(m_alive), files = std::move(scanned.files),
+         calendars = std::move(scanned.calendars), groups = std::move(scanned.groups), pushed = std::move(pushed),
+         done = std::move(done)](const auto&, const auto& s) {
             if (!alive.lock())
                 return;
             try {
-                pull(s, files, calendars, groups);
+                pull(s, files, calendars, groups, pushed);
                 endSync(true, done);
             } catch (const platform::Exception& e) {
                 log(QStringLiteral("Desktop store: sync failed: %1").arg(e.reason()));
@@ -558,9 +613,10 @@ QByteArray DesktopStore::writeItem(const QString& relative, const FileEntry& ent
     return writeCalendarItem({entry.uid, record, subRecords}, previous);
 }
 
-void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files,
-                        CalendarMap calendars, GroupMap groups)
+void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files, CalendarMap calendars,
+                        GroupMap groups, const Pushed& pushed)
 {
+    PullJournal journal(m_root);
     const QList<SyncChange> changes = session->changeEnumeratorForEntityNames(allEntities());
     QHash<QString, QString> fileOf;   // record id -> relative path
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
@@ -598,9 +654,9 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
                 if (change.type() == SyncChange::Delete) {
                     // The folder goes once it holds nothing of ours.
                     calendars.remove(folder);
-                    QDir(itemPath(folder)).remove(kDisplayNameFile);
-                    QDir(itemPath(folder)).remove(kColorFile);
-                    QDir(m_root).rmdir(folder);
+                    journal.remove(folder + QLatin1Char('/') + kDisplayNameFile);
+                    journal.remove(folder + QLatin1Char('/') + kColorFile);
+                    journal.removeFolder(folder);
                     continue;
                 }
                 if (folder.isEmpty()) {
@@ -616,14 +672,12 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
                     log(QStringLiteral("Desktop store: colour of calendar %1 left out: not one short line").arg(folder));
                     entry.color.clear();
                 }
-                QString error;
                 const QString base = folder + QLatin1Char('/');
-                if (!platform::writeFileAtomically(itemPath(base + kDisplayNameFile), entry.title.toUtf8() + '\n', &error)
-                    || !(entry.color.isEmpty()
-                             ? !QFile::exists(itemPath(base + kColorFile)) || QFile::remove(itemPath(base + kColorFile))
-                             : platform::writeFileAtomically(itemPath(base + kColorFile), entry.color.toUtf8(), &error)))
-                    throw platform::Exception(platform::ISyncSessionUnavailableException,
-                                              error.isEmpty() ? QStringLiteral("%1 not removed").arg(base + kColorFile) : error);
+                journal.write(base + kDisplayNameFile, entry.title.toUtf8() + '\n');
+                if (!entry.color.isEmpty())
+                    journal.write(base + kColorFile, entry.color.toUtf8());
+                else if (QFile::exists(itemPath(base + kColorFile)))
+                    journal.remove(base + kColorFile);
                 continue;
             }
             if (change.type() == SyncChange::Delete) {
@@ -719,10 +773,10 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
     }
     for (const QString& relative : removed) {
         files.remove(relative);
-        if (!QFile::remove(itemPath(relative)) && QFile::exists(itemPath(relative)))
-            log(QStringLiteral("Desktop store: %1 could not be removed").arg(relative));
+        journal.remove(relative);
         touched.remove(relative);
     }
+    QStringList written;
     for (const QString& relative : std::as_const(touched)) {
         FileEntry& entry = files[relative];
         const QString path = itemPath(relative);
@@ -735,32 +789,47 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
         const QByteArray text = writeItem(relative, entry, previous);
         if (text.isEmpty())
             continue;
-        QString error;
-        if (!platform::writeFileAtomically(path, text, &error)) {
-            log(QStringLiteral("Desktop store: %1 not written: %2").arg(relative, error));
-            throw platform::Exception(platform::ISyncSessionUnavailableException, error);
-        }
+        journal.write(relative, text);
         // What the file carries is what the next scan compares with.
         const QString folder = relative.section(QLatin1Char('/'), 0, 0);
         if (const std::optional<QVariantMap> records =
                 readItem(text, folder, calendars.value(folder).id, entry, nullptr))
             entry.records = *records;
-        entry.etag = etagOf(path);
+        entry.etag.clear();
         entry.hash = hashOf(text);
+        written.append(relative);
     }
-    for (const QString& id : std::as_const(accepted))
-        session->clientAcceptedChangesForRecordWithIdentifier(id, {}, {});
-    session->clientCommittedAcceptedChanges();
-    session->finishSyncing();
-    m_files = std::move(files);
-    m_calendars = std::move(calendars);
-    GroupMap named = groupsOf(m_files, groups);
+    GroupMap named = groupsOf(files, groups);
     for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
         if (!named.contains(it.key()))
             named.insert(it.key(), {it->id, {}});
     }
+    // The files move only once a plan names them with the state they give, so
+    // a process stopped anywhere from here on leaves nothing the next start
+    // does not know (it finishes the plan). When the hub has not taken the
+    // session then, what it pushed is pushed again.
+    if (!journal.isEmpty() || !pushed.changes.isEmpty() || pushed.all) {
+        journal.prepare(
+            QVariantMap{{kStateKey, stateOf(files, calendars, named)},
+                        {kPushedKey, QVariantMap{{kChangesKey, changesToList(pushed.changes)}, {kAllKey, pushed.all}}},
+                        {kSyncDateKey, lastSyncDate()}},
+            m_pullStep);
+        journal.carryOut(m_pullStep);
+    }
+    for (const QString& relative : std::as_const(written))
+        files[relative].etag = etagOf(itemPath(relative));
+    for (const QString& id : std::as_const(accepted))
+        session->clientAcceptedChangesForRecordWithIdentifier(id, {}, {});
+    session->clientCommittedAcceptedChanges();
+    session->finishSyncing();
+    if (m_pullStep)
+        m_pullStep();
+    m_files = std::move(files);
+    m_calendars = std::move(calendars);
     m_groups = std::move(named);
+    m_unconfirmed = {};
     saveState();
+    journal.finish();
 }
 
 void DesktopStore::endSync(bool finished, const std::function<void(bool)>& done)
@@ -777,10 +846,16 @@ void DesktopStore::endSync(bool finished, const std::function<void(bool)>& done)
 
 void DesktopStore::loadState()
 {
-    if (!QFile::exists(itemPath(kStateFileName)))
-        return;
-    const QVariant state = platform::plist::readFile(itemPath(kStateFileName));
-    const QVariantMap files = state.toMap().value(kFilesKey).toMap();
+    if (QFile::exists(itemPath(kStateFileName)))
+        adoptState(platform::plist::readFile(itemPath(kStateFileName)).toMap());
+}
+
+void DesktopStore::adoptState(const QVariantMap& state)
+{
+    m_files.clear();
+    m_calendars.clear();
+    m_groups.clear();
+    const QVariantMap files = state.value(kFilesKey).toMap();
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         const QVariantMap f = it.value().toMap();
         FileEntry entry;
@@ -793,14 +868,14 @@ void DesktopStore::loadState()
         if (!entry.recordId.isEmpty())
             m_files.insert(it.key(), entry);
     }
-    const QVariantMap groups = state.toMap().value(kGroupsKey).toMap();
+    const QVariantMap groups = state.value(kGroupsKey).toMap();
     for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
         const QVariantMap g = it.value().toMap();
         const GroupEntry entry{g.value(QStringLiteral("id")).toString(), g.value(kMembersKey).toStringList()};
         if (!entry.id.isEmpty())
             m_groups.insert(it.key(), entry);
     }
-    const QVariantMap calendars = state.toMap().value(kCalendarsKey).toMap();
+    const QVariantMap calendars = state.value(kCalendarsKey).toMap();
     for (auto it = calendars.cbegin(); it != calendars.cend(); ++it) {
         const QVariantMap c = it.value().toMap();
         const CalendarEntry entry{c.value(QStringLiteral("id")).toString(), c.value(kTitleKey).toString(),
@@ -808,12 +883,15 @@ void DesktopStore::loadState()
         if (!entry.id.isEmpty())
             m_calendars.insert(it.key(), entry);
     }
+    const QVariantMap unconfirmed = state.value(kUnconfirmedKey).toMap();
+    m_unconfirmed.changes = changesFromList(unconfirmed.value(kChangesKey).toList());
+    m_unconfirmed.all = unconfirmed.value(kAllKey).toBool();
 }
 
-void DesktopStore::saveState() const
+QVariantMap DesktopStore::stateOf(const FileMap& fileMap, const CalendarMap& calendarMap, const GroupMap& groupMap)
 {
     QVariantMap files;
-    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
+    for (auto it = fileMap.cbegin(); it != fileMap.cend(); ++it) {
         files.insert(it.key(), QVariantMap{{QStringLiteral("etag"), it->etag},
                                            {QStringLiteral("hash"), it->hash},
                                            {QStringLiteral("uid"), it->uid},
@@ -822,14 +900,59 @@ void DesktopStore::saveState() const
                                            {QStringLiteral("groups"), it->groups}});
     }
     QVariantMap calendars;
-    for (auto it = m_calendars.cbegin(); it != m_calendars.cend(); ++it)
+    for (auto it = calendarMap.cbegin(); it != calendarMap.cend(); ++it)
         calendars.insert(it.key(), QVariantMap{{QStringLiteral("id"), it->id}, {kTitleKey, it->title}, {kColorKey, it->color}});
     QVariantMap groups;
-    for (auto it = m_groups.cbegin(); it != m_groups.cend(); ++it)
+    for (auto it = groupMap.cbegin(); it != groupMap.cend(); ++it)
         groups.insert(it.key(), QVariantMap{{QStringLiteral("id"), it->id}, {kMembersKey, it->members}});
-    if (!platform::plist::writeFile(itemPath(kStateFileName),
-                                    QVariantMap{{kFilesKey, files}, {kCalendarsKey, calendars}, {kGroupsKey, groups}}))
+    return {{kFilesKey, files}, {kCalendarsKey, calendars}, {kGroupsKey, groups}};
+}
+
+void DesktopStore::saveState() const
+{
+    QVariantMap state = stateOf(m_files, m_calendars, m_groups);
+    if (!m_unconfirmed.changes.isEmpty() || m_unconfirmed.all) {
+        state.insert(kUnconfirmedKey,
+                     QVariantMap{{kChangesKey, changesToList(m_unconfirmed.changes)}, {kAllKey, m_unconfirmed.all}});
+    }
+    if (!platform::plist::writeFile(itemPath(kStateFileName), state))
         log(QStringLiteral("Desktop store: %1 not written").arg(kStateFileName));
+}
+
+bool DesktopStore::recoverPull()
+{
+    const std::optional<QVariantMap> extra = PullJournal::recover(m_root);
+    if (!extra)
+        return !PullJournal::hasPlan(m_root);
+    adoptState(extra->value(kStateKey).toMap());
+    // The hub finished a session of this store since the plan was made: it
+    // took what the stopped one pushed. Else that is pushed again.
+    m_unconfirmed = {};
+    if (lastSyncDate() == extra->value(kSyncDateKey).toLongLong()) {
+        const QVariantMap pushed = extra->value(kPushedKey).toMap();
+        m_unconfirmed.changes = changesFromList(pushed.value(kChangesKey).toList());
+        m_unconfirmed.all = pushed.value(kAllKey).toBool();
+    }
+    saveState();
+    PullJournal::clearStaging(m_root);
+    return true;
+}
+
+qint64 DesktopStore::lastSyncDate() const
+{
+    qint64 latest = -1;
+    try {
+        if (const std::shared_ptr<platform::ISyncClient> client = m_manager.clientWithIdentifier(kClientIdentifier)) {
+            for (const QString& entity : allEntities()) {
+                const QDateTime date = client->lastSyncDateForEntityName(entity);
+                if (date.isValid())
+                    latest = std::max(latest, date.toMSecsSinceEpoch());
+            }
+        }
+    } catch (const platform::Exception& e) {
+        log(QStringLiteral("Desktop store: the hub's sync date not read: %1").arg(e.reason()));
+    }
+    return latest;
 }
 
 } // namespace desktopstore

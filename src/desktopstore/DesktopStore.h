@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktopstore/ContactCard.h"
+#include "desktopstore/PullJournal.h"
 #include "platform/Clock.h"
 #include "platform/SyncChange.h"
 
@@ -69,6 +70,10 @@ public:
     // The changes a scan finds now (nothing is pushed or recorded).
     QList<platform::SyncChange> pendingChanges();
 
+    // Called after each step of a pull's file work (see PullJournal), so a
+    // test can stop the process part-way.
+    void setPullStepObserver(PullJournal::StepObserver observer) { m_pullStep = std::move(observer); }
+
 private:
     // What the store knows about one item file.
     struct FileEntry {
@@ -113,13 +118,25 @@ private:
                      const std::function<bool(const QString&)>& taken) const;
     void pushAndPull(const std::shared_ptr<platform::ISyncSession>& session, Scan scanned,
                      std::function<void(bool)> done);
+    // What a session pushed, kept with a pull's plan: when the process stops
+    // before the hub takes the session, the next session pushes it again.
+    struct Pushed {
+        QList<platform::SyncChange> changes;
+        bool all = false;
+    };
     void pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files, CalendarMap calendars,
-              GroupMap groups);
+              GroupMap groups, const Pushed& pushed);
     // The groups named by the contacts of files, with the ids of known.
     static GroupMap groupsOf(const FileMap& files, const GroupMap& known);
     void endSync(bool finished, const std::function<void(bool)>& done);
     void loadState();
+    void adoptState(const QVariantMap& state);
+    static QVariantMap stateOf(const FileMap& files, const CalendarMap& calendars, const GroupMap& groups);
     void saveState() const;
+    // Finishes a pull a stopped process left; false when a plan stays.
+    bool recoverPull();
+    // The latest date the hub finished a session of this store (ms), -1 for none.
+    qint64 lastSyncDate() const;
     QString itemPath(const QString& relative) const;
 
     platform::ISyncManager& m_manager;
@@ -129,6 +146,9 @@ private:
     GroupMap m_groups;
     // Files skipped as unreadable or broken, with the etag they had then.
     mutable QHash<QString, QString> m_skipped;
+    // Pushed by a session the hub never took, sent again by the next.
+    Pushed m_unconfirmed;
+    PullJournal::StepObserver m_pullStep;
     bool m_syncing = false;
     bool m_again = false;
     platform::Timer m_timer;
