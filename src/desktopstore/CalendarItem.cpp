@@ -5,12 +5,14 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QTimeZone>
 
 #include <libical/ical.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <memory>
 
 namespace desktopstore {
@@ -318,50 +320,58 @@ icalcomponent* alarmComponent(const QVariantMap& r)
     return a;
 }
 
-} // namespace
+// The item of a file: its one component, or a recurring event's master and
+// the VEVENTs that move its occurrences.
+struct ItemComponents {
+    icalcomponent* main = nullptr;
+    QList<icalcomponent*> overrides;
+};
 
-QString calendarListKeyForEntity(const QString& entityName)
+// A moved occurrence's RECURRENCE-ID as a UTC date (invalid when it has none).
+QDateTime recurrenceDateOf(icalcomponent* root, icalcomponent* c)
 {
-    if (entityName == platform::entity::Recurrence)
-        return key(calendarkey::kRecurrences);
-    if (entityName == platform::entity::AudioAlarm)
-        return key(calendarkey::kAudioAlarms);
-    if (entityName == platform::entity::DisplayAlarm)
-        return key(calendarkey::kDisplayAlarms);
-    return {};
+    icalproperty* p = icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY);
+    return p ? dateTimeOf(root, p, icalproperty_get_recurrenceid(p)) : QDateTime();
 }
 
-std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* error)
+std::optional<ItemComponents> componentsOf(icalcomponent* root, QString* why)
 {
-    const auto fail = [error](const QString& message) {
-        if (error)
-            *error = message;
+    const QList<icalcomponent*> items = itemsOf(root);
+    if (items.size() == 1)
+        return ItemComponents{items.first(), {}};
+    const auto refuse = [&] {
+        *why = QStringLiteral("%1 events and tasks in one file").arg(items.size());
         return std::nullopt;
     };
-    const Component root = parse(text);
-    if (!root)
-        return fail(QStringLiteral("no iCalendar text"));
-    const QList<icalcomponent*> items = itemsOf(root.get());
-    if (items.size() != 1)
-        return fail(QStringLiteral("%1 events and tasks in one file").arg(items.size()));
-    icalcomponent* c = items.first();
-    CalendarItem item;
-    QVariantMap& r = item.record;
-    if (const char* uid = icalcomponent_get_uid(c))
-        item.uid = QString::fromUtf8(uid);
-    if (icalcomponent_isa(c) == ICAL_VJOURNAL_COMPONENT) {
-        r.insert(platform::ISyncRecordEntityNameKey, platform::entity::Note);
-        for (const auto& [kind, key] : {std::pair{ICAL_SUMMARY_PROPERTY, &kSubject}, {ICAL_DESCRIPTION_PROPERTY, &kContent}}) {
-            if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
-                const QString value = QString::fromUtf8(icalvalue_get_text(icalproperty_get_value(p)));
-                if (!value.isEmpty())
-                    r.insert(*key, value);
-            }
+    ItemComponents parts;
+    QList<QDateTime> dates;
+    for (icalcomponent* c : items) {
+        const char* uid = icalcomponent_get_uid(c);
+        if (icalcomponent_isa(c) != ICAL_VEVENT_COMPONENT || !uid
+            || std::strcmp(uid, icalcomponent_get_uid(items.first())) != 0)
+            return refuse();
+        if (!icalcomponent_get_first_property(c, ICAL_RECURRENCEID_PROPERTY)) {
+            if (parts.main)
+                return refuse();
+            parts.main = c;
+            continue;
         }
-        return item;
+        const QDateTime date = recurrenceDateOf(root, c);
+        if (!date.isValid() || dates.contains(date))
+            return refuse();
+        dates.append(date);
+        parts.overrides.append(c);
     }
-    r.insert(platform::ISyncRecordEntityNameKey,
-             icalcomponent_isa(c) == ICAL_VEVENT_COMPONENT ? platform::entity::Event : platform::entity::Task);
+    if (!parts.main || !icalcomponent_get_first_property(parts.main, ICAL_RRULE_PROPERTY))
+        return refuse();
+    return parts;
+}
+
+// The entity name and the mapped fields of an event or task.
+QVariantMap fieldsOf(icalcomponent* root, icalcomponent* c)
+{
+    QVariantMap r{{platform::ISyncRecordEntityNameKey,
+                   icalcomponent_isa(c) == ICAL_VEVENT_COMPONENT ? platform::entity::Event : platform::entity::Task}};
     for (const TextProperty& tp : kTextProperties) {
         if (icalproperty* p = icalcomponent_get_first_property(c, tp.kind)) {
             const QString value = QString::fromUtf8(icalvalue_get_text(icalproperty_get_value(p)));
@@ -374,7 +384,7 @@ std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* er
         if (!p)
             continue;
         const struct icaltimetype t = icalvalue_get_datetime(icalproperty_get_value(p));
-        const QDateTime date = dateTimeOf(root.get(), p, t);
+        const QDateTime date = dateTimeOf(root, p, t);
         if (!date.isValid())
             continue;
         r.insert(*dp.key, date);
@@ -387,66 +397,21 @@ std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* er
     }
     if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_PRIORITY_PROPERTY))
         r.insert(kPriority, qlonglong(icalproperty_get_priority(p)));
-    QVariantList exceptions;
-    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
-        const QDateTime date = dateTimeOf(root.get(), p, icalproperty_get_exdate(p));
-        if (date.isValid())
-            exceptions.append(date);
-    }
-    if (!exceptions.isEmpty())
-        r.insert(kExceptionDates, exceptions);
-    // The hub keeps one rule: the first it can name.
-    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p;
-         p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY)) {
-        if (const std::optional<QVariantMap> rule = recurrenceOf(root.get(), p)) {
-            item.subRecords.append(*rule);
-            break;
-        }
-    }
-    for (icalcomponent* a : mappedAlarmsOf(c))
-        item.subRecords.append(alarmOf(root.get(), a));
-    return item;
+    return r;
 }
 
-QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previousText)
+// Replaces the mapped properties of c (of kind) with those of record r; a
+// time c gave in a zone stays in that zone.
+void writeFields(icalcomponent* root, icalcomponent* c, icalcomponent_kind kind, const QVariantMap& r,
+                 const QString& uid)
 {
-    const QString entity = item.record.value(platform::ISyncRecordEntityNameKey).toString();
-    const icalcomponent_kind kind = entity == platform::entity::Event ? ICAL_VEVENT_COMPONENT
-        : entity == platform::entity::Task                             ? ICAL_VTODO_COMPONENT
-        : entity == platform::entity::Note                             ? ICAL_VJOURNAL_COMPONENT
-                                                                       : ICAL_NO_COMPONENT;
-    // A note's subject and text are written as a summary and description.
-    const QVariantMap r = kind != ICAL_VJOURNAL_COMPONENT
-        ? item.record
-        : QVariantMap{{kSummary, item.record.value(kSubject)}, {kDescription, item.record.value(kContent)}};
-    if (kind == ICAL_NO_COMPONENT)
-        return {};
-    Component root = parse(previousText);
-    icalcomponent* c = nullptr;
-    if (root) {
-        const QList<icalcomponent*> items = itemsOf(root.get());
-        if (items.size() == 1 && icalcomponent_isa(items.first()) == kind)
-            c = items.first();
-    }
-    if (!c) {
-        root.reset(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
-        icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
-        icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Marvesto//Marvesto LG//EN"));
-        c = icalcomponent_new(kind);
-        icalcomponent_add_component(root.get(), c);
-    }
     // By property kind: the zone the file gave it, and the name it used.
     QHash<int, std::pair<icaltimezone*, QByteArray>> zones;
     for (const DateProperty& dp : kDateProperties) {
         icalproperty* p = icalcomponent_get_first_property(c, dp.kind);
-        if (icaltimezone* zone = zoneOf(root.get(), p)) {
+        if (icaltimezone* zone = zoneOf(root, p)) {
             zones.insert(dp.kind, {zone, icalparameter_get_tzid(icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER))});
         }
-    }
-    for (icalcomponent* a : mappedAlarmsOf(c)) {
-        icalcomponent_remove_component(c, a);
-        icalcomponent_free(a);
     }
     for (const icalproperty_kind mapped : kMappedProperties) {
         // A note maps only its uid, summary and description.
@@ -458,7 +423,7 @@ QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previou
             icalproperty_free(p);
         }
     }
-    icalcomponent_add_property(c, icalproperty_new_uid(item.uid.toUtf8().constData()));
+    icalcomponent_add_property(c, icalproperty_new_uid(uid.toUtf8().constData()));
     if (!icalcomponent_get_first_property(c, ICAL_DTSTAMP_PROPERTY)) {
         icalcomponent_add_property(
             c, icalproperty_new_dtstamp(icaltime_current_time_with_zone(icaltimezone_get_utc_timezone())));
@@ -499,10 +464,131 @@ QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previou
     const int priority = r.value(kPriority).toInt(&isNumber);
     if (isNumber && priority >= 0 && priority <= 9)
         icalcomponent_add_property(c, icalproperty_new_priority(priority));
+}
+} // namespace
+
+QString calendarListKeyForEntity(const QString& entityName)
+{
+    if (entityName == platform::entity::Recurrence)
+        return key(calendarkey::kRecurrences);
+    if (entityName == platform::entity::AudioAlarm)
+        return key(calendarkey::kAudioAlarms);
+    if (entityName == platform::entity::DisplayAlarm)
+        return key(calendarkey::kDisplayAlarms);
+    return {};
+}
+
+std::optional<CalendarItem> readCalendarItem(const QByteArray& text, QString* error)
+{
+    const auto fail = [error](const QString& message) {
+        if (error)
+            *error = message;
+        return std::nullopt;
+    };
+    const Component root = parse(text);
+    if (!root)
+        return fail(QStringLiteral("no iCalendar text"));
+    QString why;
+    const std::optional<ItemComponents> parts = componentsOf(root.get(), &why);
+    if (!parts)
+        return fail(why);
+    icalcomponent* c = parts->main;
+    CalendarItem item;
+    QVariantMap& r = item.record;
+    if (const char* uid = icalcomponent_get_uid(c))
+        item.uid = QString::fromUtf8(uid);
+    if (icalcomponent_isa(c) == ICAL_VJOURNAL_COMPONENT) {
+        r.insert(platform::ISyncRecordEntityNameKey, platform::entity::Note);
+        for (const auto& [kind, key] :
+             {std::pair{ICAL_SUMMARY_PROPERTY, &kSubject}, {ICAL_DESCRIPTION_PROPERTY, &kContent}}) {
+            if (icalproperty* p = icalcomponent_get_first_property(c, kind)) {
+                const QString value = QString::fromUtf8(icalvalue_get_text(icalproperty_get_value(p)));
+                if (!value.isEmpty())
+                    r.insert(*key, value);
+            }
+        }
+        return item;
+    }
+    r = fieldsOf(root.get(), c);
+    QVariantList exceptions;
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_EXDATE_PROPERTY)) {
+        const QDateTime date = dateTimeOf(root.get(), p, icalproperty_get_exdate(p));
+        if (date.isValid())
+            exceptions.append(date);
+    }
+    // What goes to the phone is the rule without the moved occurrences, and
+    // each of them as an event of its own.
+    for (icalcomponent* o : parts->overrides) {
+        const QDateTime date = recurrenceDateOf(root.get(), o);
+        item.instances.append({date, fieldsOf(root.get(), o)});
+        if (!exceptions.contains(date))
+            exceptions.append(date);
+    }
+    if (!exceptions.isEmpty())
+        r.insert(kExceptionDates, exceptions);
+    // The hub keeps one rule: the first it can name.
+    for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(c, ICAL_RRULE_PROPERTY)) {
+        if (const std::optional<QVariantMap> rule = recurrenceOf(root.get(), p)) {
+            item.subRecords.append(*rule);
+            break;
+        }
+    }
+    for (icalcomponent* a : mappedAlarmsOf(c))
+        item.subRecords.append(alarmOf(root.get(), a));
+    return item;
+}
+
+QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previousText)
+{
+    const QString entity = item.record.value(platform::ISyncRecordEntityNameKey).toString();
+    const icalcomponent_kind kind = entity == platform::entity::Event ? ICAL_VEVENT_COMPONENT
+        : entity == platform::entity::Task                            ? ICAL_VTODO_COMPONENT
+        : entity == platform::entity::Note                            ? ICAL_VJOURNAL_COMPONENT
+                                                                      : ICAL_NO_COMPONENT;
+    // A note's subject and text are written as a summary and description.
+    const QVariantMap r = kind != ICAL_VJOURNAL_COMPONENT
+        ? item.record
+        : QVariantMap{{kSummary, item.record.value(kSubject)}, {kDescription, item.record.value(kContent)}};
+    if (kind == ICAL_NO_COMPONENT)
+        return {};
+    Component root = parse(previousText);
+    icalcomponent* c = nullptr;
+    QList<icalcomponent*> overrides;
+    if (root) {
+        QString why;
+        const std::optional<ItemComponents> parts = componentsOf(root.get(), &why);
+        if (parts && icalcomponent_isa(parts->main) == kind) {
+            c = parts->main;
+            overrides = parts->overrides;
+        }
+    }
+    if (!c) {
+        root.reset(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
+        icalcomponent_add_property(root.get(), icalproperty_new_version("2.0"));
+        icalcomponent_add_property(root.get(), icalproperty_new_prodid("-//Marvesto//Marvesto LG//EN"));
+        c = icalcomponent_new(kind);
+        icalcomponent_add_component(root.get(), c);
+    }
+    for (icalcomponent* a : mappedAlarmsOf(c)) {
+        icalcomponent_remove_component(c, a);
+        icalcomponent_free(a);
+    }
+    writeFields(root.get(), c, kind, r, item.uid);
     const bool allDay = r.value(kAllDay).toBool();
+    // The dates of the moved occurrences that stay are no exceptions in the file.
+    QHash<qint64, icalcomponent*> moved;
+    for (icalcomponent* o : overrides)
+        moved.insert(recurrenceDateOf(root.get(), o).toMSecsSinceEpoch(), o);
+    QSet<qint64> instanceDates;
+    for (const CalendarInstance& instance : item.instances) {
+        if (instance.date.isValid())
+            instanceDates.insert(instance.date.toMSecsSinceEpoch());
+    }
     for (const QVariant& v : r.value(kExceptionDates).toList()) {
         const QDateTime date = v.toDateTime();
-        if (!date.isValid())
+        if (!date.isValid() || instanceDates.contains(date.toMSecsSinceEpoch()))
             continue;
         icalproperty* p = icalproperty_new(ICAL_EXDATE_PROPERTY);
         icalproperty_set_value(p, allDay ? icalvalue_new_date(icalTimeOf(date, true))
@@ -523,6 +609,28 @@ QByteArray writeCalendarItem(const CalendarItem& item, const QByteArray& previou
         } else if (subEntity == platform::entity::AudioAlarm || subEntity == platform::entity::DisplayAlarm) {
             icalcomponent_add_component(c, alarmComponent(sub));
         }
+    }
+    if (kind == ICAL_VEVENT_COMPONENT) {
+        for (const CalendarInstance& instance : item.instances) {
+            if (!instance.date.isValid())
+                continue;
+            icalcomponent* o = moved.take(instance.date.toMSecsSinceEpoch());
+            if (!o) {
+                o = icalcomponent_new(ICAL_VEVENT_COMPONENT);
+                icalproperty* p = icalproperty_new(ICAL_RECURRENCEID_PROPERTY);
+                icalproperty_set_value(p,
+                                       allDay ? icalvalue_new_date(icalTimeOf(instance.date, true))
+                                              : icalvalue_new_datetime(icalTimeOf(instance.date, false)));
+                icalcomponent_add_property(o, p);
+                icalcomponent_add_component(root.get(), o);
+            }
+            writeFields(root.get(), o, ICAL_VEVENT_COMPONENT, instance.record, item.uid);
+        }
+    }
+    // A moved occurrence the item no longer has: its date stays an exception.
+    for (icalcomponent* o : std::as_const(moved)) {
+        icalcomponent_remove_component(root.get(), o);
+        icalcomponent_free(o);
     }
     char* text = icalcomponent_as_ical_string_r(root.get());
     const QByteArray out(text);

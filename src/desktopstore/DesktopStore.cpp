@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTimeZone>
 #include <QUuid>
 
 #include <sys/stat.h>
@@ -238,6 +239,26 @@ void diffRecords(const QVariantMap& before, const QVariantMap& after, QList<Sync
     }
 }
 
+// The record id of a recurring event's moved occurrence: the event's id and
+// the date it replaces, so it stays the same over rescans.
+const QString kInstanceDateFormat = QStringLiteral("yyyyMMdd'T'HHmmss'Z'");
+
+QString instanceId(const QString& eventId, const QDateTime& date)
+{
+    return eventId + QLatin1Char('.') + date.toUTC().toString(kInstanceDateFormat);
+}
+
+// The date of a moved occurrence of eventId from its record id; invalid for
+// another record.
+QDateTime instanceDate(const QString& eventId, const QString& id)
+{
+    if (id.size() != eventId.size() + 17 || !id.startsWith(eventId) || id.at(eventId.size()) != QLatin1Char('.'))
+        return {};
+    QDateTime date = QDateTime::fromString(id.mid(eventId.size() + 1), kInstanceDateFormat);
+    date.setTimeZone(QTimeZone::utc());
+    return date.isValid() && instanceId(eventId, date) == id ? date : QDateTime();
+}
+
 // Changes as the state file keeps them.
 QVariantList changesToList(const QList<SyncChange>& changes)
 {
@@ -336,7 +357,15 @@ std::optional<QVariantMap> DesktopStore::readItem(const QByteArray& data, const 
     entry.uid = item->uid;
     if (!calendarId.isEmpty())
         item->record.insert(kCalendarKey, QVariantList{calendarId});
-    return recordsOf(item->record, item->subRecords, calendarSubRecords(), entry.recordId, entry.records);
+    QVariantMap records = recordsOf(item->record, item->subRecords, calendarSubRecords(), entry.recordId,
+                                    entry.records);
+    // A moved occurrence is an event of its own in the same calendar.
+    for (CalendarInstance& instance : item->instances) {
+        if (!calendarId.isEmpty())
+            instance.record.insert(kCalendarKey, QVariantList{calendarId});
+        records.insert(instanceId(entry.recordId, instance.date), instance.record);
+    }
+    return records;
 }
 
 void DesktopStore::scanFolder(const QString& folderName, const QString& calendarId, Scan& result,
@@ -610,7 +639,16 @@ QByteArray DesktopStore::writeItem(const QString& relative, const FileEntry& ent
     record.remove(kCalendarKey);
     // The writer tells an event from a task by the entity name.
     record.insert(ISyncRecordEntityNameKey, entry.records.value(entry.recordId).toMap().value(ISyncRecordEntityNameKey));
-    return writeCalendarItem({entry.uid, record, subRecords}, previous);
+    CalendarItem item{entry.uid, record, subRecords, {}};
+    for (auto it = entry.records.cbegin(); it != entry.records.cend(); ++it) {
+        const QDateTime date = instanceDate(entry.recordId, it.key());
+        if (!date.isValid())
+            continue;
+        QVariantMap instance = it.value().toMap();
+        instance.remove(kCalendarKey);
+        item.instances.append({date, instance});
+    }
+    return writeCalendarItem(item, previous);
 }
 
 void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, FileMap files, CalendarMap calendars,

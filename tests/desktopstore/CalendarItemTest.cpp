@@ -142,8 +142,29 @@ TEST(CalendarItemTest, RefusesWhatIsNotOneItem)
         {"empty", ""},
         {"a vCard", "BEGIN:VCARD\r\nFN:A\r\nEND:VCARD\r\n"},
         {"no item", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n"},
-        {"two items", "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nEND:VEVENT\r\nBEGIN:VTODO\r\nUID:b\r\n"
-                      "END:VTODO\r\nEND:VCALENDAR\r\n"},
+        {"two items",
+         "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nEND:VEVENT\r\nBEGIN:VTODO\r\nUID:b\r\n"
+         "END:VTODO\r\nEND:VCALENDAR\r\n"},
+        // Moved occurrences belong to one recurring master of their UID.
+        {"a moved occurrence of another UID",
+         "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nDTSTART:20260302T080000Z\r\nRRULE:FREQ=DAILY\r\n"
+         "END:VEVENT\r\nBEGIN:VEVENT\r\nUID:b\r\nRECURRENCE-ID:20260303T080000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"},
+        {"two masters of one UID",
+         "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\n"
+         "BEGIN:VEVENT\r\nUID:a\r\nRRULE:FREQ=DAILY\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"},
+        {"moved occurrences without their master",
+         "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nRECURRENCE-ID:20260303T080000Z\r\nEND:VEVENT\r\n"
+         "BEGIN:VEVENT\r\nUID:a\r\nRECURRENCE-ID:20260304T080000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"},
+        {"a master without a rule",
+         "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nDTSTART:20260302T080000Z\r\nEND:VEVENT\r\n"
+         "BEGIN:VEVENT\r\nUID:a\r\nRECURRENCE-ID:20260303T080000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"},
+        {"one occurrence moved twice",
+         "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:a\r\nDTSTART:20260302T080000Z\r\nRRULE:FREQ=DAILY\r\n"
+         "END:VEVENT\r\nBEGIN:VEVENT\r\nUID:a\r\nRECURRENCE-ID:20260303T080000Z\r\nEND:VEVENT\r\n"
+         "BEGIN:VEVENT\r\nUID:a\r\nRECURRENCE-ID:20260303T080000Z\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"},
+        {"a moved task",
+         "BEGIN:VCALENDAR\r\nBEGIN:VTODO\r\nUID:a\r\nRRULE:FREQ=DAILY\r\nEND:VTODO\r\n"
+         "BEGIN:VTODO\r\nUID:a\r\nRECURRENCE-ID:20260303T080000Z\r\nEND:VTODO\r\nEND:VCALENDAR\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -218,6 +239,68 @@ TEST(CalendarItemTest, RewriteKeepsTheZoneOfAZonedTime)
     ASSERT_TRUE(back) << error.toStdString();
     EXPECT_EQ(back->record.value("start date").toDateTime(), utc(2026, 3, 29, 8));
     EXPECT_EQ(back->subRecords.size(), 1);
+}
+
+// A recurring event with one occurrence moved, as calendar programs and
+// CalDAV servers write it: the master in a zone, the moved occurrence a second
+// VEVENT of the same UID.
+const QByteArray kMovedOccurrence =
+    "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:other\r\nBEGIN:VEVENT\r\nUID:m1\r\nDTSTAMP:20260101T000000Z\r\n"
+    "DTSTART;TZID=Europe/Berlin:20260302T090000\r\nDTEND;TZID=Europe/Berlin:20260302T093000\r\n"
+    "RRULE:FREQ=DAILY;COUNT=5\r\nEXDATE;TZID=Europe/Berlin:20260305T090000\r\nSUMMARY:Stand-up\r\n"
+    "END:VEVENT\r\nBEGIN:VEVENT\r\nUID:m1\r\nDTSTAMP:20260101T000000Z\r\n"
+    "RECURRENCE-ID;TZID=Europe/Berlin:20260304T090000\r\nDTSTART;TZID=Europe/Berlin:20260304T150000\r\n"
+    "DTEND;TZID=Europe/Berlin:20260304T153000\r\nSUMMARY:Stand-up (late)\r\nX-KEPT:yes\r\n"
+    "END:VEVENT\r\nEND:VCALENDAR\r\n";
+
+TEST(CalendarItemTest, MovedOccurrenceIsAnExceptionAndAnEventOfItsOwn)
+{
+    QString error;
+    std::optional<CalendarItem> read = readCalendarItem(kMovedOccurrence, &error);
+    ASSERT_TRUE(read) << error.toStdString();
+    EXPECT_EQ(read->uid, "m1");
+    EXPECT_EQ(read->record.value("summary"), "Stand-up");
+    EXPECT_EQ(read->record.value("exception dates"), QVariantList({utc(2026, 3, 5, 8), utc(2026, 3, 4, 8)}));
+    ASSERT_EQ(read->subRecords.size(), 1);
+    ASSERT_EQ(read->instances.size(), 1);
+    EXPECT_EQ(read->instances[0].date, utc(2026, 3, 4, 8));
+    EXPECT_EQ(read->instances[0].record,
+              QVariantMap({{platform::ISyncRecordEntityNameKey, entity::Event},
+                           {"summary", "Stand-up (late)"},
+                           {"start date", utc(2026, 3, 4, 14)},
+                           {"end date", utc(2026, 3, 4, 14, 30)}}));
+
+    // The master changed elsewhere: the moved occurrence stays as it was, and
+    // its date is no EXDATE of the file.
+    CalendarItem changed = *read;
+    changed.record.insert("summary", "Daily");
+    QByteArray text = writeCalendarItem(changed, kMovedOccurrence);
+    EXPECT_TRUE(text.contains("RECURRENCE-ID;TZID=Europe/Berlin:20260304T090000\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("SUMMARY:Stand-up (late)\r\n"));
+    EXPECT_TRUE(text.contains("X-KEPT:yes\r\n"));
+    EXPECT_TRUE(text.contains("EXDATE:20260305T080000Z\r\n"));
+    EXPECT_FALSE(text.contains("EXDATE:20260304"));
+    std::optional<CalendarItem> back = readCalendarItem(text, &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_EQ(back->record, changed.record);
+    ASSERT_EQ(back->instances.size(), 1);
+    EXPECT_EQ(back->instances[0].record, read->instances[0].record);
+
+    // The occurrence moved again, then removed: its date stays an exception.
+    changed.instances[0].record.insert("start date", utc(2026, 3, 4, 16));
+    text = writeCalendarItem(changed, text);
+    back = readCalendarItem(text, &error);
+    ASSERT_TRUE(back && back->instances.size() == 1) << text.constData();
+    EXPECT_EQ(back->instances[0].record.value("start date"), utc(2026, 3, 4, 16));
+    EXPECT_TRUE(text.contains("DTSTART;TZID=Europe/Berlin:20260304T170000\r\n")) << text.constData();
+    changed.instances.clear();
+    text = writeCalendarItem(changed, text);
+    EXPECT_EQ(text.count("BEGIN:VEVENT"), 1) << text.constData();
+    EXPECT_TRUE(text.contains("EXDATE:20260304T080000Z\r\n"));
+    back = readCalendarItem(text, &error);
+    ASSERT_TRUE(back) << error.toStdString();
+    EXPECT_TRUE(back->instances.isEmpty());
+    EXPECT_EQ(back->record.value("exception dates"), changed.record.value("exception dates"));
 }
 
 // An independent reader: python3-vobject reads each written item back.

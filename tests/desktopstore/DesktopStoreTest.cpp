@@ -358,6 +358,75 @@ TEST_F(DesktopStoreTest, RecurrenceAndAlarmsAreSubRecordsOfTheirEvent)
     EXPECT_EQ(summary, QStringList({"delete:r1", "modify:e1"}));
 }
 
+// A recurring event with a moved occurrence, as calendar programs write it:
+// the phone gets the rule with the occurrence's date as an exception, and the
+// occurrence as an event of its own; its changes keep the file's override.
+TEST_F(DesktopStoreTest, MovedOccurrenceReachesThePhoneAndStaysInTheFile)
+{
+    QDir().mkpath(root() + "/cal1");
+    editorWrite(root() + "/cal1/displayname", "Home\n");
+    editorWrite(root() + "/cal1/m1.ics",
+                "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:m1\r\n"
+                "DTSTART:20260302T080000Z\r\nRRULE:FREQ=DAILY;COUNT=5\r\nSUMMARY:Pills\r\nEND:VEVENT\r\n"
+                "BEGIN:VEVENT\r\nUID:m1\r\nRECURRENCE-ID:20260304T080000Z\r\nDTSTART:20260304T120000Z\r\n"
+                "SUMMARY:Pills at noon\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    syncDesktop();
+    Pulled pulled = syncPhone();
+    QString masterId;
+    QString movedId;
+    QString calendarId;
+    for (const SyncChange& c : pulled.changes) {
+        const QVariantMap& r = c.record();
+        if (r.value(platform::ISyncRecordEntityNameKey) == entity::Calendar)
+            calendarId = c.recordIdentifier();
+        else if (r.value(platform::ISyncRecordEntityNameKey) == entity::Event)
+            (r.contains("recurrences") ? masterId : movedId) = c.recordIdentifier();
+    }
+    ASSERT_FALSE(masterId.isEmpty());
+    ASSERT_FALSE(movedId.isEmpty());
+    EXPECT_EQ(pulled.changes.size(), 4); // calendar, event, its rule, the moved occurrence
+    const QDateTime moved(QDate(2026, 3, 4), QTime(8, 0), QTimeZone::utc());
+    EXPECT_EQ(pulled.find(masterId)->record().value("exception dates"), QVariantList{moved});
+    const QVariantMap occurrence = pulled.find(movedId)->record();
+    EXPECT_EQ(occurrence.value("summary"), "Pills at noon");
+    EXPECT_EQ(occurrence.value("start date").toDateTime(), moved.addSecs(4 * 3600));
+    EXPECT_FALSE(occurrence.contains("recurrences"));
+    EXPECT_EQ(occurrence.value("calendar"), QVariantList{calendarId});
+
+    // Changed on the phone: the rule's summary, then the moved occurrence.
+    syncPhone([&](ISyncSession& s) { s.pushChange(modifyChange(masterId, "summary", "Tablets")); });
+    syncDesktop();
+    QByteArray text = contents(root() + "/cal1/m1.ics");
+    EXPECT_TRUE(text.contains("SUMMARY:Tablets\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("RECURRENCE-ID:20260304T080000Z\r\n")) << text.constData();
+    EXPECT_TRUE(text.contains("SUMMARY:Pills at noon\r\n"));
+    EXPECT_FALSE(text.contains("EXDATE"));
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+    syncPhone([&](ISyncSession& s) { s.pushChange(modifyChange(movedId, "summary", "Tablets at noon")); });
+    syncDesktop();
+    text = contents(root() + "/cal1/m1.ics");
+    EXPECT_TRUE(text.contains("SUMMARY:Tablets at noon\r\n")) << text.constData();
+    EXPECT_EQ(text.count("BEGIN:VEVENT"), 2);
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+    EXPECT_TRUE(syncPhone().changes.isEmpty());
+
+    // Edited in a calendar program: one modify of the occurrence's event.
+    text.replace("SUMMARY:Tablets at noon", "SUMMARY:Tablets at one");
+    editorWrite(root() + "/cal1/m1.ics", text);
+    syncDesktop();
+    pulled = syncPhone();
+    ASSERT_EQ(pulled.summary(), QStringList{"modify:" + movedId});
+    EXPECT_EQ(pulled.changes[0].record().value("summary"), "Tablets at one");
+
+    // Deleted on the phone: the override goes, the day stays skipped.
+    syncPhone([&](ISyncSession& s) { s.pushChange(SyncChange(SyncChange::Delete, movedId)); });
+    syncDesktop();
+    text = contents(root() + "/cal1/m1.ics");
+    EXPECT_EQ(text.count("BEGIN:VEVENT"), 1) << text.constData();
+    EXPECT_TRUE(text.contains("EXDATE:20260304T080000Z\r\n"));
+    EXPECT_TRUE(store->pendingChanges().isEmpty());
+}
+
 TEST_F(DesktopStoreTest, GroupsAreTheCategoriesOfTheirMembers)
 {
     syncPhone([&](ISyncSession& s) {
