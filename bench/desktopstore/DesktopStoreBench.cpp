@@ -1,10 +1,16 @@
 // The desktop store's scan over a folder of 5,000 contact files: with nothing
 // changed (the etags match, no file is read) and with 50 files rewritten by
 // another program (those 50 are read, hashed, parsed and diffed); items per
-// second are files per second.
+// second are files per second. And a first sync that pulls 3,000 contacts of
+// the phone into an empty folder (staged, planned, moved into place).
 #include "desktopstore/DesktopStore.h"
+#include "platform/PropertyList.h"
 #include "platform/RunLoop.h"
+#include "platform/SyncChange.h"
+#include "syncengine/ISyncClient.h"
 #include "syncengine/ISyncManager.h"
+#include "syncengine/ISyncSession.h"
+#include "syncengine/SyncEngineNames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -71,6 +77,56 @@ void BM_Scan(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kFiles);
 }
 BENCHMARK(BM_Scan)->Arg(0)->Arg(50)->Unit(benchmark::kMillisecond);
+
+constexpr int kPulled = 3000;
+
+void BM_PullIntoEmptyFolder(benchmark::State& state)
+{
+    namespace entity = platform::entity;
+    const QStringList entities{entity::Contact, entity::PhoneNumber};
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        platform::ISyncManager manager(dir.filePath(QStringLiteral("SyncEngine.db")));
+        const QString description = dir.filePath(QStringLiteral("phone.plist"));
+        platform::plist::writeFile(
+            description,
+            QVariantMap{{platform::ISyncClientDescriptionEntitiesKey, QVariantList{entities[0], entities[1]}}});
+        const auto phone = manager.registerClientWithIdentifier(QStringLiteral("phone"), description);
+        {
+            const auto session = platform::ISyncSession::beginSessionWithClient(phone, entities, {});
+            for (int i = 0; i < kPulled; ++i) {
+                const QString id = QStringLiteral("c%1").arg(i);
+                session->pushChangesFromRecord(
+                    {{platform::ISyncRecordEntityNameKey, entity::Contact},
+                     {QStringLiteral("first name"), QStringLiteral("First%1").arg(i)},
+                     {QStringLiteral("last name"), QStringLiteral("Last%1").arg(i)},
+                     {QStringLiteral("phone numbers"), QVariantList{QString(QLatin1Char('p') + id)}}},
+                    id);
+                session->pushChangesFromRecord({{platform::ISyncRecordEntityNameKey, entity::PhoneNumber},
+                                                {QStringLiteral("contact"), QVariantList{id}},
+                                                {QStringLiteral("value"), QStringLiteral("+49170%1").arg(i)}},
+                                               QLatin1Char('p') + id);
+            }
+            session->finishSyncing();
+        }
+        desktopstore::DesktopStore store(manager, dir.filePath(QStringLiteral("vdir")));
+        state.ResumeTiming();
+        bool ended = false;
+        bool finished = false;
+        store.synchronize([&](bool ok) {
+            ended = true;
+            finished = ok;
+        });
+        platform::runloop::waitUntil([&] { return ended; }, 0.1, 10000);
+        state.PauseTiming();
+        if (!finished || QDir(dir.filePath(QStringLiteral("vdir/contacts"))).count() != kPulled + 2)
+            state.SkipWithError("the pull did not write every contact");
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kPulled);
+}
+BENCHMARK(BM_PullIntoEmptyFolder)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

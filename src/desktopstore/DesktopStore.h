@@ -37,12 +37,13 @@ inline const QString kClientDescriptionFileName = QStringLiteral(".marvesto-clie
 // contacts/ holding one vCard per .vcf file, and one folder per calendar
 // (its title in "displayname" and its colour in "color", as vdirsyncer
 // writes them) holding one event or
-// task per .ics file, and notes/ holding one note (VJOURNAL) per .ics file; contact groups are the CATEGORIES of their members. A scan turns new, changed and
-// removed files into a push (the first run, or a new root, pushes all); the
-// pull writes or removes files, each written to a temporary file and renamed.
-// Per file the store keeps its etag (mtime in ns, size, inode), a content hash
-// and the records last exchanged, so an unchanged file is never read and the
-// store's own writes never come back as changes.
+// task per .ics file, and notes/ holding one note (VJOURNAL) per .ics file; contact groups are the CATEGORIES of their
+// members. A scan turns new, changed and removed files into a push (the first run, or a new root, pushes all); the pull
+// writes or removes files through a PullJournal, so that a process stopped at any point leaves nothing the next start
+// does not know: it finishes the pull's plan, and pushes again what a session the hub never took had pushed. A
+// recurring event's moved occurrences are events of their own, with ids made of the event's id and the date they
+// replace. Per file the store keeps its etag (mtime in ns, size, inode), a content hash and the records last exchanged,
+// so an unchanged file is never read and the store's own writes never come back as changes.
 class DesktopStore {
 public:
     static const QString kClientIdentifier;
