@@ -135,6 +135,58 @@ protected:
         return false;
     }
 
+    // A store that synced while its folder was empty, then files put there
+    // and contacts added on the phone: its next sync pushes all it has.
+    void prepareFirstFiles(int run)
+    {
+        ISyncManager hub(hubPath(run));
+        auto phone = hub.registerClientWithIdentifier("phone", description("phone", kEntities));
+        sync(phone, {}, {}, kEntities);
+        {
+            DesktopStore store(hub, rootOf(run));
+            ASSERT_TRUE(syncDesktop(store));
+        }
+        sync(
+            phone,
+            [](ISyncSession& s) {
+                for (int i = 1; i <= 3; ++i)
+                    s.pushChangesFromRecord(contact(QStringLiteral("Name%1").arg(i)), QStringLiteral("c%1").arg(i));
+            },
+            {}, kEntities);
+        QDir().mkpath(rootOf(run) + "/contacts");
+        for (const char* uid : {"a", "b"}) {
+            writeFile(rootOf(run) + QStringLiteral("/contacts/%1.vcf").arg(uid),
+                      QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nN:Lee;%1;;;\r\nFN:%1 Lee\r\n"
+                                     "TEL;TYPE=HOME:+4930111\r\nEND:VCARD\r\n")
+                          .arg(uid)
+                          .toUtf8());
+        }
+    }
+
+    void expectFirstFilesOnce(int run)
+    {
+        SCOPED_TRACE(QStringLiteral("stopped at step %1").arg(run).toStdString());
+        platform::Clock::instance().advance(1);
+        ISyncManager hub(hubPath(run));
+        {
+            DesktopStore store(hub, rootOf(run));
+            ASSERT_TRUE(syncDesktop(store));
+            EXPECT_TRUE(store.pendingChanges().isEmpty());
+        }
+        EXPECT_EQ(QDir(rootOf(run) + "/contacts").entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                  QStringList({"a.vcf", "b.vcf", "c1.vcf", "c2.vcf", "c3.vcf"}));
+        const Pulled pulled = sync(hub.clientWithIdentifier("phone"), {}, {}, kEntities);
+        QStringList names;
+        for (const SyncChange& c : pulled.changes) {
+            EXPECT_EQ(c.type(), SyncChange::Add) << c.recordIdentifier().toStdString();
+            if (c.record().value(platform::ISyncRecordEntityNameKey) == entity::Contact)
+                names.append(c.record().value("first name").toString());
+        }
+        names.sort();
+        EXPECT_EQ(names, QStringList({"a", "b"}));
+        EXPECT_EQ(pulled.changes.size(), 4); // and their numbers
+    }
+
     // A new store and hub over what the stopped process left.
     void expectNothingLostOrDuplicated(int run)
     {
@@ -199,6 +251,17 @@ TEST_F(DesktopStoreKillTest, SyncStoppedAtAnyStepOfThePullLosesAndDuplicatesNoth
         ASSERT_NO_FATAL_FAILURE(prepare(stopAt));
         stopped = syncKilledAt(hubPath(stopAt), rootOf(stopAt), stopAt);
         ASSERT_NO_FATAL_FAILURE(expectNothingLostOrDuplicated(stopAt));
+    }
+    EXPECT_FALSE(stopped);
+}
+
+TEST_F(DesktopStoreKillTest, FirstPushOfAFolderStoppedAtAnyStepIsPushedOnce)
+{
+    bool stopped = true;
+    for (int stopAt = 1; stopped && stopAt < 100; ++stopAt) {
+        ASSERT_NO_FATAL_FAILURE(prepareFirstFiles(stopAt));
+        stopped = syncKilledAt(hubPath(stopAt), rootOf(stopAt), stopAt);
+        ASSERT_NO_FATAL_FAILURE(expectFirstFilesOnce(stopAt));
     }
     EXPECT_FALSE(stopped);
 }
