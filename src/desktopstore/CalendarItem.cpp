@@ -465,6 +465,7 @@ void writeFields(icalcomponent* root, icalcomponent* c, icalcomponent_kind kind,
     if (isNumber && priority >= 0 && priority <= 9)
         icalcomponent_add_property(c, icalproperty_new_priority(priority));
 }
+
 } // namespace
 
 QString calendarListKeyForEntity(const QString& entityName)
