@@ -286,6 +286,29 @@ TEST(CalendarItemTest, MovedOccurrenceIsAnExceptionAndAnEventOfItsOwn)
     ASSERT_EQ(back->instances.size(), 1);
     EXPECT_EQ(back->instances[0].record, read->instances[0].record);
 
+    // Another reader sees the rule and its moved occurrence.
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("m1.ics"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        const char* script = R"(
+cal = vobject.readOne(open(sys.argv[1], encoding="utf-8").read())
+events = cal.contents.get("vevent")
+moved = [e for e in events if "recurrence-id" in e.contents]
+print(json.dumps({"events": len(events), "moved": moved[0].summary.value if moved else "",
+                  "when": moved[0].contents["recurrence-id"][0].value.replace(tzinfo=None).isoformat() if moved else ""}))
+)";
+        std::string skip;
+        const std::optional<QJsonObject> read = desktopstore_test::readWithVobject(script, file.fileName(), &skip);
+        if (read) {
+            EXPECT_EQ((*read)["events"].toInt(), 2);
+            EXPECT_EQ((*read)["moved"].toString(), "Stand-up (late)");
+            EXPECT_EQ((*read)["when"].toString(), "2026-03-04T09:00:00"); // Berlin wall-clock time
+        }
+    }
+
     // The occurrence moved again, then removed: its date stays an exception.
     changed.instances[0].record.insert("start date", utc(2026, 3, 4, 16));
     text = writeCalendarItem(changed, text);
