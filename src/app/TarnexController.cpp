@@ -52,12 +52,15 @@ bool clickIfOffered(QAbstractButton* button)
 struct PaneSpec {
     const char* nib;
     const char* key;
+    // The contacts pane has Show Phones and the sync-settings sheet Escape
+    // to leave by; the connecting pane offers Previous.
+    bool offersPrevious;
 };
 
 constexpr PaneSpec kPlaceholderPanes[] = {
-    {kConnectingNib, kConnectingPane},
-    {kContactsNib, kContacts},
-    {kSyncSettingsNib, kSyncSettings},
+    {kConnectingNib, kConnectingPane, true},
+    {kContactsNib, kContacts, false},
+    {kSyncSettingsNib, kSyncSettings, false},
 };
 
 } // namespace
@@ -238,11 +241,8 @@ void TarnexController::prepareGUI()
         connect(syncSettingsButton_, &QPushButton::clicked, this, [this] { settingsButtonPressed(); });
     if (missingPhoneButton_)
         connect(missingPhoneButton_, &QPushButton::clicked, this, [this] { newHandset(QStringLiteral("add")); });
-    if (progressStopButton_) {
+    if (progressStopButton_)
         connect(progressStopButton_, &QPushButton::clicked, this, [this] { stopPhoneScanPressed(); });
-        // Escape stops a running search (the button is shown only then).
-        progressStopButton_->setShortcut(QKeySequence(Qt::Key_Escape));
-    }
     if (window_) {
         // Return presses the pane's button: Add Phone on the welcome pane, else Next.
         for (Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -256,6 +256,13 @@ void TarnexController::prepareGUI()
         connect(next, &QShortcut::activated, this, [this] { clickIfOffered(nextPaneButton_); });
         auto* previous = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), window_);
         connect(previous, &QShortcut::activated, this, [this] { clickIfOffered(previousPaneButton_); });
+        // Escape stops a running search (its Stop button is shown only
+        // then), else goes back as Previous does.
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_);
+        connect(escape, &QShortcut::activated, this, [this] {
+            if (!clickIfOffered(progressStopButton_))
+                clickIfOffered(previousPaneButton_);
+        });
     }
     if (logoImageView_) {
         const QImage logo = tarnex::image(kProductLogo);
@@ -281,7 +288,9 @@ std::vector<TarnexController::PaneFactory> TarnexController::standardPanes()
     std::vector<PaneFactory> panes{[] { return std::make_unique<WelcomeController>(); },
                                    [] { return std::make_unique<MatrixDeviceSelectionController>(); }};
     for (const PaneSpec& spec : kPlaceholderPanes)
-        panes.push_back([spec] { return std::make_unique<PlaceholderPaneController>(key(spec.nib), key(spec.key)); });
+        panes.push_back([spec] {
+            return std::make_unique<PlaceholderPaneController>(key(spec.nib), key(spec.key), spec.offersPrevious);
+        });
     return panes;
 }
 
