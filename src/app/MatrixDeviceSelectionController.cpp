@@ -34,6 +34,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 using namespace deviceentry;
@@ -182,6 +183,11 @@ void MatrixDeviceSelectionController::buildView()
     scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setAutoFillBackground(false);
     scroll->viewport()->setAutoFillBackground(false);
+    scroll->verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: transparent; width: 8px; }"
+                       "QScrollBar::handle:vertical { background: #5a5a5a; border-radius: 4px; min-height: 24px; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
     matrix_ = new TarnexDeviceMatrix;
     scroll->setWidget(matrix_);
     matrix_->setAutoFillBackground(false);
