@@ -573,25 +573,34 @@ TEST(DeviceMatrixSearch, NoCandidateShowsNoDevices)
     EXPECT_EQ(m.f->tarnex->messageTextField()->text(), QString());
 }
 
-TEST(DeviceMatrixSearch, StopDuringIdentificationEndsWithoutTheNoNewPhonesSheet)
+TEST(DeviceMatrixSearch, StopOrEscapeDuringIdentificationEndsWithoutTheNoNewPhonesSheet)
 {
-    testing_support::RealTimeScope realTime;
-    SimulatedUsbPhone usb;
-    ASSERT_TRUE(usb.attach());
-    MatrixFixture m({}, 0);
-    ASSERT_NE(m.pane, nullptr);
-    ASSERT_TRUE(m.pane->isScanning());
-    testing_support::runFor(0.05);
-    EXPECT_FALSE(m.f->tarnex->progressIndicator()->isHidden());
-    EXPECT_FALSE(platform::gui::saveGrab(m.f->window.get(), QStringLiteral("device-matrix-search")).isEmpty());
-    m.f->tarnex->stopPhoneScanPressed();
-    EXPECT_FALSE(m.pane->isScanning());
-    testing_support::runFor(1.0);
-    EXPECT_TRUE(m.f->tarnex->alertSheet() == nullptr || !m.f->tarnex->alertSheet()->isVisible());
-    EXPECT_TRUE(m.f->tarnex->progressIndicator()->isHidden());
-    EXPECT_EQ(m.f->list->count(), 0);
-    EXPECT_EQ(m.pane->statusLine()->text(), QStringLiteral("Choose your phone, or add a new one."));
-    EXPECT_EQ(m.f->tarnex->messageTextField()->text(), QString());
+    for (bool byEscape : {false, true}) {
+        testing_support::RealTimeScope realTime;
+        SimulatedUsbPhone usb;
+        ASSERT_TRUE(usb.attach());
+        MatrixFixture m({}, 0);
+        ASSERT_NE(m.pane, nullptr);
+        ASSERT_TRUE(m.pane->isScanning());
+        testing_support::runFor(0.05);
+        EXPECT_FALSE(m.f->tarnex->progressIndicator()->isHidden());
+        if (byEscape) {
+            m.f->window->activateWindow();
+            QApplication::setActiveWindow(m.f->window.get());
+            QTest::keyClick(m.f->window.get(), Qt::Key_Escape);
+        } else {
+            EXPECT_FALSE(platform::gui::saveGrab(m.f->window.get(), QStringLiteral("device-matrix-search")).isEmpty());
+            m.f->tarnex->progressStopButton()->click();
+        }
+        EXPECT_FALSE(m.pane->isScanning()) << byEscape;
+        testing_support::runFor(1.0);
+        EXPECT_TRUE(m.f->tarnex->alertSheet() == nullptr || !m.f->tarnex->alertSheet()->isVisible());
+        EXPECT_TRUE(m.f->tarnex->progressIndicator()->isHidden());
+        EXPECT_EQ(m.f->list->count(), 0);
+        EXPECT_EQ(m.f->tarnex->currentPaneIndex(), int(TarnexController::kMatrixIndex)) << "Escape only stopped";
+        EXPECT_EQ(m.pane->statusLine()->text(), QStringLiteral("Choose your phone, or add a new one."));
+        EXPECT_EQ(m.f->tarnex->messageTextField()->text(), QString());
+    }
 }
 
 TEST(DeviceMatrixSearch, AKnownPhoneIsAttachedByItsSerialNumberElseAtItsPort)
