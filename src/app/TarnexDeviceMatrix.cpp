@@ -34,12 +34,19 @@ public:
         fitPicture();
     }
     const QImage& picture() const { return picture_; }
+    // The phone's name, cut with an ellipsis where the cell is too narrow.
+    void setName(const QString& name)
+    {
+        name_ = name;
+        fitName();
+    }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
     {
         PhoneButtonOnBlackCell::resizeEvent(event);
         fitPicture();
+        fitName();
     }
     void paintEvent(QPaintEvent* event) override
     {
@@ -53,12 +60,17 @@ protected:
     }
 
 private:
+    // The title's room: the cell less the inset the button draws it in.
+    static constexpr int kTitleInset = 6;
+
     void fitPicture()
     {
         picture_ = TarnexDeviceMatrix::cellPicture(source_, size(), syncOn_);
         update();
     }
+    void fitName() { setText(fontMetrics().elidedText(name_, Qt::ElideRight, std::max(0, width() - 2 * kTitleInset))); }
 
+    QString name_;
     QImage source_;
     QImage picture_;
     bool syncOn_ = false;
@@ -148,7 +160,7 @@ QImage TarnexDeviceMatrix::cellPicture(const QImage& picture, QSize cell, bool s
 void TarnexDeviceMatrix::addDevice(int tag, const QString& name, const QImage& picture, bool syncOn)
 {
     auto* cell = new MatrixPhoneCell(this);
-    cell->setText(name);
+    cell->setName(name);
     cell->setAccessibleName(name);
     cell->setProperty(kTagProperty, tag);
     cell->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);

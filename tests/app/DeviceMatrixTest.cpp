@@ -410,6 +410,19 @@ TEST(DeviceMatrix, APictureForAFinerScreenFillsItsBoxCentredRightOverTheName)
             }
     EXPECT_GT(nameTop, picture.bottom());
     EXPECT_LE(nameTop - picture.bottom(), 12);
+
+    // A name wider than a narrowed cell is cut with an ellipsis; screen
+    // readers get it whole.
+    TarnexDeviceMatrix narrow;
+    narrow.resize(150, TarnexDeviceMatrix::kCellHeight);
+    narrow.show();
+    const QString longName = QStringLiteral("LG KU990 Viewty Touch");
+    narrow.addDevice(0, longName, red, false);
+    narrow.addDevice(1, QStringLiteral("KU990"), red, false);
+    ASSERT_EQ(narrow.cellAt(0)->width(), 74);
+    EXPECT_TRUE(narrow.cellAt(0)->text().endsWith(QChar(0x2026))) << narrow.cellAt(0)->text().toStdString();
+    EXPECT_EQ(narrow.cellAt(0)->accessibleName(), longName);
+    EXPECT_EQ(narrow.cellAt(1)->text(), QStringLiteral("KU990"));
 }
 
 TEST(DeviceMatrix, CellsMadeWhileTheWindowIsInactiveBrightenOnceItIsActive)
