@@ -30,9 +30,11 @@
 #include "usbdevice/DZUSBDeviceIdentifier.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 using namespace deviceentry;
@@ -172,9 +174,25 @@ void MatrixDeviceSelectionController::buildView()
     QPalette palette = displayString_->palette();
     palette.setColor(QPalette::WindowText, Qt::white);
     displayString_->setPalette(palette);
-    matrix_ = new TarnexDeviceMatrix(view);
+    // Phones past the rows the pane holds are scrolled to.
+    auto* scroll = new QScrollArea(view);
+    scroll->setObjectName(QStringLiteral("connectedDevicesScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setAutoFillBackground(false);
+    scroll->viewport()->setAutoFillBackground(false);
+    scroll->verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { background: transparent; width: 8px; }"
+                       "QScrollBar::handle:vertical { background: #5a5a5a; border-radius: 4px; min-height: 24px; }"
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
+    matrix_ = new TarnexDeviceMatrix;
+    scroll->setWidget(matrix_);
+    matrix_->setAutoFillBackground(false);
     layout->addWidget(displayString_);
-    layout->addWidget(matrix_, 1);
+    layout->addWidget(scroll, 1);
     TarnexDeviceMatrix::Actions actions;
     actions.connect = [this](int tag) { connectToDevice(tag); };
     actions.remove = [this](int tag) { deleteDevice(tag); };
@@ -314,7 +332,7 @@ bool MatrixDeviceSelectionController::connectViaUSB(const QVariantMap& entry)
         properties.insert(QLatin1String(DZDeviceProperties::kProductIDKey), entry.value(kUSBProductID));
     if (entry.contains(kSerialNo))
         properties.insert(QLatin1String(DZDeviceProperties::kSerialNumberKey), entry.value(kSerialNo));
-    if (!USBSerialATChannel::isConnectionAvailable(entry))
+    if (!isAttachedOverUSB(entry))
         return false;
     const std::shared_ptr<MirrovanceDevice> phone = mirrovanceDevice();
     if (!phone)
@@ -322,6 +340,33 @@ bool MatrixDeviceSelectionController::connectViaUSB(const QVariantMap& entry)
     phone->setDeviceProperties(properties);
     phone->setDorvantiDict(entry, QLatin1String(kConnTypeUSBSerial));
     return true;
+}
+
+bool MatrixDeviceSelectionController::isAttachedOverUSB(const QVariantMap& entry)
+{
+    const std::optional<QVariantMap> found = USBSerialATChannel::availableConnection(entry);
+    if (!found)
+        return false;
+    // The ids name a model, not a phone: the serial number was matched when
+    // the phone has one on both sides; else the phone is the one at its own
+    // port.
+    const QLatin1String serialKey(DZDeviceProperties::kSerialNumberKey);
+    if (!stringOf(entry, kSerialNo).isEmpty() && !found->value(serialKey).toString().isEmpty())
+        return true;
+    const QString port = stringOf(entry, kUSBPortName);
+    const QLatin1String portKey(DZDeviceProperties::kPortNameKey);
+    const QLatin1String vendorKey(DZDeviceProperties::kVendorIDKey);
+    const QLatin1String productKey(DZDeviceProperties::kProductIDKey);
+    const QVariant product = entry.value(kUSBProductID);
+    DZUSBDeviceIdentifier scanner(false, true);
+    for (const QVariantMap& attached : scanner.getUSBDevices().value_or(QList<QVariantMap>())) {
+        if (!port.isEmpty() && attached.value(portKey).toString() == port
+            && attached.value(vendorKey).toInt() == found->value(vendorKey).toInt()
+            && (!product.isValid() || attached.value(productKey).toInt() == product.toInt()))
+            return true;
+    }
+    logXT(QStringLiteral("isAttachedOverUSB: no phone of the model at %1").arg(port));
+    return false;
 }
 
 bool MatrixDeviceSelectionController::connectViaBluetooth(const QVariantMap& entry)
@@ -462,6 +507,7 @@ void MatrixDeviceSelectionController::addNewDevicesNew()
     phonesToCheck_ = int(checkDevices_.size());
     if (checkDevices_.isEmpty()) {
         isScanning_ = false;
+        setStatus(text("kChooseOrAssistant"));
         host->beginAlertSheet(text("No_devices"), text("Okay"), QString(), QString(), nullptr,
                               text("No_devices_Explain"));
     } else {
@@ -585,13 +631,17 @@ void MatrixDeviceSelectionController::allDevicesProcessed(bool stopped)
     TarnexController* host = tarnex();
     if (!host)
         return;
+    // The search's percentage goes with it, from every pane.
+    host->setMessageText(QString());
     if (stopped)
         host->stopProgress();
     else
         host->stopProgressDelayed();
     host->setMissingPhoneButtonEnabled(true);
-    if (stopped)
+    if (stopped) {
+        setStatus(text("kChooseOrAssistant"));
         return;
+    }
     if (!matrix_ || matrix_->numberOfCells() <= numPhonesBefore_)
         host->warnNoNewPhones();
     platform::runloop::performAfterDelay(this, QStringLiteral("chooseText"), kChooseTextDelay,

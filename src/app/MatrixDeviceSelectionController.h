@@ -102,6 +102,10 @@ public:
     void connectToDevice(int index);
     bool connectDeviceNr(int index);
     bool connectViaUSB(const QVariantMap& entry);
+    // Whether the phone of a device-list entry is attached by USB now: a
+    // modem of its ids whose serial number matches, or, when the phone or
+    // the modem gives none, the modem of its ids at the entry's port.
+    static bool isAttachedOverUSB(const QVariantMap& entry);
     bool connectViaBluetooth(const QVariantMap& entry);
     // Asks whether to remove the phone at the index, and removes it.
     void deleteDevice(int index);

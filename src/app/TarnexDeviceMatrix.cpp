@@ -13,23 +13,41 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QScrollArea>
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace {
 
-// A phone button that shows its picture above its title.
+// A phone button that shows its picture above its title: the picture fitted
+// to the cell's picture box (again whenever the cell is resized), centred
+// over the title and standing right on it.
 class MatrixPhoneCell : public PhoneButtonOnBlackCell {
 public:
     using PhoneButtonOnBlackCell::PhoneButtonOnBlackCell;
-    void setPicture(const QImage& picture)
+    void setPicture(const QImage& picture, bool syncOn)
     {
-        picture_ = picture;
-        update();
+        source_ = picture;
+        syncOn_ = syncOn;
+        fitPicture();
     }
     const QImage& picture() const { return picture_; }
+    // The phone's name, cut with an ellipsis where the cell is too narrow.
+    void setName(const QString& name)
+    {
+        name_ = name;
+        fitName();
+    }
 
 protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        PhoneButtonOnBlackCell::resizeEvent(event);
+        fitPicture();
+        fitName();
+    }
     void paintEvent(QPaintEvent* event) override
     {
         PhoneButtonOnBlackCell::paintEvent(event);
@@ -37,12 +55,25 @@ protected:
             return;
         QPainter painter(this);
         const QSize box = TarnexDeviceMatrix::pictureBox(size());
-        const QPoint at((width() - picture_.width()) / 2, (box.height() - picture_.height()) / 2);
-        painter.drawImage(at, picture_);
+        const QSizeF shown = picture_.deviceIndependentSize();
+        painter.drawImage(QPointF((width() - shown.width()) / 2, box.height() - shown.height()), picture_);
     }
 
 private:
+    // The title's room: the cell less the inset the button draws it in.
+    static constexpr int kTitleInset = 6;
+
+    void fitPicture()
+    {
+        picture_ = TarnexDeviceMatrix::cellPicture(source_, size(), syncOn_);
+        update();
+    }
+    void fitName() { setText(fontMetrics().elidedText(name_, Qt::ElideRight, std::max(0, width() - 2 * kTitleInset))); }
+
+    QString name_;
+    QImage source_;
     QImage picture_;
+    bool syncOn_ = false;
 };
 
 const char* const kTagProperty = "tag";
@@ -59,6 +90,9 @@ TarnexDeviceMatrix::TarnexDeviceMatrix(QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("connectedDevices"));
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(QStringLiteral("Phones"));
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
 }
 
 QSize TarnexDeviceMatrix::pictureBox(QSize cell)
@@ -71,26 +105,30 @@ QSize TarnexDeviceMatrix::pictureBox(QSize cell)
     return {cell.width() * kMinimumPictureHeight / height, kMinimumPictureHeight};
 }
 
-QImage TarnexDeviceMatrix::fittedBadge(int size)
+QImage TarnexDeviceMatrix::fittedBadge(int size, qreal scale)
 {
-    static QMap<int, QImage> made;
-    auto it = made.find(size);
+    static QMap<std::pair<int, qreal>, QImage> made;
+    const std::pair<int, qreal> key(size, scale);
+    auto it = made.find(key);
     if (it == made.end()) {
         const QImage badge = tarnex::image("SyncSuccess");
-        QImage fitted(size, size, QImage::Format_ARGB32_Premultiplied);
+        const int pixels = int(std::lround(size * scale));
+        QImage fitted(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
         fitted.fill(Qt::transparent);
-        if (!badge.isNull()) {
+        {
             QPainter painter(&fitted);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(QRect(0, 0, size, size), badge);
-        } else {
-            QPainter painter(&fitted);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setBrush(QColor(0x30, 0xb0, 0x30));
-            painter.setPen(Qt::NoPen);
-            painter.drawEllipse(QRect(0, 0, size, size));
+            if (!badge.isNull()) {
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                painter.drawImage(QRect(0, 0, pixels, pixels), badge);
+            } else {
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setBrush(QColor(0x30, 0xb0, 0x30));
+                painter.setPen(Qt::NoPen);
+                painter.drawEllipse(QRect(0, 0, pixels, pixels));
+            }
         }
-        it = made.insert(size, fitted);
+        fitted.setDevicePixelRatio(scale);
+        it = made.insert(key, fitted);
     }
     return *it;
 }
@@ -99,32 +137,37 @@ QImage TarnexDeviceMatrix::cellPicture(const QImage& picture, QSize cell, bool s
 {
     if (picture.isNull())
         return {};
+    // The box is in points; a picture drawn for a finer screen keeps its
+    // pixels per point and fills the box just the same.
+    const qreal scale = picture.devicePixelRatio();
     const QSize box = pictureBox(cell);
-    QImage fitted = picture.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+    QImage fitted = picture.scaled(box * scale, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    fitted.setDevicePixelRatio(scale);
     if (!syncOn)
         return fitted;
     QPainter painter(&fitted);
     // The badge sits in the lower left corner: a clear ring punched out, the
     // badge laid under what is left.
-    const int outerY = fitted.height() - kOuterBadgeSize;
+    const qreal outerY = fitted.deviceIndependentSize().height() - kOuterBadgeSize;
     painter.setCompositionMode(QPainter::CompositionMode_DestinationOut);
-    painter.drawImage(QPoint(0, outerY), fittedBadge(kOuterBadgeSize));
+    painter.drawImage(QPointF(0, outerY), fittedBadge(kOuterBadgeSize, scale));
     painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
-    painter.drawImage(QPoint(kInnerBadgeOffset, outerY + kInnerBadgeOffset), fittedBadge(kInnerBadgeSize));
+    painter.drawImage(QPointF(kInnerBadgeOffset, outerY + kInnerBadgeOffset), fittedBadge(kInnerBadgeSize, scale));
     return fitted;
 }
 
 void TarnexDeviceMatrix::addDevice(int tag, const QString& name, const QImage& picture, bool syncOn)
 {
     auto* cell = new MatrixPhoneCell(this);
-    cell->setText(name);
+    cell->setName(name);
     cell->setAccessibleName(name);
     cell->setProperty(kTagProperty, tag);
     cell->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     cell->setFixedSize(kCellWidth, kCellHeight);
     cell->setFocusPolicy(Qt::NoFocus);
-    cell->setPicture(cellPicture(picture, cell->size(), syncOn));
+    cell->setPicture(picture, syncOn);
+    cell->updateTrackingRectCell(tracking_);
     cell->installEventFilter(this);
     connect(cell, &QAbstractButton::clicked, this, [this, cell] {
         selectColumn(int(cells_.indexOf(cell)));
@@ -138,7 +181,6 @@ void TarnexDeviceMatrix::addDevice(int tag, const QString& name, const QImage& p
 
 void TarnexDeviceMatrix::removeAll()
 {
-    updateTrackingRectCells(false);
     qDeleteAll(cells_);
     cells_.clear();
     selected_ = -1;
@@ -175,23 +217,62 @@ void TarnexDeviceMatrix::selectColumn(int column)
 
 void TarnexDeviceMatrix::updateTrackingRectCells(bool on)
 {
-    const bool track = on && isActiveWindow() && !isHidden();
+    // Whether the window is active is asked as the pointer enters a cell,
+    // not here: cells made while it was not still brighten once it is.
+    tracking_ = on;
     for (PhoneButtonOnBlackCell* cell : cells_)
-        cell->updateTrackingRectCell(track);
+        cell->updateTrackingRectCell(on);
+}
+
+TarnexDeviceMatrix::Grid TarnexDeviceMatrix::gridFor(int width, int cells)
+{
+    const int n = std::max(1, cells);
+    const int step = kCellWidth + kSpacing;
+    if (n <= std::max(1, (width + kSpacing) / step))
+        return {n, kCellWidth};
+    const int narrowed = (width + kSpacing) / n - kSpacing;
+    if (narrowed >= kMinimumCellWidth)
+        return {n, narrowed};
+    const int perRow = std::max(1, (width + kSpacing) / (kMinimumCellWidth + kSpacing));
+    return {perRow, std::clamp((width + kSpacing) / perRow - kSpacing, kMinimumCellWidth, kCellWidth)};
 }
 
 void TarnexDeviceMatrix::layoutCells()
 {
-    const int perRow = std::max(1, (width() + kSpacing) / (kCellWidth + kSpacing));
-    for (int i = 0; i < cells_.size(); ++i)
-        cells_.at(i)->move((i % perRow) * (kCellWidth + kSpacing), (i / perRow) * kCellHeight);
+    const Grid grid = gridFor(width(), int(cells_.size()));
+    const int inRow = std::min<int>(grid.perRow, int(cells_.size()));
+    const int rowWidth = inRow * grid.cellWidth + std::max(0, inRow - 1) * kSpacing;
+    const int left = std::max(0, (width() - rowWidth) / 2);
+    for (int i = 0; i < cells_.size(); ++i) {
+        PhoneButtonOnBlackCell* cell = cells_.at(i);
+        cell->setFixedSize(grid.cellWidth, kCellHeight);
+        cell->move(left + (i % grid.perRow) * (grid.cellWidth + kSpacing), (i / grid.perRow) * kCellHeight);
+    }
     updateGeometry();
+}
+
+void TarnexDeviceMatrix::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutCells();
 }
 
 QSize TarnexDeviceMatrix::sizeHint() const
 {
     const int n = std::max<int>(1, int(cells_.size()));
-    return {n * (kCellWidth + kSpacing), kCellHeight};
+    return {n * (kCellWidth + kSpacing) - kSpacing, kCellHeight};
+}
+
+QSize TarnexDeviceMatrix::minimumSizeHint() const
+{
+    return {kMinimumCellWidth, kCellHeight};
+}
+
+int TarnexDeviceMatrix::heightForWidth(int width) const
+{
+    const Grid grid = gridFor(width, int(cells_.size()));
+    const int rows = (std::max<int>(1, int(cells_.size())) + grid.perRow - 1) / grid.perRow;
+    return rows * kCellHeight;
 }
 
 QMenu* TarnexDeviceMatrix::contextMenuFor(int tag)
@@ -241,21 +322,25 @@ bool TarnexDeviceMatrix::event(QEvent* event)
 
 void TarnexDeviceMatrix::keyPressEvent(QKeyEvent* event)
 {
-    const int perRow = std::max(1, (width() + kSpacing) / (kCellWidth + kSpacing));
+    const int perRow = gridFor(width(), int(cells_.size())).perRow;
     const int current = std::max(0, selected_);
     PhoneButtonOnBlackCell* cell = cellAt(selected_);
     switch (event->key()) {
     case Qt::Key_Left:
         selectColumn(current - 1);
+        revealSelected();
         return;
     case Qt::Key_Right:
         selectColumn(selected_ < 0 ? 0 : current + 1);
+        revealSelected();
         return;
     case Qt::Key_Up:
         selectColumn(current - perRow);
+        revealSelected();
         return;
     case Qt::Key_Down:
         selectColumn(current + perRow);
+        revealSelected();
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -274,6 +359,15 @@ void TarnexDeviceMatrix::keyPressEvent(QKeyEvent* event)
     default:
         QWidget::keyPressEvent(event);
     }
+}
+
+void TarnexDeviceMatrix::revealSelected()
+{
+    // Inside a scroll area the phone chosen by key is scrolled into sight.
+    QWidget* viewport = parentWidget();
+    auto* area = qobject_cast<QScrollArea*>(viewport ? viewport->parentWidget() : nullptr);
+    if (area && cellAt(selected_))
+        area->ensureWidgetVisible(cellAt(selected_), 0, 0);
 }
 
 void TarnexDeviceMatrix::focusInEvent(QFocusEvent* event)

@@ -6,6 +6,8 @@
 
 #include "platform/gui/Interface.h"
 
+#include <QPushButton>
+
 QString TarnexPaneController::bundleName() const
 {
     return QString::fromLatin1(platform::gui::kProgramBundle);
@@ -64,7 +66,26 @@ void WelcomeController::stopProcessing()
     host->showPreviousButton();
 }
 
-PlaceholderPaneController::PlaceholderPaneController(QString nibName, QString key)
-    : nibName_(std::move(nibName)), key_(std::move(key))
+PlaceholderPaneController::PlaceholderPaneController(QString nibName, QString key, bool offersPrevious)
+    : nibName_(std::move(nibName))
+    , key_(std::move(key))
+    , offersPrevious_(offersPrevious)
 {
+}
+
+void PlaceholderPaneController::startProcessing()
+{
+    TarnexController* host = tarnex();
+    if (!offersPrevious_ || !host || !host->goToPreviousPaneButton())
+        return;
+    previousWasShown_ = !host->goToPreviousPaneButton()->isHidden();
+    host->showPreviousButton();
+    host->setPreviousButtonEnabled(true);
+}
+
+void PlaceholderPaneController::stopProcessing()
+{
+    TarnexController* host = tarnex();
+    if (offersPrevious_ && host && host->goToPreviousPaneButton() && !previousWasShown_)
+        host->goToPreviousPaneButton()->hide();
 }

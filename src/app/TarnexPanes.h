@@ -39,14 +39,21 @@ public:
     void stopProcessing() override;
 };
 
-// A pane whose real contents are still to come: its form says so.
+// A pane whose real contents are still to come: its form says so. One that
+// offers Previous shows the button, enabled, while it is on show (the button
+// is left as it was when the pane stops), so the user can go back.
 class PlaceholderPaneController : public TarnexPaneController {
 public:
-    PlaceholderPaneController(QString nibName, QString key);
+    PlaceholderPaneController(QString nibName, QString key, bool offersPrevious = false);
     QString defaultNibName() const override { return nibName_; }
     QString localizationKey() const override { return key_; }
+    bool offersPrevious() const { return offersPrevious_; }
+    void startProcessing() override;
+    void stopProcessing() override;
 
 private:
     QString nibName_;
     QString key_;
+    bool offersPrevious_ = false;
+    bool previousWasShown_ = false;
 };

@@ -7,6 +7,7 @@
 #include "app/AppLog.h"
 #include "app/MirrovanceDevice.h"
 #include "app/TarnexAlertSheet.h"
+#include "app/TarnexControllerParts.h"
 #include "app/TarnexImages.h"
 #include "app/TarnexKeys.h"
 #include "app/TarnexPanes.h"
@@ -39,11 +40,7 @@
 namespace {
 
 using namespace tarnexkeys;
-
-QString key(const char* text)
-{
-    return QLatin1String(text);
-}
+using tarnexparts::key;
 
 constexpr int kAcceptedWithoutRow[] = {0, 15275, 15320, 15332, 15363, 15399, 15410, 15450, 15451};
 constexpr int kStatusIconEmpty = 0;

@@ -16,13 +16,17 @@
 #include "VirtualTime.h"
 #include "widgets/PhoneButtonOnBlackCell.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QEnterEvent>
 #include <QFile>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -287,6 +291,160 @@ TEST(DeviceMatrix, ArtifactTwoPhonesWithASyncBadge)
     EXPECT_FALSE(platform::gui::saveGrab(m.f->window.get(), QStringLiteral("device-matrix-two-phones")).isEmpty());
 }
 
+QVariantList usbPhones(int count)
+{
+    QVariantList phones;
+    for (int i = 0; i < count; ++i)
+        phones << usbPhone(QStringLiteral("354000000001%1").arg(i, 2, 10, QLatin1Char('0')),
+                           QStringLiteral("KU99%1").arg(i));
+    return phones;
+}
+
+TEST(DeviceMatrix, GridTakesOneRowWhileThePhonesFitNarrowingDownToTheMinimum)
+{
+    struct Case {
+        int width;
+        int cells;
+        int perRow;
+        int cellWidth;
+    };
+    const Case cases[] = {{440, 1, 1, 100}, {440, 4, 4, 100}, {440, 5, 5, 86},  {440, 6, 6, 71},
+                          {440, 9, 6, 71},  {300, 6, 4, 73},  {100, 3, 1, 100}, {0, 2, 1, 64}};
+    for (const Case& c : cases) {
+        const TarnexDeviceMatrix::Grid grid = TarnexDeviceMatrix::gridFor(c.width, c.cells);
+        EXPECT_EQ(grid.perRow, c.perRow) << c.width << " " << c.cells;
+        EXPECT_EQ(grid.cellWidth, c.cellWidth) << c.width << " " << c.cells;
+    }
+}
+
+// The cells stand in rows from the top, as many to a row as the grid for the
+// matrix's width says, each row in the middle, none outside the matrix.
+void expectLaidOutForItsWidth(TarnexDeviceMatrix* matrix, const QString& what)
+{
+    const int count = matrix->numberOfCells();
+    const TarnexDeviceMatrix::Grid grid = TarnexDeviceMatrix::gridFor(matrix->width(), count);
+    EXPECT_GE(matrix->height(), matrix->heightForWidth(matrix->width())) << what.toStdString();
+    for (int i = 0; i < count; ++i) {
+        const QRect cell = matrix->cellAt(i)->geometry();
+        EXPECT_EQ(cell.y(), (i / grid.perRow) * TarnexDeviceMatrix::kCellHeight) << what.toStdString() << " " << i;
+        EXPECT_TRUE(matrix->rect().contains(cell)) << what.toStdString() << " " << i;
+    }
+    const int inRow = std::min(count, grid.perRow);
+    const int left = matrix->cellAt(0)->x();
+    const int right = matrix->width() - matrix->cellAt(inRow - 1)->geometry().right() - 1;
+    EXPECT_LE(std::abs(left - right), 1) << what.toStdString();
+}
+
+TEST(DeviceMatrix, AllKnownPhonesShowInOneRowWhileTheyFitAndAreLaidOutAgainOnResize)
+{
+    for (int count : {2, 6, 8}) {
+        MatrixFixture m(usbPhones(count));
+        ASSERT_NE(m.pane, nullptr);
+        TarnexDeviceMatrix* matrix = m.pane->matrix();
+        ASSERT_EQ(matrix->numberOfCells(), count);
+        expectLaidOutForItsWidth(matrix, QStringLiteral("%1 phones").arg(count));
+        const TarnexDeviceMatrix::Grid grid = TarnexDeviceMatrix::gridFor(matrix->width(), count);
+        EXPECT_EQ(grid.perRow, std::min(count, 6)) << count;
+        // The first row is in sight in the window.
+        QWidget* pane = m.f->tarnex->paneView();
+        for (int i = 0; i < grid.perRow && i < count; ++i) {
+            const QRect shown(matrix->cellAt(i)->mapTo(pane, QPoint()), matrix->cellAt(i)->size());
+            EXPECT_TRUE(pane->rect().contains(shown)) << count << " " << i;
+        }
+    }
+
+    // A narrower pane: the same six phones in two rows.
+    MatrixFixture m(usbPhones(6));
+    ASSERT_NE(m.pane, nullptr);
+    TarnexDeviceMatrix* matrix = m.pane->matrix();
+    EXPECT_FALSE(platform::gui::saveGrab(m.f->window.get(), QStringLiteral("device-matrix-six-phones")).isEmpty());
+    QWidget* area = matrix->parentWidget()->parentWidget();
+    area->resize(300, area->height());
+    ASSERT_LT(matrix->width(), 302);
+    EXPECT_EQ(matrix->cellAt(4)->y(), TarnexDeviceMatrix::kCellHeight);
+    expectLaidOutForItsWidth(matrix, QStringLiteral("narrower"));
+}
+
+// The bounding box of the pixels of a colour.
+QRect areaOf(const QImage& image, QColor colour)
+{
+    QRect area;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                area |= QRect(x, y, 1, 1);
+    return area;
+}
+
+TEST(DeviceMatrix, APictureForAFinerScreenFillsItsBoxCentredRightOverTheName)
+{
+    // 64 x 112 points in 128 x 224 pixels, as the program's pictures load.
+    QImage red(128, 224, QImage::Format_ARGB32_Premultiplied);
+    red.fill(Qt::red);
+    red.setDevicePixelRatio(2);
+    const QImage fitted = TarnexDeviceMatrix::cellPicture(red, {100, 110}, true);
+    EXPECT_EQ(fitted.deviceIndependentSize().toSize(), QSize(49, 86));
+    EXPECT_EQ(fitted.devicePixelRatio(), 2.0);
+    // The badge in the lower left corner, in points.
+    EXPECT_NE(fitted.pixelColor(2 * 14, 2 * 71), QColor(Qt::red));
+    EXPECT_EQ(fitted.pixelColor(2 * 40, 2 * 71), QColor(Qt::red));
+
+    TarnexDeviceMatrix matrix;
+    matrix.resize(440, TarnexDeviceMatrix::kCellHeight);
+    matrix.addDevice(0, QStringLiteral("KU990"), red, false);
+    PhoneButtonOnBlackCell* cell = matrix.cellAt(0);
+    cell->doHighlite(true);
+    runFor(1.0);
+    const QImage shot = cell->grab().toImage();
+    const QRect picture = areaOf(shot, Qt::red);
+    EXPECT_NEAR(picture.width(), 49, 1);
+    EXPECT_NEAR(picture.height(), 86, 1);
+    EXPECT_LE(std::abs(picture.left() - (cell->width() - 1 - picture.right())), 1) << "centred";
+    // The name's first row of pixels comes right under the picture.
+    int nameTop = -1;
+    for (int y = picture.bottom() + 1; y < shot.height() && nameTop < 0; ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            if (shot.pixelColor(x, y).alpha() > 0 && shot.pixelColor(x, y).lightness() > 128) {
+                nameTop = y;
+                break;
+            }
+    EXPECT_GT(nameTop, picture.bottom());
+    EXPECT_LE(nameTop - picture.bottom(), 12);
+
+    // A name wider than a narrowed cell is cut with an ellipsis; screen
+    // readers get it whole.
+    TarnexDeviceMatrix narrow;
+    narrow.resize(150, TarnexDeviceMatrix::kCellHeight);
+    narrow.show();
+    const QString longName = QStringLiteral("LG KU990 Viewty Touch");
+    narrow.addDevice(0, longName, red, false);
+    narrow.addDevice(1, QStringLiteral("KU990"), red, false);
+    ASSERT_EQ(narrow.cellAt(0)->width(), 74);
+    EXPECT_TRUE(narrow.cellAt(0)->text().endsWith(QChar(0x2026))) << narrow.cellAt(0)->text().toStdString();
+    EXPECT_EQ(narrow.cellAt(0)->accessibleName(), longName);
+    EXPECT_EQ(narrow.cellAt(1)->text(), QStringLiteral("KU990"));
+}
+
+TEST(DeviceMatrix, CellsMadeWhileTheWindowIsInactiveBrightenOnceItIsActive)
+{
+    MatrixFixture m(usbPhones(2));
+    ASSERT_NE(m.pane, nullptr);
+    QApplication::setActiveWindow(nullptr);
+    m.pane->updateDeviceList();
+    TarnexDeviceMatrix* matrix = m.pane->matrix();
+    ASSERT_EQ(matrix->numberOfCells(), 2);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(matrix->cellAt(i)->isTracking()) << i;
+
+    m.f->window->activateWindow();
+    QApplication::setActiveWindow(m.f->window.get());
+    ASSERT_TRUE(matrix->isActiveWindow());
+    PhoneButtonOnBlackCell* cell = matrix->cellAt(1);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), cell->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(cell, &enter);
+    EXPECT_TRUE(cell->isInTrack());
+}
+
 TEST(DeviceMatrixSearch, ProgressFollowsTheCandidatesAndTheRunningOne)
 {
     struct Case {
@@ -312,7 +470,8 @@ struct SimulatedUsbPhone {
     ~SimulatedUsbPhone() { platform::UsbRegistry::setShared(nullptr); }
     bool attach(const char* profile = "lg") { return attachAnother(profile) != nullptr; }
     // One more modem phone on its own USB location; the first one is `sim`.
-    phonesim::PhoneSimulator* attachAnother(const char* profile = "lg")
+    // Its USB serial number is serial when given (empty: none).
+    phonesim::PhoneSimulator* attachAnother(const char* profile = "lg", std::optional<QString> serial = std::nullopt)
     {
         std::optional<phonesim::PhoneProfile> found = phonesim::PhoneProfile::named(QLatin1String(profile));
         if (!found)
@@ -327,7 +486,7 @@ struct SimulatedUsbPhone {
         modem.productId = 0x6000;
         modem.vendorName = QStringLiteral("LG Electronics");
         modem.productName = QStringLiteral("LG USB Modem");
-        modem.serialNumber = QStringLiteral("3541230%1").arg(n);
+        modem.serialNumber = serial.value_or(QStringLiteral("3541230%1").arg(n));
         modem.ttyPaths = {phone->slavePath()};
         registry->addInterface(registry->addDevice(modem), 1, platform::UsbRegistry::kClassCdcData);
         phonesim::PhoneSimulator* attached = phone.get();
@@ -370,6 +529,15 @@ TEST(DeviceMatrixSearch, EmptyListSearchesAtOnceAndAddsTheIdentifiedPhone)
     EXPECT_EQ(m.pane->matrix()->numberOfCells(), 1);
     EXPECT_TRUE(m.f->tarnex->alertSheet() == nullptr || !m.f->tarnex->alertSheet()->isVisible());
     EXPECT_TRUE(m.f->xtLines().join(QLatin1Char('\n')).contains(QStringLiteral("together = 100")));
+
+    // The search's status goes with it, also from the welcome pane.
+    runFor(MatrixDeviceSelectionController::kChooseTextDelay + 0.1);
+    EXPECT_EQ(m.f->tarnex->messageTextField()->text(), QString());
+    EXPECT_EQ(m.pane->statusLine()->text(), QStringLiteral("Choose your phone, or add a new one."));
+    m.f->tarnex->goToPreviousPane();
+    runFor(0.1);
+    ASSERT_EQ(m.f->tarnex->currentPaneIndex(), int(TarnexController::kWelcomeIndex));
+    EXPECT_EQ(m.f->tarnex->messageTextField()->text(), QString());
 }
 
 TEST(DeviceMatrixSearch, AFailedCandidateGivesNoEntryAndTheSearchGoesOn)
@@ -414,25 +582,69 @@ TEST(DeviceMatrixSearch, NoCandidateShowsNoDevices)
     ASSERT_NE(m.f->tarnex->alertSheet(), nullptr);
     EXPECT_TRUE(m.f->tarnex->alertSheet()->isVisible());
     EXPECT_EQ(m.f->tarnex->alertSheet()->titleLabel()->text(), QStringLiteral("No phone found"));
+    EXPECT_EQ(m.pane->statusLine()->text(), QStringLiteral("Choose your phone, or add a new one."));
+    EXPECT_EQ(m.f->tarnex->messageTextField()->text(), QString());
 }
 
-TEST(DeviceMatrixSearch, StopDuringIdentificationEndsWithoutTheNoNewPhonesSheet)
+TEST(DeviceMatrixSearch, StopOrEscapeDuringIdentificationEndsWithoutTheNoNewPhonesSheet)
 {
-    testing_support::RealTimeScope realTime;
-    SimulatedUsbPhone usb;
-    ASSERT_TRUE(usb.attach());
-    MatrixFixture m({}, 0);
-    ASSERT_NE(m.pane, nullptr);
-    ASSERT_TRUE(m.pane->isScanning());
-    testing_support::runFor(0.05);
-    EXPECT_FALSE(m.f->tarnex->progressIndicator()->isHidden());
-    EXPECT_FALSE(platform::gui::saveGrab(m.f->window.get(), QStringLiteral("device-matrix-search")).isEmpty());
-    m.f->tarnex->stopPhoneScanPressed();
-    EXPECT_FALSE(m.pane->isScanning());
-    testing_support::runFor(1.0);
-    EXPECT_TRUE(m.f->tarnex->alertSheet() == nullptr || !m.f->tarnex->alertSheet()->isVisible());
-    EXPECT_TRUE(m.f->tarnex->progressIndicator()->isHidden());
-    EXPECT_EQ(m.f->list->count(), 0);
+    for (bool byEscape : {false, true}) {
+        testing_support::RealTimeScope realTime;
+        SimulatedUsbPhone usb;
+        ASSERT_TRUE(usb.attach());
+        MatrixFixture m({}, 0);
+        ASSERT_NE(m.pane, nullptr);
+        ASSERT_TRUE(m.pane->isScanning());
+        testing_support::runFor(0.05);
+        EXPECT_FALSE(m.f->tarnex->progressIndicator()->isHidden());
+        if (byEscape) {
+            m.f->window->activateWindow();
+            QApplication::setActiveWindow(m.f->window.get());
+            QTest::keyClick(m.f->window.get(), Qt::Key_Escape);
+        } else {
+            EXPECT_FALSE(platform::gui::saveGrab(m.f->window.get(), QStringLiteral("device-matrix-search")).isEmpty());
+            m.f->tarnex->progressStopButton()->click();
+        }
+        EXPECT_FALSE(m.pane->isScanning()) << byEscape;
+        testing_support::runFor(1.0);
+        EXPECT_TRUE(m.f->tarnex->alertSheet() == nullptr || !m.f->tarnex->alertSheet()->isVisible());
+        EXPECT_TRUE(m.f->tarnex->progressIndicator()->isHidden());
+        EXPECT_EQ(m.f->list->count(), 0);
+        EXPECT_EQ(m.f->tarnex->currentPaneIndex(), int(TarnexController::kMatrixIndex)) << "Escape only stopped";
+        EXPECT_EQ(m.pane->statusLine()->text(), QStringLiteral("Choose your phone, or add a new one."));
+        EXPECT_EQ(m.f->tarnex->messageTextField()->text(), QString());
+    }
+}
+
+TEST(DeviceMatrixSearch, AKnownPhoneIsAttachedByItsSerialNumberElseAtItsPort)
+{
+    // Every modem here has the ids of the entry's model.
+    struct Case {
+        const char* name;
+        const char* usbSerial;
+        bool atItsPort;
+        bool attached;
+    };
+    const Case cases[] = {
+        {"no USB serial number, at its port", "", true, true},
+        {"no USB serial number, its port gone: another phone of the model", "", false, false},
+        {"its serial number on another port", "1234567890", false, true},
+        {"another serial number at its port", "1234567899", true, false},
+    };
+    for (const Case& c : cases) {
+        SimulatedUsbPhone usb;
+        ASSERT_NE(usb.attachAnother("lg", QLatin1String(c.usbSerial)), nullptr);
+        MatrixFixture m({usbPhone(QStringLiteral("35400000000003"), QStringLiteral("Shown"))}, 0.5);
+        ASSERT_NE(m.pane, nullptr);
+        QVariantMap entry = usbPhone(QStringLiteral("1234567890"), QStringLiteral("Known"));
+        entry.insert(QStringLiteral("Common.qvDeviceID"), QStringLiteral("15321"));
+        entry.insert(QStringLiteral("USB.VendorID"), 0x1004);
+        entry.insert(QStringLiteral("USB.ProductID"), 0x6000);
+        if (c.atItsPort)
+            entry.insert(QStringLiteral("USB.PortName"), usb.sim->slavePath());
+        EXPECT_EQ(MatrixDeviceSelectionController::isAttachedOverUSB(entry), c.attached) << c.name;
+        EXPECT_EQ(m.pane->connectViaUSB(entry), c.attached) << c.name;
+    }
 }
 
 TEST(DeviceMatrix, ForgetKeepsTheEntryButNotItsDataAndCancelledAddingDropsTheChosenPhone)

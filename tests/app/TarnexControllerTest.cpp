@@ -118,6 +118,34 @@ TEST(TarnexController, AddPhoneByClickOrReturnSwitchesToTheMatrix)
     }
 }
 
+TEST(TarnexController, TheConnectingPlaceholderOffersPreviousAndEscapeOrAltLeftGoBack)
+{
+    enum How { kClick, kAltLeft, kEscape };
+    for (How how : {kClick, kAltLeft, kEscape}) {
+        TarnexFixture f(onePhone());
+        f.start();
+        f.window->activateWindow();
+        QApplication::setActiveWindow(f.window.get());
+        ASSERT_TRUE(f.tarnex->goToPreviousPaneButton()->isHidden()) << "the phones come first";
+        f.useProbePhone(phoneEntry(QStringLiteral("35412345678901")));
+        f.tarnex->switchToNamedPane(key(kConnectingPane), 1);
+        runFor(0.01);
+        ASSERT_EQ(f.tarnex->currentPaneIndex(), TarnexController::kConnectingIndex);
+        QPushButton* previous = f.tarnex->goToPreviousPaneButton();
+        EXPECT_FALSE(previous->isHidden()) << how;
+        EXPECT_TRUE(previous->isEnabled()) << how;
+        if (how == kClick)
+            QTest::mouseClick(previous, Qt::LeftButton);
+        else if (how == kAltLeft)
+            QTest::keyClick(f.window.get(), Qt::Key_Left, Qt::AltModifier);
+        else
+            QTest::keyClick(f.window.get(), Qt::Key_Escape);
+        runFor(TarnexController::kReleaseWait + 0.1);
+        EXPECT_EQ(f.tarnex->currentPaneIndex(), TarnexController::kMatrixIndex) << how;
+        EXPECT_TRUE(previous->isHidden()) << "left as the phones had it " << how;
+    }
+}
+
 TEST(TarnexController, NextAskesThePaneFirstAndATargetPastTheEndFallsBack)
 {
     TarnexFixture f(onePhone(), true);
