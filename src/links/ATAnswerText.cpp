@@ -30,7 +30,76 @@ bool isLineEnd(char c)
 {
     return c == '\r' || c == '\n';
 }
+
+bool isLineEnd(QChar c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+bool isTrailingFill(char c)
+{
+    return isLineEnd(c) || c == ' ';
+}
+
+bool isTrailingFill(QChar c)
+{
+    return isLineEnd(c) || c == u' ';
+}
+
+ATFinalLine classifyFinalLine(QLatin1StringView line)
+{
+    if (line == QLatin1StringView("OK"))
+        return ATFinalLine::Ok;
+    if (line == QLatin1StringView("CONNECT"))
+        return ATFinalLine::Connect;
+    if (line.contains(QLatin1StringView("ERROR")))
+        return ATFinalLine::Error;
+    if (line == QLatin1StringView("ChannelID:"))
+        return ATFinalLine::ChannelID;
+    if (line.contains(QLatin1StringView("ChannelID:")))
+        return ATFinalLine::ChannelIDNumber;
+    return ATFinalLine::None;
+}
+
+ATFinalLine classifyFinalLine(QByteArrayView line)
+{
+    return classifyFinalLine(QLatin1StringView(line));
+}
+
+ATFinalLine classifyFinalLine(QStringView line)
+{
+    // The result words are ASCII: characters beyond Latin-1 (made "?") cannot
+    // form one, so the text reads as its bytes do.
+    return classifyFinalLine(QLatin1StringView(line.toLatin1()));
+}
+
+template <typename View>
+ATAnswerEnd findAnswerEnd(View text)
+{
+    const ATAnswerEnd none{ATFinalLine::None, text.size()};
+    qsizetype last = text.size() - 1;
+    bool lineEnded = false;
+    for (; last >= 0 && isTrailingFill(text[last]); --last)
+        lineEnded = lineEnded || isLineEnd(text[last]);
+    if (last < 0 || !lineEnded)
+        return none;
+    qsizetype first = last;
+    while (first > 0 && !isLineEnd(text[first - 1]))
+        --first;
+    const ATFinalLine line = classifyFinalLine(text.sliced(first, last - first + 1));
+    return line == ATFinalLine::None ? none : ATAnswerEnd{line, first};
+}
 } // namespace
+
+ATAnswerEnd findATAnswerEnd(QStringView text)
+{
+    return findAnswerEnd(text);
+}
+
+ATAnswerEnd findATAnswerEnd(QByteArrayView bytes)
+{
+    return findAnswerEnd(bytes);
+}
 
 qint64 versStringToLong(const QString& version)
 {
@@ -53,18 +122,15 @@ QString extractATAnswer(const QString& rawAnswer)
 {
     if (rawAnswer.isEmpty())
         return QStringLiteral("");
-    if (rawAnswer.contains(QLatin1String("ERROR\r\n")))
+    const ATAnswerEnd end = findATAnswerEnd(rawAnswer);
+    if (end.line == ATFinalLine::Error || rawAnswer.contains(QLatin1String("ERROR\r\n")))
         return QStringLiteral("ERROR");
     QStringView text(rawAnswer);
-    while (!text.isEmpty() && (text.front() == u'\r' || text.front() == u'\n'))
+    if (end.line == ATFinalLine::Ok)
+        text.truncate(end.lineStart);
+    while (!text.isEmpty() && isLineEnd(text.front()))
         text = text.mid(1);
-    for (const char* tail : {"OK\r\n", "OK\r\n\r\n", "OK\r\n\n"}) {
-        if (text.endsWith(QLatin1String(tail))) {
-            text.chop(qsizetype(qstrlen(tail)));
-            break;
-        }
-    }
-    while (!text.isEmpty() && (text.back() == u'\r' || text.back() == u'\n'))
+    while (!text.isEmpty() && isLineEnd(text.back()))
         text.chop(1);
     return text.toString();
 }

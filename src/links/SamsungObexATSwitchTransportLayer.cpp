@@ -1,11 +1,11 @@
 #include "links/SamsungObexATSwitchTransportLayer.h"
 
 #include "foundation/NamedLog.h"
+#include "links/ATAnswerText.h"
 #include "links/LinkCodes.h"
 #include "platform/RunLoop.h"
 #include "platform/TextEncoding.h"
 
-#include <QRegularExpression>
 #include <cstring>
 
 namespace {
@@ -13,17 +13,6 @@ constexpr const char* kError = "ERROR";
 constexpr int kErrorLength = 5;
 constexpr int kMaxFill = SamsungObexATSwitchTransportLayer::kReceiveBufferSize - 1;
 constexpr double kSlice = 0.1;
-
-QString lastLine(const QString& text)
-{
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-        const QString line = it->trimmed();
-        if (!line.isEmpty())
-            return line;
-    }
-    return {};
-}
 } // namespace
 
 QString SamsungObexATSwitchTransportLayer::className() const
@@ -194,16 +183,20 @@ bool SamsungObexATSwitchTransportLayer::waitForOkErrorConnect(int passes, bool* 
 {
     for (int used = 0;;) {
         if (_dataAvail) {
-            const QString line = lastLine(buffer());
-            if (line == QLatin1String("OK") || line == QLatin1String("CONNECT")) {
+            switch (links::findATAnswerEnd(buffer()).line) {
+            case links::ATFinalLine::Ok:
+            case links::ATFinalLine::Connect:
                 if (resultGood)
                     *resultGood = true;
                 return true;
-            }
-            if (line.contains(QLatin1String(kError)) || line == QLatin1String("ChannelID:")) {
+            case links::ATFinalLine::Error:
+            case links::ATFinalLine::ChannelID:
                 if (resultGood)
                     *resultGood = false;
                 return true;
+            case links::ATFinalLine::ChannelIDNumber:
+            case links::ATFinalLine::None:
+                break;
             }
             setData(false);
         }

@@ -1,9 +1,10 @@
 #include "links/SerialATChannel.h"
 
 #include "device/QVSyncDeviceDescription.h"
-#include "foundation/QuorNSDataExtensions.h"
-#include "links/LinkCodes.h"
 #include "foundation/NamedLog.h"
+#include "foundation/QuorNSDataExtensions.h"
+#include "links/ATAnswerText.h"
+#include "links/LinkCodes.h"
 #include "links/QVDeviceCallback.h"
 #include "links/SerialDelegateProtocol.h"
 #include "platform/Clock.h"
@@ -437,22 +438,27 @@ bool SerialATChannel::isBufferFilledWithAnswer()
 {
     if (!_dataAvail)
         return false;
-    if (_answerOverflow)
-        return true;
-    const QString line = lastBufferLine();
-    if (line == QLatin1String(kAnswerOK) || line.contains(QLatin1String(kAnswerError))
-        || line.contains(QLatin1String(kAnswerChannelID)) || line == QLatin1String(kAnswerConnect))
+    if (_answerOverflow || links::findATAnswerEnd(QByteArrayView(_commBuffer)).line != links::ATFinalLine::None)
         return true;
     _dataAvail = false;
     return false;
 }
 
-SerialATChannel::Classification SerialATChannel::classifyLastLine(const QString& line) const
+SerialATChannel::Classification SerialATChannel::classifyAnswer() const
 {
-    if (line == QLatin1String(kAnswerOK) || line == QLatin1String(kAnswerConnect))
-        return Classification::Good;
-    if (line.contains(QLatin1String(kAnswerError)) || line == QLatin1String(kAnswerChannelID))
+    if (_answerOverflow)
         return Classification::Bad;
+    switch (links::findATAnswerEnd(QByteArrayView(_commBuffer)).line) {
+    case links::ATFinalLine::Ok:
+    case links::ATFinalLine::Connect:
+        return Classification::Good;
+    case links::ATFinalLine::Error:
+    case links::ATFinalLine::ChannelID:
+        return Classification::Bad;
+    case links::ATFinalLine::ChannelIDNumber:
+    case links::ATFinalLine::None:
+        break;
+    }
     return Classification::None;
 }
 
@@ -493,7 +499,7 @@ bool SerialATChannel::hasOkError(bool* good)
     if (!_dataAvail)
         return false;
     logBuffer("waitForOkErrorConnect");
-    switch (_answerOverflow ? Classification::Bad : classifyLastLine(lastBufferLine())) {
+    switch (classifyAnswer()) {
     case Classification::Good:
         return true;
     case Classification::Bad:

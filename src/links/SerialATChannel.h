@@ -15,8 +15,9 @@ class SerialDelegateProtocol;
 // program sees it whatever carries the bytes. Subclasses supply the transport:
 // open, close and raw send, and they hand every received piece to
 // deliverData() on the main thread. The channel collects the bytes in one
-// receive buffer and tells when an answer is complete: in AT mode by the last
-// significant line, in OBEX mode by the packet length in bytes 1-2.
+// receive buffer and tells when an answer is complete: in AT mode by its final
+// line once a line end has followed it (links::findATAnswerEnd, the rule the
+// answer's reader shares), in OBEX mode by the packet length in bytes 1-2.
 //
 // The buffer holds bytes, NUL included. It starts at kBufferSize and grows for
 // a long AT answer up to kAnswerLimit; an answer longer than that is an
@@ -150,7 +151,8 @@ protected:
 
 private:
     enum class Classification { None, Good, Bad };
-    Classification classifyLastLine(const QString& line) const;
+    // The verdict of the final line (links::findATAnswerEnd); an overflow is bad.
+    Classification classifyAnswer() const;
     void deliverObexData(const char* bytes, int length);
     void queueObexPacket();
     void handOverObexPacket();

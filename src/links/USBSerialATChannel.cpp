@@ -11,8 +11,13 @@
 
 #include <cerrno>
 #include <chrono>
-#include <utility>
+#include <cstring>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -244,7 +249,16 @@ void USBSerialATChannel::startReader()
 {
     stopReader();
     _stopReading = false;
-    _reader = std::thread([this, generation = _readerGeneration] { doReadIdleThread(generation); });
+    _readerWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (_readerWake < 0) {
+        // The reader then waits its idle times out and sees a stop after them.
+        QVLogWith(qvlog::kConn, [&] {
+            return QStringLiteral("### [%1 startReader] no wake-up descriptor: %2")
+                .arg(className(), QString::fromLocal8Bit(std::strerror(errno)));
+        });
+    }
+    _reader = std::thread(
+        [this, generation = _readerGeneration, idle = readIdleSeconds()] { doReadIdleThread(generation, idle); });
 }
 
 void USBSerialATChannel::stopReader()
@@ -253,27 +267,60 @@ void USBSerialATChannel::stopReader()
     ++_readerGeneration;
     if (!_reader.joinable())
         return;
-    {
-        std::lock_guard<std::mutex> lock(_readerMutex);
-        _stopReading = true;
+    _stopReading = true;
+    if (_readerWake >= 0) {
+        const uint64_t one = 1;
+        while (::write(_readerWake, &one, sizeof one) < 0 && errno == EINTR) {
+        }
     }
-    _readerWake.notify_all();
     _reader.join();
+    if (_readerWake >= 0) {
+        ::close(_readerWake);
+        _readerWake = -1;
+    }
 }
 
-void USBSerialATChannel::doReadIdleThread(quint64 generation)
+USBSerialATChannel::Wake USBSerialATChannel::waitForTty(int fileDescriptor, bool watchTty, double seconds)
+{
+    using namespace std::chrono;
+    // Without a wake-up descriptor a stop is seen between slices of this length.
+    constexpr int kStopSliceMs = int(kReadIdleSeconds * 1000);
+    const auto deadline = steady_clock::now() + duration<double>(seconds);
+    pollfd fds[2] = {{_readerWake, POLLIN, 0}, {watchTty ? fileDescriptor : -1, POLLIN, 0}};
+    for (;;) {
+        if (_stopReading)
+            return Wake::Stop;
+        // Rounded up to whole milliseconds: a short wait never becomes none.
+        int left = int(ceil<milliseconds>(deadline - steady_clock::now()).count());
+        if (left <= 0)
+            return Wake::TimeOut;
+        if (_readerWake < 0)
+            left = std::min(left, kStopSliceMs);
+        const int ready = ::poll(fds, 2, left);
+        if (_stopReading)
+            return Wake::Stop;
+        if (ready > 0)
+            return Wake::Tty; // the read tells bytes from a hang-up
+        if (ready < 0 && errno != EINTR)
+            std::this_thread::sleep_for(milliseconds(std::min(left, kStopSliceMs)));
+    }
+}
+
+void USBSerialATChannel::doReadIdleThread(quint64 generation, double longestIdle)
 {
     // Only this thread's start and the main thread's join bracket its life,
     // so the device object and the guard outlive every pass.
     DZUSBSerialDevice* device = _usbSerialChannel.get();
     const QObject* guard = _guard.get();
+    const int fileDescriptor = device->fileDescriptor();
+    bool ttyWoke = false;
     for (;;) {
         int pieces = 0;
         bool lost = false;
         QByteArray batch;
         {
             std::lock_guard<std::mutex> io(device->ioLock());
-            batch = readBurst(device->fileDescriptor(), &pieces, &lost);
+            batch = readBurst(fileDescriptor, &pieces, &lost);
         }
         if (!batch.isEmpty()) {
             platform::runloop::performOnMainThread(
@@ -292,14 +339,16 @@ void USBSerialATChannel::doReadIdleThread(quint64 generation)
                 guard);
             return;
         }
-        // The poll interval of the hardware, in real time: the sooner again
-        // the more came. A stop wakes the reader at once.
-        double idle = kReadIdleSeconds;
+        // The longest wait: the poll interval of the hardware, the shorter
+        // the more came. A tty that woke the reader and then had nothing is
+        // left out of the next wait, so it cannot keep the reader spinning.
+        double idle = longestIdle;
         for (int i = 0; i < pieces; ++i)
             idle /= 2;
-        std::unique_lock<std::mutex> lock(_readerMutex);
-        if (_readerWake.wait_for(lock, std::chrono::duration<double>(idle), [this] { return _stopReading; }))
+        const Wake wake = waitForTty(fileDescriptor, !(ttyWoke && pieces == 0), idle);
+        if (wake == Wake::Stop)
             return;
+        ttyWoke = wake == Wake::Tty;
     }
 }
 

@@ -5,22 +5,23 @@
 #include <QByteArray>
 #include <QVariantMap>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <thread>
 
 class DZUSBSerialDevice;
 
-// The serial channel over a phone's USB modem tty. A reader thread polls the
+// The serial channel over a phone's USB modem tty. A reader thread reads the
 // tty and hands what it read to the main thread, where the channel's buffer
-// lives; open and close are reported through callbacks on the main thread.
+// lives; between reads it waits in poll() on the tty, so bytes wake it at once
+// and the idle time is only the longest wait. Open and close are reported
+// through callbacks on the main thread.
 class USBSerialATChannel : public SerialATChannel {
 public:
     static constexpr int kReadPieceBytes = 128;
     static constexpr int kReadBatchLimit = 65536;
-    // The reader's pause when nothing came; halved for every piece read.
+    // The reader's longest wait for the tty when nothing came; halved for
+    // every piece read. Bytes (or a stop) end the wait at once.
     static constexpr double kReadIdleSeconds = 0.045;
     // No tty for the phone.
     static constexpr int kNoSerialDevice = -203;
@@ -67,13 +68,20 @@ protected:
     virtual std::unique_ptr<DZUSBSerialDevice> makeSerialDevice(const QVariantMap& wizDict);
     // A batch of the reader, on the main thread.
     virtual void doReadIdleMain(const QByteArray& data);
+    // The reader's longest wait when nothing came (kReadIdleSeconds); asked
+    // on the main thread when a reader starts.
+    virtual double readIdleSeconds() const { return kReadIdleSeconds; }
     void rfcommChannelOpenComplete();
     void rfcommChannelClosed();
 
 private:
     void startReader();
     void stopReader();
-    void doReadIdleThread(quint64 generation);
+    void doReadIdleThread(quint64 generation, double longestIdle);
+    enum class Wake { Stop, Tty, TimeOut };
+    // Waits until the tty is ready (bytes or a hang-up), the reader is
+    // stopped or the seconds ran out; without watchTty only for the stop.
+    Wake waitForTty(int fileDescriptor, bool watchTty, double seconds);
     // The reader saw the tty hang up: closes it on the main thread.
     void readerLostTty();
     void releaseSerialDevice();
@@ -85,9 +93,9 @@ private:
     std::shared_ptr<QVDeviceCallback> _closeCallback;
 
     std::thread _reader;
-    std::mutex _readerMutex;
-    std::condition_variable _readerWake;
-    bool _stopReading = false;
+    // Wakes the reader's wait for a stop (an eventfd, open while a reader runs).
+    int _readerWake = -1;
+    std::atomic<bool> _stopReading{false};
     // Changed (on the main thread) whenever a reader is stopped.
     quint64 _readerGeneration = 0;
     // Drops main-thread hand-overs that reach a channel already gone.

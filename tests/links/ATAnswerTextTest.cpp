@@ -1,4 +1,5 @@
 #include "links/ATAnswerText.h"
+#include "platform/TextEncoding.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +18,57 @@ TEST(ATAnswerTextTest, ExtractsTheAnswerFromItsFraming)
         {QStringLiteral("Model\r\nOK\r\n\n"), "Model"},
         {QStringLiteral("\r\nERROR\r\n"), "ERROR"},
         {QStringLiteral("\r\nx\r\n+CME ERROR\r\n"), "ERROR"},
-        {QStringLiteral("\r\nERROR"), "ERROR"},   // no line end after it: text like any other
+        {QStringLiteral("\r\nERROR"), "ERROR"}, // no line end after it: text like any other
         {QStringLiteral("\r\nOK\r\n"), ""},
         {QStringLiteral("\r\n\r\n"), ""},
         {QString(), ""},
         {QStringLiteral("NO OK AT ALL"), "NO OK AT ALL"},
+        // The final line is the one the channel's answer test reads.
+        {QStringLiteral("\r\nOKI\r\n\r\nOK\r\n"), "OKI"},
+        {QStringLiteral("\r\nxOK\r\n"), "xOK"},
+        {QStringLiteral("\rModel\r\rOK\r"), "Model"},
+        {QStringLiteral("Model\r\nOK \r\n  "), "Model"},
+        {QStringLiteral("\r\n+CME ERROR: 10\r"), "ERROR"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(extractATAnswer(c.raw), QLatin1String(c.expected)) << c.raw.toStdString();
     EXPECT_FALSE(extractATAnswer(QString()).isNull());
+}
+
+TEST(ATAnswerTextTest, AnAnswerEndsWithAWholeResultLine)
+{
+    struct Case {
+        QByteArray text;
+        ATFinalLine line;
+        qsizetype lineStart; // -1: the text's size
+    };
+    const Case cases[] = {
+        {"\r\nX\r\n\r\nOK\r\n", ATFinalLine::Ok, 7},
+        {"\r\nX\r\n\r\nOK", ATFinalLine::None, -1},
+        {"\r\nOK \r\n \r\n ", ATFinalLine::Ok, 2},
+        {"\r\nOK \r\n \r\nRING\r\n", ATFinalLine::None, -1},
+        {"OK\n", ATFinalLine::Ok, 0},
+        {"\r\nCONNECT\r\n", ATFinalLine::Connect, 2},
+        {"\r\nCONNECT 9600\r\n", ATFinalLine::None, -1},
+        {"\r\n+CMS ERROR: 500\r\n", ATFinalLine::Error, 2},
+        {"\r\nChannelID:\r\n", ATFinalLine::ChannelID, 2},
+        {"\r\nChannelID: 3\r\n", ATFinalLine::ChannelIDNumber, 2},
+        {"\r\n\xA3\xF3\x64\xBC ERROR\r\n", ATFinalLine::Error, 2},
+        {"\r\n \r\n", ATFinalLine::None, -1},
+        {"", ATFinalLine::None, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const qsizetype lineStart = c.lineStart < 0 ? c.text.size() : c.lineStart;
+        const ATAnswerEnd onBytes = findATAnswerEnd(QByteArrayView(c.text));
+        EXPECT_EQ(onBytes.line, c.line);
+        EXPECT_EQ(onBytes.lineStart, lineStart);
+        // Their text (the channel reads Latin-2) ends where they do.
+        const ATAnswerEnd onText = findATAnswerEnd(
+            platform::text::decode(c.text, platform::text::Encoding::Latin2).value_or(QString()));
+        EXPECT_EQ(onText.line, c.line);
+        EXPECT_EQ(onText.lineStart, lineStart);
+    }
 }
 
 TEST(ATAnswerTextTest, VersionNumbersAndErrorFreeTexts)

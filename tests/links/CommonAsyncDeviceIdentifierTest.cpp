@@ -84,6 +84,23 @@ TEST_F(CommonAsyncDeviceIdentifierTest, ReadsMakerModelSerialAndRevision)
     ASSERT_TRUE(testing_support::runUntil([&] { return token.expired(); }, 10.0));
 }
 
+TEST_F(CommonAsyncDeviceIdentifierTest, AnswersInSmallPiecesIdentifyThePhone)
+{
+    // A slow line: the phone's answers come a few bytes at a time.
+    for (int piece : {2, 3, 5, 7}) {
+        SCOPED_TRACE(piece);
+        CommonAsyncDeviceIdentifier& id = identifierFor("lg");
+        sim->setAnswerChunking(piece, 1);
+        int status = -99;
+        id.requestATCommandsSync(kCommands, &status);
+        ASSERT_EQ(status, 0);
+        EXPECT_EQ(id.identifyDevice(), QLatin1String("QUALCOMM INCORPORATED+KU990"));
+        EXPECT_EQ(id.getSerialNumber(), QLatin1String("354123012345672"));
+        EXPECT_EQ(id.swRevision(), QLatin1String("V10c_00"));
+        freeIdentifier();
+    }
+}
+
 TEST_F(CommonAsyncDeviceIdentifierTest, IdentificationScriptsOfTheMakers)
 {
     struct Case {

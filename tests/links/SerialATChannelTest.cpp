@@ -1,6 +1,7 @@
 #include "FakeSerialATChannel.h"
 
 #include "formats/QuorNSStringVCardExtensions.h"
+#include "links/ATAnswerText.h"
 #include "links/LinkCodes.h"
 #include "platform/Clock.h"
 #include "platform/Exception.h"
@@ -66,6 +67,12 @@ TEST_F(SerialATChannelTest, AnswerDetectionByTheLastSignificantLine)
         {"\r\nCONNECT\r\n", true, true, true},
         {"\r\nCONNECT 9600\r\n", false, false, true},
         {"\r\nRING\r\n", false, false, true},
+        // A final line ends an answer only once its line end came.
+        {"\r\nACME\r\n\r\nOK", false, false, true},
+        {"\r\n+CME ERROR: 1", false, false, true},
+        {"\r\nCONNECT", false, false, true},
+        {"\r\nOK\r", true, true, true},
+        {"\nOK\n", true, true, true},
     };
     for (const AnswerCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -83,6 +90,50 @@ TEST_F(SerialATChannelTest, AnswerDetectionByTheLastSignificantLine)
         EXPECT_EQ(good, c.good);
         if (!c.okErrorConnect) {
             EXPECT_NEAR(now() - start, 0.5, 1e-6);
+        }
+    }
+}
+
+TEST_F(SerialATChannelTest, AnAnswerCutAnywhereReadsAsTheWholeOne)
+{
+    const struct {
+        QByteArray reply;
+        const char* answer;
+    } cases[] = {
+        {"\r\nQUALCOMM INCORPORATED\r\n\r\nOK\r\n", "QUALCOMM INCORPORATED"},
+        {"AT+CGMM\r\r\nKU990\r\n\r\nOK\r\n", "AT+CGMM\r\r\nKU990"},
+        {"\r\nOKI\r\n\r\nOK\r\n", "OKI"},
+        {"\r\nCONNECTOR 2\r\n\r\nOK\r\n", "CONNECTOR 2"},
+        {"\r\n+CME ERROR: 10\r\n", "ERROR"},
+        {"Model\nOK\n", "Model"},
+        {"\rModel\r\rOK\r", "Model"},
+        {"\r\nV3 \r\n\r\nOK \r\n", "V3 "},
+    };
+    for (const auto& c : cases) {
+        // One cut at every byte, then the pieces of a reader that gets 2, 3, 5 or 7 bytes at a time.
+        std::vector<std::vector<qsizetype>> cutSets;
+        for (qsizetype cut = 1; cut < c.reply.size(); ++cut)
+            cutSets.push_back({cut});
+        for (qsizetype piece : {2, 3, 5, 7}) {
+            std::vector<qsizetype> cuts;
+            for (qsizetype at = piece; at < c.reply.size(); at += piece)
+                cuts.push_back(at);
+            cutSets.push_back(cuts);
+        }
+        for (const auto& cuts : cutSets) {
+            SCOPED_TRACE(c.reply.toStdString() + " cut at " + std::to_string(cuts.front()) + " of "
+                         + std::to_string(cuts.size()));
+            makeChannel({});
+            auto waiter = QVDeviceCallback::pollingObject();
+            channel->waitForATResultAsync(waiter);
+            qsizetype from = 0;
+            for (qsizetype cut : cuts) {
+                channel->deliver(c.reply.mid(from, cut - from));
+                from = cut;
+            }
+            channel->deliver(c.reply.mid(from));
+            ASSERT_TRUE(testing_support::runUntil([&] { return !waiter->isBusy(); }, 1.0));
+            EXPECT_EQ(links::extractATAnswer(waiter->resultObject().toString()), QLatin1String(c.answer));
         }
     }
 }

@@ -271,13 +271,40 @@ TEST_F(USBSerialATChannelTest, BatchOfAStoppedReaderIsDropped)
     EXPECT_EQ(channel.currentBuffIndex(), 0u);
 }
 
+TEST_F(USBSerialATChannelTest, BytesWakeAnIdleReaderAndACloseStopsIt)
+{
+    // A reader whose idle time is far longer than any wait below.
+    class SleepyChannel : public PipeUSBChannel {
+    public:
+        using PipeUSBChannel::PipeUSBChannel;
+
+    protected:
+        double readIdleSeconds() const override { return 60.0; }
+    };
+    attachPhone();
+    SleepyChannel channel(wizDict());
+    ASSERT_EQ(openAndWait(channel), 0);
+    for (const char* bytes : {"\r\nOK\r\n", "\r\nRING\r\n"}) {
+        // Let the reader find the tty empty and start its long wait.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        channel.deliveries.clear();
+        ASSERT_TRUE(channel.device->put(bytes));
+        EXPECT_TRUE(testing_support::runUntil([&] { return !channel.deliveries.empty(); }, 5.0)) << bytes;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(channel.closeChannelBlocking(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
 TEST_F(USBSerialATChannelTest, PhoneThatGoesAwayClosesTheChannel)
 {
     attachPhone();
     auto channel = USBSerialATChannel::withWizDict(nullptr, wizDict(), nullptr);
     ASSERT_EQ(openAndWait(*channel), 0);
     ASSERT_TRUE(commandAnswered(*channel, "ATE0\r\n"));
-    // A wait under way ends as soon as the tty is gone, not after its passes.
+    // A wait under way ends as soon as the tty is gone, not after its passes
+    // (the phone keeps its answer, which the reader would otherwise be quick to bring).
+    sim->setSilent(true);
     ASSERT_TRUE(channel->sendDataStr(QStringLiteral("AT+CGMI\r\n")));
     sim->stop();
     const auto start = std::chrono::steady_clock::now();
