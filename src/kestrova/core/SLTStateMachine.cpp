@@ -252,6 +252,9 @@ void SLTStateMachine::requestState(int requested, const QVariant& customCommand)
             return;
         }
         _commDevice->reset();
+        // The last reply went out with its report: its bytes go too (a
+        // large listing is not kept while it is decoded).
+        _commDevice->setRawBuffer(QByteArray());
         setState(kStateConnected);
         _requestedState = kStateConnected;
         return;
