@@ -1,32 +1,48 @@
-// A whole SMS read through the organizer kit: the phone lists 255 messages
-// in its inbox; the answer arrives in 128-byte pieces through an in-process
-// transport and goes through the command queue, the reply checks, the listing
-// parser and the PDU decoder to message dictionaries. Items are messages.
+// A whole SMS read through the organizer kit: the phone lists its inbox; the
+// answer arrives in pieces through an in-process transport and goes through
+// the command queue, the reply checks, the listing parser and the PDU decoder
+// to message dictionaries. Items are messages. After the benchmarks, a child
+// process reads an inbox of 30,000 messages (about 3.8 MB of answer) and the
+// growth of its peak resident size is set against the size of the answer.
 #include "kestrova/core/QVSmsKitAsync.h"
 #include "platform/Clock.h"
 #include "platform/RunLoop.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
-constexpr int kPiece = 128;
 constexpr int kMessages = 255;
+constexpr int kLargeInbox = 30000;
 
-QByteArray inboxListing()
+// An inbox listing of count messages of 29 characters from as many senders.
+QByteArray inboxListing(int count)
 {
     QByteArray answer;
-    for (int i = 1; i <= kMessages; ++i)
-        answer += "\r\n+CMGL: " + QByteArray::number(i)
-                  + ",1,,44\r\n07919471101000F0040C919471325476980000622101214300001DCD72990E6A9741613A"
-                    "888E2E83E6F4303DFD7683C274D03C8D07";
+    for (int i = 1; i <= count; ++i) {
+        // +491729 and six digits: eleven digits as semi-octets, low nibble first.
+        const QByteArray digits = QByteArray::number(49172900000LL + i) + 'F';
+        QByteArray swapped;
+        for (qsizetype k = 0; k + 1 < digits.size(); k += 2)
+            swapped += digits.mid(k + 1, 1) + digits.mid(k, 1);
+        answer += "\r\n+CMGL: " + QByteArray::number(i) + ",1,,44\r\n07919471101000F0040B91" + swapped
+            + "0000622101214300001DCD72990E6A9741613A888E2E83E6F4303DFD7683C274D03C8D07";
+    }
     return answer + "\r\n\r\nOK\r\n";
 }
 
 // A phone inside the process: every command is answered on later passes of
-// the event loop, in pieces.
+// the event loop, in pieces of piece bytes.
 class InProcessPhone : public MultiCommDevice {
+public:
+    InProcessPhone(QByteArray inbox, int piece) : listing(std::move(inbox)), _piece(piece) { }
+
 public:
     void openConnection() override
     {
@@ -56,13 +72,13 @@ public:
     void goOnReading() override {}
     ~InProcessPhone() override { platform::runloop::cancelPreviousPerformRequests(this); }
 
-    QByteArray listing = inboxListing();
+    QByteArray listing;
 
 private:
     void sendPiece()
     {
         platform::runloop::performAfterDelay(this, QStringLiteral("piece"), 0, [this] {
-            const QByteArray piece = pending.left(kPiece);
+            const QByteArray piece = pending.left(_piece);
             pending.remove(0, piece.size());
             receive(piece, "InProcessPhone");
             if (!pending.isEmpty())
@@ -70,23 +86,43 @@ private:
         });
     }
     QByteArray pending;
+    int _piece;
 };
 
 class InProcessMachine : public SLTStateMachine {
+public:
+    InProcessMachine(QByteArray inbox, int piece) : _inbox(std::move(inbox)), _piece(piece) { }
+
 protected:
-    std::unique_ptr<MultiCommDevice> createCommDevice() override { return std::make_unique<InProcessPhone>(); }
+    std::unique_ptr<MultiCommDevice> createCommDevice() override
+    {
+        return std::make_unique<InProcessPhone>(_inbox, _piece);
+    }
+
+private:
+    QByteArray _inbox;
+    int _piece;
 };
 class InProcessQueue : public SLTCommDeviceCommandQueue {
 public:
-    InProcessQueue() : SLTCommDeviceCommandQueue(std::make_unique<InProcessMachine>()) {}
+    InProcessQueue(QByteArray inbox, int piece)
+        : SLTCommDeviceCommandQueue(std::make_unique<InProcessMachine>(std::move(inbox), piece))
+    {
+    }
 };
 class InProcessEngine : public SLTCommDevice {
 public:
-    InProcessEngine() : SLTCommDevice(std::make_unique<InProcessQueue>()) {}
+    InProcessEngine(QByteArray inbox, int piece)
+        : SLTCommDevice(std::make_unique<InProcessQueue>(std::move(inbox), piece))
+    {
+    }
 };
 class InProcessKit : public QVSmsKitAsync {
 public:
-    InProcessKit() : QVSmsKitAsync(std::make_unique<InProcessEngine>()) {}
+    InProcessKit(QByteArray inbox, int piece)
+        : QVSmsKitAsync(std::make_unique<InProcessEngine>(std::move(inbox), piece))
+    {
+    }
 };
 
 struct Counter : smsKitAsync {
@@ -99,24 +135,78 @@ struct Counter : smsKitAsync {
     void smsKitReadingFinished(QVSmsKitAsync*, int code) override { finished = code; }
 };
 
+// Reads the inbox through the kit; the number of messages delivered, or -1.
+int readInbox(const QByteArray& inbox, int piece)
+{
+    InProcessKit kit(inbox, piece);
+    Counter counter;
+    kit.setCallback(&counter);
+    kit.setDeviceType(0);
+    kit.setFamily(QStringLiteral("se"));
+    kit.startReading();
+    platform::runloop::waitUntil([&] { return counter.finished != -100; }, 0.01, 1000000);
+    kit.fullStop();
+    kit.setCallback(nullptr);
+    return counter.finished == 0 ? counter.messages : -1;
+}
+
 void BM_ReadInboxOf255(benchmark::State& state)
 {
+    const QByteArray inbox = inboxListing(kMessages);
     for (auto _ : state) {
-        InProcessKit kit;
-        Counter counter;
-        kit.setCallback(&counter);
-        kit.setDeviceType(0);
-        kit.setFamily(QStringLiteral("se"));
-        kit.startReading();
-        platform::runloop::waitUntil([&] { return counter.finished != -100; }, 0.01, 100000);
-        if (counter.finished != 0 || counter.messages != kMessages)
+        if (readInbox(inbox, 128) != kMessages)
             state.SkipWithError("read failed");
-        kit.fullStop();
-        kit.setCallback(nullptr);
     }
     state.SetItemsProcessed(state.iterations() * kMessages);
 }
 BENCHMARK(BM_ReadInboxOf255)->Unit(benchmark::kMillisecond);
+
+// A field of /proc/self/status in kB; -1 when absent.
+long statusKilobytes(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// In a child process: the growth of the peak resident size while the kit
+// reads the large inbox (in 4 KB reads, as from a tty), in kB; -1 on failure.
+long largeInboxPeakGrowth(qsizetype* answerBytes)
+{
+    const QByteArray inbox = inboxListing(kLargeInbox);
+    *answerBytes = inbox.size();
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        // The peak starts again from what the process holds now.
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        long growth = -1;
+        if (clear.open(QIODevice::WriteOnly) && clear.write("5") == 1) {
+            clear.close();
+            const long before = statusKilobytes("VmRSS:");
+            if (readInbox(inbox, 4096) == kLargeInbox)
+                growth = statusKilobytes("VmHWM:") - before;
+        }
+        const ssize_t written = ::write(pipeEnds[1], &growth, sizeof growth);
+        ::_exit(written == sizeof growth ? 0 : 1);
+    }
+    ::close(pipeEnds[1]);
+    long growth = -1;
+    if (child < 0 || ::read(pipeEnds[0], &growth, sizeof growth) != sizeof growth)
+        growth = -1;
+    ::close(pipeEnds[0]);
+    if (child > 0)
+        ::waitpid(child, nullptr, 0);
+    return growth;
+}
 
 } // namespace
 
@@ -128,5 +218,13 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    qsizetype answer = 0;
+    const long growth = largeInboxPeakGrowth(&answer);
+    if (growth < 0)
+        std::printf("\nInbox of %d messages: peak resident size not measured\n", kLargeInbox);
+    else
+        std::printf("\nInbox of %d messages (%lld bytes of answer): peak resident size grew by %ld kB, %.1f times "
+                    "the answer (goal below 20)\n",
+                    kLargeInbox, static_cast<long long>(answer), growth, growth * 1024.0 / double(answer));
     return 0;
 }

@@ -13,6 +13,8 @@
 #include "ServiceRecords.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace coretest;
 using namespace kestrova::core;
@@ -149,6 +151,82 @@ TEST_F(RFCommDeviceTest, ChannelFromTheServiceRecords)
     EXPECT_EQ(SLTRFCommDevice::initWithDeviceAddress(QStringLiteral("not an address")), nullptr);
 }
 
+TEST_F(RFCommDeviceTest, RecordsNeverReadAreReadBeforeTheOpen)
+{
+    const struct {
+        const char* what;
+        QList<SdpServiceRecord> records;
+        quint16 uuid;
+        int sdpFailure;
+        int channel; // -1: the open fails
+        const char* logged;
+    } cases[] = {
+        {"dial-up networking", {record(0x1101, 2), record(0x1103, 1)}, 0, 0, 1, nullptr},
+        {"the LG port", {record(0x1101, 2), record(0x4C47, 3)}, 0x4C47, 0, 3, nullptr},
+        {"no channel in the records", {record(0x1105, 9)}, 0, 0, -1, "SLTRFCommDevice: no channelID found"},
+        {"the query fails",
+         {record(0x1103, 1)},
+         0,
+         platform::kIOReturnTimeout,
+         -1,
+         "SLTRFCommDevice: SDP query failed (e00002d6)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        stack = std::make_shared<BluetoothStackSimulated>();
+        BluetoothStack::setShared(stack);
+        stack->addDevice(kPhone, QStringLiteral("phone"), true, c.records, false);
+        for (const quint8 channel : {1, 2, 3, 9}) {
+            stack->setChannelConnector(kPhone, channel, [] {
+                int ends[2];
+                if (::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) != 0)
+                    return -1;
+                ::close(ends[0]); // nobody answers; the channel opens all the same
+                return ends[1];
+            });
+        }
+        if (c.sdpFailure != 0)
+            stack->failSdpQueries(kPhone, c.sdpFailure);
+        events = Events();
+        KitLogCapture log;
+        auto link = SLTRFCommDevice::initWithDeviceAddress(kPhone, c.uuid);
+        ASSERT_NE(link, nullptr);
+        EXPECT_EQ(link->channelID(), platform::kNoRfcommChannel);
+        link->setDelegate(&events);
+        link->openConnection();
+        ASSERT_TRUE(runUntil([&] { return events.opened + events.openFailed > 0; }, 5.0, 0.05));
+        EXPECT_EQ(stack->sdpQueryCount(kPhone), 1);
+        if (c.channel < 0) {
+            EXPECT_EQ(events.openFailed, 1);
+            EXPECT_EQ(stack->openCount(kPhone), 0);
+            EXPECT_TRUE(log.contains(QLatin1String(c.logged))) << log.lines().join(u'\n').toStdString();
+        } else {
+            EXPECT_EQ(events.opened, 1);
+            EXPECT_EQ(link->channelID(), c.channel);
+        }
+        link->close();
+    }
+}
+
+TEST_F(RFCommDeviceTest, ARecordQueryUnderWayOpensNothingAfterTheClose)
+{
+    stack->addDevice(kPhone, QStringLiteral("phone"), true, {record(0x1103, 1)}, false);
+    stack->setSdpDelay(1.0);
+    auto link = SLTRFCommDevice::initWithDeviceAddress(kPhone);
+    ASSERT_NE(link, nullptr);
+    link->setDelegate(&events);
+    link->openConnection();
+    runFor(0.5);
+    link->close();
+    runFor(2.0);
+    EXPECT_EQ(stack->openCount(kPhone), 0);
+    EXPECT_EQ(events.opened + events.openFailed, 0);
+    link->openConnection();
+    link.reset();
+    runFor(2.0);
+    EXPECT_EQ(stack->openCount(kPhone), 0);
+}
+
 TEST_F(RFCommDeviceTest, BasebandThatStaysDownIsTriedTwice)
 {
     // Records known from an earlier run, but the phone does not answer pages.
@@ -278,4 +356,47 @@ TEST_F(RFCommDeviceTest, QueueOverBluetooth)
                   hex("FF AA BB 7E"));
         queue.fullStop();
     }
+}
+
+TEST_F(RFCommDeviceTest, FloodWhileNoCommandWaitsClosesTheLink)
+{
+    // The phone end of the channel is this test's own socket.
+    int ends[2] = {-1, -1};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    const int phone = ends[0];
+    stack->addDevice(kPhone, QStringLiteral("LG"), true, {record(0x1103, 1)});
+    stack->setChannelConnector(kPhone, 1, [&] { return std::exchange(ends[1], -1); });
+
+    SLTCommDeviceCommandQueue queue;
+    ResultRecorder results;
+    queue.setDelegate(&results);
+    queue.setDeviceType(kDeviceTypeBluetooth);
+    queue.setDeviceAddress(kPhone);
+    queue.setFamily(QStringLiteral("lg"));
+    queue.addCommand(command(44, "frame", hex("AA")));
+    char frame[3];
+    ASSERT_TRUE(runUntil([&] { return ::recv(phone, frame, sizeof frame, MSG_DONTWAIT) == 3; }, 5.0, 0.05));
+    const QByteArray reply = hex("FF BB 7E");
+    ASSERT_EQ(::send(phone, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL), reply.size());
+    ASSERT_TRUE(runUntil([&] { return results.notifications.size() == 1 && queue.isConnected(); }, 5.0, 0.05));
+
+    // Idle now; the phone sends on and on.
+    KitLogCapture log;
+    const QByteArray piece(64 * 1024, '\x55');
+    qint64 sent = 0;
+    while (queue.isConnected() && sent < 4 * MultiCommDevice::kMaxBufferedBytes) {
+        const ssize_t n = ::send(phone, piece.constData(), size_t(piece.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        else if (errno != EAGAIN)
+            break;
+        runFor(0.01);
+    }
+    EXPECT_FALSE(queue.isConnected());
+    EXPECT_LE(sent, 2 * MultiCommDevice::kMaxBufferedBytes);
+    EXPECT_TRUE(log.contains(QStringLiteral("StateMachine read error, link closed")));
+    EXPECT_EQ(results.notifications.size(), 1);
+    ::close(phone);
+    if (ends[1] >= 0)
+        ::close(ends[1]);
 }

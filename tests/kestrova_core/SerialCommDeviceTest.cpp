@@ -35,6 +35,7 @@ struct Listener : MultiCommDeviceDelegate {
     double openedAt = -1;
     int openFailed = 0;
     int errors = 0;
+    int timeouts = 0;
     int closed = 0;
     bool readOn = true;
 
@@ -48,7 +49,7 @@ struct Listener : MultiCommDeviceDelegate {
             device->goOnReading();
     }
     void sltGeneralCommDeviceCommandError(MultiCommDevice*) override { ++errors; }
-    void sltGeneralCommDeviceTimeout(MultiCommDevice*) override {}
+    void sltGeneralCommDeviceTimeout(MultiCommDevice*) override { ++timeouts; }
     void sltGeneralCommDeviceConnectionClosed(MultiCommDevice*) override { ++closed; }
 };
 
@@ -167,6 +168,26 @@ TEST_F(SerialCommDeviceTest, SilenceEndsAReadWithAnEmptyChunkAfterFiveSeconds)
     EXPECT_EQ(listener.chunks, QStringList{QString()});
     EXPECT_NEAR(listener.chunkTimes.first() - start, 5.0, 0.1);
     EXPECT_FALSE(link->dataReceived());
+}
+
+TEST_F(SerialCommDeviceTest, TimeOutTimerNeverRunsButItsFiringTellsTheDelegate)
+{
+    auto link = openLink();
+    ASSERT_NE(link, nullptr);
+    listener.readOn = false;
+    // The tty's read limit ends a silent read; the time-out timer stays off.
+    link->startTimer();
+    link->sendCommand(QStringLiteral("no answer to this\r"));
+    ASSERT_TRUE(runUntil([&] { return !listener.chunks.isEmpty(); }, 10.0, 0.05));
+    link->startTimer();
+    testing_support::runFor(30.0);
+    EXPECT_EQ(listener.timeouts, 0);
+
+    KitLogCapture log;
+    link->stopTimer();
+    link->timeoutFired();
+    EXPECT_EQ(listener.timeouts, 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("SLTBSDSerialCommDevice timeout")));
 }
 
 TEST_F(SerialCommDeviceTest, PhoneGoneEndsTheReadWithAnError)

@@ -340,35 +340,40 @@ TEST(SmsKitDates, MotorolaDatesAreLocalOthersInThePduZone)
 }
 
 // The kit over Bluetooth: the RFCOMM channel of the simulated stack reaches
-// the same phone.
+// the same phone, whether its service records were read before or never.
 TEST(SmsKitRFComm, ReadsOverTheSimulatedBluetoothLink)
 {
     const QString address = QStringLiteral("00:1d:28:aa:bb:cc");
-    auto stack = std::make_shared<platform::BluetoothStackSimulated>();
-    platform::BluetoothStack::setShared(stack);
-    phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("sonyericsson")));
-    sim.modifySession([](PhoneSession& s) { s.sms.store("SM", 1, kHiUtcMinus5); });
-    QList<platform::SdpServiceRecord> records;
-    for (const QVariantMap& description : phonesim::ServiceRecords::forProfile(QStringLiteral("sonyericsson")))
-        records.append(*platform::BluetoothStackSimulated::recordFromJson(description));
-    stack->addDevice(address, QStringLiteral("phone"), true, records);
-    for (int channel : phonesim::ServiceRecords::atChannels(QStringLiteral("sonyericsson")))
-        stack->setChannelConnector(address, quint8(channel), [&sim] { return sim.connectSocketPair(); });
+    for (const bool recordsKnown : {true, false}) {
+        SCOPED_TRACE(recordsKnown ? "records read before" : "records never read");
+        auto stack = std::make_shared<platform::BluetoothStackSimulated>();
+        platform::BluetoothStack::setShared(stack);
+        phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("sonyericsson")));
+        sim.modifySession([](PhoneSession& s) { s.sms.store("SM", 1, kHiUtcMinus5); });
+        QList<platform::SdpServiceRecord> records;
+        for (const QVariantMap& description : phonesim::ServiceRecords::forProfile(QStringLiteral("sonyericsson")))
+            records.append(*platform::BluetoothStackSimulated::recordFromJson(description));
+        stack->addDevice(address, QStringLiteral("phone"), true, records, recordsKnown);
+        for (int channel : phonesim::ServiceRecords::atChannels(QStringLiteral("sonyericsson")))
+            stack->setChannelConnector(address, quint8(channel), [&sim] { return sim.connectSocketPair(); });
 
-    OutsideInputScope outside(0.05);
-    SmsCallback callback;
-    {
-        QVSmsKitAsync kit;
-        kit.setCallback(&callback);
-        kit.setAddressString(address);
-        kit.setFamily(QStringLiteral("se"));
-        kit.startReading();
-        ASSERT_TRUE(runUntil([&] { return !callback.readingFinished.isEmpty(); }, 120.0, 0.05));
-        kit.fullStop();
-        kit.setCallback(nullptr);
+        OutsideInputScope outside(0.05);
+        SmsCallback callback;
+        {
+            QVSmsKitAsync kit;
+            kit.setCallback(&callback);
+            kit.setAddressString(address);
+            kit.setFamily(QStringLiteral("se"));
+            kit.startReading();
+            ASSERT_TRUE(runUntil([&] { return !callback.readingFinished.isEmpty(); }, 120.0, 0.05));
+            kit.fullStop();
+            kit.setCallback(nullptr);
+        }
+        platform::BluetoothStack::setShared(nullptr);
+        EXPECT_EQ(callback.readingFinished, QList<int>{0});
+        EXPECT_EQ(findMessage(callback.box(QStringLiteral("inbox")), QStringLiteral("Hi"))
+                      .value(QStringLiteral("number"))
+                      .toString(),
+                  QStringLiteral("+123"));
     }
-    platform::BluetoothStack::setShared(nullptr);
-    EXPECT_EQ(callback.readingFinished, QList<int>{0});
-    EXPECT_EQ(findMessage(callback.box(QStringLiteral("inbox")), QStringLiteral("Hi")).value(QStringLiteral("number")).toString(),
-              QStringLiteral("+123"));
 }

@@ -385,6 +385,45 @@ TEST(StateMachine, BytesBetweenCommandsAnswerNothing)
     EXPECT_EQ(m.machine.state(), kStateConnected);
 }
 
+TEST(StateMachine, BytesPastTheCapCloseTheLinkWithAnError)
+{
+    // A phone that keeps sending, while a command waits or while none does:
+    // whatever buffer holds the bytes, the link closes with a command error
+    // once the cap is passed, so nothing grows past it.
+    const struct {
+        const char* family;
+        bool awaiting;
+        QByteArray piece;
+    } cases[] = {
+        {"se", false, QByteArray(64 * 1024, 'x')},
+        {"se", true, QByteArray(64 * 1024, 'x')},
+        {"lg", false, QByteArray(64 * 1024, 'x') + hex("7E")}, // LG frames between commands are carried
+        {"lg3", false, QByteArray(64 * 1024, 'x')},
+        {"lg", true, QByteArray(64 * 1024, 'x')},
+    };
+    constexpr qsizetype kCap = MultiCommDevice::kMaxBufferedBytes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.family) + (c.awaiting ? " awaiting a reply" : " idle"));
+        Connected m{QString::fromLatin1(c.family)};
+        m.machine.requestState(37);
+        if (!c.awaiting) {
+            m.link().reply("\r\nOK\r\n");
+            ASSERT_EQ(m.nextReport(), kStateCommandDone);
+        }
+        KitLogCapture log;
+        qsizetype fed = 0;
+        while (m.machine.fake() && fed <= 4 * kCap) {
+            m.link().reply(c.piece);
+            fed += c.piece.size();
+        }
+        EXPECT_EQ(m.machine.commDevice(), nullptr);
+        EXPECT_LE(fed, kCap + c.piece.size());
+        EXPECT_EQ(m.machine.linkCloses, 1);
+        EXPECT_EQ(m.nextReport(), kStateCommandError);
+        EXPECT_TRUE(log.contains(QStringLiteral("StateMachine read error, link closed")));
+    }
+}
+
 TEST(StateMachine, SimpleAnswerEndsAfterOneSecondOfWhateverCame)
 {
     Connected m{QStringLiteral("se")};

@@ -153,6 +153,22 @@ TEST(PduDecode, AListingDeliversWhatDecodesAndCountsTheRest)
     EXPECT_EQ(out.nextItem()->getUtf8Text(), QStringLiteral("Hello"));
 }
 
+TEST(PduDecode, AListingNeverAsksTheClock)
+{
+    // A sent message (SMS-SUBMIT with a relative validity) carries no time of
+    // its own: it keeps the empty time stamp, not the time of decoding.
+    pduList list;
+    list.appendItem(std::make_unique<pdu>(QByteArray("0011000B919471325476F80000AA05C8329BFD06"), 4, 3));
+    smsList out;
+    ASSERT_EQ(createSmsListFromPduList(out, list), 0);
+    ASSERT_EQ(out.length(), 1);
+    out.resetPos();
+    const sms* sent = out.nextItem();
+    EXPECT_EQ(sent->getTP_MTI(), 1);
+    EXPECT_EQ(sent->getUtf8Text(), QStringLiteral("Hello"));
+    EXPECT_EQ(sent->timestamp(), sms::Timestamp{});
+}
+
 TEST(PduDecode, DeliverFlags)
 {
     // First octet: status report indication 0x20, more messages to send 0x04.

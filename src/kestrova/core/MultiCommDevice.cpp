@@ -2,6 +2,8 @@
 
 #include "kestrova/core/KitLog.h"
 
+#include <algorithm>
+
 bool MultiCommDevice::reset()
 {
     _buffer.clear();
@@ -15,6 +17,15 @@ void MultiCommDevice::clearBufferAndGoOnReading()
     goOnReading();
 }
 
+QByteArray MultiCommDevice::takeReceivedTail(qsizetype count)
+{
+    count = std::clamp<qsizetype>(count, 0, _rawBuffer.size());
+    QByteArray tail = _rawBuffer.right(count);
+    _rawBuffer.chop(count);
+    _buffer.chop(std::min(count, _buffer.size()));
+    return tail;
+}
+
 void MultiCommDevice::clearForCommand()
 {
     _discardAll = false;
@@ -25,11 +36,13 @@ void MultiCommDevice::clearForCommand()
 void MultiCommDevice::receive(const QByteArray& bytes, const char* logName)
 {
     _discardAll = false;
-    if (_rawBuffer.size() + bytes.size() > kMaxReplyBytes) {
+    // The state machine may take bytes out of one buffer and not the other:
+    // each is held to the cap.
+    if (std::max(_rawBuffer.size(), _buffer.size()) + bytes.size() > kMaxBufferedBytes) {
         kestrova::kitLogWith([&] {
-            return QStringLiteral("%1: reply longer than %2 bytes dropped")
+            return QStringLiteral("%1: more than %2 bytes received, dropped")
                 .arg(QLatin1String(logName))
-                .arg(kMaxReplyBytes);
+                .arg(kMaxBufferedBytes);
         });
         _buffer.clear();
         _rawBuffer.clear();

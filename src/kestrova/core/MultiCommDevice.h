@@ -34,11 +34,16 @@ public:
 //
 // Reply bytes become text one byte to one character (Latin-1), so buffer()
 // and rawBuffer() always hold the same bytes until the delegate edits the
-// text. A reply that passes kMaxReplyBytes is a read error: the buffers are
-// cleared and the delegate gets sltGeneralCommDeviceCommandError.
+// text. Bytes that would take either buffer past kMaxBufferedBytes are a read
+// error: the buffers are cleared and the delegate gets
+// sltGeneralCommDeviceCommandError.
 class MultiCommDevice {
 public:
-    static constexpr qsizetype kMaxReplyBytes = 4 * 1024 * 1024;
+    // The most bytes any buffer on a kit's link holds: the reply text, the
+    // raw reply and what the state machine keeps of bytes that came between
+    // commands. Past it the link fails as after a read error, whether or not
+    // a command waits, so a phone that keeps sending cannot grow the process.
+    static constexpr qsizetype kMaxBufferedBytes = 4 * 1024 * 1024;
 
     virtual ~MultiCommDevice() = default;
     MultiCommDevice(const MultiCommDevice&) = delete;
@@ -69,6 +74,9 @@ public:
     // Waits for more reply bytes.
     virtual void goOnReading() = 0;
     void clearBufferAndGoOnReading();
+    // Takes the last count bytes received out of both buffers and answers
+    // them (bytes that belong to no reply the delegate keeps elsewhere).
+    QByteArray takeReceivedTail(qsizetype count);
     // Opens the link; the outcome comes as a delegate message.
     virtual void openConnection() = 0;
 

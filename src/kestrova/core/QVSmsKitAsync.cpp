@@ -162,7 +162,10 @@ void QVSmsKitAsync::startStage2(const platform::Notification& n)
         kestrova::createSmsListFromPduList(messages, pdus->liste(), &dropped);
         if (dropped > 0)
             kitLogWith([&] { return QStringLiteral("Kit: %1 PDUs of box %2 not readable").arg(dropped).arg(name); });
-        createListFrom(messages, name);
+        // A large box never holds its PDUs, its messages and their
+        // dictionaries all at once: each goes when the next is made.
+        pdus->liste().clear();
+        takeListFrom(messages, name);
     };
     switch (pdus->state()) {
     case 0:
@@ -190,43 +193,64 @@ void QVSmsKitAsync::startStage2(const platform::Notification& n)
 QVariantList QVSmsKitAsync::createListFrom(kestrova::smsList& list, const QString& box)
 {
     QVariantList messages;
-    for (const auto& message : list) {
-        QVariantMap entry;
-        entry.insert(QStringLiteral("memory"), message->getSmsMemory());
-        entry.insert(QStringLiteral("memIndexes"), message->getSmsMemIndex());
-        QString text;
-        const int coding = message->getTP_DCS() & 0xFF;
-        if (coding == 0)
-            text = message->getUtf8Text().replace(QLatin1String("\\n"), QLatin1String("\n"));
-        else if (coding == 8)
-            text = message->getUtf8Text();
-        entry.insert(QStringLiteral("message"), text);
-        const QString address = message->getAddress();
-        if (address == kNoAddress) {
-            const QString draft = platform::localizedString(kDraftStringKey);
-            entry.insert(QStringLiteral("name"), draft == kDraftStringKey ? QString() : draft);
-            entry.insert(QStringLiteral("number"), QString());
-        } else {
-            entry.insert(QStringLiteral("name"), QStringLiteral("noch kein Name"));
-            entry.insert(QStringLiteral("number"), address);
-        }
-        if (box == QLatin1String("inbox")) {
-            const QDateTime date = messageDate(message->timestamp(), _family == QLatin1String("motorola"));
-            if (date.isValid())
-                entry.insert(QStringLiteral("date"), date);
-        }
-        entry.insert(QStringLiteral("multiPartMessageRef"),
-                     message->isMultiPart() ? QString::number(message->getConcatReference()) : QString());
-        entry.insert(QStringLiteral("specialChars"), coding == 8);
-        messages.append(entry);
+    messages.reserve(list.length());
+    for (const auto& message : list)
+        messages.append(messageDictionary(*message, box));
+    deliverBox(messages, box);
+    return messages;
+}
+
+void QVSmsKitAsync::takeListFrom(kestrova::smsList& list, const QString& box)
+{
+    QVariantList messages;
+    messages.reserve(list.length());
+    while (!list.isEmpty()) {
+        const std::unique_ptr<kestrova::sms> message = list.removeListItem(list.begin()->get());
+        messages.append(messageDictionary(*message, box));
     }
+    deliverBox(messages, box);
+}
+
+QVariantMap QVSmsKitAsync::messageDictionary(const kestrova::sms& message, const QString& box) const
+{
+    QVariantMap entry;
+    entry.insert(QStringLiteral("memory"), message.getSmsMemory());
+    entry.insert(QStringLiteral("memIndexes"), message.getSmsMemIndex());
+    QString text;
+    const int coding = message.getTP_DCS() & 0xFF;
+    if (coding == 0)
+        text = message.getUtf8Text().replace(QLatin1String("\\n"), QLatin1String("\n"));
+    else if (coding == 8)
+        text = message.getUtf8Text();
+    entry.insert(QStringLiteral("message"), text);
+    const QString address = message.getAddress();
+    if (address == kNoAddress) {
+        const QString draft = platform::localizedString(kDraftStringKey);
+        entry.insert(QStringLiteral("name"), draft == kDraftStringKey ? QString() : draft);
+        entry.insert(QStringLiteral("number"), QString());
+    } else {
+        entry.insert(QStringLiteral("name"), QStringLiteral("noch kein Name"));
+        entry.insert(QStringLiteral("number"), address);
+    }
+    if (box == QLatin1String("inbox")) {
+        const QDateTime date = messageDate(message.timestamp(), _family == QLatin1String("motorola"));
+        if (date.isValid())
+            entry.insert(QStringLiteral("date"), date);
+    }
+    entry.insert(QStringLiteral("multiPartMessageRef"),
+                 message.isMultiPart() ? QString::number(message.getConcatReference()) : QString());
+    entry.insert(QStringLiteral("specialChars"), coding == 8);
+    return entry;
+}
+
+void QVSmsKitAsync::deliverBox(const QVariantList& messages, const QString& box)
+{
     if (messages.isEmpty())
-        return messages;
+        return;
     _currentMessageArray.append(messages);
     kitLogWith([&] { return QStringLiteral("%1 Nachrichten fuer %2").arg(messages.size()).arg(box); });
     if (_callback)
         _callback->smsKitReadingBoxData(this, messages, box);
-    return messages;
 }
 
 // --- Deleting -------------------------------------------------------------

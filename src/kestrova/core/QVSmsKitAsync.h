@@ -9,6 +9,7 @@
 #include <memory>
 
 namespace kestrova {
+class sms;
 class smsList;
 }
 
@@ -53,7 +54,8 @@ public:
     void smsKitReadingBoxData(QVSmsKitAsync* kit, const QVariantList& list, const QString& box) override;
     void smsKitReadingFinished(QVSmsKitAsync* kit, int errorCode) override;
 
-    // The message dictionaries of a box, in list order.
+    // The message dictionaries of a box, in list order, also handed to the
+    // callback and kept for a delete (not when the box is empty).
     QVariantList createListFrom(kestrova::smsList& list, const QString& box);
 
 protected:
@@ -88,6 +90,10 @@ protected:
     QVariantMap _sendMessageData;
 
 private:
+    // createListFrom, releasing each message once its dictionary is made.
+    void takeListFrom(kestrova::smsList& list, const QString& box);
+    QVariantMap messageDictionary(const kestrova::sms& message, const QString& box) const;
+    void deliverBox(const QVariantList& messages, const QString& box);
     void progress(float percent);
     void startStage2(const platform::Notification& n);
     void removeMessagesStep();

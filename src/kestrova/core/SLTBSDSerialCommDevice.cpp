@@ -122,12 +122,13 @@ void SLTBSDSerialCommDevice::stopReading()
 
 void SLTBSDSerialCommDevice::readAvailable()
 {
+    stopTimer();
     stopReading();
     QByteArray bytes;
     char piece[kReadPieceBytes];
     bool failed = false;
     // What the tty holds now, bounded so one read never grows without end.
-    while (bytes.size() < kMaxReplyBytes) {
+    while (bytes.size() < kMaxBufferedBytes) {
         const ssize_t n = ::read(_fileDescriptor, piece, sizeof piece);
         if (n > 0) {
             bytes.append(piece, n);
@@ -159,6 +160,7 @@ void SLTBSDSerialCommDevice::readAvailable()
 
 void SLTBSDSerialCommDevice::readSilenceEnded()
 {
+    stopTimer();
     stopReading();
     _dataReceived = false;
     receive(QByteArray(), "SLTBSDSerialCommDevice");
@@ -167,6 +169,7 @@ void SLTBSDSerialCommDevice::readSilenceEnded()
 void SLTBSDSerialCommDevice::close()
 {
     platform::runloop::cancelPreviousPerformRequests(this);
+    stopTimer();
     stopReading();
     _readNotifier.reset();
     if (_fileDescriptor >= 0) {
@@ -204,4 +207,17 @@ bool SLTBSDSerialCommDevice::decreaseTimeout()
 bool SLTBSDSerialCommDevice::setTimeoutValue(int seconds)
 {
     return applyReadTime(seconds * 10);
+}
+
+void SLTBSDSerialCommDevice::stopTimer()
+{
+    _timeoutTimer.reset();
+}
+
+void SLTBSDSerialCommDevice::timeoutFired()
+{
+    stopTimer();
+    kestrova::kitLog("SLTBSDSerialCommDevice timeout");
+    if (MultiCommDeviceDelegate* d = delegate())
+        d->sltGeneralCommDeviceTimeout(this);
 }

@@ -46,6 +46,13 @@ public:
     bool decreaseTimeout();
     bool setTimeoutValue(int seconds);
 
+    // The transport's time-out timer. The tty's read limit ends a silent read
+    // here, so startTimer starts nothing; stopTimer drops a timer if there is
+    // one; timeoutFired tells the delegate of a time-out.
+    void startTimer() { }
+    void stopTimer();
+    void timeoutFired();
+
 private:
     explicit SLTBSDSerialCommDevice(int fileDescriptor, const struct termios& original);
     void write(const QByteArray& bytes);
@@ -59,5 +66,6 @@ private:
     struct termios _currentTTYAttrs {};
     std::unique_ptr<QSocketNotifier> _readNotifier;
     platform::Timer _readTimer;
+    std::unique_ptr<platform::Timer> _timeoutTimer;
     bool _dataReceived = false;
 };

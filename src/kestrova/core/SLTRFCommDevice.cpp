@@ -17,21 +17,33 @@ std::unique_ptr<SLTRFCommDevice> SLTRFCommDevice::initWithDeviceAddress(const QS
     std::shared_ptr<platform::BluetoothDevice> device = platform::btDeviceForAddress(address);
     if (!device)
         return nullptr;
-    // Both look-ups fall back to the serial port's channel.
-    const quint8 channel = channelUUID != 0 ? platform::channelWithUUID(*device, channelUUID)
-                                            : platform::dunChannel(*device);
+    if (!device->hasServiceRecords()) {
+        // Nothing is known of the phone's services yet: the open reads them.
+        kitLog("SLTRFCommDevice: no service records yet, channel looked up at the open");
+        return std::unique_ptr<SLTRFCommDevice>(
+            new SLTRFCommDevice(std::move(device), platform::kNoRfcommChannel, channelUUID));
+    }
+    const quint8 channel = channelFromRecords(*device, channelUUID);
     if (channel == platform::kNoRfcommChannel) {
         kitLog("SLTRFCommDevice: no channelID found");
         return nullptr;
     }
-    return std::unique_ptr<SLTRFCommDevice>(new SLTRFCommDevice(std::move(device), channel));
+    return std::unique_ptr<SLTRFCommDevice>(new SLTRFCommDevice(std::move(device), channel, channelUUID));
 }
 
-SLTRFCommDevice::SLTRFCommDevice(std::shared_ptr<platform::BluetoothDevice> device, quint8 channelID)
+SLTRFCommDevice::SLTRFCommDevice(std::shared_ptr<platform::BluetoothDevice> device, quint8 channelID,
+                                 quint16 channelUUID)
     : _device(std::move(device))
     , _channelID(channelID)
+    , _channelUUID(channelUUID)
     , _readTimer([this] { timeoutFired(); })
 {
+}
+
+quint8 SLTRFCommDevice::channelFromRecords(const platform::BluetoothDevice& device, quint16 channelUUID)
+{
+    // Both look-ups fall back to the serial port's channel.
+    return channelUUID != 0 ? platform::channelWithUUID(device, channelUUID) : platform::dunChannel(device);
 }
 
 SLTRFCommDevice::~SLTRFCommDevice()
@@ -46,7 +58,40 @@ SLTRFCommDevice::~SLTRFCommDevice()
 void SLTRFCommDevice::openConnection()
 {
     ++_openAttempts;
+    if (_channelID == platform::kNoRfcommChannel) {
+        lookUpChannel();
+        return;
+    }
     _device->performSdpQuery();
+    _basebandTries = 0;
+    tryBaseband();
+}
+
+void SLTRFCommDevice::lookUpChannel()
+{
+    kitLog("SLTRFCommDevice: reading the service records");
+    std::weak_ptr<int> alive = _alive;
+    const int status = _device->performSdpQuery([this, alive](int result) {
+        if (!alive.expired())
+            channelLookedUp(result);
+    });
+    if (status != 0)
+        channelLookedUp(status);
+}
+
+void SLTRFCommDevice::channelLookedUp(int status)
+{
+    if (status != 0) {
+        kitLogWith([&] { return QStringLiteral("SLTRFCommDevice: SDP query failed (%1)").arg(uint(status), 0, 16); });
+        reportOpenFailed();
+        return;
+    }
+    _channelID = channelFromRecords(*_device, _channelUUID);
+    if (_channelID == platform::kNoRfcommChannel) {
+        kitLog("SLTRFCommDevice: no channelID found");
+        reportOpenFailed();
+        return;
+    }
     _basebandTries = 0;
     tryBaseband();
 }
@@ -231,6 +276,8 @@ void SLTRFCommDevice::close()
 {
     stopTimer();
     _openStep.stop();
+    // A record query under way opens nothing after this.
+    _alive = std::make_shared<int>(0);
     if (!_channel)
         return;
     std::shared_ptr<platform::RfcommChannel> channel = _channel;

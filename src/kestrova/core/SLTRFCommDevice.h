@@ -7,7 +7,8 @@
 #include <memory>
 
 // The transport over a Bluetooth RFCOMM channel: the channel comes from the
-// phone's service records, the baseband link and the channel are opened in
+// phone's service records (read by an SDP query before the first open when
+// they were never read), the baseband link and the channel are opened in
 // order with their retries (without holding the event loop), commands go out
 // in pieces no larger than the channel's MTU, and each read is guarded by a
 // time-out (10 s).
@@ -25,11 +26,13 @@ public:
     static constexpr int kMaxRetriedAttempts = 4;
 
     // Null for an empty address, one the stack has no device for, or a phone
-    // without a channel for the service (channelUUID), the dial-up service
-    // (0) or the serial port.
+    // whose records hold no channel for the service (channelUUID), the
+    // dial-up service (0) or the serial port. A phone whose records were
+    // never read gets its channel from them at the open.
     static std::unique_ptr<SLTRFCommDevice> initWithDeviceAddress(const QString& address, quint16 channelUUID = 0);
     ~SLTRFCommDevice() override;
 
+    // kNoRfcommChannel until the records give it.
     quint8 channelID() const { return _channelID; }
     bool isOpen() const { return _channel && _channel->isOpen(); }
 
@@ -59,11 +62,16 @@ public:
     void rfcommChannelWriteComplete(platform::RfcommChannel&, quint64, int) override {}
 
 protected:
-    SLTRFCommDevice(std::shared_ptr<platform::BluetoothDevice> device, quint8 channelID);
+    SLTRFCommDevice(std::shared_ptr<platform::BluetoothDevice> device, quint8 channelID, quint16 channelUUID = 0);
     // One piece to the channel; 0 when written.
     virtual int writePiece(const char* bytes, int length);
 
 private:
+    // The channel of the service in the device's records; kNoRfcommChannel
+    // when they have none.
+    static quint8 channelFromRecords(const platform::BluetoothDevice& device, quint16 channelUUID);
+    void lookUpChannel();
+    void channelLookedUp(int status);
     void tryBaseband();
     void openChannel();
     void channelOpenFailed(int status);
@@ -74,10 +82,14 @@ private:
     std::shared_ptr<platform::BluetoothDevice> _device;
     std::shared_ptr<platform::RfcommChannel> _channel;
     quint8 _channelID;
+    quint16 _channelUUID;
     int _timeoutSeconds = kDefaultTimeoutSeconds;
     int _openAttempts = 0;
     int _basebandTries = 0;
     platform::Timer _readTimer;
     // The steps of the open sequence and its outcome messages.
     platform::Timer _openStep;
+    // Held weakly by the SDP query's completion: none reaches a transport gone
+    // or closed.
+    std::shared_ptr<int> _alive = std::make_shared<int>(0);
 };

@@ -252,6 +252,9 @@ void SLTStateMachine::requestState(int requested, const QVariant& customCommand)
             return;
         }
         _commDevice->reset();
+        // The last reply went out with its report: its bytes go too (a
+        // large listing is not kept while it is decoded).
+        _commDevice->setRawBuffer(QByteArray());
         setState(kStateConnected);
         _requestedState = kStateConnected;
         return;
@@ -431,6 +434,7 @@ void SLTStateMachine::runInit()
 void SLTStateMachine::closeLink()
 {
     kitLog("SLTStateMachine: closing Connection ...");
+    _lgCarry.clear();
     if (_commDevice)
         _commDevice->close();
     setState(kStateClosed);
@@ -500,7 +504,30 @@ void SLTStateMachine::sltGeneralCommDeviceTimeout(MultiCommDevice*)
 
 void SLTStateMachine::sltGeneralCommDeviceCommandError(MultiCommDevice*)
 {
+    // The transport lost the byte stream (a read or write failed, or more
+    // came than a buffer holds): what follows belongs to no command, so the
+    // link closes with the error.
+    _lgCarry.clear();
+    if (_commDevice) {
+        _commDevice->setDelegate(nullptr);
+        _commDevice->close();
+        releaseCommDevice();
+    }
     setState(kStateCommandError);
+    kitLog("StateMachine read error, link closed");
+}
+
+void SLTStateMachine::carryUnaskedBytes(qsizetype count)
+{
+    if (_lgCarry.size() + count > MultiCommDevice::kMaxBufferedBytes) {
+        kitLogWith([&] {
+            return QStringLiteral("SLTStateMachine: more than %1 bytes came while no command waited, dropped")
+                .arg(MultiCommDevice::kMaxBufferedBytes);
+        });
+        sltGeneralCommDeviceCommandError(_commDevice.get());
+        return;
+    }
+    _lgCarry += _commDevice->takeReceivedTail(count);
 }
 
 void SLTStateMachine::sltGeneralCommDeviceBufferFilled(MultiCommDevice*, const QString& chunk)
@@ -511,13 +538,8 @@ void SLTStateMachine::sltGeneralCommDeviceBufferFilled(MultiCommDevice*, const Q
         // LG frames that follow a finished reply (the next part of an entry)
         // wait for the command that asks for them; the finished reply stays
         // as it was.
-        if (isLgFamily(_family) && _commDevice && !chunk.isEmpty()) {
-            QByteArray raw = _commDevice->rawBuffer();
-            const qsizetype bytes = std::min<qsizetype>(chunk.size(), raw.size());
-            _lgCarry += raw.right(bytes);
-            raw.chop(bytes);
-            _commDevice->setRawBuffer(raw);
-        }
+        if (isLgFamily(_family) && _commDevice && !chunk.isEmpty())
+            carryUnaskedBytes(chunk.size());
         return;
     }
     switch (validateBuffer()) {

@@ -138,6 +138,10 @@ private:
     int validateStringBuffer();
     int validateRawBuffer();
     int afterLgReply(int result, const QByteArray& reply);
+    // Moves the last count bytes received, which came while no command
+    // waited, from the transport's buffers to the carried bytes; past the
+    // link's cap the link fails as after a read error.
+    void carryUnaskedBytes(qsizetype count);
     QByteArray prepareDataCommand(const QByteArray& frame, bool put);
 
     int _state = 0;
@@ -164,7 +168,8 @@ private:
     // A command was sent and its reply is not judged yet.
     bool _awaitingReply = false;
     // LG reply bytes that came after the reply they followed: the start of
-    // the next part, taken by a command with empty frame data.
+    // the next part, taken by a command with empty frame data. At most
+    // MultiCommDevice::kMaxBufferedBytes.
     QByteArray _lgCarry;
     // How much of the text reply needs no second look.
     qsizetype _checkedLength = 0;

@@ -55,10 +55,13 @@ std::unique_ptr<pduList> createPduListFromSms(sms& message, int* error)
 int createSmsListFromPduList(smsList& list, const pduList& pdus, int* dropped)
 {
     int droppedCount = 0;
-    const sms::Timestamp now = sms::currentTimestamp();
+    // Decoding never asks the clock (without TZ every look at the local time
+    // reads the zone file): a listed SMS-SUBMIT, which carries no time of its
+    // own, keeps the empty time stamp, the same for all its parts.
+    const sms::Timestamp none{};
     SmsJoinIndex joiner(list);
     for (const auto& item : pdus) {
-        auto message = std::make_unique<sms>(now);
+        auto message = std::make_unique<sms>(none);
         const int rc = item->decodePdu(*message);
         if (rc != kSmsOk) {
             ++droppedCount;

@@ -16,6 +16,12 @@ public:
     pdu* nextItem();
     // Number of PDUs; leaves the cursor on the head.
     qsizetype length();
+    // Releases every PDU.
+    void clear()
+    {
+        m_items.clear();
+        m_cursor = m_items.end();
+    }
 
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }

@@ -28,8 +28,8 @@ public:
     using Timestamp = std::array<int, 7>;
 
     sms();
-    // A message whose time stamp starts as `now` (a listing takes the clock
-    // once for all its messages).
+    // A message whose time stamp starts as `now` (a listing gives the empty
+    // one: decoding never asks the clock).
     explicit sms(const Timestamp& now);
     ~sms();
     sms(const sms&) = delete;
