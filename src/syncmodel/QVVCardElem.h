@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <functional>
 #include <vector>
 
 class QVSyncDeviceDescription;
@@ -220,6 +221,16 @@ private:
     // The phone's version as a parsed card; nullopt when its text holds none.
     static std::optional<VCardDictionary> parsedVersion(QVSyncEngineElem& other);
     void takeSubRecord(QVVCardElem& other, const QString& id, const QString& listKey, SyncElemLookup* elemList);
+    // One list of a merge: the other contact's sub-records matched against
+    // this one's by a key; an unmatched one moves here, a matched one gives
+    // its phone parameters to its stored twin after onMatch (stored id, new
+    // sub-record, new key, stored key to update).
+    using KeyOf = std::function<QString(const QVariantMap& subRecord)>;
+    using FindKey = std::function<qsizetype(const QString& key, const QStringList& keys)>;
+    using OnMatch = std::function<void(const QString& storedId, const QVariantMap& incoming, const QString& key,
+                                       QString& storedKey)>;
+    void mergeList(QVVCardElem& other, SyncElemLookup* elemList, QVariantList& changes, const QString& listKey,
+                   const KeyOf& keyOf, const FindKey& find, const OnMatch& onMatch);
 
     QString _vcardString;
     mutable QString _identity;

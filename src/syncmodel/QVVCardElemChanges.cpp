@@ -403,14 +403,18 @@ QVariantList QVVCardElem::changeListForAddressItem(const QVariantMap& stored, co
     return changes;
 }
 
-bool QVVCardElem::removeEqualItem(Candidates& items, const QVariantMap& stored, const QVariantList& relation)
+namespace {
+
+// The first candidate with the stored value whose parameters are none or the
+// relation's, consumed.
+bool removeEqual(QVVCardElem::Candidates& items, const QVariantMap& stored, const QVariantList& relation, bool filtered)
 {
-    const QString value = valueText(stored.value(kValueField));
-    const QVariantList filtered = removeIgnoredParams(relation);
-    for (Candidate& item : items) {
-        if (item.consumed || valueText(item.entry.value(kValueField)) != value)
+    const QString value = valueText(stored.value(QVVCardElem::kValueField));
+    for (QVVCardElem::Candidate& item : items) {
+        if (item.consumed || valueText(item.entry.value(QVVCardElem::kValueField)) != value)
             continue;
-        if (item.filteredParams.isEmpty() || sameShape(item.filteredParams, filtered)) {
+        const QVariantList& params = filtered ? item.filteredParams : item.params;
+        if (params.isEmpty() || sameShape(params, relation)) {
             item.consumed = true;
             return true;
         }
@@ -418,18 +422,16 @@ bool QVVCardElem::removeEqualItem(Candidates& items, const QVariantMap& stored, 
     return false;
 }
 
+} // namespace
+
+bool QVVCardElem::removeEqualItem(Candidates& items, const QVariantMap& stored, const QVariantList& relation)
+{
+    return removeEqual(items, stored, removeIgnoredParams(relation), true);
+}
+
 bool QVVCardElem::removeEqualItemNoIgnore(Candidates& items, const QVariantMap& stored, const QVariantList& relation)
 {
-    const QString value = valueText(stored.value(kValueField));
-    for (Candidate& item : items) {
-        if (item.consumed || valueText(item.entry.value(kValueField)) != value)
-            continue;
-        if (item.params.isEmpty() || sameShape(item.params, relation)) {
-            item.consumed = true;
-            return true;
-        }
-    }
-    return false;
+    return removeEqual(items, stored, relation, false);
 }
 
 bool QVVCardElem::removeEqualAddressItem(Candidates& items, const QVariantMap& stored, const QVariantList& relation)

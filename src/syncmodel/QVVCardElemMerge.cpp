@@ -71,39 +71,30 @@ void QVVCardElem::takeSubRecord(QVVCardElem& other, const QString& id, const QSt
         _vxDict->setRelation(relation.toList(), listKey, id);
 }
 
-void QVVCardElem::mergePhones(QVVCardElem& other, SyncElemLookup* elemList, QVariantList& changes)
+void QVVCardElem::mergeList(QVVCardElem& other, SyncElemLookup* elemList, QVariantList& changes, const QString& listKey,
+                            const KeyOf& keyOf, const FindKey& find, const OnMatch& onMatch)
 {
-    const QString listKey = QString::fromLatin1(kPhoneNumbers);
-    QStringList reduced;
+    QStringList keys;
     const QVariantList mine = _vxDict->mainObjectForKey(listKey).toList();
     for (const QVariant& id : mine)
-        reduced.append(purePhoneNumber(valueText(otherItem(id.toString()).toMap().value(kValueField))));
+        keys.append(keyOf(otherItem(id.toString()).toMap()));
     bool added = false;
     for (const QVariant& idValue : other._vxDict->mainObjectForKey(listKey).toList()) {
         const QString id = idValue.toString();
         const QVariant newSub = other.otherItem(id);
         if (newSub.typeId() != QMetaType::QVariantMap)
             continue;
-        const QString newValue = valueText(newSub.toMap().value(kValueField));
-        const QString number = purePhoneNumber(newValue);
-        qsizetype index = reduced.indexOf(number);
-        if (index < 0)
-            index = findRight(number, reduced);
+        const QString key = keyOf(newSub.toMap());
+        const qsizetype index = find(key, keys);
         if (index < 0) {
             takeSubRecord(other, id, listKey, elemList);
-            reduced.append(number);
+            keys.append(key);
             added = true;
             continue;
         }
         const QString storedId = mine.value(index).toString();
-        QVariantMap stored = otherItem(storedId).toMap();
-        if (number.size() > reduced.at(index).size() || newValue.size() > valueText(stored.value(kValueField)).size()) {
-            stored.insert(kValueField, newValue);
-            _vxDict->setOtherObject(stored, storedId);
-            reduced[index] = number;
-            elemList->addChangeForSyncEngine(platform::SyncChange(
-                platform::SyncChange::Modify, storedId, {platform::SyncChange::setChange(kValueField, newValue)}));
-        }
+        if (onMatch)
+            onMatch(storedId, newSub.toMap(), key, keys[index]);
         const QVariant relation = other._vxDict->getTheRelation(listKey, id);
         if (relation.isValid())
             _vxDict->setRelation(relation.toList(), listKey, storedId);
@@ -112,59 +103,45 @@ void QVVCardElem::mergePhones(QVVCardElem& other, SyncElemLookup* elemList, QVar
         changes.append(platform::SyncChange::setChange(listKey, _vxDict->mainObjectForKey(listKey)));
 }
 
+void QVVCardElem::mergePhones(QVVCardElem& other, SyncElemLookup* elemList, QVariantList& changes)
+{
+    const auto reduced = [](const QVariantMap& sub) { return purePhoneNumber(valueText(sub.value(kValueField))); };
+    const auto find = [](const QString& number, const QStringList& numbers) {
+        const qsizetype index = numbers.indexOf(number);
+        return index >= 0 ? index : findRight(number, numbers);
+    };
+    // The longer form of a matched number wins.
+    const auto takeLonger = [this, elemList](const QString& storedId, const QVariantMap& incoming,
+                                             const QString& number, QString& storedNumber) {
+        const QString newValue = valueText(incoming.value(kValueField));
+        QVariantMap stored = otherItem(storedId).toMap();
+        if (number.size() <= storedNumber.size() && newValue.size() <= valueText(stored.value(kValueField)).size())
+            return;
+        stored.insert(kValueField, newValue);
+        _vxDict->setOtherObject(stored, storedId);
+        storedNumber = number;
+        elemList->addChangeForSyncEngine(platform::SyncChange(
+            platform::SyncChange::Modify, storedId, {platform::SyncChange::setChange(kValueField, newValue)}));
+    };
+    mergeList(other, elemList, changes, QString::fromLatin1(kPhoneNumbers), reduced, find, takeLonger);
+}
+
 void QVVCardElem::mergeStandardType(QVVCardElem& other, SyncElemLookup* elemList, QVariantList& changes,
                                     const QString& listKey)
 {
-    QStringList values;
-    const QVariantList mine = _vxDict->mainObjectForKey(listKey).toList();
-    for (const QVariant& id : mine)
-        values.append(valueText(otherItem(id.toString()).toMap().value(kValueField)));
-    bool added = false;
-    for (const QVariant& idValue : other._vxDict->mainObjectForKey(listKey).toList()) {
-        const QString id = idValue.toString();
-        const QVariant newSub = other.otherItem(id);
-        if (newSub.typeId() != QMetaType::QVariantMap)
-            continue;
-        const QString value = valueText(newSub.toMap().value(kValueField));
-        const qsizetype index = values.indexOf(value);
-        if (index < 0) {
-            takeSubRecord(other, id, listKey, elemList);
-            values.append(value);
-            added = true;
-            continue;
-        }
-        const QVariant relation = other._vxDict->getTheRelation(listKey, id);
-        if (relation.isValid())
-            _vxDict->setRelation(relation.toList(), listKey, mine.value(index).toString());
-    }
-    if (added)
-        changes.append(platform::SyncChange::setChange(listKey, _vxDict->mainObjectForKey(listKey)));
+    const auto value = [](const QVariantMap& sub) { return valueText(sub.value(kValueField)); };
+    const auto find = [](const QString& text, const QStringList& values) { return values.indexOf(text); };
+    mergeList(other, elemList, changes, listKey, value, find, {});
 }
 
 void QVVCardElem::mergeAddresses(QVVCardElem& other, SyncElemLookup* elemList, QVariantList& changes)
 {
-    const QString listKey = QString::fromLatin1(kStreetAddresses);
-    QStringList idents;
-    const QVariantList mine = _vxDict->mainObjectForKey(listKey).toList();
-    for (const QVariant& id : mine)
-        idents.append(addressIdent(otherItem(id.toString())));
-    bool added = false;
-    for (const QVariant& idValue : other._vxDict->mainObjectForKey(listKey).toList()) {
-        const QString id = idValue.toString();
-        const QVariant newSub = other.otherItem(id);
-        if (newSub.typeId() != QMetaType::QVariantMap)
-            continue;
-        const QString ident = addressIdent(newSub);
-        const qsizetype index = idents.indexOf(ident);
-        if (index < 0) {
-            takeSubRecord(other, id, listKey, elemList);
-            idents.append(ident);
-            added = true;
-            continue;
-        }
-        const QString storedId = mine.value(index).toString();
+    const auto ident = [](const QVariantMap& sub) { return addressIdent(sub); };
+    const auto find = [](const QString& text, const QStringList& idents) { return idents.indexOf(text); };
+    // The fields the stored address lacks, in one change.
+    const auto complete = [this, elemList](const QString& storedId, const QVariantMap& incoming, const QString&,
+                                           QString&) {
         QVariantMap stored = otherItem(storedId).toMap();
-        const QVariantMap incoming = newSub.toMap();
         QVariantList fieldChanges;
         for (const char* field : {kStreet, kCity, kState, kPostalCode, kCountry, "type"}) {
             const QString key = QString::fromLatin1(field);
@@ -174,17 +151,12 @@ void QVVCardElem::mergeAddresses(QVVCardElem& other, SyncElemLookup* elemList, Q
                 fieldChanges.append(platform::SyncChange::setChange(key, value));
             }
         }
-        if (!fieldChanges.isEmpty()) {
-            _vxDict->setOtherObject(stored, storedId);
-            elemList->addChangeForSyncEngine(
-                platform::SyncChange(platform::SyncChange::Modify, storedId, fieldChanges));
-        }
-        const QVariant relation = other._vxDict->getTheRelation(listKey, id);
-        if (relation.isValid())
-            _vxDict->setRelation(relation.toList(), listKey, storedId);
-    }
-    if (added)
-        changes.append(platform::SyncChange::setChange(listKey, _vxDict->mainObjectForKey(listKey)));
+        if (fieldChanges.isEmpty())
+            return;
+        _vxDict->setOtherObject(stored, storedId);
+        elemList->addChangeForSyncEngine(platform::SyncChange(platform::SyncChange::Modify, storedId, fieldChanges));
+    };
+    mergeList(other, elemList, changes, QString::fromLatin1(kStreetAddresses), ident, find, complete);
 }
 
 void QVVCardElem::mergeDeviceSpecifics(QVVCardElem& other, SyncElemLookup*)
