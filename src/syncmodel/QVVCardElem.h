@@ -174,10 +174,15 @@ public:
 
     // One new entry of the phone's version while it is matched.
     struct Candidate {
-        QVariantMap entry; // without "PARAMS"
+        QVariantMap entry; // as read, "PARAMS" included
         QVariantList params;
-        QVariantList filteredParams;
+        QString value; // "value" as text
         bool consumed = false;
+        // params without the ignored ones, made on first use
+        const QVariantList& filteredParams();
+
+    private:
+        std::optional<QVariantList> _filtered;
     };
     using Candidates = std::vector<Candidate>;
     enum MatchResult { Same = 1, Similar = 2, NoMatch = 3 };

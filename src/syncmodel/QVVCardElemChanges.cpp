@@ -193,10 +193,11 @@ void QVVCardElem::addContactChanges(const VCardDictionary& dict, QList<SyncChang
     }
 
     QVariantList mainChanges;
+    const QVariantMap storedMain = _vxDict->realDictionary().value(VXDictionary::kMainDict).toMap();
     for (const QString& field : getMainSyncItems()) {
         if (skipped.contains(field))
             continue;
-        const QVariant stored = _vxDict->mainObjectForKey(field);
+        const QVariant stored = storedMain.value(field);
         const QVariant value = incoming.value(field);
         if (isMissing(value)) {
             if (!isMissing(stored) && _vxDict->wasUUIDsent(field))
@@ -231,8 +232,8 @@ QVVCardElem::Candidates QVVCardElem::candidatesOf(const VCardDictionary& dict, c
             continue;
         Candidate candidate;
         candidate.entry = entry.toMap();
-        candidate.params = candidate.entry.take(VCardDictionary::kParams).toList();
-        candidate.filteredParams = removeIgnoredParams(candidate.params);
+        candidate.params = candidate.entry.value(VCardDictionary::kParams).toList();
+        candidate.value = valueText(candidate.entry.value(kValueField));
         items.push_back(std::move(candidate));
     }
     return items;
@@ -245,6 +246,9 @@ void QVVCardElem::addContactOtherTypeChanges(const VCardDictionary& dict, QList<
     const bool isURL = listKey == QLatin1String(kURLs);
     Candidates items = candidatesOf(dict, listKey);
     QVariantList ids = _vxDict->mainObjectForKey(listKey).toList();
+    if (items.empty() && ids.isEmpty())
+        return;
+    const QVariantMap others = _vxDict->realDictionary().value(VXDictionary::kOtherItems).toMap();
     bool listChanged = false;
 
     std::vector<std::pair<QString, QVariantList>> unmatched;
@@ -256,7 +260,7 @@ void QVVCardElem::addContactOtherTypeChanges(const VCardDictionary& dict, QList<
             const auto found = section.constFind(id);
             if (found == section.cend())
                 continue;
-            const QVariantMap stored = otherItem(id).toMap();
+            const QVariantMap stored = others.value(id).toMap();
             const QVariantList relation = found.value().toList();
             const bool equal = isAddress ? removeEqualAddressItem(items, stored, relation)
                                          : removeEqualItem(items, stored, relation);
@@ -266,7 +270,7 @@ void QVVCardElem::addContactOtherTypeChanges(const VCardDictionary& dict, QList<
     }
 
     for (const auto& [id, relation] : unmatched) {
-        const QVariantMap stored = otherItem(id).toMap();
+        const QVariantMap stored = others.value(id).toMap();
         MatchResult result = NoMatch;
         Candidate* match = isAddress ? similarAddressItem(items, stored, relation, &result)
                                      : similarItem(items, stored, relation, &result);
@@ -302,6 +306,7 @@ void QVVCardElem::addContactOtherTypeChanges(const VCardDictionary& dict, QList<
             continue;
         const QString id = createQuorvalisPrimaryKey();
         QVariantMap sub = item.entry;
+        sub.remove(VCardDictionary::kParams);
         makeSubEntryValid(sub, listKey);
         if (isURL) {
             const QVariant url = urlOf(sub.value(kValueField));
@@ -364,14 +369,30 @@ void QVVCardElem::addParamsContactOtherTypeChanges(const VCardDictionary& dict, 
 
 // ---- Matching helpers
 
+const QVariantList& QVVCardElem::Candidate::filteredParams()
+{
+    if (!_filtered)
+        _filtered = removeIgnoredParams(params);
+    return *_filtered;
+}
+
 QVariantList QVVCardElem::removeIgnoredParams(const QVariantList& params)
 {
     QVariantList kept;
+    kept.reserve(params.size());
     for (const QVariant& entry : params) {
-        const QVariantMap map = entry.toMap();
-        const QString key = map.value(VXDictionary::kRelationKey).toString();
+        if (entry.typeId() != QMetaType::QVariantMap) {
+            kept.append(entry);
+            continue;
+        }
+        const auto* map = static_cast<const QVariantMap*>(entry.constData());
+        const QVariant keyValue = map->value(VXDictionary::kRelationKey);
+        const QString key = keyValue.toString();
         if (key == kTypeField) {
-            const QString first = map.value(VXDictionary::kRelationValues).toList().value(0).toString();
+            const QVariant values = map->value(VXDictionary::kRelationValues);
+            const QString first = values.typeId() == QMetaType::QVariantList
+                ? static_cast<const QVariantList*>(values.constData())->value(0).toString()
+                : values.toList().value(0).toString();
             if (ignoredTypes().contains(first))
                 continue;
             if (first == QLatin1String("CELL"))
@@ -410,14 +431,19 @@ namespace {
 bool removeEqual(QVVCardElem::Candidates& items, const QVariantMap& stored, const QVariantList& relation, bool filtered)
 {
     const QString value = valueText(stored.value(QVVCardElem::kValueField));
+    std::optional<QVariantList> wanted;
     for (QVVCardElem::Candidate& item : items) {
-        if (item.consumed || valueText(item.entry.value(QVVCardElem::kValueField)) != value)
+        if (item.consumed || item.value != value)
             continue;
-        const QVariantList& params = filtered ? item.filteredParams : item.params;
-        if (params.isEmpty() || sameShape(params, relation)) {
-            item.consumed = true;
-            return true;
+        const QVariantList& params = filtered ? item.filteredParams() : item.params;
+        if (!params.isEmpty()) {
+            if (!wanted)
+                wanted = filtered ? QVVCardElem::removeIgnoredParams(relation) : relation;
+            if (!sameShape(params, *wanted))
+                continue;
         }
+        item.consumed = true;
+        return true;
     }
     return false;
 }
@@ -426,7 +452,7 @@ bool removeEqual(QVVCardElem::Candidates& items, const QVariantMap& stored, cons
 
 bool QVVCardElem::removeEqualItem(Candidates& items, const QVariantMap& stored, const QVariantList& relation)
 {
-    return removeEqual(items, stored, removeIgnoredParams(relation), true);
+    return removeEqual(items, stored, relation, true);
 }
 
 bool QVVCardElem::removeEqualItemNoIgnore(Candidates& items, const QVariantMap& stored, const QVariantList& relation)
@@ -438,7 +464,7 @@ bool QVVCardElem::removeEqualAddressItem(Candidates& items, const QVariantMap& s
 {
     const QVariantList filtered = removeIgnoredParams(relation);
     for (Candidate& item : items) {
-        if (item.consumed || !sameShape(item.filteredParams, filtered))
+        if (item.consumed || !sameShape(item.filteredParams(), filtered))
             continue;
         if (changeListForAddressItem(stored, item.entry).isEmpty()) {
             item.consumed = true;
@@ -455,9 +481,9 @@ QVVCardElem::Candidate* QVVCardElem::similarItem(Candidates& items, const QVaria
     const QVariantList filtered = removeIgnoredParams(relation);
     Candidate* first = nullptr;
     for (Candidate& item : items) {
-        if (item.consumed || !sameShape(item.filteredParams, filtered))
+        if (item.consumed || !sameShape(item.filteredParams(), filtered))
             continue;
-        if (valueText(item.entry.value(kValueField)) == value) {
+        if (item.value == value) {
             *result = Same;
             return &item;
         }
@@ -495,7 +521,7 @@ QVVCardElem::Candidate* QVVCardElem::itemWithSameValue(Candidates& items, const 
 {
     const QString value = valueText(stored.value(kValueField));
     for (Candidate& item : items) {
-        if (!item.consumed && valueText(item.entry.value(kValueField)) == value) {
+        if (!item.consumed && item.value == value) {
             *result = Same;
             return &item;
         }
