@@ -30,6 +30,8 @@ constexpr int kMaxRemovals = 10000;
 
 QString removeAll(const QString& keyword, QString text, QString (*remove)(const QString&, const QString&))
 {
+    if (keyword.isEmpty())
+        return text;
     for (int i = 0; i < kMaxRemovals; ++i) {
         QString shorter = remove(keyword, text);
         if (shorter.size() >= text.size())

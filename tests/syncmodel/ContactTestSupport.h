@@ -33,6 +33,8 @@ INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion, MaxNo_PhoneNumb
     VALUES ('Protocol LG Test', 'LG', '2.1', '10', '10', '10');
 INSERT INTO SyncML (SyncMLProtocol, VCardVersion, CopyCompanyToName, MaxNo_PhoneNumbers)
     VALUES ('CopyCompany', '2.1', '1', '10');
+INSERT INTO SyncML (SyncMLProtocol, VCardVersion, IgnoreElements, IgnoreProperties)
+    VALUES ('Ignore', '2.1', 'PHOTO', 'X-RING');
 )SQL";
 
 // Installs the test database's descriptions as the protocols' shared ones.

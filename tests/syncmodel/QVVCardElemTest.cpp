@@ -4,6 +4,7 @@
 #include "platform/SyncChange.h"
 
 #include <QBuffer>
+#include <QUrl>
 #include <QtEndian>
 
 using namespace contacttest;
@@ -351,4 +352,43 @@ TEST_F(VCardElemTest, RecordsGroupsAndInheritedRelations)
               elem->vxDict()->getRelations(QStringLiteral("phone numbers")));
     fresh->removeDeviceRelations();
     EXPECT_FALSE(fresh->vxDict()->getRelations(QStringLiteral("phone numbers")).isValid());
+}
+
+TEST_F(VCardElemTest, TextFittedToThePhone)
+{
+    const QString text = card(QStringLiteral("N:Smith;Ann\r\nPHOTO;ENCODING=BASE64;TYPE=JPEG:QUJD\r\n REVG\r\n\r\n"
+                                             "X-RING:1\r\nTEL:1\r\n"));
+    const QString fitted = withFields({}, "Ignore")->removeIgnoreItems(text);
+    EXPECT_FALSE(fitted.contains(QStringLiteral("PHOTO"))) << qPrintable(fitted);
+    EXPECT_FALSE(fitted.contains(QStringLiteral("X-RING"))) << qPrintable(fitted);
+    EXPECT_TRUE(fitted.contains(QStringLiteral("TEL:1"))) << qPrintable(fitted);
+    EXPECT_EQ(withFields({}, "")->removeIgnoreItems(text), text);
+
+    const auto elem = fromText(card(QStringLiteral("N:Smith;Alexandra\r\nORG:Acme Corp\r\n"
+                                                   "TEL;HOME:+49 (30) 1234-5678\r\nURL:http://example.org/\r\n")),
+                               "Short");
+    elem->formatAllEntries();
+    EXPECT_EQ(elem->company(), QStringLiteral("Acme"));
+    EXPECT_EQ(elem->getPhones().value(0).toMap().value(QStringLiteral("value")), QVariant(QStringLiteral("+4930123")));
+    EXPECT_EQ(elem->getURLs().value(0).toMap().value(QStringLiteral("value")),
+              QVariant(QUrl(QStringLiteral("http://example.org/"))));
+    EXPECT_EQ(elem->getVCardCalDictionary().toMap().value(QStringLiteral("company name")),
+              QVariant(QStringLiteral("Acme")));
+}
+
+TEST_F(VCardElemTest, SortOrders)
+{
+    const auto adams = withFields({{kFirstName, QStringLiteral("Zoe")},
+                                   {kLastName, QStringLiteral("adams")},
+                                   {kCompanyName, QStringLiteral("Beta")}});
+    const auto baker = withFields({{kFirstName, QStringLiteral("Al")},
+                                   {kLastName, QStringLiteral("Baker")},
+                                   {kCompanyName, QStringLiteral("Alpha")}});
+    EXPECT_GT(adams->firstComparisation(*baker), 0);
+    EXPECT_LT(adams->lastComparisation(*baker), 0);
+    EXPECT_GT(adams->orgComparisation(*baker), 0);
+    EXPECT_EQ(adams->defaultComparisation(*baker), adams->firstComparisation(*baker));
+    EXPECT_EQ(adams->onPhoneString(), QStringLiteral("1"));
+    adams->setSourceURI(QStringLiteral("T-1"));
+    EXPECT_LT(adams->onPhoneComparisation(*baker), 0);
 }
