@@ -459,7 +459,14 @@ bool QVVCardElem::processSyncEngineChange(const QString& recordId, const QVarian
         adjustSubList(name, change.value(platform::ISyncChangePropertyValueKey));
     else if (name == kTypeField)
         removeRelationForSubItem(recordId); // its parameters described the old type
-    return QVSyncEngineElem::processSyncEngineChange(recordId, change);
+    const bool applied = QVSyncEngineElem::processSyncEngineChange(recordId, change);
+    // A change applied without marking the item changed (during a phone
+    // session) must not leave the old rendering or search text behind.
+    if (applied) {
+        invalidateVCardString();
+        _contentString = QString();
+    }
+    return applied;
 }
 
 QVariantMap* QVVCardElem::getOrCreateDictForUUID(const QString& uuid)

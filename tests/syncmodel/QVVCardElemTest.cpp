@@ -204,6 +204,11 @@ TEST_F(VCardElemTest, OneRenderingCacheForBothCalls)
                              false);
     const QString second = elem->vxDataForDevice(phone).toString();
     EXPECT_TRUE(second.contains(QStringLiteral("Jones"))) << qPrintable(second);
+    // A change during a phone session does not mark the item, but renders anew.
+    elem->processISyncChange(SyncChange(SyncChange::Modify, elem->elemUUID(),
+                                        {SyncChange::setChange(QStringLiteral("last name"), QStringLiteral("Brown"))}),
+                             true);
+    EXPECT_TRUE(elem->vxDataForDevice(phone).toString().contains(QStringLiteral("Brown")));
 
     // After a change, the first call decides what both answer.
     elem->setChanged();
