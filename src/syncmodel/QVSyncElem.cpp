@@ -87,9 +87,10 @@ int QVSyncElem::defaultComparisation(const QVSyncElem&) const
 
 bool QVSyncElem::satisfiesSearchString(const QString& text) const
 {
-    if (_allContentString.isNull())
+    const QString content = allContentString();
+    if (content.isNull())
         return false;
-    return _allContentString.contains(text, Qt::CaseInsensitive);
+    return content.contains(text, Qt::CaseInsensitive);
 }
 
 QString QVSyncElem::description() const

@@ -46,7 +46,8 @@ public:
     QString device() const { return _device; }
     int property() const { return _property; }
     void setProperty(int property) { _property = property; }
-    QString allContentString() const { return _allContentString; }
+    // The text the organizer's search looks through; null when the class has none.
+    virtual QString allContentString() const { return _allContentString; }
     bool isChanged() const { return _changedFlag; }
     bool isDeleted() const { return _deletedFlag; }
     const std::shared_ptr<SyncDeviceLimits>& syncDescription() const { return _syncDescription; }
@@ -82,7 +83,7 @@ public:
     bool satisfiesSearchString(const QString& text) const;
 
     virtual QString description() const;
-    QString elemDescription() const;
+    virtual QString elemDescription() const;
     // One row: label "Type", content elemDescription(), type code "elem".
     virtual bool getFullDisplayData(QStringList& labels, QStringList& contents, QList<quint32>& typeCodes) const;
 

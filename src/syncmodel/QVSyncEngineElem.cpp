@@ -245,7 +245,7 @@ void QVSyncEngineElem::acceptParamChangesForElem(QVSyncEngineElem&)
 {
 }
 
-QVariant QVSyncEngineElem::acceptChangesForElem(QVSyncEngineElem&)
+QList<platform::SyncChange> QVSyncEngineElem::acceptChangesForElem(QVSyncEngineElem&)
 {
     return {};
 }

@@ -56,7 +56,7 @@ public:
     void setElemUUID(const QString& uuid);
     void resetItem() override;
     void removeDeviceRelations() override;
-    void inheritedFromZombie(const QVSyncElem& zombie);
+    virtual void inheritedFromZombie(const QVSyncElem& zombie);
 
     // Null when the item has no item form.
     VXDictionary* vxDict() { return _vxDict ? &*_vxDict : nullptr; }
@@ -68,8 +68,10 @@ public:
     QVariant getSubItems(const QString& listKey) const;
     QVariant recordForUUID(const QString& uuid) const;
     virtual QStringList getAllElementUUIDs() const;
-    void addRecordToList(QVariantList& list) const;
-    static QStringList getMainSyncItems() { return {}; }
+    virtual void addRecordToList(QVariantList& list) const;
+    // The main fields of the item's class that formatting and change
+    // detection walk; none here.
+    virtual QStringList getMainSyncItems() const { return {}; }
 
     // The record a change of this record id goes to: the main record for the
     // item's own id; subclasses find or create sub-records. Null when unknown.
@@ -81,9 +83,14 @@ public:
 
     virtual void mergeElement(QVSyncEngineElem& other, SyncElemLookup* elemList);
     virtual void acceptParamChangesForElem(QVSyncEngineElem& other);
-    virtual QVariant acceptChangesForElem(QVSyncEngineElem& other);
-    QVariant acceptMotoChangesForElem(QVSyncEngineElem& other) { return acceptChangesForElem(other); }
-    void formatAllEntries();
+    // The desktop changes that bring the stored item to a newly read version;
+    // empty when nothing changed.
+    virtual QList<platform::SyncChange> acceptChangesForElem(QVSyncEngineElem& other);
+    virtual QList<platform::SyncChange> acceptMotoChangesForElem(QVSyncEngineElem& other)
+    {
+        return acceptChangesForElem(other);
+    }
+    virtual void formatAllEntries();
 
     // Fills this fresh item from an item form; YES when the result is this
     // item (the caller adds it), NO when an item of the same identity in the
@@ -93,15 +100,15 @@ public:
 
     // Applies an engine change (non-"value" fields first); always 0.
     int processISyncChange(const platform::SyncChange& change, bool fromSyncML);
-    bool processSyncEngineChange(const QString& recordId, const QVariantMap& change);
+    virtual bool processSyncEngineChange(const QString& recordId, const QVariantMap& change);
     // Fits first and last name into one phone field of MaxLen_LastName.
     void checkFirstLastName(QVariantMap& record) const;
 
     // Sub-records.
     void addSubItem(const QVariantMap& subRecord, const QString& uuid, const QString& listKey);
-    void deleteSubItem(const QString& uuid);
+    virtual void deleteSubItem(const QString& uuid);
     void adjustSubList(const QString& listKey, const QVariant& newValue);
-    bool removeItemsForEntity(const QString& entityName);
+    virtual bool removeItemsForEntity(const QString& entityName);
 
     // Groups (contacts) and calendars (calendar items).
     void addGroupRelation(const QString& groupId);

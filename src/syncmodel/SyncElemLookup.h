@@ -1,15 +1,31 @@
 #pragma once
 
+#include "platform/SyncChange.h"
+
 #include <QString>
 
 #include <memory>
 
 class QVSyncElem;
 
-// What an item asks of the item list it is filled into: the item with a given
-// identity (compared ignoring case), or null. The item list implements it.
+// What an item asks of the item list it is filled into or merged in: the item
+// with a given identity (compared ignoring case), or null; whether the list's
+// phone takes changes from the desktop sync engine and gives its own to it
+// (per property number); and the list operations a merge makes. The item list
+// implements it.
 class SyncElemLookup {
 public:
     virtual ~SyncElemLookup() = default;
     virtual std::shared_ptr<QVSyncElem> getItemForIdentity(const QString& identity) = 0;
+
+    virtual bool wantsSyncChangesFromEngine(int property) = 0;
+    virtual bool wantsSyncChangesFromDevice(int property) = 0;
+    // A change for the desktop sync engine, sent with the list's next push.
+    virtual void addChangeForSyncEngine(const platform::SyncChange& change) = 0;
+    // An item the desktop sync engine does not know yet.
+    virtual void tellSyncEngineAboutNewElem(const std::shared_ptr<QVSyncElem>& elem, bool fromSyncML) = 0;
+    // A record queued for deletion on the phone (QVSyncElem::elemForDeletion).
+    virtual void addElemForDeletion(const std::shared_ptr<QVSyncElem>& elem) = 0;
+    virtual void addElem(const std::shared_ptr<QVSyncElem>& elem) = 0;
+    virtual void removeElem(const std::shared_ptr<QVSyncElem>& elem) = 0;
 };

@@ -1,5 +1,6 @@
+#include "RecordingLookup.h"
+
 #include "syncmodel/QVSyncEngineElem.h"
-#include "syncmodel/SyncElemLookup.h"
 
 #include "platform/Exception.h"
 #include "platform/SyncChange.h"
@@ -74,14 +75,7 @@ public:
     void mergeElement(QVSyncEngineElem&, SyncElemLookup*) override { ++merges; }
 };
 
-class Lookup : public SyncElemLookup {
-public:
-    std::shared_ptr<QVSyncElem> found;
-    std::shared_ptr<QVSyncElem> getItemForIdentity(const QString& identity) override
-    {
-        return found && found->getIdentityString().compare(identity, Qt::CaseInsensitive) == 0 ? found : nullptr;
-    }
-};
+using Lookup = RecordingLookup;
 
 QVariantMap setChange(const QString& name, const QVariant& value)
 {
