@@ -5,6 +5,8 @@
 #include "widgets/BasisOverlayView.h"
 #include "widgets/BetterSplitView.h"
 #include "widgets/BlackToolWindow.h"
+#include "widgets/ButtonPathPopup.h"
+#include "widgets/ButtonPopup.h"
 #include "widgets/CanMovedView.h"
 #include "widgets/CenterButton.h"
 #include "widgets/CollapsibleBox.h"
@@ -19,6 +21,7 @@
 #include "widgets/NSWindowResizeView.h"
 #include "widgets/OneLineSplitView.h"
 #include "widgets/OverlayProgressBar.h"
+#include "widgets/PathPopup.h"
 #include "widgets/PhoneButtonCell.h"
 #include "widgets/PhoneButtonOnBlackCell.h"
 #include "widgets/PolishedMetallPanel.h"
@@ -71,4 +74,7 @@ void registerWidgetClasses()
     add<BetterSplitView>("BetterSplitView");
     add<OneLineSplitView>("OneLineSplitView");
     add<ResizerButtonView>("ResizerButtonView");
+    add<ButtonPopup>("ButtonPopup");
+    add<ButtonPathPopup>("ButtonPathPopup");
+    add<PathPopup>("PathPopup");
 }
