@@ -1,6 +1,7 @@
 #include "widgets/WidgetClasses.h"
 
 #include "platform/gui/Interface.h"
+#include "widgets/AppLaunchButton.h"
 #include "widgets/BasisOverlayFrame.h"
 #include "widgets/BasisOverlayView.h"
 #include "widgets/BetterSplitView.h"
@@ -11,6 +12,7 @@
 #include "widgets/CenterButton.h"
 #include "widgets/CollapsibleBox.h"
 #include "widgets/FooterToolBarView.h"
+#include "widgets/HyperLinkButton.h"
 #include "widgets/MirroredImageView.h"
 #include "widgets/MirroredText.h"
 #include "widgets/MirrovanceWindow.h"
@@ -77,4 +79,6 @@ void registerWidgetClasses()
     add<ButtonPopup>("ButtonPopup");
     add<ButtonPathPopup>("ButtonPathPopup");
     add<PathPopup>("PathPopup");
+    add<AppLaunchButton>("AppLaunchButton");
+    add<HyperLinkButton>("HyperLinkButton");
 }
