@@ -1,6 +1,7 @@
 #include "widgets/WidgetClasses.h"
 
 #include "platform/gui/Interface.h"
+#include "widgets/AnimatingTabView.h"
 #include "widgets/AppLaunchButton.h"
 #include "widgets/BasisOverlayFrame.h"
 #include "widgets/BasisOverlayView.h"
@@ -81,4 +82,5 @@ void registerWidgetClasses()
     add<PathPopup>("PathPopup");
     add<AppLaunchButton>("AppLaunchButton");
     add<HyperLinkButton>("HyperLinkButton");
+    add<AnimatingTabView>("AnimatingTabView");
 }
