@@ -1,6 +1,7 @@
 #include "widgets/WidgetClasses.h"
 
 #include "platform/gui/Interface.h"
+#include "widgets/AboutTextView.h"
 #include "widgets/AnimatingTabView.h"
 #include "widgets/AppLaunchButton.h"
 #include "widgets/BasisOverlayFrame.h"
@@ -83,4 +84,5 @@ void registerWidgetClasses()
     add<AppLaunchButton>("AppLaunchButton");
     add<HyperLinkButton>("HyperLinkButton");
     add<AnimatingTabView>("AnimatingTabView");
+    add<AboutTextView>("AboutTextView");
 }
