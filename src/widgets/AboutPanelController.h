@@ -1,15 +1,15 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "widgets/AboutTextView.h"
 #include "widgets/FancyPanelDelegate.h"
+#include "widgets/NSFancyPanel.h"
 
+#include <QLabel>
 #include <QPointer>
 #include <QString>
 #include <functional>
 
-class AboutTextView;
-class NSFancyPanel;
-class QLabel;
 class QWidget;
 
 // The program's About panel: a borderless sheet on the main window with the
