@@ -26,6 +26,7 @@
 #include "widgets/OneLineSplitView.h"
 #include "widgets/OverlayProgressBar.h"
 #include "widgets/PathPopup.h"
+#include "widgets/PdfPageView.h"
 #include "widgets/PhoneButtonCell.h"
 #include "widgets/PhoneButtonOnBlackCell.h"
 #include "widgets/PolishedMetallPanel.h"
@@ -85,4 +86,5 @@ void registerWidgetClasses()
     add<HyperLinkButton>("HyperLinkButton");
     add<AnimatingTabView>("AnimatingTabView");
     add<AboutTextView>("AboutTextView");
+    add<PdfPageView>("PdfPageView");
 }
