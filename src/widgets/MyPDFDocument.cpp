@@ -26,8 +26,7 @@ const QString kSectionColumn = QStringLiteral("section");
 constexpr int kProgressSteps = 1000;
 } // namespace
 
-MyPDFDocument::MyPDFDocument(QWidget* parent)
-    : QWidget(parent)
+MyPDFDocument::MyPDFDocument(QWidget* parent) : QWidget(parent)
 {
     setWindowTitle(tr("Document"));
     form_ = platform::gui::loadInterface(QLatin1String(platform::gui::kProgramBundle), windowNibName(), this);

@@ -22,10 +22,7 @@ public:
     static PdfOutline read(const Poppler::Document& document);
 
     PdfOutline() = default;
-    explicit PdfOutline(QList<Entry> entries)
-        : entries_(std::move(entries))
-    {
-    }
+    explicit PdfOutline(QList<Entry> entries) : entries_(std::move(entries)) { }
 
     bool isEmpty() const { return entries_.isEmpty(); }
     const QList<Entry>& entries() const { return entries_; }

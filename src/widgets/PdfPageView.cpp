@@ -11,8 +11,7 @@ constexpr int kCacheLimit = 24;
 constexpr int kArrowStep = 40;
 } // namespace
 
-PdfPageView::PdfPageView(QWidget* parent)
-    : QAbstractScrollArea(parent)
+PdfPageView::PdfPageView(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setAutoFillBackground(true);

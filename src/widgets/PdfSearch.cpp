@@ -5,11 +5,10 @@
 #include <poppler-qt6.h>
 
 struct PdfSearch::Run {
-    std::atomic<bool> cancelled { false };
+    std::atomic<bool> cancelled{false};
 };
 
-PdfSearch::PdfSearch(QObject* parent)
-    : QObject(parent)
+PdfSearch::PdfSearch(QObject* parent) : QObject(parent)
 {
 }
 
@@ -62,7 +61,7 @@ void PdfSearch::start(const QString& text)
             std::unique_ptr<Poppler::Page> page = document->page(index);
             const QList<QRectF> rects = page ? page->search(text, Poppler::Page::IgnoreCase) : QList<QRectF>();
             for (const QRectF& rect : rects)
-                post(generation, [this, hit = Hit { index, rect }] { Q_EMIT matchFound(hit); });
+                post(generation, [this, hit = Hit{index, rect}] { Q_EMIT matchFound(hit); });
             post(generation, [this, index, pages] { Q_EMIT pageDone(index, pages); });
         }
         if (!run->cancelled)

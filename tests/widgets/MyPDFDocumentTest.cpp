@@ -73,7 +73,7 @@ TEST_F(MyPDFDocumentTest, OutlineFollowsThePageAndEntriesOutsideSelectNothing)
     struct Case {
         int page;
         const char* selected;
-    } cases[] = { { 1, "Chapter One" }, { 2, "Chapter Two" }, { 0, nullptr }, { 2, "Chapter Two" } };
+    } cases[] = {{1, "Chapter One"}, {2, "Chapter Two"}, {0, nullptr}, {2, "Chapter Two"}};
     for (const Case& c : cases) {
         document.pdfView()->goToPage(c.page);
         const QTreeWidgetItem* current = document.outlineView()->currentItem();
@@ -108,10 +108,12 @@ TEST_F(MyPDFDocumentTest, SearchFindsWhatPdftotextReadsAndResultsScrollAndHighli
 
     for (int page = 1; page <= 3; ++page) {
         QProcess text;
-        text.start(pdftotext, { QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                QString::number(page), kManual, QStringLiteral("-") });
+        text.start(pdftotext,
+                   {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"), QString::number(page), kManual,
+                    QStringLiteral("-")});
         ASSERT_TRUE(text.waitForFinished(10000));
-        const int expected = QString::fromUtf8(text.readAllStandardOutput()).count(QStringLiteral("phone"), Qt::CaseInsensitive);
+        const int expected =
+            QString::fromUtf8(text.readAllStandardOutput()).count(QStringLiteral("phone"), Qt::CaseInsensitive);
         int found = 0;
         for (const PdfSearch::Hit& hit : document.searchResults())
             found += hit.pageIndex == page - 1 ? 1 : 0;
@@ -176,12 +178,12 @@ TEST_F(MyPDFDocumentTest, TwoUpKeepsContinuousScrolling)
         bool twoUp;
         PdfPageView::DisplayMode to;
     } cases[] = {
-        { PdfPageView::SinglePageContinuous, true, PdfPageView::TwoUpContinuous },
-        { PdfPageView::TwoUpContinuous, false, PdfPageView::SinglePageContinuous },
-        { PdfPageView::SinglePage, true, PdfPageView::TwoUp },
-        { PdfPageView::TwoUp, false, PdfPageView::SinglePage },
-        { PdfPageView::TwoUp, true, PdfPageView::TwoUp },
-        { PdfPageView::SinglePage, false, PdfPageView::SinglePage },
+        {PdfPageView::SinglePageContinuous, true, PdfPageView::TwoUpContinuous},
+        {PdfPageView::TwoUpContinuous, false, PdfPageView::SinglePageContinuous},
+        {PdfPageView::SinglePage, true, PdfPageView::TwoUp},
+        {PdfPageView::TwoUp, false, PdfPageView::SinglePage},
+        {PdfPageView::TwoUp, true, PdfPageView::TwoUp},
+        {PdfPageView::SinglePage, false, PdfPageView::SinglePage},
     };
     for (const Case& c : cases) {
         view->setDisplayMode(c.from);
@@ -203,9 +205,9 @@ TEST_F(MyPDFDocumentTest, NoOutlineDamagedAndMissingFiles)
     EXPECT_FALSE(plain.noOutlineText()->isHidden());
     plain.pdfView()->goToPage(1); // nothing to follow
 
-    for (const QString& path : { QStringLiteral(MARVESTO_TEST_DATA "/damaged.pdf"),
-                                 folder.filePath(QStringLiteral("missing.pdf")),
-                                 QStringLiteral(MARVESTO_TEST_DATA "/../AboutPanelTest.cpp") }) {
+    for (const QString& path :
+         {QStringLiteral(MARVESTO_TEST_DATA "/damaged.pdf"), folder.filePath(QStringLiteral("missing.pdf")),
+          QStringLiteral(MARVESTO_TEST_DATA "/../AboutPanelTest.cpp")}) {
         MyPDFDocument document;
         EXPECT_FALSE(document.openFile(path)) << path.toStdString();
         EXPECT_FALSE(document.messageLabel()->isHidden());
