@@ -5,6 +5,7 @@
 #include "widgets/WidgetsLog.h"
 
 #include <QFile>
+#include <algorithm>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -24,6 +25,8 @@ namespace {
 const QString kPageColumn = QStringLiteral("page");
 const QString kSectionColumn = QStringLiteral("section");
 constexpr int kProgressSteps = 1000;
+constexpr int kMaxViewSide = 760;
+constexpr int kMinViewHeight = 150;
 } // namespace
 
 MyPDFDocument::MyPDFDocument(QWidget* parent) : QWidget(parent)
@@ -131,14 +134,15 @@ void MyPDFDocument::windowControllerDidLoadNib()
     outline_ = PdfOutline::read(*document_);
     fillOutline();
     drawer_->show();
-    // The window fits the page's row, and the scroller when the view scrolls.
+    // The view is as wide as the page's row, and the scroller when the view
+    // scrolls; the window is as high as the row allows on the screen.
     QSize content = pdfView_->rowSize(pdfView_->currentPageIndex());
     if (pdfView_->isContinuous() && pdfView_->pageCount() > 1)
         content.rwidth() += pdfView_->verticalScrollBar()->sizeHint().width();
-    pdfView_->setMinimumSize(content.boundedTo(QSize(1200, 900)));
-    layout()->activate();
-    resize(sizeHint());
-    pdfView_->setMinimumSize(200, 150);
+    pdfView_->setMinimumWidth(std::min(content.width(), kMaxViewSide));
+    pdfView_->setMinimumHeight(std::min(content.height(), kMaxViewSide));
+    resize(form_->sizeHint().expandedTo(form_->minimumSizeHint()));
+    pdfView_->setMinimumHeight(kMinViewHeight);
 }
 
 void MyPDFDocument::fillOutline()
