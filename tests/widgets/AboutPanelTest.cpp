@@ -10,6 +10,7 @@
 #include "VirtualTime.h"
 #include "WidgetTestSupport.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
 #include <QScrollBar>

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <iostream>
 
 namespace {
 
@@ -213,6 +214,7 @@ TEST(AnimatingTabViewTest, InputFlowsDuringARealTransition)
     EXPECT_TRUE(typed) << "the keys went in while the transition played";
     EXPECT_EQ(w.field->text(), "abc");
     EXPECT_LT(largestGap, 50) << "the largest gap between 10 ms probe ticks, in ms";
+    std::cout << "largest probe gap during a 0.5 s transition: " << largestGap << " ms" << std::endl;
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <iostream>
 
 namespace {
 
@@ -87,6 +88,13 @@ TEST_F(MyPDFDocumentTest, OutlineFollowsThePageAndEntriesOutsideSelectNothing)
     document.outlineView()->setCurrentItem(first);
     EXPECT_EQ(document.pdfView()->currentPageIndex(), 1);
     document.outlineView()->setCurrentItem(outside);
+    EXPECT_EQ(document.pdfView()->currentPageIndex(), 1);
+
+    // The arrows walk the outline and the pages follow.
+    document.outlineView()->setCurrentItem(first);
+    QTest::keyClick(document.outlineView(), Qt::Key_Down);
+    EXPECT_EQ(document.pdfView()->currentPageIndex(), 2);
+    QTest::keyClick(document.outlineView(), Qt::Key_Up);
     EXPECT_EQ(document.pdfView()->currentPageIndex(), 1);
 
     document.toggleDrawer();
