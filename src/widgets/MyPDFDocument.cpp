@@ -5,7 +5,6 @@
 #include "widgets/WidgetsLog.h"
 
 #include <QFile>
-#include <algorithm>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -18,6 +17,7 @@
 #include <QTableWidget>
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include <poppler-qt6.h>
 
