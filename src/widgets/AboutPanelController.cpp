@@ -133,8 +133,12 @@ void AboutPanelController::orderFrontStandardAboutPanel()
 
 void AboutPanelController::showPanel()
 {
-    if (!panelToDisplay_)
-        return;
+    if (!panelToDisplay_) {
+        // The window it was a sheet on is gone, and the panel with it.
+        createPanelToDisplay();
+        displayVersionInfo();
+        loadTextToScroll();
+    }
     setScrollAmount(0);
     startScrollingAnimation();
     QWidget* window = mainWindowProvider() ? mainWindowProvider()() : nullptr;

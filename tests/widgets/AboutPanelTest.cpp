@@ -62,6 +62,25 @@ TEST_F(AboutPanelTest, ShowsAsSheetWithVersionAndCreditsThatScroll)
     EXPECT_FALSE(about.isScrolling());
 }
 
+TEST_F(AboutPanelTest, OutlivesTheWindowItWasShownOn)
+{
+    AboutPanelController about;
+    auto other = std::make_unique<QMainWindow>();
+    AboutPanelController::setMainWindowProvider([&] { return other.get(); });
+    widget_tests::showAndSettle(other.get());
+    about.showPanel();
+    about.hidePanel();
+    other.reset(); // takes the panel with it
+    EXPECT_EQ(about.panel(), nullptr);
+    AboutPanelController::setMainWindowProvider([this] { return &window; });
+    about.showPanel();
+    ASSERT_NE(about.panel(), nullptr);
+    EXPECT_TRUE(about.isPanelVisible());
+    EXPECT_EQ(about.panel()->parentWidget(), &window);
+    EXPECT_TRUE(about.textView()->toPlainText().contains(QStringLiteral("Poppler")));
+    about.hidePanel();
+}
+
 TEST_F(AboutPanelTest, MissingVersionReadsQuestionMarks)
 {
     EXPECT_EQ(AboutPanelController::versionLine(QString()), "Version ???");
