@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QString>
+#include <QVariantMap>
 #include <functional>
 
 class QWidget;
@@ -39,6 +40,8 @@ public:
 
     // The standard About command: no scroller, then showPanel().
     void orderFrontStandardAboutPanel();
+    // The variant with options shows nothing.
+    void orderFrontStandardAboutPanelWithOptions(const QVariantMap&) { }
     void showPanel();
     void hidePanel();
     bool isPanelVisible() const;

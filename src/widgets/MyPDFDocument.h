@@ -40,6 +40,8 @@ public:
     QString fileName() const { return fileName_; }
     // Never saved.
     QByteArray dataRepresentationOfType(const QString&) const { return {}; }
+    // The file is read by openFile(), not from the document's data.
+    bool loadDataRepresentation(const QByteArray&, const QString&) { return true; }
 
     void toggleDrawer();
     bool isDrawerOpen() const;
