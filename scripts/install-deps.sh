@@ -19,6 +19,7 @@ packages=(
   libical-dev
   vdirsyncer radicale curl
   openobex-apps obexftp
+  libpoppler-qt6-dev poppler-utils qpdf
 )
 
 missing=()

@@ -12,12 +12,13 @@
 
 #include "foundation/ModifierKeys.h"
 #include "platform/Localization.h"
+#include "widgets/AboutPanelController.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QLabel>
-#include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -47,9 +48,8 @@ void addWebItem(QMenu* menu, const QString& title, const char* key, const std::f
 
 void showAbout(QWidget* window)
 {
-    QMessageBox::about(window, menuTitle(QObject::tr("About @app@")),
-                       QObject::tr("<b>%1</b><br>Version %2")
-                           .arg(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationVersion()));
+    AboutPanelController::setMainWindowProvider([main = QPointer<QWidget>(window)] { return main.data(); });
+    AboutPanelController::sharedInstance().orderFrontStandardAboutPanel();
 }
 
 template <class T>

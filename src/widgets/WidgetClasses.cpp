@@ -1,14 +1,20 @@
 #include "widgets/WidgetClasses.h"
 
 #include "platform/gui/Interface.h"
+#include "widgets/AboutTextView.h"
+#include "widgets/AnimatingTabView.h"
+#include "widgets/AppLaunchButton.h"
 #include "widgets/BasisOverlayFrame.h"
 #include "widgets/BasisOverlayView.h"
 #include "widgets/BetterSplitView.h"
 #include "widgets/BlackToolWindow.h"
+#include "widgets/ButtonPathPopup.h"
+#include "widgets/ButtonPopup.h"
 #include "widgets/CanMovedView.h"
 #include "widgets/CenterButton.h"
 #include "widgets/CollapsibleBox.h"
 #include "widgets/FooterToolBarView.h"
+#include "widgets/HyperLinkButton.h"
 #include "widgets/MirroredImageView.h"
 #include "widgets/MirroredText.h"
 #include "widgets/MirrovanceWindow.h"
@@ -19,6 +25,8 @@
 #include "widgets/NSWindowResizeView.h"
 #include "widgets/OneLineSplitView.h"
 #include "widgets/OverlayProgressBar.h"
+#include "widgets/PathPopup.h"
+#include "widgets/PdfPageView.h"
 #include "widgets/PhoneButtonCell.h"
 #include "widgets/PhoneButtonOnBlackCell.h"
 #include "widgets/PolishedMetallPanel.h"
@@ -71,4 +79,12 @@ void registerWidgetClasses()
     add<BetterSplitView>("BetterSplitView");
     add<OneLineSplitView>("OneLineSplitView");
     add<ResizerButtonView>("ResizerButtonView");
+    add<ButtonPopup>("ButtonPopup");
+    add<ButtonPathPopup>("ButtonPathPopup");
+    add<PathPopup>("PathPopup");
+    add<AppLaunchButton>("AppLaunchButton");
+    add<HyperLinkButton>("HyperLinkButton");
+    add<AnimatingTabView>("AnimatingTabView");
+    add<AboutTextView>("AboutTextView");
+    add<PdfPageView>("PdfPageView");
 }

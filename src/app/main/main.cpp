@@ -2,6 +2,7 @@
 #include "app/AppKeys.h"
 #include "app/MainWindow.h"
 #include "app/PreferenceHandler.h"
+#include "app/ProgramAppLauncher.h"
 #include "app/TarnexController.h"
 #include "app/SimulatedUsb.h"
 #include "app/TarnexProgramServices.h"
@@ -10,6 +11,7 @@
 #include "device/DeviceList.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
+#include "platform/gui/ApplicationActivity.h"
 #include "widgets/WidgetClasses.h"
 
 #include <QApplication>
@@ -42,6 +44,9 @@ int main(int argc, char** argv)
     QGuiApplication::setApplicationDisplayName(QLatin1String(kDisplayName));
     QGuiApplication::setDesktopFileName(platform::bundle::mainBundleIdentifier());
     registerWidgetClasses();
+    platform::gui::installApplicationActivityNotifications();
+    ProgramAppLauncher launcher;
+    AppLauncher::setShared(&launcher);
     simulatedusb::installFromEnvironment();
 
     AppController controller;
@@ -57,5 +62,6 @@ int main(int argc, char** argv)
     tarnex.reset();
     delete window;
     platform::UserDefaults::standard().synchronize();
+    AppLauncher::setShared(nullptr);
     return status;
 }
