@@ -53,7 +53,11 @@ function(marvesto_subsystem name)
 endfunction()
 
 # marvesto_test(name DEPS ...): one GoogleTest executable per subsystem, built
-# from every *.cpp of tests/<name>/ and registered with CTest.
+# from every *.cpp of tests/<name>/ and registered with CTest. The test sources
+# are compiled a few at a time in one translation unit (a unity build): most of
+# a test file's compile time is the headers it shares with its neighbours. So
+# helpers in a test file's anonymous namespace need names of their own within
+# the folder, or go into the folder's shared test header.
 function(marvesto_test name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
@@ -65,6 +69,9 @@ function(marvesto_test name)
       MARVESTO_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data"
       MARVESTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   marvesto_use_pch(${target})
+  if(MARVESTO_UNITY_TESTS)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 6)
+  endif()
   gtest_discover_tests(${target}
       PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MARVESTO_TEST_ARTIFACTS=${PROJECT_BINARY_DIR}/test-artifacts"
       DISCOVERY_TIMEOUT 60)

@@ -3,6 +3,7 @@
 
 #include "VobjectReader.h"
 
+#include "RecordMaps.h"
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -25,12 +26,6 @@ CalendarItem item(const QString& uid, const QString& entityName, QVariantMap fie
 {
     fields.insert(platform::ISyncRecordEntityNameKey, entityName);
     return {uid, fields, subRecords};
-}
-
-QVariantMap sub(const QString& entityName, QVariantMap fields)
-{
-    fields.insert(platform::ISyncRecordEntityNameKey, entityName);
-    return fields;
 }
 
 struct Case {

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include "VobjectReader.h"
 
+#include "RecordMaps.h"
 #include <QTemporaryDir>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -14,13 +15,6 @@ using desktopstore::writeContactCard;
 namespace entity = platform::entity;
 
 namespace {
-
-QVariantMap sub(const QString& entityName, const QVariantMap& fields)
-{
-    QVariantMap record = fields;
-    record.insert(platform::ISyncRecordEntityNameKey, entityName);
-    return record;
-}
 
 struct RoundTripCase {
     const char* name;

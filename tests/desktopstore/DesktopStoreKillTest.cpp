@@ -14,10 +14,10 @@ using desktopstore::DesktopStore;
 
 namespace {
 
-const QStringList kEntities{entity::Contact,       entity::PhoneNumber, entity::EmailAddress, entity::URL,
-                            entity::StreetAddress, entity::Calendar,    entity::Event,        entity::Task,
-                            entity::Recurrence,    entity::AudioAlarm,  entity::DisplayAlarm, entity::Group,
-                            entity::Note};
+const QStringList kHubEntities{entity::Contact,       entity::PhoneNumber, entity::EmailAddress, entity::URL,
+                               entity::StreetAddress, entity::Calendar,    entity::Event,        entity::Task,
+                               entity::Recurrence,    entity::AudioAlarm,  entity::DisplayAlarm, entity::Group,
+                               entity::Note};
 
 QByteArray contents(const QString& path)
 {
@@ -56,7 +56,7 @@ protected:
     void prepare(int run)
     {
         ISyncManager hub(hubPath(run));
-        auto phone = hub.registerClientWithIdentifier("phone", description("phone", kEntities));
+        auto phone = hub.registerClientWithIdentifier("phone", description("phone", kHubEntities));
         sync(
             phone,
             [](ISyncSession& s) {
@@ -79,12 +79,12 @@ protected:
                                          {"calendar", QVariantList{"cal1"}}},
                                         "e1");
             },
-            {}, kEntities);
+            {}, kHubEntities);
         {
             DesktopStore store(hub, rootOf(run));
             ASSERT_TRUE(syncDesktop(store));
         }
-        sync(phone, {}, {}, kEntities);
+        sync(phone, {}, {}, kHubEntities);
         sync(
             phone,
             [](ISyncSession& s) {
@@ -101,7 +101,7 @@ protected:
                 s.pushChange(modifyChange("g1", "name", "Singers"));
                 s.pushChange(modifyChange("e1", "summary", "Retro"));
             },
-            {}, kEntities);
+            {}, kHubEntities);
         // Meanwhile on the desktop: one card edited, one new.
         QByteArray card = contents(rootOf(run) + "/contacts/c2.vcf");
         card.replace("END:VCARD", "TITLE:Pilot\r\nEND:VCARD");
@@ -140,8 +140,8 @@ protected:
     void prepareFirstFiles(int run)
     {
         ISyncManager hub(hubPath(run));
-        auto phone = hub.registerClientWithIdentifier("phone", description("phone", kEntities));
-        sync(phone, {}, {}, kEntities);
+        auto phone = hub.registerClientWithIdentifier("phone", description("phone", kHubEntities));
+        sync(phone, {}, {}, kHubEntities);
         {
             DesktopStore store(hub, rootOf(run));
             ASSERT_TRUE(syncDesktop(store));
@@ -152,7 +152,7 @@ protected:
                 for (int i = 1; i <= 3; ++i)
                     s.pushChangesFromRecord(contact(QStringLiteral("Name%1").arg(i)), QStringLiteral("c%1").arg(i));
             },
-            {}, kEntities);
+            {}, kHubEntities);
         QDir().mkpath(rootOf(run) + "/contacts");
         for (const char* uid : {"a", "b"}) {
             writeFile(rootOf(run) + QStringLiteral("/contacts/%1.vcf").arg(uid),
@@ -175,7 +175,7 @@ protected:
         }
         EXPECT_EQ(QDir(rootOf(run) + "/contacts").entryList(QDir::Files | QDir::Hidden, QDir::Name),
                   QStringList({"a.vcf", "b.vcf", "c1.vcf", "c2.vcf", "c3.vcf"}));
-        const Pulled pulled = sync(hub.clientWithIdentifier("phone"), {}, {}, kEntities);
+        const Pulled pulled = sync(hub.clientWithIdentifier("phone"), {}, {}, kHubEntities);
         QStringList names;
         for (const SyncChange& c : pulled.changes) {
             EXPECT_EQ(c.type(), SyncChange::Add) << c.recordIdentifier().toStdString();
@@ -212,7 +212,7 @@ protected:
 
         // The phone gets the desktop's two changes once, and nothing else new.
         auto phone = hub.clientWithIdentifier("phone");
-        const Pulled pulled = sync(phone, {}, {}, kEntities);
+        const Pulled pulled = sync(phone, {}, {}, kHubEntities);
         QStringList adds;
         for (const SyncChange& c : pulled.changes) {
             EXPECT_NE(c.type(), SyncChange::Delete) << c.recordIdentifier().toStdString();
@@ -225,8 +225,8 @@ protected:
         EXPECT_EQ(pulled.find("c2")->record().value("job title"), "Pilot");
 
         // The hub holds each record once.
-        auto reader = hub.registerClientWithIdentifier("reader", description("reader", kEntities));
-        const Pulled all = sync(reader, {}, {}, kEntities);
+        auto reader = hub.registerClientWithIdentifier("reader", description("reader", kHubEntities));
+        const Pulled all = sync(reader, {}, {}, kHubEntities);
         QMap<QString, int> perEntity;
         QStringList groupNames;
         for (const SyncChange& c : all.changes) {

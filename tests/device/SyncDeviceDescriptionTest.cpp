@@ -8,7 +8,7 @@
 
 namespace {
 
-const char kRows[] = R"SQL(
+const char kDescriptionRows[] = R"SQL(
 INSERT INTO SyncML (SyncMLProtocol, ProtocolClass) VALUES ('UNKNOWN', 'FallbackClass');
 INSERT INTO SyncML (SyncMLProtocol) VALUES ('Bare');
 INSERT INTO SyncML (SyncMLProtocol, MaxPictureBytes, SyncMLMaxMsgSize, SyncMLVersion, VCardVersion, Charset,
@@ -29,7 +29,7 @@ class SyncDeviceDescriptionTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_path = buildTestDeviceDB(QStringLiteral("sync"), QString::fromUtf8(kRows));
+        s_path = buildTestDeviceDB(QStringLiteral("sync"), QString::fromUtf8(kDescriptionRows));
         ASSERT_FALSE(s_path.isEmpty());
     }
 

@@ -54,7 +54,7 @@ INSERT INTO SyncML (SyncMLProtocol, VCardVersion, SyncMLPhotos, MaxPictureBytes)
     VALUES ('SmallPhoto', '2.1', '1', '2000');
 )SQL";
 
-QVariantMap param(const QString& key, const QStringList& values)
+QVariantMap listParam(const QString& key, const QStringList& values)
 {
     return {{QStringLiteral("Key"), key}, {QStringLiteral("Values"), QVariantList(values.cbegin(), values.cend())}};
 }
@@ -63,7 +63,7 @@ QVariantList typeParams(const QStringList& words)
 {
     QVariantList result;
     for (const QString& word : words)
-        result.append(param(QStringLiteral("type"), {word}));
+        result.append(listParam(QStringLiteral("type"), {word}));
     return result;
 }
 
@@ -589,17 +589,19 @@ TEST_F(VCardGeneratorTest, StoredRelationsGoBackAsTheyCame)
     };
     const QVariantList homeFax = typeParams({QStringLiteral("HOME"), QStringLiteral("FAX")});
     const Case cases[] = {
-        {"stored parameters", "W21",
-         {param(QStringLiteral("type"), {QStringLiteral("PREF"), QStringLiteral("CELL")}),
-          param(QStringLiteral("X-SLOT"), {QStringLiteral("2")}), param(QStringLiteral("VOICE"), {})},
+        {"stored parameters",
+         "W21",
+         {listParam(QStringLiteral("type"), {QStringLiteral("PREF"), QStringLiteral("CELL")}),
+          listParam(QStringLiteral("X-SLOT"), {QStringLiteral("2")}), listParam(QStringLiteral("VOICE"), {})},
          {QStringLiteral("TEL;PREF;CELL;X-SLOT=2;VOICE:555")}},
         {"3.0 type words", "W30", homeFax, {QStringLiteral("TEL;type=HOME;type=FAX:555")}},
         {"Sony keeps one untyped fax", "Sony5", homeFax, {QStringLiteral("TEL;FAX:555")}},
         {"an empty list", "W21", {}, {QStringLiteral("TEL:555")}},
-        {"an export drops OTHER and phone-side parameters", "Export-Test",
-         {param(QStringLiteral("type"), {QStringLiteral("OTHER")}),
-          param(QStringLiteral("ringtone"), {QStringLiteral("1")}),
-          param(QStringLiteral("type"), {QStringLiteral("WORK")})},
+        {"an export drops OTHER and phone-side parameters",
+         "Export-Test",
+         {listParam(QStringLiteral("type"), {QStringLiteral("OTHER")}),
+          listParam(QStringLiteral("ringtone"), {QStringLiteral("1")}),
+          listParam(QStringLiteral("type"), {QStringLiteral("WORK")})},
          {QStringLiteral("TEL;WORK:555")}},
     };
     for (const Case& c : cases) {

@@ -18,7 +18,7 @@ std::optional<VCardDictionary> readItem(const QString& text, long long at = 0)
     return VXXX2ElemsParser(text, at).getItem();
 }
 
-QString card(const char* lines)
+QString itemCard(const char* lines)
 {
     return QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\n") + QString::fromUtf8(lines)
            + QStringLiteral("END:VCARD\r\n");
@@ -51,7 +51,7 @@ TEST(VCardItemReader, ListTypesAndValues)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
-        const auto item = readItem(card(c.lines));
+        const auto item = readItem(itemCard(c.lines));
         ASSERT_TRUE(item);
         EXPECT_EQ(typesOf(*item, c.listKey), c.types);
     }
@@ -69,7 +69,7 @@ TEST(VCardItemReader, ListTypesAndValues)
     };
     for (const ValueCase& c : values) {
         SCOPED_TRACE(c.lines);
-        const auto item = readItem(card(c.lines));
+        const auto item = readItem(itemCard(c.lines));
         ASSERT_TRUE(item);
         if (std::strcmp(c.key, kStreetAddresses) == 0) {
             // The street's lines come back in the order they are written:
@@ -85,7 +85,7 @@ TEST(VCardItemReader, ListTypesAndValues)
 
 TEST(VCardItemReader, RefusalsAndMismatchedEnd)
 {
-    EXPECT_FALSE(readItem(card("X;:y\r\n")));
+    EXPECT_FALSE(readItem(itemCard("X;:y\r\n")));
     ASSERT_TRUE(QVLogCreateAndOpen(QLatin1String(qvlog::kXT)));
     const auto logged = [] {
         QFile log(QVPathForLogFile(QStringLiteral("XT.log")));
@@ -117,8 +117,8 @@ TEST(VCardItemReader, NestedItemsAndPositions)
     EXPECT_EQ(reader.nextPosition(), 0);
 
     // Two cards: the second reader starts at the line end after the first.
-    const QString first = card("N:A;;;;\r\n");
-    const QString two = first + card("N:B;;;;\r\n");
+    const QString first = itemCard("N:A;;;;\r\n");
+    const QString two = first + itemCard("N:B;;;;\r\n");
     VXXX2ElemsParser one(two, 0);
     ASSERT_TRUE(one.getItem());
     EXPECT_EQ(one.nextPosition(), first.toUtf8().size() - 1);

@@ -39,7 +39,7 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
+void writeCorpusFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << qPrintable(path);
@@ -85,7 +85,7 @@ TEST(VCardWriterCorpus, MatchesTheFixtures)
         for (const auto& [file, bytes] : files) {
             const QString path = kFolder + u'/' + file;
             if (updating())
-                writeFile(path, bytes);
+                writeCorpusFile(path, bytes);
             else
                 EXPECT_EQ(readFile(path), bytes) << qPrintable(path);
         }

@@ -26,14 +26,14 @@ inline QString text(const Probe& probe)
 
 namespace {
 
-QString logFile(const QString& name)
+QString quickLogFile(const QString& name)
 {
     return platform::paths::stateHome() + QStringLiteral("/MarvestoLG/Logs/") + name + QStringLiteral(".log");
 }
 
 QStringList lines(const QString& name)
 {
-    QFile file(logFile(name));
+    QFile file(quickLogFile(name));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -60,7 +60,7 @@ protected:
             ASSERT_TRUE(QVLogCreateAndOpen(QLatin1String(name)));
         ASSERT_TRUE(QuickLogInit());
         for (const char* name : {qvlog::kXT, qvlog::kConn, qvlog::kQuick, qvlog::kSyncML})
-            QFile::remove(logFile(QLatin1String(name)));
+            QFile::remove(quickLogFile(QLatin1String(name)));
     }
 };
 
@@ -86,7 +86,7 @@ TEST_F(QuickLogTest, SyncMLLinesReachQuickWhileSyncMLIsClosed)
         GTEST_SKIP() << "SyncML was opened by an earlier test of this process";
     QuickLogToNamedLog(qvlog::kSyncML, QStringLiteral("session %1"), 7);
 
-    EXPECT_FALSE(QFileInfo::exists(logFile(QStringLiteral("SyncML"))));
+    EXPECT_FALSE(QFileInfo::exists(quickLogFile(QStringLiteral("SyncML"))));
     EXPECT_EQ(messages(QStringLiteral("Quick")), QStringList{QStringLiteral("session 7")});
 }
 
@@ -105,7 +105,7 @@ TEST_F(QuickLogTest, NothingIsFormattedForALogThatTakesNoLine)
     // "standard" is never opened and is not copied to "Quick".
     QuickLogToNamedLog(qvlog::kStandard, QStringLiteral("%1"), quicklog_probe::Probe{&conversions});
     EXPECT_EQ(conversions, 0);
-    EXPECT_FALSE(QFileInfo::exists(logFile(QStringLiteral("standard"))));
+    EXPECT_FALSE(QFileInfo::exists(quickLogFile(QStringLiteral("standard"))));
 
     QuickLogToNamedLog(qvlog::kSyncML, QStringLiteral("%1"), quicklog_probe::Probe{&conversions});
     EXPECT_EQ(conversions, 1) << "formatted once for the copy in Quick";

@@ -13,6 +13,12 @@
 
 namespace coretest {
 
+// Records the channels a link says it is about to close.
+struct WillCloseRecorder : SLTWillCloseCallback {
+    QList<const void*> channels;
+    void smsKitWillCloseChannel(const void* channel) override { channels.append(channel); }
+};
+
 // The "SMSKit" log of the host, as this test program exports it: lines are
 // kept while it is open.
 struct KitLogCapture {

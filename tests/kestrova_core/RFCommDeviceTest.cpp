@@ -58,11 +58,6 @@ struct Events : MultiCommDeviceDelegate {
     void sltGeneralCommDeviceConnectionClosed(MultiCommDevice*) override { ++closed; }
 };
 
-struct WillClose : SLTWillCloseCallback {
-    QList<const void*> channels;
-    void smsKitWillCloseChannel(const void* channel) override { channels.append(channel); }
-};
-
 // Records the pieces written; the piece numbered failAt (from 1) fails.
 class RecordingLink : public SLTRFCommDevice {
 public:
@@ -321,7 +316,7 @@ TEST_F(RFCommDeviceTest, WillCloseCallbackReplacesTheClosedMessage)
         events = Events();
         auto link = SLTRFCommDevice::initWithDeviceAddress(kPhone);
         open(*link);
-        WillClose willClose;
+        coretest::WillCloseRecorder willClose;
         if (withCallback)
             link->setWillCloseCallback(&willClose);
         link->close();

@@ -53,11 +53,6 @@ struct Listener : MultiCommDeviceDelegate {
     void sltGeneralCommDeviceConnectionClosed(MultiCommDevice*) override { ++closed; }
 };
 
-struct WillClose : SLTWillCloseCallback {
-    QList<const void*> channels;
-    void smsKitWillCloseChannel(const void* channel) override { channels.append(channel); }
-};
-
 class SerialCommDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -122,7 +117,7 @@ TEST_F(SerialCommDeviceTest, OpensRawAt115200AndRestoresTheSettingsAtClose)
     EXPECT_EQ(set.c_lflag & (ICANON | ISIG | ECHO | ECHOE), 0u);
     EXPECT_EQ(set.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
 
-    WillClose willClose;
+    coretest::WillCloseRecorder willClose;
     link->setWillCloseCallback(&willClose);
     link->close();
     EXPECT_EQ(willClose.channels, QList<const void*>{link.get()});

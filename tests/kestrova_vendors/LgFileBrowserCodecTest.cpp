@@ -6,6 +6,7 @@
 #include "kestrova/vendors/LgFileListing.h"
 #include "kestrova/vendors/LgFrames.h"
 
+#include "LgTestBytes.h"
 #include <QVariantMap>
 #include <gtest/gtest.h>
 
@@ -13,14 +14,6 @@ using namespace kestrova::lg;
 using coretest::hex;
 
 namespace {
-
-QByteArray utf16z(const QString& text)
-{
-    QByteArray out;
-    for (const QChar c : text)
-        out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return out + QByteArray(2, '\0');
-}
 
 QByteArray le16(int v)
 {

@@ -12,6 +12,7 @@
 
 #include "PhoneSimulator.h"
 
+#include "LgTestBytes.h"
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -68,14 +69,6 @@ struct Callback : fileBrowserKitAsync {
 struct TestKit : QVFileBrowserKitAsync {
     using QVSmsKitAsync::engine;
 };
-
-QByteArray utf16z(const QString& text)
-{
-    QByteArray out;
-    for (const QChar c : text)
-        out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-    return out + QByteArray(2, '\0');
-}
 
 QByteArray noise(qsizetype size, quint32 seed)
 {

@@ -26,16 +26,16 @@ using testing_support::runUntil;
 
 namespace {
 
-const QString kPhone = QStringLiteral("00:1c:62:aa:bb:cc");
+const QString kPhonebookPhone = QStringLiteral("00:1c:62:aa:bb:cc");
 
-struct Outcome {
+struct LgOutcome {
     std::optional<QVariantMap> data;
     int code = 1;
 };
 
-struct Callback : organizerKitAsync {
-    QList<Outcome> reads;
-    QList<Outcome> writes;
+struct LgPhonebookCallback : organizerKitAsync {
+    QList<LgOutcome> reads;
+    QList<LgOutcome> writes;
     QList<float> progress;
     Kestrova* abortOnProgress = nullptr;
     void organizerKitPhonebookRead(Kestrova*, const std::optional<QVariantMap>& d, int c) override { reads.append({d, c}); }
@@ -94,9 +94,9 @@ protected:
     void overRfcomm(const char* profile, const char* family)
     {
         makePhone(profile);
-        shareAsBluetoothPhone(*sim, QLatin1String(profile), kPhone);
+        shareAsBluetoothPhone(*sim, QLatin1String(profile), kPhonebookPhone);
         makeKit(family);
-        kit->setAddressString(kPhone);
+        kit->setAddressString(kPhonebookPhone);
     }
     void store(const QMap<int, QVariantMap>& contacts)
     {
@@ -105,7 +105,7 @@ protected:
                 pb.entries.insert(it.key(), body(it.value()));
         });
     }
-    Outcome read()
+    LgOutcome read()
     {
         kit->getPhonebookEntries();
         EXPECT_TRUE(runUntil([&] { return !cb.reads.isEmpty(); }, 120.0, 0.05));
@@ -113,7 +113,7 @@ protected:
         EXPECT_EQ(cb.reads.size(), 1);
         return cb.reads.value(0);
     }
-    Outcome write(const QVariantMap& entries)
+    LgOutcome write(const QVariantMap& entries)
     {
         kit->writePhonebookEntries(entries);
         EXPECT_TRUE(runUntil([&] { return !cb.writes.isEmpty(); }, 120.0, 0.05));
@@ -134,7 +134,7 @@ protected:
     OutsideInputScope outside;
     std::unique_ptr<phonesim::PhoneSimulator> sim;
     std::unique_ptr<Kestrova> kit;
-    Callback cb;
+    LgPhonebookCallback cb;
 };
 
 } // namespace
@@ -152,13 +152,13 @@ TEST_F(LgPhonebookKitTest, ReadEndToEndPerFamilyAndLink)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.family) + (c.rfcomm ? " rfcomm" : " tty"));
-        cb = Callback();
+        cb = LgPhonebookCallback();
         if (c.rfcomm)
             overRfcomm(c.profile, c.family);
         else
             overSerial(c.profile, c.family);
         store({{3, contact("Ann", "+4712")}, {9, contact("Bo")}});
-        const Outcome outcome = read();
+        const LgOutcome outcome = read();
         ASSERT_TRUE(outcome.data);
         EXPECT_EQ(outcome.code, 0);
         EXPECT_EQ(*outcome.data, (QVariantMap{{QStringLiteral("3"), contact("Ann", "+4712")}, {QStringLiteral("9"), contact("Bo")}}));
@@ -201,12 +201,12 @@ TEST_F(LgPhonebookKitTest, Lg2ConnectsWithObexOverTheLgChannel)
     QList<int> channels;
     auto& stack = static_cast<BluetoothStackSimulated&>(BluetoothStack::shared());
     for (int channel : phonesim::ServiceRecords::atChannels(QStringLiteral("lg2")))
-        stack.setChannelConnector(kPhone, quint8(channel), [this, &channels, channel] {
+        stack.setChannelConnector(kPhonebookPhone, quint8(channel), [this, &channels, channel] {
             channels.append(channel);
             return sim->connectSocketPair();
         });
     store({{1, contact("Ann")}});
-    const Outcome outcome = read();
+    const LgOutcome outcome = read();
     EXPECT_EQ(outcome.code, 0);
     EXPECT_EQ(channels, QList<int>{3});
     EXPECT_TRUE(sim->received().startsWith(hex("80 00 10 11 00 40 00 4A 00 09 4C 69 6E 75 78 00")));
@@ -218,7 +218,7 @@ TEST_F(LgPhonebookKitTest, EmptyPhoneAndShortItemCount)
 {
     overSerial("lg", "lg");
     sim->modifyLgPhonebook([](LgPhonebook& pb) { pb.shortItemCount = true; });
-    const Outcome outcome = read();
+    const LgOutcome outcome = read();
     ASSERT_TRUE(outcome.data);
     EXPECT_TRUE(outcome.data->isEmpty());
     EXPECT_EQ(outcome.code, 0);
@@ -235,7 +235,7 @@ TEST_F(LgPhonebookKitTest, EntriesSplitIntoPartsDecodeWhole)
     } cases[] = {{2, "lg3", false}, {3, "lg3", false}, {3, "lg", true}, {2, "lg2", true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.parts) + " parts " + c.family);
-        cb = Callback();
+        cb = LgPhonebookCallback();
         if (c.rfcomm)
             overRfcomm(c.family, c.family);
         else
@@ -244,7 +244,7 @@ TEST_F(LgPhonebookKitTest, EntriesSplitIntoPartsDecodeWhole)
         big.insert(QStringLiteral("notes"), QString(300, QLatin1Char('n')));
         store({{4, big}, {5, contact("Next")}});
         sim->modifyLgPhonebook([&](LgPhonebook& pb) { pb.parts = c.parts; });
-        const Outcome outcome = read();
+        const LgOutcome outcome = read();
         ASSERT_TRUE(outcome.data);
         EXPECT_EQ(*outcome.data, (QVariantMap{{QStringLiteral("4"), big}, {QStringLiteral("5"), contact("Next")}}));
         kit.reset();
@@ -258,7 +258,7 @@ TEST_F(LgPhonebookKitTest, PhoneDroppingThePortEndsTheReadWithAFailure)
     overSerial("lg", "lg");
     store({{1, contact("Ann")}, {2, contact("Bo")}});
     sim->modifyLgPhonebook([](LgPhonebook& pb) { pb.wireOverrides.insert(2, LgPort::kDisconnectFrame); });
-    const Outcome outcome = read();
+    const LgOutcome outcome = read();
     EXPECT_FALSE(outcome.data);
     EXPECT_EQ(outcome.code, -1);
     EXPECT_TRUE(runUntil([&] { return !kit->isConnected(); }, 5.0, 0.05));
@@ -276,7 +276,7 @@ TEST_F(LgPhonebookKitTest, BadRecordsAreSkippedWithALogLine)
         garbled.insert(20, hex("7D 01"));
         pb.wireOverrides.insert(3, garbled);
     });
-    const Outcome outcome = read();
+    const LgOutcome outcome = read();
     ASSERT_TRUE(outcome.data);
     EXPECT_EQ(outcome.data->keys(), (QStringList{QStringLiteral("1"), QStringLiteral("4")}));
     EXPECT_EQ(outcome.code, 0);
@@ -290,10 +290,10 @@ TEST_F(LgPhonebookKitTest, BusyPortGivesMinus7AndNoData)
 {
     for (const auto& [profile, busy] : {std::pair{"lg", LgPort::Busy::Frame}, std::pair{"lg3", LgPort::Busy::Short}}) {
         SCOPED_TRACE(profile);
-        cb = Callback();
+        cb = LgPhonebookCallback();
         overSerial(profile, profile);
         sim->setLgPortBusy(busy);
-        const Outcome outcome = read();
+        const LgOutcome outcome = read();
         EXPECT_FALSE(outcome.data);
         EXPECT_EQ(outcome.code, -7);
         kit.reset();
@@ -309,7 +309,7 @@ TEST_F(LgPhonebookKitTest, AbortingAReadReportsNilAndZero)
         many.insert(slot, contact("X"));
     store(many);
     cb.abortOnProgress = kit.get();
-    const Outcome outcome = read();
+    const LgOutcome outcome = read();
     EXPECT_FALSE(outcome.data);
     EXPECT_EQ(outcome.code, 0);
     EXPECT_FALSE(phonebookOpcodes().contains(0xA7));
@@ -326,7 +326,7 @@ TEST_F(LgPhonebookKitTest, WritesNewUpdatedAndDeletedEntries)
                               {QStringLiteral("20"), contact("Changed")},
                               {QStringLiteral("bogus"), contact("Nobody")},
                               {QStringLiteral("T-2"), QVariantMap()}};
-    const Outcome outcome = write(entries);
+    const LgOutcome outcome = write(entries);
     ASSERT_TRUE(outcome.data);
     EXPECT_EQ(outcome.code, 0);
     EXPECT_EQ(*outcome.data, (QVariantMap{{QStringLiteral("T-1"), QVariantMap{{QStringLiteral("1"), contact("New", "555")}}},
@@ -354,13 +354,13 @@ TEST_F(LgPhonebookKitTest, WritesNewUpdatedAndDeletedEntries)
 TEST_F(LgPhonebookKitTest, EmptyListAndRefusedWrites)
 {
     overSerial("lg", "lg");
-    Outcome outcome = write({});
+    LgOutcome outcome = write({});
     ASSERT_TRUE(outcome.data);
     EXPECT_TRUE(outcome.data->isEmpty());
     EXPECT_EQ(outcome.code, 0);
     EXPECT_EQ(phonebookOpcodes(), (QList<int>{0x81, 0x82, 0x2C}));
 
-    cb = Callback();
+    cb = LgPhonebookCallback();
     kit.reset();
     sim.reset();
     overSerial("lg", "lg");
@@ -372,7 +372,7 @@ TEST_F(LgPhonebookKitTest, EmptyListAndRefusedWrites)
     ASSERT_TRUE(outcome.data);
     EXPECT_EQ(*outcome.data, (QVariantMap{{QStringLiteral("8"), QStringLiteral("deleted")}}));
 
-    cb = Callback();
+    cb = LgPhonebookCallback();
     sim->modifyLgPhonebook([](LgPhonebook& pb) { pb.writeAnswer = LgPhonebook::WriteAnswer::Updated; });
     outcome = write({{QStringLiteral("T-9"), contact("Here")}});
     ASSERT_TRUE(outcome.data) << outcome.code;
@@ -402,8 +402,10 @@ TEST_F(LgPhonebookKitTest, AbortingAWriteReportsWhatThePhoneDid)
 {
     overSerial("lg", "lg");
     cb.abortOnProgress = kit.get();
-    const Outcome outcome = write({{QStringLiteral("T-1"), contact("A")}, {QStringLiteral("T-2"), contact("B")},
-                                   {QStringLiteral("T-3"), contact("C")}, {QStringLiteral("T-4"), contact("D")}});
+    const LgOutcome outcome = write({{QStringLiteral("T-1"), contact("A")},
+                                     {QStringLiteral("T-2"), contact("B")},
+                                     {QStringLiteral("T-3"), contact("C")},
+                                     {QStringLiteral("T-4"), contact("D")}});
     ASSERT_TRUE(outcome.data);
     EXPECT_EQ(outcome.code, 0);
     // The abort came with the first outcome: what the phone stored by then

@@ -1,5 +1,6 @@
 #include "BluetoothPhoneFixture.h"
 
+#include "LinkTestSupport.h"
 #include "device/MFDeviceInfo.h"
 #include "links/BTSerialATChannel.h"
 #include "links/CommonSerialConnection.h"
@@ -11,11 +12,6 @@ namespace {
 
 using platform::SdpServiceRecord;
 using platform::BluetoothUuid;
-
-SdpServiceRecord service(quint16 uuid, quint8 channel)
-{
-    return SdpServiceRecord::make({BluetoothUuid::uuid16(uuid)}, QString(), channel);
-}
 
 double now()
 {

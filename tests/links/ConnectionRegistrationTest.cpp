@@ -8,17 +8,13 @@
 #include "links/QVDeviceCallback.h"
 #include "links/SMSKitAsyncConnection.h"
 
+#include "LinkTestSupport.h"
 #include <functional>
 
 namespace {
 
 using platform::BluetoothUuid;
 using platform::SdpServiceRecord;
-
-SdpServiceRecord service(quint16 uuid, quint8 channel)
-{
-    return SdpServiceRecord::make({BluetoothUuid::uuid16(uuid)}, QString(), channel);
-}
 
 QVariantMap spec(const char* type, int channel)
 {

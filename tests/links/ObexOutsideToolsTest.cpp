@@ -8,6 +8,7 @@
 #include "links/ObexHeaders.h"
 #include "links/QVDeviceCallback.h"
 
+#include "LinkTestSupport.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -18,7 +19,6 @@
 
 namespace {
 
-const int kCallbackSender = 0;
 constexpr quint16 kObexTcpPort = 650;
 
 using testing_support::runUntil;

@@ -1,15 +1,11 @@
 #include "links/ObexHeaders.h"
 #include "links/ObexPacket.h"
 
+#include "LinkTestSupport.h"
 #include <gtest/gtest.h>
 #include <vector>
 
 namespace {
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
 
 struct Built {
     int length;

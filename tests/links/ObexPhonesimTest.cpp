@@ -5,11 +5,10 @@
 #include "links/ObexHeaders.h"
 #include "links/QVDeviceCallback.h"
 
+#include "LinkTestSupport.h"
 #include <optional>
 
 namespace {
-
-const int kCallbackSender = 0;
 
 using testing_support::runUntil;
 
@@ -144,7 +143,7 @@ protected:
     std::unique_ptr<CommonObexATSwitchTransportLayer> transport;
 };
 
-QByteArray sample(int size)
+QByteArray sampleBytes(int size)
 {
     QByteArray data(size, '\0');
     for (int i = 0; i < size; ++i)
@@ -169,7 +168,7 @@ TEST_F(ObexPhonesimTest, FilesGoUpAndComeBackThroughTheSwitchedChannel)
     EXPECT_TRUE(transport->hasValidSession());
     EXPECT_EQ(transport->getMaxPacketLength(), 0x2000);
 
-    const QByteArray data = sample(20000);   // three packets
+    const QByteArray data = sampleBytes(20000); // three packets
     ASSERT_TRUE(putFile(QStringLiteral("Bild 1.jpg"), data));
     EXPECT_EQ(sim->obexServer().files().value(QStringLiteral("/Bild 1.jpg")), data);
 
@@ -272,7 +271,7 @@ TEST_F(ObexPhonesimTest, AnswersInSmallPiecesMakeOnePacket)
     ASSERT_EQ(open(), 0);
     ASSERT_EQ(connect("MOBEX").code, 0xA0);
     sim->setAnswerChunking(2, 0);
-    const QByteArray data = sample(9000);
+    const QByteArray data = sampleBytes(9000);
     ASSERT_TRUE(putFile(QStringLiteral("x.bin"), data));
     QByteArray name;
     obex::addNameHeader(name, QStringLiteral("x.bin"));

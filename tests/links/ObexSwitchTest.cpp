@@ -3,14 +3,13 @@
 #include "VirtualTime.h"
 #include "links/QVDeviceCallback.h"
 
+#include "LinkTestSupport.h"
 #include <QMap>
 #include <deque>
 #include <gtest/gtest.h>
 #include <optional>
 
 namespace {
-
-const int kCallbackSender = 0;
 
 // The codec over a scripted transport: each AT line sent is answered with the
 // next answer queued for it; a line with none left is not answered.

@@ -6,6 +6,7 @@
 #include "VirtualTime.h"
 #include "foundation/NamedLog.h"
 
+#include "LinkTestSupport.h"
 #include <QFile>
 #include <QMap>
 #include <deque>
@@ -13,15 +14,8 @@
 
 namespace {
 
-const int kCallbackSender = 0;
-
 using testing_support::runFor;
 using testing_support::runUntil;
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
 
 struct SeenEvent {
     uint32_t type = 0;

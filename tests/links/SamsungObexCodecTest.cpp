@@ -5,19 +5,13 @@
 
 #include "VirtualTime.h"
 
+#include "LinkTestSupport.h"
 #include <QMap>
 #include <gtest/gtest.h>
 
 namespace {
 
 using testing_support::runFor;
-
-const int kCallbackSender = 0;
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
 
 // The Samsung codec over a transport that records what is sent and answers
 // AT lines from a table, delivering the answers as received bytes.
@@ -60,7 +54,7 @@ public:
     void deliver(const QByteArray& bytes) { deliverData(bytes.constData(), int(bytes.size())); }
 };
 
-struct Seen {
+struct SamsungSeen {
     uint32_t type;
     int error;
     uint8_t code;
@@ -92,7 +86,7 @@ protected:
     }
 
     SamsungCodec codec{nullptr, ObexSwitchSettings{}, false};
-    std::vector<Seen> events;
+    std::vector<SamsungSeen> events;
 };
 
 TEST_F(SamsungObexCodecTest, ConnectIsTheFixedSamsungPacket)

@@ -53,7 +53,7 @@ public:
     int quits = 0;
 };
 
-class Storage : public OrganizerStorage {
+class EnvironmentStorage : public OrganizerStorage {
 public:
     void prepareSynchronization() override { ++prepared; }
     bool evaluateSyncEnvironment(bool byUser) override
@@ -77,7 +77,7 @@ public:
 // archives; each writes what it is asked into the step log.
 class DataManager : public DeviceDataManager {
 public:
-    DataManager(Storage* storages, QStringList& steps, QString folder)
+    DataManager(EnvironmentStorage* storages, QStringList& steps, QString folder)
         : storages(storages)
         , steps(steps)
         , folder(std::move(folder))
@@ -91,7 +91,7 @@ public:
     OrganizerStorage* organizerStorage(int type) const override { return type < 4 ? &storages[type] : nullptr; }
     QString pathNameForSyncState(int type) const override { return QStringLiteral("%1/state%2").arg(folder).arg(type); }
     void setArchive(OrganizerArchive*) override { steps.append("setArchive"); }
-    Storage* storages;
+    EnvironmentStorage* storages;
     QStringList& steps;
     QString folder;
 };
@@ -383,7 +383,7 @@ TEST_F(SyncEnvironmentTest, ASyncMLSessionAndTheEngineDoNotRunTogether)
 TEST_F(SyncEnvironmentTest, SwitchingTheEngineOnMakesAHandlerAndSaysSo)
 {
     QStringList steps;
-    Storage storages[4];
+    EnvironmentStorage storages[4];
     makers.dataManager = [&](MFDevice&) { return std::make_unique<DataManager>(storages, steps, QString()); };
     Document document(steps);
     const auto device = make();
@@ -450,7 +450,7 @@ TEST_F(SyncEnvironmentTest, EngineSyncedTypesGoIntoTheBackupWhateverTheMask)
 TEST_F(SyncEnvironmentTest, SyncBookkeepingMarksTrickleAndSyncedTypes)
 {
     QStringList steps;
-    Storage storages[4];
+    EnvironmentStorage storages[4];
     makers.dataManager = [&](MFDevice&) { return std::make_unique<DataManager>(storages, steps, QString()); };
     const auto device = make();
     SyncEnvironment& environment = device->syncEnvironment();
@@ -481,7 +481,7 @@ TEST_F(SyncEnvironmentTest, ClearingTheSyncHistoryForgetsAnchorsStatesAndTheEngi
         ASSERT_TRUE(state.open(QIODevice::WriteOnly));
     }
     QStringList steps;
-    Storage storages[4];
+    EnvironmentStorage storages[4];
     makers.dataManager = [&](MFDevice&) { return std::make_unique<DataManager>(storages, steps, folder); };
     int trashCleared = 0;
     makers.deleteAllTrashURIs = [&] { ++trashCleared; };
@@ -502,7 +502,7 @@ TEST_F(SyncEnvironmentTest, ClearingTheSyncHistoryForgetsAnchorsStatesAndTheEngi
     EXPECT_TRUE(device->syncAnchors().isEmpty());
     EXPECT_FALSE(device->devInfo()->objectForKey("LastSyncTime (DZ)-Contacts").isValid());
     EXPECT_EQ(engine.initialReads, 1);
-    for (const Storage& storage : storages) {
+    for (const EnvironmentStorage& storage : storages) {
         EXPECT_EQ(storage.cleared, 1);
         EXPECT_EQ(storage.evaluations, QList<bool>{false});
     }
@@ -515,7 +515,7 @@ TEST_F(SyncEnvironmentTest, ClearingTheSyncHistoryForgetsAnchorsStatesAndTheEngi
 TEST_F(SyncEnvironmentTest, TheEnginesSetupChangeIsReadAgainAndRenewsTheArchiveWhenAStorageAsks)
 {
     QStringList steps;
-    Storage storages[4];
+    EnvironmentStorage storages[4];
     makers.dataManager = [&](MFDevice&) { return std::make_unique<DataManager>(storages, steps, QString()); };
     Document document(steps);
     const auto device = make(stored(true));

@@ -13,7 +13,7 @@ namespace {
 
 int senderA = 0, senderB = 0;   // identities only
 
-struct Recorder {
+struct NotificationRecorder {
     QStringList calls;
     NotificationCenter::Handler as(const QString& who)
     {
@@ -77,7 +77,7 @@ TEST(NotificationCenter, DeliversSynchronouslyInRegistrationOrderWithUserInfo)
 TEST(NotificationCenter, RemoveByTokenByObserverAndByObserverNameAndSender)
 {
     NotificationCenter center;
-    Recorder r;
+    NotificationRecorder r;
     int ownerX = 0, ownerY = 0;
     const auto token = center.addObserver(&ownerX, "N1", nullptr, r.as("x1"));
     center.addObserver(&ownerX, "N2", nullptr, r.as("x2"));

@@ -18,7 +18,7 @@ using platform::Exception;
 
 namespace {
 
-const QString kFirst = QStringLiteral("first name");
+const QString kFirstNameField = QStringLiteral("first name");
 const char kChildMode[] = "MARVESTO_SYNCENGINE_CHILD";
 const char kChildStore[] = "MARVESTO_SYNCENGINE_STORE";
 
@@ -58,7 +58,7 @@ TEST(SyncStoreChild, DISABLED_Run)
         }
     } else if (mode == QLatin1String("kill")) {
         auto session = ISyncSession::beginSessionWithClient(manager.clientWithIdentifier("phone"), kContactEntities, {});
-        session->pushChange(modifyChange("c1", kFirst, "Killed"));
+        session->pushChange(modifyChange("c1", kFirstNameField, "Killed"));
         session->pushChangesFromRecord(contact("Nine"), "c9");
         platform::syncengine::SyncStore::setBeforeCommitHook([] { ::kill(::getpid(), SIGKILL); });
         session->finishSyncing();
@@ -95,7 +95,7 @@ TEST_F(SyncStoreTest, StoreSurvivesARestart)
         s.pushChangesFromRecord(phoneNumber("c1", "1"), "p1");
     });
     sync(phone, {}, [](const SyncChange& c) { return c.recordIdentifier() != "c2"; });
-    push(desktop, [](ISyncSession& s) { s.pushChange(modifyChange("c1", kFirst, "Annie")); });
+    push(desktop, [](ISyncSession& s) { s.pushChange(modifyChange("c1", kFirstNameField, "Annie")); });
     phone->setShouldReplaceClientRecords(true, {entity::PhoneNumber});
     const QString lastSync = platform::syncDateText(phone->lastSyncDateForEntityName(entity::Contact));
     ASSERT_FALSE(lastSync.isEmpty());
@@ -111,7 +111,7 @@ TEST_F(SyncStoreTest, StoreSurvivesARestart)
 
     const Pulled pulled = sync(phone);
     EXPECT_EQ(pulled.summary(), QStringList({"add:c2", "modify:c1", "add:p1"}));
-    EXPECT_EQ(pulled.find("c1")->record().value(kFirst), "Annie");
+    EXPECT_EQ(pulled.find("c1")->record().value(kFirstNameField), "Annie");
     EXPECT_TRUE(sync(phone).changes.isEmpty());
 }
 
@@ -128,7 +128,7 @@ TEST_F(SyncStoreTest, ProcessKilledDuringAFinishLeavesTheLastFinishedState)
     desktop = manager().clientWithIdentifier("desktop");
     const Pulled pulled = sync(desktop);
     EXPECT_EQ(pulled.summary(), QStringList({"add:c1"}));
-    EXPECT_EQ(pulled.find("c1")->record().value(kFirst), "Ann");
+    EXPECT_EQ(pulled.find("c1")->record().value(kFirstNameField), "Ann");
     EXPECT_NO_THROW(sync(manager().clientWithIdentifier("phone")));
 }
 
@@ -167,7 +167,7 @@ TEST_F(SyncStoreTest, FinishOnAFullDiskIsUnavailableAndWritesNothing)
     auto [desktop, phone] = clientsSharingAnn();
 
     auto session = ISyncSession::beginSessionWithClient(phone, kContactEntities, {});
-    session->pushChange(modifyChange("c1", kFirst, "Annie"));
+    session->pushChange(modifyChange("c1", kFirstNameField, "Annie"));
     for (int i = 0; i < 500; ++i)
         session->pushChangesFromRecord(contact(QStringLiteral("Name %1").arg(i)), QStringLiteral("n%1").arg(i));
     {
@@ -181,9 +181,9 @@ TEST_F(SyncStoreTest, FinishOnAFullDiskIsUnavailableAndWritesNothing)
     }
     const Pulled pulled = sync(desktop);
     EXPECT_EQ(pulled.summary(), QStringList({"add:c1"}));
-    EXPECT_EQ(pulled.find("c1")->record().value(kFirst), "Ann");
+    EXPECT_EQ(pulled.find("c1")->record().value(kFirstNameField), "Ann");
     // The client may start again at once.
-    EXPECT_NO_THROW(push(phone, [](ISyncSession& s) { s.pushChange(modifyChange("c1", kFirst, "Annie")); }));
+    EXPECT_NO_THROW(push(phone, [](ISyncSession& s) { s.pushChange(modifyChange("c1", kFirstNameField, "Annie")); }));
 }
 
 TEST_F(SyncStoreTest, DamagedFileIsMovedAsideNeverEmptied)
