@@ -42,6 +42,18 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
                 continue;                       // CR LF: the LF ends the line
             c = '\n';
         }
+        if (m_softBreak) {
+            // The line after a quoted-printable soft break goes on with the
+            // value as it is written, a leading blank included; an empty line
+            // ends the value.
+            m_softBreak = false;
+            if (c != '\n') {
+                m_startOfLine = false;
+                if (!vcard_process_char(c))
+                    return 0;
+                continue;
+            }
+        }
         if (m_startOfLine) {
             if (c == '\n') {
                 m_lastLineEnd = m_fed + i;
@@ -93,6 +105,7 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
             m_startOfLine = true;
             m_folding = false;
             m_lastLineEnd = m_fed + i;
+            m_softBreak = m_policy.qpSoftBreakJoinsLines && takeSoftBreak();
             continue;
         }
         if (m_policy.base64BlockLength && m_state == ValueState && m_encoding == Base64 && m_startOfData
@@ -268,24 +281,19 @@ bool CARD_Parser::decodeValueByte(unsigned char c)
             }
             return vcard_add_char_to_line(char(c));
         }
+        if (m_dbLen == 2) {
+            // The pair waited for its "=": no line end came, so it stands.
+            if (!decodeQuotedPair())
+                return false;
+            return decodeValueByte(c);
+        }
         m_decodeBuf[m_dbLen++] = c;
         if (m_dbLen < 2)
             return true;
-        // Two characters read as a hexadecimal number: a leading blank is
-        // skipped, reading stops at the first character that is no hex digit.
-        int i = 0;
-        if (isWhitespace(m_decodeBuf[0]))
-            i = 1;
-        unsigned value = 0;
-        for (; i < 2; ++i) {
-            const int digit = hexDigit(m_decodeBuf[i]);
-            if (digit < 0)
-                break;
-            value = value * 16 + unsigned(digit);
-        }
-        m_decoding = false;
-        m_dbLen = 0;
-        return vcard_add_char_to_line(char(value & 0xFF));
+        // A second "=" may be a soft line break: the pair waits for the next byte.
+        if (c == '=' && m_policy.qpSoftBreakJoinsLines)
+            return true;
+        return decodeQuotedPair();
     }
     if (m_encoding == Base64 && !m_policy.base64Raw) {
         if (isWhitespace(c))
@@ -298,6 +306,41 @@ bool CARD_Parser::decodeValueByte(unsigned char c)
         return decodeBase64Quantum();
     }
     return vcard_add_char_to_line(char(c));
+}
+
+bool CARD_Parser::decodeQuotedPair()
+{
+    // Two characters read as a hexadecimal number: a leading blank is skipped,
+    // reading stops at the first character that is no hex digit.
+    int i = 0;
+    if (isWhitespace(m_decodeBuf[0]))
+        i = 1;
+    unsigned value = 0;
+    for (; i < 2; ++i) {
+        const int digit = hexDigit(m_decodeBuf[i]);
+        if (digit < 0)
+            break;
+        value = value * 16 + unsigned(digit);
+    }
+    m_decoding = false;
+    m_dbLen = 0;
+    return vcard_add_char_to_line(char(value & 0xFF));
+}
+
+bool CARD_Parser::takeSoftBreak()
+{
+    // The value's last byte was an "=" that opened an escape, or one that
+    // stands where an escape's first or second digit belongs: that "=" goes,
+    // the escape it interrupted stays open.
+    if (m_state != ValueState || m_encoding != QuotedPrintable || !m_decoding)
+        return false;
+    if (m_dbLen == 0)
+        m_decoding = false;
+    else if (m_decodeBuf[m_dbLen - 1] == '=')
+        --m_dbLen;
+    else
+        return false;
+    return true;
 }
 
 bool CARD_Parser::decodeBase64Quantum()
@@ -364,10 +407,8 @@ bool CARD_Parser::endValue()
         vcard_clear_line();
         return true;
     }
-    if (m_policy.qpSoftBreakJoinsLines && m_encoding == QuotedPrintable && m_decoding && m_dbLen == 0) {
-        m_decoding = false;                     // soft line break: the value goes on
-        return true;
-    }
+    if (m_encoding == QuotedPrintable && m_decoding && m_dbLen == 2)
+        decodeQuotedPair(); // a pair that waited for a line end
     if (m_encoding == Base64 && !m_policy.base64Raw && m_dbLen > 0) {
         // Pad an incomplete quantum: two or three pending characters give one or
         // two bytes. A single character (or a quantum that cannot be decoded)
@@ -397,6 +438,7 @@ void CARD_Parser::vcard_clear_line()
     m_valueEscape = false;
     m_encoding = NoEncoding;
     m_decoding = false;
+    m_softBreak = false;
     m_dbLen = 0;
     std::memset(m_decodeBuf, 0, sizeof m_decodeBuf);
 }

@@ -42,8 +42,11 @@ struct CARD_ParserPolicy {
     bool escapedColonIsLiteral = false;
     // "," inside a parameter name closes that parameter and opens the next one.
     bool commaSeparatesParams = false;
-    // A line end while a quoted-printable "=" is pending is a soft line break:
-    // the value goes on with the next line even when that line is not folded.
+    // A quoted-printable "=" right before a line end is a soft line break, also
+    // inside an escape ("=4=" CR LF "1" reads as "=41"): "=" and line end go
+    // and the value goes on with the next line as it is written, a leading
+    // blank kept; an empty line after the break ends the value. When false a
+    // soft break is honoured only before a folded line.
     bool qpSoftBreakJoinsLines = false;
     // Base64 values are handed on as they are written (the caller decodes the
     // whole block itself) instead of being decoded quantum by quantum.
@@ -137,12 +140,15 @@ private:
     void card_add_param();                      // opens a parameter at the current length
     void card_set_paramvalue();                 // the last parameter's value starts here
     bool decodeValueByte(unsigned char c);
+    bool decodeQuotedPair(); // the two pending characters as one byte
+    bool takeSoftBreak();    // at a line end: drops a soft break's "="
     bool decodeBase64Quantum();
     int takeBase64Block(const char* bytes, int count);
 
     CARD_ParserPolicy m_policy;
     bool m_startOfLine = true;
     bool m_folding = false;
+    bool m_softBreak = false;               // the line end just read was a soft break
     std::vector<char> m_lineBuf;            // capacity is the allocation, size is the used length
     int m_state = NameState;
     bool m_startOfData = true;
