@@ -108,6 +108,12 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
             m_softBreak = m_policy.qpSoftBreakJoinsLines && takeSoftBreak();
             continue;
         }
+        if (m_state == ValueState && !m_startOfData && m_dataHandler && c != '\r') {
+            if (const int taken = takeValueRun(bytes + i, count - i); taken > 0) {
+                i += taken - 1;
+                continue;
+            }
+        }
         if (m_policy.base64BlockLength && m_state == ValueState && m_encoding == Base64 && m_startOfData
             && !isWhitespace(c)) {
             i += takeBase64Block(bytes + i, count - i) - 1;
@@ -140,6 +146,63 @@ int CARD_Parser::takeBase64Block(const char* bytes, int count)
     }
     vcard_clear_line();
     return length;
+}
+
+int CARD_Parser::takeValueRun(const char* bytes, int count)
+{
+    // The bytes the machine would add to the value one by one, up to the next
+    // line-end byte, NUL or "=" that is not a complete escape, in one step:
+    // plain bytes as they are, a quoted-printable "=" and two hex digits as
+    // their byte. Never past the longest line, so the machine still refuses
+    // the byte that would pass it.
+    const bool quoted = m_encoding == QuotedPrintable;
+    if (!(quoted && !m_decoding) && m_encoding != NoEncoding && m_encoding != EightBit)
+        return 0;
+    const int room = int(std::min<std::size_t>(kMaxLineLength - std::min(m_lineBuf.size(), kMaxLineLength), count));
+    int end = 0;
+    bool escapes = false;
+    while (end < room) {
+        const char b = bytes[end];
+        if (b == '\n' || b == '\r' || b == '\0')
+            break;
+        if (b == '=' && quoted) {
+            if (end + 2 >= room || hexDigit(static_cast<unsigned char>(bytes[end + 1])) < 0
+                || hexDigit(static_cast<unsigned char>(bytes[end + 2])) < 0)
+                break;
+            escapes = true;
+            end += 3;
+            continue;
+        }
+        ++end;
+    }
+    if (end == 0)
+        return 0;
+    const std::size_t at = m_lineBuf.size();
+    if (m_lineBuf.capacity() < at + std::size_t(end)) {
+        const std::size_t grown = std::max({at * 2, at + std::size_t(end), at + kLineGrowth});
+        try {
+            m_lineBuf.reserve(std::min(grown, kMaxLineLength));
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+    }
+    if (!escapes) {
+        m_lineBuf.insert(m_lineBuf.end(), bytes, bytes + end);
+        return end;
+    }
+    m_lineBuf.resize(at + std::size_t(end));
+    char* out = m_lineBuf.data() + at;
+    for (int i = 0; i < end; ++i) {
+        if (bytes[i] == '=') {
+            *out++ = char(hexDigit(static_cast<unsigned char>(bytes[i + 1])) * 16
+                          + hexDigit(static_cast<unsigned char>(bytes[i + 2])));
+            i += 2;
+        } else {
+            *out++ = bytes[i];
+        }
+    }
+    m_lineBuf.resize(std::size_t(out - m_lineBuf.data()));
+    return end;
 }
 
 bool CARD_Parser::vcard_process_char(unsigned char c)

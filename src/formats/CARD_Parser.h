@@ -66,8 +66,28 @@ struct CARD_ParserPolicy {
     int (*base64BlockLength)(const char* bytes, int count) = nullptr;
 };
 
+// The value of each byte as a base64 digit, -1 for a byte that is none.
+struct CARD_Base64Table {
+    signed char values[256];
+    constexpr CARD_Base64Table() : values()
+    {
+        for (int c = 0; c < 256; ++c)
+            values[c] = -1;
+        for (int c = 'A'; c <= 'Z'; ++c)
+            values[c] = static_cast<signed char>(c - 'A');
+        for (int c = 'a'; c <= 'z'; ++c)
+            values[c] = static_cast<signed char>(c - 'a' + 26);
+        for (int c = '0'; c <= '9'; ++c)
+            values[c] = static_cast<signed char>(c - '0' + 52);
+        values[int('+')] = 62;
+        values[int('/')] = 63;
+    }
+};
+
 class CARD_Parser {
 public:
+    static constexpr CARD_Base64Table kBase64Values{};
+
     enum State { NameState = 0, BeforeParamState, ParamNameState, BeforeParamValueState, ParamValueState, ValueState };
     enum Encoding { NoEncoding = 0, QuotedPrintable = 1, Base64 = 2, EightBit = 3 };
 
@@ -105,20 +125,7 @@ public:
     int encoding() const { return m_encoding; }
 
     // Value of a base64 digit, -1 for anything else ("=" included).
-    static int Base64ToOrd(unsigned char c)
-    {
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 26;
-        if (c >= '0' && c <= '9')
-            return c - '0' + 52;
-        if (c == '+')
-            return 62;
-        if (c == '/')
-            return 63;
-        return -1;
-    }
+    static int Base64ToOrd(unsigned char c) { return kBase64Values.values[c]; }
     static bool isWhitespace(unsigned char c)
     {
         return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -140,6 +147,7 @@ private:
     void card_add_param();                      // opens a parameter at the current length
     void card_set_paramvalue();                 // the last parameter's value starts here
     bool decodeValueByte(unsigned char c);
+    int takeValueRun(const char* bytes, int count); // plain value bytes in one step; how many
     bool decodeQuotedPair(); // the two pending characters as one byte
     bool takeSoftBreak();    // at a line end: drops a soft break's "="
     bool decodeBase64Quantum();
