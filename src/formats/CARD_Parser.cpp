@@ -1,6 +1,7 @@
 #include "formats/CARD_Parser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -113,6 +114,11 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
                 i += taken - 1;
                 continue;
             }
+        } else if (m_state == NameState || m_state == ParamNameState || m_state == ParamValueState) {
+            if (const int taken = takeWordRun(bytes + i, count - i); taken > 0) {
+                i += taken - 1;
+                continue;
+            }
         }
         if (m_policy.base64BlockLength && m_state == ValueState && m_encoding == Base64 && m_startOfData
             && !isWhitespace(c)) {
@@ -148,6 +154,41 @@ int CARD_Parser::takeBase64Block(const char* bytes, int count)
     return length;
 }
 
+int CARD_Parser::takeWordRun(const char* bytes, int count)
+{
+    // In a name, a parameter name or a parameter value, the machine adds every
+    // byte that is no separator, escape, blank or line end as it is: those
+    // bytes go in one step.
+    static constexpr auto kWordByte = [] {
+        std::array<bool, 256> word{};
+        for (int c = 0x21; c < 0x100; ++c)
+            word[std::size_t(c)] = c != ':' && c != ';' && c != '=' && c != ',' && c != '\\' && c != 0x7F;
+        return word;
+    }();
+    const int room = int(std::min<std::size_t>(kMaxLineLength - std::min(m_lineBuf.size(), kMaxLineLength), count));
+    int end = 0;
+    while (end < room && kWordByte[static_cast<unsigned char>(bytes[end])])
+        ++end;
+    if (end == 0 || !reserveLine(std::size_t(end)))
+        return 0;
+    m_lineBuf.insert(m_lineBuf.end(), bytes, bytes + end);
+    return end;
+}
+
+bool CARD_Parser::reserveLine(std::size_t more)
+{
+    const std::size_t at = m_lineBuf.size();
+    if (m_lineBuf.capacity() >= at + more)
+        return true;
+    const std::size_t grown = std::max({at * 2, at + more, at + kLineGrowth});
+    try {
+        m_lineBuf.reserve(std::min(grown, kMaxLineLength));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 int CARD_Parser::takeValueRun(const char* bytes, int count)
 {
     // The bytes the machine would add to the value one by one, up to the next
@@ -177,15 +218,9 @@ int CARD_Parser::takeValueRun(const char* bytes, int count)
     }
     if (end == 0)
         return 0;
+    if (!reserveLine(std::size_t(end)))
+        return 0;
     const std::size_t at = m_lineBuf.size();
-    if (m_lineBuf.capacity() < at + std::size_t(end)) {
-        const std::size_t grown = std::max({at * 2, at + std::size_t(end), at + kLineGrowth});
-        try {
-            m_lineBuf.reserve(std::min(grown, kMaxLineLength));
-        } catch (const std::bad_alloc&) {
-            return 0;
-        }
-    }
     if (!escapes) {
         m_lineBuf.insert(m_lineBuf.end(), bytes, bytes + end);
         return end;

@@ -148,6 +148,8 @@ private:
     void card_set_paramvalue();                 // the last parameter's value starts here
     bool decodeValueByte(unsigned char c);
     int takeValueRun(const char* bytes, int count); // plain value bytes in one step; how many
+    int takeWordRun(const char* bytes, int count);  // plain name or parameter bytes; how many
+    bool reserveLine(std::size_t more);             // room for more bytes in the line
     bool decodeQuotedPair(); // the two pending characters as one byte
     bool takeSoftBreak();    // at a line end: drops a soft break's "="
     bool decodeBase64Quantum();

@@ -515,10 +515,21 @@ const PropertyCollector::KeptParams& PropertyCollector::keptParamList(const char
     return _keptParams.back();
 }
 
+QString PropertyCollector::keptName(const char* name)
+{
+    const std::size_t length = std::strlen(name);
+    KeptName& kept = _keptNames[(static_cast<unsigned char>(name[0]) + length * 31) % kKeptNames];
+    if (kept.bytes.size() != length || kept.bytes.compare(0, length, name, length) != 0) {
+        kept.bytes.assign(name, length);
+        kept.name = QString::fromUtf8(name, qsizetype(length));
+    }
+    return kept.name;
+}
+
 void PropertyCollector::onProperty(void* userData, const char* name, const char** params)
 {
     auto* self = static_cast<PropertyCollector*>(userData);
-    self->_name = QString::fromUtf8(name);
+    self->_name = self->keptName(name);
     const KeptParams& kept = self->keptParamList(params);
     self->_params = kept.list;
     self->_charset = kept.charset;

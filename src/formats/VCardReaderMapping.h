@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -77,6 +78,16 @@ private:
         Charset charset;
     };
     const KeptParams& keptParamList(const char** params);
+
+    // The name as text; the last names read are kept, one per slot of a small
+    // table, so a name read before is not made again.
+    QString keptName(const char* name);
+    struct KeptName {
+        std::string bytes;
+        QString name;
+    };
+    static constexpr std::size_t kKeptNames = 32;
+    std::array<KeptName, kKeptNames> _keptNames;
 
     static constexpr std::size_t kKeptParamLists = 64;
     std::vector<KeptParams> _keptParams;
