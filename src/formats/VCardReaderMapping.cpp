@@ -578,7 +578,7 @@ void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariant
     } else if (upper == QLatin1String("ORG")) {
         enterParts(card, text(value), {kCompanyName, kDepartment});
     } else if (upper == QLatin1String("NICKNAME")) {
-        card.insert(QStringLiteral("nick name"), text(value));
+        card.insert(QStringLiteral("nick name"), isVersion21 ? text(value) : expandBackSlashCodes(text(value)));
     } else if (upper == QLatin1String("TEL")) {
         enterListEntry(card, ListKind::Phone, kPhoneNumbers, {{fieldKey(kSubRecordValue), text(value)}}, params,
                        reader);
@@ -594,7 +594,8 @@ void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariant
     } else if (upper == QLatin1String("BDAY")) {
         enterBirthday(card, text(value));
     } else if (upper == QLatin1String("TITLE")) {
-        card.insert(fieldKey(kJobTitle), text(value));
+        // 3.0 escapes its text values; 2.1 has no escapes there.
+        card.insert(fieldKey(kJobTitle), isVersion21 ? text(value) : expandBackSlashCodes(text(value)));
     } else if (upper == QLatin1String("NOTE")) {
         card.insert(fieldKey(kNotes), expandBackSlashCodes(text(value)));
     } else if (upper == QLatin1String("PHOTO")) {
