@@ -199,14 +199,25 @@ int CARD_Parser::takeValueRun(const char* bytes, int count)
     const bool quoted = m_encoding == QuotedPrintable;
     if (!(quoted && !m_decoding) && m_encoding != NoEncoding && m_encoding != EightBit)
         return 0;
+    // Bytes that end a run: line ends, NUL and, in quoted-printable, "=".
+    static constexpr auto kStops = [] {
+        std::array<std::array<bool, 256>, 2> stops{};
+        for (auto& table : stops)
+            table['\n'] = table['\r'] = table['\0'] = true;
+        stops[1]['='] = true;
+        return stops;
+    }();
+    const std::array<bool, 256>& stop = kStops[quoted ? 1 : 0];
     const int room = int(std::min<std::size_t>(kMaxLineLength - std::min(m_lineBuf.size(), kMaxLineLength), count));
     int end = 0;
     bool escapes = false;
     while (end < room) {
         const char b = bytes[end];
-        if (b == '\n' || b == '\r' || b == '\0')
-            break;
-        if (b == '=' && quoted) {
+        if (!stop[static_cast<unsigned char>(b)]) {
+            ++end;
+            continue;
+        }
+        if (b == '=') {
             if (end + 2 >= room || hexDigit(static_cast<unsigned char>(bytes[end + 1])) < 0
                 || hexDigit(static_cast<unsigned char>(bytes[end + 2])) < 0)
                 break;
@@ -214,7 +225,7 @@ int CARD_Parser::takeValueRun(const char* bytes, int count)
             end += 3;
             continue;
         }
-        ++end;
+        break;
     }
     if (end == 0)
         return 0;

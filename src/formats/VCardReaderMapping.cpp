@@ -515,21 +515,21 @@ const PropertyCollector::KeptParams& PropertyCollector::keptParamList(const char
     return _keptParams.back();
 }
 
-QString PropertyCollector::keptName(const char* name)
+QString PropertyCollector::keptText(KeptTexts& table, const char* bytes, std::size_t length)
 {
-    const std::size_t length = std::strlen(name);
-    KeptName& kept = _keptNames[(static_cast<unsigned char>(name[0]) + length * 31) % kKeptNames];
-    if (kept.bytes.size() != length || kept.bytes.compare(0, length, name, length) != 0) {
-        kept.bytes.assign(name, length);
-        kept.name = QString::fromUtf8(name, qsizetype(length));
+    const auto first = length > 0 ? static_cast<unsigned char>(bytes[0]) : 0u;
+    KeptText& kept = table[(first + length * 31) % kKeptTexts];
+    if (kept.bytes.size() != length || kept.bytes.compare(0, length, bytes, length) != 0) {
+        kept.bytes.assign(bytes, length);
+        kept.text = QString::fromUtf8(bytes, qsizetype(length));
     }
-    return kept.name;
+    return kept.text;
 }
 
 void PropertyCollector::onProperty(void* userData, const char* name, const char** params)
 {
     auto* self = static_cast<PropertyCollector*>(userData);
-    self->_name = self->keptName(name);
+    self->_name = keptText(self->_keptNames, name, std::strlen(name));
     const KeptParams& kept = self->keptParamList(params);
     self->_params = kept.list;
     self->_charset = kept.charset;
@@ -546,8 +546,18 @@ void PropertyCollector::onData(void* userData, const char* data, int length)
     }
     const QString name = std::exchange(self->_name, QString());
     const QVariantList params = std::exchange(self->_params, QVariantList());
-    if (!name.isEmpty())
-        self->handle(name, params, propertyValue(self->_value, self->_encoding, self->_charset, self->reader));
+    if (name.isEmpty()) {
+        self->_value.resize(0);
+        return;
+    }
+    // A short plain value without a character set is its UTF-8 text, as
+    // propertyValue reads it.
+    const QByteArray& bytes = self->_value;
+    if (!bytes.isEmpty() && bytes.size() <= kShortValue && self->_charset.name.isEmpty()
+        && (self->_encoding == CARD_Parser::NoEncoding || self->_encoding == CARD_Parser::EightBit))
+        self->handle(name, params, keptText(self->_keptValues, bytes.constData(), std::size_t(bytes.size())));
+    else
+        self->handle(name, params, propertyValue(bytes, self->_encoding, self->_charset, self->reader));
     self->_value.resize(0); // the buffer is kept for the next value
 }
 

@@ -79,15 +79,19 @@ private:
     };
     const KeptParams& keptParamList(const char** params);
 
-    // The name as text; the last names read are kept, one per slot of a small
-    // table, so a name read before is not made again.
-    QString keptName(const char* name);
-    struct KeptName {
+    // Names, and short plain values such as "VCARD" or "2.1", come back on
+    // every card: the last texts made are kept, one per slot of a small
+    // table, and a text read before is not made again.
+    struct KeptText {
         std::string bytes;
-        QString name;
+        QString text;
     };
-    static constexpr std::size_t kKeptNames = 32;
-    std::array<KeptName, kKeptNames> _keptNames;
+    static constexpr std::size_t kKeptTexts = 32;
+    static constexpr int kShortValue = 8;
+    using KeptTexts = std::array<KeptText, kKeptTexts>;
+    static QString keptText(KeptTexts& table, const char* bytes, std::size_t length);
+    KeptTexts _keptNames;
+    KeptTexts _keptValues;
 
     static constexpr std::size_t kKeptParamLists = 64;
     std::vector<KeptParams> _keptParams;
