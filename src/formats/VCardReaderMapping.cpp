@@ -307,35 +307,65 @@ void enterListEntry(QVariantMap& card, ListKind kind, const char* listKey, QVari
     slot = std::move(list);
 }
 
+// Each part of a value between ";" as semicolonComponents gives it, handed
+// to use(index, part) when not empty; a value without a backslash is cut
+// without a list, a part that is the whole value without a copy.
+template <typename Use>
+void forEachPart(const QString& value, Use use)
+{
+    if (value.contains(u'\\')) {
+        const QStringList parts = semicolonComponents(value);
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            if (!parts.at(i).isEmpty())
+                use(i, parts.at(i));
+        }
+        return;
+    }
+    qsizetype from = 0;
+    for (qsizetype index = 0;; ++index) {
+        const qsizetype at = value.indexOf(u';', from);
+        const qsizetype end = at < 0 ? value.size() : at;
+        if (end > from)
+            use(index, from == 0 && end == value.size() ? value : value.sliced(from, end - from));
+        if (at < 0)
+            return;
+        from = at + 1;
+    }
+}
+
 void enterParts(QVariantMap& card, const QString& value, std::initializer_list<const char*> keys)
 {
-    const QStringList parts = semicolonComponents(value);
-    qsizetype i = 0;
-    for (const char* key : keys) {
-        if (i < parts.size() && !parts.at(i).isEmpty())
-            card.insert(fieldKey(key), parts.at(i));
-        ++i;
-    }
+    forEachPart(value, [&card, &keys](qsizetype index, const QString& part) {
+        if (index < qsizetype(keys.size()))
+            card.insert(fieldKey(keys.begin()[index]), part);
+    });
 }
 
 QVariantMap addressEntry(const QString& value)
 {
     using namespace contactkey;
-    const QStringList parts = semicolonComponents(value);
+    constexpr qsizetype kParts = 7;
+    QString parts[kParts];
+    forEachPart(value, [&parts](qsizetype index, const QString& part) {
+        if (index < kParts)
+            parts[index] = part;
+    });
     QVariantMap entry;
     // The street's lines in the order they were split when written: extended
     // address, post-office box, street.
     QStringList street;
     for (const int at : {1, 0, 2}) {
-        if (!parts.value(at).isEmpty())
-            street.append(parts.value(at));
+        if (!parts[at].isEmpty())
+            street.append(parts[at]);
     }
-    if (!street.isEmpty())
+    if (street.size() == 1)
+        entry.insert(fieldKey(kStreet), street.first());
+    else if (!street.isEmpty())
         entry.insert(fieldKey(kStreet), street.join(u'\r'));
     int at = 3;
     for (const char* key : {kCity, kState, kPostalCode, kCountry}) {
-        if (!parts.value(at).isEmpty())
-            entry.insert(fieldKey(key), parts.value(at));
+        if (!parts[at].isEmpty())
+            entry.insert(fieldKey(key), parts[at]);
         ++at;
     }
     return entry;
