@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -547,12 +548,20 @@ const PropertyCollector::KeptParams& PropertyCollector::keptParamList(const char
 
 QString PropertyCollector::keptText(KeptTexts& table, const char* bytes, std::size_t length)
 {
-    const auto first = length > 0 ? static_cast<unsigned char>(bytes[0]) : 0u;
-    KeptText& kept = table[(first + length * 31) % kKeptTexts];
-    if (kept.bytes.size() != length || kept.bytes.compare(0, length, bytes, length) != 0) {
-        kept.bytes.assign(bytes, length);
-        kept.text = QString::fromUtf8(bytes, qsizetype(length));
+    // Two slots may hold a text, picked by an FNV-1a hash of its bytes; a new
+    // text replaces one of them, chosen by a third part of the hash.
+    std::uint32_t hash = 2166136261u;
+    for (std::size_t i = 0; i < length; ++i)
+        hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
+    const std::size_t slots[2] = {hash % kKeptTexts, (hash >> 16) % kKeptTexts};
+    for (const std::size_t slot : slots) {
+        const KeptText& kept = table[slot];
+        if (kept.bytes.size() == length && kept.bytes.compare(0, length, bytes, length) == 0)
+            return kept.text;
     }
+    KeptText& kept = table[slots[(hash >> 8) & 1]];
+    kept.bytes.assign(bytes, length);
+    kept.text = QString::fromUtf8(bytes, qsizetype(length));
     return kept.text;
 }
 

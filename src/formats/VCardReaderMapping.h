@@ -80,13 +80,13 @@ private:
     const KeptParams& keptParamList(const char** params);
 
     // Names, and short plain values such as "VCARD" or "2.1", come back on
-    // every card: the last texts made are kept, one per slot of a small
-    // table, and a text read before is not made again.
+    // every card: the last texts made are kept in a small table, and a text
+    // read before is not made again.
     struct KeptText {
         std::string bytes;
         QString text;
     };
-    static constexpr std::size_t kKeptTexts = 32;
+    static constexpr std::size_t kKeptTexts = 64;
     static constexpr int kShortValue = 8;
     using KeptTexts = std::array<KeptText, kKeptTexts>;
     static QString keptText(KeptTexts& table, const char* bytes, std::size_t length);
