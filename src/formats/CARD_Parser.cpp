@@ -1,6 +1,7 @@
 #include "formats/CARD_Parser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -41,6 +42,18 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
             if (i + 1 < count && bytes[i + 1] == '\n')
                 continue;                       // CR LF: the LF ends the line
             c = '\n';
+        }
+        if (m_softBreak) {
+            // The line after a quoted-printable soft break goes on with the
+            // value as it is written, a leading blank included; an empty line
+            // ends the value.
+            m_softBreak = false;
+            if (c != '\n') {
+                m_startOfLine = false;
+                if (!vcard_process_char(c))
+                    return 0;
+                continue;
+            }
         }
         if (m_startOfLine) {
             if (c == '\n') {
@@ -93,7 +106,19 @@ int CARD_Parser::parse(const char* bytes, int count, bool isFinal)
             m_startOfLine = true;
             m_folding = false;
             m_lastLineEnd = m_fed + i;
+            m_softBreak = m_policy.qpSoftBreakJoinsLines && takeSoftBreak();
             continue;
+        }
+        if (m_state == ValueState && !m_startOfData && m_dataHandler && c != '\r') {
+            if (const int taken = takeValueRun(bytes + i, count - i); taken > 0) {
+                i += taken - 1;
+                continue;
+            }
+        } else if (m_state == NameState || m_state == ParamNameState || m_state == ParamValueState) {
+            if (const int taken = takeWordRun(bytes + i, count - i); taken > 0) {
+                i += taken - 1;
+                continue;
+            }
         }
         if (m_policy.base64BlockLength && m_state == ValueState && m_encoding == Base64 && m_startOfData
             && !isWhitespace(c)) {
@@ -127,6 +152,103 @@ int CARD_Parser::takeBase64Block(const char* bytes, int count)
     }
     vcard_clear_line();
     return length;
+}
+
+int CARD_Parser::takeWordRun(const char* bytes, int count)
+{
+    // In a name, a parameter name or a parameter value, the machine adds every
+    // byte that is no separator, escape, blank or line end as it is: those
+    // bytes go in one step.
+    static constexpr auto kWordByte = [] {
+        std::array<bool, 256> word{};
+        for (int c = 0x21; c < 0x100; ++c)
+            word[std::size_t(c)] = c != ':' && c != ';' && c != '=' && c != ',' && c != '\\' && c != 0x7F;
+        return word;
+    }();
+    const int room = int(std::min<std::size_t>(kMaxLineLength - std::min(m_lineBuf.size(), kMaxLineLength), count));
+    int end = 0;
+    while (end < room && kWordByte[static_cast<unsigned char>(bytes[end])])
+        ++end;
+    if (end == 0 || !reserveLine(std::size_t(end)))
+        return 0;
+    m_lineBuf.insert(m_lineBuf.end(), bytes, bytes + end);
+    return end;
+}
+
+bool CARD_Parser::reserveLine(std::size_t more)
+{
+    const std::size_t at = m_lineBuf.size();
+    if (m_lineBuf.capacity() >= at + more)
+        return true;
+    const std::size_t grown = std::max({at * 2, at + more, at + kLineGrowth});
+    try {
+        m_lineBuf.reserve(std::min(grown, kMaxLineLength));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+int CARD_Parser::takeValueRun(const char* bytes, int count)
+{
+    // The bytes the machine would add to the value one by one, up to the next
+    // line-end byte, NUL or "=" that is not a complete escape, in one step:
+    // plain bytes as they are, a quoted-printable "=" and two hex digits as
+    // their byte. Never past the longest line, so the machine still refuses
+    // the byte that would pass it.
+    const bool quoted = m_encoding == QuotedPrintable;
+    if (!(quoted && !m_decoding) && m_encoding != NoEncoding && m_encoding != EightBit)
+        return 0;
+    // Bytes that end a run: line ends, NUL and, in quoted-printable, "=".
+    static constexpr auto kStops = [] {
+        std::array<std::array<bool, 256>, 2> stops{};
+        for (auto& table : stops)
+            table['\n'] = table['\r'] = table['\0'] = true;
+        stops[1]['='] = true;
+        return stops;
+    }();
+    const std::array<bool, 256>& stop = kStops[quoted ? 1 : 0];
+    const int room = int(std::min<std::size_t>(kMaxLineLength - std::min(m_lineBuf.size(), kMaxLineLength), count));
+    int end = 0;
+    bool escapes = false;
+    while (end < room) {
+        const char b = bytes[end];
+        if (!stop[static_cast<unsigned char>(b)]) {
+            ++end;
+            continue;
+        }
+        if (b == '=') {
+            if (end + 2 >= room || hexDigit(static_cast<unsigned char>(bytes[end + 1])) < 0
+                || hexDigit(static_cast<unsigned char>(bytes[end + 2])) < 0)
+                break;
+            escapes = true;
+            end += 3;
+            continue;
+        }
+        break;
+    }
+    if (end == 0)
+        return 0;
+    if (!reserveLine(std::size_t(end)))
+        return 0;
+    const std::size_t at = m_lineBuf.size();
+    if (!escapes) {
+        m_lineBuf.insert(m_lineBuf.end(), bytes, bytes + end);
+        return end;
+    }
+    m_lineBuf.resize(at + std::size_t(end));
+    char* out = m_lineBuf.data() + at;
+    for (int i = 0; i < end; ++i) {
+        if (bytes[i] == '=') {
+            *out++ = char(hexDigit(static_cast<unsigned char>(bytes[i + 1])) * 16
+                          + hexDigit(static_cast<unsigned char>(bytes[i + 2])));
+            i += 2;
+        } else {
+            *out++ = bytes[i];
+        }
+    }
+    m_lineBuf.resize(std::size_t(out - m_lineBuf.data()));
+    return end;
 }
 
 bool CARD_Parser::vcard_process_char(unsigned char c)
@@ -268,24 +390,19 @@ bool CARD_Parser::decodeValueByte(unsigned char c)
             }
             return vcard_add_char_to_line(char(c));
         }
+        if (m_dbLen == 2) {
+            // The pair waited for its "=": no line end came, so it stands.
+            if (!decodeQuotedPair())
+                return false;
+            return decodeValueByte(c);
+        }
         m_decodeBuf[m_dbLen++] = c;
         if (m_dbLen < 2)
             return true;
-        // Two characters read as a hexadecimal number: a leading blank is
-        // skipped, reading stops at the first character that is no hex digit.
-        int i = 0;
-        if (isWhitespace(m_decodeBuf[0]))
-            i = 1;
-        unsigned value = 0;
-        for (; i < 2; ++i) {
-            const int digit = hexDigit(m_decodeBuf[i]);
-            if (digit < 0)
-                break;
-            value = value * 16 + unsigned(digit);
-        }
-        m_decoding = false;
-        m_dbLen = 0;
-        return vcard_add_char_to_line(char(value & 0xFF));
+        // A second "=" may be a soft line break: the pair waits for the next byte.
+        if (c == '=' && m_policy.qpSoftBreakJoinsLines)
+            return true;
+        return decodeQuotedPair();
     }
     if (m_encoding == Base64 && !m_policy.base64Raw) {
         if (isWhitespace(c))
@@ -298,6 +415,41 @@ bool CARD_Parser::decodeValueByte(unsigned char c)
         return decodeBase64Quantum();
     }
     return vcard_add_char_to_line(char(c));
+}
+
+bool CARD_Parser::decodeQuotedPair()
+{
+    // Two characters read as a hexadecimal number: a leading blank is skipped,
+    // reading stops at the first character that is no hex digit.
+    int i = 0;
+    if (isWhitespace(m_decodeBuf[0]))
+        i = 1;
+    unsigned value = 0;
+    for (; i < 2; ++i) {
+        const int digit = hexDigit(m_decodeBuf[i]);
+        if (digit < 0)
+            break;
+        value = value * 16 + unsigned(digit);
+    }
+    m_decoding = false;
+    m_dbLen = 0;
+    return vcard_add_char_to_line(char(value & 0xFF));
+}
+
+bool CARD_Parser::takeSoftBreak()
+{
+    // The value's last byte was an "=" that opened an escape, or one that
+    // stands where an escape's first or second digit belongs: that "=" goes,
+    // the escape it interrupted stays open.
+    if (m_state != ValueState || m_encoding != QuotedPrintable || !m_decoding)
+        return false;
+    if (m_dbLen == 0)
+        m_decoding = false;
+    else if (m_decodeBuf[m_dbLen - 1] == '=')
+        --m_dbLen;
+    else
+        return false;
+    return true;
 }
 
 bool CARD_Parser::decodeBase64Quantum()
@@ -364,10 +516,8 @@ bool CARD_Parser::endValue()
         vcard_clear_line();
         return true;
     }
-    if (m_policy.qpSoftBreakJoinsLines && m_encoding == QuotedPrintable && m_decoding && m_dbLen == 0) {
-        m_decoding = false;                     // soft line break: the value goes on
-        return true;
-    }
+    if (m_encoding == QuotedPrintable && m_decoding && m_dbLen == 2)
+        decodeQuotedPair(); // a pair that waited for a line end
     if (m_encoding == Base64 && !m_policy.base64Raw && m_dbLen > 0) {
         // Pad an incomplete quantum: two or three pending characters give one or
         // two bytes. A single character (or a quantum that cannot be decoded)
@@ -397,6 +547,7 @@ void CARD_Parser::vcard_clear_line()
     m_valueEscape = false;
     m_encoding = NoEncoding;
     m_decoding = false;
+    m_softBreak = false;
     m_dbLen = 0;
     std::memset(m_decodeBuf, 0, sizeof m_decodeBuf);
 }

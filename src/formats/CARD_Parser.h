@@ -42,8 +42,11 @@ struct CARD_ParserPolicy {
     bool escapedColonIsLiteral = false;
     // "," inside a parameter name closes that parameter and opens the next one.
     bool commaSeparatesParams = false;
-    // A line end while a quoted-printable "=" is pending is a soft line break:
-    // the value goes on with the next line even when that line is not folded.
+    // A quoted-printable "=" right before a line end is a soft line break, also
+    // inside an escape ("=4=" CR LF "1" reads as "=41"): "=" and line end go
+    // and the value goes on with the next line as it is written, a leading
+    // blank kept; an empty line after the break ends the value. When false a
+    // soft break is honoured only before a folded line.
     bool qpSoftBreakJoinsLines = false;
     // Base64 values are handed on as they are written (the caller decodes the
     // whole block itself) instead of being decoded quantum by quantum.
@@ -63,8 +66,28 @@ struct CARD_ParserPolicy {
     int (*base64BlockLength)(const char* bytes, int count) = nullptr;
 };
 
+// The value of each byte as a base64 digit, -1 for a byte that is none.
+struct CARD_Base64Table {
+    signed char values[256];
+    constexpr CARD_Base64Table() : values()
+    {
+        for (int c = 0; c < 256; ++c)
+            values[c] = -1;
+        for (int c = 'A'; c <= 'Z'; ++c)
+            values[c] = static_cast<signed char>(c - 'A');
+        for (int c = 'a'; c <= 'z'; ++c)
+            values[c] = static_cast<signed char>(c - 'a' + 26);
+        for (int c = '0'; c <= '9'; ++c)
+            values[c] = static_cast<signed char>(c - '0' + 52);
+        values[int('+')] = 62;
+        values[int('/')] = 63;
+    }
+};
+
 class CARD_Parser {
 public:
+    static constexpr CARD_Base64Table kBase64Values{};
+
     enum State { NameState = 0, BeforeParamState, ParamNameState, BeforeParamValueState, ParamValueState, ValueState };
     enum Encoding { NoEncoding = 0, QuotedPrintable = 1, Base64 = 2, EightBit = 3 };
 
@@ -102,20 +125,7 @@ public:
     int encoding() const { return m_encoding; }
 
     // Value of a base64 digit, -1 for anything else ("=" included).
-    static int Base64ToOrd(unsigned char c)
-    {
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 26;
-        if (c >= '0' && c <= '9')
-            return c - '0' + 52;
-        if (c == '+')
-            return 62;
-        if (c == '/')
-            return 63;
-        return -1;
-    }
+    static int Base64ToOrd(unsigned char c) { return kBase64Values.values[c]; }
     static bool isWhitespace(unsigned char c)
     {
         return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -137,12 +147,18 @@ private:
     void card_add_param();                      // opens a parameter at the current length
     void card_set_paramvalue();                 // the last parameter's value starts here
     bool decodeValueByte(unsigned char c);
+    int takeValueRun(const char* bytes, int count); // plain value bytes in one step; how many
+    int takeWordRun(const char* bytes, int count);  // plain name or parameter bytes; how many
+    bool reserveLine(std::size_t more);             // room for more bytes in the line
+    bool decodeQuotedPair(); // the two pending characters as one byte
+    bool takeSoftBreak();    // at a line end: drops a soft break's "="
     bool decodeBase64Quantum();
     int takeBase64Block(const char* bytes, int count);
 
     CARD_ParserPolicy m_policy;
     bool m_startOfLine = true;
     bool m_folding = false;
+    bool m_softBreak = false;               // the line end just read was a soft break
     std::vector<char> m_lineBuf;            // capacity is the allocation, size is the used length
     int m_state = NameState;
     bool m_startOfData = true;

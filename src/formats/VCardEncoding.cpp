@@ -133,6 +133,35 @@ QString createTypedEncodedLine(const QString& name, const QString& typeText, con
     return line + u';' + qpParameter(set) + u':' + printableEncodedToCharsetString(value, set);
 }
 
+QString escapedText30(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\\' || c == u',' || c == u';') {
+            result.append(u'\\');
+            result.append(c);
+        } else if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            result.append(QLatin1String("\\n"));
+        } else {
+            result.append(c);
+        }
+    }
+    return result;
+}
+
+QString createEncodedTextLine30(const QString& name, const QString& value)
+{
+    const QString escaped = escapedText30(value);
+    if (isCleanASCII(escaped))
+        return name + u':' + escaped;
+    const QString set = charsetForQuoting(escaped, QString());
+    return name + u';' + qpParameter(set) + u':' + printableEncodedToCharsetString(escaped, set);
+}
+
 QString createVerbatimLine(const QString& name, const QString& typeText, const QString& value)
 {
     if (value.contains(u'\r') || value.contains(u'\n'))

@@ -52,6 +52,14 @@ QString createTypedEncodedLine(const QString& name, const QString& typeText, con
 // createTypedEncodedLine. An empty parameter text adds no ";".
 QString createVerbatimLine(const QString& name, const QString& typeText, const QString& value);
 
+// A vCard 3.0 text value: "\\", "," and ";" behind a backslash, each line
+// break (CR LF, CR or LF) written "\n".
+QString escapedText30(const QString& text);
+// "NAME:value" of a vCard 3.0 text value, escaped (escapedText30); a value
+// that is still no clean ASCII then is quoted as by createEncodedLine, its
+// escapes kept.
+QString createEncodedTextLine30(const QString& name, const QString& value);
+
 // The text of a property value: a string as it is, a URL as its text with
 // percent escapes decoded (undecoded when they are no UTF-8), a date as
 // "yyyyMMdd" in local time; null for nil and for any other kind of value.

@@ -30,6 +30,26 @@ bool isJPEG(const QByteArray& data)
     return data.startsWith("\xFF\xD8\xFF");
 }
 
+// A 3.0 structured value (N, ORG, ADR) from the end of the parameters on:
+// ":" and the escaped components joined by ";", or the quoted-printable
+// parameters and the escaped components quoted in the character set.
+QString structuredValue30(const QStringList& components, const QString& charset)
+{
+    // Each component escaped, so a "," or ";" inside stays in its component;
+    // the ";" between them is the separator.
+    QStringList escaped;
+    for (const QString& component : components)
+        escaped.append(escapedText30(component));
+    const QString joined = escaped.join(u';');
+    if (isCleanASCII(joined))
+        return u':' + joined;
+    const QString set = charsetForQuoting(joined, charset);
+    QStringList quoted;
+    for (const QString& component : escaped)
+        quoted.append(printableEncodedToCharsetString(component, set));
+    return u';' + QLatin1String(kQuotedPrintableCharset) + set + u':' + quoted.join(u';');
+}
+
 } // namespace
 
 QString createVCardForVXDict(VXDictionary* vxDict, const QVSyncDeviceDescription& description,
@@ -89,7 +109,9 @@ bool isCleanASCIIAddress(const QVariant& address)
     return true;
 }
 
-QString addressString(const QVariant& address, const QString& typeText, const QString& charset)
+namespace {
+
+QString addressText(const QVariant& address, const QString& typeText, const QString& charset, bool isVersion30)
 {
     using namespace contactkey;
     // The street's lines: a desktop edit ends them with LF, the phone with CR
@@ -125,6 +147,8 @@ QString addressString(const QVariant& address, const QString& typeText, const QS
     if (!typeText.isEmpty())
         line += u';' + typeText;
     QStringList values;
+    if (isVersion30)
+        return line + structuredValue30(fields, charset);
     if (isCleanASCIIAddress(address)) {
         for (const QString& field : fields)
             values.append(asciiEncodedString(field));
@@ -134,6 +158,18 @@ QString addressString(const QVariant& address, const QString& typeText, const QS
     for (const QString& field : fields)
         values.append(printableEncodedToCharsetString(field, set));
     return line + u';' + QLatin1String(kQuotedPrintableCharset) + set + u':' + values.join(u';');
+}
+
+} // namespace
+
+QString addressString(const QVariant& address, const QString& typeText, const QString& charset)
+{
+    return addressText(address, typeText, charset, false);
+}
+
+QString VCardGenerator::addressLine(const QVariant& address, const QString& typeText) const
+{
+    return addressText(address, typeText, QString(), _version == kVersion30);
 }
 
 VCardGenerator::VCardGenerator(const QVSyncDeviceDescription& description, VXDictionary* vxDict,
@@ -167,7 +203,7 @@ QString VCardGenerator::produceVCard()
     const QString jobTitle = nonNilMainObject(QLatin1String(kJobTitle));
     if (!jobTitle.isEmpty()) {
         rememberItem(QLatin1String(kJobTitle));
-        appendVCardLine(createEncodedLine(QStringLiteral("TITLE"), jobTitle));
+        appendVCardLine(textLine(QStringLiteral("TITLE"), jobTitle));
     }
     addPhones();
     addEmails();
@@ -177,7 +213,7 @@ QString VCardGenerator::produceVCard()
     const QString notes = nonNilMainObject(QLatin1String(kNotes));
     if (notes.size() > 1) {
         rememberItem(QLatin1String(kNotes));
-        appendVCardLine(createEncodedLine(QStringLiteral("NOTE"), notes));
+        appendVCardLine(textLine(QStringLiteral("NOTE"), notes));
     }
     if (_syncDescription.syncMLPhotos())
         addPhotoItem();
@@ -199,6 +235,10 @@ void VCardGenerator::addName()
         rememberItem(QLatin1String(name));
     const QStringList parts = {last, first, nonNilMainObject(QLatin1String(kMiddleName)),
                                nonNilMainObject(QLatin1String(kTitle)), nonNilMainObject(QLatin1String(kSuffix))};
+    if (_version == kVersion30) {
+        appendVCardLine(QStringLiteral("N") + structuredValue30(parts, QString()));
+        return;
+    }
     QStringList values;
     if (isCleanASCII(parts.join(QString()))) {
         for (const QString& part : parts)
@@ -220,10 +260,14 @@ void VCardGenerator::addOrganization()
         return;
     rememberItem(QLatin1String(kCompanyName));
     if (!_vxDict->mainObjectForKey(QLatin1String(kDepartment)).isValid()) {
-        appendVCardLine(createEncodedLine(QStringLiteral("ORG"), company));
+        appendVCardLine(textLine(QStringLiteral("ORG"), company));
         return;
     }
     rememberItem(QLatin1String(kDepartment));
+    if (_version == kVersion30) {
+        appendVCardLine(QStringLiteral("ORG") + structuredValue30({company, department}, QString()));
+        return;
+    }
     if (isCleanASCII(company + department)) {
         appendVCardLine(QStringLiteral("ORG:") + asciiEncodedString(company) + u';' + asciiEncodedString(department));
         return;
@@ -231,6 +275,11 @@ void VCardGenerator::addOrganization()
     appendVCardLine(QStringLiteral("ORG;") + QLatin1String(kQuotedPrintableUTF8) + u':'
                     + encodeData_quoted_printable(company.toUtf8()) + u';'
                     + encodeData_quoted_printable(department.toUtf8()));
+}
+
+QString VCardGenerator::textLine(const QString& name, const QString& value) const
+{
+    return _version == kVersion30 ? createEncodedTextLine30(name, value) : createEncodedLine(name, value);
 }
 
 void VCardGenerator::appendVCardLine(const QString& line)

@@ -146,6 +146,12 @@ private:
 
     void addName();
     void addOrganization();
+    // A text property: in 3.0 escaped (createEncodedTextLine30), in 2.1 as
+    // createEncodedLine writes it.
+    QString textLine(const QString& name, const QString& value) const;
+    // The ADR line: in 2.1 as addressString writes it, in 3.0 each component
+    // escaped (escapedText30) and quoted only when one is still no clean ASCII.
+    QString addressLine(const QVariant& address, const QString& typeText) const;
 
     const QVSyncDeviceDescription& _syncDescription;
     VXDictionary* _vxDict;

@@ -96,7 +96,7 @@ QString VCardGenerator::entryLine(const ListRun& run, const QVariant& record, co
     case ListKind::URL:
         return createTypedEncodedLine(QStringLiteral("URL"), typeText, stringValueForItem(value));
     case ListKind::Address:
-        return addressString(record, typeText);
+        return addressLine(record, typeText);
     }
     return QString();
 }

@@ -187,8 +187,9 @@ struct ImportRun : vcardreader::PropertyCollector {
 
     void handle(const QString& name, const QVariantList& params, const QVariant& value) override
     {
-        const bool isBegin = name.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0;
-        const bool isEnd = !isBegin && name.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0;
+        // Sizes first: most names are neither, and a size differs at once.
+        const bool isBegin = name.size() == 5 && name.compare(QLatin1String("BEGIN"), Qt::CaseInsensitive) == 0;
+        const bool isEnd = name.size() == 3 && name.compare(QLatin1String("END"), Qt::CaseInsensitive) == 0;
         const bool isCard = (isBegin || isEnd)
             && value.toString().compare(QLatin1String("VCARD"), Qt::CaseInsensitive) == 0;
         if (isBegin && isCard) {

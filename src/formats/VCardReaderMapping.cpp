@@ -13,6 +13,8 @@
 #include <QDate>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -96,17 +98,55 @@ bool keepsAscii(const QString& charset)
 
 // Bytes in a known character set as text; nullopt when they are not text in
 // that set. The common sets are read without opening a converter.
-std::optional<QString> decodeInCharset(const QByteArray& bytes, const QString& charset)
+std::optional<QString> decodeInCharset(const QByteArray& bytes, const Charset& charset)
 {
-    if (isAscii(bytes) && keepsAscii(charset))
+    if (charset.keepsAscii && isAscii(bytes))
         return QString::fromLatin1(bytes);
     // Qt's reading drops a leading byte-order mark, which the converter keeps.
-    if (normalizedCharsetName(charset) == QLatin1String("UTF8") && !bytes.startsWith("\xEF\xBB\xBF")) {
+    if (charset.isUtf8 && !bytes.startsWith("\xEF\xBB\xBF")) {
         if (!QByteArrayView(bytes).isValidUtf8())
             return std::nullopt;
         return QString::fromUtf8(bytes);
     }
-    return platform::text::decode(bytes, charset.toLatin1().constData());
+    return platform::text::decode(bytes, charset.name.toLatin1().constData());
+}
+
+// The text in upper case; an ASCII text already in upper case is returned as
+// it is, without a copy.
+QString upperCase(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 || (c >= u'a' && c <= u'z'))
+            return text.toUpper();
+    }
+    return text;
+}
+
+// The date of "yyyyMMdd" or "yyyy-MM-dd" as QDate::fromString reads it, digits
+// read directly.
+QDate dateOf(const QString& value)
+{
+    const bool dashed = value.size() == 10;
+    const QString format = dashed ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("yyyyMMdd");
+    int fields[3] = {0, 0, 0};
+    int field = 0;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (dashed && (i == 4 || i == 7)) {
+            if (c != u'-')
+                return QDate::fromString(value, format);
+            ++field;
+            continue;
+        }
+        if (c < u'0' || c > u'9')
+            return QDate::fromString(value, format);
+        if (!dashed && (i == 4 || i == 6))
+            ++field;
+        fields[field] = fields[field] * 10 + (c.unicode() - u'0');
+    }
+    if (fields[0] == 0)
+        return QDate::fromString(value, format);
+    return QDate(fields[0], fields[1], fields[2]);
 }
 
 const QString kKey = QStringLiteral("Key");
@@ -148,7 +188,7 @@ struct Typed {
 
 void mapType(ListKind kind, const QString& word, Typed& typed)
 {
-    const QString upper = word.toUpper();
+    const QString upper = upperCase(word);
     QString& t = typed.type;
     const auto other = [&typed, &word] {
         typed.type = QStringLiteral("other");
@@ -211,6 +251,33 @@ Typed typeFromParams(ListKind kind, const QVariantList& params)
     return typed;
 }
 
+// typeFromParams, answered from the last lists asked about: the readers share
+// one list among the properties written with the same parameters (see
+// keptRelation in VCardReader.cpp for why a kept list's data stays the same).
+Typed keptType(ListKind kind, const QVariantList& params)
+{
+    struct Kept {
+        ListKind kind = ListKind::Phone;
+        QVariantList params;
+        Typed typed;
+    };
+    constexpr std::size_t kKept = 16;
+    thread_local std::array<Kept, kKept> kept;
+    thread_local std::size_t next = 0;
+    if (params.isEmpty())
+        return typeFromParams(kind, params);
+    for (const Kept& entry : kept) {
+        if (entry.kind == kind && entry.params.constData() == params.constData()
+            && entry.params.size() == params.size())
+            return entry.typed;
+    }
+    Kept& entry = kept[next++ % kKept];
+    entry.typed = typeFromParams(kind, params);
+    entry.kind = kind;
+    entry.params = params;
+    return entry.typed;
+}
+
 QString defaultType(ListKind kind, qsizetype position, Reader reader)
 {
     if (kind == ListKind::Email) {
@@ -229,7 +296,7 @@ void enterListEntry(QVariantMap& card, ListKind kind, const char* listKey, QVari
     QVariant& slot = card[fieldKey(listKey)];
     QVariantList list = slot.toList();
     slot.clear();
-    Typed typed = typeFromParams(kind, params);
+    Typed typed = keptType(kind, params);
     if (typed.type.isEmpty())
         typed.type = defaultType(kind, list.size(), reader);
     entry.insert(fieldKey(kSubRecordType), typed.type);
@@ -241,35 +308,65 @@ void enterListEntry(QVariantMap& card, ListKind kind, const char* listKey, QVari
     slot = std::move(list);
 }
 
+// Each part of a value between ";" as semicolonComponents gives it, handed
+// to use(index, part) when not empty; a value without a backslash is cut
+// without a list, a part that is the whole value without a copy.
+template <typename Use>
+void forEachPart(const QString& value, Use use)
+{
+    if (value.contains(u'\\')) {
+        const QStringList parts = semicolonComponents(value);
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            if (!parts.at(i).isEmpty())
+                use(i, parts.at(i));
+        }
+        return;
+    }
+    qsizetype from = 0;
+    for (qsizetype index = 0;; ++index) {
+        const qsizetype at = value.indexOf(u';', from);
+        const qsizetype end = at < 0 ? value.size() : at;
+        if (end > from)
+            use(index, from == 0 && end == value.size() ? value : value.sliced(from, end - from));
+        if (at < 0)
+            return;
+        from = at + 1;
+    }
+}
+
 void enterParts(QVariantMap& card, const QString& value, std::initializer_list<const char*> keys)
 {
-    const QStringList parts = semicolonComponents(value);
-    qsizetype i = 0;
-    for (const char* key : keys) {
-        if (i < parts.size() && !parts.at(i).isEmpty())
-            card.insert(fieldKey(key), parts.at(i));
-        ++i;
-    }
+    forEachPart(value, [&card, &keys](qsizetype index, const QString& part) {
+        if (index < qsizetype(keys.size()))
+            card.insert(fieldKey(keys.begin()[index]), part);
+    });
 }
 
 QVariantMap addressEntry(const QString& value)
 {
     using namespace contactkey;
-    const QStringList parts = semicolonComponents(value);
+    constexpr qsizetype kParts = 7;
+    QString parts[kParts];
+    forEachPart(value, [&parts](qsizetype index, const QString& part) {
+        if (index < kParts)
+            parts[index] = part;
+    });
     QVariantMap entry;
     // The street's lines in the order they were split when written: extended
     // address, post-office box, street.
     QStringList street;
     for (const int at : {1, 0, 2}) {
-        if (!parts.value(at).isEmpty())
-            street.append(parts.value(at));
+        if (!parts[at].isEmpty())
+            street.append(parts[at]);
     }
-    if (!street.isEmpty())
+    if (street.size() == 1)
+        entry.insert(fieldKey(kStreet), street.first());
+    else if (!street.isEmpty())
         entry.insert(fieldKey(kStreet), street.join(u'\r'));
     int at = 3;
     for (const char* key : {kCity, kState, kPostalCode, kCountry}) {
-        if (!parts.value(at).isEmpty())
-            entry.insert(fieldKey(key), parts.value(at));
+        if (!parts[at].isEmpty())
+            entry.insert(fieldKey(key), parts[at]);
         ++at;
     }
     return entry;
@@ -283,10 +380,8 @@ void enterBirthday(QVariantMap& card, QString value)
             value.truncate(t);
     }
     QDate date;
-    if (value.size() == 8)
-        date = QDate::fromString(value, QStringLiteral("yyyyMMdd"));
-    else if (value.size() == 10)
-        date = QDate::fromString(value, QStringLiteral("yyyy-MM-dd"));
+    if (value.size() == 8 || value.size() == 10)
+        date = dateOf(value);
     if (date.isValid())
         card.insert(QLatin1String(contactkey::kBirthday), date);
 }
@@ -367,24 +462,39 @@ QString getEncoding(const QVariantList& params)
     return QString();
 }
 
+Charset charsetOf(const QVariantList& params)
+{
+    Charset charset;
+    charset.name = getEncoding(params);
+    if (!charset.name.isEmpty()) {
+        charset.keepsAscii = keepsAscii(charset.name);
+        charset.isUtf8 = normalizedCharsetName(charset.name) == QLatin1String("UTF8");
+    }
+    return charset;
+}
+
 QVariant propertyValue(const QByteArray& bytes, int encoding, const QVariantList& params, Reader reader)
+{
+    return propertyValue(bytes, encoding, charsetOf(params), reader);
+}
+
+QVariant propertyValue(const QByteArray& bytes, int encoding, const Charset& charset, Reader reader)
 {
     if (encoding == CARD_Parser::Base64)
         return decodeDataFromBase64(QByteArrayView(bytes));
-    const QString charset = getEncoding(params);
     if (encoding == CARD_Parser::QuotedPrintable) {
         // ISO Latin 1 maps each byte to the character of its code, as does
         // every set that keeps ASCII for ASCII bytes.
-        if (charset.isEmpty())
+        if (charset.name.isEmpty())
             return QString::fromLatin1(bytes);
         const auto value = decodeInCharset(bytes, charset);
         return value ? QVariant(*value) : QVariant();
     }
     const QString value = QString::fromUtf8(bytes);
     // ASCII reads the same in Mac OS Roman and in a set that keeps it.
-    if (reader == Reader::Import && !charset.isEmpty() && !(isAscii(bytes) && keepsAscii(charset))
-        && charset.compare(QLatin1String("MACINTOSH"), Qt::CaseInsensitive) != 0
-        && charset.compare(QLatin1String("MACROMAN"), Qt::CaseInsensitive) != 0) {
+    if (reader == Reader::Import && !charset.name.isEmpty() && !(charset.keepsAscii && isAscii(bytes))
+        && charset.name.compare(QLatin1String("MACINTOSH"), Qt::CaseInsensitive) != 0
+        && charset.name.compare(QLatin1String("MACROMAN"), Qt::CaseInsensitive) != 0) {
         if (const auto mac = platform::text::encode(value, platform::text::Encoding::MacRoman)) {
             if (const auto reread = decodeInCharset(*mac, charset))
                 return *reread;
@@ -407,7 +517,7 @@ void PropertyCollector::attach(CARD_Parser& cardParser)
     cardParser.setDataHandler(onData);
 }
 
-QVariantList PropertyCollector::keptParamList(const char** params)
+const PropertyCollector::KeptParams& PropertyCollector::keptParamList(const char** params)
 {
     // The parameters as one key that reads back unambiguously: each name ended
     // by a NUL (which no name holds), then 1, the value and a NUL, or 2 for a
@@ -422,22 +532,46 @@ QVariantList PropertyCollector::keptParamList(const char** params)
             _paramKey.push_back('\2');
         }
     }
-    for (const auto& [key, list] : _keptParams) {
-        if (key == _paramKey)
-            return list;
+    for (const KeptParams& kept : _keptParams) {
+        if (kept.key == _paramKey)
+            return kept;
     }
-    QVariantList list = paramList(params);
     if (_keptParams.size() >= kKeptParamLists)
         _keptParams.erase(_keptParams.begin());
-    _keptParams.emplace_back(_paramKey, list);
-    return list;
+    KeptParams kept;
+    kept.key = _paramKey;
+    kept.list = paramList(params);
+    kept.charset = charsetOf(kept.list);
+    _keptParams.push_back(std::move(kept));
+    return _keptParams.back();
+}
+
+QString PropertyCollector::keptText(KeptTexts& table, const char* bytes, std::size_t length)
+{
+    // Two slots may hold a text, picked by an FNV-1a hash of its bytes; a new
+    // text replaces one of them, chosen by a third part of the hash.
+    std::uint32_t hash = 2166136261u;
+    for (std::size_t i = 0; i < length; ++i)
+        hash = (hash ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
+    const std::size_t slots[2] = {hash % kKeptTexts, (hash >> 16) % kKeptTexts};
+    for (const std::size_t slot : slots) {
+        const KeptText& kept = table[slot];
+        if (kept.bytes.size() == length && kept.bytes.compare(0, length, bytes, length) == 0)
+            return kept.text;
+    }
+    KeptText& kept = table[slots[(hash >> 8) & 1]];
+    kept.bytes.assign(bytes, length);
+    kept.text = QString::fromUtf8(bytes, qsizetype(length));
+    return kept.text;
 }
 
 void PropertyCollector::onProperty(void* userData, const char* name, const char** params)
 {
     auto* self = static_cast<PropertyCollector*>(userData);
-    self->_name = QString::fromUtf8(name);
-    self->_params = self->keptParamList(params);
+    self->_name = keptText(self->_keptNames, name, std::strlen(name));
+    const KeptParams& kept = self->keptParamList(params);
+    self->_params = kept.list;
+    self->_charset = kept.charset;
     self->_value.resize(0);
     self->_encoding = self->parser->encoding();
 }
@@ -451,8 +585,18 @@ void PropertyCollector::onData(void* userData, const char* data, int length)
     }
     const QString name = std::exchange(self->_name, QString());
     const QVariantList params = std::exchange(self->_params, QVariantList());
-    if (!name.isEmpty())
-        self->handle(name, params, propertyValue(self->_value, self->_encoding, params, self->reader));
+    if (name.isEmpty()) {
+        self->_value.resize(0);
+        return;
+    }
+    // A short plain value without a character set is its UTF-8 text, as
+    // propertyValue reads it.
+    const QByteArray& bytes = self->_value;
+    if (!bytes.isEmpty() && bytes.size() <= kShortValue && self->_charset.name.isEmpty()
+        && (self->_encoding == CARD_Parser::NoEncoding || self->_encoding == CARD_Parser::EightBit))
+        self->handle(name, params, keptText(self->_keptValues, bytes.constData(), std::size_t(bytes.size())));
+    else
+        self->handle(name, params, propertyValue(bytes, self->_encoding, self->_charset, self->reader));
     self->_value.resize(0); // the buffer is kept for the next value
 }
 
@@ -474,7 +618,7 @@ void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariant
         if (dot >= 0)
             name.remove(0, dot + 1);
     }
-    const QString upper = name.toUpper();
+    const QString upper = upperCase(name);
     QVariantMap& card = dict.map();
     if (upper == QLatin1String("FN") || upper == QLatin1String("VERSION"))
         return;
@@ -483,7 +627,7 @@ void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariant
     } else if (upper == QLatin1String("ORG")) {
         enterParts(card, text(value), {kCompanyName, kDepartment});
     } else if (upper == QLatin1String("NICKNAME")) {
-        card.insert(QStringLiteral("nick name"), text(value));
+        card.insert(QStringLiteral("nick name"), isVersion21 ? text(value) : expandBackSlashCodes(text(value)));
     } else if (upper == QLatin1String("TEL")) {
         enterListEntry(card, ListKind::Phone, kPhoneNumbers, {{fieldKey(kSubRecordValue), text(value)}}, params,
                        reader);
@@ -499,7 +643,8 @@ void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariant
     } else if (upper == QLatin1String("BDAY")) {
         enterBirthday(card, text(value));
     } else if (upper == QLatin1String("TITLE")) {
-        card.insert(fieldKey(kJobTitle), text(value));
+        // 3.0 escapes its text values; 2.1 has no escapes there.
+        card.insert(fieldKey(kJobTitle), isVersion21 ? text(value) : expandBackSlashCodes(text(value)));
     } else if (upper == QLatin1String("NOTE")) {
         card.insert(fieldKey(kNotes), expandBackSlashCodes(text(value)));
     } else if (upper == QLatin1String("PHOTO")) {

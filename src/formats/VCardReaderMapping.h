@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -36,12 +37,21 @@ QVariantList paramList(const char** params);
 // or the first value of a "CHARSET" entry); null when none does.
 QString getEncoding(const QVariantList& params);
 
+// The character set a parameter list names, with what the readers ask of it.
+struct Charset {
+    QString name;            // getEncoding; null when none is named
+    bool keepsAscii = false; // bytes below 128 read as ASCII, no shift states
+    bool isUtf8 = false;
+};
+Charset charsetOf(const QVariantList& params);
+
 // A value's bytes as the tokenizer handed them on: decoded base64 as data,
 // quoted-printable bytes as text in the parameters' character set (ISO Latin 1
 // when none), a plain value as text. Invalid when the bytes are not text in
 // that set. The import reader re-reads a plain value from Mac OS Roman into a
 // named set when that is lossless.
 QVariant propertyValue(const QByteArray& bytes, int encoding, const QVariantList& params, Reader reader);
+QVariant propertyValue(const QByteArray& bytes, int encoding, const Charset& charset, Reader reader);
 
 // Collects each property's name, parameters and value from a tokenizer and
 // hands the finished property to handle(); attach() installs it.
@@ -59,16 +69,37 @@ public:
 private:
     static void onProperty(void* userData, const char* name, const char** params);
     static void onData(void* userData, const char* data, int length);
-    // The parameter list of the property; the same parameters come back on
-    // every card of a text, so the last lists made are shared, not made again.
-    QVariantList keptParamList(const char** params);
+    // The parameter list of the property and its character set; the same
+    // parameters come back on every card of a text, so the last lists made
+    // are shared, not made again.
+    struct KeptParams {
+        std::string key;
+        QVariantList list;
+        Charset charset;
+    };
+    const KeptParams& keptParamList(const char** params);
+
+    // Names, and short plain values such as "VCARD" or "2.1", come back on
+    // every card: the last texts made are kept in a small table, and a text
+    // read before is not made again.
+    struct KeptText {
+        std::string bytes;
+        QString text;
+    };
+    static constexpr std::size_t kKeptTexts = 64;
+    static constexpr int kShortValue = 8;
+    using KeptTexts = std::array<KeptText, kKeptTexts>;
+    static QString keptText(KeptTexts& table, const char* bytes, std::size_t length);
+    KeptTexts _keptNames;
+    KeptTexts _keptValues;
 
     static constexpr std::size_t kKeptParamLists = 64;
-    std::vector<std::pair<std::string, QVariantList>> _keptParams;
+    std::vector<KeptParams> _keptParams;
     std::string _paramKey;
 
     QString _name;
     QVariantList _params;
+    Charset _charset;
     QByteArray _value;
     int _encoding = CARD_Parser::NoEncoding;
 };

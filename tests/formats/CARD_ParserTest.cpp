@@ -326,6 +326,61 @@ int blockBeyondThePiece(const char*, int count)
 
 } // namespace
 
+// Soft line breaks as the readers take them: "=" and the line end go before
+// the value is decoded, wherever the "=" stands, and the next line is value
+// as written. Each text is also read in two pieces split at every byte.
+TEST(CARD_Parser, QuotedPrintableSoftBreaksOfTheReaders)
+{
+    CARD_ParserPolicy reader;
+    reader.foldFeedsBlank = false;
+    reader.qpSoftBreakJoinsLines = true;
+    reader.loneCREndsLine = true;
+    reader.plainValueContinuesOnSecondBlank = true;
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* properties;
+    };
+    const Case cases[] = {
+        {"plain line after the break", "N;QUOTED-PRINTABLE:Doe;Jo=\r\nhn\r\nTEL:1",
+         "N;QUOTED-PRINTABLE=Doe;John|TEL=1"},
+        {"empty line after the break", "N;QUOTED-PRINTABLE:Doe;John=\r\n\r\nTEL;CELL:123\r\n",
+         "N;QUOTED-PRINTABLE=Doe;John|TEL;CELL=123"},
+        {"empty line, LF only", "N;QUOTED-PRINTABLE:Doe;John=\n\nTEL:1", "N;QUOTED-PRINTABLE=Doe;John|TEL=1"},
+        {"empty line, CR only", "N;QUOTED-PRINTABLE:Doe;John=\r\rTEL:1", "N;QUOTED-PRINTABLE=Doe;John|TEL=1"},
+        {"blank after the break kept", "ADR;QUOTED-PRINTABLE:;;a=\r\n 3-5;b\r\nTEL:1",
+         "ADR;QUOTED-PRINTABLE=;;a 3-5;b|TEL=1"},
+        {"tab after the break kept", "NOTE;QUOTED-PRINTABLE:a=\r\n\tb", "NOTE;QUOTED-PRINTABLE=a\tb"},
+        {"break inside an escape", "NOTE;QUOTED-PRINTABLE:x==\r\n41y", "NOTE;QUOTED-PRINTABLE=xAy"},
+        {"break between the digits", "NOTE;QUOTED-PRINTABLE:x=4=\r\n1y", "NOTE;QUOTED-PRINTABLE=xAy"},
+        {"break before an escape", "NOTE;QUOTED-PRINTABLE:x=\r\n=41", "NOTE;QUOTED-PRINTABLE=xA"},
+        {"two breaks in a row", "NOTE;QUOTED-PRINTABLE:a=\r\n=\r\nb", "NOTE;QUOTED-PRINTABLE=ab"},
+        {"\"=\" after a digit stays as before", "NOTE;QUOTED-PRINTABLE:=4=41",
+         "NOTE;QUOTED-PRINTABLE=\x04"
+         "41"},
+        {"break at the end of the text", "NOTE;QUOTED-PRINTABLE:ab=\r\n", "NOTE;QUOTED-PRINTABLE=ab"},
+        {"\"=\" as the last byte", "NOTE;QUOTED-PRINTABLE:ab=", "NOTE;QUOTED-PRINTABLE=ab"},
+        {"no break outside quoted-printable", "NOTE:ab=\r\ncd:1", "NOTE=ab=|cd=1"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(summary(parse(c.text, reader)), c.properties) << c.what;
+        for (std::size_t split = 1; split < c.text.size(); ++split) {
+            if (c.text[split - 1] == '\r' && c.text[split] == '\n')
+                continue; // a CR ending a piece is a line end of its own
+            Recorder recorder;
+            CARD_Parser parser(reader);
+            parser.setUserData(&recorder);
+            parser.setPropHandler(onProp);
+            parser.setDataHandler(onData);
+            parser.parse(c.text.data(), int(split), false);
+            parser.parse(c.text.data() + split, int(c.text.size() - split), true);
+            ParseRun run;
+            run.recorder = recorder;
+            EXPECT_EQ(summary(run), c.properties) << c.what << " split at " << split;
+        }
+    }
+}
+
 TEST(CARD_Parser, ReaderPolicyFlagsOneByOne)
 {
     using Set = void (*)(CARD_ParserPolicy&);

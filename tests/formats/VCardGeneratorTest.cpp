@@ -205,6 +205,28 @@ TEST_F(VCardGeneratorTest, SingleValuedFields)
         {"birthday as a date", {{kBirthday, QDate(1980, 1, 2)}}, "W21", {QStringLiteral("BDAY:19800102")}, {}},
         {"birthday as a text", {{kBirthday, QStringLiteral("1980-01-02")}}, "W21",
          {QStringLiteral("BDAY:1980-01-02")}, {}},
+        // 3.0 escapes "\\", "," and ";" in text values and writes line breaks
+        // as "\n"; the ";" between components stays bare. 2.1 keeps its form.
+        {"3.0 note", {{kNotes, QStringLiteral("a, b; c\\d\r\ne\rf")}}, "W30",
+         {QStringLiteral("NOTE:a\\, b\\; c\\\\d\\ne\\nf")}, {}},
+        {"2.1 note", {{kNotes, QStringLiteral("a, b; c")}}, "W21", {QStringLiteral("NOTE:a, b\\; c")}, {}},
+        {"3.0 company", {{kCompanyName, QStringLiteral("A,B")}}, "W30", {QStringLiteral("ORG:A\\,B")}, {}},
+        {"3.0 company and department",
+         {{kCompanyName, QStringLiteral("A,B;C")}, {kDepartment, QStringLiteral("Sales, North")}},
+         "W30", {QStringLiteral("ORG:A\\,B\\;C;Sales\\, North")}, {}},
+        {"3.0 accented department",
+         {{kCompanyName, QStringLiteral("A,B")}, {kDepartment, QStringLiteral("Küche")}},
+         "W30", {QStringLiteral("ORG;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:A\\,B;K=C3=BCche")}, {}},
+        {"3.0 name parts",
+         {{kFirstName, QStringLiteral("Ann, Marie")}, {kLastName, QStringLiteral("B;C")},
+          {kSuffix, QStringLiteral("Jr.\\")}},
+         "W30", {QStringLiteral("N:B\\;C;Ann\\, Marie;;;Jr.\\\\")}, {}},
+        {"3.0 accented name", {{kFirstName, QStringLiteral("Jörg, Jr")}, {kLastName, QStringLiteral("Müller")}},
+         "W30", {QStringLiteral("N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller;J=C3=B6rg\\, Jr;;;")}, {}},
+        {"3.0 job title with a break", {{kJobTitle, QStringLiteral("Head, Sales\nNorth")}}, "W30",
+         {QStringLiteral("TITLE:Head\\, Sales\\nNorth")}, {}},
+        {"3.0 accented note", {{kNotes, QStringLiteral("é, è\n")}}, "W30",
+         {QStringLiteral("NOTE;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:=C3=A9\\, =C3=A8\\n")}, {}},
         {"values of the wrong kind", {{kLastName, 42}, {kCompanyName, QVariantList{1}}, {kNotes, 3.5},
           {kBirthday, 7}, {kImage, QStringLiteral("not data")}},
          "W21", {QStringLiteral("N:;;;;")},
@@ -694,6 +716,10 @@ TEST_F(VCardGeneratorTest, AddressesAndURLs)
          QStringLiteral("ADR:;;1\\;2 Main St;Town;;12345;UK")},
         {"accented city", QStringLiteral("1 Main St"), QStringLiteral("Köln"), "home", "W30",
          QStringLiteral("ADR;type=HOME;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:;;1 Main St;K=C3=B6ln;;12345;UK")},
+        // 3.0: components escaped, the street's lines need no quoting.
+        {"3.0 three lines, commas", QStringLiteral("c/o Smith, Jones\nBox 7\n1, Main St\n2nd floor"),
+         QStringLiteral("Town;East"), "work", "W30",
+         QStringLiteral("ADR;type=WORK:Box 7;c/o Smith\\, Jones;1\\, Main St\\n2nd floor;Town\\;East;;12345;UK")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -160,6 +160,52 @@ TEST(VCardImportReader, Values)
     EXPECT_EQ(withNul.value(QLatin1String(kLastName)), QStringLiteral("Mü"));
 }
 
+// Quoted-printable soft breaks as phones write them: both readers keep the
+// property after an empty line, a blank at the start of the next line, and
+// every letter of an escape that the break cuts.
+TEST(VCardImportReader, QuotedPrintableSoftBreaks)
+{
+    struct Case {
+        const char* what;
+        const char* lines;
+        const char* key;
+        QVariant value;
+        int phones;
+    };
+    const char* const qp = ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
+    const auto line = [qp](const char* name, const char* value) -> QByteArray { return QByteArray(name) + qp + value; };
+    const QByteArray street = line("ADR;HOME",
+                                   ";;=D0=91=D1=83=D1=87=D0=BC=D1=8B=\r\n 3-5;=D0=9A=D0=B8=D0=B5=D0=B2;;;\r\n");
+    const QByteArray doubled = line("N", "=D0=91=D1=83=D1=87==\r\nD0=BC=D1=8B;;;;\r\n");
+    const QByteArray digits = line("N", "=D0=91=D1=83=D1=87=D0=B=\r\nC=D1=8B;;;;\r\n");
+    const Case cases[] = {
+        {"empty line after the break", "N;ENCODING=QUOTED-PRINTABLE:Doe;John=\r\n\r\nTEL;CELL:123\r\n", kFirstName,
+         QStringLiteral("John"), 1},
+        {"empty line, LF only", "N;ENCODING=QUOTED-PRINTABLE:Doe;John=\n\nTEL;CELL:123\n", kFirstName,
+         QStringLiteral("John"), 1},
+        {"birthday after a note", "NOTE;ENCODING=QUOTED-PRINTABLE:a=\r\n\r\nBDAY:19700224\r\nTEL:1\r\n", kBirthday,
+         QDate(1970, 2, 24), 1},
+        {"note after a number", "TEL;CELL:1\r\nNOTE;ENCODING=QUOTED-PRINTABLE:n=\r\n\r\nTEL:2\r\n", kNotes,
+         QStringLiteral("n"), 2},
+        {"blank after the break", street.constData(), kStreetAddresses, QString::fromUtf8("Бучмы 3-5"), 0},
+        {"break inside an escape", doubled.constData(), kLastName, QString::fromUtf8("Бучмы"), 0},
+        {"break between the digits", digits.constData(), kLastName, QString::fromUtf8("Бучмы"), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString text = card(c.lines);
+        const auto item = VXXX2ElemsParser(text, 0).getItem();
+        ASSERT_TRUE(item);
+        for (const QVariantMap& read : {readOne(text), item->map()}) {
+            QVariant value = read.value(QLatin1String(c.key));
+            if (c.key == kStreetAddresses)
+                value = value.toList().value(0).toMap().value(QLatin1String(kStreet));
+            EXPECT_EQ(value, c.value) << value.toString().toStdString();
+            EXPECT_EQ(read.value(QLatin1String(kPhoneNumbers)).toList().size(), c.phones);
+        }
+    }
+}
+
 TEST(VCardImportReader, Photos)
 {
     const QByteArray bytes = QByteArray::fromHex("ffd8ffe000104a46494600010100000100010000ffdb004300080606070605080707");

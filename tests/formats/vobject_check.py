@@ -4,6 +4,9 @@ organisations, numbers, e-mail addresses, their types, addresses and photos
 with the summary beside each contact.
 
     vobject_check.py <folder>        exit 0 when all agree, 77 without vobject
+    vobject_check.py --dump <file>   prints the summary of every card of the
+                                     file, notes and job titles included, as
+                                     one JSON list
 """
 import hashlib
 import json
@@ -25,7 +28,7 @@ def types_of(line):
     return sorted(t.upper() for t in types if t.upper() not in NOT_TYPES)
 
 
-def summary_of(card):
+def summary_of(card, with_texts=False):
     contents = card.contents
     n = card.n.value
     result = {"name": [n.family, n.given, n.additional, n.prefix, n.suffix]}
@@ -44,6 +47,10 @@ def summary_of(card):
         if isinstance(value, str):
             value = value.encode("latin-1")
         result["photo_md5"] = hashlib.md5(value).hexdigest()
+    if with_texts:
+        for key in ("note", "title"):
+            if key in contents:
+                result[key] = contents[key][0].value
     return result
 
 
@@ -54,7 +61,15 @@ def normalised(summary):
     return summary
 
 
+def dump(path):
+    text = pathlib.Path(path).read_bytes().decode("utf-8")
+    print(json.dumps([summary_of(card, with_texts=True) for card in vobject.readComponents(text)]))
+    return 0
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--dump":
+        return dump(sys.argv[2])
     folder = pathlib.Path(sys.argv[1])
     failures = 0
     for expected_file in sorted(folder.glob("*.json")):
