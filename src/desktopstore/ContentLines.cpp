@@ -1,6 +1,7 @@
 #include "desktopstore/ContentLines.h"
 
 #include "formats/CARD_Parser.h"
+#include "formats/VCardEncoding.h"
 
 namespace desktopstore {
 
@@ -133,24 +134,7 @@ std::optional<QList<ContentLine>> parseContentLines(const QByteArray& text, cons
 
 QString escapeText(const QString& text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text[i];
-        if (ch == QLatin1Char('\\') || ch == QLatin1Char(',') || ch == QLatin1Char(';')) {
-            out.append(QLatin1Char('\\'));
-            out.append(ch);
-        } else if (ch == QLatin1Char('\r')) {
-            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
-                ++i;
-            out.append(QLatin1String("\\n"));
-        } else if (ch == QLatin1Char('\n')) {
-            out.append(QLatin1String("\\n"));
-        } else {
-            out.append(ch);
-        }
-    }
-    return out;
+    return escapedText30(text);
 }
 
 QStringList unfoldedLines(const QByteArray& text)

@@ -156,7 +156,7 @@ TEST(VCardWriterCorpus, StrictReaderReadsEscaped30Texts)
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString path = folder.filePath(QStringLiteral("escaped-30.vcf"));
-    writeFile(path, text.toUtf8());
+    writeCorpusFile(path, text.toUtf8());
     QProcess vobject;
     vobject.start(python, {QStringLiteral(MARVESTO_VOBJECT_CHECK), QStringLiteral("--dump"), path});
     ASSERT_TRUE(vobject.waitForFinished(30000));
