@@ -4,6 +4,7 @@
 // to message dictionaries. Items are messages. After the benchmarks, a child
 // process reads an inbox of 30,000 messages (about 3.8 MB of answer) and the
 // growth of its peak resident size is set against the size of the answer.
+#include "SmsListings.h"
 #include "kestrova/core/QVSmsKitAsync.h"
 #include "platform/Clock.h"
 #include "platform/RunLoop.h"
@@ -20,22 +21,6 @@ namespace {
 
 constexpr int kMessages = 255;
 constexpr int kLargeInbox = 30000;
-
-// An inbox listing of count messages of 29 characters from as many senders.
-QByteArray inboxListing(int count)
-{
-    QByteArray answer;
-    for (int i = 1; i <= count; ++i) {
-        // +491729 and six digits: eleven digits as semi-octets, low nibble first.
-        const QByteArray digits = QByteArray::number(49172900000LL + i) + 'F';
-        QByteArray swapped;
-        for (qsizetype k = 0; k + 1 < digits.size(); k += 2)
-            swapped += digits.mid(k + 1, 1) + digits.mid(k, 1);
-        answer += "\r\n+CMGL: " + QByteArray::number(i) + ",1,,44\r\n07919471101000F0040B91" + swapped
-            + "0000622101214300001DCD72990E6A9741613A888E2E83E6F4303DFD7683C274D03C8D07";
-    }
-    return answer + "\r\n\r\nOK\r\n";
-}
 
 // A phone inside the process: every command is answered on later passes of
 // the event loop, in pieces of piece bytes.
@@ -152,7 +137,7 @@ int readInbox(const QByteArray& inbox, int piece)
 
 void BM_ReadInboxOf255(benchmark::State& state)
 {
-    const QByteArray inbox = inboxListing(kMessages);
+    const QByteArray inbox = smsInboxListing(kMessages);
     for (auto _ : state) {
         if (readInbox(inbox, 128) != kMessages)
             state.SkipWithError("read failed");
@@ -178,7 +163,7 @@ long statusKilobytes(const char* field)
 // reads the large inbox (in 4 KB reads, as from a tty), in kB; -1 on failure.
 long largeInboxPeakGrowth(qsizetype* answerBytes)
 {
-    const QByteArray inbox = inboxListing(kLargeInbox);
+    const QByteArray inbox = smsInboxListing(kLargeInbox);
     *answerBytes = inbox.size();
     int pipeEnds[2];
     if (::pipe(pipeEnds) != 0)

@@ -4,6 +4,7 @@
 #include "EngineTestSupport.h"
 #include "HeapPeak.h"
 
+#include "SmsListings.h"
 #include "kestrova/core/QVSmsKitAsync.h"
 
 #include <gtest/gtest.h>
@@ -28,22 +29,6 @@ struct Boxes : smsKitAsync {
     void smsKitReadingFinished(QVSmsKitAsync*, int code) override { finished.append(code); }
 };
 
-// An inbox listing of count messages of 29 characters from as many senders.
-QByteArray inboxListing(int count)
-{
-    QByteArray answer;
-    for (int i = 1; i <= count; ++i) {
-        // +491729 and six digits: eleven digits as semi-octets, low nibble first.
-        const QByteArray digits = QByteArray::number(49172900000LL + i) + 'F';
-        QByteArray swapped;
-        for (qsizetype k = 0; k + 1 < digits.size(); k += 2)
-            swapped += digits.mid(k + 1, 1) + digits.mid(k, 1);
-        answer += "\r\n+CMGL: " + QByteArray::number(i) + ",1,,44\r\n07919471101000F0040B91" + swapped
-            + "0000622101214300001DCD72990E6A9741613A888E2E83E6F4303DFD7683C274D03C8D07";
-    }
-    return answer + "\r\n\r\nOK\r\n";
-}
-
 } // namespace
 
 // The heap the read holds at once stays below 12 times the answer, which
@@ -54,7 +39,7 @@ TEST(SmsKitMemory, ALargeListingIsReadInLittleMoreThanItsDictionaries)
     if (!HeapPeak::available())
         GTEST_SKIP() << "heap counting needs the address sanitizer build";
     constexpr int kMessages = 30000;
-    const QByteArray listing = inboxListing(kMessages);
+    const QByteArray listing = smsInboxListing(kMessages);
     constexpr qsizetype kRead = 4096;
 
     RecordingKit kit;
