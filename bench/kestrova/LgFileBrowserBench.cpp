@@ -4,7 +4,9 @@
 // files down and up through the file-browser kit and the simulated phone
 // over a pseudo-terminal at a serial line rate, in real time. The transfer
 // counters give the payload rate and its share of the line's 10-bit-a-byte
-// rate. Rates: 115,200 and 921,600 bit/s, or --rate=N.
+// rate, the share the turn-taking exchanges allow at most (payload over the
+// bytes both ways), and the idle line time per exchange. Rates: 115,200 and
+// 921,600 bit/s, or --rate=N.
 #include "kestrova/vendors/LgFileBrowserFrames.h"
 #include "kestrova/vendors/LgFrames.h"
 #include "kestrova/vendors/QVFileBrowserKitAsync.h"
@@ -107,6 +109,9 @@ void BM_Transfer1MB(benchmark::State& state)
     QTemporaryDir scratch;
     const QString localPath = scratch.filePath(QStringLiteral("file.bin"));
     double seconds = 0;
+    double waited = 0; // time the line carried nothing in either direction
+    qint64 lineBytes = 0;
+    qint64 exchanges = 0;
     for (auto _ : state) {
         phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("lg")));
         if (!sim.start()) {
@@ -131,6 +136,16 @@ void BM_Transfer1MB(benchmark::State& state)
             state.SkipWithError("not connected");
             return;
         }
+        // The exchanges the engine waits for one by one: each upload piece
+        // and its acknowledgement, each download request and its packet.
+        const auto exchangesSoFar = [&] {
+            qsizetype n = 0;
+            sim.modifyLgFiles(
+                [&](phonesim::LgFileSystem& fs) { n = upload ? fs.uploadPieceSizes.size() : fs.commands.size(); });
+            return n;
+        };
+        const qsizetype exchangesBefore = exchangesSoFar();
+        const qint64 lineBytesBefore = sim.lineBytesIn() + sim.lineBytesOut();
         QElapsedTimer clock;
         clock.start();
         if (upload)
@@ -142,12 +157,22 @@ void BM_Transfer1MB(benchmark::State& state)
             state.SkipWithError("transfer failed");
             return;
         }
-        seconds += clock.nsecsElapsed() / 1e9;
+        const double took = clock.nsecsElapsed() / 1e9;
+        seconds += took;
+        lineBytes += sim.lineBytesIn() + sim.lineBytesOut() - lineBytesBefore;
+        exchanges += exchangesSoFar() - exchangesBefore;
+        waited += took - double(sim.lineBytesIn() + sim.lineBytesOut() - lineBytesBefore) * 10.0 / rate;
         kit.fullStop();
         kit.setCallback(nullptr);
     }
     const double bytesPerSecond = double(kFileBytes) * state.iterations() / seconds;
     benchsupport::reportLineShare(state, bytesPerSecond, rate);
+    // The share the transfer would reach if each side answered at once: the
+    // engine sends the next piece or request only when the last exchange is
+    // complete, so the two directions take turns and never overlap.
+    state.counters["turns_cap"] = double(kFileBytes) * state.iterations() / double(lineBytes);
+    state.counters["exchanges"] = double(exchanges) / double(state.iterations());
+    state.counters["idle_ms_per_exchange"] = exchanges > 0 ? waited * 1000.0 / double(exchanges) : 0.0;
     state.SetLabel(upload ? "upload" : "download");
 }
 

@@ -105,10 +105,10 @@ protected:
                 pb.entries.insert(it.key(), body(it.value()));
         });
     }
-    LgOutcome read()
+    LgOutcome read(double seconds = 120.0)
     {
         kit->getPhonebookEntries();
-        EXPECT_TRUE(runUntil([&] { return !cb.reads.isEmpty(); }, 120.0, 0.05));
+        EXPECT_TRUE(runUntil([&] { return !cb.reads.isEmpty(); }, seconds, 0.05));
         runUntil([] { return false; }, 0.3, 0.05);
         EXPECT_EQ(cb.reads.size(), 1);
         return cb.reads.value(0);
@@ -284,6 +284,35 @@ TEST_F(LgPhonebookKitTest, BadRecordsAreSkippedWithALogLine)
     for (const QString& line : log.lines())
         skipped += line.startsWith(QLatin1String("LG phonebook: entry of")) ? 1 : 0;
     EXPECT_EQ(skipped, 2);
+}
+
+TEST_F(LgPhonebookKitTest, APhoneThatKeepsSendingEntriesEndsTheReadWithAFailure)
+{
+    // Bounded by the stated count, or by 10,000 entries where the phone
+    // stated none; one entry more ends the read with no data.
+    const struct {
+        bool statesCount;
+        int entriesAsked;
+    } cases[] = {{true, 4}, {false, 10001}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.statesCount ? "stated count" : "no count");
+        cb = LgPhonebookCallback();
+        KitLogCapture log;
+        overSerial("lg", "lg");
+        store({{1, contact("Ann")}, {2, contact("Bo")}, {3, contact("Cy")}});
+        sim->modifyLgPhonebook([&](LgPhonebook& pb) {
+            pb.endless = true;
+            pb.shortItemCount = !c.statesCount;
+        });
+        const LgOutcome outcome = read(3600.0);
+        EXPECT_FALSE(outcome.data);
+        EXPECT_EQ(outcome.code, -1);
+        const QList<int> ops = phonebookOpcodes();
+        EXPECT_EQ(ops.count(0x91) + ops.count(0x92), c.entriesAsked);
+        EXPECT_TRUE(log.lines().join(QLatin1Char('\n')).contains(QLatin1String("LG phonebook: the phone sent more than")));
+        kit.reset();
+        sim.reset();
+    }
 }
 
 TEST_F(LgPhonebookKitTest, BusyPortGivesMinus7AndNoData)

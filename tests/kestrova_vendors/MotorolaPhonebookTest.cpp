@@ -247,6 +247,34 @@ TEST_F(MotorolaPhonebookTest, ReadsTheSlotRangeInBatches)
     }
 }
 
+TEST_F(MotorolaPhonebookTest, AStatedRangeOfMoreThan10000SlotsIsNotRead)
+{
+    const struct {
+        int first;
+        int last;
+        bool read;
+    } cases[] = {{1, 10000, true}, {5, 10004, true}, {1, 10001, false}, {0, 10000, false}, {1, 2147483647, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.first) + ".." + std::to_string(c.last));
+        callback = PhonebookCallback();
+        KitLogCapture log;
+        start("motorola");
+        sim->modifySession([&](PhoneSession& s) {
+            s.motorola.firstSlot = c.first;
+            s.motorola.lastSlot = c.last;
+        });
+        kit.getPhonebookEntries();
+        ASSERT_TRUE(wait([&] { return !callback.reads.isEmpty(); }));
+        QStringList ranges = linesStartingWith({"AT+MPBRE="});
+        ranges.removeAll(QStringLiteral("AT+MPBRE=?"));
+        EXPECT_EQ(callback.reads.first().has_value(), c.read);
+        EXPECT_EQ(callback.readCodes.first(), c.read ? 0 : -1);
+        EXPECT_EQ(ranges.size(), c.read ? 50 : 0);
+        EXPECT_EQ(log.lines().join(QLatin1Char('\n')).contains(QLatin1String("more than 10000; not read")), !c.read);
+        kit.fullStop();
+    }
+}
+
 TEST_F(MotorolaPhonebookTest, NameSplitByOrderFlagAndPosition)
 {
     SLTCommDevice engine;

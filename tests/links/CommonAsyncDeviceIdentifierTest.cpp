@@ -306,7 +306,7 @@ TEST_F(CommonAsyncDeviceIdentifierTest, PhoneOfADeviceFileIsReachedOnItsSocket)
     int status = -99;
     identifier->requestATCommandsSync(kCommands, &status);
     ASSERT_EQ(status, 0);
-    EXPECT_EQ(identifier->identifyDevice(), QLatin1String("SAMSUNG+SGH-E250"));
+    EXPECT_EQ(identifier->identifyDevice(), QLatin1String("SAMSUNG ELECTRONICS+SGH-E250"));
     EXPECT_EQ(identifier->deviceName(), QLatin1String("SGH-E250"));
     freeIdentifier();
 }

@@ -76,7 +76,7 @@ TEST_F(GammuIdentifyTest, GammuAndTheIdentifierReadTheSamePhone)
          {"Qualcomm", "KU990", "354123012345672", "V10c_00"}},
         {"gigaset", {"gigaset-handset"}, {"Gigaset", "BRUSSELS", "351234005678902", "41"},
          {"Gigaset", "BRUSSELS", "351234005678902", "41"}},
-        {"samsung", {}, {"SAMSUNG", "SGH-E250", "353456012345679", "E250XXHB1"},
+        {"samsung", {}, {"SAMSUNG ELECTRONICS", "SGH-E250", "353456012345679", "E250XXHB1"},
          {"Samsung", "SGH-E250", "353456012345679", "E250XXHB1"}},
         {"motorola", {"motorola-model", "imei-serial"}, {"Motorola", "MODEL=V3", "351234567890123", "+CGMR: \"R374_G_0E.41.C3R_A\""},
          {"Motorola", "V3", "IMEI351234567890123", "\"R374_G_0E.41.C3R_A\""}},

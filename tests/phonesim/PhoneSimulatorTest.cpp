@@ -1,6 +1,9 @@
 #include "PhoneSimulator.h"
 #include "PtyClient.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using phonesim::PhoneProfile;
@@ -37,17 +40,17 @@ TEST_F(PhoneSimulatorTest, EveryProfileIdentifiesItself)
     } cases[] = {
         {"motorola", "+CGMI: \"Motorola CE, Copyright 2000\"",
          "+CGMM: \"GSM900\",\"GSM1800\",\"GSM1900\",\"GSM850\",\"MODEL=V3\""},
-        {"motorola2", "+CGMI: \"Motorola CE, Copyright 2000\"", "+CGMM: \"GSM900\",\"GSM1800\",\"MODEL=V600\""},
+        {"motorola2", "+CGMI: \"Motorola CE, Copyright 2000\"", "+CGMM: \"GSM900\",\"GSM1800\",\"MODEL=E398\""},
         {"nokia", "Nokia", "Nokia 6230i"},
-        {"sonyericsson", "Sony Ericsson", "AAD-3022041-BV"},
+        {"sonyericsson", "Sony Ericsson", "K750i"},
         {"siemens", "SIEMENS", "S65"},
-        {"gigaset", "Gigaset", "SL56"},
+        {"gigaset", "Gigaset", "SL560"},
         {"gigaset-sl400", "Gigaset", "SL400"},
         {"lg", "QUALCOMM INCORPORATED", "KU990"},
         {"lg2", "LG Elec. Inc", "KS360"},
-        {"lg3", "LG Electronics Inc", "KM900"},
+        {"lg3", "LG Electronics", "KM900"},
         {"lggd900", "LG Electronics Inc", "GD900"},
-        {"samsung", "SAMSUNG", "SGH-E250"},
+        {"samsung", "SAMSUNG ELECTRONICS", "SGH-E250"},
     };
     ASSERT_EQ(PhoneProfile::names().size(), int(std::size(cases)));
     for (const auto& c : cases) {
@@ -62,6 +65,60 @@ TEST_F(PhoneSimulatorTest, EveryProfileIdentifiesItself)
         for (const QByteArray& line : profile.information())
             ati += "\r\n" + line + "\r\n";
         EXPECT_EQ(client->command("ATI"), ati + "\r\nOK\r\n");
+        client.reset();
+        sim.reset();
+    }
+}
+
+namespace {
+
+// The identifications of the phone models in the device database
+// ("maker+model" as the phone answers AT+CGMI and AT+CGMM).
+QStringList deviceDatabaseIdentifications()
+{
+    static const QRegularExpression row(QStringLiteral(R"(\(\s*'\d+',\s*'[^']*',\s*'([^']+)')"));
+    QStringList found;
+    const QDir dir(QStringLiteral(MARVESTO_SOURCE_DIR "/data/devicedb"));
+    for (const QString& name : dir.entryList({QStringLiteral("*.sql")})) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString text = QString::fromUtf8(file.readAll());
+        for (const QRegularExpressionMatch& m : row.globalMatch(text))
+            found.append(m.captured(1));
+    }
+    return found;
+}
+
+// An identification answer's text: without a "+CGMx: " prefix and quotes;
+// of a list of bands and "MODEL=", the model.
+QString identificationText(const QByteArray& answer)
+{
+    QString text = QString::fromLatin1(answer);
+    text.remove(QLatin1String("\r\n\r\nOK\r\n"));
+    text = text.trimmed();
+    if (text.startsWith(QLatin1String("+CGM")) && text.indexOf(QLatin1String(": ")) > 0)
+        text = text.mid(text.indexOf(QLatin1String(": ")) + 2);
+    const qsizetype model = text.indexOf(QLatin1String("MODEL="));
+    if (model >= 0)
+        text = text.mid(model + 6);
+    text.remove(QLatin1Char('"'));
+    return text;
+}
+
+} // namespace
+
+TEST_F(PhoneSimulatorTest, EveryProfileAnswersAsTheDeviceDatabaseKnowsItsModel)
+{
+    const QStringList known = deviceDatabaseIdentifications();
+    ASSERT_GT(known.size(), 40);
+    ASSERT_TRUE(known.contains(QStringLiteral("LG Electronics+KM900")));
+    for (const QString& name : PhoneProfile::names()) {
+        SCOPED_TRACE(name.toStdString());
+        startWith(name.toLatin1().constData());
+        const QString identification = identificationText(client->command("AT+CGMI")) + u'+'
+            + identificationText(client->command("AT+CGMM"));
+        EXPECT_TRUE(known.contains(identification)) << identification.toStdString();
         client.reset();
         sim.reset();
     }
@@ -141,9 +198,9 @@ TEST_F(PhoneSimulatorTest, RecordsWhatItReceivedAcrossSplitWrites)
     ASSERT_TRUE(client->write("AT\rAT+CGMM\r"));
     // The two answers may come in one read or in two.
     QByteArray both = client->readAnswer();
-    if (!both.contains("SL56"))
+    if (!both.contains("SL560"))
         both += client->readAnswer();
-    EXPECT_TRUE(both.endsWith("\r\nSL56\r\n\r\nOK\r\n")) << both.toStdString();
+    EXPECT_TRUE(both.endsWith("\r\nSL560\r\n\r\nOK\r\n")) << both.toStdString();
     EXPECT_EQ(sim->received(), QByteArray("AT+CGMI\r\nAT\rAT+CGMM\r"));
     EXPECT_EQ(sim->receivedLines(), QList<QByteArray>({"AT+CGMI", "AT", "AT+CGMM"}));
 }

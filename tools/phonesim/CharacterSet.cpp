@@ -10,62 +10,72 @@ namespace phonesim {
 
 namespace {
 
-// The GSM default alphabet where it differs from ASCII, and the Latin
-// letters phones commonly use; other characters become "?".
-const QList<QPair<char16_t, quint8>>& gsmDifferences()
-{
-    static const QList<QPair<char16_t, quint8>> table = {
-        {u'@', 0x40}, {u'£', 0x01}, {u'$', 0x02}, {u'¥', 0x03}, {u'è', 0x04}, {u'é', 0x05}, {u'ù', 0x06},
-        {u'ì', 0x07}, {u'ò', 0x08}, {u'Ç', 0x09}, {u'Ø', 0x0B}, {u'ø', 0x0C}, {u'Å', 0x0E}, {u'å', 0x0F},
-        {u'_', 0x11}, {u'Æ', 0x1C}, {u'æ', 0x1D}, {u'ß', 0x1E}, {u'É', 0x1F}, {u'¤', 0x24}, {u'¡', 0x40},
-        {u'Ä', 0x5B}, {u'Ö', 0x5C}, {u'Ñ', 0x5D}, {u'Ü', 0x5E}, {u'§', 0x5F}, {u'¿', 0x60}, {u'ä', 0x7B},
-        {u'ö', 0x7C}, {u'ñ', 0x7D}, {u'ü', 0x7E}, {u'à', 0x7F}};
-    return table;
-}
+// The GSM 7-bit default alphabet (3GPP TS 23.038), code by code.
+constexpr char16_t kGsmDefault[128] = {
+    u'@', u'£', u'$', u'¥', u'è', u'é', u'ù', u'ì',  u'ò', u'Ç', u'\n', u'Ø',    u'ø', u'\r', u'Å', u'å',
+    u'Δ', u'_', u'Φ', u'Γ', u'Λ', u'Ω', u'Π', u'Ψ',  u'Σ', u'Θ', u'Ξ',  u'\x1B', u'Æ', u'æ',  u'ß', u'É',
+    u' ', u'!', u'"', u'#', u'¤', u'%', u'&', u'\'', u'(', u')', u'*',  u'+',    u',', u'-',  u'.', u'/',
+    u'0', u'1', u'2', u'3', u'4', u'5', u'6', u'7',  u'8', u'9', u':',  u';',    u'<', u'=',  u'>', u'?',
+    u'¡', u'A', u'B', u'C', u'D', u'E', u'F', u'G',  u'H', u'I', u'J',  u'K',    u'L', u'M',  u'N', u'O',
+    u'P', u'Q', u'R', u'S', u'T', u'U', u'V', u'W',  u'X', u'Y', u'Z',  u'Ä',    u'Ö', u'Ñ',  u'Ü', u'§',
+    u'¿', u'a', u'b', u'c', u'd', u'e', u'f', u'g',  u'h', u'i', u'j',  u'k',    u'l', u'm',  u'n', u'o',
+    u'p', u'q', u'r', u's', u't', u'u', u'v', u'w',  u'x', u'y', u'z',  u'ä',    u'ö', u'ñ',  u'ü', u'à'};
 
-// Characters of ASCII that the GSM default alphabet has elsewhere or not.
-bool asciiDiffers(char16_t c)
-{
-    return c == u'@' || c == u'$' || c == u'_' || c == u'`' || c == u'[' || c == u'\\' || c == u']' || c == u'^'
-           || c == u'{' || c == u'|' || c == u'}' || c == u'~' || c >= 0x7F;
-}
+constexpr quint8 kEscape = 0x1B;
 
-QByteArray toGsm(const QString& text, bool siemens)
+// The extension table: the code after the escape and its character.
+constexpr QPair<quint8, char16_t> kGsmExtension[] = {{0x0A, u'\f'}, {0x14, u'^'}, {0x28, u'{'}, {0x29, u'}'},
+                                                     {0x2F, u'\\'}, {0x3C, u'['}, {0x3D, u'~'}, {0x3E, u']'},
+                                                     {0x40, u'|'},  {0x65, u'€'}};
+
+// The codes of a character: one, two (escape first) or none.
+QByteArray gsmCodes(char16_t unit)
 {
-    static const QHash<char16_t, quint8> codes = [] {
-        QHash<char16_t, quint8> map;
-        for (const auto& [unit, code] : gsmDifferences())
-            map.insert(unit, code);
-        map.insert(u'@', 0x40);
+    static const QHash<char16_t, QByteArray> codes = [] {
+        QHash<char16_t, QByteArray> map;
+        for (int code = 0; code < 128; ++code)
+            if (code != kEscape)
+                map.insert(kGsmDefault[code], QByteArray(1, char(code)));
+        for (const auto& [code, extended] : kGsmExtension)
+            map.insert(extended, QByteArray(1, char(kEscape)) + char(code));
         return map;
     }();
+    return codes.value(unit);
+}
+
+char16_t gsmExtended(quint8 code)
+{
+    for (const auto& [extensionCode, extended] : kGsmExtension)
+        if (extensionCode == code)
+            return extended;
+    // A code the extension table lacks reads as the default table's; a
+    // second escape (a table this phone lacks) as a space.
+    return code == kEscape ? u' ' : kGsmDefault[code & 0x7F];
+}
+
+// Phones answer "@" (code 0) as 0x40 in this set; 0 reads as "@" too. A
+// character outside the alphabet becomes "?".
+QByteArray toGsm(const QString& text, bool siemens)
+{
     QByteArray out;
     for (const QChar c : text) {
         const char16_t unit = c.unicode();
-        quint8 code = '?';
-        if (!asciiDiffers(unit) && unit >= 0x0A)
-            code = quint8(unit);
-        else if (codes.contains(unit))
-            code = codes.value(unit);
-        if (siemens && (unit == u'@' || code == 0x22 || code == 0x5C))
-            out += unit == u'@' ? QByteArray("\\00") : "\\" + QByteArray::number(code, 16).toUpper();
-        else
-            out += char(code);
+        QByteArray codes = unit == u'@' ? QByteArray(1, 0x40) : gsmCodes(unit);
+        if (codes.isEmpty())
+            codes = "?";
+        for (const char code : codes) {
+            if (siemens && (unit == u'@' || code == 0x22 || code == 0x5C))
+                out += unit == u'@' ? QByteArray("\\00") : "\\" + QByteArray::number(code, 16).toUpper();
+            else
+                out += code;
+        }
     }
     return out;
 }
 
 QString fromGsm(const QByteArray& bytes, bool siemens)
 {
-    static const QHash<quint8, char16_t> units = [] {
-        QHash<quint8, char16_t> map;
-        for (const auto& [unit, code] : gsmDifferences())
-            map.insert(code, unit);
-        map.insert(0x40, u'@');
-        map.insert(0x00, u'@');
-        return map;
-    }();
-    QString out;
+    QByteArray codes;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         quint8 code = quint8(bytes[i]);
         if (siemens && code == '\\' && i + 2 < bytes.size()) {
@@ -76,10 +86,21 @@ QString fromGsm(const QByteArray& bytes, bool siemens)
                 i += 2;
             }
         }
-        if (units.contains(code))
-            out += QChar(units.value(code));
+        codes += char(code);
+    }
+    QString out;
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        const quint8 code = quint8(codes[i]);
+        if (code >= 0x80)
+            out += u'?';
+        else if (code == 0x40 || code == 0x00)
+            out += u'@';
+        else if (code != kEscape)
+            out += QChar(kGsmDefault[code]);
+        else if (i + 1 < codes.size())
+            out += QChar(gsmExtended(quint8(codes[++i])));
         else
-            out += QChar(code < 0x80 ? char16_t(code) : u'?');
+            out += u' '; // an escape with nothing after it
     }
     return out;
 }

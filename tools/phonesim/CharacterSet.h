@@ -12,7 +12,8 @@ class PhoneProfile;
 // The TE character set of 27.007 AT+CSCS: which set is in force, which the
 // phone offers, and how texts in command arguments and answers are coded in
 // it. "UCS2" texts are hex digits, four per UTF-16 unit; "GSM" texts are the
-// GSM default alphabet one byte a character ("@" as 0x40, as phones send it);
+// GSM default alphabet with its extension table (escape 0x1B and a second
+// code), "@" as 0x40 as phones send it;
 // "UTF-8" is UTF-8; any other set is Latin-1.
 struct CharacterSetState {
     QByteArray current = "GSM";

@@ -232,10 +232,23 @@ QList<QByteArray> LgFileSystem::uploadPiece(const QByteArray& escaped)
 {
     _upload += escaped;
     uploadPieceSizes.append(escaped.size());
-    const QByteArray command = LgPhonebook::unescape(_upload);
-    if (command.size() < _uploadLength)
+    // The unescaped length so far, counting only the new escape pairs: an
+    // upload packet comes in many pieces.
+    while (_uploadScanned < _upload.size()) {
+        const bool escape = quint8(_upload[_uploadScanned]) == 0x7D;
+        if (escape && _uploadScanned + 1 == _upload.size())
+            break; // its partner comes with the next piece
+        const quint8 next = escape ? quint8(_upload[_uploadScanned + 1]) : 0;
+        const bool pair = escape && (next == 0xDF || next == 0x5D || next == 0x5E);
+        _uploadPairs += pair ? 1 : 0;
+        _uploadScanned += pair ? 2 : 1;
+    }
+    if (_upload.size() - _uploadPairs < _uploadLength)
         return {QByteArray::fromHex("FF7E")};
+    const QByteArray command = LgPhonebook::unescape(_upload);
     _upload.clear();
+    _uploadScanned = 0;
+    _uploadPairs = 0;
     commands.append(command);
     return finishUpload(command);
 }

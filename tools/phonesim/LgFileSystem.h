@@ -69,6 +69,9 @@ private:
     // The upload packet being taken in, escaped.
     QByteArray _upload;
     int _uploadLength = 0;
+    // How far _upload was scanned for escape pairs, and the pairs found.
+    qsizetype _uploadScanned = 0;
+    qsizetype _uploadPairs = 0;
 };
 
 } // namespace phonesim

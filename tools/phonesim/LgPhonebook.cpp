@@ -61,7 +61,9 @@ QByteArray LgPhonebook::reply(quint8 service, quint8 opcode, quint8 sequence, co
 
 QList<QByteArray> LgPhonebook::entryReply(quint8 sequence)
 {
-    const auto it = entries.upperBound(_cursor);
+    auto it = entries.upperBound(_cursor);
+    if (it == entries.end() && endless)
+        it = entries.begin();
     if (it == entries.end())
         return {reply(kPhonebook, 0x92, sequence, QByteArray(2, '\0'))};
     _cursor = it.key();

@@ -27,6 +27,9 @@ public:
     QMap<int, QByteArray> wireOverrides;
     // Answers the item count with a reply too short to hold it.
     bool shortItemCount = false;
+    // Never says the entries are done: after the last it starts again at the
+    // first (a phone stuck sending entries).
+    bool endless = false;
     // The commands received, unescaped (FF, service, opcode, ...).
     QList<QByteArray> commands;
 

@@ -244,6 +244,8 @@ QByteArray ObexServer::connectAnswer(const QByteArray& target, bool hasTarget)
         return packet(kForbidden, fixed);
     _connected = true;
     _target = target;
+    // Every connection starts at the root, whatever the last one browsed.
+    _folder.clear();
     QByteArray headers = fourByteHeader(kHConnectionId, _nextConnectionId++);
     if (hasTarget)
         headers += variableHeader(kHWho, target);

@@ -89,26 +89,37 @@ AtResult functionality(PhoneSession& session, const AtCommand& cmd)
 const QList<PhoneProfile::Identity>& PhoneProfile::identities()
 {
     static const QList<Identity> all = {
-        {"motorola", "+CGMI: \"Motorola CE, Copyright 2000\"",
-         "+CGMM: \"GSM900\",\"GSM1800\",\"GSM1900\",\"GSM850\",\"MODEL=V3\"", "+CGMR: \"R374_G_0E.41.C3R_A\"",
-         "+CGSN: IMEI354861006318471", {"Motorola Mobile Phone"}},
-        {"motorola2", "+CGMI: \"Motorola CE, Copyright 2000\"", "+CGMM: \"GSM900\",\"GSM1800\",\"MODEL=V600\"",
-         "+CGMR: \"R26LD_U_83.2A.0FR\"", "+CGSN: IMEI354860003213452", {"Motorola Mobile Phone"}},
+        {"motorola",
+         "+CGMI: \"Motorola CE, Copyright 2000\"",
+         "+CGMM: \"GSM900\",\"GSM1800\",\"GSM1900\",\"GSM850\",\"MODEL=V3\"",
+         "+CGMR: \"R374_G_0E.41.C3R_A\"",
+         "+CGSN: IMEI354861006318471",
+         {"Motorola Mobile Phone"}},
+        {"motorola2",
+         "+CGMI: \"Motorola CE, Copyright 2000\"",
+         "+CGMM: \"GSM900\",\"GSM1800\",\"MODEL=E398\"",
+         "+CGMR: \"R26LD_U_83.2A.0FR\"",
+         "+CGSN: IMEI354860003213452",
+         {"Motorola Mobile Phone"}},
         {"nokia", "Nokia", "Nokia 6230i", "V 03.80 13-01-06 RM-72 (c) Nokia.", "356789011234563", {"Nokia"}},
-        {"sonyericsson", "Sony Ericsson", "AAD-3022041-BV", "R1CA021", "359876001234568",
-         {"Sony Ericsson K610i"}},
+        {"sonyericsson", "Sony Ericsson", "K750i", "R1CA021", "359876001234568", {"Sony Ericsson K750i"}},
         {"siemens", "SIEMENS", "S65", "25", "351234001234565", {"SIEMENS", "S65", "REVISION 25"}},
-        {"gigaset", "Gigaset", "SL56", "41", "351234005678902", {"Gigaset", "SL56", "REVISION 41"}},
+        {"gigaset", "Gigaset", "SL560", "41", "351234005678902", {"Gigaset", "SL560", "REVISION 41"}},
         // Model 15373 of the device database; from this revision it wants AT^HSMM? before OBEX.
-        {"gigaset-sl400", "Gigaset", "SL400", "75.114.000", "351234005678910", {"Gigaset", "SL400", "REVISION 75.114.000"}},
+        {"gigaset-sl400",
+         "Gigaset",
+         "SL400",
+         "75.114.000",
+         "351234005678910",
+         {"Gigaset", "SL400", "REVISION 75.114.000"}},
         // The KU990 names the maker of its chip set, as the device database has it.
         {"lg", "QUALCOMM INCORPORATED", "KU990", "V10c_00", "354123012345672", {"LG KU990"}},
         // The LG families: "lg2" opens its port with an OBEX connect, "lg3"
         // answers in packets, "lggd900" has a model byte of its own.
         {"lg2", "LG Elec. Inc", "KS360", "V10a_00", "354123012345680", {"LG KS360"}},
-        {"lg3", "LG Electronics Inc", "KM900", "V10b_00", "354123012345698", {"LG KM900"}},
+        {"lg3", "LG Electronics", "KM900", "V10b_00", "354123012345698", {"LG KM900"}},
         {"lggd900", "LG Electronics Inc", "GD900", "V10d_00", "354123012345706", {"LG GD900"}},
-        {"samsung", "SAMSUNG", "SGH-E250", "E250XXHB1", "353456012345679", {"SAMSUNG SGH-E250"}},
+        {"samsung", "SAMSUNG ELECTRONICS", "SGH-E250", "E250XXHB1", "353456012345679", {"SAMSUNG SGH-E250"}},
     };
     return all;
 }

@@ -1,19 +1,21 @@
 #include "PhoneSimulator.h"
 
+#include <QFile>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <arpa/inet.h>
+#include <optional>
 #include <poll.h>
-#include <QFile>
+#include <sched.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
-#include <optional>
 #include <utility>
 
 namespace phonesim {
@@ -21,7 +23,8 @@ namespace phonesim {
 namespace {
 constexpr qsizetype kMaxLineLength = 4096;
 constexpr int kOutboxPollMs = 10;
-constexpr int kLgPartPauseMs = 5;
+constexpr auto kLateWakeUp = std::chrono::milliseconds(5);
+constexpr auto kYieldBeforePace = std::chrono::microseconds(200);
 const QByteArray kLineEnd = "\r\n";
 constexpr char kCtrlZ = 0x1A;
 constexpr char kEscape = 0x1B;
@@ -335,7 +338,7 @@ void PhoneSimulator::setLineRate(int bitsPerSecond)
     _lineRate = std::max(0, bitsPerSecond);
 }
 
-bool PhoneSimulator::paceLine(qsizetype bytes, std::chrono::steady_clock::time_point& freeAt)
+bool PhoneSimulator::paceLine(qsizetype bytes, std::chrono::steady_clock::time_point& freeAt, bool follows)
 {
     int rate = 0;
     {
@@ -344,10 +347,13 @@ bool PhoneSimulator::paceLine(qsizetype bytes, std::chrono::steady_clock::time_p
     }
     if (rate <= 0)
         return !_stopping;
+    // Bytes that follow the last ones without a turn of the other side
+    // continue the line's schedule, so that the simulator waking up late
+    // does not stretch the line; otherwise the line idled until now.
     const auto now = std::chrono::steady_clock::now();
-    freeAt = std::max(freeAt, now) + std::chrono::microseconds(qint64(bytes) * 10'000'000 / rate);
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(freeAt - now).count();
-    return sleepUnlessStopped(int(wait));
+    const auto start = (follows && now - freeAt < kLateWakeUp) || now < freeAt ? freeAt : now;
+    freeAt = start + std::chrono::nanoseconds(qint64(bytes) * 10'000'000'000 / rate);
+    return sleepUntilUnlessStopped(freeAt);
 }
 
 ObexServer PhoneSimulator::obexServer() const
@@ -464,7 +470,10 @@ bool PhoneSimulator::answerObexSwitch(const QByteArray& line)
 
 void PhoneSimulator::handleInput(const QByteArray& bytes)
 {
-    if (!paceLine(bytes.size(), _inboundFreeAt))
+    _lineBytesIn += bytes.size();
+    // Input that came without an answer since the last input followed it on
+    // the line; input after an answer waited for it.
+    if (!paceLine(bytes.size(), _inboundFreeAt, !std::exchange(_answeredSinceInput, false)))
         return;
     if (handleObexInput(bytes))
         return;
@@ -486,13 +495,10 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
             portAnswers = _lgPort.input(bytes);
     }
     if (!silent) {
-        for (qsizetype i = 0; i < portAnswers.size(); ++i) {
-            // The parts of one answer go out a moment apart, as a phone
-            // sends them.
-            if (i > 0 && !sleepUnlessStopped(kLgPartPauseMs))
-                return;
-            send(portAnswers[i]);
-        }
+        // The parts of one answer go out one after the other, each paced
+        // by the line rate alone.
+        for (qsizetype i = 0; i < portAnswers.size(); ++i)
+            send(portAnswers[i], i > 0);
     }
     if (binary)
         return;
@@ -590,7 +596,29 @@ bool PhoneSimulator::sleepUnlessStopped(int ms)
     return !_stopping;
 }
 
-void PhoneSimulator::send(const QByteArray& answer)
+bool PhoneSimulator::sleepUntilUnlessStopped(std::chrono::steady_clock::time_point until)
+{
+    // To the microsecond: a line's pace is kept byte by byte, not in whole
+    // milliseconds. The thread sleeps to shortly before the time and yields
+    // for the rest, as a wake-up from sleep comes late by tens of
+    // microseconds, once for every piece of a transfer.
+    pollfd wake{_wakePipe[0], POLLIN, 0};
+    for (auto now = std::chrono::steady_clock::now(); now < until && !_stopping;
+         now = std::chrono::steady_clock::now()) {
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - now);
+        if (left <= kYieldBeforePace) {
+            sched_yield();
+            continue;
+        }
+        const qint64 sleep = (left - kYieldBeforePace).count();
+        const timespec wait{time_t(sleep / 1'000'000'000), long(sleep % 1'000'000'000)};
+        if (::ppoll(&wake, 1, &wait, nullptr) > 0)
+            break;
+    }
+    return !_stopping;
+}
+
+void PhoneSimulator::send(const QByteArray& answer, bool follows)
 {
     int chunkSize = 0;
     int delayMs = 0;
@@ -604,8 +632,10 @@ void PhoneSimulator::send(const QByteArray& answer)
         if (!sleepUnlessStopped(delayMs))
             return;
         const QByteArray chunk = answer.mid(at, step);
-        if (!paceLine(chunk.size(), _outboundFreeAt))
+        // A chunk after a chosen delay does not follow on the line.
+        if (!paceLine(chunk.size(), _outboundFreeAt, follows || (at > 0 && delayMs == 0)))
             return;
+        _answeredSinceInput = true;
         qsizetype done = 0;
         while (done < chunk.size()) {
             if (_link < 0)
@@ -616,6 +646,7 @@ void PhoneSimulator::send(const QByteArray& answer)
             const ssize_t n = _link == _master ? ::write(_link, bytes, count) : ::send(_link, bytes, count, MSG_NOSIGNAL);
             if (n > 0) {
                 done += n;
+                _lineBytesOut += n;
                 continue;
             }
             if (n < 0 && errno != EAGAIN && errno != EINTR)
@@ -640,6 +671,9 @@ bool PhoneSimulator::isHeld(const QByteArray& line) const
 
 void PhoneSimulator::serve()
 {
+    // Line pacing sleeps to the microsecond; the default slack of 50 us a
+    // wake-up would add up over thousands of pieces.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     char buffer[1024];
     while (!_stopping) {
         adoptNextLink();

@@ -101,6 +101,10 @@ public:
     static constexpr qsizetype kReceivedWindowLines = 4096;
     QByteArray received() const;
     QList<QByteArray> receivedLines() const;
+    // Bytes taken from the line and put on it since the start (benchmarks
+    // compare them with the time a transfer took).
+    qint64 lineBytesIn() const { return _lineBytesIn; }
+    qint64 lineBytesOut() const { return _lineBytesOut; }
     void clearReceived();
     // A copy of the phone's state; modify() changes it under the lock.
     PhoneSession session() const;
@@ -117,16 +121,20 @@ private:
     void serve();
     void handleInput(const QByteArray& bytes);
     void answerAndSend(const QByteArray& line);
-    void send(const QByteArray& answer);
+    // follows: the bytes go out right after the last ones (the next part
+    // of one answer), not after a pause.
+    void send(const QByteArray& answer, bool follows = false);
     void sendOutbox();
     bool sleepUnlessStopped(int ms);
+    bool sleepUntilUnlessStopped(std::chrono::steady_clock::time_point until);
     bool handleObexInput(const QByteArray& bytes);
     bool answerObexSwitch(const QByteArray& line);
     void openRelay();
     void closeRelay();
     // Waits until bytes have crossed the line after those before them (whose
-    // last one arrives at freeAt).
-    bool paceLine(qsizetype bytes, std::chrono::steady_clock::time_point& freeAt);
+    // last one arrives at freeAt); follows: they were queued right behind
+    // those, so a late wake-up of the simulator does not idle the line.
+    bool paceLine(qsizetype bytes, std::chrono::steady_clock::time_point& freeAt, bool follows);
 
     mutable std::mutex _mutex;
     PhoneProfile _profile;
@@ -140,6 +148,7 @@ private:
     int _lineRate = 0;
     std::chrono::steady_clock::time_point _inboundFreeAt;
     std::chrono::steady_clock::time_point _outboundFreeAt;
+    bool _answeredSinceInput = false;
     bool _silent = false;
     bool _hasLgPort = false;
     LgPort _lgPort;
@@ -163,6 +172,8 @@ private:
     int _wakePipe[2] = {-1, -1};
     std::thread _thread;
     std::atomic<bool> _stopping{false};
+    std::atomic<qint64> _lineBytesIn{0};
+    std::atomic<qint64> _lineBytesOut{0};
     QString _slavePath;
     QString _error;
 };

@@ -17,6 +17,9 @@ using kestrova::kitLogWith;
 
 namespace {
 
+// The most slots a read covers.
+constexpr qint64 kMaxSlots = 10000;
+
 const QString kSlot = QStringLiteral("slot");
 const QString kSubSlot = QStringLiteral("subSlot");
 const QString kMainEntry = QStringLiteral("mainEntry");
@@ -146,6 +149,20 @@ void KestrovaMotorolaPhonebookExt::getMotorolaPhonebookStage3(const QVariantMap&
     const int start = limits.value(QStringLiteral("start")).toInt();
     const int end = limits.value(QStringLiteral("end")).toInt();
     if (limits.isEmpty() || start >= end || start < 0) {
+        commands().motorolaPhonebookCleanup(stage([](const QVariantMap&) {}));
+        if (organizerKitAsync* receiver = callback())
+            receiver->organizerKitPhonebookRead(&kit(), std::nullopt, kestrova::kit::kFailed);
+        return;
+    }
+    // A phone stating more slots than any phonebook holds would keep the
+    // read going for hours: past the cap it ends with no data.
+    if (qint64(end) - start + 1 > kMaxSlots) {
+        kitLogWith([&] {
+            return QStringLiteral("Motorola phonebook: the phone states slots %1 to %2, more than %3; not read")
+                .arg(start)
+                .arg(end)
+                .arg(kMaxSlots);
+        });
         commands().motorolaPhonebookCleanup(stage([](const QVariantMap&) {}));
         if (organizerKitAsync* receiver = callback())
             receiver->organizerKitPhonebookRead(&kit(), std::nullopt, kestrova::kit::kFailed);

@@ -98,6 +98,7 @@ void SLTCommDeviceLgPhonebookExt::lgViewtyReadPhonebookEntries(const SLTInvocati
 {
     _tempMutableDict.clear();
     _tempBuffer.clear();
+    _entriesRead = 0;
     port().setDoAbort(false);
     SLTCommDeviceLgSmsExt& lg = port();
     _engine.addCommand(lg.makeFrameCommand(stage, kPhonebookReadStage, kSLTCommDeviceLgViewtyPhonebookEntryRead,
@@ -160,6 +161,18 @@ void SLTCommDeviceLgPhonebookExt::readStage2(const QVariantMap& result)
         return;
     }
     _tempBuffer.clear();
+    // A phone that keeps sending entries past the count it stated (or past
+    // the cap where it stated none) ends the read: a partial phonebook must
+    // not look whole.
+    const int bound = _maxEntry == 0 ? kUnknownCountMax : _maxEntry;
+    if (++_entriesRead > bound) {
+        kitLogWith([&] {
+            return QStringLiteral("LG phonebook: the phone sent more than %1 entries; read stopped").arg(bound);
+        });
+        _tempMutableDict.clear();
+        fail(result);
+        return;
+    }
     if (data.size() > _expectedLength) {
         kitLogWith([&] {
             return QStringLiteral("LG phonebook: entry of %1 bytes where %2 were stated skipped")

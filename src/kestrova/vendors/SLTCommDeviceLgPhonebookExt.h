@@ -22,6 +22,8 @@ public:
     void lgViewtyPreparePhonebookReading(const SLTInvocationPtr& stage);
     // Reads every entry; the stage gets progress steps and then
     // "SLTCommDeviceLgViewtyPhonebookEntriesRead" with slot text -> contact.
+    // More entries than the item count stated (10,000 where it stated none)
+    // end the read with a failure and no data.
     void lgViewtyReadPhonebookEntries(const SLTInvocationPtr& stage);
     // Result: the new slot as text, or "updated".
     void lgViewtyWritePhonebookEntry(const QVariantMap& contact, const SLTInvocationPtr& stage);
@@ -52,4 +54,6 @@ private:
     QVariantMap _tempMutableDict;
     QByteArray _tempBuffer;
     int _expectedLength = 0;
+    // Entries received in the running read, kept or skipped.
+    int _entriesRead = 0;
 };

@@ -1,0 +1,70 @@
+// The simulated phone's OBEX server: each connection begins at the root.
+#include "ObexServer.h"
+
+#include <gtest/gtest.h>
+
+using phonesim::ObexServer;
+
+namespace {
+
+QByteArray withLength(quint8 opcode, const QByteArray& rest)
+{
+    const int length = 3 + int(rest.size());
+    return QByteArray(1, char(opcode)) + char(length >> 8) + char(length & 0xFF) + rest;
+}
+
+QByteArray header(quint8 id, const QByteArray& value)
+{
+    const int length = 3 + int(value.size());
+    return QByteArray(1, char(id)) + char(length >> 8) + char(length & 0xFF) + value;
+}
+
+QByteArray nameHeader(const char* name)
+{
+    QByteArray utf16;
+    for (const char* c = name; *c; ++c)
+        utf16.append('\0').append(*c);
+    return header(0x01, utf16 + QByteArray(2, '\0'));
+}
+
+// The response code of the one answer to packet.
+int answer(ObexServer& server, const QByteArray& packet)
+{
+    const ObexServer::Output out = server.input(packet);
+    return out.answers.size() == 1 ? quint8(out.answers.first()[0]) : -1;
+}
+
+const QByteArray kConnect = withLength(0x80, QByteArray::fromHex("10002000"));
+const QByteArray kDisconnect = withLength(0x81, {});
+
+QByteArray setPath(const char* name, quint8 flags)
+{
+    return withLength(0x85, QByteArray(1, char(flags)) + '\0' + (name ? nameHeader(name) : QByteArray()));
+}
+
+QByteArray put(const char* name)
+{
+    return withLength(0x82, nameHeader(name) + header(0x49, "data"));
+}
+
+} // namespace
+
+TEST(ObexServerTest, EachConnectStartsAtTheRoot)
+{
+    ObexServer server;
+    ASSERT_EQ(answer(server, kConnect), 0xA0);
+    ASSERT_EQ(answer(server, setPath("Music", 0x00)), 0xA0);
+    ASSERT_EQ(answer(server, put("a.txt")), 0xA0);
+    ASSERT_EQ(answer(server, kDisconnect), 0xA0);
+
+    ASSERT_EQ(answer(server, kConnect), 0xA0);
+    ASSERT_EQ(answer(server, put("b.txt")), 0xA0);
+    // At the root there is no parent to go up to.
+    EXPECT_EQ(answer(server, setPath(nullptr, 0x03)), 0xC4);
+    EXPECT_EQ(server.files().keys(), (QStringList{QStringLiteral("/Music/a.txt"), QStringLiteral("/b.txt")}));
+
+    // A Connect without a Disconnect before it (a new link) starts there too.
+    ASSERT_EQ(answer(server, setPath("Music", 0x02)), 0xA0);
+    ASSERT_EQ(answer(server, kConnect), 0xA0);
+    EXPECT_EQ(answer(server, setPath(nullptr, 0x03)), 0xC4);
+}
