@@ -4,6 +4,7 @@
 #include "CharacterSet.h"
 #include "PhoneSimulator.h"
 #include "PtyClient.h"
+#include "SimTestBytes.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -16,11 +17,6 @@ using phonesim::PhoneSession;
 using phonesim::PhoneSimulator;
 
 namespace {
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
 
 CharacterSetState gsm(bool siemens = false)
 {

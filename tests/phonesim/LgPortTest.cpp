@@ -1,15 +1,9 @@
 #include "LgPort.h"
+#include "SimTestBytes.h"
 
 #include <gtest/gtest.h>
 
 using phonesim::LgPort;
-
-namespace {
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-} // namespace
 
 TEST(LgPort, OpensPerFamilyAndAnswersFramesInItsWrapping)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // An inbox listing (AT+CMGL answer in PDU mode) of count messages of 29
 // characters from as many senders, for tests and benches of large reads.
