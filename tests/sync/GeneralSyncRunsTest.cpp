@@ -290,12 +290,29 @@ TEST_F(GeneralSyncRunsTest, ClientIsRegisteredWithTheProgramsNameAndRemoved)
     ASSERT_TRUE(client);
     EXPECT_EQ(client->supportedEntityNames().size(), 3);
     EXPECT_EQ(client->displayName(), QStringLiteral("MarvestoLG"));
+    EXPECT_TRUE(client->imagePath().startsWith(QStringLiteral(":/images/program/")));
     EXPECT_TRUE(QFile::exists(supportFolder() + "/QVSync-App.plist"));
     EXPECT_EQ(shared.enableSyncEngineNotifier(false), 0);
     EXPECT_EQ(logged(",,,,,,,,,, GeneralSyncInfo DISABLED"), 1);
     shared.removeSyncEngineClient();
     EXPECT_FALSE(manager().clientWithIdentifier("com.marvesto.MarvestoLG"));
     shared.removeSyncEngineClient(); // nothing left to remove
+}
+
+TEST_F(GeneralSyncRunsTest, DestructionLetsTheRunEndAndWritesNothingMore)
+{
+    GeneralSyncInfo& shared = make();
+    shared.functionalityRequired();
+    ASSERT_TRUE(shared.isBusy());
+    const double start = platform::Clock::instance().now();
+    info.reset(); // waits for the run, which ends at once as the program quits
+    EXPECT_LT(platform::Clock::instance().now() - start, 8.0);
+    EXPECT_EQ(logged("<<<<<<<< Receiving entities (GeneralInfo) >>>>>>>>"), 0);
+    // The run's session is over: the client can begin another.
+    const auto client = manager().clientWithIdentifier(GeneralSyncInfo::clientIdentifier());
+    const auto session = ISyncSession::beginSessionWithClient(client, kSharedEntities, {});
+    EXPECT_TRUE(session);
+    session->cancelSyncing();
 }
 
 TEST_F(GeneralSyncRunsTest, SharedInstanceIsMadeOnFirstUse)
