@@ -171,6 +171,9 @@ std::shared_ptr<platform::ISyncClient> GeneralSyncInfo::getClient()
         client = m_manager.registerClientWithIdentifier(clientIdentifier(), description);
         client->setDisplayName(platform::bundle::applicationName());
         client->setImagePath(kProgramIconPath);
+        // A client registered again (after its removal) answers alerts as before.
+        if (m_isActive)
+            client->setSyncAlertHandler(alertHandler());
         return client;
     } catch (const platform::Exception& e) {
         synclog::xt(synclog::caught(QStringLiteral("getClient"), e));
@@ -427,6 +430,15 @@ void GeneralSyncInfo::setSyncingUISyncState(bool state, bool didChange)
     platform::NotificationCenter::defaultCenter().post(
         QStringLiteral("SyncEngineActive"), nullptr,
         {{QStringLiteral("Active"), state}, {QStringLiteral("SetupChanged"), didChange}});
+}
+
+std::function<void(const std::shared_ptr<platform::ISyncClient>&, const QStringList&)> GeneralSyncInfo::alertHandler()
+{
+    return [alive = std::weak_ptr<int>(m_alive), this](const std::shared_ptr<platform::ISyncClient>& client,
+                                                       const QStringList& names) {
+        if (alive.lock())
+            syncGeneralAlertHandler(client, names);
+    };
 }
 
 int GeneralSyncInfo::enableSyncEngineNotifier(bool on)

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -147,6 +148,7 @@ private:
         QString slowLog;
     };
     static const KindInfo& info(Kind kind);
+    std::function<void(const std::shared_ptr<platform::ISyncClient>&, const QStringList&)> alertHandler();
     static int kindOfEntity(const QString& entityName);
     std::optional<QVariantMap>& dictionary(Kind kind);
     const std::optional<QVariantMap>& dictionary(Kind kind) const;

@@ -115,6 +115,17 @@ TEST_F(GeneralSyncRunsTest, HubAlertStartsARun)
     EXPECT_TRUE(runEnds());
 }
 
+TEST_F(GeneralSyncRunsTest, ClientRegisteredAgainAfterItsRemovalStillAnswersAlerts)
+{
+    desktop();
+    GeneralSyncInfo& shared = makeActive();
+    shared.removeSyncEngineClient(); // as when a phone is forgotten
+    EXPECT_EQ(shared.trickleSyncEngine(), 0);
+    ASSERT_TRUE(runEnds());
+    syncDesktop([](ISyncSession& s) { s.pushChangesFromRecord(calendarRecord("Later"), "cal-later"); });
+    EXPECT_TRUE(testing_support::runUntil([&] { return shared.calendarName(0) == QStringLiteral("Later"); }));
+}
+
 TEST_F(GeneralSyncRunsTest, ChangesOfEntitiesTheSessionDoesNotAskForStayPending)
 {
     desktop();
