@@ -17,7 +17,7 @@ packages=(
   python3
   python3-vobject
   libical-dev
-  vdirsyncer radicale curl
+  vdirsyncer radicale curl khal
   openobex-apps obexftp
   libpoppler-qt6-dev poppler-utils qpdf
 )

@@ -2,7 +2,16 @@
 
 #include "app/DeviceEntryMakers.h"
 
+#include "desktopstore/DesktopStore.h"
 #include "device/qvDeviceDB.h"
+#include "sync/GeneralSyncInfo.h"
+#include "syncengine/ISyncManager.h"
+
+TarnexProgramServices::TarnexProgramServices(DeviceList& list) : list_(list)
+{
+}
+
+TarnexProgramServices::~TarnexProgramServices() = default;
 
 std::optional<QVariantMap> TarnexProgramServices::makeQVDeviceDictionary(
     const QVariantMap& properties, const std::shared_ptr<platform::BluetoothDevice>&)
@@ -12,4 +21,20 @@ std::optional<QVariantMap> TarnexProgramServices::makeQVDeviceDictionary(
         return std::nullopt;
     bool isNew = false;
     return deviceentry::makeQVDeviceDictionary(list_, *db, properties, &isNew);
+}
+
+void TarnexProgramServices::syncFunctionalityRequired()
+{
+    GeneralSyncInfo::sharedGeneralSyncInfo().functionalityRequired();
+    if (desktopStore_)
+        return;
+    desktopStore_ = std::make_unique<desktopstore::DesktopStore>(platform::ISyncManager::sharedManager(),
+                                                                 desktopstore::DesktopStore::defaultRootPath());
+    desktopStore_->start();
+}
+
+void TarnexProgramServices::removeSyncClients(const QVariantMap& /*phoneEntry*/)
+{
+    if (GeneralSyncInfo::isGeneralSyncInfoAlloced())
+        GeneralSyncInfo::sharedGeneralSyncInfo().removeSyncEngineClient();
 }

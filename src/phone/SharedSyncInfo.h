@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 #include <QVariantMap>
 
 // What the device object asks of the one sync-engine information object the
@@ -12,10 +13,11 @@ public:
     // A run with the sync engine is under way.
     virtual bool isBusy() const = 0;
     virtual void announceQuit() = 0;
-    // Reads the engine's information; false when it cannot be had.
-    virtual bool requestInfo(bool force)
+    // Whether the engine's information is there; wait: wait (a bounded
+    // time) for a run under way to bring it.
+    virtual bool requestInfo(bool wait)
     {
-        (void)force;
+        (void)wait;
         return true;
     }
     // The engine's lists in their order: contact groups and bookmark
@@ -23,8 +25,25 @@ public:
     virtual QList<QVariantMap> groups() const { return {}; }
     virtual QList<QVariantMap> calendars() const { return {}; }
     virtual QList<QVariantMap> bookmarkFolders() const { return {}; }
+    // The record id of the n-th entry of a list; a null text past the end.
+    virtual QString groupID(int index) const
+    {
+        (void)index;
+        return {};
+    }
+    virtual QString calendarID(int index) const
+    {
+        (void)index;
+        return {};
+    }
+    virtual QString bookmarkFolderID(int index) const
+    {
+        (void)index;
+        return {};
+    }
     // A phone needs the engine now.
     virtual void functionalityRequired() {}
-    // Everything is read from the engine again.
-    virtual void initialReadFromSyncEngine() {}
+    // Everything is read from the engine again: 0 once done, a negative code
+    // when it could not start.
+    virtual int initialReadFromSyncEngine() { return 0; }
 };

@@ -35,7 +35,11 @@ public:
     QList<QVariantMap> calendars() const override { return calendarList; }
     QList<QVariantMap> bookmarkFolders() const override { return folders; }
     void functionalityRequired() override { ++required; }
-    void initialReadFromSyncEngine() override { ++initialReads; }
+    int initialReadFromSyncEngine() override
+    {
+        ++initialReads;
+        return 0;
+    }
     bool available = true;
     QList<QVariantMap> contactGroups, calendarList, folders;
     int required = 0;

@@ -3,8 +3,9 @@
 #include "app/MainWindow.h"
 #include "app/PreferenceHandler.h"
 #include "app/ProgramAppLauncher.h"
-#include "app/TarnexController.h"
+#include "app/ProgramDeviceMakers.h"
 #include "app/SimulatedUsb.h"
+#include "app/TarnexController.h"
 #include "app/TarnexProgramServices.h"
 #include "app/TarnexWindow.h"
 
@@ -12,6 +13,7 @@
 #include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/ApplicationActivity.h"
+#include "sync/GeneralSyncInfo.h"
 #include "widgets/WidgetClasses.h"
 
 #include <QApplication>
@@ -48,6 +50,7 @@ int main(int argc, char** argv)
     ProgramAppLauncher launcher;
     AppLauncher::setShared(&launcher);
     simulatedusb::installFromEnvironment();
+    programmakers::install();
 
     AppController controller;
     controller.awakeFromNib();
@@ -60,6 +63,11 @@ int main(int argc, char** argv)
 
     const int status = app.exec();
     tarnex.reset();
+    if (GeneralSyncInfo::isGeneralSyncInfoAlloced()) {
+        GeneralSyncInfo::sharedGeneralSyncInfo().announceQuit();
+        GeneralSyncInfo::sharedGeneralSyncInfo().saveToDisk();
+        GeneralSyncInfo::releaseSharedGeneralSyncInfo();
+    }
     delete window;
     platform::UserDefaults::standard().synchronize();
     AppLauncher::setShared(nullptr);

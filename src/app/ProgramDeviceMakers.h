@@ -1,0 +1,15 @@
+#pragma once
+
+#include "phone/MFDevice.h"
+
+// The program's default makers of every phone object (MFDevice::Makers): the
+// one place the program hands its own parts to the device object at start.
+namespace programmakers {
+
+// The makers: the shared groups, calendars and bookmark folders once the
+// program made them.
+MFDevice::Makers makers();
+// Sets them as MFDevice's default makers.
+void install();
+
+} // namespace programmakers
