@@ -74,7 +74,9 @@ QVariantMap createMotoDictForVXDict(VXDictionary* vxDict, const QVSyncDeviceDesc
     vxDict->resetSentItems();
     MotorolaContactGenerator generator(description, vxDict);
     const QVariantMap result = generator.produceMotoDict();
-    QuickLogNoTime(qvlog::kSyncML, QStringLiteral("-- Moto Dict created: %1"), objectDescription(result));
+    // The description is made only when a log takes the line.
+    if (quicklog::wouldWrite(QString::fromLatin1(qvlog::kSyncML)))
+        QuickLogNoTime(qvlog::kSyncML, QStringLiteral("-- Moto Dict created: %1"), objectDescription(result));
     return result;
 }
 
