@@ -65,6 +65,47 @@ void BM_ConvertLg500ToFormsAndBack(benchmark::State& state)
 }
 BENCHMARK(BM_ConvertLg500ToFormsAndBack)->Unit(benchmark::kMillisecond);
 
+// The two directions alone: entries to contact forms (the converter's reader
+// and the making of the item form), and the forms back to entries.
+void BM_ReadLg500ToForms(benchmark::State& state)
+{
+    const auto phonebook = decodePhonebook(phonebookReplies(kEntries));
+    if (!phonebook) {
+        state.SkipWithError("no phonebook");
+        return;
+    }
+    for (auto _ : state) {
+        QList<VXDictionary> forms;
+        forms.reserve(kEntries);
+        for (auto it = phonebook->cbegin(); it != phonebook->cend(); ++it)
+            forms.append(vCardDictionary2VXDictionary(*vCardDictionaryForMotorolaContact(it.value()), it.key()));
+        benchmark::DoNotOptimize(forms);
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+BENCHMARK(BM_ReadLg500ToForms)->Unit(benchmark::kMillisecond);
+
+void BM_WriteLg500FromForms(benchmark::State& state)
+{
+    const auto phonebook = decodePhonebook(phonebookReplies(kEntries));
+    auto db = std::make_shared<qvDeviceDB>();
+    QVSyncDeviceDescription description(db);
+    if (!phonebook || !db->openDB(qvDeviceDB::defaultDatabasePath())
+        || description.setupFromProtocol(QStringLiteral("Protocol LG")) != 0) {
+        state.SkipWithError("no phonebook or no LG description");
+        return;
+    }
+    QList<VXDictionary> forms;
+    for (auto it = phonebook->cbegin(); it != phonebook->cend(); ++it)
+        forms.append(vCardDictionary2VXDictionary(*vCardDictionaryForMotorolaContact(it.value()), it.key()));
+    for (auto _ : state) {
+        for (VXDictionary& form : forms)
+            benchmark::DoNotOptimize(createMotoDictForVXDict(&form, description));
+    }
+    state.SetItemsProcessed(state.iterations() * kEntries);
+}
+BENCHMARK(BM_WriteLg500FromForms)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv)

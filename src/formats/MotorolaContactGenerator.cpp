@@ -24,22 +24,34 @@ const QString kValue = QStringLiteral("value");
 const QString kAlarmSound = QStringLiteral("MotorolaCalendarCustomValueAlarmSound");
 
 struct ListNames {
-    const char* listKey;
-    const char* outKey;
-    const char* limitKey;
-    const char* uniqueKey;
+    QString listKey;
+    QString outKey;
+    QString limitKey;
+    QString uniqueKey;
 };
 
 const ListNames kListNames[] = {
-    {kPhoneNumbers, "phone", "SyncML.MaxNo_PhoneNumbers", "SyncML.Unique_PhoneNumberType"},
-    {kEmailAddresses, "email", "SyncML.MaxNo_Emails", "SyncML.Unique_EmailType"},
-    {kURLs, "url", "SyncML.MaxNo_URLs", "SyncML.Unique_URLType"},
-    {kStreetAddresses, "address", "SyncML.MaxNo_Addresses", "SyncML.Unique_AddressType"},
+    {QLatin1String(kPhoneNumbers), QStringLiteral("phone"), QStringLiteral("SyncML.MaxNo_PhoneNumbers"),
+     QStringLiteral("SyncML.Unique_PhoneNumberType")},
+    {QLatin1String(kEmailAddresses), QStringLiteral("email"), QStringLiteral("SyncML.MaxNo_Emails"),
+     QStringLiteral("SyncML.Unique_EmailType")},
+    {QLatin1String(kURLs), QStringLiteral("url"), QStringLiteral("SyncML.MaxNo_URLs"),
+     QStringLiteral("SyncML.Unique_URLType")},
+    {QLatin1String(kStreetAddresses), QStringLiteral("address"), QStringLiteral("SyncML.MaxNo_Addresses"),
+     QStringLiteral("SyncML.Unique_AddressType")},
 };
 
 bool hasWord(const QString& text, const char* word)
 {
     return text.contains(QLatin1String(word), Qt::CaseInsensitive);
+}
+
+// The few keys and ids of one entry are held in lists: searching them costs
+// less than hashing.
+void addUnique(QStringList& list, const QString& text)
+{
+    if (!list.contains(text))
+        list.append(text);
 }
 
 // The slot classes of a remembered phone under the unique switch.
@@ -86,6 +98,10 @@ MotorolaContactGenerator::MotorolaContactGenerator(const QVSyncDeviceDescription
     , _isLG(description.protocol().startsWith(QLatin1String("Protocol LG")))
 {
     _addedUUIDs.reserve(16);
+    for (std::size_t kind = 0; kind < _limits.size(); ++kind) {
+        _limits[kind] = description.nonNilValueFromDescription(kListNames[kind].limitKey);
+        _unique[kind] = description.nonNilBOOLFromDescription(kListNames[kind].uniqueKey);
+    }
 }
 
 QString MotorolaContactGenerator::nonNilMainObject(const QString& key) const
@@ -106,7 +122,7 @@ QVariantMap MotorolaContactGenerator::produceMotoDict()
         return _curDict;
     const auto put = [this](const char* key, const QString& value) {
         _curDict.insert(QString::fromLatin1(key), value);
-        _writtenKeys.insert(QString::fromLatin1(key));
+        addUnique(_writtenKeys, QString::fromLatin1(key));
     };
     const QString first = nonNilMainObject(QLatin1String(kFirstName));
     const QString last = nonNilMainObject(QLatin1String(kLastName));
@@ -339,17 +355,18 @@ bool MotorolaContactGenerator::writesType(ListKind kind, const QString& joinedTy
 
 bool MotorolaContactGenerator::append(ListKind kind, const QVariantMap& entry)
 {
-    const ListNames& names = kListNames[int(kind)];
-    const QString outKey = QString::fromLatin1(names.outKey);
-    QVariantList list = _curDict.value(outKey).toList();
-    if (list.size() >= _syncDescription.nonNilValueFromDescription(QString::fromLatin1(names.limitKey))) {
-        _curDict.insert(outKey, list);
-        return false;
+    const QString& outKey = kListNames[int(kind)].outKey;
+    // The list is taken out of the dictionary while it grows, so it is not copied.
+    QVariant& slot = _curDict[outKey];
+    QVariantList list = slot.toList();
+    slot.clear();
+    const bool added = list.size() < _limits[std::size_t(kind)];
+    if (added) {
+        list.append(entry);
+        addUnique(_writtenKeys, outKey);
     }
-    list.append(entry);
-    _curDict.insert(outKey, list);
-    _writtenKeys.insert(outKey);
-    return true;
+    slot = std::move(list);
+    return added;
 }
 
 bool MotorolaContactGenerator::appendPhone(const QVariantMap& entry)
@@ -374,7 +391,7 @@ bool MotorolaContactGenerator::appendAddress(const QVariantMap& entry)
 
 QString MotorolaContactGenerator::nextForType(ListKind kind, const QString& type, bool allowOtherTypes)
 {
-    const QVariantList ids = _vxDict->mainObjectForKey(QLatin1String(kListNames[int(kind)].listKey)).toList();
+    const QVariantList ids = _vxDict->mainObjectForKey(kListNames[int(kind)].listKey).toList();
     for (const QVariant& idValue : ids) {
         const QString id = idValue.toString();
         if (id.isEmpty() || _addedUUIDs.contains(id))
@@ -382,7 +399,7 @@ QString MotorolaContactGenerator::nextForType(ListKind kind, const QString& type
         const QVariantMap sub = subRecord(id);
         if (!allowOtherTypes && sub.value(kType).toString() != type)
             continue;
-        _addedUUIDs.insert(id);
+        addUnique(_addedUUIDs, id);
         if (kind == ListKind::Address ? !sub.isEmpty() : !valueText(sub).isEmpty())
             return id;
     }
@@ -445,15 +462,15 @@ void MotorolaContactGenerator::addList(ListKind kind)
     ListRun run;
     run.kind = kind;
     run.names = &kListNames[int(kind)];
-    for (const QVariant& id : _vxDict->mainObjectForKey(QLatin1String(run.names->listKey)).toList()) {
+    for (const QVariant& id : _vxDict->mainObjectForKey(run.names->listKey).toList()) {
         if (id.typeId() == QMetaType::QString && !id.toString().isEmpty() && !run.ids.contains(id.toString()))
             run.ids.append(id.toString());
     }
     if (run.ids.isEmpty())
         return;
-    run.limit = _syncDescription.nonNilValueFromDescription(QString::fromLatin1(run.names->limitKey));
-    run.unique = _syncDescription.nonNilBOOLFromDescription(QString::fromLatin1(run.names->uniqueKey));
-    _curDict.insert(QString::fromLatin1(run.names->outKey), QVariantList());
+    run.limit = _limits[std::size_t(kind)];
+    run.unique = _unique[std::size_t(kind)];
+    _curDict.insert(run.names->outKey, QVariantList());
     writeRemembered(run);
     if (isDone(run))
         return;
@@ -466,12 +483,12 @@ void MotorolaContactGenerator::addList(ListKind kind)
 void MotorolaContactGenerator::writeTaken(ListRun& run, const QString& uuid, const QVariantMap& entry,
                                           const QVariantList* relation)
 {
-    _addedUUIDs.insert(uuid);
+    addUnique(_addedUUIDs, uuid);
     if (!append(run.kind, entry))
         return;
     _vxDict->rememberSent(uuid);
     if (relation)
-        _vxDict->setRelation(*relation, QLatin1String(run.names->listKey), uuid);
+        _vxDict->setRelation(*relation, run.names->listKey, uuid);
     ++run.count;
 }
 
@@ -504,11 +521,12 @@ int phoneClassOf(const QString& joined, bool isLG)
     return NoClass;
 }
 
+// The slot class of an e-mail, URL or address type word.
 int wordClassOf(const QString& word)
 {
-    if (word == QLatin1String("HOME"))
+    if (word.compare(QLatin1String("HOME"), Qt::CaseInsensitive) == 0)
         return Home;
-    if (word == QLatin1String("WORK"))
+    if (word.compare(QLatin1String("WORK"), Qt::CaseInsensitive) == 0)
         return Work;
     return NoClass;
 }
@@ -517,7 +535,7 @@ int wordClassOf(const QString& word)
 
 void MotorolaContactGenerator::writeRemembered(ListRun& run)
 {
-    const QString listKey = QLatin1String(run.names->listKey);
+    const QString& listKey = run.names->listKey;
     const QVariantMap relations = _vxDict->getRelations(listKey).toMap();
     if (relations.isEmpty())
         return;
@@ -556,14 +574,14 @@ void MotorolaContactGenerator::writeRemembered(ListRun& run)
             entry.remove(kValue);
             addAddressData(sub, entry);
             entry.insert(kType, vCardAddrTypeToMotorolaType(joined));
-            slotClass = wordClassOf(vCardAddrTypeToMotorolaType(joined).toUpper());
+            slotClass = wordClassOf(vCardAddrTypeToMotorolaType(joined));
         } else {
             QString joined;
             entry = entryFromParams(params, value, false, &joined);
             const QString type = vCardTypeToMotorolaType(joined);
             if (writesType(run.kind, joined))
                 entry.insert(kType, type);
-            slotClass = wordClassOf(type.toUpper());
+            slotClass = wordClassOf(type);
             if (run.unique && slotClass != NoClass && run.taken[slotClass])
                 continue;
         }
@@ -578,7 +596,7 @@ void MotorolaContactGenerator::writeRemembered(ListRun& run)
 
 void MotorolaContactGenerator::writeRememberedByType(ListRun& run, const QStringList& remembered)
 {
-    const QVariantMap relations = _vxDict->getRelations(QLatin1String(run.names->listKey)).toMap();
+    const QVariantMap relations = _vxDict->getRelations(run.names->listKey).toMap();
     static const char* const kOrder[] = {"WORK", "HOME", "OTHER"};
     int wanted = 0; // 3: any type
     const auto untakenLeft = [&] {
@@ -600,12 +618,12 @@ void MotorolaContactGenerator::writeRememberedByType(ListRun& run, const QString
             QString joined;
             QVariantMap entry = entryFromParams(params, value, false, &joined);
             const QString type = vCardTypeToMotorolaType(joined);
-            if (wanted < 3 && type.toUpper() != QLatin1String(kOrder[wanted]))
+            if (wanted < 3 && type.compare(QLatin1String(kOrder[wanted]), Qt::CaseInsensitive) != 0)
                 continue;
             if (writesType(run.kind, joined))
                 entry.insert(kType, type);
             writeTaken(run, id, entry, nullptr);
-            const int slotClass = wordClassOf(type.toUpper());
+            const int slotClass = wordClassOf(type);
             if (slotClass != NoClass)
                 run.taken[slotClass] = true;
             tookAny = true;
@@ -623,7 +641,7 @@ void MotorolaContactGenerator::writePlain(ListRun& run)
             return;
         if (_addedUUIDs.contains(id))
             continue;
-        _addedUUIDs.insert(id);
+        addUnique(_addedUUIDs, id);
         const QVariantMap sub = subRecord(id);
         if (sub.isEmpty() || (run.kind != ListKind::Address && valueText(sub).isEmpty()))
             continue;

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
+
+#include <array>
 
 class QVSyncDeviceDescription;
 class VXDictionary;
@@ -87,7 +88,7 @@ protected:
     const QVSyncDeviceDescription& _syncDescription;
     VXDictionary* _vxDict;
     QVariantMap _curDict;
-    QSet<QString> _addedUUIDs;
+    QStringList _addedUUIDs;
     bool _isLG;
 
 private:
@@ -113,6 +114,8 @@ private:
     bool isDone(const ListRun& run) const;
     void remember(const char* key);
 
-    ListRun* _run = nullptr;
-    QSet<QString> _writtenKeys;
+    QStringList _writtenKeys;
+    // Per list kind, from the description.
+    std::array<long, 4> _limits{};
+    std::array<bool, 4> _unique{};
 };
