@@ -46,8 +46,8 @@ bool hasWord(const QString& text, const char* word)
     return text.contains(QLatin1String(word), Qt::CaseInsensitive);
 }
 
-// The few keys and ids of one entry are held in lists: searching them costs
-// less than hashing.
+// The few ids of one entry are held in a list: searching it costs less than
+// hashing.
 void addUnique(QStringList& list, const QString& text)
 {
     if (!list.contains(text))
@@ -122,7 +122,6 @@ QVariantMap MotorolaContactGenerator::produceMotoDict()
         return _curDict;
     const auto put = [this](const char* key, const QString& value) {
         _curDict.insert(QString::fromLatin1(key), value);
-        addUnique(_writtenKeys, QString::fromLatin1(key));
     };
     const QString first = nonNilMainObject(QLatin1String(kFirstName));
     const QString last = nonNilMainObject(QLatin1String(kLastName));
@@ -176,7 +175,7 @@ void MotorolaContactGenerator::addDeviceSpecifics()
     const QVariantMap device = _vxDict->objectForKey(VXDictionary::kDeviceItems).toMap();
     for (auto it = device.cbegin(); it != device.cend(); ++it) {
         // A phone-side value never replaces what this item wrote itself.
-        if (it.key() == kAlarmSound || _writtenKeys.contains(it.key()))
+        if (it.key() == kAlarmSound || _curDict.contains(it.key()))
             continue;
         _curDict.insert(it.key(), it.value());
     }
@@ -361,10 +360,8 @@ bool MotorolaContactGenerator::append(ListKind kind, const QVariantMap& entry)
     QVariantList list = slot.toList();
     slot.clear();
     const bool added = list.size() < _limits[std::size_t(kind)];
-    if (added) {
+    if (added)
         list.append(entry);
-        addUnique(_writtenKeys, outKey);
-    }
     slot = std::move(list);
     return added;
 }

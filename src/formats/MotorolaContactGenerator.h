@@ -67,7 +67,8 @@ public:
     void addEmails();
     void addURLs();
     void addStreetAddresses();
-    // The item's phone-side values, except those under keys written already.
+    // The item's phone-side values, except those under keys the dictionary
+    // already holds.
     virtual void addDeviceSpecifics();
 
     // "FAX" fax, "HOME" home, "WORK" work, "MAIN"/"PREF" main,
@@ -114,7 +115,6 @@ private:
     bool isDone(const ListRun& run) const;
     void remember(const char* key);
 
-    QStringList _writtenKeys;
     // Per list kind, from the description.
     std::array<long, 4> _limits{};
     std::array<bool, 4> _unique{};
