@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -185,15 +186,26 @@ void MotorolaContactGenerator::addDeviceSpecifics()
 
 QString MotorolaContactGenerator::vCardTypeToMotorolaType(const QString& typeText)
 {
-    static const std::pair<const char*, const char*> table[] = {
-        {"FAX", "fax"},     {"HOME", "home"},     {"WORK", "work"},   {"MAIN", "main"},           {"PREF", "main"},
-        {"CELL", "mobile"}, {"MOBILE", "mobile"}, {"PAGER", "pager"}, {"VIDEOCALL", "videocall"},
+    static const std::pair<QLatin1String, QString> table[] = {
+        {QLatin1String("FAX"), QStringLiteral("fax")},
+        {QLatin1String("HOME"), QStringLiteral("home")},
+        {QLatin1String("WORK"), QStringLiteral("work")},
+        {QLatin1String("MAIN"), QStringLiteral("main")},
+        {QLatin1String("PREF"), QStringLiteral("main")},
+        {QLatin1String("CELL"), QStringLiteral("mobile")},
+        {QLatin1String("MOBILE"), QStringLiteral("mobile")},
+        {QLatin1String("PAGER"), QStringLiteral("pager")},
+        {QLatin1String("VIDEOCALL"), QStringLiteral("videocall")},
     };
+    static const QString other = QStringLiteral("other");
+    // Type words are upper case as a rule; others are compared in upper case.
+    const bool upper = std::none_of(typeText.cbegin(), typeText.cend(), [](QChar c) { return c.isLower(); });
+    const QString text = upper ? typeText : typeText.toUpper();
     for (const auto& [word, type] : table) {
-        if (hasWord(typeText, word))
-            return QString::fromLatin1(type);
+        if (text.contains(word))
+            return type;
     }
-    return QStringLiteral("other");
+    return other;
 }
 
 QString MotorolaContactGenerator::vCardAddrTypeToMotorolaType(const QString& typeText)
@@ -386,11 +398,22 @@ bool MotorolaContactGenerator::appendAddress(const QVariantMap& entry)
     return append(ListKind::Address, entry);
 }
 
+const QStringList& MotorolaContactGenerator::listIds(ListKind kind)
+{
+    std::optional<QStringList>& ids = _listIds[std::size_t(kind)];
+    if (!ids) {
+        ids.emplace();
+        for (const QVariant& id : _vxDict->mainObjectForKey(kListNames[int(kind)].listKey).toList()) {
+            if (id.typeId() == QMetaType::QString && !id.toString().isEmpty() && !ids->contains(id.toString()))
+                ids->append(id.toString());
+        }
+    }
+    return *ids;
+}
+
 QString MotorolaContactGenerator::nextForType(ListKind kind, const QString& type, bool allowOtherTypes)
 {
-    const QVariantList ids = _vxDict->mainObjectForKey(kListNames[int(kind)].listKey).toList();
-    for (const QVariant& idValue : ids) {
-        const QString id = idValue.toString();
+    for (const QString& id : listIds(kind)) {
         if (id.isEmpty() || _addedUUIDs.contains(id))
             continue;
         const QVariantMap sub = subRecord(id);
@@ -459,10 +482,7 @@ void MotorolaContactGenerator::addList(ListKind kind)
     ListRun run;
     run.kind = kind;
     run.names = &kListNames[int(kind)];
-    for (const QVariant& id : _vxDict->mainObjectForKey(run.names->listKey).toList()) {
-        if (id.typeId() == QMetaType::QString && !id.toString().isEmpty() && !run.ids.contains(id.toString()))
-            run.ids.append(id.toString());
-    }
+    run.ids = listIds(kind);
     if (run.ids.isEmpty())
         return;
     run.limit = _limits[std::size_t(kind)];

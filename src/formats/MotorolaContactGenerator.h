@@ -7,6 +7,7 @@
 #include <QVariantMap>
 
 #include <array>
+#include <optional>
 
 class QVSyncDeviceDescription;
 class VXDictionary;
@@ -97,6 +98,8 @@ private:
     struct ListRun;
 
     bool append(ListKind kind, const QVariantMap& entry);
+    // The item's ids of the list, each once.
+    const QStringList& listIds(ListKind kind);
     QString nextForType(ListKind kind, const QString& type, bool allowOtherTypes);
     QVariantMap subRecord(const QString& uuid) const;
     QString valueText(const QVariantMap& subRecord) const;
@@ -118,4 +121,6 @@ private:
     // Per list kind, from the description.
     std::array<long, 4> _limits{};
     std::array<bool, 4> _unique{};
+    // The ids of each list of the item, read on first use.
+    std::array<std::optional<QStringList>, 4> _listIds;
 };
