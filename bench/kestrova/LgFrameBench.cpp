@@ -6,6 +6,8 @@
 #include "kestrova/vendors/LgFrames.h"
 #include "kestrova/vendors/LgPhonebookRecord.h"
 
+#include "LgPhonebookSample.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QRandomGenerator>
@@ -13,6 +15,9 @@
 namespace {
 
 using namespace kestrova::lg;
+using kestrova::lg::bench::decodePhonebook;
+using kestrova::lg::bench::phonebookReplies;
+using kestrova::lg::bench::sampleContact;
 
 QByteArray randomBytes(qsizetype n)
 {
@@ -21,34 +26,6 @@ QByteArray randomBytes(qsizetype n)
     for (char& c : bytes)
         c = char(random.bounded(256));
     return bytes;
-}
-
-QVariantMap sampleContact(int i)
-{
-    return {{QStringLiteral("firstname"), QStringLiteral("First %1").arg(i)},
-            {QStringLiteral("lastname"), QStringLiteral("Last name %1").arg(i)},
-            {QStringLiteral("email"), QVariantList{QStringLiteral("person%1@example.org").arg(i)}},
-            {QStringLiteral("phone"),
-             QVariantList{QVariantMap{{QStringLiteral("value"), QStringLiteral("+4791%1").arg(i, 6, 10, QLatin1Char('0'))},
-                                      {QStringLiteral("type"), QStringLiteral("mobile")}},
-                          QVariantMap{{QStringLiteral("value"), QStringLiteral("+4722%1").arg(i, 6, 10, QLatin1Char('0'))},
-                                      {QStringLiteral("type"), QStringLiteral("work")}}}},
-            {QStringLiteral("categories"), QVariantList{QStringLiteral("2")}},
-            {QStringLiteral("notes"), QStringLiteral("Met at the fair, year %1").arg(2000 + i % 20)}};
-}
-
-// The escaped wire replies of a phonebook of n entries.
-QList<QByteArray> phonebookReplies(int n)
-{
-    QList<QByteArray> replies;
-    for (int i = 1; i <= n; ++i) {
-        QByteArray payload = QByteArray::fromHex("00");
-        payload.append(char(i & 0xFF)).append(char(i >> 8)).append(2, '\0');
-        payload.append(lgViewtyPhonebookCreateRawDataForDict(sampleContact(i), quint8(i)).mid(4));
-        replies.append(char(0xFF) + quoteFFValuesInData(frame(kPhonebookService, kPhonebookReadNext, quint8(i), payload))
-                       + char(0x7E));
-    }
-    return replies;
 }
 
 void BM_Escape(benchmark::State& state)
@@ -99,15 +76,10 @@ void BM_DecodeRead500(benchmark::State& state)
     for (const QByteArray& r : replies)
         size += r.size();
     for (auto _ : state) {
-        QVariantMap phonebook;
-        for (const QByteArray& reply : replies) {
-            std::optional<QVariantMap> contact = lgExtractAddressData(removeQuotedFFValuesFromData(reply));
-            if (!contact) {
-                state.SkipWithError("entry not decoded");
-                return;
-            }
-            const QString slot = contact->take(QStringLiteral("slot")).toString();
-            phonebook.insert(slot, *contact);
+        const std::optional<QVariantMap> phonebook = decodePhonebook(replies);
+        if (!phonebook) {
+            state.SkipWithError("entry not decoded");
+            return;
         }
         benchmark::DoNotOptimize(phonebook);
     }

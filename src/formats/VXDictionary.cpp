@@ -7,7 +7,10 @@
 #include "platform/SyncChange.h"
 
 #include <QDateTime>
+#include <QRandomGenerator>
 #include <QUuid>
+
+#include <array>
 
 const QString VXDictionary::kMainDict = QStringLiteral("Main-Dict");
 const QString VXDictionary::kOtherItems = QStringLiteral("XXX-OtherItems");
@@ -189,10 +192,13 @@ void VXDictionary::resetSentItems()
 
 void VXDictionary::rememberSent(const QString& uuid)
 {
-    QVariantList sent = _realDict.value(kSentItems).toList();
+    // The list is taken out of the item while it grows, so it is not copied.
+    QVariant& slot = _realDict[kSentItems];
+    QVariantList sent = slot.toList();
+    slot.clear();
     if (!sent.contains(uuid))
         sent.append(uuid);
-    _realDict.insert(kSentItems, sent);
+    slot = std::move(sent);
 }
 
 bool VXDictionary::wasUUIDsent(const QString& uuid) const
@@ -209,7 +215,15 @@ QVariant VXDictionary::sentItems() const
 
 QString createNewPrimaryKey()
 {
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    // A random (version 4) UUID. The bits come from the global generator,
+    // seeded once by the system: asking the system source for every record id
+    // of a phonebook costs more than the whole conversion of its entries.
+    std::array<quint32, 4> words;
+    QRandomGenerator::global()->fillRange(words.data(), qsizetype(words.size()));
+    QByteArray bytes(reinterpret_cast<const char*>(words.data()), 16);
+    bytes[6] = char((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = char((bytes[8] & 0x3F) | 0x80);
+    return QUuid::fromRfc4122(bytes).toString(QUuid::WithoutBraces).toUpper();
 }
 
 QString createPrefixedPrimaryKey(const QString& prefix)
