@@ -3,6 +3,7 @@
 #include "foundation/FileManagerAdds.h"
 #include "foundation/NamedLog.h"
 #include "links/FTPFile.h"
+#include "phone/DeadAliasAsker.h"
 #include "phone/FTPFileLocations.h"
 #include "phone/FTPFileSystem.h"
 #include "phone/HistoryName.h"

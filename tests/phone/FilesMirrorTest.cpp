@@ -1,6 +1,7 @@
 #include "phone/FilesMirror.h"
 #include "links/FTPFile.h"
 #include "phone/BackupRules.h"
+#include "phone/DeadAliasAsker.h"
 #include "phone/FTPFileLocations.h"
 #include "phone/FTPFileSystem.h"
 #include "phone/LocationsListServer.h"
