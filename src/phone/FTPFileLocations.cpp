@@ -180,8 +180,7 @@ QVariantMap FTPFileLocations::registerNewDirectory(const QString& phonePath)
 
 QVariantMap FTPFileLocations::registerNewFile(const FTPFile& file, bool* isNew)
 {
-    const PhoneFileEntry view{file.fileName(), file.fullPath(), file.isDirectory()};
-    const bool wantsBackup = _device.wantsBackupNow() && _device.wantsToBackup(view);
+    const bool wantsBackup = _device.wantsBackupNow() && _device.wantsToBackup(PhoneFileEntry::of(file));
     long number = 0;
     int label = 0;
     const int status = checkFileStatusOnMirror(file, &number, &label, wantsBackup);

@@ -261,13 +261,13 @@ int USBMassStorageConnection::doesExist(const QString& path, const std::shared_p
 }
 
 void USBMassStorageConnection::arrangeVolumes(const QString& internalPath, const QString& externalPath,
-                                              const QVariantList&)
+                                              const FTPFileList&)
 {
     _volumes.arrangeVolumes(internalPath, externalPath);
 }
 
 void USBMassStorageConnection::findAndArrangeSamsungVolumes(const QString& internalPath, const QString& externalPath,
-                                                            const QVariantList& root)
+                                                            const FTPFileList& root)
 {
     arrangeVolumes(internalPath, externalPath, root);
 }

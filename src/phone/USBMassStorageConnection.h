@@ -45,9 +45,9 @@ public:
         return _volumes.pathToFileOnDisk(path, disk);
     }
     bool areVolumesValid() const override { return _volumes.areVolumesValid(); }
-    void arrangeVolumes(const QString& internalPath, const QString& externalPath, const QVariantList& root) override;
+    void arrangeVolumes(const QString& internalPath, const QString& externalPath, const FTPFileList& root) override;
     void findAndArrangeSamsungVolumes(const QString& internalPath, const QString& externalPath,
-                                      const QVariantList& root) override;
+                                      const FTPFileList& root) override;
     // Serial numbers: the phone's USB serial, else its volume markers'.
     bool mustWriteSerialNumber() const override;
     QString oldSerialNumber() const override;
