@@ -73,7 +73,7 @@ int DorvantiUSBCopJob::copyAction()
     MFMoreUNIXCopyProgress record;
     record.owner = this;
     record.cancel = &_isKilled;
-    record.receiver = _notifier;
+    record.receiver = _notifier.load();
     record.progress = MyMFCallback;
     const QFileInfo source(_srcFilePath);
     if (!source.exists() && !source.isSymLink())
@@ -115,10 +115,9 @@ int DorvantiUSBCopJob::receiverStatus(int status)
 
 void DorvantiUSBCopJob::doFinalize()
 {
-    if (_status == moreunix::kCancelled || !_notifier)
+    if (_status == moreunix::kCancelled || !_notifier.load())
         return;
-    FTPReceiver* receiver = _notifier;
-    _notifier = nullptr;
+    FTPReceiver* receiver = _notifier.exchange(nullptr);
     const int status = receiverStatus(_status);
     if (status != 0)
         QVLOG(qvlog::kXT, QStringLiteral("USB copy %1 -> %2 failed: %3").arg(_srcFilePath, _destFilePath).arg(status));

@@ -28,7 +28,7 @@ public:
     DorvantiUSBCopJob(const DorvantiUSBCopJob&) = delete;
     DorvantiUSBCopJob& operator=(const DorvantiUSBCopJob&) = delete;
 
-    FTPReceiver* notifier() const { return _notifier; }
+    FTPReceiver* notifier() const { return _notifier.load(); }
     double transfered() const { return double(_transfered.load()); }
     int prozDone() const { return _prozDone.load(); }
     int status() const { return _status; }
@@ -58,7 +58,7 @@ private:
     std::shared_ptr<ObexCommand> _obexCommand;
     int _status = 0;
     DorvantiUSBCopyHdlr* _dorvantiUSBCopyHdlr = nullptr;
-    FTPReceiver* _notifier = nullptr;
+    std::atomic<FTPReceiver*> _notifier{nullptr};
     std::atomic<qint64> _transfered{0};
     std::atomic<int> _prozDone{0};
     std::atomic<bool> _isKilled{false};

@@ -390,3 +390,30 @@ TEST_F(FilesMirrorTest, AnAnchorAliasIsFollowedAndADeadOneDeletedOnlyWhenTheUser
     EXPECT_TRUE(QFileInfo(dead).isDir());
     EXPECT_EQ(asker.asked, QStringList({dead, dead}));
 }
+
+TEST_F(FilesMirrorTest, AVolumeMissingNowButKeptInTheArchiveStaysInTheSnapshot)
+{
+    {
+        auto mirror = open();
+        mirror->registerFileOnDevice(*listed("/[0]/a.jpg", 1));
+        mirror->registerFileOnDevice(*listed("/[1]/b.jpg", 1));
+        const QString local = mirror->getMirrorPath("/[0]/a.jpg");
+        testing_support::writeFile(local);
+        mirror->deliveredFile("/[0]/a.jpg", local);
+        mirror->setFileSystemValid();
+        mirror->save();
+    }
+    device.internalMemory = false;
+    device.internalInArchive = true;
+    auto mirror = open();
+    mirror->registerFileOnDevice(*listed("/[1]/b.jpg", 1));
+    mirror->setFileSystemValid();
+    EXPECT_EQ(mirror->currentFileSystem().fileSystem().keys(), QStringList({"/[0]/a.jpg", "/[1]/b.jpg"}));
+    EXPECT_EQ(mirror->currentLocation(4711), anchor + "/Files/[0]/a.jpg") << "not trashed";
+
+    device.internalInArchive = false;
+    mirror->recreateFilesystem();
+    mirror->registerFileOnDevice(*listed("/[1]/b.jpg", 1));
+    mirror->setFileSystemValid();
+    EXPECT_EQ(mirror->currentLocation(4711), anchor + "/Trash/a_000.jpg");
+}
