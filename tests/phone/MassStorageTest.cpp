@@ -297,9 +297,13 @@ TEST_F(MassStorageTest, ListsCopiesAndMakesFoldersOnAFatImage)
         GTEST_SKIP() << "mkfs.fat could not make the image";
     if (QProcess::execute(fusefat, {"-o", "rw+", image, mount}) != 0)
         GTEST_SKIP() << "fusefat could not mount the image here";
+    // Unmounted whatever the test's outcome, before the folder goes.
+    struct Unmount {
+        QString mount;
+        ~Unmount() { QProcess::execute("fusermount", {"-u", mount}); }
+    } unmount{mount};
     attach({mount});
     USBMassStorageConnection& ftp = makeDevice();
     exerciseVolume(ftp, mount, dir.path() + "/mac");
     device.reset();
-    QProcess::execute("fusermount", {"-u", mount});
 }
