@@ -97,6 +97,7 @@ TEST_F(FilesMirrorTest, TheMarkerDecidesWhetherAnOldMirrorIsCleared)
         EXPECT_EQ(marker.value("CFBundleVersion").toString(),
                   c.cleared ? "10" : c.marker.toMap().value("CFBundleVersion", "10").toString());
         EXPECT_EQ(plistlibError(at("Info.plist")), "");
+        EXPECT_EQ(plistlibError(at("MirrorDeviceDict")), "");
     }
 }
 
@@ -416,4 +417,22 @@ TEST_F(FilesMirrorTest, AVolumeMissingNowButKeptInTheArchiveStaysInTheSnapshot)
     mirror->registerFileOnDevice(*listed("/[1]/b.jpg", 1));
     mirror->setFileSystemValid();
     EXPECT_EQ(mirror->currentLocation(4711), anchor + "/Trash/a_000.jpg");
+}
+
+TEST_F(FilesMirrorTest, AnOldLayoutPointerSwitchedToTheLastStateIsSavedAsANewSnapshot)
+{
+    QDir().mkpath(anchor);
+    platform::plist::writeFile(at("Info.plist"), QVariantMap{{"CFBundleVersion", "10"}});
+    platform::plist::writeFile(at("MirrorFileSystem"), QVariantMap{{"/[0]/a.jpg", 4711}});
+    auto mirror = open();
+    const QStringList before = history();
+    FTPFileSystem& current = mirror->currentFileSystem();
+    current.loadFromFileSwitchToLast();
+    EXPECT_TRUE(current.isValid());
+    EXPECT_TRUE(current.isDirty());
+    EXPECT_EQ(current.idForPath("/[0]/a.jpg"), 4711);
+    current.save();
+    EXPECT_EQ(history().size(), before.size() + 1);
+    EXPECT_EQ(platform::plist::readFile(at("MirrorFileSystem")).toMap().value("CurFileSystem").toString(),
+              history().last());
 }
