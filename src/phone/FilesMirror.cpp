@@ -237,7 +237,7 @@ void FilesMirror::deliveredFile(const QString& phonePath, const QString& localPa
     _curFileSystem->deliveredFile(phonePath, localPath);
 }
 
-QString FilesMirror::getMirrorPath(const QString& phonePath)
+QString FilesMirror::mirrorPathFor(const QString& phonePath) const
 {
     const QString internal = _mfDevice.internalPath(phonePath);
     if (!mirrorpaths::isSafePhonePath(internal)) {
@@ -245,9 +245,13 @@ QString FilesMirror::getMirrorPath(const QString& phonePath)
         return QString();
     }
     const QString normalized = normalizedPath(internal);
-    const QString path = _basePath + (normalized.startsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/"))
-        + normalized;
-    return createDirPathForFile(path) == 0 ? path : QString();
+    return _basePath + (normalized.startsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + normalized;
+}
+
+QString FilesMirror::getMirrorPath(const QString& phonePath)
+{
+    const QString path = mirrorPathFor(phonePath);
+    return !path.isEmpty() && createDirPathForFile(path) == 0 ? path : QString();
 }
 
 QStringList FilesMirror::getMirrorPaths() const
@@ -306,13 +310,11 @@ QString FilesMirror::getPreviewPathFromLocal(const QString& localPath) const
 
 QString FilesMirror::getMirroredFile(const FTPFile& file, int* error)
 {
-    const QString internal = _mfDevice.internalPath(file.fullPath());
-    if (!mirrorpaths::isSafePhonePath(internal)) {
-        QVLOG(qvlog::kXT, QStringLiteral("Phone path %1 refused for the mirror").arg(internal));
+    const QString path = mirrorPathFor(file.fullPath());
+    if (path.isEmpty()) {
         *error = -1;
         return QString();
     }
-    const QString path = _basePath + normalizedPath(internal);
     if (QFileInfo::exists(path))
         return path;
     *error = createDirPathForFile(path);

@@ -85,6 +85,8 @@ private:
     void open();
     void checkMarker();
     void listHistory();
+    // The mirror path of a phone path; empty when the path is refused.
+    QString mirrorPathFor(const QString& phonePath) const;
 
     MirrorOwner& _mfDevice;
     QString _anchorPath;

@@ -302,6 +302,12 @@ TEST_F(FilesMirrorTest, PhonePathsNeverLeaveTheMirror)
     EXPECT_EQ(mirror->getMirrorPath(QStringLiteral("/[0]/a") + QChar(0) + "b"), "");
     EXPECT_EQ(mirror->getPreviewPath("/[0]/./x"), "");
     EXPECT_EQ(mirror->getPreviewPath("/[0]/x.jpg"), anchor + "/Files/[0]/HiddenPreviews/x.jpg");
+    int error = 1;
+    EXPECT_EQ(mirror->getMirroredFile(*listed("/[0]/D/x.jpg", 1), &error), anchor + "/Files/[0]/D/x.jpg");
+    EXPECT_EQ(error, 0);
+    EXPECT_TRUE(QFileInfo(anchor + "/Files/[0]/D").isDir());
+    EXPECT_EQ(mirror->getMirroredFile(*listed("/[0]/../x.jpg", 1), &error), "");
+    EXPECT_EQ(error, -1);
     const QVariantMap stray{
         {"DeviceEntry", QVariantMap{{"DeviceFullPath", "/[0]/x"}}}, {"State", "Real"}, {"Path", "/../../etc/passwd"}};
     mirror->fileLocations().setEntry(&stray, 7);
