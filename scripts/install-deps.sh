@@ -13,6 +13,7 @@ packages=(
   libgammu-dev
   libplist-dev libsqlcipher-dev libudev-dev
   zip unzip
+  dosfstools fusefat
   xvfb x11-apps
   python3
   python3-vobject

@@ -276,3 +276,15 @@ QString resolveAliasPath(const QString& path)
     }
     return resolved;
 }
+
+QString resolveAliasToDirectory(const QString& path)
+{
+    if (path.isNull())
+        return QString();
+    const QString expanded = platform::paths::expandTilde(path);
+    const QFileInfo info(expanded);
+    if (!info.exists() && !info.isSymLink())
+        return expanded;
+    const QString resolved = resolveAliasPath(expanded);
+    return QFileInfo(resolved).isDir() ? resolved : QString();
+}

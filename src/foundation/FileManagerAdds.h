@@ -61,3 +61,9 @@ QString getAppNameForCreator(quint32 creator);
 // Expands "~" and resolves symbolic links component by component (chains
 // followed). Null for a null path.
 QString resolveAliasPath(const QString& path);
+
+// The folder a path stands for: a folder itself, or the folder at the end of
+// a chain of symbolic links (resolveAliasPath). A path where nothing is yet
+// answers itself (tilde expanded), to be created. Null for a plain file, a
+// link to a plain file, or a dead link.
+QString resolveAliasToDirectory(const QString& path);

@@ -17,6 +17,13 @@ namespace {
 
 constexpr mode_t kSpecialModeBits = 07000; // set-user-ID, set-group-ID, sticky
 
+// A file system that keeps no permissions or times (a FAT phone volume
+// through FUSE) refuses to set them; the copy goes on without them.
+bool isUnsupportedAttribute(int error)
+{
+    return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+}
+
 void require(bool condition, const char* what)
 {
     if (!condition)
@@ -277,14 +284,14 @@ int MFMoreUNIXCopyFile(const QString& source, const QString& destination, MFMore
         ::unlink(temporary.constData());
         return error;
     };
-    if (::fchmod(out.get(), st.st_mode & 07777 & ~kSpecialModeBits) != 0)
+    if (::fchmod(out.get(), st.st_mode & 07777 & ~kSpecialModeBits) != 0 && !isUnsupportedAttribute(errno))
         return discard(errno);
 
     if (const int error = MFMoreUNIXCopyDescriptorToDescriptor(in.get(), out.get(), progress))
         return discard(error);
 
     const struct timespec times[2] = { st.st_atim, st.st_mtim };
-    if (::futimens(out.get(), times) != 0)
+    if (::futimens(out.get(), times) != 0 && !isUnsupportedAttribute(errno))
         return discard(errno);
     if (const int error = out.close()) {
         ::unlink(temporary.constData());

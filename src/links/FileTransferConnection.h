@@ -1,6 +1,7 @@
 #pragma once
 
 #include "links/DZDeviceConnection.h"
+#include "links/FTPFile.h"
 
 #include <QString>
 #include <QVariantList>
@@ -24,8 +25,8 @@ public:
 
     using DZDeviceConnection::DZDeviceConnection;
 
-    // Ends with the folder's entries as the result: a list of maps with
-    // "name" (string), "isFolder" (bool) and "size" (number).
+    // Ends with the folder's entries as the result: an FTPFileList of
+    // phone file records ("name", "size", "modified", "file-type").
     virtual int getDirectoryContentsAtPath(const QString& path, const std::shared_ptr<QVDeviceCallback>& callback) = 0;
     virtual int makeFolder(const QString& path, const std::shared_ptr<QVDeviceCallback>& callback) = 0;
     virtual int deleteFile(const QString& path, const std::shared_ptr<QVDeviceCallback>& callback) = 0;
@@ -42,9 +43,9 @@ public:
     virtual QString diskName(int disk) const = 0;
     virtual QString pathToFileOnDisk(const QString& path, int disk) const = 0;
     virtual bool areVolumesValid() const = 0;
-    virtual void arrangeVolumes(const QString& internalPath, const QString& externalPath, const QVariantList& root) = 0;
+    virtual void arrangeVolumes(const QString& internalPath, const QString& externalPath, const FTPFileList& root) = 0;
     virtual void findAndArrangeSamsungVolumes(const QString& internalPath, const QString& externalPath,
-                                              const QVariantList& root) = 0;
+                                              const FTPFileList& root) = 0;
     virtual bool mustWriteSerialNumber() const = 0;
     virtual QString oldSerialNumber() const = 0;
     virtual bool preProcessSerialNumber(const QString& serialNumber) = 0;

@@ -2,6 +2,7 @@
 
 #include "device/MFDeviceInfo.h"
 #include "device/QVSyncDeviceDescription.h"
+#include "links/FTPFile.h"
 #include "phone/DeviceDataManager.h"
 #include "phone/MFDevice.h"
 #include "phone/OrganizerStorage.h"
@@ -192,4 +193,9 @@ void BackupRules::useLastOrganizerState() const
         if (OrganizerStorage* storage = manager->organizerStorage(type))
             storage->useLastState();
     }
+}
+
+PhoneFileEntry PhoneFileEntry::of(const FTPFile& file)
+{
+    return {file.fileName(), file.fullPath(), file.isDirectory()};
 }

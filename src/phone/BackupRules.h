@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 
+class FTPFile;
 class MFDevice;
 class TrashedItem;
 
@@ -13,6 +14,9 @@ struct PhoneFileEntry {
     QString fileName;
     QString fullPath;
     bool isFolder = false;
+
+    // The backup's view of a phone file record.
+    static PhoneFileEntry of(const FTPFile& file);
 };
 
 // What a backup of the phone takes in (files, folders, organizer types),

@@ -41,6 +41,8 @@ public:
         (void)name;
         return QString();
     }
+    // The document's files mirror, which hands itself over when it opens.
+    virtual void setMirror(FilesMirror* mirror) { (void)mirror; }
     // A new archive from the document (null: none).
     virtual void setArchive(OrganizerArchive* archive) { (void)archive; }
 };

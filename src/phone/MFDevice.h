@@ -1,8 +1,10 @@
 #pragma once
 
 #include "device/MFDeviceInfoOwner.h"
+#include "links/FTPFileOwner.h"
 #include "links/MFDeviceLinkOwner.h"
 #include "links/QVDeviceCallbackDelegate.h"
+#include "phone/MirrorOwner.h"
 #include "platform/Clock.h"
 
 #include <QList>
@@ -42,7 +44,11 @@ class SyncEnvironmentRules;
 // registrations. Jobs never open a link themselves: they name a service and
 // ask the device to open, test or close the connection behind it.
 // Main thread only.
-class MFDevice : public MFDeviceLinkOwner, public MFDeviceInfoOwner, public QVDeviceCallbackDelegate {
+class MFDevice : public MFDeviceLinkOwner,
+                 public MFDeviceInfoOwner,
+                 public QVDeviceCallbackDelegate,
+                 public MirrorOwner,
+                 public FTPFileOwner {
 public:
     // Connection types.
     static constexpr const char* kBluetooth = "Bluetooth";
@@ -161,7 +167,7 @@ public:
     void setDocument(DeviceDocument* document) { _document = document; }
     const std::shared_ptr<QVSyncDeviceDescription>& syncDescription() const { return _syncDescription; }
     std::shared_ptr<QVariantMap> mDeviceDict() const;
-    bool isHistory() const { return _isHistory; }
+    bool isHistory() const override { return _isHistory; }
     bool isAboutToQuit() const { return _aboutToQuit; }
     QString getDeviceName() const;
     bool isIdenticalTo(const QString& serialNumber) const;
@@ -181,10 +187,10 @@ public:
     bool useDUNSMSChannel() const;
     bool isInBackupMode() const { return _inBackupMode; }
     void setInBackupMode(bool on) { _inBackupMode = on; }
-    bool wantsBackupNow() const;
+    bool wantsBackupNow() const override;
     // The phone's volumes as the FTP connection names them at start.
-    bool hasInternalMemory() const { return _hasInternalMemory; }
-    bool hasMemoryCard() const { return _hasMemoryCard; }
+    bool hasInternalMemory() const override { return _hasInternalMemory; }
+    bool hasMemoryCard() const override { return _hasMemoryCard; }
     const QVariantMap& syncAnchors() const { return _syncAnchors; }
     long highestUsedContactRefNum() const { return _highestUsedContactRefNum; }
 
@@ -391,8 +397,30 @@ public:
     const QStringList& historyFiles() const { return _stateInHistoryFiles; }
     const QStringList& stateInHistoryFiles() const { return _stateInHistoryFiles; }
     const QString& curHistoryTime() const { return _curHistoryTime; }
-    void jumpToHistoryIndex(int) {}
+    // Selects file-system state n (any other n: the newest) and loads it
+    // as the mirror's current snapshot.
+    void jumpToHistoryIndex(int index);
     void setAnchorPath(const QString&) {}
+
+    // What the files mirror asks (MFDeviceFiles.cpp).
+    bool wantsToBackup(const PhoneFileEntry& entry) const override;
+    bool volumeInArchive(bool external) const override;
+    QString uniqueMirrorName() const override;
+    QString settingText(const QString& key) const override;
+    QString internalPath(const QString& phonePath) const override;
+    std::optional<QVariantMap> deviceDict() const override;
+    void setHistoryFiles(const QStringList& states, const QStringList& organizerFiles) override;
+    void setMirror(FilesMirror* mirror) override;
+    // What the phone's file records ask (MFDeviceFiles.cpp).
+    bool isHistoryDevice() const override { return _isHistory; }
+    bool isNokiaPCSuite() const override;
+    int doesExist(const QString& path, const std::shared_ptr<QVDeviceCallback>& callback) override;
+    QString mirrorPath(const QString& phonePath) override;
+    QString previewPath(const QString& phonePath) override;
+    QString currentLocation(long fileID) override;
+    QString currentPreviewLocation(long fileID) override;
+    long idForMirrorFile(const QString& localPath) override;
+    QVariantMap finderInfoDictForPath(const QString& phonePath) override;
     void setAnchorPathForLastState(const QString& anchorPath, const QString& tmpDataPath);
 
 private:
@@ -479,6 +507,7 @@ private:
     platform::Timer _syncEngineTimer;
     SyncEnvironments _syncEnvironments;
     int _curOrganizerIndex = -1;
+    int _curStateIndex = -1;
     QString _curHistoryTime;
     std::unique_ptr<SyncEngineHandler> _syncEngineHandler;
     bool _isSyncMLActive = false;

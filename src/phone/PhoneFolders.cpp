@@ -473,7 +473,7 @@ bool PhoneFolders::canPlay(const QString& suffix) const
     return _extensions.contains(suffix, Qt::CaseInsensitive);
 }
 
-QVariantList PhoneFolders::getRootDir()
+FTPFileList PhoneFolders::getRootDir()
 {
     if (_initialRootDir)
         return *_initialRootDir;
@@ -488,17 +488,17 @@ QVariantList PhoneFolders::getRootDir()
             logXT(QStringLiteral("[MFDevice getRootDir] no listing of the root after %1 s")
                       .arg(kWaitSlice * kRootDirWaitPasses));
         else if (callback->returnStatus() == 0)
-            _initialRootDir = callback->resultObject().toList();
+            _initialRootDir = callback->resultObject().value<FTPFileList>();
     }
     _readingRootDir = false;
-    return _initialRootDir.value_or(QVariantList());
+    return _initialRootDir.value_or(FTPFileList());
 }
 
 bool PhoneFolders::doesExistInRoot(const QString& name)
 {
-    const QVariantList root = getRootDir();
-    return std::any_of(root.cbegin(), root.cend(), [&](const QVariant& entry) {
-        return equalNoCase(entry.toMap().value(QStringLiteral("name")).toString(), name);
+    const FTPFileList root = getRootDir();
+    return std::any_of(root.cbegin(), root.cend(), [&](const std::shared_ptr<FTPFile>& entry) {
+        return entry && equalNoCase(entry->fileName(), name);
     });
 }
 
@@ -593,14 +593,14 @@ void PhoneFolders::arrangeVolumes()
         internal = firstOf({kCapabPrefix, QStringLiteral("Lang.BT_PathPrefix"), QStringLiteral("Dorvanti.BT_PathPrefix")});
     if (!_topLevelVolumes) {
     } else if (_topLevelVolumesType == QLatin1String("SamsungMixedMode")) {
-        const QVariantList root = getRootDir();
+        const FTPFileList root = getRootDir();
         const QString userCard = stringValue(QStringLiteral("User.BT_PathPrefix_MC"));
         if (!userCard.isEmpty()) {
             if (!root.isEmpty() && doesExistInRoot(lastPathComponent(userCard)))
                 card = userCard;
         } else if (!root.isEmpty()) {
             const QString first = stringByConcatenatingPathComponents(
-                QStringLiteral("/"), root.first().toMap().value(QStringLiteral("name")).toString());
+                QStringLiteral("/"), root.first() ? root.first()->fileName() : QString());
             if (!isSpecialFunctionFolder(first)) {
                 card = first;
                 setUserFolderPath(QStringLiteral("User.BT_PathPrefix_MC"), first);
@@ -776,7 +776,7 @@ void PhoneFolders::enterVolumeInfo(const QString& memoryType, const QString& loc
     info().setObject(path, internal ? kCapabPrefix : kCapabPrefixMC);
     FileTransferConnection* ftp = _device.ftpConnection();
     if (ftp && path != ftp->diskName(internal ? 0 : 1))
-        ftp->arrangeVolumes(stringValue(kCapabPrefix), stringValue(kCapabPrefixMC), QVariantList());
+        ftp->arrangeVolumes(stringValue(kCapabPrefix), stringValue(kCapabPrefixMC), FTPFileList());
 }
 
 void PhoneFolders::processFolderBrowsing(const CapabilityElement& service)

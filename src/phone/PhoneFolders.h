@@ -1,5 +1,6 @@
 #pragma once
 
+#include "links/FTPFile.h"
 #include "phone/PhoneFolderRules.h"
 
 #include <QMap>
@@ -97,7 +98,7 @@ public:
 
     // The phone's root listing, read once through a listing job; empty when
     // that read failed (tried again on the next call).
-    QVariantList getRootDir();
+    FTPFileList getRootDir();
     bool doesExistInRoot(const QString& name);
 
     const QStringList& extensions() const { return _extensions; }
@@ -147,7 +148,7 @@ private:
     QMap<QString, QString> _translatedPaths;
     QSet<QString> _definedCapabFolders;
     bool _didProcessCapabilities = false;
-    std::optional<QVariantList> _initialRootDir;
+    std::optional<FTPFileList> _initialRootDir;
     bool _readingRootDir = false;
     bool _fetchingCapabilities = false;
     QString _iTunesPath;

@@ -42,7 +42,7 @@ public:
         callback->finishWithErrorInMainThread(capabilityStatus, capability);
         return 0;
     }
-    void arrangeVolumes(const QString& internalPath, const QString& externalPath, const QVariantList& root) override
+    void arrangeVolumes(const QString& internalPath, const QString& externalPath, const FTPFileList& root) override
     {
         arranged.append(QStringList{internalPath, externalPath, QString::number(root.size())});
         InMemoryFileTransfer::arrangeVolumes(internalPath, externalPath, root);
@@ -60,7 +60,7 @@ public:
 // Lists the phone's root: ends its callback with the entries, or never.
 class ListingJob : public QVAction {
 public:
-    ListingJob(std::shared_ptr<QVDeviceCallback> callback, QVariantList entries, bool hangs,
+    ListingJob(std::shared_ptr<QVDeviceCallback> callback, FTPFileList entries, bool hangs,
                std::function<void()> during = {})
         : callback(std::move(callback))
         , entries(std::move(entries))
@@ -74,16 +74,23 @@ public:
         if (during)
             during();
         if (!hangs) {
-            callback->finishWithResult(0, entries);
+            callback->finishWithResult(0, QVariant::fromValue(entries));
             endAction(0);
         }
         return 0;
     }
     std::shared_ptr<QVDeviceCallback> callback;
-    QVariantList entries;
+    FTPFileList entries;
     bool hangs;
     std::function<void()> during;
 };
+
+// A folder entry of the phone's root listing.
+inline std::shared_ptr<FTPFile> rootFolder(const QString& name)
+{
+    return FTPFile::ftpFileWithAttributes({{FTPFile::kName, name}, {FTPFile::kFileTypeKey, 1}}, QStringLiteral("/"),
+                                          nullptr);
+}
 
 inline const QString kAudio = QStringLiteral("mp3/m4a/aac");
 inline const QString kPictures = QStringLiteral("jpg/png");
@@ -132,7 +139,7 @@ protected:
     QString linkType = QStringLiteral("USB-MassStorage");
     QByteArray capability;
     int capabilityStatus = 0;
-    QVariantList rootEntries;
+    FTPFileList rootEntries;
     bool listingHangs = false;
     std::function<void()> duringListing;
     int listings = 0;

@@ -1,4 +1,10 @@
 #include "../links/BluetoothPhoneFixture.h"
+#include "TestFiles.h"
+#include "links/FTPFile.h"
+#include "phone/FTPFileSystem.h"
+#include "phone/FilesMirror.h"
+#include "platform/PropertyList.h"
+#include <QTemporaryDir>
 
 #include "device/MFDeviceInfo.h"
 #include "device/QVSyncDeviceDescription.h"
@@ -177,9 +183,11 @@ public:
     ~RecordingDataManager() override { steps.append("~dataManager"); }
     void saveFinderState() override { steps.append("saveFinderState"); }
     void loadFinderState() override { steps.append("loadFinderState"); }
-    FilesMirror* mirror() const override { return nullptr; }
+    FilesMirror* mirror() const override { return heldMirror; }
+    void setMirror(FilesMirror* mirror) override { heldMirror = mirror; }
     OrganizerArchive* archive() const override { return nullptr; }
     bool hasChangesForSyncEngine(int type) const override { return pending.contains(type); }
+    FilesMirror* heldMirror = nullptr;
     QStringList& steps;
     QSet<int> pending;
 };
@@ -1124,4 +1132,39 @@ TEST_F(MFDeviceTest, AnUnknownModelAndWrongTypedSettingsStillOpenAndKeepWhatWasS
                      {"Common.SMS_Dock_Notify", true},
                      {"Common.SMS_SEND_WARN", 1}});
     EXPECT_EQ(*dict, expected);
+}
+
+TEST_F(MFDeviceTest, AHistoryDeviceShowsTheStatesItsMirrorFinds)
+{
+    recordParts(false);
+    auto device = make(MFDevice::kHistory, connectionDict(), row(kProtocolLG));
+    QTemporaryDir dir;
+    const QString anchor = dir.path() + "/KG800.dzmir";
+    const QStringList states{anchor + "/History/MirrorFileSystem-20230101-120000",
+                             anchor + "/History/MirrorFileSystem-20240101-120000",
+                             anchor + "/History/MirrorFileSystem-20250304-213000"};
+    for (int n = 0; n < states.size(); ++n)
+        platform::plist::writeFile(
+            states.at(n), QVariantMap{{QStringLiteral("/[0]/f%1.jpg").arg(n), QVariantMap{{"UniqueID", 4711 + n}}}});
+    testing_support::writeFile(anchor + "/History/stray.plist");
+    testing_support::writeFile(anchor + "/Other Data/History/OrganizerData-20240202-101010");
+    testing_support::writeFile(anchor + "/Other Data/History/OrganizerData-20230202-101010");
+    platform::plist::writeFile(anchor + "/Info.plist", QVariantMap{{"CFBundleVersion", "10"}});
+
+    auto mirror = FilesMirror::mirrorWithDevice(*device, anchor);
+    ASSERT_TRUE(mirror);
+    EXPECT_EQ(device->mirror(), mirror.get());
+    EXPECT_EQ(device->stateInHistoryFiles(), states);
+    EXPECT_EQ(device->historyOrganizerFiles(),
+              QStringList({anchor + "/Other Data/History/OrganizerData-20230202-101010",
+                           anchor + "/Other Data/History/OrganizerData-20240202-101010"}));
+    device->jumpToHistoryIndex(99999);
+    EXPECT_EQ(mirror->currentFileSystem().fileSystem().keys(), QStringList{"/[0]/f2.jpg"});
+    EXPECT_EQ(device->curHistoryTime(), "04. Mar 25, 21:30");
+    device->jumpToHistoryIndex(0);
+    EXPECT_EQ(mirror->currentFileSystem().fileSystem().keys(), QStringList{"/[0]/f0.jpg"});
+    EXPECT_EQ(device->curHistoryTime(), "01. Jan 23, 12:00");
+    EXPECT_FALSE(mirror->registerFileOnDevice(
+        FTPFile({{"name", "a.jpg"}, {"file-type", 0}, {"size", 1}}, "/[0]", device.get())));
+    mirror.reset();
 }

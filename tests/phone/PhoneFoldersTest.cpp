@@ -191,8 +191,7 @@ TEST_F(PhoneFoldersTest, ABluetoothPhoneArrangesItsVolumesFromThePrefixLayers)
 TEST_F(PhoneFoldersTest, ASamsungMixedModePhoneTakesItsFirstRootFolderAsTheCard)
 {
     linkType = QStringLiteral("Bluetooth");
-    rootEntries = {QVariantMap{{"name", "Memory Stick"}, {"isFolder", true}},
-                   QVariantMap{{"name", "Sounds"}, {"isFolder", true}}};
+    rootEntries = {rootFolder("Memory Stick"), rootFolder("Sounds")};
     const auto device = make({{"Dorvanti.TopLevelVolumes", "3"}, {"Dorvanti.BT_PathPrefix", "/"}});
     ASSERT_EQ(ftp->arranged.size(), 1);
     EXPECT_EQ(ftp->arranged.first(), (QStringList{"/", "/Memory Stick", "2"}));
@@ -219,12 +218,12 @@ TEST_F(PhoneFoldersTest, ARootListingThatNeverEndsFailsAfterItsBoundedWait)
 TEST_F(PhoneFoldersTest, ARootListingAskedForWhileItIsReadDoesNotPostAnother)
 {
     MFDevice* current = nullptr;
-    QVariantList nested{QVariant(1)};
+    FTPFileList nested{rootFolder("x")};
     duringListing = [&] {
         if (current)
             nested = current->phoneFolders().getRootDir();
     };
-    rootEntries = {QVariantMap{{"name", "Sounds"}, {"isFolder", true}}};
+    rootEntries = {rootFolder("Sounds")};
     makers.massStorageFTP = nullptr;   // no volumes to arrange at the start
     const auto device = make({});
     current = device.get();

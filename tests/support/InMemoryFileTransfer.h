@@ -34,17 +34,22 @@ public:
     {
         if (!folders.contains(path))
             return end(callback, kMissingFolder);
-        QVariantList entries;
+        FTPFileList entries;
+        const auto entry = [&](const QString& item, bool folder, qint64 size) {
+            entries.append(FTPFile::ftpFileWithAttributes(
+                {{FTPFile::kName, nameOf(item)}, {FTPFile::kFileTypeKey, folder ? 1 : 0}, {FTPFile::kSize, size}}, path,
+                nullptr));
+        };
         const auto inFolder = [&](const QString& item) { return parentOf(item) == path && item != path; };
         for (const QString& folder : std::as_const(folders)) {
             if (inFolder(folder))
-                entries.append(QVariantMap{{"name", nameOf(folder)}, {"isFolder", true}, {"size", 0}});
+                entry(folder, true, 0);
         }
         for (auto it = files.cbegin(); it != files.cend(); ++it) {
             if (inFolder(it.key()))
-                entries.append(QVariantMap{{"name", nameOf(it.key())}, {"isFolder", false}, {"size", it->size()}});
+                entry(it.key(), false, it->size());
         }
-        return end(callback, 0, entries);
+        return end(callback, 0, QVariant::fromValue(entries));
     }
     int makeFolder(const QString& path, const std::shared_ptr<QVDeviceCallback>& callback) override
     {
@@ -105,12 +110,12 @@ public:
         return QStringLiteral("/[%1]%2").arg(disk).arg(path);
     }
     bool areVolumesValid() const override { return !diskNames.isEmpty(); }
-    void arrangeVolumes(const QString& internalPath, const QString& externalPath, const QVariantList&) override
+    void arrangeVolumes(const QString& internalPath, const QString& externalPath, const FTPFileList&) override
     {
         diskNames = {{0, internalPath}, {1, externalPath}};
     }
     void findAndArrangeSamsungVolumes(const QString& internalPath, const QString& externalPath,
-                                      const QVariantList& root) override
+                                      const FTPFileList& root) override
     {
         arrangeVolumes(internalPath, externalPath, root);
     }
