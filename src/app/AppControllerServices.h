@@ -1,5 +1,7 @@
 #pragma once
 
+#include "phone/DorvantiUSBCopyHdlr.h"
+
 #include <QObject>
 #include <QVariantMap>
 
@@ -9,7 +11,8 @@
 // What the application controller asks of the phone documents, the USB copy
 // jobs, the organizer trash, the manual and the setup wizard. Each answers
 // here as if none were open until the classes that own them take over (the
-// program hands its own implementation to AppController::setServices).
+// program hands its own implementation to AppController::setServices); the
+// USB copy jobs are ended by their own handler.
 class AppControllerServices {
 public:
     virtual ~AppControllerServices() = default;
@@ -26,7 +29,7 @@ public:
     virtual bool closeSafeFirstDoc() { return false; }
 
     // Terminate steps.
-    virtual void terminateUSBCopies() {}
+    virtual void terminateUSBCopies() { DorvantiUSBCopyHdlr::terminateDorvantiUSBCopyHdlr(); }
     virtual void saveTrashChangesIfAny() {}
 
     // Badge counts over the open live phones.

@@ -2,6 +2,8 @@
 
 #include "app/AppKeys.h"
 #include "app/PreferenceHandler.h"
+#include "links/ObexCommand.h"
+#include "phone/FTPReceiver.h"
 
 #include "foundation/NamedLog.h"
 #include "foundation/QuorvalisDebugging.h"
@@ -13,12 +15,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileInfo>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -217,6 +220,27 @@ TEST(AppControllerDeadAlias, QuestionTextsAndAnswers)
 }
 
 // The quit protocol.
+
+TEST(AppControllerServices, StoppingTheUSBCopiesEndsTheRunningCopiesAndTheirHandler)
+{
+    struct CopyEnds : FTPReceiver {
+        int ends = 0;
+        void notifyFinishedJob(ObexCommand&) override { ++ends; }
+        void showProgress(double, float) override { }
+    } receiver;
+    QTemporaryDir folder;
+    QFile big(folder.filePath(QStringLiteral("big.bin")));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(32 << 20, 'c'));
+    big.close();
+    DorvantiUSBCopyHdlr::sharedDorvantiUSBCopyHdlr().copyPathAsync(
+        big.fileName(), folder.filePath(QStringLiteral("copy.bin")), false, &receiver);
+
+    AppControllerServices().terminateUSBCopies();
+    EXPECT_EQ(DorvantiUSBCopyHdlr::existingHandler(), nullptr);
+    EXPECT_EQ(receiver.ends, 0);
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("copy.bin"))));
+}
 
 TEST(AppControllerQuit, WithoutBackupsTheTerminateStepsRunAtOnceInOrder)
 {
