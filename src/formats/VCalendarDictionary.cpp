@@ -13,7 +13,6 @@ const QString kStartDate = QStringLiteral("start date");
 const QString kEndDate = QStringLiteral("end date");
 const QString kDueDate = QStringLiteral("due date");
 const QString kAllDay = QStringLiteral("all day");
-constexpr qint64 kDay = 86400;
 
 QString timeOfDay(const QDateTime& date)
 {
@@ -31,8 +30,10 @@ std::optional<qint64> allDayCount(const QDateTime& start, const QDateTime& end)
     const QString s = timeOfDay(start);
     const QString e = timeOfDay(end);
     std::optional<qint64> days;
-    if (d + 60 > 0 && (d + 60) % kDay == 0)
-        days = (d + 60) / kDay;
+    // An end one minute before the start's time of day, whole days later.
+    const QDateTime endPlusMinute = end.addSecs(60).toLocalTime();
+    if (d + 60 > 0 && endPlusMinute.time() == start.toLocalTime().time())
+        days = start.toLocalTime().date().daysTo(endPlusMinute.date());
     if (s == QLatin1String("000000") && e == QLatin1String("235959"))
         days = dayDiff + 1;
     if (s == QLatin1String("235900") && e == QLatin1String("235900"))

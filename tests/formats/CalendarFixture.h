@@ -19,7 +19,8 @@
 namespace calendarfixture {
 
 inline const char kCalendarRows[] = R"SQL(
-INSERT INTO SyncML (SyncMLProtocol, VCardVersion) VALUES ('Plain', '2.1');
+INSERT INTO SyncML (SyncMLProtocol, VCardVersion, PriorityValuesForDevice, PriorityValuesForMac)
+    VALUES ('Plain', '2.1', '0123456789', '0123456789');
 INSERT INTO SyncML (SyncMLProtocol, VCardVersion, Charset) VALUES ('Latin', '2.1', 'ISO-8859-1');
 INSERT INTO SyncML (SyncMLProtocol, VCardVersion, Charset) VALUES ('Utf8', '2.1', 'UTF-8');
 INSERT INTO SyncML (SyncMLProtocol, VCardVersion, SupportsTimeZones) VALUES ('Zoned', '2.1', '1');
