@@ -128,6 +128,7 @@ struct CalendarRun : vcardreader::PropertyCollector {
             return;
         }
         VCalendar2ElemsParser nested(owner->_bytes, lineStart, owner->_syncDescription, isVersion21, owner->_depth + 1);
+        nested._vbodyEndMissingFrom = owner->_vbodyEndMissingFrom;
         if (type == QLatin1String("VBODY")) {
             const QVariantMap body = nested.getBodyElem();
             if (!body.isEmpty())
@@ -319,8 +320,11 @@ QVariantMap VCalendar2ElemsParser::getBodyElem()
 {
     _vXXXType = QStringLiteral("VBODY");
     const long long from = std::min<long long>(_startingPos + kVBodyBeginLength, _bytes.size());
-    const qsizetype found = _bytes.indexOf(kVBodyEnd, from);
+    long long& missingFrom = *_vbodyEndMissingFrom;
+    const qsizetype found = missingFrom >= 0 && from >= missingFrom ? -1 : _bytes.indexOf(kVBodyEnd, from);
     if (found < 0) {
+        if (missingFrom < 0 || from < missingFrom)
+            missingFrom = from;
         _endPos = from >= _bytes.size() - 1 ? 0 : from;
         return QVariantMap();
     }

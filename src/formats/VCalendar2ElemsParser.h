@@ -24,6 +24,8 @@ public:
     VCalendar2ElemsParser(const QString& text, long long startingPos, const QVSyncDeviceDescription* description);
     VCalendar2ElemsParser(const QByteArray& bytes, long long startingPos, const QVSyncDeviceDescription* description,
                           bool isVersion21, int depth = 0);
+    VCalendar2ElemsParser(const VCalendar2ElemsParser&) = delete;
+    VCalendar2ElemsParser& operator=(const VCalendar2ElemsParser&) = delete;
 
     // The item; nullopt when a byte was refused, an "END:" does not match
     // its "BEGIN:" (logged to "XT"), nesting is too deep or there is no item.
@@ -53,6 +55,11 @@ private:
     bool _isVersion21;
     int _depth;
     bool _refused = false;
+    // Offset from which the text holds no "END:VBODY", shared by the readers
+    // of one text so that many open bodies do not search the rest again and
+    // again; -1 while unknown.
+    long long _ownVBodyEndMissing = -1;
+    long long* _vbodyEndMissingFrom = &_ownVBodyEndMissing;
 };
 
 // The outermost item of a vCalendar text (the VCALENDAR, its events and tasks

@@ -293,6 +293,14 @@ TEST_F(VCalendarReaderTest, PositionsAndBoundsOfTheItemReader)
     EXPECT_EQ(second.nextPosition(), 0);
     VCalendar2ElemsParser past(bytes, bytes.size() + 100, nullptr, true);
     EXPECT_FALSE(past.getItem());
+    // Many bodies without an end: each is read as empty, the text once.
+    QString open = QStringLiteral("BEGIN:VCALENDAR\r\n");
+    for (int i = 0; i < 20000; ++i)
+        open += QStringLiteral("BEGIN:VBODY\r\nX-A:1\r\n");
+    const auto bodies = elemsForVCalendarString(open + QStringLiteral("SUMMARY:s\r\nEND:VCALENDAR\r\n"), nullptr);
+    ASSERT_TRUE(bodies);
+    EXPECT_FALSE(bodies->map().contains("Subitems"));
+    EXPECT_EQ(bodies->map().value("summary").toString(), "s");
     VCalendar2ElemsParser before(bytes, -5, nullptr, true);
     EXPECT_TRUE(before.getItem());
     EXPECT_TRUE(before.getVCalendarInfo().isEmpty());
