@@ -241,6 +241,13 @@ TEST_F(VCalendarReaderTest, NestedCardAndBody)
     // The import reader's default type for a mail address without one.
     EXPECT_EQ(card.value("email addresses").toList().value(0).toMap().value("type").toString(), "other");
     EXPECT_EQ(card.value("DeviceSpecific").toMap().value("X-IRMC-LUID").toString(), "12");
+    // The same card on its own, read by the import reader.
+    const auto alone = elemsForVCard(
+        QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Doe;Jane\r\nTEL:123\r\nEMAIL:a@b.example\r\nX-IRMC-LUID:12\r\n"
+                       "END:VCARD\r\n"));
+    ASSERT_TRUE(alone);
+    ASSERT_EQ(alone->size(), 1);
+    EXPECT_EQ(card, alone->first().map());
     EXPECT_EQ(subitems.at(1).toMap(), (QVariantMap{{"Date", "Date:20240301T100000"}, {"Message", "Hello there"}}));
     EXPECT_EQ(subitems.at(2).toMap(), (QVariantMap{{"Message", "one line"}}));
 }

@@ -136,6 +136,14 @@ TEST_F(VCalendarWriterTest, CategoryRules)
         else
             EXPECT_TRUE(found.isEmpty()) << c.protocol;
     }
+    // The Samsung category line of a weekly event, which the writer itself
+    // does not add.
+    VXDictionary weekly = eventForm({});
+    addSubRecord(weekly, "recurrences", {{"frequency", QStringLiteral("weekly")}});
+    const QVSyncDeviceDescription samsung = phone("Samsung SHP");
+    VCalendarGenerator generator(samsung, &weekly, false);
+    generator.addSamsungCategories();
+    EXPECT_TRUE(generator.produceVCalendar().startsWith(QStringLiteral("CATEGORIES:APPOINTMENT\r\nBEGIN:VCALENDAR")));
     // A repeating all-day event on a Samsung phone gets no category and the
     // midnight form.
     VXDictionary repeating = eventForm(allDay(noon, 1));
