@@ -14,31 +14,42 @@ const QString kEndDate = QStringLiteral("end date");
 const QString kDueDate = QStringLiteral("due date");
 const QString kAllDay = QStringLiteral("all day");
 
-QString timeOfDay(const QDateTime& date)
+// The date's wall clock in the machine's zone; a local date as it is (a
+// conversion costs a look at the zone rules).
+QDateTime localWallClock(const QDateTime& date)
 {
-    return date.toLocalTime().toString(QStringLiteral("HHmmss"));
+    return date.timeSpec() == Qt::LocalTime ? date : date.toLocalTime();
+}
+
+bool isTimeOfDay(QTime time, int hour, int minute, int second)
+{
+    return time.hour() == hour && time.minute() == minute && time.second() == second;
 }
 
 // The number of whole days an event from start to end covers, when it covers
-// whole days; later forms decide over earlier ones. Days written as wall-clock
-// times are counted as local calendar days, so a day of 23 or 25 hours (a
-// daylight-saving change) counts as one.
+// whole days; later forms decide over earlier ones. Days are counted on the
+// local wall clock, so a day of 23 or 25 hours (a daylight-saving change)
+// counts as one.
 std::optional<qint64> allDayCount(const QDateTime& start, const QDateTime& end)
 {
-    const qint64 d = start.secsTo(end);
-    const qint64 dayDiff = start.toLocalTime().date().daysTo(end.toLocalTime().date());
-    const QString s = timeOfDay(start);
-    const QString e = timeOfDay(end);
+    const QDateTime localStart = localWallClock(start);
+    const QDateTime localEnd = localWallClock(end);
+    const QDate startDay = localStart.date();
+    const QDate endDay = localEnd.date();
+    const QTime s = localStart.time();
+    const QTime e = localEnd.time();
+    const qint64 dayDiff = startDay.daysTo(endDay);
     std::optional<qint64> days;
     // An end one minute before the start's time of day, whole days later.
-    const QDateTime endPlusMinute = end.addSecs(60).toLocalTime();
-    if (d + 60 > 0 && endPlusMinute.time() == start.toLocalTime().time())
-        days = start.toLocalTime().date().daysTo(endPlusMinute.date());
-    if (s == QLatin1String("000000") && e == QLatin1String("235959"))
+    const QTime minuteLater = e.addSecs(60);
+    const QDate minuteLaterDay = minuteLater < e ? endDay.addDays(1) : endDay;
+    if (isTimeOfDay(minuteLater, s.hour(), s.minute(), s.second()))
+        days = startDay.daysTo(minuteLaterDay);
+    if (isTimeOfDay(s, 0, 0, 0) && isTimeOfDay(e, 23, 59, 59))
         days = dayDiff + 1;
-    if (s == QLatin1String("235900") && e == QLatin1String("235900"))
+    if (isTimeOfDay(s, 23, 59, 0) && isTimeOfDay(e, 23, 59, 0))
         days = dayDiff + 1;
-    if (s == QLatin1String("000000") && e == QLatin1String("000000"))
+    if (isTimeOfDay(s, 0, 0, 0) && isTimeOfDay(e, 0, 0, 0))
         days = dayDiff == 0 ? 1 : dayDiff;
     // An end before the start, or on the start, covers no day.
     if (days && *days < 1)
@@ -55,7 +66,7 @@ void VCalendarDictionary::finishVXItem()
     const QDateTime end = item.value(kEndDate).toDateTime();
     if (start.isValid() && end.isValid()) {
         if (const auto days = allDayCount(start, end)) {
-            const QDateTime noon(start.toLocalTime().date(), QTime(12, 0), QTimeZone::utc());
+            const QDateTime noon(localWallClock(start).date(), QTime(12, 0), QTimeZone::utc());
             item.insert(kAllDay, true);
             item.insert(kStartDate, noon);
             item.insert(kEndDate, noon.addDays(*days));
