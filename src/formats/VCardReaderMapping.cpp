@@ -464,8 +464,13 @@ QString getEncoding(const QVariantList& params)
 
 Charset charsetOf(const QVariantList& params)
 {
+    return charsetNamed(getEncoding(params));
+}
+
+Charset charsetNamed(const QString& name)
+{
     Charset charset;
-    charset.name = getEncoding(params);
+    charset.name = name;
     if (!charset.name.isEmpty()) {
         charset.keepsAscii = keepsAscii(charset.name);
         charset.isUtf8 = normalizedCharsetName(charset.name) == QLatin1String("UTF8");
@@ -542,6 +547,8 @@ const PropertyCollector::KeptParams& PropertyCollector::keptParamList(const char
     kept.key = _paramKey;
     kept.list = paramList(params);
     kept.charset = charsetOf(kept.list);
+    if (kept.charset.name.isEmpty())
+        kept.charset = _fallback;
     _keptParams.push_back(std::move(kept));
     return _keptParams.back();
 }
@@ -592,7 +599,8 @@ void PropertyCollector::onData(void* userData, const char* data, int length)
     // A short plain value without a character set is its UTF-8 text, as
     // propertyValue reads it.
     const QByteArray& bytes = self->_value;
-    if (!bytes.isEmpty() && bytes.size() <= kShortValue && self->_charset.name.isEmpty()
+    if (!bytes.isEmpty() && bytes.size() <= kShortValue
+        && (self->_charset.name.isEmpty() || self->reader != Reader::Import)
         && (self->_encoding == CARD_Parser::NoEncoding || self->_encoding == CARD_Parser::EightBit))
         self->handle(name, params, keptText(self->_keptValues, bytes.constData(), std::size_t(bytes.size())));
     else
@@ -650,15 +658,20 @@ void enterVCardData(VCardDictionary& dict, const QString& propertyName, QVariant
     } else if (upper == QLatin1String("PHOTO")) {
         card.insert(fieldKey(kImage), value);
     } else {
-        QVariant& slot = card[VCardDictionary::kDeviceSpecific];
-        QVariantMap device = slot.toMap();
-        slot.clear();
-        if (params.isEmpty())
-            device.insert(name, value);
-        else
-            device.insert(name, QVariantMap{{QStringLiteral("Params"), params}, {QStringLiteral("Data"), value}});
-        slot = std::move(device);
+        enterDeviceSpecific(card, name, params, value);
     }
+}
+
+void enterDeviceSpecific(QVariantMap& dict, const QString& name, const QVariantList& params, const QVariant& value)
+{
+    QVariant& slot = dict[VCardDictionary::kDeviceSpecific];
+    QVariantMap device = slot.toMap();
+    slot.clear();
+    if (params.isEmpty())
+        device.insert(name, value);
+    else
+        device.insert(name, QVariantMap{{QStringLiteral("Params"), params}, {QStringLiteral("Data"), value}});
+    slot = std::move(device);
 }
 
 } // namespace vcardreader

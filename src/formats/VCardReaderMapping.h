@@ -44,6 +44,8 @@ struct Charset {
     bool isUtf8 = false;
 };
 Charset charsetOf(const QVariantList& params);
+// The character set of that name (null name: none).
+Charset charsetNamed(const QString& name);
 
 // A value's bytes as the tokenizer handed them on: decoded base64 as data,
 // quoted-printable bytes as text in the parameters' character set (ISO Latin 1
@@ -60,6 +62,9 @@ public:
     PropertyCollector(Reader reader, bool isVersion21);
     virtual ~PropertyCollector() = default;
     void attach(CARD_Parser& parser);
+    // The set a value is read in when its parameters name none (the calendar
+    // reader's); null keeps the reader's own fall-back.
+    void setFallbackCharset(const QString& name) { _fallback = charsetNamed(name); }
     virtual void handle(const QString& name, const QVariantList& params, const QVariant& value) = 0;
 
     CARD_Parser* parser = nullptr;
@@ -97,12 +102,17 @@ private:
     std::vector<KeptParams> _keptParams;
     std::string _paramKey;
 
+    Charset _fallback;
     QString _name;
     QVariantList _params;
     Charset _charset;
     QByteArray _value;
     int _encoding = CARD_Parser::NoEncoding;
 };
+
+// A value only the phone knows under its name in "DeviceSpecific"; one read
+// with parameters as {"Params": params, "Data": value}.
+void enterDeviceSpecific(QVariantMap& dict, const QString& name, const QVariantList& params, const QVariant& value);
 
 // One property into the contact dictionary.
 void enterVCardData(VCardDictionary& card, const QString& name, QVariantList params, const QVariant& value,

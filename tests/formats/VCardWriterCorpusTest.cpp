@@ -4,6 +4,7 @@
 // summary written beside them. MARVESTO_UPDATE_FIXTURES=1 rewrites the files.
 #include "ContactForms.h"
 #include "CorpusSummary.h"
+#include "TestFiles.h"
 
 #include "device/QVSyncDeviceDB.h"
 #include "device/QVSyncDeviceDescription.h"
@@ -156,7 +157,7 @@ TEST(VCardWriterCorpus, StrictReaderReadsEscaped30Texts)
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString path = folder.filePath(QStringLiteral("escaped-30.vcf"));
-    writeCorpusFile(path, text.toUtf8());
+    testing_support::writeFile(path, text.toUtf8());
     QProcess vobject;
     vobject.start(python, {QStringLiteral(MARVESTO_VOBJECT_CHECK), QStringLiteral("--dump"), path});
     ASSERT_TRUE(vobject.waitForFinished(30000));
