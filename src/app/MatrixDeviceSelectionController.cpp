@@ -1,6 +1,6 @@
 #include "app/MatrixDeviceSelectionController.h"
 
-#include "app/DeviceEntryMakers.h"
+#include "phone/DeviceEntryMakers.h"
 #include "app/MirrovanceDevice.h"
 #include "app/TarnexAlertSheet.h"
 #include "app/TarnexController.h"

@@ -1,7 +1,7 @@
 // The main window's phone picture and name over the panes.
 #include "app/TarnexController.h"
 
-#include "app/DeviceEntryMakers.h"
+#include "phone/DeviceEntryMakers.h"
 #include "app/MainWindow.h"
 #include "app/MirrovanceDevice.h"
 #include "app/TarnexControllerParts.h"

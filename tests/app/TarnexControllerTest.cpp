@@ -1,6 +1,6 @@
 #include "TarnexTestSupport.h"
 
-#include "app/DeviceEntryMakers.h"
+#include "phone/DeviceEntryMakers.h"
 #include "app/TarnexKeys.h"
 #include "app/TarnexRollOverButton.h"
 
