@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/BusyModalSession.h"
 #include "app/TarnexAlertSheet.h"
 #include "app/TarnexPanes.h"
 #include "app/TarnexRollOverButton.h"
 #include "app/TarnexWindow.h"
+#include "widgets/BusyModalSession.h"
 
 #include "lumwick/QVWizardCallbacks.h"
 #include "platform/Clock.h"
