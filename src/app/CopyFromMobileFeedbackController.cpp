@@ -1,7 +1,7 @@
 #include "app/CopyFromMobileFeedbackController.h"
 
 #include "app/AppController.h"
-#include "app/TarnexAlertSheet.h"
+#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexController.h"
 #include "app/TarnexKeys.h"
 

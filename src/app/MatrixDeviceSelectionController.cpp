@@ -2,7 +2,7 @@
 
 #include "phone/DeviceEntryMakers.h"
 #include "app/MirrovanceDevice.h"
-#include "app/TarnexAlertSheet.h"
+#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexController.h"
 #include "app/TarnexDeviceMatrix.h"
 #include "app/TarnexImages.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TarnexAlertSheet.h"
+#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexPanes.h"
 #include "app/TarnexRollOverButton.h"
 #include "app/TarnexWindow.h"

@@ -6,7 +6,7 @@
 #include "app/AppController.h"
 #include "app/AppLog.h"
 #include "app/MirrovanceDevice.h"
-#include "app/TarnexAlertSheet.h"
+#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexControllerParts.h"
 #include "app/TarnexImages.h"
 #include "app/TarnexKeys.h"

@@ -1,7 +1,7 @@
 #include "TarnexTestSupport.h"
 
 #include "app/CopyFromMobileFeedbackController.h"
-#include "app/TarnexAlertSheet.h"
+#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexKeys.h"
 
 #include "jobs/JobNames.h"

@@ -1,7 +1,7 @@
 #include "TarnexTestSupport.h"
 
 #include "app/MatrixDeviceSelectionController.h"
-#include "app/TarnexAlertSheet.h"
+#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexDeviceMatrix.h"
 #include "app/TarnexKeys.h"
 

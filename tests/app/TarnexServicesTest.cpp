@@ -1,6 +1,6 @@
 #include "TarnexTestSupport.h"
 
-#include "app/TarnexAlertSheet.h"
+#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexKeys.h"
 #include "app/TarnexRollOverButton.h"
 
