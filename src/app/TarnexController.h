@@ -12,6 +12,7 @@
 #include "widgets/BasisOverlayView.h"
 #include "widgets/BusyOverlayController.h"
 #include "widgets/OverlayProgressBar.h"
+#include "widgets/SheetQueue.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -377,6 +378,7 @@ private:
     QPointer<QProgressBar> progressIndicator_;
     QPointer<QPushButton> progressStopButton_;
     QPointer<TarnexAlertSheet> alertSheet_;
+    QPointer<SheetQueue> sheets_;
     QPointer<QDialog> sendMailSheet_;
     QPointer<QDialog> syncSheetWindow_;
     QPointer<QWidget> syncPanelView_;

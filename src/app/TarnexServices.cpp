@@ -224,9 +224,25 @@ void TarnexController::beginAlertSheet(const QString& title, const QString& defa
 {
     if (!window_)
         return;
-    if (!alertSheet_)
-        alertSheet_ = new TarnexAlertSheet(window_);
-    alertSheet_->begin(title, defaultButton, alternateButton, otherButton, message, height, std::move(didEnd));
+    if (!sheets_)
+        sheets_ = new SheetQueue(this);
+    // A sheet asked for while another shows opens when that one has ended
+    // and its handler ran.
+    sheets_->begin([this, title, defaultButton, alternateButton, otherButton, message, height,
+                    didEnd = std::move(didEnd)](SheetQueue::Ended ended) mutable {
+        if (!window_) {
+            ended();
+            return;
+        }
+        if (!alertSheet_)
+            alertSheet_ = new TarnexAlertSheet(window_);
+        alertSheet_->begin(title, defaultButton, alternateButton, otherButton, message, height,
+                           [didEnd = std::move(didEnd), ended = std::move(ended)](int code) {
+                               if (didEnd)
+                                   didEnd(code);
+                               ended();
+                           });
+    });
 }
 
 void TarnexController::beginAlertSheet(const QString& title, const QString& defaultButton,
