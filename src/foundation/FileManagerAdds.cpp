@@ -276,3 +276,24 @@ QString resolveAliasPath(const QString& path)
     }
     return resolved;
 }
+
+QString resolveAliasToDirectory(const QString& path)
+{
+    if (path.isEmpty())
+        return QString();
+    QString target = path;
+    bool wasLink = false;
+    for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
+        const QFileInfo info(target);
+        if (!info.isSymLink())
+            break;
+        wasLink = true;
+        target = QDir::cleanPath(info.absoluteDir().absoluteFilePath(info.symLinkTarget()));
+    }
+    const QFileInfo info(target);
+    if (wasLink)
+        return info.isDir() && !info.isSymLink() ? target : QString();
+    if (info.exists() && !info.isDir())
+        return QString();
+    return path;
+}

@@ -61,3 +61,9 @@ QString getAppNameForCreator(quint32 creator);
 // Expands "~" and resolves symbolic links component by component (chains
 // followed). Null for a null path.
 QString resolveAliasPath(const QString& path);
+
+// A folder's path through an alias (a symbolic link, chains followed): the
+// final target's path when that is a folder; an existing folder, or a path
+// where nothing is yet, answers itself. A plain file, a link to one and a
+// broken link answer null: callers use the answer as a folder.
+QString resolveAliasToDirectory(const QString& path);
