@@ -6,6 +6,7 @@
 #include "app/TarnexWindow.h"
 
 #include "lumwick/QVWizardCallbacks.h"
+#include "phone/SynchronizationFeedbackConsumer.h"
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 #include "platform/gui/Animation.h"
@@ -69,7 +70,8 @@ public:
 class TarnexController : public QObject,
                          public QVWizardCallbacks,
                          public QVWizardNextPaneSwitch,
-                         public QVWizardPreviousButton {
+                         public QVWizardPreviousButton,
+                         public SynchronizationFeedbackConsumer {
     Q_OBJECT
 
 public:
@@ -256,15 +258,15 @@ public:
     }
     void doProgressBusyOverlay(int percent) { overlay().doProgressBusyOverlay(percent); }
     void doProgressBusyOverlayAndDisplay(int percent) { overlay().doProgressBusyOverlayAndDisplay(percent); }
-    void doProgressBusyIncrement(double step) { overlay().doProgressBusyIncrement(step); }
-    void doProgressBusyMessage(const QString& text) { overlay().doProgressBusyMessage(text); }
+    void doProgressBusyIncrement(double step) override { overlay().doProgressBusyIncrement(step); }
+    void doProgressBusyMessage(const QString& text) override { overlay().doProgressBusyMessage(text); }
     void doCloseBusyOverlayImmediatly() { overlay().doCloseBusyOverlayImmediatly(); }
-    BusyModalSession* startBusyModalSession(QWidget* view, int percent)
+    BusyModalSession* startBusyModalSession(QWidget* view, int percent) override
     {
         return overlay().startBusyModalSession(view, percent);
     }
-    int pollBusyModalSession(BusyModalSession* session) { return overlay().pollBusyModalSession(session); }
-    void endBusyModalSession(BusyModalSession* session) { overlay().endBusyModalSession(session); }
+    int pollBusyModalSession(BusyModalSession* session) override { return overlay().pollBusyModalSession(session); }
+    void endBusyModalSession(BusyModalSession* session) override { overlay().endBusyModalSession(session); }
     void setOverlayCancel(std::function<void()> action) { overlay().setOverlayCancel(std::move(action)); }
     void overlayCancel() { overlay().overlayCancel(); }
     void setStayedOverlay(bool stayed) { overlay().setStayedOverlay(stayed); }

@@ -1,3 +1,4 @@
+#include "app/ProgramMakers.h"
 #include "app/AppController.h"
 #include "app/AppKeys.h"
 #include "app/MainWindow.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(platform::bundle::mainBundleIdentifier());
     registerWidgetClasses();
     simulatedusb::installFromEnvironment();
+    setProgramMakers();
 
     AppController controller;
     controller.awakeFromNib();
