@@ -20,6 +20,28 @@
 
 using namespace devicewindowkeys;
 
+namespace {
+
+// The close-wait sheet: Escape (a reject) cancels the close.
+class CloseWaitSheet : public QDialog {
+public:
+    CloseWaitSheet(QWidget* parent, std::function<void()> onReject)
+        : QDialog(parent, Qt::Sheet)
+        , onReject_(std::move(onReject))
+    {
+    }
+    void reject() override
+    {
+        if (onReject_)
+            onReject_();
+    }
+
+private:
+    std::function<void()> onReject_;
+};
+
+} // namespace
+
 void DeviceWindowController::windowShouldClose()
 {
     if (closing_)
@@ -54,7 +76,7 @@ bool DeviceWindowController::hasNotFinishedBackup() const
 void DeviceWindowController::waitBGMachineFinished()
 {
     if (!closeDialog_) {
-        closeDialog_ = new QDialog(window_, Qt::Sheet);
+        closeDialog_ = new CloseWaitSheet(window_, [this] { closeCancel(); });
         closeDialog_->setObjectName(QStringLiteral("closeDialog"));
         closeDialog_->setWindowModality(Qt::WindowModal);
         closeDialog_->setAccessibleName(localized(kCloseNow));
@@ -77,10 +99,6 @@ void DeviceWindowController::waitBGMachineFinished()
         // Return presses "Close Now", Escape "Cancel".
         connect(now, &QPushButton::clicked, this, [this] { closeNow(); });
         connect(cancel, &QPushButton::clicked, this, [this] { closeCancel(); });
-        connect(closeDialog_, &QDialog::rejected, this, [this] {
-            if (closeDialog_ && closeDialog_->result() != kCloseNowCode && closeDialog_->result() != kCloseCancelCode)
-                closeCancel();
-        });
     }
     sheets_->begin([this](SheetQueue::Ended ended) {
         connect(closeDialog_, &QDialog::finished, this, [this, ended](int code) {

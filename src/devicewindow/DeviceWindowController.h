@@ -204,6 +204,7 @@ Q_SIGNALS:
 
 private:
     void loadWindow();
+    void showErrorPanel(int number, const QString& message, bool bluetoothSetup);
     void observe();
     void showSummary();
     QString localized(const char* key) const;

@@ -72,20 +72,32 @@ void DeviceWindowController::displayErrorText(int kind, const QString& titleKey,
 
 void DeviceWindowController::displayError(int number)
 {
-    lastError_ = number;
+    // The number is stored when its panel shows (a panel may wait for
+    // another sheet).
     if (number == kBluetoothError || number == kNoSerialError) {
         displayBTError(number);
         return;
     }
-    const QString message =
-        QString::fromLatin1(kLogError).arg(localized(kErrorMsg)).arg(number).arg(explanation(number));
-    QVLOG(qvlog::kXT, message);
-    QApplication::beep();
-    beginAlertSheet(localized(kErrorMsg), message, localized(kOK), QString(), {});
+    QString why = explanation(number);
+    if (why.endsWith(QLatin1Char('.')))
+        why.chop(1); // the format ends the sentence
+    showErrorPanel(number, QString::fromLatin1(kLogError).arg(localized(kErrorMsg)).arg(number).arg(why), false);
 }
 
 void DeviceWindowController::displayBTError(int number)
 {
+    QString why = explanation(number);
+    if (why.endsWith(QLatin1Char('.')))
+        why.chop(1);
+    showErrorPanel(number,
+                   QStringLiteral("%1%2 (%3).").arg(localized(kErrorMsg), QStringLiteral(": ") + why).arg(number),
+                   host_->hasBluetoothSetup());
+}
+
+void DeviceWindowController::showErrorPanel(int number, const QString& message, bool bluetoothSetup)
+{
+    // There is always a dialog, and the message also goes to "XT".
+    QVLOG(qvlog::kXT, message);
     if (!errorBTSheet_) {
         errorBTSheet_ = new QDialog(window_, Qt::Sheet);
         errorBTSheet_->setObjectName(QStringLiteral("errorBTSheet"));
@@ -111,15 +123,13 @@ void DeviceWindowController::displayBTError(int number)
         connect(errorBTDoThatNow_, &QPushButton::clicked, this, [this] { errorDoThatBT_Now(); });
         errorBTSheet_->resize(420, 150);
     }
-    const QString message =
-        QStringLiteral("%1%2 (%3).").arg(localized(kErrorMsg), QStringLiteral(": ") + explanation(number)).arg(number);
-    QVLOG(qvlog::kXT, message);
-    sheets_->begin([this, message, number](SheetQueue::Ended ended) {
+    overlay_->doCloseBusyOverlayImmediatly();
+    sheets_->begin([this, number, message, bluetoothSetup](SheetQueue::Ended ended) {
+        // The panel's second button goes by the error it shows.
+        lastError_ = number;
         errorBTText_->setText(message);
-        // The second button starts the desktop's Bluetooth setup, when one is
-        // installed.
-        errorBTDoThatNow_->setVisible((number == kBluetoothError || number == kNoSerialError)
-                                      && host_->hasBluetoothSetup());
+        // The second button starts the desktop's Bluetooth setup.
+        errorBTDoThatNow_->setVisible(bluetoothSetup);
         QApplication::beep();
         connect(errorBTSheet_, &QDialog::finished, this, [ended](int) { ended(); }, Qt::SingleShotConnection);
         errorBTSheet_->open();
@@ -134,8 +144,10 @@ void DeviceWindowController::errorBT_OK()
 
 void DeviceWindowController::errorDoThatBT_Now()
 {
+    // The error shown decides, before ending the panel lets the next one in.
+    const int shown = lastError_;
     errorBT_OK();
-    if (lastError_ == kBluetoothError || lastError_ == kNoSerialError)
+    if (shown == kBluetoothError || shown == kNoSerialError)
         host_->launchBluetoothSetup();
 }
 
