@@ -32,7 +32,7 @@ struct WindowFixture {
     std::unique_ptr<DeviceWindowController> controller = std::make_unique<DeviceWindowController>(&host);
     WindowFixture()
     {
-        QVLogCreateAndOpen(QLatin1String(qvlog::kXT));
+        markXT();
         controller->window()->resize(720, 480);
     }
 };

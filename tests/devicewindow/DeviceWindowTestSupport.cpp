@@ -19,12 +19,27 @@ std::shared_ptr<MFDevice> makeDevice(const char* connType, QVariantMap dict, MFD
                                       nullptr, std::move(makers));
 }
 
-QStringList xtLines()
+namespace {
+int g_mark = 0;
+
+QStringList allXtLines()
 {
     QFile log(QVPathForLogFile(QStringLiteral("XT.log")));
     if (!log.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+} // namespace
+
+void markXT()
+{
+    QVLogCreateAndOpen(QLatin1String(qvlog::kXT));
+    g_mark = int(allXtLines().size());
+}
+
+QStringList xtLines()
+{
+    return allXtLines().mid(g_mark);
 }
 
 } // namespace devicewindow_tests

@@ -58,7 +58,9 @@ public:
 // port is never opened), over a given model row.
 std::shared_ptr<MFDevice> makeDevice(const char* connType, QVariantMap dict = {}, MFDevice::Makers makers = {});
 
-// The lines of the named log "XT" since it was last opened.
+// Opens the named log "XT" and marks its end; xtLines() answers the lines
+// written since.
+void markXT();
 QStringList xtLines();
 
 } // namespace devicewindow_tests

@@ -45,7 +45,7 @@ protected:
     void SetUp() override
     {
         UsbPhoneFixture::SetUp();
-        QVLogCreateAndOpen(QLatin1String(qvlog::kXT));
+        markXT();
         platform::UserDefaults::standard().remove(QLatin1String(DeviceList::kDevicesKey));
         const QString path = buildTestDeviceDB(
             QStringLiteral("device-window"),
