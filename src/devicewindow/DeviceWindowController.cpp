@@ -235,8 +235,15 @@ void DeviceWindowController::showSummary()
             summaryConnection_->clear();
         return;
     }
-    const QString name = mfDevice_->getDeviceName();
+    QString name = mfDevice_->getDeviceName();
+    if (name.isEmpty() || name == QLatin1String("???")) {
+        // A phone that told no name of its own goes by its model.
+        const QString model = stringSetting(mfDevice_, "Dorvanti.Model");
+        if (!model.isEmpty())
+            name = QStringLiteral("%1 %2").arg(stringSetting(mfDevice_, "Dorvanti.Manufacturer"), model).trimmed();
+    }
     summaryName_->setText(name);
+    summaryName_->setAccessibleName(name);
     if (summaryPicture_) {
         const QImage picture = platform::gui::image(QLatin1String(platform::gui::kProgramBundle),
                                                     QStringLiteral("DefaultHandyLogo_big"));

@@ -333,3 +333,80 @@ TEST(DeviceWindowController, UsbStorageEntriesFromTheWizard)
 }
 
 } // namespace
+
+namespace {
+
+TEST(DeviceWindowController, OnlyTheFirstWindowAutoConnectsAndWithoutAConnectionCenterNothingIsTried)
+{
+    WindowFixture first;
+    first.controller->showWindow();
+    runFor(0.6);
+    EXPECT_EQ(first.host.registered, 1);
+    EXPECT_FALSE(first.controller->overlay().isShown()) << "no connection center: returns at once";
+    EXPECT_FALSE(first.controller->connectDeviceNr(1));
+    EXPECT_FALSE(first.controller->addFeedBackToMaster(&first)) << "no queue view: no";
+    EXPECT_TRUE(first.controller->canDeactivate());
+}
+
+TEST(DeviceWindowController, SafeCloseStopsWhenNothingIsLeftAndDiedSessionsClose)
+{
+    WindowFixture f;
+    f.controller->window()->show();
+    auto device = makeDevice(MFDevice::kHistory);
+    f.controller->setMFDevice(device.get());
+    EXPECT_FALSE(f.controller->hasNotFinishedBackup());
+    f.controller->doProceedSafeClose();
+    EXPECT_EQ(f.controller->lastSafeClosePolls(), 0) << "an empty machine: no poll";
+    EXPECT_FALSE(f.controller->overlay().isShown());
+
+    platform::NotificationCenter::defaultCenter().post(QLatin1String(devicewindowkeys::kNotifySessionDied),
+                                                       device.get());
+    EXPECT_TRUE(f.controller->sessionDidDied());
+    ASSERT_TRUE(f.controller->alertSheet() && f.controller->alertSheet()->isVisible());
+    f.controller->alertSheet()->defaultButton()->click();
+    EXPECT_TRUE(f.controller->forceCloseWithoutWaitForBackup());
+    runFor(1.2);
+    EXPECT_TRUE(f.host.calls.contains(QStringLiteral("newDocument")));
+    f.controller->setMFDevice(nullptr);
+}
+
+} // namespace
+
+#include "jobs/QVAction.h"
+#include "jobs/QVActionMachine.h"
+
+namespace {
+
+// A job that never ends and ignores its cancel.
+class StuckJob : public QVAction {
+public:
+    QString actionType() const override { return QStringLiteral("Stuck"); }
+    int startAction() override { return 0; }
+    bool cancelAction() override { return false; }
+};
+
+TEST(DeviceWindowController, SafeCloseGivesUpAfter101PollsAndLeavesTheDeviceToItsOwner)
+{
+    WindowFixture f;
+    f.controller->window()->show();
+    auto device = makeDevice(MFDevice::kHistory);
+    f.controller->setMFDevice(device.get());
+    QVActionMachine* machine = device->actionMachine();
+    ASSERT_NE(machine, nullptr);
+    machine->addActionPipe({QStringLiteral("Stuck")});
+    ASSERT_TRUE(machine->addAction(std::make_shared<StuckJob>()));
+    runFor(0.2);
+    ASSERT_GT(machine->actionCount(), 0u);
+    EXPECT_TRUE(f.controller->hasNotFinishedBackup());
+    const double start = platform::Clock::instance().now();
+    f.controller->doProceedSafeClose();
+    EXPECT_EQ(f.controller->lastSafeClosePolls(), DeviceWindowController::kSafeCloseMaxPolls);
+    EXPECT_NEAR(platform::Clock::instance().now() - start, 10.1, 0.5);
+    EXPECT_FALSE(f.controller->overlay().isShown());
+    EXPECT_EQ(BusyModalSession::running(), nullptr);
+    runFor(0.5);
+    EXPECT_EQ(f.controller->getMFDevice(), nullptr) << "the window let go of the phone";
+    EXPECT_GT(device->actionMachine()->actionCount(), 0u) << "the phone stays its owner's while its job runs";
+}
+
+} // namespace
