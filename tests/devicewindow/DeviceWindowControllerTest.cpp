@@ -410,3 +410,16 @@ TEST(DeviceWindowController, SafeCloseGivesUpAfter101PollsAndLeavesTheDeviceToIt
 }
 
 } // namespace
+
+namespace {
+
+TEST(DeviceWindowController, AWizardResultNoAddPathTakesAddsNothing)
+{
+    WindowFixture f;
+    f.controller->assistantDidEndWithPairing({{"Wizard.QuorvalisDeviceID", 20001}, {"mountPoints", "not a list"}});
+    EXPECT_FALSE(f.controller->deviceChooserOpen());
+    runFor(0.1);
+    EXPECT_EQ(f.host.calls, QStringList{QStringLiteral("stopWizard")}) << "no connection, no USB scan";
+}
+
+} // namespace
