@@ -423,3 +423,41 @@ TEST(DeviceWindowController, AWizardResultNoAddPathTakesAddsNothing)
 }
 
 } // namespace
+
+namespace {
+
+TEST(DeviceWindowController, SyncEngineWaitRunsQuarterSecondSlicesUntilTheEngineIsDone)
+{
+    WindowFixture f;
+    f.controller->window()->show();
+    auto device = makeDevice(MFDevice::kHistory);
+    f.controller->setMFDevice(device.get());
+    EXPECT_TRUE(f.controller->isSyncEngineReady()) << "an idle engine is ready at once";
+    device->setSyncEngineActive(true);
+    platform::Timer done([&] { device->setSyncEngineActive(false); });
+    done.start(0.6);
+    const double start = platform::Clock::instance().now();
+    EXPECT_FALSE(f.controller->isSyncEngineReady());
+    const double waited = platform::Clock::instance().now() - start;
+    EXPECT_GE(waited, 0.6);
+    EXPECT_LE(waited, 0.6 + DeviceWindowController::kSyncEngineSlice + 0.11);
+    EXPECT_EQ(f.controller->overlay().overlayProgressBar()->doubleValue(), 100);
+    EXPECT_FALSE(f.controller->overlay().isShown());
+    EXPECT_FALSE(f.controller->allowToSync(QStringLiteral("Contacts"))) << "no organizer center: no";
+    f.controller->setMFDevice(nullptr);
+}
+
+TEST(DeviceWindowController, CtrlWClosesThroughTheProtocol)
+{
+    WindowFixture f;
+    bool closed = false;
+    QObject::connect(f.controller.get(), &DeviceWindowController::windowClosed, [&] { closed = true; });
+    f.controller->window()->show();
+    QApplication::setActiveWindow(f.controller->window());
+    f.controller->window()->setWindowOpacity(1.0);
+    QTest::keyClick(f.controller->window(), Qt::Key_W, Qt::ControlModifier);
+    runFor(0.3);
+    EXPECT_TRUE(closed);
+}
+
+} // namespace
