@@ -84,6 +84,11 @@ TEST(DeviceWindowController, AttachingTakesTheStoredCenterAndTheBattery)
     EXPECT_EQ(posts, 0) << "no battery value yet: nothing posted";
     EXPECT_TRUE(f.controller->window()->isHistoryMod());
     EXPECT_EQ(f.controller->window()->batteryLevel(), -1) << "history mode draws no gauge";
+    f.controller->window()->show();
+    runFor(0.05);
+    EXPECT_FALSE(platform::gui::saveGrab(f.controller->window(), QStringLiteral("devicewindow-history")).isEmpty());
+    f.controller->setPathOrNameOfWindow(QStringLiteral("/"));
+    EXPECT_EQ(f.controller->window()->windowTitle(), QStringLiteral("No history data"));
 
     auto live = makeDevice(MFDevice::kUSBSerial, {{"USB.PortName", "/dev/null-phone"}});
     live->setLastBatteryValue({0, 100});
@@ -94,6 +99,10 @@ TEST(DeviceWindowController, AttachingTakesTheStoredCenterAndTheBattery)
     ASSERT_GE(live->lastBatteryValue(), 0);
     EXPECT_EQ(f.controller->window()->batteryLevel(), DorvantiWindow::batteryCell(live->lastBatteryValue(), false));
     EXPECT_NE(f.controller->window()->batteryLevel(), -1);
+    f.controller->setPathOrNameOfWindow(QStringLiteral("/"));
+    EXPECT_EQ(f.controller->window()->windowTitle(), QStringLiteral("KU990"));
+    f.controller->setPathOrNameOfWindow(QStringLiteral("/Phone/Pictures"));
+    EXPECT_EQ(f.controller->window()->windowTitle(), QStringLiteral("Pictures"));
     const int before = f.controller->window()->batteryLevel();
     platform::NotificationCenter::defaultCenter().post(QLatin1String(devicewindowkeys::kNotifyBatteryChanged),
                                                        device.get());
@@ -193,6 +202,12 @@ TEST(DeviceWindowController, CloseWaitSheetClosesNowOrCancels)
     EXPECT_EQ(sheet->result(), DeviceWindowController::kCloseCancelCode);
     EXPECT_TRUE(f.host.calls.contains(QStringLiteral("cancelClose")));
     EXPECT_FALSE(f.controller->forceCloseWithoutWaitForBackup());
+
+    f.controller->waitBGMachineFinished();
+    ASSERT_TRUE(sheet->isVisible());
+    QTest::keyClick(sheet, Qt::Key_Return);
+    EXPECT_FALSE(sheet->isVisible()) << "Return presses Close Now";
+    EXPECT_EQ(sheet->result(), DeviceWindowController::kCloseNowCode);
 
     f.controller->waitBGMachineFinished();
     ASSERT_TRUE(sheet->isVisible());
