@@ -454,7 +454,7 @@ TEST(DeviceWindowController, SyncEngineWaitRunsQuarterSecondSlicesUntilTheEngine
     const double start = platform::Clock::instance().now();
     EXPECT_FALSE(f.controller->isSyncEngineReady());
     const double waited = platform::Clock::instance().now() - start;
-    EXPECT_GE(waited, 0.6);
+    EXPECT_GE(waited, 0.6 - 1e-6);
     EXPECT_LE(waited, 0.6 + DeviceWindowController::kSyncEngineSlice + 0.11);
     EXPECT_EQ(f.controller->overlay().overlayProgressBar()->doubleValue(), 100);
     EXPECT_FALSE(f.controller->overlay().isShown());
@@ -473,6 +473,25 @@ TEST(DeviceWindowController, CtrlWClosesThroughTheProtocol)
     QTest::keyClick(f.controller->window(), Qt::Key_W, Qt::ControlModifier);
     runFor(0.3);
     EXPECT_TRUE(closed);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DeviceWindowController, ANewBluetoothPhoneThatDoesNotAnswerMakesNoEntry)
+{
+    BluetoothFixture f;
+    // A phone with no serial channel behind it: no serial number.
+    const QVariantMap wizard{{QStringLiteral("Wizard.BluetoothAddress"), QStringLiteral("00:00:00:00:00:02")}};
+    EXPECT_EQ(f.controller->openFromDeviceDictionary(wizard, std::nullopt, QLatin1String(MFDevice::kBluetooth)),
+              nullptr);
+    EXPECT_EQ(xtLines().filter(QStringLiteral("### makeDeviceDictionary returned nil")).size(), 1);
+    EXPECT_EQ(f.controller->openFromDeviceDictionary({}, std::nullopt, QLatin1String(MFDevice::kBluetooth)), nullptr)
+        << "no address: nothing";
+    EXPECT_EQ(f.controller->lastError(), DeviceWindowController::kNoSerialError);
+    EXPECT_EQ(f.controller->getMFDevice(), nullptr);
+    f.controller->errorBT_OK();
 }
 
 } // namespace
