@@ -1,9 +1,9 @@
 #pragma once
 
-#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexPanes.h"
 #include "app/TarnexRollOverButton.h"
 #include "app/TarnexWindow.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "lumwick/QVWizardCallbacks.h"
 #include "phone/SynchronizationFeedbackConsumer.h"

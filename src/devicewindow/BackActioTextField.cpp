@@ -6,8 +6,7 @@ namespace {
 constexpr const char* kPushToBreak = "PushToBreak";
 }
 
-BackActioTextField::BackActioTextField(QWidget* parent)
-    : QLabel(parent)
+BackActioTextField::BackActioTextField(QWidget* parent) : QLabel(parent)
 {
     idle_.setCallback([this] { backActioIdle(); });
 }

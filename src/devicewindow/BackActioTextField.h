@@ -22,7 +22,7 @@ public:
     int displayBreakInfo() const { return displayBreakInfo_; }
     QString buffer() const { return strBuffer_; }
     void backActioIdle();
-    void aboutToStop() {}
+    void aboutToStop() { }
     bool isIdleRunning() const { return idle_.isActive(); }
 
 private:

@@ -101,12 +101,15 @@ void DeviceWindowController::waitBGMachineFinished()
         connect(cancel, &QPushButton::clicked, this, [this] { closeCancel(); });
     }
     sheets_->begin([this](SheetQueue::Ended ended) {
-        connect(closeDialog_, &QDialog::finished, this, [this, ended](int code) {
-            if (idleClose_)
-                idleClose_->setRange(0, 1);
-            qCInfo(lcDeviceWindow).noquote() << QStringLiteral("returnCode: %1").arg(code);
-            ended();
-        }, Qt::SingleShotConnection);
+        connect(
+            closeDialog_, &QDialog::finished, this,
+            [this, ended](int code) {
+                if (idleClose_)
+                    idleClose_->setRange(0, 1);
+                qCInfo(lcDeviceWindow).noquote() << QStringLiteral("returnCode: %1").arg(code);
+                ended();
+            },
+            Qt::SingleShotConnection);
         idleClose_->setRange(0, 0);
         closeDialog_->open();
         closeWaitTimer_.start(kCloseWaitInterval, true);

@@ -57,7 +57,8 @@ QString stringSetting(const MFDevice* device, const char* key)
 } // namespace
 
 DeviceWindowController::DeviceWindowController(DeviceWindowHost* host, QObject* parent)
-    : MFWindowController(parent), host_(host)
+    : MFWindowController(parent)
+    , host_(host)
 {
     if (!host_) {
         noHost_ = std::make_unique<DeviceWindowHost>();
@@ -93,8 +94,8 @@ QString DeviceWindowController::localized(const char* key) const
 void DeviceWindowController::loadWindow()
 {
     registerDeviceWindowClasses();
-    QWidget* loaded =
-        platform::gui::loadInterface(QLatin1String(platform::gui::kProgramBundle), QLatin1String(kBrowserWindow));
+    QWidget* loaded = platform::gui::loadInterface(QLatin1String(platform::gui::kProgramBundle),
+                                                   QLatin1String(kBrowserWindow));
     window_ = qobject_cast<DorvantiWindow*>(loaded);
     if (!window_) {
         qCWarning(lcDeviceWindow) << "the phone window did not load";
@@ -112,9 +113,8 @@ void DeviceWindowController::loadWindow()
     summaryName_ = platform::gui::outlet<QLabel>(window_, QStringLiteral("summaryName"));
     summaryConnection_ = platform::gui::outlet<QLabel>(window_, QStringLiteral("summaryConnection"));
     window_->setHistoryIdent(platform::gui::outlet<QLabel>(window_, QStringLiteral("historyIdent")));
-    overlay_ = std::make_unique<BusyOverlayController>(window_, [this] {
-        return curToolView_ ? curToolView_.data() : contentAreaView_.data();
-    });
+    overlay_ = std::make_unique<BusyOverlayController>(
+        window_, [this] { return curToolView_ ? curToolView_.data() : contentAreaView_.data(); });
     sheets_ = new SheetQueue(this);
     auto* closeShortcut = new QShortcut(QKeySequence::Close, window_);
     connect(closeShortcut, &QShortcut::activated, this, [this] { windowShouldClose(); });
@@ -140,10 +140,9 @@ void DeviceWindowController::windowDidLoad()
 void DeviceWindowController::observe()
 {
     platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter();
-    center.addObserver(this, QLatin1String(kNotifyBatteryChanged), nullptr,
-                       [this](const platform::Notification& n) {
-                           batteryStateLevel(static_cast<MFDevice*>(const_cast<void*>(n.sender)));
-                       });
+    center.addObserver(this, QLatin1String(kNotifyBatteryChanged), nullptr, [this](const platform::Notification& n) {
+        batteryStateLevel(static_cast<MFDevice*>(const_cast<void*>(n.sender)));
+    });
     center.addObserver(this, QLatin1String(kNotifyDeviceDirtyChanged), nullptr,
                        [this](const platform::Notification& n) {
                            notifyDeviceDirtyChanged(static_cast<MFDevice*>(const_cast<void*>(n.sender)));
@@ -248,8 +247,8 @@ void DeviceWindowController::showSummary()
         const QImage picture = platform::gui::image(QLatin1String(platform::gui::kProgramBundle),
                                                     QStringLiteral("DefaultHandyLogo_big"));
         if (!picture.isNull())
-            summaryPicture_->setPixmap(QPixmap::fromImage(picture.scaled(
-                QSize(140, 140), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+            summaryPicture_->setPixmap(
+                QPixmap::fromImage(picture.scaled(QSize(140, 140), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     }
     QString connection;
     if (mfDevice_->isHistory())
@@ -301,8 +300,9 @@ void DeviceWindowController::switchToNamedCenter(const QString& name)
 
 void DeviceWindowController::startBackgroundActionsSoon()
 {
-    platform::runloop::performAfterDelay(this, QStringLiteral("startBackgroundActionsNow"), kStartBackgroundDelay,
-                                         [this] { startBackgroundActionsNow(); }, this);
+    platform::runloop::performAfterDelay(
+        this, QStringLiteral("startBackgroundActionsNow"), kStartBackgroundDelay,
+        [this] { startBackgroundActionsNow(); }, this);
 }
 
 void DeviceWindowController::startBackgroundActionsNow()

@@ -80,8 +80,9 @@ public:
 
     // The phone.
     void setMFDevice(MFDevice* device, const QString& stateInfo = QString());
-    std::shared_ptr<MFDevice> openFromDeviceDictionary(const QVariantMap& wizard, const std::optional<QVariantMap>& stored,
-                                       const QString& connType);
+    std::shared_ptr<MFDevice> openFromDeviceDictionary(const QVariantMap& wizard,
+                                                       const std::optional<QVariantMap>& stored,
+                                                       const QString& connType);
     bool makeDeviceDictionary(QVariantMap* dict, bool* isNew, const QVariantMap& wizard, const QString& connType);
     std::optional<QString> makeSerialNumberFromDeviceIdentifier(CommonAsyncDeviceIdentifier& identifier);
     bool makeBTDeviceDictionary(const QVariantMap& wizard);
@@ -99,7 +100,7 @@ public:
     void assistantDidEndWithoutPairing() override;
     void assistantDidEndWithPairing(const QVariantMap& properties) override;
     bool isValid(const QVariantMap& properties) override;
-    void userSelectedDevice() {}
+    void userSelectedDevice() { }
     bool hasWinMobSwitchON() const { return false; }
     bool deviceChooserOpen() const { return deviceChooserOpen_; }
 
@@ -112,7 +113,7 @@ public:
     void switchToNamedCenter(const QString& name);
     QString curToolViewName() const { return curToolViewName_; }
     bool canDeactivate() const { return true; }
-    void updateBTDevice() {}
+    void updateBTDevice() { }
 
     // Background work and the sync engine.
     void startBackgroundActionsSoon();
@@ -170,7 +171,7 @@ public:
 
     // The teach-in hand-over (the teach-in sheet comes later).
     void showTeachIn();
-    void showRealTeachIn() {}
+    void showRealTeachIn() { }
     void showConnected();
 
     // Closing.
@@ -192,7 +193,7 @@ public:
 
     // Titles.
     void setPathOrNameOfWindow(const QString& path);
-    void synchronizeWindowTitleWithDocumentName() {}
+    void synchronizeWindowTitleWithDocumentName() { }
 
     static QString getMediaInputFormat(const QString& key);
     // The window whose phone is being opened now (its start percentages go

@@ -33,9 +33,8 @@ QString DeviceWindowController::explanation(int number)
     return text == key ? platform::localizedString(QLatin1String(kNoExplanation)) : text;
 }
 
-void DeviceWindowController::beginAlertSheet(const QString& title, const QString& message,
-                                             const QString& defaultButton, const QString& alternateButton,
-                                             std::function<void(int)> didEnd)
+void DeviceWindowController::beginAlertSheet(const QString& title, const QString& message, const QString& defaultButton,
+                                             const QString& alternateButton, std::function<void(int)> didEnd)
 {
     sheets_->begin([this, title, message, defaultButton, alternateButton,
                     didEnd = std::move(didEnd)](SheetQueue::Ended ended) mutable {
@@ -45,8 +44,7 @@ void DeviceWindowController::beginAlertSheet(const QString& title, const QString
         }
         if (!alertSheet_)
             alertSheet_ = new TarnexAlertSheet(window_);
-        alertSheet_->begin(title, defaultButton, alternateButton, QString(), message,
-                           TarnexAlertSheet::kDefaultHeight,
+        alertSheet_->begin(title, defaultButton, alternateButton, QString(), message, TarnexAlertSheet::kDefaultHeight,
                            [didEnd = std::move(didEnd), ended = std::move(ended)](int code) {
                                if (didEnd)
                                    didEnd(code);
@@ -59,14 +57,14 @@ void DeviceWindowController::displayErrorText(int kind, const QString& titleKey,
 {
     overlay_->doCloseBusyOverlayImmediatly();
     QApplication::beep();
-    const QString title =
-        titleKey.isNull() ? platform::bundle::applicationName() : platform::localizedString(titleKey);
+    const QString title = titleKey.isNull() ? platform::bundle::applicationName() : platform::localizedString(titleKey);
     beginAlertSheet(title, platform::localizedString(textKey), localized(kOK), QString(), {});
     if (alertSheet_ && alertSheet_->isVisible()) {
         // Kind 1 informational, 2 critical, other a plain alert.
-        alertSheet_->setProperty("alertKind", kind == 1 ? QStringLiteral("informational")
-                                                        : kind == 2 ? QStringLiteral("critical")
-                                                                    : QStringLiteral("plain"));
+        alertSheet_->setProperty("alertKind",
+                                 kind == 1       ? QStringLiteral("informational")
+                                     : kind == 2 ? QStringLiteral("critical")
+                                                 : QStringLiteral("plain"));
     }
 }
 
@@ -131,7 +129,8 @@ void DeviceWindowController::showErrorPanel(int number, const QString& message, 
         // The second button starts the desktop's Bluetooth setup.
         errorBTDoThatNow_->setVisible(bluetoothSetup);
         QApplication::beep();
-        connect(errorBTSheet_, &QDialog::finished, this, [ended](int) { ended(); }, Qt::SingleShotConnection);
+        connect(
+            errorBTSheet_, &QDialog::finished, this, [ended](int) { ended(); }, Qt::SingleShotConnection);
         errorBTSheet_->open();
     });
 }
@@ -191,8 +190,8 @@ void DeviceWindowController::sessionDiedError(MFDevice* device)
             platform::runloop::performOnMainThread([this] { windowShouldClose(); }, this);
         else
             doProceedSafeClose();
-        platform::runloop::performAfterDelay(this, QStringLiteral("newDocument"), 1.0,
-                                             [this] { host_->newDocument(); }, this);
+        platform::runloop::performAfterDelay(
+            this, QStringLiteral("newDocument"), 1.0, [this] { host_->newDocument(); }, this);
     });
     QApplication::beep();
 }

@@ -19,32 +19,32 @@ public:
     // Whether a phone of this serial number has a window; activate brings it
     // to the front.
     virtual bool checkIfIsAlreadyConnected(const QString& /*serial*/, bool /*activate*/) { return false; }
-    virtual void createConnection(const QVariantMap& /*dict*/, const QString& /*connType*/,
-                                  DeviceWindowController*, bool /*isNew*/, const QString& /*stateInfo*/)
+    virtual void createConnection(const QVariantMap& /*dict*/, const QString& /*connType*/, DeviceWindowController*,
+                                  bool /*isNew*/, const QString& /*stateInfo*/)
     {
     }
-    virtual void scanReturnedUSBDevice(const QVariantMap& /*dict*/, DeviceWindowController*) {}
+    virtual void scanReturnedUSBDevice(const QVariantMap& /*dict*/, DeviceWindowController*) { }
     // 0 when the phone of entry was found and connected.
     virtual int tryToFindUSBSerialDevice(const QVariantMap& /*entry*/, DeviceWindowController*) { return -1; }
     virtual int tryToFindUSBStoragDevice(const QVariantMap& /*entry*/, DeviceWindowController*) { return -1; }
     virtual int tryToFindBluetoothDevice(const QVariantMap& /*entry*/, DeviceWindowController*) { return -1; }
-    virtual void connectWithHistoryDevice(const QVariantMap& /*entry*/, DeviceWindowController*) {}
+    virtual void connectWithHistoryDevice(const QVariantMap& /*entry*/, DeviceWindowController*) { }
     // A new empty phone document.
-    virtual void newDocument() {}
+    virtual void newDocument() { }
     // Stops the application's wizard object.
-    virtual void stopWizard() {}
+    virtual void stopWizard() { }
     virtual QString dbName(int /*index*/) { return QStringLiteral("ERROR"); }
     virtual bool debugEnabled() { return false; }
     // The document of the window: whether it has a device, and its close.
     virtual bool hasDevice(const DeviceWindowController*) { return false; }
-    virtual void cancelClose(DeviceWindowController*) {}
-    virtual void setForceQuitAndIgnore(DeviceWindowController*) {}
+    virtual void cancelClose(DeviceWindowController*) { }
+    virtual void setForceQuitAndIgnore(DeviceWindowController*) { }
     // The desktop's Bluetooth setup: whether one is installed, and its start.
     virtual bool hasBluetoothSetup() { return false; }
     virtual bool launchBluetoothSetup() { return false; }
-    virtual void cancelDeviceAdding(DeviceWindowController*) {}
-    virtual void openDeviceInspector(const QVariantMap& /*entry*/, DeviceWindowController*) {}
-    virtual void sendDebuggingReport() {}
+    virtual void cancelDeviceAdding(DeviceWindowController*) { }
+    virtual void openDeviceInspector(const QVariantMap& /*entry*/, DeviceWindowController*) { }
+    virtual void sendDebuggingReport() { }
     // The phone went away: the main window returns to the phone list.
-    virtual void connectionLost(DeviceWindowController*) {}
+    virtual void connectionLost(DeviceWindowController*) { }
 };

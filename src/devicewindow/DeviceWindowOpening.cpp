@@ -34,7 +34,7 @@ DeviceWindowController* g_opening = nullptr;
 // Marks a window as the one whose phone is being opened, for its lifetime.
 class OpeningScope {
 public:
-    explicit OpeningScope(DeviceWindowController* window) : previous_(std::exchange(g_opening, window)) {}
+    explicit OpeningScope(DeviceWindowController* window) : previous_(std::exchange(g_opening, window)) { }
     ~OpeningScope() { g_opening = previous_; }
     OpeningScope(const OpeningScope&) = delete;
     OpeningScope& operator=(const OpeningScope&) = delete;
@@ -65,15 +65,16 @@ QString modelId(const QVariantMap& wizard)
 } // namespace
 
 std::shared_ptr<MFDevice> DeviceWindowController::openFromDeviceDictionary(const QVariantMap& wizard,
-                                                                            const std::optional<QVariantMap>& stored,
-                                                                            const QString& connType)
+                                                                           const std::optional<QVariantMap>& stored,
+                                                                           const QString& connType)
 {
     QVariantMap dict;
     bool isNew = false;
     if (stored) {
         dict = *stored;
         // A stored entry must name how the phone is reached.
-        if (text(dict.value(deviceentry::kBTAddress)).isEmpty() && text(dict.value(deviceentry::kUSBPortName)).isEmpty()) {
+        if (text(dict.value(deviceentry::kBTAddress)).isEmpty()
+            && text(dict.value(deviceentry::kUSBPortName)).isEmpty()) {
             QVLOG(qvlog::kXT, QLatin1String(kLogNoConnection));
             return nullptr;
         }
@@ -187,8 +188,8 @@ bool DeviceWindowController::makeDeviceDictionary(QVariantMap* dict, bool* isNew
     if (row.isEmpty())
         return false;
     bool created = false;
-    *dict = deviceentry::makeQVDeviceDictionaryFromWizardDictionary(DeviceList::sharedDeviceList(), wizard, row,
-                                                                    facts, &created);
+    *dict = deviceentry::makeQVDeviceDictionaryFromWizardDictionary(DeviceList::sharedDeviceList(), wizard, row, facts,
+                                                                    &created);
     if (isNew && created)
         *isNew = true;
     return true;
@@ -294,5 +295,5 @@ bool DeviceWindowController::isValid(const QVariantMap& properties)
 {
     const std::shared_ptr<qvDeviceDB> db = qvDeviceDB::sharedDeviceDB();
     return db && properties.contains(QLatin1String(DZDeviceProperties::kDeviceNumberKey))
-           && !db->getSettingsForDeviceByID(modelId(properties)).isEmpty();
+        && !db->getSettingsForDeviceByID(modelId(properties)).isEmpty();
 }

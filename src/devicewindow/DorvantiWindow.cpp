@@ -27,8 +27,7 @@ void installOnTree(QObject* object, QObject* filter)
 
 } // namespace
 
-DorvantiWindow::DorvantiWindow(QWidget* parent)
-    : PolishedMetallWindow(parent)
+DorvantiWindow::DorvantiWindow(QWidget* parent) : PolishedMetallWindow(parent)
 {
 }
 

@@ -1,7 +1,6 @@
 #include "devicewindow/MFWindowController.h"
 
-MFWindowController::MFWindowController(QObject* parent)
-    : QObject(parent)
+MFWindowController::MFWindowController(QObject* parent) : QObject(parent)
 {
 }
 

@@ -1,8 +1,8 @@
 #include "TarnexTestSupport.h"
 
-#include "widgets/TarnexAlertSheet.h"
 #include "app/TarnexKeys.h"
 #include "app/TarnexRollOverButton.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "DeviceDBTestSupport.h"
 #include "device/qvDeviceDB.h"

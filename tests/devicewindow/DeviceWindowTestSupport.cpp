@@ -15,8 +15,8 @@ std::shared_ptr<MFDevice> makeDevice(const char* connType, QVariantMap dict, MFD
     const QVariantMap row{{QStringLiteral("Dorvanti.Model"), QStringLiteral("KU990")},
                           {QStringLiteral("Dorvanti.Manufacturer"), QStringLiteral("LG")},
                           {QStringLiteral("Dorvanti.DeviceProtocol"), QStringLiteral("lg")}};
-    return std::make_shared<MFDevice>(QString::fromLatin1(connType), std::make_shared<QVariantMap>(dict), row,
-                                      nullptr, std::move(makers));
+    return std::make_shared<MFDevice>(QString::fromLatin1(connType), std::make_shared<QVariantMap>(dict), row, nullptr,
+                                      std::move(makers));
 }
 
 namespace {

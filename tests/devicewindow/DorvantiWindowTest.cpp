@@ -1,5 +1,5 @@
-#include "devicewindow/BackActioTextField.h"
 #include "devicewindow/DorvantiWindow.h"
+#include "devicewindow/BackActioTextField.h"
 
 #include "VirtualTime.h"
 
@@ -17,7 +17,7 @@ TEST(DorvantiWindow, BatteryCellOfAPercentage)
         int percent;
         bool plugged;
         int cell;
-    } cases[] = {{-1, false, -1}, {-1, true, -1}, {0, false, 0},   {11, false, 0}, {12, false, 1},
+    } cases[] = {{-1, false, -1}, {-1, true, -1},  {0, false, 0},   {11, false, 0}, {12, false, 1},
                  {99, false, 8},  {100, false, 8}, {100, true, 15}, {0, true, 15},  {500, false, 14}};
     for (const auto& c : cases)
         EXPECT_EQ(DorvantiWindow::batteryCell(c.percent, c.plugged), c.cell) << c.percent << " " << c.plugged;
@@ -29,7 +29,7 @@ TEST(DorvantiWindow, TheSameCellTwiceRebuildsOnceAndHistoryDrawsNoGauge)
     window.resize(300, 200);
     const int before = window.rebuildCount();
     window.setBatteryLevel(100, false);
-    window.setBatteryLevel(99, false);   // cell 8 again
+    window.setBatteryLevel(99, false); // cell 8 again
     EXPECT_EQ(window.rebuildCount(), before + 1);
     EXPECT_EQ(window.batteryLevel(), 8);
     const QImage withGauge = window.sizedPolishedBackColor(false)->textureImage();
@@ -37,7 +37,8 @@ TEST(DorvantiWindow, TheSameCellTwiceRebuildsOnceAndHistoryDrawsNoGauge)
     EXPECT_EQ(window.batteryLevel(), -1);
     EXPECT_EQ(window.rebuildCount(), before + 2);
     const std::optional<QBrush> plain = window.sizedPolishedBackColor(false);
-    EXPECT_NE(plain ? plain->textureImage().pixel(20, 15) : 0u, withGauge.pixel(20, 15)) << "the gauge shows at (12, 10)";
+    EXPECT_NE(plain ? plain->textureImage().pixel(20, 15) : 0u, withGauge.pixel(20, 15))
+        << "the gauge shows at (12, 10)";
 
     auto* ident = new QLabel(&window);
     window.setHistoryIdent(ident);

@@ -46,11 +46,12 @@ TEST(MediaInputFormat, MissingOrBrokenFileAnswersEmptyAndALaterFileIsRead)
     PathScope scope(path);
     EXPECT_EQ(getMediaInputFormat(QLatin1String(kAudio)), QString());
 
-    write(path, "<plist><dict><key>AllowedAudioInputFormats</key><string>mp3/amr");   // cut short
+    write(path, "<plist><dict><key>AllowedAudioInputFormats</key><string>mp3/amr"); // cut short
     EXPECT_EQ(getMediaInputFormat(QLatin1String(kAudio)), QString()) << "a file that does not parse is missing";
 
-    write(path, "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>AllowedAudioInputFormats</key>"
-                "<string>mp3/amr</string><key>AllowedVideoFormats</key><integer>3</integer></dict></plist>");
+    write(path,
+          "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>AllowedAudioInputFormats</key>"
+          "<string>mp3/amr</string><key>AllowedVideoFormats</key><integer>3</integer></dict></plist>");
     EXPECT_EQ(getMediaInputFormat(QLatin1String(kAudio)), QStringLiteral("mp3/amr")) << "read at the next call";
     EXPECT_EQ(getMediaInputFormat(QLatin1String(kVideo)), QString()) << "a wrong-typed entry is absent";
 
@@ -65,13 +66,16 @@ TEST(FileConverter, ResolvesThroughTheSharedFolderRule)
     const QString plain = dir.filePath(QStringLiteral("plain"));
     QDir().mkpath(folder);
     write(plain, "x");
-    ASSERT_EQ(::symlink(folder.toLocal8Bit().constData(), dir.filePath(QStringLiteral("a")).toLocal8Bit().constData()), 0);
-    ASSERT_EQ(::symlink(plain.toLocal8Bit().constData(), dir.filePath(QStringLiteral("b")).toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::symlink(folder.toLocal8Bit().constData(), dir.filePath(QStringLiteral("a")).toLocal8Bit().constData()),
+              0);
+    ASSERT_EQ(::symlink(plain.toLocal8Bit().constData(), dir.filePath(QStringLiteral("b")).toLocal8Bit().constData()),
+              0);
     FileConverter& converter = FileConverter::sharedFileConverter();
     EXPECT_EQ(&converter, &FileConverter::sharedFileConverter());
     EXPECT_EQ(converter.resolveAliasToDirectory(dir.filePath(QStringLiteral("a"))), folder);
     EXPECT_TRUE(converter.resolveAliasToDirectory(dir.filePath(QStringLiteral("b"))).isNull());
-    EXPECT_EQ(converter.resolveAliasToDirectory(dir.filePath(QStringLiteral("none"))), dir.filePath(QStringLiteral("none")));
+    EXPECT_EQ(converter.resolveAliasToDirectory(dir.filePath(QStringLiteral("none"))),
+              dir.filePath(QStringLiteral("none")));
 }
 
 } // namespace

@@ -1,10 +1,10 @@
-#include "app/ProgramMakers.h"
 #include "app/AppController.h"
 #include "app/AppKeys.h"
 #include "app/MainWindow.h"
 #include "app/PreferenceHandler.h"
-#include "app/TarnexController.h"
+#include "app/ProgramMakers.h"
 #include "app/SimulatedUsb.h"
+#include "app/TarnexController.h"
 #include "app/TarnexProgramServices.h"
 #include "app/TarnexWindow.h"
 
