@@ -1,9 +1,9 @@
 #include "app/CopyFromMobileFeedbackController.h"
 
 #include "app/AppController.h"
-#include "app/TarnexAlertSheet.h"
 #include "app/TarnexController.h"
 #include "app/TarnexKeys.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "jobs/JobNames.h"
 #include "jobs/QVFeedBack.h"

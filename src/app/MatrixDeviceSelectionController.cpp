@@ -1,12 +1,12 @@
 #include "app/MatrixDeviceSelectionController.h"
 
-#include "app/DeviceEntryMakers.h"
 #include "app/MirrovanceDevice.h"
-#include "app/TarnexAlertSheet.h"
 #include "app/TarnexController.h"
 #include "app/TarnexDeviceMatrix.h"
 #include "app/TarnexImages.h"
 #include "app/TarnexKeys.h"
+#include "phone/DeviceEntryMakers.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"

@@ -1,5 +1,6 @@
 #include "app/ProgramDeviceMakers.h"
 
+#include "devicewindow/DeviceWindowController.h"
 #include "sync/GeneralSyncInfo.h"
 
 namespace programmakers {
@@ -10,6 +11,11 @@ MFDevice::Makers makers()
     made.generalSyncInfo = []() -> SharedSyncInfo* {
         return GeneralSyncInfo::isGeneralSyncInfoAlloced() ? &GeneralSyncInfo::sharedGeneralSyncInfo() : nullptr;
     };
+    made.busyProgress = [](int percent) {
+        if (DeviceWindowController* window = DeviceWindowController::openingWindow())
+            window->doProgressBusyOverlayAndDisplay(percent);
+    };
+    made.mediaFormats = [](const QString& name) { return DeviceWindowController::getMediaInputFormat(name); };
     return made;
 }
 

@@ -7,7 +7,8 @@
 namespace programmakers {
 
 // The makers: the shared groups, calendars and bookmark folders once the
-// program made them.
+// program made them, a phone's start percentages on the busy overlay of the
+// window being opened, and the media input formats.
 MFDevice::Makers makers();
 // Sets them as MFDevice's default makers.
 void install();

@@ -1,17 +1,19 @@
 #pragma once
 
-#include "app/BusyModalSession.h"
-#include "app/TarnexAlertSheet.h"
 #include "app/TarnexPanes.h"
 #include "app/TarnexRollOverButton.h"
 #include "app/TarnexWindow.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "lumwick/QVWizardCallbacks.h"
+#include "phone/SynchronizationFeedbackConsumer.h"
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 #include "platform/gui/Animation.h"
 #include "widgets/BasisOverlayView.h"
+#include "widgets/BusyOverlayController.h"
 #include "widgets/OverlayProgressBar.h"
+#include "widgets/SheetQueue.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -68,7 +70,8 @@ public:
 class TarnexController : public QObject,
                          public QVWizardCallbacks,
                          public QVWizardNextPaneSwitch,
-                         public QVWizardPreviousButton {
+                         public QVWizardPreviousButton,
+                         public SynchronizationFeedbackConsumer {
     Q_OBJECT
 
 public:
@@ -240,29 +243,38 @@ public:
     QImage getStatusIcon(int state) override;
     static QString statusIconName(int state);
 
-    // Busy overlay and modal busy sessions.
-    void doShowBusyOverlay(bool show, int percent, QWidget* parentView);
-    void myShowBusyOverlay(bool show, int percent, QWidget* parentView);
-    void doProgressBusyOverlay(int percent);
-    void doProgressBusyOverlayAndDisplay(int percent);
-    void doProgressBusyIncrement(double step);
-    void doProgressBusyMessage(const QString& text);
-    void doCloseBusyOverlayImmediatly();
-    // A session's handle is valid from its start until it is ended; the
-    // controller owns the session. Null when a session runs already.
-    BusyModalSession* startBusyModalSession(QWidget* view, int percent);
-    int pollBusyModalSession(BusyModalSession* session);
-    // Ends the session and closes the overlay at once (when called from
-    // inside a poll, as that poll returns).
-    void endBusyModalSession(BusyModalSession* session);
-    void setOverlayCancel(std::function<void()> action);
-    void overlayCancel();
-    void setStayedOverlay(bool stayed) { stayedOverlay_ = stayed; }
-    BasisOverlayView* busyOverlay() const { return busyOverlay_; }
-    OverlayProgressBar* overlayProgressBar() const { return overlayProgressBar_; }
-    QLabel* busyMessage() const { return busyMessage_; }
-    QPushButton* overlayCancelButton() const { return overlayCancelButton_; }
-    bool isOverlayModal() const;
+    // Busy overlay and modal busy sessions (the rules are the widgets' busy
+    // overlay controller's). A session's handle is valid from its start until
+    // it is ended; the controller owns the session. Null when a session runs
+    // already.
+    BusyOverlayController& overlay() const;
+    void doShowBusyOverlay(bool show, int percent, QWidget* parentView)
+    {
+        overlay().doShowBusyOverlay(show, percent, parentView);
+    }
+    void myShowBusyOverlay(bool show, int percent, QWidget* parentView)
+    {
+        overlay().myShowBusyOverlay(show, percent, parentView);
+    }
+    void doProgressBusyOverlay(int percent) { overlay().doProgressBusyOverlay(percent); }
+    void doProgressBusyOverlayAndDisplay(int percent) { overlay().doProgressBusyOverlayAndDisplay(percent); }
+    void doProgressBusyIncrement(double step) override { overlay().doProgressBusyIncrement(step); }
+    void doProgressBusyMessage(const QString& text) override { overlay().doProgressBusyMessage(text); }
+    void doCloseBusyOverlayImmediatly() { overlay().doCloseBusyOverlayImmediatly(); }
+    BusyModalSession* startBusyModalSession(QWidget* view, int percent) override
+    {
+        return overlay().startBusyModalSession(view, percent);
+    }
+    int pollBusyModalSession(BusyModalSession* session) override { return overlay().pollBusyModalSession(session); }
+    void endBusyModalSession(BusyModalSession* session) override { overlay().endBusyModalSession(session); }
+    void setOverlayCancel(std::function<void()> action) { overlay().setOverlayCancel(std::move(action)); }
+    void overlayCancel() { overlay().overlayCancel(); }
+    void setStayedOverlay(bool stayed) { overlay().setStayedOverlay(stayed); }
+    BasisOverlayView* busyOverlay() const { return overlay().busyOverlay(); }
+    OverlayProgressBar* overlayProgressBar() const { return overlay().overlayProgressBar(); }
+    QLabel* busyMessage() const { return overlay().busyMessage(); }
+    QPushButton* overlayCancelButton() const { return overlay().overlayCancelButton(); }
+    bool isOverlayModal() const { return overlay().isOverlayModal(); }
 
     // The job list's place (it shares its spot with the status line).
     void setActionMasterPlaceHidden(bool hidden);
@@ -323,8 +335,7 @@ private:
     void showPaneButtonsFor(const QString& key);
     void whitenTextFields(QWidget* view);
     void showProgressValue();
-    void loadBusyOverlay();
-    void closeOverlayNow();
+    void closeOverlayNow() { overlay().closeOverlayNow(); }
     QString localized(const char* key) const;
 
     TarnexWindow* window_ = nullptr;
@@ -343,13 +354,11 @@ private:
     bool syncDirectionChanged_ = false;
     bool actionMasterPlaceHidden_ = false;
     bool showingPhone_ = false;
-    bool stayedOverlay_ = false;
     int syncing_ = 0;
     double progressMin_ = 0;
     double progressMax_ = 1;
     double progressValue_ = 0;
     QString shownPictureName_;
-    std::unique_ptr<BusyModalSession> session_;
     platform::gui::Animation pictureFade_;
 
     QPointer<QWidget> paneView_;
@@ -371,13 +380,10 @@ private:
     QPointer<QProgressBar> progressIndicator_;
     QPointer<QPushButton> progressStopButton_;
     QPointer<TarnexAlertSheet> alertSheet_;
+    QPointer<SheetQueue> sheets_;
     QPointer<QDialog> sendMailSheet_;
     QPointer<QDialog> syncSheetWindow_;
     QPointer<QWidget> syncPanelView_;
 
-    QPointer<BasisOverlayView> busyOverlay_;
-    QPointer<OverlayProgressBar> overlayProgressBar_;
-    QPointer<QLabel> busyMessage_;
-    QPointer<QPushButton> overlayCancelButton_;
-    std::function<void()> overlayCancelAction_;
+    mutable std::unique_ptr<BusyOverlayController> overlay_;
 };

@@ -83,6 +83,5 @@ inline constexpr const char* kLogNoController = "No controller at index: %d";
 inline constexpr const char* kLogSyncsInProgress = "syncs in progress: %d";
 inline constexpr const char* kLogNoConnectionType = "Phone doesn't have a valid connection type set";
 inline constexpr const char* kLogWhyThisOne = "Why this one???";
-inline constexpr const char* kLogPollException = "pollBusyModalSession Exception";
 
 } // namespace tarnexkeys

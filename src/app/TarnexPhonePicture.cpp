@@ -1,12 +1,12 @@
 // The main window's phone picture and name over the panes.
 #include "app/TarnexController.h"
 
-#include "app/DeviceEntryMakers.h"
 #include "app/MainWindow.h"
 #include "app/MirrovanceDevice.h"
 #include "app/TarnexControllerParts.h"
 #include "app/TarnexImages.h"
 #include "app/TarnexKeys.h"
+#include "phone/DeviceEntryMakers.h"
 
 #include "platform/gui/Images.h"
 #include "platform/gui/Interface.h"

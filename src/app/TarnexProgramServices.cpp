@@ -1,6 +1,6 @@
 #include "app/TarnexProgramServices.h"
 
-#include "app/DeviceEntryMakers.h"
+#include "phone/DeviceEntryMakers.h"
 
 #include "desktopstore/DesktopStore.h"
 #include "device/qvDeviceDB.h"

@@ -6,13 +6,13 @@
 #include "app/AppController.h"
 #include "app/AppLog.h"
 #include "app/MirrovanceDevice.h"
-#include "app/TarnexAlertSheet.h"
 #include "app/TarnexControllerParts.h"
 #include "app/TarnexImages.h"
 #include "app/TarnexKeys.h"
 #include "app/TarnexPanes.h"
 #include "app/TarnexRollOverButton.h"
 #include "app/TarnexWindow.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"
@@ -109,170 +109,11 @@ QImage TarnexController::getStatusIcon(int state)
 
 // Busy overlay.
 
-void TarnexController::loadBusyOverlay()
+BusyOverlayController& TarnexController::overlay() const
 {
-    if (busyOverlay_)
-        return;
-    QWidget* loaded = platform::gui::loadInterface(QLatin1String(platform::gui::kProgramBundle),
-                                                   QStringLiteral("BasisOverlay"), window_);
-    busyOverlay_ = qobject_cast<BasisOverlayView*>(loaded);
-    if (!busyOverlay_) {
-        qCWarning(lcApp) << "the busy overlay did not load";
-        delete loaded;
-        return;
-    }
-    busyOverlay_->hide();
-    busyOverlay_->setObjectName(QStringLiteral("busyOverLay"));
-    busyMessage_ = platform::gui::outlet<QLabel>(busyOverlay_, QStringLiteral("message"));
-    overlayProgressBar_ = platform::gui::outlet<OverlayProgressBar>(busyOverlay_, QStringLiteral("progressBar"));
-    if (QWidget* frame = platform::gui::outlet<QWidget>(busyOverlay_, QStringLiteral("frame")); frame && frame->layout()) {
-        overlayCancelButton_ = new QPushButton(platform::localizedString(key(kCancel)), frame);
-        overlayCancelButton_->setObjectName(QStringLiteral("overLayCancel"));
-        overlayCancelButton_->setAccessibleName(overlayCancelButton_->text());
-        overlayCancelButton_->setShortcut(QKeySequence(Qt::Key_Escape));
-        overlayCancelButton_->hide();
-        setOverlayInteractive(overlayCancelButton_);
-        frame->setMaximumHeight(QWIDGETSIZE_MAX);
-        frame->layout()->addWidget(overlayCancelButton_);
-        connect(overlayCancelButton_, &QPushButton::clicked, this, [this] { overlayCancel(); });
-    }
-}
-
-bool TarnexController::isOverlayModal() const
-{
-    BusyModalSession* running = BusyModalSession::running();
-    return running && busyOverlay_ && running->overlay() == busyOverlay_;
-}
-
-void TarnexController::doShowBusyOverlay(bool show, int percent, QWidget* parentView)
-{
-    loadBusyOverlay();
-    if (show && overlayCancelButton_)
-        overlayCancelButton_->hide();
-    myShowBusyOverlay(show, percent, parentView);
-}
-
-void TarnexController::myShowBusyOverlay(bool show, int percent, QWidget* parentView)
-{
-    loadBusyOverlay();
-    if (!busyOverlay_)
-        return;
-    if (show) {
-        if (busyOverlay_->IsInOverlay())
-            return;
-        if (overlayProgressBar_) {
-            overlayProgressBar_->setVisible(percent >= 0);
-            overlayProgressBar_->setMinValue(0);
-            overlayProgressBar_->setMaxValue(100);
-            overlayProgressBar_->setDoubleValue(0);
-        }
-        busyOverlay_->StayForSeconds(0);
-        doProgressBusyMessage(QString());
-        busyOverlay_->SetToOverlayView(parentView ? parentView : paneView_.data());
-        return;
-    }
-    if (stayedOverlay_ || !busyOverlay_->IsInOverlay() || isOverlayModal())
-        return;
-    busyOverlay_->StayForSeconds(1);
-}
-
-void TarnexController::doProgressBusyOverlay(int percent)
-{
-    if (overlayProgressBar_)
-        overlayProgressBar_->setDoubleValue(percent);
-    if (busyOverlay_)
-        busyOverlay_->AddStaySeconds(1);
-}
-
-void TarnexController::doProgressBusyOverlayAndDisplay(int percent)
-{
-    doProgressBusyOverlay(percent);
-    if (busyOverlay_ && busyOverlay_->IsInOverlay())
-        busyOverlay_->repaint();
-}
-
-void TarnexController::doProgressBusyIncrement(double step)
-{
-    if (overlayProgressBar_) {
-        double value = overlayProgressBar_->doubleValue() + step;
-        if (value >= overlayProgressBar_->maxValue())
-            value = overlayProgressBar_->minValue();
-        overlayProgressBar_->setDoubleValue(value);
-    }
-    if (busyOverlay_)
-        busyOverlay_->AddStaySeconds(1);
-}
-
-void TarnexController::doProgressBusyMessage(const QString& text)
-{
-    if (busyMessage_)
-        busyMessage_->setText(text.isNull() ? QStringLiteral("") : text);
-    if (busyOverlay_ && busyOverlay_->IsInOverlay())
-        busyOverlay_->update();
-}
-
-void TarnexController::doCloseBusyOverlayImmediatly()
-{
-    if (busyOverlay_ && busyOverlay_->IsInOverlay() && !isOverlayModal())
-        busyOverlay_->SetToOverlayView(nullptr);
-}
-
-void TarnexController::closeOverlayNow()
-{
-    if (busyOverlay_)
-        busyOverlay_->SetToOverlayView(nullptr);
-}
-
-void TarnexController::setOverlayCancel(std::function<void()> action)
-{
-    overlayCancelAction_ = std::move(action);
-    if (overlayCancelButton_)
-        overlayCancelButton_->setVisible(bool(overlayCancelAction_));
-}
-
-void TarnexController::overlayCancel()
-{
-    if (std::function<void()> action = overlayCancelAction_)
-        platform::runloop::performOnMainThread(std::move(action), this);
-}
-
-// Modal busy sessions.
-
-BusyModalSession* TarnexController::startBusyModalSession(QWidget* view, int percent)
-{
-    if (BusyModalSession::running()) {
-        qCWarning(lcApp) << "startBusyModalSession: a busy session runs already; the new one is refused";
-        return nullptr;
-    }
-    doShowBusyOverlay(true, percent, view);
-    if (!busyOverlay_)
-        return nullptr;
-    session_ = BusyModalSession::start(busyOverlay_, [] {});
-    return session_.get();
-}
-
-int TarnexController::pollBusyModalSession(BusyModalSession* session)
-{
-    if (!session || session != session_.get())
-        return BusyModalSession::kRunStopped;
-    const int answer = session->poll();
-    // Ended from inside the loop: it goes now that the poll is over.
-    if (session_.get() == session && session->isEnded()) {
-        session_.reset();
-        closeOverlayNow();
-    }
-    return answer;
-}
-
-void TarnexController::endBusyModalSession(BusyModalSession* session)
-{
-    if (session && session == session_.get()) {
-        session->end();
-        if (!session->isEnded())
-            return;   // ended from inside its poll: the poll finishes it
-        session_.reset();
-    }
-    closeOverlayNow();
+    if (!overlay_)
+        overlay_ = std::make_unique<BusyOverlayController>(window_, [this] { return paneView_.data(); });
+    return *overlay_;
 }
 
 // The job list's place.
@@ -383,9 +224,25 @@ void TarnexController::beginAlertSheet(const QString& title, const QString& defa
 {
     if (!window_)
         return;
-    if (!alertSheet_)
-        alertSheet_ = new TarnexAlertSheet(window_);
-    alertSheet_->begin(title, defaultButton, alternateButton, otherButton, message, height, std::move(didEnd));
+    if (!sheets_)
+        sheets_ = new SheetQueue(this);
+    // A sheet asked for while another shows opens when that one has ended
+    // and its handler ran.
+    sheets_->begin([this, title, defaultButton, alternateButton, otherButton, message, height,
+                    didEnd = std::move(didEnd)](SheetQueue::Ended ended) mutable {
+        if (!window_) {
+            ended();
+            return;
+        }
+        if (!alertSheet_)
+            alertSheet_ = new TarnexAlertSheet(window_);
+        alertSheet_->begin(title, defaultButton, alternateButton, otherButton, message, height,
+                           [didEnd = std::move(didEnd), ended = std::move(ended)](int code) {
+                               if (didEnd)
+                                   didEnd(code);
+                               ended();
+                           });
+    });
 }
 
 void TarnexController::beginAlertSheet(const QString& title, const QString& defaultButton,

@@ -1,8 +1,8 @@
 #include "TarnexTestSupport.h"
 
 #include "app/CopyFromMobileFeedbackController.h"
-#include "app/TarnexAlertSheet.h"
 #include "app/TarnexKeys.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "jobs/JobNames.h"
 #include "jobs/QVFeedBack.h"

@@ -1,9 +1,9 @@
 #include "TarnexTestSupport.h"
 
 #include "app/MatrixDeviceSelectionController.h"
-#include "app/TarnexAlertSheet.h"
 #include "app/TarnexDeviceMatrix.h"
 #include "app/TarnexKeys.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "DeviceDBTestSupport.h"
 #include "device/qvDeviceDB.h"

@@ -1,8 +1,8 @@
 #include "TarnexTestSupport.h"
 
-#include "app/DeviceEntryMakers.h"
 #include "app/TarnexKeys.h"
 #include "app/TarnexRollOverButton.h"
+#include "phone/DeviceEntryMakers.h"
 
 #include "platform/Clock.h"
 #include "platform/UserDefaults.h"

@@ -1,8 +1,8 @@
 #include "TarnexTestSupport.h"
 
-#include "app/TarnexAlertSheet.h"
 #include "app/TarnexKeys.h"
 #include "app/TarnexRollOverButton.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "DeviceDBTestSupport.h"
 #include "device/qvDeviceDB.h"
@@ -200,6 +200,27 @@ TEST(TarnexAlert, ThreeButtonsAnswerOneZeroMinusOneAndReturnAndEscapePressThem)
     EXPECT_TRUE(sheet->otherButton()->isHidden());
     QTest::keyClick(sheet, Qt::Key_Escape);
     EXPECT_EQ(answers.codes.last(), 1) << "a lone default button also takes Escape";
+}
+
+TEST(TarnexAlert, ASheetAskedForOverAnOpenOneOpensAfterItAndBothHandlersRun)
+{
+    TarnexFixture f(onePhone());
+    f.start();
+    QStringList ends;
+    f.tarnex->beginAlertSheet(
+        QStringLiteral("First"), QStringLiteral("OK"), QString(), QString(),
+        [&](int code) { ends << QStringLiteral("first %1").arg(code); }, QStringLiteral("One"));
+    f.tarnex->beginAlertSheet(
+        QStringLiteral("Second"), QStringLiteral("OK"), QStringLiteral("Cancel"), QString(),
+        [&](int code) { ends << QStringLiteral("second %1").arg(code); }, QStringLiteral("Two"));
+    TarnexAlertSheet* sheet = f.tarnex->alertSheet();
+    EXPECT_EQ(sheet->titleLabel()->text(), QStringLiteral("First")) << "the open sheet stays";
+    QTest::mouseClick(sheet->defaultButton(), Qt::LeftButton);
+    ASSERT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->titleLabel()->text(), QStringLiteral("Second"));
+    QTest::mouseClick(sheet->alternateButton(), Qt::LeftButton);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(ends, (QStringList{QStringLiteral("first 1"), QStringLiteral("second 0")}));
 }
 
 TEST(TarnexAlert, NoNewPhonesRescansOnRescanAndLogsStrangeAnswers)

@@ -120,6 +120,37 @@ TEST(FileManagerAdds, MoveToTrashNeedsTheTrashAndPicksAFreeName)
     QDir(trash).removeRecursively();
 }
 
+TEST(FileManagerAdds, ResolveAliasToDirectoryAnswersFoldersOnly)
+{
+    QTemporaryDir dir;
+    const QString real = QFileInfo(dir.path()).canonicalFilePath();
+    auto at = [&](const char* name) -> QString { return real + QLatin1Char('/') + QLatin1String(name); };
+    auto link = [&](const char* target, const char* name) {
+        ASSERT_EQ(::symlink(at(target).toLocal8Bit().constData(), at(name).toLocal8Bit().constData()), 0);
+    };
+    QDir().mkpath(at("folder"));
+    QFile file(at("plain"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    link("folder", "toFolder");
+    link("toFolder", "chain");
+    link("plain", "toPlain");
+    link("gone", "broken");
+    ASSERT_EQ(::symlink("folder", at("relative").toLocal8Bit().constData()), 0);
+
+    const struct {
+        const char* name;
+        QString expected;
+    } cases[] = {
+        {"toFolder", at("folder")}, {"chain", at("folder")}, {"relative", at("folder")}, {"folder", at("folder")},
+        {"missing", at("missing")}, {"plain", QString()},    {"toPlain", QString()}, // no folder inside a file
+        {"broken", QString()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(resolveAliasToDirectory(at(c.name)), c.expected) << c.name;
+    EXPECT_TRUE(resolveAliasToDirectory(QString()).isNull());
+}
+
 TEST(FileManagerAdds, ResolveAliasPathFollowsLinkChains)
 {
     QTemporaryDir dir;

@@ -56,6 +56,9 @@ struct BluetoothStackSimulated::Phone {
     int sdpFailureCount = 0;
     int sdpQueries = 0;
     int opens = 0;
+    int basebandFailure = 0;
+    int basebandFailureCount = 0;
+    int basebandOpens = 0;
     QList<int> writes;
     QList<std::weak_ptr<Channel>> openChannels;
 };
@@ -179,10 +182,17 @@ public:
         auto owner = simulatedStack();
         if (!owner || !owner->hasAdapter())
             return kIOReturnNoDevice;
-        const Phone* p = phone();
-        if (!p || !p->present)
+        if (!phone())
             return bluetooth::kPageTimeout;
-        if (authenticationRequired && p->paired && p->stalePairing)
+        Phone& p = owner->phoneFor(addressString());
+        ++p.basebandOpens;
+        if (!p.present)
+            return bluetooth::kPageTimeout;
+        if (p.basebandFailureCount > 0) {
+            --p.basebandFailureCount;
+            return p.basebandFailure;
+        }
+        if (authenticationRequired && p.paired && p.stalePairing)
             return bluetooth::kAuthenticationFailure;
         _connected = true;
         return 0;
@@ -351,6 +361,19 @@ int BluetoothStackSimulated::sdpQueryCount(const QString& address) const
 {
     const Phone* p = phone(address);
     return p ? p->sdpQueries : 0;
+}
+
+void BluetoothStackSimulated::failBasebandOpens(const QString& address, int status, int count)
+{
+    Phone& p = phoneFor(address);
+    p.basebandFailure = status;
+    p.basebandFailureCount = count;
+}
+
+int BluetoothStackSimulated::basebandOpenCount(const QString& address) const
+{
+    const Phone* p = phone(address);
+    return p ? p->basebandOpens : 0;
 }
 
 int BluetoothStackSimulated::openCount(const QString& address) const

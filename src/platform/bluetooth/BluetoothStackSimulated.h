@@ -41,6 +41,9 @@ public:
     // The next count opens (or SDP queries) of the phone end with status.
     void failOpens(const QString& address, int status, int count = 1);
     void failSdpQueries(const QString& address, int status, int count = 1);
+    // The next count baseband opens of the phone answer status.
+    void failBasebandOpens(const QString& address, int status, int count = 1);
+    int basebandOpenCount(const QString& address) const;
     // How long opens and SDP queries take (0: the next pass of the loop).
     void setOpenDelay(double seconds) { _openDelay = seconds; }
     void setSdpDelay(double seconds) { _sdpDelay = seconds; }

@@ -1,4 +1,4 @@
-#include "app/DeviceEntryMakers.h"
+#include "phone/DeviceEntryMakers.h"
 
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"

@@ -1,6 +1,4 @@
-#include "app/TarnexAlertSheet.h"
-
-#include "app/TarnexKeys.h"
+#include "widgets/TarnexAlertSheet.h"
 
 #include "platform/Localization.h"
 
@@ -12,6 +10,8 @@
 #include <utility>
 
 namespace {
+
+constexpr const char* kCancelKey = "Cancel";
 
 void setPart(QLabel* label, const QString& text)
 {
@@ -101,7 +101,7 @@ void TarnexAlertSheet::begin(const QString& title, const QString& defaultButton,
 
 void TarnexAlertSheet::reject()
 {
-    const QString cancel = platform::localizedString(QLatin1String(tarnexkeys::kCancel));
+    const QString cancel = platform::localizedString(QLatin1String(kCancelKey));
     for (QPushButton* button : {default_.data(), alternate_.data(), other_.data()}) {
         if (!button->isHidden() && button->text() == cancel) {
             button->click();

@@ -19,6 +19,7 @@ public:
     static constexpr int kRunStopped = -1000;
     static constexpr int kPollFailed = -2;
     static constexpr double kPollSlice = 0.1;
+    static constexpr const char* kLogPollException = "pollBusyModalSession Exception";
 
     // Starts a session over overlay; onEnd runs once when it ends. Null (and a
     // log line) while another session runs.

@@ -1,4 +1,4 @@
-#include "app/DeviceEntryMakers.h"
+#include "phone/DeviceEntryMakers.h"
 
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"
@@ -73,11 +73,14 @@ QString makeProtocolFromWizardDictionary(const QVariantMap& wizard, const QVaria
                                                                                    : QStringLiteral("default");
 }
 
-std::optional<QString> makeSerialNumber(const std::function<QString()>& ask, int* error)
+std::optional<QString> makeSerialNumber(const std::function<QString()>& ask, int* error,
+                                        const std::function<void()>& onRetry)
 {
     QString serial = ask();
     for (int retry = 0; retry < kSerialNumberRetries && serial == kBusy; ++retry) {
         platform::runloop::runFor(kSerialNumberRetryWait);
+        if (onRetry)
+            onRetry();
         serial = ask();
     }
     if (serial == kBusy || serial == kPair) {
@@ -90,7 +93,8 @@ std::optional<QString> makeSerialNumber(const std::function<QString()>& ask, int
     return serial;
 }
 
-std::optional<QString> makeSerialNumberFromDeviceIdentifier(CommonAsyncDeviceIdentifier& identifier, int* error)
+std::optional<QString> makeSerialNumberFromDeviceIdentifier(CommonAsyncDeviceIdentifier& identifier, int* error,
+                                                            const std::function<void()>& onRetry)
 {
     bool first = true;
     return makeSerialNumber(
@@ -107,7 +111,7 @@ std::optional<QString> makeSerialNumberFromDeviceIdentifier(CommonAsyncDeviceIde
                 return QString();
             return answers.value(kSerialCommand).toString().trimmed();
         },
-        error);
+        error, onRetry);
 }
 
 QVariantMap makeQVDeviceDictionaryFromWizardDictionary(const DeviceList& list, const QVariantMap& wizard,

@@ -75,11 +75,14 @@ QString makeProtocolFromWizardDictionary(const QVariantMap& wizard, const QVaria
 // and asks again, at most kSerialNumberRetries more times. A final "busy" or
 // a "pair" is no serial number: nothing, with kSerialNumberBusyError in
 // *error. An empty answer is nothing with *error left alone.
-std::optional<QString> makeSerialNumber(const std::function<QString()>& ask, int* error = nullptr);
+// onRetry (may be empty) runs before each repeated question.
+std::optional<QString> makeSerialNumber(const std::function<QString()>& ask, int* error = nullptr,
+                                        const std::function<void()>& onRetry = {});
 // The same for an identifier that finished its AT identification: "busy" is
 // asked again with AT+CGSN.
 std::optional<QString> makeSerialNumberFromDeviceIdentifier(CommonAsyncDeviceIdentifier& identifier,
-                                                            int* error = nullptr);
+                                                            int* error = nullptr,
+                                                            const std::function<void()>& onRetry = {});
 
 // The entry for a wizard result: the list's entry for the serial number, else
 // a new one (model id "Wizard.QuorvalisDeviceID" as text, backup YES, the

@@ -1,7 +1,6 @@
-#include "app/BusyModalSession.h"
+#include "widgets/BusyModalSession.h"
 
-#include "app/AppLog.h"
-#include "app/TarnexKeys.h"
+#include "widgets/WidgetsLog.h"
 
 #include "platform/RunLoop.h"
 
@@ -39,7 +38,7 @@ bool isUserInput(QEvent::Type type)
 std::unique_ptr<BusyModalSession> BusyModalSession::start(QWidget* overlay, std::function<void()> onEnd)
 {
     if (g_running) {
-        qCWarning(lcApp) << "startBusyModalSession: a busy session runs already; the new one is refused";
+        qCWarning(lcWidgets) << "startBusyModalSession: a busy session runs already; the new one is refused";
         return nullptr;
     }
     std::unique_ptr<BusyModalSession> session(new BusyModalSession(overlay, std::move(onEnd)));
@@ -49,7 +48,8 @@ std::unique_ptr<BusyModalSession> BusyModalSession::start(QWidget* overlay, std:
 }
 
 BusyModalSession::BusyModalSession(QWidget* overlay, std::function<void()> onEnd)
-    : overlay_(overlay), onEnd_(std::move(onEnd))
+    : overlay_(overlay)
+    , onEnd_(std::move(onEnd))
 {
 }
 
@@ -68,7 +68,7 @@ int BusyModalSession::poll()
     if (ended_)
         return kRunStopped;
     if (polling_) {
-        qCWarning(lcApp) << "pollBusyModalSession: the session is being polled already";
+        qCWarning(lcWidgets) << "pollBusyModalSession: the session is being polled already";
         return kRunContinues;
     }
     polling_ = true;
@@ -77,10 +77,10 @@ int BusyModalSession::poll()
         platform::runloop::processPendingEvents();
         platform::runloop::runFor(kPollSlice);
     } catch (const std::exception& e) {
-        qCWarning(lcApp).noquote() << tarnexkeys::kLogPollException << e.what();
+        qCWarning(lcWidgets).noquote() << BusyModalSession::kLogPollException << e.what();
         answer = kPollFailed;
     } catch (...) {
-        qCWarning(lcApp).noquote() << tarnexkeys::kLogPollException;
+        qCWarning(lcWidgets).noquote() << BusyModalSession::kLogPollException;
         answer = kPollFailed;
     }
     polling_ = false;

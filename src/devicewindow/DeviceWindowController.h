@@ -1,0 +1,247 @@
+#pragma once
+
+#include "devicewindow/BackActioTextField.h"
+#include "devicewindow/DeviceWindowHost.h"
+#include "devicewindow/DorvantiWindow.h"
+#include "devicewindow/MFWindowController.h"
+
+#include "lumwick/LumwickProtocol.h"
+#include "phone/SynchronizationFeedbackConsumer.h"
+#include "platform/Clock.h"
+#include "widgets/BusyOverlayController.h"
+#include "widgets/SheetQueue.h"
+#include "widgets/TarnexAlertSheet.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CommonAsyncDeviceIdentifier;
+
+// The controller of one phone's window ("BrowserWindow", a DorvantiWindow):
+// opens the phone from a stored entry or a wizard result, attaches it, shows
+// its busy overlay and sessions, its sheets one at a time and its error
+// dialogs, starts its background work, and closes the window once the phone's
+// jobs have ended (or after a bounded wait). The centers come later: until
+// then the content area shows a summary of the phone and a center switch only
+// records the center's name.
+class DeviceWindowController : public MFWindowController,
+                               public LumwickProtocol,
+                               public SynchronizationFeedbackConsumer {
+    Q_OBJECT
+
+public:
+    static constexpr double kFadeInterval = 0.04;
+    static constexpr double kFadeInStep = 0.1;
+    static constexpr double kFadeOutStep = 0.2;
+    static constexpr double kStartBackgroundDelay = 1.0;
+    static constexpr double kCloseWaitInterval = 0.5;
+    static constexpr double kCloseWaitSlice = 0.1;
+    static constexpr int kSafeCloseMaxPolls = 101;
+    static constexpr int kSafeCloseIdlePolls = 36;
+    static constexpr int kCloseNowCode = -1000;
+    static constexpr int kCloseCancelCode = -1001;
+    static constexpr double kBasebandWait = 0.1;
+    static constexpr double kBasebandRetryWait = 1.0;
+    static constexpr int kBasebandRetryStatus = 4;
+    static constexpr int kSerialBusyStep = 10;
+    static constexpr double kSyncEngineSlice = 0.23;
+    static constexpr int kSyncEngineStep = 10;
+    static constexpr int kMaxStorageSerial = 15;
+    static constexpr int kNoSerialError = 55;
+    static constexpr int kBluetoothError = 54;
+
+    // host may be null (every question answers no); the window is made from
+    // the interface file "BrowserWindow".
+    explicit DeviceWindowController(DeviceWindowHost* host = nullptr, QObject* parent = nullptr);
+    ~DeviceWindowController() override;
+
+    DorvantiWindow* window() const { return window_; }
+    QWidget* contentAreaView() const { return contentAreaView_; }
+    DeviceWindowHost& host() const;
+
+    // Loading, fading and auto-connect.
+    void windowDidLoad();
+    void showWindow();
+    void fadeIn();
+    void fadeOut();
+    void checkForAutoconnect();
+    void connectAutoDevices();
+    // Connects the device list's entry n (1-based); the connection center
+    // decides, so without one: no.
+    bool connectDeviceNr(int number);
+
+    // The phone.
+    void setMFDevice(MFDevice* device, const QString& stateInfo = QString());
+    std::shared_ptr<MFDevice> openFromDeviceDictionary(const QVariantMap& wizard,
+                                                       const std::optional<QVariantMap>& stored,
+                                                       const QString& connType);
+    bool makeDeviceDictionary(QVariantMap* dict, bool* isNew, const QVariantMap& wizard, const QString& connType);
+    std::optional<QString> makeSerialNumberFromDeviceIdentifier(CommonAsyncDeviceIdentifier& identifier);
+    bool makeBTDeviceDictionary(const QVariantMap& wizard);
+    bool makeUSBSerialDeviceDictionary(const QVariantMap& wizard);
+    bool makeUSBStorageDeviceDictionary(const QVariantMap& wizard);
+    void addChosenDevice(const QVariantMap& wizard);
+    void doAddChosenDevice(const QVariantMap& wizard);
+    void cancelDeviceAdd(MFDevice* device);
+    bool hasDevice() const;
+    bool sessionDidDied() const { return sessionDidDied_; }
+
+    // LumwickProtocol
+    QString getAssistantTitle() override;
+    QImage getAssistantLogo() override;
+    void assistantDidEndWithoutPairing() override;
+    void assistantDidEndWithPairing(const QVariantMap& properties) override;
+    bool isValid(const QVariantMap& properties) override;
+    void userSelectedDevice() { }
+    bool hasWinMobSwitchON() const { return false; }
+    bool deviceChooserOpen() const { return deviceChooserOpen_; }
+
+    // State strings: "center\tcenter's own state".
+    QString stateInfo() const;
+    void executeStateInfo();
+    void callExecuteStateInfo(const QString& stateInfo);
+    QString pendingStateInfo() const { return stateInfo_; }
+    QString initSwitchCenter() const { return initSwitchCenter_; }
+    void switchToNamedCenter(const QString& name);
+    QString curToolViewName() const { return curToolViewName_; }
+    bool canDeactivate() const { return true; }
+    void updateBTDevice() { }
+
+    // Background work and the sync engine.
+    void startBackgroundActionsSoon();
+    void startBackgroundActionsNow();
+    void disableBackgroundActions() { disableBackgroundActions_ = true; }
+    bool wantsBackupNow() const;
+    bool isSyncEngineReady();
+    bool allowToSync(const QString& property);
+    void doSetSyncWorkingDirection(int mode);
+    // The organizer's answer to a sync conflict (1 switch off, 2 use the last
+    // organizer state, else ignore); none until the organizer center comes.
+    void setSyncConflictDecision(std::function<std::optional<int>()> decision);
+    void didDetectSyncGAU();
+    // The job queue view comes with the centers: until then no feedback is
+    // taken.
+    bool addFeedBackToMaster(const void* /*feedback*/) { return false; }
+
+    // Busy overlay and sessions (see BusyOverlayController).
+    BusyOverlayController& overlay() const { return *overlay_; }
+    void doShowBusyOverlay(bool show, int percent, QWidget* parentView);
+    void doShowBusyOverlayCancel(bool show, int percent, QWidget* parentView, std::function<void()> cancel);
+    void doStayedShowBusyOverlay(bool show, int percent, QWidget* parentView);
+    void doProgressBusyOverlay(int percent);
+    void doProgressBusyOverlayAndDisplay(int percent);
+    void doProgressBusyIncrement(double step) override;
+    void doProgressBusyMessage(const QString& text) override;
+    void doCloseBusyOverlayImmediatly();
+    BusyModalSession* startBusyModalSession(QWidget* view, int percent) override;
+    int pollBusyModalSession(BusyModalSession* session) override;
+    int runBusyModalSession(BusyModalSession* session, double timeOut = -1.0);
+    void endBusyModalSession(BusyModalSession* session) override;
+    void busyIdleTime();
+
+    // Sheets one at a time, and the dialogs.
+    SheetQueue& sheets() const { return *sheets_; }
+    TarnexAlertSheet* alertSheet() const { return alertSheet_; }
+    void beginAlertSheet(const QString& title, const QString& message, const QString& defaultButton,
+                         const QString& alternateButton, std::function<void(int)> didEnd);
+    void displayErrorText(int kind, const QString& titleKey, const QString& textKey);
+    void displayError(int number);
+    void displayBTError(int number);
+    void errorBT_OK();
+    void errorDoThatBT_Now();
+    int lastError() const { return lastError_; }
+    QDialog* errorPanel() const { return errorBTSheet_; }
+    QLabel* errorPanelText() const { return errorBTText_; }
+    QPushButton* errorPanelSecondButton() const { return errorBTDoThatNow_; }
+    static QString explanation(int number);
+
+    // Notifications.
+    void batteryStateLevel(MFDevice* device);
+    void notifyDeviceDirtyChanged(MFDevice* device);
+    void syncEngineActive(const QVariantMap& userInfo);
+    void sessionDiedError(MFDevice* device);
+
+    // The teach-in hand-over (the teach-in sheet comes later).
+    void showTeachIn();
+    void showRealTeachIn() { }
+    void showConnected();
+
+    // Closing.
+    void windowShouldClose();
+    void close();
+    bool hasNotFinishedBackup() const;
+    void waitBGMachineFinished();
+    void waitBGMachineFinishedTimer();
+    void closeNow();
+    void closeCancel();
+    void doProceedSafeClose();
+    QDialog* closeDialog() const { return closeDialog_; }
+    bool forceCloseWithoutWaitForBackup() const { return forceCloseWithoutWaitForBackup_; }
+    // Safe-close polls of the last close (for the checks of its bounds).
+    int lastSafeClosePolls() const { return lastSafeClosePolls_; }
+    // Whether jobs are scheduled in the queue; until the queue view comes,
+    // the device's action machine tells.
+    bool actionJobsScheduled() const;
+
+    // Titles.
+    void setPathOrNameOfWindow(const QString& path);
+    void synchronizeWindowTitleWithDocumentName() { }
+
+    static QString getMediaInputFormat(const QString& key);
+    // The window whose phone is being opened now (its start percentages go
+    // to that window's overlay), or null.
+    static DeviceWindowController* openingWindow();
+
+Q_SIGNALS:
+    void windowClosed();
+
+private:
+    void loadWindow();
+    void showErrorPanel(int number, const QString& message, bool bluetoothSetup);
+    void observe();
+    void showSummary();
+    QString localized(const char* key) const;
+    void finishClose();
+
+    DeviceWindowHost* host_ = nullptr;
+    std::unique_ptr<DeviceWindowHost> noHost_;
+    QPointer<DorvantiWindow> window_;
+    QPointer<QWidget> contentAreaView_;
+    QPointer<QProgressBar> deviceBusyIndicator_;
+    QPointer<QWidget> backgroundBusyIndicator_;
+    QPointer<BackActioTextField> backgroundBackUp_;
+    QPointer<QLabel> summaryPicture_;
+    QPointer<QLabel> summaryName_;
+    QPointer<QLabel> summaryConnection_;
+    QPointer<QDialog> errorBTSheet_;
+    QPointer<QLabel> errorBTText_;
+    QPointer<QPushButton> errorBTDoThatNow_;
+    QPointer<QDialog> closeDialog_;
+    QPointer<QProgressBar> idleClose_;
+    QPointer<TarnexAlertSheet> alertSheet_;
+    std::unique_ptr<BusyOverlayController> overlay_;
+    QPointer<SheetQueue> sheets_;
+    platform::Timer fadeTimer_;
+    platform::Timer closeWaitTimer_;
+    platform::Timer busyTimer_;
+    std::function<std::optional<int>()> syncConflictDecision_;
+    QString curToolViewName_;
+    QString stateInfo_;
+    QString initSwitchCenter_;
+    int lastError_ = 0;
+    int modeTeachIn_ = 0;
+    int lastSafeClosePolls_ = 0;
+    bool deviceChooserOpen_ = false;
+    bool forceCloseWithoutWaitForBackup_ = false;
+    bool disableBackgroundActions_ = false;
+    bool sessionDidDied_ = false;
+    bool closing_ = false;
+};

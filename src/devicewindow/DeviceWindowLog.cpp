@@ -1,0 +1,3 @@
+#include "devicewindow/DeviceWindowLog.h"
+
+Q_LOGGING_CATEGORY(lcDeviceWindow, "marvesto.devicewindow")

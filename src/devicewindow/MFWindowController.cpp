@@ -1,0 +1,7 @@
+#include "devicewindow/MFWindowController.h"
+
+MFWindowController::MFWindowController(QObject* parent) : QObject(parent)
+{
+}
+
+MFWindowController::~MFWindowController() = default;

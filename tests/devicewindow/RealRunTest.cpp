@@ -1,0 +1,181 @@
+// The phone window against the phone simulator: a new "lg" phone on its
+// pseudo-terminal (USB serial), a phone whose serial answer is an error, and
+// one that goes away. Real time: the phone is a real thread.
+#include "../links/UsbPhoneFixture.h"
+#include "DeviceWindowTestSupport.h"
+
+#include "DeviceDBTestSupport.h"
+#include "IdentificationScripts.h"
+#include "device/DeviceList.h"
+#include "device/qvDeviceDB.h"
+#include "devicewindow/DorvantiWindow.h"
+#include "foundation/NamedLog.h"
+#include "platform/UserDefaults.h"
+#include "platform/gui/TestArtifacts.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+using namespace devicewindow_tests;
+
+// Records the longest gap between the ticks of a 10 ms timer on the GUI
+// thread.
+class GapProbe {
+public:
+    GapProbe()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { longest_ = std::max(longest_, clock_.restart()); });
+        clock_.start();
+        timer_.start(10);
+    }
+    qint64 longest() const { return longest_; }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 longest_ = 0;
+};
+
+class RealRunTest : public UsbPhoneFixture {
+protected:
+    void SetUp() override
+    {
+        UsbPhoneFixture::SetUp();
+        markXT();
+        platform::UserDefaults::standard().remove(QLatin1String(DeviceList::kDevicesKey));
+        const QString path = buildTestDeviceDB(
+            QStringLiteral("device-window"),
+            QStringLiteral("INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, Manufacturer, DeviceProtocol, "
+                           "supportsTarnexLG, USB_Vendor, PS_USB_Model) VALUES ('20001', 'LG+KU990', 'KU990', 'LG', "
+                           "'lg', 1, 4100, 24576);"
+                           "INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, Manufacturer, DeviceProtocol) "
+                           "VALUES ('20003', 'Unknown+Unknown', 'Unknown', 'Unknown', 'generic');"));
+        qvDeviceDB::setDefaultDatabasePath(path);
+        qvDeviceDB::releaseSharedDeviceDB();
+        controller = std::make_unique<DeviceWindowController>(&host);
+        controller->window()->resize(720, 480);
+        controller->showWindow();
+    }
+    void TearDown() override
+    {
+        controller->setMFDevice(nullptr);
+        controller.reset();
+        device.reset();
+        platform::UserDefaults::standard().remove(QLatin1String(DeviceList::kDevicesKey));
+        qvDeviceDB::setDefaultDatabasePath(QString());
+        qvDeviceDB::releaseSharedDeviceDB();
+        UsbPhoneFixture::TearDown();
+    }
+    // The phone without a serial number on its USB descriptor: only the
+    // phone itself could tell it.
+    void attachPhoneWithoutUsbSerial()
+    {
+        attachPhone("lg");
+        registry->clear();
+        platform::UsbDevice modem;
+        modem.location = QStringLiteral("1-1");
+        modem.vendorId = kVendor;
+        modem.productId = kProduct;
+        modem.ttyPaths = {sim->slavePath()};
+        registry->addInterface(registry->addDevice(modem), 1, platform::UsbRegistry::kClassCdcData);
+    }
+    QVariantMap wizard() const
+    {
+        QVariantMap result = wizDict();
+        result.insert(QStringLiteral("portName"), sim->slavePath());
+        result.insert(QStringLiteral("Wizard.QuorvalisDeviceID"), 20001);
+        return result;
+    }
+
+    RecordingHost host;
+    std::unique_ptr<DeviceWindowController> controller;
+    std::shared_ptr<MFDevice> device;
+};
+
+TEST_F(RealRunTest, ANewLGPhoneOpensItsWindowWithoutStallingTheGUI)
+{
+    attachPhone("lg");
+    GapProbe probe;
+    device = controller->openFromDeviceDictionary(wizard(), std::nullopt, QStringLiteral("USB-Serial"));
+    ASSERT_TRUE(device) << xtLines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_LE(probe.longest(), 50) << "the GUI thread went " << probe.longest() << " ms without a tick";
+    EXPECT_EQ(controller->getMFDevice(), device.get());
+    const QVariantMap dict = *device->mDeviceDict();
+    EXPECT_EQ(dict.value("Common.qvDeviceID"), QStringLiteral("20001"));
+    EXPECT_EQ(dict.value("Common.LastConnectionType"), QStringLiteral("USB-Serial"));
+    EXPECT_EQ(dict.value("USB.PortName"), sim->slavePath());
+    EXPECT_EQ(dict.value("BT.DeviceChannel"), QStringLiteral("255"));
+    EXPECT_EQ(dict.value("Common.AutoConnect"), 0);
+    EXPECT_EQ(dict.value("Common.AutoConnect").typeId(), QMetaType::Int);
+    EXPECT_FALSE(dict.value("Common.SerialNo").toString().isEmpty());
+    EXPECT_TRUE(host.calls.contains(QStringLiteral("connected? %1 1").arg(dict.value("Common.SerialNo").toString())));
+    auto* connection = controller->window()->findChild<QLabel*>(QStringLiteral("summaryConnection"));
+    ASSERT_NE(connection, nullptr);
+    EXPECT_EQ(connection->text(), QStringLiteral("Connected over USB"));
+
+    device->setLastBatteryValue({0, 70});
+    testing_support::runFor(0.6);
+    EXPECT_GE(controller->window()->batteryLevel(), 0);
+    EXPECT_FALSE(platform::gui::saveGrab(controller->window(), QStringLiteral("devicewindow-live")).isEmpty());
+    controller->overlay().doShowBusyOverlayCancel(true, 0, nullptr, [] {});
+    controller->doProgressBusyOverlayAndDisplay(40);
+    controller->doProgressBusyMessage(QStringLiteral("Reading the phone"));
+    testing_support::runFor(0.1);
+    EXPECT_FALSE(platform::gui::saveGrab(controller->window(), QStringLiteral("devicewindow-overlay")).isEmpty());
+    controller->overlay().closeOverlayNow();
+}
+
+TEST_F(RealRunTest, AnAlreadyConnectedPhoneMakesNoSecondWindow)
+{
+    attachPhone("lg");
+    host.connectedSerials << QStringLiteral("*");
+    // The first question tells the serial number; the second open finds it
+    // connected.
+    device = controller->openFromDeviceDictionary(wizard(), std::nullopt, QStringLiteral("USB-Serial"));
+    ASSERT_TRUE(device);
+    const QString serial = device->mDeviceDict()->value("Common.SerialNo").toString();
+    controller->setMFDevice(nullptr);
+    device.reset();
+    host.connectedSerials << serial;
+    EXPECT_EQ(controller->openFromDeviceDictionary(wizard(), std::nullopt, QStringLiteral("USB-Serial")), nullptr);
+    EXPECT_EQ(controller->getMFDevice(), nullptr);
+}
+
+TEST_F(RealRunTest, APhoneWithoutSerialNumberShowsError55)
+{
+    attachPhoneWithoutUsbSerial();
+    ASSERT_TRUE(phonesim::IdentificationScripts::apply(*sim, QStringLiteral("error-serial")));
+    QVariantMap result = wizard();
+    result.remove(QStringLiteral("serialNumber")); // only the phone could tell it
+    EXPECT_EQ(controller->openFromDeviceDictionary(result, std::nullopt, QStringLiteral("USB-Serial")), nullptr);
+    EXPECT_EQ(controller->lastError(), 55);
+    ASSERT_TRUE(controller->errorPanel() && controller->errorPanel()->isVisible());
+    EXPECT_TRUE(controller->errorPanelText()->text().endsWith(QStringLiteral("(55).")));
+    EXPECT_EQ(xtLines().filter(QStringLiteral("### makeDeviceDictionary returned nil")).size(), 1);
+    EXPECT_EQ(controller->getMFDevice(), nullptr);
+    testing_support::runFor(0.1);
+    EXPECT_FALSE(
+        platform::gui::saveGrab(controller->window(), QStringLiteral("devicewindow-error-55-window")).isEmpty());
+    controller->errorBT_OK();
+}
+
+TEST_F(RealRunTest, APhoneThatGoesAwayOpensNothing)
+{
+    attachPhoneWithoutUsbSerial();
+    QVariantMap result = wizard();
+    result.remove(QStringLiteral("serialNumber"));
+    sim.reset(); // the phone is gone before it answers
+    EXPECT_EQ(controller->openFromDeviceDictionary(result, std::nullopt, QStringLiteral("USB-Serial")), nullptr);
+    EXPECT_EQ(controller->getMFDevice(), nullptr);
+    EXPECT_EQ(xtLines().filter(QStringLiteral("### makeDeviceDictionary returned nil")).size(), 1);
+    if (controller->errorPanel())
+        controller->errorBT_OK();
+    // The identifier lets go once its port's close has run.
+    testing_support::runFor(2.0);
+}
+
+} // namespace
