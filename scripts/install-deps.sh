@@ -15,7 +15,7 @@ packages=(
   zip unzip
   xvfb x11-apps
   python3
-  python3-vobject
+  python3-vobject python3-dbusmock
   libical-dev
   vdirsyncer radicale curl
   openobex-apps obexftp
