@@ -420,6 +420,11 @@ void BluetoothStackSimulated::setClassOfDevice(const QString& address, quint32 c
     phoneFor(address).classOfDevice = classOfDevice & 0xffffff;
 }
 
+void BluetoothStackSimulated::setInReach(const QString& address, bool inReach)
+{
+    phoneFor(address).present = inReach;
+}
+
 void BluetoothStackSimulated::setDiscoverable(const QString& address, bool discoverable)
 {
     phoneFor(address).discoverable = discoverable;

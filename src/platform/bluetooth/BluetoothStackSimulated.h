@@ -59,6 +59,9 @@ public:
     int pairingRemovalCount(const QString& address) const;
     // The class of device the phone announces.
     void setClassOfDevice(const QString& address, quint32 classOfDevice);
+    // A phone out of reach: opens and queries end with kPageTimeout, no
+    // inquiry finds it; it stays paired.
+    void setInReach(const QString& address, bool inReach);
     // Whether inquiries find the phone (phones in reach are found unless set
     // otherwise).
     void setDiscoverable(const QString& address, bool discoverable);
