@@ -49,6 +49,8 @@ public:
                    : -1;
     }
     QString modelNameForQVID(int id) override { return id == 412 ? QStringLiteral("KG800") : QString(); }
+    int qvIDForUSBAddress(const QString&) override { return -1; }
+    QString deviceTypeForQVID(int) override { return {}; }
 };
 
 // Stands in for the phone-choosing pane: one row per phone, checked in turn;
