@@ -2,8 +2,9 @@
 #include "app/AppKeys.h"
 #include "app/MainWindow.h"
 #include "app/PreferenceHandler.h"
-#include "app/TarnexController.h"
+#include "app/ProgramModelQuery.h"
 #include "app/SimulatedUsb.h"
+#include "app/TarnexController.h"
 #include "app/TarnexProgramServices.h"
 #include "app/TarnexWindow.h"
 
@@ -52,8 +53,11 @@ int main(int argc, char** argv)
     auto tarnex = std::make_unique<TarnexController>(window, DeviceList::sharedDeviceList());
     tarnex->setServices(std::make_unique<TarnexProgramServices>(DeviceList::sharedDeviceList()));
     tarnex->awakeFromNib();
+    ProgramModelQuery modelQuery;
+    ModelQuery::setShared(&modelQuery);
 
     const int status = app.exec();
+    ModelQuery::setShared(nullptr);
     tarnex.reset();
     delete window;
     platform::UserDefaults::standard().synchronize();
