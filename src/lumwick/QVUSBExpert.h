@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lumwick/DeviceExpert.h"
+#include "lumwick/PieProgressIndicator.h"
 
 #include <QLabel>
 #include <QList>
@@ -10,8 +11,6 @@
 #include <QWidget>
 
 #include <memory>
-
-class QVProgressPie;
 
 namespace platform {
 class Timer;
