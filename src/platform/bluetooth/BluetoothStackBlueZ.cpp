@@ -7,7 +7,6 @@
 #include "platform/bluetooth/BluetoothLog.h"
 
 #include <QBluetoothAddress>
-#include <QBluetoothLocalDevice>
 #include <QBluetoothServiceDiscoveryAgent>
 #include <QBluetoothServiceInfo>
 #include <QBluetoothSocket>
@@ -454,7 +453,9 @@ std::unique_ptr<BluetoothInquiry> BluetoothStackBlueZ::makeInquiry()
 
 bool BluetoothStackBlueZ::hasAdapter() const
 {
-    return !QBluetoothLocalDevice::allDevices().isEmpty();
+    BlueZObjects& copy = objects();
+    copy.waitUntilLoaded();
+    return !copy.adapterPath().isEmpty();
 }
 
 std::shared_ptr<BluetoothDevice> BluetoothStackBlueZ::makeDevice(const BluetoothAddress& address)
