@@ -15,27 +15,16 @@
 
 #include <QTemporaryDir>
 
+#include "../lumwick/WizardTestHosts.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr int kKU990 = 15320;
 
-struct Host : QVWizardCallbacks {
-    void setDevice(std::shared_ptr<void>) override { }
-    std::shared_ptr<void> device() const override { return nullptr; }
-    void setDeviceExpert(std::shared_ptr<DeviceExpert>) override { }
-    std::shared_ptr<DeviceExpert> deviceExpert() const override { return nullptr; }
-    bool isValid(const QVariantMap&) override { return true; }
-    void goToNextPane() override { }
-    QImage getStatusIcon(int) override { return {}; }
-};
-
-struct Pane : AKPaneController, DeviceExpertPane {
-    void validateButtons() override { }
-    bool enableWindowsMobile() const override { return false; }
-    void addInvalidExpert(std::shared_ptr<DeviceExpert>) override { }
-};
+using wizardtest::Host;
+using wizardtest::Pane;
 
 class ModelQueryOverTty : public ::testing::Test {
 protected:

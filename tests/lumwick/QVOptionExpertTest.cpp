@@ -10,27 +10,16 @@
 #include "platform/RunLoop.h"
 #include "platform/UsbRegistrySimulated.h"
 
+#include "WizardTestHosts.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 
 namespace {
 
-struct Host : QVWizardCallbacks {
-    void setDevice(std::shared_ptr<void>) override { }
-    std::shared_ptr<void> device() const override { return nullptr; }
-    void setDeviceExpert(std::shared_ptr<DeviceExpert>) override { }
-    std::shared_ptr<DeviceExpert> deviceExpert() const override { return nullptr; }
-    bool isValid(const QVariantMap&) override { return true; }
-    void goToNextPane() override { }
-    QImage getStatusIcon(int) override { return {}; }
-};
-
-struct Pane : AKPaneController, DeviceExpertPane {
-    void validateButtons() override { }
-    bool enableWindowsMobile() const override { return false; }
-    void addInvalidExpert(std::shared_ptr<DeviceExpert>) override { }
-};
+using wizardtest::Host;
+using wizardtest::Pane;
 
 QVariantMap card(const QVariantList& ports = {QStringLiteral("/dev/ttyHS0")})
 {

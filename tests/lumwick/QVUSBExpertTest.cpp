@@ -16,27 +16,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "WizardTestHosts.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 namespace {
 
-struct Host : QVWizardCallbacks {
-    bool valid = true;
-    void setDevice(std::shared_ptr<void>) override { }
-    std::shared_ptr<void> device() const override { return nullptr; }
-    void setDeviceExpert(std::shared_ptr<DeviceExpert>) override { }
-    std::shared_ptr<DeviceExpert> deviceExpert() const override { return nullptr; }
-    bool isValid(const QVariantMap&) override { return valid; }
-    void goToNextPane() override { }
-    QImage getStatusIcon(int) override { return {}; }
-};
-
-struct Pane : AKPaneController, DeviceExpertPane {
-    void validateButtons() override { }
-    bool enableWindowsMobile() const override { return false; }
-    void addInvalidExpert(std::shared_ptr<DeviceExpert>) override { }
-};
+using wizardtest::Host;
+using wizardtest::Pane;
 
 // Answers the ids of a script, one per call (the last one repeats).
 struct TtyQuery : ModelQuery {
@@ -156,7 +144,7 @@ TEST_F(USBExpert, FastDetectionOnlyForOneFittingRow)
 TEST_F(USBExpert, RefusedModelShowsUnknownWithAttention)
 {
     makeDatabase(QStringLiteral("INSERT INTO MacMyPhone VALUES (4100, 24576, NULL, '', 15320);"));
-    host.valid = false;
+    host.accept = [](const QVariantMap&) { return false; };
     auto expert = expertFor(modem());
     expert->startRecognition();
     EXPECT_EQ(expert->properties()->deviceNumber(), 15320);
