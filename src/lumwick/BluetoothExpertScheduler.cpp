@@ -55,10 +55,16 @@ QList<std::shared_ptr<BluetoothDeviceExpert>> BluetoothExpertScheduler::findPair
     if (!hasBluetooth())
         return {};
     m_paired.clear();
+    m_surveying.clear();
     for (const DZDeviceProperties& properties :
          QVBTDeviceScanner::getPropertiesOfPairedDevices().value_or(QList<DZDeviceProperties>())) {
         if (std::shared_ptr<BluetoothDeviceExpert> expert = BluetoothDeviceExpertWithProperties(properties))
             m_paired.append(expert);
+    }
+    for (const std::shared_ptr<platform::BluetoothDevice>& device :
+         platform::BluetoothStack::shared().pairedDevices()) {
+        if (!device->hasServiceRecords())
+            surveyLater(device);
     }
     m_nextPairedExpert = m_paired.isEmpty() ? -1 : 0;
     return m_paired;
@@ -78,6 +84,38 @@ std::shared_ptr<BluetoothDeviceExpert> BluetoothExpertScheduler::BluetoothDevice
     return expert;
 }
 
+void BluetoothExpertScheduler::surveyLater(const std::shared_ptr<platform::BluetoothDevice>& device)
+{
+    m_surveying.append(device->addressString());
+    std::weak_ptr<bool> alive = m_alive;
+    const int started = device->performSdpQuery([this, alive, device](int status) {
+        if (alive.lock())
+            surveyed(device, status);
+    });
+    if (started != 0)
+        m_surveying.removeAll(device->addressString());
+}
+
+void BluetoothExpertScheduler::surveyed(const std::shared_ptr<platform::BluetoothDevice>& device, int status)
+{
+    if (!m_surveying.removeAll(device->addressString()) || m_shouldStop || status != 0 || isKnownDevice(*device))
+        return;
+    const std::optional<DZDeviceProperties> properties = QVBTDeviceScanner::getPropertiesOfDevice(*device);
+    std::shared_ptr<BluetoothDeviceExpert> expert = properties ? BluetoothDeviceExpertWithProperties(*properties)
+                                                               : nullptr;
+    if (!expert)
+        return;
+    m_paired.append(expert);
+    if (m_nextPairedExpert < 0 || m_nextPairedExpert > m_paired.size() - 1)
+        m_nextPairedExpert = int(m_paired.size()) - 1;
+    if (m_pane)
+        m_pane->addRow(expert);
+    // An idle chain takes it up now; a running one after its check.
+    if (!m_checking && !m_check->isActive())
+        platform::NotificationCenter::defaultCenter().post(
+            QString::fromLatin1(BluetoothDeviceExpert::kExpertFinishedNotification), this);
+}
+
 void BluetoothExpertScheduler::startRecognition()
 {
     m_shouldStop = false;
@@ -91,14 +129,17 @@ void BluetoothExpertScheduler::checkLater(const std::shared_ptr<BluetoothDeviceE
     std::weak_ptr<BluetoothDeviceExpert> weak = expert;
     m_check->setCallback([this, weak] {
         std::shared_ptr<BluetoothDeviceExpert> next = weak.lock();
-        if (next && !m_shouldStop)
-            next->checkTTY();
+        if (!next || m_shouldStop)
+            return;
+        m_checking = true;
+        next->checkTTY();
     });
     m_check->start(kCheckDelay);
 }
 
 void BluetoothExpertScheduler::callNextPairedExpert()
 {
+    m_checking = false;
     if (m_shouldStop)
         return;
     if (m_pane) {
@@ -212,6 +253,10 @@ void BluetoothExpertScheduler::deviceInquiryDeviceFound(platform::BluetoothInqui
                                                         const std::shared_ptr<platform::BluetoothDevice>& device)
 {
     if (!device || &inquiry != m_search.get() || isKnownDevice(*device))
+        return;
+    // A paired phone is listed by its services (read now when never read):
+    // as a found phone it would stay unchecked and could never be chosen.
+    if (device->isPaired())
         return;
     if (!lumwick::isPhone(*device) && !m_doSupportWindowsMobile && !lumwick::isComputerHandheld(*device))
         return;

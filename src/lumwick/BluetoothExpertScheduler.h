@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -43,7 +44,9 @@ public:
     // closed at the stop); empty lists, no next expert, not stopped.
     void reinit();
     // One expert per paired phone with a surveyed service; empty without
-    // Bluetooth.
+    // Bluetooth. Paired phones whose services were never read are asked
+    // for them now; those that offer a surveyed service join the list (and
+    // the chain) when the answer comes.
     QList<std::shared_ptr<BluetoothDeviceExpert>> findPairedDevicesAndCreateDeviceExperts();
     std::shared_ptr<BluetoothDeviceExpert> BluetoothDeviceExpertWithProperties(const DZDeviceProperties& properties);
     // Starts the chain of checks (with Bluetooth).
@@ -89,6 +92,8 @@ public:
 
 private:
     void checkLater(const std::shared_ptr<BluetoothDeviceExpert>& expert);
+    void surveyLater(const std::shared_ptr<platform::BluetoothDevice>& device);
+    void surveyed(const std::shared_ptr<platform::BluetoothDevice>& device, int status);
 
     QList<std::shared_ptr<BluetoothDeviceExpert>> m_paired;
     int m_nextPairedExpert = -1;
@@ -102,4 +107,8 @@ private:
     platform::NotificationCenter::Token m_observer = 0;
     std::unique_ptr<platform::Timer> m_check;
     std::unique_ptr<platform::Timer> m_nextInquiry;
+    // Paired phones whose records are being read; a check under way.
+    QStringList m_surveying;
+    bool m_checking = false;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

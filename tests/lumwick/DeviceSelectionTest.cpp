@@ -281,3 +281,20 @@ TEST_F(Selection, BluetoothOffLeavesTheUsbRows)
     start();
     EXPECT_EQ(rowNames(), QStringList({QStringLiteral("usb:KE850")}));
 }
+
+TEST_F(Selection, PairedPhoneWhoseServicesWereNeverReadJoinsTheCheckedRows)
+{
+    const QString fresh = QStringLiteral("00:1e:75:dd:ee:ff");
+    stack->addDevice(fresh, QStringLiteral("New pairing"), true, serialPort(), false);
+    stack->setClassOfDevice(fresh, kPhoneClass);
+    start();
+    EXPECT_EQ(rowNames().filter(QStringLiteral("New pairing")).size(), 0) << "its services are being read";
+    const bool done = testing_support::runUntil([&] { return btRow(fresh) && btRow(fresh)->expertFinished(); }, 30.0);
+    ASSERT_TRUE(done) << rowNames().join(u',').toStdString() << " sdp " << stack->sdpQueryCount(fresh) << " asked "
+                      << query.askedBT.join(u',').toStdString();
+    EXPECT_TRUE(BluetoothExpertScheduler::sharedScheduler().pairedDeviceExperts().contains(btRow(fresh)));
+    EXPECT_EQ(stack->sdpQueryCount(fresh), 1);
+    EXPECT_TRUE(query.askedBT.filter(QStringLiteral("DD"), Qt::CaseInsensitive).size() == 1) << "it was checked";
+    testing_support::runFor(10.0);
+    EXPECT_EQ(rowNames().filter(QStringLiteral("New pairing")).size(), 1) << "the inquiry adds no second row";
+}
