@@ -12,6 +12,8 @@
 #include "lumwick/QVModelDatabase.h"
 #include "lumwick/QVUSBExpert.h"
 #include "platform/UsbRegistrySimulated.h"
+#include "platform/bluetooth/BluetoothStackSimulated.h"
+#include "platform/bluetooth/QuorBluetoothExtensions.h"
 
 #include <QTemporaryDir>
 
@@ -130,4 +132,24 @@ TEST(ProgramModelQuery, BusyAnswersMakeTheProbeId)
     for (const Case& c : cases)
         EXPECT_EQ(ProgramModelQuery::modelIdForAnswers(c.answers, QString()), c.id)
             << QDebug::toString(c.answers).toStdString();
+}
+
+TEST(ProgramModelQueryBluetooth, EachQueryMakesAtMostOnePlusRetriesAttempts)
+{
+    const QString address = QStringLiteral("00:1e:75:11:22:33");
+    auto stack = std::make_shared<platform::BluetoothStackSimulated>();
+    stack->addDevice(address, QStringLiteral("Away"), true,
+                     {platform::SdpServiceRecord::make({platform::BluetoothUuid::uuid16(platform::kSerialPortUuid)}, {},
+                                                       quint8(1))});
+    stack->failOpens(address, platform::bluetooth::kPageTimeout, 1000);
+    platform::BluetoothStack::setShared(stack);
+    ProgramModelQuery query;
+    for (int retries : {0, 2, 1}) {
+        const int before = stack->openCount(address);
+        EXPECT_EQ(query.qvIDForBTAddress(address, retries), -1);
+        EXPECT_EQ(stack->openCount(address) - before, 1 + retries) << "retries " << retries;
+    }
+    // The identifiers free themselves once their links closed.
+    testing_support::runFor(10.0);
+    platform::BluetoothStack::setShared(nullptr);
 }
