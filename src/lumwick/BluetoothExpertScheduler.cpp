@@ -203,6 +203,15 @@ void BluetoothExpertScheduler::stopOperation()
         expert->closeConnection();
 }
 
+void BluetoothExpertScheduler::releaseExperts()
+{
+    m_paired.clear();
+    m_unpaired.clear();
+    m_invalid.clear();
+    m_surveying.clear();
+    m_nextPairedExpert = -1;
+}
+
 std::shared_ptr<BluetoothDeviceExpert> BluetoothExpertScheduler::findDeviceExpertForAddress(
     const QString& address) const
 {

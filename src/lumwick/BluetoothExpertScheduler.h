@@ -57,6 +57,8 @@ public:
     void getNewDevices();
     // Stops the chain and the inquiry, closes every expert's link.
     void stopOperation();
+    // Lets go of every expert (their pane goes away).
+    void releaseExperts();
     bool shouldContinue() const { return !m_shouldStop; }
     bool shouldStop() const { return m_shouldStop; }
 

@@ -81,7 +81,8 @@ DeviceSelectionController::~DeviceSelectionController()
         scheduler.stopOperation();
         scheduler.setDeviceSelectionController(nullptr);
         scheduler.setMainController(nullptr);
-        scheduler.reinit();
+        // The experts know this pane as their controller: they go with it.
+        scheduler.releaseExperts();
     }
     for (const auto& expert : std::as_const(m_rows)) {
         if (auto* usb = dynamic_cast<QVUSBExpert*>(expert.get()))

@@ -298,3 +298,15 @@ TEST_F(Selection, PairedPhoneWhoseServicesWereNeverReadJoinsTheCheckedRows)
     testing_support::runFor(10.0);
     EXPECT_EQ(rowNames().filter(QStringLiteral("New pairing")).size(), 1) << "the inquiry adds no second row";
 }
+
+TEST_F(Selection, APaneThatGoesAwayMidCheckTakesItsExpertsAlong)
+{
+    start();
+    ASSERT_TRUE(testing_support::runUntil(
+        [&] { return btRow(kLG) && btRow(kLG)->progressIndicator() && !query.askedBT.isEmpty(); }, 30.0, 0.05));
+    std::weak_ptr<BluetoothDeviceExpert> lg = btRow(kLG);
+    pane.reset();
+    EXPECT_TRUE(lg.expired());
+    EXPECT_TRUE(BluetoothExpertScheduler::sharedScheduler().invalidExperts().isEmpty());
+    testing_support::runFor(30.0); // nothing left to fire at the pane gone
+}
