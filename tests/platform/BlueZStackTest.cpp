@@ -26,6 +26,7 @@ const QString kNewPhone = QStringLiteral("00:1E:75:77:88:99");
 
 struct Seen : BluetoothInquiryDelegate {
     QStringList found;
+    QStringList names;
     int completes = 0;
     bool aborted = false;
     void deviceInquiryStarted(BluetoothInquiry&) override { }
@@ -34,7 +35,10 @@ struct Seen : BluetoothInquiryDelegate {
         found << d->address().toColonString();
     }
     void deviceInquiryUpdatingDeviceNamesStarted(BluetoothInquiry&, int) override { }
-    void deviceInquiryDeviceNameUpdated(BluetoothInquiry&, const std::shared_ptr<BluetoothDevice>&, int) override { }
+    void deviceInquiryDeviceNameUpdated(BluetoothInquiry&, const std::shared_ptr<BluetoothDevice>& d, int) override
+    {
+        names << d->name();
+    }
     void deviceInquiryComplete(BluetoothInquiry&, int, bool a) override
     {
         ++completes;
@@ -145,6 +149,7 @@ TEST_F(BlueZMock, DiscoveryReportsDevicesThatAppearAndStops)
     std::unique_ptr<BluetoothInquiry> inquiry = stack->makeInquiry();
     Seen seen;
     inquiry->setDelegate(&seen);
+    inquiry->setUpdateNewDeviceNames(true);
     ASSERT_EQ(inquiry->start(), 0);
     QDBusInterface adapter(QStringLiteral("org.bluez"), QStringLiteral("/org/bluez/hci0"),
                            QStringLiteral("org.freedesktop.DBus.Properties"), *connection);
@@ -155,9 +160,16 @@ TEST_F(BlueZMock, DiscoveryReportsDevicesThatAppearAndStops)
             return discovering.isValid() && discovering.value().toBool();
         },
         5.0, 0.05));
-    callMock(QStringLiteral("AddDevice"), {QStringLiteral("hci0"), kNewPhone, QStringLiteral("KE850")});
+    // A phone found without a name; the name comes later.
+    callMock(QStringLiteral("AddDevice"), {QStringLiteral("hci0"), kNewPhone, QString()});
     ASSERT_TRUE(testing_support::runUntil([&] { return !seen.found.isEmpty(); }, 5.0, 0.05));
     EXPECT_EQ(seen.found, QStringList({kNewPhone}));
+    QDBusInterface device(QStringLiteral("org.bluez"), QStringLiteral("/org/bluez/hci0/dev_00_1E_75_77_88_99"),
+                          QStringLiteral("org.freedesktop.DBus.Properties"), *connection);
+    device.call(QStringLiteral("Set"), QStringLiteral("org.bluez.Device1"), QStringLiteral("Name"),
+                QVariant::fromValue(QDBusVariant(QStringLiteral("KE850"))));
+    ASSERT_TRUE(testing_support::runUntil([&] { return !seen.names.isEmpty(); }, 5.0, 0.05));
+    EXPECT_EQ(seen.names, QStringList({QStringLiteral("KE850")}));
     EXPECT_EQ(inquiry->stop(), 0);
     ASSERT_TRUE(testing_support::runUntil([&] { return seen.completes == 1; }, 5.0, 0.05));
     EXPECT_TRUE(seen.aborted);

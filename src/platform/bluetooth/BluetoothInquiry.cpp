@@ -84,7 +84,8 @@ void BluetoothInquiry::found(const std::shared_ptr<BluetoothDevice>& device)
 
 void BluetoothInquiry::nameLearned(const std::shared_ptr<BluetoothDevice>& device)
 {
-    if (!_running || !device || !_waitingForName.remove(device->addressString()))
+    // Only a name that came counts; the device keeps waiting for one.
+    if (!_running || !device || device->name().isEmpty() || !_waitingForName.remove(device->addressString()))
         return;
     if (_delegate)
         _delegate->deviceInquiryDeviceNameUpdated(*this, device, namesPending());

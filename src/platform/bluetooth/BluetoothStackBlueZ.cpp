@@ -334,6 +334,16 @@ protected:
             return kIOReturnNoDevice;
         _guard = std::make_unique<QObject>();
         const int run = ++_run;
+        // Devices may appear before the reply: they wait for it.
+        _early.clear();
+        _discovering = false;
+        QObject::connect(&objects, &BlueZObjects::deviceChanged, _guard.get(),
+                         [this](const QString& path, const QStringList& changed) {
+                             if (_discovering)
+                                 deviceChanged(path, changed);
+                             else
+                                 _early.append({path, changed});
+                         });
         objects.callAsync(adapter, QLatin1String(kAdapterInterface), QStringLiteral("StartDiscovery"), {},
                           [this, run, guard = QPointer<QObject>(_guard.get())](const QString& error) {
                               if (!guard || run != _run)
@@ -367,11 +377,11 @@ protected:
 private:
     void listen()
     {
-        auto owner = _stack.lock();
-        if (!owner)
-            return;
-        QObject::connect(&owner->objects(), &BlueZObjects::deviceChanged, _guard.get(),
-                         [this](const QString& path, const QStringList& changed) { deviceChanged(path, changed); });
+        for (const auto& [path, changed] : std::exchange(_early, {})) {
+            deviceChanged(path, changed);
+            if (!isRunning())
+                return;
+        }
         _end.setCallback([this] {
             stopSearch();
             searchEnded(0);
@@ -395,6 +405,7 @@ private:
 
     std::weak_ptr<BluetoothStackBlueZ> _stack;
     std::unique_ptr<QObject> _guard;
+    QList<std::pair<QString, QStringList>> _early;
     Timer _end;
     int _run = 0;
     bool _discovering = false;
