@@ -60,7 +60,7 @@ BluetoothDeviceExpert::BluetoothDeviceExpert(std::shared_ptr<platform::Bluetooth
     if (device) {
         m_device = std::move(device);
         const QString name = m_device->name();
-        setBTNameString(name.isEmpty() ? m_device->addressString() : name);
+        setBTNameString(lumwick::displayName(name, m_device->addressString()));
         m_properties->setBTAddress(m_device->addressString());
         setStatusTextString(QString::fromLatin1(m_device->isPaired() ? kIsConnected : kNotConnected));
     }

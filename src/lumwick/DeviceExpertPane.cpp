@@ -9,3 +9,10 @@ QWidget* DeviceExpertPane::loadBluetoothTableEntryNib()
     return platform::gui::loadInterface(QString::fromLatin1(platform::gui::kLumwickBundle),
                                         QString::fromLatin1(kBluetoothTableEntryNibName));
 }
+
+QWidget* DeviceExpertPane::loadUSBTableEntryNib()
+{
+    registerWizardWidgetClasses();
+    return platform::gui::loadInterface(QString::fromLatin1(platform::gui::kLumwickBundle),
+                                        QString::fromLatin1(kUSBTableEntryNibName));
+}

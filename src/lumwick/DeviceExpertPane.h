@@ -25,4 +25,7 @@ public:
     // bundle; the expert finds its outlets in it.
     static constexpr const char* kBluetoothTableEntryNibName = "QVBTExpert";
     virtual QWidget* loadBluetoothTableEntryNib();
+    // The row form of one USB expert, "QVUSBExpert".
+    static constexpr const char* kUSBTableEntryNibName = "QVUSBExpert";
+    virtual QWidget* loadUSBTableEntryNib();
 };

@@ -5,7 +5,9 @@ namespace {
 class NoModelQuery : public ModelQuery {
 public:
     int qvIDForBTAddress(const QString&, int) override { return -1; }
+    int qvIDForUSBAddress(const QString&) override { return -1; }
     QString modelNameForQVID(int) override { return {}; }
+    QString deviceTypeForQVID(int) override { return {}; }
 };
 
 ModelQuery* installed = nullptr;

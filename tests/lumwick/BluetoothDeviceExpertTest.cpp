@@ -62,6 +62,8 @@ struct StubQuery : ModelQuery {
         return model;
     }
     QString modelNameForQVID(int id) override { return id == 412 ? QStringLiteral("KG800") : QString(); }
+    int qvIDForUSBAddress(const QString&) override { return -1; }
+    QString deviceTypeForQVID(int) override { return {}; }
 };
 
 // Records the progress it is given and when the check reached 100.

@@ -1,28 +1,31 @@
-// Runs the stand-alone setup wizard. With --simulated the Bluetooth layer is
-// the simulated one, and a stand-in for the phone-choosing pane lists three
-// paired phones and checks them one after another: one is ready, one has a
-// broken pairing, one is out of reach. No radio is needed.
-#include "lumwick/AKPaneController.h"
-#include "lumwick/BluetoothDeviceExpert.h"
-#include "lumwick/DeviceExpertPane.h"
-#include "lumwick/ModelQuery.h"
+// Runs the stand-alone setup wizard with the real phone-choosing pane and the
+// program's model query. With --simulated no radio and no cable are needed:
+// the Bluetooth layer is the simulated one with a paired LG phone (a phone
+// simulator behind its RFCOMM channels, checked and identified over AT), a
+// paired phone whose pairing is broken and a phone only an inquiry finds
+// (its name comes later); and a USB LG phone (a phone simulator on a
+// pseudo-terminal) sits behind the simulated USB registry.
+#include "PhoneSimulator.h"
+#include "ServiceRecords.h"
+#include "app/ProgramModelQuery.h"
+#include "app/SimulatedUsb.h"
+#include "lumwick/DeviceSelectionController.h"
 #include "lumwick/QVUIKit.h"
-#include "platform/Clock.h"
-#include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
 #include "platform/bluetooth/BluetoothStackSimulated.h"
+#include "platform/bluetooth/QuorBluetoothExtensions.h"
+#include "usbdevice/DZDeviceProperties.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QDialog>
-#include <QLabel>
-#include <QVBoxLayout>
+#include <QTemporaryDir>
 
 namespace {
 
-const QString kReadyPhone = QStringLiteral("00:1e:75:11:22:33");
+const QString kLGPhone = QStringLiteral("00:1e:75:11:22:33");
 const QString kStalePhone = QStringLiteral("00:1e:75:44:55:66");
-const QString kAwayPhone = QStringLiteral("00:1e:75:77:88:99");
+const QString kFoundPhone = QStringLiteral("00:1e:75:77:88:99");
 
 // Prints the result and ends the program when the wizard ends.
 class DemoOwner : public LumwickProtocol {
@@ -35,92 +38,58 @@ public:
         qInfo().noquote() << "wizard ended with" << QDebug::toString(properties);
         QApplication::quit();
     }
-    bool isValid(const QVariantMap&) override { return true; }
+    // The program takes every phone whose model it knows.
+    bool isValid(const QVariantMap& properties) override
+    {
+        return properties.value(QLatin1String(DZDeviceProperties::kDeviceNumberKey)).toInt() > 0;
+    }
 };
 
-// Knows one model; takes a second to "ask the phone".
-class DemoModelQuery : public ModelQuery {
-public:
-    int qvIDForBTAddress(const QString& address, int) override
-    {
-        platform::runloop::runFor(1.0);
-        return platform::BluetoothAddress::fromString(address) == platform::BluetoothAddress::fromString(kReadyPhone)
-                   ? 412
-                   : -1;
-    }
-    QString modelNameForQVID(int id) override { return id == 412 ? QStringLiteral("KG800") : QString(); }
-};
+// The simulated phones; false (said why) when a simulator does not start.
+struct SimulatedPhones {
+    QTemporaryDir dir;
+    std::unique_ptr<phonesim::PhoneSimulator> bluetooth;
+    std::unique_ptr<phonesim::PhoneSimulator> usb;
 
-// Stands in for the phone-choosing pane: one row per phone, checked in turn;
-// Next goes on with the first phone that is ready.
-class DemoSelectionPane : public AKPaneController, public DeviceExpertPane {
-public:
-    QString defaultNibName() const override { return QStringLiteral("AKStartPane"); }
-    QString localizationKey() const override { return QStringLiteral("kSelectDevice"); }
-
-    void prepareForDisplay() override
+    bool start()
     {
-        setPreviousButtonEnabled(true);
-        setNextButtonEnabled(false);
-    }
-
-    void startProcessing() override
-    {
-        QWidget* view = wizardPaneView();
-        if (auto* text = view->findChild<QLabel*>(QStringLiteral("introduction")))
-            text->setText(QStringLiteral("Phones paired with this computer:"));
-        m_experts.clear();
-        auto* layout = static_cast<QVBoxLayout*>(view->layout());
-        layout->addStretch(1);
-        for (const QString& address : {kReadyPhone, kStalePhone, kAwayPhone}) {
-            auto expert = BluetoothDeviceExpert::expertForAddress(address, this);
-            if (!expert)
-                continue;
-            layout->insertWidget(int(m_experts.size()) + 1, expert->view());
-            expert->setProgress(0);
-            m_experts.push_back(expert);
+        std::optional<phonesim::PhoneProfile> lg = phonesim::PhoneProfile::named(QStringLiteral("lg"));
+        if (!lg || !dir.isValid())
+            return false;
+        const QString socket = dir.filePath(QStringLiteral("phone.sock"));
+        bluetooth = std::make_unique<phonesim::PhoneSimulator>(*lg);
+        usb = std::make_unique<phonesim::PhoneSimulator>(*lg);
+        if (!bluetooth->startListening(socket) || !usb->start()) {
+            qWarning().noquote() << "phone simulator:" << bluetooth->errorString() << usb->errorString();
+            return false;
         }
-        m_next = 0;
-        m_finished = platform::NotificationCenter::defaultCenter().addObserver(
-            this, QString::fromLatin1(BluetoothDeviceExpert::kExpertFinishedNotification), nullptr,
-            [this](const platform::Notification&) { checkNext(); });
-        m_checkLater.setCallback([this] { checkNext(); });
-        m_checkLater.start(0.5);
-    }
-
-    void stopProcessing() override
-    {
-        m_checkLater.stop();
-        platform::NotificationCenter::defaultCenter().removeObserver(m_finished);
-    }
-
-    void validateButtons() override
-    {
-        for (const auto& expert : m_experts) {
-            if (expert->expertFinished() && expert->isReachable() && expert->properties()->deviceNumber() > 0) {
-                mainController()->setDeviceExpert(expert);
-                setNextButtonEnabled(true);
-                return;
-            }
+        const quint32 phoneClass = platform::bluetooth::classOfDevice(platform::bluetooth::kMajorClassPhone, 3);
+        auto stack = std::make_shared<platform::BluetoothStackSimulated>();
+        QString error;
+        if (!stack->loadDevices(phonesim::ServiceRecords::deviceFile(kLGPhone, QStringLiteral("Anna's KU990"),
+                                                                     QStringLiteral("lg"), socket),
+                                &error)) {
+            qWarning().noquote() << "device file:" << error;
+            return false;
         }
+        stack->setClassOfDevice(kLGPhone, phoneClass);
+        // The paired phone's services were read once, as when it was paired.
+        platform::BluetoothStack::setShared(stack);
+        bool read = false;
+        stack->deviceWithAddressString(kLGPhone)->performSdpQuery([&read](int) { read = true; });
+        platform::runloop::waitUntil([&read] { return read; }, 0.1, 50);
+        stack->addDevice(kStalePhone, QStringLiteral("U8360"), true,
+                         {platform::SdpServiceRecord::make({platform::BluetoothUuid::uuid16(platform::kSerialPortUuid)},
+                                                           {}, quint8(1))});
+        stack->setClassOfDevice(kStalePhone, phoneClass);
+        stack->setStalePairing(kStalePhone);
+        stack->addDevice(kFoundPhone, QStringLiteral("Mia's KE850"), false, {});
+        stack->setClassOfDevice(kFoundPhone, phoneClass);
+        stack->setNameLearnedByInquiry(kFoundPhone);
+        stack->setInquiryTiming(3.0, 10.24);
+        platform::BluetoothStack::setShared(stack);
+        return simulatedusb::install(usb->slavePath() + QStringLiteral(" 0x1004 0x6000 354123012345672"));
     }
-    bool enableWindowsMobile() const override { return false; }
-    void addInvalidExpert(std::shared_ptr<DeviceExpert>) override {}
-
-private:
-    void checkNext()
-    {
-        if (m_next >= m_experts.size())
-            return;
-        std::shared_ptr<BluetoothDeviceExpert> expert = m_experts[m_next++];
-        m_checkLater.setCallback([expert] { expert->checkTTY(); });
-        m_checkLater.start(0.5);
-    }
-
-    std::vector<std::shared_ptr<BluetoothDeviceExpert>> m_experts;
-    size_t m_next = 0;
-    platform::Timer m_checkLater;
-    platform::NotificationCenter::Token m_finished = 0;
 };
 
 } // namespace
@@ -128,19 +97,13 @@ private:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    const bool simulated = app.arguments().contains(QStringLiteral("--simulated"));
-    DemoModelQuery query;
+    SimulatedPhones phones;
+    if (app.arguments().contains(QStringLiteral("--simulated")) && !phones.start())
+        return 1;
+    ProgramModelQuery query;
+    ModelQuery::setShared(&query);
     QVUIKit kit;
-    if (simulated) {
-        auto stack = std::make_shared<platform::BluetoothStackSimulated>();
-        stack->addDevice(kReadyPhone, QStringLiteral("Anna's KG800"), true, {});
-        stack->addDevice(kStalePhone, QStringLiteral("U8360"), true, {});
-        stack->setStalePairing(kStalePhone);
-        platform::BluetoothStack::setShared(stack);
-        ModelQuery::setShared(&query);
-        kit.setPaneFactories(
-            [] { return std::unique_ptr<AKPaneController>(new DemoSelectionPane); }, {});
-    }
+    kit.setPaneFactories([] { return std::unique_ptr<AKPaneController>(new DeviceSelectionController); }, {});
     if (!kit.startWizardWithOwner(std::make_shared<DemoOwner>()))
         return 1;
     QObject::connect(kit.wizardWindow(), &QDialog::finished, &app, &QApplication::quit);

@@ -4,6 +4,7 @@
 #include "app/PreferenceHandler.h"
 #include "app/ProgramAppLauncher.h"
 #include "app/ProgramDeviceMakers.h"
+#include "app/ProgramModelQuery.h"
 #include "app/SimulatedUsb.h"
 #include "app/TarnexController.h"
 #include "app/TarnexProgramServices.h"
@@ -60,8 +61,11 @@ int main(int argc, char** argv)
     auto tarnex = std::make_unique<TarnexController>(window, DeviceList::sharedDeviceList());
     tarnex->setServices(std::make_unique<TarnexProgramServices>(DeviceList::sharedDeviceList()));
     tarnex->awakeFromNib();
+    ProgramModelQuery modelQuery;
+    ModelQuery::setShared(&modelQuery);
 
     const int status = app.exec();
+    ModelQuery::setShared(nullptr);
     tarnex.reset();
     if (GeneralSyncInfo::isGeneralSyncInfoAlloced()) {
         GeneralSyncInfo::sharedGeneralSyncInfo().announceQuit();

@@ -162,6 +162,23 @@ std::optional<SdpServiceRecord> BluetoothDevice::serviceRecordForUuid(const Blue
     return std::nullopt;
 }
 
+int BluetoothDevice::openConnectionAsync(std::function<void(int)> done, int pageTimeoutSlots,
+                                         bool authenticationRequired)
+{
+    if (_asyncOpen && _asyncOpen->isActive())
+        return kIOReturnBusy;
+    auto owner = stack();
+    if (!owner || !owner->hasAdapter())
+        return kIOReturnNoDevice;
+    _asyncOpen = std::make_unique<Timer>([this, done = std::move(done), pageTimeoutSlots, authenticationRequired] {
+        const int status = openConnection(pageTimeoutSlots, authenticationRequired);
+        if (done)
+            done(status);
+    });
+    _asyncOpen->start(0);
+    return 0;
+}
+
 int BluetoothDevice::performSdpQuery(std::function<void(int)> done)
 {
     if (!_sdpRunning) {

@@ -15,6 +15,7 @@
 namespace platform {
 
 class BluetoothDevice;
+class BluetoothInquiry;
 class BluetoothStack;
 class RfcommChannel;
 class Timer;
@@ -31,6 +32,31 @@ inline constexpr int kAuthenticationFailure = 5;
 // ends with kIOReturnTimeout.
 inline constexpr double kSdpQueryTimeLimit = 30.0;
 inline constexpr double kRfcommOpenTimeLimit = 30.0;
+
+// The parts of a class of device (the 24 bits a device announces).
+inline constexpr quint32 majorDeviceClass(quint32 classOfDevice)
+{
+    return (classOfDevice >> 8) & 0x1f;
+}
+inline constexpr quint32 minorDeviceClass(quint32 classOfDevice)
+{
+    return (classOfDevice >> 2) & 0x3f;
+}
+inline constexpr quint32 serviceClasses(quint32 classOfDevice)
+{
+    return (classOfDevice >> 13) & 0x7ff;
+}
+inline constexpr quint32 kMajorClassComputer = 1;
+inline constexpr quint32 kMajorClassPhone = 2;
+inline constexpr quint32 kMinorClassComputerHandheld = 4;
+inline constexpr quint32 classOfDevice(quint32 major, quint32 minor)
+{
+    return (major & 0x1f) << 8 | (minor & 0x3f) << 2;
+}
+
+// The adapter's power state.
+inline constexpr int kPowerOff = 0;
+inline constexpr int kPowerOn = 1;
 } // namespace bluetooth
 
 // Receives the events of an RFCOMM channel, on the main thread. The owner
@@ -121,6 +147,10 @@ public:
     // The device's name; empty when the stack never learned it.
     virtual QString name() const = 0;
     virtual bool isPaired() const = 0;
+    // The class of device it announced; 0 when the stack never learned it.
+    virtual quint32 classOfDevice() const = 0;
+    quint32 majorDeviceClass() const { return bluetooth::majorDeviceClass(classOfDevice()); }
+    quint32 minorDeviceClass() const { return bluetooth::minorDeviceClass(classOfDevice()); }
 
     // The records of the last SDP query (or of the cache).
     QList<SdpServiceRecord> services() const;
@@ -140,6 +170,11 @@ public:
     virtual int openConnection(int pageTimeoutSlots = 0, bool authenticationRequired = false) = 0;
     virtual int closeConnection() = 0;
     virtual bool isConnected() const = 0;
+    // The baseband open without waiting: answers 0 when it started; done then
+    // gets the open's status on a later pass of the main loop (not after the
+    // device is gone).
+    int openConnectionAsync(std::function<void(int status)> done, int pageTimeoutSlots = 0,
+                            bool authenticationRequired = false);
     // Deletes the stored pairing (link key) of the device; 0 when done or
     // when there was none.
     virtual int removePairing() = 0;
@@ -183,6 +218,7 @@ private:
     bool _sdpRunning = false;
     std::vector<std::function<void(int)>> _sdpWaiters;
     std::unique_ptr<Timer> _sdpTimeLimit;
+    std::unique_ptr<Timer> _asyncOpen;
     std::unique_ptr<QObject> _guard;
 };
 
@@ -206,6 +242,13 @@ public:
 
     // Whether a local adapter is there (false: every open and query fails).
     virtual bool hasAdapter() const = 0;
+    // The adapter's power state (bluetooth::kPowerOn, kPowerOff); nullopt
+    // when it cannot be read.
+    virtual std::optional<int> powerState() const = 0;
+    // The paired devices, in the order the stack lists them.
+    virtual QList<std::shared_ptr<BluetoothDevice>> pairedDevices() = 0;
+    // A new inquiry (not started); nullptr when the stack cannot search.
+    virtual std::unique_ptr<BluetoothInquiry> makeInquiry() = 0;
     // The device for an address; one object per address.
     std::shared_ptr<BluetoothDevice> deviceWithAddress(const BluetoothAddress& address);
     // nullptr for an empty or unparsable address.

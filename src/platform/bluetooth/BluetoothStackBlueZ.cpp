@@ -2,10 +2,11 @@
 
 #include "platform/Clock.h"
 #include "platform/IOReturn.h"
+#include "platform/bluetooth/BlueZObjects.h"
+#include "platform/bluetooth/BluetoothInquiry.h"
 #include "platform/bluetooth/BluetoothLog.h"
 
 #include <QBluetoothAddress>
-#include <QBluetoothLocalDevice>
 #include <QBluetoothServiceDiscoveryAgent>
 #include <QBluetoothServiceInfo>
 #include <QBluetoothSocket>
@@ -14,46 +15,19 @@
 #include <QDBusInterface>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QPointer>
 #include <QUrl>
 
 namespace platform {
 
 namespace {
 constexpr const char* kBlueZService = "org.bluez";
-constexpr const char* kDeviceInterface = "org.bluez.Device1";
 constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
-constexpr const char* kPropertiesInterface = "org.freedesktop.DBus.Properties";
 constexpr int kDBusTimeoutMs = 2000;
 // BlueZ's RFCOMM sockets take about this much per write (L2CAP MTU less headers).
 constexpr quint16 kRfcommMtu = 1000;
 
-// The first adapter's object; BlueZ names adapters hci0, hci1, ...
-QString adapterPath()
-{
-    return QStringLiteral("/org/bluez/hci0");
-}
-
-// The device's object under the adapter.
-QString devicePathOf(const BluetoothAddress& address)
-{
-    return adapterPath() + QStringLiteral("/dev_") + address.toColonString().replace(u':', u'_');
-}
-
-// One property of org.bluez.Device1 of the device; invalid when BlueZ does
-// not know it (or is not there).
-QVariant deviceProperty(const BluetoothAddress& address, const char* property)
-{
-    QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
-        return {};
-    const QString path = devicePathOf(address);
-    QDBusInterface properties(QLatin1String(kBlueZService), path, QLatin1String(kPropertiesInterface), bus);
-    properties.setTimeout(kDBusTimeoutMs);
-    const QDBusReply<QVariant> reply =
-        properties.call(QStringLiteral("Get"), QLatin1String(kDeviceInterface), QLatin1String(property));
-    return reply.isValid() ? reply.value() : QVariant();
-}
-
+constexpr const char* kDefaultAdapterPath = "/org/bluez/hci0";
 SdpElement sized(SdpElement::Type type, quint64 value, int width)
 {
     SdpElement e = SdpElement::unsignedInt(value, width);
@@ -240,12 +214,12 @@ public:
 
     QString name() const override
     {
-        QVariant value = deviceProperty(address(), "Name");
-        if (!value.isValid())
-            value = deviceProperty(address(), "Alias");
-        return value.toString();
+        // Alias is BlueZ's stand-in for a name it never learned (the address
+        // with dashes): only Name counts.
+        return property("Name").toString();
     }
-    bool isPaired() const override { return deviceProperty(address(), "Paired").toBool(); }
+    bool isPaired() const override { return property("Paired").toBool(); }
+    quint32 classOfDevice() const override { return property("Class").toUInt() & 0xffffff; }
 
     int openConnection(int, bool) override
     {
@@ -254,7 +228,7 @@ public:
         return adapterPresent() ? 0 : kIOReturnNoDevice;
     }
     int closeConnection() override { return 0; }
-    bool isConnected() const override { return deviceProperty(address(), "Connected").toBool(); }
+    bool isConnected() const override { return property("Connected").toBool(); }
     int removePairing() override
     {
         if (!adapterPresent())
@@ -262,10 +236,14 @@ public:
         if (!isPaired())
             return 0;
         // BlueZ forgets the link key with the device object.
-        QDBusInterface adapter(QLatin1String(kBlueZService), adapterPath(), QLatin1String(kAdapterInterface),
+        auto owner = std::static_pointer_cast<BluetoothStackBlueZ>(stack());
+        BlueZObjects& objects = owner->objects();
+        QDBusInterface adapter(QLatin1String(kBlueZService), objects.adapterPath(), QLatin1String(kAdapterInterface),
                                QDBusConnection::systemBus());
         adapter.setTimeout(kDBusTimeoutMs);
-        const QDBusMessage reply = adapter.call(QStringLiteral("RemoveDevice"), QVariant::fromValue(QDBusObjectPath(devicePathOf(address()))));
+        const QDBusMessage reply = adapter.call(
+            QStringLiteral("RemoveDevice"),
+            QVariant::fromValue(QDBusObjectPath(devicePath(objects.adapterPath(), address()))));
         return reply.type() == QDBusMessage::ErrorMessage ? kIOReturnError : 0;
     }
 
@@ -309,6 +287,15 @@ protected:
     }
 
 private:
+    QVariant property(const char* name) const
+    {
+        auto owner = std::static_pointer_cast<BluetoothStackBlueZ>(stack());
+        if (!owner)
+            return {};
+        BlueZObjects& objects = owner->objects();
+        objects.waitUntilLoaded();
+        return objects.deviceProperty(devicePath(objects.adapterPath(), address()), QLatin1String(name));
+    }
     bool adapterPresent() const
     {
         auto owner = stack();
@@ -326,12 +313,160 @@ private:
     std::unique_ptr<QBluetoothServiceDiscoveryAgent> _agent;
 };
 
+// Discovery on the first adapter for one inquiry length: a device object
+// that appears, or whose signal strength comes while it runs, is a hit; a
+// name that comes later is the name update.
+class BluetoothStackBlueZ::Inquiry : public BluetoothInquiry {
+public:
+    explicit Inquiry(std::shared_ptr<BluetoothStackBlueZ> stack) : _stack(std::move(stack)) { }
+    ~Inquiry() override { stopSearch(); }
+
+protected:
+    int startSearch() override
+    {
+        auto owner = _stack.lock();
+        if (!owner || !owner->hasAdapter())
+            return kIOReturnNoDevice;
+        BlueZObjects& objects = owner->objects();
+        objects.waitUntilLoaded();
+        const QString adapter = objects.adapterPath();
+        if (adapter.isEmpty() || owner->powerState() != bluetooth::kPowerOn)
+            return kIOReturnNoDevice;
+        _guard = std::make_unique<QObject>();
+        const int run = ++_run;
+        // Devices may appear before the reply: they wait for it.
+        _early.clear();
+        _discovering = false;
+        QObject::connect(&objects, &BlueZObjects::deviceChanged, _guard.get(),
+                         [this](const QString& path, const QStringList& changed) {
+                             if (_discovering)
+                                 deviceChanged(path, changed);
+                             else
+                                 _early.append({path, changed});
+                         });
+        objects.callAsync(adapter, QLatin1String(kAdapterInterface), QStringLiteral("StartDiscovery"), {},
+                          [this, run, guard = QPointer<QObject>(_guard.get())](const QString& error) {
+                              if (!guard || run != _run)
+                                  return;
+                              searchStarted();
+                              if (!error.isEmpty()) {
+                                  qCInfo(lcBluetooth) << "discovery not started:" << error;
+                                  _guard.reset();
+                                  searchEnded(kIOReturnError);
+                                  return;
+                              }
+                              _discovering = true;
+                              listen();
+                          });
+        return 0;
+    }
+    void stopSearch() override
+    {
+        _end.stop();
+        _guard.reset();
+        ++_run;
+        auto owner = _stack.lock();
+        if (_discovering && owner) {
+            BlueZObjects& objects = owner->objects();
+            objects.callAsync(objects.adapterPath(), QLatin1String(kAdapterInterface), QStringLiteral("StopDiscovery"),
+                              {});
+        }
+        _discovering = false;
+    }
+
+private:
+    void listen()
+    {
+        for (const auto& [path, changed] : std::exchange(_early, {})) {
+            deviceChanged(path, changed);
+            if (!isRunning())
+                return;
+        }
+        _end.setCallback([this] {
+            stopSearch();
+            searchEnded(0);
+        });
+        _end.start(kInquiryLength);
+    }
+    void deviceChanged(const QString& path, const QStringList& changed)
+    {
+        auto owner = _stack.lock();
+        if (!owner)
+            return;
+        const QString text = owner->objects().deviceProperty(path, QStringLiteral("Address")).toString();
+        const std::shared_ptr<BluetoothDevice> device = owner->deviceWithAddressString(text);
+        if (!device)
+            return;
+        if (changed.contains(QLatin1String("Address")) || changed.contains(QLatin1String("RSSI")))
+            found(device);
+        if (changed.contains(QLatin1String("Name")))
+            nameLearned(device);
+    }
+
+    std::weak_ptr<BluetoothStackBlueZ> _stack;
+    std::unique_ptr<QObject> _guard;
+    QList<std::pair<QString, QStringList>> _early;
+    Timer _end;
+    int _run = 0;
+    bool _discovering = false;
+};
+
 BluetoothStackBlueZ::BluetoothStackBlueZ() = default;
 BluetoothStackBlueZ::~BluetoothStackBlueZ() = default;
 
+BlueZObjects& BluetoothStackBlueZ::objects() const
+{
+    if (!_objects)
+        _objects = std::make_unique<BlueZObjects>(QDBusConnection::systemBus());
+    return *_objects;
+}
+
+void BluetoothStackBlueZ::setObjects(std::unique_ptr<BlueZObjects> objects)
+{
+    _objects = std::move(objects);
+}
+
+QString BluetoothStackBlueZ::devicePath(const QString& adapterPath, const BluetoothAddress& address)
+{
+    const QString adapter = adapterPath.isEmpty() ? QLatin1String(kDefaultAdapterPath) : adapterPath;
+    return adapter + QStringLiteral("/dev_") + address.toColonString().replace(u':', u'_');
+}
+
+std::optional<int> BluetoothStackBlueZ::powerState() const
+{
+    BlueZObjects& copy = objects();
+    copy.waitUntilLoaded();
+    const QVariant powered = copy.adapterProperty(QStringLiteral("Powered"));
+    if (copy.adapterPath().isEmpty() || !powered.isValid())
+        return std::nullopt;
+    return powered.toBool() ? bluetooth::kPowerOn : bluetooth::kPowerOff;
+}
+
+QList<std::shared_ptr<BluetoothDevice>> BluetoothStackBlueZ::pairedDevices()
+{
+    BlueZObjects& copy = objects();
+    copy.waitUntilLoaded();
+    QList<std::shared_ptr<BluetoothDevice>> paired;
+    const QString adapter = copy.adapterPath();
+    for (const QString& path : copy.devicePaths()) {
+        if (!path.startsWith(adapter + u'/') || !copy.deviceProperty(path, QStringLiteral("Paired")).toBool())
+            continue;
+        if (auto device = deviceWithAddressString(copy.deviceProperty(path, QStringLiteral("Address")).toString()))
+            paired.append(device);
+    }
+    return paired;
+}
+
+std::unique_ptr<BluetoothInquiry> BluetoothStackBlueZ::makeInquiry()
+{
+    return std::make_unique<Inquiry>(std::static_pointer_cast<BluetoothStackBlueZ>(shared_from_this()));
+}
+
 bool BluetoothStackBlueZ::hasAdapter() const
 {
-    return !QBluetoothLocalDevice::allDevices().isEmpty();
+    BlueZObjects& copy = objects();
+    copy.waitUntilLoaded();
+    return !copy.adapterPath().isEmpty();
 }
 
 std::shared_ptr<BluetoothDevice> BluetoothStackBlueZ::makeDevice(const BluetoothAddress& address)

@@ -4,11 +4,16 @@
 
 #include <QVariant>
 
+#include <memory>
+
 namespace platform {
+
+class BlueZObjects;
 
 // The Bluetooth stack of the system: BlueZ through Qt Bluetooth (SDP with
 // QBluetoothServiceDiscoveryAgent, RFCOMM with QBluetoothSocket), names and
-// paired state from org.bluez over D-Bus. Without an adapter every open and
+// paired state, class, power and discovery from org.bluez over D-Bus
+// (asynchronous calls, read from a copy kept up to date by BlueZ's signals). Without an adapter every open and
 // query ends at once with kIOReturnNoDevice.
 class BluetoothStackBlueZ : public BluetoothStack {
 public:
@@ -16,6 +21,16 @@ public:
     ~BluetoothStackBlueZ() override;
 
     bool hasAdapter() const override;
+    std::optional<int> powerState() const override;
+    QList<std::shared_ptr<BluetoothDevice>> pairedDevices() override;
+    std::unique_ptr<BluetoothInquiry> makeInquiry() override;
+
+    // The copy of BlueZ's objects (made on first use, on the system bus
+    // unless one was given).
+    BlueZObjects& objects() const;
+    void setObjects(std::unique_ptr<BlueZObjects> objects);
+    // The device object's path under the adapter.
+    static QString devicePath(const QString& adapterPath, const BluetoothAddress& address);
 
     // A record as Qt Bluetooth hands it over (attribute id to value:
     // integers, QBluetoothUuid, QString, bool, QUrl, sequences (also as
@@ -33,6 +48,8 @@ protected:
 private:
     class Device;
     class Channel;
+    class Inquiry;
+    mutable std::unique_ptr<BlueZObjects> _objects;
 };
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/IOReturn.h"
+#include "platform/bluetooth/BluetoothInquiry.h"
 #include "platform/bluetooth/BluetoothLog.h"
 
 #include <QFile>
@@ -47,6 +48,10 @@ struct BluetoothStackSimulated::Phone {
     bool paired = false;
     bool stalePairing = false;
     bool present = false;
+    bool discoverable = true;
+    bool nameLater = false;
+    bool nameKnown = true;
+    quint32 classOfDevice = 0;
     int pairingRemovals = 0;
     QList<SdpServiceRecord> records;
     QMap<quint8, Connector> channels;
@@ -170,7 +175,12 @@ public:
     QString name() const override
     {
         const Phone* p = phone();
-        return p ? p->name : QString();
+        return p && p->nameKnown ? p->name : QString();
+    }
+    quint32 classOfDevice() const override
+    {
+        const Phone* p = phone();
+        return p ? p->classOfDevice : 0;
     }
     bool isPaired() const override
     {
@@ -180,7 +190,7 @@ public:
     int openConnection(int, bool authenticationRequired) override
     {
         auto owner = simulatedStack();
-        if (!owner || !owner->hasAdapter())
+        if (!owner || !owner->hasAdapter() || !owner->_powered)
             return kIOReturnNoDevice;
         if (!phone())
             return bluetooth::kPageTimeout;
@@ -219,7 +229,7 @@ protected:
     int startSdpQuery() override
     {
         auto owner = simulatedStack();
-        if (!owner || !owner->hasAdapter())
+        if (!owner || !owner->hasAdapter() || !owner->_powered)
             return kIOReturnNoDevice;
         Phone& p = owner->phoneFor(addressString());
         ++p.sdpQueries;
@@ -237,7 +247,7 @@ protected:
     int startRfcommOpen(quint8 channelID, std::shared_ptr<RfcommChannel>* channel) override
     {
         auto owner = simulatedStack();
-        if (!owner || !owner->hasAdapter())
+        if (!owner || !owner->hasAdapter() || !owner->_powered)
             return kIOReturnNoDevice;
         Phone& p = owner->phoneFor(addressString());
         ++p.opens;
@@ -270,6 +280,93 @@ private:
     std::unique_ptr<Timer> _sdp;
 };
 
+// An inquiry over the simulated phones: the discoverable ones in reach are
+// found together, their late names half a second after, and the run ends
+// after its length.
+class BluetoothStackSimulated::Inquiry : public BluetoothInquiry {
+public:
+    explicit Inquiry(std::shared_ptr<BluetoothStackSimulated> stack) : _stack(std::move(stack)) { }
+
+protected:
+    int startSearch() override
+    {
+        auto owner = _stack.lock();
+        if (!owner || !owner->hasAdapter() || !owner->_powered)
+            return kIOReturnNoDevice;
+        ++owner->_inquiries;
+        int failure = 0;
+        if (owner->_inquiryFailureCount > 0) {
+            --owner->_inquiryFailureCount;
+            failure = owner->_inquiryFailure;
+        }
+        const double hitDelay = owner->_inquiryHitDelay;
+        const double length = std::max(owner->_inquiryLength, hitDelay + 0.5);
+        _started.setCallback([this, failure] {
+            searchStarted();
+            if (failure != 0)
+                searchEnded(failure);
+        });
+        _started.start(0);
+        if (failure != 0)
+            return 0;
+        _hits.setCallback([this] { reportHits(); });
+        _hits.start(hitDelay);
+        _names.setCallback([this] { reportNames(); });
+        _names.start(hitDelay + 0.5);
+        _end.setCallback([this] { searchEnded(0); });
+        _end.start(length);
+        return 0;
+    }
+    void stopSearch() override
+    {
+        _started.stop();
+        _hits.stop();
+        _names.stop();
+        _end.stop();
+    }
+
+private:
+    void reportHits()
+    {
+        auto owner = _stack.lock();
+        if (!owner)
+            return;
+        _late.clear();
+        for (const BluetoothAddress& address : std::as_const(owner->_order)) {
+            Phone* p = owner->_phones.value(address).get();
+            if (!p || !p->present || !p->discoverable)
+                continue;
+            if (p->nameLater) {
+                p->nameKnown = false;
+                _late.append(address);
+            }
+            found(owner->deviceWithAddress(address));
+            if (!isRunning())
+                return;
+        }
+    }
+    void reportNames()
+    {
+        auto owner = _stack.lock();
+        if (!owner)
+            return;
+        for (const BluetoothAddress& address : std::exchange(_late, {})) {
+            if (Phone* p = owner->_phones.value(address).get())
+                p->nameKnown = true;
+            nameLearned(owner->deviceWithAddress(address));
+            if (!isRunning())
+                return;
+        }
+    }
+
+    std::weak_ptr<BluetoothStackSimulated> _stack;
+    QList<BluetoothAddress> _late;
+    Timer _started;
+    Timer _hits;
+    Timer _names;
+    Timer _end;
+};
+
 BluetoothStackSimulated::BluetoothStackSimulated() = default;
 BluetoothStackSimulated::~BluetoothStackSimulated() = default;
 
@@ -294,9 +391,72 @@ BluetoothStackSimulated::Phone& BluetoothStackSimulated::phoneFor(const QString&
 {
     const BluetoothAddress parsed = BluetoothAddress::fromString(address).value_or(BluetoothAddress());
     std::shared_ptr<Phone>& entry = _phones[parsed];
-    if (!entry)
+    if (!entry) {
         entry = std::make_shared<Phone>();
+        _order.append(parsed);
+    }
     return *entry;
+}
+
+std::optional<int> BluetoothStackSimulated::powerState() const
+{
+    if (!_hasAdapter)
+        return std::nullopt;
+    return _powered ? bluetooth::kPowerOn : bluetooth::kPowerOff;
+}
+
+QList<std::shared_ptr<BluetoothDevice>> BluetoothStackSimulated::pairedDevices()
+{
+    QList<std::shared_ptr<BluetoothDevice>> paired;
+    if (!_hasAdapter)
+        return paired;
+    for (const BluetoothAddress& address : std::as_const(_order)) {
+        const Phone* p = phone(address);
+        if (p && p->paired)
+            paired.append(deviceWithAddress(address));
+    }
+    return paired;
+}
+
+std::unique_ptr<BluetoothInquiry> BluetoothStackSimulated::makeInquiry()
+{
+    if (!_hasAdapter)
+        return nullptr;
+    return std::make_unique<Inquiry>(std::static_pointer_cast<BluetoothStackSimulated>(shared_from_this()));
+}
+
+void BluetoothStackSimulated::setClassOfDevice(const QString& address, quint32 classOfDevice)
+{
+    phoneFor(address).classOfDevice = classOfDevice & 0xffffff;
+}
+
+void BluetoothStackSimulated::setInReach(const QString& address, bool inReach)
+{
+    phoneFor(address).present = inReach;
+}
+
+void BluetoothStackSimulated::setDiscoverable(const QString& address, bool discoverable)
+{
+    phoneFor(address).discoverable = discoverable;
+}
+
+void BluetoothStackSimulated::setNameLearnedByInquiry(const QString& address, bool later)
+{
+    Phone& p = phoneFor(address);
+    p.nameLater = later;
+    p.nameKnown = !later;
+}
+
+void BluetoothStackSimulated::setInquiryTiming(double hitDelay, double length)
+{
+    _inquiryHitDelay = std::max(0.0, hitDelay);
+    _inquiryLength = std::max(0.0, length);
+}
+
+void BluetoothStackSimulated::failInquiries(int error, int count)
+{
+    _inquiryFailure = error;
+    _inquiryFailureCount = count;
 }
 
 void BluetoothStackSimulated::addDevice(const QString& address, const QString& name, bool paired,
@@ -448,6 +608,9 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
         QString name;
         bool paired;
         bool stalePairing;
+        bool discoverable;
+        bool nameLater;
+        quint32 classOfDevice;
         QList<SdpServiceRecord> records;
         QMap<quint8, QString> sockets;
     };
@@ -462,6 +625,13 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
         entry.name = device.value(QStringLiteral("name")).toString();
         entry.paired = device.value(QStringLiteral("paired")).toBool();
         entry.stalePairing = device.value(QStringLiteral("stalePairing")).toBool();
+        entry.discoverable = device.value(QStringLiteral("discoverable"), true).toBool();
+        entry.nameLater = device.value(QStringLiteral("nameLearnedByInquiry")).toBool();
+        bool classOk = true;
+        const qint64 cod = device.value(QStringLiteral("class"), 0).toLongLong(&classOk);
+        if (!classOk || cod < 0 || cod > 0xffffff)
+            return fail(QStringLiteral("bad class of %1").arg(entry.address));
+        entry.classOfDevice = quint32(cod);
         for (const QVariant& record : device.value(QStringLiteral("records")).toList()) {
             std::optional<SdpServiceRecord> decoded = recordFromJson(record.toMap());
             if (!decoded)
@@ -478,9 +648,13 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
         }
         entries.append(entry);
     }
+    _powered = document.toVariant().toMap().value(QStringLiteral("powered"), true).toBool();
     for (const Entry& entry : std::as_const(entries)) {
         addDevice(entry.address, entry.name, entry.paired, entry.records, false);
         setStalePairing(entry.address, entry.stalePairing);
+        setDiscoverable(entry.address, entry.discoverable);
+        setNameLearnedByInquiry(entry.address, entry.nameLater);
+        setClassOfDevice(entry.address, entry.classOfDevice);
         for (auto it = entry.sockets.constBegin(); it != entry.sockets.constEnd(); ++it)
             setChannelSocketPath(entry.address, it.key(), it.value());
     }

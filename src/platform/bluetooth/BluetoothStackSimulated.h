@@ -29,6 +29,11 @@ public:
 
     bool hasAdapter() const override { return _hasAdapter; }
     void setHasAdapter(bool present) { _hasAdapter = present; }
+    std::optional<int> powerState() const override;
+    // A powered-off adapter is there, but opens, queries and inquiries fail.
+    void setPowered(bool on) { _powered = on; }
+    QList<std::shared_ptr<BluetoothDevice>> pairedDevices() override;
+    std::unique_ptr<BluetoothInquiry> makeInquiry() override;
 
     // Adds (or replaces) a phone. records are what its SDP query answers;
     // with recordsKnown the stack holds them already, as if read earlier.
@@ -55,6 +60,22 @@ public:
     // removed.
     void setStalePairing(const QString& address, bool stale = true);
     int pairingRemovalCount(const QString& address) const;
+    // The class of device the phone announces.
+    void setClassOfDevice(const QString& address, quint32 classOfDevice);
+    // A phone out of reach: opens and queries end with kPageTimeout, no
+    // inquiry finds it; it stays paired.
+    void setInReach(const QString& address, bool inReach);
+    // Whether inquiries find the phone (phones in reach are found unless set
+    // otherwise).
+    void setDiscoverable(const QString& address, bool discoverable);
+    // The phone's name is learned only by an inquiry's name update.
+    void setNameLearnedByInquiry(const QString& address, bool later = true);
+    // Inquiries report their hits this long after the start, the names half
+    // a second later, and end after the whole length.
+    void setInquiryTiming(double hitDelay, double length);
+    // The next count inquiries end with error right after they started.
+    void failInquiries(int error, int count = 1);
+    int inquiryCount() const { return _inquiries; }
 
     int sdpQueryCount(const QString& address) const;
     int openCount(const QString& address) const;
@@ -66,8 +87,10 @@ public:
     //                 "records": [{"name": "Dial-up Networking", "uuids": ["0x1103"],
     //                              "channel": 1, "obex": false},
     //                             {"sdp": "<hex of the SDP attribute list>"}],
-    //                 "stalePairing": false,
-    //                 "channels": {"1": "/run/user/1000/phonesim.sock"}}]}
+    //                 "stalePairing": false, "class": 512, "discoverable": true,
+    //                 "nameLearnedByInquiry": false,
+    //                 "channels": {"1": "/run/user/1000/phonesim.sock"}}],
+    //    "powered": true}
     // A malformed file is an error (*error says why) and adds nothing.
     bool loadDeviceFile(const QString& path, QString* error = nullptr);
     bool loadDevices(const QByteArray& json, QString* error = nullptr);
@@ -80,13 +103,21 @@ protected:
 private:
     class Device;
     class Channel;
+    class Inquiry;
     struct Phone;
     const Phone* phone(const BluetoothAddress& address) const;
     const Phone* phone(const QString& address) const;
     Phone& phoneFor(const QString& address);
 
     QMap<BluetoothAddress, std::shared_ptr<Phone>> _phones;
+    QList<BluetoothAddress> _order;
     bool _hasAdapter = true;
+    bool _powered = true;
+    double _inquiryHitDelay = 1.0;
+    double _inquiryLength = 10.24;
+    int _inquiryFailure = 0;
+    int _inquiryFailureCount = 0;
+    int _inquiries = 0;
     double _openDelay = 0;
     double _sdpDelay = 0;
     quint16 _mtu = kDefaultMtu;
