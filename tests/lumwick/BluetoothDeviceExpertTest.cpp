@@ -3,6 +3,7 @@
 // images, the stale pairing, and the finished notification.
 #include "LogRecorder.h"
 #include "VirtualTime.h"
+#include "WizardTestHosts.h"
 
 #include "lumwick/AKPaneController.h"
 #include "lumwick/BluetoothDeviceExpert.h"
@@ -25,17 +26,6 @@ namespace {
 const QString kPaired = QStringLiteral("00:1e:75:11:22:33");
 const QString kUnpaired = QStringLiteral("00:1e:75:44:55:66");
 const QString kAway = QStringLiteral("00:1e:75:77:88:99");
-
-struct Host : QVWizardCallbacks {
-    bool valid = true;
-    void setDevice(std::shared_ptr<void>) override {}
-    std::shared_ptr<void> device() const override { return nullptr; }
-    void setDeviceExpert(std::shared_ptr<DeviceExpert>) override {}
-    std::shared_ptr<DeviceExpert> deviceExpert() const override { return nullptr; }
-    bool isValid(const QVariantMap&) override { return valid; }
-    void goToNextPane() override {}
-    QImage getStatusIcon(int) override { return {}; }
-};
 
 // Stands for the device-selection pane: gives rows, records what the experts
 // tell it.
@@ -132,7 +122,7 @@ protected:
         double at;
     };
     std::shared_ptr<platform::BluetoothStackSimulated> stack;
-    Host host;
+    wizardtest::Host host;
     SelectionPane pane;
     StubQuery query;
     QList<Finished> finished;
@@ -201,7 +191,8 @@ TEST_F(BluetoothExpert, EachOutcomeWithItsProgressStatusAndImage)
         stack->addDevice(kPaired, QStringLiteral("Anna's KG800"), true, {});
         stack->setStalePairing(kPaired, c.stale);
         query.model = c.model;
-        host.valid = c.hostAccepts;
+        const bool accepts = c.hostAccepts;
+        host.accept = [accepts](const QVariantMap&) { return accepts; };
         pane.windowsMobile = c.windowsMobile;
         pane.validations = 0;
         pane.invalid.clear();

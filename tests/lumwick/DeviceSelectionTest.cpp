@@ -28,7 +28,7 @@ const QString kStale = QStringLiteral("00:1e:75:44:55:66");
 const QString kFound = QStringLiteral("00:1e:75:77:88:99");
 const quint32 kPhoneClass = platform::bluetooth::classOfDevice(platform::bluetooth::kMajorClassPhone, 3);
 
-struct Host : QVWizardCallbacks, QVWizardNextPaneSwitch {
+struct SelectionHost : QVWizardCallbacks, QVWizardNextPaneSwitch {
     std::shared_ptr<DeviceExpert> expert;
     int expertsHanded = 0;
     bool nextEnabled = false;
@@ -140,7 +140,7 @@ protected:
 
     std::shared_ptr<platform::BluetoothStackSimulated> stack;
     std::shared_ptr<platform::UsbRegistrySimulated> registry;
-    Host host;
+    SelectionHost host;
     Query query;
     std::unique_ptr<DeviceSelectionController> pane;
 };

@@ -21,8 +21,8 @@ using namespace platform;
 
 namespace {
 
-const QString kPhone = QStringLiteral("00:1E:75:11:22:33");
-const QString kNewPhone = QStringLiteral("00:1E:75:77:88:99");
+const QString kBlueZPhone = QStringLiteral("00:1E:75:11:22:33");
+const QString kBlueZNewPhone = QStringLiteral("00:1E:75:77:88:99");
 
 struct Seen : BluetoothInquiryDelegate {
     QStringList found;
@@ -107,8 +107,8 @@ TEST_F(BlueZMock, AdapterPairedDevicesAndClasses)
 {
     EXPECT_FALSE(makeStack()->hasAdapter()) << "no adapter yet";
     callMock(QStringLiteral("AddAdapter"), {QStringLiteral("hci0"), QStringLiteral("computer")});
-    callMock(QStringLiteral("AddDevice"), {QStringLiteral("hci0"), kPhone, QStringLiteral("KU990")});
-    callMock(QStringLiteral("PairDevice"), {QStringLiteral("hci0"), kPhone, uint(0x5a020c)});
+    callMock(QStringLiteral("AddDevice"), {QStringLiteral("hci0"), kBlueZPhone, QStringLiteral("KU990")});
+    callMock(QStringLiteral("PairDevice"), {QStringLiteral("hci0"), kBlueZPhone, uint(0x5a020c)});
     // The template keeps Class 0 for a device it added itself; set it.
     QDBusInterface properties(QStringLiteral("org.bluez"), QStringLiteral("/org/bluez/hci0/dev_00_1E_75_11_22_33"),
                               QStringLiteral("org.freedesktop.DBus.Properties"), *connection);
@@ -116,18 +116,18 @@ TEST_F(BlueZMock, AdapterPairedDevicesAndClasses)
                                              QStringLiteral("Class"),
                                              QVariant::fromValue(QDBusVariant(uint(0x5a020c))));
     ASSERT_NE(set.type(), QDBusMessage::ErrorMessage) << set.errorMessage().toStdString();
-    callMock(QStringLiteral("AddDevice"), {QStringLiteral("hci0"), kNewPhone, QStringLiteral("KE850")});
+    callMock(QStringLiteral("AddDevice"), {QStringLiteral("hci0"), kBlueZNewPhone, QStringLiteral("KE850")});
 
     auto stack = makeStack();
     EXPECT_TRUE(stack->hasAdapter());
     EXPECT_EQ(stack->powerState(), bluetooth::kPowerOn);
     const QList<std::shared_ptr<BluetoothDevice>> paired = stack->pairedDevices();
     ASSERT_EQ(paired.size(), 1);
-    EXPECT_EQ(paired.first()->address().toColonString(), kPhone);
+    EXPECT_EQ(paired.first()->address().toColonString(), kBlueZPhone);
     EXPECT_EQ(paired.first()->majorDeviceClass(), bluetooth::kMajorClassPhone);
     EXPECT_EQ(paired.first()->name(), QStringLiteral("KU990"));
     EXPECT_TRUE(paired.first()->isPaired());
-    EXPECT_FALSE(stack->deviceWithAddressString(kNewPhone)->isPaired());
+    EXPECT_FALSE(stack->deviceWithAddressString(kBlueZNewPhone)->isPaired());
 
     // Power goes off: the copy follows BlueZ's signal.
     QDBusInterface adapter(QStringLiteral("org.bluez"), QStringLiteral("/org/bluez/hci0"),
@@ -161,9 +161,9 @@ TEST_F(BlueZMock, DiscoveryReportsDevicesThatAppearAndStops)
         },
         5.0, 0.05));
     // A phone found without a name; the name comes later.
-    callMock(QStringLiteral("AddDevice"), {QStringLiteral("hci0"), kNewPhone, QString()});
+    callMock(QStringLiteral("AddDevice"), {QStringLiteral("hci0"), kBlueZNewPhone, QString()});
     ASSERT_TRUE(testing_support::runUntil([&] { return !seen.found.isEmpty(); }, 5.0, 0.05));
-    EXPECT_EQ(seen.found, QStringList({kNewPhone}));
+    EXPECT_EQ(seen.found, QStringList({kBlueZNewPhone}));
     QDBusInterface device(QStringLiteral("org.bluez"), QStringLiteral("/org/bluez/hci0/dev_00_1E_75_77_88_99"),
                           QStringLiteral("org.freedesktop.DBus.Properties"), *connection);
     device.call(QStringLiteral("Set"), QStringLiteral("org.bluez.Device1"), QStringLiteral("Name"),
