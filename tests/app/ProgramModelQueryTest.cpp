@@ -7,6 +7,7 @@
 #include "PhoneSimulator.h"
 #include "VirtualTime.h"
 #include "device/qvDeviceDB.h"
+#include "links/CommonAsyncDeviceIdentifier.h"
 #include "lumwick/AKPaneController.h"
 #include "lumwick/DeviceExpertPane.h"
 #include "lumwick/QVModelDatabase.h"
@@ -58,6 +59,8 @@ protected:
     }
     void TearDown() override
     {
+        // Identifiers close their links and free themselves on later passes.
+        testing_support::runFor(CommonAsyncDeviceIdentifier::kCloseTimeOut + 1.0);
         platform::UsbRegistry::setShared(nullptr);
         qvDeviceDB::setDefaultDatabasePath(QString());
         qvDeviceDB::releaseSharedDeviceDB();
