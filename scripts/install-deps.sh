@@ -16,7 +16,7 @@ packages=(
   dosfstools fusefat
   xvfb x11-apps
   python3
-  python3-vobject python3-dbusmock
+  python3-vobject python3-dbusmock python3-icalendar
   libical-dev
   vdirsyncer radicale curl khal
   openobex-apps obexftp
