@@ -146,6 +146,12 @@ bool ObexServer::isHangup(const QByteArray& bytes)
     return bytes.startsWith("+++");
 }
 
+void ObexServer::enterObexMode()
+{
+    leaveObexMode();
+    _obexMode = true;
+}
+
 void ObexServer::leaveObexMode()
 {
     _obexMode = false;

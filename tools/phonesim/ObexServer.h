@@ -51,6 +51,8 @@ public:
     static bool isHangup(const QByteArray& bytes);
     bool obexMode() const { return _obexMode; }
     void leaveObexMode();
+    // A link opened straight in OBEX mode (an OBEX channel of its own).
+    void enterObexMode();
 
     // The next switch command is answered with this text instead (e.g.
     // "ERROR", "ERROR:2033"); empty: switches normally.

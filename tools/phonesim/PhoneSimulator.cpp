@@ -166,6 +166,16 @@ bool PhoneSimulator::startServing()
 
 int PhoneSimulator::connectSocketPair()
 {
+    return connectLink(false);
+}
+
+int PhoneSimulator::connectObexSocketPair()
+{
+    return connectLink(true);
+}
+
+int PhoneSimulator::connectLink(bool obexMode)
+{
     if (!isRunning() && !startServing())
         return -1;
     int pair[2];
@@ -176,6 +186,7 @@ int PhoneSimulator::connectSocketPair()
         if (_nextLink >= 0)
             ::close(_nextLink);
         _nextLink = pair[1];
+        _nextLinkObex = obexMode;
     }
     const char byte = 'c';
     [[maybe_unused]] const ssize_t written = ::write(_wakePipe[1], &byte, 1);
@@ -213,10 +224,12 @@ void PhoneSimulator::adoptNextLink()
         std::lock_guard lock(_mutex);
         std::swap(next, _nextLink);
         if (next >= 0) {
-            // A new connection starts in AT mode.
+            // A new connection starts in AT mode, an OBEX channel's in OBEX mode.
             _pending.clear();
             _lgPort.close();
             _obex.leaveObexMode();
+            if (std::exchange(_nextLinkObex, false))
+                _obex.enterObexMode();
         }
     }
     if (next < 0)

@@ -83,6 +83,16 @@ QList<int> ServiceRecords::atChannels(const QString& profile)
     return channels;
 }
 
+QList<int> ServiceRecords::obexChannels(const QString& profile)
+{
+    QList<int> channels;
+    for (const QVariantMap& record : forProfile(profile)) {
+        if (record.value(QStringLiteral("obex")).toBool())
+            channels.append(record.value(QStringLiteral("channel")).toInt());
+    }
+    return channels;
+}
+
 QByteArray ServiceRecords::deviceFile(const QString& address, const QString& name, const QString& profile,
                                       const QString& socketPath)
 {
