@@ -140,6 +140,12 @@ bool ObexATSwitchTransportLayer::waitForOkErrorConnect(int, bool*)
 
 // --- client requests ---
 
+int ObexATSwitchTransportLayer::putBodyRoom(int headersLength) const
+{
+    const int limit = _maxPacketLength > 0 ? int(_maxPacketLength) : obex::kMaxPacketLength;
+    return std::max(0, limit - obex::kPrefixLength - std::max(0, headersLength) - obex::kPrefixLength);
+}
+
 bool ObexATSwitchTransportLayer::sendPacket(const char* method, int length)
 {
     const char* bytes = _fp.data();
@@ -370,7 +376,8 @@ void ObexATSwitchTransportLayer::processObexAnswer()
     event.response.version = answer.version;
     event.response.flags = answer.flags;
     if (_sentCommand == obex::kOpConnect) {
-        _maxPacketLength = answer.maxPacketSize;
+        // No peer may ask for less than the smallest packet OBEX allows.
+        _maxPacketLength = std::max(answer.maxPacketSize, obex::kMinPacketLength);
         if (answer.responseCode == obex::kResponseSuccess) {
             _hasConnection = true;
             _hasValidSession = true;

@@ -94,6 +94,10 @@ public:
     bool hasOpenOBEXConnection() const { return _hasConnection; }
     virtual bool hasValidSession() const { return _hasValidSession; }
     uint16_t getMaxPacketLength() const { return _maxPacketLength; }
+    // The body bytes a Put packet can carry after headers of the given
+    // length: the packet prefix (3) and the body header's (3) taken from the
+    // maximum packet length; 0 when nothing fits.
+    int putBodyRoom(int headersLength) const;
     bool isServer() const { return _isServer; }
     bool aboutToClose() const { return _aboutToClose; }
     bool requiresOpenConnect() const { return !_switchWithSyncCommand; }

@@ -8,6 +8,9 @@
 // length. Pure functions; the buffer is the caller's.
 namespace obex {
 
+// The smallest maximum packet length a peer may state.
+inline constexpr uint16_t kMinPacketLength = 255;
+
 inline constexpr uint8_t kOpConnect = 0x80;
 inline constexpr uint8_t kOpDisconnect = 0x81;
 inline constexpr uint8_t kOpPut = 0x02;

@@ -102,6 +102,7 @@ TEST(ObjectPushCommandTest, FinishFromAnotherThreadRunsOnTheMainThreadLater)
     // Even on the main thread the finish waits for a later pass.
     command->finishCommand(0);
     EXPECT_EQ(finished.count, 1);
+    EXPECT_TRUE(runUntil([&] { return finished.count == 2; }, 1.0));
 }
 
 TEST(ObjectPushCommandTest, OnlyACancelledCommandSoundsTheAlert)
