@@ -246,6 +246,17 @@ int ObexATSwitchTransportLayer::OBEXPutFinal()
 
 // --- server responses ---
 
+int ObexATSwitchTransportLayer::respond(const char* method, int length)
+{
+    _sendStatus = sendPacket(method, length) ? 0 : links::kIOReturnIOError;
+    if (_sendStatus != 0) {
+        QVLogWith(qvlog::kXT, [&] {
+            return QStringLiteral("### [%1 %2] the response did not go out").arg(className(), QLatin1String(method));
+        });
+    }
+    return _sendStatus;
+}
+
 int ObexATSwitchTransportLayer::OBEXConnectResponse(uint8_t responseCode, uint8_t flags, uint16_t maxPacketLength,
                                                     const char* headers, int headersLength)
 {
@@ -253,8 +264,7 @@ int ObexATSwitchTransportLayer::OBEXConnectResponse(uint8_t responseCode, uint8_
                                           headersLength);
     if (length < 0)
         return length;
-    sendPacket("OBEXConnectResponse", length);
-    return _sendStatus;
+    return respond("OBEXConnectResponse", length);
 }
 
 int ObexATSwitchTransportLayer::OBEXDisconnectResponse(uint8_t responseCode, const char* headers, int headersLength)
@@ -262,15 +272,14 @@ int ObexATSwitchTransportLayer::OBEXDisconnectResponse(uint8_t responseCode, con
     const int length = obex::buildHeadersOnly(packetBuffer(), responseCode, headers, headersLength);
     if (length < 0)
         return length;
-    sendPacket("OBEXDisconnectResponse", length);
+    const int status = respond("OBEXDisconnectResponse", length);
     _hasConnection = false;
-    return _sendStatus;
+    return status;
 }
 
 int ObexATSwitchTransportLayer::OBEXPutResponse(uint8_t responseCode)
 {
-    sendPacket("OBEXPutResponse", obex::buildBareResponse(packetBuffer(), responseCode));
-    return _sendStatus;
+    return respond("OBEXPutResponse", obex::buildBareResponse(packetBuffer(), responseCode));
 }
 
 int ObexATSwitchTransportLayer::OBEXGetResponse(uint8_t responseCode, const char* headers, int headersLength)
@@ -279,14 +288,23 @@ int ObexATSwitchTransportLayer::OBEXGetResponse(uint8_t responseCode, const char
     const int length = obex::buildGetResponse(packetBuffer(), responseCode, headers, headersLength, limit);
     if (length < 0)
         return length;
-    sendPacket("OBEXGetResponse", length);
-    return _sendStatus;
+    return respond("OBEXGetResponse", length);
+}
+
+int ObexATSwitchTransportLayer::OBEXGetResponseWithBody(uint8_t responseCode, const char* headers, int headersLength,
+                                                        const char* body, int bodyLength, bool endOfBody)
+{
+    const int limit = _maxPacketLength > 0 ? int(_maxPacketLength) : obex::kMaxPacketLength;
+    const int length = obex::buildWithBody(packetBuffer(), responseCode, endOfBody, headers, headersLength, body,
+                                           bodyLength, limit);
+    if (length < 0)
+        return length;
+    return respond("OBEXGetResponse", length);
 }
 
 int ObexATSwitchTransportLayer::OBEXAbortResponse(uint8_t responseCode)
 {
-    sendPacket("OBEXAbortResponse", obex::buildBareResponse(packetBuffer(), responseCode));
-    return _sendStatus;
+    return respond("OBEXAbortResponse", obex::buildBareResponse(packetBuffer(), responseCode));
 }
 
 int ObexATSwitchTransportLayer::OBEXSetPathResponse(uint8_t responseCode)

@@ -135,7 +135,8 @@ public:
                     OBEXSessionEventHandler handler, QVariant refCon = {});
     int OBEXPutFinal();
 
-    // Server responses: they start no timer and answer 0.
+    // Server responses: they start no timer and answer 0, or
+    // kIOReturnIOError when the response did not go out.
     int OBEXConnectResponse(uint8_t responseCode, uint8_t flags, uint16_t maxPacketLength, const char* headers,
                             int headersLength);
     int OBEXDisconnectResponse(uint8_t responseCode, const char* headers, int headersLength);
@@ -143,6 +144,10 @@ public:
     // A response whose headers exceed 1,000 bytes or getMaxPacketLength()
     // answers -1 and sends nothing.
     int OBEXGetResponse(uint8_t responseCode, const char* headers, int headersLength);
+    // The same with a body after the headers (End-of-Body when endOfBody),
+    // within getMaxPacketLength().
+    int OBEXGetResponseWithBody(uint8_t responseCode, const char* headers, int headersLength, const char* body,
+                                int bodyLength, bool endOfBody);
     int OBEXAbortResponse(uint8_t responseCode);
     int OBEXSetPathResponse(uint8_t responseCode);
     void setServerDataHandler(OBEXServerDataHandler handler) { _serverHandler = std::move(handler); }
@@ -187,6 +192,8 @@ protected:
     void deliverError(int code);
     // Logs and sends the packet built in the buffer; answers the send result.
     bool sendPacket(const char* method, int length);
+    // Sends a server response built in the buffer; its send status.
+    int respond(const char* method, int length);
     char* packetBuffer();
     void finishSwitch(const std::shared_ptr<QVDeviceCallback>& callback, int status);
     void setSwitchedState();
