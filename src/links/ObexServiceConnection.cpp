@@ -114,20 +114,28 @@ void ObexServiceConnection::commandSentCallback(const OBEXSessionEvent& event)
 {
     const auto command = ObjectPushCommand::fromVariant(event.refCon);
     if (_canceled) {
+        int status = kCancelled;
         if (event.type == obex::kEventAbortResponse || (_abortSent && event.type == obex::kEventError)) {
-            // The answer to our abort ends the exchange; no further abort.
+            // The answer to our abort (or its failure) ends the exchange; no
+            // further abort.
+            if (event.type == obex::kEventError)
+                status = event.errorData.error;
             _abortSent = false;
             _isInProgress = false;
-            logLine(QStringLiteral("[%1 commandSentCallback] abort answered while closing").arg(className()));
+            logLine(
+                QStringLiteral("[%1 commandSentCallback] abort ended while closing (%2)").arg(className()).arg(status));
         } else {
             performAbort(QVDeviceCallback::simpleObjectWithDelegate(this));
         }
+        // The abort may have ended the command already.
         if (command) {
-            if (command == _currentCommand)
+            if (command == _currentCommand) {
                 _currentCommand.reset();
-            command->finishCommand(kCancelled);
+                command->finishCommand(status);
+            }
         } else if (auto callback = event.refCon.value<std::shared_ptr<QVDeviceCallback>>()) {
-            callback->finishWithResult(kCancelled, QVariant());
+            if (callback->isBusy())
+                callback->finishWithResult(status, QVariant());
         }
         return;
     }
@@ -412,8 +420,9 @@ int ObexServiceConnection::performAbort(const std::shared_ptr<QVDeviceCallback>&
             _hasConnection = false;
             if (transportOpen())
                 _obexSession->closeTransportLayer(nullptr);
-            if (_currentCommand)
-                removeCommand(_currentCommand, links::kErrRequestTimeout, true);
+            // Ended as timed out even while cancelled: the phone went silent.
+            if (auto command = std::exchange(_currentCommand, nullptr))
+                command->finishCommand(links::kErrRequestTimeout);
         }
     }
     logLine(QStringLiteral("#### %1 OBEXAbort finished").arg(className()));

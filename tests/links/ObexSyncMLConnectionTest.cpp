@@ -471,3 +471,54 @@ TEST_F(ObexSyncMLServerTest, ResponseThatDoesNotGoOutEndsItsCommandWithTheSendFa
     ASSERT_TRUE(runUntil([&] { return ended.count > 0; }, 1));
     EXPECT_EQ(ended.status, links::kIOReturnIOError);
 }
+
+TEST_F(ObexSyncMLConnectionTest, CancelledExchangeSendsOneAbortAndItsAnswerEndsIt)
+{
+    connectClient();
+    int aborts = 0;
+    phone = [&aborts](const QByteArray& sent) {
+        if (uint8_t(sent[0]) == obex::kOpAbort) {
+            ++aborts;
+            return packet(0xA0, {});
+        }
+        return packet(0x90, {});
+    };
+    Ended ended;
+    connection->notifyAboutToClose();
+    EXPECT_TRUE(connection->isCanceled());
+    // Sent before the cancel took effect: the phone's continue finds us closing.
+    auto put = command(ObjectPushCommand::kPutSyncMLWBXML, QByteArray(100000, 'm'), ended);
+    connection->rememberCommand(put);
+    QByteArray headers;
+    obex::addConnectionIDHeader(headers, connection->sessionID());
+    ASSERT_EQ(connection->obexSession()->OBEXPut(false, headers.constData(), int(headers.size()), "m", 1,
+                                                 connection->eventHandler(), put->asVariant()),
+              0);
+    ASSERT_TRUE(runUntil([&] { return ended.count > 0; }, 5));
+    runFor(1);
+    EXPECT_EQ(ended.count, 1);
+    EXPECT_EQ(ended.status, -1702);
+    EXPECT_EQ(aborts, 1);
+}
+
+TEST_F(ObexSyncMLConnectionTest, UnansweredAbortIsBoundedAndEndsTheCommandAsTimedOut)
+{
+    connectClient();
+    phone = [](const QByteArray& sent) {
+        return uint8_t(sent[0]) == obex::kOpAbort || uint8_t(sent[0]) == obex::kOpDisconnect ? QByteArray()
+                                                                                             : packet(0x90, {});
+    };
+    Ended ended;
+    auto put = command(ObjectPushCommand::kPutSyncMLWBXML, QByteArray(100000, 'm'), ended);
+    connection->rememberCommand(put);
+    connection->notifyAboutToClose();
+    ASSERT_EQ(
+        connection->obexSession()->OBEXPut(false, nullptr, 0, "m", 1, connection->eventHandler(), put->asVariant()), 0);
+    const double start = platform::Clock::instance().now();
+    ASSERT_TRUE(runUntil([&] { return ended.count > 0; }, 30));
+    EXPECT_LE(platform::Clock::instance().now() - start, ObexATSwitchTransportLayer::kRequestTimeout + 5);
+    EXPECT_EQ(ended.status, links::kErrRequestTimeout);
+    runFor(5);
+    EXPECT_EQ(ended.count, 1);
+    EXPECT_FALSE(connection->obexSession()->hasOpenTransportConnection());
+}
