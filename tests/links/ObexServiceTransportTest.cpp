@@ -4,6 +4,9 @@
 #include "links/ObexHeaders.h"
 #include "links/ObexIrMCConnection.h"
 #include "links/ObjectPushCommand.h"
+#include "links/SyncMLConnectionMaker.h"
+
+#include "TestLinkOwner.h"
 
 #include "BluetoothPhoneFixture.h"
 
@@ -116,4 +119,37 @@ TEST_F(ObexServiceTransportTest, IrMCConnectionConnectsAndGetsAnObjectOverThePla
     EXPECT_EQ(closed, 0);
     EXPECT_FALSE(connection.hasConnection());
     EXPECT_FALSE(sim->obexServer().connected());
+}
+
+TEST_F(ObexServiceTransportTest, EachConnectionRegistersTheChannelItOpens)
+{
+    addPhone("sonyericsson"); // Dial-up Networking on channel 2, IrMC on 4
+    struct Row {
+        const char* protocolClass;
+        const char* link;
+        const char* className; // nullptr: no connection
+        int channel;
+    } rows[] = {
+        {"BT-Siemens-IrMC", "Bluetooth", "ObexIrMCConnection", 4},
+        {"ATObexServer-SyncML", "Bluetooth", "ObexSyncMLConnection", 2},
+        {"ATObexServer-SyncML", "USB-Serial", "ObexSyncMLConnection", 0},
+        {"Motorola", "Bluetooth", nullptr, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.protocolClass);
+        TestLinkOwner owner{QLatin1String(row.link)};
+        auto connection = links::makeSyncMLConnection(owner, {}, QLatin1String(row.protocolClass), connectionDict(),
+                                                      {});
+        if (!row.className) {
+            EXPECT_EQ(connection, nullptr);
+            EXPECT_TRUE(owner.registrations.isEmpty());
+            continue;
+        }
+        ASSERT_NE(connection, nullptr);
+        EXPECT_EQ(connection->className(), QLatin1String(row.className));
+        ASSERT_EQ(owner.registrations.size(), 1);
+        EXPECT_EQ(owner.registrations[0].first, QStringLiteral("SyncML/IrMC"));
+        EXPECT_EQ(owner.registrations[0].second.value(QStringLiteral("type")).toString(), QLatin1String(row.link));
+        EXPECT_EQ(owner.registrations[0].second.value(QStringLiteral("channel")).toInt(), row.channel);
+    }
 }
