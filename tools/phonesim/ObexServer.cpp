@@ -328,6 +328,10 @@ QByteArray ObexServer::get(const QByteArray& request)
             return packet(kBadRequest);
         if (h.type && *h.type == kFolderListingType) {
             _getData = folderListing();
+        } else if (!h.name && h.type && h.type->startsWith("application/vnd.syncml+wbxml")) {
+            if (_syncMLAnswer.isEmpty())
+                return packet(kNotFound);
+            _getData = _syncMLAnswer;
         } else if (h.name) {
             const QString path = pathOf(nameText(*h.name));
             if (!_files.contains(path))

@@ -59,6 +59,9 @@ public:
     void setSwitchRefusal(const QByteArray& text) { _switchRefusal = text; }
     void queueFault(const Fault& fault) { _faults.push_back(fault); }
     void setMaxPacket(int bytes) { _maxPacket = bytes; }
+    // The phone as SyncML server: a Get of the WBXML type without a name is
+    // answered with this message (none set: Not Found).
+    void setSyncMLAnswer(const QByteArray& message) { _syncMLAnswer = message; }
 
     // Files by path ("/" separated, folders implied), and the folders made.
     QMap<QString, QByteArray> files() const { return _files; }
@@ -95,6 +98,7 @@ private:
     QMap<QString, QByteArray> _files;
     QSet<QString> _folders;
     QString _folder;   // "" is the root
+    QByteArray _syncMLAnswer;
     QString _putName;
     QByteArray _putData;
     bool _putStarted = false;
