@@ -522,3 +522,54 @@ TEST_F(ObexSyncMLConnectionTest, UnansweredAbortIsBoundedAndEndsTheCommandAsTime
     EXPECT_EQ(ended.count, 1);
     EXPECT_FALSE(connection->obexSession()->hasOpenTransportConnection());
 }
+
+TEST_F(ObexSyncMLServerTest, PutPastSixteenMegabytesIsRefusedAndNothingMoreKept)
+{
+    connectPhone(0xFFFF);
+    const QByteArray chunk(65000, 'p');
+    QByteArray headers;
+    obex::addBodyHeader(headers, chunk, false);
+    const QByteArray part = packet(0x02, headers);
+    QByteArray answer;
+    int sent = 0;
+    for (; sent < 300; ++sent) {
+        answer = request(part);
+        if (uint8_t(answer[0]) != 0x90)
+            break;
+    }
+    EXPECT_EQ(uint8_t(answer[0]), 0xC3);
+    EXPECT_EQ(sent, int(ObexSyncMLConnection::kMaxCollected / chunk.size()));
+    ASSERT_TRUE(runUntil([&] { return !session.received.isEmpty(); }, 1));
+    EXPECT_EQ(session.receivedStatus.value(0), -106);
+    // The rest of that message is answered and dropped; the next one is taken again.
+    EXPECT_EQ(uint8_t(request(part)[0]), 0xC3);
+    QByteArray last;
+    obex::addBodyHeader(last, "end", true);
+    EXPECT_EQ(uint8_t(request(packet(0x82, last))[0]), 0xC3);
+    EXPECT_EQ(uint8_t(request(packet(0x82, last))[0]), 0xA0);
+    ASSERT_TRUE(runUntil([&] { return session.received.size() == 2; }, 1));
+    EXPECT_EQ(session.received.value(1), QByteArray("end"));
+}
+
+TEST_F(ObexSyncMLConnectionTest, GigasetIrMCCloseParksTheChannelAndTheNextOpenReusesIt)
+{
+    ObexSwitchSettings gigaset;
+    gigaset.isGigaset = true;
+    make(false, gigaset);
+    phone = [](const QByteArray& sent) {
+        return uint8_t(sent[0]) == obex::kOpConnect ? connectAnswer(0x2000) : packet(0xA0, {});
+    };
+    ASSERT_EQ(open(), 0);
+    FakeSerialATChannel* first = channel;
+    int closed = 1;
+    auto callback = QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { closed = c.returnStatus(); }, {});
+    ASSERT_EQ(connection->closeConnection(callback), 0);
+    ASSERT_TRUE(runUntil([&] { return closed != 1; }, 10));
+    EXPECT_EQ(closed, 0);
+    EXPECT_EQ(parkedChannel(), first);
+
+    ASSERT_EQ(open(), 0);
+    EXPECT_EQ(parkedChannel(), nullptr);
+    EXPECT_EQ(channel, first); // no new channel made
+    EXPECT_TRUE(connection->hasObexConnection());
+}
