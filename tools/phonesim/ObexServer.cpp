@@ -207,9 +207,18 @@ ObexServer::Output ObexServer::input(const QByteArray& bytes)
             break;
         const QByteArray request = _pending.left(length);
         _pending.remove(0, length);
+        if (_client.active()) {
+            // The program's answer to the phone's own request.
+            const QByteArray next = _client.onAnswer(request);
+            if (!next.isEmpty())
+                out.answers.append(next);
+            continue;
+        }
         const QByteArray answer = applyFault(answerRequest(request));
         if (!answer.isEmpty())
             out.answers.append(answer);
+        if (std::exchange(_notificationIn, false) && _client.armed() && !_client.done())
+            out.answers.append(_client.start());
     }
     return out;
 }
@@ -305,6 +314,7 @@ QByteArray ObexServer::put(const QByteArray& request)
     if (!_putStarted) {
         _putStarted = true;
         _putName = h.name ? nameText(*h.name) : QString();
+        _putIsNotification = h.type && h.type->startsWith("application/vnd.syncml.notification");
         _putData.clear();
         if (final && !h.hasBody && h.name) {
             // A Put without body deletes.
@@ -316,6 +326,7 @@ QByteArray ObexServer::put(const QByteArray& request)
     if (!final)
         return packet(kContinue);
     _putStarted = false;
+    _notificationIn = _putIsNotification;
     _files.insert(pathOf(_putName.isEmpty() ? QStringLiteral("unnamed") : _putName), _putData);
     return packet(kSuccess);
 }

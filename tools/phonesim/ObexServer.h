@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SyncMLClientScript.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -62,6 +64,10 @@ public:
     // The phone as SyncML server: a Get of the WBXML type without a name is
     // answered with this message (none set: Not Found).
     void setSyncMLAnswer(const QByteArray& message) { _syncMLAnswer = message; }
+    // The phone as SyncML client: after the program's notification Put it
+    // runs its session with this message (see SyncMLClientScript).
+    void setSyncMLClientMessage(const QByteArray& message) { _client.arm(message); }
+    const SyncMLClientScript& syncMLClient() const { return _client; }
 
     // Files by path ("/" separated, folders implied), and the folders made.
     QMap<QString, QByteArray> files() const { return _files; }
@@ -99,6 +105,9 @@ private:
     QSet<QString> _folders;
     QString _folder;   // "" is the root
     QByteArray _syncMLAnswer;
+    SyncMLClientScript _client;
+    bool _putIsNotification = false;
+    bool _notificationIn = false;
     QString _putName;
     QByteArray _putData;
     bool _putStarted = false;
