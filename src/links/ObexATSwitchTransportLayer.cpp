@@ -316,12 +316,16 @@ int ObexATSwitchTransportLayer::OBEXSetPathResponse(uint8_t responseCode)
 
 void ObexATSwitchTransportLayer::processObexData()
 {
+    // The packet is read on a later pass; a peer that sends the next one
+    // right behind it (a phone as OBEX client) must not overwrite it first.
+    const char* bytes = commBuffer();
+    const QByteArray packet = bytes ? QByteArray(bytes, qsizetype(currentBuffIndex())) : QByteArray();
     platform::runloop::performOnMainThread(
-        [this] {
+        [this, packet] {
             if (_isServer)
-                processObexRequest();
+                processObexRequest(packet.constData(), uint32_t(packet.size()));
             else
-                processObexAnswer();
+                processObexAnswer(packet.constData(), uint32_t(packet.size()));
         },
         _lifeGuard.get());
 }
@@ -345,9 +349,12 @@ void ObexATSwitchTransportLayer::deliverError(int code)
 
 void ObexATSwitchTransportLayer::processObexAnswer()
 {
+    processObexAnswer(commBuffer(), currentBuffIndex());
+}
+
+void ObexATSwitchTransportLayer::processObexAnswer(const char* bytes, uint32_t count)
+{
     stopTimeOutTimer();
-    const char* bytes = commBuffer();
-    const uint32_t count = currentBuffIndex();
     if (isAsciiError(bytes, count)) {
         QVLogWith(qvlog::kXT, [&] {
             return QStringLiteral("[%1 processObexAnswer] received an ASCII 'ERROR'").arg(className());
@@ -409,14 +416,17 @@ void ObexATSwitchTransportLayer::processObexAnswer()
 
 void ObexATSwitchTransportLayer::processObexRequest()
 {
+    processObexRequest(commBuffer(), currentBuffIndex());
+}
+
+void ObexATSwitchTransportLayer::processObexRequest(const char* bytes, uint32_t count)
+{
     if (_aboutToClose) {
         QVLogWith(qvlog::kXT, [&] {
             return QStringLiteral("[%1 processObexRequest] Data ignored because we quit").arg(className());
         });
         return;
     }
-    const char* bytes = commBuffer();
-    const uint32_t count = currentBuffIndex();
     OBEXTransportEvent event;
     event.dataPtr = bytes;
     if (isAsciiError(bytes, count)) {

@@ -156,6 +156,9 @@ public:
     void processObexData() override;
     void processObexAnswer();
     void processObexRequest();
+    // The same for a packet read earlier.
+    void processObexAnswer(const char* bytes, uint32_t count);
+    void processObexRequest(const char* bytes, uint32_t count);
 
     // The switch from AT commands into OBEX mode; the callback ends with 0
     // or the switch's failure code.

@@ -359,7 +359,14 @@ void ObexSyncMLConnection::serverHandleIncomingData(const OBEXTransportEvent& ev
     }
     const int length = int(event.dataLength);
     _lastSyncMLActivity = now();
-    switch (uint8_t(event.dataPtr[0])) {
+    const uint8_t first = uint8_t(event.dataPtr[0]);
+    if (_currentCommand && isResponseCode(first)) {
+        // The answer to our own request (the notification Put) comes the
+        // server's way: hand it to the answer handling.
+        serverAnswer(event.dataPtr, length);
+        return;
+    }
+    switch (first) {
     case obex::kOpConnect:
         serverConnect(event.dataPtr, length);
         break;
@@ -383,6 +390,31 @@ void ObexSyncMLConnection::serverHandleIncomingData(const OBEXTransportEvent& ev
     default:
         break;
     }
+}
+
+bool ObexSyncMLConnection::isResponseCode(uint8_t first)
+{
+    return first != obex::kOpAbort && (first & 0x7F) >= 0x10;
+}
+
+void ObexSyncMLConnection::serverAnswer(const char* bytes, int length)
+{
+    _obexSession->stopTimeOutTimer();
+    const obex::Answer answer = obex::readAnswer(bytes, length, _obexSession->sentCommand());
+    OBEXSessionEvent event;
+    event.type = answer.eventType;
+    event.refCon = _currentCommand->asVariant();
+    if (answer.eventType == obex::kEventError) {
+        event.errorData.error = answer.errorCode;
+    } else {
+        event.response.serverResponseOpCode = answer.responseCode;
+        if (answer.headerLength > 0) {
+            event.response.headerDataPtr = reinterpret_cast<const uint8_t*>(bytes) + answer.headerOffset;
+            event.response.headerDataLength = size_t(answer.headerLength);
+        }
+        event.response.maxPacketSize = answer.maxPacketSize;
+    }
+    commandSentCallback(event);
 }
 
 void ObexSyncMLConnection::serverConnect(const char* packet, int length)

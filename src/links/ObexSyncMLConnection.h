@@ -83,6 +83,8 @@ private:
     void myTimeOutFireMethod();
     void openConnectionStep2(QVDeviceCallback& callback);
 
+    static bool isResponseCode(uint8_t first);
+    void serverAnswer(const char* bytes, int length);
     void serverConnect(const char* packet, int length);
     void serverDisconnect();
     void serverPut(const char* packet, int length);
