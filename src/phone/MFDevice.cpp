@@ -500,9 +500,10 @@ void MFDevice::createTheRealConnections(const QVariantMap& dict)
         || protocolClass.startsWith(QLatin1String("BT"))) {
         if (_makers.syncML) {
             fill(_syncMLConnection, _makers.syncML);
-        } else if (!_syncMLConnection && !usesSamsungATConnections()) {
+        } else if (!_syncMLConnection && !usesSamsungATConnections()
+                   && !protocolClass.contains(QLatin1String("MOBEX"))) {
             // A phone whose organizer data go through the Samsung AT
-            // connection has that connection on the channel instead.
+            // connection (its MOBEX service) has that one on the channel.
             ObexServiceConnection::DeviceHooks hooks;
             hooks.pauseAfterAnyAction = [this] { return double(pauseAfterAnyAction()); };
             _syncMLConnection = links::makeSyncMLConnection(
