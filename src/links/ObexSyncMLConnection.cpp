@@ -99,8 +99,10 @@ int ObexSyncMLConnection::openConnection(const std::shared_ptr<QVDeviceCallback>
     if (status != 0) {
         _isInProgress = false;
         step->senderIsDying();
+        // A transport whose device is gone is made afresh by the next open.
+        _obexSession.reset();
     }
-    return status;
+    return status == links::kIOReturnNoDevice ? kSerialDeviceUnavailable : status;
 }
 
 void ObexSyncMLConnection::openConnectionStep2(QVDeviceCallback& callback)

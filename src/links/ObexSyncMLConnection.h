@@ -23,6 +23,8 @@ public:
     static constexpr int kUnknownCommand = -887;
     static constexpr int kNoWBXMLData = -888;
     static constexpr int kNoNotificationData = -889;
+    // The open found no serial device (the phone's tty is gone).
+    static constexpr int kSerialDeviceUnavailable = -203;
     static constexpr const char* kWBXMLType = "application/vnd.syncml+wbxml";
     static constexpr const char* kNotificationType = "application/vnd.syncml.notification";
     static constexpr const char* kSyncMLTarget = "SYNCML-SYNC";
