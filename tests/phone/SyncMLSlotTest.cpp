@@ -108,3 +108,46 @@ TEST_F(SyncMLSlotTest, GigasetIrMCSessionParksItsChannelAndTheNextSerialJobFrees
     ASSERT_EQ(started, MFDevice::kServiceOpening);
     EXPECT_EQ(serial, 0);
 }
+
+TEST_F(SyncMLSlotTest, RequestServiceAnswersOpeningExclusiveAndNoSerialDeviceAndASessionIsHandedOut)
+{
+    addPhone("sonyericsson");
+    MFDevice& phone = makeDevice("Protocol SonyEricsson");
+    const QString name = QString::fromLatin1(MFDevice::kServiceSyncML);
+    std::optional<int> first;
+    EXPECT_EQ(phone.requestService(name,
+                                   QVDeviceCallback::commandObject(
+                                       &kCallbackSender, [&](QVDeviceCallback& c) { first = c.returnStatus(); }, {})),
+              MFDevice::kServiceOpening);
+    // A second open while the first runs is refused with exclusive access.
+    EXPECT_EQ(phone.requestService(name, QVDeviceCallback::pollingObject()), MFDevice::kServiceExclusive);
+    ASSERT_TRUE(runUntil([&] { return first.has_value(); }, 60));
+    EXPECT_EQ(*first, 0) << QByteArray(sim->receivedLines().join(" | ")).toStdString();
+    EXPECT_TRUE(dynamic_cast<ObexSyncMLConnection*>(phone.syncMLConnection())->isServer());
+
+    // A server session over the switched channel; its release gives the claim back.
+    MFDevice::setServerSyncSessionMaker([](DZDeviceConnection&, QVSessionUser*) { return std::make_shared<int>(1); });
+    auto* const notifier = reinterpret_cast<QVSessionUser*>(this);
+    auto session = phone.requestSyncSession(notifier);
+    MFDevice::setServerSyncSessionMaker({});
+    ASSERT_NE(session, nullptr);
+    EXPECT_TRUE(phone.isSyncMLActive());
+    EXPECT_EQ(phone.requestSyncSession(notifier), nullptr);
+    auto released = run([&](auto cb) {
+        phone.releaseSyncSession(std::move(session), cb);
+        return 0;
+    });
+    EXPECT_EQ(released, 0);
+    EXPECT_FALSE(phone.isSyncMLActive());
+
+    // A USB phone whose tty is gone.
+    const QVariantMap row{{QStringLiteral("Dorvanti.Model"), QStringLiteral("Phone")},
+                          {QStringLiteral("Dorvanti.Manufacturer"), QStringLiteral("Maker")},
+                          {QStringLiteral("Dorvanti.SyncMLProtocol"), QStringLiteral("Protocol Series 40")}};
+    MFDevice usb(QString::fromLatin1(MFDevice::kUSBSerial),
+                 std::make_shared<QVariantMap>(
+                     QVariantMap{{QStringLiteral("USB.VendorID"), 1}, {QStringLiteral("USB.ProductID"), 2}}),
+                 row, nullptr, MFDevice::Makers());
+    ASSERT_NE(usb.syncMLConnection(), nullptr);
+    EXPECT_EQ(usb.requestService(name, QVDeviceCallback::pollingObject()), MFDevice::kServiceNoSerialDevice);
+}
