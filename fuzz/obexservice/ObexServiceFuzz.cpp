@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         auto owned = std::make_unique<SinkTransport>(server);
         SinkTransport* sink = owned.get();
         connection.setObexSession(std::move(owned));
-        sink->setServerDataHandler([&connection](const OBEXTransportEvent& e) { connection.serverHandleIncomingData(e); });
+        sink->setServerDataHandler(
+            [&connection](const OBEXTransportEvent& e) { connection.serverHandleIncomingData(e); });
         std::vector<std::shared_ptr<ObjectPushCommand>> commands;
         if (!server)
             connection.openSyncMLService(QVDeviceCallback::pollingObject());
@@ -90,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 sink->processObexAnswer();
             QCoreApplication::processEvents();
             if (!server && connection.hasObexConnection() && !connection.currentCommand()) {
-                const int code = (round++ % 2) ? ObjectPushCommand::kGetSyncMLWBXML : ObjectPushCommand::kPutSyncMLWBXML;
+                const int code = (round++ % 2) ? ObjectPushCommand::kGetSyncMLWBXML
+                                               : ObjectPushCommand::kPutSyncMLWBXML;
                 auto command = ObjectPushCommand::pushCommandWithData(code, QByteArray(700, 'w'), nullptr, {});
                 commands.push_back(command);
                 connection.executeCommandSync(command);
