@@ -1,3 +1,5 @@
+#include "links/LinkCodes.h"
+#include "links/ObexPacket.h"
 #include "links/ObexServiceTransport.h"
 #include "links/ObexSyncMLConnection.h"
 #include "links/ObexSyncMLDelegate.h"
@@ -80,4 +82,53 @@ TEST_F(ObexSyncMLPhonesimTest, PhoneAsSyncMLClientAfterTheSwitchRunsItsSessionAg
     EXPECT_EQ(session.answerStatus, 0);
     EXPECT_EQ(sim->obexServer().syncMLClient().received(), session.answer);
     EXPECT_FALSE(connection.hasObexConnection());
+}
+
+// The client on the phone's SyncML channel (plain session) while phonesim
+// answers a Put badly: each ends the command with an error, none hangs.
+TEST_F(ObexSyncMLPhonesimTest, MalformedAnswersEndTheExchangeWithAnError)
+{
+    using Fault = phonesim::ObexServer::Fault;
+    using FaultKind = phonesim::ObexServer::FaultKind;
+    struct Case {
+        const char* what;
+        Fault fault;
+        int status;
+    } cases[] = {
+        {"rejected", {FaultKind::ResponseCode, {}, 0xC4}, ObexServiceConnection::kPutRejected},
+        {"ASCII ERROR", {FaultKind::Text, "ERROR\r\n", 0}, obex::kErrAsciiError},
+        {"length field past the bytes", {FaultKind::LengthDelta, {}, 40}, links::kErrRequestTimeout},
+        {"length field under the prefix",
+         {FaultKind::Text, QByteArray("\xA0\x00\x01", 3), 0},
+         links::kErrRequestTimeout},
+        {"silence", {FaultKind::Silence, {}, 0}, links::kErrRequestTimeout},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        addPhone("sonyericsson");
+        const auto choice = ObexServiceTransport::choose(QStringLiteral("BT-SyncML"), false,
+                                                         QStringLiteral("Bluetooth"), connectionDict());
+        ASSERT_EQ(choice.kind, ObexServiceTransport::Kind::PlainSession);
+        ObexSyncMLConnection connection(nullptr, nullptr);
+        connection.setTransportFactory(
+            [&] { return choice.make(nullptr, {}, connectionDict(), QStringLiteral("Bluetooth")); });
+        int opened = 1;
+        ASSERT_EQ(connection.openConnection(QVDeviceCallback::commandObject(
+                      this, [&](QVDeviceCallback& cb) { opened = cb.returnStatus(); }, {})),
+                  0);
+        ASSERT_TRUE(runUntil([&] { return opened != 1; }, 30));
+        ASSERT_EQ(opened, 0);
+        sim->modifyObexServer([&](phonesim::ObexServer& server) { server.queueFault(c.fault); });
+        int ended = 0;
+        int status = 1;
+        auto put = ObjectPushCommand::pushCommandWithData(ObjectPushCommand::kPutSyncMLWBXML, wbxml(300, 'q'), this,
+                                                          [&](QVDeviceCallback& cb) {
+                                                              ++ended;
+                                                              status = cb.returnStatus();
+                                                          });
+        ASSERT_EQ(connection.executeCommandSync(put), 0);
+        ASSERT_TRUE(runUntil([&] { return ended > 0; }, 60));
+        EXPECT_EQ(status, c.status);
+        EXPECT_FALSE(connection.currentCommand());
+    }
 }
