@@ -41,8 +41,6 @@ ObexServiceConnection::~ObexServiceConnection()
 {
     platform::runloop::cancelPreviousPerformRequests(this);
     freeCallbackPool();
-    if (_currentCommand)
-        _currentCommand->senderIsDying();
 }
 
 void ObexServiceConnection::setObexSession(std::unique_ptr<ObexATSwitchTransportLayer> session)

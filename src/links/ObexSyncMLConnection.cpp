@@ -42,10 +42,6 @@ ObexSyncMLConnection::ObexSyncMLConnection(MFDevice* device, ObexSyncMLDelegate*
 ObexSyncMLConnection::~ObexSyncMLConnection()
 {
     _switchTimer.stop();
-    for (const auto& command : {_currentGetResponseCommand, _currentPutResponseCommand}) {
-        if (command)
-            command->senderIsDying();
-    }
 }
 
 QString ObexSyncMLConnection::className() const
