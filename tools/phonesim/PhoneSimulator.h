@@ -49,6 +49,8 @@ public:
     int connectObexSocketPair();
     // Serves the clients of a local stream socket at path, one at a time (a
     // new client replaces the one before); false (with errorString()) on failure.
+    // The clients of a second socket (ServiceRecords::obexSocketPath) are the
+    // phone's OBEX channels: they start straight in OBEX mode.
     bool startListening(const QString& path);
     void stop();
     bool isRunning() const { return _thread.joinable(); }
@@ -116,6 +118,7 @@ public:
 private:
     bool startServing();
     int connectLink(bool obexMode);
+    int listenAt(const QString& path);
     void adoptNextLink();
     bool isHeld(const QByteArray& line) const;
     void serve();
@@ -164,6 +167,7 @@ private:
     int _nextLink = -1;      // a new socket connection, taken over by the thread
     bool _nextLinkObex = false; // it starts in OBEX mode
     int _listen = -1;
+    int _obexListen = -1;
     QString _socketPath;
     int _wakePipe[2] = {-1, -1};
     std::thread _thread;

@@ -102,6 +102,8 @@ QByteArray ServiceRecords::deviceFile(const QString& address, const QString& nam
     QVariantMap channels;
     for (int channel : atChannels(profile))
         channels.insert(QString::number(channel), socketPath);
+    for (int channel : obexChannels(profile))
+        channels.insert(QString::number(channel), obexSocketPath(socketPath));
     const QVariantMap device{{QStringLiteral("address"), address},
                              {QStringLiteral("name"), name},
                              {QStringLiteral("paired"), true},
