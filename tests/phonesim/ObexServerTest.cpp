@@ -33,7 +33,12 @@ TEST(ObexServerTest, ChannelOfItsOwnSpeaksOBEXAndAnswersASyncMLGetWithTheCannedM
     const QByteArray get = packet(0x83, textHeader(0x42, QByteArray("application/vnd.syncml+wbxml", 29)));
     EXPECT_EQ(quint8(server.input(get).answers.value(0)[0]), 0xC4); // nothing canned yet
 
-    const QByteArray message("\x02\xA4\x01\x6A\x00\x6D\x6C", 7);
+    // The canned answer: WBXML 1.3 of the SyncML 1.1 document type.
+    const QByteArray message = ObexServer::cannedSyncMLMessage(QStringLiteral("syncml-answer"));
+    ASSERT_GT(message.size(), 4);
+    EXPECT_EQ(message.left(3), QByteArray("\x03\x9F\x53", 3));
+    EXPECT_FALSE(ObexServer::cannedSyncMLMessage(QStringLiteral("syncml-client")).isEmpty());
+    EXPECT_TRUE(ObexServer::cannedSyncMLMessage(QStringLiteral("none")).isEmpty());
     server.setSyncMLAnswer(message);
     const QByteArray answer = server.input(get).answers.value(0);
     EXPECT_EQ(quint8(answer[0]), 0xA0);

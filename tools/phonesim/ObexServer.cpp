@@ -1,5 +1,6 @@
 #include "ObexServer.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -144,6 +145,12 @@ QString xmlEscaped(const QString& text)
 bool ObexServer::isHangup(const QByteArray& bytes)
 {
     return bytes.startsWith("+++");
+}
+
+QByteArray ObexServer::cannedSyncMLMessage(const QString& name)
+{
+    QFile file(QStringLiteral(":/phonesim/fixtures/%1.wbxml").arg(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void ObexServer::enterObexMode()

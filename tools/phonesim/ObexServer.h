@@ -64,6 +64,9 @@ public:
     // The phone as SyncML server: a Get of the WBXML type without a name is
     // answered with this message (none set: Not Found).
     void setSyncMLAnswer(const QByteArray& message) { _syncMLAnswer = message; }
+    // A canned WBXML message of the fixtures ("syncml-client",
+    // "syncml-answer"); empty for an unknown name.
+    static QByteArray cannedSyncMLMessage(const QString& name);
     // The phone as SyncML client: after the program's notification Put it
     // runs its session with this message (see SyncMLClientScript).
     void setSyncMLClientMessage(const QByteArray& message) { _client.arm(message); }
