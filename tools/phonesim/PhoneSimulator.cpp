@@ -424,6 +424,10 @@ void PhoneSimulator::openRelay()
         return;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    // A reset on close leaves the server's port free at once (no TIME_WAIT),
+    // so the next relayed session can have the server listen again.
+    const linger reset{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     _relay = fd;
 }
 
