@@ -116,6 +116,9 @@ int connectObexTcp()
         ::close(fd);
         return -1;
     }
+    // A reset on close leaves port 650 free at once (no TIME_WAIT) for the next test.
+    const linger reset{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     return fd;
 }
 
