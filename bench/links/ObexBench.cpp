@@ -4,11 +4,15 @@
 // at emulated line rates. The throughput counters compare the payload rate
 // with the line's byte rate (10 bits a byte). The aim for every row, Put and
 // Get, 8 KB and 32 KB packets, also at 12 Mbit/s: line_share >= 0.95 (in a
-// release build; the turn-around of each request is what costs).
+// release build; the turn-around of each request is what costs). In the same
+// run, a 100 KB WBXML message Put and a 100 KB answer Get through the SyncML
+// connection (the phone as SyncML server), for comparison with the codec alone.
 //   bench_links_obex [--rate=BITS_PER_S] [benchmark options]
 #include "links/CommonObexATSwitchTransportLayer.h"
 #include "links/ObexHeaders.h"
 #include "links/ObexPacket.h"
+#include "links/ObexSyncMLConnection.h"
+#include "links/ObjectPushCommand.h"
 #include "links/QVDeviceCallback.h"
 #include "links/USBSerialATChannel.h"
 #include "platform/Clock.h"
@@ -28,6 +32,7 @@ namespace {
 
 const int kSender = 0;
 constexpr int kTransferBytes = 256 * 1024;
+constexpr int kSyncMLBytes = 100 * 1024;
 
 QByteArray sampleBytes(int size)
 {
@@ -253,6 +258,56 @@ void BM_ObexTransfer256KB(benchmark::State& state)
     state.SetLabel(get ? "get" : "put");
 }
 
+// range 0: line rate in bit/s; range 1: 0 Put, 1 Get; range 2: the phone's packet size.
+void BM_SyncMLTransfer100KB(benchmark::State& state)
+{
+    const int rate = int(state.range(0));
+    const bool get = state.range(1) != 0;
+    const int packet = int(state.range(2));
+    const QByteArray data = sampleBytes(kSyncMLBytes);
+    double seconds = 0;
+    for (auto _ : state) {
+        phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("lg")));
+        if (!sim.start()) {
+            state.SkipWithError("no pseudo-terminal");
+            return;
+        }
+        sim.setLineRate(rate);
+        sim.modifyObexServer([&](phonesim::ObexServer& server) {
+            server.setMaxPacket(packet);
+            server.setSyncMLAnswer(data);
+        });
+        Session session(sim);
+        ObexSyncMLConnection connection(nullptr, nullptr);
+        connection.setTransportFactory([&session] { return std::move(session.transport); });
+        std::optional<int> opened;
+        const int started = connection.openConnection(
+            QVDeviceCallback::commandObject(&kSender, [&](QVDeviceCallback& c) { opened = c.returnStatus(); }, {}));
+        if (started != 0 || !waitFor([&] { return opened.has_value(); }) || opened != 0
+            || !connection.hasObexConnection()) {
+            state.SkipWithError("no SyncML session");
+            return;
+        }
+        std::optional<int> status;
+        const auto command = ObjectPushCommand::pushCommandWithData(
+            get ? ObjectPushCommand::kGetSyncMLWBXML : ObjectPushCommand::kPutSyncMLWBXML, get ? QByteArray() : data,
+            &kSender, [&](QVDeviceCallback& c) { status = c.returnStatus(); });
+        QElapsedTimer clock;
+        clock.start();
+        const bool sent = connection.executeCommandSync(command) == 0 && waitFor([&] { return status.has_value(); });
+        seconds += clock.nsecsElapsed() / 1e9;
+        const bool ok = sent && status == 0
+            && (get ? command->dataReceived() == data
+                    : sim.obexServer().files().value(QStringLiteral("/unnamed")) == data);
+        if (!ok) {
+            state.SkipWithError("transfer failed");
+            return;
+        }
+    }
+    benchsupport::reportLineShare(state, double(kSyncMLBytes) * state.iterations() / seconds, rate);
+    state.SetLabel(get ? "syncml get" : "syncml put");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -260,10 +315,19 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     // The transfers run against a phone in real time.
     platform::Clock::instance().setVirtual(false);
-    for (const int64_t rate : benchsupport::takeLineRates(argc, argv, {460800, 12000000}))
+    const std::vector<int64_t> rates = benchsupport::takeLineRates(argc, argv, {460800, 12000000});
+    for (const int64_t rate : rates)
         for (const int64_t get : {0, 1})
             for (const int64_t packet : {8192, 32767})
                 benchmark::RegisterBenchmark("BM_ObexTransfer256KB", BM_ObexTransfer256KB)
+                    ->Args({rate, get, packet})
+                    ->Iterations(1)
+                    ->Unit(benchmark::kSecond)
+                    ->UseRealTime();
+    for (const int64_t rate : rates)
+        for (const int64_t get : {0, 1})
+            for (const int64_t packet : {8192, 32767})
+                benchmark::RegisterBenchmark("BM_SyncMLTransfer100KB", BM_SyncMLTransfer100KB)
                     ->Args({rate, get, packet})
                     ->Iterations(1)
                     ->Unit(benchmark::kSecond)

@@ -20,6 +20,9 @@ BTSerialATChannel::BTSerialATChannel(MFDevice* device, const QVariantMap& connec
     , _openSynchronous(!device || traits.isGigaset)
     , _maxTriesForOpen(!device || traits.isGigaset ? 2 : 1)
 {
+    const int given = connectionDict.value(QLatin1String(kRfcommChannelKey)).toInt();
+    if (given > 0 && given <= 30)
+        _givenChannel = quint8(given);
 }
 
 BTSerialATChannel::~BTSerialATChannel()
@@ -64,7 +67,7 @@ int BTSerialATChannel::openConnection(const std::shared_ptr<QVDeviceCallback>& c
         _isInProgress = false;
         return links::kIOReturnNoDevice;
     }
-    if (!_btDevice->hasServiceRecords() && _curTriesForOpen == 0 && !_openCallback) {
+    if (!_givenChannel && !_btDevice->hasServiceRecords() && _curTriesForOpen == 0 && !_openCallback) {
         // The phone's services were never read: read them before the first open.
         QVLogWith(qvlog::kConn, [&] {
             return QStringLiteral("[%1 openConnection] performSDPQuery before the first open").arg(className());
@@ -78,7 +81,7 @@ int BTSerialATChannel::openConnection(const std::shared_ptr<QVDeviceCallback>& c
         _openCallback = callback;
         return 0;
     }
-    if (platform::dunChannel(*_btDevice) == platform::kNoRfcommChannel) {
+    if (channelToOpen() == platform::kNoRfcommChannel) {
         _isInProgress = false;
         return kNoChannel;
     }
@@ -112,9 +115,14 @@ int BTSerialATChannel::startSdpQuery()
     });
 }
 
+quint8 BTSerialATChannel::channelToOpen() const
+{
+    return _givenChannel ? _givenChannel : platform::dunChannel(*_btDevice);
+}
+
 int BTSerialATChannel::openChannel()
 {
-    const quint8 channelID = platform::dunChannel(*_btDevice);
+    const quint8 channelID = channelToOpen();
     return _openSynchronous ? _btDevice->openRfcommChannelSync(channelID, this, &_rfCOMMChannel)
                             : _btDevice->openRfcommChannelAsync(channelID, this, &_rfCOMMChannel);
 }
@@ -149,7 +157,7 @@ void BTSerialATChannel::sdpQueryComplete(int status)
     // The query made before a first open counts as that open's attempt.
     if (std::exchange(_queryBeforeOpen, false))
         ++_curTriesForOpen;
-    if (status == 0 && platform::dunChannel(*_btDevice) == platform::kNoRfcommChannel)
+    if (status == 0 && channelToOpen() == platform::kNoRfcommChannel)
         status = kNoChannel;
     if (status == 0) {
         status = openChannel();

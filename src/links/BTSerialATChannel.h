@@ -24,6 +24,9 @@ public:
     // Answered when the phone offers neither Dial-up Networking nor Serial Port.
     static constexpr int kNoChannel = -1;
     static constexpr const char* kAddressKey = "BT.BT_Address";
+    // A given RFCOMM channel (an OBEX service found in the phone's records)
+    // instead of the Dial-up Networking one.
+    static constexpr const char* kRfcommChannelKey = "BT.RFCOMMChannel";
 
     // The phone comes from the connection dictionary's "BT.BT_Address".
     // Without a device the channel opens synchronously and tries twice.
@@ -57,6 +60,7 @@ private:
     };
     // Opens the RFCOMM channel of the phone's Dial-up Networking service.
     int openChannel();
+    quint8 channelToOpen() const;
     int startSdpQuery();
     void sdpQueryComplete(int status);
     void openFailed(int status);
@@ -71,6 +75,7 @@ private:
     std::shared_ptr<QVDeviceCallback> _closeCallback;
     int _curTriesForOpen = 0;
     int _maxTriesForOpen = 1;
+    quint8 _givenChannel = 0;
     // The open before the first one (records never read) waits for its query.
     bool _queryBeforeOpen = false;
     std::unique_ptr<platform::Timer> _reportOpenTimer;

@@ -224,14 +224,27 @@ bool CommonObexATSwitchTransportLayer::waitForObexAnswer(int passes)
     return _serialChannel && _serialChannel->waitForObexAnswer(passes);
 }
 
-bool CommonObexATSwitchTransportLayer::waitForOkErrorConnect(int passes, bool*)
+bool CommonObexATSwitchTransportLayer::waitForOkErrorConnect(int passes, bool* resultGood)
 {
-    return _serialChannel && _serialChannel->waitForOkOrError(passes);
+    if (!_serialChannel) {
+        if (resultGood)
+            *resultGood = false;
+        return false;
+    }
+    return _serialChannel->waitForOkErrorConnect(passes, resultGood);
 }
 
 bool CommonObexATSwitchTransportLayer::waitForOkOrError(int passes, bool* resultGood)
 {
-    return _serialChannel && _serialChannel->waitForOkErrorConnect(passes, resultGood);
+    if (resultGood)
+        *resultGood = false;
+    if (!_serialChannel || !_serialChannel->waitForOkOrError(passes))
+        return false;
+    if (resultGood) {
+        bool good = true;
+        *resultGood = _serialChannel->hasOkError(&good) && good;
+    }
+    return true;
 }
 
 QString CommonObexATSwitchIrMCTransportLayer::className() const

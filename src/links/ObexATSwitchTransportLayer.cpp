@@ -140,6 +140,12 @@ bool ObexATSwitchTransportLayer::waitForOkErrorConnect(int, bool*)
 
 // --- client requests ---
 
+int ObexATSwitchTransportLayer::putBodyRoom(int headersLength) const
+{
+    const int limit = _maxPacketLength > 0 ? int(_maxPacketLength) : obex::kMaxPacketLength;
+    return std::max(0, limit - obex::kPrefixLength - std::max(0, headersLength) - obex::kPrefixLength);
+}
+
 bool ObexATSwitchTransportLayer::sendPacket(const char* method, int length)
 {
     const char* bytes = _fp.data();
@@ -240,6 +246,17 @@ int ObexATSwitchTransportLayer::OBEXPutFinal()
 
 // --- server responses ---
 
+int ObexATSwitchTransportLayer::respond(const char* method, int length)
+{
+    _sendStatus = sendPacket(method, length) ? 0 : links::kIOReturnIOError;
+    if (_sendStatus != 0) {
+        QVLogWith(qvlog::kXT, [&] {
+            return QStringLiteral("### [%1 %2] the response did not go out").arg(className(), QLatin1String(method));
+        });
+    }
+    return _sendStatus;
+}
+
 int ObexATSwitchTransportLayer::OBEXConnectResponse(uint8_t responseCode, uint8_t flags, uint16_t maxPacketLength,
                                                     const char* headers, int headersLength)
 {
@@ -247,8 +264,7 @@ int ObexATSwitchTransportLayer::OBEXConnectResponse(uint8_t responseCode, uint8_
                                           headersLength);
     if (length < 0)
         return length;
-    sendPacket("OBEXConnectResponse", length);
-    return _sendStatus;
+    return respond("OBEXConnectResponse", length);
 }
 
 int ObexATSwitchTransportLayer::OBEXDisconnectResponse(uint8_t responseCode, const char* headers, int headersLength)
@@ -256,15 +272,14 @@ int ObexATSwitchTransportLayer::OBEXDisconnectResponse(uint8_t responseCode, con
     const int length = obex::buildHeadersOnly(packetBuffer(), responseCode, headers, headersLength);
     if (length < 0)
         return length;
-    sendPacket("OBEXDisconnectResponse", length);
+    const int status = respond("OBEXDisconnectResponse", length);
     _hasConnection = false;
-    return _sendStatus;
+    return status;
 }
 
 int ObexATSwitchTransportLayer::OBEXPutResponse(uint8_t responseCode)
 {
-    sendPacket("OBEXPutResponse", obex::buildBareResponse(packetBuffer(), responseCode));
-    return _sendStatus;
+    return respond("OBEXPutResponse", obex::buildBareResponse(packetBuffer(), responseCode));
 }
 
 int ObexATSwitchTransportLayer::OBEXGetResponse(uint8_t responseCode, const char* headers, int headersLength)
@@ -273,14 +288,23 @@ int ObexATSwitchTransportLayer::OBEXGetResponse(uint8_t responseCode, const char
     const int length = obex::buildGetResponse(packetBuffer(), responseCode, headers, headersLength, limit);
     if (length < 0)
         return length;
-    sendPacket("OBEXGetResponse", length);
-    return _sendStatus;
+    return respond("OBEXGetResponse", length);
+}
+
+int ObexATSwitchTransportLayer::OBEXGetResponseWithBody(uint8_t responseCode, const char* headers, int headersLength,
+                                                        const char* body, int bodyLength, bool endOfBody)
+{
+    const int limit = _maxPacketLength > 0 ? int(_maxPacketLength) : obex::kMaxPacketLength;
+    const int length = obex::buildWithBody(packetBuffer(), responseCode, endOfBody, headers, headersLength, body,
+                                           bodyLength, limit);
+    if (length < 0)
+        return length;
+    return respond("OBEXGetResponse", length);
 }
 
 int ObexATSwitchTransportLayer::OBEXAbortResponse(uint8_t responseCode)
 {
-    sendPacket("OBEXAbortResponse", obex::buildBareResponse(packetBuffer(), responseCode));
-    return _sendStatus;
+    return respond("OBEXAbortResponse", obex::buildBareResponse(packetBuffer(), responseCode));
 }
 
 int ObexATSwitchTransportLayer::OBEXSetPathResponse(uint8_t responseCode)
@@ -292,12 +316,16 @@ int ObexATSwitchTransportLayer::OBEXSetPathResponse(uint8_t responseCode)
 
 void ObexATSwitchTransportLayer::processObexData()
 {
+    // The packet is read on a later pass; a peer that sends the next one
+    // right behind it (a phone as OBEX client) must not overwrite it first.
+    const char* bytes = commBuffer();
+    const QByteArray packet = bytes ? QByteArray(bytes, qsizetype(currentBuffIndex())) : QByteArray();
     platform::runloop::performOnMainThread(
-        [this] {
+        [this, packet] {
             if (_isServer)
-                processObexRequest();
+                processObexRequest(packet.constData(), uint32_t(packet.size()));
             else
-                processObexAnswer();
+                processObexAnswer(packet.constData(), uint32_t(packet.size()));
         },
         _lifeGuard.get());
 }
@@ -321,9 +349,12 @@ void ObexATSwitchTransportLayer::deliverError(int code)
 
 void ObexATSwitchTransportLayer::processObexAnswer()
 {
+    processObexAnswer(commBuffer(), currentBuffIndex());
+}
+
+void ObexATSwitchTransportLayer::processObexAnswer(const char* bytes, uint32_t count)
+{
     stopTimeOutTimer();
-    const char* bytes = commBuffer();
-    const uint32_t count = currentBuffIndex();
     if (isAsciiError(bytes, count)) {
         QVLogWith(qvlog::kXT, [&] {
             return QStringLiteral("[%1 processObexAnswer] received an ASCII 'ERROR'").arg(className());
@@ -370,7 +401,8 @@ void ObexATSwitchTransportLayer::processObexAnswer()
     event.response.version = answer.version;
     event.response.flags = answer.flags;
     if (_sentCommand == obex::kOpConnect) {
-        _maxPacketLength = answer.maxPacketSize;
+        // No peer may ask for less than the smallest packet OBEX allows.
+        _maxPacketLength = std::max(answer.maxPacketSize, obex::kMinPacketLength);
         if (answer.responseCode == obex::kResponseSuccess) {
             _hasConnection = true;
             _hasValidSession = true;
@@ -384,14 +416,17 @@ void ObexATSwitchTransportLayer::processObexAnswer()
 
 void ObexATSwitchTransportLayer::processObexRequest()
 {
+    processObexRequest(commBuffer(), currentBuffIndex());
+}
+
+void ObexATSwitchTransportLayer::processObexRequest(const char* bytes, uint32_t count)
+{
     if (_aboutToClose) {
         QVLogWith(qvlog::kXT, [&] {
             return QStringLiteral("[%1 processObexRequest] Data ignored because we quit").arg(className());
         });
         return;
     }
-    const char* bytes = commBuffer();
-    const uint32_t count = currentBuffIndex();
     OBEXTransportEvent event;
     event.dataPtr = bytes;
     if (isAsciiError(bytes, count)) {

@@ -94,6 +94,10 @@ public:
     bool hasOpenOBEXConnection() const { return _hasConnection; }
     virtual bool hasValidSession() const { return _hasValidSession; }
     uint16_t getMaxPacketLength() const { return _maxPacketLength; }
+    // The body bytes a Put packet can carry after headers of the given
+    // length: the packet prefix (3) and the body header's (3) taken from the
+    // maximum packet length; 0 when nothing fits.
+    int putBodyRoom(int headersLength) const;
     bool isServer() const { return _isServer; }
     bool aboutToClose() const { return _aboutToClose; }
     bool requiresOpenConnect() const { return !_switchWithSyncCommand; }
@@ -131,7 +135,8 @@ public:
                     OBEXSessionEventHandler handler, QVariant refCon = {});
     int OBEXPutFinal();
 
-    // Server responses: they start no timer and answer 0.
+    // Server responses: they start no timer and answer 0, or
+    // kIOReturnIOError when the response did not go out.
     int OBEXConnectResponse(uint8_t responseCode, uint8_t flags, uint16_t maxPacketLength, const char* headers,
                             int headersLength);
     int OBEXDisconnectResponse(uint8_t responseCode, const char* headers, int headersLength);
@@ -139,6 +144,10 @@ public:
     // A response whose headers exceed 1,000 bytes or getMaxPacketLength()
     // answers -1 and sends nothing.
     int OBEXGetResponse(uint8_t responseCode, const char* headers, int headersLength);
+    // The same with a body after the headers (End-of-Body when endOfBody),
+    // within getMaxPacketLength().
+    int OBEXGetResponseWithBody(uint8_t responseCode, const char* headers, int headersLength, const char* body,
+                                int bodyLength, bool endOfBody);
     int OBEXAbortResponse(uint8_t responseCode);
     int OBEXSetPathResponse(uint8_t responseCode);
     void setServerDataHandler(OBEXServerDataHandler handler) { _serverHandler = std::move(handler); }
@@ -147,6 +156,9 @@ public:
     void processObexData() override;
     void processObexAnswer();
     void processObexRequest();
+    // The same for a packet read earlier.
+    void processObexAnswer(const char* bytes, uint32_t count);
+    void processObexRequest(const char* bytes, uint32_t count);
 
     // The switch from AT commands into OBEX mode; the callback ends with 0
     // or the switch's failure code.
@@ -183,6 +195,8 @@ protected:
     void deliverError(int code);
     // Logs and sends the packet built in the buffer; answers the send result.
     bool sendPacket(const char* method, int length);
+    // Sends a server response built in the buffer; its send status.
+    int respond(const char* method, int length);
     char* packetBuffer();
     void finishSwitch(const std::shared_ptr<QVDeviceCallback>& callback, int status);
     void setSwitchedState();

@@ -63,18 +63,24 @@ int buildHeadersOnly(char* out, uint8_t opcode, const char* headers, int headers
 int buildPut(char* out, bool final, const char* headers, int headersLength, const char* body, int bodyLength,
              int limit)
 {
+    return buildWithBody(out, final ? kOpPutFinal : kOpPut, final, headers, headersLength, body, bodyLength, limit);
+}
+
+int buildWithBody(char* out, uint8_t code, bool endOfBody, const char* headers, int headersLength, const char* body,
+                  int bodyLength, int limit)
+{
     if (!headersFit(headers, headersLength) || bodyLength < 0 || (bodyLength > 0 && !body))
         return kErrHeadersTooLong;
     const bool hasBody = body && bodyLength > 0;
     const qint64 length = qint64(kPrefixLength) + headersLength + (hasBody ? kBodyPrefixLength + bodyLength : 0);
     if (length > std::min(limit, kMaxPacketLength))
         return kErrHeadersTooLong;
-    out[0] = char(final ? kOpPutFinal : kOpPut);
+    out[0] = char(code);
     putLength(out, int(length));
     copyHeaders(out + kPrefixLength, headers, headersLength);
     if (hasBody) {
         char* at = out + kPrefixLength + headersLength;
-        at[0] = char(final ? kHeaderEndOfBody : kHeaderBody);
+        at[0] = char(endOfBody ? kHeaderEndOfBody : kHeaderBody);
         putLength(at, bodyLength + kBodyPrefixLength);
         std::memcpy(at + kBodyPrefixLength, body, size_t(bodyLength));
     }

@@ -8,6 +8,9 @@
 // length. Pure functions; the buffer is the caller's.
 namespace obex {
 
+// The smallest maximum packet length a peer may state.
+inline constexpr uint16_t kMinPacketLength = 255;
+
 inline constexpr uint8_t kOpConnect = 0x80;
 inline constexpr uint8_t kOpDisconnect = 0x81;
 inline constexpr uint8_t kOpPut = 0x02;
@@ -69,6 +72,10 @@ int buildConnect(char* out, uint8_t opcode, uint8_t flags, uint16_t maxPacketLen
 int buildHeadersOnly(char* out, uint8_t opcode, const char* headers, int headersLength);
 int buildPut(char* out, bool final, const char* headers, int headersLength, const char* body, int bodyLength,
              int limit);
+// A packet of headers and a Body (or End-of-Body) header with the body; the
+// body does not count against kMaxOptionalHeaders.
+int buildWithBody(char* out, uint8_t code, bool endOfBody, const char* headers, int headersLength, const char* body,
+                  int bodyLength, int limit);
 int buildSetPath(char* out, uint8_t flags, uint8_t constants, const char* headers, int headersLength);
 // A response without headers: code, 0x00, 0x03.
 int buildBareResponse(char* out, uint8_t code);

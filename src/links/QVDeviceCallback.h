@@ -53,6 +53,7 @@ public:
     void setDelegate(QVDeviceCallbackDelegate* delegate) { _delegate = delegate; }
     QVDeviceCallbackDelegate* delegate() const { return _delegate; }
 
+    bool hasSender() const { return _sender != nullptr; }
     bool isBusy() const { return _isBusy; }
     const QVariant& resultObject() const { return _resultObject; }
     const QVariant& userInfo() const { return _userInfo; }

@@ -1,6 +1,5 @@
 #include "phone/MFDevice.h"
 
-#include "usbdevice/DZDeviceProperties.h"
 #include "device/DZUSBSerialDevice.h"
 #include "device/MFDeviceInfo.h"
 #include "device/QVSyncDeviceDescription.h"
@@ -15,13 +14,18 @@
 #include "links/LinkCodes.h"
 #include "links/MotorolaContactsConnection.h"
 #include "links/MotorolaEventsConnection.h"
+#include "links/ObexSwitchSettings.h"
+#include "links/ObexSyncMLConnection.h"
 #include "links/QVDeviceCallback.h"
 #include "links/QVEmbeddedCallback.h"
 #include "links/SMSKitAsyncConnection.h"
+#include "links/SerialATChannel.h"
+#include "links/SyncMLConnectionMaker.h"
 #include "phone/BackupRules.h"
 #include "phone/DeviceDataManager.h"
 #include "phone/DeviceDocument.h"
 #include "phone/DeviceGUINotificator.h"
+#include "phone/OrganizerStorage.h"
 #include "phone/PhoneFolderRules.h"
 #include "phone/PhoneFolders.h"
 #include "phone/PhoneLog.h"
@@ -29,7 +33,6 @@
 #include "phone/SyncEngineHandler.h"
 #include "phone/SyncEnvironment.h"
 #include "phone/SyncEnvironmentRules.h"
-#include "phone/OrganizerStorage.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
 #include "platform/RunLoop.h"
@@ -37,6 +40,7 @@
 #include "platform/bluetooth/BluetoothAddress.h"
 #include "platform/bluetooth/BluetoothStack.h"
 #include "platform/bluetooth/QuorBluetoothExtensions.h"
+#include "usbdevice/DZDeviceProperties.h"
 
 #include <QDebug>
 #include <QDir>
@@ -493,8 +497,20 @@ void MFDevice::createTheRealConnections(const QVariantMap& dict)
     }
     const QString protocolClass = _syncDescription ? _syncDescription->protocolClass() : QString();
     if ((protocolClass.startsWith(QLatin1String("AT")) && !protocolClass.startsWith(QLatin1String("ATSerial")))
-        || protocolClass.startsWith(QLatin1String("BT")))
-        fill(_syncMLConnection, _makers.syncML);
+        || protocolClass.startsWith(QLatin1String("BT"))) {
+        if (_makers.syncML) {
+            fill(_syncMLConnection, _makers.syncML);
+        } else if (!_syncMLConnection && !usesSamsungATConnections()
+                   && !protocolClass.contains(QLatin1String("MOBEX"))) {
+            // A phone whose organizer data go through the Samsung AT
+            // connection (its MOBEX service) has that one on the channel.
+            ObexServiceConnection::DeviceHooks hooks;
+            hooks.pauseAfterAnyAction = [this] { return double(pauseAfterAnyAction()); };
+            _syncMLConnection = links::makeSyncMLConnection(
+                *this, ObexSwitchSettings::fromDescription(_syncDescription.get(), 0), protocolClass, dict,
+                std::move(hooks));
+        }
+    }
     if (_btObjectPushRegistered) {
         const auto device = platform::btDeviceForAddress(dict.value(QStringLiteral("BT.BT_Address")).toString());
         if (device && platform::obexObjectPushChannel(*device) != platform::kNoRfcommChannel)
@@ -740,6 +756,12 @@ int MFDevice::requestSlot(DZDeviceConnection* connection, bool isSyncML, const s
 {
     if (!connection)
         return kServiceUnavailable;
+    if (!isSyncML) {
+        // A channel parked by this phone's last OBEX session holds its tty or
+        // RFCOMM channel: free it, the next OBEX open makes a fresh one.
+        if (SerialATChannel* parked = parkedChannel(); parked && parked->mfDevice() == this)
+            freeParkedChannel();
+    }
     if (connection->hasConnection()) {
         callback->finishSuccessfullyInMainThread(QVariant());
         return kServiceAlreadyOpen;
@@ -807,19 +829,33 @@ void MFDevice::releaseSyncSession(std::shared_ptr<void> session, const std::shar
     const auto embedded = QVEmbeddedCallback::embeddedObject(
         this, [this](QVDeviceCallback& finished) { releaseSyncSessionStep2(finished); }, {}, QVariant(now()), callback);
     rememberCallback(embedded);
-    const bool obex = _syncMLConnection && _syncMLState.hasObexConnection && _syncMLState.hasObexConnection();
+    const bool obex = syncMLHasObexConnection();
     if (!obex) {
         _isSyncMLActive = false;
         finishSyncRelease(embedded);
         return;
     }
-    if (_syncMLState.isServer && _syncMLState.isServer()) {
+    if (syncMLIsServer()) {
         platform::runloop::performAfterDelay(this, QStringLiteral("delayedCloseSyncML"), 0.05,
                                              [this, embedded] { delayedCloseSyncML(embedded); });
         return;
     }
     if (_syncMLConnection->closeConnection(embedded) != 0)
         finishSyncRelease(embedded);
+}
+
+bool MFDevice::syncMLHasObexConnection() const
+{
+    if (const auto* obex = dynamic_cast<const ObexSyncMLConnection*>(_syncMLConnection.get()))
+        return obex->hasObexConnection();
+    return _syncMLConnection && _syncMLState.hasObexConnection && _syncMLState.hasObexConnection();
+}
+
+bool MFDevice::syncMLIsServer() const
+{
+    if (const auto* obex = dynamic_cast<const ObexSyncMLConnection*>(_syncMLConnection.get()))
+        return obex->isServer();
+    return _syncMLState.isServer && _syncMLState.isServer();
 }
 
 void MFDevice::finishSyncRelease(const std::shared_ptr<QVEmbeddedCallback>& callback)
@@ -830,7 +866,7 @@ void MFDevice::finishSyncRelease(const std::shared_ptr<QVEmbeddedCallback>& call
 
 void MFDevice::delayedCloseSyncML(const std::shared_ptr<QVEmbeddedCallback>& callback)
 {
-    if (!_syncMLConnection || !_syncMLState.hasObexConnection || !_syncMLState.hasObexConnection()) {
+    if (!syncMLHasObexConnection()) {
         logXT(QStringLiteral("No [_syncMLConnection closeConnection] necessary, SyncML client did it"));
         finishSyncRelease(callback);
         return;

@@ -269,14 +269,16 @@ public:
     static void setServerSyncSessionMaker(SyncSessionMaker maker);
     std::shared_ptr<void> requestSyncSession(QVSessionUser* notifier);
     bool isSyncMLActive() const { return _isSyncMLActive; }
-    // The SyncML connection's OBEX state, as the SyncML connection class tells
-    // it (kept here until that class lands).
+    // The OBEX state of a SyncML connection made by a test's maker (the
+    // device's own SyncML connection answers for itself).
     struct SyncMLState {
         std::function<bool()> hasObexConnection;
         std::function<bool()> isServer;
     };
     void setSyncMLState(SyncMLState state) { _syncMLState = std::move(state); }
     void releaseSyncSession(std::shared_ptr<void> session, const std::shared_ptr<QVDeviceCallback>& callback);
+    bool syncMLHasObexConnection() const;
+    bool syncMLIsServer() const;
 
     // No job starts before this time.
     double delayUntilTime() const;

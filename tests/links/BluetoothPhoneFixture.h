@@ -11,7 +11,8 @@
 
 // A simulated phone reached over the simulated Bluetooth stack: its SDP
 // records are its profile's, its AT channels connect to phonesim over a
-// socket pair. Virtual time; each pass of a wait lets the phone's answers in.
+// socket pair, its OBEX channels to phonesim's OBEX server straight in OBEX
+// mode. Virtual time; each pass of a wait lets the phone's answers in.
 class BluetoothPhoneFixture : public ::testing::Test {
 protected:
     static constexpr const char* kAddress = "00:12:34:56:78:9a";
@@ -38,6 +39,8 @@ protected:
         addPhoneWithRecords(records, recordsKnown);
         for (int channel : phonesim::ServiceRecords::atChannels(name))
             stack->setChannelConnector(address(), quint8(channel), [this] { return sim->connectSocketPair(); });
+        for (int channel : phonesim::ServiceRecords::obexChannels(name))
+            stack->setChannelConnector(address(), quint8(channel), [this] { return sim->connectObexSocketPair(); });
     }
     void addPhoneWithRecords(const QList<platform::SdpServiceRecord>& records, bool recordsKnown = true)
     {

@@ -1,9 +1,11 @@
 // The codec and the simulated phone's OBEX server against outside OBEX
 // programs: obex_tcp (openobex-apps) as the server behind phonesim's relay,
-// and obexftp as a client making its own AT switch on phonesim's tty. Each
-// test skips with a message when its program is missing.
+// and behind a simulated RFCOMM channel of the plain OBEX session, and
+// obexftp as a client making its own AT switch on phonesim's tty. Each test
+// skips with a message when its program is missing or port 650 is held.
 #include "BluetoothPhoneFixture.h"
 
+#include "links/BTObexSession.h"
 #include "links/CommonObexATSwitchTransportLayer.h"
 #include "links/ObexHeaders.h"
 #include "links/QVDeviceCallback.h"
@@ -14,8 +16,12 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <optional>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -69,30 +75,60 @@ protected:
         return seen;
     }
 
+    // Starts obex_tcp storing into folder; the reason to skip, or empty.
+    QString startObexTcp(const QString& folder)
+    {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("obex_tcp"));
+        if (program.isEmpty())
+            return QStringLiteral("obex_tcp (Debian openobex-apps) is not installed");
+        if (listening(kObexTcpPort))
+            return QStringLiteral("TCP port 650 is taken by another program");
+        server.setWorkingDirectory(folder);
+        server.start(program, {});
+        if (!server.waitForStarted(3000))
+            return QStringLiteral("obex_tcp did not start");
+        for (int i = 0; i < 60 && !listening(kObexTcpPort) && server.state() == QProcess::Running; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // The listener must be ours: an obex_tcp that could not bind ends at once.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!listening(kObexTcpPort) || server.state() != QProcess::Running)
+            return QStringLiteral("obex_tcp cannot listen on TCP port 650 (it needs root, and a port left in "
+                                  "TIME_WAIT by a run a minute ago blocks it): ")
+                + QString::fromLocal8Bit(server.readAll());
+        return {};
+    }
+
     std::unique_ptr<CommonObexATSwitchTransportLayer> transport;
     QProcess server;
 };
 
+// A TCP connection to the local OBEX server, as a simulated RFCOMM channel.
+int connectObexTcp()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(kObexTcpPort);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    // A reset on close leaves port 650 free at once (no TIME_WAIT) for the next test.
+    const linger reset{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    return fd;
+}
+
 TEST_F(ObexOutsideToolsTest, ObexTcpBehindTheRelayAcceptsConnectPutAndDisconnect)
 {
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("obex_tcp"));
-    if (program.isEmpty())
-        GTEST_SKIP() << "obex_tcp (Debian openobex-apps) is not installed";
-    if (listening(kObexTcpPort))
-        GTEST_SKIP() << "TCP port 650 is taken by another program";
     QTemporaryDir store;
     ASSERT_TRUE(store.isValid());
-    server.setWorkingDirectory(store.path());
-    server.start(program, {});
-    ASSERT_TRUE(server.waitForStarted(3000));
-    for (int i = 0; i < 60 && !listening(kObexTcpPort) && server.state() == QProcess::Running; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    // The listener must be ours: an obex_tcp that could not bind ends at once.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (!listening(kObexTcpPort) || server.state() != QProcess::Running)
-        GTEST_SKIP() << "obex_tcp cannot listen on TCP port 650 (it needs root, and a port left in TIME_WAIT "
-                        "by a run a minute ago blocks it): "
-                     << server.readAll().toStdString();
+    const QString skip = startObexTcp(store.path());
+    if (!skip.isEmpty())
+        GTEST_SKIP() << skip.toStdString();
 
     testing_support::OutsideInputScope slowerPeer(0.02);
     addPhone("lg");
@@ -199,3 +235,81 @@ TEST_F(ObexOutsideToolsTest, ObexftpSwitchesListsPutsAndGetsOnThePhonesTty)
 }
 
 } // namespace
+
+TEST_F(ObexOutsideToolsTest, PlainSessionOnASimulatedRfcommChannelPutsAFileIntoObexTcp)
+{
+    QTemporaryDir store;
+    ASSERT_TRUE(store.isValid());
+    const QString skip = startObexTcp(store.path());
+    if (!skip.isEmpty())
+        GTEST_SKIP() << skip.toStdString();
+    testing_support::OutsideInputScope slowerPeer(0.02);
+    addPhone("sonyericsson");
+    constexpr quint8 kChannel = 12;
+    stack->setChannelConnector(address(), kChannel, [] { return connectObexTcp(); });
+    BTObexSession session(nullptr, connectionDict(), kChannel);
+    std::optional<int> opened;
+    ASSERT_EQ(session.openTransportLayer(QVDeviceCallback::commandObject(
+                  &kCallbackSender, [&](QVDeviceCallback& c) { opened = c.returnStatus(); }, {})),
+              0);
+    ASSERT_TRUE(runUntil([&] { return opened.has_value(); }, 30));
+    ASSERT_EQ(*opened, 0);
+
+    const auto connected = call(
+        [&](OBEXSessionEventHandler h) { return session.OBEXConnect(0, 0x2000, nullptr, 0, std::move(h)); });
+    ASSERT_TRUE(connected);
+    ASSERT_EQ(connected->response.serverResponseOpCode, obex::kResponseSuccess);
+
+    QByteArray headers;
+    obex::addNameHeader(headers, QStringLiteral("plain.bin"));
+    const QByteArray data = sample(std::min(200, session.putBodyRoom(int(headers.size()) + 5)));
+    obex::addLengthHeader(headers, uint32_t(data.size()));
+    const auto put = call([&](OBEXSessionEventHandler h) {
+        return session.OBEXPut(true, headers.constData(), int(headers.size()), data.constData(), int(data.size()),
+                               std::move(h));
+    });
+    ASSERT_TRUE(put);
+    EXPECT_EQ(put->response.serverResponseOpCode, obex::kResponseSuccess);
+    const auto bye = call([&](OBEXSessionEventHandler h) { return session.OBEXDisconnect(nullptr, 0, std::move(h)); });
+    ASSERT_TRUE(bye);
+    EXPECT_EQ(bye->response.serverResponseOpCode, obex::kResponseSuccess);
+
+    QFile stored(QDir(store.path()).filePath(QStringLiteral("plain.bin")));
+    for (int i = 0; i < 20 && !stored.exists(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    EXPECT_EQ(stored.readAll(), data);
+}
+
+TEST_F(ObexOutsideToolsTest, ObexftpFetchesAnObjectFromTheIrMCTarget)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("obexftp"));
+    if (program.isEmpty())
+        GTEST_SKIP() << "obexftp (Debian obexftp) is not installed";
+    // Not a Siemens or Ericsson profile: obexftp switches those with command sets of its own.
+    phonesim::PhoneSimulator phone(*phonesim::PhoneProfile::named(QStringLiteral("lg")));
+    ASSERT_TRUE(phone.start()) << phone.errorString().toStdString();
+    const QByteArray card("BEGIN:VCARD\r\nVERSION:2.1\r\nN:IrMC;Object\r\nEND:VCARD\r\n");
+    phone.modifyObexServer([&](phonesim::ObexServer& obex) {
+        obex.setMaxPacket(500);
+        obex.putFile(QStringLiteral("/telecom/pb/1.vcf"), card);
+    });
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    QProcess client;
+    client.setWorkingDirectory(work.path());
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(program,
+                 {QStringLiteral("-t"), phone.slavePath(), QStringLiteral("-U"), QStringLiteral("IRMC"),
+                  QStringLiteral("-S"), QStringLiteral("-g"), QStringLiteral("telecom/pb/1.vcf")});
+    ASSERT_TRUE(client.waitForFinished(60000));
+    const QByteArray output = client.readAll();
+    EXPECT_EQ(phone.obexServer().lastTarget(), QByteArray("IRMC-SYNC")) << output.toStdString();
+    QByteArray fetched;
+    for (const QString& name : {QStringLiteral("1.vcf"), QStringLiteral("telecom/pb/1.vcf")}) {
+        QFile file(QDir(work.path()).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            fetched = file.readAll();
+    }
+    EXPECT_EQ(fetched, card) << output.toStdString();
+}

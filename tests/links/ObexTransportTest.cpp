@@ -381,3 +381,27 @@ TEST_F(ObexTransportTest, ParkingASecondChannelClosesTheFirstAndOtherPhonesClose
 }
 
 } // namespace
+
+TEST_F(ObexTransportTest, OkErrorWaitsWriteTheirResult)
+{
+    auto& transport = makeTransport({});
+    ASSERT_EQ(open(transport), 0);
+    transport.setObexMode(false);
+    struct Case {
+        const char* answer;
+        bool good;
+    } cases[] = {{"\r\nOK\r\n", true}, {"\r\nERROR\r\n", false}, {"\r\nCONNECT\r\n", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        channel->resetBuffer();
+        channel->deliver(c.answer);
+        bool good = !c.good;
+        EXPECT_TRUE(transport.waitForOkErrorConnect(5, &good));
+        EXPECT_EQ(good, c.good);
+        channel->resetBuffer();
+        channel->deliver(c.answer);
+        good = !c.good;
+        EXPECT_TRUE(transport.waitForOkOrError(5, &good));
+        EXPECT_EQ(good, c.good);
+    }
+}

@@ -1,4 +1,5 @@
-// The simulated phone's OBEX server: each connection begins at the root.
+// The simulated phone's OBEX server: each connection begins at the root; a
+// channel of its own speaks OBEX from its first byte.
 #include "ObexServer.h"
 
 #include <gtest/gtest.h>
@@ -67,4 +68,29 @@ TEST(ObexServerTest, EachConnectStartsAtTheRoot)
     ASSERT_EQ(answer(server, setPath("Music", 0x02)), 0xA0);
     ASSERT_EQ(answer(server, kConnect), 0xA0);
     EXPECT_EQ(answer(server, setPath(nullptr, 0x03)), 0xC4);
+}
+
+TEST(ObexServerTest, ChannelOfItsOwnSpeaksOBEXAndAnswersASyncMLGetWithTheCannedMessage)
+{
+    ObexServer server;
+    server.enterObexMode();
+    EXPECT_TRUE(server.obexMode());
+    const QByteArray connect =
+        server.input(withLength(0x80, QByteArray::fromHex("10002000") + header(0x46, "SYNCML-SYNC"))).answers.value(0);
+    EXPECT_EQ(quint8(connect[0]), 0xA0);
+    EXPECT_EQ(server.lastTarget(), QByteArray("SYNCML-SYNC"));
+
+    const QByteArray get = withLength(0x83, header(0x42, QByteArray("application/vnd.syncml+wbxml", 29)));
+    EXPECT_EQ(quint8(server.input(get).answers.value(0)[0]), 0xC4); // nothing canned yet
+
+    // The canned answer: WBXML 1.3 of the SyncML 1.1 document type.
+    const QByteArray message = ObexServer::cannedSyncMLMessage(QStringLiteral("syncml-answer"));
+    ASSERT_GT(message.size(), 4);
+    EXPECT_EQ(message.left(3), QByteArray("\x03\x9F\x53", 3));
+    EXPECT_FALSE(ObexServer::cannedSyncMLMessage(QStringLiteral("syncml-client")).isEmpty());
+    EXPECT_TRUE(ObexServer::cannedSyncMLMessage(QStringLiteral("none")).isEmpty());
+    server.setSyncMLAnswer(message);
+    const QByteArray cannedAnswer = server.input(get).answers.value(0);
+    EXPECT_EQ(quint8(cannedAnswer[0]), 0xA0);
+    EXPECT_TRUE(cannedAnswer.endsWith(header(0x49, message)));
 }

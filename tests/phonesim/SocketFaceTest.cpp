@@ -68,6 +68,22 @@ TEST_F(SocketFaceTest, ListeningSocketServesOneClientAfterAnother)
     EXPECT_EQ(connectTo(path), -1) << "the socket is gone with the phone";
 }
 
+TEST_F(SocketFaceTest, ObexSocketStartsStraightInOBEXMode)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("phone.sock"));
+    ASSERT_TRUE(sim.startListening(path)) << sim.errorString().toStdString();
+    PtyClient obex(connectTo(phonesim::ServiceRecords::obexSocketPath(path)));
+    ASSERT_TRUE(obex.isOpen());
+    ASSERT_TRUE(obex.write(QByteArray::fromHex("80000710002000")));
+    const QByteArray answer = obex.readFor(1.0);
+    ASSERT_GE(answer.size(), 7);
+    EXPECT_EQ(quint8(answer[0]), 0xA0);
+    EXPECT_TRUE(sim.obexMode());
+    sim.stop();
+    EXPECT_EQ(connectTo(phonesim::ServiceRecords::obexSocketPath(path)), -1);
+}
+
 TEST_F(SocketFaceTest, HeldAnswersComeWhenReleased)
 {
     sim.modifySession([](phonesim::PhoneSession& s) { s.echo = false; });
@@ -119,8 +135,13 @@ TEST(ServiceRecordsTest, EveryProfileOffersAnATChannelAndADeviceFileNamesIt)
         const QVariantMap device = file.value(QStringLiteral("devices")).toList().value(0).toMap();
         EXPECT_EQ(device.value(QStringLiteral("records")).toList().size(),
                   phonesim::ServiceRecords::forProfile(profile).size());
-        EXPECT_EQ(device.value(QStringLiteral("channels")).toMap().size(),
-                  phonesim::ServiceRecords::atChannels(profile).size());
+        const QVariantMap channels = device.value(QStringLiteral("channels")).toMap();
+        EXPECT_EQ(channels.size(),
+                  phonesim::ServiceRecords::atChannels(profile).size()
+                      + phonesim::ServiceRecords::obexChannels(profile).size());
+        // The OBEX channels reach the socket that starts in OBEX mode.
+        for (int channel : phonesim::ServiceRecords::obexChannels(profile))
+            EXPECT_EQ(channels.value(QString::number(channel)).toString(), QStringLiteral("/tmp/p.sock.obex"));
     }
     EXPECT_EQ(phonesim::ServiceRecords::atChannels(QStringLiteral("gigaset")), QList<int>{1});
 }

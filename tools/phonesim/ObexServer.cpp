@@ -1,5 +1,6 @@
 #include "ObexServer.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
 
@@ -146,6 +147,18 @@ bool ObexServer::isHangup(const QByteArray& bytes)
     return bytes.startsWith("+++");
 }
 
+QByteArray ObexServer::cannedSyncMLMessage(const QString& name)
+{
+    QFile file(QStringLiteral(":/phonesim/fixtures/%1.wbxml").arg(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void ObexServer::enterObexMode()
+{
+    leaveObexMode();
+    _obexMode = true;
+}
+
 void ObexServer::leaveObexMode()
 {
     _obexMode = false;
@@ -201,9 +214,18 @@ ObexServer::Output ObexServer::input(const QByteArray& bytes)
             break;
         const QByteArray request = _pending.left(length);
         _pending.remove(0, length);
+        if (_client.active()) {
+            // The program's answer to the phone's own request.
+            const QByteArray next = _client.onAnswer(request);
+            if (!next.isEmpty())
+                out.answers.append(next);
+            continue;
+        }
         const QByteArray answer = applyFault(answerRequest(request));
         if (!answer.isEmpty())
             out.answers.append(answer);
+        if (std::exchange(_notificationIn, false) && _client.armed() && !_client.done())
+            out.answers.append(_client.start());
     }
     return out;
 }
@@ -301,6 +323,7 @@ QByteArray ObexServer::put(const QByteArray& request)
     if (!_putStarted) {
         _putStarted = true;
         _putName = h.name ? nameText(*h.name) : QString();
+        _putIsNotification = h.type && h.type->startsWith("application/vnd.syncml.notification");
         _putData.clear();
         if (final && !h.hasBody && h.name) {
             // A Put without body deletes.
@@ -312,6 +335,7 @@ QByteArray ObexServer::put(const QByteArray& request)
     if (!final)
         return packet(kContinue);
     _putStarted = false;
+    _notificationIn = _putIsNotification;
     _files.insert(pathOf(_putName.isEmpty() ? QStringLiteral("unnamed") : _putName), _putData);
     return packet(kSuccess);
 }
@@ -324,6 +348,10 @@ QByteArray ObexServer::get(const QByteArray& request)
             return packet(kBadRequest);
         if (h.type && *h.type == kFolderListingType) {
             _getData = folderListing();
+        } else if (!h.name && h.type && h.type->startsWith("application/vnd.syncml+wbxml")) {
+            if (_syncMLAnswer.isEmpty())
+                return packet(kNotFound);
+            _getData = _syncMLAnswer;
         } else if (h.name) {
             const QString path = pathOf(nameText(*h.name));
             if (!_files.contains(path))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SyncMLClientScript.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -51,12 +53,24 @@ public:
     static bool isHangup(const QByteArray& bytes);
     bool obexMode() const { return _obexMode; }
     void leaveObexMode();
+    // A link opened straight in OBEX mode (an OBEX channel of its own).
+    void enterObexMode();
 
     // The next switch command is answered with this text instead (e.g.
     // "ERROR", "ERROR:2033"); empty: switches normally.
     void setSwitchRefusal(const QByteArray& text) { _switchRefusal = text; }
     void queueFault(const Fault& fault) { _faults.push_back(fault); }
     void setMaxPacket(int bytes) { _maxPacket = bytes; }
+    // The phone as SyncML server: a Get of the WBXML type without a name is
+    // answered with this message (none set: Not Found).
+    void setSyncMLAnswer(const QByteArray& message) { _syncMLAnswer = message; }
+    // A canned WBXML message of the fixtures ("syncml-client",
+    // "syncml-answer"); empty for an unknown name.
+    static QByteArray cannedSyncMLMessage(const QString& name);
+    // The phone as SyncML client: after the program's notification Put it
+    // runs its session with this message (see SyncMLClientScript).
+    void setSyncMLClientMessage(const QByteArray& message) { _client.arm(message); }
+    const SyncMLClientScript& syncMLClient() const { return _client; }
 
     // Files by path ("/" separated, folders implied), and the folders made.
     QMap<QString, QByteArray> files() const { return _files; }
@@ -93,6 +107,10 @@ private:
     QMap<QString, QByteArray> _files;
     QSet<QString> _folders;
     QString _folder;   // "" is the root
+    QByteArray _syncMLAnswer;
+    SyncMLClientScript _client;
+    bool _putIsNotification = false;
+    bool _notificationIn = false;
     QString _putName;
     QByteArray _putData;
     bool _putStarted = false;

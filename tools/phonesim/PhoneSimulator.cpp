@@ -1,4 +1,5 @@
 #include "PhoneSimulator.h"
+#include "ServiceRecords.h"
 
 #include <QFile>
 #include <algorithm>
@@ -169,6 +170,16 @@ bool PhoneSimulator::startServing()
 
 int PhoneSimulator::connectSocketPair()
 {
+    return connectLink(false);
+}
+
+int PhoneSimulator::connectObexSocketPair()
+{
+    return connectLink(true);
+}
+
+int PhoneSimulator::connectLink(bool obexMode)
+{
     if (!isRunning() && !startServing())
         return -1;
     int pair[2];
@@ -179,33 +190,46 @@ int PhoneSimulator::connectSocketPair()
         if (_nextLink >= 0)
             ::close(_nextLink);
         _nextLink = pair[1];
+        _nextLinkObex = obexMode;
     }
     const char byte = 'c';
     [[maybe_unused]] const ssize_t written = ::write(_wakePipe[1], &byte, 1);
     return pair[0];
 }
 
-bool PhoneSimulator::startListening(const QString& path)
+int PhoneSimulator::listenAt(const QString& path)
 {
-    if (isRunning())
-        return false;
     const QByteArray name = QFile::encodeName(path);
     sockaddr_un address {};
     if (name.isEmpty() || size_t(name.size()) >= sizeof address.sun_path) {
         _error = QStringLiteral("socket path too long: %1").arg(path);
-        return false;
+        return -1;
     }
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    _listen = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     ::unlink(name.constData());
-    if (_listen < 0 || ::bind(_listen, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(_listen, 4) != 0) {
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
         _error = QStringLiteral("cannot listen on %1: %2").arg(path, QString::fromLocal8Bit(strerror(errno)));
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool PhoneSimulator::startListening(const QString& path)
+{
+    if (isRunning())
+        return false;
+    _listen = listenAt(path);
+    if (_listen >= 0)
+        _socketPath = path;
+    _obexListen = _listen >= 0 ? listenAt(ServiceRecords::obexSocketPath(path)) : -1;
+    if (_obexListen < 0) {
         stop();
         return false;
     }
-    _socketPath = path;
     return startServing();
 }
 
@@ -216,10 +240,12 @@ void PhoneSimulator::adoptNextLink()
         std::lock_guard lock(_mutex);
         std::swap(next, _nextLink);
         if (next >= 0) {
-            // A new connection starts in AT mode.
+            // A new connection starts in AT mode, an OBEX channel's in OBEX mode.
             _pending.clear();
             _lgPort.close();
             _obex.leaveObexMode();
+            if (std::exchange(_nextLinkObex, false))
+                _obex.enterObexMode();
         }
     }
     if (next < 0)
@@ -255,13 +281,16 @@ void PhoneSimulator::stop()
         _thread.join();
     if (_link == _master)
         _link = -1;
-    for (int* fd : {&_master, &_slaveKeeper, &_wakePipe[0], &_wakePipe[1], &_link, &_nextLink, &_listen, &_relay}) {
+    for (int* fd :
+         {&_master, &_slaveKeeper, &_wakePipe[0], &_wakePipe[1], &_link, &_nextLink, &_listen, &_obexListen, &_relay}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
     }
-    if (!_socketPath.isEmpty())
+    if (!_socketPath.isEmpty()) {
+        ::unlink(QFile::encodeName(ServiceRecords::obexSocketPath(_socketPath)).constData());
         ::unlink(QFile::encodeName(std::exchange(_socketPath, QString())).constData());
+    }
 }
 
 void PhoneSimulator::setAnswerChunking(int chunkSize, int delayMs)
@@ -401,6 +430,10 @@ void PhoneSimulator::openRelay()
         return;
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    // A reset on close leaves the server's port free at once (no TIME_WAIT),
+    // so the next relayed session can have the server listen again.
+    const linger reset{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     _relay = fd;
 }
 
@@ -677,9 +710,13 @@ void PhoneSimulator::serve()
     char buffer[1024];
     while (!_stopping) {
         adoptNextLink();
-        pollfd fds[4] = {{_link, POLLIN, 0}, {_wakePipe[0], POLLIN, 0}, {_listen, POLLIN, 0}, {_relay, POLLIN, 0}};
+        pollfd fds[5] = {{_link, POLLIN, 0},
+                         {_wakePipe[0], POLLIN, 0},
+                         {_listen, POLLIN, 0},
+                         {_relay, POLLIN, 0},
+                         {_obexListen, POLLIN, 0}};
         // The short wait lets bytes queued by sendUnsolicited() go out.
-        if (::poll(fds, 4, kOutboxPollMs) < 0) {
+        if (::poll(fds, 5, kOutboxPollMs) < 0) {
             if (errno == EINTR)
                 continue;
             return;
@@ -691,16 +728,20 @@ void PhoneSimulator::serve()
             while (::read(_wakePipe[0], drain, sizeof drain) > 0) {
             }
         }
-        if (fds[2].revents & POLLIN) {
-            const int client = ::accept4(_listen, nullptr, nullptr, SOCK_CLOEXEC);
+        for (const int at : {2, 4}) {
+            if (!(fds[at].revents & POLLIN))
+                continue;
+            const int client = ::accept4(fds[at].fd, nullptr, nullptr, SOCK_CLOEXEC);
             if (client >= 0) {
                 std::lock_guard lock(_mutex);
                 if (_nextLink >= 0)
                     ::close(_nextLink);
                 _nextLink = client;
-                continue;
+                _nextLinkObex = at == 4;
             }
         }
+        if ((fds[2].revents | fds[4].revents) & POLLIN)
+            continue;
         sendOutbox();
         if (_relay >= 0 && (fds[3].revents & (POLLIN | POLLHUP | POLLERR))) {
             const ssize_t n = ::read(_relay, buffer, sizeof buffer);

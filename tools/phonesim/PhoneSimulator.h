@@ -44,8 +44,13 @@ public:
     // when not running and answers the caller's end of a new connection to
     // the phone; the phone's end replaces the connection before. -1 on failure.
     int connectSocketPair();
+    // The same for one of the phone's OBEX channels: the connection starts
+    // straight in OBEX mode, served by the same OBEX server.
+    int connectObexSocketPair();
     // Serves the clients of a local stream socket at path, one at a time (a
     // new client replaces the one before); false (with errorString()) on failure.
+    // The clients of a second socket (ServiceRecords::obexSocketPath) are the
+    // phone's OBEX channels: they start straight in OBEX mode.
     bool startListening(const QString& path);
     void stop();
     bool isRunning() const { return _thread.joinable(); }
@@ -116,6 +121,8 @@ public:
 
 private:
     bool startServing();
+    int connectLink(bool obexMode);
+    int listenAt(const QString& path);
     void adoptNextLink();
     bool isHeld(const QByteArray& line) const;
     void serve();
@@ -167,7 +174,9 @@ private:
     // What the phone talks on: the pty master, or the socket of the client.
     int _link = -1;
     int _nextLink = -1;      // a new socket connection, taken over by the thread
+    bool _nextLinkObex = false; // it starts in OBEX mode
     int _listen = -1;
+    int _obexListen = -1;
     QString _socketPath;
     int _wakePipe[2] = {-1, -1};
     std::thread _thread;

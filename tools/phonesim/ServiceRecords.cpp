@@ -83,6 +83,16 @@ QList<int> ServiceRecords::atChannels(const QString& profile)
     return channels;
 }
 
+QList<int> ServiceRecords::obexChannels(const QString& profile)
+{
+    QList<int> channels;
+    for (const QVariantMap& record : forProfile(profile)) {
+        if (record.value(QStringLiteral("obex")).toBool())
+            channels.append(record.value(QStringLiteral("channel")).toInt());
+    }
+    return channels;
+}
+
 QByteArray ServiceRecords::deviceFile(const QString& address, const QString& name, const QString& profile,
                                       const QString& socketPath)
 {
@@ -92,6 +102,8 @@ QByteArray ServiceRecords::deviceFile(const QString& address, const QString& nam
     QVariantMap channels;
     for (int channel : atChannels(profile))
         channels.insert(QString::number(channel), socketPath);
+    for (int channel : obexChannels(profile))
+        channels.insert(QString::number(channel), obexSocketPath(socketPath));
     const QVariantMap device{{QStringLiteral("address"), address},
                              {QStringLiteral("name"), name},
                              {QStringLiteral("paired"), true},

@@ -3,7 +3,8 @@
 //            [--socket PATH [--device-file FILE] [--address 00:12:34:56:78:9a]] [--obex-relay PORT]
 // Prints the slave tty path (or, with --socket, the socket path) on the first
 // line of the standard output. With --socket the phone serves the clients of
-// a local socket, as its Bluetooth channels would; --device-file writes the
+// a local socket, as its Bluetooth channels would (its OBEX channels on
+// PATH.obex, in OBEX mode from the first byte); --device-file writes the
 // Bluetooth device file that makes the program reach it there (set
 // MARVESTO_BLUETOOTH_DEVICES to the file's path). --obex-relay PORT passes the
 // bytes after the AT switch to the OBEX server on 127.0.0.1:PORT.

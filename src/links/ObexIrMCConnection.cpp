@@ -1,0 +1,6 @@
+#include "links/ObexIrMCConnection.h"
+
+QString ObexIrMCConnection::className() const
+{
+    return QStringLiteral("ObexIrMCConnection");
+}
