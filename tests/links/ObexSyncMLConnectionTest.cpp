@@ -7,6 +7,7 @@
 #include "links/ObjectPushCommand.h"
 
 #include "FakeSerialATChannel.h"
+#include "LinkTestSupport.h"
 #include "VirtualTime.h"
 
 #include <QMap>
@@ -17,11 +18,6 @@ using testing_support::runFor;
 using testing_support::runUntil;
 
 namespace {
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
 
 QByteArray packet(uint8_t code, const QByteArray& rest)
 {

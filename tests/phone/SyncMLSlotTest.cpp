@@ -11,7 +11,7 @@ using testing_support::runUntil;
 
 namespace {
 
-const int kCallbackSender = 0;
+const int kSlotCallbackSender = 0;
 
 // The device's own SyncML slot on a phone reached over the simulated
 // Bluetooth stack, with phonesim behind its channels.
@@ -40,7 +40,7 @@ protected:
     {
         std::optional<int> status;
         const int result = start(QVDeviceCallback::commandObject(
-            &kCallbackSender, [&](QVDeviceCallback& c) { status = c.returnStatus(); }, {}));
+            &kSlotCallbackSender, [&](QVDeviceCallback& c) { status = c.returnStatus(); }, {}));
         if (started)
             *started = result;
         if (result == 0 || result == MFDevice::kServiceOpening)
@@ -117,7 +117,7 @@ TEST_F(SyncMLSlotTest, RequestServiceAnswersOpeningExclusiveAndNoSerialDeviceAnd
     std::optional<int> first;
     EXPECT_EQ(phone.requestService(name,
                                    QVDeviceCallback::commandObject(
-                                       &kCallbackSender, [&](QVDeviceCallback& c) { first = c.returnStatus(); }, {})),
+                                       &kSlotCallbackSender, [&](QVDeviceCallback& c) { first = c.returnStatus(); }, {})),
               MFDevice::kServiceOpening);
     // A second open while the first runs is refused with exclusive access.
     EXPECT_EQ(phone.requestService(name, QVDeviceCallback::pollingObject()), MFDevice::kServiceExclusive);
