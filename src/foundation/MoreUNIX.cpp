@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -231,10 +232,45 @@ int MFMoreUNIXWriteDescriptor(int socket, int fd)
     return n == 1 ? 0 : EPIPE;
 }
 
+namespace {
+
+// Copies in the kernel (no pass through this process's memory), in steps of
+// the copy buffer's size so progress and cancelling come as in the buffered
+// copy: once per step, the short last step included. Answers nullopt when the
+// kernel cannot copy between these two descriptors before the first byte
+// moved (pipes, sockets, appending files, some file systems): the caller then
+// copies through a buffer.
+std::optional<int> copyInKernel(int source, int destination, MFMoreUNIXCopyProgress* progress)
+{
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t copied = ::copy_file_range(source, nullptr, destination, nullptr, moreunix::kCopyBufferSize, 0);
+        if (copied < 0) {
+            const int error = errno;
+            if (error == EINTR)
+                continue;
+            const bool unsupported = error == EINVAL || error == EXDEV || error == ENOSYS || error == EOPNOTSUPP
+                || error == EBADF || error == EPERM || error == ETXTBSY;
+            if (total == 0 && unsupported)
+                return std::nullopt;
+            return error;
+        }
+        total += copied;
+        if (progress && !keepCopying(*progress, total))
+            return moreunix::kCancelled;
+        if (std::size_t(copied) < moreunix::kCopyBufferSize)
+            return 0;
+    }
+}
+
+} // namespace
+
 int MFMoreUNIXCopyDescriptorToDescriptor(int source, int destination, MFMoreUNIXCopyProgress* progress)
 {
     require(source >= 0, "source >= 0");
     require(destination >= 0, "destination >= 0");
+    if (const std::optional<int> result = copyInKernel(source, destination, progress))
+        return *result;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[moreunix::kCopyBufferSize]);
     if (!buffer)
         return ENOMEM;

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+#include <vector>
+
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -106,6 +109,49 @@ TEST(MoreUNIX, CopyKeepsContentsModeAndTimes)
     EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
     EXPECT_EQ(st.st_mtim.tv_nsec / 1000, 654321);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2) << "no temporary file left";
+}
+
+// Files are copied in the kernel; a pipe, or a file opened for appending,
+// cannot be, and the copy goes through a buffer with the same progress.
+TEST(MoreUNIX, DescriptorsTheKernelCannotCopyBetweenGoThroughABuffer)
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = pattern(65536 + 10);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    // More than a pipe holds: written while the copy reads.
+    std::thread writer([&] {
+        MFMoreUNIXWrite(pipeEnds[1], bytes.constData(), std::size_t(bytes.size()), nullptr);
+        ::close(pipeEnds[1]);
+    });
+    const QString fromPipe = dir.filePath(QStringLiteral("from-pipe"));
+    const int out = ::open(QFile::encodeName(fromPipe).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(out, 0);
+    std::vector<qint64> totals;
+    MFMoreUNIXCopyProgress progress;
+    progress.progress = [&totals](MFMoreUNIXCopyProgress&, qint64 soFar) {
+        totals.push_back(soFar);
+        return true;
+    };
+    EXPECT_EQ(MFMoreUNIXCopyDescriptorToDescriptor(pipeEnds[0], out, &progress), 0);
+    writer.join();
+    ::close(pipeEnds[0]);
+    ::close(out);
+    EXPECT_EQ(readFile(fromPipe), bytes);
+    EXPECT_EQ(totals.back(), qint64(bytes.size()));
+
+    const QString source = dir.filePath(QStringLiteral("source"));
+    writeFile(source, bytes);
+    const QString appended = dir.filePath(QStringLiteral("appended"));
+    writeFile(appended, "head:");
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    const int appending = ::open(QFile::encodeName(appended).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(in, 0);
+    ASSERT_GE(appending, 0);
+    EXPECT_EQ(MFMoreUNIXCopyDescriptorToDescriptor(in, appending, nullptr), 0);
+    ::close(in);
+    ::close(appending);
+    EXPECT_EQ(readFile(appended), QByteArray("head:") + bytes);
 }
 
 TEST(MoreUNIX, CancelledCopyLeavesTheDestinationUntouched)
