@@ -2,8 +2,8 @@
 
 #include "kestrova/core/SLTCommDevice.h"
 
-#include <QTimeZone>
 #include <cstdlib>
+#include <ctime>
 
 namespace kestrova::vendors::motorolacalendar {
 
@@ -13,6 +13,8 @@ const char* const kWeekdays[] = {"sunday", "monday", "tuesday", "wednesday", "th
 const char* const kEventTypes[] = {
     "public",  "private",       "discussion", "meeting", "birthday", "anniversary", "telephone call", "vacation",
     "holiday", "entertainment", "breakfast",  "lunch",   "dinner",   "education",   "travel",         "party"};
+
+constexpr qint64 kEpochJulianDay = 2440588;
 
 const QString kFrequency = QStringLiteral("frequency");
 const QString kInterval = QStringLiteral("interval");
@@ -85,22 +87,60 @@ QString getDateStringForCalendarDate(const QDateTime& date)
     return QLatin1Char('"') + date.toString(QStringLiteral("MM-dd-yyyy")) + QLatin1Char('"');
 }
 
-std::optional<QDateTime> readDate(const QString& time, const QString& date, const QString& zone)
+std::optional<QDateTime> readDate(const QString& time, const QString& date, const QString& zone, LocalOffsets* local)
 {
     const QString timeText = stripped(time);
-    const QTime t = QTime::fromString(timeText,
-                                      timeText.size() > 5 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
-    const QDate d = QDate::fromString(stripped(date), QStringLiteral("MM-dd-yyyy"));
+    const QString dateText = stripped(date);
+    // "HH:mm" or "HH:mm:ss"; "MM-dd-yyyy".
+    const auto digits = [](const QString& text, qsizetype at, qsizetype count) {
+        int value = 0;
+        for (qsizetype i = at; i < at + count; ++i) {
+            const QChar c = text.at(i);
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return -1;
+            value = value * 10 + (c.unicode() - '0');
+        }
+        return value;
+    };
+    const bool withSeconds = timeText.size() == 8 && timeText.at(5) == QLatin1Char(':');
+    if ((timeText.size() != 5 && !withSeconds) || timeText.at(2) != QLatin1Char(':') || dateText.size() != 10
+        || dateText.at(2) != QLatin1Char('-') || dateText.at(5) != QLatin1Char('-'))
+        return std::nullopt;
+    const QTime t(digits(timeText, 0, 2), digits(timeText, 3, 2), withSeconds ? digits(timeText, 6, 2) : 0);
+    const QDate d(digits(dateText, 6, 4), digits(dateText, 0, 2), digits(dateText, 3, 2));
     if (!t.isValid() || !d.isValid())
         return std::nullopt;
+    // The wall time as if at GMT, then moved by the zone's offset (made from
+    // milliseconds: a QDateTime made from date and time consults the local
+    // zone, a file lookup each time).
+    const qint64 wall = (d.toJulianDay() - kEpochJulianDay) * 86400000 + t.msecsSinceStartOfDay();
     if (zone.isNull()) {
-        const QDateTime local(d, t, Qt::LocalTime);
-        return QDateTime(d, t, Qt::OffsetFromUTC, local.offsetFromUtc());
+        const qint64 quarter = wall / (15 * 60 * 1000);
+        const auto known = local ? local->constFind(quarter) : LocalOffsets::const_iterator();
+        int offset = 0;
+        if (local && known != local->cend()) {
+            offset = known.value();
+        } else if (local) {
+            // The caller set the zone up (tzset); localtime_r reads no file.
+            // The offset at the instant the wall time names: from a first
+            // guess, once more.
+            const auto offsetAt = [](qint64 seconds) {
+                const time_t at = time_t(seconds);
+                struct tm parts { };
+                return localtime_r(&at, &parts) ? int(parts.tm_gmtoff) : 0;
+            };
+            const qint64 wallSeconds = wall / 1000;
+            offset = offsetAt(wallSeconds - offsetAt(wallSeconds));
+            local->insert(quarter, offset);
+        } else {
+            offset = QDateTime(d, t, Qt::LocalTime).offsetFromUtc();
+        }
+        return QDateTime::fromMSecsSinceEpoch(wall - qint64(offset) * 1000, Qt::OffsetFromUTC, offset);
     }
     const std::optional<int> offset = zoneOffset(zone);
     if (!offset)
         return std::nullopt;
-    return QDateTime(d, t, Qt::OffsetFromUTC, *offset);
+    return QDateTime::fromMSecsSinceEpoch(wall - qint64(*offset) * 1000, Qt::OffsetFromUTC, *offset);
 }
 
 QString getEventTypeFromString(int code)

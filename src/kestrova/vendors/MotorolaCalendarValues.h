@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
@@ -21,7 +22,12 @@ QString getDateStringForCalendarDate(const QDateTime& date);
 // A record's time ("HH:mm" or "HH:mm:ss") and date ("MM-dd-yyyy"), quotes
 // allowed, in the zone of a zone text ("0", "+hhmm", "-hhmm"); null
 // zone: the local zone on that date. nullopt when unreadable.
-std::optional<QDateTime> readDate(const QString& time, const QString& date, const QString& zone = QString());
+// The local zone's offsets by quarter hour of wall time, kept by a caller that
+// reads many dates after setting the zone up once (tzset): each lookup
+// through QDateTime reads the zone's file again.
+using LocalOffsets = QHash<qint64, int>;
+std::optional<QDateTime> readDate(const QString& time, const QString& date, const QString& zone = QString(),
+                                  LocalOffsets* local = nullptr);
 
 // Event types: the name of a record's code ("public" for any other code) and
 // the code of a name (case ignored; 0 for any other name).

@@ -10,6 +10,7 @@
 #include "platform/RunLoop.h"
 
 #include <QStringList>
+#include <ctime>
 
 using namespace kestrova::core;
 using namespace kestrova::vendors;
@@ -183,7 +184,8 @@ void SLTCommDeviceMotorolaCalendarExt::getMotorolaCalendarEntriesFrom(int first,
                                                QStringLiteral("AT+MDBR=%1,%2\r").arg(first).arg(last)));
 }
 
-std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseMotorolaCalendarLine(const QString& line) const
+std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseMotorolaCalendarLine(
+    const QString& line, kestrova::vendors::motorolacalendar::LocalOffsets* local) const
 {
     const QStringList f = atfields::splitOutsideQuotes(line);
     const std::optional<int> slot = slotOf(f.first());
@@ -193,8 +195,8 @@ std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseMotorolaCalend
     }
     const bool allDay = intOf(f.at(2)) == 0;
     const QString zone = allDay ? QStringLiteral("0") : QString();
-    const std::optional<QDateTime> start = readDate(f.at(4), f.at(5), zone);
-    const std::optional<QDateTime> end = readDate(f.at(10), f.at(11), zone);
+    const std::optional<QDateTime> start = readDate(f.at(4), f.at(5), zone, local);
+    const std::optional<QDateTime> end = readDate(f.at(10), f.at(11), zone, local);
     if (!start || !end) {
         skipped(QStringLiteral("unreadable date"), line);
         return std::nullopt;
@@ -213,7 +215,7 @@ std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseMotorolaCalend
     QVariantMap entry{
         {kSlot, QString::number(*slot)}, {kEvent, event}, {kEventClass, getEventTypeFromString(intOf(f.at(13)))}};
     if (intOf(f.at(3)) == 1) {
-        if (const std::optional<QDateTime> trigger = readDate(f.at(7), f.at(8)))
+        if (const std::optional<QDateTime> trigger = readDate(f.at(7), f.at(8), QString(), local))
             entry.insert(kDisplayAlarm, QVariantMap{{kTriggerDate, *trigger}});
         else
             kitLogWith([&] { return QStringLiteral("Motorola calendar: unreadable alarm in: %1").arg(line); });
@@ -223,14 +225,15 @@ std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseMotorolaCalend
     if (!recurrence.isEmpty()) {
         // Only 00-00-2000 (or an unreadable date) means a series without end;
         // one that ended keeps its end.
-        if (const std::optional<QDateTime> until = readDate(QStringLiteral("23:59:59"), f.at(20)))
+        if (const std::optional<QDateTime> until = readDate(QStringLiteral("23:59:59"), f.at(20), QString(), local))
             recurrence.insert(kUntil, *until);
         entry.insert(kRecurrence, recurrence);
     }
     return entry;
 }
 
-std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseOldMotorolaCalendarLine(const QString& line) const
+std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseOldMotorolaCalendarLine(
+    const QString& line, kestrova::vendors::motorolacalendar::LocalOffsets* local) const
 {
     const QStringList f = atfields::splitOutsideQuotes(line);
     const std::optional<int> slot = slotOf(f.first());
@@ -238,7 +241,7 @@ std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseOldMotorolaCal
         skipped(QStringLiteral("%1 fields").arg(f.size()), line);
         return std::nullopt;
     }
-    const std::optional<QDateTime> start = readDate(f.at(4), f.at(5));
+    const std::optional<QDateTime> start = readDate(f.at(4), f.at(5), QString(), local);
     bool minutesOk = false;
     const qint64 minutes = f.at(6).trimmed().toLongLong(&minutesOk);
     if (!start || !minutesOk || minutes < 0 || minutes > 366LL * 24 * 60 * 100) {
@@ -251,7 +254,7 @@ std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseOldMotorolaCal
         event.insert(kAllDay, true);
     QVariantMap entry{{kSlot, QString::number(*slot)}, {kEvent, event}};
     if (intOf(f.at(3)) == 1) {
-        if (const std::optional<QDateTime> trigger = readDate(f.at(7), f.at(8)))
+        if (const std::optional<QDateTime> trigger = readDate(f.at(7), f.at(8), QString(), local))
             entry.insert(kDisplayAlarm, QVariantMap{{kTriggerDate, *trigger}, {kDescription, summary}});
     }
     const QVariantMap recurrence = getRecurrenceDictForParam(intOf(f.at(9)), start->date());
@@ -263,11 +266,13 @@ std::optional<QVariantMap> SLTCommDeviceMotorolaCalendarExt::parseOldMotorolaCal
 QVariantMap SLTCommDeviceMotorolaCalendarExt::parseMotorolaCalendarEntries(const QString& reply) const
 {
     QVariantMap events;
+    motorolacalendar::LocalOffsets local;
+    tzset();
     for (const QString& line : reply.split(QStringLiteral("\r\n"))) {
         if (!line.startsWith(QLatin1String("+MDBR")))
             continue;
-        const std::optional<QVariantMap> event = isOlderLayout() ? parseOldMotorolaCalendarLine(line)
-                                                                 : parseMotorolaCalendarLine(line);
+        const std::optional<QVariantMap> event = isOlderLayout() ? parseOldMotorolaCalendarLine(line, &local)
+                                                                 : parseMotorolaCalendarLine(line, &local);
         if (event)
             events.insert(event->value(kSlot).toString(), *event);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kestrova/core/SLTInvocation.h"
+#include "kestrova/vendors/MotorolaCalendarValues.h"
 
 #include <QString>
 #include <QVariantMap>
@@ -43,8 +44,11 @@ public:
 
     static std::optional<QVariantMap> parseMotorolaCalendarParameters(const QString& reply);
     // Records in the set in force; the layout by the engine's family.
-    std::optional<QVariantMap> parseMotorolaCalendarLine(const QString& line) const;
-    std::optional<QVariantMap> parseOldMotorolaCalendarLine(const QString& line) const;
+    // local: the local zone's offsets kept over many lines.
+    std::optional<QVariantMap> parseMotorolaCalendarLine(
+        const QString& line, kestrova::vendors::motorolacalendar::LocalOffsets* local = nullptr) const;
+    std::optional<QVariantMap> parseOldMotorolaCalendarLine(
+        const QString& line, kestrova::vendors::motorolacalendar::LocalOffsets* local = nullptr) const;
     // The "+MDBR" lines of a reply, one event per slot ("%d").
     QVariantMap parseMotorolaCalendarEntries(const QString& reply) const;
     QString createWriteStringForEntry(const QVariantMap& event) const;
