@@ -2,8 +2,10 @@
 
 #include "kestrova/core/SLTCommDevice.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 
 namespace kestrova::vendors::motorolacalendar {
 
@@ -106,8 +108,12 @@ std::optional<QDateTime> readDate(const QString& time, const QString& date, cons
     if ((timeText.size() != 5 && !withSeconds) || timeText.at(2) != QLatin1Char(':') || dateText.size() != 10
         || dateText.at(2) != QLatin1Char('-') || dateText.at(5) != QLatin1Char('-'))
         return std::nullopt;
-    const QTime t(digits(timeText, 0, 2), digits(timeText, 3, 2), withSeconds ? digits(timeText, 6, 2) : 0);
-    const QDate d(digits(dateText, 6, 4), digits(dateText, 0, 2), digits(dateText, 3, 2));
+    const int parts[] = {digits(timeText, 0, 2), digits(timeText, 3, 2), withSeconds ? digits(timeText, 6, 2) : 0,
+                         digits(dateText, 6, 4), digits(dateText, 0, 2), digits(dateText, 3, 2)};
+    if (std::any_of(std::begin(parts), std::end(parts), [](int part) { return part < 0; }))
+        return std::nullopt;
+    const QTime t(parts[0], parts[1], parts[2]);
+    const QDate d(parts[3], parts[4], parts[5]);
     if (!t.isValid() || !d.isValid())
         return std::nullopt;
     // The wall time as if at GMT, then moved by the zone's offset (made from
