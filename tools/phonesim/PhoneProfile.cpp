@@ -1,5 +1,6 @@
 #include "PhoneProfile.h"
 #include "CallProgress.h"
+#include "MotorolaCalendar.h"
 #include "MotorolaPhonebook.h"
 #include "SimPhonebook.h"
 #include "SmsStorage.h"
@@ -177,6 +178,7 @@ void PhoneProfile::installCommonHandlers()
     installSmsHandlers(*this);
     installSimPhonebookHandlers(*this);
     installMotorolaPhonebookHandlers(*this);
+    installMotorolaCalendarHandlers(*this);
 }
 
 void PhoneProfile::prepareSession(PhoneSession& session) const

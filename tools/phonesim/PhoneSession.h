@@ -2,6 +2,7 @@
 
 #include "CallProgress.h"
 #include "CharacterSet.h"
+#include "MotorolaCalendar.h"
 #include "MotorolaPhonebook.h"
 #include "SimPhonebook.h"
 #include "SmsStorage.h"
@@ -32,6 +33,7 @@ struct PhoneSession {
     CharacterSetState characterSet;
     PhonebookState phonebook;
     MotorolaPhonebookState motorola;
+    MotorolaCalendarState motorolaCalendar;
 };
 
 } // namespace phonesim

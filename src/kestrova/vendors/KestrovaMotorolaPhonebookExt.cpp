@@ -6,7 +6,9 @@
 #include "kestrova/core/KitLog.h"
 #include "kestrova/core/SLTCommDevice.h"
 #include "kestrova/core/organizerKitAsync.h"
+#include "kestrova/vendors/KestrovaMotorolaCalendarExt.h"
 #include "kestrova/vendors/MotorolaSignals.h"
+#include "kestrova/vendors/MotorolaSlotLimits.h"
 #include "kestrova/vendors/SLTCommDeviceMotorolaPhonebookExt.h"
 
 #include <algorithm>
@@ -16,9 +18,6 @@ using namespace kestrova::vendors;
 using kestrova::kitLogWith;
 
 namespace {
-
-// The most slots a read covers.
-constexpr qint64 kMaxSlots = 10000;
 
 const QString kSlot = QStringLiteral("slot");
 const QString kSubSlot = QStringLiteral("subSlot");
@@ -77,7 +76,21 @@ QVariantMap withoutPlaces(QVariantMap item)
 
 } // namespace
 
-KestrovaMotorolaPhonebookExt::KestrovaMotorolaPhonebookExt(Kestrova& kit) : KestrovaVendorChain(kit) {}
+KestrovaMotorolaPhonebookExt::KestrovaMotorolaPhonebookExt(Kestrova& kit)
+    : KestrovaVendorChain(kit)
+    , _calendar(std::make_unique<KestrovaMotorolaCalendarExt>(kit))
+{
+}
+
+bool KestrovaMotorolaPhonebookExt::getCalendarEntries()
+{
+    return _calendar->getCalendarEntries();
+}
+
+bool KestrovaMotorolaPhonebookExt::writeCalendarEntries(const QVariantMap& entries)
+{
+    return _calendar->writeCalendarEntries(entries);
+}
 
 KestrovaMotorolaPhonebookExt::~KestrovaMotorolaPhonebookExt() = default;
 
@@ -146,34 +159,19 @@ void KestrovaMotorolaPhonebookExt::getMotorolaPhonebookStage3(const QVariantMap&
     if (!is(stepOf(result), kSLTCommDeviceGetMotorolaPhonebookParameters))
         return;
     const QVariantMap limits = result.value(key(kSLTCommDeviceReturnValue)).toMap();
-    const int start = limits.value(QStringLiteral("start")).toInt();
-    const int end = limits.value(QStringLiteral("end")).toInt();
-    if (limits.isEmpty() || start >= end || start < 0) {
+    const std::optional<std::pair<int, int>> range = usableMotorolaSlotRange(limits,
+                                                                             QStringLiteral("Motorola phonebook"));
+    if (!range) {
         commands().motorolaPhonebookCleanup(stage([](const QVariantMap&) {}));
         if (organizerKitAsync* receiver = callback())
             receiver->organizerKitPhonebookRead(&kit(), std::nullopt, kestrova::kit::kFailed);
         return;
     }
-    // A phone stating more slots than any phonebook holds would keep the
-    // read going for hours: past the cap it ends with no data.
-    if (qint64(end) - start + 1 > kMaxSlots) {
-        kitLogWith([&] {
-            return QStringLiteral("Motorola phonebook: the phone states slots %1 to %2, more than %3; not read")
-                .arg(start)
-                .arg(end)
-                .arg(kMaxSlots);
-        });
-        commands().motorolaPhonebookCleanup(stage([](const QVariantMap&) {}));
-        if (organizerKitAsync* receiver = callback())
-            receiver->organizerKitPhonebookRead(&kit(), std::nullopt, kestrova::kit::kFailed);
-        return;
-    }
+    const auto [start, end] = *range;
     _tempDict = limits;
     _startPhonebookEntry = start;
     _endPhonebookEntry = end;
-    // The first range is one batch from the start, ending at the end at most
-    // (slots near the top of the int range must not wrap).
-    _currentPhonebookEntry = int(std::min<qint64>(qint64(start) + batchSize() - 1, end));
+    _currentPhonebookEntry = firstMotorolaRangeEnd(start, end, batchSize());
     readRange(start, _currentPhonebookEntry);
 }
 

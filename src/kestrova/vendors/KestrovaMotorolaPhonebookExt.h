@@ -4,11 +4,13 @@
 #include "kestrova/core/SLTInvocation.h"
 
 #include <functional>
+#include <memory>
 
 #include <QStringList>
 #include <QVariantMap>
 #include <optional>
 
+class KestrovaMotorolaCalendarExt;
 class SLTCommDeviceMotorolaPhonebookExt;
 
 // The Motorola phonebook chain of the organizer kit ("motorola": the
@@ -27,6 +29,10 @@ public:
 
     bool getPhonebookEntries() override;
     bool writePhonebookEntries(const QVariantMap& entries) override;
+    // The calendar of the same phone, by the calendar chain this one holds.
+    bool getCalendarEntries() override;
+    bool writeCalendarEntries(const QVariantMap& entries) override;
+    KestrovaMotorolaCalendarExt& calendar() { return *_calendar; }
 
     // What to send of a contact N against the phone's copy P (P loses what
     // the difference covers); nullopt when either is missing or N holds a
@@ -66,4 +72,5 @@ private:
     bool _entriesAvailableForDeleting = false;
     // The answer the contact in progress waits for (its signal).
     QString _expected;
+    std::unique_ptr<KestrovaMotorolaCalendarExt> _calendar;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-// Signals of the Motorola phonebook commands; each text is its own name.
+// Signals of the Motorola phonebook and calendar commands; each text is its own name.
 namespace kestrova::vendors {
 
 #define KESTROVA_NAME(name) inline constexpr const char* k##name = #name;
@@ -19,6 +19,17 @@ KESTROVA_NAME(SLTCommDeviceMotorolaPhonebookDeletingFinished)
 KESTROVA_NAME(SLTCommDeviceWriteMotorolaPhonebookMainEntryFrom)
 KESTROVA_NAME(SLTCommDeviceWriteMotorolaPhonebookSubEntryFrom)
 KESTROVA_NAME(SLTCommDeviceWriteOldMotorolaPhonebookEntry)
+KESTROVA_NAME(SLTCommDeviceMotorolaCalendarPrepare)
+KESTROVA_NAME(SLTCommDeviceMotorolaCalendarPrepareGetTime)
+KESTROVA_NAME(SLTCommDeviceMotorolaCalendarPrepareGetCurrentTerminalEncoding)
+KESTROVA_NAME(SLTCommDeviceMotorolaCalendarPrepareGetTerminalEncodings)
+KESTROVA_NAME(SLTCommDeviceMotorolaCalendarPrepareFinished)
+KESTROVA_NAME(SLTCommDeviceMotorolaCalendarCleanup)
+KESTROVA_NAME(SLTCommDeviceMotorolaCalendarCleanupFinished)
+KESTROVA_NAME(SLTCommDeviceGetMotorolaCalendarParameters)
+KESTROVA_NAME(SLTCommDeviceGetMotorolaCalendarEntriesFromTo)
+KESTROVA_NAME(SLTCommDeviceDeleteMotorolaCalendarEntryFinished)
+KESTROVA_NAME(SLTCommDeviceWriteMotorolaCalendarEntryFinished)
 
 #undef KESTROVA_NAME
 

@@ -19,6 +19,16 @@ const SLTCommDeviceMotorolaSession::Signals SLTCommDeviceMotorolaSession::kPhone
     kSLTCommDeviceMotorolaPhonebookCleanupFinished,
 };
 
+const SLTCommDeviceMotorolaSession::Signals SLTCommDeviceMotorolaSession::kCalendarSignals = {
+    kSLTCommDeviceMotorolaCalendarPrepare,
+    kSLTCommDeviceMotorolaCalendarPrepareGetCurrentTerminalEncoding,
+    kSLTCommDeviceMotorolaCalendarPrepareGetTerminalEncodings,
+    kSLTCommDeviceMotorolaCalendarPrepareFinished,
+    kSLTCommDeviceMotorolaCalendarCleanup,
+    kSLTCommDeviceMotorolaCalendarCleanupFinished,
+    kSLTCommDeviceMotorolaCalendarPrepareGetTime,
+};
+
 namespace {
 
 bool is(const QVariantMap& result, const char* signal)
@@ -90,7 +100,7 @@ void SLTCommDeviceMotorolaSession::stage(const QVariantMap& result)
     const QString reply = result.value(key(kSLTCommDeviceCommandQueueCommandResult)).toString();
     if (result.contains(key(kSLTCommDeviceCommandSequenceFinished)))
         return;
-    if (is(result, names.prepare) || is(result, names.cleanup)) {
+    if (is(result, names.prepare) || is(result, names.cleanup) || (names.getTime && is(result, names.getTime))) {
         // Whatever these answer, the session goes on; only a link that is
         // gone ends it.
         if (!answered && endsTheQueue(result))

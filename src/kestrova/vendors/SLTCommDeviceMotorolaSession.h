@@ -25,8 +25,11 @@ public:
         const char* prepareFinished;
         const char* cleanup;
         const char* cleanupFinished;
+        // A further opening step whose answer is ignored (none: null).
+        const char* getTime = nullptr;
     };
     static const Signals kPhonebookSignals;
+    static const Signals kCalendarSignals;
 
     // An extension of the engine (SLTCommDevice::extension).
     explicit SLTCommDeviceMotorolaSession(SLTCommDevice& engine);
