@@ -56,7 +56,10 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
         _profile.setHandler("$LGAPP", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
         const QString name = _profile.name().toLower();
         _lgPhonebook = LgPhonebook(name == QLatin1String("lggd900") ? 4 : 1);
+        _lgCalendar = LgCalendar(name == QLatin1String("lggd900"));
         _lgPort.setFramesHandler([this](const QByteArray& frame) {
+            if (_lgCalendar.claims(frame))
+                return _lgCalendar.answer(frame);
             return _lgFiles.claims(frame) ? _lgFiles.answer(frame) : _lgPhonebook.answer(frame);
         });
         if (name == QLatin1String("lg3"))
@@ -74,6 +77,18 @@ void PhoneSimulator::modifyLgPhonebook(const std::function<void(LgPhonebook&)>& 
 {
     std::lock_guard lock(_mutex);
     change(_lgPhonebook);
+}
+
+LgCalendar PhoneSimulator::lgCalendar() const
+{
+    std::lock_guard lock(_mutex);
+    return _lgCalendar;
+}
+
+void PhoneSimulator::modifyLgCalendar(const std::function<void(LgCalendar&)>& change)
+{
+    std::lock_guard lock(_mutex);
+    change(_lgCalendar);
 }
 
 void PhoneSimulator::modifyLgFiles(const std::function<void(LgFileSystem&)>& change)

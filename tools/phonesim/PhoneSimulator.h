@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LgCalendar.h"
 #include "LgFileSystem.h"
 #include "LgPhonebook.h"
 #include "LgPort.h"
@@ -77,6 +78,8 @@ public:
     void setLgFrameHandler(LgPort::FrameHandler handler);
     LgPhonebook lgPhonebook() const;
     void modifyLgPhonebook(const std::function<void(LgPhonebook&)>& change);
+    LgCalendar lgCalendar() const;
+    void modifyLgCalendar(const std::function<void(LgCalendar&)>& change);
     // The file system behind the port (a temporary folder per simulator).
     void modifyLgFiles(const std::function<void(LgFileSystem&)>& change);
     void setLgPortBusy(LgPort::Busy busy);
@@ -154,6 +157,7 @@ private:
     LgPort _lgPort;
     LgPhonebook _lgPhonebook;
     LgFileSystem _lgFiles;
+    LgCalendar _lgCalendar;
     QByteArray _outbox;
     ObexServer _obex;
     quint16 _obexRelayPort = 0;
