@@ -138,11 +138,13 @@ void KestrovaLgCalendarExt::readStage(const QVariantMap& answer)
 {
     if (_finished)
         return;
-    if (_currentCalendar) {
+    const QString step = stepOf(answer);
+    // Progress before each step of the read; the port's closing comes after
+    // the final 1.0.
+    if (_currentCalendar && !is(step, kSLTCommDeviceLgApplicationPortClosed)) {
         const float count = float(_currentCalendar->size());
         progress(count / (count + 10.0f));
     }
-    const QString step = stepOf(answer);
     if (!hasValue(answer)) {
         kit().fullStop();
         finishRead(std::nullopt, failureCode(answer));
@@ -156,23 +158,29 @@ void KestrovaLgCalendarExt::readStage(const QVariantMap& answer)
     } else if (is(step, Ext::preparedSignal(_kind)) || is(step, Ext::ackSignal(_kind))) {
         organizer().getEntry(_kind, _stage);
     } else if (is(step, Ext::readSignal(_kind))) {
-        if (++_entriesRead > _maxEntries) {
+        if (++_entriesRead > s_maxEntries) {
             kitLogWith([&] {
                 return QStringLiteral("LG %1: the phone sent more than %2 entries; read stopped")
                     .arg(_kind == Kind::Tasks ? QStringLiteral("tasks") : QStringLiteral("calendar"))
-                    .arg(_maxEntries);
+                    .arg(s_maxEntries);
             });
             _bounded = true;
             closePort();
             return;
         }
         QVariantMap entry = answer.value(key(kSLTCommDeviceReturnValue)).toMap();
-        if (entry.contains(QStringLiteral("slot"))) {
-            const QString slot = entry.take(QStringLiteral("slot")).toString();
-            if (_kind == Kind::Tasks)
+        // An event keeps its slot inside "event", a task at its top.
+        const QString eventKey = QStringLiteral("event");
+        QVariantMap event = entry.value(eventKey).toMap();
+        QVariantMap& holder = _kind == Kind::Tasks ? entry : event;
+        if (holder.contains(QStringLiteral("slot"))) {
+            const QString slot = holder.take(QStringLiteral("slot")).toString();
+            if (_kind == Kind::Tasks) {
                 _currentCalendar->insert(slot + kTaskSuffix, QVariantMap{{QStringLiteral("task"), entry}});
-            else
+            } else {
+                entry.insert(eventKey, event);
                 _currentCalendar->insert(slot + kEventSuffix, entry);
+            }
         }
         organizer().getEntryAck(_kind, _stage);
     } else if (is(step, Ext::noMoreSignal(_kind))) {

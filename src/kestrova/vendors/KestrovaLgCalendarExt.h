@@ -33,8 +33,8 @@ public:
     static bool isEventKey(const QString& key);
     static QString stripKey(const QString& key);
 
-    // Tests lower the read bound to reach it quickly.
-    void setMaxEntries(int max) { _maxEntries = max; }
+    // The read bound of every chain; tests lower it to reach it quickly.
+    static void setMaxEntries(int max) { s_maxEntries = max; }
 
 private:
     using Kind = SLTCommDeviceLgCalendarExt::Kind;
@@ -50,13 +50,13 @@ private:
     void recordOutcome(const QString& step, const QVariantMap& answer);
     void writeNextEntry();
 
+    static inline int s_maxEntries = kMaxEntries;
     std::shared_ptr<SLTInvocation> _stage;
     Kind _kind = Kind::Calendar;
     bool _doAbort = false;
     bool _finished = true;
     bool _closing = false;
     bool _bounded = false;
-    int _maxEntries = kMaxEntries;
     int _entriesRead = 0;
     std::optional<QVariantMap> _currentCalendar;
     QVariantMap _tempMutableDict;
