@@ -60,6 +60,8 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
         _lgPort.setFramesHandler([this](const QByteArray& frame) {
             if (_lgCalendar.claims(frame))
                 return _lgCalendar.answer(frame);
+            if (_lgMessages.claims(frame))
+                return _lgMessages.answer(frame);
             return _lgFiles.claims(frame) ? _lgFiles.answer(frame) : _lgPhonebook.answer(frame);
         });
         if (name == QLatin1String("lg3"))
@@ -89,6 +91,18 @@ void PhoneSimulator::modifyLgCalendar(const std::function<void(LgCalendar&)>& ch
 {
     std::lock_guard lock(_mutex);
     change(_lgCalendar);
+}
+
+LgMessages PhoneSimulator::lgMessages() const
+{
+    std::lock_guard lock(_mutex);
+    return _lgMessages;
+}
+
+void PhoneSimulator::modifyLgMessages(const std::function<void(LgMessages&)>& change)
+{
+    std::lock_guard lock(_mutex);
+    change(_lgMessages);
 }
 
 void PhoneSimulator::modifyLgFiles(const std::function<void(LgFileSystem&)>& change)

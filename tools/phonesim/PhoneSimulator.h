@@ -2,6 +2,7 @@
 
 #include "LgCalendar.h"
 #include "LgFileSystem.h"
+#include "LgMessages.h"
 #include "LgPhonebook.h"
 #include "LgPort.h"
 #include "ObexServer.h"
@@ -80,6 +81,8 @@ public:
     void modifyLgPhonebook(const std::function<void(LgPhonebook&)>& change);
     LgCalendar lgCalendar() const;
     void modifyLgCalendar(const std::function<void(LgCalendar&)>& change);
+    LgMessages lgMessages() const;
+    void modifyLgMessages(const std::function<void(LgMessages&)>& change);
     // The file system behind the port (a temporary folder per simulator).
     void modifyLgFiles(const std::function<void(LgFileSystem&)>& change);
     void setLgPortBusy(LgPort::Busy busy);
@@ -158,6 +161,7 @@ private:
     LgPhonebook _lgPhonebook;
     LgFileSystem _lgFiles;
     LgCalendar _lgCalendar;
+    LgMessages _lgMessages;
     QByteArray _outbox;
     ObexServer _obex;
     quint16 _obexRelayPort = 0;

@@ -3,6 +3,7 @@
 #include "kestrova/core/Kestrova.h"
 #include "kestrova/vendors/KestrovaLgPhonebookExt.h"
 #include "kestrova/vendors/KestrovaMotorolaPhonebookExt.h"
+#include "kestrova/vendors/QVSmsKitAsyncLgSmsExt.h"
 
 namespace kestrova::vendors {
 
@@ -13,6 +14,9 @@ void registerVendorChains()
     });
     Kestrova::registerVendorChain(QStringLiteral("motorola"), [](Kestrova& kit) -> std::unique_ptr<KestrovaVendorChain> {
         return std::make_unique<KestrovaMotorolaPhonebookExt>(kit);
+    });
+    QVSmsKitAsync::registerSmsChain(QStringLiteral("lg"), [](QVSmsKitAsync& kit) -> std::unique_ptr<SmsKitVendorChain> {
+        return std::make_unique<QVSmsKitAsyncLgSmsExt>(kit);
     });
 }
 
