@@ -264,3 +264,36 @@ TEST(LgSmsCodecTest, ServiceCentreAnswers)
     }
     EXPECT_EQ(SLTCommDeviceLgMessages::extractScAddress(hex("FF FF 22 82 7E")), QString());
 }
+
+TEST_F(LgSmsKitTest, FirstSendFetchesTheServiceCentreThenSendsOverAt)
+{
+    connect("lg");
+    const double start = coretest::now();
+    kit->sendTextMessage(QStringLiteral("Hi"), {QStringLiteral("+4912345")}, false);
+    ASSERT_TRUE(runUntil([&] { return !cb.sendFinished.isEmpty(); }, 120.0, 0.05));
+    EXPECT_EQ(cb.sendFinished, (QList<int>{0}));
+    // The serial port close waits 2.0 s and 3.0 s, the send 3.0 s more.
+    EXPECT_GE(coretest::now() - start, 8.0);
+    EXPECT_EQ(kit->family(), QStringLiteral("se"));
+    const QByteArray wire = sim->received();
+    const qsizetype sent = wire.toUpper().indexOf("AT+CMGS");
+    ASSERT_GE(sent, 0);
+    EXPECT_GT(sent, wire.indexOf(hex("FF 7D DF 00 82")));
+    // The fetched centre (+1234) leads the PDU.
+    EXPECT_GT(wire.indexOf("03912143", sent), sent);
+    QList<int> opcodes;
+    for (const QByteArray& c : sim->lgMessages().commands)
+        opcodes.append(quint8(c[2]));
+    EXPECT_EQ(opcodes, (QList<int>{0x82}));
+}
+
+TEST_F(LgSmsKitTest, AFailedServiceCentreFetchEndsTheSend)
+{
+    connect("lg");
+    sim->setLgPortBusy(LgPort::Busy::Frame);
+    kit->sendTextMessage(QStringLiteral("Hi"), {QStringLiteral("+4912345")}, false);
+    ASSERT_TRUE(runUntil([&] { return !cb.sendFinished.isEmpty(); }, 120.0, 0.05));
+    runUntil([] { return false; }, 4.0, 0.05);
+    EXPECT_EQ(cb.sendFinished, (QList<int>{-1}));
+    EXPECT_EQ(sim->received().toUpper().indexOf("AT+CMGS"), -1);
+}
