@@ -52,6 +52,23 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
 {
     _profile.prepareSession(_session);
     _profile.setHandler("^HSMM", [](PhoneSession&, const AtCommand&) { return AtResult::okay({"^HSMM: 1"}); });
+    if (_profile.name() == QLatin1String("samsung")) {
+        _profile.setHandler("+INFO",
+                            [](PhoneSession&, const AtCommand&) { return AtResult::okay({"+INFO: SGH-E250"}); });
+        _profile.setHandler("+CSDH", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
+        // Selecting one storage selects it for reading, writing and
+        // receiving alike, so the answer names its usage three times.
+        if (const AtHandler* found = _profile.handler("+CPMS")) {
+            _profile.setHandler("+CPMS", [standard = *found](PhoneSession& session, const AtCommand& cmd) {
+                AtResult result = standard(session, cmd);
+                if (!result.ok || cmd.isQuery() || cmd.isTest())
+                    return result;
+                const QByteArray name = '"' + session.sms.stores.at(session.sms.readStore).name + '"';
+                const QList<AtCommand> all = AtCommand::parseLine("+CPMS=" + name + ',' + name + ',' + name);
+                return all.isEmpty() ? result : standard(session, all.first());
+            });
+        }
+    }
     if (_hasLgPort) {
         _profile.setHandler("$LGAPP", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
         const QString name = _profile.name().toLower();

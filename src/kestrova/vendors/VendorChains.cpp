@@ -4,6 +4,7 @@
 #include "kestrova/vendors/KestrovaLgPhonebookExt.h"
 #include "kestrova/vendors/KestrovaMotorolaPhonebookExt.h"
 #include "kestrova/vendors/QVSmsKitAsyncLgSmsExt.h"
+#include "kestrova/vendors/QVSmsKitAsyncSamsungSmsExt.h"
 
 namespace kestrova::vendors {
 
@@ -18,6 +19,10 @@ void registerVendorChains()
     QVSmsKitAsync::registerSmsChain(QStringLiteral("lg"), [](QVSmsKitAsync& kit) -> std::unique_ptr<SmsKitVendorChain> {
         return std::make_unique<QVSmsKitAsyncLgSmsExt>(kit);
     });
+    QVSmsKitAsync::registerSmsChain(QStringLiteral("samsung"),
+                                    [](QVSmsKitAsync& kit) -> std::unique_ptr<SmsKitVendorChain> {
+                                        return std::make_unique<QVSmsKitAsyncSamsungSmsExt>(kit);
+                                    });
 }
 
 } // namespace kestrova::vendors
