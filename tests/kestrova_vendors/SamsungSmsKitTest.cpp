@@ -105,3 +105,31 @@ TEST(SamsungSmsKitTest, StorageCountsAndReadAnswers)
     EXPECT_FALSE(Ext::parseReadAnswer(QStringLiteral("\r\n+CMS ERROR: 321\r\n")));
     EXPECT_FALSE(Ext::parseReadAnswer(QStringLiteral("\r\n+CMGR: 1,,0\r\n\r\nOK\r\n")));
 }
+
+TEST(SamsungSmsKitTest, AMemoryAnnouncingTooManySlotsEndsTheRead)
+{
+    kestrova::vendors::registerVendorChains();
+    OutsideInputScope outside;
+    phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("samsung")));
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    sim.modifySession([](PhoneSession& s) {
+        s.sms.find("ME")->capacity = SLTCommDeviceSamsungExt::kMaxSlots + 1;
+        s.sms.store("ME", 1, kSamsungHi);
+    });
+    SamsungSmsCallback cb;
+    QVSmsKitAsync kit;
+    kit.setCallback(&cb);
+    kit.setFilename(sim.slavePath());
+    kit.setFamily(QStringLiteral("samsung"));
+    kit.startReading();
+    ASSERT_TRUE(runUntil([&] { return !cb.finished.isEmpty(); }, 120.0, 0.05));
+    EXPECT_EQ(cb.finished, (QList<int>{-1}));
+    EXPECT_TRUE(cb.boxes.isEmpty());
+    EXPECT_EQ(sim.received().indexOf("at+cmgr="), -1);
+    // The next read is not refused as still running.
+    sim.modifySession([](PhoneSession& s) { s.sms.find("ME")->capacity = 100; });
+    cb.finished.clear();
+    kit.startReading();
+    ASSERT_TRUE(runUntil([&] { return !cb.finished.isEmpty(); }, 120.0, 0.05));
+    EXPECT_EQ(cb.finished, (QList<int>{0}));
+}
