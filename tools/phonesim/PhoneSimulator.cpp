@@ -53,11 +53,33 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
 {
     _profile.prepareSession(_session);
     _profile.setHandler("^HSMM", [](PhoneSession&, const AtCommand&) { return AtResult::okay({"^HSMM: 1"}); });
+    if (_profile.name() == QLatin1String("samsung")) {
+        _profile.setHandler("+INFO",
+                            [](PhoneSession&, const AtCommand&) { return AtResult::okay({"+INFO: SGH-E250"}); });
+        _profile.setHandler("+CSDH", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
+        // Selecting one storage selects it for reading, writing and
+        // receiving alike, so the answer names its usage three times.
+        if (const AtHandler* found = _profile.handler("+CPMS")) {
+            _profile.setHandler("+CPMS", [standard = *found](PhoneSession& session, const AtCommand& cmd) {
+                AtResult result = standard(session, cmd);
+                if (!result.ok || cmd.isQuery() || cmd.isTest())
+                    return result;
+                const QByteArray name = '"' + session.sms.stores.at(session.sms.readStore).name + '"';
+                const QList<AtCommand> all = AtCommand::parseLine("+CPMS=" + name + ',' + name + ',' + name);
+                return all.isEmpty() ? result : standard(session, all.first());
+            });
+        }
+    }
     if (_hasLgPort) {
         _profile.setHandler("$LGAPP", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });
         const QString name = _profile.name().toLower();
         _lgPhonebook = LgPhonebook(name == QLatin1String("lggd900") ? 4 : 1);
+        _lgCalendar = LgCalendar(name == QLatin1String("lggd900"));
         _lgPort.setFramesHandler([this](const QByteArray& frame) {
+            if (_lgCalendar.claims(frame))
+                return _lgCalendar.answer(frame);
+            if (_lgMessages.claims(frame))
+                return _lgMessages.answer(frame);
             return _lgFiles.claims(frame) ? _lgFiles.answer(frame) : _lgPhonebook.answer(frame);
         });
         if (name == QLatin1String("lg3"))
@@ -75,6 +97,30 @@ void PhoneSimulator::modifyLgPhonebook(const std::function<void(LgPhonebook&)>& 
 {
     std::lock_guard lock(_mutex);
     change(_lgPhonebook);
+}
+
+LgCalendar PhoneSimulator::lgCalendar() const
+{
+    std::lock_guard lock(_mutex);
+    return _lgCalendar;
+}
+
+void PhoneSimulator::modifyLgCalendar(const std::function<void(LgCalendar&)>& change)
+{
+    std::lock_guard lock(_mutex);
+    change(_lgCalendar);
+}
+
+LgMessages PhoneSimulator::lgMessages() const
+{
+    std::lock_guard lock(_mutex);
+    return _lgMessages;
+}
+
+void PhoneSimulator::modifyLgMessages(const std::function<void(LgMessages&)>& change)
+{
+    std::lock_guard lock(_mutex);
+    change(_lgMessages);
 }
 
 void PhoneSimulator::modifyLgFiles(const std::function<void(LgFileSystem&)>& change)

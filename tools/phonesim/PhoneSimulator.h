@@ -1,6 +1,8 @@
 #pragma once
 
+#include "LgCalendar.h"
 #include "LgFileSystem.h"
+#include "LgMessages.h"
 #include "LgPhonebook.h"
 #include "LgPort.h"
 #include "ObexServer.h"
@@ -82,6 +84,10 @@ public:
     void setLgFrameHandler(LgPort::FrameHandler handler);
     LgPhonebook lgPhonebook() const;
     void modifyLgPhonebook(const std::function<void(LgPhonebook&)>& change);
+    LgCalendar lgCalendar() const;
+    void modifyLgCalendar(const std::function<void(LgCalendar&)>& change);
+    LgMessages lgMessages() const;
+    void modifyLgMessages(const std::function<void(LgMessages&)>& change);
     // The file system behind the port (a temporary folder per simulator).
     void modifyLgFiles(const std::function<void(LgFileSystem&)>& change);
     void setLgPortBusy(LgPort::Busy busy);
@@ -161,6 +167,8 @@ private:
     LgPort _lgPort;
     LgPhonebook _lgPhonebook;
     LgFileSystem _lgFiles;
+    LgCalendar _lgCalendar;
+    LgMessages _lgMessages;
     QByteArray _outbox;
     ObexServer _obex;
     quint16 _obexRelayPort = 0;

@@ -3,6 +3,7 @@
 #include "kestrova/core/CoreConstants.h"
 #include "kestrova/core/KitErrors.h"
 #include "kestrova/core/KitLog.h"
+#include "kestrova/core/SmsKitVendorChain.h"
 #include "kestrova/sms/Constants.h"
 #include "kestrova/sms/GsmAlphabet.h"
 #include "kestrova/sms/PduCodec.h"
@@ -155,18 +156,7 @@ void QVSmsKitAsync::startStage2(const platform::Notification& n)
         return;
     }
     const SLTPduListPtr pdus = result.value<SLTPduListPtr>();
-    pdus->liste().resetPos();
-    const auto box = [&](const QString& name) {
-        kestrova::smsList messages;
-        int dropped = 0;
-        kestrova::createSmsListFromPduList(messages, pdus->liste(), &dropped);
-        if (dropped > 0)
-            kitLogWith([&] { return QStringLiteral("Kit: %1 PDUs of box %2 not readable").arg(dropped).arg(name); });
-        // A large box never holds its PDUs, its messages and their
-        // dictionaries all at once: each goes when the next is made.
-        pdus->liste().clear();
-        takeListFrom(messages, name);
-    };
+    const auto box = [&](const QString& name) { deliverPduBox(pdus, name); };
     switch (pdus->state()) {
     case 0:
         progress(30);
@@ -188,6 +178,20 @@ void QVSmsKitAsync::startStage2(const platform::Notification& n)
     default:
         break;
     }
+}
+
+void QVSmsKitAsync::deliverPduBox(const SLTPduListPtr& pdus, const QString& name)
+{
+    pdus->liste().resetPos();
+    kestrova::smsList messages;
+    int dropped = 0;
+    kestrova::createSmsListFromPduList(messages, pdus->liste(), &dropped);
+    if (dropped > 0)
+        kitLogWith([&] { return QStringLiteral("Kit: %1 PDUs of box %2 not readable").arg(dropped).arg(name); });
+    // A large box never holds its PDUs, its messages and their dictionaries
+    // all at once: each goes when the next is made.
+    pdus->liste().clear();
+    takeListFrom(messages, name);
 }
 
 QVariantList QVSmsKitAsync::createListFrom(kestrova::smsList& list, const QString& box)
@@ -442,10 +446,79 @@ void QVSmsKitAsync::abortActionAsync()
         fullStop();
 }
 
-// --- Vendor chains not present ------------------------------------------------
+// --- Vendor chains -----------------------------------------------------------
+
+namespace {
+const QString kLgSmsVendor = QStringLiteral("lg");
+const QString kSamsungSmsVendor = QStringLiteral("samsung");
+
+std::map<QString, QVSmsKitAsync::SmsChainMaker>& smsChainMakers()
+{
+    static std::map<QString, QVSmsKitAsync::SmsChainMaker> makers;
+    return makers;
+}
+} // namespace
+
+void QVSmsKitAsync::registerSmsChain(const QString& vendor, SmsChainMaker maker)
+{
+    smsChainMakers()[vendor] = std::move(maker);
+}
+
+SmsKitVendorChain* QVSmsKitAsync::smsChain(const QString& vendor)
+{
+    auto found = _smsChains.find(vendor);
+    if (found != _smsChains.end())
+        return found->second.get();
+    const auto maker = smsChainMakers().find(vendor);
+    if (maker == smsChainMakers().end() || !maker->second)
+        return nullptr;
+    return _smsChains.emplace(vendor, maker->second(*this)).first->second.get();
+}
+
+SLTCommDevice& SmsKitVendorChain::engine()
+{
+    return _kit.engine();
+}
+
+smsKitAsync* SmsKitVendorChain::callback()
+{
+    return _kit._callback;
+}
+
+std::weak_ptr<const void> SmsKitVendorChain::lifeToken()
+{
+    return _kit.lifeToken();
+}
+
+const QVariantList& SmsKitVendorChain::deleteMessageData()
+{
+    return _kit._deleteMessageData;
+}
+
+const QVariantMap& SmsKitVendorChain::sendMessageData()
+{
+    return _kit._sendMessageData;
+}
+
+void SmsKitVendorChain::setSmscAddress(const QString& address)
+{
+    _kit._smscAddress = address;
+}
+
+void SmsKitVendorChain::deliverBox(const SLTPduListPtr& pdus, const QString& box)
+{
+    _kit.deliverPduBox(pdus, box);
+}
+
+void SmsKitVendorChain::finishDeleting(int errorCode)
+{
+    _kit.finishDeleting(errorCode);
+}
 
 void QVSmsKitAsync::startLgViewtyReading()
 {
+    if (SmsKitVendorChain* chain = smsChain(kLgSmsVendor); chain && chain->startReading())
+        return;
     kitLog("Kit: no LG reading chain");
     later([this] {
         if (_callback)
@@ -455,6 +528,8 @@ void QVSmsKitAsync::startLgViewtyReading()
 
 void QVSmsKitAsync::startSamsungReading()
 {
+    if (SmsKitVendorChain* chain = smsChain(kSamsungSmsVendor); chain && chain->startReading())
+        return;
     kitLog("Kit: no Samsung reading chain");
     later([this] {
         if (_callback)
@@ -464,17 +539,23 @@ void QVSmsKitAsync::startSamsungReading()
 
 void QVSmsKitAsync::lgOrganizerAbortAction()
 {
-    fullStop();
+    SmsKitVendorChain* chain = SLTStateMachine::isLgFamily(_family) ? smsChain(kLgSmsVendor) : nullptr;
+    if (!chain || !chain->abortAction())
+        fullStop();
 }
 
 void QVSmsKitAsync::lgDeleteMessages()
 {
+    if (SmsKitVendorChain* chain = smsChain(kLgSmsVendor); chain && chain->deleteMessages())
+        return;
     kitLog("Kit: no LG delete chain");
     later([this] { finishDeleting(kFailed); });
 }
 
 void QVSmsKitAsync::lgSendTextMessage()
 {
+    if (SmsKitVendorChain* chain = smsChain(kLgSmsVendor); chain && chain->sendTextMessage())
+        return;
     kitLog("Kit: no LG send chain");
     later([this] {
         if (_callback)

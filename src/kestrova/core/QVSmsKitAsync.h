@@ -6,7 +6,11 @@
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
+#include <map>
 #include <memory>
+
+class SmsKitVendorChain;
 
 namespace kestrova {
 class sms;
@@ -26,6 +30,11 @@ public:
     ~QVSmsKitAsync() override;
     QVSmsKitAsync(const QVSmsKitAsync&) = delete;
     QVSmsKitAsync& operator=(const QVSmsKitAsync&) = delete;
+
+    // The vendor library registers the makers of its SMS chains ("lg",
+    // "samsung") at load time.
+    using SmsChainMaker = std::function<std::unique_ptr<SmsKitVendorChain>(QVSmsKitAsync&)>;
+    static void registerSmsChain(const QString& vendor, SmsChainMaker maker);
 
     // Configuration.
     void setFilename(const QString& path);
@@ -71,6 +80,8 @@ protected:
     // stopped first.
     void later(std::function<void()> fn);
     static int errorCodeOf(const platform::Notification& n);
+    // The kit's chain of a vendor; nullptr when none is registered.
+    SmsKitVendorChain* smsChain(const QString& vendor);
 
     // The vendor chains of LG and Samsung phones; until one is present a
     // request for it ends with -1 and a log line.
@@ -90,6 +101,9 @@ protected:
     QVariantMap _sendMessageData;
 
 private:
+    friend class SmsKitVendorChain;
+    // A box's PDUs as messages, handed to the callback.
+    void deliverPduBox(const SLTPduListPtr& pdus, const QString& box);
     // createListFrom, releasing each message once its dictionary is made.
     void takeListFrom(kestrova::smsList& list, const QString& box);
     QVariantMap messageDictionary(const kestrova::sms& message, const QString& box) const;
@@ -109,4 +123,5 @@ private:
     // Stages hold this weakly: none runs after the kit is gone.
     std::shared_ptr<int> _alive = std::make_shared<int>(0);
     bool _deleting = false;
+    std::map<QString, std::unique_ptr<SmsKitVendorChain>> _smsChains;
 };

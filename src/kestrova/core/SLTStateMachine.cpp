@@ -704,7 +704,10 @@ QByteArray SLTStateMachine::prepareDataCommand(const QByteArray& frame, bool put
 {
     if (!isLgFamily(_family))
         return frame;
-    if (_lgInit) {
+    // The OBEX connect that opens an "lg2" port goes out raw, without its
+    // first byte, whenever a job opens the port, not only on a new link.
+    const bool obexConnect = _family == QLatin1String("lg2") && frame.startsWith(QByteArrayView("\x00\x80", 2));
+    if (_lgInit || obexConnect) {
         _lgInit = false;
         return frame.mid(1);
     }

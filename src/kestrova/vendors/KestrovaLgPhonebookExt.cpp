@@ -5,6 +5,7 @@
 #include "kestrova/core/KitErrors.h"
 #include "kestrova/core/KitLog.h"
 #include "kestrova/core/organizerKitAsync.h"
+#include "kestrova/vendors/KestrovaLgCalendarExt.h"
 #include "kestrova/vendors/LgNames.h"
 #include "kestrova/vendors/SLTCommDeviceLgPhonebookExt.h"
 #include "kestrova/vendors/SLTCommDeviceLgSmsExt.h"
@@ -40,6 +41,7 @@ bool is(const QString& step, const char* name)
 
 KestrovaLgPhonebookExt::KestrovaLgPhonebookExt(Kestrova& kit)
     : KestrovaVendorChain(kit)
+    , _calendar(std::make_unique<KestrovaLgCalendarExt>(kit))
 {
 }
 
@@ -80,8 +82,24 @@ std::optional<int> KestrovaLgPhonebookExt::slotOfKey(const QString& key)
     return int(slot);
 }
 
+bool KestrovaLgPhonebookExt::getCalendarEntries()
+{
+    return _calendar->getCalendarEntries();
+}
+
+bool KestrovaLgPhonebookExt::writeCalendarEntries(const QVariantMap& entries)
+{
+    return _calendar->writeCalendarEntries(entries);
+}
+
+bool KestrovaLgPhonebookExt::getTasks()
+{
+    return _calendar->getTasks();
+}
+
 bool KestrovaLgPhonebookExt::abortAction()
 {
+    _calendar->abortAction();
     _doAbort = true;
     port().lgViewtyOrganizerAbortAction();
     return true;

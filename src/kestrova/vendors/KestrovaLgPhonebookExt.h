@@ -11,12 +11,13 @@
 
 class SLTCommDeviceLgSmsExt;
 class SLTCommDeviceLgPhonebookExt;
-
+class KestrovaLgCalendarExt;
 
 // The LG chains of the organizer kit for every family beginning "lg": the
 // phonebook read and write, each opening the application port, preparing the
 // phonebook, reading or writing entry by entry and closing the port, with
-// exactly one final callback. Main thread only.
+// exactly one final callback; the calendar and tasks go to its calendar part.
+// Main thread only.
 class KestrovaLgPhonebookExt : public KestrovaVendorChain {
 public:
     explicit KestrovaLgPhonebookExt(Kestrova& kit);
@@ -24,6 +25,10 @@ public:
 
     bool getPhonebookEntries() override;
     bool writePhonebookEntries(const QVariantMap& entries) override;
+    bool getCalendarEntries() override;
+    bool writeCalendarEntries(const QVariantMap& entries) override;
+    bool getTasks() override;
+    KestrovaLgCalendarExt& calendar() { return *_calendar; }
     // Sets the kit's and the engine's abort flags: a read closes the port at
     // the next entry and reports nothing with 0, a write closes it and
     // reports the conversions so far.
@@ -53,6 +58,7 @@ private:
     void finishWrite(const std::optional<QVariantMap>& conversions, int errorCode);
     void failWrite(const QVariantMap& answer);
 
+    std::unique_ptr<KestrovaLgCalendarExt> _calendar;
     std::shared_ptr<SLTInvocation> _stage;
     bool _doAbort = false;
     bool _finished = true;

@@ -31,6 +31,15 @@ inline constexpr quint8 kPhonebookDelete = 0x95;
 inline constexpr quint8 kPhonebookClose = 0xA7;
 inline constexpr quint8 kPhonebookClosed = 0xA0;
 
+// Calendar and tasks opcodes; their second header's sub-opcode is the
+// opcode minus 0x80.
+inline constexpr quint8 kOrganizerWrite = 0x83;
+inline constexpr quint8 kOrganizerReplace = 0x84;
+inline constexpr quint8 kOrganizerDelete = 0x85;
+inline constexpr quint8 kOrganizerPrepare = 0x91;
+inline constexpr quint8 kOrganizerAck = 0x92;
+inline constexpr quint8 kOrganizerRead = 0x93;
+
 inline constexpr qsizetype kHeaderLength = 8;
 // Reply offsets after unescaping: FF marker, the 8-byte header, payload, 7E.
 inline constexpr qsizetype kReplyLengthOffset = 7;

@@ -3,6 +3,8 @@
 #include "kestrova/core/Kestrova.h"
 #include "kestrova/vendors/KestrovaLgPhonebookExt.h"
 #include "kestrova/vendors/KestrovaMotorolaPhonebookExt.h"
+#include "kestrova/vendors/QVSmsKitAsyncLgSmsExt.h"
+#include "kestrova/vendors/QVSmsKitAsyncSamsungSmsExt.h"
 
 namespace kestrova::vendors {
 
@@ -14,6 +16,13 @@ void registerVendorChains()
     Kestrova::registerVendorChain(QStringLiteral("motorola"), [](Kestrova& kit) -> std::unique_ptr<KestrovaVendorChain> {
         return std::make_unique<KestrovaMotorolaPhonebookExt>(kit);
     });
+    QVSmsKitAsync::registerSmsChain(QStringLiteral("lg"), [](QVSmsKitAsync& kit) -> std::unique_ptr<SmsKitVendorChain> {
+        return std::make_unique<QVSmsKitAsyncLgSmsExt>(kit);
+    });
+    QVSmsKitAsync::registerSmsChain(QStringLiteral("samsung"),
+                                    [](QVSmsKitAsync& kit) -> std::unique_ptr<SmsKitVendorChain> {
+                                        return std::make_unique<QVSmsKitAsyncSamsungSmsExt>(kit);
+                                    });
 }
 
 } // namespace kestrova::vendors
