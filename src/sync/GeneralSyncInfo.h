@@ -166,6 +166,11 @@ private:
     void refreshSyncTimes();
     // Ends a run at quit: finish the session, clear the mark, refresh the times.
     void finishAtQuit(const std::shared_ptr<platform::ISyncSession>& session);
+    // The start of both background runs: takes the client, ends at quit or
+    // without a session, pushes the pending changes. false when the run ends.
+    bool pushIntoBackgroundSession(const std::shared_ptr<platform::ISyncClient>& client,
+                                   const std::shared_ptr<platform::ISyncSession>& session, const QString& where,
+                                   bool trickle);
     void waitWhileBusy(int maxPasses);
     void prepareBackgroundPull(const std::shared_ptr<platform::ISyncSession>& session, const QStringList& names);
 

@@ -102,26 +102,36 @@ void GeneralSyncInfo::prepareBackgroundPull(const std::shared_ptr<ISyncSession>&
         });
 }
 
-void GeneralSyncInfo::bgSessionDoneWithClient(const std::shared_ptr<ISyncClient>& client,
-                                              const std::shared_ptr<ISyncSession>& session)
+bool GeneralSyncInfo::pushIntoBackgroundSession(const std::shared_ptr<ISyncClient>& client,
+                                                const std::shared_ptr<ISyncSession>& session, const QString& where,
+                                                bool trickle)
 {
     synclog::xt(QStringLiteral("<<<<< bgSessionDoneWithClient (GeneralInfo) >>>>>>>"));
     m_client = client;
     if (m_aboutToQuit) {
         finishAtQuit(session);
-        return;
+        return false;
     }
     if (!session) {
         m_pendingSessions = 0;
-        return;
+        return false;
     }
     try {
         pushChangesToSyncSession(*session);
     } catch (const platform::Exception& e) {
-        synclog::system(synclog::caught(QStringLiteral("bgSessionDoneWithClient-pushChangesToSyncSession"), e));
-        endRunAfterException(session, e.name(), false);
-        return;
+        synclog::system(synclog::caught(where, e));
+        endRunAfterException(session, e.name(), trickle);
+        return false;
     }
+    return true;
+}
+
+void GeneralSyncInfo::bgSessionDoneWithClient(const std::shared_ptr<ISyncClient>& client,
+                                              const std::shared_ptr<ISyncSession>& session)
+{
+    if (!pushIntoBackgroundSession(client, session, QStringLiteral("bgSessionDoneWithClient-pushChangesToSyncSession"),
+                                   false))
+        return;
     try {
         QStringList pull;
         for (const QString& name : std::as_const(m_syncEntities)) {
@@ -172,23 +182,8 @@ int GeneralSyncInfo::trickleSyncEngine()
 void GeneralSyncInfo::bgTrickleSessionDoneWithClient(const std::shared_ptr<ISyncClient>& client,
                                                      const std::shared_ptr<ISyncSession>& session)
 {
-    synclog::xt(QStringLiteral("<<<<< bgSessionDoneWithClient (GeneralInfo) >>>>>>>"));
-    m_client = client;
-    if (m_aboutToQuit) {
-        finishAtQuit(session);
+    if (!pushIntoBackgroundSession(client, session, QStringLiteral("bgTrickleSessionDoneWithClient"), true))
         return;
-    }
-    if (!session) {
-        m_pendingSessions = 0;
-        return;
-    }
-    try {
-        pushChangesToSyncSession(*session);
-    } catch (const platform::Exception& e) {
-        synclog::system(synclog::caught(QStringLiteral("bgTrickleSessionDoneWithClient"), e));
-        endRunAfterException(session, e.name(), true);
-        return;
-    }
     try {
         m_syncEntities = getEntityNames();
         prepareBackgroundPull(session, m_syncEntities);
