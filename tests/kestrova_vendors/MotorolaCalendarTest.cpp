@@ -8,6 +8,7 @@
 #include "kestrova/vendors/SLTCommDeviceMotorolaCalendarExt.h"
 #include "kestrova/vendors/VendorChains.h"
 
+#include "MotorolaKitFixture.h"
 #include "PhoneSimulator.h"
 
 #include <QTimeZone>
@@ -114,69 +115,24 @@ MotorolaCalendarEvent storedEvent(int slot, const QString& summary, const QStrin
     return e;
 }
 
-class MotorolaCalendarTest : public ::testing::Test {
+class MotorolaCalendarTest : public MotorolaKitFixture<CalendarCallback> {
 protected:
-    void SetUp() override { kestrova::vendors::registerVendorChains(); }
     void start(const char* profile, QList<QByteArray> offered = {"GSM", "UCS2"}, int slots = 10)
     {
-        sim = std::make_unique<phonesim::PhoneSimulator>(*phonesim::PhoneProfile::named(QLatin1String(profile)));
-        sim->modifySession([&](PhoneSession& s) {
+        startPhone(profile, [&](PhoneSession& s) {
             s.characterSet.offered = offered;
             s.motorolaCalendar.slotCount = slots;
         });
-        ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
-        kit.setCallback(&callback);
-        kit.setFilename(sim->slavePath());
-        kit.setFamily(QLatin1String(profile));
-    }
-    void TearDown() override
-    {
-        kit.fullStop();
-        kit.setCallback(nullptr);
     }
     void store(const MotorolaCalendarEvent& event)
     {
         sim->modifySession([&](PhoneSession& s) { s.motorolaCalendar.events.insert(event.slot, event); });
     }
-    QStringList linesStartingWith(const QList<QByteArray>& prefixes) const
-    {
-        QStringList lines;
-        for (const QByteArray& line : sim->receivedLines()) {
-            for (const QByteArray& prefix : prefixes) {
-                if (line.toLower().startsWith(prefix.toLower())) {
-                    lines.append(QString::fromLatin1(line));
-                    break;
-                }
-            }
-        }
-        return lines;
-    }
-    static bool wait(const std::function<bool()>& done, double seconds = 300.0)
-    {
-        return runUntil(done, seconds, 0.25);
-    }
-    std::optional<QVariantMap> read()
-    {
-        const qsizetype before = callback.reads.size();
-        kit.getCalendarEntries();
-        if (!wait([&] { return callback.reads.size() > before; }))
-            return std::nullopt;
-        return callback.reads.last();
-    }
+    std::optional<QVariantMap> read() { return readWith(&Kestrova::getCalendarEntries); }
     std::optional<QVariantMap> write(const QVariantMap& entries)
     {
-        sim->clearReceived();
-        const qsizetype before = callback.writes.size();
-        kit.writeCalendarEntries(entries);
-        if (!wait([&] { return callback.writes.size() > before; }))
-            return std::nullopt;
-        return callback.writes.last();
+        return writeWith(&Kestrova::writeCalendarEntries, entries);
     }
-
-    OutsideInputScope outside{0.05};
-    std::unique_ptr<phonesim::PhoneSimulator> sim;
-    CalendarCallback callback;
-    Kestrova kit;
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "kestrova/vendors/SLTCommDeviceMotorolaPhonebookExt.h"
 #include "kestrova/vendors/VendorChains.h"
 
+#include "MotorolaKitFixture.h"
 #include "PhoneSimulator.h"
 #include "ServiceRecords.h"
 #include "platform/bluetooth/BluetoothStackSimulated.h"
@@ -78,25 +79,14 @@ MotorolaContact anna()
     return c;
 }
 
-class MotorolaPhonebookTest : public ::testing::Test {
+class MotorolaPhonebookTest : public MotorolaKitFixture<PhonebookCallback> {
 protected:
-    void SetUp() override { kestrova::vendors::registerVendorChains(); }
     void start(const char* profile, QList<QByteArray> offered = {"GSM", "UCS2"})
     {
-        sim = std::make_unique<phonesim::PhoneSimulator>(*phonesim::PhoneProfile::named(QLatin1String(profile)));
-        sim->modifySession([&](PhoneSession& s) {
+        startPhone(profile, [&](PhoneSession& s) {
             s.characterSet.offered = offered;
             s.motorola.lastSlot = 10;
         });
-        ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
-        kit.setCallback(&callback);
-        kit.setFilename(sim->slavePath());
-        kit.setFamily(QLatin1String(profile));
-    }
-    void TearDown() override
-    {
-        kit.fullStop();
-        kit.setCallback(nullptr);
     }
     void addContact(const MotorolaContact& contact)
     {
@@ -116,48 +106,12 @@ protected:
         bert.fields = {{1, QStringLiteral("040"), 1, 1}};
         addContact(bert);
     }
-    QStringList linesStartingWith(const QList<QByteArray>& prefixes) const
-    {
-        QStringList lines;
-        for (const QByteArray& line : sim->receivedLines()) {
-            for (const QByteArray& prefix : prefixes) {
-                if (line.toLower().startsWith(prefix.toLower())) {
-                    lines.append(QString::fromLatin1(line));
-                    break;
-                }
-            }
-        }
-        return lines;
-    }
     QStringList writeLines() const { return linesStartingWith({"at+mpbw", "AT+MPBRE=", "at+mpbf"}); }
-    // Virtual time moves a quarter second a pass: the session's waits cost
-    // little real time.
-    static bool wait(const std::function<bool()>& done, double seconds = 300.0)
-    {
-        return runUntil(done, seconds, 0.25);
-    }
-    std::optional<QVariantMap> read()
-    {
-        const qsizetype before = callback.reads.size();
-        kit.getPhonebookEntries();
-        if (!wait([&] { return callback.reads.size() > before; }))
-            return std::nullopt;
-        return callback.reads.last();
-    }
+    std::optional<QVariantMap> read() { return readWith(&Kestrova::getPhonebookEntries); }
     std::optional<QVariantMap> write(const QVariantMap& entries)
     {
-        sim->clearReceived();
-        const qsizetype before = callback.writes.size();
-        kit.writePhonebookEntries(entries);
-        if (!wait([&] { return callback.writes.size() > before; }))
-            return std::nullopt;
-        return callback.writes.last();
+        return writeWith(&Kestrova::writePhonebookEntries, entries);
     }
-
-    OutsideInputScope outside{0.05};
-    std::unique_ptr<phonesim::PhoneSimulator> sim;
-    PhonebookCallback callback;
-    Kestrova kit;
 };
 
 QVariantMap annaAsRead()
