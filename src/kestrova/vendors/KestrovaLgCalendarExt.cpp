@@ -8,6 +8,7 @@
 #include "kestrova/vendors/KestrovaLgPhonebookExt.h"
 #include "kestrova/vendors/LgNames.h"
 #include "kestrova/vendors/SLTCommDeviceLgSmsExt.h"
+#include "kestrova/vendors/StageAnswers.h"
 
 using namespace kestrova::core;
 using namespace kestrova::lg;
@@ -16,29 +17,19 @@ namespace kit = kestrova::kit;
 using Kind = SLTCommDeviceLgCalendarExt::Kind;
 using Ext = SLTCommDeviceLgCalendarExt;
 
+using stageanswers::hasValue;
+using stageanswers::is;
+using stageanswers::stepOf;
+
 namespace {
 const QString kEventSuffix = QStringLiteral("-E");
 const QString kTaskSuffix = QStringLiteral("-T");
-
-QString stepOf(const QVariantMap& answer)
-{
-    return answer.value(key(kSLTCommDeviceCommandStep)).toString();
-}
-
-bool hasValue(const QVariantMap& answer)
-{
-    return answer.value(key(kSLTCommDeviceReturnValue)).isValid();
-}
 
 int failureCode(const QVariantMap& answer)
 {
     return answer.contains(key(kSLTCommDeviceCommandQueueLgAppConflict)) ? kit::kLgPortInUse : kit::kFailed;
 }
 
-bool is(const QString& step, const char* name)
-{
-    return step == QLatin1String(name);
-}
 } // namespace
 
 KestrovaLgCalendarExt::KestrovaLgCalendarExt(Kestrova& kit) : KestrovaVendorChain(kit)

@@ -9,34 +9,25 @@
 #include "kestrova/vendors/LgNames.h"
 #include "kestrova/vendors/SLTCommDeviceLgPhonebookExt.h"
 #include "kestrova/vendors/SLTCommDeviceLgSmsExt.h"
+#include "kestrova/vendors/StageAnswers.h"
 
 using namespace kestrova::core;
 using namespace kestrova::lg;
 using kestrova::kitLogWith;
 namespace kit = kestrova::kit;
 
+using stageanswers::hasValue;
+using stageanswers::is;
+using stageanswers::stepOf;
+
 namespace {
 const QString kNewEntryPrefix = QStringLiteral("T-");
-
-QString stepOf(const QVariantMap& answer)
-{
-    return answer.value(key(kSLTCommDeviceCommandStep)).toString();
-}
-
-bool hasValue(const QVariantMap& answer)
-{
-    return answer.value(key(kSLTCommDeviceReturnValue)).isValid();
-}
 
 int failureCode(const QVariantMap& answer)
 {
     return answer.contains(key(kSLTCommDeviceCommandQueueLgAppConflict)) ? kit::kLgPortInUse : kit::kFailed;
 }
 
-bool is(const QString& step, const char* name)
-{
-    return step == QLatin1String(name);
-}
 } // namespace
 
 KestrovaLgPhonebookExt::KestrovaLgPhonebookExt(Kestrova& kit)

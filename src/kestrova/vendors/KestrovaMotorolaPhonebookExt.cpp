@@ -10,12 +10,16 @@
 #include "kestrova/vendors/MotorolaSignals.h"
 #include "kestrova/vendors/MotorolaSlotLimits.h"
 #include "kestrova/vendors/SLTCommDeviceMotorolaPhonebookExt.h"
+#include "kestrova/vendors/StageAnswers.h"
 
 #include <algorithm>
 
 using namespace kestrova::core;
 using namespace kestrova::vendors;
 using kestrova::kitLogWith;
+
+using stageanswers::is;
+using stageanswers::stepOf;
 
 namespace {
 
@@ -29,16 +33,6 @@ const QString kInSync = QStringLiteral("inSync");
 const QString kErrorRecovery = QStringLiteral("errorRecovery");
 const QString kFullname = QStringLiteral("fullname");
 const QString kYes = QStringLiteral("yes");
-
-QString stepOf(const QVariantMap& result)
-{
-    return result.value(key(kSLTCommDeviceCommandStep)).toString();
-}
-
-bool is(const QString& step, const char* signal)
-{
-    return step == QLatin1String(signal);
-}
 
 bool linkLost(const QVariantMap& result)
 {

@@ -8,6 +8,7 @@
 #include "kestrova/vendors/LgNames.h"
 #include "kestrova/vendors/SLTCommDeviceLgFileBrowserExt.h"
 #include "kestrova/vendors/SLTCommDeviceLgSmsExt.h"
+#include "kestrova/vendors/StageAnswers.h"
 
 #include <QSaveFile>
 
@@ -17,20 +18,13 @@ using namespace kestrova::lg;
 using kestrova::kitLogWith;
 namespace kit = kestrova::kit;
 
+using stageanswers::is;
+using stageanswers::stepOf;
+
 namespace {
 
 const QString kLg2 = QStringLiteral("lg2");
 const QString kLg3 = QStringLiteral("lg3");
-
-QString stepOf(const QVariantMap& answer)
-{
-    return answer.value(key(kSLTCommDeviceCommandStep)).toString();
-}
-
-bool is(const QString& step, const char* name)
-{
-    return step == QLatin1String(name);
-}
 
 bool hasRaw(const QVariantMap& answer)
 {

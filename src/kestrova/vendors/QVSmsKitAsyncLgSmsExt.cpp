@@ -8,28 +8,18 @@
 #include "kestrova/vendors/LgNames.h"
 #include "kestrova/vendors/SLTCommDeviceLgMessages.h"
 #include "kestrova/vendors/SLTCommDeviceLgSmsExt.h"
+#include "kestrova/vendors/StageAnswers.h"
 
 using namespace kestrova::core;
 using namespace kestrova::lg;
 using kestrova::kitLogWith;
 namespace kit = kestrova::kit;
 
+using stageanswers::hasValue;
+using stageanswers::is;
+using stageanswers::stepOf;
+
 namespace {
-QString stepOf(const QVariantMap& answer)
-{
-    return answer.value(key(kSLTCommDeviceCommandStep)).toString();
-}
-
-bool hasValue(const QVariantMap& answer)
-{
-    return answer.value(key(kSLTCommDeviceReturnValue)).isValid();
-}
-
-bool is(const QString& step, const char* name)
-{
-    return step == QLatin1String(name);
-}
-
 int failureCode(const QVariantMap& answer)
 {
     if (answer.contains(key(kSLTCommDeviceCommandQueueLgAppConflict)))
