@@ -505,6 +505,23 @@ void SmsKitVendorChain::setSmscAddress(const QString& address)
     _kit._smscAddress = address;
 }
 
+bool SmsKitVendorChain::deliverListedBox(const SLTPduListPtr& pdus)
+{
+    switch (pdus->state()) {
+    case 0:
+        deliverBox(pdus, QStringLiteral("inbox"));
+        return false;
+    case 2:
+        deliverBox(pdus, QStringLiteral("drafts"));
+        return false;
+    case 3:
+        deliverBox(pdus, QStringLiteral("sent"));
+        return true;
+    default:
+        return false;
+    }
+}
+
 void SmsKitVendorChain::deliverBox(const SLTPduListPtr& pdus, const QString& box)
 {
     _kit.deliverPduBox(pdus, box);

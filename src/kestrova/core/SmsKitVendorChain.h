@@ -38,6 +38,9 @@ protected:
     void setSmscAddress(const QString& address);
     // A box's PDUs as messages to the callback (nothing for an empty box).
     void deliverBox(const SLTPduListPtr& pdus, const QString& box);
+    // A listed box by its state (0 inbox, 2 drafts, 3 sent; others dropped);
+    // true after the sent box, the last one a listing hands over.
+    bool deliverListedBox(const SLTPduListPtr& pdus);
     void finishDeleting(int errorCode);
 
 private:

@@ -139,20 +139,8 @@ void QVSmsKitAsyncLgSmsExt::readingStage2(const QVariantMap& answer)
     if (!value.canConvert<SLTPduListPtr>() || !value.value<SLTPduListPtr>())
         return;
     const SLTPduListPtr pdus = value.value<SLTPduListPtr>();
-    switch (pdus->state()) {
-    case 0:
-        deliverBox(pdus, QStringLiteral("inbox"));
-        break;
-    case 2:
-        deliverBox(pdus, QStringLiteral("drafts"));
-        break;
-    case 3:
-        deliverBox(pdus, QStringLiteral("sent"));
+    if (deliverListedBox(pdus))
         closePort(_stage);
-        break;
-    default:
-        break;
-    }
 }
 
 // --- Deleting ---------------------------------------------------------------

@@ -50,18 +50,6 @@ void QVSmsKitAsyncSamsungSmsExt::startSamsungStage2(const QVariantMap& answer)
         return;
     }
     const SLTPduListPtr pdus = value.value<SLTPduListPtr>();
-    switch (pdus->state()) {
-    case 0:
-        deliverBox(pdus, QStringLiteral("inbox"));
-        break;
-    case 2:
-        deliverBox(pdus, QStringLiteral("drafts"));
-        break;
-    case 3:
-        deliverBox(pdus, QStringLiteral("sent"));
+    if (deliverListedBox(pdus))
         finish(kit::kSuccess);
-        break;
-    default:
-        break;
-    }
 }

@@ -108,18 +108,12 @@ SLTCommDeviceMotorolaSession& SLTCommDeviceMotorolaCalendarExt::session() const
 QVariantMap SLTCommDeviceMotorolaCalendarExt::command(const SLTInvocationPtr& stage, const char* selector,
                                                       const char* signal, const QString& text) const
 {
-    QVariantMap command = engine().makeCommand(stage, signal, 42, text);
-    command.insert(key(kSLTCommandQueueCommDeviceCallbackSelString), QLatin1String(selector));
-    return command;
+    return session().commandFor(stage, selector, signal, 42, text);
 }
 
 void SLTCommDeviceMotorolaCalendarExt::refuse(const SLTInvocationPtr& stage, const char* signal, const QString& why)
 {
-    kitLogWith([&] { return QStringLiteral("Motorola calendar: refused, %1").arg(why); });
-    QVariantMap failed = engine().makeCommand(stage, signal, 42);
-    failed.insert(key(kSLTCommDeviceCommandQueueCommandError), key(kSLTCommDeviceCommandQueueCommandError));
-    platform::runloop::performAfterDelay(this, QStringLiteral("refuse"), 0,
-                                         [this, failed] { engine().returnResultforCommandRequest(failed); });
+    session().refuse(this, QStringLiteral("Motorola calendar"), stage, signal, why);
 }
 
 // --- Session ------------------------------------------------------------------

@@ -172,18 +172,12 @@ SLTCommDeviceMotorolaSession& SLTCommDeviceMotorolaPhonebookExt::session() const
 QVariantMap SLTCommDeviceMotorolaPhonebookExt::command(const SLTInvocationPtr& stage, const char* selector,
                                                        const char* signal, int requestedState, const QString& text) const
 {
-    QVariantMap command = engine().makeCommand(stage, signal, requestedState, text);
-    command.insert(key(kSLTCommandQueueCommDeviceCallbackSelString), QLatin1String(selector));
-    return command;
+    return session().commandFor(stage, selector, signal, requestedState, text);
 }
 
 void SLTCommDeviceMotorolaPhonebookExt::refuse(const SLTInvocationPtr& stage, const char* signal, const QString& why)
 {
-    kitLogWith([&] { return QStringLiteral("Motorola phonebook: refused, %1").arg(why); });
-    QVariantMap failed = engine().makeCommand(stage, signal, 42);
-    failed.insert(key(kSLTCommDeviceCommandQueueCommandError), key(kSLTCommDeviceCommandQueueCommandError));
-    platform::runloop::performAfterDelay(this, QStringLiteral("refuse"), 0,
-                                         [this, failed] { engine().returnResultforCommandRequest(failed); });
+    session().refuse(this, QStringLiteral("Motorola phonebook"), stage, signal, why);
 }
 
 QString SLTCommDeviceMotorolaPhonebookExt::decoded(const QString& field) const

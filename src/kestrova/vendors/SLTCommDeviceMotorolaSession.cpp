@@ -5,6 +5,7 @@
 #include "kestrova/core/KitLog.h"
 #include "kestrova/core/SLTCommDevice.h"
 #include "kestrova/vendors/MotorolaSignals.h"
+#include "platform/RunLoop.h"
 
 using namespace kestrova::core;
 using namespace kestrova::vendors;
@@ -50,9 +51,26 @@ bool endsTheQueue(const QVariantMap& result)
 QVariantMap SLTCommDeviceMotorolaSession::command(const SLTInvocationPtr& stage, const char* signal, int requestedState,
                                                   const QString& text) const
 {
+    return commandFor(stage, kStageSelector, signal, requestedState, text);
+}
+
+QVariantMap SLTCommDeviceMotorolaSession::commandFor(const SLTInvocationPtr& stage, const char* selector,
+                                                     const char* signal, int requestedState, const QString& text) const
+{
     QVariantMap command = engine().makeCommand(stage, signal, requestedState, text);
-    command.insert(key(kSLTCommandQueueCommDeviceCallbackSelString), QLatin1String(kStageSelector));
+    command.insert(key(kSLTCommandQueueCommDeviceCallbackSelString), QLatin1String(selector));
     return command;
+}
+
+void SLTCommDeviceMotorolaSession::refuse(const void* owner, const QString& setName, const SLTInvocationPtr& stage,
+                                          const char* signal, const QString& why)
+{
+    kitLogWith([&] { return QStringLiteral("%1: refused, %2").arg(setName, why); });
+    QVariantMap failed = engine().makeCommand(stage, signal, 42);
+    failed.insert(key(kSLTCommDeviceCommandQueueCommandError), key(kSLTCommDeviceCommandQueueCommandError));
+    SLTCommDevice* device = &engine();
+    platform::runloop::performAfterDelay(owner, QStringLiteral("refuse"), 0,
+                                         [device, failed] { device->returnResultforCommandRequest(failed); });
 }
 
 QVariantMap SLTCommDeviceMotorolaSession::openingWait(const SLTInvocationPtr& stage, const char* signal) const

@@ -39,6 +39,14 @@ public:
     // A command with this session's stage: signal, requested state and text.
     QVariantMap command(const SLTInvocationPtr& stage, const char* signal, int requestedState,
                         const QString& text = QString()) const;
+    // The same for a command set whose own selector hears the answer.
+    QVariantMap commandFor(const SLTInvocationPtr& stage, const char* selector, const char* signal, int requestedState,
+                           const QString& text = QString()) const;
+    // Ends a command of a set (named in the log line, e.g. "Motorola
+    // calendar") with a command error on a later pass, nothing sent; owner
+    // is the set, whose destruction drops the pending answer.
+    void refuse(const void* owner, const QString& setName, const SLTInvocationPtr& stage, const char* signal,
+                const QString& why);
     // The opening wait (state 27: 60 s time-out, 3 s pause).
     QVariantMap openingWait(const SLTInvocationPtr& stage, const char* signal) const;
     // Queues the set's opening commands and the character-set switch; the
