@@ -5,6 +5,7 @@
 #include "DeviceWindowTestSupport.h"
 
 #include "DeviceDBTestSupport.h"
+#include "GuiGapProbe.h"
 #include "IdentificationScripts.h"
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"
@@ -21,24 +22,6 @@
 namespace {
 
 using namespace devicewindow_tests;
-
-// Records the longest gap between the ticks of a 10 ms timer on the GUI
-// thread.
-class GapProbe {
-public:
-    GapProbe()
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { longest_ = std::max(longest_, clock_.restart()); });
-        clock_.start();
-        timer_.start(10);
-    }
-    qint64 longest() const { return longest_; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 longest_ = 0;
-};
 
 class RealRunTest : public UsbPhoneFixture {
 protected:
@@ -99,9 +82,11 @@ protected:
 TEST_F(RealRunTest, ANewLGPhoneOpensItsWindowWithoutStallingTheGUI)
 {
     attachPhone("lg");
-    GapProbe probe;
+    testing_support::GuiGapProbe probe;
     device = controller->openFromDeviceDictionary(wizard(), std::nullopt, QStringLiteral("USB-Serial"));
     ASSERT_TRUE(device) << xtLines().join(QLatin1Char('\n')).toStdString();
+    probe.stop();
+    std::printf("largest GUI-thread gap while the window opened: %lld ms\n", static_cast<long long>(probe.longest()));
     EXPECT_LE(probe.longest(), 50) << "the GUI thread went " << probe.longest() << " ms without a tick";
     EXPECT_EQ(controller->getMFDevice(), device.get());
     const QVariantMap dict = *device->mDeviceDict();
