@@ -28,6 +28,8 @@ public:
     ~BlueZObjects() override;
 
     bool loaded() const { return _loaded; }
+    // The bus BlueZ is reached on.
+    QDBusConnection bus() const { return _bus; }
     // Runs the main loop (bounded) until the first answer came.
     void waitUntilLoaded();
 

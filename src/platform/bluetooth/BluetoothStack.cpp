@@ -179,6 +179,55 @@ int BluetoothDevice::openConnectionAsync(std::function<void(int)> done, int page
     return 0;
 }
 
+int BluetoothDevice::pair(std::function<void(int)> done)
+{
+    if (_pairing)
+        return kIOReturnBusy;
+    auto owner = stack();
+    if (!owner || !owner->hasAdapter())
+        return kIOReturnNoDevice;
+    _pairing = true;
+    _pairingDone = std::move(done);
+    _pairingTimeLimit = std::make_unique<Timer>([this] {
+        qCWarning(lcBluetooth) << "pairing with" << addressString() << "timed out";
+        stopPairing();
+        pairingFinished(kIOReturnTimeout);
+    });
+    _pairingTimeLimit->start(bluetooth::kPairingTimeLimit);
+    const int status = startPairing();
+    if (status != 0) {
+        _pairing = false;
+        _pairingDone = {};
+        _pairingTimeLimit.reset();
+    }
+    return status;
+}
+
+void BluetoothDevice::cancelPairing()
+{
+    if (!_pairing)
+        return;
+    stopPairing();
+    pairingFinished(kIOReturnNotOpen);
+}
+
+int BluetoothDevice::startPairing()
+{
+    return kIOReturnUnsupported;
+}
+
+void BluetoothDevice::pairingFinished(int status)
+{
+    if (!_pairing)
+        return;
+    _pairing = false;
+    _pairingTimeLimit.reset();
+    if (auto owner = stack())
+        owner->pairingAgent().endRequestsOf(_address);
+    if (std::function<void(int)> done = std::exchange(_pairingDone, {}))
+        runloop::performOnMainThread([done = std::move(done), status] { done(status); }, _guard.get());
+}
+
 int BluetoothDevice::performSdpQuery(std::function<void(int)> done)
 {
     if (!_sdpRunning) {

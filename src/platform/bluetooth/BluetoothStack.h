@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/bluetooth/BluetoothAddress.h"
+#include "platform/bluetooth/BluetoothPairingAgent.h"
 #include "platform/bluetooth/SdpServiceRecord.h"
 
 #include <QByteArray>
@@ -32,6 +33,9 @@ inline constexpr int kAuthenticationFailure = 5;
 // ends with kIOReturnTimeout.
 inline constexpr double kSdpQueryTimeLimit = 30.0;
 inline constexpr double kRfcommOpenTimeLimit = 30.0;
+// A pairing that did not end in this time ends with kIOReturnTimeout (its
+// agent request is cancelled).
+inline constexpr double kPairingTimeLimit = 30.0;
 
 // The parts of a class of device (the 24 bits a device announces).
 inline constexpr quint32 majorDeviceClass(quint32 classOfDevice)
@@ -179,6 +183,18 @@ public:
     // when there was none.
     virtual int removePairing() = 0;
 
+    // Pairs with the device; the stack asks its pairing agent for what the
+    // pairing needs. done gets the status on a later pass of the main loop: 0
+    // (paired), bluetooth::kPageTimeout (the phone did not answer),
+    // bluetooth::kAuthenticationFailure (a wrong or refused key), another
+    // status for other failures, kIOReturnTimeout after kPairingTimeLimit,
+    // kIOReturnNotOpen after cancelPairing(). Answers 0 when started
+    // (kIOReturnBusy while a pairing runs; nothing follows then).
+    int pair(std::function<void(int status)> done);
+    // Ends a running pairing (done gets kIOReturnNotOpen); nothing without one.
+    void cancelPairing();
+    bool isPairing() const { return _pairing; }
+
     // Opens an RFCOMM channel. The synchronous form runs the main loop until
     // the open ended and answers its status: on success *channel is set and
     // the open-complete event follows; on failure nothing follows. The
@@ -205,6 +221,13 @@ protected:
     // channel when not).
     virtual int startRfcommOpen(quint8 channelID, std::shared_ptr<RfcommChannel>* channel) = 0;
     void sdpQueryFinished(int status, const QList<SdpServiceRecord>& records);
+    // Starts pairing; the backend ends it with pairingFinished() on the main
+    // thread (a later pass). Answers 0 when started. The default cannot pair.
+    virtual int startPairing();
+    // The pairing ended early (cancelled or timed out): the backend stops it
+    // and reports nothing more.
+    virtual void stopPairing() {}
+    void pairingFinished(int status);
 
 private:
     friend class BluetoothStack;
@@ -219,6 +242,9 @@ private:
     std::vector<std::function<void(int)>> _sdpWaiters;
     std::unique_ptr<Timer> _sdpTimeLimit;
     std::unique_ptr<Timer> _asyncOpen;
+    bool _pairing = false;
+    std::function<void(int)> _pairingDone;
+    std::unique_ptr<Timer> _pairingTimeLimit;
     std::unique_ptr<QObject> _guard;
 };
 
@@ -239,6 +265,9 @@ public:
     // setShared(nullptr) returns to that choice.
     static BluetoothStack& shared();
     static void setShared(std::shared_ptr<BluetoothStack> stack);
+
+    // The agent that answers this stack's pairing requests.
+    BluetoothPairingAgent& pairingAgent() { return _agent; }
 
     // Whether a local adapter is there (false: every open and query fails).
     virtual bool hasAdapter() const = 0;
@@ -272,6 +301,7 @@ private:
     QList<std::shared_ptr<BluetoothDevice>> _devices;
     QMap<BluetoothAddress, QList<SdpServiceRecord>> _records;
     QString _cacheFile;
+    BluetoothPairingAgent _agent;
 };
 
 } // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/IOReturn.h"
+#include "platform/bluetooth/BlueZAgent.h"
 #include "platform/bluetooth/BlueZObjects.h"
 #include "platform/bluetooth/BluetoothInquiry.h"
 #include "platform/bluetooth/BluetoothLog.h"
@@ -164,6 +165,27 @@ int BluetoothStackBlueZ::statusForSocketError(int socketError, const QString& er
     return kIOReturnError;
 }
 
+int BluetoothStackBlueZ::statusForPairingError(const QString& errorName)
+{
+    if (errorName.isEmpty() || errorName == QLatin1String("org.bluez.Error.AlreadyExists"))
+        return 0;
+    static const QStringList authentication{
+        QStringLiteral("org.bluez.Error.AuthenticationFailed"), QStringLiteral("org.bluez.Error.AuthenticationRejected"),
+        QStringLiteral("org.bluez.Error.AuthenticationCanceled")};
+    if (authentication.contains(errorName))
+        return bluetooth::kAuthenticationFailure;
+    if (errorName == QLatin1String("org.bluez.Error.ConnectionAttemptFailed")
+        || errorName == QLatin1String("org.bluez.Error.AuthenticationTimeout")
+        || errorName == QLatin1String("org.freedesktop.DBus.Error.NoReply"))
+        return bluetooth::kPageTimeout;
+    if (errorName == QLatin1String("org.bluez.Error.InProgress"))
+        return kIOReturnBusy;
+    if (errorName == QLatin1String("org.freedesktop.DBus.Error.UnknownObject")
+        || errorName == QLatin1String("org.bluez.Error.DoesNotExist"))
+        return kIOReturnNoDevice;
+    return kIOReturnError;
+}
+
 // An RFCOMM channel on a QBluetoothSocket.
 class BluetoothStackBlueZ::Channel : public RfcommChannel {
 public:
@@ -248,6 +270,47 @@ public:
     }
 
 protected:
+    int startPairing() override
+    {
+        if (!adapterPresent())
+            return kIOReturnNoDevice;
+        auto owner = std::static_pointer_cast<BluetoothStackBlueZ>(stack());
+        const int run = ++_pairingRun;
+        owner->agent().ensureRegistered([this, run, guard = QPointer<QObject>(_pairingGuard.get())](const QString& error) {
+            if (!guard || run != _pairingRun)
+                return;
+            if (!error.isEmpty()) {
+                pairingFinished(kIOReturnError);
+                return;
+            }
+            auto owner = std::static_pointer_cast<BluetoothStackBlueZ>(stack());
+            if (!owner) {
+                pairingFinished(kIOReturnNoDevice);
+                return;
+            }
+            BlueZObjects& objects = owner->objects();
+            objects.callAsync(devicePath(objects.adapterPath(), address()), QLatin1String(BlueZObjects::kDeviceInterface),
+                              QStringLiteral("Pair"), {}, [this, run, guard](const QString& error) {
+                                  if (!guard || run != _pairingRun)
+                                      return;
+                                  if (!error.isEmpty())
+                                      qCInfo(lcBluetooth) << "pairing with" << addressString() << "failed:" << error;
+                                  pairingFinished(statusForPairingError(error));
+                              });
+        });
+        return 0;
+    }
+    void stopPairing() override
+    {
+        ++_pairingRun;
+        auto owner = std::static_pointer_cast<BluetoothStackBlueZ>(stack());
+        if (!owner)
+            return;
+        BlueZObjects& objects = owner->objects();
+        objects.callAsync(devicePath(objects.adapterPath(), address()), QLatin1String(BlueZObjects::kDeviceInterface),
+                          QStringLiteral("CancelPairing"), {});
+    }
+
     int startSdpQuery() override
     {
         if (!adapterPresent())
@@ -311,6 +374,8 @@ private:
     }
 
     std::unique_ptr<QBluetoothServiceDiscoveryAgent> _agent;
+    std::unique_ptr<QObject> _pairingGuard = std::make_unique<QObject>();
+    int _pairingRun = 0;
 };
 
 // Discovery on the first adapter for one inquiry length: a device object
@@ -412,7 +477,18 @@ private:
 };
 
 BluetoothStackBlueZ::BluetoothStackBlueZ() = default;
-BluetoothStackBlueZ::~BluetoothStackBlueZ() = default;
+BluetoothStackBlueZ::~BluetoothStackBlueZ()
+{
+    // The agent lives on the objects' bus: it goes first.
+    _agent.reset();
+}
+
+BlueZAgent& BluetoothStackBlueZ::agent()
+{
+    if (!_agent)
+        _agent = std::make_unique<BlueZAgent>(objects(), pairingAgent());
+    return *_agent;
+}
 
 BlueZObjects& BluetoothStackBlueZ::objects() const
 {
@@ -423,6 +499,7 @@ BlueZObjects& BluetoothStackBlueZ::objects() const
 
 void BluetoothStackBlueZ::setObjects(std::unique_ptr<BlueZObjects> objects)
 {
+    _agent.reset();
     _objects = std::move(objects);
 }
 

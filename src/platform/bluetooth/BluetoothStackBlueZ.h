@@ -8,6 +8,7 @@
 
 namespace platform {
 
+class BlueZAgent;
 class BlueZObjects;
 
 // The Bluetooth stack of the system: BlueZ through Qt Bluetooth (SDP with
@@ -41,6 +42,12 @@ public:
     // The status of a failed RFCOMM connect: kPageTimeout when the phone did
     // not answer, else an I/O status value.
     static int statusForSocketError(int socketError, const QString& errorText);
+    // The status of a Device1.Pair that ended with the error name (empty:
+    // paired).
+    static int statusForPairingError(const QString& errorName);
+    // The stack's agent on BlueZ's bus (made on first use, registered when a
+    // pairing starts).
+    BlueZAgent& agent();
 
 protected:
     std::shared_ptr<BluetoothDevice> makeDevice(const BluetoothAddress& address) override;
@@ -50,6 +57,7 @@ private:
     class Channel;
     class Inquiry;
     mutable std::unique_ptr<BlueZObjects> _objects;
+    std::unique_ptr<BlueZAgent> _agent;
 };
 
 } // namespace platform

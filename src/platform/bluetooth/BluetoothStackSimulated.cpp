@@ -66,6 +66,11 @@ struct BluetoothStackSimulated::Phone {
     int basebandOpens = 0;
     QList<int> writes;
     QList<std::weak_ptr<Channel>> openChannels;
+    PairingMode pairingMode = PairingMode::PinCode;
+    QString pin = QStringLiteral("0000");
+    PinSource pinSource;
+    quint32 passkey = 123456;
+    int pairings = 0;
 };
 
 // One simulated channel: a stream socket to the phone, read on the main loop.
@@ -226,6 +231,81 @@ public:
     bool isConnected() const override { return _connected; }
 
 protected:
+    int startPairing() override
+    {
+        auto owner = simulatedStack();
+        if (!owner || !owner->hasAdapter() || !owner->_powered)
+            return kIOReturnNoDevice;
+        Phone& p = owner->phoneFor(addressString());
+        ++p.pairings;
+        const std::weak_ptr<Phone> phoneRef = owner->_phones.value(address());
+        const std::weak_ptr<BluetoothStackSimulated> stackRef = owner;
+        _pairingStep = std::make_unique<Timer>();
+        const auto finishWith = [this](int status) {
+            _pairingStep->setCallback([this, status] { pairingFinished(status); });
+            if (auto o = simulatedStack())
+                _pairingStep->start(o->_pairingDelay);
+        };
+        if (!p.present) {
+            finishWith(bluetooth::kPageTimeout);
+            return 0;
+        }
+        switch (p.pairingMode) {
+        case PairingMode::Succeed:
+            markPaired();
+            finishWith(0);
+            return 0;
+        case PairingMode::PageTimeout:
+            finishWith(bluetooth::kPageTimeout);
+            return 0;
+        case PairingMode::AuthenticationFailure:
+            finishWith(bluetooth::kAuthenticationFailure);
+            return 0;
+        case PairingMode::NeverAnswer:
+            return 0;
+        case PairingMode::PinCode:
+        case PairingMode::Confirmation:
+            break;
+        }
+        // The phone asks; the agent's answer decides.
+        _pairingStep->setCallback([this, stackRef, phoneRef] {
+            auto o = stackRef.lock();
+            auto phone = phoneRef.lock();
+            if (!o || !phone)
+                return;
+            BluetoothPairingAgent::Request request;
+            request.address = address();
+            request.kind = phone->pairingMode == PairingMode::PinCode ? BluetoothPairingAgent::Kind::PinCode
+                                                                      : BluetoothPairingAgent::Kind::Confirmation;
+            request.passkey = phone->passkey;
+            _agentRequest = o->pairingAgent().open(request, [this, phoneRef](const BluetoothPairingAgent::Answer& a) {
+                _agentRequest = 0;
+                if (a.cancelled || !_pairingStep)
+                    return;
+                auto phone = phoneRef.lock();
+                bool accepted = a.accepted && phone;
+                if (accepted && phone->pairingMode == PairingMode::PinCode) {
+                    const QString expected = phone->pinSource ? phone->pinSource() : phone->pin;
+                    accepted = !expected.isEmpty() && a.pinCode == expected;
+                }
+                if (accepted)
+                    markPaired();
+                _pairingStep->setCallback(
+                    [this, accepted] { pairingFinished(accepted ? 0 : bluetooth::kAuthenticationFailure); });
+                if (auto o = simulatedStack())
+                    _pairingStep->start(o->_pairingDelay);
+            });
+        });
+        _pairingStep->start(owner->_pairingDelay);
+        return 0;
+    }
+    void stopPairing() override
+    {
+        if (auto o = simulatedStack(); o && _agentRequest != 0)
+            o->pairingAgent().cancel(std::exchange(_agentRequest, 0));
+        _pairingStep.reset();
+    }
+
     int startSdpQuery() override
     {
         auto owner = simulatedStack();
@@ -276,8 +356,19 @@ private:
         return owner ? owner->phone(address()) : nullptr;
     }
 
+    void markPaired()
+    {
+        if (auto o = simulatedStack()) {
+            Phone& p = o->phoneFor(addressString());
+            p.paired = true;
+            p.stalePairing = false;
+        }
+    }
+
     bool _connected = false;
     std::unique_ptr<Timer> _sdp;
+    std::unique_ptr<Timer> _pairingStep;
+    int _agentRequest = 0;
 };
 
 // An inquiry over the simulated phones: the discoverable ones in reach are
@@ -517,6 +608,25 @@ int BluetoothStackSimulated::pairingRemovalCount(const QString& address) const
     return p ? p->pairingRemovals : 0;
 }
 
+void BluetoothStackSimulated::setPairing(const QString& address, PairingMode mode, const QString& pin, quint32 passkey)
+{
+    Phone& p = phoneFor(address);
+    p.pairingMode = mode;
+    p.pin = pin;
+    p.passkey = passkey % (BluetoothPairingAgent::kMaxPasskey + 1);
+}
+
+void BluetoothStackSimulated::setPairingPinSource(const QString& address, PinSource source)
+{
+    phoneFor(address).pinSource = std::move(source);
+}
+
+int BluetoothStackSimulated::pairingCount(const QString& address) const
+{
+    const Phone* p = phone(address);
+    return p ? p->pairings : 0;
+}
+
 int BluetoothStackSimulated::sdpQueryCount(const QString& address) const
 {
     const Phone* p = phone(address);
@@ -613,6 +723,9 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
         quint32 classOfDevice;
         QList<SdpServiceRecord> records;
         QMap<quint8, QString> sockets;
+        std::optional<PairingMode> pairingMode;
+        QString pin;
+        quint32 passkey = 123456;
     };
     QList<Entry> entries;
     const QVariantList devices = document.toVariant().toMap().value(QStringLiteral("devices")).toList();
@@ -638,6 +751,27 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
                 return fail(QStringLiteral("malformed record of %1").arg(entry.address));
             entry.records.append(*decoded);
         }
+        if (device.contains(QStringLiteral("pairing"))) {
+            static const QMap<QString, PairingMode> modes{
+                {QStringLiteral("pin"), PairingMode::PinCode},
+                {QStringLiteral("confirm"), PairingMode::Confirmation},
+                {QStringLiteral("succeed"), PairingMode::Succeed},
+                {QStringLiteral("pageTimeout"), PairingMode::PageTimeout},
+                {QStringLiteral("authenticationFailure"), PairingMode::AuthenticationFailure},
+                {QStringLiteral("never"), PairingMode::NeverAnswer}};
+            const QVariantMap pairing = device.value(QStringLiteral("pairing")).toMap();
+            const QString mode = pairing.value(QStringLiteral("mode"), QStringLiteral("pin")).toString();
+            if (!modes.contains(mode))
+                return fail(QStringLiteral("bad pairing mode \"%1\" of %2").arg(mode, entry.address));
+            entry.pairingMode = modes.value(mode);
+            entry.pin = pairing.value(QStringLiteral("pin"), QStringLiteral("0000")).toString().left(
+                BluetoothPairingAgent::kMaxPinCodeLength);
+            bool ok = true;
+            const qint64 passkey = pairing.value(QStringLiteral("passkey"), 123456).toLongLong(&ok);
+            if (!ok || passkey < 0 || passkey > BluetoothPairingAgent::kMaxPasskey)
+                return fail(QStringLiteral("bad passkey of %1").arg(entry.address));
+            entry.passkey = quint32(passkey);
+        }
         const QVariantMap channels = device.value(QStringLiteral("channels")).toMap();
         for (auto it = channels.constBegin(); it != channels.constEnd(); ++it) {
             bool ok = false;
@@ -655,6 +789,8 @@ bool BluetoothStackSimulated::loadDevices(const QByteArray& json, QString* error
         setDiscoverable(entry.address, entry.discoverable);
         setNameLearnedByInquiry(entry.address, entry.nameLater);
         setClassOfDevice(entry.address, entry.classOfDevice);
+        if (entry.pairingMode)
+            setPairing(entry.address, *entry.pairingMode, entry.pin, entry.passkey);
         for (auto it = entry.sockets.constBegin(); it != entry.sockets.constEnd(); ++it)
             setChannelSocketPath(entry.address, it.key(), it.value());
     }

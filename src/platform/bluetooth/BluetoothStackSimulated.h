@@ -20,6 +20,13 @@ public:
     // socket (the stack owns it from then on), or -1 when nobody answers.
     using Connector = std::function<int()>;
 
+    // How a phone answers a pairing: it asks for a PIN code and compares the
+    // answer with its own, asks to confirm a passkey, pairs without asking,
+    // fails with kPageTimeout or kAuthenticationFailure, or never answers.
+    enum class PairingMode { PinCode, Confirmation, Succeed, PageTimeout, AuthenticationFailure, NeverAnswer };
+    // What the phone's user typed on the phone when it asked for the PIN.
+    using PinSource = std::function<QString()>;
+
     static constexpr quint16 kDefaultMtu = 127;
     // A device file holds at most this much.
     static constexpr qint64 kMaxDeviceFileBytes = 1 << 20;
@@ -60,6 +67,15 @@ public:
     // removed.
     void setStalePairing(const QString& address, bool stale = true);
     int pairingRemovalCount(const QString& address) const;
+    // How the phone pairs (by default: it asks for a PIN code, "0000"); the
+    // passkey is the one it shows for a confirmation.
+    void setPairing(const QString& address, PairingMode mode, const QString& pin = QStringLiteral("0000"),
+                    quint32 passkey = 123456);
+    // The phone's PIN comes from source (asked when the phone compares).
+    void setPairingPinSource(const QString& address, PinSource source);
+    int pairingCount(const QString& address) const;
+    // How long the phone takes to ask and to end a pairing.
+    void setPairingDelay(double seconds) { _pairingDelay = seconds; }
     // The class of device the phone announces.
     void setClassOfDevice(const QString& address, quint32 classOfDevice);
     // A phone out of reach: opens and queries end with kPageTimeout, no
@@ -89,6 +105,9 @@ public:
     //                             {"sdp": "<hex of the SDP attribute list>"}],
     //                 "stalePairing": false, "class": 512, "discoverable": true,
     //                 "nameLearnedByInquiry": false,
+    //                 "pairing": {"mode": "pin", "pin": "1234", "passkey": 123456},
+    //                 (modes: "pin", "confirm", "succeed", "pageTimeout",
+    //                  "authenticationFailure", "never")
     //                 "channels": {"1": "/run/user/1000/phonesim.sock"}}],
     //    "powered": true}
     // A malformed file is an error (*error says why) and adds nothing.
@@ -120,6 +139,7 @@ private:
     int _inquiries = 0;
     double _openDelay = 0;
     double _sdpDelay = 0;
+    double _pairingDelay = 0;
     quint16 _mtu = kDefaultMtu;
 };
 
