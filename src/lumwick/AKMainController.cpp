@@ -252,6 +252,13 @@ std::shared_ptr<void> AKMainController::device() const
     return nullptr;
 }
 
+QString AKMainController::getUniqueSerialPortNameWithBaseString(const QString& base)
+{
+    if (auto* names = dynamic_cast<QVWizardSerialPortNames*>(m_owner.get()))
+        return names->getUniqueSerialPortNameWithBaseString(base);
+    return base;
+}
+
 bool AKMainController::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_wizardWindow && event->type() == QEvent::KeyPress

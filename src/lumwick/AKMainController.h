@@ -22,7 +22,8 @@ class AKMainController : public QObject,
                          public QVWizardCallbacks,
                          public QVWizardNextPaneSwitch,
                          public QVWizardNextButton,
-                         public QVWizardPreviousButton {
+                         public QVWizardPreviousButton,
+                         public QVWizardSerialPortNames {
 public:
     using PaneFactory = std::function<std::unique_ptr<AKPaneController>()>;
 
@@ -50,6 +51,8 @@ public:
     void setDeviceExpert(std::shared_ptr<DeviceExpert> expert) override { m_deviceExpert = std::move(expert); }
     std::shared_ptr<DeviceExpert> deviceExpert() const override { return m_deviceExpert; }
     void setDevice(std::shared_ptr<void> device) override;
+    // Asks the owner when it knows the phones; else the base.
+    QString getUniqueSerialPortNameWithBaseString(const QString& base) override;
     std::shared_ptr<void> device() const override;
 
     AKPaneController* currentPaneController() const { return m_currentPaneController; }

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <memory>
@@ -46,3 +47,17 @@ public:
     virtual ~QVWizardPreviousButton() = default;
     virtual void setPreviousButtonEnabled(bool enable) = 0;
 };
+
+// Hosts (and stand-alone wizard owners) that know the program's phones answer
+// this: a new phone's serial port name must differ from every known phone's.
+class QVWizardSerialPortNames {
+public:
+    virtual ~QVWizardSerialPortNames() = default;
+    // base itself when no phone has it, else base with a number.
+    virtual QString getUniqueSerialPortNameWithBaseString(const QString& base) = 0;
+};
+
+namespace lumwick {
+// base, or base-1, base-2, ... the first that taken does not hold.
+QString uniqueSerialPortName(const QString& base, const QStringList& taken);
+}

@@ -3,12 +3,16 @@
 // the Bluetooth layer is the simulated one with a paired LG phone (a phone
 // simulator behind its RFCOMM channels, checked and identified over AT), a
 // paired phone whose pairing is broken and a phone only an inquiry finds
-// (its name comes later); and a USB LG phone (a phone simulator on a
-// pseudo-terminal) sits behind the simulated USB registry.
+// (its name comes later) and is not paired: choosing it leads to the pairing
+// pane, where the simulated phone's user types the code the pane shows
+// (--pairing=confirm: the phone asks to confirm a passkey instead;
+// --pairing=wrong: the user types another code); and a USB LG phone (a phone
+// simulator on a pseudo-terminal) sits behind the simulated USB registry.
 #include "PhoneSimulator.h"
 #include "ServiceRecords.h"
 #include "app/ProgramModelQuery.h"
 #include "app/SimulatedUsb.h"
+#include "lumwick/BluetoothPairingController.h"
 #include "lumwick/DeviceSelectionController.h"
 #include "lumwick/QVUIKit.h"
 #include "platform/RunLoop.h"
@@ -17,6 +21,8 @@
 #include "usbdevice/DZDeviceProperties.h"
 
 #include <QApplication>
+#include <QJsonDocument>
+#include <QLabel>
 #include <QDebug>
 #include <QDialog>
 #include <QTemporaryDir>
@@ -46,12 +52,64 @@ public:
 };
 
 // The simulated phones; false (said why) when a simulator does not start.
+// What the simulated phone's user reads off the pairing pane.
+QString codeOnScreen()
+{
+    for (QWidget* widget : QApplication::allWidgets()) {
+        if (widget->objectName() == QLatin1String("codeTextField"))
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                return label->text();
+    }
+    return {};
+}
+
 struct SimulatedPhones {
     QTemporaryDir dir;
     std::unique_ptr<phonesim::PhoneSimulator> bluetooth;
+    std::unique_ptr<phonesim::PhoneSimulator> found;
     std::unique_ptr<phonesim::PhoneSimulator> usb;
 
-    bool start()
+    // The phone only an inquiry finds: not paired, asks for a PIN (or to
+    // confirm a passkey) when the pane pairs it.
+    bool addFoundPhone(platform::BluetoothStackSimulated& stack, const phonesim::PhoneProfile& lg,
+                       const QString& pairing)
+    {
+        const QString socket = dir.filePath(QStringLiteral("found.sock"));
+        found = std::make_unique<phonesim::PhoneSimulator>(lg);
+        if (!found->startListening(socket)) {
+            qWarning().noquote() << "phone simulator:" << found->errorString();
+            return false;
+        }
+        QVariantMap file = QJsonDocument::fromJson(phonesim::ServiceRecords::deviceFile(
+                                                       kFoundPhone, QStringLiteral("Mia's KE850"),
+                                                       QStringLiteral("lg"), socket))
+                               .toVariant()
+                               .toMap();
+        QVariantList devices = file.value(QStringLiteral("devices")).toList();
+        QVariantMap device = devices.value(0).toMap();
+        device.insert(QStringLiteral("paired"), false);
+        device.insert(QStringLiteral("nameLearnedByInquiry"), true);
+        device.insert(QStringLiteral("pairing"),
+                      QVariantMap{{QStringLiteral("mode"), pairing == QLatin1String("confirm") ? QStringLiteral("confirm")
+                                                                                                : QStringLiteral("pin")},
+                                  {QStringLiteral("passkey"), 482913}});
+        devices[0] = device;
+        file.insert(QStringLiteral("devices"), devices);
+        QString error;
+        if (!stack.loadDevices(QJsonDocument::fromVariant(file).toJson(), &error)) {
+            qWarning().noquote() << "device file:" << error;
+            return false;
+        }
+        if (pairing == QLatin1String("wrong"))
+            stack.setPairingPinSource(kFoundPhone, [] { return QStringLiteral("11111111"); });
+        else
+            stack.setPairingPinSource(kFoundPhone, [] { return codeOnScreen(); });
+        // The phone answers the pairing a moment later, as a person would.
+        stack.setPairingDelay(1.5);
+        return true;
+    }
+
+    bool start(const QString& pairing)
     {
         std::optional<phonesim::PhoneProfile> lg = phonesim::PhoneProfile::named(QStringLiteral("lg"));
         if (!lg || !dir.isValid())
@@ -83,9 +141,9 @@ struct SimulatedPhones {
                                                            {}, quint8(1))});
         stack->setClassOfDevice(kStalePhone, phoneClass);
         stack->setStalePairing(kStalePhone);
-        stack->addDevice(kFoundPhone, QStringLiteral("Mia's KE850"), false, {});
+        if (!addFoundPhone(*stack, *lg, pairing))
+            return false;
         stack->setClassOfDevice(kFoundPhone, phoneClass);
-        stack->setNameLearnedByInquiry(kFoundPhone);
         stack->setInquiryTiming(3.0, 10.24);
         platform::BluetoothStack::setShared(stack);
         return simulatedusb::install(usb->slavePath() + QStringLiteral(" 0x1004 0x6000 354123012345672"));
@@ -98,12 +156,18 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     SimulatedPhones phones;
-    if (app.arguments().contains(QStringLiteral("--simulated")) && !phones.start())
+    QString pairing;
+    for (const QString& argument : app.arguments()) {
+        if (argument.startsWith(QLatin1String("--pairing=")))
+            pairing = argument.mid(10);
+    }
+    if (app.arguments().contains(QStringLiteral("--simulated")) && !phones.start(pairing))
         return 1;
     ProgramModelQuery query;
     ModelQuery::setShared(&query);
     QVUIKit kit;
-    kit.setPaneFactories([] { return std::unique_ptr<AKPaneController>(new DeviceSelectionController); }, {});
+    kit.setPaneFactories([] { return std::unique_ptr<AKPaneController>(new DeviceSelectionController); },
+                         [] { return std::unique_ptr<AKPaneController>(new BluetoothPairingController); });
     if (!kit.startWizardWithOwner(std::make_shared<DemoOwner>()))
         return 1;
     QObject::connect(kit.wizardWindow(), &QDialog::finished, &app, &QApplication::quit);
