@@ -352,7 +352,7 @@ void BluetoothPairingController::stopProcessing()
     BluetoothUIServerHack::removeObserverForOpeningOfBluetoothDialog(this);
     m_observing = false;
     if (m_channel) {
-        platform::RfcommChannel* channel = m_channel.get();
+        const std::shared_ptr<platform::RfcommChannel> channel = m_channel;
         resetChannel();
         channel->closeChannel();
     }
@@ -460,6 +460,11 @@ void BluetoothPairingController::handleAgentRequest(int id)
     m_pinRequested = true;
     switch (request->kind) {
     case BluetoothPairingAgent::Kind::PinCode:
+        // The user types on the phone what the pane shows.
+        if (m_code.isEmpty())
+            generateCode();
+        if (m_codeTextField)
+            m_codeTextField->setText(m_code);
         BluetoothUIServerHack::sendCode(m_code, true);
         break;
     case BluetoothPairingAgent::Kind::Passkey: {
@@ -735,6 +740,8 @@ QString BluetoothPairingController::serialPortBaseName(const QString& phoneName,
     for (QChar c : phoneName) {
         switch (c.category()) {
         case QChar::Other_Control:
+            cleaned.append(u' ');
+            continue;
         case QChar::Other_Format:
         case QChar::Other_NotAssigned:
         case QChar::Other_PrivateUse:
@@ -750,7 +757,7 @@ QString BluetoothPairingController::serialPortBaseName(const QString& phoneName,
     if (!cut.isEmpty() && cut.back().isHighSurrogate())
         cut.chop(1);
     if (cut.isEmpty())
-        cut = QString(address).remove(u':');
+        cut = QString(address).remove(u':').remove(u'-');
     return cut;
 }
 
@@ -862,7 +869,7 @@ void BluetoothPairingController::pairingWithOBEXTrigger(const std::shared_ptr<pl
 void BluetoothPairingController::endObexTrigger(const std::shared_ptr<platform::BluetoothDevice>& device)
 {
     if (m_channel) {
-        platform::RfcommChannel* channel = m_channel.get();
+        const std::shared_ptr<platform::RfcommChannel> channel = m_channel;
         resetChannel();
         channel->closeChannel();
     }
@@ -947,7 +954,7 @@ void BluetoothPairingController::rfcommChannelOpenComplete(platform::RfcommChann
         setPairingInProgress(false);
         return;
     }
-    platform::RfcommChannel* open = m_channel.get();
+    const std::shared_ptr<platform::RfcommChannel> open = m_channel;
     resetChannel();
     open->closeChannel();
     m_channelStep->setCallback([this] {

@@ -326,7 +326,8 @@ TEST_F(BluetoothPairing, NamelessPhoneGoesOnUnderItsAddress)
     runAttempt();
     ASSERT_EQ(host.nextPane, 1);
     const QVariantMap result = host.expert->getPropertiesDictionary();
-    EXPECT_EQ(result.value("Wizard.DeviceUserName").toString(), kPairingPhone);
+    EXPECT_EQ(result.value("Wizard.DeviceUserName").toString(),
+              stack->deviceWithAddressString(kPairingPhone)->addressString());
     EXPECT_EQ(result.value(BluetoothPairingController::kSerialPortNameKey).toString(),
               QStringLiteral("QV_001e75214365_DIALUP"));
 }
@@ -357,7 +358,7 @@ TEST_F(BluetoothPairing, LeavingDuringAnAttemptCancelsQuietly)
     auto* escape = pane.wizardPaneView()->findChild<QShortcut*>();
     ASSERT_NE(escape, nullptr);
     EXPECT_TRUE(escape->isEnabled());
-    emit escape->activated();
+    Q_EMIT escape->activated();
     EXPECT_TRUE(pane.didCancelPairing());
     EXPECT_FALSE(pane.pairingInProgress());
     EXPECT_FALSE(BluetoothUIServerHack::agent().hasPendingRequest());
@@ -397,7 +398,7 @@ TEST_F(BluetoothPairing, PortNamesAreCutCleanedAndUnique)
         QString base;
     } cases[] = {
         {"twenty characters", QStringLiteral("ABCDEFGHIJKLMNOPQRST"), QStringLiteral("ABCDEFGHIJKLMNO")},
-        {"control characters", QStringLiteral("KU\x01" "990\n\tX"), QStringLiteral("KU990 X")},
+        {"control characters", QStringLiteral("KU\x01" "990\n\tX"), QStringLiteral("KU 990 X")},
         {"only control characters", QStringLiteral("\x01\x02"), QStringLiteral("001e75214365")},
         {"slash", QStringLiteral("a/b"), QStringLiteral("a-b")},
         {"no half characters", QStringLiteral("ABCDEFGHIJKLMN") + QString::fromUtf8("\xF0\x9F\x93\xB1"),
