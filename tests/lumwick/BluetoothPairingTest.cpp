@@ -2,6 +2,7 @@
 // time: the skip decision, the code, each outcome of a pairing with its texts
 // and host calls, leaving during an attempt, the serial port name, the agent
 // helpers, and the OBEX trigger against the phone simulator's OBEX face.
+#include "GuiGapProbe.h"
 #include "LogRecorder.h"
 #include "VirtualTime.h"
 
@@ -537,4 +538,24 @@ TEST_F(BluetoothPairing, PaneWidgetsForTheUser)
     EXPECT_EQ(pane.errorText(), pairingText("kWrongKeyTryAgain"));
     EXPECT_FALSE(pane.isAskingForConfirmation());
     platform::gui::saveGrab(pane.wizardPaneView(), QStringLiteral("pairing-failed"));
+}
+
+TEST_F(BluetoothPairing, AnAttemptNeverStallsTheGuiThread)
+{
+    // Real time: the pauses of the sequence (0.5 s before pairing, 5 s
+    // before judging, 0.5 s before identifying) must run on the clock, not
+    // as sleeps.
+    // The pane drawn once before (fonts and styles load on first use).
+    pane.prepareForDisplay();
+    pane.startProcessing();
+    pane.stopProcessing();
+    QApplication::processEvents();
+    host.nextPane = 0;
+    testing_support::RealTimeScope realTime;
+    testing_support::GuiGapProbe probe;
+    runAttempt(20.0);
+    probe.stop();
+    EXPECT_EQ(host.nextPane, 1);
+    std::printf("largest GUI-thread gap during a pairing: %lld ms\n", static_cast<long long>(probe.longest()));
+    EXPECT_LE(probe.longest(), 50);
 }
