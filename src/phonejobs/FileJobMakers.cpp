@@ -6,6 +6,11 @@
 #include "phonejobs/ActionDeleteFileFolder.h"
 #include "phonejobs/ActionGetDirectoryContent.h"
 #include "phonejobs/ActionMakeFolder.h"
+#include "phonejobs/GroupActionCopyFolderToMac.h"
+#include "phonejobs/GroupActionCopyFolderToMobile.h"
+#include "phonejobs/GroupActionDeleteFolder.h"
+#include "phonejobs/GroupActionMakeFolders.h"
+#include "phonejobs/GroupActionUpdateDirectoryTree.h"
 
 namespace filejobs {
 
@@ -28,6 +33,30 @@ DZFileJobMakers makers()
     made.copyToMobile = [](const QString& macFile, const QString& phoneFolder, qint64 size, bool overwrite,
                            DZFileJobMakers::Notify notify) -> DZFileJobMakers::Job {
         return ActionCopyFileFolder::actionFromMacToMobile(macFile, phoneFolder, size, overwrite, std::move(notify));
+    };
+    made.updateTree = [](const QString& path, bool force, DZFileJobMakers::Notify notify) -> DZFileJobMakers::Job {
+        return GroupActionUpdateDirectoryTree::updateDirectory(path, force, std::move(notify));
+    };
+    made.copyFolderToMac = [](const QString& source, const QString& macFolder, bool overwrite,
+                              DZFileJobMakers::Notify notify) -> DZFileJobMakers::Job {
+        return GroupActionCopyFolderToMac::copyMobileDirectory(source, macFolder, overwrite, std::move(notify));
+    };
+    made.copyFolderToMobile = [](const QString& macFolder, const QString& phoneFolder,
+                                 DZFileJobMakers::Notify notify) -> DZFileJobMakers::Job {
+        return GroupActionCopyFolderToMobile::actionWithSource(macFolder, phoneFolder, std::move(notify));
+    };
+    made.deleteFolder = [](const QString& path, DZFileJobMakers::Notify notify) -> DZFileJobMakers::Job {
+        return GroupActionDeleteFolder::actionWithPath(path, std::move(notify));
+    };
+    made.makeFolders = [](const QStringList& paths, DZFileJobMakers::Notify notify) -> DZFileJobMakers::Job {
+        return GroupActionMakeFolders::makeFoldersActionWithDirectories(paths, std::move(notify));
+    };
+    made.sequence = [](const QList<DZFileJobMakers::Job>& jobs) -> DZFileJobMakers::Job {
+        auto group = std::make_shared<GroupActionFTPServices>(nullptr, QVariant());
+        group->setEndOnSubActionError(true);
+        for (const auto& job : jobs)
+            group->addGroupAction(job);
+        return group;
     };
     return made;
 }

@@ -9,6 +9,7 @@
 #include "phonejobs/ActionCopyFileFolder.h"
 #include "phonejobs/ActionGetDirectoryContent.h"
 #include "phonejobs/FileJobMakers.h"
+#include "phonejobs/GroupActionCopyFolderToMac.h"
 
 #include <QTemporaryDir>
 
@@ -36,11 +37,55 @@ QByteArray fileJobsRead(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The in-memory phone noting what it is asked, and failing copies of some names.
+class RecordingFileTransfer : public CapableFileTransfer {
+public:
+    using CapableFileTransfer::CapableFileTransfer;
+    int getDirectoryContentsAtPath(const QString& path, const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        asked.append("list " + path);
+        return CapableFileTransfer::getDirectoryContentsAtPath(path, callback);
+    }
+    int makeFolder(const QString& path, const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        asked.append("mkdir " + path);
+        return CapableFileTransfer::makeFolder(path, callback);
+    }
+    int deleteFile(const QString& path, const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        asked.append("delete " + path);
+        return CapableFileTransfer::deleteFile(path, callback);
+    }
+    int copyFromMobileToMac(const QString& file, const QString& folder, bool overwrite,
+                            const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        asked.append("get " + file);
+        if (failing.contains(file)) {
+            callback->finishWithErrorInMainThread(links::kIOReturnIOError, QVariant());
+            return 0;
+        }
+        return CapableFileTransfer::copyFromMobileToMac(file, folder, overwrite, callback);
+    }
+    int copyFromMacToMobile(const QString& file, const QString& folder, bool overwrite,
+                            const std::shared_ptr<QVDeviceCallback>& callback) override
+    {
+        asked.append("put " + folder + "/" + QFileInfo(file).fileName());
+        return CapableFileTransfer::copyFromMacToMobile(file, folder, overwrite, callback);
+    }
+    QStringList asked;
+    QSet<QString> failing;
+};
+
 class FileJobsTest : public FolderPhoneFixture {
 protected:
     void SetUp() override
     {
         filejobs::install(makers);
+        makers.massStorageFTP = [this](MFDevice& owner, const QVariantMap&) {
+            auto made = std::make_unique<RecordingFileTransfer>(owner, linkType);
+            ftp = recording = made.get();
+            return made;
+        };
         rootEntries = {rootFolder("D")};
         device = make({});
         ASSERT_TRUE(ftp);
@@ -69,6 +114,23 @@ protected:
         return folder;
     }
 
+    // Waits until the group posted through the tree has ended.
+    void waitFor(const std::shared_ptr<QVAction>& job)
+    {
+        ASSERT_TRUE(job);
+        ASSERT_TRUE(runUntil([&] { return job->hasEnded(); }, 30.0));
+    }
+    QStringList askedOf(const char* kind) const
+    {
+        QStringList list;
+        for (const QString& line : recording->asked) {
+            if (line.startsWith(QLatin1String(kind)))
+                list.append(line);
+        }
+        return list;
+    }
+
+    RecordingFileTransfer* recording = nullptr;
     std::unique_ptr<MFDevice> device;
     DZDataManager* manager = nullptr;
     std::unique_ptr<FilesMirror> mirror;
@@ -201,6 +263,97 @@ TEST_F(FileJobsTest, JobsNoPipeServesEndAtOnceAsNotConnected)
     folder->update();
     EXPECT_EQ(folder->status(), dztree::kOutOfDate);
     EXPECT_FALSE(folder->isGhostFile());
+}
+
+TEST_F(FileJobsTest, ATreeIsListedBreadthFirst)
+{
+    for (const char* folder : {"/T", "/T/A", "/T/A/A1", "/T/A/A2", "/T/B"})
+        ftp->addFolder(folder);
+    listed("/T");
+    recording->asked.clear();
+    auto group = manager->postAction(manager->getEntry("/T")->actionToUpdateWholeSubtreeWithPriority(1, true));
+    waitFor(group);
+    EXPECT_EQ(askedOf("list"), (QStringList{"list /T", "list /T/A", "list /T/B", "list /T/A/A1", "list /T/A/A2"}));
+    EXPECT_EQ(group->description(), QStringLiteral("<GroupActionUpdateDirectoryTree: /T forcesUpdates:YES>"));
+}
+
+TEST_F(FileJobsTest, APhoneFolderCopiedToTheDesktopKeepsItsName)
+{
+    ftp->addFolder("/Trip");
+    ftp->addFolder("/Trip/Day");
+    ftp->addFile("/Trip/a.jpg", "A");
+    ftp->addFile("/Trip/Day/b.jpg", "B");
+    listed("/");
+    auto trip = manager->getEntry("/Trip");
+    ASSERT_TRUE(trip);
+    trip->copyToMacDirectory(mac.path());
+    ASSERT_TRUE(runUntil([&] { return QFileInfo::exists(mac.filePath("Trip/Day/b.jpg")); }, 30.0));
+    runUntil([&] { return !trip->hasActionsInProgress(); });
+    EXPECT_EQ(fileJobsRead(mac.filePath("Trip/a.jpg")), QByteArray("A"));
+    EXPECT_EQ(fileJobsRead(mac.filePath("Trip/Day/b.jpg")), QByteArray("B"));
+}
+
+TEST_F(FileJobsTest, ACopyToTheDesktopStopsAtTheFirstFailure)
+{
+    ftp->addFolder("/S");
+    for (const char* name : {"/S/1.jpg", "/S/2.jpg", "/S/3.jpg"})
+        ftp->addFile(name, "x");
+    recording->failing.insert("/S/2.jpg");
+    listed("/");
+    auto notify = std::make_shared<FileJobNotify>();
+    auto group = GroupActionCopyFolderToMac::copyMobileDirectory("/S", mac.path(), false, notify);
+    ASSERT_TRUE(device->addAction(group));
+    waitFor(group);
+    EXPECT_EQ(notify->codes, QList<int>{links::kIOReturnIOError});
+    EXPECT_EQ(askedOf("get"), (QStringList{"get /S/1.jpg", "get /S/2.jpg"}));
+    EXPECT_TRUE(QFileInfo::exists(mac.filePath("S/1.jpg")));
+    EXPECT_FALSE(QFileInfo::exists(mac.filePath("S/3.jpg")));
+    EXPECT_TRUE(GroupActionCopyFolderToMac::isFatalError(-5));
+    EXPECT_FALSE(GroupActionCopyFolderToMac::isFatalError(jobcodes::kSuspended));
+    EXPECT_FALSE(GroupActionCopyFolderToMac::isFatalError(jobcodes::kNothingToDo));
+}
+
+TEST_F(FileJobsTest, ADesktopFolderGoesUpWithoutItsHiddenItems)
+{
+    auto folder = listed("/D");
+    QDir(mac.path()).mkpath("Up");
+    for (const char* name : {"Up/.hidden", "Up/pic.jpg"}) {
+        QFile file(mac.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(name);
+    }
+    recording->asked.clear();
+    auto job = folder->copyToMobile(mac.filePath("Up"));
+    waitFor(job);
+    EXPECT_EQ(askedOf("mkdir") + askedOf("put"), (QStringList{"mkdir /D/Up", "put /D/Up/pic.jpg"}));
+    EXPECT_FALSE(ftp->files.contains("/D/Up/.hidden"));
+    EXPECT_EQ(ftp->files.value("/D/Up/pic.jpg"), QByteArray("Up/pic.jpg"));
+}
+
+TEST_F(FileJobsTest, MakeFoldersAsksOnlyForTheMissingOnes)
+{
+    ftp->addFolder("/Phone");
+    ftp->addFolder("/Phone/A");
+    listed("/Phone");
+    recording->asked.clear();
+    waitFor(manager->createFolders({"/Phone/A/B"}));
+    EXPECT_EQ(askedOf("mkdir"), QStringList{"mkdir /Phone/A/B"});
+    EXPECT_TRUE(ftp->folders.contains("/Phone/A/B"));
+}
+
+TEST_F(FileJobsTest, AFolderIsDeletedChildrenFirst)
+{
+    ftp->addFolder("/X");
+    ftp->addFolder("/X/empty");
+    ftp->addFile("/X/f.txt", "f");
+    listed("/");
+    listed("/X");
+    recording->asked.clear();
+    auto job = manager->getEntry("/X")->deleteEntry();
+    waitFor(job);
+    EXPECT_EQ(askedOf("delete"), (QStringList{"delete /X/empty", "delete /X/f.txt", "delete /X"}));
+    EXPECT_EQ(job->description(), QStringLiteral("<GroupActionDeleteFolder: /X"));
+    EXPECT_FALSE(ftp->folders.contains("/X"));
 }
 
 } // namespace
