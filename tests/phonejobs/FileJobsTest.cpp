@@ -265,6 +265,20 @@ TEST_F(FileJobsTest, JobsNoPipeServesEndAtOnceAsNotConnected)
     EXPECT_FALSE(folder->isGhostFile());
 }
 
+TEST_F(FileJobsTest, ASuspendedCopyEndsSuspendedAndStartsAgainFromTheBeginning)
+{
+    listed("/D");
+    auto notify = std::make_shared<FileJobNotify>();
+    auto copy = ActionCopyFileFolder::actionFromMobileToMac("/D/a.jpg", mac.path(), 2048, true, notify);
+    ASSERT_TRUE(copy->doSuspendAction());
+    EXPECT_FALSE(copy->doSuspendAction()) << "asked once";
+    ASSERT_TRUE(device->addAction(copy));
+    ASSERT_TRUE(runUntil([&] { return copy->hasEnded(); }));
+    EXPECT_EQ(notify->codes, (QList<int>{jobcodes::kSuspended, 0}));
+    EXPECT_EQ(askedOf("get"), (QStringList{"get /D/a.jpg", "get /D/a.jpg"}));
+    EXPECT_EQ(fileJobsRead(mac.filePath("a.jpg")), QByteArray(2048, 'a'));
+}
+
 TEST_F(FileJobsTest, ATreeIsListedBreadthFirst)
 {
     for (const char* folder : {"/T", "/T/A", "/T/A/A1", "/T/A/A2", "/T/B"})
