@@ -267,16 +267,17 @@ TEST_F(FileJobsTest, JobsNoPipeServesEndAtOnceAsNotConnected)
 
 TEST_F(FileJobsTest, ASuspendedCopyEndsSuspendedAndStartsAgainFromTheBeginning)
 {
+    ftp->addFile("/D/suspended.jpg", QByteArray(2048, 's'));
     listed("/D");
     auto notify = std::make_shared<FileJobNotify>();
-    auto copy = ActionCopyFileFolder::actionFromMobileToMac("/D/a.jpg", mac.path(), 2048, true, notify);
+    auto copy = ActionCopyFileFolder::actionFromMobileToMac("/D/suspended.jpg", mac.path(), 2048, true, notify);
     ASSERT_TRUE(copy->doSuspendAction());
     EXPECT_FALSE(copy->doSuspendAction()) << "asked once";
     ASSERT_TRUE(device->addAction(copy));
     ASSERT_TRUE(runUntil([&] { return copy->hasEnded(); }));
     EXPECT_EQ(notify->codes, (QList<int>{jobcodes::kSuspended, 0}));
-    EXPECT_EQ(askedOf("get"), (QStringList{"get /D/a.jpg", "get /D/a.jpg"}));
-    EXPECT_EQ(fileJobsRead(mac.filePath("a.jpg")), QByteArray(2048, 'a'));
+    EXPECT_EQ(askedOf("get"), (QStringList{"get /D/suspended.jpg", "get /D/suspended.jpg"}));
+    EXPECT_EQ(fileJobsRead(mac.filePath("suspended.jpg")), QByteArray(2048, 's'));
 }
 
 TEST_F(FileJobsTest, ATreeIsListedBreadthFirst)
