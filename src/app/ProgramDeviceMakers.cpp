@@ -1,6 +1,7 @@
 #include "app/ProgramDeviceMakers.h"
 
 #include "devicewindow/DeviceWindowController.h"
+#include "phonejobs/FileJobMakers.h"
 #include "sync/GeneralSyncInfo.h"
 
 namespace programmakers {
@@ -16,6 +17,7 @@ MFDevice::Makers makers()
             window->doProgressBusyOverlayAndDisplay(percent);
     };
     made.mediaFormats = [](const QString& name) { return DeviceWindowController::getMediaInputFormat(name); };
+    filejobs::install(made);
     return made;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantMap>
 
 class FilesMirror;
 class OrganizerArchive;
@@ -45,4 +46,7 @@ public:
     virtual void setMirror(FilesMirror* mirror) { (void)mirror; }
     // A new archive from the document (null: none).
     virtual void setArchive(OrganizerArchive* archive) { (void)archive; }
+    // A history device's chosen file-system snapshot (phone path, internal
+    // form, to its Finder information) changed.
+    virtual void rebuildFromSnapshot(const QVariantMap& fileSystem) { (void)fileSystem; }
 };

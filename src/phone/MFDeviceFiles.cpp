@@ -6,6 +6,7 @@
 #include "links/LinkCodes.h"
 #include "phone/BackupRules.h"
 #include "phone/DeviceDataManager.h"
+#include "phone/FTPFileSystem.h"
 #include "phone/FilesMirror.h"
 #include "phone/HistoryName.h"
 #include "phone/MFDevice.h"
@@ -24,8 +25,11 @@ void MFDevice::jumpToHistoryIndex(int index)
         return;
     _curStateIndex = index >= 0 && index < _stateInHistoryFiles.size() ? index : int(_stateInHistoryFiles.size()) - 1;
     const QString path = _stateInHistoryFiles.at(_curStateIndex);
-    if (FilesMirror* filesMirror = mirror())
+    if (FilesMirror* filesMirror = mirror()) {
         filesMirror->fillCurrentFileSystem(path);
+        if (_dataManager)
+            _dataManager->rebuildFromSnapshot(filesMirror->currentFileSystem().fileSystem());
+    }
     const QDateTime time = historyname::timeOfName(QFileInfo(path).fileName(), QStringLiteral("MirrorFileSystem"));
     _curHistoryTime = time.isValid() ? QLocale::c().toString(time, QLatin1String(kHistoryTimeShown)) : QString();
 }

@@ -1,0 +1,143 @@
+#include "phonejobs/GroupActionCopyFolderToMac.h"
+
+#include "foundation/NamedLog.h"
+#include "foundation/QuorNSStringPathExtensions.h"
+#include "jobs/JobCodes.h"
+#include "jobs/QVActionGroupPipe.h"
+#include "phone/DZDataManager.h"
+#include "phone/DZDirectory.h"
+#include "phone/FilesMirror.h"
+#include "phonejobs/FileJobNames.h"
+#include "phonejobs/GroupActionUpdateDirectoryTree.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString copyToMacParentOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+} // namespace
+
+GroupActionCopyFolderToMac::GroupActionCopyFolderToMac(const QString& source, const QString& destination,
+                                                       bool overwritingAllowed, std::shared_ptr<QVActionNotify> notify,
+                                                       QVariant userInfo)
+    : GroupActionFTPServices(std::move(notify), std::move(userInfo))
+    , _sourceDirectory(source)
+    , _destinationDirectory(destination)
+    , _overwritingAllowed(overwritingAllowed)
+{
+}
+
+std::shared_ptr<GroupActionCopyFolderToMac> GroupActionCopyFolderToMac::copyMobileDirectory(
+    const QString& source, const QString& destination, bool overwritingAllowed, std::shared_ptr<QVActionNotify> notify,
+    QVariant userInfo)
+{
+    return std::make_shared<GroupActionCopyFolderToMac>(source, destination, overwritingAllowed, std::move(notify),
+                                                        std::move(userInfo));
+}
+
+QString GroupActionCopyFolderToMac::targetPathForPhonePath(const QString& phonePath) const
+{
+    const QString base = copyToMacParentOf(_sourceDirectory);
+    QString relative = phonePath;
+    if (phonePath.startsWith(base))
+        relative = phonePath.mid(base == QLatin1String("/") ? 0 : base.size());
+    else
+        QVLOG(qvlog::kXT, filejobnames::kNotChildOfBaseFormat.arg(phonePath, base));
+    return stringByConcatenatingPathComponents(_destinationDirectory, relative);
+}
+
+QString GroupActionCopyFolderToMac::destinationDirectoryForFile(const DZDirectoryEntry& entry) const
+{
+    return copyToMacParentOf(targetPathForPhonePath(entry.fullExternalPath()));
+}
+
+QString GroupActionCopyFolderToMac::destinationDirectoryForDirectory(const DZDirectoryEntry& entry) const
+{
+    return targetPathForPhonePath(entry.fullExternalPath());
+}
+
+void GroupActionCopyFolderToMac::copyFile(const std::shared_ptr<DZDirectoryEntry>& entry)
+{
+    addGroupAction(entry->actionCopyToMacDirectory(destinationDirectoryForFile(*entry), 4));
+}
+
+void GroupActionCopyFolderToMac::copyDirectory(const std::shared_ptr<DZDirectoryEntry>& entry)
+{
+    // Depth first in name order, without recursion.
+    QList<std::shared_ptr<DZDirectoryEntry>> stack{entry};
+    while (!stack.isEmpty()) {
+        auto next = stack.takeLast();
+        if (!next->isDirectory()) {
+            copyFile(next);
+            continue;
+        }
+        FilesMirror::createDirectoryfNecessary(destinationDirectoryForDirectory(*next));
+        const auto children = next->entriesNoUpdate();
+        for (auto it = children.crbegin(); it != children.crend(); ++it)
+            stack.append(*it);
+    }
+}
+
+void GroupActionCopyFolderToMac::addCopyActionsForEntry(const std::shared_ptr<DZDirectoryEntry>& entry)
+{
+    if (!entry)
+        return;
+    if (entry->isDirectory())
+        copyDirectory(entry);
+    else
+        copyFile(entry);
+}
+
+bool GroupActionCopyFolderToMac::isFatalError(int code)
+{
+    return code != 0 && code != jobcodes::kNothingToDo && code != jobcodes::kSuspended;
+}
+
+void GroupActionCopyFolderToMac::endAction(QVAction& action, int err)
+{
+    if (isFatalError(err)) {
+        auto keepAlive = selfAction();
+        const QString text = action.feedBackErrorString();
+        if (auto pipe = groupPipe())
+            pipe->killAllActions(false);
+        endAction(err);
+        setFeedBackErrorString(text);
+        return;
+    }
+    if (err == 0 && !isCancelled() && dynamic_cast<GroupActionUpdateDirectoryTree*>(&action)) {
+        DZDataManager* manager = dataManager();
+        addCopyActionsForEntry(manager ? manager->getEntry(_sourceDirectory) : nullptr);
+    }
+    GroupActionFTPServices::endAction(action, err);
+}
+
+QString GroupActionCopyFolderToMac::description() const
+{
+    return filejobnames::kCopyFolderToMacFormat.arg(_sourceDirectory, _destinationDirectory);
+}
+
+QString GroupActionCopyFolderToMac::displayString() const
+{
+    return filejobnames::formatLocalized(filejobnames::kActionCopyFileFolder, lastPathComponent(_sourceDirectory));
+}
+
+QString GroupActionCopyFolderToMac::displaySubString() const
+{
+    auto running = currentAction();
+    if (!groupPipe() || !running)
+        return QStringLiteral("...");
+    if (!running->displaySubString().isEmpty())
+        return running->displaySubString();
+    return running->displayString().isEmpty() ? QStringLiteral("...") : running->displayString();
+}
+
+void GroupActionCopyFolderToMac::didPostToActionPipe()
+{
+    GroupActionFTPServices::didPostToActionPipe();
+    addGroupAction(GroupActionUpdateDirectoryTree::updateDirectory(_sourceDirectory, true, nullptr));
+}
