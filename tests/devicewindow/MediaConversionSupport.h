@@ -24,6 +24,7 @@ public:
     bool ok() const { return m_ok; }
     QString path(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
     // clip.mov: 3 s of testsrc (160x120, 15 frames/s, MPEG-4) with a 440 Hz tone (AAC)
+    // second.mov: the same for 1 s at 10 frames/s
     // tone.m4a: 2 s of a tone
     // landscape.png: 64x48 blue, a red 16x12 box at the top left
     // portrait.jpg: 48x64 blue, a red 12x16 box at the top left
@@ -36,6 +37,8 @@ private:
         m_ok = m_dir.isValid()
             && make({"-f", "lavfi", "-i", "testsrc=d=3:s=160x120:r=15", "-f", "lavfi", "-i", "sine=f=440:d=3",
                      "-c:v", "mpeg4", "-c:a", "aac", "-shortest", "clip.mov"})
+            && make({"-f", "lavfi", "-i", "testsrc=d=1:s=160x120:r=10", "-f", "lavfi", "-i", "sine=f=440:d=1",
+                     "-c:v", "mpeg4", "-c:a", "aac", "-shortest", "second.mov"})
             && make({"-f", "lavfi", "-i", "sine=f=440:d=2", "-c:a", "aac", "tone.m4a"})
             && make({"-f", "lavfi", "-i", "color=c=blue:s=64x48,drawbox=x=0:y=0:w=16:h=12:color=red:t=fill",
                      "-frames:v", "1", "landscape.png"})

@@ -15,7 +15,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 #include <QThread>
 
 #include <memory>
@@ -49,8 +49,8 @@ ConversionSettings exportTestSettings()
 {
     ConversionSettings settings = ExportSettingsDialog::defaultSettings();
     settings.frameSize = QSize(160, 120);
-    settings.videoBitRate = 400000;
-    settings.audioBitRate = 64000;
+    settings.videoBitRate = 160000;
+    settings.audioBitRate = 32000;
     return settings;
 }
 
@@ -64,7 +64,7 @@ TEST(QuickTimeExporter, HandlerHearsStartRisingProgressAndOneStopOnTheGuiThread)
     const QString target = out.filePath(QStringLiteral("export.mov"));
     const ConversionSettings settings = exportTestSettings();
     ASSERT_TRUE(exporter->doStartExportMovieTask(fixtures.path("clip.mov"), target, settings));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handler.stopped(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handler.stopped(); }, 60000));
     QTest::qWait(50);
     EXPECT_EQ(handler.calls, (QStringList{QStringLiteral("start"), QStringLiteral("progress"), QStringLiteral("stop ok")}));
     EXPECT_FALSE(handler.offGuiThread);
@@ -79,10 +79,9 @@ TEST(QuickTimeExporter, HandlerHearsStartRisingProgressAndOneStopOnTheGuiThread)
 
     qint64 expected = 0;
     ASSERT_TRUE(QuickTimeExporter::expectedMovieSize(fixtures.path("clip.mov"), settings, &expected));
-    EXPECT_EQ(expected, qint64(3 * (400000 + 64000) / 8));
+    EXPECT_EQ(expected, qint64(3 * (160000 + 32000) / 8));
     const qint64 real = QFileInfo(target).size();
-    EXPECT_GT(real, expected / 2);
-    EXPECT_LT(real, expected * 3 / 2);
+    EXPECT_LT(std::abs(expected - real), real / 2) << "expected " << expected << ", real " << real;
     EXPECT_FALSE(QuickTimeExporter::expectedMovieSize(fixtures.path("broken.mov"), settings, &expected));
 }
 
@@ -107,7 +106,7 @@ TEST(QuickTimeExporter, UserExportWritesTheMovieAndItsSettingsBesideIt)
     const ConversionSettings chosen = exportTestSettings();
     exporter->setSettingsChooser([&](const ConversionSettings&) { return std::optional<ConversionSettings>(chosen); });
     ASSERT_TRUE(exporter->doStartUserExportMovieTask(fixtures.path("clip.mov")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return handler.stopped(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handler.stopped(); }, 60000));
     EXPECT_EQ(handler.calls.last(), QStringLiteral("stop ok"));
     const QString movie = out.filePath(QStringLiteral("ExportedMovie.mov"));
     EXPECT_EQ(movieVideoCodecDescription(movie).value_or(MovieCodecDescription{}).frameSize, QSize(160, 120));
@@ -140,7 +139,7 @@ TEST(QuickTimeExporter, CancelledOrFailedExportStopsOnceAndLeavesNoTarget)
     ASSERT_TRUE(exporter->doStartExportMovieTask(fixtures.path("clip.mov"), target, exportTestSettings()));
     ASSERT_TRUE(exporter->doStartExportMovieTask(fixtures.path("clip.mov"), out.filePath(QStringLiteral("queued.mov")),
                                                  exportTestSettings()));
-    const bool progressed = QTest::qWaitFor([&] { return !handler.percents.isEmpty(); }, 5000);
+    const bool progressed = QTest::qWaitFor([&] { return !handler.percents.isEmpty(); }, 30000);
     exporter->cancelExport();
     const bool ended = exporter->waitForExports(5000);
     mediatool::setPrograms(QString(), QString());
@@ -153,7 +152,7 @@ TEST(QuickTimeExporter, CancelledOrFailedExportStopsOnceAndLeavesNoTarget)
     ExportHandlerLog failing;
     std::unique_ptr<QuickTimeExporter> second(QuickTimeExporter::allocQuickTimeExporter(&failing));
     ASSERT_TRUE(second->doStartExportMovieTask(fixtures.path("broken.mov"), target, exportTestSettings()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return failing.stopped(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failing.stopped(); }, 60000));
     EXPECT_EQ(failing.calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop failed")}));
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_FALSE(second->doStartExportMovieTask(fixtures.path("clip.mov"), out.filePath(QStringLiteral("no/x.mov")),
@@ -200,12 +199,12 @@ void exportDialogScreenshot(QWidget* window, const QString& name)
     const QString xwdPath = QDir(folder).filePath(name + QStringLiteral("-screen.xwd"));
     QProcess xwd;
     xwd.start(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent"), QStringLiteral("-out"), xwdPath});
-    ASSERT_TRUE(xwd.waitForFinished(10000));
+    ASSERT_TRUE(xwd.waitForFinished(60000));
     QProcess convert;
     convert.start(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"),
                                               QStringLiteral("-y"), QStringLiteral("-i"), xwdPath,
                                               QDir(folder).filePath(name + QStringLiteral("-screen.png"))});
-    ASSERT_TRUE(convert.waitForFinished(10000));
+    ASSERT_TRUE(convert.waitForFinished(60000));
     QFile::remove(xwdPath);
 }
 

@@ -52,6 +52,7 @@ ExportSettingsDialog::ExportSettingsDialog(const ConversionSettings& proposal, Q
     setObjectName(QStringLiteral("ExportSettingsDialog"));
     setWindowTitle(text("ExportSettingsTitle"));
     setModal(true);
+    setMinimumWidth(380);
 
     m_container = new QComboBox;
     m_container->addItem(text("ContainerMov"), QStringLiteral("mov"));

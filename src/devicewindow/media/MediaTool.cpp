@@ -102,7 +102,7 @@ QString RunResult::describe() const
     if (!started)
         return QStringLiteral("could not be started");
     if (timedOut)
-        return QStringLiteral("stopped after writing nothing for %1 s").arg(stallTimeout());
+        return QStringLiteral("stopped by its time-out");
     if (cancelled)
         return QStringLiteral("cancelled");
     if (!finished)
@@ -171,7 +171,7 @@ RunResult run(const QString& program, const QStringList& arguments, const RunOpt
         }
         if (overflow)
             break;
-        if (sinceOutput.elapsed() > qint64(stall * 1000)) {
+        if (options.watchStall && sinceOutput.elapsed() > qint64(stall * 1000)) {
             result.timedOut = true;
             break;
         }
@@ -197,6 +197,8 @@ std::optional<QJsonObject> probe(const QString& path)
 {
     RunOptions options;
     options.keepOutput = kMaxProbeOutput;
+    // ffprobe writes its answer only at the end.
+    options.watchStall = false;
     options.totalTimeout = kProbeTimeout;
     const RunResult result =
         run(ffprobeProgram(),

@@ -48,6 +48,9 @@ struct RunOptions {
     std::function<bool()> cancelled;
     // Keep stdout in RunResult::output, up to this many bytes; more fails.
     qint64 keepOutput = 0;
+    // Whether a run that writes nothing for the stall time-out is stopped
+    // (for runs that report progress as they go).
+    bool watchStall = true;
     // Overall bound besides the stall time-out (seconds; 0: none).
     double totalTimeout = 0;
 };
