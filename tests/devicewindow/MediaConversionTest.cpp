@@ -215,12 +215,15 @@ TEST(FileConverterMovie, FailuresLeaveNoTarget)
     ASSERT_TRUE(fixtures.ok());
     ConversionToolScope tools;
     QTemporaryDir out;
+    // Both leave a helper behind that writes a file later unless it is stopped too.
     const QString slowFfmpeg = writeToolScript(
         out.filePath(QStringLiteral("slow-ffmpeg")),
         "eval last=\\${$#}; printf partial > \"${last#file:}\"\n"
+        "(sleep 1.5; printf late > \"${last#file:}.late\") &\n"
         "while :; do echo out_time_us=100000; echo progress=continue; sleep 0.05; done\n");
     const QString silentFfmpeg = writeToolScript(out.filePath(QStringLiteral("silent-ffmpeg")),
                                                  "eval last=\\${$#}; printf partial > \"${last#file:}\"\n"
+                                                 "(sleep 1.5; printf late > \"${last#file:}.late\") &\n"
                                                  "exec sleep 30\n");
     const QString failingFfmpeg = writeToolScript(out.filePath(QStringLiteral("failing-ffmpeg")),
                                                   "eval last=\\${$#}; printf partial > \"${last#file:}\"\n"
@@ -261,6 +264,9 @@ TEST(FileConverterMovie, FailuresLeaveNoTarget)
         EXPECT_FALSE(QFileInfo::exists(target));
         EXPECT_TRUE(leftoverParts(out.path()).isEmpty()) << leftoverParts(out.path()).join(QLatin1Char(' ')).toStdString();
     }
+    QTest::qWait(2000);
+    EXPECT_TRUE(QDir(out.path()).entryList({QStringLiteral("*.late")}, QDir::Files | QDir::Hidden).isEmpty())
+        << "what a stopped run started is stopped with it";
 }
 
 TEST(FileConverterMovie, ASecondRequestWaitsAndACancelDropsTheQueue)

@@ -15,6 +15,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include <signal.h>
+#include <unistd.h>
+
 namespace mediatool {
 
 namespace {
@@ -121,6 +124,8 @@ RunResult run(const QString& program, const QStringList& arguments, const RunOpt
     process.setProgram(program);
     process.setArguments(arguments);
     process.setStandardInputFile(QProcess::nullDevice());
+    // A group of its own, so stopping it also stops what it started.
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(10000)) {
         qCWarning(lcDeviceWindow).noquote() << program << "did not start:" << process.errorString();
@@ -181,6 +186,8 @@ RunResult run(const QString& program, const QStringList& arguments, const RunOpt
         }
     }
     if (process.state() != QProcess::NotRunning) {
+        if (const qint64 pid = process.processId(); pid > 0)
+            ::kill(-pid_t(pid), SIGKILL);
         process.kill();
         process.waitForFinished(5000);
         return result;
