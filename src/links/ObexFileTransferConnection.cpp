@@ -167,7 +167,7 @@ void ObexFileTransferConnection::endCommand(int status, const QVariant& result)
         _target.reset();
     }
     _collected.clear();
-    auto command = std::exchange(_current);
+    auto command = std::exchange(_current, std::shared_ptr<ObexCommand>());
     if (command)
         command->setStatusAndResultSilent(status, result, false);
     // The next command starts on a later pass, after the caller saw its end.
@@ -189,7 +189,7 @@ OBEXSessionEventHandler ObexFileTransferConnection::handler()
 
 void ObexFileTransferConnection::onEvent(const OBEXSessionEvent& event)
 {
-    Continuation next = std::exchange(_next);
+    Continuation next = std::exchange(_next, Continuation());
     const bool takesErrors = std::exchange(_nextTakesErrors, false);
     if (!next || !_current) {
         logFT(QStringLiteral("[%1 onEvent] answer without a request (type 0x%2)").arg(className()).arg(event.type, 0, 16));
