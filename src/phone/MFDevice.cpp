@@ -6,6 +6,7 @@
 #include "device/SyncDescriptionServer.h"
 #include "foundation/NamedLog.h"
 #include "jobs/QVActionMachine.h"
+#include "links/BTObexObjectPushConnection.h"
 #include "links/CommonObexATSwitchTransportLayer.h"
 #include "links/CommonSerialConnection.h"
 #include "links/ConnectionRegistration.h"
@@ -14,6 +15,7 @@
 #include "links/LinkCodes.h"
 #include "links/MotorolaContactsConnection.h"
 #include "links/MotorolaEventsConnection.h"
+#include "links/ObexFileTransferConnection.h"
 #include "links/ObexSwitchSettings.h"
 #include "links/ObexSyncMLConnection.h"
 #include "links/QVDeviceCallback.h"
@@ -513,13 +515,25 @@ void MFDevice::createTheRealConnections(const QVariantMap& dict)
     }
     if (_btObjectPushRegistered) {
         const auto device = platform::btDeviceForAddress(dict.value(QStringLiteral("BT.BT_Address")).toString());
-        if (device && platform::obexObjectPushChannel(*device) != platform::kNoRfcommChannel)
-            fill(_objectPushConnection, _makers.objectPush);
+        if (device && platform::obexObjectPushChannel(*device) != platform::kNoRfcommChannel) {
+            if (_makers.objectPush)
+                fill(_objectPushConnection, _makers.objectPush);
+            else if (!_objectPushConnection)
+                _objectPushConnection = std::make_unique<BTObexObjectPushConnection>(this, dict);
+        }
+        if (device && _btNokiaPCSuitePushRegistered && !_nokiaPCSuitePushConnection
+            && platform::nokiaPCSuiteChannel(*device) != platform::kNoRfcommChannel)
+            _nokiaPCSuitePushConnection = std::make_unique<BTNokiaPCSuitePushConnection>(this, dict);
     }
-    if (_usbMassStorageRegistered)
+    if (_usbMassStorageRegistered) {
         fill(_ftpConnection, _makers.massStorageFTP);
-    else if (_devInfo->supportsObexFile())
-        fill(_ftpConnection, _makers.obexFTP);
+    } else if (_devInfo->supportsObexFile()) {
+        if (_makers.obexFTP)
+            fill(_ftpConnection, _makers.obexFTP);
+        else if (!_ftpConnection)
+            _ftpConnection = links::makeObexFileTransferConnection(
+                *this, ObexSwitchSettings::fromDescription(_syncDescription.get(), 0), dict, this);
+    }
 }
 
 void MFDevice::createActionMachine(const QVariantMap& registrations)

@@ -31,6 +31,7 @@ constexpr quint8 kHWho = 0x4A;
 constexpr quint8 kHConnectionId = 0xCB;
 
 const QByteArray kFolderListingType = "x-obex/folder-listing";
+const QByteArray kCapabilityType = "x-obex/capability";
 const QByteArray kLineEnd = "\r\n";
 
 QByteArray knownTargets[] = {"MOBEX", "SYNCML-SYNC", "IRMC-SYNC",
@@ -326,9 +327,20 @@ QByteArray ObexServer::put(const QByteArray& request)
         _putIsNotification = h.type && h.type->startsWith("application/vnd.syncml.notification");
         _putData.clear();
         if (final && !h.hasBody && h.name) {
-            // A Put without body deletes.
+            // A Put without body deletes (a folder only when empty).
             _putStarted = false;
-            return packet(_files.remove(pathOf(_putName)) > 0 ? kSuccess : kNotFound);
+            const QString path = pathOf(_putName);
+            if (_files.remove(path) > 0)
+                return packet(kSuccess);
+            if (!folderExists(path))
+                return packet(kNotFound);
+            const QString below = path + QLatin1Char('/');
+            const auto inside = [&](const QString& other) { return other.startsWith(below); };
+            if (std::any_of(_files.keyBegin(), _files.keyEnd(), inside)
+                || std::any_of(_folders.cbegin(), _folders.cend(), inside))
+                return packet(kForbidden);
+            _folders.remove(path);
+            return packet(kSuccess);
         }
     }
     _putData += h.body;
@@ -347,7 +359,11 @@ QByteArray ObexServer::get(const QByteArray& request)
         if (!h.valid)
             return packet(kBadRequest);
         if (h.type && *h.type == kFolderListingType) {
-            _getData = folderListing();
+            _getData = _listingOverride.isEmpty() ? folderListing() : _listingOverride;
+        } else if (h.type && *h.type == kCapabilityType) {
+            if (_capability.isEmpty())
+                return packet(kNotFound);
+            _getData = _capability;
         } else if (!h.name && h.type && h.type->startsWith("application/vnd.syncml+wbxml")) {
             if (_syncMLAnswer.isEmpty())
                 return packet(kNotFound);
@@ -399,13 +415,23 @@ QByteArray ObexServer::setPath(const QByteArray& request)
         return packet(kSuccess);
     }
     const QString path = pathOf(name);
-    if (!_folders.contains(path)) {
+    if (!folderExists(path)) {
         if (flags & 0x02)
             return packet(kNotFound);
         _folders.insert(path);
     }
     _folder = path;
     return packet(kSuccess);
+}
+
+bool ObexServer::folderExists(const QString& path) const
+{
+    if (_folders.contains(path))
+        return true;
+    const QString below = path + QLatin1Char('/');
+    const auto inside = [&](const QString& other) { return other.startsWith(below); };
+    return std::any_of(_files.keyBegin(), _files.keyEnd(), inside)
+        || std::any_of(_folders.cbegin(), _folders.cend(), inside);
 }
 
 QByteArray ObexServer::folderListing() const
@@ -419,11 +445,22 @@ QByteArray ObexServer::folderListing() const
     const auto directChild = [&](const QString& path) {
         return path.startsWith(prefix) && !path.mid(prefix.size()).contains(QLatin1Char('/'));
     };
-    QStringList folders;
-    for (const QString& folder : _folders) {
-        if (directChild(folder))
-            folders.append(folder.mid(prefix.size()));
-    }
+    QSet<QString> children;
+    const auto addChildFolder = [&](const QString& path) {
+        if (!path.startsWith(prefix))
+            return;
+        const QString rest = path.mid(prefix.size());
+        const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+        if (slash > 0)
+            children.insert(rest.left(slash));
+        else if (slash < 0 && _folders.contains(path))
+            children.insert(rest);
+    };
+    for (const QString& folder : _folders)
+        addChildFolder(folder);
+    for (auto it = _files.keyBegin(); it != _files.keyEnd(); ++it)
+        addChildFolder(*it);
+    QStringList folders(children.cbegin(), children.cend());
     folders.sort();
     for (const QString& folder : folders)
         xml += QStringLiteral("<folder name=\"%1\"/>\n").arg(xmlEscaped(folder));

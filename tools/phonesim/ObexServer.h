@@ -75,6 +75,13 @@ public:
     // Files by path ("/" separated, folders implied), and the folders made.
     QMap<QString, QByteArray> files() const { return _files; }
     void putFile(const QString& path, const QByteArray& data) { _files.insert(path, data); }
+    QSet<QString> folders() const { return _folders; }
+    void addFolder(const QString& path) { _folders.insert(path); }
+    // The capability object a Get of "x-obex/capability" answers (none set:
+    // Not Found); long objects go out in several packets.
+    void setCapability(const QByteArray& xml) { _capability = xml; }
+    // A folder listing answered instead of the real one (empty: the real one).
+    void setListingOverride(const QByteArray& xml) { _listingOverride = xml; }
     // Opcodes of the requests received, in order.
     QList<quint8> requests() const { return _requests; }
     // The raw packets received, in order.
@@ -91,6 +98,7 @@ private:
     QByteArray setPath(const QByteArray& packet);
     QByteArray folderListing() const;
     QString pathOf(const QString& name) const;
+    bool folderExists(const QString& path) const;
     QByteArray applyFault(QByteArray answer);
     int room() const;
 
@@ -106,6 +114,8 @@ private:
 
     QMap<QString, QByteArray> _files;
     QSet<QString> _folders;
+    QByteArray _capability;
+    QByteArray _listingOverride;
     QString _folder;   // "" is the root
     QByteArray _syncMLAnswer;
     SyncMLClientScript _client;

@@ -52,6 +52,9 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
     , _hasLgPort(_profile.name().startsWith(QLatin1String("lg")))
 {
     _profile.prepareSession(_session);
+    // The PC-suite channel of these phones shows their memory as "Phone".
+    if (_profile.name().startsWith(QLatin1String("nokia")))
+        _obex.addFolder(QStringLiteral("/Phone"));
     _profile.setHandler("^HSMM", [](PhoneSession&, const AtCommand&) { return AtResult::okay({"^HSMM: 1"}); });
     if (_profile.name() == QLatin1String("samsung")) {
         _profile.setHandler("+INFO",
