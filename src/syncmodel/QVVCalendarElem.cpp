@@ -173,6 +173,13 @@ void QVVCalendarElem::checkType()
     _isMemo = categoriesHoldMemo(categories);
 }
 
+void QVVCalendarElem::prepareFilledItem()
+{
+    checkType();
+    if (_isToDo && _vxDict)
+        _vxDict->setMainObject(true, kDueDateIsDateOnly);
+}
+
 QVariant QVVCalendarElem::mainValue(const QString& key) const
 {
     return _vxDict ? _vxDict->mainObjectForKey(key) : QVariant();

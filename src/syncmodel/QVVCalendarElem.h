@@ -184,7 +184,8 @@ protected:
     std::shared_ptr<QVSyncEngineElem> newElemWithDict(const VXDictionary* dict, const QString& uuid,
                                                       const QString& sourceURI, const QString& protocol,
                                                       const QString& device, const QString& parent) const override;
-    void prepareFilledItem() override { checkType(); }
+    // The type, and a task's due date counts as a day.
+    void prepareFilledItem() override;
 
 private:
     using ChangeList = QVariantList (QVVCalendarElem::*)(const QVariantMap&, const QVariantMap&) const;

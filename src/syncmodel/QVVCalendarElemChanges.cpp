@@ -134,6 +134,11 @@ QList<SyncChange> QVVCalendarElem::acceptChangesForElem(QVSyncEngineElem& other)
         if (allDay.isValid())
             entry->insert(kAllDayField, allDay);
     }
+    // The reader gives an item without due date the time of its first alarm;
+    // for an event that is no due date of its own, and the desktop's event
+    // has none to compare it with.
+    if (!_isToDo && !_vxDict->mainObjectForKey(kDueDate).isValid())
+        entry->remove(kDueDate);
     // The phone's display alarm as a lead time, as the item form keeps it.
     const QString displayKey = QString::fromLatin1(calendarkey::kDisplayAlarms);
     QVariantList alarms = entry->value(displayKey).toList();

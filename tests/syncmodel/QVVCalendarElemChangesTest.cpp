@@ -1,6 +1,7 @@
 #include "CalendarTestSupport.h"
 #include "RecordingLookup.h"
 
+#include <QJsonDocument>
 #include <QUrl>
 
 #include <algorithm>
@@ -64,6 +65,9 @@ TEST_F(CalendarChangesTest, NothingChangedGivesNothing)
     auto item = stored("Protocol LG Cal", {{QStringLiteral("display alarms"), {alarm(-900)}}});
     auto phone = fromText(vcal(kBase + QStringLiteral("DALARM:20240506T084500\r\n")), "Protocol LG Cal");
     const QList<SyncChange> changes = item->acceptChangesForElem(*phone);
+    for (const SyncChange& c : changes)
+        ADD_FAILURE() << c.type() << " " << c.recordIdentifier().toStdString() << " "
+                      << QJsonDocument::fromVariant(c.changes()).toJson().toStdString();
     EXPECT_TRUE(changes.isEmpty()) << changes.size();
 }
 

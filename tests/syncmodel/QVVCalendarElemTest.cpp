@@ -221,6 +221,17 @@ TEST_F(CalendarItemTest, PulledChangesRefreshTextsAndType)
     EXPECT_FALSE(item->allContentString().contains(QStringLiteral("Old")));
     EXPECT_TRUE(item->vxDataForDevice(limits("Phone")).toString().contains(QStringLiteral("SUMMARY:New")));
 
+    // A task filled in by the item list: its due date counts as a day.
+    VXDictionary taskForm;
+    taskForm.setMainObject(platform::entity::Task, platform::ISyncRecordEntityNameKey);
+    taskForm.setMainObject(local(2024, 4, 30), QStringLiteral("due date"));
+    auto filled = QVVCalendarElem::vCalendarWithDict(nullptr, QString(), QString(), QStringLiteral("Phone"),
+                                                     QString(), QString());
+    EXPECT_TRUE(filled->fillFromVXDictionary(taskForm, nullptr, QStringLiteral("5"), QString(), false, nullptr));
+    EXPECT_TRUE(filled->isToDo());
+    EXPECT_EQ(filled->mainDict()->value(QStringLiteral("due date is date only")), QVariant(true));
+    EXPECT_EQ(filled->sourceURI(), QStringLiteral("5"));
+
     // The entity name decides the task flag.
     EXPECT_FALSE(item->isToDo());
     item->processISyncChange(platform::SyncChange(platform::SyncChange::Modify, item->elemUUID(),
