@@ -39,3 +39,9 @@ std::shared_ptr<SyncDeviceLimits> DeviceDescriptionLimits::fromServer(const QStr
         adapter = std::make_shared<DeviceDescriptionLimits>(description);
     return adapter;
 }
+
+const QVSyncDeviceDescription* fullDescriptionOf(const std::shared_ptr<SyncDeviceLimits>& limits)
+{
+    const auto* adapter = dynamic_cast<const DeviceDescriptionLimits*>(limits.get());
+    return adapter ? adapter->description().get() : nullptr;
+}

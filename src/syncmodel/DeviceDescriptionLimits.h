@@ -23,3 +23,6 @@ public:
 private:
     std::shared_ptr<QVSyncDeviceDescription> m_description;
 };
+
+// The whole description behind a limits object; null when it has none.
+const QVSyncDeviceDescription* fullDescriptionOf(const std::shared_ptr<SyncDeviceLimits>& limits);

@@ -99,7 +99,7 @@ public:
                               const QString& uuid, bool allowMerge, std::shared_ptr<QVSyncElem>* resultingElement);
 
     // Applies an engine change (non-"value" fields first); always 0.
-    int processISyncChange(const platform::SyncChange& change, bool fromSyncML);
+    virtual int processISyncChange(const platform::SyncChange& change, bool fromSyncML);
     virtual bool processSyncEngineChange(const QString& recordId, const QVariantMap& change);
     // Fits first and last name into one phone field of MaxLen_LastName.
     void checkFirstLastName(QVariantMap& record) const;

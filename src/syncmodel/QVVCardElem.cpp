@@ -105,8 +105,7 @@ std::shared_ptr<QVSyncEngineElem> QVVCardElem::newElemWithDict(const VXDictionar
 
 const QVSyncDeviceDescription* QVVCardElem::fullDescription(const std::shared_ptr<SyncDeviceLimits>& limits)
 {
-    const auto* adapter = dynamic_cast<const DeviceDescriptionLimits*>(limits.get());
-    return adapter ? adapter->description().get() : nullptr;
+    return fullDescriptionOf(limits);
 }
 
 QString QVVCardElem::render(const std::shared_ptr<SyncDeviceLimits>& description, bool withDeviceSpecifics,

@@ -28,4 +28,26 @@ public:
     virtual void addElemForDeletion(const std::shared_ptr<QVSyncElem>& elem) = 0;
     virtual void addElem(const std::shared_ptr<QVSyncElem>& elem) = 0;
     virtual void removeElem(const std::shared_ptr<QVSyncElem>& elem) = 0;
+
+    // What the calendar item's merge asks besides: the desktop is told that
+    // the item is gone; an item joins a calendar (a group id) or the
+    // default calendar; whether the phone's version wins for the property.
+    // The defaults do nothing and answer NO, for lists of items that never
+    // merge calendar items.
+    virtual void tellSyncEngineAboutDeletion(const std::shared_ptr<QVSyncElem>& elem, bool fromSyncML)
+    {
+        (void)elem;
+        (void)fromSyncML;
+    }
+    virtual void addGroupMembershipToElem(const std::shared_ptr<QVSyncElem>& elem, const QString& groupId)
+    {
+        (void)elem;
+        (void)groupId;
+    }
+    virtual void makeElemMemberOfDefaultGroup(const std::shared_ptr<QVSyncElem>& elem) { (void)elem; }
+    virtual bool isMobileMaster(int property)
+    {
+        (void)property;
+        return false;
+    }
 };

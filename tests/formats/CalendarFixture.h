@@ -46,6 +46,10 @@ INSERT INTO SyncML (SyncMLProtocol, vxFormat, ProtocolClass, VCardVersion, Valid
 INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion) VALUES ('Export-Cal', 'Export', '2.1');
 INSERT INTO SyncML (SyncMLProtocol, VCardVersion, PriorityValuesForDevice, PriorityValuesForMac)
     VALUES ('Prio', '2.1', '0123456789', '0987654321');
+INSERT INTO SyncML (SyncMLProtocol, VCardVersion, ValidEventYears, MaxLen_EventLocation)
+    VALUES ('Protocol LG Cal', '2.1', '2000-2030', '20');
+INSERT INTO SyncML (SyncMLProtocol, VCardVersion, ValidEventYears)
+    VALUES ('Protocol Motorola V3 Cal', '2.1', '1990-2040');
 )SQL";
 
 class CalendarFixture : public ::testing::Test {
