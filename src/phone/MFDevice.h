@@ -96,7 +96,9 @@ public:
     // manager with its GUI notifier, the rules of the sync environment and of
     // the phone's folders, the shared sync-engine information and the busy
     // overlay of the front device window, and the Bluetooth availability
-    // test. An empty maker leaves its slot empty (the rules: none apply).
+    // test. An empty maker leaves its slot empty (the rules: none apply),
+    // except for the SyncML, object-push and OBEX file-transfer slots,
+    // which then get the device's own OBEX connections.
     using ConnectionMaker = std::function<std::unique_ptr<DZDeviceConnection>(MFDevice&, const QVariantMap& dict)>;
     using FileTransferMaker =
         std::function<std::unique_ptr<FileTransferConnection>(MFDevice&, const QVariantMap& dict)>;

@@ -390,10 +390,22 @@ QVariantList QVVCalendarElem::changeListForRecurrenceItem(const QVariantMap& sto
     return list;
 }
 
-QVariantList QVVCalendarElem::changeListForAlarmItem(const QVariantMap& stored, const QVariantMap& incoming) const
+QVariantList QVVCalendarElem::changeListForAlarmItem(const QVariantMap& storedAlarm,
+                                                     const QVariantMap& incoming) const
 {
     const bool lg = _syncDescription && _syncDescription->isLGProtocol();
     const QDateTime start = mainDate(kStartDate);
+    // The incoming alarm comes as a lead time; an item read from the phone
+    // keeps its own as a date. Compare them in one form.
+    QVariantMap stored = storedAlarm;
+    if (start.isValid() && incoming.contains(kTriggerDuration) && !incoming.contains(kTriggerDate)
+        && !stored.contains(kTriggerDuration)) {
+        const QDateTime trigger = dateOf(stored.value(kTriggerDate));
+        if (trigger.isValid()) {
+            stored.remove(kTriggerDate);
+            stored.insert(kTriggerDuration, start.secsTo(trigger));
+        }
+    }
     QVariantList list;
     for (const QString& field : alarmFields()) {
         const QVariant oldValue = stored.value(field);

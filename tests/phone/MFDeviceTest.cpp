@@ -86,6 +86,17 @@ MFDevice::FileTransferMaker inMemoryFTP(QVariantMap specification)
     };
 }
 
+// An empty maker gets the device's own connection; these make none.
+MFDevice::ConnectionMaker noPushConnection()
+{
+    return [](MFDevice&, const QVariantMap&) { return std::unique_ptr<DZDeviceConnection>(); };
+}
+
+MFDevice::FileTransferMaker noFileTransferConnection()
+{
+    return [](MFDevice&, const QVariantMap&) { return std::unique_ptr<FileTransferConnection>(); };
+}
+
 FakeConnection* asFake(DZDeviceConnection* connection)
 {
     return dynamic_cast<FakeConnection*>(connection);
@@ -637,8 +648,8 @@ TEST_F(MFDeviceTest, PipesFollowTheRegistrations)
     };
     for (const Case& c : cases) {
         makers.syncML = c.syncML ? fake("SyncML/IrMC", c.syncML) : MFDevice::ConnectionMaker();
-        makers.objectPush = c.push ? fake("Push", c.push) : MFDevice::ConnectionMaker();
-        makers.obexFTP = c.ftp ? inMemoryFTP(*c.ftp) : MFDevice::FileTransferMaker();
+        makers.objectPush = c.push ? fake("Push", c.push) : noPushConnection();
+        makers.obexFTP = c.ftp ? inMemoryFTP(*c.ftp) : noFileTransferConnection();
         const QVariantMap dbRow = row(kProtocolSyncML, "Nokia",
                                       {{"Dorvanti.SMSProtocol", "Nokia"}, {"Dorvanti.OBEXFileSupport", "1"},
                                        {"Dorvanti.ParallConsBT", c.parallel}, {"Dorvanti.ParallConsUSB", c.parallel}});
@@ -885,7 +896,7 @@ TEST_F(MFDeviceTest, ANewPhoneKeepsItsMirrorOnlyWhenTheFileConnectionKnowsItsSer
     for (const Case& c : cases) {
         steps.clear();
         recordParts(false);
-        makers.obexFTP = {};
+        makers.obexFTP = noFileTransferConnection();
         makers.massStorageFTP = {};
         if (c.ftp && QLatin1String(c.connType) == QLatin1String("Bluetooth"))
             bluetoothFTP(c.ftpKnowsSerial);
