@@ -10,6 +10,7 @@
 #include "app/MobileDeviceDocument.h"
 #include "app/TarnexDeviceMatrix.h"
 #include "app/TarnexKeys.h"
+#include "app/TarnexMainView.h"
 
 #include "DeviceDBTestSupport.h"
 #include "VirtualTime.h"
@@ -63,7 +64,9 @@ struct ConnectFixture {
         qvDeviceDB::setDefaultDatabasePath(buildTestDeviceDB(QStringLiteral("connect"), QLatin1String(kConnectModelRows)));
         qvDeviceDB::releaseSharedDeviceDB();
         f = std::make_unique<TarnexFixture>(QVariantList{phone()});
-        DeviceList::sharedDeviceList().syncDevices();
+        // The program's list (each test runs in a process of its own) reads
+        // the phone from the defaults.
+        (void)DeviceList::sharedDeviceList();
         f->app.controller->awakeFromNib();
         documents = std::make_unique<DZDocumentController>(f->app.controller.get());
         f->start();
@@ -160,6 +163,8 @@ TEST(ConnectHandOver, AClickOnTheSimulatedPhoneOpensOneWindowThatItsDocumentOwns
     EXPECT_EQ(window->window()->findChild<QLabel*>(QStringLiteral("summaryConnection"))->text(),
               QStringLiteral("Connected over USB"));
     EXPECT_EQ(c.f->title(), QStringLiteral("Marvesto")) << "the contacts pane's title";
+    ASSERT_NE(c.f->window->findChild<TarnexMainView*>(), nullptr);
+    EXPECT_EQ(c.f->window->findChild<TarnexMainView*>()->title(), QStringLiteral("Marvesto")) << "also painted";
     EXPECT_FALSE(platform::gui::saveGrab(window->window(), QStringLiteral("app-connect-device-window")).isEmpty());
     EXPECT_FALSE(platform::gui::saveGrab(c.f->window.get(), QStringLiteral("app-connect-contacts")).isEmpty());
 
@@ -231,7 +236,10 @@ struct HostFixture {
         app.controller->awakeFromNib();
         documents = std::make_unique<DZDocumentController>(app.controller.get());
         app.controller->setBusyStepObserver([this](int percent) { steps << percent; });
-        DeviceList::sharedDeviceList().syncDevices();
+        // The program's list starts empty (each test runs in a process of
+        // its own).
+        platform::UserDefaults::standard().setObject(QLatin1String(DeviceList::kDevicesKey), QVariantList());
+        (void)DeviceList::sharedDeviceList();
     }
     ~HostFixture()
     {
@@ -240,7 +248,6 @@ struct HostFixture {
         DevicePreprocessor::setJobMaker({});
         DevicePreprocessor::setAnchorPath({});
         platform::UserDefaults::standard().remove(QLatin1String(DeviceList::kDevicesKey));
-        DeviceList::sharedDeviceList().syncDevices();
         qvDeviceDB::setDefaultDatabasePath(QString());
         qvDeviceDB::releaseSharedDeviceDB();
     }
@@ -273,8 +280,9 @@ TEST(AppConnections, PathAReadsTheFieldLengthsAndPathBStartsWorkForNewPhonesToo)
     EXPECT_EQ(h.steps, (QList<int>{30, 75, 80, 90}));
     ASSERT_TRUE(document->hasDevice());
     EXPECT_EQ(window->getMFDevice(), document->mfDevice().get());
-    if (const auto& description = document->mfDevice()->syncDescription())
+    if (const auto& description = document->mfDevice()->syncDescription()) {
         EXPECT_EQ(description->objectForKey(QStringLiteral("Name")), 20);
+    }
     EXPECT_EQ(h.documents->documents().size(), 1u);
 
     // B: the window's document holds a phone: a new document and window,
