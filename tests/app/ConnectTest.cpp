@@ -63,7 +63,7 @@ struct ConnectFixture {
         EXPECT_TRUE(usb.attachAnother("lg", QStringLiteral("35412301")));
         qvDeviceDB::setDefaultDatabasePath(buildTestDeviceDB(QStringLiteral("connect"), QLatin1String(kConnectModelRows)));
         qvDeviceDB::releaseSharedDeviceDB();
-        f = std::make_unique<TarnexFixture>(QVariantList{phone()});
+        f = std::make_unique<TarnexFixture>(QVariantList{phone()}, false, true);
         // The program's list (each test runs in a process of its own) reads
         // the phone from the defaults.
         (void)DeviceList::sharedDeviceList();
