@@ -109,6 +109,10 @@ bool MobileDeviceDocument::setMFDevice(std::shared_ptr<MFDevice> device, DeviceW
         device_->syncEnvironment().applyWorkSyncEnvironment(true);
         device_->syncEnvironment().freeWorkSyncEnvironment();
     }
+    // The window is named after its document.
+    for (const std::unique_ptr<DeviceWindowController>& window : windows_)
+        if (window->window())
+            window->window()->setWindowTitle(displayName());
     return true;
 }
 

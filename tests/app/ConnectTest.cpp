@@ -160,6 +160,7 @@ TEST(ConnectHandOver, AClickOnTheSimulatedPhoneOpensOneWindowThatItsDocumentOwns
     EXPECT_EQ(c.f->tarnex->getDeviceWindowController(), window);
     EXPECT_EQ(window->getMFDevice(), phone->mfDevice().get());
     EXPECT_TRUE(window->window()->isVisible());
+    EXPECT_EQ(window->window()->windowTitle(), QStringLiteral("KU990"));
     EXPECT_EQ(window->window()->findChild<QLabel*>(QStringLiteral("summaryConnection"))->text(),
               QStringLiteral("Connected over USB"));
     EXPECT_EQ(c.f->title(), QStringLiteral("Marvesto")) << "the contacts pane's title";
