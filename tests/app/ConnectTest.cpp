@@ -19,6 +19,7 @@
 #include "device/qvDeviceDB.h"
 #include "devicewindow/DeviceWindowController.h"
 #include "devicewindow/DorvantiWindow.h"
+#include "foundation/NamedLog.h"
 #include "jobs/QVAction.h"
 #include "jobs/QVActionMachine.h"
 #include "platform/RunLoop.h"
@@ -34,6 +35,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -94,7 +96,10 @@ struct ConnectFixture {
     }
     int deviceLines() const
     {
-        return int(f->xtLines().filter(QStringLiteral("++++ [MFDevice initWithDictAndType] called")).size());
+        QFile file(QVPathForLogFile(QStringLiteral("Conn.log")));
+        if (!file.open(QIODevice::ReadOnly))
+            return 0;
+        return int(QString::fromUtf8(file.readAll()).count(QStringLiteral("++++ [MFDevice initWithDictAndType] called")));
     }
     void clickPhone(bool twice = false)
     {
@@ -337,8 +342,7 @@ TEST(AppConnections, UsbStorageScanKeepsAKnownEntryAndMakesANewOne)
     EXPECT_EQ(stored->value(QStringLiteral("Common.AutoConnect")), true);
     EXPECT_EQ(stored->value(QStringLiteral("Common.LastConnectionType")), QStringLiteral("USB-MassStorage"));
 
-    const QVariantMap byIds{{QStringLiteral("USB.Vendor"), QStringLiteral("4100")},
-                            {QStringLiteral("USB.Model"), QStringLiteral("24576")},
+    const QVariantMap byIds{{QStringLiteral("USB.QVDeviceNumber"), QStringLiteral("15321")},
                             {QStringLiteral("USB.SerialNo"), QStringLiteral("S-NEW")}};
     h.app.controller->scanReturnedUSBDevice(byIds, nullptr);
     stored = DeviceList::sharedDeviceList().getEntryFor(QStringLiteral("S-NEW"));
