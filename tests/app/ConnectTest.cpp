@@ -29,6 +29,7 @@
 #include "platform/PropertyList.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/TestArtifacts.h"
+#include "usbdevice/DZDeviceProperties.h"
 #include "widgets/PhoneButtonOnBlackCell.h"
 #include "widgets/TarnexAlertSheet.h"
 #include "widgets/BasisOverlayView.h"
@@ -205,7 +206,21 @@ TEST(ConnectHandOver, APhoneThatCannotBeOpenedAsksAndBackReturnsToThePhoneList)
     c.f->list->writeDevice(std::make_shared<QVariantMap>(entry));
     int asked = 0;
     answerOpenFailureWithBack(&asked);
+
+    // The matrix finds no serial channel for the entry: a click shows nothing.
     c.clickPhone(false);
+    runFor(0.5);
+    EXPECT_EQ(c.f->tarnex->currentControllerName(), key(tarnexkeys::kSelectKnownDevice));
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(c.documents->documents().empty());
+
+    // Handed over as the matrix does, the open fails: the alert, and Back
+    // returns to the phone list.
+    const std::shared_ptr<MirrovanceDevice> phone = c.pane->mirrovanceDevice();
+    ASSERT_TRUE(phone);
+    phone->setDeviceProperties({{QLatin1String(DZDeviceProperties::kPortNameKey), entry.value(QStringLiteral("USB.PortName"))}});
+    phone->setDorvantiDict(entry, QStringLiteral("USB-Serial"));
+    c.f->tarnex->switchToNamedPane(QLatin1String(tarnexkeys::kConnectingPane), 1);
     ASSERT_TRUE(testing_support::runUntil([&] { return asked > 0; }, 10.0, 0.05));
     ASSERT_TRUE(testing_support::runUntil(
         [&] { return c.f->tarnex->currentControllerName() == key(tarnexkeys::kSelectKnownDevice); }, 5.0, 0.05));
@@ -329,23 +344,23 @@ TEST(AppConnections, ADocumentThatRefusesThePhoneStopsTheSteps)
 TEST(AppConnections, UsbStorageScanKeepsAKnownEntryAndMakesANewOne)
 {
     HostFixture h;
-    QVariantMap known = HostFixture::entry(QStringLiteral("S-KNOWN"));
+    QVariantMap known = HostFixture::entry(QStringLiteral("SKNOWN-0001"));
     known.insert(QStringLiteral("Common.DeviceName"), QStringLiteral("My own name"));
     known.insert(QStringLiteral("Common.AutoConnect"), true);
     DeviceList::sharedDeviceList().writeDevice(std::make_shared<QVariantMap>(known));
     const QVariantMap byNumber{{QStringLiteral("USB.QVDeviceNumber"), QStringLiteral("15321")},
-                               {QStringLiteral("USB.SerialNo"), QStringLiteral("S-KNOWN")}};
+                               {QStringLiteral("USB.SerialNo"), QStringLiteral("SKNOWN-0001")}};
     h.app.controller->scanReturnedUSBDevice(byNumber, nullptr);
-    DeviceList::Entry stored = DeviceList::sharedDeviceList().getEntryFor(QStringLiteral("S-KNOWN"));
+    DeviceList::Entry stored = DeviceList::sharedDeviceList().getEntryFor(QStringLiteral("SKNOWN-0001"));
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->value(QStringLiteral("Common.DeviceName")), QStringLiteral("My own name"));
     EXPECT_EQ(stored->value(QStringLiteral("Common.AutoConnect")), true);
     EXPECT_EQ(stored->value(QStringLiteral("Common.LastConnectionType")), QStringLiteral("USB-MassStorage"));
 
     const QVariantMap byIds{{QStringLiteral("USB.QVDeviceNumber"), QStringLiteral("15321")},
-                            {QStringLiteral("USB.SerialNo"), QStringLiteral("S-NEW")}};
+                            {QStringLiteral("USB.SerialNo"), QStringLiteral("SNEW-00001")}};
     h.app.controller->scanReturnedUSBDevice(byIds, nullptr);
-    stored = DeviceList::sharedDeviceList().getEntryFor(QStringLiteral("S-NEW"));
+    stored = DeviceList::sharedDeviceList().getEntryFor(QStringLiteral("SNEW-00001"));
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->value(QStringLiteral("Common.DeviceName")), QStringLiteral("LG-KU990 (USB)"));
     EXPECT_EQ(stored->value(QStringLiteral("Common.AutoConnect")), false);
@@ -358,10 +373,10 @@ TEST(AppConnections, UsbStorageScanKeepsAKnownEntryAndMakesANewOne)
     const int count = DeviceList::sharedDeviceList().count();
     h.app.controller->scanReturnedUSBDevice({{QStringLiteral("USB.Vendor"), QStringLiteral("LG")},
                                              {QStringLiteral("USB.Model"), QStringLiteral("x")},
-                                             {QStringLiteral("USB.SerialNo"), QStringLiteral("S-BAD")}},
+                                             {QStringLiteral("USB.SerialNo"), QStringLiteral("SBAD-00001")}},
                                             nullptr);
     EXPECT_EQ(DeviceList::sharedDeviceList().count(), count);
-    EXPECT_FALSE(DeviceList::sharedDeviceList().getEntryFor(QStringLiteral("S-BAD")));
+    EXPECT_FALSE(DeviceList::sharedDeviceList().getEntryFor(QStringLiteral("SBAD-00001")));
 }
 
 TEST(AppConnections, AHistoryPhoneWithoutMirrorPathUsesTheMirrorsFolderAndLogsItsConnection)
