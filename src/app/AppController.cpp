@@ -286,7 +286,28 @@ void AppController::requestQuit()
         quitDialog_->raise();
         return;
     }
+    if (quittingDocuments_)
+        return;
     services_->setQuitRequested(true);
+    quittingDocuments_ = true;
+    const bool closing = services_->closeAllDocuments([this](bool closed) {
+        quittingDocuments_ = false;
+        if (closed) {
+            continueQuit();
+            return;
+        }
+        // A phone window stays open: the quit stops, and its window shows why.
+        services_->setQuitRequested(false);
+        platform::gui::beep();
+    });
+    if (!closing) {
+        quittingDocuments_ = false;
+        continueQuit();
+    }
+}
+
+void AppController::continueQuit()
+{
     if (PreferenceHandler::sharedPreferenceHandler().doWarnOnQuit() && services_->anyBackupPending())
         askToWait();
     else

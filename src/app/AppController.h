@@ -1,7 +1,10 @@
 #pragma once
 
 #include "app/AppControllerServices.h"
+#include "app/DevicePreprocessor.h"
 #include "app/DockBadges.h"
+
+#include "devicewindow/DeviceWindowHost.h"
 
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
@@ -13,9 +16,12 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 
+class MFDevice;
+class MobileDeviceDocument;
 class QMessageBox;
 
 // The one application controller: registers the defaults, switches the debug
@@ -23,7 +29,7 @@ class QMessageBox;
 // application menu and runs the quit protocol. Other windows reach it through
 // sharedAppController() for the sync-entity names, the debug flags, the
 // wizard entry object, the trash period and the dead-alias question.
-class AppController : public QObject {
+class AppController : public QObject, public DeviceWindowHost {
     Q_OBJECT
 
 public:
@@ -51,12 +57,19 @@ public:
     AppControllerServices& services() { return *services_; }
 
     QString dbName(int index) const;
+    QString dbName(int index) override { return static_cast<const AppController*>(this)->dbName(index); }
+    bool debugEnabled() override { return debugEnabled_; }
     bool debugEnabled() const { return debugEnabled_; }
     bool syncProtocolEnabled() const { return syncProtocolEnabled_; }
     // The setup wizard's entry object, made on the first call.
     QObject* theQVUIKit();
     // false on the first call in the process, true on every later one.
     bool registerWindow(const void* window = nullptr);
+    bool registerWindow(DeviceWindowController* window) override
+    {
+        return registerWindow(static_cast<const void*>(window));
+    }
+    bool registerWindow(std::nullptr_t) { return registerWindow(static_cast<const void*>(nullptr)); }
     // Days after which the organizer trash is emptied; an absent, zero or
     // non-numeric value is stored and answered as 61.
     int getEmptyTrashPeriod();
@@ -114,7 +127,53 @@ public:
     static bool createDummyFile(const QString& path);
     static QString ourApplicationSupportFolder();
 
+    // Phone connections (the device windows' host).
+    static constexpr const char* kLiveStateFormat = "%1\tConnected";
+    static constexpr const char* kBackupCenter = "Backup ToolbarIdentifier";
+    static constexpr const char* kConnectionChanged = "NotifyMobileDeviceConnectionChanged";
+    static constexpr const char* kHistoryDateFormat = "%d. %b %y, %H:%M";
+    static constexpr int kNewEntryCapacity = 48;
+    static QString liveStateInfo();
+    void createConnection(const QVariantMap& entry, const QString& connType, DeviceWindowController* window,
+                          bool isNew, const QString& stateInfo) override;
+    int tryToFindBluetoothDevice(const QVariantMap& entry, DeviceWindowController* window) override;
+    int tryToFindUSBSerialDevice(const QVariantMap& entry, DeviceWindowController* window) override;
+    int tryToFindUSBStoragDevice(const QVariantMap& entry, DeviceWindowController* window) override;
+    void scanReturnedUSBDevice(const QVariantMap& scan, DeviceWindowController* window) override;
+    void connectWithHistoryDevice(const QVariantMap& entry, DeviceWindowController* window) override
+    {
+        connectWithHistoryDevice(entry, window, liveStateInfo(), QString());
+    }
+    void connectWithHistoryDevice(const QVariantMap& entry, DeviceWindowController* window, const QString& stateInfo,
+                                  const QString& mirrorPath);
+    void newDocument() override;
+    bool hasDevice(const DeviceWindowController* window) override;
+    void cancelClose(DeviceWindowController* window) override;
+    void setForceQuitAndIgnore(DeviceWindowController* window) override;
+    // Field lengths and the Samsung preprocessing.
+    void preprocessDevice(MFDevice& device) { preprocessor_.preprocessDevice(device); }
+    void endAction(const QVariantMap& prepDict, int32_t error) { preprocessor_.endAction(prepDict, error); }
+    void preprocessingDone(int32_t returnStatus) { preprocessor_.preprocessingDone(returnStatus); }
+    QString devFieldLenFilePath(MFDevice& device) const { return DevicePreprocessor::devFieldLenFilePath(device); }
+    DevicePreprocessor& preprocessor() { return preprocessor_; }
+
+    // Look-ups over the open phone documents.
+    DeviceWindowController* checkDeviceAlreadyConnected(const QString& serial, bool activate, bool isHistory);
+    bool checkIfIsAlreadyConnected(const QString& serial, bool activate) override;
+    bool checkIfIsHistoryConnected(const QString& serial, bool activate);
+    MobileDeviceDocument* documentForSerialNumber(const QString& serial) const;
+    MobileDeviceDocument* documentForWindow(const DeviceWindowController* window) const;
+    void doToAllDeviceWindowControllers();
+    // The front phone window, or null.
+    DeviceWindowController* getAWindowController() const;
+    // The 32 x 32 phone picture of an entry with its connection mark.
+    QImage getDeviceImage(const QVariantMap& entry) const;
+    // Records each busy step a connection shows (tests).
+    void setBusyStepObserver(std::function<void(int)> observer) { busySteps_ = std::move(observer); }
+
 private:
+    void busy(DeviceWindowController* window, int percent);
+    void continueQuit();
     void openLogs();
     void endWait(bool stopped);
     void fadeStep();
@@ -134,4 +193,7 @@ private:
     bool terminating_ = false;
     QPointer<QWidget> mainWindow_;
     std::function<void(int)> exit_;
+    DevicePreprocessor preprocessor_;
+    std::function<void(int)> busySteps_;
+    bool quittingDocuments_ = false;
 };

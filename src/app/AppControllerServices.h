@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,6 +21,12 @@ public:
     // The document controller's quit flags.
     virtual void setQuitRequested(bool) {}
     virtual void setOverwriteBackupWait(bool) {}
+    // The quit's first step: the phone documents close, each asking about
+    // unsent changes or waiting for its backup. False when there is nothing
+    // to close (the quit goes on at once); else done(true) when all closed at
+    // once, done(false) when the quit was cancelled; documents that wait go
+    // on to the wait for backups themselves.
+    virtual bool closeAllDocuments(std::function<void(bool closed)> /*done*/) { return false; }
     // Whether some phone document still runs a backup.
     virtual bool anyBackupPending() const { return false; }
     // Cancels every phone's jobs for the close.

@@ -1,6 +1,7 @@
 #include "app/CopyFromMobileFeedbackController.h"
 
 #include "app/AppController.h"
+#include "app/MirrovanceDevice.h"
 #include "app/TarnexController.h"
 #include "app/TarnexKeys.h"
 #include "widgets/TarnexAlertSheet.h"
@@ -217,6 +218,11 @@ void CopyFromMobileFeedbackController::sheetDidEnd(int returnCode)
     }
     if (AppController* app = AppController::sharedAppController())
         app->terminate();
+}
+
+bool CopyFromMobileFeedbackController::isExtension(const QString& extension, int type) const
+{
+    return MirrovanceDevice::allowedFileExtensionsForType(type).contains(extension.toLower());
 }
 
 QString CopyFromMobileFeedbackController::typeOfFileFromFilename(const QString& fileName) const

@@ -71,6 +71,9 @@ public:
     // phone matrix.
     void tellUserToRestartHisMobileAndQuitMirrovance();
     void sheetDidEnd(int returnCode);
+    // Whether the phone takes files of this extension as the media type
+    // (4 pictures, 5 videos, 6 audio); case does not matter.
+    bool isExtension(const QString& extension, int type) const;
     // The file type of a file name the phone's rules do not know.
     QString typeOfFileFromFilename(const QString& fileName) const;
 

@@ -1,5 +1,6 @@
 #include "app/MatrixDeviceSelectionController.h"
 
+#include "app/GuiGapWatch.h"
 #include "app/MirrovanceDevice.h"
 #include "app/TarnexController.h"
 #include "app/TarnexDeviceMatrix.h"
@@ -290,13 +291,21 @@ void MatrixDeviceSelectionController::connectToDevice(int index)
     TarnexController* host = tarnex();
     if (index < 0 || !list || !host)
         return;
+    // One gesture connects once: a click and its double-click, or a click
+    // while the phone is being opened, find the list no longer on show.
+    if (connecting_ || host->currentPaneIndex() != host->paneIndexForKey(localizationKey()))
+        return;
     const DeviceList::Entry entry = list->deviceEntry(index);
     if (!entry)
         return;
     if (!entry->contains(kSyncMode))
         host->setNewPhone(true);
     lastItem_ = index;
-    if (!connectDeviceNr(index))
+    GuiGapWatch::begin(QStringLiteral("the connect"));
+    connecting_ = true;
+    const bool filled = connectDeviceNr(index);
+    connecting_ = false;
+    if (!filled)
         return;
     if (stringOf(*entry, kUSBPortName).isEmpty() && !devicematrix::deviceIsPaired(*entry)) {
         logXT(QStringLiteral("This should not happen: An unpaired device appeared in the matrix"));

@@ -156,6 +156,7 @@ private:
     bool isConnected_ = false;
     bool useSelectionImmediatly_ = false;
     int lastItem_ = -1;
+    bool connecting_ = false;
     bool isScanning_ = false;
     QList<QVariantMap> checkDevices_;
     int numPhonesBefore_ = 0;

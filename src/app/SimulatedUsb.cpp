@@ -2,7 +2,11 @@
 
 #include "platform/UsbRegistrySimulated.h"
 
+#include <QCoreApplication>
+
+#include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 
@@ -36,6 +40,21 @@ bool install(const QString& description)
     auto registry = std::make_shared<platform::UsbRegistrySimulated>();
     registry->addInterface(registry->addDevice(modem), 1, platform::UsbRegistry::kClassCdcData);
     platform::UsbRegistry::setShared(registry);
+    // The phone is unplugged when its tty goes (the simulator ended).
+    if (QCoreApplication::instance()) {
+        auto* watch = new QTimer(QCoreApplication::instance());
+        const QString tty = modem.ttyPaths.constFirst();
+        const QString location = modem.location;
+        std::weak_ptr<platform::UsbRegistrySimulated> weak = registry;
+        QObject::connect(watch, &QTimer::timeout, watch, [watch, tty, location, weak] {
+            if (QFileInfo::exists(tty))
+                return;
+            if (const std::shared_ptr<platform::UsbRegistrySimulated> shared = weak.lock())
+                shared->removeDevice(location);
+            watch->deleteLater();
+        });
+        watch->start(kTtyWatchMs);
+    }
     return true;
 }
 

@@ -9,6 +9,8 @@
 namespace simulatedusb {
 
 constexpr const char* kEnvironment = "MARVESTO_SIMULATED_USB";
+// How often the tty is looked for: once it is gone the phone is unplugged.
+constexpr int kTtyWatchMs = 500;
 
 // Installs the registry described by the text; false (nothing installed)
 // for an empty text or unreadable numbers.

@@ -5,6 +5,7 @@
 #include "app/AppController.h"
 #include "app/AppKeys.h"
 #include "app/AppLog.h"
+#include "app/ConnectingFeedbackController.h"
 #include "app/MainWindow.h"
 #include "app/MatrixDeviceSelectionController.h"
 #include "app/MirrovanceDevice.h"
@@ -53,12 +54,11 @@ struct PaneSpec {
     const char* nib;
     const char* key;
     // The contacts pane has Show Phones and the sync-settings sheet Escape
-    // to leave by; the connecting pane offers Previous.
+    // to leave by.
     bool offersPrevious;
 };
 
 constexpr PaneSpec kPlaceholderPanes[] = {
-    {kConnectingNib, kConnectingPane, true},
     {kContactsNib, kContacts, false},
     {kSyncSettingsNib, kSyncSettings, false},
 };
@@ -286,7 +286,8 @@ void TarnexController::prepareGUI()
 std::vector<TarnexController::PaneFactory> TarnexController::standardPanes()
 {
     std::vector<PaneFactory> panes{[] { return std::make_unique<WelcomeController>(); },
-                                   [] { return std::make_unique<MatrixDeviceSelectionController>(); }};
+                                   [] { return std::make_unique<MatrixDeviceSelectionController>(); },
+                                   [] { return std::make_unique<ConnectingFeedbackController>(); }};
     for (const PaneSpec& spec : kPlaceholderPanes)
         panes.push_back([spec] {
             return std::make_unique<PlaceholderPaneController>(key(spec.nib), key(spec.key), spec.offersPrevious);
@@ -337,8 +338,9 @@ void TarnexController::showFirstView()
     addToPaneView(firstPane->wizardPaneView());
     currentPaneIndex_ = first;
     if (window_)
-        window_->setWindowTitle(firstPane->localizedPaneName());
-    setActionMasterPlaceHidden(phones == 0);
+        setWindowTitle(firstPane->localizedPaneName());
+    // The welcome pane and the phone list show the status line.
+    setActionMasterPlaceHidden(true);
     setShown(addPhoneButton_, phones == 0);
     setShown(syncSettingsButton_, false);
     setShown(missingPhoneButton_, phones > 0);

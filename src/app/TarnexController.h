@@ -29,6 +29,7 @@
 #include <vector>
 
 class DeviceList;
+class DeviceWindowController;
 class MirrovanceDevice;
 
 namespace platform {
@@ -144,6 +145,8 @@ public:
     void sheetNextPressed();
     void sheetPrevPressed();
     void disconnectDevice();
+    // The window's title, also in its painted title bar.
+    void setWindowTitle(const QString& title);
     void deviceEjected();
     void handleSyncDirectionChange();
     void addPhonePressed();
@@ -238,6 +241,9 @@ public:
     void setDeviceExpert(std::shared_ptr<DeviceExpert> expert) override;
     std::shared_ptr<DeviceExpert> deviceExpert() const override;
     std::shared_ptr<MirrovanceDevice> phoneObject() const { return device_; }
+    // The window of the phone object's document; null without one.
+    DeviceWindowController* getDeviceWindowController() const;
+    DeviceWindowController* deviceWindowController() const { return getDeviceWindowController(); }
     void setPhoneObject(std::shared_ptr<MirrovanceDevice> phone);
     bool isValid(const QVariantMap& properties) override;
     QImage getStatusIcon(int state) override;

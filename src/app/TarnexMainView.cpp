@@ -53,8 +53,18 @@ QRectF TarnexMainView::leftTitleRect() const
     return QRectF(QPointF(0, 0), left_.deviceIndependentSize());
 }
 
+void TarnexMainView::setTitle(const QString& title)
+{
+    if (title == title_)
+        return;
+    title_ = title;
+    update(0, 0, width(), int(titleBarHeight()));
+}
+
 QString TarnexMainView::title() const
 {
+    if (!title_.isEmpty())
+        return title_;
     const QString label = platform::localizedString(QLatin1String(appkeys::kTitleLabel));
     return label == QLatin1String(appkeys::kTitleLabel) ? QString() : label;
 }

@@ -28,7 +28,9 @@ public:
     QRectF leftTitleRect() const;
     // Where the title text goes (inset 19 points from both ends of the bar).
     QRectF titleTextRect() const;
+    // The title the pane machine set, else the program's label.
     QString title() const;
+    void setTitle(const QString& title);
     // The coloured line's rectangle in widget coordinates.
     QRectF colourLineRect() const;
     bool isLeftTitleActive() const { return leftActive_; }
@@ -44,6 +46,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QString title_;
     QAbstractButton* addButton(int x, const QString& objectName, const QString& name);
     void setLeftTitleActive(bool active);
     void closeWindow();

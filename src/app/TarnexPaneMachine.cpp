@@ -5,8 +5,10 @@
 
 #include "app/MainWindow.h"
 #include "app/MirrovanceDevice.h"
+#include "app/MobileDeviceDocument.h"
 #include "app/TarnexControllerParts.h"
 #include "app/TarnexKeys.h"
+#include "app/TarnexMainView.h"
 #include "app/TarnexPanes.h"
 #include "app/TarnexRollOverButton.h"
 #include "app/TarnexSyncView.h"
@@ -222,13 +224,16 @@ void TarnexController::showPaneButtonsFor(const QString& targetKey)
 {
     bool picture = false;
     if (targetKey == key(kSelectKnownDevice)) {
-        setActionMasterPlaceHidden(false);
+        // The status line (the search's progress) shares its spot with the
+        // job list: the phone list shows the status line.
+        setActionMasterPlaceHidden(true);
         setShown(addPhoneButton_, false);
         setShown(syncSettingsButton_, false);
         setShown(missingPhoneButton_, true);
         setShown(showPhonesButton_, false);
         setShown(tarnexLabel_, true);
     } else if (targetKey == key(kContacts)) {
+        setActionMasterPlaceHidden(false);
         if (syncSettingsButton_) {
             syncSettingsButton_->setImageNamed(key(kSyncSettingsImage), key(kSyncSettingsOverImage));
             syncSettingsButton_->show();
@@ -257,12 +262,21 @@ void TarnexController::animationDidEnd()
         if (QWidget* view = previous->wizardPaneView())
             view->hide();
     const QString name = current->localizedPaneName();
-    if (window_)
-        window_->setWindowTitle(name == key(kContactsPaneName) ? key(kContactsTitle) : name);
+    setWindowTitle(name == key(kContactsPaneName) ? key(kContactsTitle) : name);
     const QString currentKey = current->localizationKey();
     if ((currentKey == key(kContacts) || currentKey == key(kMediaFiles)) && device_)
         services_->bindJobList(*device_);
     current->startProcessing();
+}
+
+void TarnexController::setWindowTitle(const QString& title)
+{
+    if (!window_)
+        return;
+    window_->setWindowTitle(title);
+    // The painted title bar shows it too.
+    if (auto* view = window_->findChild<TarnexMainView*>())
+        view->setTitle(title);
 }
 
 void TarnexController::disconnectDevice()
@@ -309,4 +323,10 @@ void TarnexController::newHandset(const QString& how)
 {
     if (TarnexPaneController* matrix = pane(kMatrixIndex))
         matrix->newHandset(how);
+}
+
+DeviceWindowController* TarnexController::getDeviceWindowController() const
+{
+    MobileDeviceDocument* document = device_ ? device_->document() : nullptr;
+    return document ? document->getDeviceWindowController() : nullptr;
 }

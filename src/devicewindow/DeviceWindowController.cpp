@@ -200,9 +200,40 @@ void DeviceWindowController::connectAutoDevices()
     // Connecting is the connection center's; without it nothing is tried.
 }
 
-bool DeviceWindowController::connectDeviceNr(int /*number*/)
+bool DeviceWindowController::connectDeviceNr(int number)
 {
-    return false;
+    const DeviceList::Entry entry = number >= 1 ? DeviceList::sharedDeviceList().deviceEntry(number - 1) : nullptr;
+    if (!entry)
+        return false;
+    if (host_->checkIfIsAlreadyConnected(entry->value(deviceentry::kSerialNo).toString(), true))
+        return true;
+    overlay_->doStayedShowBusyOverlay(true, 0, nullptr);
+    overlay_->doProgressBusyMessage(localized(kConnectMobile));
+    overlay_->doProgressBusyOverlayAndDisplay(5);
+    bool connected = host_->tryToFindUSBSerialDevice(*entry, this) == 0;
+    if (!connected) {
+        overlay_->doProgressBusyOverlayAndDisplay(10);
+        connected = host_->tryToFindUSBStoragDevice(*entry, this) == 0;
+    }
+    int bluetooth = 0;
+    if (!connected) {
+        bluetooth = host_->tryToFindBluetoothDevice(*entry, this);
+        connected = bluetooth == 0;
+    }
+    if (!connected) {
+        // The pairing-stale sheet (-444) comes with the sheets; until then
+        // it reads like any other failure.
+        displayErrorText(0, QLatin1String(kConnectFailedTitle), QLatin1String(kConnectFailedText));
+        overlay_->doStayedShowBusyOverlay(false, 100, nullptr);
+        overlay_->closeOverlayNow();
+        return false;
+    }
+    // The media center comes with the centers: nothing to load yet.
+    overlay_->doProgressBusyOverlayAndDisplay(98);
+    platform::NotificationCenter::defaultCenter().post(QLatin1String(kNotifyMarkReadChanged), mfDevice_);
+    overlay_->doStayedShowBusyOverlay(false, 100, nullptr);
+    overlay_->closeOverlayNow();
+    return true;
 }
 
 void DeviceWindowController::setMFDevice(MFDevice* device, const QString& stateInfo)

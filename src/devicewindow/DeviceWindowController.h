@@ -74,8 +74,9 @@ public:
     void fadeOut();
     void checkForAutoconnect();
     void connectAutoDevices();
-    // Connects the device list's entry n (1-based); the connection center
-    // decides, so without one: no.
+    // Connects the device list's entry n (1-based) through the host: over a
+    // USB serial port, as USB storage, then over Bluetooth. True when it was
+    // connected (or its window is open already); a failure shows "56".
     bool connectDeviceNr(int number);
 
     // The phone.

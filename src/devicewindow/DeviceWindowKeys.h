@@ -63,5 +63,10 @@ inline constexpr const char* kConnectedUSB = "Connected over USB";
 inline constexpr const char* kConnectedBluetooth = "Connected over Bluetooth";
 inline constexpr const char* kArchiveOf = "Archive of %@";
 inline constexpr const char* kSessionDied = "-21880";
+// Connecting a phone of the device list.
+inline constexpr const char* kConnectMobile = "ConnectMobile";
+inline constexpr const char* kConnectFailedTitle = "60";
+inline constexpr const char* kConnectFailedText = "56";
+inline constexpr const char* kNotifyMarkReadChanged = "OrganizerMarkReadChangedNotify";
 
 } // namespace devicewindowkeys

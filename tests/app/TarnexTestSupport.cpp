@@ -16,7 +16,7 @@ namespace app_tests {
 
 using namespace tarnexkeys;
 
-TarnexFixture::TarnexFixture(const QVariant& devices, bool probes)
+TarnexFixture::TarnexFixture(const QVariant& devices, bool probes, bool realConnecting)
 {
     registerWidgetClasses();
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Marvesto LG"));
@@ -41,6 +41,12 @@ TarnexFixture::TarnexFixture(const QVariant& devices, bool probes)
             panes.push_back([nib = QString::fromLatin1(nib), key = QString::fromLatin1(key), log = log] {
                 return std::make_unique<ProbePane>(nib, key, log);
             });
+        tarnex->setPaneFactories(std::move(panes));
+    } else if (!realConnecting) {
+        std::vector<TarnexController::PaneFactory> panes = TarnexController::standardPanes();
+        panes[TarnexController::kConnectingIndex] = [] {
+            return std::make_unique<PlaceholderPaneController>(key(kConnectingNib), key(kConnectingPane), true);
+        };
         tarnex->setPaneFactories(std::move(panes));
     }
 }

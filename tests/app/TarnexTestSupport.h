@@ -63,7 +63,9 @@ class TarnexFixture {
 public:
     // devices: the "Devices" value of the user defaults (invalid: none).
     // probes: the four panes after the welcome pane record their calls.
-    explicit TarnexFixture(const QVariant& devices = QVariant(), bool probes = false);
+    // realConnecting: the connecting pane opens the phone (else a
+    // placeholder stands in for it, so a click opens nothing).
+    explicit TarnexFixture(const QVariant& devices = QVariant(), bool probes = false, bool realConnecting = false);
     ~TarnexFixture();
 
     // Starts the controller and runs the fade-in to its end.

@@ -1,5 +1,8 @@
 #include "app/AppController.h"
 #include "app/AppKeys.h"
+#include "app/DZDocumentController.h"
+#include "app/DocumentServices.h"
+#include "app/GuiGapWatch.h"
 #include "app/MainWindow.h"
 #include "app/PreferenceHandler.h"
 #include "app/ProgramAppLauncher.h"
@@ -18,6 +21,9 @@
 #include "widgets/WidgetClasses.h"
 
 #include <QApplication>
+#include <QFileInfo>
+
+#include <cstdio>
 
 namespace {
 
@@ -53,7 +59,14 @@ int main(int argc, char** argv)
     simulatedusb::installFromEnvironment();
     programmakers::install();
 
+    const std::unique_ptr<GuiGapWatch> gapWatch = GuiGapWatch::fromEnvironment();
     AppController controller;
+    DZDocumentController documents(&controller);
+    controller.setServices(std::make_unique<DocumentServices>(documents));
+    documents.setHistoryOpener([&controller](const QVariantMap& entry, DeviceWindowController* window,
+                                             const QString& stateInfo, const QString& folder) {
+        controller.connectWithHistoryDevice(entry, window, stateInfo, folder);
+    });
     controller.awakeFromNib();
     PreferenceHandler::sharedPreferenceHandler().awakeFromNib();
     controller.updateDockIcon();
@@ -63,6 +76,15 @@ int main(int argc, char** argv)
     tarnex->awakeFromNib();
     ProgramModelQuery modelQuery;
     ModelQuery::setShared(&modelQuery);
+    // Archive folders named on the command line open as history windows.
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(QLatin1Char('-')))
+            continue;
+        QString error;
+        if (!documents.openDocument(QFileInfo(argument).absoluteFilePath(), &error))
+            std::fprintf(stderr, "%s: %s\n", qPrintable(argument), qPrintable(error));
+    }
 
     const int status = app.exec();
     ModelQuery::setShared(nullptr);
