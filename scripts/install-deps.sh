@@ -21,6 +21,7 @@ packages=(
   vdirsyncer radicale curl khal
   openobex-apps obexftp
   libpoppler-qt6-dev poppler-utils qpdf
+  python3-reportlab
 )
 
 missing=()

@@ -9,14 +9,15 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
-class QMessageBox;
 
 // The one application controller: registers the defaults, switches the debug
 // flags, opens the named logs, keeps the icon's badges, answers the
@@ -77,8 +78,10 @@ public:
     void check4Updates();
     // Opens the manual; with shift and an open phone, sends that phone's
     // debugging information instead. fromHelpKey: the request came from the
-    // "?" key, which always opens the manual.
-    void openManual(bool fromHelpKey, bool shift);
+    // "?" key, which always opens the manual; bookmark: where to open it.
+    // With no manual anywhere, a message names where it was looked for.
+    void openManual(bool fromHelpKey, bool shift, std::optional<unsigned> bookmark = std::nullopt);
+    QMessageBox* manualMissingMessage() const { return manualMessage_; }
     // Switches the SyncML protocol (and its log) on or off and stores it.
     void enableDebugging();
 
@@ -127,6 +130,7 @@ private:
     std::unique_ptr<QObject> wizardEntry_;
     QImage dockIcon_;
     QPointer<QDialog> quitDialog_;
+    QPointer<QMessageBox> manualMessage_;
     QPointer<QVLargeSpinProgress> quitSpinner_;
     platform::Timer waitTimer_;
     platform::Timer fadeTimer_;
