@@ -114,7 +114,7 @@ TEST_F(PreferenceWindowTest, ToolbarItemsCarryLabelsTipsAndImagesOnlyWhenTheImag
 TEST_F(PreferenceWindowTest, PagesSwitchByToolbarAndCtrlTabAndEscapeCloses)
 {
     PreferenceWindow* window = open();
-    window->activateWindow();
+    QApplication::setActiveWindow(window);
     EXPECT_EQ(window->selectedIdentifier(), QStringLiteral("Generel"));
     window->toolbarItem(QStringLiteral("Update"))->trigger();
     EXPECT_EQ(window->selectedIdentifier(), QStringLiteral("Update"));
@@ -152,9 +152,11 @@ TEST_F(PreferenceWindowTest, GeneralSettingsAreStoredAndTheTrashFieldRefusesOutO
     // field's value nor the defaults.
     for (const char* typed : {"30", "99999", "0", "-5"}) {
         days->setValue(45);
-        days->lineEdit()->selectAll();
-        QTest::keyClicks(days->lineEdit(), QLatin1String(typed));
-        QTest::keyClick(days->lineEdit(), Qt::Key_Return);
+        QLineEdit* field = days->findChild<QLineEdit*>();
+        ASSERT_NE(field, nullptr);
+        field->selectAll();
+        QTest::keyClicks(days, QLatin1String(typed));
+        QTest::keyClick(days, Qt::Key_Return);
         const int stored = platform::UserDefaults::standard().object(QStringLiteral("Empty trash after")).toInt();
         EXPECT_GE(stored, 1) << typed;
         EXPECT_LE(stored, 3650) << typed;
