@@ -6,13 +6,14 @@ find_program(MARVESTO_MANUAL_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH
 if(NOT MARVESTO_MANUAL_PYTHON)
   find_program(MARVESTO_MANUAL_PYTHON NAMES python3)
 endif()
-set(MARVESTO_MANUAL_FILE ${PROJECT_BINARY_DIR}/data/manual/Manual.pdf)
-set(MARVESTO_MANUAL_BUILT OFF)
+# Cached so the tests of other folders see them.
+set(MARVESTO_MANUAL_FILE ${PROJECT_BINARY_DIR}/data/manual/Manual.pdf CACHE INTERNAL "")
+set(MARVESTO_MANUAL_BUILT OFF CACHE INTERNAL "")
 if(MARVESTO_MANUAL_PYTHON)
   execute_process(COMMAND ${MARVESTO_MANUAL_PYTHON} -c "import reportlab"
                   RESULT_VARIABLE manual_reportlab OUTPUT_QUIET ERROR_QUIET)
   if(manual_reportlab EQUAL 0)
-    set(MARVESTO_MANUAL_BUILT ON)
+    set(MARVESTO_MANUAL_BUILT ON CACHE INTERNAL "")
   endif()
 endif()
 if(MARVESTO_MANUAL_BUILT)
