@@ -110,6 +110,10 @@ TEST_F(CompatibleDevicesTest, ListsTheEditionsModelsByNameWithTheirMarks)
 
 TEST_F(CompatibleDevicesTest, SortsByColumnFindsRowsByTypingAndScalesPicturesWhenShown)
 {
+    // The device database is open by the time a window lists it (its key
+    // derivation is a one-time cost of the program); the probe watches the
+    // window: its rows, their pictures and drawing them.
+    ASSERT_NE(qvDeviceDB::sharedDeviceDB(), nullptr);
     testing_support::GuiGapProbe probe;
     CompatibleDevices window;
     window.resize(620, 420);
