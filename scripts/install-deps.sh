@@ -22,6 +22,7 @@ packages=(
   openobex-apps obexftp
   libpoppler-qt6-dev poppler-utils qpdf
   ffmpeg
+  python3-reportlab
 )
 
 missing=()

@@ -5,6 +5,7 @@
 
 #include "foundation/LaunchApplication.h"
 #include "foundation/QuickLog.h"
+#include "app/ManualDocument.h"
 #include "foundation/QuorvalisDebugging.h"
 #include "platform/Localization.h"
 #include "platform/Paths.h"
@@ -222,18 +223,32 @@ void AppController::check4Updates()
     LaunchQVURL(text(appkeys::kUpdate).arg(updateVersionCode(QCoreApplication::applicationVersion())));
 }
 
-void AppController::openManual(bool fromHelpKey, bool shift)
+bool AppControllerServices::openManualDocument(std::optional<unsigned> bookmark)
+{
+    return ManualDocument::openManualDocument(bookmark);
+}
+
+void AppController::openManual(bool fromHelpKey, bool shift, std::optional<unsigned> bookmark)
 {
     if (!fromHelpKey && shift && services_->sendDebuggingInfo())
         return;
-    if (services_->openManualDocument())
+    if (services_->openManualDocument(bookmark))
         return;
     const QString beside = QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath() + QLatin1Char('/')
         + text(appkeys::kManual);
     if (hasWebAddress(appkeys::kManual) && QFileInfo(beside).isFile() && LaunchQVURL(QUrl::fromLocalFile(beside).toString()) == 0)
         return;
-    // No help system to fall back on here.
-    platform::gui::beep();
+    // No help system to fall back on here: say where the manual was looked for.
+    if (!manualMessage_) {
+        manualMessage_ = new QMessageBox(QMessageBox::Information, text(appkeys::kManualNotInstalled),
+                                         text(appkeys::kManualNotInstalled), QMessageBox::Ok, mainWindow_);
+        manualMessage_->setObjectName(QStringLiteral("manualMissingMessage"));
+        manualMessage_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    manualMessage_->setInformativeText(
+        text(appkeys::kManualNotInstalledInfo).arg(ManualDocument::manualSearchPaths().join(QLatin1Char('\n'))));
+    manualMessage_->show();
+    manualMessage_->raise();
 }
 
 void AppController::enableDebugging()

@@ -12,6 +12,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -19,6 +20,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class MFDevice;
 class MobileDeviceDocument;
@@ -90,8 +92,10 @@ public:
     void check4Updates();
     // Opens the manual; with shift and an open phone, sends that phone's
     // debugging information instead. fromHelpKey: the request came from the
-    // "?" key, which always opens the manual.
-    void openManual(bool fromHelpKey, bool shift);
+    // "?" key, which always opens the manual; bookmark: where to open it.
+    // With no manual anywhere, a message names where it was looked for.
+    void openManual(bool fromHelpKey, bool shift, std::optional<unsigned> bookmark = std::nullopt);
+    QMessageBox* manualMissingMessage() const { return manualMessage_; }
     // Switches the SyncML protocol (and its log) on or off and stores it.
     void enableDebugging();
 
@@ -186,6 +190,7 @@ private:
     std::unique_ptr<QObject> wizardEntry_;
     QImage dockIcon_;
     QPointer<QDialog> quitDialog_;
+    QPointer<QMessageBox> manualMessage_;
     QPointer<QVLargeSpinProgress> quitSpinner_;
     platform::Timer waitTimer_;
     platform::Timer fadeTimer_;

@@ -52,9 +52,10 @@ public:
     // the sender is no phone.
     virtual std::optional<QVariantMap> deviceSettings(const void* /*sender*/) const { return std::nullopt; }
 
-    // Manual and diagnostics: true when they handled the request.
+    // Manual and diagnostics: true when they handled the request. The manual
+    // opens in its own window (at the bookmark when one is given).
     virtual bool sendDebuggingInfo() { return false; }
-    virtual bool openManualDocument() { return false; }
+    virtual bool openManualDocument(std::optional<unsigned> bookmark);
 
     // The setup wizard's entry object.
     virtual std::unique_ptr<QObject> makeWizardEntry() { return nullptr; }

@@ -12,6 +12,7 @@ inline constexpr const char* kEnableSyncMLProtocol = "EnableMarvestoMLProtocol";
 inline constexpr const char* kPrefDoWarnOnQuit = "PrefDoWarnOnQuit";
 inline constexpr const char* kPrefSyncImmediately = "PrefSyncImmediately";
 inline constexpr const char* kEmptyTrashAfter = "Empty trash after";
+inline constexpr const char* kPrefShowDeleteMsgWarn = "PrefShowDeleteMsgWarn";
 inline constexpr const char* kDevices = "Devices";
 inline constexpr const char* kHistoryDevices = "History Devices";
 
@@ -45,5 +46,7 @@ inline constexpr const char* kForum = "QuorvalisForum";
 inline constexpr const char* kSupport = "DorvantiSupport";
 inline constexpr const char* kUpdate = "DorvantiUpdate";
 inline constexpr const char* kManual = "DorvantiManual";
+inline constexpr const char* kManualNotInstalled = "ManualNotInstalled";
+inline constexpr const char* kManualNotInstalledInfo = "ManualNotInstalledInfo";
 
 } // namespace appkeys

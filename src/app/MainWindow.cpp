@@ -2,6 +2,8 @@
 
 #include "app/AppController.h"
 #include "app/AppKeys.h"
+#include "app/CompatibleDevices.h"
+#include "app/PreferenceHandler.h"
 #include "app/TarnexActionView.h"
 #include "app/TarnexImages.h"
 #include "app/TarnexMainView.h"
@@ -195,7 +197,10 @@ QMenuBar* buildMenuBar(AppController& controller, QWidget* window)
     QMenu* app = bar->addMenu(menuTitle(QObject::tr("&@app@")));
     app->setObjectName(QStringLiteral("applicationMenu"));
     QObject::connect(addItem(app, QObject::tr("&About @app@")), &QAction::triggered, window, [window] { showAbout(window); });
-    addItem(app, QObject::tr("&Preferences..."), QKeySequence(Qt::CTRL | Qt::Key_Comma), false);
+    QAction* preferences = addItem(app, QObject::tr("&Preferences..."), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setObjectName(QStringLiteral("preferencesAction"));
+    QObject::connect(preferences, &QAction::triggered, c,
+                     [] { PreferenceHandler::sharedPreferenceHandler().openPreferenceWindow(); });
     app->addSeparator();
     addWebItem(app, QObject::tr("@app@ &Home Page"), appkeys::kHomePage, [c] { c->openWebAddress(appkeys::kHomePage); });
     addWebItem(app, QObject::tr("@app@ &Forum"), appkeys::kForum, [c] { c->openWebAddress(appkeys::kForum); });
@@ -216,10 +221,13 @@ QMenuBar* buildMenuBar(AppController& controller, QWidget* window)
                      window, [window] { window->showMinimized(); });
     windowMenu->addSeparator();
     addItem(windowMenu, QObject::tr("Organizer &Trash"), {}, false);
-    addItem(windowMenu, QObject::tr("Supported &Devices"), {}, false);
+    QAction* supported = addItem(windowMenu, QObject::tr("Supported &Devices"));
+    supported->setObjectName(QStringLiteral("supportedDevicesAction"));
+    QObject::connect(supported, &QAction::triggered, c, [] { CompatibleDevices::showCompatibleDevices(); });
 
     QMenu* help = bar->addMenu(QObject::tr("&Help"));
-    QAction* manual = addItem(help, QObject::tr("@app@ &Manual"), QKeySequence(Qt::Key_F1), false);
+    QAction* manual = addItem(help, QObject::tr("@app@ &Manual"), QKeySequence(Qt::Key_F1));
+    manual->setObjectName(QStringLiteral("manualAction"));
     QObject::connect(manual, &QAction::triggered, c, [c] { c->openManual(false, isShiftKeyDown()); });
     addItem(help, QObject::tr("Send &Debugging Information"), {}, false);
     help->addSeparator();

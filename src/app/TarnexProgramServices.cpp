@@ -1,5 +1,7 @@
 #include "app/TarnexProgramServices.h"
 
+#include "app/ManualDocument.h"
+
 #include "phone/DeviceEntryMakers.h"
 
 #include "desktopstore/DesktopStore.h"
@@ -21,6 +23,11 @@ std::optional<QVariantMap> TarnexProgramServices::makeQVDeviceDictionary(
         return std::nullopt;
     bool isNew = false;
     return deviceentry::makeQVDeviceDictionary(list_, *db, properties, &isNew);
+}
+
+bool TarnexProgramServices::openManualDocument()
+{
+    return ManualDocument::openManualDocument();
 }
 
 void TarnexProgramServices::syncFunctionalityRequired()

@@ -25,6 +25,8 @@ public:
     void syncFunctionalityRequired() override;
     // Removes the shared client from the hub.
     void removeSyncClients(const QVariantMap& phoneEntry) override;
+    // The manual in its own window.
+    bool openManualDocument() override;
 
     desktopstore::DesktopStore* desktopStore() const { return desktopStore_.get(); }
 

@@ -2,6 +2,7 @@
 
 #include "platform/gui/Interface.h"
 #include "widgets/PdfPageView.h"
+#include "widgets/WidgetClasses.h"
 #include "widgets/WidgetsLog.h"
 
 #include <QFile>
@@ -32,6 +33,8 @@ constexpr int kMinViewHeight = 150;
 MyPDFDocument::MyPDFDocument(QWidget* parent) : QWidget(parent)
 {
     setWindowTitle(tr("Document"));
+    // The form names the page view, a class of our own.
+    registerWidgetClasses();
     form_ = platform::gui::loadInterface(QLatin1String(platform::gui::kProgramBundle), windowNibName(), this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -133,8 +133,10 @@ TEST_F(MainWindowTest, MenuItemsHaveMnemonicsAndTheAppName)
             disabled << item->text();
     }
     EXPECT_EQ(hidden, 4);
-    EXPECT_TRUE(disabled.contains(QStringLiteral("&Preferences..."))) << disabled.join(QLatin1Char(',')).toStdString();
-    EXPECT_TRUE(disabled.contains(QStringLiteral("Marvesto LG &Manual")));
+    for (const char* enabled : {"&Preferences...", "Marvesto LG &Manual", "Supported &Devices"})
+        EXPECT_FALSE(disabled.contains(QLatin1String(enabled))) << disabled.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(action(QStringLiteral("preferencesAction"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    EXPECT_EQ(action(QStringLiteral("manualAction"))->shortcut(), QKeySequence(Qt::Key_F1));
 }
 
 TEST_F(MainWindowTest, CtrlQFadesTheWindowOutAndEndsWithStatusZero)
