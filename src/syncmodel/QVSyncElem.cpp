@@ -74,6 +74,14 @@ bool QVSyncElem::isDifferent(QVSyncElem& other, const std::shared_ptr<SyncDevice
     return mine != theirs;
 }
 
+QString QVSyncElem::deviceFormattedString(const QString& value, const QString& key) const
+{
+    const long limit = _syncDescription ? _syncDescription->nonNilValueFromDescription(key) : 0;
+    if (limit > 0 && value.size() > limit)
+        return value.left(limit);
+    return value;
+}
+
 QString QVSyncElem::getIdentityString() const
 {
     throw platform::Exception(kUnimplementedError, QStringLiteral("### You must implement %1")

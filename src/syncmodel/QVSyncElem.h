@@ -51,6 +51,8 @@ public:
     bool isChanged() const { return _changedFlag; }
     bool isDeleted() const { return _deletedFlag; }
     const std::shared_ptr<SyncDeviceLimits>& syncDescription() const { return _syncDescription; }
+    // The value cut to the phone model's limit under key (none when 0).
+    QString deviceFormattedString(const QString& value, const QString& key) const;
 
     virtual void setSourceURI(const QString& sourceURI) { _sourceURI = sourceURI; }
     void setSourceParentURI(const QString& parent) { _sourceParentURI = parent; }

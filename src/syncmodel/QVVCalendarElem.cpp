@@ -488,14 +488,6 @@ int QVVCalendarElem::defaultComparisation(const QVSyncElem& other) const
 
 // ---- Limits
 
-QString QVVCalendarElem::deviceFormattedString(const QString& value, const QString& key) const
-{
-    const long limit = _syncDescription ? _syncDescription->nonNilValueFromDescription(key) : 0;
-    if (limit > 0 && value.size() > limit)
-        return value.left(limit);
-    return value;
-}
-
 QString QVVCalendarElem::formattedSummary(const QString& value) const
 {
     return deviceFormattedString(value, kMaxLenEventDesc);

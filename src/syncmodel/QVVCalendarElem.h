@@ -118,7 +118,6 @@ public:
     QString description() const override;
 
     // Field limits of the phone model.
-    QString deviceFormattedString(const QString& value, const QString& key) const;
     QString formattedSummary(const QString& value) const;
     QString formattedDescription(const QString& value) const;
     QString formattedLocation(const QString& value) const;

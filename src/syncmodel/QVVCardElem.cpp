@@ -255,14 +255,6 @@ QString QVVCardElem::getIdentityString() const
     return _identity;
 }
 
-QString QVVCardElem::deviceFormattedString(const QString& value, const QString& key) const
-{
-    const long limit = _syncDescription ? _syncDescription->nonNilValueFromDescription(key) : 0;
-    if (limit > 0 && value.size() > limit)
-        return value.left(limit);
-    return value;
-}
-
 QString QVVCardElem::formattedCompany(const QString& value) const
 {
     return deviceFormattedString(value, kMaxLenCompany);

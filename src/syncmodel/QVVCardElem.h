@@ -84,7 +84,6 @@ public:
     QString formattedEmail(const QString& value) const;
     QString formattedURL(const QString& value) const;
     QVariant getFormattedString(const QVariant& value, const QString& fieldName) const override;
-    QString deviceFormattedString(const QString& value, const QString& key) const;
     QString getFieldName(const QVariantMap& record, const QString& fieldKey) const override;
     bool isValidPhoneNumberChar(QChar c) const;
     bool mustBeUnique(const QString& key) const;
