@@ -332,7 +332,7 @@ void DesktopStore::start()
             synchronize();
     });
     m_watcher = std::make_unique<QFileSystemWatcher>(QStringList{m_root, itemPath(kContactsFolderName)});
-    QObject::connect(m_watcher.get(), &QFileSystemWatcher::directoryChanged, [this] { synchronize(); });
+    QObject::connect(m_watcher.get(), &QFileSystemWatcher::directoryChanged, [this] { watchedFolderChanged(); });
     m_timer.setCallback([this] { synchronize(); });
     m_timer.start(kScanInterval, true);
     synchronize();
@@ -870,9 +870,36 @@ void DesktopStore::pull(const std::shared_ptr<platform::ISyncSession>& session, 
     journal.finish();
 }
 
+QByteArray DesktopStore::watchedFolders() const
+{
+    // Visible entries only: the store's own state, plan and staging files are
+    // hidden. A folder's time covers what is written inside it.
+    QByteArray listing;
+    for (const QString& folder : {m_root, itemPath(kContactsFolderName)}) {
+        const QFileInfoList entries =
+            QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+        for (const QFileInfo& info : entries) {
+            listing += QFile::encodeName(info.absoluteFilePath()) + '\0' + QByteArray::number(info.size()) + '\0'
+                       + QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + '\n';
+        }
+    }
+    return listing;
+}
+
+void DesktopStore::watchedFolderChanged()
+{
+    // Each session rewrites the state file inside the watched root: were that
+    // a change, the store would sync without end and hold the thread it runs
+    // on. Notices during a session are mostly its own writes; what another
+    // program changed meanwhile the next scan finds.
+    if (!m_syncing && watchedFolders() != m_watchedFoldersAtEnd)
+        synchronize();
+}
+
 void DesktopStore::endSync(bool finished, const std::function<void(bool)>& done)
 {
     m_syncing = false;
+    m_watchedFoldersAtEnd = watchedFolders();
     m_timer.start(kScanInterval, true);
     if (done)
         done(finished);

@@ -152,8 +152,14 @@ private:
     PullJournal::StepObserver m_pullStep;
     bool m_syncing = false;
     bool m_again = false;
+    // What the watched folders showed when the last session ended: a change
+    // notice that finds them so (the store's own writes) starts nothing.
+    QByteArray watchedFolders() const;
+    void watchedFolderChanged();
+
     platform::Timer m_timer;
     std::unique_ptr<QFileSystemWatcher> m_watcher;
+    QByteArray m_watchedFoldersAtEnd;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 

@@ -1,13 +1,16 @@
 #include "SyncEngineFixture.h"
 #include "desktopstore/DesktopStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimeZone>
 
 #include <fcntl.h>
@@ -249,6 +252,50 @@ TEST_F(DesktopStoreTest, RunningStoreFollowsTheFolderAndTheHub)
     const Pulled pulled = syncPhone();
     ASSERT_EQ(pulled.summary(), QStringList{"modify:c1"});
     EXPECT_EQ(pulled.changes[0].record().value("job title"), "Pilot");
+}
+
+// Turns the event loop for ms of real time while Clock time stands still, so
+// only the folder watch can start a session.
+void turnRealEventsFor(int ms)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+}
+
+ino_t inodeOf(const QString& path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+TEST_F(DesktopStoreTest, OwnWritesDoNotWakeTheFolderWatchButAnEditorsChangeDoes)
+{
+    store->start();
+    ASSERT_TRUE(testing_support::runUntil([&] { return !store->isSyncing(); }));
+    syncPhone([](ISyncSession& s) { s.pushChangesFromRecord(contact("Ann"), "c1"); });
+    ASSERT_TRUE(testing_support::runUntil([&] { return QFile::exists(contactFile("c1.vcf")); }));
+    ASSERT_TRUE(testing_support::runUntil([&] { return !store->isSyncing(); }));
+
+    // Every session rewrites the state file; a watch woken by that would sync
+    // again and again.
+    const QString state = root() + "/" + desktopstore::kStateFileName;
+    const ino_t settled = inodeOf(state);
+    ASSERT_NE(settled, ino_t(0));
+    turnRealEventsFor(400);
+    EXPECT_FALSE(store->isSyncing());
+    EXPECT_EQ(inodeOf(state), settled);
+
+    // An editor's change is taken at once, before the next scan is due.
+    QByteArray text = contents(contactFile("c1.vcf"));
+    text.replace("END:VCARD", "TITLE:Pilot\r\nEND:VCARD");
+    editorWrite(contactFile("c1.vcf"), text);
+    turnRealEventsFor(400);
+    ASSERT_TRUE(testing_support::runUntil([&] { return !store->isSyncing(); }, 1.0));
+    EXPECT_EQ(syncPhone().summary(), QStringList{"modify:c1"});
 }
 
 TEST_F(DesktopStoreTest, CalendarsAreFoldersOfEventsAndTasks)
