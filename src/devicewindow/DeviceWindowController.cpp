@@ -2,6 +2,7 @@
 // phone and its state strings, background work, the sync-engine hooks, the
 // busy overlay and titles.
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/queue/ActionMasterHdlr.h"
 
 #include "devicewindow/BackActioTextField.h"
 #include "devicewindow/DeviceWindowKeys.h"
@@ -251,6 +252,8 @@ void DeviceWindowController::setMFDevice(MFDevice* device, const QString& stateI
     if (device && window_)
         window_->setHistoryMod(device->isHistory());
     showSummary();
+    if (device)
+        actionMaster();
     if (device && device->isHistory())
         platform::runloop::performOnMainThread([this] { executeStateInfo(); }, this);
 }
@@ -512,4 +515,32 @@ void DeviceWindowController::setPathOrNameOfWindow(const QString& path)
 QString DeviceWindowController::getMediaInputFormat(const QString& key)
 {
     return mediaformat::getMediaInputFormat(key);
+}
+
+// The job queue view.
+ActionMasterHdlr* DeviceWindowController::actionMaster()
+{
+    if (!actionMasterHdlr_ && mfDevice_ && window_)
+        actionMasterHdlr_ = ActionMasterHdlr::loadActionMasterHdlr(contentAreaView_ ? contentAreaView_.data() : window_.data(), mfDevice_);
+    return actionMasterHdlr_;
+}
+
+void DeviceWindowController::useExternActionMaster(ActionMasterHdlr* master)
+{
+    if (!actionMasterHdlr_)
+        actionMasterHdlr_ = master;
+}
+
+bool DeviceWindowController::addFeedBackToMaster(const std::shared_ptr<QVFeedBack>& feedback)
+{
+    if (!actionMasterHdlr_ || !feedback)
+        return false;
+    actionMasterHdlr_->addActionToMaster(feedback);
+    return true;
+}
+
+std::shared_ptr<QVFeedBack> DeviceWindowController::equalFeedBackInMaster(
+    const std::shared_ptr<QVFeedBack>& feedback) const
+{
+    return actionMasterHdlr_ && feedback ? actionMasterHdlr_->equalFeedBackInMaster(feedback) : nullptr;
 }

@@ -1,0 +1,333 @@
+#include "devicewindow/DeviceWindowCenters.h"
+
+#include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/HistoryView.h"
+#include "devicewindow/MobileFinderView.h"
+#include "devicewindow/TimeController.h"
+#include "devicewindow/queue/ActionMasterHdlr.h"
+
+#include "device/MFDeviceInfo.h"
+#include "phone/MFDevice.h"
+#include "platform/Localization.h"
+#include "platform/RunLoop.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+DeviceWindowCenters::DeviceWindowCenters(DeviceWindowController& controller, QWidget* contentArea)
+    : QObject(contentArea), controller_(controller), contentArea_(contentArea)
+{
+    menuTimer_.setCallback([this] {
+        const QString identifier = std::exchange(pendingMenuSwitch_, QString());
+        if (identifier == DeviceToolbar::kTimeTunnel)
+            timeTunnel();
+        else
+            switchToNamedCenter(identifier);
+    });
+    if (QWidget* window = contentArea ? contentArea->window() : nullptr) {
+        const std::pair<Qt::Key, void (DeviceWindowCenters::*)()> keys[] = {
+            {Qt::Key_1, &DeviceWindowCenters::switchTo_ConnectionCenter},
+            {Qt::Key_2, &DeviceWindowCenters::switchTo_MobileFinder},
+            {Qt::Key_3, &DeviceWindowCenters::switchTo_Organizer},
+            {Qt::Key_4, &DeviceWindowCenters::switchTo_MediaCenter},
+        };
+        for (const auto& [key, action] : keys) {
+            auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), window);
+            connect(shortcut, &QShortcut::activated, this, action);
+        }
+    }
+}
+
+DeviceWindowCenters::~DeviceWindowCenters() = default;
+
+ToolView* DeviceWindowCenters::placeCenter(ToolView* center)
+{
+    if (!contentArea_)
+        return center;
+    center->setParent(contentArea_);
+    if (auto* layout = contentArea_->layout())
+        layout->addWidget(center);
+    center->adaptToSuperView(contentArea_);
+    return center;
+}
+
+ToolView* DeviceWindowCenters::makePlaceholder(const QString& name)
+{
+    auto* center = new ToolView;
+    center->setObjectName(name);
+    auto* layout = new QVBoxLayout(center);
+    auto* label = new QLabel(platform::localizedString(kNotAvailableYet), center);
+    label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label);
+    placeCenter(center);
+    center->setup(&controller_, controller_.getMFDevice());
+    return center;
+}
+
+void DeviceWindowCenters::switchToCenter(const QString& identifier)
+{
+    if (identifier == curToolViewName_)
+        return;
+    QPointer<DeviceWindowCenters> self(this);
+    platform::runloop::performOnMainThread([self, identifier] { if (self) self->switchToNamedCenter(identifier); },
+                                           this);
+}
+
+void DeviceWindowCenters::switchToNamedCenter(const QString& identifier)
+{
+    if (inCenterSwitch_)
+        return;
+    inCenterSwitch_ = true;
+    doSwitchToNamedCenter(identifier);
+    MFDevice* device = controller_.getMFDevice();
+    if (device && !device->isHistory() && device->devInfo())
+        device->devInfo()->setObject(identifier, kLastCenterKey);
+    inCenterSwitch_ = false;
+    if (toolbar_)
+        toolbar_->validateItems();
+}
+
+void DeviceWindowCenters::doSwitchToNamedCenter(const QString& identifier)
+{
+    static const QStringList known{DeviceToolbar::kHome,      DeviceToolbar::kBackup,      DeviceToolbar::kMobileFinder,
+                                   DeviceToolbar::kOrganizer, DeviceToolbar::kMediaCenter, DeviceToolbar::kTimeTunnel};
+    if (!known.contains(identifier))
+        return;   // an unknown center: nothing changes
+    if (curToolView_) {
+        if (!curToolView_->canDeactivate()) {
+            QApplication::beep();
+            return;
+        }
+        curToolView_->deactivate();
+        curToolView_->removeActionMaster();
+        curToolView_->hide();
+        curToolView_ = nullptr;
+    }
+    MFDevice* device = controller_.getMFDevice();
+    if (identifier == DeviceToolbar::kBackup || identifier == DeviceToolbar::kHome) {
+        if (!historyView_) {
+            historyView_ = new HistoryView;
+            placeCenter(historyView_);
+            historyView_->setup(&controller_, device);
+        }
+        curToolViewName_ = identifier;
+        curToolView_ = historyView_;
+        activateToolView();
+        return;
+    }
+    if (!toolbar_)
+        setupToolbar();
+    if (!device) {
+        QApplication::beep();
+        activateToolView();
+        return;
+    }
+    if (identifier == DeviceToolbar::kMobileFinder)
+        curToolView_ = mobileFinderView();
+    else if (identifier == DeviceToolbar::kOrganizer && loadOrganizer())
+        curToolView_ = organizerView_;
+    else if (identifier == DeviceToolbar::kMediaCenter && loadMediaCenter())
+        curToolView_ = mediaCenterMain_;
+    else
+        return;
+    curToolViewName_ = identifier;
+    activateToolView();
+    if (device->isHistory() && curToolView_)
+        curToolView_->establishConnectionToTimeTunnel();
+}
+
+void DeviceWindowCenters::activateToolView()
+{
+    if (!curToolView_)
+        return;
+    curToolView_->show();
+    curToolView_->raise();
+    if (ActionMasterHdlr* master = controller_.actionMasterHdlr())
+        curToolView_->addActionMaster(master);
+    curToolView_->activate();
+}
+
+bool DeviceWindowCenters::canDeactivate() const
+{
+    return !curToolView_ || curToolView_->canDeactivate();
+}
+
+MobileFinderView* DeviceWindowCenters::mobileFinderView()
+{
+    if (!mfView_) {
+        mfView_ = new MobileFinderView;
+        placeCenter(mfView_);
+        mfView_->setMFDevice(controller_.getMFDevice());
+        mfView_->setup(&controller_);
+    }
+    return mfView_;
+}
+
+void DeviceWindowCenters::showFileBrowserThenConnectionCenter()
+{
+    curToolView_ = mobileFinderView();
+    QPointer<DeviceWindowCenters> self(this);
+    platform::runloop::performOnMainThread(
+        [self] { if (self) self->switchToNamedCenter(DeviceToolbar::kBackup); }, this);
+}
+
+bool DeviceWindowCenters::loadOrganizer()
+{
+    if (organizerView_)
+        return true;
+    if (!controller_.getMFDevice()) {
+        QApplication::beep();
+        return false;
+    }
+    organizerView_ = makePlaceholder(QStringLiteral("OrganizerView"));
+    return organizerView_ != nullptr;
+}
+
+bool DeviceWindowCenters::loadMediaCenter()
+{
+    if (mediaCenterMain_)
+        return true;
+    if (!controller_.getMFDevice()) {
+        QApplication::beep();
+        return false;
+    }
+    mediaCenterMain_ = makePlaceholder(QStringLiteral("MediaCenterMainView"));
+    return mediaCenterMain_ != nullptr;
+}
+
+void DeviceWindowCenters::menuSwitch(const QString& identifier)
+{
+    pendingMenuSwitch_ = identifier;
+    menuTimer_.start(kMenuSwitchDelay);
+}
+
+void DeviceWindowCenters::switchTo_ConnectionCenter()
+{
+    menuSwitch(DeviceToolbar::kBackup);
+}
+
+void DeviceWindowCenters::switchTo_MobileFinder()
+{
+    if (validateToolbarItem(DeviceToolbar::kMobileFinder))
+        menuSwitch(DeviceToolbar::kMobileFinder);
+}
+
+void DeviceWindowCenters::switchTo_Organizer()
+{
+    if (validateToolbarItem(DeviceToolbar::kOrganizer))
+        menuSwitch(DeviceToolbar::kOrganizer);
+}
+
+void DeviceWindowCenters::switchTo_MediaCenter()
+{
+    if (validateToolbarItem(DeviceToolbar::kMediaCenter))
+        menuSwitch(DeviceToolbar::kMediaCenter);
+}
+
+void DeviceWindowCenters::switchTo_TimeTunnel()
+{
+    if (validateToolbarItem(DeviceToolbar::kTimeTunnel))
+        menuSwitch(DeviceToolbar::kTimeTunnel);
+}
+
+void DeviceWindowCenters::connectionCenter()
+{
+    if (!controller_.getMFDevice() || !historyView_) {
+        QApplication::beep();
+        return;
+    }
+    curToolViewName_.clear();
+    historyView_->setConnect(false);
+    menuSwitch(DeviceToolbar::kBackup);
+}
+
+void DeviceWindowCenters::timeTunnel()
+{
+    MFDevice* device = controller_.getMFDevice();
+    if (!device) {
+        QApplication::beep();
+        return;
+    }
+    if (!hasHistory_ || !hasHistory_()) {
+        controller_.displayErrorText(0, QStringLiteral("History"), QStringLiteral("NoHistoryYet"));
+        return;
+    }
+    QVariantMap entry;
+    if (device->devInfo() && device->devInfo()->mDeviceDict())
+        entry = *device->devInfo()->mDeviceDict();
+    controller_.doShowBusyOverlay(true, kHistoryOverlayPercent, curToolView_);
+    controller_.doProgressBusyMessage(platform::localizedString(QStringLiteral("ConnectHistory")));
+    controller_.host().connectWithHistoryDevice(entry, &controller_);
+    controller_.doProgressBusyOverlayAndDisplay(100);
+    controller_.doShowBusyOverlay(false, 100, curToolView_);
+}
+
+bool DeviceWindowCenters::validateToolbarItem(const QString& identifier)
+{
+    return DeviceToolbar::validateItemFor(identifier, controller_.getMFDevice(), isMainThreadCallRunning());
+}
+
+void DeviceWindowCenters::storeMediaTab(const QString& tab)
+{
+    MFDevice* device = controller_.getMFDevice();
+    if (device && device->devInfo())
+        device->devInfo()->setObject(tab, kMediaTabKey);
+    QPointer<DeviceWindowCenters> self(this);
+    platform::runloop::performOnMainThread(
+        [self] { if (self) self->switchToNamedCenter(DeviceToolbar::kMediaCenter); }, this);
+}
+
+// The media center takes the dropped files when it comes; until then the
+// drop selects its tab and shows it.
+void DeviceWindowCenters::transferMusicFiles(const QStringList&)
+{
+    storeMediaTab(QStringLiteral("Music"));
+}
+
+void DeviceWindowCenters::transferPhotoFiles(const QStringList&)
+{
+    storeMediaTab(QStringLiteral("PhotoVideo"));
+}
+
+void DeviceWindowCenters::transferVideoFiles(const QStringList&)
+{
+    storeMediaTab(QStringLiteral("PhotoVideo"));
+}
+
+void DeviceWindowCenters::transferRingtoneFiles(const QStringList&)
+{
+    storeMediaTab(QStringLiteral("Ringtone"));
+}
+
+void DeviceWindowCenters::keyWindowChanged(QWidget* keyWindow)
+{
+    MFDevice* device = controller_.getMFDevice();
+    if (!device || !device->isHistory())
+        return;
+    if (keyWindow != controller_.window()) {
+        if (timeController_)
+            timeController_->disengage(curToolView_);
+    } else if (curToolView_) {
+        curToolView_->establishConnectionToTimeTunnel();
+    }
+}
+
+void DeviceWindowCenters::setupToolbar()
+{
+    MFDevice* device = controller_.getMFDevice();
+    const bool history = device && device->isHistory();
+    DorvantiWindow* window = controller_.window();
+    toolbar_ = new DeviceToolbar(history, this, window);
+    if (window) {
+        if (auto* box = qobject_cast<QBoxLayout*>(window->layout()))
+            box->insertWidget(0, toolbar_);
+        else
+            toolbar_->setGeometry(0, 0, window->width(), toolbar_->sizeHint().height());
+        toolbar_->show();
+        window->setHistoryMod(history);
+    }
+    toolbar_->validateItems();
+}
