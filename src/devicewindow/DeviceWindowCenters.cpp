@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QEvent>
 #include <QLabel>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -27,6 +28,8 @@ DeviceWindowCenters::DeviceWindowCenters(DeviceWindowController& controller, QWi
         else
             switchToNamedCenter(identifier);
     });
+    if (contentArea)
+        contentArea->installEventFilter(this);
     if (QWidget* window = contentArea ? contentArea->window() : nullptr) {
         const std::pair<Qt::Key, void (DeviceWindowCenters::*)()> keys[] = {
             {Qt::Key_1, &DeviceWindowCenters::switchTo_ConnectionCenter},
@@ -47,11 +50,19 @@ ToolView* DeviceWindowCenters::placeCenter(ToolView* center)
 {
     if (!contentArea_)
         return center;
+    // Centers cover the whole content area, above what it showed before.
     center->setParent(contentArea_);
-    if (auto* layout = contentArea_->layout())
-        layout->addWidget(center);
+    center->setAutoFillBackground(true);
     center->adaptToSuperView(contentArea_);
     return center;
+}
+
+bool DeviceWindowCenters::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == contentArea_ && event->type() == QEvent::Resize)
+        for (ToolView* center : contentArea_->findChildren<ToolView*>(Qt::FindDirectChildrenOnly))
+            center->setGeometry(contentArea_->rect());
+    return QObject::eventFilter(watched, event);
 }
 
 ToolView* DeviceWindowCenters::makePlaceholder(const QString& name)
@@ -168,7 +179,7 @@ MobileFinderView* DeviceWindowCenters::mobileFinderView()
 
 void DeviceWindowCenters::showFileBrowserThenConnectionCenter()
 {
-    curToolView_ = mobileFinderView();
+    setCurrentWithoutActivation(mobileFinderView());
     QPointer<DeviceWindowCenters> self(this);
     platform::runloop::performOnMainThread(
         [self] { if (self) self->switchToNamedCenter(DeviceToolbar::kBackup); }, this);

@@ -62,6 +62,7 @@ public:
     // window's load), then the queued switch to the connection center.
     MobileFinderView* mobileFinderView();
     void showFileBrowserThenConnectionCenter();
+    void setCurrentWithoutActivation(ToolView* center) { curToolView_ = center; }
 
     // Menu actions, after kMenuSwitchDelay.
     void switchTo_ConnectionCenter();
@@ -90,6 +91,9 @@ public:
     void setupToolbar();
     // Whether a queued main-thread call of this window runs now.
     bool isMainThreadCallRunning() const { return inCenterSwitch_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     ToolView* placeCenter(ToolView* center);

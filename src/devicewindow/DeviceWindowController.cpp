@@ -2,6 +2,7 @@
 // phone and its state strings, background work, the sync-engine hooks, the
 // busy overlay and titles.
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/DeviceWindowCenters.h"
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
 #include "devicewindow/BackActioTextField.h"
@@ -107,6 +108,7 @@ void DeviceWindowController::loadWindow()
     contentAreaView_ = platform::gui::outlet<QWidget>(window_, QStringLiteral("contentAreaView"));
     if (!contentAreaView_)
         contentAreaView_ = window_;
+    centers_ = new DeviceWindowCenters(*this, contentAreaView_);
     deviceBusyIndicator_ = platform::gui::outlet<QProgressBar>(window_, QStringLiteral("deviceBusyIndicator"));
     backgroundBusyIndicator_ = platform::gui::outlet<QWidget>(window_, QStringLiteral("backgroundBusyIndicator"));
     backgroundBackUp_ = platform::gui::outlet<BackActioTextField>(window_, QStringLiteral("backgroundBackUp"));
@@ -128,8 +130,10 @@ void DeviceWindowController::windowDidLoad()
         deviceBusyIndicator_->hide();
     if (backgroundBusyIndicator_)
         backgroundBusyIndicator_->hide();
-    // The file browser comes with the centers; until then the content area
-    // shows the phone's summary.
+    // The file browser is current (not activated) until the queued switch to
+    // the connection center.
+    if (centers_)
+        centers_->setCurrentWithoutActivation(centers_->mobileFinderView());
     platform::runloop::performOnMainThread([this] { switchToNamedCenter(QLatin1String(kBackupCenter)); }, this);
     isWindowLoaded_ = true;
     if (backgroundBackUp_)
@@ -325,9 +329,15 @@ void DeviceWindowController::callExecuteStateInfo(const QString& stateInfo)
 
 void DeviceWindowController::switchToNamedCenter(const QString& name)
 {
-    // Until the centers come, the switch records the center's name.
     if (!name.isEmpty())
         curToolViewName_ = name;
+    if (centers_)
+        centers_->switchToNamedCenter(name);
+}
+
+bool DeviceWindowController::canDeactivate() const
+{
+    return !centers_ || centers_->canDeactivate();
 }
 
 // Background work.

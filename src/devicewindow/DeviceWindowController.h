@@ -27,6 +27,7 @@
 
 class ActionMasterHdlr;
 class CommonAsyncDeviceIdentifier;
+class DeviceWindowCenters;
 class QVFeedBack;
 
 // The controller of one phone's window ("BrowserWindow", a DorvantiWindow):
@@ -117,7 +118,9 @@ public:
     QString initSwitchCenter() const { return initSwitchCenter_; }
     void switchToNamedCenter(const QString& name);
     QString curToolViewName() const { return curToolViewName_; }
-    bool canDeactivate() const { return true; }
+    bool canDeactivate() const;
+    // The centers and the toolbar (made with the window).
+    DeviceWindowCenters* centers() const { return centers_; }
     void updateBTDevice() { }
 
     // Background work and the sync engine.
@@ -240,6 +243,7 @@ private:
     std::unique_ptr<BusyOverlayController> overlay_;
     QPointer<SheetQueue> sheets_;
     QPointer<ActionMasterHdlr> actionMasterHdlr_;
+    DeviceWindowCenters* centers_ = nullptr;   // a child of the content area
     platform::Timer fadeTimer_;
     platform::Timer closeWaitTimer_;
     platform::Timer busyTimer_;

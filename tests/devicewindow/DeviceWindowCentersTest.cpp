@@ -27,14 +27,13 @@ struct CentersFixture {
     RecordingHost host;
     DeviceWindowController controller{&host};
     std::shared_ptr<MFDevice> device;
-    DeviceWindowCenters* centers;
+    DeviceWindowCenters* centers = controller.centers();
 
     explicit CentersFixture(const char* connType)
     {
         controller.window()->resize(760, 520);
         device = makeDevice(connType);
         controller.setMFDevice(device.get());
-        centers = new DeviceWindowCenters(controller, controller.contentAreaView());
         runFor(0.05);
     }
     ~CentersFixture() { controller.setMFDevice(nullptr); }
@@ -46,16 +45,24 @@ struct CentersFixture {
 
 TEST(DeviceWindowCenters, LoadShowsTheFileBrowserThenTheConnectionCenter)
 {
-    CentersFixture f("USB");
-    f.centers->showFileBrowserThenConnectionCenter();
-    EXPECT_EQ(f.centers->currentToolView(), f.centers->mobileFinderView());
-    EXPECT_TRUE(f.centers->mobileFinderView()->isHidden()) << "current, not activated";
+    RecordingHost host;
+    DeviceWindowController controller(&host);
+    DeviceWindowCenters* centers = controller.centers();
+    ASSERT_NE(centers, nullptr);
+    EXPECT_EQ(centers->currentToolView(), centers->mobileFinderView());
+    EXPECT_TRUE(centers->mobileFinderView()->isHidden()) << "current, not activated";
     runFor(0.05);
-    EXPECT_EQ(f.centers->curToolViewName(), DeviceToolbar::kBackup);
-    ASSERT_NE(f.centers->historyView(), nullptr);
-    EXPECT_EQ(f.centers->currentToolView(), f.centers->historyView());
-    EXPECT_EQ(f.lastCenter(), DeviceToolbar::kBackup);
-    EXPECT_EQ(f.centers->toolbar(), nullptr) << "the connection center needs no toolbar";
+    EXPECT_EQ(centers->curToolViewName(), DeviceToolbar::kBackup);
+    ASSERT_NE(centers->historyView(), nullptr);
+    EXPECT_EQ(centers->currentToolView(), centers->historyView());
+    EXPECT_FALSE(centers->historyView()->isHidden());
+    EXPECT_EQ(centers->toolbar(), nullptr) << "the connection center needs no toolbar";
+
+    CentersFixture f("USB");
+    f.centers->switchToNamedCenter(DeviceToolbar::kHome);
+    EXPECT_EQ(f.lastCenter(), DeviceToolbar::kHome) << "a live phone remembers its center";
+    f.controller.window()->show();
+    EXPECT_FALSE(platform::gui::saveGrab(f.controller.window(), QStringLiteral("devicewindow-connection-center")).isEmpty());
 }
 
 TEST(DeviceWindowCenters, SwitchesByIdentifierAndKeepsCentersLoaded)
