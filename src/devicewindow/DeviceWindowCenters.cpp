@@ -6,6 +6,7 @@
 #include "devicewindow/TimeController.h"
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
+#include "device/DeviceList.h"
 #include "device/MFDeviceInfo.h"
 #include "phone/MFDevice.h"
 #include "platform/Localization.h"
@@ -13,6 +14,8 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QComboBox>
+#include <QStandardItemModel>
 #include <QEvent>
 #include <QLabel>
 #include <QShortcut>
@@ -99,6 +102,48 @@ void DeviceWindowCenters::switchToNamedCenter(const QString& identifier)
     inCenterSwitch_ = false;
     if (toolbar_)
         toolbar_->validateItems();
+}
+
+void DeviceWindowCenters::updateRestorePopUp()
+{
+    MFDevice* device = controller_.getMFDevice();
+    if (!restorePopUp_ || !device || !device->isHistory())
+        return;
+    while (restorePopUp_->count() > 1)
+        restorePopUp_->removeItem(1);
+    auto* model = qobject_cast<QStandardItemModel*>(restorePopUp_->model());
+    DeviceList& list = DeviceList::sharedDeviceList();
+    for (int index = 0; index < list.count(); ++index) {
+        const DeviceList::Entry entry = list.deviceEntry(index);
+        const QString name = entry ? entry->value(QStringLiteral("Common.DeviceName")).toString() : QString();
+        if (name.isEmpty())
+            continue;
+        restorePopUp_->addItem(name, index);
+        if (model)
+            model->item(restorePopUp_->count() - 1)->setEnabled(device->canMigrateRestoreTo(*entry));
+    }
+}
+
+QString DeviceWindowCenters::doRestoreAction(int tag)
+{
+    MFDevice* history = controller_.getMFDevice();
+    syncBothTimeControllers();
+    if (!history || !controller_.connectDeviceNr(tag + 1))
+        return QString();
+    const QString serial = history->devInfo()
+                               ? history->devInfo()->objectForKey(QStringLiteral("Common.SerialNo")).toString()
+                               : QString();
+    return QStringLiteral("%1\tRestore\t%2").arg(DeviceToolbar::kBackup, serial);
+}
+
+void DeviceWindowCenters::syncBothTimeControllers()
+{
+    if (!timeController_)
+        return;
+    const QString previous = curToolViewName_;
+    const bool showsOrganizer = timeController_->currentController() && timeController_->currentController() == organizerView_;
+    switchToNamedCenter(showsOrganizer ? DeviceToolbar::kMobileFinder : DeviceToolbar::kOrganizer);
+    switchToNamedCenter(previous);
 }
 
 void DeviceWindowCenters::doSwitchToNamedCenter(const QString& identifier)
@@ -339,6 +384,20 @@ void DeviceWindowCenters::setupToolbar()
             toolbar_->setGeometry(0, 0, window->width(), toolbar_->sizeHint().height());
         toolbar_->show();
         window->setHistoryMod(history);
+    }
+    if (history) {
+        restorePopUp_ = new QComboBox;
+        restorePopUp_->setObjectName(QStringLiteral("restoreToolbarPopUp"));
+        restorePopUp_->setAccessibleName(platform::localizedString(QStringLiteral("RestoreDevice_Lbl")));
+        restorePopUp_->addItem(platform::localizedString(QStringLiteral("RestoreDevice_Lbl")));
+        restorePopUp_->resize(170, 26);
+        connect(restorePopUp_, &QComboBox::activated, this, [this](int row) {
+            if (row > 0)
+                doRestoreAction(restorePopUp_->itemData(row).toInt());
+            restorePopUp_->setCurrentIndex(0);
+        });
+        toolbar_->setRestoreView(restorePopUp_);
+        updateRestorePopUp();
     }
     toolbar_->validateItems();
 }

@@ -16,6 +16,7 @@
 #include <functional>
 
 class DeviceWindowController;
+class QComboBox;
 class HistoryView;
 class MobileFinderView;
 class TimeController;
@@ -87,6 +88,16 @@ public:
     // Whether the phone has a backup history (the time tunnel's question).
     void setHistoryCheck(std::function<bool()> check) { hasHistory_ = std::move(check); }
 
+    // The restore pop-up of a history window: one item per listed phone,
+    // enabled when this archive can be restored to it.
+    QComboBox* restorePopUp() const { return restorePopUp_; }
+    void updateRestorePopUp();
+    void mobileDeviceConnectionChanged() { updateRestorePopUp(); }
+    // Connects list entry tag + 1; answers the state string that the phone's
+    // window replays ("Backup …\tRestore\tserial"), empty on failure.
+    QString doRestoreAction(int tag);
+    void syncBothTimeControllers();
+
     DeviceToolbar* toolbar() const { return toolbar_; }
     void setupToolbar();
     // Whether a queued main-thread call of this window runs now.
@@ -109,6 +120,7 @@ private:
     QPointer<ToolView> mediaCenterMain_;
     QPointer<ToolView> curToolView_;
     QPointer<DeviceToolbar> toolbar_;
+    QComboBox* restorePopUp_ = nullptr;   // owned by the toolbar
     QPointer<TimeController> timeController_;
     std::function<bool()> hasHistory_;
     platform::Timer menuTimer_;

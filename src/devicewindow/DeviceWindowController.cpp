@@ -335,6 +335,12 @@ void DeviceWindowController::switchToNamedCenter(const QString& name)
         centers_->switchToNamedCenter(name);
 }
 
+void DeviceWindowController::updateBTDevice()
+{
+    if (centers_)
+        centers_->updateRestorePopUp();
+}
+
 bool DeviceWindowController::canDeactivate() const
 {
     return !centers_ || centers_->canDeactivate();

@@ -121,7 +121,8 @@ public:
     bool canDeactivate() const;
     // The centers and the toolbar (made with the window).
     DeviceWindowCenters* centers() const { return centers_; }
-    void updateBTDevice() { }
+    // Refreshes a history window's restore pop-up.
+    void updateBTDevice();
 
     // Background work and the sync engine.
     void startBackgroundActionsSoon();

@@ -7,11 +7,14 @@
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
 #include "VirtualTime.h"
+#include "device/DeviceList.h"
 #include "device/MFDeviceInfo.h"
 #include "platform/gui/TestArtifacts.h"
 #include "widgets/TarnexAlertSheet.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QStandardItemModel>
 #include <QLabel>
 #include <QShortcut>
 #include <QtTest/QTest>
@@ -168,6 +171,34 @@ TEST(DeviceWindowCenters, KeyWindowChangesReachTheTimeController)
     EXPECT_EQ(time.currentController(), nullptr);
     f.centers->keyWindowChanged(f.controller.window());
     EXPECT_EQ(time.disengageCount(), 1);
+}
+
+TEST(DeviceWindowCenters, HistoryToolbarOffersTheListedPhonesForRestore)
+{
+    CentersFixture f("History");
+    DeviceList& list = DeviceList::sharedDeviceList();
+    const int before = list.count();
+    QVariantMap named{{QStringLiteral("Common.DeviceName"), QStringLiteral("Anna's phone")},
+                      {QStringLiteral("Common.SerialNo"), QStringLiteral("R-1")}};
+    list.writeDevice(std::make_shared<QVariantMap>(named));
+    list.writeDevice(std::make_shared<QVariantMap>(QVariantMap{{QStringLiteral("Common.SerialNo"), QStringLiteral("R-2")}}));
+    f.centers->switchToNamedCenter(DeviceToolbar::kMediaCenter);
+    QComboBox* popUp = f.centers->restorePopUp();
+    ASSERT_NE(popUp, nullptr);
+    const int named_rows = popUp->count() - 1;
+    EXPECT_GE(named_rows, 1) << "entries without a name are left out";
+    const int last = popUp->findText(QStringLiteral("Anna's phone"));
+    ASSERT_GT(last, 0);
+    const int index = popUp->itemData(last).toInt();
+    EXPECT_EQ(list.deviceEntry(index)->value(QStringLiteral("Common.SerialNo")).toString(), QStringLiteral("R-1"));
+    auto* model = qobject_cast<QStandardItemModel*>(popUp->model());
+    EXPECT_EQ(model->item(last)->isEnabled(), f.device->canMigrateRestoreTo(named));
+    f.controller.updateBTDevice();
+    EXPECT_EQ(popUp->count() - 1, named_rows) << "refreshing keeps one item per phone";
+    EXPECT_TRUE(f.centers->doRestoreAction(index).isEmpty()) << "the phone could not be connected";
+    EXPECT_GE(list.count(), before + 1);
+    f.controller.window()->show();
+    EXPECT_FALSE(platform::gui::saveGrab(f.controller.window(), QStringLiteral("devicewindow-history-restore")).isEmpty());
 }
 
 } // namespace
