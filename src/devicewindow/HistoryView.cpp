@@ -3,6 +3,7 @@
 #include "devicewindow/DeviceWindowController.h"
 
 #include "phone/MFDevice.h"
+#include "platform/gui/Images.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -63,6 +64,10 @@ void HistoryView::showDevice()
         picture_->clear();
         return;
     }
+    const QImage picture = platform::gui::image(QStringLiteral("program"), QStringLiteral("DefaultHandyLogo_big"));
+    if (!picture.isNull())
+        picture_->setPixmap(
+            QPixmap::fromImage(picture.scaled(QSize(120, 120), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     name_->setText(device->getDeviceName());
     connection_->setText(device->isHistory() ? tr("Archive") : device->connType());
     const int level = device->lastBatteryValue();
