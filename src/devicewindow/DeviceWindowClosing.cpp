@@ -1,6 +1,7 @@
 // The phone window's controller: the close protocol (fade-out, the close-wait
 // sheet while jobs are scheduled, the bounded safe close).
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/queue/ActionMasterHdlr.h"
 
 #include "devicewindow/DeviceWindowKeys.h"
 #include "devicewindow/DeviceWindowLog.h"
@@ -63,6 +64,9 @@ void DeviceWindowController::close()
 
 bool DeviceWindowController::actionJobsScheduled() const
 {
+    // The queue's running rows, and jobs that were never handed to it.
+    if (actionMasterHdlr_ && actionMasterHdlr_->actionJobsScheduled())
+        return true;
     return mfDevice_ && mfDevice_->actionMachine() && mfDevice_->actionMachine()->actionCount() > 0;
 }
 

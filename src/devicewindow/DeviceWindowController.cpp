@@ -2,6 +2,8 @@
 // phone and its state strings, background work, the sync-engine hooks, the
 // busy overlay and titles.
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/DeviceWindowCenters.h"
+#include "devicewindow/queue/ActionMasterHdlr.h"
 
 #include "devicewindow/BackActioTextField.h"
 #include "devicewindow/DeviceWindowKeys.h"
@@ -106,6 +108,7 @@ void DeviceWindowController::loadWindow()
     contentAreaView_ = platform::gui::outlet<QWidget>(window_, QStringLiteral("contentAreaView"));
     if (!contentAreaView_)
         contentAreaView_ = window_;
+    centers_ = new DeviceWindowCenters(*this, contentAreaView_);
     deviceBusyIndicator_ = platform::gui::outlet<QProgressBar>(window_, QStringLiteral("deviceBusyIndicator"));
     backgroundBusyIndicator_ = platform::gui::outlet<QWidget>(window_, QStringLiteral("backgroundBusyIndicator"));
     backgroundBackUp_ = platform::gui::outlet<BackActioTextField>(window_, QStringLiteral("backgroundBackUp"));
@@ -127,8 +130,10 @@ void DeviceWindowController::windowDidLoad()
         deviceBusyIndicator_->hide();
     if (backgroundBusyIndicator_)
         backgroundBusyIndicator_->hide();
-    // The file browser comes with the centers; until then the content area
-    // shows the phone's summary.
+    // The file browser is current (not activated) until the queued switch to
+    // the connection center.
+    if (centers_)
+        centers_->setCurrentWithoutActivation(centers_->mobileFinderView());
     platform::runloop::performOnMainThread([this] { switchToNamedCenter(QLatin1String(kBackupCenter)); }, this);
     isWindowLoaded_ = true;
     if (backgroundBackUp_)
@@ -251,6 +256,8 @@ void DeviceWindowController::setMFDevice(MFDevice* device, const QString& stateI
     if (device && window_)
         window_->setHistoryMod(device->isHistory());
     showSummary();
+    if (device)
+        actionMaster();
     if (device && device->isHistory())
         platform::runloop::performOnMainThread([this] { executeStateInfo(); }, this);
 }
@@ -322,9 +329,21 @@ void DeviceWindowController::callExecuteStateInfo(const QString& stateInfo)
 
 void DeviceWindowController::switchToNamedCenter(const QString& name)
 {
-    // Until the centers come, the switch records the center's name.
     if (!name.isEmpty())
         curToolViewName_ = name;
+    if (centers_)
+        centers_->switchToNamedCenter(name);
+}
+
+void DeviceWindowController::updateBTDevice()
+{
+    if (centers_)
+        centers_->updateRestorePopUp();
+}
+
+bool DeviceWindowController::canDeactivate() const
+{
+    return !centers_ || centers_->canDeactivate();
 }
 
 // Background work.
@@ -512,4 +531,32 @@ void DeviceWindowController::setPathOrNameOfWindow(const QString& path)
 QString DeviceWindowController::getMediaInputFormat(const QString& key)
 {
     return mediaformat::getMediaInputFormat(key);
+}
+
+// The job queue view.
+ActionMasterHdlr* DeviceWindowController::actionMaster()
+{
+    if (!actionMasterHdlr_ && mfDevice_ && window_)
+        actionMasterHdlr_ = ActionMasterHdlr::loadActionMasterHdlr(contentAreaView_ ? contentAreaView_.data() : window_.data(), mfDevice_);
+    return actionMasterHdlr_;
+}
+
+void DeviceWindowController::useExternActionMaster(ActionMasterHdlr* master)
+{
+    if (!actionMasterHdlr_)
+        actionMasterHdlr_ = master;
+}
+
+bool DeviceWindowController::addFeedBackToMaster(const std::shared_ptr<QVFeedBack>& feedback)
+{
+    if (!actionMasterHdlr_ || !feedback)
+        return false;
+    actionMasterHdlr_->addActionToMaster(feedback);
+    return true;
+}
+
+std::shared_ptr<QVFeedBack> DeviceWindowController::equalFeedBackInMaster(
+    const std::shared_ptr<QVFeedBack>& feedback) const
+{
+    return actionMasterHdlr_ && feedback ? actionMasterHdlr_->equalFeedBackInMaster(feedback) : nullptr;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "devicewindow/queue/ActionMasterHdlr.h"
+
 #include "devicewindow/BackActioTextField.h"
 #include "devicewindow/DeviceWindowHost.h"
 #include "devicewindow/DorvantiWindow.h"
@@ -23,7 +25,10 @@
 #include <memory>
 #include <optional>
 
+class ActionMasterHdlr;
 class CommonAsyncDeviceIdentifier;
+class DeviceWindowCenters;
+class QVFeedBack;
 
 // The controller of one phone's window ("BrowserWindow", a DorvantiWindow):
 // opens the phone from a stored entry or a wizard result, attaches it, shows
@@ -113,8 +118,11 @@ public:
     QString initSwitchCenter() const { return initSwitchCenter_; }
     void switchToNamedCenter(const QString& name);
     QString curToolViewName() const { return curToolViewName_; }
-    bool canDeactivate() const { return true; }
-    void updateBTDevice() { }
+    bool canDeactivate() const;
+    // The centers and the toolbar (made with the window).
+    DeviceWindowCenters* centers() const { return centers_; }
+    // Refreshes a history window's restore pop-up.
+    void updateBTDevice();
 
     // Background work and the sync engine.
     void startBackgroundActionsSoon();
@@ -128,9 +136,14 @@ public:
     // organizer state, else ignore); none until the organizer center comes.
     void setSyncConflictDecision(std::function<std::optional<int>()> decision);
     void didDetectSyncGAU();
-    // The job queue view comes with the centers: until then no feedback is
-    // taken.
-    bool addFeedBackToMaster(const void* /*feedback*/) { return false; }
+    // The window's job queue view: made once for the window's phone (none
+    // before a phone is set), or adopted when none exists yet.
+    ActionMasterHdlr* actionMaster();
+    void useExternActionMaster(ActionMasterHdlr* master);
+    ActionMasterHdlr* actionMasterHdlr() const { return actionMasterHdlr_; }
+    // Puts a job into the queue view; false without queue view or job.
+    bool addFeedBackToMaster(const std::shared_ptr<QVFeedBack>& feedback);
+    std::shared_ptr<QVFeedBack> equalFeedBackInMaster(const std::shared_ptr<QVFeedBack>& feedback) const;
 
     // Busy overlay and sessions (see BusyOverlayController).
     BusyOverlayController& overlay() const { return *overlay_; }
@@ -188,8 +201,8 @@ public:
     bool forceCloseWithoutWaitForBackup() const { return forceCloseWithoutWaitForBackup_; }
     // Safe-close polls of the last close (for the checks of its bounds).
     int lastSafeClosePolls() const { return lastSafeClosePolls_; }
-    // Whether jobs are scheduled in the queue; until the queue view comes,
-    // the device's action machine tells.
+    // Whether jobs run: a queue row that is not red, or a job in the
+    // device's action machine.
     bool actionJobsScheduled() const;
 
     // Titles.
@@ -230,6 +243,8 @@ private:
     QPointer<TarnexAlertSheet> alertSheet_;
     std::unique_ptr<BusyOverlayController> overlay_;
     QPointer<SheetQueue> sheets_;
+    QPointer<ActionMasterHdlr> actionMasterHdlr_;
+    DeviceWindowCenters* centers_ = nullptr;   // a child of the content area
     platform::Timer fadeTimer_;
     platform::Timer closeWaitTimer_;
     platform::Timer busyTimer_;

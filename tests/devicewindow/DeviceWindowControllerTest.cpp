@@ -2,6 +2,7 @@
 
 #include "devicewindow/DeviceWindowKeys.h"
 #include "devicewindow/DorvantiWindow.h"
+#include "jobs/QVFeedBack.h"
 
 #include "VirtualTime.h"
 #include "foundation/NamedLog.h"
@@ -359,7 +360,7 @@ TEST(DeviceWindowController, OnlyTheFirstWindowAutoConnectsAndWithoutAConnection
     EXPECT_EQ(first.host.registered, 1);
     EXPECT_FALSE(first.controller->overlay().isShown()) << "no connection center: returns at once";
     EXPECT_FALSE(first.controller->connectDeviceNr(1));
-    EXPECT_FALSE(first.controller->addFeedBackToMaster(&first)) << "no queue view: no";
+    EXPECT_FALSE(first.controller->addFeedBackToMaster(std::make_shared<QVFeedBack>())) << "no queue view: no";
     EXPECT_TRUE(first.controller->canDeactivate());
 }
 

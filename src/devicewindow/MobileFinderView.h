@@ -1,0 +1,15 @@
+#pragma once
+
+#include "devicewindow/ToolView.h"
+
+// The file browser center; empty until the file browser fills it.
+class MobileFinderView : public ToolView {
+    Q_OBJECT
+
+public:
+    explicit MobileFinderView(QWidget* parent = nullptr);
+
+    void setup(DeviceWindowController* controller) { ToolView::setup(controller, getMFDevice()); }
+    void updateSmartFolders() { }
+    void reloadData(bool /*all*/) { }
+};

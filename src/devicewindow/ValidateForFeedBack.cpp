@@ -1,0 +1,62 @@
+#include "devicewindow/ValidateForFeedBack.h"
+
+#include "jobs/JobNames.h"
+#include "widgets/ScaledImageButtonValidation.h"
+
+#include <QApplication>
+#include <QThread>
+
+namespace {
+int liveValidators = 0;
+} // namespace
+
+ValidateForFeedBack* ValidateForFeedBack::allocValidateForFeedBack(QWidget* view,
+                                                                   const std::shared_ptr<QVFeedBack>& entry)
+{
+    if (!view || !entry)
+        return nullptr;
+    return new ValidateForFeedBack(view, entry);
+}
+
+ValidateForFeedBack::ValidateForFeedBack(QWidget* view, const std::shared_ptr<QVFeedBack>& entry)
+    : validateView_(view), entry_(entry)
+{
+    ++liveValidators;
+    QPointer<ValidateForFeedBack> self(this);
+    entry->addFeedBackNotification(this, [self](const platform::Notification& notification) {
+        if (QThread::currentThread() == qApp->thread()) {
+            if (self)
+                self->feedBackEndNotify(notification);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            qApp, [self, notification] { if (self) self->feedBackEndNotify(notification); }, Qt::QueuedConnection);
+    });
+    ValidateScaledImageButtons(view);
+}
+
+ValidateForFeedBack::~ValidateForFeedBack()
+{
+    --liveValidators;
+    if (!ended_)
+        if (const auto entry = entry_.lock())
+            entry->stopFeedBackNotification(this);
+}
+
+int ValidateForFeedBack::liveCount()
+{
+    return liveValidators;
+}
+
+void ValidateForFeedBack::feedBackEndNotify(const platform::Notification& notification)
+{
+    if (ended_ || !notification.userInfo.contains(jobnames::kFeedBackEntryKey) ||
+        !notification.userInfo.contains(jobnames::kFeedEndActionKey))
+        return;
+    ended_ = true;
+    if (validateView_)
+        ValidateScaledImageButtonsDelayed(validateView_, kRevalidateDelay);
+    if (const auto entry = entry_.lock())
+        entry->stopFeedBackNotification(this);
+    deleteLater();
+}
