@@ -93,8 +93,11 @@ void ConnectingFeedbackController::startProcessing()
 
 void ConnectingFeedbackController::stopProcessing()
 {
-    if (TarnexController* host = tarnex())
+    // The status line said "connecting"; it must not outlive the connect.
+    if (TarnexController* host = tarnex()) {
         host->stopProgress();
+        host->setMessageText(QString());
+    }
     if (progressBar())
         progressBar()->setRange(0, kBarMaximum);
     CopyFromMobileFeedbackController::stopProcessing();
@@ -102,8 +105,10 @@ void ConnectingFeedbackController::stopProcessing()
 
 void ConnectingFeedbackController::goToNextPaneNow()
 {
-    if (TarnexController* host = tarnex())
+    if (TarnexController* host = tarnex()) {
+        host->setMessageText(QString());
         host->switchToNamedPane(keyOf(tarnexkeys::kContacts), 1);
+    }
     GuiGapWatch::end(QStringLiteral("the connect"));
 }
 

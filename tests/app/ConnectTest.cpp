@@ -154,6 +154,7 @@ TEST(ConnectHandOver, AClickOnTheSimulatedPhoneOpensOneWindowThatItsDocumentOwns
     ASSERT_TRUE(testing_support::runUntil(
         [&] { return c.f->tarnex->currentControllerName() == key(tarnexkeys::kContacts); }, 15.0, 0.05));
     runFor(0.3);
+    EXPECT_EQ(c.f->tarnex->messageTextField()->text(), QString()) << "no \"connecting\" left behind";
     EXPECT_EQ(c.deviceLines() - before, 1) << "exactly one phone was made";
     ASSERT_EQ(c.documents->documents().size(), 1u);
     MobileDeviceDocument* document = c.documents->documents().front();
@@ -180,6 +181,7 @@ TEST(ConnectHandOver, AClickOnTheSimulatedPhoneOpensOneWindowThatItsDocumentOwns
     c.f->tarnex->disconnectDevice();
     runFor(1.0);
     ASSERT_EQ(c.f->tarnex->currentControllerName(), key(tarnexkeys::kSelectKnownDevice));
+    EXPECT_FALSE(c.f->tarnex->messageTextField()->text().startsWith(QStringLiteral("Connecting")));
     EXPECT_EQ(phone->mfDevice(), nullptr) << "the phone object let go of its hold";
     ASSERT_EQ(c.documents->documents().size(), 1u) << "the document stays open";
     c.clickPhone(false);
