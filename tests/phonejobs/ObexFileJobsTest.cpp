@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 using namespace phonejobs_test;
@@ -205,4 +207,50 @@ TEST_F(ObexFileJobsTest, ACapabilityObjectInSeveralPacketsGivesThePhonesFolders)
     }
     EXPECT_EQ(capabilityGets, 1);
     EXPECT_GE(sim->obexServer().requests().count(quint8(0x83)), 3) << "the rest asked for by Continue";
+}
+
+TEST_F(ObexFileJobsTest, WhatTheJobsPutObexftpReadsBack)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("obexftp"));
+    if (program.isEmpty())
+        GTEST_SKIP() << "obexftp (Debian obexftp) is not installed";
+    makeDevice();
+    auto folder = listed(QStringLiteral("/D"));
+    ASSERT_TRUE(folder);
+    folder->makeFolder(QStringLiteral("Up"));
+    ASSERT_TRUE(runUntil([&] { return sim->obexServer().folders().contains(QStringLiteral("/D/Up")); }));
+    runUntil([&] { return folder->status() == dztree::kUpToDate && !folder->hasActionsInProgress(); });
+    auto up = manager->getEntry(QStringLiteral("/D/Up"));
+    ASSERT_TRUE(up);
+    const QByteArray data = obexJobBytes(30000, 3);
+    {
+        QFile out(mac.filePath("sent.bin"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(data);
+    }
+    up->copyToMobile(mac.filePath("sent.bin"));
+    ASSERT_TRUE(runUntil([&] { return onPhone("/D/Up/sent.bin").size() == data.size() && !up->hasActionsInProgress(); }));
+
+    // The phone's store, served on a tty of its own to the outside client
+    // (phonesim serves one link at a time; the Bluetooth one holds it).
+    phonesim::PhoneSimulator tty(*phonesim::PhoneProfile::named(QStringLiteral("lg")));
+    const phonesim::ObexServer stored = sim->obexServer();
+    tty.modifyObexServer([&](phonesim::ObexServer& s) {
+        s.setMaxPacket(500);   // obexftp's tty transport takes no more in one go
+        for (const QString& path : stored.folders())
+            s.addFolder(path);
+        const auto files = stored.files();
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            s.putFile(it.key(), it.value());
+    });
+    ASSERT_TRUE(tty.start()) << tty.errorString().toStdString();
+    QTemporaryDir back;
+    QProcess client;
+    client.setWorkingDirectory(back.path());
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(program, {QStringLiteral("-t"), tty.slavePath(), QStringLiteral("-c"), QStringLiteral("D/Up"),
+                           QStringLiteral("-g"), QStringLiteral("sent.bin")});
+    ASSERT_TRUE(client.waitForFinished(60000));
+    const QByteArray output = client.readAll();
+    EXPECT_EQ(obexJobRead(QDir(back.path()).filePath("sent.bin")), data) << output.toStdString();
 }
