@@ -5,6 +5,7 @@
 // skips with a message when its program is missing or port 650 is held.
 #include "BluetoothPhoneFixture.h"
 
+#include "links/BTObexObjectPushConnection.h"
 #include "links/BTObexSession.h"
 #include "links/CommonObexATSwitchTransportLayer.h"
 #include "links/FTPFile.h"
@@ -401,4 +402,43 @@ TEST_F(ObexOutsideToolsTest, TheFileTransferConnectionListsAndGetsFromObexftpd)
     OutsideRequest closed;
     if (ftp->closeConnection(closed.callback()) == 0)
         closed.wait();
+}
+
+TEST_F(ObexOutsideToolsTest, TheObjectPushConnectionPushesAFileIntoObexTcp)
+{
+    QTemporaryDir store;
+    ASSERT_TRUE(store.isValid());
+    const QString skip = startObexTcp(store.path());
+    if (!skip.isEmpty())
+        GTEST_SKIP() << skip.toStdString();
+    testing_support::OutsideInputScope slowerPeer(0.02);
+    addPhone("sonyericsson");
+    // The phone's Object Push channel reaches obex_tcp.
+    for (int channel : phonesim::ServiceRecords::obexChannels(QStringLiteral("sonyericsson")))
+        stack->setChannelConnector(address(), quint8(channel), [] { return connectObexTcp(); });
+    TestLinkOwner owner{QStringLiteral("Bluetooth")};
+    BTObexObjectPushConnection push(&owner, connectionDict());
+    OutsideRequest opened;
+    ASSERT_EQ(push.openConnection(opened.callback()), 0);
+    ASSERT_EQ(opened.wait(), 0) << server.readAll().toStdString();
+
+    // One packet: openobex-apps 1.7 stores only a body that comes with the headers.
+    QTemporaryDir local;
+    const QByteArray data = sample(400);
+    const QString path = QDir(local.path()).filePath(QStringLiteral("card.vcf"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    }
+    OutsideRequest pushed;
+    ASSERT_EQ(push.pushFileAsync(path, pushed.callback()), 0);
+    ASSERT_EQ(pushed.wait(), 0) << server.readAll().toStdString();
+    OutsideRequest closed;
+    if (push.closeConnection(closed.callback()) == 0)
+        closed.wait();
+    QFile stored(QDir(store.path()).filePath(QStringLiteral("card.vcf")));
+    runUntil([&] { return stored.exists(); }, 2);
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly)) << server.readAll().toStdString();
+    EXPECT_EQ(stored.readAll(), data);
 }
