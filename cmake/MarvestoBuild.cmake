@@ -58,8 +58,10 @@ endfunction()
 # a test file's compile time is the headers it shares with its neighbours. So
 # helpers in a test file's anonymous namespace need names of their own within
 # the folder, or go into the folder's shared test header.
+# LOCKED <gtest filter> <lock>: the tests the filter names run under a CTest
+# RESOURCE_LOCK of that name (a fixed port), the others as usual.
 function(marvesto_test name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LOCKED" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   set(target test_${name})
   add_executable(${target} ${sources})
@@ -75,9 +77,17 @@ function(marvesto_test name)
     # fixtures in anonymous namespaces; in a test file of its own that is fine.
     target_compile_options(${target} PRIVATE -Wno-subobject-linkage)
   endif()
-  gtest_discover_tests(${target}
-      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MARVESTO_TEST_ARTIFACTS=${PROJECT_BINARY_DIR}/test-artifacts"
-      DISCOVERY_TIMEOUT 60)
+  set(environment "QT_QPA_PLATFORM=offscreen;MARVESTO_TEST_ARTIFACTS=${PROJECT_BINARY_DIR}/test-artifacts")
+  if(ARG_LOCKED)
+    list(GET ARG_LOCKED 0 filter)
+    list(GET ARG_LOCKED 1 lock)
+    gtest_discover_tests(${target} TEST_FILTER "-${filter}"
+        PROPERTIES ENVIRONMENT "${environment}" DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${target} TEST_FILTER "${filter}"
+        PROPERTIES ENVIRONMENT "${environment}" RESOURCE_LOCK ${lock} DISCOVERY_TIMEOUT 60)
+  else()
+    gtest_discover_tests(${target} PROPERTIES ENVIRONMENT "${environment}" DISCOVERY_TIMEOUT 60)
+  endif()
 endfunction()
 
 # marvesto_interface_bundle(target bundle): compiles the interface files of

@@ -5,12 +5,16 @@
 // skips with a message when its program is missing or port 650 is held.
 #include "BluetoothPhoneFixture.h"
 
+#include "links/BTObexObjectPushConnection.h"
 #include "links/BTObexSession.h"
 #include "links/CommonObexATSwitchTransportLayer.h"
+#include "links/FTPFile.h"
+#include "links/ObexFileTransferConnection.h"
 #include "links/ObexHeaders.h"
 #include "links/QVDeviceCallback.h"
 
 #include "LinkTestSupport.h"
+#include "TestLinkOwner.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -312,4 +316,129 @@ TEST_F(ObexOutsideToolsTest, ObexftpFetchesAnObjectFromTheIrMCTarget)
             fetched = file.readAll();
     }
     EXPECT_EQ(fetched, card) << output.toStdString();
+}
+
+namespace {
+
+// Runs one request of the file-transfer connection to its end.
+struct OutsideRequest {
+    std::optional<int> status;
+    QVariant result;
+    std::shared_ptr<QVDeviceCallback> callback()
+    {
+        return QVDeviceCallback::commandObject(&kCallbackSender, [this](QVDeviceCallback& c) {
+            status = c.returnStatus();
+            result = c.resultObject();
+        }, {});
+    }
+    int wait()
+    {
+        runUntil([&] { return status.has_value(); }, 40);
+        return status.value_or(1);
+    }
+};
+
+} // namespace
+
+TEST_F(ObexOutsideToolsTest, TheFileTransferConnectionListsAndGetsFromObexftpd)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("obexftpd"));
+    if (program.isEmpty())
+        GTEST_SKIP() << "obexftpd (Debian obexftp) is not installed";
+    if (listening(kObexTcpPort))
+        GTEST_SKIP() << "TCP port 650 is taken by another program";
+    QTemporaryDir served;
+    ASSERT_TRUE(served.isValid());
+    const QByteArray data = sample(20000);
+    {
+        QDir(served.path()).mkdir(QStringLiteral("Pictures"));
+        QFile file(QDir(served.path()).filePath(QStringLiteral("shot.jpg")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    }
+    // obexftpd serves one connection per start and listens only on 650.
+    server.start(program, {QStringLiteral("-v"), QStringLiteral("-c"), served.path(), QStringLiteral("-n"), QString::number(kObexTcpPort)});
+    ASSERT_TRUE(server.waitForStarted(3000));
+    for (int i = 0; i < 60 && !listening(kObexTcpPort) && server.state() == QProcess::Running; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!listening(kObexTcpPort) || server.state() != QProcess::Running)
+        GTEST_SKIP() << "obexftpd cannot listen on TCP port 650: " << server.readAll().toStdString();
+
+    testing_support::OutsideInputScope slowerPeer(0.02);
+    addPhone("sonyericsson");
+    // The phone's File Transfer channel reaches obexftpd.
+    for (int channel : phonesim::ServiceRecords::obexChannels(QStringLiteral("sonyericsson")))
+        stack->setChannelConnector(address(), quint8(channel), [] { return connectObexTcp(); });
+    TestLinkOwner owner{QStringLiteral("Bluetooth")};
+    auto ftp = links::makeObexFileTransferConnection(owner, {}, connectionDict(), nullptr);
+    ASSERT_TRUE(ftp);
+    OutsideRequest opened;
+    ASSERT_EQ(ftp->openConnection(opened.callback()), 0);
+    ASSERT_EQ(opened.wait(), 0) << server.readAll().toStdString();
+
+    OutsideRequest root;
+    ASSERT_EQ(ftp->getDirectoryContentsAtPath(QStringLiteral("/"), root.callback()), 0);
+    ASSERT_EQ(root.wait(), 0);
+    QStringList names;
+    for (const auto& entry : root.result.value<FTPFileList>()) {
+        if (entry->fileName() == QLatin1String("shot.jpg"))
+            EXPECT_EQ(entry->fileSize(), data.size());
+    }
+    for (const auto& entry : root.result.value<FTPFileList>())
+        names.append(entry->fileName() + (entry->isDirectory() ? QStringLiteral("/") : QString()));
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Pictures/"), QStringLiteral("shot.jpg")}));
+    // Debian 12's obexftpd answers every SetPath 0xD1 (its own obexftp
+    // client cannot change folders on it either): the get stays in the root.
+
+    QTemporaryDir into;
+    OutsideRequest fetched;
+    ASSERT_EQ(ftp->copyFromMobileToMac(QStringLiteral("/shot.jpg"), into.path(), false, fetched.callback()), 0);
+    ASSERT_EQ(fetched.wait(), 0) << server.readAll().toStdString();
+    QFile copy(QDir(into.path()).filePath(QStringLiteral("shot.jpg")));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), data);
+
+    OutsideRequest closed;
+    if (ftp->closeConnection(closed.callback()) == 0)
+        closed.wait();
+}
+
+TEST_F(ObexOutsideToolsTest, TheObjectPushConnectionPushesAFileIntoObexTcp)
+{
+    QTemporaryDir store;
+    ASSERT_TRUE(store.isValid());
+    const QString skip = startObexTcp(store.path());
+    if (!skip.isEmpty())
+        GTEST_SKIP() << skip.toStdString();
+    testing_support::OutsideInputScope slowerPeer(0.02);
+    addPhone("sonyericsson");
+    // The phone's Object Push channel reaches obex_tcp.
+    for (int channel : phonesim::ServiceRecords::obexChannels(QStringLiteral("sonyericsson")))
+        stack->setChannelConnector(address(), quint8(channel), [] { return connectObexTcp(); });
+    TestLinkOwner owner{QStringLiteral("Bluetooth")};
+    BTObexObjectPushConnection push(&owner, connectionDict());
+    OutsideRequest opened;
+    ASSERT_EQ(push.openConnection(opened.callback()), 0);
+    ASSERT_EQ(opened.wait(), 0) << server.readAll().toStdString();
+
+    // One packet: openobex-apps 1.7 stores only a body that comes with the headers.
+    QTemporaryDir local;
+    const QByteArray data = sample(400);
+    const QString path = QDir(local.path()).filePath(QStringLiteral("card.vcf"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    }
+    OutsideRequest pushed;
+    ASSERT_EQ(push.pushFileAsync(path, pushed.callback()), 0);
+    ASSERT_EQ(pushed.wait(), 0) << server.readAll().toStdString();
+    OutsideRequest closed;
+    if (push.closeConnection(closed.callback()) == 0)
+        closed.wait();
+    QFile stored(QDir(store.path()).filePath(QStringLiteral("card.vcf")));
+    runUntil([&] { return stored.exists(); }, 2);
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly)) << server.readAll().toStdString();
+    EXPECT_EQ(stored.readAll(), data);
 }

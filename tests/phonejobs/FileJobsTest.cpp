@@ -20,7 +20,12 @@ using testing_support::runUntil;
 // Notes what a file job tells its requester.
 class FileJobNotify : public QVActionNotify {
 public:
-    bool startAction(QVAction&) override { return true; }
+    bool startAction(QVAction& action) override
+    {
+        if (onStart)
+            onStart(action);
+        return true;
+    }
     bool processAction(QVAction&, float percent) override
     {
         percents.append(percent);
@@ -29,6 +34,7 @@ public:
     void endAction(QVAction&, int err) override { codes.append(err); }
     QList<float> percents;
     QList<int> codes;
+    std::function<void(QVAction&)> onStart;
 };
 
 QByteArray fileJobsRead(const QString& path)
@@ -278,6 +284,41 @@ TEST_F(FileJobsTest, ASuspendedCopyEndsSuspendedAndStartsAgainFromTheBeginning)
     EXPECT_EQ(notify->codes, (QList<int>{jobcodes::kSuspended, 0}));
     EXPECT_EQ(askedOf("get"), (QStringList{"get /D/suspended.jpg", "get /D/suspended.jpg"}));
     EXPECT_EQ(fileJobsRead(mac.filePath("suspended.jpg")), QByteArray(2048, 's'));
+}
+
+TEST_F(FileJobsTest, ACopyOnAPhoneOfTheLGFamilyIsNotSuspended)
+{
+    struct Case {
+        const char* smsProtocol;
+        bool suspends;
+    } cases[] = {{"", true}, {"Nokia", true}, {"lg", false}, {"lg2/x", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.smsProtocol);
+        QVariantMap row;
+        if (*c.smsProtocol)
+            row.insert("Dorvanti.SMSProtocol", c.smsProtocol);
+        auto phone = make(row);
+        auto phoneMirror = FilesMirror::mirrorWithDevice(*phone);
+        ASSERT_TRUE(phoneMirror);
+        ftp->addFolder("/D");
+        ftp->addFile("/D/s.jpg", QByteArray(100, 's'));
+        QTemporaryDir into;
+        auto notify = std::make_shared<FileJobNotify>();
+        QList<bool> answers;
+        notify->onStart = [&](QVAction& job) {
+            if (answers.isEmpty())
+                answers.append(job.doSuspendAction());
+        };
+        auto copy = ActionCopyFileFolder::actionFromMobileToMac("/D/s.jpg", into.path(), 100, true, notify);
+        ASSERT_TRUE(phone->addAction(copy));
+        ASSERT_TRUE(runUntil([&] { return copy->hasEnded(); }));
+        EXPECT_EQ(answers, QList<bool>{c.suspends});
+        EXPECT_EQ(notify->codes, c.suspends ? (QList<int>{jobcodes::kSuspended, 0}) : QList<int>{0});
+        EXPECT_EQ(askedOf("get").size(), c.suspends ? 2 : 1) << "a suspended copy starts again from the beginning";
+        EXPECT_EQ(fileJobsRead(QDir(into.path()).filePath("s.jpg")), QByteArray(100, 's'));
+        phone->actionMachine()->announceQuitWithLoops(5);
+        phone.reset();
+    }
 }
 
 TEST_F(FileJobsTest, ATreeIsListedBreadthFirst)

@@ -37,7 +37,7 @@ void requestStop(int)
 void usage()
 {
     std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS] [--rate BITS_PER_S] [--script NAME]\n"
-                         "                [--obex-relay PORT]\n"
+                         "                [--obex-relay PORT] [--obex-packet BYTES]\n"
                          "                [--socket PATH [--device-file FILE] [--address ADDRESS]]\nprofiles:");
     for (const QString& name : phonesim::PhoneProfile::names())
         std::fprintf(stderr, " %s", qPrintable(name));
@@ -55,6 +55,7 @@ int main(int argc, char** argv)
     int delay = 0;
     int rate = 0;
     int relayPort = 0;
+    int obexPacket = 0;
     QStringList scripts;
     QString socketPath;
     QString deviceFile;
@@ -71,6 +72,8 @@ int main(int argc, char** argv)
             rate = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--obex-relay") && hasValue)
             relayPort = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--obex-packet") && hasValue)
+            obexPacket = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--script") && hasValue)
             scripts.append(QString::fromLocal8Bit(argv[++i]));
         else if (!std::strcmp(argv[i], "--socket") && hasValue)
@@ -106,6 +109,11 @@ int main(int argc, char** argv)
     simulator.setAnswerChunking(chunk, delay);
     simulator.setLineRate(rate);
     simulator.setObexRelay(quint16(std::clamp(relayPort, 0, 65535)));
+    // The largest OBEX packet the phone sends (obexftp's tty transport takes about 500).
+    if (obexPacket > 0) {
+        const int packet = std::clamp(obexPacket, 255, 0xFFFF);
+        simulator.modifyObexServer([packet](phonesim::ObexServer& obex) { obex.setMaxPacket(packet); });
+    }
     for (const QString& script : scripts) {
         if (!phonesim::IdentificationScripts::apply(simulator, script)) {
             std::fprintf(stderr, "phonesim: unknown script %s\n", qPrintable(script));
