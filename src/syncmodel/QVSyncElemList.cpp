@@ -1,0 +1,252 @@
+#include "syncmodel/QVSyncElemList.h"
+
+#include "syncmodel/ItemListDevice.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+QVSyncElemList::QVSyncElemList(int property, ItemListDevice* device) : _property(property), _device(device)
+{
+    // Only a contact limit the phone names replaces the default.
+    if (_device && _property == 0 && _device->maxContacts() > 0)
+        _maxItemsOnDevice = _device->maxContacts();
+}
+
+QVSyncElemList::Elem QVSyncElemList::objectAtIndex(int index) const
+{
+    const auto& list = elems();
+    return index >= 0 && index < int(list.size()) ? list[size_t(index)] : nullptr;
+}
+
+QVSyncElemList::Elem QVSyncElemList::objectAtIndex_cs(int index) const
+{
+    return index >= 0 && index < allCount() ? _allElems[size_t(index)] : nullptr;
+}
+
+void QVSyncElemList::indexElem(const Elem& elem)
+{
+    if (!elem->sourceURI().isEmpty())
+        _byURI.insert(elem->sourceURI(), elem);
+    const QString identity = elem->getIdentityString().toLower();
+    if (!identity.isEmpty() && !_byIdentity.contains(identity))
+        _byIdentity.insert(identity, elem);
+}
+
+void QVSyncElemList::unindexElem(const Elem& elem)
+{
+    for (auto it = _byURI.begin(); it != _byURI.end();)
+        it = it.value() == elem ? _byURI.erase(it) : std::next(it);
+    for (auto it = _byIdentity.begin(); it != _byIdentity.end();)
+        it = it.value() == elem ? _byIdentity.erase(it) : std::next(it);
+}
+
+void QVSyncElemList::rebuildIdentityIndex()
+{
+    _byIdentity.clear();
+    _byURI.clear();
+    for (const auto& elem : _allElems)
+        indexElem(elem);
+}
+
+void QVSyncElemList::addObject(const Elem& elem)
+{
+    if (!elem)
+        return;
+    _allElems.push_back(elem);
+    if (!_shared)
+        _elems.push_back(elem);
+    indexElem(elem);
+    _dirty = true;
+}
+
+void QVSyncElemList::removeObject(const Elem& elem)
+{
+    auto drop = [&](std::vector<Elem>& list) { list.erase(std::remove(list.begin(), list.end(), elem), list.end()); };
+    drop(_allElems);
+    if (!_shared)
+        drop(_elems);
+    unindexElem(elem);
+    _dirty = true;
+}
+
+void QVSyncElemList::insertObjectAtIndex(const Elem& elem, int index)
+{
+    if (!elem || index < 0 || index > count()) {
+        qWarning() << "QVSyncElemList: insertion index" << index << "out of range" << count();
+        return;
+    }
+    if (_shared) {
+        _allElems.insert(_allElems.begin() + index, elem);
+    } else {
+        _elems.insert(_elems.begin() + index, elem);
+        _allElems.push_back(elem);
+    }
+    indexElem(elem);
+    _dirty = true;
+}
+
+void QVSyncElemList::removeObjectAtIndex(int index)
+{
+    if (index < 0 || index >= count()) {
+        qWarning() << "QVSyncElemList: removal index" << index << "out of range" << count();
+        return;
+    }
+    if (_shared) {
+        const Elem elem = _allElems[size_t(index)];
+        _allElems.erase(_allElems.begin() + index);
+        unindexElem(elem);
+    } else {
+        // Only the visible entry goes; the item stays in the list.
+        _elems.erase(_elems.begin() + index);
+    }
+    _dirty = true;
+}
+
+void QVSyncElemList::removeAllObjects()
+{
+    _allElems.clear();
+    _elems.clear();
+    _shared = true;
+    _byURI.clear();
+    _byIdentity.clear();
+    _dirty = true;
+}
+
+void QVSyncElemList::constrainToSearchString(const QString& text)
+{
+    if (text.isEmpty()) {
+        _elems.clear();
+        _shared = true;
+        return;
+    }
+    _shared = false;
+    _elems.clear();
+    for (const auto& elem : _allElems)
+        if (!elem->isDeleted() && elem->satisfiesSearchString(text))
+            _elems.push_back(elem);
+}
+
+QVSyncElemList::Elem QVSyncElemList::objectForURI(const QString& uri)
+{
+    Elem elem = _byURI.value(uri);
+    if (elem && elem->sourceURI() == uri)
+        return elem;
+    // An item's id changed since it was indexed.
+    rebuildIdentityIndex();
+    return _byURI.value(uri);
+}
+
+QString QVSyncElemList::UUIDForURI(const QString& uri)
+{
+    const Elem elem = objectForURI(uri);
+    return elem ? elem->getIdentityString() : QString();
+}
+
+QVSyncElemList::Elem QVSyncElemList::getItemForIdentity(const QString& identity)
+{
+    const QString key = identity.toLower();
+    Elem elem = _byIdentity.value(key);
+    if (elem && elem->getIdentityString().toLower() == key)
+        return elem;
+    // Missing or stale: identities change when items change.
+    rebuildIdentityIndex();
+    elem = _byIdentity.value(key);
+    return elem && elem->getIdentityString().toLower() == key ? elem : nullptr;
+}
+
+int QVSyncElemList::nonDeletedAllElems() const
+{
+    return int(std::count_if(_allElems.begin(), _allElems.end(), [](const Elem& e) { return !e->isDeleted(); }));
+}
+
+int QVSyncElemList::itemsOnDeviceCount() const
+{
+    return int(std::count_if(_allElems.begin(), _allElems.end(),
+                             [](const Elem& e) { return e->isOnDevice() && !e->isDeleted(); }));
+}
+
+void QVSyncElemList::deleteItemByUser(const Elem& elem)
+{
+    if (!elem)
+        return;
+    if (!elem->isOnDevice()) {
+        removeObject(elem);
+    } else {
+        elem->setDeleted();
+        if (!_shared)
+            _elems.erase(std::remove(_elems.begin(), _elems.end(), elem), _elems.end());
+        _dirty = true;
+    }
+    tellSyncEngineAboutDeletion(elem, false);
+}
+
+bool QVSyncElemList::wantsSyncChangesFromEngine(int property)
+{
+    return _device && _device->wantsSyncChangesFromEngine(property);
+}
+
+bool QVSyncElemList::wantsSyncChangesFromDevice(int property)
+{
+    return _device && _device->wantsSyncChangesFromDevice(property);
+}
+
+bool QVSyncElemList::isMobileMaster(int property)
+{
+    return _device && _device->isMobileMaster(property);
+}
+
+void QVSyncElemList::addChangeForSyncEngine(const platform::SyncChange& change)
+{
+    if (!wantsSyncChangesFromDevice(_property))
+        return;
+    _changes.append(change);
+    _dirty = true;
+}
+
+void QVSyncElemList::addChangeForSyncEngineFromSyncML(const platform::SyncChange& change)
+{
+    if (wantsSyncChangesFromDevice(_property))
+        _heldChanges.append(change);
+}
+
+void QVSyncElemList::confirmChangesFromSyncMLForSyncEngine()
+{
+    _changes.append(_heldChanges);
+    if (!_heldChanges.isEmpty())
+        _dirty = true;
+    _heldChanges.clear();
+}
+
+void QVSyncElemList::discardChangesFromSyncMLForSyncEngine()
+{
+    _heldChanges.clear();
+}
+
+void QVSyncElemList::tellSyncEngineAboutNewElem(const Elem& elem, bool fromSyncML)
+{
+    if (!elem)
+        return;
+    platform::SyncChange change(platform::SyncChange::Add, elem->getIdentityString());
+    if (fromSyncML)
+        addChangeForSyncEngineFromSyncML(change);
+    else
+        addChangeForSyncEngine(change);
+}
+
+void QVSyncElemList::tellSyncEngineAboutDeletion(const Elem& elem, bool fromSyncML)
+{
+    if (!elem)
+        return;
+    platform::SyncChange change(platform::SyncChange::Delete, elem->getIdentityString());
+    if (fromSyncML)
+        addChangeForSyncEngineFromSyncML(change);
+    else
+        addChangeForSyncEngine(change);
+}
+
+void QVSyncElemList::addElemForDeletion(const Elem& elem)
+{
+    if (elem)
+        _forDeletion.push_back(elem);
+}

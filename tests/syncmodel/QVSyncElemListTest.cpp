@@ -1,0 +1,163 @@
+#include "syncmodel/ItemListDevice.h"
+#include "syncmodel/QVSyncElemList.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ListTestElem : public QVSyncElem {
+public:
+    ListTestElem(const QString& uri, const QString& identity)
+        : QVSyncElem(QVariant(), uri, QStringLiteral("vCard"), QString(), QString()), identity(identity)
+    {
+        _allContentString = identity;
+    }
+    QString getIdentityString() const override { return identity; }
+    QString identity;
+};
+
+class ListTestDevice : public ItemListDevice {
+public:
+    bool fromEngine = true;
+    bool fromDevice = true;
+    bool master = false;
+    int contacts = 0;
+    bool wantsSyncChangesFromEngine(int) override { return fromEngine; }
+    bool wantsSyncChangesFromDevice(int) override { return fromDevice; }
+    bool isMobileMaster(int) override { return master; }
+    int maxContacts() override { return contacts; }
+    QString newFreeTID() override { return QStringLiteral("T-1"); }
+};
+
+std::shared_ptr<ListTestElem> listElem(const QString& uri, const QString& identity)
+{
+    return std::make_shared<ListTestElem>(uri, identity);
+}
+
+} // namespace
+
+TEST(QVSyncElemList, MaxItemsOnDeviceKeepsDefaultUnlessPhoneNamesALimit)
+{
+    ListTestDevice device;
+    EXPECT_EQ(QVSyncElemList(0, &device).maxItemsOnDevice(), 63999);
+    device.contacts = 500;
+    EXPECT_EQ(QVSyncElemList(0, &device).maxItemsOnDevice(), 500);
+    EXPECT_EQ(QVSyncElemList(1, &device).maxItemsOnDevice(), 63999);
+    EXPECT_EQ(QVSyncElemList(0, nullptr).maxItemsOnDevice(), 63999);
+}
+
+TEST(QVSyncElemList, LookupsIgnoreCaseAndFollowChangedIdentities)
+{
+    QVSyncElemList list(0, nullptr);
+    auto a = listElem(QStringLiteral("1"), QStringLiteral("Anna Berg"));
+    auto b = listElem(QStringLiteral("2"), QStringLiteral("Carl Dorn"));
+    list.addObject(a);
+    list.addObject(b);
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("anna BERG")), a);
+    EXPECT_EQ(list.objectForURI(QStringLiteral("2")), b);
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("nobody")), nullptr);
+
+    // The identity and the id change after indexing: no stale match.
+    a->identity = QStringLiteral("Anna Lind");
+    a->setSourceURI(QStringLiteral("7"));
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("Anna Berg")), nullptr);
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("anna lind")), a);
+    EXPECT_EQ(list.objectForURI(QStringLiteral("1")), nullptr);
+    EXPECT_EQ(list.objectForURI(QStringLiteral("7")), a);
+    EXPECT_EQ(list.UUIDForURI(QStringLiteral("7")), QStringLiteral("Anna Lind"));
+
+    list.removeObject(a);
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("Anna Lind")), nullptr);
+}
+
+TEST(QVSyncElemList, IndexAccessAnswersNullPastTheEndAndIgnoresBadIndexes)
+{
+    QVSyncElemList list(0, nullptr);
+    auto a = listElem(QStringLiteral("1"), QStringLiteral("a"));
+    list.addObject(a);
+    EXPECT_EQ(list.objectAtIndex(0), a);
+    for (int index : {-1, 1, 5}) {
+        EXPECT_EQ(list.objectAtIndex(index), nullptr) << index;
+        EXPECT_EQ(list.objectAtIndex_cs(index), nullptr) << index;
+    }
+    list.insertObjectAtIndex(listElem(QStringLiteral("2"), QStringLiteral("b")), 3);
+    list.removeObjectAtIndex(-1);
+    list.removeObjectAtIndex(1);
+    EXPECT_EQ(list.allCount(), 1);
+}
+
+TEST(QVSyncElemList, InsertAndRemoveByIndexWhileSharedAndAfterParting)
+{
+    QVSyncElemList list(0, nullptr);
+    auto a = listElem(QStringLiteral("1"), QStringLiteral("alpha"));
+    auto b = listElem(QStringLiteral("2"), QStringLiteral("beta"));
+    auto c = listElem(QStringLiteral("3"), QStringLiteral("alpine"));
+    list.addObject(a);
+    list.addObject(b);
+    ASSERT_TRUE(list.elemsShareAllElems());
+    list.insertObjectAtIndex(c, 1);
+    EXPECT_EQ(list.objectAtIndex(1), c);
+    EXPECT_EQ(list.objectAtIndex_cs(1), c);
+    list.removeObjectAtIndex(0);          // one array: the item leaves the list
+    EXPECT_EQ(list.allCount(), 2);
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("alpha")), nullptr);
+
+    list.addObject(a);
+    list.constrainToSearchString(QStringLiteral("alp"));
+    ASSERT_FALSE(list.elemsShareAllElems());
+    EXPECT_EQ(list.count(), 2);
+    EXPECT_EQ(list.allCount(), 3);
+    list.removeObjectAtIndex(0);          // parted: only the visible entry goes
+    EXPECT_EQ(list.count(), 1);
+    EXPECT_EQ(list.allCount(), 3);
+    auto d = listElem(QStringLiteral("4"), QStringLiteral("delta"));
+    list.insertObjectAtIndex(d, 0);
+    EXPECT_EQ(list.objectAtIndex(0), d);
+    EXPECT_EQ(list.allCount(), 4);
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("delta")), d);
+}
+
+TEST(QVSyncElemList, DeleteByUserOfItemNotOnPhoneGoesAtOnceAndTellsEngine)
+{
+    ListTestDevice device;
+    QVSyncElemList list(0, &device);
+    auto fresh = listElem(QStringLiteral("T-3"), QStringLiteral("new one"));
+    auto onPhone = listElem(QStringLiteral("5"), QStringLiteral("old one"));
+    list.addObject(fresh);
+    list.addObject(onPhone);
+    list.deleteItemByUser(fresh);
+    EXPECT_EQ(list.allCount(), 1);
+    list.deleteItemByUser(onPhone);
+    EXPECT_EQ(list.allCount(), 1);
+    EXPECT_TRUE(onPhone->isDeleted());
+    EXPECT_EQ(list.nonDeletedAllElems(), 0);
+    ASSERT_EQ(list.changesForSyncEngine().size(), 2);
+    EXPECT_EQ(list.changesForSyncEngine()[0].type(), platform::SyncChange::Delete);
+    EXPECT_EQ(list.changesForSyncEngine()[0].recordIdentifier(), QStringLiteral("new one"));
+}
+
+TEST(QVSyncElemList, ChangesQueueOnlyWhenPhoneGivesChangesAndHeldOnesWaitForConfirm)
+{
+    ListTestDevice device;
+    device.fromDevice = false;
+    QVSyncElemList list(0, &device);
+    const platform::SyncChange change(platform::SyncChange::Add, QStringLiteral("x"));
+    list.addChangeForSyncEngine(change);
+    list.addChangeForSyncEngineFromSyncML(change);
+    list.confirmChangesFromSyncMLForSyncEngine();
+    EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
+
+    device.fromDevice = true;
+    list.addChangeForSyncEngineFromSyncML(change);
+    EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
+    list.discardChangesFromSyncMLForSyncEngine();
+    list.confirmChangesFromSyncMLForSyncEngine();
+    EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
+    list.addChangeForSyncEngineFromSyncML(change);
+    list.confirmChangesFromSyncMLForSyncEngine();
+    EXPECT_EQ(list.changesForSyncEngine().size(), 1);
+    list.addChangeForSyncEngine(change);
+    EXPECT_EQ(list.changesForSyncEngine().size(), 2);
+    list.clearChangesForSyncEngine();
+    EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
+}
