@@ -1,6 +1,7 @@
 #include "syncmodel/QVSyncElemList.h"
 
 #include "syncmodel/ItemListDevice.h"
+#include "syncmodel/ItemTrash.h"
 
 #include <QDebug>
 
@@ -249,4 +250,45 @@ void QVSyncElemList::addElemForDeletion(const Elem& elem)
 {
     if (elem)
         _forDeletion.push_back(elem);
+}
+
+QVSyncElemList::State QVSyncElemList::getCurrentState() const
+{
+    State state;
+    for (const auto& elem : elems())
+        state.visible.emplace_back(elem, elem->isDeleted());
+    state.all = _allElems;
+    if (_trash)
+        state.trash = _trash->getList();
+    return state;
+}
+
+void QVSyncElemList::setStateFromDictionary(const State& state)
+{
+    auto contains = [](const std::vector<Elem>& list, const Elem& elem) {
+        return std::find(list.begin(), list.end(), elem) != list.end();
+    };
+    // Items added since the snapshot go; hidden ones stay.
+    std::vector<Elem> added;
+    for (const auto& elem : _allElems)
+        if (!contains(state.all, elem))
+            added.push_back(elem);
+    for (const auto& elem : added)
+        removeObject(elem);
+    for (const auto& [elem, wasDeleted] : state.visible) {
+        const bool gone = !contains(_allElems, elem) || (elem->isDeleted() && !wasDeleted);
+        if (!contains(_allElems, elem))
+            addObject(elem);
+        if (wasDeleted) {
+            elem->setDeleted();
+        } else if (gone) {
+            elem->setUndeleted();
+            tellSyncEngineAboutNewElem(elem, false);
+        }
+    }
+    if (_trash)
+        _trash->setList(state.trash);
+    if (!_shared)
+        constrainToSearchString(QString());
+    _dirty = true;
 }

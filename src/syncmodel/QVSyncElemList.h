@@ -10,6 +10,7 @@
 #include <vector>
 
 class ItemListDevice;
+class ItemTrash;
 
 // The items of one phone property. The visible items (_elems) start as the
 // same array as all items (_allElems) and part when the list is constrained
@@ -74,6 +75,19 @@ public:
 
     const std::vector<Elem>& elemsForDeletion() const { return _forDeletion; }
 
+    // Undo snapshot: the visible items with their deleted flags, which items
+    // the list held, and the trash's contents. Restoring puts the visible
+    // items back (undeleting and announcing the ones that had gone), drops
+    // items added since, and keeps items that were hidden at the time.
+    struct State {
+        std::vector<std::pair<Elem, bool>> visible;   // item, was deleted
+        std::vector<Elem> all;
+        QVariantList trash;
+    };
+    void setTrash(ItemTrash* trash) { _trash = trash; }
+    State getCurrentState() const;
+    void setStateFromDictionary(const State& state);
+
 private:
     const std::vector<Elem>& elems() const { return _shared ? _allElems : _elems; }
     void indexElem(const Elem& elem);
@@ -82,6 +96,7 @@ private:
 
     int _property;
     ItemListDevice* _device;
+    ItemTrash* _trash = nullptr;
     int _maxItemsOnDevice = kDefaultMaxItemsOnDevice;
     std::vector<Elem> _allElems;
     std::vector<Elem> _elems;

@@ -1,4 +1,5 @@
 #include "syncmodel/ItemListDevice.h"
+#include "syncmodel/ItemTrash.h"
 #include "syncmodel/QVSyncElemList.h"
 
 #include <gtest/gtest.h>
@@ -160,4 +161,48 @@ TEST(QVSyncElemList, ChangesQueueOnlyWhenPhoneGivesChangesAndHeldOnesWaitForConf
     EXPECT_EQ(list.changesForSyncEngine().size(), 2);
     list.clearChangesForSyncEngine();
     EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
+}
+
+namespace {
+class RecordingTrash : public ItemTrash {
+public:
+    QVariantList list;
+    std::vector<std::pair<std::shared_ptr<QVSyncElem>, bool>> put;
+    void putItemToTrash(const std::shared_ptr<QVSyncElem>& elem, const QString&, bool conflict) override
+    {
+        put.emplace_back(elem, conflict);
+        list.append(elem->getIdentityString());
+    }
+    QVariantList getList() override { return list; }
+    void setList(const QVariantList& l) override { list = l; }
+};
+} // namespace
+
+TEST(QVSyncElemList, UndoSnapshotRestoresItemsAndTrashAndKeepsHiddenItems)
+{
+    ListTestDevice device;
+    RecordingTrash trash;
+    QVSyncElemList list(0, &device);
+    list.setTrash(&trash);
+    auto shown = listElem(QStringLiteral("1"), QStringLiteral("alpha"));
+    auto hidden = listElem(QStringLiteral("2"), QStringLiteral("beta"));
+    auto fresh = listElem(QStringLiteral("T-9"), QStringLiteral("alpine"));
+    list.addObject(shown);
+    list.addObject(hidden);
+    list.constrainToSearchString(QStringLiteral("alp"));
+    const auto state = list.getCurrentState();
+
+    list.deleteItemByUser(shown);
+    trash.putItemToTrash(shown, QString(), false);
+    list.addObject(fresh);
+    list.clearChangesForSyncEngine();
+
+    list.setStateFromDictionary(state);
+    EXPECT_FALSE(shown->isDeleted());
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("beta")), hidden);   // not visible then, kept
+    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("alpine")), nullptr); // added since, gone
+    EXPECT_EQ(list.allCount(), 2);
+    EXPECT_TRUE(trash.list.isEmpty());
+    ASSERT_EQ(list.changesForSyncEngine().size(), 1);
+    EXPECT_EQ(list.changesForSyncEngine()[0].type(), platform::SyncChange::Add);
 }
