@@ -3,7 +3,7 @@
 #include "syncmodel/ItemListDevice.h"
 #include "syncmodel/ItemTrash.h"
 
-#include <QDebug>
+#include "syncmodel/SyncModelLog.h"
 
 #include <algorithm>
 
@@ -74,7 +74,7 @@ void QVSyncElemList::removeObject(const Elem& elem)
 void QVSyncElemList::insertObjectAtIndex(const Elem& elem, int index)
 {
     if (!elem || index < 0 || index > count()) {
-        qWarning() << "QVSyncElemList: insertion index" << index << "out of range" << count();
+        qCWarning(lcSyncModel) << "QVSyncElemList: insertion index" << index << "out of range" << count();
         return;
     }
     if (_shared) {
@@ -90,7 +90,7 @@ void QVSyncElemList::insertObjectAtIndex(const Elem& elem, int index)
 void QVSyncElemList::removeObjectAtIndex(int index)
 {
     if (index < 0 || index >= count()) {
-        qWarning() << "QVSyncElemList: removal index" << index << "out of range" << count();
+        qCWarning(lcSyncModel) << "QVSyncElemList: removal index" << index << "out of range" << count();
         return;
     }
     if (_shared) {
