@@ -292,3 +292,22 @@ void QVSyncElemList::setStateFromDictionary(const State& state)
         constrainToSearchString(QString());
     _dirty = true;
 }
+
+QVariantList QVSyncElemList::storedChangesForSyncEngine() const
+{
+    QVariantList stored;
+    for (const auto& change : _changes)
+        stored.append(change.storedDictionary());
+    return stored;
+}
+
+void QVSyncElemList::fillChangesForSyncEngineFromDict(const QVariantList& stored)
+{
+    for (const QVariant& entry : stored) {
+        platform::SyncChange change;
+        if (platform::SyncChange::fromStoredDictionary(entry, change))
+            _changes.append(change);
+        else
+            qCWarning(lcSyncModel) << "QVSyncElemList: skipping a stored change of the wrong kind" << entry;
+    }
+}

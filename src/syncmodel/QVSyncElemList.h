@@ -59,6 +59,10 @@ public:
     void confirmChangesFromSyncMLForSyncEngine();
     void discardChangesFromSyncMLForSyncEngine();
     void clearChangesForSyncEngine() { _changes.clear(); }
+    // The queued changes in their stored form, and their reading; entries
+    // of the wrong kind are skipped.
+    QVariantList storedChangesForSyncEngine() const;
+    void fillChangesForSyncEngineFromDict(const QVariantList& stored);
     QList<QString> deletedForEngine() const { return _deletedForEngine; }
 
     // SyncElemLookup

@@ -206,3 +206,29 @@ TEST(QVSyncElemList, UndoSnapshotRestoresItemsAndTrashAndKeepsHiddenItems)
     ASSERT_EQ(list.changesForSyncEngine().size(), 1);
     EXPECT_EQ(list.changesForSyncEngine()[0].type(), platform::SyncChange::Add);
 }
+
+TEST(QVSyncElemList, StoredChangesReadBackEqualAndWrongEntriesAreSkipped)
+{
+    ListTestDevice device;
+    QVSyncElemList list(0, &device);
+    list.addChangeForSyncEngine(platform::SyncChange(
+        platform::SyncChange::Modify, QStringLiteral("r1"),
+        {platform::SyncChange::setChange(QStringLiteral("first name"), QStringLiteral("Anna"))}));
+    list.addChangeForSyncEngine(platform::SyncChange(platform::SyncChange::Delete, QStringLiteral("r2")));
+    QVariantList stored = list.storedChangesForSyncEngine();
+    ASSERT_EQ(stored.size(), 2);
+    EXPECT_EQ(stored[0].toMap().value("type"), QVariant(2));
+
+    stored.append(QStringLiteral("not a change"));
+    stored.append(QVariantMap{{"type", 9}, {"recordIdentifier", "r3"}});
+    stored.append(QVariantMap{{"type", 1}, {"recordIdentifier", 5}});
+    stored.append(QVariantMap{{"type", 1}, {"recordIdentifier", "r4"}, {"changes", "junk"}});
+    QVSyncElemList back(0, &device);
+    back.fillChangesForSyncEngineFromDict(stored);
+    ASSERT_EQ(back.changesForSyncEngine().size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(back.changesForSyncEngine()[i].type(), list.changesForSyncEngine()[i].type());
+        EXPECT_EQ(back.changesForSyncEngine()[i].recordIdentifier(), list.changesForSyncEngine()[i].recordIdentifier());
+        EXPECT_EQ(back.changesForSyncEngine()[i].changes(), list.changesForSyncEngine()[i].changes());
+    }
+}
