@@ -311,3 +311,29 @@ void QVSyncElemList::fillChangesForSyncEngineFromDict(const QVariantList& stored
             qCWarning(lcSyncModel) << "QVSyncElemList: skipping a stored change of the wrong kind" << entry;
     }
 }
+
+void QVSyncElemList::sortBy(quint32 code, bool descending)
+{
+    _sortCode = code;
+    _sortDescending = descending;
+    sort();
+}
+
+void QVSyncElemList::sort()
+{
+    const bool reversed = !_sortDescending;
+    auto before = [reversed](const Elem& a, const Elem& b) {
+        const int result = a->defaultComparisation(*b);
+        return reversed ? result > 0 : result < 0;
+    };
+    std::stable_sort(_allElems.begin(), _allElems.end(), before);
+    if (!_shared)
+        std::stable_sort(_elems.begin(), _elems.end(), before);
+}
+
+void QVSyncElemList::reverse()
+{
+    std::reverse(_allElems.begin(), _allElems.end());
+    if (!_shared)
+        std::reverse(_elems.begin(), _elems.end());
+}

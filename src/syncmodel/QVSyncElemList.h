@@ -38,6 +38,14 @@ public:
     // Parts the visible items from all items, keeping those matching text.
     void constrainToSearchString(const QString& text);
 
+    // Sorting: the code is a big-endian four-character number ('dflt' the
+    // item's default comparison); with descending NO the comparison's order
+    // is reversed. Codes without a comparison here use the default one.
+    static constexpr quint32 kSortDefault = 0x64666C74;   // 'dflt'
+    void sortBy(quint32 code, bool descending);
+    void sort();
+    void reverse();
+
     // All items.
     int allCount() const { return int(_allElems.size()); }
     Elem objectAtIndex_cs(int index) const;
@@ -106,6 +114,8 @@ private:
     std::vector<Elem> _elems;
     bool _shared = true;
     bool _dirty = false;
+    quint32 _sortCode = kSortDefault;
+    bool _sortDescending = true;
     QHash<QString, Elem> _byURI;
     QHash<QString, Elem> _byIdentity;    // lower-cased identity
     QList<platform::SyncChange> _changes;

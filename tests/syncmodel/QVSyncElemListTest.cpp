@@ -14,6 +14,10 @@ public:
         _allContentString = identity;
     }
     QString getIdentityString() const override { return identity; }
+    int defaultComparisation(const QVSyncElem& other) const override
+    {
+        return identity.compare(static_cast<const ListTestElem&>(other).identity);
+    }
     QString identity;
 };
 
@@ -231,4 +235,23 @@ TEST(QVSyncElemList, StoredChangesReadBackEqualAndWrongEntriesAreSkipped)
         EXPECT_EQ(back.changesForSyncEngine()[i].recordIdentifier(), list.changesForSyncEngine()[i].recordIdentifier());
         EXPECT_EQ(back.changesForSyncEngine()[i].changes(), list.changesForSyncEngine()[i].changes());
     }
+}
+
+TEST(QVSyncElemList, DefaultSortWithDescendingNoReversesTheComparisonsOrder)
+{
+    QVSyncElemList list(0, nullptr);
+    for (const char* name : {"b", "c", "a"})
+        list.addObject(listElem(QLatin1String(name), QLatin1String(name)));
+    auto order = [&] {
+        QString text;
+        for (int i = 0; i < list.count(); ++i)
+            text += list.objectAtIndex(i)->getIdentityString();
+        return text;
+    };
+    list.sortBy(QVSyncElemList::kSortDefault, true);
+    EXPECT_EQ(order(), QStringLiteral("abc"));
+    list.sortBy(QVSyncElemList::kSortDefault, false);
+    EXPECT_EQ(order(), QStringLiteral("cba"));
+    list.reverse();
+    EXPECT_EQ(order(), QStringLiteral("abc"));
 }
