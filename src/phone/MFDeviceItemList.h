@@ -15,6 +15,7 @@ public:
     bool isMobileMaster(int property) override;
     int maxContacts() override;
     QString newFreeTID() override;
+    const void* notificationSender() override { return &_device; }
 
 private:
     MFDevice& _device;

@@ -14,4 +14,7 @@ public:
     // 0 when the phone model names no limit.
     virtual int maxContacts() = 0;
     virtual QString newFreeTID() = 0;
+    // The pointer the phone posts its notifications with (the phone object's
+    // own address, which observers compare).
+    virtual const void* notificationSender() = 0;
 };

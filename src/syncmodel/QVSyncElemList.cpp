@@ -4,6 +4,7 @@
 #include "syncmodel/ItemTrash.h"
 
 #include "syncmodel/SyncModelLog.h"
+#include "platform/NotificationCenter.h"
 
 #include <algorithm>
 
@@ -336,4 +337,24 @@ void QVSyncElemList::reverse()
     std::reverse(_allElems.begin(), _allElems.end());
     if (!_shared)
         std::reverse(_elems.begin(), _elems.end());
+}
+
+QString QVSyncElemList::changedNotificationName() const
+{
+    switch (_property) {
+    case 0: return QStringLiteral("DZ-ContactInvalidated");
+    case 1: return QStringLiteral("DZ-CalendarInvalidated");
+    case 2: return QStringLiteral("DZ-NoteInvalidated");
+    case 3: return QStringLiteral("DZ-BookmarkInvalidated");
+    default: return {};
+    }
+}
+
+void QVSyncElemList::postChangedNotification()
+{
+    const QString name = changedNotificationName();
+    if (name.isEmpty())
+        return;
+    platform::NotificationCenter::defaultCenter().post(name, _device ? _device->notificationSender() : nullptr,
+                                                       {{QStringLiteral("UUID"), QStringLiteral("ALL")}});
 }

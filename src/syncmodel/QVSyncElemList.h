@@ -46,6 +46,12 @@ public:
     void sort();
     void reverse();
 
+    // "DZ-ContactInvalidated", "DZ-CalendarInvalidated", "DZ-NoteInvalidated"
+    // or "DZ-BookmarkInvalidated" by property (none for others), with
+    // {"UUID": "ALL"} and the phone as sender.
+    QString changedNotificationName() const;
+    void postChangedNotification();
+
     // All items.
     int allCount() const { return int(_allElems.size()); }
     Elem objectAtIndex_cs(int index) const;

@@ -3,6 +3,7 @@
 #include "phone/BackupRules.h"
 #include "phone/MFDeviceItemList.h"
 #include "phone/SyncEnvironment.h"
+#include "platform/NotificationCenter.h"
 #include "syncmodel/QVSyncElemList.h"
 
 namespace {
@@ -23,4 +24,18 @@ TEST_F(MFDeviceItemListTest, AnswersWithThePhonesOwnDecisions)
     }
     const QString first = phone.newFreeTID();
     EXPECT_TRUE(first.startsWith(QStringLiteral("T-")));
+}
+
+TEST_F(MFDeviceItemListTest, ListNotificationsReachObserversOfTheDevice)
+{
+    const auto device = make({});
+    MFDeviceItemList phone(*device);
+    int received = 0;
+    int observer = 0;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.addObserver(&observer, QStringLiteral("DZ-ContactInvalidated"), device.get(),
+                       [&](const platform::Notification&) { ++received; });
+    QVSyncElemList(0, &phone).postChangedNotification();
+    center.removeObserver(&observer);
+    EXPECT_EQ(received, 1);
 }

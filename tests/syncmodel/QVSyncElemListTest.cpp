@@ -2,6 +2,8 @@
 #include "syncmodel/ItemTrash.h"
 #include "syncmodel/QVSyncElemList.h"
 
+#include "platform/NotificationCenter.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,6 +34,7 @@ public:
     bool isMobileMaster(int) override { return master; }
     int maxContacts() override { return contacts; }
     QString newFreeTID() override { return QStringLiteral("T-1"); }
+    const void* notificationSender() override { return this; }
 };
 
 std::shared_ptr<ListTestElem> listElem(const QString& uri, const QString& identity)
@@ -254,4 +257,21 @@ TEST(QVSyncElemList, DefaultSortWithDescendingNoReversesTheComparisonsOrder)
     EXPECT_EQ(order(), QStringLiteral("cba"));
     list.reverse();
     EXPECT_EQ(order(), QStringLiteral("abc"));
+}
+
+TEST(QVSyncElemList, ChangedNotificationByPropertyCarriesAllAndThePhone)
+{
+    ListTestDevice device;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    QStringList seen;
+    int observer = 0;
+    center.addObserver(&observer, QString(), &device, [&](const platform::Notification& n) {
+        if (n.userInfo.value(QStringLiteral("UUID")) == QStringLiteral("ALL"))
+            seen.append(n.name);
+    });
+    for (int property : {0, 1, 2, 3, 4, 5})
+        QVSyncElemList(property, &device).postChangedNotification();
+    center.removeObserver(&observer);
+    EXPECT_EQ(seen, (QStringList{"DZ-ContactInvalidated", "DZ-CalendarInvalidated", "DZ-NoteInvalidated",
+                                 "DZ-BookmarkInvalidated"}));
 }
