@@ -2,6 +2,8 @@
 
 #include "syncmodel/ItemListDevice.h"
 #include "syncmodel/ItemTrash.h"
+#include "syncmodel/QVVCalendarElem.h"
+#include "syncmodel/QVVCardElem.h"
 
 #include "syncmodel/SyncModelLog.h"
 #include "platform/NotificationCenter.h"
@@ -357,4 +359,22 @@ void QVSyncElemList::postChangedNotification()
         return;
     platform::NotificationCenter::defaultCenter().post(name, _device ? _device->notificationSender() : nullptr,
                                                        {{QStringLiteral("UUID"), QStringLiteral("ALL")}});
+}
+
+QVSyncElemList::Elem QVSyncElemList::createNewElem(const QVariant& data, const QString& sourceURI,
+                                                   const QString& protocol, const QString& device,
+                                                   const QString& parent)
+{
+    QString uri = sourceURI;
+    if (_property != 4 && uri.isEmpty() && _device)
+        uri = _device->newFreeTID();
+    if (_property == 0) {
+        auto contact = QVVCardElem::elemWithData(data, uri, protocol, device, parent);
+        if (contact && _hasOnlyFirstLast)
+            contact->setHasOnlyFirstLast(true);
+        return contact;
+    }
+    if (_property == 1 || _property == 5 || _property == 6)
+        return QVVCalendarElem::elemWithData(data, uri, protocol, device, parent);
+    return nullptr;
 }

@@ -26,6 +26,13 @@ public:
     int property() const { return _property; }
     int maxItemsOnDevice() const { return _maxItemsOnDevice; }
 
+    // A new item of the list's kind from raw text (contacts for 0, event
+    // and task items for 1, 5 and 6, null for others); without an id it gets
+    // a temporary one from the phone. Not added to the list.
+    Elem createNewElem(const QVariant& data, const QString& sourceURI, const QString& protocol,
+                       const QString& device, const QString& parent);
+    void setHasOnlyFirstLast(bool onlyFirstLast) { _hasOnlyFirstLast = onlyFirstLast; }
+
     // Visible items.
     int count() const { return int(elems().size()); }
     Elem objectAtIndex(int index) const;
@@ -120,6 +127,7 @@ private:
     std::vector<Elem> _elems;
     bool _shared = true;
     bool _dirty = false;
+    bool _hasOnlyFirstLast = false;
     quint32 _sortCode = kSortDefault;
     bool _sortDescending = true;
     QHash<QString, Elem> _byURI;

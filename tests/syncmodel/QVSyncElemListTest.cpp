@@ -1,6 +1,8 @@
 #include "syncmodel/ItemListDevice.h"
 #include "syncmodel/ItemTrash.h"
 #include "syncmodel/QVSyncElemList.h"
+#include "syncmodel/QVVCalendarElem.h"
+#include "syncmodel/QVVCardElem.h"
 
 #include "platform/NotificationCenter.h"
 
@@ -274,4 +276,21 @@ TEST(QVSyncElemList, ChangedNotificationByPropertyCarriesAllAndThePhone)
     center.removeObserver(&observer);
     EXPECT_EQ(seen, (QStringList{"DZ-ContactInvalidated", "DZ-CalendarInvalidated", "DZ-NoteInvalidated",
                                  "DZ-BookmarkInvalidated"}));
+}
+
+TEST(QVSyncElemList, CreateNewElemPicksTheClassByPropertyAndTakesATemporaryId)
+{
+    ListTestDevice device;
+    EXPECT_EQ(QVSyncElemList(4, &device).createNewElem(QVariant(), QString(), "vCard", QString(), QString()), nullptr);
+    EXPECT_EQ(QVSyncElemList(2, &device).createNewElem(QVariant(), QString(), "vCard", QString(), QString()), nullptr);
+    QVSyncElemList contacts(0, &device);
+    contacts.setHasOnlyFirstLast(true);
+    const auto contact = contacts.createNewElem(QVariant(), QString(), "vCard", QString(), QString());
+    ASSERT_NE(dynamic_cast<QVVCardElem*>(contact.get()), nullptr);
+    EXPECT_EQ(contact->sourceURI(), QStringLiteral("T-1"));
+    for (int property : {1, 5, 6}) {
+        const auto event = QVSyncElemList(property, &device).createNewElem(QVariant(), "12", "vCal", QString(), QString());
+        EXPECT_NE(dynamic_cast<QVVCalendarElem*>(event.get()), nullptr) << property;
+        EXPECT_EQ(event->sourceURI(), QStringLiteral("12"));
+    }
 }
