@@ -62,6 +62,11 @@ public:
     }
     static QVariantMap clearChange(const QString& name) { return propertyChange(ISyncChangePropertyClear, name); }
 
+    // The stored form: {"type": 1-3, "recordIdentifier", "changes"}. Reading
+    // answers false and leaves change alone for anything not of that form.
+    QVariantMap storedDictionary() const;
+    static bool fromStoredDictionary(const QVariant& stored, SyncChange& change);
+
 private:
     Type m_type = Modify;
     QString m_recordIdentifier;

@@ -1,0 +1,3 @@
+#include "syncmodel/SyncModelLog.h"
+
+Q_LOGGING_CATEGORY(lcSyncModel, "marvesto.syncmodel", QtInfoMsg)
