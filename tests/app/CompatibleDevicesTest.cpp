@@ -31,6 +31,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include "GuiGapLimit.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ TEST_F(CompatibleDevicesTest, SortsByColumnFindsRowsByTypingAndScalesPicturesWhe
     EXPECT_EQ(list->currentIndex().data().toString(), QStringLiteral("Sender"));
     QApplication::processEvents();
     probe.stop();
-    EXPECT_LT(probe.longest(), 50 * 4) << "a sanitized build; the real-time figure is printed above";
+    EXPECT_LT(probe.longest(), testing_support::kGuiGapLimitMs) << "the real-time figure is printed above";
     // The screenshot is the test's own work, outside the watched span.
     platform::gui::saveGrab(&window, QStringLiteral("compatible-devices"));
 }
