@@ -4,6 +4,7 @@
 #include "devicewindow/queue/ActionMasterTable.h"
 #include "devicewindow/queue/ActionMasterView.h"
 
+#include "devicewindow/queue/FeedBackOnGuiThread.h"
 #include "jobs/JobNames.h"
 
 #include <QApplication>
@@ -118,16 +119,7 @@ bool ActionMasterHdlr::addActionToMaster(const std::shared_ptr<QVFeedBack>& entr
 {
     if (!actionMasterTable_ || !actionMasterTable_->addActionToMasterTable(entry))
         return false;
-    QPointer<ActionMasterHdlr> self(this);
-    entry->addFeedBackNotification(this, [self](const platform::Notification& notification) {
-        if (QThread::currentThread() == qApp->thread()) {
-            if (self)
-                self->feedBackNotify(notification);
-            return;
-        }
-        QMetaObject::invokeMethod(
-            qApp, [self, notification] { if (self) self->feedBackNotify(notification); }, Qt::QueuedConnection);
-    });
+    observeFeedBackOnGuiThread(entry, this);
     actionMasterTable_->startAddAnimation(entry);
     return true;
 }

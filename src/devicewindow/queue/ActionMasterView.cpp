@@ -3,6 +3,7 @@
 #include "devicewindow/queue/ActionBusyIndicator.h"
 #include "devicewindow/queue/ActionMasterSubText.h"
 
+#include "devicewindow/queue/FeedBackOnGuiThread.h"
 #include "jobs/JobNames.h"
 #include "platform/gui/Images.h"
 
@@ -114,16 +115,7 @@ QString ActionMasterView::displayTextOf(const QVFeedBack& entry)
 void ActionMasterView::observe(const std::shared_ptr<QVFeedBack>& entry)
 {
     observed_ = entry.get();
-    QPointer<ActionMasterView> self(this);
-    entry->addFeedBackNotification(this, [self](const platform::Notification& notification) {
-        if (QThread::currentThread() == qApp->thread()) {
-            if (self)
-                self->feedBackNotify(notification);
-            return;
-        }
-        QMetaObject::invokeMethod(
-            qApp, [self, notification] { if (self) self->feedBackNotify(notification); }, Qt::QueuedConnection);
-    });
+    observeFeedBackOnGuiThread(entry, this);
 }
 
 void ActionMasterView::stopObserving()

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "jobs/QVFeedBack.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
+
+#include <memory>
+
+// Registers receiver for entry's feedback notifications and delivers each on
+// the GUI thread (jobs may post from their own threads), never to a receiver
+// already gone.
+template <typename Receiver>
+void observeFeedBackOnGuiThread(const std::shared_ptr<QVFeedBack>& entry, Receiver* receiver)
+{
+    QPointer<Receiver> self(receiver);
+    entry->addFeedBackNotification(receiver, [self](const platform::Notification& notification) {
+        if (QThread::currentThread() == qApp->thread()) {
+            if (self)
+                self->feedBackNotify(notification);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            qApp, [self, notification] { if (self) self->feedBackNotify(notification); }, Qt::QueuedConnection);
+    });
+}
