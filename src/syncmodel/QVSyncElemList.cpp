@@ -39,6 +39,15 @@ void QVSyncElemList::indexElem(const Elem& elem)
 
 void QVSyncElemList::unindexElem(const Elem& elem)
 {
+    // Mostly the item is still indexed under its present id and identity;
+    // only when one of them changed since is the whole index searched.
+    const QString uri = elem->sourceURI();
+    const QString identity = elem->getIdentityString().toLower();
+    if (!uri.isEmpty() && !identity.isEmpty() && _byURI.value(uri) == elem && _byIdentity.value(identity) == elem) {
+        _byURI.remove(uri);
+        _byIdentity.remove(identity);
+        return;
+    }
     for (auto it = _byURI.begin(); it != _byURI.end();)
         it = it.value() == elem ? _byURI.erase(it) : std::next(it);
     for (auto it = _byIdentity.begin(); it != _byIdentity.end();)
