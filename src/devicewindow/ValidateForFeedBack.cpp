@@ -1,10 +1,9 @@
 #include "devicewindow/ValidateForFeedBack.h"
 
+#include "devicewindow/FeedBackOnGuiThread.h"
 #include "jobs/JobNames.h"
 #include "widgets/ScaledImageButtonValidation.h"
 
-#include <QApplication>
-#include <QThread>
 
 namespace {
 int liveValidators = 0;
@@ -22,16 +21,7 @@ ValidateForFeedBack::ValidateForFeedBack(QWidget* view, const std::shared_ptr<QV
     : validateView_(view), entry_(entry)
 {
     ++liveValidators;
-    QPointer<ValidateForFeedBack> self(this);
-    entry->addFeedBackNotification(this, [self](const platform::Notification& notification) {
-        if (QThread::currentThread() == qApp->thread()) {
-            if (self)
-                self->feedBackEndNotify(notification);
-            return;
-        }
-        QMetaObject::invokeMethod(
-            qApp, [self, notification] { if (self) self->feedBackEndNotify(notification); }, Qt::QueuedConnection);
-    });
+    observeFeedBackOnGuiThread(entry, this, &ValidateForFeedBack::feedBackEndNotify);
     ValidateScaledImageButtons(view);
 }
 

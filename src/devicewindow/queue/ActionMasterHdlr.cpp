@@ -4,7 +4,7 @@
 #include "devicewindow/queue/ActionMasterTable.h"
 #include "devicewindow/queue/ActionMasterView.h"
 
-#include "devicewindow/queue/FeedBackOnGuiThread.h"
+#include "devicewindow/FeedBackOnGuiThread.h"
 #include "jobs/JobNames.h"
 
 #include <QApplication>
@@ -119,7 +119,7 @@ bool ActionMasterHdlr::addActionToMaster(const std::shared_ptr<QVFeedBack>& entr
 {
     if (!actionMasterTable_ || !actionMasterTable_->addActionToMasterTable(entry))
         return false;
-    observeFeedBackOnGuiThread(entry, this);
+    observeFeedBackOnGuiThread(entry, this, &ActionMasterHdlr::feedBackNotify);
     actionMasterTable_->startAddAnimation(entry);
     return true;
 }

@@ -3,7 +3,7 @@
 #include "devicewindow/queue/ActionBusyIndicator.h"
 #include "devicewindow/queue/ActionMasterSubText.h"
 
-#include "devicewindow/queue/FeedBackOnGuiThread.h"
+#include "devicewindow/FeedBackOnGuiThread.h"
 #include "jobs/JobNames.h"
 #include "platform/gui/Images.h"
 
@@ -115,7 +115,7 @@ QString ActionMasterView::displayTextOf(const QVFeedBack& entry)
 void ActionMasterView::observe(const std::shared_ptr<QVFeedBack>& entry)
 {
     observed_ = entry.get();
-    observeFeedBackOnGuiThread(entry, this);
+    observeFeedBackOnGuiThread(entry, this, &ActionMasterView::feedBackNotify);
 }
 
 void ActionMasterView::stopObserving()
