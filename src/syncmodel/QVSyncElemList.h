@@ -86,6 +86,26 @@ public:
     void fillChangesForSyncEngineFromDict(const QVariantList& stored);
     QList<QString> deletedForEngine() const { return _deletedForEngine; }
 
+    // Groups and calendars: contacts have groups, the calendar property
+    // calendars; bookmarks keep their folders as groups.
+    bool hasGroupObjects() const { return _property == 0; }
+    bool hasCalendarObjects() const { return _property == 1; }
+
+    // ---- Construction from the stored dictionary, the stored forms, zombies
+    // ---- and diff commands (QVSyncElemListStorage.cpp)
+
+    // ---- Item makers, lookups, counts and list edits (QVSyncElemList.cpp)
+
+    // ---- Visible items, search, sort and bookmark positions
+    // ---- (QVSyncElemListViews.cpp)
+
+    // ---- Pulled desktop changes, the merge of a phone's item and items
+    // ---- from dictionaries (QVSyncElemListEngine.cpp)
+
+    // ---- Change records of a session (QVSyncElemListChanges.cpp)
+
+    // ---- Group and calendar membership (QVSyncElemListGroups.cpp)
+
     // SyncElemLookup
     Elem getItemForIdentity(const QString& identity) override;
     bool wantsSyncChangesFromEngine(int property) override;
@@ -119,6 +139,13 @@ private:
     void unindexElem(const Elem& elem);
     void rebuildIdentityIndex();
 
+    // ---- storage
+
+    // ---- list edits and views
+
+    // ---- desktop changes, change records, groups
+
+    // ---- common
     int _property;
     ItemListDevice* _device;
     ItemTrash* _trash = nullptr;

@@ -1,4 +1,4 @@
-#include "syncmodel/ItemListDevice.h"
+#include "ListTestDevice.h"
 #include "syncmodel/ItemTrash.h"
 #include "syncmodel/QVSyncElemList.h"
 #include "syncmodel/QVVCalendarElem.h"
@@ -25,19 +25,6 @@ public:
     QString identity;
 };
 
-class ListTestDevice : public ItemListDevice {
-public:
-    bool fromEngine = true;
-    bool fromDevice = true;
-    bool master = false;
-    int contacts = 0;
-    bool wantsSyncChangesFromEngine(int) override { return fromEngine; }
-    bool wantsSyncChangesFromDevice(int) override { return fromDevice; }
-    bool isMobileMaster(int) override { return master; }
-    int maxContacts() override { return contacts; }
-    QString newFreeTID() override { return QStringLiteral("T-1"); }
-    const void* notificationSender() override { return this; }
-};
 
 std::shared_ptr<ListTestElem> listElem(const QString& uri, const QString& identity)
 {
@@ -287,7 +274,7 @@ TEST(QVSyncElemList, CreateNewElemPicksTheClassByPropertyAndTakesATemporaryId)
     contacts.setHasOnlyFirstLast(true);
     const auto contact = contacts.createNewElem(QVariant(), QString(), "vCard", QString(), QString());
     ASSERT_NE(dynamic_cast<QVVCardElem*>(contact.get()), nullptr);
-    EXPECT_EQ(contact->sourceURI(), QStringLiteral("T-1"));
+    EXPECT_TRUE(contact->sourceURI().startsWith(QStringLiteral("T-"))) << contact->sourceURI().toStdString();
     for (int property : {1, 5, 6}) {
         const auto event = QVSyncElemList(property, &device).createNewElem(QVariant(), "12", "vCal", QString(), QString());
         EXPECT_NE(dynamic_cast<QVVCalendarElem*>(event.get()), nullptr) << property;
