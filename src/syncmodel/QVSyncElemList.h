@@ -6,7 +6,11 @@
 #include <QHash>
 #include <QList>
 
+#include <QStringList>
+#include <QVariantMap>
+
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ItemListDevice;
@@ -146,6 +150,18 @@ private:
     // ---- desktop changes, change records, groups
 
     // ---- common
+    QString _database;
+    QVariantMap _listinfo;                     // stored info keys, written back unchanged
+    std::optional<std::vector<Elem>> _zombies; // a stale stored state: the list needs an initial read
+    QStringList _invisibleDeletion;            // device ids to delete on the phone, no longer shown
+    QVariantList _oldFashionedItems;           // stored raw entries waiting for conversion
+    std::vector<Elem> _itemsForTrash;          // go to the trash when the session ends
+    std::optional<QVariantMap> _groups;        // group record id -> {"name", "members"} (and bookmark folders)
+    std::optional<QVariantMap> _calendars;     // calendar record id -> calendar record
+    QString _targetGroup;                      // where new phone items go
+    std::optional<QStringList> _enabledGroups; // none: all groups or calendars
+    bool _usesSyncEngine = false;
+    qint64 _syncModeFromFile = 0;
     int _property;
     ItemListDevice* _device;
     ItemTrash* _trash = nullptr;
