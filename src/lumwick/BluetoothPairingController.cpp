@@ -285,7 +285,11 @@ bool BluetoothPairingController::doesDeviceNeedPairing() const
 {
     const std::shared_ptr<DeviceExpert> e = expert();
     const DZDeviceProperties* props = e ? e->properties().get() : nullptr;
-    return !props || props->count() < 3 || props->deviceHasStalePairing();
+    if (!props || props->count() < 3 || props->deviceHasStalePairing())
+        return true;
+    // A phone an inquiry found holds its services besides name and address,
+    // yet nothing identified it: without a pairing it needs one.
+    return props->deviceNumber() <= 0 && e->isBluetoothExpert() && !e->isPaired();
 }
 
 // --- showing and leaving ----------------------------------------------------

@@ -166,6 +166,11 @@ TEST_F(BluetoothPairing, SkippedOnlyForACheckedPairedPhone)
         {"checked",
          {{"Wizard.BluetoothAddress", kPairingPhone}, {"Wizard.QuorvalisDeviceID", 412}, {"Wizard.ModelName", "KU990"}},
          true},
+        // An inquiry found it: its services are known, it was never paired.
+        {"found, not paired",
+         {{"Wizard.BluetoothAddress", kPairingPhone}, {"Wizard.QuorvalisDeviceID", 0},
+          {"Wizard.DeviceUserName", "Mia's KE850"}, {"Wizard.HasSerialPort", true}, {"Wizard.HasObex", true}},
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

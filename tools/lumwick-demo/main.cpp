@@ -44,10 +44,12 @@ public:
         qInfo().noquote() << "wizard ended with" << QDebug::toString(properties);
         QApplication::quit();
     }
-    // The program takes every phone whose model it knows.
+    // The program takes every phone whose model it knows, and a phone not
+    // identified yet (0), which the pairing pane identifies.
     bool isValid(const QVariantMap& properties) override
     {
-        return properties.value(QLatin1String(DZDeviceProperties::kDeviceNumberKey)).toInt() > 0;
+        const QVariant id = properties.value(QLatin1String(DZDeviceProperties::kDeviceNumberKey));
+        return id.isValid() && id.toInt() >= 0;
     }
 };
 
