@@ -214,6 +214,8 @@ QMenuBar* buildMenuBar(AppController& controller, QWidget* window)
     QMenu* file = bar->addMenu(QObject::tr("&File"));
     QAction* close = addItem(file, QObject::tr("&Close Window"), QKeySequence(Qt::CTRL | Qt::Key_W));
     close->setObjectName(QStringLiteral("closeWindowAction"));
+    // Closes the window it belongs to: a phone's window has its own Ctrl+W.
+    close->setShortcutContext(Qt::WindowShortcut);
     QObject::connect(close, &QAction::triggered, c, &AppController::requestQuit);
 
     QMenu* windowMenu = bar->addMenu(QObject::tr("&Window"));

@@ -191,9 +191,12 @@ TEST(ConnectHandOver, AClickOnTheSimulatedPhoneOpensOneWindowThatItsDocumentOwns
     EXPECT_EQ(c.documents->documents().size(), 1u);
     EXPECT_EQ(phone->document(), document);
 
-    // The window closes its document.
-    document->performClose();
+    // Ctrl+W on the phone's window closes that window and its document, and
+    // only that: the main window's Close Window is the main window's.
+    window->window()->activateWindow();
+    QTest::keyClick(window->window(), Qt::Key_W, Qt::ControlModifier);
     ASSERT_TRUE(testing_support::runUntil([&] { return c.documents->documents().empty(); }, 5.0, 0.05));
+    EXPECT_FALSE(c.f->app.controller->isTerminating());
 }
 
 TEST(ConnectHandOver, APhoneThatCannotBeOpenedAsksAndBackReturnsToThePhoneList)
