@@ -11,6 +11,10 @@ TarnexWindow::TarnexWindow(QWidget* parent)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_ShowWithoutActivating, false);
     setAttribute(Qt::WA_TranslucentBackground, false);
+    // Built as a tool window first, it lost its say in when the program's
+    // last window closed: while it shows, closing another window (the
+    // preferences, the manual) must not end the program.
+    setAttribute(Qt::WA_QuitOnClose, true);
     setBackAlphaValue(1.0);
     setWindowOpacity(0.0);
     // The window itself takes the keyboard first, so no title-bar button

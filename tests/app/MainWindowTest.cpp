@@ -1,6 +1,8 @@
 #include "AppTestSupport.h"
 
 #include "app/MainWindow.h"
+#include "app/PreferenceHandler.h"
+#include "app/PreferenceWindow.h"
 #include "app/TarnexActionView.h"
 #include "app/TarnexMainView.h"
 #include "app/TarnexRollOverButton.h"
@@ -17,6 +19,7 @@
 #include <QEnterEvent>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -234,3 +237,26 @@ TEST(TarnexViews, SheetSyncAndActionViewsDraw)
 }
 
 } // namespace
+
+TEST_F(MainWindowTest, ClosingAnotherWindowLeavesTheProgramRunning)
+{
+    // The preferences window (as any other of the program's windows)
+    // closes; the main window stays and nothing starts to quit. Run in
+    // the program's event loop, where Qt would end it on a last window.
+    PreferenceHandler& handler = PreferenceHandler::sharedPreferenceHandler();
+    QWidget* preferences = nullptr;
+    QTimer::singleShot(0, [&] {
+        handler.openPreferenceWindow();
+        preferences = handler.window();
+        if (!preferences)
+            return QApplication::exit(1);
+        QTimer::singleShot(100, preferences, &QWidget::close);
+    });
+    QTimer::singleShot(1500, [] { QApplication::exit(7); });
+    EXPECT_EQ(QApplication::exec(), 7) << "the event loop ran until the test ended it";
+    ASSERT_NE(preferences, nullptr);
+    EXPECT_FALSE(preferences->isVisible());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(f.controller->isTerminating());
+    handler.releaseWindow();
+}
