@@ -201,6 +201,8 @@ CompatibleDevices::CompatibleDevices(QWidget* parent) : QWidget(parent, Qt::Wind
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(form_);
     setWindowTitle(form_->windowTitle());
+    // Wide enough for every column, tall enough for a few rows.
+    resize(kInitialSize);
     using platform::gui::outlet;
     headline_ = outlet<QLabel>(form_, QStringLiteral("headline"));
     footer_ = outlet<QLabel>(form_, QStringLiteral("footer"));

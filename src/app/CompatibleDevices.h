@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QVariantList>
+#include <QSize>
 #include <QWidget>
 
 class QSortFilterProxyModel;
@@ -48,6 +49,7 @@ class CompatibleDevices : public QWidget {
     Q_OBJECT
 public:
     static constexpr const char* kWindowNibName = "CompatibleDevices";
+    static constexpr QSize kInitialSize{620, 420};
     static constexpr const char* kSaveName = "DeviceListTarnexSync";
     static constexpr const char* kDumpFile = "Marvesto-DeviceData.plist";
     static constexpr const char* kFilesFolder = "%@-Files";

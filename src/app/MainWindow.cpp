@@ -3,6 +3,7 @@
 #include "app/AppController.h"
 #include "app/AppKeys.h"
 #include "app/CompatibleDevices.h"
+#include "app/GuiGapWatch.h"
 #include "app/PreferenceHandler.h"
 #include "app/TarnexActionView.h"
 #include "app/TarnexImages.h"
@@ -18,11 +19,12 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QMenuBar>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace mainwindow {
@@ -225,7 +227,11 @@ QMenuBar* buildMenuBar(AppController& controller, QWidget* window)
     addItem(windowMenu, QObject::tr("Organizer &Trash"), {}, false);
     QAction* supported = addItem(windowMenu, QObject::tr("Supported &Devices"));
     supported->setObjectName(QStringLiteral("supportedDevicesAction"));
-    QObject::connect(supported, &QAction::triggered, c, [] { CompatibleDevices::showCompatibleDevices(); });
+    QObject::connect(supported, &QAction::triggered, c, [c] {
+        GuiGapWatch::begin(QStringLiteral("opening the supported devices"));
+        CompatibleDevices::showCompatibleDevices();
+        QTimer::singleShot(1000, c, [] { GuiGapWatch::end(QStringLiteral("opening the supported devices")); });
+    });
 
     QMenu* help = bar->addMenu(QObject::tr("&Help"));
     QAction* manual = addItem(help, QObject::tr("@app@ &Manual"), QKeySequence(Qt::Key_F1));
