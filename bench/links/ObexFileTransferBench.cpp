@@ -6,7 +6,8 @@
 //  - BM_ObexftpRatio256KB: the same file got from the phone at packet size
 //    500 (the most obexftp's tty transport takes) once by `obexftp -t <tty>`
 //    and once by the connection, each timed from its start (switch, connect,
-//    get) to its end; "ratio" is ours over obexftp's. Skipped without obexftp.
+//    get) to its end; "ratio" is ours over obexftp's. obexftp_list_s is a
+//    listing-only run of obexftp, its fixed cost. Skipped without obexftp.
 //   bench_links_obexftp [--rate=BITS_PER_S] [benchmark options]
 #include "links/CommonObexATSwitchTransportLayer.h"
 #include "links/ObexFileTransferConnection.h"
@@ -188,6 +189,7 @@ void BM_ObexftpRatio256KB(benchmark::State& state)
     const int rate = int(state.range(0));
     double ours = 0;
     double theirs = 0;
+    double theirsListing = 0;
     for (auto _ : state) {
         {
             SwitchPhone phone(rate, 500);
@@ -224,6 +226,22 @@ void BM_ObexftpRatio256KB(benchmark::State& state)
                 state.SkipWithError("obexftp did not get the file");
                 return;
             }
+            // Its fixed cost: the same start, switch and connect, listing only.
+            QProcess lister;
+            lister.setProcessChannelMode(QProcess::MergedChannels);
+            QElapsedTimer clock;
+            clock.start();
+            lister.start(program, {QStringLiteral("-t"), phone.sim.slavePath(), QStringLiteral("-l"),
+                                   QStringLiteral("D")});
+            const bool listed = ftpWait([&] { return lister.state() == QProcess::NotRunning; }, 120);
+            const double listSeconds = clock.nsecsElapsed() / 1e9;
+            const QByteArray listing = lister.readAll();
+            if (listed && listing.contains("folder-listing"))
+                theirsListing += listSeconds;
+            else if (!listed)
+                lister.kill();
+            else
+                std::fprintf(stderr, "obexftp listing: %s\n", listing.constData());
         }
         SwitchPhone phone(rate, 500);
         if (!phone.started) {
@@ -244,6 +262,7 @@ void BM_ObexftpRatio256KB(benchmark::State& state)
     const double n = double(state.iterations());
     state.counters["obexftp_s"] = theirs / n;
     state.counters["ours_s"] = ours / n;
+    state.counters["obexftp_list_s"] = theirsListing / n;
     state.counters["ratio"] = ours / theirs;
     state.counters["ours_line_share"] = double(kFtpBytes) * n / ours / (rate / 10.0);
     state.counters["obexftp_line_share"] = double(kFtpBytes) * n / theirs / (rate / 10.0);
