@@ -96,8 +96,7 @@ struct SwitchPhone {
                 auto transport = std::make_unique<CommonObexATSwitchTransportLayer>(
                     nullptr, ObexSwitchSettings{}, QVariantMap(), QStringLiteral("USB-Serial"), false);
                 transport->setChannelFactory([](const QString&, const QVariantMap&, MFDevice* device,
-                                                SerialDelegateProtocol* delegate,
-                                                SerialATChannel::PhoneTraits traits) {
+                                                SerialDelegateProtocol* delegate, SerialATChannel::PhoneTraits traits) {
                     const QVariantMap wiz{{"vendorId", 0x1004}, {"productId", 0x6000}, {"serialNumber", "35201234"}};
                     return std::unique_ptr<SerialATChannel>(
                         USBSerialATChannel::withWizDict(device, wiz, delegate, traits));
@@ -110,8 +109,8 @@ struct SwitchPhone {
     int run(const std::function<int(const std::shared_ptr<QVDeviceCallback>&)>& request)
     {
         std::optional<int> status;
-        const int answer = request(QVDeviceCallback::commandObject(
-            &kFtpSender, [&](QVDeviceCallback& c) { status = c.returnStatus(); }, {}));
+        const int answer = request(
+            QVDeviceCallback::commandObject(&kFtpSender, [&](QVDeviceCallback& c) { status = c.returnStatus(); }, {}));
         if (answer != 0)
             return answer;
         return ftpWait([&] { return status.has_value(); }) ? *status : 1;
@@ -208,8 +207,9 @@ void BM_ObexftpRatio256KB(benchmark::State& state)
                 client.setProcessChannelMode(QProcess::MergedChannels);
                 QElapsedTimer clock;
                 clock.start();
-                client.start(program, {QStringLiteral("-t"), phone.sim.slavePath(), QStringLiteral("-c"),
-                                       QStringLiteral("D"), QStringLiteral("-g"), QStringLiteral("big.bin")});
+                client.start(program,
+                             {QStringLiteral("-t"), phone.sim.slavePath(), QStringLiteral("-c"), QStringLiteral("D"),
+                              QStringLiteral("-g"), QStringLiteral("big.bin")});
                 const bool finished = ftpWait([&] { return client.state() == QProcess::NotRunning; }, 120);
                 const double elapsed = clock.nsecsElapsed() / 1e9;
                 output += client.readAll();
@@ -231,8 +231,8 @@ void BM_ObexftpRatio256KB(benchmark::State& state)
             lister.setProcessChannelMode(QProcess::MergedChannels);
             QElapsedTimer clock;
             clock.start();
-            lister.start(program, {QStringLiteral("-t"), phone.sim.slavePath(), QStringLiteral("-l"),
-                                   QStringLiteral("D")});
+            lister.start(program,
+                         {QStringLiteral("-t"), phone.sim.slavePath(), QStringLiteral("-l"), QStringLiteral("D")});
             const bool listed = ftpWait([&] { return lister.state() == QProcess::NotRunning; }, 120);
             const double listSeconds = clock.nsecsElapsed() / 1e9;
             const QByteArray listing = lister.readAll();

@@ -166,14 +166,16 @@ TEST_F(MassStorageFileJobsTest, ListCopyBothWaysMakeAFolderAndDeleteThroughTheTr
         << "the folder is listed again and shows the new file";
 
     folder->makeFolder(QStringLiteral("New"));
-    ASSERT_TRUE(runUntil([&] { return QFileInfo(phone + "/Pictures/New").isDir() && !folder->hasActionsInProgress(); }));
+    ASSERT_TRUE(
+        runUntil([&] { return QFileInfo(phone + "/Pictures/New").isDir() && !folder->hasActionsInProgress(); }));
     runUntil([&] { return folder->status() == dztree::kUpToDate && !folder->hasActionsInProgress(); });
     EXPECT_TRUE(folder->entryWithName(QStringLiteral("New")));
 
     auto up = manager->getEntry(QStringLiteral("/PHONE/Pictures/up.bin"));
     ASSERT_TRUE(up);
     up->deleteEntry();
-    ASSERT_TRUE(runUntil([&] { return !QFileInfo::exists(phone + "/Pictures/up.bin") && !folder->hasActionsInProgress(); }));
+    ASSERT_TRUE(
+        runUntil([&] { return !QFileInfo::exists(phone + "/Pictures/up.bin") && !folder->hasActionsInProgress(); }));
     EXPECT_EQ(storageTree(phone), (QStringList{"Pictures", "Pictures/New", "Pictures/a.jpg"}));
     EXPECT_EQ(readFile(phone + "/Pictures/a.jpg"), storageBytes(kPictureSize, 1)) << "the rest stays";
 }
@@ -236,8 +238,8 @@ TEST_F(MassStorageFileJobsTest, LinksOutOfAFolderCopyNothingOutsideTheDestinatio
 
     QDir(mac.path()).mkpath(QStringLiteral("to"));
     auto notify = std::make_shared<jobs_test::RecordingNotify>();
-    auto group =
-        GroupActionCopyFolderToMac::copyMobileDirectory(QStringLiteral("/PHONE/S"), mac.filePath("to"), false, notify);
+    auto group = GroupActionCopyFolderToMac::copyMobileDirectory(QStringLiteral("/PHONE/S"), mac.filePath("to"), false,
+                                                                 notify);
     ASSERT_TRUE(device->addAction(group));
     ASSERT_TRUE(runUntil([&] { return group->hasEnded(); }));
     EXPECT_EQ(storageTree(mac.path()), (QStringList{"to", "to/S", "to/S/good.txt"}));
