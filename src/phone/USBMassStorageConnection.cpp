@@ -164,6 +164,13 @@ int USBMassStorageConnection::getDirectoryContentsAtPath(const QString& path,
                 QStringLiteral("USB volume: link %1 leads out of the volume, not listed").arg(info.absoluteFilePath()));
             continue;
         }
+        if (info.isSymLink() && info.isDir()) {
+            // A walk of the tree (copy, delete) would follow it, round a
+            // loop or into another folder's files.
+            QVLOG(qvlog::kXT,
+                  QStringLiteral("USB volume: link %1 leads to a folder, not listed").arg(info.absoluteFilePath()));
+            continue;
+        }
         entries.append(FTPFile::ftpFileWithAttributes(attributesOf(info, info.fileName()), folder, &_device));
     }
     return fail(callback, 0, QVariant::fromValue(entries));

@@ -16,7 +16,8 @@ class MFDevice;
 // ISO 8601, "file-type" 1 for a folder); copies run through the USB copy
 // handler. Symbolic links never lead out of the volumes, only regular files
 // are copied, and a volume that went away ends a request with
-// kIOReturnNoDevice.
+// kIOReturnNoDevice. Links to folders are not listed: a walk of the tree
+// (copy, delete) never follows one.
 class USBMassStorageConnection : public FileTransferConnection {
 public:
     static constexpr const char* kConnectionType = "USB-MassStorage";

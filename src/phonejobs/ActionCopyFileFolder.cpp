@@ -13,6 +13,7 @@
 #include "phone/MFDevice.h"
 #include "phonejobs/FileJobNames.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -138,6 +139,8 @@ bool ActionCopyFileFolder::needsNoPhone() const
 
 QString ActionCopyFileFolder::sourceMirrorFile() const
 {
+    if (_staging)
+        return QDir(_staging->path()).filePath(lastPathComponent(_inSourceFile));
     if (isSourceInMirror())
         return _inSourceFile;
     DZDataManager* manager = dataManager();
@@ -216,12 +219,30 @@ int ActionCopyFileFolder::startAction()
         if (answer != 0)
             return answer;
         const QString mirrorFile = mirrorPathForMobilePath(_inSourceFile);
-        if (mirrorFile.isEmpty())
-            return links::kIOReturnError;
+        QString fetchFolder = QFileInfo(mirrorFile).path();
+        if (mirrorFile.isEmpty()) {
+            // No files mirror: fetched beside the destination, so a failed
+            // fetch touches nothing there and a large file needs no room
+            // elsewhere.
+            if (!QFileInfo(_destination).isDir())
+                return FileTransferConnection::kMissingFolder;
+            // Nothing would keep the fetched file: refused before the phone is asked.
+            _refusedExisting = !_overwritingAllowed && QFileInfo::exists(_destinationWithFilename);
+            if (_refusedExisting)
+                return filejobnames::kDuplicateFile;
+            _staging = std::make_unique<QTemporaryDir>(QDir(_destination).filePath(QStringLiteral(".copy-XXXXXX")));
+            if (!_staging->isValid()) {
+                _staging.reset();
+                return links::kIOReturnIOError;
+            }
+            fetchFolder = _staging->path();
+        }
         _fetched = true;
         // The mirror is the program's own store: a stale copy there is replaced.
-        return connection()->copyFromMobileToMac(_inSourceFile, QFileInfo(mirrorFile).path(), true,
-                                                 deviceCallback());
+        const int started = connection()->copyFromMobileToMac(_inSourceFile, fetchFolder, true, deviceCallback());
+        if (started != 0)
+            _staging.reset();
+        return started;
     }
     QVLOG(qvlog::kXT, filejobnames::kToMobileStartFormat.arg(_inSourceFile, _destination));
     const int answer = ActionFTPServices::startAction();
@@ -252,6 +273,7 @@ void ActionCopyFileFolder::endAction(int code)
                 QFile::remove(mirrorFile);
         }
         _fetched = false;
+        _staging.reset();
         if (_suspend)
             err = jobcodes::kSuspended;
         ActionFTPServices::endAction(err);

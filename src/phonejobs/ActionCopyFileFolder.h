@@ -3,12 +3,17 @@
 #include "phonejobs/ActionFTPServices.h"
 
 #include <QHash>
+#include <QTemporaryDir>
+
+#include <memory>
 
 // Copies one file between the phone and the desktop, always through the
 // files mirror: from the phone into the mirror and from there to the
 // destination folder (a current mirror copy is not fetched again), or from
 // the desktop into the mirror and from there to the phone. A copy can be
-// suspended (it then starts again from the beginning).
+// suspended (it then starts again from the beginning). A phone without a
+// files mirror still copies to the desktop: the file is fetched into a
+// hidden folder beside its destination and copied on from there likewise.
 class ActionCopyFileFolder : public ActionFTPServices {
 public:
     // toMac: source is a phone file and destination a desktop folder;
@@ -75,5 +80,8 @@ private:
     bool _suspend = false;
     // This run asked the phone for the file (its mirror copy is ours to drop).
     bool _fetched = false;
+    // Where this run fetches the file when the phone has no files mirror;
+    // removed with all it holds when the run ends.
+    std::unique_ptr<QTemporaryDir> _staging;
     bool _refusedExisting = false;
 };

@@ -96,6 +96,9 @@ protected:
     }
     QByteArray onPhone(const QString& path) const { return sim->obexServer().files().value(path); }
 
+    // phonesim answers from its own thread: on a loaded machine a wait
+    // gives it more real time before virtual time moves on.
+    testing_support::OutsideInputScope patient{0.02};
     std::unique_ptr<MFDevice> device;
     DZDataManager* manager = nullptr;
     QTemporaryDir mirrorDir;
