@@ -336,29 +336,32 @@ TEST(QVSyncElemList, UndoSnapshotRestoresItemsAndTrashAndKeepsHiddenItems)
 {
     ListTestDevice device;
     RecordingTrash trash;
-    QVSyncElemList list(0, &device);
-    list.setTrash(&trash);
+    auto list = groupedList(device);
+    list->setTrash(&trash);
     auto shown = listElem(QStringLiteral("1"), QStringLiteral("alpha"));
     auto hidden = listElem(QStringLiteral("2"), QStringLiteral("beta"));
+    hidden->group = QStringLiteral("g2");
     auto fresh = listElem(QStringLiteral("T-9"), QStringLiteral("alpine"));
-    list.addObject(shown);
-    list.addObject(hidden);
-    list.constrainToSearchString(QStringLiteral("alp"));
-    const auto state = list.getCurrentState();
+    list->addObject(shown);
+    list->addObject(hidden);
+    list->recalcUsableItems();
+    ASSERT_EQ(list->count(), 1);                   // "beta" is in a group not shown
+    const auto state = list->getCurrentState();
 
-    list.deleteItemByUser(shown);
+    list->deleteItemByUser(shown);
     trash.putItemToTrash(shown, QString(), false);
-    list.addObject(fresh);
-    list.clearChangesForSyncEngine();
+    list->addObject(fresh);
+    list->clearChangesForSyncEngine();
 
-    list.setStateFromDictionary(state);
+    list->setStateFromDictionary(state);
     EXPECT_FALSE(shown->isDeleted());
-    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("beta")), hidden);   // not visible then, kept
-    EXPECT_EQ(list.getItemForIdentity(QStringLiteral("alpine")), nullptr); // added since, gone
-    EXPECT_EQ(list.allCount(), 2);
+    EXPECT_EQ(list->getItemForIdentity(QStringLiteral("beta")), hidden);   // not visible then, kept
+    EXPECT_EQ(list->getItemForIdentity(QStringLiteral("alpine")), nullptr); // added since, gone
+    EXPECT_EQ(list->allCount(), 2);
+    EXPECT_EQ(list->count(), 1);
     EXPECT_TRUE(trash.list.isEmpty());
-    ASSERT_EQ(list.changesForSyncEngine().size(), 1);
-    EXPECT_EQ(list.changesForSyncEngine()[0].type(), platform::SyncChange::Add);
+    ASSERT_EQ(list->changesForSyncEngine().size(), 1);
+    EXPECT_EQ(list->changesForSyncEngine()[0].type(), platform::SyncChange::Add);
 }
 
 TEST(QVSyncElemList, StoredChangesReadBackEqualAndWrongEntriesAreSkipped)
@@ -421,7 +424,6 @@ TEST(QVSyncElemList, EverySortCodePicksItsComparisonAndOthersSortByOnPhone)
 
 TEST(QVSyncElemList, ComparisonsAnItemLacksAnswerAsItsDefault)
 {
-    const QVariantMap main{{QStringLiteral("first name"), QStringLiteral("Zoe")}};
     VXDictionary zoeDict;
     zoeDict.setMainObject(QStringLiteral("Zoe"), QStringLiteral("first name"));
     VXDictionary adaDict;
