@@ -321,6 +321,19 @@ TEST_F(ItemListStorageTest, DiffCommandsReplaceChangedItemsAndDeleteGoneOnes)
     EXPECT_EQ(remove.value("SourceURI"), QVariant(QStringLiteral("2")));
     EXPECT_EQ(list->holdDict().value("Items").toList().size(), 2);   // the raw form rewritten
 
+    // A raw dictionary replaces every item; list info keys are only added.
+    same->replaceData(QVariantMap{{QStringLiteral("Items"),
+                                   QVariantList{QVariantMap{{QStringLiteral("vx-Data"), card(QStringLiteral("N:Neu;Nina\r\n"))},
+                                                            {QStringLiteral("SourceURI"), QStringLiteral("8")},
+                                                            {QStringLiteral("TEMP_DELETED_FLAG"), true}},
+                                                QStringLiteral("junk")}}});
+    ASSERT_EQ(same->allCount(), 1);
+    EXPECT_TRUE(same->objectForURI(QStringLiteral("8"))->isDeleted());
+    EXPECT_EQ(same->objectForURI(QStringLiteral("1")), nullptr);
+    same->addOtherListinfo({{QStringLiteral("SyncML-Protocol"), QStringLiteral("Other")}, {QStringLiteral("New"), 1}});
+    EXPECT_EQ(same->listInfo().value(QStringLiteral("SyncML-Protocol")), QVariant(QStringLiteral("Phone")));
+    EXPECT_EQ(same->listInfo().value(QStringLiteral("New")), QVariant(1));
+
     EXPECT_EQ(QVSyncElemList::makeDiffCommand(QStringLiteral("Delete"), QStringLiteral("5"), QVariant(),
                                               QStringLiteral("p")),
               (QVariantMap{{"Command", "Delete"}, {"SourceURI", "5"}, {"SourceParent", "p"}}));

@@ -40,9 +40,23 @@ public:
     int onPhoneComparisation(const QVSyncElem& o) const override { return compare("onph", o); }
     bool isMemberOfRequestedGroups(const QStringList& requested) override { return requested.contains(group); }
     bool isMemberOfRequestedCalendars(const QStringList& requested) override { return requested.contains(group); }
+    bool isChildOfRequestedFather(const QStringList& requested, SyncElemLookup*) override
+    {
+        return requested.contains(group);
+    }
+    bool isFolder() const override { return folder; }
+    int positionNumber() const override { return position; }
+    void setNewPosition(int newPosition, SyncElemLookup*) override
+    {
+        position = newPosition;
+        ++renumbered;
+    }
 
     QString identity;
     QString group = QStringLiteral("g1");
+    bool folder = false;
+    int position = -1;
+    int renumbered = 0;
 
 private:
     int compare(const char* name, const QVSyncElem& other) const
@@ -489,4 +503,50 @@ TEST(QVSyncElemList, AnEventIsFoundByItsNewIdentityAfterAChange)
     EXPECT_EQ(list.getItemForIdentity(before), nullptr);
     EXPECT_EQ(list.getItemForIdentity(after), event);
     EXPECT_EQ(list.objectForUUID(QStringLiteral("Tarnex:e1")), event);
+}
+
+TEST(QVSyncElemList, BookmarksShowTheTargetFoldersChildrenAndAreRenumbered)
+{
+    ListTestDevice device;
+    auto list = groupedList(device, 3);
+    list->setTargetGroup(QStringLiteral("g1"));
+    const int positions[] = {5, 2, 3, 7};
+    std::vector<std::shared_ptr<ListTestElem>> marks;
+    for (int i = 0; i < 4; ++i) {
+        marks.push_back(listElem(QString::number(i), QStringLiteral("m%1").arg(i)));
+        marks.back()->position = positions[i];
+        list->addObject(marks.back());
+    }
+    marks[2]->setDeleted();
+    auto folder = listElem(QStringLiteral("9"), QStringLiteral("folder"));
+    folder->folder = true;
+    auto elsewhere = listElem(QStringLiteral("8"), QStringLiteral("other"));
+    elsewhere->group = QStringLiteral("g2");
+    list->addObject(folder);
+    list->addObject(elsewhere);
+    list->recalcUsableItems();
+    EXPECT_EQ(list->count(), 4);                   // no folder, nothing of another folder
+    EXPECT_EQ(list->highestPositionForFolder(QStringLiteral("g1")), 7);
+    EXPECT_EQ(list->highestPositionForFolder(QStringLiteral("none")), 0);
+
+    marks[1]->position = 0;                       // already right: kept
+    list->recalcPositionsForFolder(QStringLiteral("g1"));
+    EXPECT_EQ(marks[1]->position, 0);
+    EXPECT_EQ(marks[1]->renumbered, 0);
+    EXPECT_EQ(marks[0]->position, 1);
+    EXPECT_EQ(marks[3]->position, 2);
+    EXPECT_EQ(marks[2]->position, 3);             // deleted: skipped
+}
+
+TEST(QVSyncElemList, StartingFromScratchTellsThePhonesListeners)
+{
+    ListTestDevice device;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    QVariantMap seen;
+    int observer = 0;
+    center.addObserver(&observer, QStringLiteral("SyncEngineActive"), &device,
+                       [&](const platform::Notification& n) { seen = n.userInfo; });
+    QVSyncElemList(0, &device).mergeFromScratch(QVSyncElemList::kFromScratchDevice);
+    center.removeObserver(&observer);
+    EXPECT_EQ(seen, (QVariantMap{{"Active", false}, {"SetupChanged", true}}));
 }
