@@ -131,13 +131,16 @@ bool QVSyncElemList::isVisible(const Elem& elem)
     return _visibleSet.contains(elem.get());
 }
 
-QVSyncElemList::Elem QVSyncElemList::firstOf(const QList<Elem>& candidates, bool visibleOnly)
+QVSyncElemList::Elem QVSyncElemList::firstOf(const QMultiHash<QString, Elem>& index, const QString& key,
+                                             bool visibleOnly)
 {
-    if (candidates.isEmpty())
+    const auto [first, end] = index.equal_range(key);
+    if (first == end)
         return nullptr;
-    if (candidates.size() == 1)
-        return !visibleOnly || isVisible(candidates.first()) ? candidates.first() : nullptr;
+    if (std::next(first) == end)
+        return !visibleOnly || isVisible(*first) ? *first : nullptr;
     // Several items share the key: the first visible one, else the first.
+    const QList<Elem> candidates(first, end);
     for (const auto& elem : elems())
         if (candidates.contains(elem))
             return elem;
@@ -261,7 +264,7 @@ QVSyncElemList::Elem QVSyncElemList::objectForURI(const QString& uri)
     if (uri.isEmpty())
         return nullptr;
     refreshIndex();
-    return firstOf(_uriIndex.values(uri), false);
+    return firstOf(_uriIndex, uri, false);
 }
 
 QString QVSyncElemList::UUIDForURI(const QString& uri)
@@ -275,7 +278,7 @@ QVSyncElemList::Elem QVSyncElemList::objectForUUID(const QString& uuid)
     if (uuid.isEmpty())
         return nullptr;
     refreshIndex();
-    return firstOf(_uuidIndex.values(uuid), false);
+    return firstOf(_uuidIndex, uuid, false);
 }
 
 QVSyncElemList::Elem QVSyncElemList::getItemForIdentity(const QString& identity)
@@ -285,7 +288,7 @@ QVSyncElemList::Elem QVSyncElemList::getItemForIdentity(const QString& identity)
     refreshIndex();
     // Calendars and bookmarks look among the visible items only.
     const bool visibleOnly = _property == 1 || _property == 3;
-    return firstOf(_identityIndex.values(identity.toLower()), visibleOnly);
+    return firstOf(_identityIndex, identity.toLower(), visibleOnly);
 }
 
 int QVSyncElemList::nonDeletedAllElems() const

@@ -268,7 +268,7 @@ private:
     void rebuildIdentityIndex();
     void elemKeysMayHaveChanged(QVSyncElem* elem) override;
     void refreshIndex();
-    Elem firstOf(const QList<Elem>& candidates, bool visibleOnly);
+    Elem firstOf(const QMultiHash<QString, Elem>& index, const QString& key, bool visibleOnly);
 
     // ---- storage
     void readFileDictionary(const QVariantMap& dict);
