@@ -201,6 +201,8 @@ TEST_F(ItemListStorageTest, AStaleStoredStateWaitsAsZombies)
         EXPECT_EQ(back->count(), c.stale ? 0 : 2) << c.name;
         EXPECT_EQ(back->allCount(), c.stale ? 0 : 2) << c.name;
         EXPECT_EQ(back->zombies() ? back->zombies()->size() : 0u, c.stale ? 2u : 0u) << c.name;
+        EXPECT_EQ(back->description().contains(QLatin1String("  [ZOMBIE] ")), c.stale) << c.name;
+        EXPECT_EQ(back->description().contains(QLatin1String("## DELETED ##")), !c.stale) << c.name;
     }
 
     // The phone is read again: a zombie deleted on the phone marks the item
