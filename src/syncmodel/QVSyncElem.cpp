@@ -2,6 +2,8 @@
 
 #include "platform/Exception.h"
 
+#include <algorithm>
+
 const QString QVSyncElem::kTemporaryIdPrefix = QStringLiteral("T-");
 
 namespace {
@@ -91,6 +93,30 @@ QString QVSyncElem::getIdentityString() const
 int QVSyncElem::defaultComparisation(const QVSyncElem&) const
 {
     return 0;
+}
+
+int QVSyncElem::positionComparisation(const QVSyncElem& other) const
+{
+    const int mine = positionNumber();
+    const int theirs = other.positionNumber();
+    return mine < theirs ? -1 : (mine > theirs ? 1 : 0);
+}
+
+void QVSyncElem::addKeyObserver(KeyObserver* observer)
+{
+    if (observer && std::find(_keyObservers.begin(), _keyObservers.end(), observer) == _keyObservers.end())
+        _keyObservers.push_back(observer);
+}
+
+void QVSyncElem::removeKeyObserver(KeyObserver* observer)
+{
+    _keyObservers.erase(std::remove(_keyObservers.begin(), _keyObservers.end(), observer), _keyObservers.end());
+}
+
+void QVSyncElem::keysMayHaveChanged()
+{
+    for (KeyObserver* observer : _keyObservers)
+        observer->elemKeysMayHaveChanged(this);
 }
 
 bool QVSyncElem::satisfiesSearchString(const QString& text) const

@@ -8,6 +8,9 @@
 #include <QVariant>
 
 #include <memory>
+#include <vector>
+
+class SyncElemLookup;
 
 // One record of a phone property (contact, event, task, note, bookmark,
 // message) as its item list holds it: the record as the phone delivered it,
@@ -54,10 +57,18 @@ public:
     // The value cut to the phone model's limit under key (none when 0).
     QString deviceFormattedString(const QString& value, const QString& key) const;
 
-    virtual void setSourceURI(const QString& sourceURI) { _sourceURI = sourceURI; }
+    virtual void setSourceURI(const QString& sourceURI)
+    {
+        _sourceURI = sourceURI;
+        keysMayHaveChanged();
+    }
     void setSourceParentURI(const QString& parent) { _sourceParentURI = parent; }
 
-    virtual void setChanged() { _changedFlag = true; }
+    virtual void setChanged()
+    {
+        _changedFlag = true;
+        keysMayHaveChanged();
+    }
     virtual void clearChanged() { _changedFlag = false; }
     void setDeleted() { _deletedFlag = true; }
     void setUndeleted() { _deletedFlag = false; }
@@ -81,16 +92,52 @@ public:
     // The identity used for duplicate detection; every item class has its own.
     virtual QString getIdentityString() const;
     virtual int defaultComparisation(const QVSyncElem& other) const;
+    // The sort comparisons of the organizer tables; a class without one of
+    // them answers with its default comparison.
+    virtual int titleComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int urlComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int dateComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int descriptionComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int eventTypeComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int firstComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int lastComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int locationComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int noteComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int numberComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int orgComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int smsComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int typeComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    virtual int onPhoneComparisation(const QVSyncElem& other) const { return defaultComparisation(other); }
+    // Bookmark order inside a folder: the position, -1 when the item has none.
+    virtual int positionComparisation(const QVSyncElem& other) const;
+    virtual int positionNumber() const { return -1; }
+    virtual void setNewPosition(int position, SyncElemLookup* elemList) { (void)position, (void)elemList; }
+    // Bookmark folders are items too; no item class here is one.
+    virtual bool isFolder() const { return false; }
     virtual QVariant getVCardCalDictionary() const { return {}; }
     bool satisfiesSearchString(const QString& text) const;
 
     virtual QString description() const;
     virtual QString elemDescription() const;
+
+    // The item lists that index this item by its ids and identity hear when
+    // one of them may have changed (a new phone id or record id, an identity
+    // cache dropped). Observers remove themselves before they go.
+    class KeyObserver {
+    public:
+        virtual void elemKeysMayHaveChanged(QVSyncElem* elem) = 0;
+
+    protected:
+        ~KeyObserver() = default;
+    };
+    void addKeyObserver(KeyObserver* observer);
+    void removeKeyObserver(KeyObserver* observer);
     // One row: label "Type", content elemDescription(), type code "elem".
     virtual bool getFullDisplayData(QStringList& labels, QStringList& contents, QList<quint32>& typeCodes) const;
 
 protected:
     virtual QString className() const { return QStringLiteral("QVSyncElem"); }
+    void keysMayHaveChanged();
 
     QVariant _vxData;
     QString _sourceURI;
@@ -102,4 +149,7 @@ protected:
     bool _deletedFlag = false;
     std::shared_ptr<SyncDeviceLimits> _syncDescription;
     int _property = -1;
+
+private:
+    std::vector<KeyObserver*> _keyObservers;
 };

@@ -1,14 +1,17 @@
 #include "syncmodel/QVSyncElemList.h"
 
+#include "device/QVSyncDeviceDescription.h"
 #include "syncmodel/ItemListDevice.h"
 #include "syncmodel/ItemTrash.h"
 #include "syncmodel/QVVCalendarElem.h"
 #include "syncmodel/QVVCardElem.h"
 
 #include "syncmodel/SyncModelLog.h"
+#include "platform/Exception.h"
 #include "platform/NotificationCenter.h"
 
 #include <algorithm>
+#include <functional>
 
 QVSyncElemList::QVSyncElemList(int property, ItemListDevice* device) : _property(property), _device(device)
 {
@@ -23,43 +26,130 @@ QVSyncElemList::Elem QVSyncElemList::objectAtIndex(int index) const
     return index >= 0 && index < int(list.size()) ? list[size_t(index)] : nullptr;
 }
 
+QVSyncElemList::~QVSyncElemList()
+{
+    for (const auto& [elem, keys] : std::as_const(_indexedKeys))
+        elem->removeKeyObserver(this);
+}
+
 QVSyncElemList::Elem QVSyncElemList::objectAtIndex_cs(int index) const
 {
-    return index >= 0 && index < allCount() ? _allElems[size_t(index)] : nullptr;
+    const auto& list = elems_cs();
+    return index >= 0 && index < int(list.size()) ? list[size_t(index)] : nullptr;
+}
+
+QVSyncElemList::IndexedKeys QVSyncElemList::keysOf(const QVSyncElem& elem)
+{
+    IndexedKeys keys;
+    keys.uri = elem.sourceURI();
+    if (const auto* engine = dynamic_cast<const QVSyncEngineElem*>(&elem))
+        keys.uuid = engine->elemUUID();
+    try {
+        keys.identity = elem.getIdentityString().toLower();
+    } catch (const platform::Exception&) {
+        // An item class without an identity is found by its ids only.
+    }
+    return keys;
 }
 
 void QVSyncElemList::indexElem(const Elem& elem)
 {
-    if (!elem->sourceURI().isEmpty())
-        _byURI.insert(elem->sourceURI(), elem);
-    const QString identity = elem->getIdentityString().toLower();
-    if (!identity.isEmpty() && !_byIdentity.contains(identity))
-        _byIdentity.insert(identity, elem);
+    if (!elem || _indexedKeys.contains(elem.get()))
+        return;
+    const IndexedKeys keys = keysOf(*elem);
+    if (!keys.uri.isEmpty())
+        _uriIndex.insert(keys.uri, elem);
+    if (!keys.uuid.isEmpty())
+        _uuidIndex.insert(keys.uuid, elem);
+    if (!keys.identity.isEmpty())
+        _identityIndex.insert(keys.identity, elem);
+    _indexedKeys.insert(elem.get(), {elem, keys});
+    elem->addKeyObserver(this);
 }
 
 void QVSyncElemList::unindexElem(const Elem& elem)
 {
-    // Mostly the item is still indexed under its present id and identity;
-    // only when one of them changed since is the whole index searched.
-    const QString uri = elem->sourceURI();
-    const QString identity = elem->getIdentityString().toLower();
-    if (!uri.isEmpty() && !identity.isEmpty() && _byURI.value(uri) == elem && _byIdentity.value(identity) == elem) {
-        _byURI.remove(uri);
-        _byIdentity.remove(identity);
+    const auto it = _indexedKeys.find(elem.get());
+    if (it == _indexedKeys.end())
         return;
-    }
-    for (auto it = _byURI.begin(); it != _byURI.end();)
-        it = it.value() == elem ? _byURI.erase(it) : std::next(it);
-    for (auto it = _byIdentity.begin(); it != _byIdentity.end();)
-        it = it.value() == elem ? _byIdentity.erase(it) : std::next(it);
+    const IndexedKeys keys = it->second;
+    _uriIndex.remove(keys.uri, elem);
+    _uuidIndex.remove(keys.uuid, elem);
+    _identityIndex.remove(keys.identity, elem);
+    _indexedKeys.erase(it);
+    _staleKeys.remove(elem.get());
+    elem->removeKeyObserver(this);
 }
 
 void QVSyncElemList::rebuildIdentityIndex()
 {
-    _byIdentity.clear();
+    for (const auto& [elem, keys] : std::as_const(_indexedKeys))
+        elem->removeKeyObserver(this);
+    _indexedKeys.clear();
+    _staleKeys.clear();
+    _uriIndex.clear();
+    _uuidIndex.clear();
+    _identityIndex.clear();
     _byURI.clear();
+    _byIdentity.clear();
     for (const auto& elem : _allElems)
         indexElem(elem);
+}
+
+void QVSyncElemList::elemKeysMayHaveChanged(QVSyncElem* elem)
+{
+    _staleKeys.insert(elem);
+}
+
+void QVSyncElemList::refreshIndex()
+{
+    // Items put into or taken out of the arrays without the list's calls.
+    if (_indexedKeys.size() != qsizetype(_allElems.size())) {
+        rebuildIdentityIndex();
+        return;
+    }
+    const QSet<const QVSyncElem*> stale = std::exchange(_staleKeys, {});
+    for (const QVSyncElem* raw : stale) {
+        const auto it = _indexedKeys.constFind(raw);
+        if (it == _indexedKeys.cend())
+            continue;
+        const Elem elem = it->first;
+        unindexElem(elem);
+        indexElem(elem);
+    }
+}
+
+bool QVSyncElemList::isVisible(const Elem& elem)
+{
+    if (_shared)
+        return true;
+    if (_visibleSet.size() != qsizetype(_elems.size())) {
+        _visibleSet.clear();
+        for (const auto& visible : _elems)
+            _visibleSet.insert(visible.get());
+    }
+    return _visibleSet.contains(elem.get());
+}
+
+QVSyncElemList::Elem QVSyncElemList::firstOf(const QMultiHash<QString, Elem>& index, const QString& key,
+                                             bool visibleOnly)
+{
+    const auto [first, end] = index.equal_range(key);
+    if (first == end)
+        return nullptr;
+    if (std::next(first) == end)
+        return !visibleOnly || isVisible(*first) ? *first : nullptr;
+    // Several items share the key: the first visible one, else the first.
+    const QList<Elem> candidates(first, end);
+    for (const auto& elem : elems())
+        if (candidates.contains(elem))
+            return elem;
+    if (visibleOnly)
+        return nullptr;
+    for (const auto& elem : _allElems)
+        if (candidates.contains(elem))
+            return elem;
+    return nullptr;
 }
 
 void QVSyncElemList::addObject(const Elem& elem)
@@ -67,20 +157,22 @@ void QVSyncElemList::addObject(const Elem& elem)
     if (!elem)
         return;
     _allElems.push_back(elem);
-    if (!_shared)
-        _elems.push_back(elem);
     indexElem(elem);
     _dirty = true;
+    // While the visible items are all items the new one shows at once.
+    if (!_shared)
+        recalcUsableItems();
 }
 
 void QVSyncElemList::removeObject(const Elem& elem)
 {
-    auto drop = [&](std::vector<Elem>& list) { list.erase(std::remove(list.begin(), list.end(), elem), list.end()); };
-    drop(_allElems);
-    if (!_shared)
-        drop(_elems);
+    _allElems.erase(std::remove(_allElems.begin(), _allElems.end(), elem), _allElems.end());
     unindexElem(elem);
     _dirty = true;
+    if (_shared)
+        refreshSearchView();
+    else
+        recalcUsableItems();
 }
 
 void QVSyncElemList::insertObjectAtIndex(const Elem& elem, int index)
@@ -89,14 +181,18 @@ void QVSyncElemList::insertObjectAtIndex(const Elem& elem, int index)
         qCWarning(lcSyncModel) << "QVSyncElemList: insertion index" << index << "out of range" << count();
         return;
     }
+    _dirty = true;
     if (_shared) {
         _allElems.insert(_allElems.begin() + index, elem);
-    } else {
-        _elems.insert(_elems.begin() + index, elem);
-        _allElems.push_back(elem);
+        indexElem(elem);
+        return;
     }
+    // Before the item shown at that place, at the start when there is none.
+    const Elem before = objectAtIndex(index);
+    const auto at = before ? std::find(_allElems.begin(), _allElems.end(), before) : _allElems.end();
+    _allElems.insert(at == _allElems.end() ? _allElems.begin() : at, elem);
     indexElem(elem);
-    _dirty = true;
+    recalcUsableItems();
 }
 
 void QVSyncElemList::removeObjectAtIndex(int index)
@@ -105,15 +201,51 @@ void QVSyncElemList::removeObjectAtIndex(int index)
         qCWarning(lcSyncModel) << "QVSyncElemList: removal index" << index << "out of range" << count();
         return;
     }
+    _dirty = true;
+    const Elem elem = elems()[size_t(index)];
     if (_shared) {
-        const Elem elem = _allElems[size_t(index)];
         _allElems.erase(_allElems.begin() + index);
         unindexElem(elem);
-    } else {
-        // Only the visible entry goes; the item stays in the list.
-        _elems.erase(_elems.begin() + index);
+        return;
     }
+    const auto at = std::find(_allElems.begin(), _allElems.end(), elem);
+    if (at == _allElems.end())
+        return;
+    _allElems.erase(at);
+    unindexElem(elem);
+    recalcUsableItems();
+}
+
+void QVSyncElemList::insertObjectAtIndex_cs(const Elem& elem, int index)
+{
+    if (!_constrainedElems) {
+        insertObjectAtIndex(elem, index);
+        return;
+    }
+    if (!elem || index < 0 || index > count_cs()) {
+        qCWarning(lcSyncModel) << "QVSyncElemList: search view insertion index" << index << "out of range";
+        return;
+    }
+    const Elem before = objectAtIndex_cs(index);
+    const auto at = before ? std::find(_allElems.begin(), _allElems.end(), before) : _allElems.end();
+    _allElems.insert(at == _allElems.end() ? _allElems.begin() : at, elem);
+    indexElem(elem);
     _dirty = true;
+    recalcUsableItems();
+}
+
+void QVSyncElemList::removeObjectAtIndex_cs(int index)
+{
+    if (!_constrainedElems) {
+        removeObjectAtIndex(index);
+        return;
+    }
+    const Elem elem = objectAtIndex_cs(index);
+    if (!elem) {
+        qCWarning(lcSyncModel) << "QVSyncElemList: search view removal index" << index << "out of range";
+        return;
+    }
+    removeObject(elem);
 }
 
 void QVSyncElemList::removeAllObjects()
@@ -121,51 +253,42 @@ void QVSyncElemList::removeAllObjects()
     _allElems.clear();
     _elems.clear();
     _shared = true;
-    _byURI.clear();
-    _byIdentity.clear();
+    _visibleSet.clear();
+    rebuildIdentityIndex();
     _dirty = true;
-}
-
-void QVSyncElemList::constrainToSearchString(const QString& text)
-{
-    if (text.isEmpty()) {
-        _elems.clear();
-        _shared = true;
-        return;
-    }
-    _shared = false;
-    _elems.clear();
-    for (const auto& elem : _allElems)
-        if (!elem->isDeleted() && elem->satisfiesSearchString(text))
-            _elems.push_back(elem);
+    refreshSearchView();
 }
 
 QVSyncElemList::Elem QVSyncElemList::objectForURI(const QString& uri)
 {
-    Elem elem = _byURI.value(uri);
-    if (elem && elem->sourceURI() == uri)
-        return elem;
-    // An item's id changed since it was indexed.
-    rebuildIdentityIndex();
-    return _byURI.value(uri);
+    if (uri.isEmpty())
+        return nullptr;
+    refreshIndex();
+    return firstOf(_uriIndex, uri, false);
 }
 
 QString QVSyncElemList::UUIDForURI(const QString& uri)
 {
-    const Elem elem = objectForURI(uri);
-    return elem ? elem->getIdentityString() : QString();
+    const auto elem = std::dynamic_pointer_cast<QVSyncEngineElem>(objectForURI(uri));
+    return elem ? elem->elemUUID() : QString();
+}
+
+QVSyncElemList::Elem QVSyncElemList::objectForUUID(const QString& uuid)
+{
+    if (uuid.isEmpty())
+        return nullptr;
+    refreshIndex();
+    return firstOf(_uuidIndex, uuid, false);
 }
 
 QVSyncElemList::Elem QVSyncElemList::getItemForIdentity(const QString& identity)
 {
-    const QString key = identity.toLower();
-    Elem elem = _byIdentity.value(key);
-    if (elem && elem->getIdentityString().toLower() == key)
-        return elem;
-    // Missing or stale: identities change when items change.
-    rebuildIdentityIndex();
-    elem = _byIdentity.value(key);
-    return elem && elem->getIdentityString().toLower() == key ? elem : nullptr;
+    if (identity.isEmpty())
+        return nullptr;
+    refreshIndex();
+    // Calendars and bookmarks look among the visible items only.
+    const bool visibleOnly = _property == 1 || _property == 3;
+    return firstOf(_identityIndex, identity.toLower(), visibleOnly);
 }
 
 int QVSyncElemList::nonDeletedAllElems() const
@@ -175,8 +298,9 @@ int QVSyncElemList::nonDeletedAllElems() const
 
 int QVSyncElemList::itemsOnDeviceCount() const
 {
-    return int(std::count_if(_allElems.begin(), _allElems.end(),
-                             [](const Elem& e) { return e->isOnDevice() && !e->isDeleted(); }));
+    const auto& list = elems();
+    return int(
+        std::count_if(list.begin(), list.end(), [](const Elem& e) { return e->isOnDevice() && !e->isDeleted(); }));
 }
 
 void QVSyncElemList::deleteItemByUser(const Elem& elem)
@@ -300,9 +424,8 @@ void QVSyncElemList::setStateFromDictionary(const State& state)
     }
     if (_trash)
         _trash->setList(state.trash);
-    if (!_shared)
-        constrainToSearchString(QString());
     _dirty = true;
+    recalcUsableItems();
 }
 
 QVariantList QVSyncElemList::storedChangesForSyncEngine() const
@@ -322,32 +445,6 @@ void QVSyncElemList::fillChangesForSyncEngineFromDict(const QVariantList& stored
         else
             qCWarning(lcSyncModel) << "QVSyncElemList: skipping a stored change of the wrong kind" << entry;
     }
-}
-
-void QVSyncElemList::sortBy(quint32 code, bool descending)
-{
-    _sortCode = code;
-    _sortDescending = descending;
-    sort();
-}
-
-void QVSyncElemList::sort()
-{
-    const bool reversed = !_sortDescending;
-    auto before = [reversed](const Elem& a, const Elem& b) {
-        const int result = a->defaultComparisation(*b);
-        return reversed ? result > 0 : result < 0;
-    };
-    std::stable_sort(_allElems.begin(), _allElems.end(), before);
-    if (!_shared)
-        std::stable_sort(_elems.begin(), _elems.end(), before);
-}
-
-void QVSyncElemList::reverse()
-{
-    std::reverse(_allElems.begin(), _allElems.end());
-    if (!_shared)
-        std::reverse(_elems.begin(), _elems.end());
 }
 
 QString QVSyncElemList::changedNotificationName() const
@@ -386,4 +483,219 @@ QVSyncElemList::Elem QVSyncElemList::createNewElem(const QVariant& data, const Q
     if (_property == 1 || _property == 5 || _property == 6)
         return QVVCalendarElem::elemWithData(data, uri, protocol, device, parent);
     return nullptr;
+}
+
+QVSyncElemList::Elem QVSyncElemList::createNewElemWithDict(const VXDictionary* dict, const QString& sourceURI,
+                                                           const QString& uuid, const QString& protocol,
+                                                           const QString& device, const QString& parent)
+{
+    if (_property == 0)
+        return QVVCardElem::vCardWithDict(dict, uuid, sourceURI, protocol, device, parent);
+    if (_property == 1 || _property == 5 || _property == 6)
+        return QVVCalendarElem::vCalendarWithDict(dict, uuid, sourceURI, protocol, device, parent);
+    return nullptr;
+}
+
+QVSyncElemList::Elem QVSyncElemList::createElem(const QString& uuid)
+{
+    const auto description = _device ? _device->syncDescription() : nullptr;
+    const QString protocol = description ? description->protocol() : QString();
+    const VXDictionary empty;
+    return createNewElemWithDict(&empty, QString(), uuid, protocol, QString(), QString());
+}
+
+QVSyncElemList::Elem QVSyncElemList::createNewElemWithUUID(const QString& uuid)
+{
+    const Elem elem = createElem(uuid);
+    addObject(elem);
+    return elem;
+}
+
+QVSyncElemList::Elem QVSyncElemList::getOrCreateElem(const QString& uuid)
+{
+    if (Elem elem = objectForUUID(uuid))
+        return elem;
+    return createNewElemWithUUID(uuid);
+}
+
+namespace {
+
+int indexWhere(const std::vector<QVSyncElemList::Elem>& list, const std::function<bool(const QVSyncElem&)>& test)
+{
+    for (size_t i = 0; i < list.size(); ++i)
+        if (test(*list[i]))
+            return int(i);
+    return -1;
+}
+
+QString uuidOfElem(const QVSyncElem& elem)
+{
+    const auto* engine = dynamic_cast<const QVSyncEngineElem*>(&elem);
+    return engine ? engine->elemUUID() : QString();
+}
+
+} // namespace
+
+int QVSyncElemList::indexOfObject(const Elem& elem) const
+{
+    return indexWhere(elems(), [&](const QVSyncElem& e) { return &e == elem.get(); });
+}
+
+int QVSyncElemList::indexOfObjectWithURI(const QString& uri) const
+{
+    return indexWhere(elems(), [&](const QVSyncElem& e) { return e.sourceURI() == uri; });
+}
+
+int QVSyncElemList::indexOfObjectWithUUID(const QString& uuid) const
+{
+    return indexWhere(elems(), [&](const QVSyncElem& e) { return uuidOfElem(e) == uuid; });
+}
+
+int QVSyncElemList::indexOfObject_cs(const Elem& elem) const
+{
+    return indexWhere(elems_cs(), [&](const QVSyncElem& e) { return &e == elem.get(); });
+}
+
+int QVSyncElemList::indexOfObjectWithURI_cs(const QString& uri) const
+{
+    return indexWhere(elems_cs(), [&](const QVSyncElem& e) { return e.sourceURI() == uri; });
+}
+
+int QVSyncElemList::indexOfObjectWithUUID_cs(const QString& uuid) const
+{
+    return indexWhere(elems_cs(), [&](const QVSyncElem& e) { return uuidOfElem(e) == uuid; });
+}
+
+std::vector<QVSyncElemList::Elem> QVSyncElemList::nonDeletedElems() const
+{
+    std::vector<Elem> result;
+    std::copy_if(elems().begin(), elems().end(), std::back_inserter(result), [](const Elem& e) { return !e->isDeleted(); });
+    return result;
+}
+
+std::vector<QVSyncElemList::Elem> QVSyncElemList::deletedAllElems() const
+{
+    std::vector<Elem> result;
+    std::copy_if(_allElems.begin(), _allElems.end(), std::back_inserter(result), [](const Elem& e) { return e->isDeleted(); });
+    return result;
+}
+
+int QVSyncElemList::validEntries() const
+{
+    return int(std::count_if(elems().begin(), elems().end(), [](const Elem& e) { return !e->isDeleted(); }));
+}
+
+bool QVSyncElemList::isDirty() const
+{
+    return std::any_of(elems().begin(), elems().end(),
+                       [](const Elem& e) { return e->isChanged() || !e->isOnDevice() || e->isDeleted(); });
+}
+
+void QVSyncElemList::setClean()
+{
+    for (const auto& elem : elems())
+        elem->clearChanged();
+    _dirty = false;
+}
+
+bool QVSyncElemList::isSyncEngineList() const
+{
+    if (_device && _device->isHistory())
+        return false;
+    return _usesSyncEngine;
+}
+
+bool QVSyncElemList::isTaskElement(const Elem& elem)
+{
+    const auto* calendar = dynamic_cast<const QVVCalendarElem*>(elem.get());
+    return calendar && calendar->isToDo();
+}
+
+bool QVSyncElemList::isTaskElementUUID(const QString& uuid)
+{
+    if (const Elem elem = objectForUUID(uuid))
+        return isTaskElement(elem);
+    // A sub-record: its item holds the id among its records.
+    for (const auto& elem : _allElems) {
+        const auto* calendar = dynamic_cast<const QVVCalendarElem*>(elem.get());
+        if (calendar && calendar->isToDo() && calendar->recordForUUID(uuid).isValid())
+            return true;
+    }
+    return false;
+}
+
+int QVSyncElemList::compareCalendarDates(const QDateTime& first, const QDateTime& second)
+{
+    if (!second.isValid())
+        return first.isValid() ? 1 : 0;
+    if (!first.isValid())
+        return -1;
+    const qint64 seconds = second.secsTo(first);
+    return seconds > 0 ? 1 : (seconds < 0 ? -1 : 0);
+}
+
+void QVSyncElemList::cleanUpDeletedItems()
+{
+    std::vector<Elem> gone;
+    for (const auto& elem : _allElems)
+        if (elem->isDeleted())
+            gone.push_back(elem);
+    if (gone.empty())
+        return;
+    _allElems.erase(std::remove_if(_allElems.begin(), _allElems.end(), [](const Elem& e) { return e->isDeleted(); }),
+                    _allElems.end());
+    for (const auto& elem : gone)
+        unindexElem(elem);
+    _dirty = true;
+    recalcUsableItems();
+}
+
+void QVSyncElemList::removeItemFromCleanUpList(const QString& uri)
+{
+    const Elem elem = objectForURI(uri);
+    if (!elem || !elem->isDeleted())
+        return;
+    _allElems.erase(std::find(_allElems.begin(), _allElems.end(), elem));
+    unindexElem(elem);
+    _dirty = true;
+    recalcUsableItems();
+}
+
+void QVSyncElemList::removeAllOldObjects()
+{
+    auto old = [](const Elem& e) { return e->isOnDevice() && !e->isChanged() && e->isSyncingElement(); };
+    std::vector<Elem> gone;
+    std::copy_if(_allElems.begin(), _allElems.end(), std::back_inserter(gone), old);
+    _allElems.erase(std::remove_if(_allElems.begin(), _allElems.end(), old), _allElems.end());
+    for (const auto& elem : gone)
+        unindexElem(elem);
+    if (_constrainedElems)
+        _constrainedElems->erase(std::remove_if(_constrainedElems->begin(), _constrainedElems->end(), old),
+                                 _constrainedElems->end());
+    _dirty = true;
+    recalcUsableItems();
+    cleanUpDeletedItems();
+}
+
+void QVSyncElemList::moveAllToDeletedItems()
+{
+    const std::vector<Elem> visible = elems();
+    for (auto it = visible.rbegin(); it != visible.rend(); ++it) {
+        const Elem& elem = *it;
+        if (elem->sourceURI().isEmpty())
+            continue;
+        // TODO(merge): call addToDeleted
+        elem->setDeleted();
+        if (_trash)
+            _trash->putItemToTrash(elem, _database, false);
+    }
+    _dirty = true;
+}
+
+void QVSyncElemList::replaceParamsOfItem(const Elem& elem, const QString& uri)
+{
+    auto* stored = dynamic_cast<QVSyncEngineElem*>(objectForURI(uri).get());
+    auto* other = dynamic_cast<QVSyncEngineElem*>(elem.get());
+    if (stored && other && stored != other)
+        stored->acceptParamChangesForElem(*other);
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "formats/VXDictionary.h"
 #include "syncmodel/QVSyncElem.h"
 #include "syncmodel/SyncElemLookup.h"
 
+#include <QDateTime>
 #include <QHash>
+#include <QMultiHash>
+#include <QSet>
 #include <QList>
 
 #include <QStringList>
@@ -20,12 +24,15 @@ class ItemTrash;
 // same array as all items (_allElems) and part when the list is constrained
 // to a search text. Lookups by record id and identity go through indexes kept
 // in step with the items.
-class QVSyncElemList : public SyncElemLookup {
+class QVSyncElemList : public SyncElemLookup, private QVSyncElem::KeyObserver {
 public:
     using Elem = std::shared_ptr<QVSyncElem>;
     static constexpr int kDefaultMaxItemsOnDevice = 63999;
 
     QVSyncElemList(int property, ItemListDevice* device);
+    ~QVSyncElemList() override;
+    QVSyncElemList(const QVSyncElemList&) = delete;
+    QVSyncElemList& operator=(const QVSyncElemList&) = delete;
 
     int property() const { return _property; }
     int maxItemsOnDevice() const { return _maxItemsOnDevice; }
@@ -47,7 +54,7 @@ public:
     void removeAllObjects();
     bool elemsShareAllElems() const { return _shared; }
     // Parts the visible items from all items, keeping those matching text.
-    void constrainToSearchString(const QString& text);
+    bool constrainToSearchString(const QString& text);
 
     // Sorting: the code is a big-endian four-character number ('dflt' the
     // item's default comparison); with descending NO the comparison's order
@@ -70,8 +77,8 @@ public:
     QString UUIDForURI(const QString& uri);
     int nonDeletedAllElems() const;
     int itemsOnDeviceCount() const;
-    bool isDirty() const { return _dirty; }
-    void setClean() { _dirty = false; }
+    bool isDirty() const;
+    void setClean();
 
     // Deletion: an item not on the phone goes at once; one on the phone is
     // marked deleted until the phone confirms.
@@ -98,10 +105,127 @@ public:
     // ---- Construction from the stored dictionary, the stored forms, zombies
     // ---- and diff commands (QVSyncElemListStorage.cpp)
 
+    // A list read from its stored dictionary (none: an empty list). Entries
+    // of the wrong kind are skipped with a log line.
+    static std::unique_ptr<QVSyncElemList> fromFileDictionary(const std::optional<QVariantMap>& dict,
+                                                              const QString& database, int property,
+                                                              ItemListDevice* device);
+    // A new list from the same list info with identity copies of every item.
+    std::unique_ptr<QVSyncElemList> copy() const;
+    void copyElemsFromList(const std::vector<Elem>& elems);
+    QString database() const { return _database; }
+    const QVariantMap& listInfo() const { return _listinfo; }
+    const QVariantMap& holdDict() const { return _holdDict; }
+    qint64 syncModeFromFile() const { return _syncModeFromFile; }
+    const QStringList& invisibleDeletion() const { return _invisibleDeletion; }
+    const QVariantList& oldFashionedItems() const { return _oldFashionedItems; }
+    const std::optional<QVariantMap>& groups() const { return _groups; }
+    const std::optional<QVariantMap>& calendars() const { return _calendars; }
+
+    // The raw form (items on the phone with their text for the phone), kept
+    // as the list's held dictionary; the desktop sync form (every item's item
+    // form, groups, queued changes), none for a list not synchronized so.
+    QVariantMap dictionaryForFile();
+    std::optional<QVariantMap> syncDictionaryForFile();
+
+    // Zombies: the items of a stale stored state, until the phone is read.
+    bool needsInitialRead() const { return _zombies.has_value(); }
+    const std::vector<Elem>* zombies() const { return _zombies ? &*_zombies : nullptr; }
+    void removeZombies(bool mergeStoredDeviceData);
+    bool moveAllToZombies();
+
+    // Raw entries of a stored dictionary wait for conversion (desktop sync
+    // lists only); a fresh start from scratch; list info keys added.
+    void mergeItems(const QVariantMap& dict);
+    static constexpr quint32 kFromScratchDevice = 0x63446576;   // 'cDev'
+    void mergeFromScratch(quint32 code);
+    void addOtherListinfo(const QVariantMap& info);
+    // All items replaced by a raw dictionary's entries.
+    void replaceData(const QVariantMap& raw);
+
+    // The commands that bring the other list's phone state to this one:
+    // "Replace" for an item changed or missing there, "Delete" for one gone
+    // here. None when the lists agree.
+    std::optional<QVariantList> createDiffCommands(QVSyncElemList& other);
+    std::optional<QVariantList> createOldfashionedDiffCommands(QVSyncElemList& other);
+    static QVariantMap makeDiffCommand(const QString& command, const QString& sourceURI, const QVariant& vxData,
+                                       const QString& parent);
+
+    QString description() const;
+    void dumpRecords() const;
+
     // ---- Item makers, lookups, counts and list edits (QVSyncElemList.cpp)
+
+    Elem createNewElemWithDict(const VXDictionary* dict, const QString& sourceURI, const QString& uuid,
+                               const QString& protocol, const QString& device, const QString& parent);
+    // An empty item of the list's kind with the record id (not added), the
+    // same added, and the item with the id or a new one added.
+    Elem createElem(const QString& uuid);
+    Elem createNewElemWithUUID(const QString& uuid);
+    Elem getOrCreateElem(const QString& uuid);
+    Elem objectForUUID(const QString& uuid);
+
+    // Indexes into the visible items (-1 when not found); the _cs forms
+    // into the search view while a search is active.
+    int indexOfObject(const Elem& elem) const;
+    int indexOfObjectWithURI(const QString& uri) const;
+    int indexOfObjectWithUUID(const QString& uuid) const;
+    int indexOfObject_cs(const Elem& elem) const;
+    int indexOfObjectWithURI_cs(const QString& uri) const;
+    int indexOfObjectWithUUID_cs(const QString& uuid) const;
+    int count_cs() const { return int(elems_cs().size()); }
+    const std::vector<Elem>& elemsList() const { return elems(); }
+    const std::vector<Elem>& elems_cs() const { return _constrainedElems ? *_constrainedElems : elems(); }
+    const std::vector<Elem>& allElems() const { return _allElems; }
+    ItemListDevice* mfDevice() const { return _device; }
+    void setMaxItemsOnDevice(int max) { _maxItemsOnDevice = max; }
+    QString targetGroup() const { return _targetGroup; }
+
+    std::vector<Elem> nonDeletedElems() const;
+    std::vector<Elem> deletedAllElems() const;
+    int validEntries() const;
+    bool isSyncEngineList() const;
+    static bool isTaskElement(const Elem& elem);
+    bool isTaskElementUUID(const QString& uuid);
+    // Sign of first - second; a missing date sorts first.
+    static int compareCalendarDates(const QDateTime& first, const QDateTime& second);
+
+    void insertObjectAtIndex_cs(const Elem& elem, int index);
+    void removeObjectAtIndex_cs(int index);
+    void cleanUpDeletedItems();
+    void removeItemFromCleanUpList(const QString& uri);
+    void removeAllOldObjects();
+    void moveAllToDeletedItems();
+    void replaceParamsOfItem(const Elem& elem, const QString& uri);
+
+    // Calls the organizer makes that have nothing to do for these lists;
+    // the SMS list fills enterSMS.
+    void trickleIfNeeded() {}
+    virtual void enterSMS(const QVariant& records) { (void)records; }
+    void setElemData(const QVariant& elem, const QVariant& data, int property) { (void)elem, (void)data, (void)property; }
+    bool getCurrentElemData(const QVariant& elem, const QVariant& data, int property)
+    {
+        return (void)elem, (void)data, (void)property, false;
+    }
 
     // ---- Visible items, search, sort and bookmark positions
     // ---- (QVSyncElemListViews.cpp)
+
+    // The visible items again: desktop sync lists show the members of the
+    // enabled groups (contacts) or calendars; bookmarks the non-folders of
+    // the target folder. Then sorted, and the changed notification.
+    void recalcUsableItems();
+    void recalcBookmarkItems();
+    // None: every group or calendar.
+    void setEnabledGroups(const std::optional<QStringList>& groups) { _enabledGroups = groups; }
+    void setTargetGroup(const QString& group) { _targetGroup = group; }
+    bool searchActive() const { return _constrainedElems.has_value(); }
+    using Comparison = int (QVSyncElem::*)(const QVSyncElem&) const;
+    static Comparison comparisonForSortCode(quint32 code);
+    quint32 sortCode() const { return _sortCode; }
+    bool sortDescending() const { return _sortDescending; }
+    int highestPositionForFolder(const QString& folder);
+    void recalcPositionsForFolder(const QString& folder);
 
     // ---- Pulled desktop changes, the merge of a phone's item and items
     // ---- from dictionaries (QVSyncElemListEngine.cpp)
@@ -142,10 +266,42 @@ private:
     void indexElem(const Elem& elem);
     void unindexElem(const Elem& elem);
     void rebuildIdentityIndex();
+    void elemKeysMayHaveChanged(QVSyncElem* elem) override;
+    void refreshIndex();
+    Elem firstOf(const QMultiHash<QString, Elem>& index, const QString& key, bool visibleOnly);
 
     // ---- storage
+    void readFileDictionary(const QVariantMap& dict);
+    Elem elemFromStoredDict(const QVariantMap& stored, const QString& parent, const QString& protocol,
+                            const QString& device, bool* deleted, bool* changed);
+    std::shared_ptr<SyncDeviceLimits> deviceLimits() const;
+    std::optional<QVariantList> diffCommands(QVSyncElemList& other, bool raw);
+    QVariantMap _holdDict;
+    std::optional<QVariantMap> _readReminder;   // the SMS list's
 
     // ---- list edits and views
+    struct IndexedKeys {
+        QString uri;
+        QString uuid;
+        QString identity;
+    };
+    static IndexedKeys keysOf(const QVSyncElem& elem);
+    void partVisible(std::vector<Elem> visible);
+    void shareVisible();
+    void refreshSearchView();
+    std::optional<std::vector<Elem>> _constrainedElems;   // the search view
+    QString _constrainString;
+    // Lookup indexes over all items (several items may share a key); each
+    // indexed item with the keys it is filed under; the items whose keys may
+    // have changed since (refiled before the next lookup); the visible items
+    // as a set while they are parted from all items.
+    QMultiHash<QString, Elem> _uriIndex;
+    QMultiHash<QString, Elem> _uuidIndex;
+    QMultiHash<QString, Elem> _identityIndex;   // lower-cased
+    QHash<const QVSyncElem*, std::pair<Elem, IndexedKeys>> _indexedKeys;
+    QSet<const QVSyncElem*> _staleKeys;
+    QSet<const QVSyncElem*> _visibleSet;
+    bool isVisible(const Elem& elem);
 
     // ---- desktop changes, change records, groups
 

@@ -148,6 +148,7 @@ void QVSyncEngineElem::setElemUUID(const QString& uuid)
     if (_vxDict)
         _vxDict->setObject(idValue(uuid), VXDictionary::kUUID);
     _elemUUID = uuid;
+    keysMayHaveChanged();
 }
 
 void QVSyncEngineElem::resetItem()
@@ -274,6 +275,7 @@ bool QVSyncEngineElem::fillFromVXDictionary(const VXDictionary& dict, SyncElemLo
     for (auto it = entries.cbegin(); it != entries.cend(); ++it)
         _vxDict->setObject(it.value(), it.key());
     _elemUUID = QString();                      // read again from the new entries
+    keysMayHaveChanged();
     formatAllEntries();
     prepareFilledItem();
     if (!sourceURI.isNull())

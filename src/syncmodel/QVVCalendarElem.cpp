@@ -454,36 +454,39 @@ int compareNoCase(const QString& a, const QString& b)
 
 } // namespace
 
-int QVVCalendarElem::dateComparisation(const QVVCalendarElem& other) const
+int QVVCalendarElem::dateComparisation(const QVSyncElem& other) const
 {
-    return compareNoCase(dateCompString(), other.dateCompString());
+    const auto* calendar = dynamic_cast<const QVVCalendarElem*>(&other);
+    return calendar ? compareNoCase(dateCompString(), calendar->dateCompString()) : QVSyncEngineElem::defaultComparisation(other);
 }
 
-int QVVCalendarElem::descriptionComparisation(const QVVCalendarElem& other) const
+int QVVCalendarElem::descriptionComparisation(const QVSyncElem& other) const
 {
-    return compareNoCase(descriptionString(), other.descriptionString());
+    const auto* calendar = dynamic_cast<const QVVCalendarElem*>(&other);
+    return calendar ? compareNoCase(descriptionString(), calendar->descriptionString()) : QVSyncEngineElem::defaultComparisation(other);
 }
 
-int QVVCalendarElem::locationComparisation(const QVVCalendarElem& other) const
+int QVVCalendarElem::locationComparisation(const QVSyncElem& other) const
 {
-    return compareNoCase(locationString(), other.locationString());
+    const auto* calendar = dynamic_cast<const QVVCalendarElem*>(&other);
+    return calendar ? compareNoCase(locationString(), calendar->locationString()) : QVSyncEngineElem::defaultComparisation(other);
 }
 
-int QVVCalendarElem::eventTypeComparisation(const QVVCalendarElem& other) const
+int QVVCalendarElem::eventTypeComparisation(const QVSyncElem& other) const
 {
-    return compareNoCase(eventTypeString(), other.eventTypeString());
+    const auto* calendar = dynamic_cast<const QVVCalendarElem*>(&other);
+    return calendar ? compareNoCase(eventTypeString(), calendar->eventTypeString()) : QVSyncEngineElem::defaultComparisation(other);
 }
 
-int QVVCalendarElem::onPhoneComparisation(const QVVCalendarElem& other) const
+int QVVCalendarElem::onPhoneComparisation(const QVSyncElem& other) const
 {
-    return compareNoCase(onPhoneString(), other.onPhoneString());
+    const auto* calendar = dynamic_cast<const QVVCalendarElem*>(&other);
+    return calendar ? compareNoCase(onPhoneString(), calendar->onPhoneString()) : QVSyncEngineElem::defaultComparisation(other);
 }
 
 int QVVCalendarElem::defaultComparisation(const QVSyncElem& other) const
 {
-    if (const auto* calendar = dynamic_cast<const QVVCalendarElem*>(&other))
-        return dateComparisation(*calendar);
-    return QVSyncEngineElem::defaultComparisation(other);
+    return dateComparisation(other);
 }
 
 // ---- Limits
@@ -539,6 +542,7 @@ void QVVCalendarElem::dropCaches()
     _noYDateCompString = QString();
     _contentString = QString();
     invalidateVCalendarString();
+    keysMayHaveChanged();
 }
 
 void QVVCalendarElem::setChanged()

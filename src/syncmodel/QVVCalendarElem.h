@@ -83,11 +83,11 @@ public:
     QString noYDateCompString() const;
 
     // Sorting (case-insensitive comparisons of the texts).
-    int dateComparisation(const QVVCalendarElem& other) const;
-    int descriptionComparisation(const QVVCalendarElem& other) const;
-    int locationComparisation(const QVVCalendarElem& other) const;
-    int eventTypeComparisation(const QVVCalendarElem& other) const;
-    int onPhoneComparisation(const QVVCalendarElem& other) const;
+    int dateComparisation(const QVSyncElem& other) const override;
+    int descriptionComparisation(const QVSyncElem& other) const override;
+    int locationComparisation(const QVSyncElem& other) const override;
+    int eventTypeComparisation(const QVSyncElem& other) const override;
+    int onPhoneComparisation(const QVSyncElem& other) const override;
     int defaultComparisation(const QVSyncElem& other) const override;
 
     // Texts for the organizer (see QVVCalendarElemDisplay.cpp).

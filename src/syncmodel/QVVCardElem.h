@@ -141,10 +141,10 @@ public:
     QString lastString() const;
     QString orgString() const;
     QString onPhoneString() const;
-    int firstComparisation(const QVVCardElem& other) const;
-    int lastComparisation(const QVVCardElem& other) const;
-    int orgComparisation(const QVVCardElem& other) const;
-    int onPhoneComparisation(const QVVCardElem& other) const;
+    int firstComparisation(const QVSyncElem& other) const override;
+    int lastComparisation(const QVSyncElem& other) const override;
+    int orgComparisation(const QVSyncElem& other) const override;
+    int onPhoneComparisation(const QVSyncElem& other) const override;
     int defaultComparisation(const QVSyncElem& other) const override;
     // Built on first use, dropped by setChanged.
     QString allContentString() const override;

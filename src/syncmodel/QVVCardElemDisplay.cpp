@@ -295,30 +295,33 @@ QString QVVCardElem::onPhoneString() const
     return isOnPhone() ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-int QVVCardElem::firstComparisation(const QVVCardElem& other) const
+int QVVCardElem::firstComparisation(const QVSyncElem& other) const
 {
-    return QString::compare(firstString(), other.firstString(), Qt::CaseInsensitive);
+    const auto* contact = dynamic_cast<const QVVCardElem*>(&other);
+    return contact ? QString::compare(firstString(), contact->firstString(), Qt::CaseInsensitive) : 0;
 }
 
-int QVVCardElem::lastComparisation(const QVVCardElem& other) const
+int QVVCardElem::lastComparisation(const QVSyncElem& other) const
 {
-    return QString::compare(lastString(), other.lastString(), Qt::CaseInsensitive);
+    const auto* contact = dynamic_cast<const QVVCardElem*>(&other);
+    return contact ? QString::compare(lastString(), contact->lastString(), Qt::CaseInsensitive) : 0;
 }
 
-int QVVCardElem::orgComparisation(const QVVCardElem& other) const
+int QVVCardElem::orgComparisation(const QVSyncElem& other) const
 {
-    return QString::compare(orgString(), other.orgString(), Qt::CaseInsensitive);
+    const auto* contact = dynamic_cast<const QVVCardElem*>(&other);
+    return contact ? QString::compare(orgString(), contact->orgString(), Qt::CaseInsensitive) : 0;
 }
 
-int QVVCardElem::onPhoneComparisation(const QVVCardElem& other) const
+int QVVCardElem::onPhoneComparisation(const QVSyncElem& other) const
 {
-    return QString::compare(onPhoneString(), other.onPhoneString(), Qt::CaseInsensitive);
+    const auto* contact = dynamic_cast<const QVVCardElem*>(&other);
+    return contact ? QString::compare(onPhoneString(), contact->onPhoneString(), Qt::CaseInsensitive) : 0;
 }
 
 int QVVCardElem::defaultComparisation(const QVSyncElem& other) const
 {
-    const auto* contact = dynamic_cast<const QVVCardElem*>(&other);
-    return contact ? firstComparisation(*contact) : 0;
+    return firstComparisation(other);
 }
 
 QString QVVCardElem::allContentString() const
