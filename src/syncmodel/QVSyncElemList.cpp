@@ -179,21 +179,6 @@ int QVSyncElemList::itemsOnDeviceCount() const
                              [](const Elem& e) { return e->isOnDevice() && !e->isDeleted(); }));
 }
 
-void QVSyncElemList::deleteItemByUser(const Elem& elem)
-{
-    if (!elem)
-        return;
-    if (!elem->isOnDevice()) {
-        removeObject(elem);
-    } else {
-        elem->setDeleted();
-        if (!_shared)
-            _elems.erase(std::remove(_elems.begin(), _elems.end(), elem), _elems.end());
-        _dirty = true;
-    }
-    tellSyncEngineAboutDeletion(elem, false);
-}
-
 bool QVSyncElemList::wantsSyncChangesFromEngine(int property)
 {
     return _device && _device->wantsSyncChangesFromEngine(property);
@@ -207,61 +192,6 @@ bool QVSyncElemList::wantsSyncChangesFromDevice(int property)
 bool QVSyncElemList::isMobileMaster(int property)
 {
     return _device && _device->isMobileMaster(property);
-}
-
-void QVSyncElemList::addChangeForSyncEngine(const platform::SyncChange& change)
-{
-    if (!wantsSyncChangesFromDevice(_property))
-        return;
-    _changes.append(change);
-    _dirty = true;
-}
-
-void QVSyncElemList::addChangeForSyncEngineFromSyncML(const platform::SyncChange& change)
-{
-    if (wantsSyncChangesFromDevice(_property))
-        _heldChanges.append(change);
-}
-
-void QVSyncElemList::confirmChangesFromSyncMLForSyncEngine()
-{
-    _changes.append(_heldChanges);
-    if (!_heldChanges.isEmpty())
-        _dirty = true;
-    _heldChanges.clear();
-}
-
-void QVSyncElemList::discardChangesFromSyncMLForSyncEngine()
-{
-    _heldChanges.clear();
-}
-
-void QVSyncElemList::tellSyncEngineAboutNewElem(const Elem& elem, bool fromSyncML)
-{
-    if (!elem)
-        return;
-    platform::SyncChange change(platform::SyncChange::Add, elem->getIdentityString());
-    if (fromSyncML)
-        addChangeForSyncEngineFromSyncML(change);
-    else
-        addChangeForSyncEngine(change);
-}
-
-void QVSyncElemList::tellSyncEngineAboutDeletion(const Elem& elem, bool fromSyncML)
-{
-    if (!elem)
-        return;
-    platform::SyncChange change(platform::SyncChange::Delete, elem->getIdentityString());
-    if (fromSyncML)
-        addChangeForSyncEngineFromSyncML(change);
-    else
-        addChangeForSyncEngine(change);
-}
-
-void QVSyncElemList::addElemForDeletion(const Elem& elem)
-{
-    if (elem)
-        _forDeletion.push_back(elem);
 }
 
 QVSyncElemList::State QVSyncElemList::getCurrentState() const
@@ -303,25 +233,6 @@ void QVSyncElemList::setStateFromDictionary(const State& state)
     if (!_shared)
         constrainToSearchString(QString());
     _dirty = true;
-}
-
-QVariantList QVSyncElemList::storedChangesForSyncEngine() const
-{
-    QVariantList stored;
-    for (const auto& change : _changes)
-        stored.append(change.storedDictionary());
-    return stored;
-}
-
-void QVSyncElemList::fillChangesForSyncEngineFromDict(const QVariantList& stored)
-{
-    for (const QVariant& entry : stored) {
-        platform::SyncChange change;
-        if (platform::SyncChange::fromStoredDictionary(entry, change))
-            _changes.append(change);
-        else
-            qCWarning(lcSyncModel) << "QVSyncElemList: skipping a stored change of the wrong kind" << entry;
-    }
 }
 
 void QVSyncElemList::sortBy(quint32 code, bool descending)
