@@ -388,6 +388,36 @@ TEST_F(EngineListTest, ItemFormsAreAddedWithTheirIdsOrATemporaryOne)
     EXPECT_EQ(QVSyncElemList(4, &device).createNewElem(QVariant(), QString(), "vCard", QString(), QString()), nullptr);
 }
 
+TEST_F(EngineListTest, ItemsWithoutMergeAreQueuedAsAddDataOnASyncedListAndRawDataIsAppended)
+{
+    const QString text = QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Lee;Ann\r\nEND:VCARD\r\n");
+    list.addItemNoSort(QVVCardElem::elemWithData(text, QStringLiteral("3"), "Phone", QString(), QString()));
+    EXPECT_EQ(list.allCount(), 0);
+    ASSERT_EQ(list.changesFromDevice().size(), 1u);
+    EXPECT_EQ(list.changesFromDevice()[0]->command(), QVSyncMLChange::kAddData);
+    EXPECT_TRUE(list.processSyncMLChanges());
+    const auto ann = list.objectForURI(QStringLiteral("3"));
+    ASSERT_NE(ann, nullptr);
+    EXPECT_EQ(asEngine(ann)->vxDict()->mainObjectForKey(QStringLiteral("first name")), QStringLiteral("Ann"));
+
+    // A raw dictionary of another phone's form: its entries, the wrong ones skipped.
+    const QVariantMap raw{{"Items", QVariantList{QVariantMap{{"vx-Data", text}, {"SourceURI", "8"}},
+                                                 QStringLiteral("junk"), QVariantMap{{"SourceURI", "9"}},
+                                                 QVariantMap{{"vx-Data", "no card"}, {"SourceURI", "10"}}}}};
+    list.addData(raw);
+    EXPECT_NE(list.objectForURI(QStringLiteral("8")), nullptr);
+    EXPECT_EQ(list.allCount(), 2);
+
+    device.useSyncEngine = false;
+    list.addItemNoSort(QVVCardElem::elemWithData(text, QStringLiteral("4"), "Phone", QString(), QString()));
+    EXPECT_NE(list.objectForURI(QStringLiteral("4")), nullptr);
+
+    QVSyncElemList imported(0, &device);
+    imported.importVCards({text, QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Berg;Carl\r\nEND:VCARD\r\n")});
+    EXPECT_EQ(imported.allCount(), 2);
+    EXPECT_EQ(imported.itemsOnDeviceCount(), 0);   // new on the phone
+}
+
 namespace {
 
 // Event lists over the test database's "Shifted" phone, which keeps the
@@ -487,4 +517,24 @@ TEST_F(EngineCalendarTest, CalendarItemWithoutTargetJoinsTheSharedDefaultCalenda
     const auto second = fromText(vcal(QStringLiteral("SUMMARY:Other\r\nDTSTART:20240302T100000\r\n")), "Shifted", "2");
     ASSERT_TRUE(list.replaceItem(second));
     EXPECT_EQ(second->vxDict()->mainObjectForKey("calendar").toList(), QVariantList{"CAL-2"});
+}
+
+TEST_F(EngineCalendarTest, PhoneVersionOfAnItemDeletedHereWinsOnlyWhenThePhoneIsMaster)
+{
+    for (bool master : {false, true}) {
+        SCOPED_TRACE(master);
+        list.removeAllObjects();
+        trash.put.clear();
+        device.master = master;
+        const auto stored = storedEvent(QStringLiteral("SUMMARY:Meet\r\nDTSTART:20240301T100000\r\n"));
+        stored->setDeleted();
+        const auto incoming = phoneEvent(QStringLiteral("SUMMARY:Meeting\r\nDTSTART:20240301T100000\r\n"));
+        EXPECT_EQ(list.replaceItem(incoming), master);
+        ASSERT_EQ(trash.put.size(), 1u);
+        EXPECT_EQ(trash.put[0].first, master ? std::shared_ptr<QVSyncElem>(stored) : incoming);
+        EXPECT_EQ(trash.put[0].second, master);
+        // The phone's version alone holds its id: no deletion of it is left.
+        EXPECT_EQ(list.objectForURI(QStringLiteral("1")), master ? std::shared_ptr<QVSyncElem>(incoming) : stored);
+        EXPECT_EQ(list.allCount(), 1);
+    }
 }

@@ -149,3 +149,16 @@ TEST_F(GroupsListTest, MembershipOnTheItemSideByProperty)
     EXPECT_EQ(task->vxDict()->mainObjectForKey("calendar").toList(), QVariantList{"CAL-1"});
     EXPECT_TRUE(task->isToDo());
 }
+
+TEST_F(GroupsListTest, NewItemsAnnounceOnlyTheMembersOfGroupsTheListKnows)
+{
+    list.addGroupRelation("G1", "Tarnex:C0");
+    auto ann = groupsContact(list, "Tarnex:C1", "Ann");
+    ann->vxDict()->setObject(QVariantList{"T-1", "G9", "G1"}, VXDictionary::kGroups);
+    list.tellSyncEngineAboutNewElem(ann, false);
+    const QList<SyncChange> changes = list.changesForSyncEngine();
+    ASSERT_EQ(changes.size(), 2);
+    EXPECT_EQ(changes[0].recordIdentifier(), QStringLiteral("Tarnex:C1"));
+    EXPECT_EQ(changes[1].recordIdentifier(), QStringLiteral("G1"));
+    EXPECT_EQ(changes[1].changes()[0].toMap().value("value").toList(), QVariantList{"Tarnex:C0"});
+}
