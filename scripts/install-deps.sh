@@ -18,7 +18,7 @@ packages=(
   python3
   python3-vobject python3-dbusmock python3-icalendar
   libical-dev
-  vdirsyncer radicale curl khal
+  vdirsyncer radicale curl khal khard
   openobex-apps obexftp
   libpoppler-qt6-dev poppler-utils qpdf
   ffmpeg

@@ -18,6 +18,7 @@ QVSyncElemList::QVSyncElemList(int property, ItemListDevice* device) : _property
     // Only a contact limit the phone names replaces the default.
     if (_device && _property == 0 && _device->maxContacts() > 0)
         _maxItemsOnDevice = _device->maxContacts();
+    _usesSyncEngine = _device && _device->wantsToUseSyncEngineForProperty(_property);
 }
 
 QVSyncElemList::Elem QVSyncElemList::objectAtIndex(int index) const
@@ -303,21 +304,6 @@ int QVSyncElemList::itemsOnDeviceCount() const
         std::count_if(list.begin(), list.end(), [](const Elem& e) { return e->isOnDevice() && !e->isDeleted(); }));
 }
 
-void QVSyncElemList::deleteItemByUser(const Elem& elem)
-{
-    if (!elem)
-        return;
-    if (!elem->isOnDevice()) {
-        removeObject(elem);
-    } else {
-        elem->setDeleted();
-        if (!_shared)
-            _elems.erase(std::remove(_elems.begin(), _elems.end(), elem), _elems.end());
-        _dirty = true;
-    }
-    tellSyncEngineAboutDeletion(elem, false);
-}
-
 bool QVSyncElemList::wantsSyncChangesFromEngine(int property)
 {
     return _device && _device->wantsSyncChangesFromEngine(property);
@@ -331,61 +317,6 @@ bool QVSyncElemList::wantsSyncChangesFromDevice(int property)
 bool QVSyncElemList::isMobileMaster(int property)
 {
     return _device && _device->isMobileMaster(property);
-}
-
-void QVSyncElemList::addChangeForSyncEngine(const platform::SyncChange& change)
-{
-    if (!wantsSyncChangesFromDevice(_property))
-        return;
-    _changes.append(change);
-    _dirty = true;
-}
-
-void QVSyncElemList::addChangeForSyncEngineFromSyncML(const platform::SyncChange& change)
-{
-    if (wantsSyncChangesFromDevice(_property))
-        _heldChanges.append(change);
-}
-
-void QVSyncElemList::confirmChangesFromSyncMLForSyncEngine()
-{
-    _changes.append(_heldChanges);
-    if (!_heldChanges.isEmpty())
-        _dirty = true;
-    _heldChanges.clear();
-}
-
-void QVSyncElemList::discardChangesFromSyncMLForSyncEngine()
-{
-    _heldChanges.clear();
-}
-
-void QVSyncElemList::tellSyncEngineAboutNewElem(const Elem& elem, bool fromSyncML)
-{
-    if (!elem)
-        return;
-    platform::SyncChange change(platform::SyncChange::Add, elem->getIdentityString());
-    if (fromSyncML)
-        addChangeForSyncEngineFromSyncML(change);
-    else
-        addChangeForSyncEngine(change);
-}
-
-void QVSyncElemList::tellSyncEngineAboutDeletion(const Elem& elem, bool fromSyncML)
-{
-    if (!elem)
-        return;
-    platform::SyncChange change(platform::SyncChange::Delete, elem->getIdentityString());
-    if (fromSyncML)
-        addChangeForSyncEngineFromSyncML(change);
-    else
-        addChangeForSyncEngine(change);
-}
-
-void QVSyncElemList::addElemForDeletion(const Elem& elem)
-{
-    if (elem)
-        _forDeletion.push_back(elem);
 }
 
 QVSyncElemList::State QVSyncElemList::getCurrentState() const
@@ -426,25 +357,6 @@ void QVSyncElemList::setStateFromDictionary(const State& state)
         _trash->setList(state.trash);
     _dirty = true;
     recalcUsableItems();
-}
-
-QVariantList QVSyncElemList::storedChangesForSyncEngine() const
-{
-    QVariantList stored;
-    for (const auto& change : _changes)
-        stored.append(change.storedDictionary());
-    return stored;
-}
-
-void QVSyncElemList::fillChangesForSyncEngineFromDict(const QVariantList& stored)
-{
-    for (const QVariant& entry : stored) {
-        platform::SyncChange change;
-        if (platform::SyncChange::fromStoredDictionary(entry, change))
-            _changes.append(change);
-        else
-            qCWarning(lcSyncModel) << "QVSyncElemList: skipping a stored change of the wrong kind" << entry;
-    }
 }
 
 QString QVSyncElemList::changedNotificationName() const
@@ -684,10 +596,7 @@ void QVSyncElemList::moveAllToDeletedItems()
         const Elem& elem = *it;
         if (elem->sourceURI().isEmpty())
             continue;
-        // TODO(merge): call addToDeleted
-        elem->setDeleted();
-        if (_trash)
-            _trash->putItemToTrash(elem, _database, false);
+        addToDeleted(elem);
     }
     _dirty = true;
 }

@@ -19,6 +19,7 @@
 
 class ItemListDevice;
 class ItemTrash;
+class QVSyncMLChange;
 
 // The items of one phone property. The visible items (_elems) start as the
 // same array as all items (_allElems) and part when the list is constrained
@@ -80,17 +81,21 @@ public:
     bool isDirty() const;
     void setClean();
 
-    // Deletion: an item not on the phone goes at once; one on the phone is
-    // marked deleted until the phone confirms.
+    // Deletion by the user: the item goes to the trash, leaves its groups and
+    // the desktop is told; an item not on the phone leaves the list at once,
+    // one on the phone stays marked deleted until the phone confirms.
     void deleteItemByUser(const Elem& elem);
+    void deleteItemByUser(int index) { deleteItemByUser(objectAtIndex(index)); }
+    void deleteItemByUser_cs(int index) { deleteItemByUser(objectAtIndex_cs(index)); }
 
     // Desktop sync changes: queued ones, and the ones held from a phone
     // session until it is confirmed.
-    const QList<platform::SyncChange>& changesForSyncEngine() const { return _changes; }
+    // The queue, after the held changes were confirmed.
+    const QList<platform::SyncChange>& changesForSyncEngine();
     void addChangeForSyncEngineFromSyncML(const platform::SyncChange& change);
     void confirmChangesFromSyncMLForSyncEngine();
     void discardChangesFromSyncMLForSyncEngine();
-    void clearChangesForSyncEngine() { _changes.clear(); }
+    void clearChangesForSyncEngine();
     // The queued changes in their stored form, and their reading; entries
     // of the wrong kind are skipped.
     QVariantList storedChangesForSyncEngine() const;
@@ -230,9 +235,72 @@ public:
     // ---- Pulled desktop changes, the merge of a phone's item and items
     // ---- from dictionaries (QVSyncElemListEngine.cpp)
 
+    // Another list's queue appended to this one's.
+    void addChangesFromSyncMLFromOtherList(QVSyncElemList& other);
+    // Every record for a full push: each item's records ({"Record-Dict",
+    // "Record-ID"}), then the groups (contacts, bookmarks) or calendars.
+    // Items deleted on this side are left out: the desktop was told of them.
+    QVariantList getAllRecords() const;
+    // A pulled change applied as one from the phone session (not marked
+    // changed for the phone).
+    QVariant processOneISyncChange(const platform::SyncChange& change);
+    // Applies one pulled change. numberChanged (may be null) is set when
+    // items were added or removed. Answers the changed record when it has an
+    // entity name, else an invalid value.
+    QVariant processOneSyncEngineChange(const platform::SyncChange& change, bool* numberChanged, bool fromSyncML);
+    // The "set" values of "contact" and "owner"; none without property changes.
+    std::optional<QVariantMap> makeItemFromSyncEngineChange(const platform::SyncChange& change) const;
+    QString getCommandType(const platform::SyncChange& change);
+    QString getCommandEntityName(const platform::SyncChange& change);
+    // "com.apple.contacts.Phone Number" -> "Phone Number"; "" for other names.
+    static QString commandTypeForName(const QString& entityName);
+    // The record id of the item the change touches; null when none.
+    QString affectedElemUUID(const platform::SyncChange& change);
+    bool isMainType(const QString& entityName) const;
+    void removeItemsForEntity(const QString& entityName);
+    // Merges an item the phone delivered; YES when it was added or changes
+    // were queued.
+    bool replaceItem(const Elem& elem);
+    // Adds an item built from an item form; answers the resulting item (an
+    // existing one when it merged), null when none could be made.
+    Elem addVXDictItem(const QString& sourceURI, const VXDictionary& vxDict, bool allowMerge, const QString& parent);
+    void addVXDataItem(const QString& sourceURI, const QVariant& vxData, const QString& parent);
+    void importVCards(const QVariantList& texts);
+    void addItemNoSort(const Elem& elem);
+    // Marks the item deleted and puts it to the trash.
+    void addToDeleted(const Elem& elem);
+    void deleteItemByUUID(const QString& uuid);
+    bool deleteItemBySyncML(const QString& sourceURI);
+    void removeAllElements();
+    // "com.apple.calendars.Task" removes the to-dos, any other name the events.
+    void removeAllEventsOrTasks(const QString& entityName);
+
     // ---- Change records of a session (QVSyncElemListChanges.cpp)
 
+    void addSyncMLChange(const std::shared_ptr<QVSyncMLChange>& change);
+    // Applies the queued records in order and empties the queue; YES when an
+    // add-data record was met.
+    bool processSyncMLChanges();
+    const std::vector<std::shared_ptr<QVSyncMLChange>>& changesFromDevice() const { return _changesFromDevice; }
+    // The item form of a phone's text (the first item of a calendar text);
+    // none when it holds no item of the list's kind.
+    std::optional<VXDictionary> makeVXDictionaryForVXData(const QVariant& vxData);
+    // Queues an item's device id, parent and text as an add-data record.
+    void mergeItem(const Elem& elem);
+    // The stored raw entries become add-data records, applied at once.
+    void processOldFashionedItems();
+    // Appends the items of a raw dictionary, each in the default group.
+    void addData(const QVariantMap& dict);
+
     // ---- Group and calendar membership (QVSyncElemListGroups.cpp)
+
+    // YES when it changed the item.
+    bool makeElemMemberOfDefaultGroup(const Elem& elem) override;
+    void addGroupMembershipToElem(const Elem& elem, const QString& groupId) override;
+    void addGroupRelation(const QString& groupId, const QString& memberId);
+    void deleteGroupRelation(const QString& groupId, const QString& memberId);
+    void deleteGroupRelations(const Elem& elem);
+    void tellSyncEngineAboutChangedTargetGroup();
 
     // SyncElemLookup
     Elem getItemForIdentity(const QString& identity) override;
@@ -304,6 +372,15 @@ private:
     bool isVisible(const Elem& elem);
 
     // ---- desktop changes, change records, groups
+    bool usesEngineForChanges() const;
+    Elem elemForUUID(const QString& uuid);
+    Elem makeElemWithUUID(const QString& uuid);
+    QString listProtocol() const;
+    void queueChangeForSyncEngine(const platform::SyncChange& change, bool fromSyncML);
+    void queueGroupMembers(const Elem& elem, bool fromSyncML);
+    void putToTrash(const Elem& elem, bool conflict);
+    void deleteItem(const Elem& elem, bool tellEngine);
+    std::vector<std::shared_ptr<QVSyncMLChange>> _changesFromDevice;
 
     // ---- common
     QString _database;

@@ -364,9 +364,8 @@ void QVSyncElemList::mergeItems(const QVariantMap& dict)
 
 void QVSyncElemList::mergeFromScratch(quint32 code)
 {
-    if (code == kFromScratchDevice) {
-        // TODO(merge): empty the pending change records
-    }
+    if (code == kFromScratchDevice)
+        _changesFromDevice.clear();
     platform::NotificationCenter::defaultCenter().post(
         QStringLiteral("SyncEngineActive"), _device ? _device->notificationSender() : nullptr,
         {{QStringLiteral("Active"), false}, {QStringLiteral("SetupChanged"), true}});

@@ -44,7 +44,12 @@ public:
         (void)elem;
         (void)groupId;
     }
-    virtual void makeElemMemberOfDefaultGroup(const std::shared_ptr<QVSyncElem>& elem) { (void)elem; }
+    // YES when the item changed.
+    virtual bool makeElemMemberOfDefaultGroup(const std::shared_ptr<QVSyncElem>& elem)
+    {
+        (void)elem;
+        return false;
+    }
     virtual bool isMobileMaster(int property)
     {
         (void)property;

@@ -17,10 +17,10 @@ QString g_lastComparison;
 class ListTestElem : public QVSyncEngineElem {
 public:
     ListTestElem(const QString& uri, const QString& identity)
-        : QVSyncEngineElem(QVariant(), uri, QStringLiteral("vCard"), QString(), QString()), identity(identity)
+        : QVSyncEngineElem(nullptr, QStringLiteral("u-") + identity, uri, QStringLiteral("vCard"), QString(), QString())
+        , identity(identity)
     {
         _allContentString = identity;
-        setElemUUID(QStringLiteral("u-") + identity);
     }
     QString getIdentityString() const override { return identity; }
     int defaultComparisation(const QVSyncElem& other) const override { return compare("dflt", other); }
@@ -289,6 +289,7 @@ TEST(QVSyncElemList, CompareCalendarDatesPutsMissingDatesFirst)
 TEST(QVSyncElemList, DeleteByUserOfItemNotOnPhoneGoesAtOnceAndTellsEngine)
 {
     ListTestDevice device;
+    device.useSyncEngine = true;
     QVSyncElemList list(0, &device);
     auto fresh = listElem(QStringLiteral("T-3"), QStringLiteral("new one"));
     auto onPhone = listElem(QStringLiteral("5"), QStringLiteral("old one"));
@@ -302,33 +303,7 @@ TEST(QVSyncElemList, DeleteByUserOfItemNotOnPhoneGoesAtOnceAndTellsEngine)
     EXPECT_EQ(list.nonDeletedAllElems(), 0);
     ASSERT_EQ(list.changesForSyncEngine().size(), 2);
     EXPECT_EQ(list.changesForSyncEngine()[0].type(), platform::SyncChange::Delete);
-    EXPECT_EQ(list.changesForSyncEngine()[0].recordIdentifier(), QStringLiteral("new one"));
-}
-
-TEST(QVSyncElemList, ChangesQueueOnlyWhenPhoneGivesChangesAndHeldOnesWaitForConfirm)
-{
-    ListTestDevice device;
-    device.fromDevice = false;
-    QVSyncElemList list(0, &device);
-    const platform::SyncChange change(platform::SyncChange::Add, QStringLiteral("x"));
-    list.addChangeForSyncEngine(change);
-    list.addChangeForSyncEngineFromSyncML(change);
-    list.confirmChangesFromSyncMLForSyncEngine();
-    EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
-
-    device.fromDevice = true;
-    list.addChangeForSyncEngineFromSyncML(change);
-    EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
-    list.discardChangesFromSyncMLForSyncEngine();
-    list.confirmChangesFromSyncMLForSyncEngine();
-    EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
-    list.addChangeForSyncEngineFromSyncML(change);
-    list.confirmChangesFromSyncMLForSyncEngine();
-    EXPECT_EQ(list.changesForSyncEngine().size(), 1);
-    list.addChangeForSyncEngine(change);
-    EXPECT_EQ(list.changesForSyncEngine().size(), 2);
-    list.clearChangesForSyncEngine();
-    EXPECT_TRUE(list.changesForSyncEngine().isEmpty());
+    EXPECT_EQ(list.changesForSyncEngine()[0].recordIdentifier(), QStringLiteral("u-new one"));
 }
 
 namespace {

@@ -46,9 +46,10 @@ public:
     {
         groupJoins.emplace_back(elem, groupId.isNull() ? QLatin1String("") : groupId);
     }
-    void makeElemMemberOfDefaultGroup(const std::shared_ptr<QVSyncElem>& elem) override
+    bool makeElemMemberOfDefaultGroup(const std::shared_ptr<QVSyncElem>& elem) override
     {
         groupJoins.emplace_back(elem, QString());
+        return true;
     }
     bool isMobileMaster(int) override { return mobileMaster; }
 };
