@@ -91,8 +91,6 @@ void QVSyncElemList::rebuildIdentityIndex()
     _uriIndex.clear();
     _uuidIndex.clear();
     _identityIndex.clear();
-    _byURI.clear();
-    _byIdentity.clear();
     for (const auto& elem : _allElems)
         indexElem(elem);
 }

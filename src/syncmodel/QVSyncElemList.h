@@ -100,7 +100,6 @@ public:
     // of the wrong kind are skipped.
     QVariantList storedChangesForSyncEngine() const;
     void fillChangesForSyncEngineFromDict(const QVariantList& stored);
-    QList<QString> deletedForEngine() const { return _deletedForEngine; }
 
     // Groups and calendars: contacts have groups, the calendar property
     // calendars; bookmarks keep their folders as groups.
@@ -314,7 +313,6 @@ public:
     void tellSyncEngineAboutDeletion(const Elem& elem, bool fromSyncML) override;
     bool isMobileMaster(int property) override;
 
-    const std::vector<Elem>& elemsForDeletion() const { return _forDeletion; }
 
     // Undo snapshot: the visible items with their deleted flags, which items
     // the list held, and the trash's contents. Restoring puts the visible
@@ -406,10 +404,6 @@ private:
     bool _hasOnlyFirstLast = false;
     quint32 _sortCode = kSortDefault;
     bool _sortDescending = true;
-    QHash<QString, Elem> _byURI;
-    QHash<QString, Elem> _byIdentity;    // lower-cased identity
     QList<platform::SyncChange> _changes;
     QList<platform::SyncChange> _heldChanges;
-    QList<QString> _deletedForEngine;
-    std::vector<Elem> _forDeletion;
 };
