@@ -19,6 +19,7 @@
 
 #include "LineRate.h"
 #include "PhoneSimulator.h"
+#include "SimulatedSwitchModem.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,29 +81,10 @@ struct SwitchPhone {
     }
     void makeConnection()
     {
-        registry = std::make_shared<platform::UsbRegistrySimulated>();
-        platform::UsbRegistry::setShared(registry);
-        platform::UsbDevice modem;
-        modem.location = QStringLiteral("1-1");
-        modem.vendorId = 0x1004;
-        modem.productId = 0x6000;
-        modem.vendorName = QStringLiteral("Phone Maker");
-        modem.productName = QStringLiteral("Phone USB Modem");
-        modem.serialNumber = QStringLiteral("35201234");
-        modem.ttyPaths = {sim.slavePath()};
-        registry->addInterface(registry->addDevice(modem), 1, platform::UsbRegistry::kClassCdcData);
+        registry = bench_support::registerSimulatedModem(sim.slavePath());
         ftp = std::make_unique<ObexFileTransferConnection>(
-            nullptr, nullptr, QStringLiteral("USB-Serial"), []() -> std::unique_ptr<ObexATSwitchTransportLayer> {
-                auto transport = std::make_unique<CommonObexATSwitchTransportLayer>(
-                    nullptr, ObexSwitchSettings{}, QVariantMap(), QStringLiteral("USB-Serial"), false);
-                transport->setChannelFactory([](const QString&, const QVariantMap&, MFDevice* device,
-                                                SerialDelegateProtocol* delegate, SerialATChannel::PhoneTraits traits) {
-                    const QVariantMap wiz{{"vendorId", 0x1004}, {"productId", 0x6000}, {"serialNumber", "35201234"}};
-                    return std::unique_ptr<SerialATChannel>(
-                        USBSerialATChannel::withWizDict(device, wiz, delegate, traits));
-                });
-                return transport;
-            });
+            nullptr, nullptr, QStringLiteral("USB-Serial"),
+            []() -> std::unique_ptr<ObexATSwitchTransportLayer> { return bench_support::makeSwitchTransport(); });
     }
     // Runs one request of the connection to its end: its status, or the
     // start's error.
