@@ -14,6 +14,7 @@
 
 #include "../jobs/JobsTestSupport.h"
 #include "TestFiles.h"
+#include "FileTreeTestSupport.h"
 #include "VirtualTime.h"
 
 #include <QDir>
@@ -101,16 +102,7 @@ protected:
             ASSERT_TRUE(mirror);
         }
     }
-    std::shared_ptr<DZDirectoryEntry> listed(const QString& path)
-    {
-        auto folder = manager->getDirectory(path);
-        EXPECT_TRUE(folder);
-        if (!folder)
-            return nullptr;
-        folder->update();
-        EXPECT_TRUE(runUntil([&] { return folder->status() == dztree::kUpToDate && !folder->hasActionsInProgress(); }));
-        return folder;
-    }
+    std::shared_ptr<DZDirectoryEntry> listed(const QString& path) { return phonejobs_test::listedFolder(*manager, path); }
     // Copies a phone file to the computer through the tree; the percents
     // its entry reported.
     QList<float> copyToComputer(const std::shared_ptr<DZDirectoryEntry>& file, const QString& folder)
@@ -126,7 +118,7 @@ protected:
     }
     static bool runUntil(const std::function<bool()>& predicate, double seconds = 60.0)
     {
-        return testing_support::runUntil(predicate, seconds, 0.05);
+        return phonejobs_test::runUntilTreeSettles(predicate, seconds);
     }
 
     static constexpr int kPictureSize = 4 * 65536 + 5;

@@ -10,6 +10,8 @@
 #include "phonejobs/FileJobMakers.h"
 #include "phonejobs/GroupActionCopyFolderToMac.h"
 
+#include "FileTreeTestSupport.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -80,19 +82,10 @@ protected:
         mirror = FilesMirror::mirrorWithDevice(*device, mirrorDir.filePath("K750.dzmir"));
         ASSERT_TRUE(mirror);
     }
-    std::shared_ptr<DZDirectoryEntry> listed(const QString& path)
-    {
-        auto folder = manager->getDirectory(path);
-        EXPECT_TRUE(folder);
-        if (!folder)
-            return nullptr;
-        folder->update();
-        EXPECT_TRUE(runUntil([&] { return folder->status() == dztree::kUpToDate && !folder->hasActionsInProgress(); }));
-        return folder;
-    }
+    std::shared_ptr<DZDirectoryEntry> listed(const QString& path) { return phonejobs_test::listedFolder(*manager, path); }
     static bool runUntil(const std::function<bool()>& predicate, double seconds = 60.0)
     {
-        return testing_support::runUntil(predicate, seconds, 0.05);
+        return phonejobs_test::runUntilTreeSettles(predicate, seconds);
     }
     QByteArray onPhone(const QString& path) const { return sim->obexServer().files().value(path); }
 
