@@ -187,7 +187,9 @@ TEST_F(ItemListDeviceTest, EveryQueryAnswersFromThePhone)
          [&](ItemListDevice& p) { return p.doesDeviceWantContact(withoutNumber); }, false, true},
         {"contact with number", [&](ItemListDevice& p) { return p.doesDeviceWantContact(withNumber); }, true, true},
         {"next week",
-         [&](ItemListDevice& p) { return p.isPeriodInWantedCalendarPeriod(now.addDays(7), now.addDays(7).addSecs(3600)); },
+         [&](ItemListDevice& p) {
+             return p.isPeriodInWantedCalendarPeriod(now.addDays(7), now.addDays(7).addSecs(3600));
+         },
          true, false},
         {"ten days back",
          [&](ItemListDevice& p) { return p.isPeriodInWantedCalendarPeriod(now.addDays(-10), now.addDays(-9)); },
