@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <optional>
 
 class FilesMirror;
 class OrganizerArchive;
@@ -35,6 +36,13 @@ public:
     {
         (void)organizerType;
         return QString();
+    }
+    // The organizer data file's stored raw data of an organizer type (0-4);
+    // none without an archive or without data of the type.
+    virtual std::optional<QVariantMap> deviceDataFileStorage(int organizerType) const
+    {
+        (void)organizerType;
+        return std::nullopt;
     }
     // A sub-folder of the phone's temporary working data; empty without one.
     virtual QString subTempPath(const QString& name) const

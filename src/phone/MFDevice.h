@@ -6,6 +6,7 @@
 #include "links/QVDeviceCallbackDelegate.h"
 #include "phone/MirrorOwner.h"
 #include "platform/Clock.h"
+#include "syncmodel/ItemListDevice.h"
 
 #include <QList>
 #include <QString>
@@ -42,13 +43,14 @@ class SyncEnvironmentRules;
 // the sync description of its model, the connections that serve its services
 // with their registrations, and the job engine whose pipes follow those
 // registrations. Jobs never open a link themselves: they name a service and
-// ask the device to open, test or close the connection behind it.
-// Main thread only.
+// ask the device to open, test or close the connection behind it. Its item
+// lists reach it as their ItemListDevice. Main thread only.
 class MFDevice : public MFDeviceLinkOwner,
                  public MFDeviceInfoOwner,
                  public QVDeviceCallbackDelegate,
                  public MirrorOwner,
-                 public FTPFileOwner {
+                 public FTPFileOwner,
+                 public ItemListDevice {
 public:
     // Connection types.
     static constexpr const char* kBluetooth = "Bluetooth";
@@ -127,12 +129,8 @@ public:
         std::function<void()> deleteAllTrashURIs;
     };
     // The three sync environments: main (in force), work (being edited),
-    // user (as the user last saw it).
-    struct SyncEnvironments {
-        std::optional<QVariantMap> main;
-        std::optional<QVariantMap> work;
-        std::optional<QVariantMap> user;
-    };
+    // user (as the user last saw it); the item lists edit them in place.
+    using SyncEnvironments = SyncEnvironmentSet;
     static void setDefaultMakers(Makers makers);
 
     // The row is the shared device database's row of the dictionary's
@@ -323,8 +321,9 @@ public:
 
     // The sync environment and its decisions (see SyncEnvironment).
     SyncEnvironment& syncEnvironment() const { return *_environment; }
-    SyncEnvironments& syncEnvironments() { return _syncEnvironments; }
-    const SyncEnvironments& syncEnvironments() const { return _syncEnvironments; }
+    // The phone's own environments (never null).
+    SyncEnvironments* syncEnvironments() override { return &_syncEnvironments; }
+    const SyncEnvironments* syncEnvironments() const { return &_syncEnvironments; }
     // The application's shared sync-engine information; null before it exists.
     SharedSyncInfo* generalSyncInfo() const;
     bool setupSyncEvironment();
@@ -384,7 +383,7 @@ public:
     // The phone deleted all its organizer data.
     void processGAU();
     // The next item id of the program's own ("T-<n>"), counted in the settings.
-    QString newFreeTID();
+    QString newFreeTID() override;
     // The next of the description's sync servers; false (and back to the
     // first) after the last one.
     bool switchToNextSyncMLSource();
@@ -426,6 +425,35 @@ public:
     long idForMirrorFile(const QString& localPath) override;
     QVariantMap finderInfoDictForPath(const QString& phonePath) override;
     void setAnchorPathForLastState(const QString& anchorPath, const QString& tmpDataPath);
+
+    // ItemListDevice (MFDeviceItemLists.cpp): the phone as its item lists see
+    // it. A query that has a const form above answers here the same.
+    bool wantsSyncChangesFromEngine(int property) override;
+    bool wantsSyncChangesFromDevice(int property) override;
+    bool isMobileMaster(int property) override;
+    int maxContacts() override;
+    // The device itself, the object it posts its own notifications with.
+    const void* notificationSender() override;
+    bool wantsToUseSyncEngineForProperty(int property) override;
+    int syncDirectionsModus(int property) override;
+    // With "SyncOnlyWithPhoneNumbers" only a contact with phone numbers.
+    bool doesDeviceWantContact(const std::shared_ptr<QVSyncElem>& elem) override;
+    bool isPeriodInWantedCalendarPeriod(const QDateTime& start, const QDateTime& end) override;
+    bool isHistory() override { return _isHistory; }
+    bool usesMotorolaATConnections() override;
+    bool usesSamsungATConnections() override;
+    bool isSyncEngineActive() override { return _isSyncEngineActive; }
+    // The end of a property's sync with the phone (its synced mark on success).
+    void syncFinished(int property, int error) override;
+    std::shared_ptr<QVSyncDeviceDescription> syncDescription() override { return _syncDescription; }
+    QString dbName(int property) override;
+    // The archive's stored data of the property (0-4), through the data manager.
+    std::optional<QVariantMap> deviceDataFileStorage(int property) override;
+    // The sync-engine handler's last sync time; null without a handler.
+    QVariant lastSyncTime(int property) override;
+    // The first of the shared calendars; empty before the shared sync
+    // information exists.
+    QString defaultCalendarID() override;
 
 private:
     void setupWaitTimes();

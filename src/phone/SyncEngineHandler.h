@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QVariant>
+
 // What the device object asks of the sync-engine handler of its phone; the
 // handler itself is built by the sync engine's bridge and handed in through
 // MFDevice::Makers.
@@ -12,4 +14,11 @@ public:
     virtual bool isBusy() const = 0;
     virtual void updateEnabledEntities() = 0;
     virtual void announceQuit() = 0;
+    // The sync client's last sync time of an organizer type as text (5 and 6:
+    // the calendar's); null when it has none.
+    virtual QVariant lastSyncTime(int organizerType) const
+    {
+        (void)organizerType;
+        return {};
+    }
 };

@@ -194,7 +194,7 @@ std::optional<QVariantMap> SyncEnvironment::createSyncEnvironment(const QVariant
 
 bool SyncEnvironment::setupSyncEvironment()
 {
-    MFDevice::SyncEnvironments& environments = _device.syncEnvironments();
+    MFDevice::SyncEnvironments& environments = *_device.syncEnvironments();
     if (environments.main) {
         if (const auto fresh = createSyncEnvironment(*environments.main))
             environments.main = *fresh;
@@ -227,7 +227,7 @@ bool SyncEnvironment::setupSyncEvironment()
 
 std::optional<QVariantMap> SyncEnvironment::mainSyncEnvironment()
 {
-    MFDevice::SyncEnvironments& environments = _device.syncEnvironments();
+    MFDevice::SyncEnvironments& environments = *_device.syncEnvironments();
     if (!environments.main)
         setupSyncEvironment();
     if (!environments.main) {
@@ -241,12 +241,12 @@ std::optional<QVariantMap> SyncEnvironment::mainSyncEnvironment()
 
 std::optional<QVariantMap> SyncEnvironment::workSyncEnvironment() const
 {
-    return _device.syncEnvironments().work;
+    return _device.syncEnvironments()->work;
 }
 
 QVariantMap* SyncEnvironment::requestWorkSyncEnvironment()
 {
-    MFDevice::SyncEnvironments& environments = _device.syncEnvironments();
+    MFDevice::SyncEnvironments& environments = *_device.syncEnvironments();
     if (!environments.main)
         return nullptr;
     if (!environments.work)
@@ -256,12 +256,12 @@ QVariantMap* SyncEnvironment::requestWorkSyncEnvironment()
 
 void SyncEnvironment::freeWorkSyncEnvironment()
 {
-    _device.syncEnvironments().work.reset();
+    _device.syncEnvironments()->work.reset();
 }
 
 std::optional<QVariantMap> SyncEnvironment::userSyncEnvironment()
 {
-    MFDevice::SyncEnvironments& environments = _device.syncEnvironments();
+    MFDevice::SyncEnvironments& environments = *_device.syncEnvironments();
     if (environments.main && environments.work && *environments.main != *environments.work)
         environments.user = *environments.work;
     return environments.user;
@@ -276,7 +276,7 @@ void SyncEnvironment::recreateArchive()
 
 bool SyncEnvironment::applyWorkSyncEnvironment(bool byUser)
 {
-    MFDevice::SyncEnvironments& environments = _device.syncEnvironments();
+    MFDevice::SyncEnvironments& environments = *_device.syncEnvironments();
     if (!environments.work || _applying)
         return false;
     _applying = true;
@@ -348,7 +348,7 @@ bool SyncEnvironment::applyWorkSyncEnvironment(bool byUser)
 
 bool SyncEnvironment::applyWorkSyncEnvironmentByUser()
 {
-    MFDevice::SyncEnvironments& environments = _device.syncEnvironments();
+    MFDevice::SyncEnvironments& environments = *_device.syncEnvironments();
     if (environments.work)
         environments.user = *environments.work;
     return applyWorkSyncEnvironment(true);
@@ -356,7 +356,7 @@ bool SyncEnvironment::applyWorkSyncEnvironmentByUser()
 
 void SyncEnvironment::saveSyncDisabledSettings()
 {
-    MFDevice::SyncEnvironments& environments = _device.syncEnvironments();
+    MFDevice::SyncEnvironments& environments = *_device.syncEnvironments();
     if (!environments.main)
         return;
     const QVariant previous = environments.main->value(kEnabled);
@@ -396,7 +396,7 @@ void SyncEnvironment::syncEngineDeviceActive(const QVariantMap& userInfo)
     recreateArchive();
     if (SyncEngineHandler* handler = _device.syncEngineHandler())
         handler->updateEnabledEntities();
-    const auto& main = _device.syncEnvironments().main;
+    const auto& main = _device.syncEnvironments()->main;
     if (main && main->value(kEnabled).toBool())
         _device.startTimer();
     else
@@ -405,7 +405,7 @@ void SyncEnvironment::syncEngineDeviceActive(const QVariantMap& userInfo)
 
 bool SyncEnvironment::wantsToUseSyncEngineAtAll() const
 {
-    const MFDevice::SyncEnvironments& environments = _device.syncEnvironments();
+    const MFDevice::SyncEnvironments& environments = *_device.syncEnvironments();
     if (_device.isHistory() || (!environments.main && !environments.work))
         return false;
     return environments.main && environments.main->value(kEnabled).toBool();
@@ -413,7 +413,7 @@ bool SyncEnvironment::wantsToUseSyncEngineAtAll() const
 
 QVariantMap SyncEnvironment::typeEntry(int organizerType) const
 {
-    const auto& main = _device.syncEnvironments().main;
+    const auto& main = _device.syncEnvironments()->main;
     return main ? main->value(_device.dbName(calendarType(organizerType))).toMap() : QVariantMap();
 }
 
@@ -421,12 +421,12 @@ long SyncEnvironment::syncDirectionsModus(int organizerType) const
 {
     if (_device.isHistory())
         return 0;
-    if (!_device.syncEnvironments().main) {
+    if (!_device.syncEnvironments()->main) {
         // A wait inside this wait would only wait twice as long.
         if (_waitingForEnvironment)
             return 0;
         _waitingForEnvironment = true;
-        const bool found = platform::runloop::waitUntil([this] { return bool(_device.syncEnvironments().main); },
+        const bool found = platform::runloop::waitUntil([this] { return bool(_device.syncEnvironments()->main); },
                                                         kEnvironmentWaitSlice, kEnvironmentWaitPasses);
         _waitingForEnvironment = false;
         if (!found)
@@ -459,11 +459,9 @@ bool SyncEnvironment::isMobileMaster(int organizerType) const
     return entry.contains(kMacIsMaster) && !entry.value(kMacIsMaster).toBool();
 }
 
-bool SyncEnvironment::doesDeviceWantContact(const QStringList& phones) const
+bool SyncEnvironment::doesDeviceWantContact(bool hasPhoneNumbers) const
 {
-    if (!typeEntry(0).value(kOnlyWithPhones).toBool())
-        return true;
-    return !phones.isEmpty();
+    return !typeEntry(0).value(kOnlyWithPhones).toBool() || hasPhoneNumbers;
 }
 
 bool SyncEnvironment::isPeriodInWantedCalendarPeriod(const QDateTime& start, const QDateTime& end) const
@@ -472,7 +470,7 @@ bool SyncEnvironment::isPeriodInWantedCalendarPeriod(const QDateTime& start, con
         return false;
     if (_device.devInfo()->deviceProtocol() == QLatin1String("nokiaS40") && start.date().year() < 1980)
         return false;
-    const auto& main = _device.syncEnvironments().main;
+    const auto& main = _device.syncEnvironments()->main;
     if (!main || !main->contains(_device.dbName(1)))
         return false;
     const QVariantMap entry = main->value(_device.dbName(1)).toMap();
@@ -500,7 +498,7 @@ bool SyncEnvironment::wasDatabaseSynced(int organizerType) const
 
 bool SyncEnvironment::wantsToBackupOrganizerType(int organizerType) const
 {
-    const auto& main = _device.syncEnvironments().main;
+    const auto& main = _device.syncEnvironments()->main;
     if (!main || !main->value(kEnabled).toBool())
         return false;
     if (organizerType == -1) {

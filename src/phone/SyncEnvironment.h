@@ -60,7 +60,7 @@ public:
     long syncDirectionsModus(int organizerType) const;
     bool wantsSyncChangesFromEngine(int organizerType) const;
     bool isMobileMaster(int organizerType) const;
-    bool doesDeviceWantContact(const QStringList& phones) const;
+    bool doesDeviceWantContact(bool hasPhoneNumbers) const;
     bool isPeriodInWantedCalendarPeriod(const QDateTime& start, const QDateTime& end) const;
     // Marks the marked types for a trickle when one of them syncs now.
     bool isSyncingDevice(const std::array<bool, 4>& types);

@@ -64,8 +64,8 @@ TEST(ProgramSyncServices, PhonesReachTheSharedCalendarsThroughTheProgramsMakers)
         QVariantMap{{"Common.SyncEnvironment", QVariantMap{{"SyncEngineEnabled", false}}}});
     const auto device = std::make_unique<MFDevice>(QLatin1String(MFDevice::kUSBMassStorage), dict, row, description,
                                                    makers);
-    ASSERT_TRUE(device->syncEnvironments().main);
-    const QVariantMap calendar = device->syncEnvironments().main->value(device->dbName(1)).toMap();
+    ASSERT_TRUE(device->syncEnvironments()->main);
+    const QVariantMap calendar = device->syncEnvironments()->main->value(device->dbName(1)).toMap();
     EXPECT_EQ(calendar.value("Groups").toMap(),
               (QVariantMap{{"T-0", QVariantMap{{"name", "Work"}, {"read only", false}, {"enabled", true}}}}));
     EXPECT_EQ(calendar.value("TargetGroupName"), QVariant("Work"));

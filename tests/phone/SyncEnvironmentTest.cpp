@@ -152,7 +152,7 @@ protected:
     }
     static QVariantMap entry(const MFDevice& device, int type)
     {
-        return device.syncEnvironments().main.value_or(QVariantMap()).value(device.dbName(type)).toMap();
+        return device.syncEnvironments()->main.value_or(QVariantMap()).value(device.dbName(type)).toMap();
     }
 
     MFDevice::Makers makers;
@@ -167,8 +167,8 @@ protected:
 TEST_F(SyncEnvironmentTest, APhoneWithoutAStoredEnvironmentGetsTheDefaultsWithTheEngineOff)
 {
     const auto device = make();
-    ASSERT_TRUE(device->syncEnvironments().main);
-    EXPECT_EQ(device->syncEnvironments().main->value("SyncEngineEnabled"), QVariant(false));
+    ASSERT_TRUE(device->syncEnvironments()->main);
+    EXPECT_EQ(device->syncEnvironments()->main->value("SyncEngineEnabled"), QVariant(false));
     EXPECT_FALSE(device->wantsToUseSyncEngineAtAll());
     EXPECT_EQ(handlersMade, 0);
     const QVariantMap defaults{{"MacIsMaster", true}, {"SyncMode", 0}, {"UseAllGroups", true}};
@@ -182,7 +182,7 @@ TEST_F(SyncEnvironmentTest, APhoneWithoutAStoredEnvironmentGetsTheDefaultsWithTh
     EXPECT_EQ(entry(*device, 1), calendar);
     EXPECT_EQ(entry(*device, 2), defaults);
     EXPECT_EQ(entry(*device, 3), bookmarks);
-    EXPECT_FALSE(device->syncEnvironments().work);
+    EXPECT_FALSE(device->syncEnvironments()->work);
 
     // A phone that keeps two weeks of its calendar looks back two weeks.
     const auto motorola = make({}, QStringLiteral("Protocol Motorola V3 Series"));
@@ -237,11 +237,11 @@ TEST_F(SyncEnvironmentTest, WrongTypedStoredEntriesArePassedOverForTheirDefaults
                                                                     {"SyncMode", "3"},
                                                                     {"Groups", QStringList{"x"}}}}}},
                               {"Common.SyncUserEnvironment", 5}});
-    EXPECT_EQ(device->syncEnvironments().main->value("SyncEngineEnabled"), QVariant(false));
+    EXPECT_EQ(device->syncEnvironments()->main->value("SyncEngineEnabled"), QVariant(false));
     EXPECT_EQ(entry(*device, 0).value("MacIsMaster"), QVariant(true));
     EXPECT_EQ(entry(*device, 1).value("OlderThan"), QVariant(5270400));
     EXPECT_EQ(entry(*device, 1).value("SyncMode"), QVariant(3));
-    EXPECT_FALSE(device->syncEnvironments().user);
+    EXPECT_FALSE(device->syncEnvironments()->user);
     EXPECT_EQ(logged(), before + 5);
 }
 
@@ -271,7 +271,7 @@ TEST_F(SyncEnvironmentTest, WaitingForAnEnvironmentThatNeverComesIsBoundedAndAns
 {
     engine.available = false;
     const auto device = make(stored(true, {{"Contacts", QVariantMap{{"SyncMode", 3}}}}));
-    EXPECT_FALSE(device->syncEnvironments().main);
+    EXPECT_FALSE(device->syncEnvironments()->main);
     EXPECT_FALSE(device->wantsToUseSyncEngineAtAll());
     const double before = platform::Clock::instance().now();
     EXPECT_EQ(device->syncEnvironment().syncDirectionsModus(0), 0);
@@ -410,7 +410,7 @@ TEST_F(SyncEnvironmentTest, SwitchingTheEngineOnMakesAHandlerAndSaysSo)
     EXPECT_EQ(notes, (QList<QVariantMap>{{{"DZSwitchedOnOffNotificationWhatKey", true}}}));
     EXPECT_EQ(steps, (QStringList{"releaseArchive", "recreateArchive", "setArchive"}));
     EXPECT_EQ(handler->updates, 2);   // made, then the new archive
-    EXPECT_EQ(device->syncEnvironments().user, device->syncEnvironments().work);
+    EXPECT_EQ(device->syncEnvironments()->user, device->syncEnvironments()->work);
 
     // A type changed while the engine is busy: nothing is applied after the
     // bounded wait.
@@ -426,10 +426,10 @@ TEST_F(SyncEnvironmentTest, SwitchingTheEngineOnMakesAHandlerAndSaysSo)
 
     // Only the groups changed, not by the user: the storage looks again.
     handler->busy = false;
-    device->syncEnvironments().work = device->syncEnvironments().main;
-    QVariantMap bookmarks = device->syncEnvironments().work->value("Bookmarks").toMap();
+    device->syncEnvironments()->work = device->syncEnvironments()->main;
+    QVariantMap bookmarks = device->syncEnvironments()->work->value("Bookmarks").toMap();
     bookmarks.insert("Groups", QVariantMap{{"T-0", QVariantMap{{"name", "Bar"}}}});
-    device->syncEnvironments().work->insert("Bookmarks", bookmarks);
+    device->syncEnvironments()->work->insert("Bookmarks", bookmarks);
     ASSERT_TRUE(environment.applyWorkSyncEnvironment(false));
     EXPECT_TRUE(steps.isEmpty());
     EXPECT_EQ(storages[3].evaluations, QList<bool>{true});
@@ -563,7 +563,7 @@ TEST_F(SyncEnvironmentTest, SavingWithTheEngineDisabledKeepsItOnInMemory)
     EXPECT_FALSE(device->wantsToUseSyncEngineAtAll());
     EXPECT_FALSE(device->syncEngineHandler());
     EXPECT_FALSE(device->isSyncEngineTimerRunning());
-    EXPECT_EQ(device->syncEnvironments().user.value_or(QVariantMap()).value("SyncEngineEnabled"), QVariant(false));
+    EXPECT_EQ(device->syncEnvironments()->user.value_or(QVariantMap()).value("SyncEngineEnabled"), QVariant(false));
 }
 
 TEST_F(SyncEnvironmentTest, AnOrganizerFileWithoutACurrentEntryMovesIntoTheHistory)

@@ -63,9 +63,9 @@ protected:
         auto dict = std::make_shared<QVariantMap>(
             QVariantMap{{"Common.SyncEnvironment", QVariantMap{{"SyncEngineEnabled", false}}}});
         MFDevice device(QLatin1String(MFDevice::kUSBMassStorage), dict, row, description, makers);
-        if (!device.syncEnvironments().main)
+        if (!device.syncEnvironments()->main)
             return std::nullopt;
-        return device.syncEnvironments().main->value(device.dbName(1)).toMap();
+        return device.syncEnvironments()->main->value(device.dbName(1)).toMap();
     }
     // The calendar names khal finds in the store's folder (empty without khal).
     QStringList khalCalendars()
