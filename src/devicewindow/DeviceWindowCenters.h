@@ -101,7 +101,7 @@ public:
     DeviceToolbar* toolbar() const { return toolbar_; }
     void setupToolbar();
     // Whether a queued main-thread call of this window runs now.
-    bool isMainThreadCallRunning() const { return inCenterSwitch_; }
+    bool isMainThreadCallRunning() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -111,6 +111,9 @@ private:
     ToolView* makePlaceholder(const QString& name);
     void storeMediaTab(const QString& tab);
     void menuSwitch(const QString& identifier);
+    void revalidateToolbar();
+    // Hands another window a state string to replay, on the main-thread queue.
+    void queueStateInfo(DeviceWindowController* window, const QString& state);
 
     DeviceWindowController& controller_;
     QPointer<QWidget> contentArea_;

@@ -536,15 +536,27 @@ QString DeviceWindowController::getMediaInputFormat(const QString& key)
 // The job queue view.
 ActionMasterHdlr* DeviceWindowController::actionMaster()
 {
-    if (!actionMasterHdlr_ && mfDevice_ && window_)
+    if (!actionMasterHdlr_ && mfDevice_ && window_) {
         actionMasterHdlr_ = ActionMasterHdlr::loadActionMasterHdlr(contentAreaView_ ? contentAreaView_.data() : window_.data(), mfDevice_);
+        showQueueInCurrentCenter();
+    }
     return actionMasterHdlr_;
 }
 
 void DeviceWindowController::useExternActionMaster(ActionMasterHdlr* master)
 {
-    if (!actionMasterHdlr_)
+    if (!actionMasterHdlr_) {
         actionMasterHdlr_ = master;
+        showQueueInCurrentCenter();
+    }
+}
+
+// A queue made after the center was activated goes to that center's pane.
+void DeviceWindowController::showQueueInCurrentCenter()
+{
+    ToolView* current = centers_ ? centers_->currentToolView() : nullptr;
+    if (current && actionMasterHdlr_ && !current->isHidden())
+        current->addActionMaster(actionMasterHdlr_);
 }
 
 bool DeviceWindowController::addFeedBackToMaster(const std::shared_ptr<QVFeedBack>& feedback)

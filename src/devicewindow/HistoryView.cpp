@@ -1,9 +1,11 @@
 #include "devicewindow/HistoryView.h"
 
+#include "devicewindow/ActionMasterPlace.h"
 #include "devicewindow/DeviceWindowController.h"
 
 #include "phone/MFDevice.h"
 #include "platform/gui/Images.h"
+#include "widgets/BetterSplitView.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -12,13 +14,23 @@
 HistoryView::HistoryView(QWidget* parent) : ToolView(parent)
 {
     setObjectName(QStringLiteral("HistoryView"));
-    auto* layout = new QVBoxLayout(this);
+    // The phone above, the window's job queue below.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    split_ = new BetterSplitView(this);
+    split_->setObjectName(QStringLiteral("historySplit"));
+    split_->setOrientation(Qt::Vertical);
+    split_->setChildrenCollapsible(false);
+    outer->addWidget(split_);
+    auto* summary = new QWidget(split_);
+    summary->setObjectName(QStringLiteral("historySummary"));
+    auto* layout = new QVBoxLayout(summary);
     layout->addStretch(1);
-    picture_ = new QLabel(this);
+    picture_ = new QLabel(summary);
     picture_->setAlignment(Qt::AlignCenter);
     layout->addWidget(picture_);
-    const auto makeLabel = [this, layout](const char* name, qreal scale) {
-        auto* label = new QLabel(this);
+    const auto makeLabel = [summary, layout](const char* name, qreal scale) {
+        auto* label = new QLabel(summary);
         label->setObjectName(QLatin1String(name));
         label->setAlignment(Qt::AlignCenter);
         QFont font = label->font();
@@ -30,10 +42,18 @@ HistoryView::HistoryView(QWidget* parent) : ToolView(parent)
     name_ = makeLabel("historyName", 1.4);
     connection_ = makeLabel("historyConnection", 1.0);
     battery_ = makeLabel("historyBattery", 1.0);
-    backUpNow_ = new QPushButton(tr("Back Up Now"), this);
+    backUpNow_ = new QPushButton(tr("Back Up Now"), summary);
     backUpNow_->setObjectName(QStringLiteral("backUpNow"));
     layout->addWidget(backUpNow_, 0, Qt::AlignHCenter);
     layout->addStretch(2);
+    split_->addWidget(summary);
+    auto* place = new ActionMasterPlace(split_);
+    split_->addWidget(place);
+    split_->setDelegate(place);
+    split_->setStretchFactor(0, 1);
+    split_->setStretchFactor(1, 0);
+    split_->setSizes({kSummaryHeight, kQueueHeight});
+    setActionPlace(place);
 }
 
 void HistoryView::setup(DeviceWindowController* controller, MFDevice* device)

@@ -92,8 +92,7 @@ void ActionMasterTable::hookRow(ActionMasterView* row)
     row->onErrorFocus = [this](ActionMasterView* view, bool focused) {
         if (!statusLine_)
             return;
-        const auto entry = view->feedBack();
-        statusLine_(focused && entry ? entry->feedBackErrorString() : QString());
+        statusLine_(focused && view->feedBack() ? view->errorText() : QString());
     };
 }
 

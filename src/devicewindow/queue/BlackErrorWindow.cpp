@@ -49,7 +49,7 @@ void BlackErrorWindow::displayError(ActionMasterView* row)
     }
     displayText_->setText(ActionMasterView::displayTextOf(*entry));
     displaySubText_->setText(entry->displaySubString());
-    displayErrText_->setText(entry->feedBackErrorString());
+    displayErrText_->setText(row->errorText());
     move(row->mapToGlobal(QPoint(row->width(), kBelowRowTop)));
     show();
     raise();
