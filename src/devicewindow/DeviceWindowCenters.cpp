@@ -258,6 +258,14 @@ MobileFinderView* DeviceWindowCenters::mobileFinderView()
     return mfView_;
 }
 
+void DeviceWindowCenters::deviceChanged(MFDevice* device)
+{
+    if (mfView_)
+        mfView_->setMFDevice(device);
+    if (historyView_)
+        historyView_->setMFDevice(device);
+}
+
 void DeviceWindowCenters::showFileBrowserThenConnectionCenter()
 {
     setCurrentWithoutActivation(mobileFinderView());

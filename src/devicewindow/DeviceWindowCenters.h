@@ -63,6 +63,9 @@ public:
     // window's load), then the queued switch to the connection center.
     MobileFinderView* mobileFinderView();
     void showFileBrowserThenConnectionCenter();
+    // The window's phone changed: the file browser and the connection center
+    // take it.
+    void deviceChanged(MFDevice* device);
     void setCurrentWithoutActivation(ToolView* center) { curToolView_ = center; }
 
     // Menu actions, after kMenuSwitchDelay.

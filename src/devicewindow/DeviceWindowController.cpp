@@ -256,6 +256,8 @@ void DeviceWindowController::setMFDevice(MFDevice* device, const QString& stateI
     if (device && window_)
         window_->setHistoryMod(device->isHistory());
     showSummary();
+    if (centers_)
+        centers_->deviceChanged(device);
     if (device)
         actionMaster();
     if (device && device->isHistory())

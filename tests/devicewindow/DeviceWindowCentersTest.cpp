@@ -108,6 +108,7 @@ TEST(DeviceWindowCenters, LoadShowsTheFileBrowserThenTheConnectionCenter)
     ASSERT_NE(controller.actionMasterHdlr(), nullptr);
     EXPECT_EQ(centers->historyView()->actionPlace()->actionMaster(), controller.actionMasterHdlr())
         << "a queue made after the center was shown goes to its pane";
+    EXPECT_EQ(centers->historyView()->nameLabel()->text(), QStringLiteral("KU990")) << "and it shows the phone";
     controller.setMFDevice(nullptr);
 
     CentersFixture f("USB");

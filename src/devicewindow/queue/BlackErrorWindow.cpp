@@ -49,6 +49,7 @@ void BlackErrorWindow::displayError(ActionMasterView* row)
     }
     displayText_->setText(ActionMasterView::displayTextOf(*entry));
     displaySubText_->setText(entry->displaySubString());
+    displaySubText_->setVisible(!displaySubText_->text().isEmpty());
     displayErrText_->setText(row->errorText());
     move(row->mapToGlobal(QPoint(row->width(), kBelowRowTop)));
     show();
