@@ -3,6 +3,7 @@
 #include "devicewindow/ActionMasterPlace.h"
 #include "devicewindow/DeviceWindowController.h"
 
+#include "device/MFDeviceInfo.h"
 #include "phone/MFDevice.h"
 #include "platform/gui/Images.h"
 #include "widgets/BetterSplitView.h"
@@ -10,6 +11,26 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace {
+
+QString historySetting(const MFDevice& device, const char* key)
+{
+    return device.devInfo() ? device.devInfo()->objectForKey(QLatin1String(key)).toString() : QString();
+}
+
+} // namespace
+
+QString HistoryView::shownName(const MFDevice& device)
+{
+    const QString name = device.getDeviceName();
+    if (!name.isEmpty() && name != QLatin1String("???"))
+        return name;
+    // A phone that told no name of its own goes by its model.
+    const QString model = historySetting(device, "Dorvanti.Model");
+    return model.isEmpty() ? name
+                           : QStringLiteral("%1 %2").arg(historySetting(device, "Dorvanti.Manufacturer"), model).trimmed();
+}
 
 HistoryView::HistoryView(QWidget* parent) : ToolView(parent)
 {
@@ -88,7 +109,7 @@ void HistoryView::showDevice()
     if (!picture.isNull())
         picture_->setPixmap(
             QPixmap::fromImage(picture.scaled(QSize(120, 120), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-    name_->setText(device->getDeviceName());
+    name_->setText(shownName(*device));
     connection_->setText(device->isHistory() ? tr("Archive") : device->connType());
     const int level = device->lastBatteryValue();
     battery_->setText(level >= 0 ? tr("Battery %1 %").arg(level) : QString());

@@ -34,6 +34,8 @@ public:
     void cancelDeviceAdding();
     void switchToControlerCenter(const QString& center) { controlerCenter_ = center; }
     QString controlerCenter() const { return controlerCenter_; }
+    // The phone's own name, else maker and model.
+    static QString shownName(const MFDevice& device);
     // Refreshes the picture, name, connection and battery.
     void showDevice();
 
