@@ -264,6 +264,12 @@ void DeviceWindowCenters::deviceChanged(MFDevice* device)
         mfView_->setMFDevice(device);
     if (historyView_)
         historyView_->setMFDevice(device);
+    // Once the phone is known (its kind decides the toolbar), the window
+    // offers its centers, also while it shows the connection center.
+    if (device && !toolbar_)
+        setupToolbar();
+    else
+        revalidateToolbar();
 }
 
 void DeviceWindowCenters::showFileBrowserThenConnectionCenter()

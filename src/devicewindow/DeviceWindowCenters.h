@@ -64,7 +64,7 @@ public:
     MobileFinderView* mobileFinderView();
     void showFileBrowserThenConnectionCenter();
     // The window's phone changed: the file browser and the connection center
-    // take it.
+    // take it, and the toolbar for its kind (phone or history) is made.
     void deviceChanged(MFDevice* device);
     void setCurrentWithoutActivation(ToolView* center) { curToolView_ = center; }
 

@@ -157,6 +157,11 @@ void DeviceWindowController::observe()
     center.addObserver(this, QLatin1String(kNotifySessionDied), nullptr, [this](const platform::Notification& n) {
         sessionDiedError(static_cast<MFDevice*>(const_cast<void*>(n.sender)));
     });
+    // A phone came or went: a history window's restore pop-up lists anew.
+    center.addObserver(this, QLatin1String(kNotifyConnectionChanged), nullptr, [this](const platform::Notification&) {
+        if (centers_)
+            centers_->mobileDeviceConnectionChanged();
+    });
 }
 
 void DeviceWindowController::showWindow()

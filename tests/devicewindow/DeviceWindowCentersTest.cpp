@@ -10,6 +10,7 @@
 #include "VirtualTime.h"
 #include "device/DeviceList.h"
 #include "device/MFDeviceInfo.h"
+#include "platform/NotificationCenter.h"
 #include "platform/gui/TestArtifacts.h"
 #include "widgets/OverlayProgressBar.h"
 #include "widgets/TarnexAlertSheet.h"
@@ -109,6 +110,8 @@ TEST(DeviceWindowCenters, LoadShowsTheFileBrowserThenTheConnectionCenter)
     EXPECT_EQ(centers->historyView()->actionPlace()->actionMaster(), controller.actionMasterHdlr())
         << "a queue made after the center was shown goes to its pane";
     EXPECT_EQ(centers->historyView()->nameLabel()->text(), QStringLiteral("KU990")) << "and it shows the phone";
+    ASSERT_NE(centers->toolbar(), nullptr) << "an attached phone gets its toolbar";
+    EXPECT_FALSE(centers->toolbar()->isHistory());
     controller.setMFDevice(nullptr);
 
     CentersFixture f("USB");
@@ -311,6 +314,7 @@ TEST(DeviceWindowCenters, HistoryToolbarOffersTheListedPhonesForRestore)
                       {QStringLiteral("Common.SerialNo"), QStringLiteral("R-1")}};
     list.writeDevice(std::make_shared<QVariantMap>(named));
     list.writeDevice(std::make_shared<QVariantMap>(QVariantMap{{QStringLiteral("Common.SerialNo"), QStringLiteral("R-2")}}));
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NotifyMobileDeviceConnectionChanged"), nullptr);
     f.centers->switchToNamedCenter(DeviceToolbar::kMediaCenter);
     QComboBox* popUp = f.centers->restorePopUp();
     ASSERT_NE(popUp, nullptr);

@@ -230,7 +230,7 @@ TEST_F(RealRunTest, ThePhonesJobsShowInTheQueueAndAFailedOneStaysRed)
         },
         60.0));
     ASSERT_TRUE(red && red->isInErrorMod());
-    EXPECT_FALSE(controller->actionJobsScheduled());
+    EXPECT_FALSE(queue->actionJobsScheduled()) << "only a red row left";
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(red, &enter);
     BlackErrorWindow* hover = queue->table()->errorWindow();
