@@ -48,8 +48,8 @@ TEST(QueueCells, MediaRowShowsTheFileAndFollowsConversionThenTransfer)
 {
     struct Case {
         int mediaStatus;
-        bool ringDeterminate;   // the ring carries the percentage
-        int barValue;           // -1: the bar is left as it was
+        bool ringDeterminate; // the ring carries the percentage
+        int barValue;         // -1: the bar is left as it was
     };
     const Case cases[] = {
         {MediaCenterEntry::kConverting, true, -1},
@@ -60,7 +60,8 @@ TEST(QueueCells, MediaRowShowsTheFileAndFollowsConversionThenTransfer)
         CellFixture f;
         auto media = std::make_shared<ScriptedMedia>();
         auto entry = std::make_shared<ScriptedEntry>(QStringLiteral("Converting"));
-        entry->userInfo = {{ActionMediaCell::kMediaCenterEntryKey, QVariant::fromValue(std::shared_ptr<MediaCenterEntry>(media))}};
+        entry->userInfo = {
+            {ActionMediaCell::kMediaCenterEntryKey, QVariant::fromValue(std::shared_ptr<MediaCenterEntry>(media))}};
         entry->status = 0;
         auto* cell = f.add<ActionMediaCell>(entry);
         ASSERT_NE(cell, nullptr);
@@ -112,8 +113,10 @@ TEST(QueueCells, MusicSyncRowShowsCountsAndFollowsTheStatus)
     EXPECT_TRUE(cell->transferProgress()->usesThreadedAnimation());
 
     // Counts show only when both of a pair are there.
-    entry->userInfo = {{ActionITunesSyncCell::kCurrentConvertKey, 3},  {ActionITunesSyncCell::kTotalConvertKey, 7},
-                       {ActionITunesSyncCell::kCurrentTransferKey, 2}, {ActionITunesSyncCell::kPercentConvertKey, 43.0},
+    entry->userInfo = {{ActionITunesSyncCell::kCurrentConvertKey, 3},
+                       {ActionITunesSyncCell::kTotalConvertKey, 7},
+                       {ActionITunesSyncCell::kCurrentTransferKey, 2},
+                       {ActionITunesSyncCell::kPercentConvertKey, 43.0},
                        {ActionITunesSyncCell::kPercentTransferKey, 12.0}};
     entry->status = 1;
     entry->progress(55);
@@ -156,7 +159,7 @@ TEST(QueueCells, RedRowExplainsItsErrorAndFallsBackForUnknownCodes)
         {QStringLiteral("  "), -987654, QStringLiteral("Can't find explanation")},
     };
     for (const Case& c : cases) {
-        QString statusLine;   // outlives the queue, which reports to it
+        QString statusLine; // outlives the queue, which reports to it
         CellFixture f;
         f.master.table()->setStatusLine([&statusLine](const QString& text) { statusLine = text; });
         auto entry = std::make_shared<ScriptedEntry>(QStringLiteral("Dialling"));

@@ -7,9 +7,9 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <algorithm>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 ActionITunesSyncCell::ActionITunesSyncCell(QWidget* parent) : ActionMasterView(parent)
 {

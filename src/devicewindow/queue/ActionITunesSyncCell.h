@@ -6,7 +6,6 @@
 
 #include <QPointer>
 
-
 // A queue row of a music-library sync: beside the bar two rings, one for
 // the conversion and one for the transfer, each with a "current/total"
 // line. It reads its counts from the job's user info under the six keys

@@ -4,8 +4,8 @@
 #include "widgets/ProgressCycle.h"
 
 #include <QLabel>
-#include <algorithm>
 #include <QProgressBar>
+#include <algorithm>
 
 ActionMediaCell::ActionMediaCell(QWidget* parent) : ActionMasterView(parent)
 {

@@ -9,7 +9,6 @@
 
 #include <memory>
 
-
 // What a media-center job tells its queue row, found in the job's user info
 // under "MediaCenterEntryKey": the file it works on and what it does now.
 class MediaCenterEntry {
