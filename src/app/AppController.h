@@ -149,7 +149,7 @@ public:
         connectWithHistoryDevice(entry, window, liveStateInfo(), QString());
     }
     void connectWithHistoryDevice(const QVariantMap& entry, DeviceWindowController* window, const QString& stateInfo,
-                                  const QString& mirrorPath);
+                                  const QString& mirrorPath) override;
     void newDocument() override;
     bool hasDevice(const DeviceWindowController* window) override;
     void cancelClose(DeviceWindowController* window) override;
@@ -162,9 +162,9 @@ public:
     DevicePreprocessor& preprocessor() { return preprocessor_; }
 
     // Look-ups over the open phone documents.
-    DeviceWindowController* checkDeviceAlreadyConnected(const QString& serial, bool activate, bool isHistory);
+    DeviceWindowController* checkDeviceAlreadyConnected(const QString& serial, bool activate, bool isHistory) override;
     bool checkIfIsAlreadyConnected(const QString& serial, bool activate) override;
-    bool checkIfIsHistoryConnected(const QString& serial, bool activate);
+    bool checkIfIsHistoryConnected(const QString& serial, bool activate) override;
     MobileDeviceDocument* documentForSerialNumber(const QString& serial) const;
     MobileDeviceDocument* documentForWindow(const DeviceWindowController* window) const;
     void doToAllDeviceWindowControllers();

@@ -28,6 +28,7 @@
 #include <optional>
 #include <vector>
 
+class ActionMasterHdlr;
 class DeviceList;
 class DeviceWindowController;
 class MirrovanceDevice;
@@ -287,6 +288,8 @@ public:
     bool actionMasterPlaceHidden() const { return actionMasterPlaceHidden_; }
     void adaptActionPanel(int rows);
     static int actionPanelHeight(int rows);
+    // The open phone window's job queue view, or null.
+    ActionMasterHdlr* actionMasterHdlr() const;
 
     // Sync outcome.
     void setSyncing(bool syncing);

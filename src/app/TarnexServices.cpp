@@ -14,6 +14,8 @@
 #include "app/TarnexWindow.h"
 #include "widgets/TarnexAlertSheet.h"
 
+#include "devicewindow/DeviceWindowController.h"
+
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"
 #include "foundation/LogReport.h"
@@ -148,6 +150,12 @@ void TarnexController::adaptActionPanel(int rows)
         return;
     // The top edge stays where it is.
     actionMasterPlace_->resize(actionMasterPlace_->width(), actionPanelHeight(rows));
+}
+
+ActionMasterHdlr* TarnexController::actionMasterHdlr() const
+{
+    DeviceWindowController* window = getDeviceWindowController();
+    return window ? window->actionMasterHdlr() : nullptr;
 }
 
 // Sync outcome.

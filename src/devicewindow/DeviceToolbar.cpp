@@ -131,12 +131,32 @@ void DeviceToolbar::addIdentifier(const QString& identifier)
         else
             space->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         addWidget(space);
+    } else if (identifier == kPrint) {
+        auto* print = new QAction(tr("Print"), this);
+        print->setObjectName(kPrint);
+        toolbarWillAddItem(print);
+        addAction(print);
     } else if (QAction* action = itemForItemIdentifier(identifier)) {
+        toolbarWillAddItem(action);
         addAction(action);
     } else {
         return;
     }
     order_ << identifier;
+}
+
+void DeviceToolbar::toolbarWillAddItem(QAction* item)
+{
+    if (!item)
+        return;
+    if (item->objectName() == kPrint) {
+        item->setToolTip(kPrintTip);
+        disconnect(item, &QAction::triggered, this, nullptr);
+        connect(item, &QAction::triggered, this, [this] { if (delegate_) delegate_->printDocument(); });
+    } else if (item->objectName() == kRestoreDevice) {
+        restoreAction_ = item;
+        disconnect(item, &QAction::triggered, this, nullptr);
+    }
 }
 
 void DeviceToolbar::setRestoreView(QWidget* view)

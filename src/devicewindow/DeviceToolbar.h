@@ -18,6 +18,8 @@ public:
     virtual void connectionCenter() = 0;
     virtual void timeTunnel() = 0;
     virtual bool validateToolbarItem(const QString& identifier) = 0;
+    // The print item's action; the window prints nothing yet.
+    virtual void printDocument() { }
 };
 
 // The device window's toolbar: the center items by toolbar identifier, in
@@ -67,6 +69,11 @@ public:
     // for an identifier the toolbar does not know.
     QAction* itemForItemIdentifier(const QString& identifier);
     QAction* item(const QString& identifier) const;
+    // Called for every item as it is added: the print item gets its tool
+    // tip ("Print Your Document") and prints through the delegate; the
+    // restore item is kept and has no action of its own.
+    void toolbarWillAddItem(QAction* item);
+    QAction* restoreToolbarViewItem() const { return restoreAction_; }
     // The restore pop-up's place in a history toolbar.
     void setRestoreView(QWidget* view);
     QWidget* restoreView() const { return restoreView_; }

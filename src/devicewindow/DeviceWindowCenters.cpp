@@ -7,6 +7,7 @@
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
 #include "device/DeviceList.h"
+#include "device/MainThreadSchedulerAdditions.h"
 #include "device/MFDeviceInfo.h"
 #include "phone/MFDevice.h"
 #include "platform/Localization.h"
@@ -47,7 +48,10 @@ DeviceWindowCenters::DeviceWindowCenters(DeviceWindowController& controller, QWi
     }
 }
 
-DeviceWindowCenters::~DeviceWindowCenters() = default;
+DeviceWindowCenters::~DeviceWindowCenters()
+{
+    removeAllScheduleds(this);
+}
 
 ToolView* DeviceWindowCenters::placeCenter(ToolView* center)
 {
@@ -85,9 +89,8 @@ void DeviceWindowCenters::switchToCenter(const QString& identifier)
 {
     if (identifier == curToolViewName_)
         return;
-    QPointer<DeviceWindowCenters> self(this);
-    platform::runloop::performOnMainThread([self, identifier] { if (self) self->switchToNamedCenter(identifier); },
-                                           this);
+    // On the main-thread queue; the queue drops it when the window goes.
+    scheduleSelectorOnMainThread(this, [this, identifier] { switchToNamedCenter(identifier); });
 }
 
 void DeviceWindowCenters::switchToNamedCenter(const QString& identifier)
@@ -100,8 +103,25 @@ void DeviceWindowCenters::switchToNamedCenter(const QString& identifier)
     if (device && !device->isHistory() && device->devInfo())
         device->devInfo()->setObject(identifier, kLastCenterKey);
     inCenterSwitch_ = false;
-    if (toolbar_)
-        toolbar_->validateItems();
+    revalidateToolbar();
+}
+
+void DeviceWindowCenters::revalidateToolbar()
+{
+    if (!toolbar_)
+        return;
+    toolbar_->validateItems();
+    // Items are off while a queued call runs: ask again once it is over.
+    if (::isScheduledThreadRunning())
+        platform::runloop::performOnMainThread([toolbar = QPointer<DeviceToolbar>(toolbar_)] {
+            if (toolbar)
+                toolbar->validateItems();
+        }, toolbar_);
+}
+
+bool DeviceWindowCenters::isMainThreadCallRunning() const
+{
+    return inCenterSwitch_ || ::isScheduledThreadRunning();
 }
 
 void DeviceWindowCenters::updateRestorePopUp()
@@ -133,7 +153,23 @@ QString DeviceWindowCenters::doRestoreAction(int tag)
     const QString serial = history->devInfo()
                                ? history->devInfo()->objectForKey(QStringLiteral("Common.SerialNo")).toString()
                                : QString();
-    return QStringLiteral("%1\tRestore\t%2").arg(DeviceToolbar::kBackup, serial);
+    const QString state = QStringLiteral("%1\tRestore\t%2").arg(DeviceToolbar::kBackup, serial);
+    const DeviceList::Entry entry = DeviceList::sharedDeviceList().deviceEntry(tag);
+    const QString liveSerial = entry ? entry->value(QStringLiteral("Common.SerialNo")).toString() : QString();
+    if (DeviceWindowController* live = controller_.host().checkDeviceAlreadyConnected(liveSerial, true, false)) {
+        live->disableBackgroundActions();
+        queueStateInfo(live, state);
+    }
+    return state;
+}
+
+void DeviceWindowCenters::queueStateInfo(DeviceWindowController* window, const QString& state)
+{
+    QPointer<DeviceWindowController> target(window);
+    scheduleSelectorOnMainThread(window, [target, state] {
+        if (target)
+            target->callExecuteStateInfo(state);
+    });
 }
 
 void DeviceWindowCenters::syncBothTimeControllers()
@@ -222,12 +258,24 @@ MobileFinderView* DeviceWindowCenters::mobileFinderView()
     return mfView_;
 }
 
+void DeviceWindowCenters::deviceChanged(MFDevice* device)
+{
+    if (mfView_)
+        mfView_->setMFDevice(device);
+    if (historyView_)
+        historyView_->setMFDevice(device);
+    // Once the phone is known (its kind decides the toolbar), the window
+    // offers its centers, also while it shows the connection center.
+    if (device && !toolbar_)
+        setupToolbar();
+    else
+        revalidateToolbar();
+}
+
 void DeviceWindowCenters::showFileBrowserThenConnectionCenter()
 {
     setCurrentWithoutActivation(mobileFinderView());
-    QPointer<DeviceWindowCenters> self(this);
-    platform::runloop::performOnMainThread(
-        [self] { if (self) self->switchToNamedCenter(DeviceToolbar::kBackup); }, this);
+    scheduleSelectorOnMainThread(this, [this] { switchToNamedCenter(DeviceToolbar::kBackup); });
 }
 
 bool DeviceWindowCenters::loadOrganizer()
@@ -311,12 +359,22 @@ void DeviceWindowCenters::timeTunnel()
         controller_.displayErrorText(0, QStringLiteral("History"), QStringLiteral("NoHistoryYet"));
         return;
     }
+    const QString state = controller_.stateInfo();
+    const QString serial =
+        device->devInfo() ? device->devInfo()->objectForKey(QStringLiteral("Common.SerialNo")).toString() : QString();
+    DeviceWindowHost& host = controller_.host();
+    if (host.checkIfIsHistoryConnected(serial, true)) {
+        // The open history window shows this window's state.
+        if (DeviceWindowController* history = host.checkDeviceAlreadyConnected(serial, true, true))
+            queueStateInfo(history, state);
+        return;
+    }
     QVariantMap entry;
     if (device->devInfo() && device->devInfo()->mDeviceDict())
         entry = *device->devInfo()->mDeviceDict();
     controller_.doShowBusyOverlay(true, kHistoryOverlayPercent, curToolView_);
     controller_.doProgressBusyMessage(platform::localizedString(QStringLiteral("ConnectHistory")));
-    controller_.host().connectWithHistoryDevice(entry, &controller_);
+    host.connectWithHistoryDevice(entry, &controller_, state, QString());
     controller_.doProgressBusyOverlayAndDisplay(100);
     controller_.doShowBusyOverlay(false, 100, curToolView_);
 }
@@ -331,9 +389,7 @@ void DeviceWindowCenters::storeMediaTab(const QString& tab)
     MFDevice* device = controller_.getMFDevice();
     if (device && device->devInfo())
         device->devInfo()->setObject(tab, kMediaTabKey);
-    QPointer<DeviceWindowCenters> self(this);
-    platform::runloop::performOnMainThread(
-        [self] { if (self) self->switchToNamedCenter(DeviceToolbar::kMediaCenter); }, this);
+    scheduleSelectorOnMainThread(this, [this] { switchToNamedCenter(DeviceToolbar::kMediaCenter); });
 }
 
 // The media center takes the dropped files when it comes; until then the
@@ -378,11 +434,7 @@ void DeviceWindowCenters::setupToolbar()
     DorvantiWindow* window = controller_.window();
     toolbar_ = new DeviceToolbar(history, this, window);
     if (window) {
-        if (auto* box = qobject_cast<QBoxLayout*>(window->layout()))
-            box->insertWidget(0, toolbar_);
-        else
-            toolbar_->setGeometry(0, 0, window->width(), toolbar_->sizeHint().height());
-        toolbar_->show();
+        window->setToolbar(toolbar_);
         window->setHistoryMod(history);
     }
     if (history) {

@@ -63,6 +63,9 @@ public:
     // window's load), then the queued switch to the connection center.
     MobileFinderView* mobileFinderView();
     void showFileBrowserThenConnectionCenter();
+    // The window's phone changed: the file browser and the connection center
+    // take it, and the toolbar for its kind (phone or history) is made.
+    void deviceChanged(MFDevice* device);
     void setCurrentWithoutActivation(ToolView* center) { curToolView_ = center; }
 
     // Menu actions, after kMenuSwitchDelay.
@@ -101,7 +104,7 @@ public:
     DeviceToolbar* toolbar() const { return toolbar_; }
     void setupToolbar();
     // Whether a queued main-thread call of this window runs now.
-    bool isMainThreadCallRunning() const { return inCenterSwitch_; }
+    bool isMainThreadCallRunning() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -111,6 +114,9 @@ private:
     ToolView* makePlaceholder(const QString& name);
     void storeMediaTab(const QString& tab);
     void menuSwitch(const QString& identifier);
+    void revalidateToolbar();
+    // Hands another window a state string to replay, on the main-thread queue.
+    void queueStateInfo(DeviceWindowController* window, const QString& state);
 
     DeviceWindowController& controller_;
     QPointer<QWidget> contentArea_;

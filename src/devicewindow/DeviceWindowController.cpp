@@ -157,6 +157,11 @@ void DeviceWindowController::observe()
     center.addObserver(this, QLatin1String(kNotifySessionDied), nullptr, [this](const platform::Notification& n) {
         sessionDiedError(static_cast<MFDevice*>(const_cast<void*>(n.sender)));
     });
+    // A phone came or went: a history window's restore pop-up lists anew.
+    center.addObserver(this, QLatin1String(kNotifyConnectionChanged), nullptr, [this](const platform::Notification&) {
+        if (centers_)
+            centers_->mobileDeviceConnectionChanged();
+    });
 }
 
 void DeviceWindowController::showWindow()
@@ -256,6 +261,8 @@ void DeviceWindowController::setMFDevice(MFDevice* device, const QString& stateI
     if (device && window_)
         window_->setHistoryMod(device->isHistory());
     showSummary();
+    if (centers_)
+        centers_->deviceChanged(device);
     if (device)
         actionMaster();
     if (device && device->isHistory())
@@ -536,15 +543,27 @@ QString DeviceWindowController::getMediaInputFormat(const QString& key)
 // The job queue view.
 ActionMasterHdlr* DeviceWindowController::actionMaster()
 {
-    if (!actionMasterHdlr_ && mfDevice_ && window_)
+    if (!actionMasterHdlr_ && mfDevice_ && window_) {
         actionMasterHdlr_ = ActionMasterHdlr::loadActionMasterHdlr(contentAreaView_ ? contentAreaView_.data() : window_.data(), mfDevice_);
+        showQueueInCurrentCenter();
+    }
     return actionMasterHdlr_;
 }
 
 void DeviceWindowController::useExternActionMaster(ActionMasterHdlr* master)
 {
-    if (!actionMasterHdlr_)
+    if (!actionMasterHdlr_) {
         actionMasterHdlr_ = master;
+        showQueueInCurrentCenter();
+    }
+}
+
+// A queue made after the center was activated goes to that center's pane.
+void DeviceWindowController::showQueueInCurrentCenter()
+{
+    ToolView* current = centers_ ? centers_->currentToolView() : nullptr;
+    if (current && actionMasterHdlr_ && !current->isHidden())
+        current->addActionMaster(actionMasterHdlr_);
 }
 
 bool DeviceWindowController::addFeedBackToMaster(const std::shared_ptr<QVFeedBack>& feedback)

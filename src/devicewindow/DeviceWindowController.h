@@ -224,6 +224,7 @@ private:
     void showSummary();
     QString localized(const char* key) const;
     void finishClose();
+    void showQueueInCurrentCenter();
 
     DeviceWindowHost* host_ = nullptr;
     std::unique_ptr<DeviceWindowHost> noHost_;

@@ -1,6 +1,7 @@
 // The phone window's controller: sheets, error dialogs and the handlers of
 // the notifications it observes.
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/DeviceWindowCenters.h"
 
 #include "devicewindow/DeviceWindowKeys.h"
 #include "devicewindow/DeviceWindowLog.h"
@@ -156,6 +157,8 @@ void DeviceWindowController::batteryStateLevel(MFDevice* device)
 {
     if (!device || device != mfDevice_ || !window_)
         return;
+    if (centers_ && centers_->historyView())
+        centers_->historyView()->showDevice();
     if (device->isHistory()) {
         window_->setBatteryLevel(-1, false);
         return;

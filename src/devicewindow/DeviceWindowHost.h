@@ -29,6 +29,23 @@ public:
     virtual int tryToFindUSBStoragDevice(const QVariantMap& /*entry*/, DeviceWindowController*) { return -1; }
     virtual int tryToFindBluetoothDevice(const QVariantMap& /*entry*/, DeviceWindowController*) { return -1; }
     virtual void connectWithHistoryDevice(const QVariantMap& /*entry*/, DeviceWindowController*) { }
+    // Opens the phone's history window, which replays stateInfo.
+    virtual void connectWithHistoryDevice(const QVariantMap& entry, DeviceWindowController* window,
+                                          const QString& /*stateInfo*/, const QString& /*mirrorPath*/)
+    {
+        connectWithHistoryDevice(entry, window);
+    }
+    // The open window of the phone with this serial number, live or history;
+    // activate brings it to the front.
+    virtual DeviceWindowController* checkDeviceAlreadyConnected(const QString& /*serial*/, bool /*activate*/,
+                                                                bool /*isHistory*/)
+    {
+        return nullptr;
+    }
+    virtual bool checkIfIsHistoryConnected(const QString& serial, bool activate)
+    {
+        return checkDeviceAlreadyConnected(serial, activate, true) != nullptr;
+    }
     // A new empty phone document.
     virtual void newDocument() { }
     // Stops the application's wizard object.

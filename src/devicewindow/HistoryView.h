@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/BetterSplitView.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -11,11 +13,15 @@ class QLabel;
 class QPushButton;
 
 // The connection center: the phone's picture, name, connection type and
-// battery, and a "Back Up Now" button (wired by the sheets).
+// battery, and a "Back Up Now" button (wired by the sheets); below them, in
+// the lower pane of a split view, the window's job queue.
 class HistoryView : public ToolView {
     Q_OBJECT
 
 public:
+    static constexpr int kSummaryHeight = 300;
+    static constexpr int kQueueHeight = 140;
+
     explicit HistoryView(QWidget* parent = nullptr);
 
     void setup(DeviceWindowController* controller, MFDevice* device) override;
@@ -28,6 +34,8 @@ public:
     void cancelDeviceAdding();
     void switchToControlerCenter(const QString& center) { controlerCenter_ = center; }
     QString controlerCenter() const { return controlerCenter_; }
+    // The phone's own name, else maker and model.
+    static QString shownName(const MFDevice& device);
     // Refreshes the picture, name, connection and battery.
     void showDevice();
 
@@ -35,6 +43,7 @@ public:
     QLabel* connectionLabel() const { return connection_; }
     QLabel* batteryLabel() const { return battery_; }
     QPushButton* backUpNowButton() const { return backUpNow_; }
+    BetterSplitView* splitView() const { return split_; }
 
 private:
     QPointer<QLabel> picture_;
@@ -42,6 +51,7 @@ private:
     QPointer<QLabel> connection_;
     QPointer<QLabel> battery_;
     QPointer<QPushButton> backUpNow_;
+    QPointer<BetterSplitView> split_;
     QString controlerCenter_;
     bool connect_ = false;
 };

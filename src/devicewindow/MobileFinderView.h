@@ -2,7 +2,8 @@
 
 #include "devicewindow/ToolView.h"
 
-// The file browser center; empty until the file browser fills it.
+// The file browser center; it says "Not available yet" until the file
+// browser fills it.
 class MobileFinderView : public ToolView {
     Q_OBJECT
 

@@ -4,6 +4,7 @@
 #include "devicewindow/DeviceWindowController.h"
 #include "devicewindow/ValidateForFeedBack.h"
 
+#include "device/MainThreadSchedulerAdditions.h"
 #include "links/FileTransferConnection.h"
 #include "phone/MFDevice.h"
 #include "platform/Clock.h"
@@ -39,6 +40,8 @@ ToolView::ToolView(QWidget* parent) : QWidget(parent) { }
 ToolView::~ToolView()
 {
     platform::NotificationCenter::defaultCenter().removeObserver(this);
+    // Calls queued for this center must never reach it once it is gone.
+    removeAllScheduleds(this);
 }
 
 void ToolView::drawOutOfDateMarkInList(QPainter& painter, const QRectF& row, int rowHeight)

@@ -3,7 +3,9 @@
 #include "widgets/PolishedMetall.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QEvent>
+#include <QToolBar>
 
 PolishedMetallWindow::PolishedMetallWindow(QWidget* parent, bool flat) : QWidget(parent, Qt::Window), flat_(flat)
 {
@@ -36,6 +38,28 @@ void PolishedMetallWindow::setFrame(const QRect& frame)
     forceDisplay_ = false;
 }
 
+void PolishedMetallWindow::setToolbar(QToolBar* toolbar)
+{
+    if (toolbar_ && toolbar_ != toolbar)
+        toolbar_->hide();
+    toolbar_ = toolbar;
+    if (!toolbar)
+        return;
+    // No line under the items and no panel: the window's own background
+    // shows through.
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setAutoFillBackground(false);
+    toolbar->setStyleSheet(QStringLiteral("QToolBar { border: none; background: transparent; }"));
+    if (auto* box = qobject_cast<QBoxLayout*>(layout())) {
+        box->insertWidget(0, toolbar, 0, Qt::AlignTop);
+    } else {
+        toolbar->setParent(this);
+        toolbar->setGeometry(0, 0, width(), toolbar->sizeHint().height());
+    }
+    toolbar->show();
+}
+
 std::optional<QBrush> PolishedMetallWindow::sizedPolishedBackColor(bool flat) const
 {
     return polished_metall::sizedPolishedBackColor(size(), flat);
@@ -63,6 +87,8 @@ void PolishedMetallWindow::rebuild(bool forceDisplay)
 void PolishedMetallWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    if (toolbar_ && !qobject_cast<QBoxLayout*>(layout()))
+        toolbar_->resize(width(), toolbar_->height());
     windowDidResize();
 }
 

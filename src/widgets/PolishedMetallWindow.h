@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QBrush>
+#include <QPointer>
+#include <QToolBar>
 #include <QWidget>
 #include <optional>
 
@@ -29,6 +31,12 @@ public:
     // Resizes and redraws at once.
     void setFrame(const QRect& frame);
 
+    // Puts the toolbar along the window's top edge (first in a box layout)
+    // without a separator line and without a background of its own, so the
+    // window's background runs on under it.
+    void setToolbar(QToolBar* toolbar);
+    QToolBar* toolbar() const { return toolbar_; }
+
     // The background for the window's size; subclasses draw extra content.
     virtual std::optional<QBrush> sizedPolishedBackColor(bool flat) const;
     // Rebuilds the background (after a resize, a style change, activation).
@@ -44,6 +52,7 @@ protected:
 private:
     void rebuild(bool forceDisplay);
 
+    QPointer<QToolBar> toolbar_;
     bool flat_;
     bool forceDisplay_ = false;
     bool polishedOnlyOnKey_ = false;

@@ -210,8 +210,8 @@ TEST(ActionMasterQueue, RowKindFollowsTheEntry)
 
 TEST(ActionMasterQueue, RedRowShowsItsErrorOnHoverAndInTheStatusLine)
 {
+    QString statusLine;   // outlives the queue, which reports to it
     QueueFixture f;
-    QString statusLine;
     f.master.table()->setStatusLine([&statusLine](const QString& text) { statusLine = text; });
     auto running = f.add(QStringLiteral("Reading battery"));
     running->progress(60);

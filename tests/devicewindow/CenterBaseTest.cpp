@@ -7,6 +7,8 @@
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
 #include "VirtualTime.h"
+#include "device/MainThreadScheduler.h"
+#include "device/MainThreadSchedulerAdditions.h"
 #include "platform/NotificationCenter.h"
 #include "platform/gui/TestArtifacts.h"
 #include "widgets/BetterSplitView.h"
@@ -234,6 +236,30 @@ TEST(ValidateForFeedBack, RevalidatesAfterTheJobEndsThenGoes)
     entry->end(0);
     EXPECT_EQ(delays.size(), 2) << "gone: no second revalidation";
     platform::NotificationCenter::defaultCenter().removeObserver(&delays);
+}
+
+// A center with state that a late call would read after the center is gone.
+class CountingCenter : public ToolView {
+public:
+    void touch() { ++touched; }
+    int touched = 0;
+};
+
+TEST(ToolView, CallsQueuedForACenterNeverReachItOnceItIsGone)
+{
+    auto* kept = new CountingCenter;
+    auto* gone = new CountingCenter;
+    const auto queue = [](CountingCenter* center) {
+        scheduleSelectorOnMainThread(center, [center] { center->touch(); });
+        scheduleDelayedSelector(center, 0.2, [center] { center->touch(); });
+    };
+    queue(kept);
+    queue(gone);
+    delete gone;   // under the sanitizer a delivered call is a use after free
+    runFor(0.5);
+    EXPECT_EQ(kept->touched, 2);
+    EXPECT_FALSE(MainThreadScheduler::sharedMainThreadScheduler().doesExistScheduled(gone));
+    delete kept;
 }
 
 TEST(ToolView, UpdatingMarkAlternatesThreeTimesASecond)

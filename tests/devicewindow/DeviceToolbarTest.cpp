@@ -18,6 +18,7 @@ public:
     void connectionCenter() override { calls << QStringLiteral("connectionCenter"); }
     void timeTunnel() override { calls << QStringLiteral("timeTunnel"); }
     bool validateToolbarItem(const QString& identifier) override { return identifier != DeviceToolbar::kOrganizer; }
+    void printDocument() override { calls << QStringLiteral("print"); }
     QStringList calls;
 };
 
@@ -66,6 +67,25 @@ TEST(DeviceToolbar, ItemsCarryLabelsTipsAndActions)
     history.setRestoreView(popUp);
     EXPECT_EQ(history.restoreView(), popUp);
     EXPECT_EQ(popUp->maximumSize(), QSize(140, 24));
+}
+
+TEST(DeviceToolbar, AddedItemsGetTheirTargets)
+{
+    ToolbarRecorder recorder;
+    DeviceToolbar toolbar(true, &recorder);
+    QAction print(QStringLiteral("Print"));
+    print.setObjectName(DeviceToolbar::kPrint);
+    toolbar.toolbarWillAddItem(&print);
+    EXPECT_EQ(print.toolTip(), QStringLiteral("Print Your Document"));
+    print.trigger();
+    EXPECT_EQ(recorder.calls, QStringList{QStringLiteral("print")});
+
+    QAction* restore = toolbar.item(DeviceToolbar::kRestoreDevice);
+    ASSERT_NE(restore, nullptr);
+    EXPECT_EQ(toolbar.restoreToolbarViewItem(), restore);
+    restore->trigger();
+    EXPECT_EQ(recorder.calls.size(), 1) << "the restore item has no action of its own";
+    toolbar.toolbarWillAddItem(nullptr);
 }
 
 TEST(DeviceToolbar, ValidationFollowsThePhone)

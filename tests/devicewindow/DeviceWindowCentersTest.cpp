@@ -1,5 +1,6 @@
 #include "DeviceWindowTestSupport.h"
 
+#include "devicewindow/ActionMasterPlace.h"
 #include "devicewindow/DeviceWindowCenters.h"
 #include "devicewindow/HistoryView.h"
 #include "devicewindow/MobileFinderView.h"
@@ -9,16 +10,22 @@
 #include "VirtualTime.h"
 #include "device/DeviceList.h"
 #include "device/MFDeviceInfo.h"
+#include "platform/NotificationCenter.h"
 #include "platform/gui/TestArtifacts.h"
+#include "widgets/OverlayProgressBar.h"
 #include "widgets/TarnexAlertSheet.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QStandardItemModel>
 #include <QLabel>
+#include <QProgressBar>
 #include <QShortcut>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
 
 namespace {
 
@@ -26,8 +33,45 @@ using devicewindow_tests::makeDevice;
 using devicewindow_tests::RecordingHost;
 using testing_support::runFor;
 
+// Also answers the look-ups of open windows and records history connections.
+class WindowsHost : public RecordingHost {
+public:
+    DeviceWindowController* checkDeviceAlreadyConnected(const QString& serial, bool activate, bool isHistory) override
+    {
+        calls << QStringLiteral("window? %1 %2 %3").arg(serial).arg(activate).arg(isHistory);
+        const auto found = windows.find({serial, isHistory});
+        return found == windows.end() ? nullptr : found->second;
+    }
+    void connectWithHistoryDevice(const QVariantMap&, DeviceWindowController* window, const QString& stateInfo,
+                                  const QString&) override
+    {
+        // The overlay is up with its bar and message while the connection runs.
+        calls << QStringLiteral("history connection %1 bar %2 %3")
+                     .arg(stateInfo)
+                     .arg(window->overlay().overlayProgressBar()->isHidden() ? "hidden" : "shown")
+                     .arg(window->overlay().busyMessage()->text());
+    }
+    std::map<std::pair<QString, bool>, DeviceWindowController*> windows;
+};
+
+// A center that records the window's hooks and may refuse to leave.
+class HookCenter : public ToolView {
+public:
+    bool canDeactivate() override { return mayLeave; }
+    void deactivate() override
+    {
+        hooks << QStringLiteral("deactivate");
+        if (onDeactivate)
+            onDeactivate();
+    }
+    void establishConnectionToTimeTunnel() override { hooks << QStringLiteral("timeTunnel"); }
+    bool mayLeave = true;
+    std::function<void()> onDeactivate;
+    QStringList hooks;
+};
+
 struct CentersFixture {
-    RecordingHost host;
+    WindowsHost host;
     DeviceWindowController controller{&host};
     std::shared_ptr<MFDevice> device;
     DeviceWindowCenters* centers = controller.centers();
@@ -54,16 +98,29 @@ TEST(DeviceWindowCenters, LoadShowsTheFileBrowserThenTheConnectionCenter)
     ASSERT_NE(centers, nullptr);
     EXPECT_EQ(centers->currentToolView(), centers->mobileFinderView());
     EXPECT_TRUE(centers->mobileFinderView()->isHidden()) << "current, not activated";
+    EXPECT_EQ(centers->mobileFinderView()->findChild<QLabel*>()->text(), QStringLiteral("Not available yet"));
     runFor(0.05);
     EXPECT_EQ(centers->curToolViewName(), DeviceToolbar::kBackup);
     ASSERT_NE(centers->historyView(), nullptr);
     EXPECT_EQ(centers->currentToolView(), centers->historyView());
     EXPECT_FALSE(centers->historyView()->isHidden());
     EXPECT_EQ(centers->toolbar(), nullptr) << "the connection center needs no toolbar";
+    const auto phone = makeDevice("USB");
+    controller.setMFDevice(phone.get());
+    ASSERT_NE(controller.actionMasterHdlr(), nullptr);
+    EXPECT_EQ(centers->historyView()->actionPlace()->actionMaster(), controller.actionMasterHdlr())
+        << "a queue made after the center was shown goes to its pane";
+    EXPECT_EQ(centers->historyView()->nameLabel()->text(), QStringLiteral("KU990")) << "and it shows the phone";
+    ASSERT_NE(centers->toolbar(), nullptr) << "an attached phone gets its toolbar";
+    EXPECT_FALSE(centers->toolbar()->isHistory());
+    controller.setMFDevice(nullptr);
 
     CentersFixture f("USB");
     f.centers->switchToNamedCenter(DeviceToolbar::kHome);
     EXPECT_EQ(f.lastCenter(), DeviceToolbar::kHome) << "a live phone remembers its center";
+    ASSERT_NE(f.centers->historyView()->actionPlace(), nullptr);
+    EXPECT_EQ(f.centers->historyView()->actionPlace()->actionMaster(), f.controller.actionMasterHdlr())
+        << "the connection center shows the window's queue";
     f.controller.window()->show();
     EXPECT_FALSE(platform::gui::saveGrab(f.controller.window(), QStringLiteral("devicewindow-connection-center")).isEmpty());
 }
@@ -158,6 +215,74 @@ TEST(DeviceWindowCenters, TimeTunnelWithoutHistoryExplains)
     EXPECT_TRUE(f.host.calls.filter(QStringLiteral("History")).isEmpty());
 }
 
+TEST(DeviceWindowCenters, ASwitchDuringASwitchIsDroppedAndARefusingCenterStays)
+{
+    CentersFixture f("USB");
+    auto* center = new HookCenter;
+    center->setParent(f.controller.contentAreaView());
+    f.centers->setCurrentWithoutActivation(center);
+    center->mayLeave = false;
+    f.centers->switchToNamedCenter(DeviceToolbar::kHome);
+    EXPECT_EQ(f.centers->currentToolView(), center) << "refused: the center stays";
+    EXPECT_TRUE(center->hooks.isEmpty()) << "and is not deactivated";
+
+    center->mayLeave = true;
+    center->onDeactivate = [&f] { f.centers->switchToNamedCenter(DeviceToolbar::kMediaCenter); };
+    f.centers->switchToNamedCenter(DeviceToolbar::kHome);
+    EXPECT_EQ(f.centers->currentToolView(), f.centers->historyView());
+    EXPECT_EQ(f.centers->curToolViewName(), DeviceToolbar::kHome);
+    EXPECT_EQ(f.centers->mediaCenterMain(), nullptr) << "the switch asked for during the switch was dropped";
+    EXPECT_EQ(f.lastCenter(), DeviceToolbar::kHome);
+}
+
+TEST(DeviceWindowCenters, TimeTunnelReachesAnOpenHistoryWindowOrOpensOne)
+{
+    CentersFixture f("USB");
+    f.centers->setHistoryCheck([] { return true; });
+    f.controller.window()->show();
+    f.centers->timeTunnel();
+    const QStringList connections = f.host.calls.filter(QStringLiteral("history connection"));
+    ASSERT_EQ(connections.size(), 1);
+    EXPECT_TRUE(connections.front().endsWith(QStringLiteral(" bar shown Opening the phone's backup history…")))
+        << connections.front().toStdString();
+    EXPECT_TRUE(connections.front().contains(f.controller.stateInfo()));
+    EXPECT_EQ(f.controller.overlay().overlayProgressBar()->doubleValue(), 100);
+
+    RecordingHost historyHost;
+    DeviceWindowController history(&historyHost);
+    f.host.windows[{QStringLiteral("35-00000001"), true}] = &history;
+    f.host.calls.clear();
+    f.centers->timeTunnel();
+    EXPECT_TRUE(f.host.calls.filter(QStringLiteral("history connection")).isEmpty());
+    EXPECT_TRUE(f.host.calls.contains(QStringLiteral("window? 35-00000001 1 1")));
+    EXPECT_TRUE(history.pendingStateInfo().isEmpty()) << "queued, not called at once";
+    runFor(0.05);
+    EXPECT_EQ(history.pendingStateInfo(), f.controller.stateInfo());
+}
+
+TEST(DeviceWindowCenters, RestoreHandsTheLivePhoneWindowItsState)
+{
+    CentersFixture f("History");
+    DeviceList& list = DeviceList::sharedDeviceList();
+    list.writeDevice(std::make_shared<QVariantMap>(
+        QVariantMap{{QStringLiteral("Common.DeviceName"), QStringLiteral("Live phone")},
+                    {QStringLiteral("Common.SerialNo"), QStringLiteral("L-9")}}));
+    int tag = -1;
+    for (int index = 0; index < list.count(); ++index)
+        if (list.deviceEntry(index)->value(QStringLiteral("Common.SerialNo")) == QStringLiteral("L-9"))
+            tag = index;
+    ASSERT_GE(tag, 0);
+    RecordingHost liveHost;
+    DeviceWindowController live(&liveHost);
+    f.host.connectedSerials << QStringLiteral("L-9");
+    f.host.windows[{QStringLiteral("L-9"), false}] = &live;
+    const QString state = f.centers->doRestoreAction(tag);
+    EXPECT_EQ(state, QStringLiteral("Backup ToolbarIdentifier\tRestore\t35-00000001"));
+    EXPECT_TRUE(f.host.calls.contains(QStringLiteral("window? L-9 1 0")));
+    runFor(0.05);
+    EXPECT_EQ(live.pendingStateInfo(), state);
+}
+
 TEST(DeviceWindowCenters, KeyWindowChangesReachTheTimeController)
 {
     CentersFixture f("History");
@@ -171,6 +296,14 @@ TEST(DeviceWindowCenters, KeyWindowChangesReachTheTimeController)
     EXPECT_EQ(time.currentController(), nullptr);
     f.centers->keyWindowChanged(f.controller.window());
     EXPECT_EQ(time.disengageCount(), 1);
+
+    auto* center = new HookCenter;
+    center->setParent(f.controller.contentAreaView());
+    f.centers->setCurrentWithoutActivation(center);
+    f.centers->keyWindowChanged(f.controller.window());
+    EXPECT_EQ(center->hooks, QStringList{QStringLiteral("timeTunnel")}) << "key again: back to the time tunnel";
+    f.centers->keyWindowChanged(&other);
+    EXPECT_EQ(center->hooks.size(), 1);
 }
 
 TEST(DeviceWindowCenters, HistoryToolbarOffersTheListedPhonesForRestore)
@@ -182,6 +315,7 @@ TEST(DeviceWindowCenters, HistoryToolbarOffersTheListedPhonesForRestore)
                       {QStringLiteral("Common.SerialNo"), QStringLiteral("R-1")}};
     list.writeDevice(std::make_shared<QVariantMap>(named));
     list.writeDevice(std::make_shared<QVariantMap>(QVariantMap{{QStringLiteral("Common.SerialNo"), QStringLiteral("R-2")}}));
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NotifyMobileDeviceConnectionChanged"), nullptr);
     f.centers->switchToNamedCenter(DeviceToolbar::kMediaCenter);
     QComboBox* popUp = f.centers->restorePopUp();
     ASSERT_NE(popUp, nullptr);

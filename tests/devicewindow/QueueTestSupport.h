@@ -20,7 +20,8 @@ public:
     QString statusNibIdent() const override { return nib; }
     int feedBackStatus() const override { return status; }
     int feedBackErrorHandling() const override { return errorHandling_; }
-    QString feedBackErrorString() const override { return QStringLiteral("The phone does not answer."); }
+    QString feedBackErrorString() const override { return errorString; }
+    QVariant getUserInfo() const override { return userInfo; }
     bool cancelAction() override
     {
         ++cancels;
@@ -30,6 +31,10 @@ public:
     {
         postFeedBackNotify({{jobnames::kFeedBackEntryKey, QVariant::fromValue(shared_from_this())}, {jobnames::kFeedEndActionKey, code}});
     }
+    void start()
+    {
+        postFeedBackNotify({{jobnames::kFeedBackEntryKey, QVariant::fromValue(shared_from_this())}, {jobnames::kFeedStartActionKey, true}});
+    }
     void progress(double percent)
     {
         postFeedBackNotify(
@@ -37,6 +42,8 @@ public:
     }
 
     QString subText;
+    QString errorString = QStringLiteral("The phone does not answer.");
+    QVariantMap userInfo;
     QString nib;
     int status = 1;
     int cancels = 0;

@@ -9,12 +9,22 @@
 #include "IdentificationScripts.h"
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"
+#include "devicewindow/ActionMasterPlace.h"
+#include "devicewindow/DeviceWindowCenters.h"
 #include "devicewindow/DorvantiWindow.h"
+#include "devicewindow/queue/ActionMasterTable.h"
+#include "devicewindow/queue/BlackErrorWindow.h"
 #include "foundation/NamedLog.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/TestArtifacts.h"
+#include "phonejobs/ActionBatteryCheck.h"
+#include "phonejobs/ActionDialNumber.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QProcess>
+#include <QProgressBar>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -23,6 +33,19 @@
 namespace {
 
 using namespace devicewindow_tests;
+
+// A picture of the grabbed widget, and under a real X server (when
+// MARVESTO_XVFB_SHOTS names a folder) one of the whole screen by xwd.
+void takePictures(QWidget* widget, const QString& name, double settle = 0.4)
+{
+    testing_support::runFor(settle);
+    EXPECT_FALSE(platform::gui::saveGrab(widget, name).isEmpty()) << name.toStdString();
+    const QString folder = qEnvironmentVariable("MARVESTO_XVFB_SHOTS");
+    if (!folder.isEmpty())
+        QProcess::execute(QStringLiteral("xwd"),
+                          {QStringLiteral("-root"), QStringLiteral("-silent"), QStringLiteral("-out"),
+                           folder + QLatin1Char('/') + name + QStringLiteral(".xwd")});
+}
 
 class RealRunTest : public UsbPhoneFixture {
 protected:
@@ -162,6 +185,61 @@ TEST_F(RealRunTest, APhoneThatGoesAwayOpensNothing)
         controller->errorBT_OK();
     // The identifier lets go once its port's close has run.
     testing_support::runFor(2.0);
+}
+
+TEST_F(RealRunTest, ThePhonesJobsShowInTheQueueAndAFailedOneStaysRed)
+{
+    attachPhone("lg");
+    controller->window()->resize(760, 560);
+    device = controller->openFromDeviceDictionary(wizard(), std::nullopt, QStringLiteral("USB-Serial"));
+    ASSERT_TRUE(device);
+    testing_support::runFor(0.5);
+    DeviceWindowCenters* centers = controller->centers();
+    ActionMasterHdlr* queue = controller->actionMasterHdlr();
+    ASSERT_NE(queue, nullptr);
+    ASSERT_EQ(centers->currentToolView(), centers->historyView());
+    EXPECT_EQ(centers->historyView()->actionPlace()->actionMaster(), queue);
+    for (const QString& center : {DeviceToolbar::kMediaCenter, DeviceToolbar::kOrganizer}) {
+        centers->switchToNamedCenter(center);
+        EXPECT_EQ(centers->curToolViewName(), center);
+        takePictures(controller->window(), QStringLiteral("devicewindow-real-") + DeviceToolbar::itemName(center));
+    }
+    centers->switchToNamedCenter(DeviceToolbar::kBackup);
+    EXPECT_EQ(centers->historyView()->actionPlace()->actionMaster(), queue);
+
+    // Both jobs show at once; the first runs, the second waits for it.
+    sim->holdAnswersTo("+CBC");
+    const auto battery = ActionDUNServices::allocActionDUNServices<ActionBatteryCheck>(nullptr, QVariant());
+    const auto dial = ActionDialNumber::allocActionDialNumber(QStringLiteral("5550100"));
+    for (const std::shared_ptr<QVAction>& job : {std::shared_ptr<QVAction>(battery), std::shared_ptr<QVAction>(dial)}) {
+        ASSERT_TRUE(device->addAction(job));
+        EXPECT_TRUE(controller->addFeedBackToMaster(job));
+    }
+    EXPECT_EQ(queue->numberOfRows(), 2);
+    takePictures(controller->window(), QStringLiteral("devicewindow-real-queue-running"), 0.3);
+    EXPECT_TRUE(controller->actionJobsScheduled());
+
+    // The phone goes away: the dial (which keeps no red row) leaves, the
+    // check fails and stays as a red row.
+    sim.reset();
+    ActionMasterView* red = nullptr;
+    EXPECT_TRUE(testing_support::runUntil(
+        [&] {
+            red = queue->table()->rowViewOf(battery.get());
+            return red && red->isInErrorMod() && queue->numberOfRows() == 1;
+        },
+        60.0));
+    ASSERT_TRUE(red && red->isInErrorMod());
+    EXPECT_FALSE(queue->actionJobsScheduled()) << "only a red row left";
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(red, &enter);
+    BlackErrorWindow* hover = queue->table()->errorWindow();
+    EXPECT_TRUE(hover->isVisible());
+    EXPECT_FALSE(hover->displayErrText()->text().isEmpty());
+    takePictures(controller->window(), QStringLiteral("devicewindow-real-queue-red"));
+    takePictures(hover, QStringLiteral("devicewindow-real-queue-hover"));
+    red->doCancel();
+    EXPECT_TRUE(testing_support::runUntil([&] { return queue->numberOfRows() == 0; }, 5.0));
 }
 
 } // namespace

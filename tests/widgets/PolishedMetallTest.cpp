@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <memory>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -110,6 +112,38 @@ TEST(PolishedMetallTest, WindowsAtTwoSizesForAReviewer)
             platform::gui::saveGrab(&window, QStringLiteral("polished-window-%1").arg(size.width())).isEmpty());
         window.setFlatStyle(true);
         EXPECT_FALSE(platform::gui::saveGrab(&window, QStringLiteral("flat-window-%1").arg(size.width())).isEmpty());
+    }
+}
+
+TEST(PolishedMetallTest, TheBackgroundRunsOnUnderTheToolbarWithoutALine)
+{
+    for (const bool panel : {false, true}) {
+        for (const bool boxLayout : {false, true}) {
+            std::unique_ptr<PolishedMetallWindow> plain(panel ? new PolishedMetallPanel : new PolishedMetallWindow);
+            std::unique_ptr<PolishedMetallWindow> window(panel ? new PolishedMetallPanel : new PolishedMetallWindow);
+            for (PolishedMetallWindow* each : {plain.get(), window.get()}) {
+                if (boxLayout)
+                    (new QVBoxLayout(each))->setContentsMargins(0, 0, 0, 0);
+                each->resize(480, 300);
+            }
+            auto* toolbar = new QToolBar;
+            toolbar->addAction(QStringLiteral("Files"));
+            window->setToolbar(toolbar);
+            EXPECT_EQ(window->toolbar(), toolbar);
+            EXPECT_EQ(toolbar->parentWidget(), window.get());
+            EXPECT_FALSE(toolbar->autoFillBackground());
+            EXPECT_FALSE(toolbar->isMovable());
+            widget_tests::showAndSettle(plain.get());
+            widget_tests::showAndSettle(window.get());
+            EXPECT_EQ(toolbar->geometry().top(), 0);
+            EXPECT_EQ(toolbar->width(), window->width()) << "panel " << panel << " box " << boxLayout;
+            // The toolbar's bottom lines, where a separator would be, show
+            // the window's own background.
+            const QRect strip(0, toolbar->geometry().bottom() - 1, window->width(), 2);
+            const QImage withBar = window->grab(strip).toImage();
+            const QImage without = plain->grab(strip).toImage();
+            EXPECT_EQ(withBar, without) << "panel " << panel << " box " << boxLayout;
+        }
     }
 }
 

@@ -144,7 +144,7 @@ void ActionMasterHdlr::feedBackNotify(const platform::Notification& notification
     const int code = notification.userInfo.value(jobnames::kFeedEndActionKey).toInt();
     if (isActionError(code) && entry->feedBackErrorHandling() == kKeepErrorRow) {
         if (ActionMasterView* view = actionMasterTable_->rowViewOf(entry.get()))
-            view->setInErrorMod();
+            view->setInErrorMod(code);
         return;
     }
     entry->stopFeedBackNotification(this);

@@ -4,6 +4,8 @@
 #include "devicewindow/queue/ActionMasterView.h"
 #include "devicewindow/queue/BlackErrorWindow.h"
 
+#include <QLayout>
+
 #include <algorithm>
 
 ActionMasterTable::ActionMasterTable(QWidget* parent) : QWidget(parent)
@@ -92,8 +94,7 @@ void ActionMasterTable::hookRow(ActionMasterView* row)
     row->onErrorFocus = [this](ActionMasterView* view, bool focused) {
         if (!statusLine_)
             return;
-        const auto entry = view->feedBack();
-        statusLine_(focused && entry ? entry->feedBackErrorString() : QString());
+        statusLine_(focused && view->feedBack() ? view->errorText() : QString());
     };
 }
 
@@ -196,7 +197,20 @@ void ActionMasterTable::reloadTable()
         const int full = view->rowHeight();
         int slot = full;
         int frame = full;
-        if (const auto found = motions_.find(entry.get()); found != motions_.end()) {
+        const auto found = motions_.find(entry.get());
+        // A moving row keeps its contents laid out at full size and shows
+        // the part its frame leaves, instead of squeezing them.
+        if (QLayout* rowLayout = view->layout()) {
+            const bool moving = found != motions_.end();
+            if (moving && rowLayout->isEnabled()) {
+                rowLayout->setGeometry(QRect(0, 0, rowWidth, full));
+                rowLayout->setEnabled(false);
+            } else if (!moving && !rowLayout->isEnabled()) {
+                rowLayout->setEnabled(true);
+                rowLayout->invalidate();
+            }
+        }
+        if (found != motions_.end()) {
             const double p = found->second->progress;
             if (found->second->removing) {
                 const double shrunk = double(full) / kShrinkDivisor;

@@ -1,7 +1,11 @@
 #include "devicewindow/queue/ActionMasterView.h"
 
 #include "devicewindow/queue/ActionBusyIndicator.h"
+#include "devicewindow/queue/ActionITunesSyncCell.h"
 #include "devicewindow/queue/ActionMasterSubText.h"
+#include "devicewindow/queue/ActionMediaCell.h"
+
+#include "devicewindow/DeviceWindowController.h"
 
 #include "devicewindow/FeedBackOnGuiThread.h"
 #include "jobs/JobNames.h"
@@ -42,6 +46,9 @@ const std::map<QString, RowMaker>& rowMakers()
         {ActionMasterView::nibName(), [](QWidget* owner) { return new ActionMasterView(owner); }},
         {ActionMasterSubText::nibName(),
          [](QWidget* owner) -> ActionMasterView* { return new ActionMasterSubText(owner); }},
+        {ActionMediaCell::nibName(), [](QWidget* owner) -> ActionMasterView* { return new ActionMediaCell(owner); }},
+        {ActionITunesSyncCell::nibName(),
+         [](QWidget* owner) -> ActionMasterView* { return new ActionITunesSyncCell(owner); }},
     };
     return makers;
 }
@@ -146,16 +153,36 @@ void ActionMasterView::refreshText()
     setAccessibleName(displayText_->text());
 }
 
-void ActionMasterView::setInErrorMod()
+void ActionMasterView::addTrailingWidget(QWidget* widget)
+{
+    auto* row = static_cast<QHBoxLayout*>(layout());
+    row->insertWidget(row->indexOf(cancelButton_), widget, 0, Qt::AlignVCenter);
+}
+
+QString ActionMasterView::errorText() const
+{
+    const auto entry = feedBack();
+    const QString own = entry ? entry->feedBackErrorString().trimmed() : QString();
+    bool numeric = false;
+    own.toLongLong(&numeric);
+    // No text of its own (or only the generic word or a bare number): the
+    // end code's explanation.
+    if (!own.isEmpty() && !numeric && own != jobnames::kDefaultErrorString)
+        return own;
+    return DeviceWindowController::explanation(numeric ? own.toInt() : endCode_);
+}
+
+void ActionMasterView::setInErrorMod(int code)
 {
     if (!isInErrorMod_) {
         isInErrorMod_ = true;
+        endCode_ = code;
         scheduledMark_->startBusyAnimation(false);
         progress_->hide();
         cancelButton_->show();
         cancelButton_->setAccessibleName(tr("Remove"));
         if (const auto entry = feedBack())
-            setAccessibleDescription(entry->feedBackErrorString());
+            setAccessibleDescription(errorText());
         if (hasFocus() && onErrorFocus)
             onErrorFocus(this, true);
     }

@@ -50,8 +50,12 @@ public:
     // its description when it has none.
     static QString displayTextOf(const QVFeedBack& entry);
 
-    void setInErrorMod();
+    // Turns the row red for a job that ended with code.
+    void setInErrorMod(int code = 0);
     bool isInErrorMod() const { return isInErrorMod_; }
+    // What a red row says of its job's error: the job's own text, else the
+    // translation of its end code, else "Can't find explanation".
+    QString errorText() const;
     void doCancel();
     virtual void setDoAnimate(bool animate);
     virtual void feedBackNotify(const platform::Notification& notification);
@@ -80,7 +84,9 @@ protected:
 
     // Lays the text column out; subclasses add their widgets below it.
     QWidget* textColumn() const { return textColumn_; }
-    void refreshText();
+    // Puts a widget between the text column and the cancel button.
+    void addTrailingWidget(QWidget* widget);
+    virtual void refreshText();
 
 private:
     void observe(const std::shared_ptr<QVFeedBack>& entry);
@@ -94,6 +100,7 @@ private:
     std::weak_ptr<QVFeedBack> feedBack_;
     const QVFeedBack* observed_ = nullptr;
     platform::Timer errorRemove_;
+    int endCode_ = 0;
     bool isInErrorMod_ = false;
     bool animating_ = false;
 };

@@ -49,7 +49,8 @@ void BlackErrorWindow::displayError(ActionMasterView* row)
     }
     displayText_->setText(ActionMasterView::displayTextOf(*entry));
     displaySubText_->setText(entry->displaySubString());
-    displayErrText_->setText(entry->feedBackErrorString());
+    displaySubText_->setVisible(!displaySubText_->text().isEmpty());
+    displayErrText_->setText(row->errorText());
     move(row->mapToGlobal(QPoint(row->width(), kBelowRowTop)));
     show();
     raise();
