@@ -70,9 +70,25 @@ void PolishedMetallWindow::windowDidResize()
     rebuild(forceDisplay_);
 }
 
+PolishedMetallWindow::BuiltFor PolishedMetallWindow::wantedBuild() const
+{
+    return {size(), flat_, !(polishedOnlyOnKey_ && !isActiveWindow())};
+}
+
+void PolishedMetallWindow::rebuildIfStale()
+{
+    if (built_ && *built_ == wantedBuild() && background_) {
+        if (forceDisplay_ && isVisible())
+            repaint();
+        return;
+    }
+    rebuild(forceDisplay_);
+}
+
 void PolishedMetallWindow::rebuild(bool forceDisplay)
 {
-    if (polishedOnlyOnKey_ && !isActiveWindow())
+    built_ = wantedBuild();
+    if (!built_->polished)
         background_.reset();
     else
         background_ = sizedPolishedBackColor(flat_);
@@ -89,7 +105,7 @@ void PolishedMetallWindow::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (toolbar_ && !qobject_cast<QBoxLayout*>(layout()))
         toolbar_->resize(width(), toolbar_->height());
-    windowDidResize();
+    rebuildIfStale();
 }
 
 void PolishedMetallWindow::changeEvent(QEvent* event)
@@ -102,5 +118,5 @@ void PolishedMetallWindow::changeEvent(QEvent* event)
 void PolishedMetallWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    windowDidResize();
+    rebuildIfStale();
 }

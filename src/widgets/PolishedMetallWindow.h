@@ -51,10 +51,22 @@ protected:
 
 private:
     void rebuild(bool forceDisplay);
+    // Rebuilds only when the size or the look changed since the last build:
+    // a window being laid out gets many resize and show events.
+    void rebuildIfStale();
+
+    struct BuiltFor {
+        QSize size;
+        bool flat = false;
+        bool polished = false;
+        bool operator==(const BuiltFor&) const = default;
+    };
+    BuiltFor wantedBuild() const;
 
     QPointer<QToolBar> toolbar_;
     bool flat_;
     bool forceDisplay_ = false;
     bool polishedOnlyOnKey_ = false;
     std::optional<QBrush> background_;
+    std::optional<BuiltFor> built_;
 };

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QResizeEvent>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <memory>
@@ -76,6 +77,42 @@ TEST(PolishedMetallTest, KeyOnlyModeSwapsBackgroundsOnActivation)
     panel.setPolishedOnlyOnKey(true);
     EXPECT_FALSE(panel.isPolishedOnlyOnKey());
     EXPECT_TRUE(panel.windowFlags() & Qt::Tool);
+}
+
+// Counts how often the window composes its background.
+class CountingPolishedWindow : public PolishedMetallWindow {
+public:
+    mutable int composed = 0;
+    std::optional<QBrush> sizedPolishedBackColor(bool flat) const override
+    {
+        ++composed;
+        return PolishedMetallWindow::sizedPolishedBackColor(flat);
+    }
+};
+
+TEST(PolishedMetallTest, TheBackgroundIsComposedOncePerSizeButAlwaysWhenAskedFor)
+{
+    CountingPolishedWindow window;
+    window.resize(420, 260);
+    widget_tests::showAndSettle(&window);
+    const int afterShow = window.composed;
+    // A layout pass sends resize and show events at the size it has.
+    for (int pass = 0; pass < 5; ++pass) {
+        window.resize(420, 260);
+        QResizeEvent same(QSize(420, 260), QSize(420, 260));
+        QApplication::sendEvent(&window, &same);
+    }
+    EXPECT_EQ(window.composed, afterShow);
+    window.resize(500, 300);
+    widget_tests::settle();
+    EXPECT_EQ(window.composed, afterShow + 1);
+    ASSERT_TRUE(window.background().has_value());
+    EXPECT_EQ(window.background()->textureImage().size(), QSize(500, 300));
+    // A subclass whose content changed asks for a new one at the same size.
+    window.windowDidResize();
+    EXPECT_EQ(window.composed, afterShow + 2);
+    window.setFlatStyle(true);
+    EXPECT_EQ(window.composed, afterShow + 3);
 }
 
 TEST(PolishedMetallTest, MissingArtworkGivesNoBackgroundAndIsTriedAgain)

@@ -14,6 +14,7 @@
 #include "app/TarnexWindow.h"
 
 #include "device/DeviceList.h"
+#include "device/qvDeviceDB.h"
 #include "platform/Bundle.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/ApplicationActivity.h"
@@ -59,6 +60,9 @@ int main(int argc, char** argv)
     simulatedusb::installFromEnvironment();
     programmakers::install();
 
+    // The device database's key derivation is a one-time cost: paid before
+    // the first window shows, not in the middle of a phone's connect.
+    (void)qvDeviceDB::sharedDeviceDB();
     const std::unique_ptr<GuiGapWatch> gapWatch = GuiGapWatch::fromEnvironment();
     AppController controller;
     DZDocumentController documents(&controller);
