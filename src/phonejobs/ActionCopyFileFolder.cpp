@@ -18,6 +18,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <filesystem>
+
 namespace {
 
 constexpr qint64 kCopyChunk = 1 << 20;
@@ -164,6 +166,31 @@ QString ActionCopyFileFolder::copyToMirror()
     return mirrorFile;
 }
 
+bool ActionCopyFileFolder::destinationTaken() const
+{
+    // A link counts even when what it leads to is gone: writing through it
+    // would put the file somewhere else.
+    const QFileInfo destination(_destinationWithFilename);
+    return destination.exists() || destination.isSymLink();
+}
+
+int ActionCopyFileFolder::moveFetchedFile()
+{
+    const QString fetched = sourceMirrorFile();
+    if (!QFileInfo::exists(fetched))
+        return filejobnames::kSourceFileNotFound;
+    if (destinationTaken() && !_overwritingAllowed) {
+        _refusedExisting = true;
+        return filejobnames::kDuplicateFile;
+    }
+    // Fetched beside the destination, on its file system: renamed into
+    // place in one step (a link there is replaced, never followed).
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(fetched).toStdString(),
+                            QFile::encodeName(_destinationWithFilename).toStdString(), error);
+    return error ? links::kIOReturnIOError : 0;
+}
+
 int ActionCopyFileFolder::copyFromMirror()
 {
     _refusedExisting = false;
@@ -173,7 +200,7 @@ int ActionCopyFileFolder::copyFromMirror()
         return filejobnames::kSourceFileNotFound;
     if (QFileInfo(from).canonicalFilePath() == QFileInfo(_destinationWithFilename).canonicalFilePath())
         return 0;   // the mirror itself was the destination
-    if (QFileInfo::exists(_destinationWithFilename) && !_overwritingAllowed) {
+    if (destinationTaken() && !_overwritingAllowed) {
         _refusedExisting = true;
         return filejobnames::kDuplicateFile;
     }
@@ -222,12 +249,12 @@ int ActionCopyFileFolder::startAction()
         QString fetchFolder = QFileInfo(mirrorFile).path();
         if (mirrorFile.isEmpty()) {
             // No files mirror: fetched beside the destination, so a failed
-            // fetch touches nothing there and a large file needs no room
-            // elsewhere.
+            // fetch touches nothing there and the finished file is renamed
+            // into place.
             if (!QFileInfo(_destination).isDir())
                 return FileTransferConnection::kMissingFolder;
             // Nothing would keep the fetched file: refused before the phone is asked.
-            _refusedExisting = !_overwritingAllowed && QFileInfo::exists(_destinationWithFilename);
+            _refusedExisting = !_overwritingAllowed && destinationTaken();
             if (_refusedExisting)
                 return filejobnames::kDuplicateFile;
             _staging = std::make_unique<QTemporaryDir>(QDir(_destination).filePath(QStringLiteral(".copy-XXXXXX")));
@@ -265,7 +292,7 @@ void ActionCopyFileFolder::endAction(int code)
         if (err == 0) {
             if (entry)
                 entry->copyJobWillFinish();
-            err = copyFromMirror();
+            err = _staging ? moveFetchedFile() : copyFromMirror();
         } else if (_fetched) {
             // A partial fetch does not stay in the mirror.
             const QString mirrorFile = mirrorPathForMobilePath(_inSourceFile);

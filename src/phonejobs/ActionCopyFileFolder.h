@@ -52,6 +52,10 @@ public:
     // The mirror's copy to the destination: 0, -43 (no mirror copy), -48
     // (the destination exists and may not be replaced) or an I/O error. A
     // replace happens only once the new copy is complete.
+    // The destination name is taken (a file, a folder or a link).
+    bool destinationTaken() const;
+    // Moves a file fetched beside the destination into place.
+    int moveFetchedFile();
     int copyFromMirror();
 
     bool readyToExecute() override;

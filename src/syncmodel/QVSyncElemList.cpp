@@ -159,7 +159,9 @@ void QVSyncElemList::addObject(const Elem& elem)
     indexElem(elem);
     _dirty = true;
     // While the visible items are all items the new one shows at once.
-    if (!_shared)
+    if (_shared)
+        refreshSearchView();
+    else
         recalcUsableItems();
 }
 
@@ -184,6 +186,7 @@ void QVSyncElemList::insertObjectAtIndex(const Elem& elem, int index)
     if (_shared) {
         _allElems.insert(_allElems.begin() + index, elem);
         indexElem(elem);
+        refreshSearchView();
         return;
     }
     // Before the item shown at that place, at the start when there is none.
@@ -205,6 +208,7 @@ void QVSyncElemList::removeObjectAtIndex(int index)
     if (_shared) {
         _allElems.erase(_allElems.begin() + index);
         unindexElem(elem);
+        refreshSearchView();
         return;
     }
     const auto at = std::find(_allElems.begin(), _allElems.end(), elem);

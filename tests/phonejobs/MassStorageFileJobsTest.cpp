@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -203,6 +204,18 @@ TEST_F(MassStorageFileJobsTest, ACopyToTheComputerWorksWithoutAFilesMirror)
     EXPECT_EQ(copy(false), -48);
     EXPECT_EQ(readFile(mac.filePath("a.jpg")), "mine");
     EXPECT_EQ(copy(true), 0);
+    EXPECT_EQ(readFile(mac.filePath("a.jpg")), storageBytes(kPictureSize, 1));
+
+    // A link in the destination whose target is gone is a taken name too:
+    // without replace nothing is written through it.
+    QFile::remove(mac.filePath("a.jpg"));
+    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere.jpg"));
+    ASSERT_TRUE(QFile::link(elsewhere, mac.filePath("a.jpg")));
+    EXPECT_EQ(copy(false), -48);
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
+    EXPECT_EQ(copy(true), 0) << "with replace the link itself is replaced";
+    EXPECT_FALSE(QFileInfo(mac.filePath("a.jpg")).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
     EXPECT_EQ(readFile(mac.filePath("a.jpg")), storageBytes(kPictureSize, 1));
 
     // A source that went away fails and leaves the destination as it was.

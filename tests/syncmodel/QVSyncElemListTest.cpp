@@ -212,6 +212,24 @@ TEST(QVSyncElemList, InsertAndRemoveByIndexWhileSharedAndAfterParting)
     EXPECT_EQ(order(*list, true), order(*list));
 }
 
+TEST(QVSyncElemList, TheSearchViewFollowsEditsWhileTheVisibleItemsAreAllItems)
+{
+    ListTestDevice device;
+    QVSyncElemList list(0, &device);
+    list.addObject(listElem(QStringLiteral("1"), QStringLiteral("dora")));
+    list.addObject(listElem(QStringLiteral("2"), QStringLiteral("carl")));
+    ASSERT_TRUE(list.elemsShareAllElems());
+    ASSERT_TRUE(list.constrainToSearchString(QStringLiteral("d")));
+    ASSERT_EQ(list.count_cs(), 1);
+    list.addObject(listElem(QStringLiteral("3"), QStringLiteral("dirk")));
+    EXPECT_EQ(list.count_cs(), 2);
+    list.removeObjectAtIndex(0);                   // "dora"
+    EXPECT_EQ(list.count_cs(), 1);
+    EXPECT_EQ(list.objectAtIndex_cs(0)->getIdentityString(), QStringLiteral("dirk"));
+    list.insertObjectAtIndex(listElem(QStringLiteral("4"), QStringLiteral("dana")), 0);
+    EXPECT_EQ(list.count_cs(), 2);
+}
+
 TEST(QVSyncElemList, CalendarLookupsSeeOnlyTheShownCalendars)
 {
     ListTestDevice device;
