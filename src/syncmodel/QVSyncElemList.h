@@ -345,6 +345,10 @@ private:
     QVariantMap _holdDict;
     std::optional<QVariantMap> _readReminder;   // the SMS list's
 
+    // An item from a stored raw entry ({"vx-Data", "SourceURI", "SourceParent",
+    // "TEMP_DELETED_FLAG"}); null, with a log line, when it gives none.
+    Elem elemFromRawEntry(const QVariant& entry, const QString& protocol, const QString& device);
+
     // ---- list edits and views
     struct IndexedKeys {
         QString uri;

@@ -128,22 +128,12 @@ void QVSyncElemList::processOldFashionedItems()
 
 void QVSyncElemList::addData(const QVariantMap& dict)
 {
-    const QString protocol = _listinfo.value(QStringLiteral("SyncML-Protocol")).toString();
+    const QString protocol = listProtocol();
     const QString device = _listinfo.value(QStringLiteral("SyncML-Device")).toString();
     for (const QVariant& entry : dict.value(kChangesItems).toList()) {
-        if (entry.typeId() != QMetaType::QVariantMap) {
-            qCWarning(lcSyncModel) << "QVSyncElemList: skipping an item entry of the wrong kind" << entry;
+        const Elem elem = elemFromRawEntry(entry, protocol, device);
+        if (!elem)
             continue;
-        }
-        const QVariantMap map = entry.toMap();
-        if (!map.contains(kChangesVXData))
-            continue;
-        const Elem elem = createNewElem(map.value(kChangesVXData), map.value(kChangesSourceURI).toString(), protocol,
-                                        device, map.value(kChangesSourceParent).toString());
-        if (!elem) {
-            qCWarning(lcSyncModel) << "QVSyncElemList: an item entry gave no item";
-            continue;
-        }
         elem->setProperty(_property);
         makeElemMemberOfDefaultGroup(elem);
         addObject(elem);

@@ -153,16 +153,9 @@ void QVSyncElemList::readFileDictionary(const QVariantMap& dict)
                     _oldFashionedItems.append(item);
                     continue;
                 }
-                const QVariant text = item.value(kStoreVXData);
-                const Elem elem = isStoredText(text) ? createNewElem(text, storedString(item.value(kStoreSourceURI)),
-                                                                     protocol, deviceName, parent)
-                                                     : nullptr;
-                if (!elem) {
-                    logSkippedEntry("item text", text);
+                const Elem elem = elemFromRawEntry(entry, protocol, deviceName);
+                if (!elem)
                     continue;
-                }
-                if (storedFlag(item.value(VXDictionary::kTempDeletedFlag)))
-                    elem->setDeleted();
                 _allElems.push_back(elem);
                 indexElem(elem);
             } else if (item.value(kStoreVXDict).typeId() == QMetaType::QVariantMap) {
@@ -379,27 +372,33 @@ void QVSyncElemList::addOtherListinfo(const QVariantMap& info)
             _listinfo.insert(it.key(), it.value());
 }
 
+QVSyncElemList::Elem QVSyncElemList::elemFromRawEntry(const QVariant& entry, const QString& protocol,
+                                                      const QString& device)
+{
+    const QVariantMap item = entry.typeId() == QMetaType::QVariantMap ? entry.toMap() : QVariantMap();
+    const QVariant text = item.value(kStoreVXData);
+    const Elem elem = isStoredText(text) ? createNewElem(text, storedString(item.value(kStoreSourceURI)), protocol,
+                                                         device, storedString(item.value(kStoreSourceParent)))
+                                         : nullptr;
+    if (!elem) {
+        logSkippedEntry("raw item", entry);
+        return nullptr;
+    }
+    if (storedFlag(item.value(VXDictionary::kTempDeletedFlag)))
+        elem->setDeleted();
+    return elem;
+}
+
 void QVSyncElemList::replaceData(const QVariantMap& raw)
 {
     _allElems.clear();
     rebuildIdentityIndex();
-    QString protocol = storedString(_listinfo.value(kStoreProtocol));
-    if (protocol.isNull() && _device && _device->syncDescription())
-        protocol = _device->syncDescription()->protocol();
+    const QString protocol = listProtocol();
     const QString deviceName = storedString(_listinfo.value(kStoreDevice));
     for (const QVariant& entry : raw.value(kStoreItems).toList()) {
-        const QVariantMap item = entry.toMap();
-        const QVariant text = item.value(kStoreVXData);
-        const Elem elem = entry.typeId() == QMetaType::QVariantMap && isStoredText(text)
-                              ? createNewElem(text, storedString(item.value(kStoreSourceURI)), protocol, deviceName,
-                                              storedString(item.value(kStoreSourceParent)))
-                              : nullptr;
-        if (!elem) {
-            logSkippedEntry("raw item", entry);
+        const Elem elem = elemFromRawEntry(entry, protocol, deviceName);
+        if (!elem)
             continue;
-        }
-        if (storedFlag(item.value(VXDictionary::kTempDeletedFlag)))
-            elem->setDeleted();
         _allElems.push_back(elem);
         indexElem(elem);
     }
