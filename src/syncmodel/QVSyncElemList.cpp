@@ -157,7 +157,6 @@ void QVSyncElemList::addObject(const Elem& elem)
         return;
     _allElems.push_back(elem);
     indexElem(elem);
-    _dirty = true;
     // While the visible items are all items the new one shows at once.
     if (_shared)
         refreshSearchView();
@@ -169,7 +168,6 @@ void QVSyncElemList::removeObject(const Elem& elem)
 {
     _allElems.erase(std::remove(_allElems.begin(), _allElems.end(), elem), _allElems.end());
     unindexElem(elem);
-    _dirty = true;
     if (_shared)
         refreshSearchView();
     else
@@ -182,7 +180,6 @@ void QVSyncElemList::insertObjectAtIndex(const Elem& elem, int index)
         qCWarning(lcSyncModel) << "QVSyncElemList: insertion index" << index << "out of range" << count();
         return;
     }
-    _dirty = true;
     if (_shared) {
         _allElems.insert(_allElems.begin() + index, elem);
         indexElem(elem);
@@ -203,7 +200,6 @@ void QVSyncElemList::removeObjectAtIndex(int index)
         qCWarning(lcSyncModel) << "QVSyncElemList: removal index" << index << "out of range" << count();
         return;
     }
-    _dirty = true;
     const Elem elem = elems()[size_t(index)];
     if (_shared) {
         _allElems.erase(_allElems.begin() + index);
@@ -233,7 +229,6 @@ void QVSyncElemList::insertObjectAtIndex_cs(const Elem& elem, int index)
     const auto at = before ? std::find(_allElems.begin(), _allElems.end(), before) : _allElems.end();
     _allElems.insert(at == _allElems.end() ? _allElems.begin() : at, elem);
     indexElem(elem);
-    _dirty = true;
     recalcUsableItems();
 }
 
@@ -258,7 +253,6 @@ void QVSyncElemList::removeAllObjects()
     _shared = true;
     _visibleSet.clear();
     rebuildIdentityIndex();
-    _dirty = true;
     refreshSearchView();
 }
 
@@ -357,7 +351,6 @@ void QVSyncElemList::setStateFromDictionary(const State& state)
     }
     if (_trash)
         _trash->setList(state.trash);
-    _dirty = true;
     recalcUsableItems();
 }
 
@@ -509,7 +502,6 @@ void QVSyncElemList::setClean()
 {
     for (const auto& elem : elems())
         elem->clearChanged();
-    _dirty = false;
 }
 
 bool QVSyncElemList::isSyncEngineList() const
@@ -560,7 +552,6 @@ void QVSyncElemList::cleanUpDeletedItems()
                     _allElems.end());
     for (const auto& elem : gone)
         unindexElem(elem);
-    _dirty = true;
     recalcUsableItems();
 }
 
@@ -571,7 +562,6 @@ void QVSyncElemList::removeItemFromCleanUpList(const QString& uri)
         return;
     _allElems.erase(std::find(_allElems.begin(), _allElems.end(), elem));
     unindexElem(elem);
-    _dirty = true;
     recalcUsableItems();
 }
 
@@ -586,7 +576,6 @@ void QVSyncElemList::removeAllOldObjects()
     if (_constrainedElems)
         _constrainedElems->erase(std::remove_if(_constrainedElems->begin(), _constrainedElems->end(), old),
                                  _constrainedElems->end());
-    _dirty = true;
     recalcUsableItems();
     cleanUpDeletedItems();
 }
@@ -600,7 +589,6 @@ void QVSyncElemList::moveAllToDeletedItems()
             continue;
         addToDeleted(elem);
     }
-    _dirty = true;
 }
 
 void QVSyncElemList::replaceParamsOfItem(const Elem& elem, const QString& uri)

@@ -404,7 +404,6 @@ private:
     std::vector<Elem> _allElems;
     std::vector<Elem> _elems;
     bool _shared = true;
-    bool _dirty = false;
     bool _hasOnlyFirstLast = false;
     quint32 _sortCode = kSortDefault;
     bool _sortDescending = true;

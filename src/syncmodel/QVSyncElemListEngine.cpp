@@ -105,7 +105,6 @@ void QVSyncElemList::addChangeForSyncEngine(const SyncChange& change)
     if (!wantsSyncChangesFromDevice(_property))
         return;
     _changes.append(change);
-    _dirty = true;
 }
 
 void QVSyncElemList::addChangeForSyncEngineFromSyncML(const SyncChange& change)
@@ -120,7 +119,6 @@ void QVSyncElemList::confirmChangesFromSyncMLForSyncEngine()
         return;
     _changes.append(_heldChanges);
     _heldChanges.clear();
-    _dirty = true;
 }
 
 void QVSyncElemList::discardChangesFromSyncMLForSyncEngine()
@@ -148,7 +146,6 @@ void QVSyncElemList::addChangesFromSyncMLFromOtherList(QVSyncElemList& other)
     if (theirs.isEmpty())
         return;
     _changes.append(theirs);
-    _dirty = true;
 }
 
 QVariantList QVSyncElemList::storedChangesForSyncEngine() const
@@ -675,7 +672,6 @@ void QVSyncElemList::deleteItem(const Elem& elem, bool tellEngine)
     deleteGroupRelations(elem);
     if (tellEngine)
         tellSyncEngineAboutDeletion(elem, false);
-    _dirty = true;
 }
 
 void QVSyncElemList::deleteItemByUser(const Elem& elem)
@@ -713,7 +709,6 @@ void QVSyncElemList::removeAllElements()
     }
     if (!_shared)
         _elems.clear();
-    _dirty = true;
 }
 
 void QVSyncElemList::removeAllEventsOrTasks(const QString& entityName)
@@ -732,7 +727,6 @@ void QVSyncElemList::removeAllEventsOrTasks(const QString& entityName)
         else if (!_shared)
             _elems.erase(std::remove(_elems.begin(), _elems.end(), elem), _elems.end());
     }
-    _dirty = true;
 }
 
 void QVSyncElemList::addElemForDeletion(const Elem& elem)

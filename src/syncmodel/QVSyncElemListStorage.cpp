@@ -402,7 +402,6 @@ void QVSyncElemList::replaceData(const QVariantMap& raw)
         _allElems.push_back(elem);
         indexElem(elem);
     }
-    _dirty = true;
     recalcUsableItems();
 }
 
