@@ -20,6 +20,7 @@
 class ItemListDevice;
 class ItemTrash;
 class QVSyncMLChange;
+class QVCommandArray;
 
 // The items of one phone property. The visible items (_elems) start as the
 // same array as all items (_allElems) and part when the list is constrained
@@ -301,6 +302,97 @@ public:
     void deleteGroupRelations(const Elem& elem);
     void tellSyncEngineAboutChangedTargetGroup();
 
+    // ---- A phone session: backups, the merge, the phone's status answers
+    // ---- and the session's end (QVSyncElemListSession.cpp)
+
+    // Longest wait for the desktop sync work before a merge, and for the
+    // phone's main environment before its evaluation (seconds).
+    static constexpr double kSessionWaitSeconds = 120.0;
+    static constexpr double kEnvironmentWaitSeconds = 30.0;
+
+    // Clears the id mappings and, unless the phone keeps what was merged
+    // when a session fails (Samsung AT, Gigaset), backs up every item.
+    void prepareSynchronization();
+    void backUpBeforeReload();
+    // On error the items before the reload replace what it left.
+    void syncFinishedWithError(bool error);
+    // Merges a session's sync info ({"Items", "SyncML-Protocol",
+    // "SyncML-Device", "SyncML-DB"}, fast or slow). NO, with nothing merged,
+    // when the desktop sync work stays active past the bounded wait.
+    bool processSyncInfo(const QVariantMap& syncInfo, bool isFast);
+    // The phone's answers ({"Status", "SourceRef"}); a message when it refused
+    // items, null otherwise.
+    QString processStatusMessages(const QVariantList& statuses);
+    // 0: success.
+    void finalizeSynchronization(int error);
+    void moveTrashItems();
+    void createSyncMLDeleteEntryForElem(const Elem& elem);
+    bool hasBackup() const { return _backupElems.has_value(); }
+    bool hasReloadBackup() const { return _reloadBackupElems.has_value(); }
+    const std::vector<Elem>& itemsForTrash() const { return _itemsForTrash; }
+
+    // ---- Commands for the phone and temporary ids (QVSyncElemListCommands.cpp)
+
+    // Type 5: events only, 6: tasks only, other: all items.
+    void addSyncCommands(QVCommandArray& commands, bool isFast, int type);
+    bool isElemOutDated(const Elem& elem);
+    QString freeMotorolaURI();
+    void useLastState();
+    void addMapping(const QString& deviceId, const QString& oldUUID);
+    void clearMappings() { _uriMappings.clear(); }
+    const QHash<QString, QString>& uriMappings() const { return _uriMappings; }
+
+    // ---- Phones read over AT commands: their dictionaries merged, the write
+    // ---- dictionary and the phone's answers (QVSyncElemListMotorola.cpp)
+
+    // data: phone dictionaries by slot id; deviceRawData: what was last read
+    // or written per id (the caller's, updated here). The write dictionary,
+    // none for other properties or a phone that takes no desktop changes.
+    std::optional<QVariantMap> processMotorolaData(const QVariantMap& data, bool deleteDeviceData,
+                                                   QVariantMap& deviceRawData);
+    std::optional<QVariantMap> processMotorolaContacts(const QVariantMap& data, bool deleteDeviceData,
+                                                       QVariantMap& deviceRawData);
+    std::optional<QVariantMap> processMotorolaCalendar(const QVariantMap& data, bool deleteDeviceData,
+                                                       QVariantMap& deviceRawData);
+    // Slot id -> phone dictionary, an empty one for a slot to delete.
+    std::optional<QVariantMap> getMotorolaWriteData(QVariantMap& deviceRawData);
+    void finishMotorolaSession(const QVariantMap& answers, int status, QVariantMap& deviceRawData);
+    bool wasDisplayAlarmSent(const QString& deviceId);
+    bool isMoto() const { return _isMoto; }
+
+    // ---- Groups, calendars and the sync environment (QVSyncElemListEnvironment.cpp,
+    // ---- pulled group and calendar changes in QVSyncElemListGroupChanges.cpp)
+
+    // YES when, with a work environment present, the repair of the main
+    // environment changed its "SyncMode". Waits for the phone's main
+    // environment up to waitSeconds; none by then: NO, nothing applied.
+    bool evaluateSyncEnvironment(bool checkItems, double waitSeconds = kEnvironmentWaitSeconds);
+    static std::optional<QStringList> makeArrayOfEnabledGroups(const QVariantMap& environment);
+    QString getGroupOrCalendarIDFor(const QString& name) const;
+    bool verifyAndRepairEnabledGroups(QVariantMap& environment, const QVariantMap& userEnvironment);
+    bool verifyAndRepairTargetGroup(QVariantMap& environment, const QVariantMap& userEnvironment);
+    void checkStatusOfAllElems();
+    void resyncGroups();
+    void createBookmarkGroups();
+    void processOneSyncEngineGroupChange(const platform::SyncChange& change, bool* numberChanged);
+    void processOneSyncEngineGroupChangeForGroups(const platform::SyncChange& change);
+    void processSyncEngineGroupAddOrDelete(const platform::SyncChange& change);
+    void assureToHaveGroup(const QString& groupId, const QString& name);
+    void processSyncEngineGroupModification(const platform::SyncChange& change);
+    void processOneSyncEngineCalendarChange(const platform::SyncChange& change, bool* numberChanged);
+    void processSyncEngineCalendarChange(const platform::SyncChange& change);
+    void processSyncEngineCalendarAddOrDelete(const platform::SyncChange& change);
+    void processSyncEngineCalendarModification(const platform::SyncChange& change);
+    bool affectsTaskList(const platform::SyncChange& change);
+    void setNewCalendar(const std::optional<QVariantMap>& calendar, const QString& key);
+    void setNewCalendarName(const QString& name, const QString& key);
+    static void replaceCalendarIDs(QVariantMap& environment, const QString& calendarName, const QString& key,
+                                   const QString& dbName);
+    static void setNewCalendarNameInSyncEnv(QVariantMap& environment, const QString& calendarName,
+                                            const QString& key, const QString& dbName);
+    const std::optional<QStringList>& enabledGroups() const { return _enabledGroups; }
+    bool usesSyncEngine() const { return _usesSyncEngine; }
+
     // SyncElemLookup
     Elem getItemForIdentity(const QString& identity) override;
     bool wantsSyncChangesFromEngine(int property) override;
@@ -409,4 +501,23 @@ private:
     bool _sortDescending = true;
     QList<platform::SyncChange> _changes;
     QList<platform::SyncChange> _heldChanges;
+
+    // ---- sessions, commands, AT phones, environment
+    std::vector<Elem> deepCopyOfAllElems() const;
+    void replaceAllElems(std::vector<Elem> elems);
+    void postListActive(bool active);
+    bool mergeFast(const QVariantList& items, const QString& protocol, const QString& device);
+    bool mergeSlow(const QVariantList& items, const QString& protocol, const QString& device);
+    bool refusesPhoneChanges();
+    Elem motoElemFromEntry(const QString& id, const QVariant& entry, bool calendar);
+    std::optional<QVariantMap> finishMotorolaRead(const QVariantMap& data, QVariantMap& deviceRawData);
+    QVariantMap motoDictForElem(const Elem& elem);
+    void applyMotorolaAnswer(const QString& id, const QVariant& answer, QVariantMap& deviceRawData);
+    std::optional<std::vector<Elem>> _backupElems;
+    std::optional<std::vector<Elem>> _reloadBackupElems;
+    QHash<QString, QString> _uriMappings;      // temporary id -> phone id
+    // The kind of queued deletions whose item was known: YES task, NO event.
+    QHash<QString, bool> _invisibleDeletionIsTask;
+    int _motoURI = 0;
+    bool _isMoto = false;
 };

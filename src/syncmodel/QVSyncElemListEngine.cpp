@@ -732,6 +732,12 @@ void QVSyncElemList::removeAllEventsOrTasks(const QString& entityName)
 void QVSyncElemList::addElemForDeletion(const Elem& elem)
 {
     // Deleted on the phone with the next session, though no longer shown.
-    if (elem && elem->isOnDevice() && !_invisibleDeletion.contains(elem->sourceURI()))
+    if (!elem || !elem->isOnDevice())
+        return;
+    if (!_invisibleDeletion.contains(elem->sourceURI()))
         _invisibleDeletion.append(elem->sourceURI());
+    // The kind goes with the id, so that a phone with separate event and
+    // task lists gets the deletion with the list it belongs to.
+    if (const auto* event = dynamic_cast<const QVVCalendarElem*>(elem.get()))
+        _invisibleDeletionIsTask.insert(elem->sourceURI(), event->isToDo());
 }

@@ -80,19 +80,29 @@ std::unique_ptr<QVSyncElemList> QVSyncElemList::fromFileDictionary(const std::op
         list->_readReminder.emplace();
     const auto description = device ? device->syncDescription() : nullptr;
     list->_hasOnlyFirstLast = property == 0 && description && description->copyCompanyToName();
+    list->_usesSyncEngine = device && device->wantsToUseSyncEngineForProperty(property);
+    // Stored groups or calendars: the environment chooses among them.
+    bool storedRecords = false;
     if (list->hasGroupObjects() || property == 3) {
         const QVariant stored = dict ? dict->value(kStoreGroups) : QVariant();
-        list->_groups = stored.typeId() == QMetaType::QVariantMap ? stored.toMap() : QVariantMap();
+        storedRecords = stored.typeId() == QMetaType::QVariantMap;
+        list->_groups = storedRecords ? stored.toMap() : QVariantMap();
     }
     if (list->hasCalendarObjects()) {
         const QVariant stored = dict ? dict->value(kStoreCalendars) : QVariant();
-        list->_calendars = stored.typeId() == QMetaType::QVariantMap ? stored.toMap() : QVariantMap();
+        storedRecords = stored.typeId() == QMetaType::QVariantMap;
+        list->_calendars = storedRecords ? stored.toMap() : QVariantMap();
     }
-    list->_usesSyncEngine = device && device->wantsToUseSyncEngineForProperty(property);
+    // The phone reads its environments before it makes its lists: no wait.
+    if (storedRecords)
+        list->evaluateSyncEnvironment(false, 0);
     if (dict)
         list->readFileDictionary(*dict);
-    if (!list->_allElems.empty())
+    if (!list->_allElems.empty()) {
+        if (property < 4)
+            list->checkStatusOfAllElems();
         list->recalcUsableItems();
+    }
     return list;
 }
 

@@ -23,6 +23,8 @@ public:
     QVariant syncTime;
     QString calendar;
     int nextTID = 1;
+    bool wantsContacts = true;
+    bool wantsPeriod = true;
     std::vector<std::pair<int, int>> finished;   // property, error
 
     bool wantsSyncChangesFromEngine(int) override { return fromEngine; }
@@ -34,6 +36,8 @@ public:
     bool wantsToUseSyncEngineForProperty(int) override { return useSyncEngine; }
     int syncDirectionsModus(int) override { return directionsModus; }
     SyncEnvironmentSet* syncEnvironments() override { return &environments; }
+    bool doesDeviceWantContact(const std::shared_ptr<QVSyncElem>&) override { return wantsContacts; }
+    bool isPeriodInWantedCalendarPeriod(const QDateTime&, const QDateTime&) override { return wantsPeriod; }
     bool isHistory() override { return history; }
     bool usesMotorolaATConnections() override { return motorola; }
     bool usesSamsungATConnections() override { return samsung; }
