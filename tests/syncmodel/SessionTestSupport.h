@@ -24,6 +24,8 @@
 namespace sessiontest {
 
 inline const char kSessionRows[] = R"SQL(
+INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion, Charset)
+    VALUES ('Export-2.1', 'Export', '2.1', 'UTF-8');
 INSERT INTO SyncML (SyncMLProtocol, VCardVersion, Charset, MaxNo_PhoneNumbers, MaxNo_Emails, MaxLen_TaskSummary)
     VALUES ('Phone', '2.1', 'UTF-8', '3', '2', '20');
 INSERT INTO SyncML (SyncMLProtocol, VCardVersion, Charset, MaxNo_PhoneNumbers, vxFormat)
