@@ -133,7 +133,8 @@ bool QVSyncElemList::processSyncInfo(const QVariantMap& syncInfo, bool isFast)
             return false;
         }
     }
-    const QString protocol = _listinfo.value(kSessionProtocol).toString();
+    // The items are made for the phone the list knew before this session.
+    const QString protocol = listProtocol();
     const QString device = _listinfo.value(kSessionDevice).toString();
     for (const QString& key : {kSessionProtocol, kSessionDevice, kSessionDB}) {
         const QVariant value = syncInfo.value(key);

@@ -210,3 +210,35 @@ TEST_F(ItemEnvironmentTest, RemovedTargetCalendarBecomesTheRemovedMarkerInAllEnv
         SyncChange(SyncChange::Add, QStringLiteral("C2"), {SyncChange::setChange("title", "House")}), nullptr);
     EXPECT_EQ(device.environments.main->value(db).toMap().value("TargetGroup"), QStringLiteral("C2"));
 }
+
+TEST_F(ItemEnvironmentTest, ResyncedGroupsGiveStoredMembersTheirMembershipAndTaskChangesAreRecognised)
+{
+    device.syncTime = QStringLiteral("2026-12-01 10:00:00");
+    QVSyncElemList source(0, &device);
+    const auto ann = member(source, QStringLiteral("1"), QStringLiteral("Ann"), {});
+    const QString annId = dynamic_cast<QVSyncEngineElem*>(ann.get())->elemUUID();
+    QVariantMap stored = *source.syncDictionaryForFile();
+    stored.insert(QStringLiteral("Groups"),
+                  QVariantMap{{QStringLiteral("G1"), QVariantMap{{QStringLiteral("name"), QStringLiteral("Work")},
+                                                                 {QStringLiteral("members"), QVariantList{annId}}}}});
+    auto contacts = QVSyncElemList::fromFileDictionary(stored, QStringLiteral("Contacts"), 0, &device);
+    const auto read = contacts->objectForUUID(annId);
+    ASSERT_NE(read, nullptr);
+    contacts->resyncGroups();
+    EXPECT_EQ(dynamic_cast<QVSyncEngineElem*>(read.get())->vxDict()->objectForKey(VXDictionary::kGroups).toList(),
+              QVariantList{"G1"});
+
+    QVSyncElemList calendar(1, &device);
+    calendar.resyncGroups();
+    EXPECT_TRUE(newLog().contains(QStringLiteral("#### Big shit happended! No calendar for my events!")));
+    const auto change = [](const QString& entity, const QVariantMap& more = {}) {
+        QVariantMap record = more;
+        record.insert(platform::ISyncRecordEntityNameKey, entity);
+        return SyncChange(SyncChange::Add, QStringLiteral("R1"), {}, record);
+    };
+    EXPECT_TRUE(calendar.affectsTaskList(change(platform::entity::Task)));
+    EXPECT_FALSE(calendar.affectsTaskList(change(platform::entity::Event)));
+    EXPECT_FALSE(calendar.affectsTaskList(
+        change(platform::entity::DisplayAlarm, {{QStringLiteral("owner"), QVariantList{QStringLiteral("unknown")}}})));
+    EXPECT_FALSE(contacts->affectsTaskList(change(platform::entity::Task)));
+}
