@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 using platform::SyncChange;
 using testing_support::OutsideInputScope;
 using testing_support::runUntil;
@@ -33,6 +35,15 @@ struct KitListCallback : organizerKitAsync {
         reads.append(data);
     }
     void organizerKitPhonebookEntriesWritten(Kestrova*, const std::optional<QVariantMap>& data, int code) override
+    {
+        writes.append(data);
+        writeCodes.append(code);
+    }
+    void organizerKitCalendarRead(Kestrova*, const std::optional<QVariantMap>& data, int) override
+    {
+        reads.append(data);
+    }
+    void organizerKitCalendarEntriesWritten(Kestrova*, const std::optional<QVariantMap>& data, int code) override
     {
         writes.append(data);
         writeCodes.append(code);
@@ -77,18 +88,19 @@ protected:
         kit.fullStop();
         kit.setCallback(nullptr);
     }
-    std::optional<QVariantMap> read()
+    std::optional<QVariantMap> read(void (Kestrova::*ask)() = &Kestrova::getPhonebookEntries)
     {
         const qsizetype before = callback.reads.size();
-        kit.getPhonebookEntries();
+        (kit.*ask)();
         if (!runUntil([&] { return callback.reads.size() > before; }, 300.0, 0.25))
             return std::nullopt;
         return callback.reads.last();
     }
-    std::optional<QVariantMap> write(const QVariantMap& entries)
+    std::optional<QVariantMap> write(const QVariantMap& entries,
+                                     void (Kestrova::*ask)(const QVariantMap&) = &Kestrova::writePhonebookEntries)
     {
         const qsizetype before = callback.writes.size();
-        kit.writePhonebookEntries(entries);
+        (kit.*ask)(entries);
         if (!runUntil([&] { return callback.writes.size() > before; }, 300.0, 0.25))
             return std::nullopt;
         return callback.writes.last();
@@ -197,6 +209,78 @@ TEST_P(ItemListKitEndToEndTest, ReadMergedChangesWrittenAndTheSecondReadMergesTo
         EXPECT_TRUE(elem->isOnDevice()) << elem->sourceURI().toStdString();
         EXPECT_FALSE(elem->isChanged()) << elem->sourceURI().toStdString();
     }
+}
+
+TEST_P(ItemListKitEndToEndTest, CalendarReadMergedChangesWrittenAndTheSecondReadMergesToNothing)
+{
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    tzset();
+    QVSyncElemList calendar(1, &device);
+    const QDateTime start(QDate(2030, 3, 12), QTime(9, 0), Qt::LocalTime);
+    const auto kitEvent = [&](const char* summary, int days) {
+        return QVariantMap{{QStringLiteral("event"),
+                            QVariantMap{{QStringLiteral("start date"), start.addDays(days)},
+                                        {QStringLiteral("end date"), start.addDays(days).addSecs(3600)},
+                                        {QStringLiteral("summary"), QLatin1String(summary)}}}};
+    };
+    ASSERT_TRUE(read(&Kestrova::getCalendarEntries).has_value());
+    ASSERT_TRUE(write({{QStringLiteral("T-1"), kitEvent("Fair", 0)}, {QStringLiteral("T-2"), kitEvent("Dentist", 3)}},
+                      &Kestrova::writeCalendarEntries)
+                    .has_value());
+    const auto first = read(&Kestrova::getCalendarEntries);
+    ASSERT_TRUE(first.has_value());
+    ASSERT_EQ(first->size(), 2);
+    QVariantMap raw;
+    ASSERT_TRUE(calendar.processMotorolaData(*first, false, raw).value_or(QVariantMap{{"x", 1}}).isEmpty());
+    ASSERT_EQ(calendar.allCount(), 2);
+
+    // The desktop renames the fair and adds a meeting.
+    std::shared_ptr<QVSyncElem> fair;
+    for (const auto& elem : calendar.allElems())
+        if (auto* engine = dynamic_cast<QVSyncEngineElem*>(elem.get());
+            engine && engine->vxDict()->mainObjectForKey(QStringLiteral("summary")) == QVariant(QStringLiteral("Fair")))
+            fair = elem;
+    ASSERT_NE(fair, nullptr);
+    const QString fairSlot = fair->sourceURI();
+    calendar.processOneSyncEngineChange(SyncChange(SyncChange::Modify, dynamic_cast<QVSyncEngineElem*>(fair.get())->elemUUID(),
+                                                   {SyncChange::setChange(QStringLiteral("summary"), "Book fair")}),
+                                        nullptr, false);
+    const QVariantMap meeting{{platform::ISyncRecordEntityNameKey, platform::entity::Event},
+                              {QStringLiteral("summary"), QStringLiteral("Meeting")},
+                              {QStringLiteral("start date"), start.addDays(5)},
+                              {QStringLiteral("end date"), start.addDays(5).addSecs(1800)}};
+    QVariantList meetingChanges;
+    for (auto it = meeting.cbegin(); it != meeting.cend(); ++it)
+        meetingChanges.append(SyncChange::setChange(it.key(), it.value()));
+    calendar.processOneSyncEngineChange(SyncChange(SyncChange::Add, QStringLiteral("Tarnex:meeting"), meetingChanges, meeting),
+                                        nullptr, false);
+    const auto added = calendar.objectForUUID(QStringLiteral("Tarnex:meeting"));
+    ASSERT_NE(added, nullptr);
+
+    const auto entries = calendar.getMotorolaWriteData(raw);
+    ASSERT_TRUE(entries.has_value());
+    EXPECT_EQ(entries->size(), 2) << entries->keys().join(u' ').toStdString();
+    const auto answers = write(*entries, &Kestrova::writeCalendarEntries);
+    ASSERT_TRUE(answers.has_value());
+    calendar.finishMotorolaSession(*answers, callback.writeCodes.last(), raw);
+
+    const auto second = read(&Kestrova::getCalendarEntries);
+    ASSERT_TRUE(second.has_value());
+    ASSERT_EQ(second->size(), 3);
+    EXPECT_EQ(second->value(fairSlot).toMap().value("event").toMap().value("summary"), QVariant("Book fair"));
+    EXPECT_TRUE(added->isOnDevice()) << added->sourceURI().toStdString();
+    EXPECT_TRUE(second->contains(added->sourceURI()));
+    const auto again = calendar.processMotorolaData(*second, false, raw);
+    ASSERT_TRUE(again.has_value());
+    EXPECT_TRUE(again->isEmpty()) << again->keys().join(u' ').toStdString();
+    EXPECT_EQ(calendar.allCount(), 3);
+
+    if (oldZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldZone);
+    tzset();
 }
 
 INSTANTIATE_TEST_SUITE_P(Phonebooks, ItemListKitEndToEndTest,
