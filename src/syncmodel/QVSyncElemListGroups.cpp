@@ -64,6 +64,8 @@ bool QVSyncElemList::makeElemMemberOfDefaultGroup(const Elem& elem)
             QVLOG(qvlog::kSE, QStringLiteral("makeElemMemberOfDefaultGroup: no target calendar and no default "
                                              "calendar for %1 (beep)")
                                   .arg(engine->elemUUID()));
+            // The system beep of a program with a window; here a line in the "XT" log.
+            QVLOG(qvlog::kXT, QStringLiteral("beep: no calendar for the new item %1").arg(engine->elemUUID()));
             return false;
         }
         if (engine->vxDict()->mainObjectForKey(QVSyncEngineElem::kCalendarField).toList() == QVariantList{calendar})

@@ -270,7 +270,6 @@ bool QVSyncElemList::mergeSlow(const QVariantList& items, const QString& protoco
 QString QVSyncElemList::processStatusMessages(const QVariantList& statuses)
 {
     int transferred = 0;
-    int full = 0;
     QSet<QString> refused;
     bool anyError = false;
     for (const QVariant& value : statuses) {
@@ -289,7 +288,6 @@ QString QVSyncElemList::processStatusMessages(const QVariantList& statuses)
         const QString what = elem ? elem->description() : ref;
         if (*status == 420) {
             QVLOG(qvlog::kSE, QStringLiteral("Device out of memory, not transfered item: %1\n").arg(what));
-            ++full;
             refused.insert(ref);
         } else {
             QVLOG(qvlog::kSE, QStringLiteral("Error: %1, not transfered item: %2\n").arg(*status).arg(what));
@@ -308,7 +306,6 @@ QString QVSyncElemList::processStatusMessages(const QVariantList& statuses)
                                 .arg(refused.size());
     const QString dashes(40, u'-');
     QVLOG(qvlog::kSE, dashes + u'\n' + message + u'\n' + dashes);
-    (void)full;
     return message;
 }
 
