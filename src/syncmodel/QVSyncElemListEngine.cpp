@@ -296,6 +296,9 @@ QString QVSyncElemList::affectedElemUUID(const SyncChange& change)
 {
     const QString& id = change.recordIdentifier();
     if (change.record().isEmpty()) {
+        // A main record through the index; a sub-record's owner by its items.
+        if (engineElem(elemForUUID(id)))
+            return id;
         for (const auto& elem : _allElems) {
             const auto* engine = engineElem(elem);
             if (!engine || id.isEmpty())
