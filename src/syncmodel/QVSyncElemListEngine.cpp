@@ -689,15 +689,15 @@ void QVSyncElemList::deleteItemByUUID(const QString& uuid)
 
 bool QVSyncElemList::deleteItemBySyncML(const QString& sourceURI)
 {
-    for (int index = 0; index < count(); ++index) {
-        const Elem elem = objectAtIndex(index);
-        if (elem->sourceURI() != sourceURI)
-            continue;
-        tellSyncEngineAboutDeletion(elem, true);
-        removeObjectAtIndex(index);
-        return true;
-    }
-    return false;
+    // The first visible item with the id, through the index: a merge removes
+    // many items without a scan of the list for each.
+    refreshIndex();
+    const Elem elem = firstOf(_uriIndex, sourceURI, true);
+    if (!elem)
+        return false;
+    tellSyncEngineAboutDeletion(elem, true);
+    removeObject(elem);
+    return true;
 }
 
 void QVSyncElemList::removeAllElements()

@@ -147,15 +147,13 @@ bool QVSyncElemList::processSyncInfo(const QVariantMap& syncInfo, bool isFast)
     if (items.isValid() && items.typeId() != QMetaType::QVariantList)
         QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList processSyncInfo: \"Items\" is no list, skipped"));
     const QVariantList entries = items.typeId() == QMetaType::QVariantList ? items.toList() : QVariantList();
-    bool changed = isFast ? mergeFast(entries, protocol, device) : mergeSlow(entries, protocol, device);
-    if (!_changesFromDevice.empty()) {
+    const bool changed = isFast ? mergeFast(entries, protocol, device) : mergeSlow(entries, protocol, device);
+    // Either way the visible items are recalculated once, which posts the
+    // changed notification.
+    if (!_changesFromDevice.empty())
         processSyncMLChanges();
-        changed = true;
-    }
-    if (changed) {
+    else if (changed)
         recalcUsableItems();
-        postChangedNotification();
-    }
     return true;
 }
 
@@ -263,7 +261,6 @@ bool QVSyncElemList::mergeSlow(const QVariantList& items, const QString& protoco
     }
     for (const auto& elem : delivered)
         replaceItem(elem);
-    recalcUsableItems();
     return true;
 }
 
