@@ -91,13 +91,13 @@ QVariantMap slowSync(int n)
     items.reserve(n + n / 100);
     for (int i = 0; i < n; ++i) {
         if (i % 100 == 99)
-            continue;   // gone from the phone
+            continue; // gone from the phone
         items.append(QVariantMap{{QStringLiteral("SourceURI"), QString::number(i + 1)},
                                  {QStringLiteral("vx-Data"), card(i, i % 10 == 0 ? "x" : "")}});
     }
     for (int i = n; i < n + n / 100; ++i)
-        items.append(QVariantMap{{QStringLiteral("SourceURI"), QString::number(i + 1)},
-                                 {QStringLiteral("vx-Data"), card(i)}});
+        items.append(
+            QVariantMap{{QStringLiteral("SourceURI"), QString::number(i + 1)}, {QStringLiteral("vx-Data"), card(i)}});
     return {{QStringLiteral("Items"), items}};
 }
 

@@ -43,7 +43,10 @@ public:
     std::shared_ptr<QVSyncDeviceDescription> syncDescription() override { return description; }
     SyncEnvironmentSet* syncEnvironments() override { return &environments; }
     bool usesMotorolaATConnections() override { return motorola; }
-    QString dbName(int property) override { return property == 0 ? QStringLiteral("Contacts") : QStringLiteral("Calendar"); }
+    QString dbName(int property) override
+    {
+        return property == 0 ? QStringLiteral("Contacts") : QStringLiteral("Calendar");
+    }
 };
 
 std::shared_ptr<QVSyncDeviceDescription> sessionDescription()

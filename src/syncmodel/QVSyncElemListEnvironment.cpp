@@ -168,10 +168,12 @@ bool QVSyncElemList::evaluateSyncEnvironment(bool checkItems, double waitSeconds
         return false;
     if (!envs->main) {
         const int passes = int(std::ceil(waitSeconds / kEnvSlice - 1e-9));
-        if (passes <= 0 || !platform::runloop::waitUntil([envs] { return envs->main.has_value(); }, kEnvSlice, passes)) {
-            QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList evaluateSyncEnvironment: the phone has no sync "
-                                             "environment after %1 s")
-                                  .arg(waitSeconds));
+        if (passes <= 0
+            || !platform::runloop::waitUntil([envs] { return envs->main.has_value(); }, kEnvSlice, passes)) {
+            QVLOG(qvlog::kSE,
+                  QStringLiteral("QVSyncElemList evaluateSyncEnvironment: the phone has no sync "
+                                 "environment after %1 s")
+                      .arg(waitSeconds));
             return false;
         }
     }
@@ -285,7 +287,7 @@ void QVSyncElemList::resyncGroups()
                     auto* engine = dynamic_cast<QVSyncEngineElem*>(elem.get());
                     if (engine && engine->vxDict()
                         && engine->vxDict()->mainObjectForKey(QVSyncEngineElem::kCalendarField).toList()
-                               != QVariantList{it.key()})
+                            != QVariantList{it.key()})
                         addGroupMembershipToElem(elem, it.key());
                 }
             }

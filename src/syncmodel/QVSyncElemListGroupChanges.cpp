@@ -63,9 +63,10 @@ QStringList groupStringsOf(const QVariant& value)
 
 void QVSyncElemList::processOneSyncEngineGroupChange(const SyncChange& change, bool* numberChanged)
 {
-    QVLOG(qvlog::kSE, QStringLiteral("processOneSyncEngineGroupChange: type %1 %2")
-                          .arg(int(change.type()))
-                          .arg(change.recordIdentifier()));
+    QVLOG(qvlog::kSE,
+          QStringLiteral("processOneSyncEngineGroupChange: type %1 %2")
+              .arg(int(change.type()))
+              .arg(change.recordIdentifier()));
     if (change.type() == SyncChange::Modify) {
         processOneSyncEngineGroupChangeForGroups(change);
         processSyncEngineGroupModification(change);
@@ -121,8 +122,7 @@ void QVSyncElemList::assureToHaveGroup(const QString& groupId, const QString& na
             continue;
         const QString temporary = it.key();
         const QVariantMap group = it.value().toMap();
-        QVLOG(qvlog::kSE,
-              QStringLiteral("###++++#### replaced Group %1 for %2 (%3)").arg(groupId, temporary, name));
+        QVLOG(qvlog::kSE, QStringLiteral("###++++#### replaced Group %1 for %2 (%3)").arg(groupId, temporary, name));
         _groups->remove(temporary);
         _groups->insert(groupId, group);
         // The members follow the group to its new id.

@@ -22,8 +22,8 @@ const QString kMotoTaskKey = QStringLiteral("task");
 bool motoIsAnswerWord(const QString& key)
 {
     return key.compare(QLatin1String("updated"), Qt::CaseInsensitive) == 0
-           || key.compare(QLatin1String("deleted"), Qt::CaseInsensitive) == 0
-           || key.compare(QLatin1String("changed"), Qt::CaseInsensitive) == 0;
+        || key.compare(QLatin1String("deleted"), Qt::CaseInsensitive) == 0
+        || key.compare(QLatin1String("changed"), Qt::CaseInsensitive) == 0;
 }
 
 QString motoDescribe(const QVariant& value)
@@ -85,8 +85,9 @@ std::optional<QVariantMap> QVSyncElemList::processMotorolaContacts(const QVarian
             const Elem elem = motoElemFromEntry(it.key(), it.value(), false);
             if (!elem)
                 continue;
-            QVLOG(qvlog::kSE, QStringLiteral("-------------------\nMotoContactItem for Trash<%1>: %2")
-                                  .arg(it.key(), elem->description()));
+            QVLOG(qvlog::kSE,
+                  QStringLiteral("-------------------\nMotoContactItem for Trash<%1>: %2")
+                      .arg(it.key(), elem->description()));
             putToTrash(elem, false);
             if (!_invisibleDeletion.contains(it.key()))
                 _invisibleDeletion.append(it.key());
@@ -130,7 +131,8 @@ std::optional<QVariantMap> QVSyncElemList::processMotorolaCalendar(const QVarian
     if (deleteDeviceData) {
         deviceRawData.clear();
         for (auto it = data.cbegin(); it != data.cend(); ++it) {
-            QVLOG(qvlog::kSE, QStringLiteral("__Moto raw item for Trash<%1>: %2").arg(it.key(), motoDescribe(it.value())));
+            QVLOG(qvlog::kSE,
+                  QStringLiteral("__Moto raw item for Trash<%1>: %2").arg(it.key(), motoDescribe(it.value())));
             const Elem elem = motoElemFromEntry(it.key(), it.value(), true);
             if (!elem)
                 continue;
@@ -291,8 +293,8 @@ void QVSyncElemList::applyMotorolaAnswer(const QString& id, const QVariant& answ
         return;
     }
     if (!elem)
-        QVLOG(qvlog::kSE, QStringLiteral("[QVSyncElemList finishMotorolaSession] Couldn't map item %1 (invalid 'To')")
-                              .arg(id));
+        QVLOG(qvlog::kSE,
+              QStringLiteral("[QVSyncElemList finishMotorolaSession] Couldn't map item %1 (invalid 'To')").arg(id));
     else
         QVLOG(qvlog::kSE,
               QStringLiteral("[QVSyncElemList finishMotorolaSession] Couldn't map item %1 to %2").arg(id, text));

@@ -46,8 +46,8 @@ std::optional<int> sessionStatusOf(const QVariant& value)
 {
     bool ok = false;
     const int status = value.toString().trimmed().toInt(&ok);
-    if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong
-        || value.typeId() == QMetaType::Double || value.typeId() == QMetaType::QString)
+    if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Double
+        || value.typeId() == QMetaType::QString)
         if (ok)
             return status;
     return std::nullopt;
@@ -102,7 +102,8 @@ void QVSyncElemList::prepareSynchronization()
 {
     clearMappings();
     const auto description = _device ? _device->syncDescription() : nullptr;
-    const bool keepsMerged = (_device && _device->usesSamsungATConnections()) || (description && description->isGigaset());
+    const bool keepsMerged = (_device && _device->usesSamsungATConnections())
+        || (description && description->isGigaset());
     if (!keepsMerged)
         _backupElems = deepCopyOfAllElems();
 }
@@ -124,12 +125,13 @@ void QVSyncElemList::syncFinishedWithError(bool error)
 bool QVSyncElemList::processSyncInfo(const QVariantMap& syncInfo, bool isFast)
 {
     if (_device && _device->isSyncEngineActive()) {
-        const bool idle = platform::runloop::waitUntil([this] { return !_device->isSyncEngineActive(); },
-                                                       kSessionSlice, sessionPasses(kSessionWaitSeconds));
+        const bool idle = platform::runloop::waitUntil([this] { return !_device->isSyncEngineActive(); }, kSessionSlice,
+                                                       sessionPasses(kSessionWaitSeconds));
         if (!idle) {
-            QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList processSyncInfo: the desktop sync work is still active "
-                                             "after %1 s, nothing merged")
-                                  .arg(kSessionWaitSeconds));
+            QVLOG(qvlog::kSE,
+                  QStringLiteral("QVSyncElemList processSyncInfo: the desktop sync work is still active "
+                                 "after %1 s, nothing merged")
+                      .arg(kSessionWaitSeconds));
             return false;
         }
     }
@@ -163,8 +165,9 @@ bool QVSyncElemList::mergeFast(const QVariantList& items, const QString& protoco
     QSet<QString> noted;
     for (const QVariant& item : items) {
         if (item.typeId() != QMetaType::QVariantMap) {
-            QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: a sync info entry of the wrong kind (%1) skipped")
-                                  .arg(QString::fromLatin1(item.typeName())));
+            QVLOG(qvlog::kSE,
+                  QStringLiteral("QVSyncElemList: a sync info entry of the wrong kind (%1) skipped")
+                      .arg(QString::fromLatin1(item.typeName())));
             continue;
         }
         const QVariantMap entry = item.toMap();
@@ -223,8 +226,9 @@ bool QVSyncElemList::mergeSlow(const QVariantList& items, const QString& protoco
     QSet<QString> noted;
     for (const QVariant& item : items) {
         if (item.typeId() != QMetaType::QVariantMap) {
-            QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: a sync info entry of the wrong kind (%1) skipped")
-                                  .arg(QString::fromLatin1(item.typeName())));
+            QVLOG(qvlog::kSE,
+                  QStringLiteral("QVSyncElemList: a sync info entry of the wrong kind (%1) skipped")
+                      .arg(QString::fromLatin1(item.typeName())));
             continue;
         }
         const QVariantMap entry = item.toMap();
@@ -295,7 +299,7 @@ QString QVSyncElemList::processStatusMessages(const QVariantList& statuses)
     if (refused.isEmpty())
         return {};
     const QString database = platform::localizedString(_database.isEmpty() && _device ? _device->dbName(_property)
-                                                                                       : _database);
+                                                                                      : _database);
     const QString message = platform::localizedString(anyError ? QStringLiteral("itemTransferError")
                                                                : QStringLiteral("itemTransferFull"))
                                 .arg(database)
@@ -325,8 +329,8 @@ void QVSyncElemList::finalizeSynchronization(int error)
         _changesFromDevice.clear();
         _changesFromDevice.shrink_to_fit();
         const auto description = _device ? _device->syncDescription() : nullptr;
-        const bool keepsMerged =
-            (_device && _device->usesSamsungATConnections()) || (description && description->isGigaset());
+        const bool keepsMerged = (_device && _device->usesSamsungATConnections())
+            || (description && description->isGigaset());
         // Without a backup (no prepared session) the items stay as they are.
         if (!keepsMerged && _backupElems)
             replaceAllElems(std::move(*_backupElems));

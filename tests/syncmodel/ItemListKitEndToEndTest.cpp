@@ -76,7 +76,8 @@ protected:
         device.description = std::make_shared<QVSyncDeviceDescription>(shipped);
         ASSERT_EQ(device.description->setupFromProtocol(QLatin1String(GetParam().protocol)), 0);
         device.motorola = true;
-        sim = std::make_unique<phonesim::PhoneSimulator>(*phonesim::PhoneProfile::named(QLatin1String(GetParam().profile)));
+        sim = std::make_unique<phonesim::PhoneSimulator>(
+            *phonesim::PhoneProfile::named(QLatin1String(GetParam().profile)));
         sim->modifySession([](phonesim::PhoneSession& s) { s.motorola.lastSlot = 10; });
         ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
         kit.setCallback(&callback);
@@ -135,7 +136,7 @@ protected:
 
 TEST_P(ItemListKitEndToEndTest, ReadMergedChangesWrittenAndTheSecondReadMergesToNothing)
 {
-    ASSERT_TRUE(read().has_value());   // the phonebook is read once before writing
+    ASSERT_TRUE(read().has_value()); // the phonebook is read once before writing
     ASSERT_TRUE(write({{QStringLiteral("T-1"), kitContact("Anna", "0301234")},
                        {QStringLiteral("T-2"), kitContact("Bert", "040")}})
                     .has_value());
@@ -243,7 +244,8 @@ TEST_P(ItemListKitEndToEndTest, CalendarReadMergedChangesWrittenAndTheSecondRead
             fair = elem;
     ASSERT_NE(fair, nullptr);
     const QString fairSlot = fair->sourceURI();
-    calendar.processOneSyncEngineChange(SyncChange(SyncChange::Modify, dynamic_cast<QVSyncEngineElem*>(fair.get())->elemUUID(),
+    calendar.processOneSyncEngineChange(SyncChange(SyncChange::Modify,
+                                                   dynamic_cast<QVSyncEngineElem*>(fair.get())->elemUUID(),
                                                    {SyncChange::setChange(QStringLiteral("summary"), "Book fair")}),
                                         nullptr, false);
     const QVariantMap meeting{{platform::ISyncRecordEntityNameKey, platform::entity::Event},
@@ -253,8 +255,8 @@ TEST_P(ItemListKitEndToEndTest, CalendarReadMergedChangesWrittenAndTheSecondRead
     QVariantList meetingChanges;
     for (auto it = meeting.cbegin(); it != meeting.cend(); ++it)
         meetingChanges.append(SyncChange::setChange(it.key(), it.value()));
-    calendar.processOneSyncEngineChange(SyncChange(SyncChange::Add, QStringLiteral("Tarnex:meeting"), meetingChanges, meeting),
-                                        nullptr, false);
+    calendar.processOneSyncEngineChange(
+        SyncChange(SyncChange::Add, QStringLiteral("Tarnex:meeting"), meetingChanges, meeting), nullptr, false);
     const auto added = calendar.objectForUUID(QStringLiteral("Tarnex:meeting"));
     ASSERT_NE(added, nullptr);
 
@@ -284,5 +286,6 @@ TEST_P(ItemListKitEndToEndTest, CalendarReadMergedChangesWrittenAndTheSecondRead
 }
 
 INSTANTIATE_TEST_SUITE_P(Phonebooks, ItemListKitEndToEndTest,
-                         ::testing::Values(KitPhone{"lg", "Protocol LG"}, KitPhone{"motorola", "Protocol Motorola V3 Series"}),
+                         ::testing::Values(KitPhone{"lg", "Protocol LG"},
+                                           KitPhone{"motorola", "Protocol Motorola V3 Series"}),
                          [](const auto& info) { return std::string(info.param.profile); });

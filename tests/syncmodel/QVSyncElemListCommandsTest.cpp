@@ -18,8 +18,7 @@ protected:
         return lines;
     }
     // An event or task item form on the phone under uri.
-    static std::shared_ptr<QVSyncElem> calendarItem(const QString& uri, bool task,
-                                                    const QVariantMap& displayAlarm = {})
+    static std::shared_ptr<QVSyncElem> calendarItem(const QString& uri, bool task, const QVariantMap& displayAlarm = {})
     {
         VXDictionary vx;
         const QString uuid = createQuorvalisPrimaryKey();
@@ -41,8 +40,9 @@ protected:
     {
         return {{QStringLiteral("firstname"), first},
                 {QStringLiteral("lastname"), QStringLiteral("Tester")},
-                {QStringLiteral("phone"), QVariantList{QVariantMap{{QStringLiteral("value"), number},
-                                                                   {QStringLiteral("type"), QStringLiteral("cell")}}}}};
+                {QStringLiteral("phone"),
+                 QVariantList{QVariantMap{{QStringLiteral("value"), number},
+                                          {QStringLiteral("type"), QStringLiteral("cell")}}}}};
     }
 };
 
@@ -100,7 +100,7 @@ TEST_F(ItemCommandsTest, QueuedDeletionWaitsForTheListOfItsKind)
     QVSyncElemList calendar(1, &device);
     calendar.addElemForDeletion(calendarItem(QStringLiteral("E1"), false));
     calendar.addElemForDeletion(calendarItem(QStringLiteral("K1"), true));
-    calendar.addElemForDeletion(QVSyncElem::elemForDeletion(QStringLiteral("X1")));   // kind unknown
+    calendar.addElemForDeletion(QVSyncElem::elemForDeletion(QStringLiteral("X1"))); // kind unknown
 
     QVCommandArray tasks;
     calendar.addSyncCommands(tasks, true, 6);
@@ -121,7 +121,7 @@ TEST_F(ItemCommandsTest, TemporaryIdsMappingsAndTheLastState)
     list.addMapping(QStringLiteral("17"), QStringLiteral("T-1"));
     EXPECT_EQ(list.uriMappings().value(QStringLiteral("T-1")), QStringLiteral("17"));
     list.finalizeSynchronization(0);
-    EXPECT_EQ(list.uriMappings().size(), 1);   // kept until the next session
+    EXPECT_EQ(list.uriMappings().size(), 1); // kept until the next session
     list.prepareSynchronization();
     EXPECT_TRUE(list.uriMappings().isEmpty());
 
@@ -162,10 +162,10 @@ TEST_F(ItemCommandsTest, PhoneDictionariesMergeThroughTheConverters)
     trash.put.clear();
     list.processMotorolaData({{QStringLiteral("5"), lgContact(QStringLiteral("Eve"), QStringLiteral("555"))}}, true,
                              raw);
-    EXPECT_EQ(trash.put.size(), 2u);   // the delivered entry, the item the phone no longer has
+    EXPECT_EQ(trash.put.size(), 2u); // the delivered entry, the item the phone no longer has
     EXPECT_TRUE(raw.isEmpty());
     EXPECT_EQ(list.allCount(), 0);
-    EXPECT_TRUE(list.invisibleDeletion().isEmpty());   // already in the write dictionary
+    EXPECT_TRUE(list.invisibleDeletion().isEmpty()); // already in the write dictionary
 }
 
 TEST_F(ItemCommandsTest, WriteDictionaryAndThePhonesAnswers)
@@ -183,8 +183,8 @@ TEST_F(ItemCommandsTest, WriteDictionaryAndThePhonesAnswers)
                                           QStringLiteral("Protocol LG Test"), {}, {});
     fresh->setProperty(0);
     list.addObject(fresh);
-    const auto other = list.createNewElem(vcard(QStringLiteral("Other"), QStringLiteral("555")),
-                                          QStringLiteral("T-10"), QStringLiteral("Protocol LG Test"), {}, {});
+    const auto other = list.createNewElem(vcard(QStringLiteral("Other"), QStringLiteral("555")), QStringLiteral("T-10"),
+                                          QStringLiteral("Protocol LG Test"), {}, {});
     other->setProperty(0);
     list.addObject(other);
     list.addElemForDeletion(QVSyncElem::elemForDeletion(QStringLiteral("8")));
@@ -238,9 +238,9 @@ TEST_F(ItemCommandsTest, DisplayAlarmSentDecidesHowTheReadAlarmIsTaken)
     QVSyncElemList calendar(1, &device);
     calendar.setTrash(&trash);
     const QDateTime start(QDate(2030, 5, 6), QTime(9, 0), Qt::UTC);
-    auto withAlarm = calendarItem(QStringLiteral("7"), false,
-                                  {{QStringLiteral("triggerdate"), start.addSecs(-900)},
-                                   {QStringLiteral("description"), QStringLiteral("go")}});
+    auto withAlarm = calendarItem(
+        QStringLiteral("7"), false,
+        {{QStringLiteral("triggerdate"), start.addSecs(-900)}, {QStringLiteral("description"), QStringLiteral("go")}});
     calendar.addObject(withAlarm);
     calendar.addObject(calendarItem(QStringLiteral("8"), false));
     EXPECT_TRUE(calendar.wasDisplayAlarmSent(QStringLiteral("7")));
@@ -248,18 +248,19 @@ TEST_F(ItemCommandsTest, DisplayAlarmSentDecidesHowTheReadAlarmIsTaken)
     EXPECT_FALSE(calendar.wasDisplayAlarmSent(QStringLiteral("unknown")));
 
     const auto kitEvent = [&](const char* summary) {
-        return QVariantMap{{QStringLiteral("event"), QVariantMap{{QStringLiteral("start date"), start},
-                                                                 {QStringLiteral("end date"), start.addSecs(3600)},
-                                                                 {QStringLiteral("summary"), summary}}},
-                           {QStringLiteral("DisplayAlarm"),
-                            QVariantMap{{QStringLiteral("triggerdate"), start.addSecs(-600)}}}};
+        return QVariantMap{
+            {QStringLiteral("event"),
+             QVariantMap{{QStringLiteral("start date"), start},
+                         {QStringLiteral("end date"), start.addSecs(3600)},
+                         {QStringLiteral("summary"), summary}}},
+            {QStringLiteral("DisplayAlarm"), QVariantMap{{QStringLiteral("triggerdate"), start.addSecs(-600)}}}};
     };
     QVariantMap raw;
-    calendar.processMotorolaData({{QStringLiteral("7"), kitEvent("Dentist")},
-                                  {QStringLiteral("8"), kitEvent("Dentist")},
-                                  {QStringLiteral("9"), QVariantMap{{QStringLiteral("task"),
-                                                                     QVariantMap{{QStringLiteral("summary"), "Buy"}}}}}},
-                                 false, raw);
+    calendar.processMotorolaData(
+        {{QStringLiteral("7"), kitEvent("Dentist")},
+         {QStringLiteral("8"), kitEvent("Dentist")},
+         {QStringLiteral("9"), QVariantMap{{QStringLiteral("task"), QVariantMap{{QStringLiteral("summary"), "Buy"}}}}}},
+        false, raw);
     const auto* seven = dynamic_cast<QVVCalendarElem*>(calendar.objectForURI(QStringLiteral("7")).get());
     const auto* eight = dynamic_cast<QVVCalendarElem*>(calendar.objectForURI(QStringLiteral("8")).get());
     const auto* nine = dynamic_cast<QVVCalendarElem*>(calendar.objectForURI(QStringLiteral("9")).get());

@@ -85,7 +85,8 @@ TEST_F(ItemEnvironmentTest, CalendarListWithoutCalendarsStopsSynchronizingIt)
                        {QStringLiteral("Groups"), QVariantMap{{QStringLiteral("C1"), group("Home", false)}}}};
     EXPECT_TRUE(calendar.verifyAndRepairTargetGroup(second, {}));
     EXPECT_EQ(second.value(QStringLiteral("TargetGroup")), QStringLiteral("C1"));
-    EXPECT_EQ(second.value(QStringLiteral("Groups")).toMap(), (QVariantMap{{QStringLiteral("C1"), group("Home", true)}}));
+    EXPECT_EQ(second.value(QStringLiteral("Groups")).toMap(),
+              (QVariantMap{{QStringLiteral("C1"), group("Home", true)}}));
 }
 
 TEST_F(ItemEnvironmentTest, PulledGroupChangesKeepRecordsAndMembersInStep)
@@ -113,10 +114,10 @@ TEST_F(ItemEnvironmentTest, PulledGroupChangesKeepRecordsAndMembersInStep)
     EXPECT_EQ(engine->vxDict()->objectForKey(VXDictionary::kGroups).toList(), QVariantList{"G1"});
 
     // A modification: renamed, members cleared.
-    contacts.processOneSyncEngineGroupChange(SyncChange(SyncChange::Modify, QStringLiteral("G1"),
-                                                        {SyncChange::setChange("name", "Pals"),
-                                                         SyncChange::clearChange("members")}),
-                                             nullptr);
+    contacts.processOneSyncEngineGroupChange(
+        SyncChange(SyncChange::Modify, QStringLiteral("G1"),
+                   {SyncChange::setChange("name", "Pals"), SyncChange::clearChange("members")}),
+        nullptr);
     EXPECT_EQ(contacts.groups()->value("G1").toMap().value("name"), QStringLiteral("Pals"));
     EXPECT_TRUE(contacts.groups()->value("G1").toMap().value("members").toList().isEmpty());
     EXPECT_TRUE(engine->vxDict()->objectForKey(VXDictionary::kGroups).toList().isEmpty());
@@ -128,13 +129,13 @@ TEST_F(ItemEnvironmentTest, PulledGroupChangesKeepRecordsAndMembersInStep)
 TEST_F(ItemEnvironmentTest, StoredListWithGroupsTakesItemsOfDisabledGroupsOffThePhone)
 {
     const QString db = QStringLiteral("Contacts");
-    device.environments.main = QVariantMap{
-        {db, QVariantMap{{QStringLiteral("SyncMode"), 2},
-                         {QStringLiteral("Groups"),
-                          QVariantMap{{QStringLiteral("G1"), group("Work", true)},
-                                      {QStringLiteral("G2"), group("Home", false)}}},
-                         {QStringLiteral("TargetGroup"), QStringLiteral("G1")},
-                         {QStringLiteral("TargetGroupName"), QStringLiteral("Work")}}}};
+    device.environments.main = QVariantMap{{db,
+                                            QVariantMap{{QStringLiteral("SyncMode"), 2},
+                                                        {QStringLiteral("Groups"),
+                                                         QVariantMap{{QStringLiteral("G1"), group("Work", true)},
+                                                                     {QStringLiteral("G2"), group("Home", false)}}},
+                                                        {QStringLiteral("TargetGroup"), QStringLiteral("G1")},
+                                                        {QStringLiteral("TargetGroupName"), QStringLiteral("Work")}}}};
     // The stored form of a list: its items and its groups, of the desktop's
     // present state.
     device.syncTime = QStringLiteral("2026-12-01 10:00:00");
@@ -166,8 +167,9 @@ TEST_F(ItemEnvironmentTest, StoredListWithGroupsTakesItemsOfDisabledGroupsOffThe
     // The user disables Work too: Ann leaves the phone on the next evaluation.
     auto& settings = (*device.environments.main)[db];
     QVariantMap contactsEnv = settings.toMap();
-    contactsEnv.insert(QStringLiteral("Groups"), QVariantMap{{QStringLiteral("G1"), group("Work", false)},
-                                                             {QStringLiteral("G2"), group("Home", true)}});
+    contactsEnv.insert(
+        QStringLiteral("Groups"),
+        QVariantMap{{QStringLiteral("G1"), group("Work", false)}, {QStringLiteral("G2"), group("Home", true)}});
     settings = contactsEnv;
     EXPECT_FALSE(list->evaluateSyncEnvironment(true));
     const auto annCopy = list->objectForURI(QStringLiteral("1"));
@@ -219,8 +221,9 @@ TEST_F(ItemEnvironmentTest, ResyncedGroupsGiveStoredMembersTheirMembershipAndTas
     const QString annId = dynamic_cast<QVSyncEngineElem*>(ann.get())->elemUUID();
     QVariantMap stored = *source.syncDictionaryForFile();
     stored.insert(QStringLiteral("Groups"),
-                  QVariantMap{{QStringLiteral("G1"), QVariantMap{{QStringLiteral("name"), QStringLiteral("Work")},
-                                                                 {QStringLiteral("members"), QVariantList{annId}}}}});
+                  QVariantMap{{QStringLiteral("G1"),
+                               QVariantMap{{QStringLiteral("name"), QStringLiteral("Work")},
+                                           {QStringLiteral("members"), QVariantList{annId}}}}});
     auto contacts = QVSyncElemList::fromFileDictionary(stored, QStringLiteral("Contacts"), 0, &device);
     const auto read = contacts->objectForUUID(annId);
     ASSERT_NE(read, nullptr);

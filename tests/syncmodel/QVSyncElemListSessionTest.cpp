@@ -6,7 +6,7 @@ using sessiontest::SessionTest;
 
 namespace {
 
-class ItemSessionTest : public SessionTest {};
+class ItemSessionTest : public SessionTest { };
 
 } // namespace
 
@@ -22,7 +22,7 @@ TEST(QVCommandArrayTest, DeletionGoesFirstAndItemsAreMatchedByPhoneId)
     ASSERT_EQ(commands.count(), 3);
     EXPECT_EQ(commands.commandAtIndex(0), QStringLiteral("Delete"));
     EXPECT_EQ(commands.elemAtIndex(0)->sourceURI(), QStringLiteral("2"));
-    EXPECT_NE(commands.elemAtIndex(0), b);   // a deletion item, not the item
+    EXPECT_NE(commands.elemAtIndex(0), b); // a deletion item, not the item
     EXPECT_EQ(commands.commandAtIndex(1), QStringLiteral("Add"));
     EXPECT_TRUE(commands.description().startsWith(QStringLiteral("<QVCommandArray: 3 entries> = ")));
 
@@ -33,7 +33,7 @@ TEST(QVCommandArrayTest, DeletionGoesFirstAndItemsAreMatchedByPhoneId)
     commands.removeElemAndCommandAtIndex(1);
     EXPECT_FALSE(commands.containsElem(a));
     EXPECT_EQ(commands.commandAtIndex(1), QStringLiteral("Replace"));
-    commands.removeElemAndCommandAtIndex(7);   // out of range: nothing
+    commands.removeElemAndCommandAtIndex(7); // out of range: nothing
     EXPECT_EQ(commands.count(), 2);
     EXPECT_EQ(commands.elemAtIndex(5), nullptr);
     commands.removeAllObjects();
@@ -46,10 +46,10 @@ TEST_F(ItemSessionTest, FastMergeAddsReplacesDeletesAndSkipsEntriesOfTheWrongKin
     onPhone(QStringLiteral("2"), QStringLiteral("Bob"));
     const QVariantList items{
         entry(QStringLiteral("3"), vcard(QStringLiteral("Cem")), QStringLiteral("Add")),
-        entry(QStringLiteral("4"), QString(), QStringLiteral("Add")),   // no text: noted, no item
+        entry(QStringLiteral("4"), QString(), QStringLiteral("Add")), // no text: noted, no item
         entry(QStringLiteral("1"), vcard(QStringLiteral("Anna")), QStringLiteral("Replace")),
         entry(QStringLiteral("2"), QVariant(), QStringLiteral("Delete")),
-        entry(QStringLiteral("5"), vcard(QStringLiteral("Eve")), QStringLiteral("Move")),   // ignored
+        entry(QStringLiteral("5"), vcard(QStringLiteral("Eve")), QStringLiteral("Move")), // ignored
         QVariant(QStringLiteral("not an entry")),
         QVariantMap{{QStringLiteral("vx-Data"), vcard(QStringLiteral("NoId"))}, {QStringLiteral("Action"), "Add"}},
         QVariantMap{{QStringLiteral("SourceURI"), QVariantList{}}, {QStringLiteral("Action"), "Add"}},
@@ -57,7 +57,7 @@ TEST_F(ItemSessionTest, FastMergeAddsReplacesDeletesAndSkipsEntriesOfTheWrongKin
     ASSERT_TRUE(list.processSyncInfo(syncInfo(items), true));
     EXPECT_EQ(uris(), (QStringList{"1", "3"}));
     EXPECT_EQ(firstName(list.objectForURI(QStringLiteral("1"))), QStringLiteral("Anna"));
-    ASSERT_EQ(trash.put.size(), 2u);   // the deleted item, the version before the replace
+    ASSERT_EQ(trash.put.size(), 2u); // the deleted item, the version before the replace
     EXPECT_EQ(list.listInfo().value(QStringLiteral("SyncML-Protocol")), QStringLiteral("Phone"));
     ASSERT_EQ(active.size(), 1);
     EXPECT_EQ(active[0], (QVariantMap{{"Active", "1"}, {"Property", 0}}));
@@ -87,7 +87,7 @@ TEST_F(ItemSessionTest, PhoneWhoseChangesAreRefusedGetsItsAddsDeletedAndItsDelet
 
     list.moveTrashItems();
     ASSERT_EQ(trash.put.size(), 1u);
-    EXPECT_TRUE(trash.put[0].second);   // as a conflict
+    EXPECT_TRUE(trash.put[0].second); // as a conflict
     EXPECT_TRUE(list.itemsForTrash().empty());
 }
 
@@ -95,7 +95,7 @@ TEST_F(ItemSessionTest, SlowMergeTrashesWhatThePhoneNoLongerHas)
 {
     onPhone(QStringLiteral("1"), QStringLiteral("Ann"));
     onPhone(QStringLiteral("2"), QStringLiteral("Bob"));
-    const auto fresh = onPhone(QStringLiteral("T-5"), QStringLiteral("Local"));   // not on the phone yet
+    const auto fresh = onPhone(QStringLiteral("T-5"), QStringLiteral("Local")); // not on the phone yet
     ASSERT_TRUE(list.processSyncInfo(syncInfo({entry(QStringLiteral("1"), vcard(QStringLiteral("Ann"))),
                                                entry(QStringLiteral("3"), vcard(QStringLiteral("Cem")))}),
                                      false));
@@ -119,8 +119,9 @@ TEST_F(ItemSessionTest, RefusedItemsAreReportedAsFullOrAsErrors)
     EXPECT_TRUE(list.processStatusMessages({status(200, "1"), status(QStringLiteral("201"), "2")}).isNull());
 
     const QString full = list.processStatusMessages({status(200, "3"), status(420, "1"), status(420, "2")});
-    EXPECT_EQ(full, QStringLiteral("The phone's memory for Contacts is full: 1 items were transferred, 2 items "
-                                   "were not."));
+    EXPECT_EQ(full,
+              QStringLiteral("The phone's memory for Contacts is full: 1 items were transferred, 2 items "
+                             "were not."));
     EXPECT_TRUE(newLog().contains(QStringLiteral("Device out of memory, not transfered item: ")));
 
     const QString error = list.processStatusMessages(
@@ -142,7 +143,7 @@ TEST_F(ItemSessionTest, FailedSessionRestoresTheBackupUnlessThePhoneKeepsWhatWas
         {"Phone", false, true, {"1"}},
         {"Giga", false, true, {"1", "2"}},
         {"Phone", true, true, {"1", "2"}},
-        {"Phone", false, false, {"1", "2"}},   // no backup: nothing is thrown away
+        {"Phone", false, false, {"1", "2"}}, // no backup: nothing is thrown away
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.protocol);
@@ -151,8 +152,8 @@ TEST_F(ItemSessionTest, FailedSessionRestoresTheBackupUnlessThePhoneKeepsWhatWas
         phone.samsung = c.samsung;
         QVSyncElemList session(0, &phone);
         session.setTrash(&trash);
-        auto ann = session.createNewElem(vcard(QStringLiteral("Ann")), QStringLiteral("1"), QStringLiteral("Phone"),
-                                         {}, {});
+        auto ann = session.createNewElem(vcard(QStringLiteral("Ann")), QStringLiteral("1"), QStringLiteral("Phone"), {},
+                                         {});
         ann->setChanged();
         session.addObject(ann);
         session.addMapping(QStringLiteral("9"), QStringLiteral("T-3"));
@@ -167,7 +168,7 @@ TEST_F(ItemSessionTest, FailedSessionRestoresTheBackupUnlessThePhoneKeepsWhatWas
             after.append(elem->sourceURI());
         after.sort();
         EXPECT_EQ(after, c.after);
-        EXPECT_TRUE(session.objectForURI(QStringLiteral("1"))->isChanged());   // flags come back too
+        EXPECT_TRUE(session.objectForURI(QStringLiteral("1"))->isChanged()); // flags come back too
         EXPECT_FALSE(session.hasBackup());
         EXPECT_EQ(active, (QList<QVariantMap>{{{"Active", "0"}, {"Property", 0}}}));
         EXPECT_EQ(phone.finished, (std::vector<std::pair<int, int>>{{0, 3}}));

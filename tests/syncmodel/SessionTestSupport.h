@@ -45,7 +45,7 @@ public:
         put.emplace_back(elem, conflict);
     }
     QVariantList getList() override { return {}; }
-    void setList(const QVariantList&) override {}
+    void setList(const QVariantList&) override { }
 };
 
 class SessionTest : public ::testing::Test {
