@@ -4,7 +4,6 @@
 #include "kitbridges/SMSAsyncReceiver.h"
 #include "syncmodel/SmsRecords.h"
 
-#include <algorithm>
 
 namespace {
 
@@ -28,6 +27,7 @@ int SMSAsyncBridge::startReading()
 {
     _msgList = QVariantList();
     _msgList.reserve(32);
+    _msgKeys.clear();
     _isRunning = true;
     addSMSBox(smsKey(smsrecord::kInbox), smsrecord::kInboxNumber);
     addSMSBox(smsKey(smsrecord::kSent), smsrecord::kSentNumber);
@@ -55,7 +55,13 @@ void SMSAsyncBridge::addSMSBox(const QString& name, unsigned lokalID)
             boxName == name)
             return;
     }
-    _msgList.append(getNewSMSBoxDict(name, lokalID));
+    append(getNewSMSBoxDict(name, lokalID));
+}
+
+void SMSAsyncBridge::append(const QVariantMap& record)
+{
+    _msgKeys.insert(record.value(smsKey(smsrecord::kDate)).toString());
+    _msgList.append(record);
 }
 
 QVariantMap SMSAsyncBridge::getNewSMSBoxDict(const QString& name, unsigned lokalID)
@@ -65,13 +71,8 @@ QVariantMap SMSAsyncBridge::getNewSMSBoxDict(const QString& name, unsigned lokal
 
 QString SMSAsyncBridge::nextDatelessKey()
 {
-    const QString date = smsKey(smsrecord::kDate);
-    return smsrecord::ReadCounter::shared().nextNoDateKey([&](const QString& key) {
-        if (_isTaken && _isTaken(key))
-            return true;
-        return std::any_of(_msgList.cbegin(), _msgList.cend(),
-                           [&](const QVariant& record) { return record.toMap().value(date).toString() == key; });
-    });
+    return smsrecord::ReadCounter::shared().nextNoDateKey(
+        [&](const QString& key) { return _msgKeys.contains(key) || (_isTaken && _isTaken(key)); });
 }
 
 void SMSAsyncBridge::smsKitReadingBoxData(QVSmsKitAsync*, const QVariantList& list, const QString& box)
@@ -93,7 +94,7 @@ void SMSAsyncBridge::smsKitReadingBoxData(QVSmsKitAsync*, const QVariantList& li
                           .arg(className(), name));
             continue;
         }
-        _msgList.append(*record);
+        append(*record);
     }
 }
 

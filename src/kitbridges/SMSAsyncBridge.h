@@ -2,6 +2,7 @@
 
 #include "kitbridges/SMSAsyncBasisBridge.h"
 
+#include <QSet>
 #include <QVariantList>
 #include <functional>
 
@@ -45,6 +46,8 @@ private:
     QString nextDatelessKey();
 
     QVariantList _msgList;
+    QSet<QString> _msgKeys;   // the "Date" keys in _msgList
+    void append(const QVariantMap& record);
     SMSAsyncReceiver* _notifier = nullptr;
     std::function<bool(const QString&)> _isTaken;
 };

@@ -252,4 +252,9 @@ TEST_F(SmsBridgesTest, BridgeAndKitGoWhenTheJobEnds)
     EXPECT_TRUE(sendBridge.expired());
     EXPECT_TRUE(state->gone && state->callbackClearedWhenGone);
     EXPECT_EQ(sending.events, QStringList{"finished:-5"});
+
+    auto idle = SMSAsyncBridge::smsBridgeWithAdress(&phone, &reader, maker());
+    EXPECT_NE(state->callback, nullptr);
+    idle->freeCallbackObject();
+    EXPECT_EQ(state->callback, nullptr);
 }
