@@ -13,6 +13,7 @@
 #include "kitbridges/SMSAsyncSender.h"
 #include "platform/bluetooth/BluetoothStack.h"
 
+#include "LgMessages.h"
 #include "PhoneSimulator.h"
 
 #include <QProcess>
@@ -189,4 +190,31 @@ TEST(SmsBridgesRFComm, ReadsOverTheSimulatedBluetoothLink)
     const QVariantList inbox = recordsOf(*records, QStringLiteral("inbox"));
     ASSERT_EQ(inbox.size(), 1);
     EXPECT_EQ(inbox.first().toMap().value(QStringLiteral("Text")), QVariant(QStringLiteral("Hi")));
+}
+
+TEST(SmsBridgesLg, ReadsAnLgPhoneOverItsApplicationPort)
+{
+    OutsideInputScope outside{0.05};
+    phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("lg3")));
+    const auto message = [](quint8 status, const QByteArray& pdu) {
+        phonesim::LgMessages::Message m;
+        m.status = status;
+        m.parts.append(QByteArray::fromHex(pdu));
+        return m;
+    };
+    sim.modifyLgMessages([&](phonesim::LgMessages& m) {
+        m.messages = {{0, message(0, kRealHi)}, {9, message(4, kRealDraft)}, {12, message(3, kRealSent)}};
+    });
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    BridgeTestPhone phone(QStringLiteral("USB-Serial"), QStringLiteral("lg3"), sim.slavePath());
+    int status = 1;
+    const auto records = bridgeRead(phone, &status);
+    ASSERT_TRUE(records);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(recordsOf(*records, QStringLiteral("_SMSBoxList_")).size(), 4);
+    const QVariantList inbox = recordsOf(*records, QStringLiteral("inbox"));
+    ASSERT_EQ(inbox.size(), 1);
+    EXPECT_EQ(inbox.first().toMap().value(QStringLiteral("Text")), QVariant(QStringLiteral("Hi")));
+    EXPECT_EQ(recordsOf(*records, QStringLiteral("draft")).size(), 1);
+    EXPECT_EQ(recordsOf(*records, QStringLiteral("sent")).size(), 1);
 }

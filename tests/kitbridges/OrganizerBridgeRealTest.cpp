@@ -5,10 +5,13 @@
 #include "SimulatedBluetoothPhone.h"
 #include "VirtualTime.h"
 
+#include "kestrova/vendors/LgCalendarRecord.h"
 #include "kestrova/vendors/LgPhonebookRecord.h"
+#include "kestrova/vendors/LgTaskRecord.h"
 #include "kitbridges/OrganizerAsyncBridge.h"
 #include "platform/bluetooth/BluetoothStack.h"
 
+#include "LgCalendar.h"
 #include "PhoneSimulator.h"
 
 #include <gtest/gtest.h>
@@ -127,4 +130,46 @@ TEST(OrganizerBridgeReal, MotorolaPhonebookOverTheTty)
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     BridgeTestPhone phone(QStringLiteral("USB-Serial"), QStringLiteral("motorola"), sim.slavePath());
     readChangeWriteRead(phone, QStringLiteral("7"), QStringLiteral("Anne"));
+}
+
+TEST(OrganizerBridgeReal, LgCalendarAndTasksOverTheTty)
+{
+    OutsideInputScope outside{0.05};
+    phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("lg3")));
+    const QDateTime start(QDate(2024, 4, 9), QTime(10, 0));
+    const QVariantMap event{{QStringLiteral("event"), QVariantMap{{QStringLiteral("summary"), QStringLiteral("Dentist")},
+                                                                  {QStringLiteral("start date"), start},
+                                                                  {QStringLiteral("end date"), start.addSecs(3600)}}}};
+    const QVariantMap task{{QStringLiteral("task"), QVariantMap{{QStringLiteral("summary"), QStringLiteral("Call back")},
+                                                                {QStringLiteral("priority"), 1},
+                                                                {QStringLiteral("status"), QStringLiteral("processing")}}}};
+    sim.modifyLgCalendar([&](phonesim::LgCalendar& c) {
+        c.events.insert(1, c.bodyFromWrite(phonesim::LgCalendar::kCalendar,
+                                           QByteArray::fromHex("FF12830000000000FF03") +
+                                               kestrova::lg::lgViewtyCalendarCreateRawDataForDict(event, 1)));
+        c.tasks.insert(2, c.bodyFromWrite(phonesim::LgCalendar::kTasks,
+                                          QByteArray::fromHex("FF13830000000000FF03") +
+                                              kestrova::lg::lgViewtyTaskCreateRawDataForDict(task, 1)));
+    });
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    BridgeTestPhone phone(QStringLiteral("USB-Serial"), QStringLiteral("lg3"), sim.slavePath());
+    OrganizerRun run(phone);
+    run.bridge->readMotorolaCalendar();
+    ASSERT_TRUE(run.waitFor(QStringLiteral("calendarReceived")));
+    EXPECT_EQ(run.lastStatus(), 0) << run.receiver.events.join(' ').toStdString();
+    ASSERT_TRUE(run.bridge->msgDict());
+    EXPECT_EQ(run.bridge->msgDict()->size(), 1);
+    const qsizetype afterCalendar = run.receiver.events.size();
+    run.bridge->readMotorolaTasks();
+    ASSERT_TRUE(run.waitFor(QStringLiteral("tasksReceived")));
+    EXPECT_EQ(run.lastStatus(), 0);
+    ASSERT_TRUE(run.bridge->msgDict());
+    EXPECT_EQ(run.bridge->msgDict()->size(), 1);
+    for (qsizetype i = 0; i < run.receiver.events.size(); ++i) {
+        const QString e = run.receiver.events.at(i);
+        if (!e.startsWith(QStringLiteral("percent:")))
+            continue;
+        const int percent = e.section(':', 1).toInt();
+        EXPECT_TRUE(i < afterCalendar ? percent <= 25 : percent >= 25 && percent <= 50) << e.toStdString();
+    }
 }
