@@ -10,7 +10,7 @@ namespace kitbridge {
 // The "BT.BT_Address" of a "Bluetooth" phone or the "USB.PortName" of a
 // "USB-Serial" phone; none for other connection types.
 struct KitLink {
-    bool served = false;   // false: no kit for this phone
+    bool served = false; // false: no kit for this phone
     bool bluetooth = false;
     QString address;
 };

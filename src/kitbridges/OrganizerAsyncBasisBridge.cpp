@@ -16,7 +16,8 @@ OrganizerAsyncBasisBridge::~OrganizerAsyncBasisBridge()
 
 void OrganizerAsyncBasisBridge::initBasisWithAddress(MFDeviceLinkOwner* device, const OrganizerKitMaker& makeKit)
 {
-    qCInfo(lcKitBridges).noquote() << "initBasisWithAddress:" << (device ? device->connType() : QStringLiteral("(null)"));
+    qCInfo(lcKitBridges).noquote() << "initBasisWithAddress:"
+                                   << (device ? device->connType() : QStringLiteral("(null)"));
     _mfDevice = device;
     if (!device)
         return;

@@ -35,9 +35,8 @@ void OrganizerAsyncBridge::start(const char* operation, int familyIndex,
     _awaitingFinal = true;
     if (!_smsKit) {
         MMConnLog(QStringLiteral("[%1 %2] no kit").arg(className(), QString::fromLatin1(operation)));
-        platform::runloop::performAfterDelay(this, QString::fromLatin1(operation), 0, [this, final] {
-            (this->*final)(nullptr, std::nullopt, kNoKitError);
-        });
+        platform::runloop::performAfterDelay(this, QString::fromLatin1(operation), 0,
+                                             [this, final] { (this->*final)(nullptr, std::nullopt, kNoKitError); });
         return;
     }
     if (familyIndex >= 0)
@@ -49,36 +48,41 @@ void OrganizerAsyncBridge::readMotorolaPhonebook()
 {
     _isInWritingPhase = false;
     _isRunning = true;
-    start("readMotorolaPhonebook", 0, [](OrganizerBridgeKit& kit) { kit.getPhonebookEntries(); },
-          &OrganizerAsyncBridge::organizerKitPhonebookRead);
+    start(
+        "readMotorolaPhonebook", 0, [](OrganizerBridgeKit& kit) { kit.getPhonebookEntries(); },
+        &OrganizerAsyncBridge::organizerKitPhonebookRead);
 }
 
 void OrganizerAsyncBridge::writeMotorolaPhonebook(const QVariantMap& entries)
 {
     _isInWritingPhase = true;
-    start("writeMotorolaPhonebook", 0, [&](OrganizerBridgeKit& kit) { kit.writePhonebookEntries(entries); },
-          &OrganizerAsyncBridge::organizerKitPhonebookEntriesWritten);
+    start(
+        "writeMotorolaPhonebook", 0, [&](OrganizerBridgeKit& kit) { kit.writePhonebookEntries(entries); },
+        &OrganizerAsyncBridge::organizerKitPhonebookEntriesWritten);
 }
 
 void OrganizerAsyncBridge::readMotorolaCalendar()
 {
     _isRunning = true;
-    start("readMotorolaCalendar", 1, [](OrganizerBridgeKit& kit) { kit.getCalendarEntries(); },
-          &OrganizerAsyncBridge::organizerKitCalendarRead);
+    start(
+        "readMotorolaCalendar", 1, [](OrganizerBridgeKit& kit) { kit.getCalendarEntries(); },
+        &OrganizerAsyncBridge::organizerKitCalendarRead);
 }
 
 void OrganizerAsyncBridge::writeMotorolaCalendar(const QVariantMap& entries)
 {
-    start("writeMotorolaCalendar", -1, [&](OrganizerBridgeKit& kit) { kit.writeCalendarEntries(entries); },
-          &OrganizerAsyncBridge::organizerKitCalendarEntriesWritten);
+    start(
+        "writeMotorolaCalendar", -1, [&](OrganizerBridgeKit& kit) { kit.writeCalendarEntries(entries); },
+        &OrganizerAsyncBridge::organizerKitCalendarEntriesWritten);
 }
 
 void OrganizerAsyncBridge::readMotorolaTasks()
 {
     _isInWritingPhase = false;
     _isRunning = true;
-    start("readMotorolaTasks", 1, [](OrganizerBridgeKit& kit) { kit.getTasks(); },
-          &OrganizerAsyncBridge::organizerKitTasksRead);
+    start(
+        "readMotorolaTasks", 1, [](OrganizerBridgeKit& kit) { kit.getTasks(); },
+        &OrganizerAsyncBridge::organizerKitTasksRead);
 }
 
 void OrganizerAsyncBridge::writeMotorolaTasks(const QVariantMap&)

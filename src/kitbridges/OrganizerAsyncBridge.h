@@ -15,9 +15,8 @@ class OrganizerAsyncReceiver;
 // phone without kit each operation ends with -1 on a later pass.
 class OrganizerAsyncBridge : public OrganizerAsyncBasisBridge {
 public:
-    static std::shared_ptr<OrganizerAsyncBridge> organizerBridgeWithAddress(MFDeviceLinkOwner* device,
-                                                                             OrganizerAsyncReceiver* notifier,
-                                                                             const OrganizerKitMaker& makeKit = makeKestrova);
+    static std::shared_ptr<OrganizerAsyncBridge> organizerBridgeWithAddress(
+        MFDeviceLinkOwner* device, OrganizerAsyncReceiver* notifier, const OrganizerKitMaker& makeKit = makeKestrova);
 
     void readMotorolaPhonebook();
     void writeMotorolaPhonebook(const QVariantMap& entries);
@@ -43,10 +42,10 @@ protected:
     QString className() const override { return QStringLiteral("OrganizerAsyncBridge"); }
 
 private:
-    struct Passkey {};
+    struct Passkey { };
 
 public:
-    OrganizerAsyncBridge(Passkey, OrganizerAsyncReceiver* notifier) : _notifier(notifier) {}
+    OrganizerAsyncBridge(Passkey, OrganizerAsyncReceiver* notifier) : _notifier(notifier) { }
 
 private:
     // Logs the operation, sets the family of the index (none: -1) and starts

@@ -15,7 +15,8 @@ SMSAsyncBasisBridge::~SMSAsyncBasisBridge()
 
 void SMSAsyncBasisBridge::initBasisWithAdress(MFDeviceLinkOwner* device, const SmsKitMaker& makeKit)
 {
-    qCInfo(lcKitBridges).noquote() << "initBasisWithAddress:" << (device ? device->connType() : QStringLiteral("(null)"));
+    qCInfo(lcKitBridges).noquote() << "initBasisWithAddress:"
+                                   << (device ? device->connType() : QStringLiteral("(null)"));
     _mfDevice = device;
     if (!device)
         return;

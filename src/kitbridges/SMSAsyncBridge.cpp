@@ -4,7 +4,6 @@
 #include "kitbridges/SMSAsyncReceiver.h"
 #include "syncmodel/SmsRecords.h"
 
-
 namespace {
 
 QString smsKey(const char* name)
@@ -15,8 +14,8 @@ QString smsKey(const char* name)
 } // namespace
 
 std::shared_ptr<SMSAsyncBridge> SMSAsyncBridge::smsBridgeWithAdress(MFDeviceLinkOwner* device,
-                                                                   SMSAsyncReceiver* notifier,
-                                                                   const SmsKitMaker& makeKit)
+                                                                    SMSAsyncReceiver* notifier,
+                                                                    const SmsKitMaker& makeKit)
 {
     auto bridge = std::make_shared<SMSAsyncBridge>(Passkey{}, notifier);
     bridge->initBasisWithAdress(device, makeKit);
@@ -51,8 +50,8 @@ void SMSAsyncBridge::addSMSBox(const QString& name, unsigned lokalID)
     for (const QVariant& entry : _msgList) {
         const QVariantMap box = entry.toMap();
         const QString boxName = box.value(smsKey(smsrecord::kName)).toString();
-        if (box.value(smsKey(smsrecord::kType)).toString() == smsKey(smsrecord::kBoxListType) && !boxName.isEmpty() &&
-            boxName == name)
+        if (box.value(smsKey(smsrecord::kType)).toString() == smsKey(smsrecord::kBoxListType) && !boxName.isEmpty()
+            && boxName == name)
             return;
     }
     append(getNewSMSBoxDict(name, lokalID));
@@ -84,11 +83,12 @@ void SMSAsyncBridge::smsKitReadingBoxData(QVSmsKitAsync*, const QVariantList& li
     addSMSBox(name, smsrecord::kLocalNumber);
     for (const QVariant& message : list) {
         if (message.typeId() != QMetaType::QVariantMap) {
-            MMConnLog(QStringLiteral("[%1 smsKitReadingBoxData] a message that is no dictionary is dropped").arg(className()));
+            MMConnLog(QStringLiteral("[%1 smsKitReadingBoxData] a message that is no dictionary is dropped")
+                          .arg(className()));
             continue;
         }
-        const auto record =
-            smsrecord::recordFromKitMessage(message.toMap(), name, [this] { return nextDatelessKey(); });
+        const auto record = smsrecord::recordFromKitMessage(message.toMap(), name,
+                                                            [this] { return nextDatelessKey(); });
         if (!record) {
             MMConnLog(QStringLiteral("[%1 smsKitReadingBoxData] an incomplete message of \"%2\" is dropped")
                           .arg(className(), name));

@@ -37,16 +37,16 @@ protected:
     QString className() const override { return QStringLiteral("SMSAsyncBridge"); }
 
 private:
-    struct Passkey {};
+    struct Passkey { };
 
 public:
-    SMSAsyncBridge(Passkey, SMSAsyncReceiver* notifier) : _notifier(notifier) {}
+    SMSAsyncBridge(Passkey, SMSAsyncReceiver* notifier) : _notifier(notifier) { }
 
 private:
     QString nextDatelessKey();
 
     QVariantList _msgList;
-    QSet<QString> _msgKeys;   // the "Date" keys in _msgList
+    QSet<QString> _msgKeys; // the "Date" keys in _msgList
     void append(const QVariantMap& record);
     SMSAsyncReceiver* _notifier = nullptr;
     std::function<bool(const QString&)> _isTaken;

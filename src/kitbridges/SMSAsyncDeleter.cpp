@@ -4,8 +4,8 @@
 #include "kitbridges/SMSAsyncDeleteMsg.h"
 
 std::shared_ptr<SMSAsyncDeleter> SMSAsyncDeleter::smsDeleterWithAdress(MFDeviceLinkOwner* device,
-                                                                      SMSAsyncDeleteMsg* notifier,
-                                                                      const SmsKitMaker& makeKit)
+                                                                       SMSAsyncDeleteMsg* notifier,
+                                                                       const SmsKitMaker& makeKit)
 {
     auto bridge = std::make_shared<SMSAsyncDeleter>(Passkey{}, notifier);
     bridge->initBasisWithAdress(device, makeKit);
@@ -42,7 +42,8 @@ void SMSAsyncDeleter::smsKitMessageDeleted(QVSmsKitAsync*, const QVariantMap& me
     const auto alive = keepAlive();
     ++_curCount;
     if (_notifier)
-        _notifier->smsMessageDeleted(this, message, _boxName, _msgCount > 0 ? float(_curCount) / float(_msgCount) : 1.0f);
+        _notifier->smsMessageDeleted(this, message, _boxName,
+                                     _msgCount > 0 ? float(_curCount) / float(_msgCount) : 1.0f);
 }
 
 void SMSAsyncDeleter::smsKitMessageDeletingFinished(QVSmsKitAsync*, int errorCode)

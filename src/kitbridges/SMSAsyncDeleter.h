@@ -25,10 +25,10 @@ protected:
     QString className() const override { return QStringLiteral("SMSAsyncDeleter"); }
 
 private:
-    struct Passkey {};
+    struct Passkey { };
 
 public:
-    SMSAsyncDeleter(Passkey, SMSAsyncDeleteMsg* notifier) : _notifier(notifier) {}
+    SMSAsyncDeleter(Passkey, SMSAsyncDeleteMsg* notifier) : _notifier(notifier) { }
 
 private:
     SMSAsyncDeleteMsg* _notifier = nullptr;

@@ -4,8 +4,8 @@
 #include "kitbridges/SMSAsyncSenderMsg.h"
 
 std::shared_ptr<SMSAsyncSender> SMSAsyncSender::smsSenderWithAdress(MFDeviceLinkOwner* device,
-                                                                   SMSAsyncSenderMsg* notifier,
-                                                                   const SmsKitMaker& makeKit)
+                                                                    SMSAsyncSenderMsg* notifier,
+                                                                    const SmsKitMaker& makeKit)
 {
     auto bridge = std::make_shared<SMSAsyncSender>(Passkey{}, notifier);
     bridge->initBasisWithAdress(device, makeKit);

@@ -25,10 +25,10 @@ protected:
     QString className() const override { return QStringLiteral("SMSAsyncSender"); }
 
 private:
-    struct Passkey {};
+    struct Passkey { };
 
 public:
-    SMSAsyncSender(Passkey, SMSAsyncSenderMsg* notifier) : _notifier(notifier) {}
+    SMSAsyncSender(Passkey, SMSAsyncSenderMsg* notifier) : _notifier(notifier) { }
 
 private:
     SMSAsyncSenderMsg* _notifier = nullptr;

@@ -29,8 +29,8 @@ int compareTexts(const QString& a, const QString& b)
 } // namespace
 
 QVSmsElem::QVSmsElem(const QVariantMap& record)
-    : QVSyncElem(record, record.value(key(smsrecord::kDate)).toString(), QString(), QString(), QString()),
-      _hash(g_nextSmsElemHash.fetch_add(1))
+    : QVSyncElem(record, record.value(key(smsrecord::kDate)).toString(), QString(), QString(), QString())
+    , _hash(g_nextSmsElemHash.fetch_add(1))
 {
 }
 
@@ -67,12 +67,30 @@ QString QVSmsElem::field(const char* name) const
     return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
-QString QVSmsElem::typeString() const { return field(smsrecord::kType); }
-QString QVSmsElem::typeName() const { return field(smsrecord::kName); }
-QString QVSmsElem::smsNumber() const { return field(smsrecord::kNumber); }
-QString QVSmsElem::smsString() const { return field(smsrecord::kText); }
-QString QVSmsElem::dateString() const { return field(smsrecord::kDate); }
-QString QVSmsElem::memIndexes() const { return field(smsrecord::kMemIndexes); }
+QString QVSmsElem::typeString() const
+{
+    return field(smsrecord::kType);
+}
+QString QVSmsElem::typeName() const
+{
+    return field(smsrecord::kName);
+}
+QString QVSmsElem::smsNumber() const
+{
+    return field(smsrecord::kNumber);
+}
+QString QVSmsElem::smsString() const
+{
+    return field(smsrecord::kText);
+}
+QString QVSmsElem::dateString() const
+{
+    return field(smsrecord::kDate);
+}
+QString QVSmsElem::memIndexes() const
+{
+    return field(smsrecord::kMemIndexes);
+}
 
 int QVSmsElem::intBoxIsLocal() const
 {

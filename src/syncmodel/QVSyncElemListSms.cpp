@@ -14,8 +14,8 @@ void QVSyncElemList::enterSMS(const QVariant& records)
     }
     for (const QVariant& record : records.toList()) {
         if (record.typeId() != QMetaType::QVariantMap) {
-            qCWarning(lcSyncModel).noquote() << "enterSMS: skipping a record of the wrong kind (" << record.typeName()
-                                             << ")";
+            qCWarning(lcSyncModel).noquote()
+                << "enterSMS: skipping a record of the wrong kind (" << record.typeName() << ")";
             continue;
         }
         auto elem = QVSmsElem::elemWithRecord(record.toMap());

@@ -83,9 +83,8 @@ QVariantMap newBoxEntry(const QString& name, unsigned number)
     } else {
         const QString now = nowKey();
         const int value = ReadCounter::shared().next();
-        date = now.isEmpty()
-                   ? k(kNoDatePrefix) + QStringLiteral("%1-%2").arg(name).arg(value, 4, 10, QLatin1Char('0'))
-                   : QStringLiteral("%1-%2-%3").arg(name, now).arg(value);
+        date = now.isEmpty() ? k(kNoDatePrefix) + QStringLiteral("%1-%2").arg(name).arg(value, 4, 10, QLatin1Char('0'))
+                             : QStringLiteral("%1-%2-%3").arg(name, now).arg(value);
     }
     return {{k(kType), k(kBoxListType)},
             {k(kName), name},
@@ -104,8 +103,8 @@ std::optional<QVariantMap> recordFromKitMessage(const QVariantMap& kitMessage, c
     for (const auto& [from, to] : copied) {
         const std::optional<QString> value = kitText(kitMessage, from);
         if (!value) {
-            qCWarning(lcSyncModel).noquote() << "SMS record: a message of the box" << box << "without a text \""
-                                             << from << "\" is dropped";
+            qCWarning(lcSyncModel).noquote()
+                << "SMS record: a message of the box" << box << "without a text \"" << from << "\" is dropped";
             return std::nullopt;
         }
         record.insert(k(to), *value);
@@ -117,9 +116,8 @@ std::optional<QVariantMap> recordFromKitMessage(const QVariantMap& kitMessage, c
     if (key.isEmpty()) {
         const QString memory = record.value(k(kMemory)).toString();
         const QString indexes = record.value(k(kMemIndexes)).toString();
-        key = !memory.isEmpty() && !indexes.isEmpty()
-                  ? k(kNoDatePrefix) + QStringLiteral("%1(%2)").arg(memory, indexes)
-                  : noDateKey();
+        key = !memory.isEmpty() && !indexes.isEmpty() ? k(kNoDatePrefix) + QStringLiteral("%1(%2)").arg(memory, indexes)
+                                                      : noDateKey();
     }
     record.insert(k(kDate), key);
     record.insert(k(kIsOnPhone), true);
@@ -165,8 +163,7 @@ QVariantMap sentCopy(const QVariantList& recipients, const QString& text, bool s
             {k(kSpecialChars), specialChars}};
 }
 
-QVariantMap draftCopy(const QString& draftName, const QVariantList& recipients, const QString& text,
-                      bool specialChars)
+QVariantMap draftCopy(const QString& draftName, const QVariantList& recipients, const QString& text, bool specialChars)
 {
     QVariantMap draft = sentCopy(recipients, text, specialChars);
     draft.insert(k(kType), k(kDraft));

@@ -62,8 +62,7 @@ QVariantMap personRecipient(const QString& uid, const QString& displayString, co
 QVariantMap numberRecipient(const QString& displayString, const QString& number);
 
 // Copies made on the computer.
-QVariantMap draftCopy(const QString& draftName, const QVariantList& recipients, const QString& text,
-                      bool specialChars);
+QVariantMap draftCopy(const QString& draftName, const QVariantList& recipients, const QString& text, bool specialChars);
 QVariantMap sentCopy(const QVariantList& recipients, const QString& text, bool specialChars);
 // A message's drag dictionary moved or copied into a local folder.
 QVariantMap localCopy(const QVariantMap& dragDictionary, const QString& folder);

@@ -69,9 +69,12 @@ std::optional<QVariantList> bridgeRead(MFDeviceLinkOwner& phone, int* status = n
     auto bridge = SMSAsyncBridge::smsBridgeWithAdress(&phone, &receiver);
     if (bridge->startReading() != 0)
         return std::nullopt;
-    if (!runUntil([&] { return receiver.events.contains(QStringLiteral("received:0")) ||
-                               receiver.events.join(' ').contains(QStringLiteral("received:")); },
-                  120.0, 0.05))
+    if (!runUntil(
+            [&] {
+                return receiver.events.contains(QStringLiteral("received:0"))
+                    || receiver.events.join(' ').contains(QStringLiteral("received:"));
+            },
+            120.0, 0.05))
         return std::nullopt;
     if (status)
         *status = receiver.events.last().section(':', 1).toInt();
@@ -82,7 +85,8 @@ class SmsBridgesRealTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        sim = std::make_unique<phonesim::PhoneSimulator>(*phonesim::PhoneProfile::named(QStringLiteral("sonyericsson")));
+        sim = std::make_unique<phonesim::PhoneSimulator>(
+            *phonesim::PhoneProfile::named(QStringLiteral("sonyericsson")));
         sim->modifySession([](phonesim::PhoneSession& s) {
             s.sms.store("SM", 1, kRealHi);
             s.sms.store("SM", 2, kRealDraft);
@@ -119,7 +123,10 @@ TEST_F(SmsBridgesRealTest, ReadsDeletesAndSendsOverTheTty)
     struct KitRead : smsKitAsync {
         QVariantList messages;
         bool done = false;
-        void smsKitReadingBoxData(QVSmsKitAsync*, const QVariantList& list, const QString&) override { messages += list; }
+        void smsKitReadingBoxData(QVSmsKitAsync*, const QVariantList& list, const QString&) override
+        {
+            messages += list;
+        }
         void smsKitReadingFinished(QVSmsKitAsync*, int) override { done = true; }
     } kitRead;
     QVSmsKitAsync kit;
@@ -145,7 +152,8 @@ TEST_F(SmsBridgesRealTest, ReadsDeletesAndSendsOverTheTty)
     EXPECT_EQ(stored, 1);
 
     // A two-part text.
-    const QString text = QString(QStringLiteral("Two parts: ")).leftJustified(200, QLatin1Char('x')) + QStringLiteral("end");
+    const QString text = QString(QStringLiteral("Two parts: ")).leftJustified(200, QLatin1Char('x'))
+        + QStringLiteral("end");
     SmsSendReceiver sending;
     auto sender = SMSAsyncSender::smsSenderWithAdress(phone.get(), &sending);
     ASSERT_EQ(sender->startSendTextMessage(text, {QStringLiteral("+4917123")}, false, 2), 0);
@@ -162,15 +170,17 @@ TEST_F(SmsBridgesRealTest, ReadsDeletesAndSendsOverTheTty)
     EXPECT_TRUE(listing.contains(QStringLiteral("\"+4917123\""))) << listing.toStdString();
     EXPECT_TRUE(listing.contains(text)) << listing.toStdString();
 
-    realGammu(config, {QStringLiteral("savesms"), QStringLiteral("TEXT"), QStringLiteral("-folder"), QStringLiteral("1"),
-                       QStringLiteral("-read"), QStringLiteral("-sender"), QStringLiteral("+4930555"),
-                       QStringLiteral("-text"), QStringLiteral("Stored by gammu")});
+    realGammu(config,
+              {QStringLiteral("savesms"), QStringLiteral("TEXT"), QStringLiteral("-folder"), QStringLiteral("1"),
+               QStringLiteral("-read"), QStringLiteral("-sender"), QStringLiteral("+4930555"), QStringLiteral("-text"),
+               QStringLiteral("Stored by gammu")});
     const auto again = bridgeRead(*phone);
     ASSERT_TRUE(again);
     bool found = false;
     for (const QVariant& r : recordsOf(*again, QStringLiteral("inbox")))
-        found = found || (r.toMap().value(QStringLiteral("Text")) == QStringLiteral("Stored by gammu") &&
-                          r.toMap().value(QStringLiteral("Number")) == QStringLiteral("+4930555"));
+        found = found
+            || (r.toMap().value(QStringLiteral("Text")) == QStringLiteral("Stored by gammu")
+                && r.toMap().value(QStringLiteral("Number")) == QStringLiteral("+4930555"));
     EXPECT_TRUE(found);
 }
 

@@ -20,16 +20,16 @@ namespace bridgetest {
 class BridgeTestPhone : public MFDeviceLinkOwner {
 public:
     BridgeTestPhone(const QString& connType, const QString& protocol, const QString& link = QStringLiteral("link"))
-        : _type(connType),
-          _dict(std::make_shared<QVariantMap>(
-              QVariantMap{{QStringLiteral("BT.BT_Address"), link}, {QStringLiteral("USB.PortName"), link}})),
-          _info(_dict, QVariantMap{{QStringLiteral("Dorvanti.SMSProtocol"), protocol}}, nullptr, false)
+        : _type(connType)
+        , _dict(std::make_shared<QVariantMap>(
+              QVariantMap{{QStringLiteral("BT.BT_Address"), link}, {QStringLiteral("USB.PortName"), link}}))
+        , _info(_dict, QVariantMap{{QStringLiteral("Dorvanti.SMSProtocol"), protocol}}, nullptr, false)
     {
     }
     MFDevice* linkDevice() override { return nullptr; }
     const MFDeviceInfo* linkDeviceInfo() const override { return &_info; }
     QString connType() const override { return _type; }
-    void registerConnection(const QString&, const QVariantMap&) override {}
+    void registerConnection(const QString&, const QVariantMap&) override { }
 
 private:
     QString _type;
@@ -49,7 +49,7 @@ struct FakeKitState {
 
 class FakeSmsKit : public SmsBridgeKit {
 public:
-    explicit FakeSmsKit(std::shared_ptr<FakeKitState> state) : s(std::move(state)) {}
+    explicit FakeSmsKit(std::shared_ptr<FakeKitState> state) : s(std::move(state)) { }
     ~FakeSmsKit() override
     {
         s->gone = true;
@@ -82,7 +82,7 @@ public:
 
 class FakeOrganizerKit : public OrganizerBridgeKit {
 public:
-    explicit FakeOrganizerKit(std::shared_ptr<FakeKitState> state) : s(std::move(state)) {}
+    explicit FakeOrganizerKit(std::shared_ptr<FakeKitState> state) : s(std::move(state)) { }
     ~FakeOrganizerKit() override
     {
         s->gone = true;
@@ -161,7 +161,10 @@ struct OrganizerReceiver : OrganizerAsyncReceiver {
         if (onFinal)
             onFinal();
     }
-    void phoneBookReceived(OrganizerAsyncBridge*, int s) override { note(QStringLiteral("phoneBookReceived:%1").arg(s)); }
+    void phoneBookReceived(OrganizerAsyncBridge*, int s) override
+    {
+        note(QStringLiteral("phoneBookReceived:%1").arg(s));
+    }
     void phoneBookWritten(OrganizerAsyncBridge*, int s, const std::optional<QVariantMap>& m) override
     {
         mapping = m;

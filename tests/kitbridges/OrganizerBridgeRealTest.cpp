@@ -26,14 +26,18 @@ QVariantMap lgContact(const char* first, const char* number = nullptr)
 {
     QVariantMap c{{QStringLiteral("firstname"), QLatin1String(first)}};
     if (number)
-        c.insert(QStringLiteral("phone"), QVariantList{QVariantMap{{QStringLiteral("value"), QLatin1String(number)},
-                                                                   {QStringLiteral("type"), QStringLiteral("mobile")}}});
+        c.insert(QStringLiteral("phone"),
+                 QVariantList{QVariantMap{{QStringLiteral("value"), QLatin1String(number)},
+                                          {QStringLiteral("type"), QStringLiteral("mobile")}}});
     return c;
 }
 
 // One organizer job: its bridge, and each operation waited for.
 struct OrganizerRun {
-    explicit OrganizerRun(MFDeviceLinkOwner& phone) : bridge(OrganizerAsyncBridge::organizerBridgeWithAddress(&phone, &receiver)) {}
+    explicit OrganizerRun(MFDeviceLinkOwner& phone)
+        : bridge(OrganizerAsyncBridge::organizerBridgeWithAddress(&phone, &receiver))
+    {
+    }
     bool waitFor(const QString& event, double seconds = 300.0)
     {
         const qsizetype before = receiver.events.size();
@@ -95,7 +99,8 @@ TEST(OrganizerBridgeReal, LgPhonebookOverTtyAndRFComm)
         SCOPED_TRACE(c.family);
         phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QLatin1String(c.family)));
         sim.modifyLgPhonebook([](phonesim::LgPhonebook& pb) {
-            pb.entries.insert(3, kestrova::lg::lgViewtyPhonebookCreateRawDataForDict(lgContact("Ann", "+4712"), 0).mid(4));
+            pb.entries.insert(3,
+                              kestrova::lg::lgViewtyPhonebookCreateRawDataForDict(lgContact("Ann", "+4712"), 0).mid(4));
             pb.entries.insert(9, kestrova::lg::lgViewtyPhonebookCreateRawDataForDict(lgContact("Bo"), 0).mid(4));
         });
         const QString address = QStringLiteral("00:1c:62:aa:bb:cc");
@@ -105,7 +110,8 @@ TEST(OrganizerBridgeReal, LgPhonebookOverTtyAndRFComm)
             phone = std::make_unique<BridgeTestPhone>(QStringLiteral("Bluetooth"), QLatin1String(c.family), address);
         } else {
             ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-            phone = std::make_unique<BridgeTestPhone>(QStringLiteral("USB-Serial"), QLatin1String(c.family), sim.slavePath());
+            phone = std::make_unique<BridgeTestPhone>(QStringLiteral("USB-Serial"), QLatin1String(c.family),
+                                                      sim.slavePath());
         }
         readChangeWriteRead(*phone, QStringLiteral("9"), QStringLiteral("Bob"));
         runUntil([] { return false; }, 1.0, 0.05);
@@ -137,19 +143,23 @@ TEST(OrganizerBridgeReal, LgCalendarAndTasksOverTheTty)
     OutsideInputScope outside{0.05};
     phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("lg3")));
     const QDateTime start(QDate(2024, 4, 9), QTime(10, 0));
-    const QVariantMap event{{QStringLiteral("event"), QVariantMap{{QStringLiteral("summary"), QStringLiteral("Dentist")},
-                                                                  {QStringLiteral("start date"), start},
-                                                                  {QStringLiteral("end date"), start.addSecs(3600)}}}};
-    const QVariantMap task{{QStringLiteral("task"), QVariantMap{{QStringLiteral("summary"), QStringLiteral("Call back")},
-                                                                {QStringLiteral("priority"), 1},
-                                                                {QStringLiteral("status"), QStringLiteral("processing")}}}};
+    const QVariantMap event{{QStringLiteral("event"),
+                             QVariantMap{{QStringLiteral("summary"), QStringLiteral("Dentist")},
+                                         {QStringLiteral("start date"), start},
+                                         {QStringLiteral("end date"), start.addSecs(3600)}}}};
+    const QVariantMap task{{QStringLiteral("task"),
+                            QVariantMap{{QStringLiteral("summary"), QStringLiteral("Call back")},
+                                        {QStringLiteral("priority"), 1},
+                                        {QStringLiteral("status"), QStringLiteral("processing")}}}};
     sim.modifyLgCalendar([&](phonesim::LgCalendar& c) {
-        c.events.insert(1, c.bodyFromWrite(phonesim::LgCalendar::kCalendar,
-                                           QByteArray::fromHex("FF12830000000000FF03") +
-                                               kestrova::lg::lgViewtyCalendarCreateRawDataForDict(event, 1)));
-        c.tasks.insert(2, c.bodyFromWrite(phonesim::LgCalendar::kTasks,
-                                          QByteArray::fromHex("FF13830000000000FF03") +
-                                              kestrova::lg::lgViewtyTaskCreateRawDataForDict(task, 1)));
+        c.events.insert(1,
+                        c.bodyFromWrite(phonesim::LgCalendar::kCalendar,
+                                        QByteArray::fromHex("FF12830000000000FF03")
+                                            + kestrova::lg::lgViewtyCalendarCreateRawDataForDict(event, 1)));
+        c.tasks.insert(2,
+                       c.bodyFromWrite(phonesim::LgCalendar::kTasks,
+                                       QByteArray::fromHex("FF13830000000000FF03")
+                                           + kestrova::lg::lgViewtyTaskCreateRawDataForDict(task, 1)));
     });
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     BridgeTestPhone phone(QStringLiteral("USB-Serial"), QStringLiteral("lg3"), sim.slavePath());

@@ -38,7 +38,8 @@ protected:
     std::shared_ptr<FakeKitState> state = std::make_shared<FakeKitState>();
     std::weak_ptr<FakeOrganizerKit> lastKit;
     OrganizerReceiver receiver;
-    BridgeTestPhone lgPhone{QStringLiteral("Bluetooth"), QStringLiteral("lg3/lgcal"), QStringLiteral("00:11:22:33:44:55")};
+    BridgeTestPhone lgPhone{QStringLiteral("Bluetooth"), QStringLiteral("lg3/lgcal"),
+                            QStringLiteral("00:11:22:33:44:55")};
 };
 
 } // namespace
@@ -58,19 +59,20 @@ TEST_F(OrganizerBridgeTest, ProgressByOperationAndPhase)
     bridge->writeMotorolaPhonebook(book);
     cb()->organizerKitPhonebookReadProzDone(nullptr, 0.5f);
     cb()->organizerKitPhonebookEntriesWritten(nullptr, QVariantMap{{QStringLiteral("T-1"), QStringLiteral("7")}}, 0);
-    EXPECT_EQ(receiver.events, (QStringList{"percent:25", "percent:49", "progress:100", "phoneBookReceived:0", "percent:75",
-                                            "progress:100", "phoneBookWritten:0"}));
+    EXPECT_EQ(receiver.events,
+              (QStringList{"percent:25", "percent:49", "progress:100", "phoneBookReceived:0", "percent:75",
+                           "progress:100", "phoneBookWritten:0"}));
     EXPECT_EQ(receiver.mapping, std::optional<QVariantMap>(QVariantMap{{QStringLiteral("T-1"), QStringLiteral("7")}}));
-    EXPECT_EQ(state->calls, (QStringList{"setFamily:lg3", "getPhonebookEntries", "setFamily:lg3", "writePhonebookEntries"}));
+    EXPECT_EQ(state->calls,
+              (QStringList{"setFamily:lg3", "getPhonebookEntries", "setFamily:lg3", "writePhonebookEntries"}));
     // The receiver is forgotten after the phonebook was written.
     cb()->organizerKitPhonebookReadProzDone(nullptr, 1.0f);
     cb()->organizerKitCalendarRead(nullptr, std::nullopt, 0);
     EXPECT_EQ(receiver.events.size(), 7);
 
     OrganizerReceiver calendar;
-    auto second = OrganizerAsyncBridge::organizerBridgeWithAddress(&lgPhone, &calendar, [this] {
-        return std::make_shared<FakeOrganizerKit>(state);
-    });
+    auto second = OrganizerAsyncBridge::organizerBridgeWithAddress(
+        &lgPhone, &calendar, [this] { return std::make_shared<FakeOrganizerKit>(state); });
     state->calls.clear();
     second->readMotorolaCalendar();
     cb()->organizerKitCalendarActionDone(nullptr, 1.0f);
@@ -84,14 +86,17 @@ TEST_F(OrganizerBridgeTest, ProgressByOperationAndPhase)
     second->writeMotorolaCalendar(QVariantMap());
     cb()->organizerKitCalendarActionDone(nullptr, 0.5f);
     cb()->organizerKitCalendarEntriesWritten(nullptr, std::nullopt, 0);
-    EXPECT_EQ(calendar.events, (QStringList{"percent:25", "progress:100", "calendarReceived:0", "percent:25", "percent:50",
-                                            "progress:100", "tasksReceived:0", "percent:12", "progress:100",
-                                            "calendarWritten:0"}));
-    EXPECT_EQ(state->calls, (QStringList{"setFamily:lgcal", "getCalendarEntries", "setFamily:lgcal", "getTasks",
-                                         "writeCalendarEntries"}));
+    EXPECT_EQ(calendar.events,
+              (QStringList{"percent:25", "progress:100", "calendarReceived:0", "percent:25", "percent:50",
+                           "progress:100", "tasksReceived:0", "percent:12", "progress:100", "calendarWritten:0"}));
+    EXPECT_EQ(
+        state->calls,
+        (QStringList{"setFamily:lgcal", "getCalendarEntries", "setFamily:lgcal", "getTasks", "writeCalendarEntries"}));
     EXPECT_EQ(beeps, 0);
-    EXPECT_TRUE(namedLogText("Conn").contains(QStringLiteral("[OrganizerAsyncBridge smsKitCalendarEntriesWritten] returns 0")));
-    EXPECT_TRUE(namedLogText("XT").contains(QStringLiteral("[SMSAsyncBridge smsKitPhonebookEntriesWritten] returned conversions:")));
+    EXPECT_TRUE(
+        namedLogText("Conn").contains(QStringLiteral("[OrganizerAsyncBridge smsKitCalendarEntriesWritten] returns 0")));
+    EXPECT_TRUE(namedLogText("XT").contains(
+        QStringLiteral("[SMSAsyncBridge smsKitPhonebookEntriesWritten] returned conversions:")));
 
     try {
         second->writeMotorolaTasks(QVariantMap());

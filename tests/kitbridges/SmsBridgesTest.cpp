@@ -18,8 +18,10 @@ namespace {
 
 QVariantMap kitMessage(const QString& text, const QString& memory = QString(), const QString& indexes = QString())
 {
-    return {{QStringLiteral("name"), QStringLiteral("n")},       {QStringLiteral("message"), text},
-            {QStringLiteral("number"), QStringLiteral("+49")},   {QStringLiteral("memory"), memory},
+    return {{QStringLiteral("name"), QStringLiteral("n")},
+            {QStringLiteral("message"), text},
+            {QStringLiteral("number"), QStringLiteral("+49")},
+            {QStringLiteral("memory"), memory},
             {QStringLiteral("memIndexes"), indexes}};
 }
 
@@ -87,8 +89,8 @@ TEST_F(SmsBridgesTest, BoxesAndMessagesBecomeRecords)
     ASSERT_EQ(bridge->startReading(), 0);
     QVariantMap noNumber = kitMessage(QStringLiteral("lost"));
     noNumber.remove(QStringLiteral("number"));
-    kitCallback()->smsKitReadingBoxData(nullptr, {kitMessage("a"), noNumber, kitMessage("b"), kitMessage("c", "SM", "3,4")},
-                                        QStringLiteral("inbox"));
+    kitCallback()->smsKitReadingBoxData(
+        nullptr, {kitMessage("a"), noNumber, kitMessage("b"), kitMessage("c", "SM", "3,4")}, QStringLiteral("inbox"));
     kitCallback()->smsKitReadingBoxData(nullptr, {kitMessage("d")}, QStringLiteral("drafts"));
     kitCallback()->smsKitReadingBoxData(nullptr, {kitMessage("e", "ME", "9")}, QStringLiteral("outbox"));
     kitCallback()->smsKitReadingBoxData(nullptr, {kitMessage("f")}, QString());
@@ -149,7 +151,8 @@ TEST_F(SmsBridgesTest, SendStartsAndReportsParts)
     EXPECT_EQ(receiver.fractions, (QList<float>{0.5f, 1.0f}));
     EXPECT_EQ(receiver.events, QStringList{"finished:0"});
     EXPECT_EQ(state->calls.last(), QStringLiteral("fullStop"));
-    EXPECT_TRUE(namedLogText("Conn").contains(QStringLiteral("[SMSAsyncSender smsKitSendTextMessageFinished] returns 0")));
+    EXPECT_TRUE(
+        namedLogText("Conn").contains(QStringLiteral("[SMSAsyncSender smsKitSendTextMessageFinished] returns 0")));
 
     // A kit that refuses at once answers -3 instead of leaving the job waiting.
     state->refuse = true;
@@ -174,7 +177,8 @@ TEST_F(SmsBridgesTest, APhoneWithoutKitLinkReportsTheMissingKit)
     deleter->stopDeleting();
     sender->stopSending();
     const QString conn = namedLogText("Conn");
-    EXPECT_TRUE(conn.contains(QStringLiteral("[SMSAsyncBridge initBasisWithAdress] no kit for the connection type \"Virtual\"")));
+    EXPECT_TRUE(conn.contains(
+        QStringLiteral("[SMSAsyncBridge initBasisWithAdress] no kit for the connection type \"Virtual\"")));
     EXPECT_TRUE(conn.contains(QStringLiteral("[SMSAsyncSender startSendTextMessage] no kit")));
 }
 
@@ -195,7 +199,7 @@ TEST_F(SmsBridgesTest, StopsByFamily)
         SmsReadReceiver receiver;
         auto bridge = SMSAsyncBridge::smsBridgeWithAdress(&p, &receiver, maker());
         EXPECT_EQ(state->calls.mid(1, 1), QStringList{c.linkCall}) << c.protocol;
-        bridge->stopReading();   // not running: nothing
+        bridge->stopReading(); // not running: nothing
         EXPECT_EQ(state->calls.size(), 3) << c.protocol;
         bridge->startReading();
         bridge->stopReading();

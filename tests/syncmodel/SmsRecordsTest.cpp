@@ -1,7 +1,7 @@
+#include "syncmodel/SmsRecords.h"
 #include "ListTestDevice.h"
 #include "syncmodel/QVSmsElem.h"
 #include "syncmodel/QVSyncElemList.h"
-#include "syncmodel/SmsRecords.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -44,15 +44,16 @@ TEST_F(SmsRecordsTest, KitMessagesBecomeRecordsOrAreDropped)
     const QDateTime stamped(QDate(2026, 12, 10), QTime(12, 34), QTimeZone(-5 * 3600));
     const auto record = recordFromKitMessage(kitSmsMessage(stamped), QStringLiteral("inbox"), smsCounterKey);
     ASSERT_TRUE(record);
-    EXPECT_EQ(*record, (QVariantMap{{QStringLiteral("SMS-Type"), QStringLiteral("inbox")},
-                                   {QStringLiteral("name"), QStringLiteral("noch kein Name")},
-                                   {QStringLiteral("Text"), QStringLiteral("Hi \"%@\" %1\t\u00e4\u20ac")},
-                                   {QStringLiteral("Number"), QStringLiteral("+123")},
-                                   {QStringLiteral("memory"), QStringLiteral("SM")},
-                                   {QStringLiteral("memIndexes"), QStringLiteral("3")},
-                                   {QStringLiteral("specialChars"), true},
-                                   {QStringLiteral("Date"), QStringLiteral("20261210T173400Z")},
-                                   {QStringLiteral("IsOnPhone"), true}}));
+    EXPECT_EQ(*record,
+              (QVariantMap{{QStringLiteral("SMS-Type"), QStringLiteral("inbox")},
+                           {QStringLiteral("name"), QStringLiteral("noch kein Name")},
+                           {QStringLiteral("Text"), QStringLiteral("Hi \"%@\" %1\t\u00e4\u20ac")},
+                           {QStringLiteral("Number"), QStringLiteral("+123")},
+                           {QStringLiteral("memory"), QStringLiteral("SM")},
+                           {QStringLiteral("memIndexes"), QStringLiteral("3")},
+                           {QStringLiteral("specialChars"), true},
+                           {QStringLiteral("Date"), QStringLiteral("20261210T173400Z")},
+                           {QStringLiteral("IsOnPhone"), true}}));
 
     for (const char* missing : {"name", "message", "number", "memory", "memIndexes"}) {
         QVariantMap m = kitSmsMessage(stamped);
@@ -114,10 +115,11 @@ TEST_F(SmsRecordsTest, BoxEntriesAndFolderNumbers)
     // The same key from read to read.
     EXPECT_EQ(newBoxEntry(QStringLiteral("inbox"), 1), newBoxEntry(QStringLiteral("inbox"), 1));
     const QString outbox = newBoxEntry(QStringLiteral("outbox"), 100).value(QStringLiteral("Date")).toString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^outbox-\\d{8}T\\d{6}Z-0$")).match(outbox).hasMatch()) << outbox.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^outbox-\\d{8}T\\d{6}Z-0$")).match(outbox).hasMatch())
+        << outbox.toStdString();
 
-    const std::pair<const char*, unsigned> numbers[] = {
-        {"inbox", 1}, {"sent", 2}, {"draft", 3}, {"trash", 4}, {"outbox", 100}, {"drafts", 100}, {"", 100}};
+    const std::pair<const char*, unsigned> numbers[] = {{"inbox", 1},    {"sent", 2},     {"draft", 3}, {"trash", 4},
+                                                        {"outbox", 100}, {"drafts", 100}, {"", 100}};
     for (const auto& [box, number] : numbers)
         EXPECT_EQ(folderNumber(QString::fromLatin1(box)), number) << box;
 
@@ -132,8 +134,8 @@ TEST_F(SmsRecordsTest, BoxEntriesAndFolderNumbers)
 TEST_F(SmsRecordsTest, FoldersCopiesAndRequests)
 {
     storage.enterSMS(QVariantList{newLocalFolderEntry(QStringLiteral("Work")), newBoxEntry(QStringLiteral("trash"), 4),
-                                  newLocalFolderEntry(QStringLiteral("Work-1")), newBoxEntry(QStringLiteral("inbox"), 1),
-                                  newLocalFolderEntry(QString())});
+                                  newLocalFolderEntry(QStringLiteral("Work-1")),
+                                  newBoxEntry(QStringLiteral("inbox"), 1), newLocalFolderEntry(QString())});
     EXPECT_EQ(uniqueFolderName(storage, QStringLiteral("Work")), QStringLiteral("Work-2"));
     EXPECT_EQ(uniqueFolderName(storage, QStringLiteral("Home")), QStringLiteral("Home"));
     EXPECT_EQ(uniqueFolderName(storage, QString()), QString());
@@ -177,10 +179,9 @@ TEST_F(SmsRecordsTest, FoldersCopiesAndRequests)
 TEST_F(SmsRecordsTest, TheStorageKeepsOneItemPerRecordWithItsState)
 {
     const QDateTime stamped(QDate(2026, 12, 10), QTime(17, 34), QTimeZone::utc());
-    storage.enterSMS(QVariantList{*recordFromKitMessage(kitSmsMessage(stamped), "inbox", smsCounterKey),
-                                  QStringLiteral("not a record"),
-                                  *recordFromKitMessage(kitSmsMessage({}, ""), "inbox", smsCounterKey),
-                                  newBoxEntry(QStringLiteral("inbox"), 1)});
+    storage.enterSMS(QVariantList{
+        *recordFromKitMessage(kitSmsMessage(stamped), "inbox", smsCounterKey), QStringLiteral("not a record"),
+        *recordFromKitMessage(kitSmsMessage({}, ""), "inbox", smsCounterKey), newBoxEntry(QStringLiteral("inbox"), 1)});
     storage.enterSMS(QStringLiteral("no list"));
     ASSERT_EQ(storage.count(), 3);
     auto first = std::dynamic_pointer_cast<QVSmsElem>(storage.objectAtIndex(0));
