@@ -183,3 +183,22 @@ TEST(OrganizerBridgeReal, LgCalendarAndTasksOverTheTty)
         EXPECT_TRUE(i < afterCalendar ? percent <= 25 : percent >= 25 && percent <= 50) << e.toStdString();
     }
 }
+
+TEST(OrganizerBridgeReal, MotorolaCalendarOverTheTty)
+{
+    OutsideInputScope outside{0.05};
+    phonesim::PhoneSimulator sim(*phonesim::PhoneProfile::named(QStringLiteral("motorola")));
+    sim.modifySession([](phonesim::PhoneSession& s) {
+        s.characterSet.offered = {"GSM", "UCS2"};
+        s.motorolaCalendar.slotCount = 10;
+    });
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    BridgeTestPhone phone(QStringLiteral("USB-Serial"), QStringLiteral("motorola"), sim.slavePath());
+    OrganizerRun run(phone);
+    run.bridge->readMotorolaCalendar();
+    ASSERT_TRUE(run.waitFor(QStringLiteral("calendarReceived")));
+    EXPECT_EQ(run.lastStatus(), 0) << run.receiver.events.join(' ').toStdString();
+    ASSERT_TRUE(run.bridge->msgDict());
+    EXPECT_TRUE(run.bridge->msgDict()->isEmpty());
+    EXPECT_EQ(run.receiver.events.filter(QStringLiteral("percent:")), QStringList{"percent:25"});
+}
