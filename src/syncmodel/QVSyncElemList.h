@@ -206,7 +206,7 @@ public:
     // Calls the organizer makes that have nothing to do for these lists;
     // the SMS list fills enterSMS.
     void trickleIfNeeded() {}
-    virtual void enterSMS(const QVariant& records) { (void)records; }
+    virtual void enterSMS(const QVariant& records);
     void setElemData(const QVariant& elem, const QVariant& data, int property) { (void)elem, (void)data, (void)property; }
     bool getCurrentElemData(const QVariant& elem, const QVariant& data, int property)
     {

@@ -256,6 +256,8 @@ AtResult finishSmsInput(PhoneSession& session, const QByteArray& hex)
     if (sms.rejectSend)
         return cmsError(kCmsUnknownCentre);
     sms.sentPdus.append(pdu);
+    if (sms.keepSentCopies)
+        sms.store(sms.stores.at(sms.writeStore).name, 3, pdu);
     const int reference = sms.nextReference;
     sms.nextReference = (reference + 1) % 256;
     return AtResult::okay({"+CMGS: " + QByteArray::number(reference)});
@@ -263,6 +265,7 @@ AtResult finishSmsInput(PhoneSession& session, const QByteArray& hex)
 
 void installSmsHandlers(PhoneProfile& profile)
 {
+    profile.addSessionSetup([](PhoneSession& s) { s.sms.keepSentCopies = true; });
     profile.setHandler("+CMGF", messageFormat);
     profile.setHandler("+CPMS", preferredStorage);
     profile.setHandler("+CMGL", listMessages);

@@ -44,6 +44,10 @@ struct SmsState {
     int nextReference = 0;
     // The PDUs sent (AT+CMGS, or AT+CMSS of a stored one), in order.
     QList<QByteArray> sentPdus;
+    // A message sent with AT+CMGS is also kept as stored sent (status 3) in
+    // the write storage, as phones keep what they sent (when there is room).
+    // On for the profiles with the AT command set.
+    bool keepSentCopies = false;
 
     // A PDU being typed after the "> " prompt: its command and length.
     enum class Input { None, Send, Write };
