@@ -46,6 +46,7 @@ inline constexpr const char* kOthersFileName = "others_filename";
 inline constexpr const char* kTrashRestoreTitle = "TrashRestoreTitle";
 inline constexpr const char* kTrashRestoreMsg = "TrashRestoreMsg";
 inline constexpr const char* kRestore = "Restore";
+inline constexpr const char* kTrashDeleteSelectedTitle = "TrashDeleteSelectedTitle";
 inline constexpr const char* kTrashDeleteSelectedMsg = "TrashDeleteSelectedMsg";
 
 // Images.

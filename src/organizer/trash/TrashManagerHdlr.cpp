@@ -5,6 +5,7 @@
 #include "organizer/OrganizerHost.h"
 #include "organizer/trash/TrashKeys.h"
 #include "organizer/trash/TrashManager.h"
+#include "organizer/trash/TrashSheet.h"
 #include "organizer/trash/TrashTableModel.h"
 #include "platform/Localization.h"
 #include "platform/NotificationCenter.h"
@@ -15,27 +16,21 @@
 #include "syncmodel/QVVCardElem.h"
 #include "widgets/BetterSplitView.h"
 #include "widgets/NSScaledImageButton.h"
-#include "widgets/TarnexAlertSheet.h"
 
 #include <QComboBox>
-#include <QDialog>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTableWidget>
-#include <QVBoxLayout>
 
 namespace {
 
 TrashManagerHdlr* gSharedTrashHdlr = nullptr;
 constexpr const char* kDeviceConnectionChanged = "NotifyMobileDeviceConnectionChanged";
 constexpr int kRestoreTag = 1;
-constexpr int kCancelTag = 0;
 
 QString trashText(const char* key)
 {
@@ -98,6 +93,7 @@ TrashManagerHdlr::TrashManagerHdlr(TrashManager& store, QObject* parent)
         split->setDelegate(this);
         split->setStretchFactor(0, 3);
         split->setStretchFactor(1, 2);
+        split->setSizes({460, 280});
     }
     for (QTableWidget* detail : {_contactDetail, _eventDetail}) {
         if (!detail)
@@ -148,9 +144,9 @@ TrashManagerHdlr::~TrashManagerHdlr()
     delete _window.data();
 }
 
-TarnexAlertSheet* TrashManagerHdlr::alertSheet() const
+QComboBox* TrashManagerHdlr::phonePopup() const
 {
-    return static_cast<TarnexAlertSheet*>(_alert.data());
+    return _restoreSheet ? _restoreSheet->popup() : nullptr;
 }
 
 bool TrashManagerHdlr::isOpen() const
@@ -354,89 +350,48 @@ void TrashManagerHdlr::displayItem(const TrashElemPtr& elem)
 void TrashManagerHdlr::emptyTrash()
 {
     platform::gui::beep();
-    if (_alert)
+    if (_alert || _restoreSheet)
         return;
-    auto* sheet = new TarnexAlertSheet(_window);
-    _alert = sheet;
-    sheet->setObjectName(QStringLiteral("emptyTrashSheet"));
-    sheet->begin(trashText(trashkeys::kTrashEmptyTitle), trashText(trashkeys::kDelete), trashText(trashkeys::kCancel),
-                  QString(), trashText(trashkeys::kTrashOrganizerEmptyMsg), TarnexAlertSheet::kDefaultHeight,
-                  [this](int code) {
-                      if (QDialog* sheet = _alert) {
-                          _alert.clear();
-                          sheet->deleteLater();
-                      }
-                      if (code == TarnexAlertSheet::kDefaultReturn)
-                          _store.emptyTrash();
-                  });
+    _alert = new TrashSheet(_window, trashText(trashkeys::kTrashEmptyTitle), trashText(trashkeys::kTrashOrganizerEmptyMsg),
+                            trashText(trashkeys::kDelete), trashText(trashkeys::kCancel), false, [this](int code) {
+                                _alert.clear();
+                                if (code == 1)
+                                    _store.emptyTrash();
+                            });
+    _alert->setObjectName(QStringLiteral("emptyTrashSheet"));
 }
 
 void TrashManagerHdlr::askToDeleteSelected()
 {
     const QList<TrashElemPtr> selected = selectedElems();
-    if (selected.isEmpty() || _alert)
+    if (selected.isEmpty() || _alert || _restoreSheet)
         return;
     platform::gui::beep();
-    auto* sheet = new TarnexAlertSheet(_window);
-    _alert = sheet;
-    sheet->setObjectName(QStringLiteral("deleteSelectedSheet"));
-    sheet->begin(trashText(trashkeys::kTrashEmptyTitle), trashText(trashkeys::kDelete), trashText(trashkeys::kCancel),
-                  QString(), trashText(trashkeys::kTrashDeleteSelectedMsg), TarnexAlertSheet::kDefaultHeight,
-                  [this, selected](int code) {
-                      if (QDialog* sheet = _alert) {
-                          _alert.clear();
-                          sheet->deleteLater();
-                      }
-                      if (code == TarnexAlertSheet::kDefaultReturn)
-                          _store.deleteElemsFromList(selected);
-                  });
-}
-
-void TrashManagerHdlr::buildRestoreSheet()
-{
-    auto* sheet = new QDialog(_window);
-    sheet->setObjectName(QStringLiteral("restoreSheet"));
-    sheet->setWindowModality(Qt::WindowModal);
-    sheet->setWindowTitle(trashText(trashkeys::kTrashRestoreTitle));
-    auto* layout = new QVBoxLayout(sheet);
-    auto* message = new QLabel(trashText(trashkeys::kTrashRestoreMsg), sheet);
-    layout->addWidget(message);
-    _phonePopup = new QComboBox(sheet);
-    _phonePopup->setObjectName(QStringLiteral("phonePopup"));
-    _phonePopup->setAccessibleName(tr("Phone"));
-    _phonePopup->setIconSize(QSize(kPopupIconSide, kPopupIconSide));
-    message->setBuddy(_phonePopup);
-    layout->addWidget(_phonePopup);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    auto* cancel = new QPushButton(trashText(trashkeys::kCancel), sheet);
-    cancel->setObjectName(QStringLiteral("restoreCancelButton"));
-    cancel->setProperty("tag", kCancelTag);
-    auto* restore = new QPushButton(trashText(trashkeys::kRestore), sheet);
-    restore->setObjectName(QStringLiteral("restoreButton"));
-    restore->setProperty("tag", kRestoreTag);
-    restore->setDefault(true);
-    buttons->addWidget(cancel);
-    buttons->addWidget(restore);
-    layout->addLayout(buttons);
-    connect(cancel, &QPushButton::clicked, this, [this] { endAskForRestore(kCancelTag); });
-    connect(restore, &QPushButton::clicked, this, [this] { endAskForRestore(kRestoreTag); });
-    connect(sheet, &QDialog::rejected, this, [this] {
-        if (_restoreSheet && _restoreSheet->isVisible())
-            endAskForRestore(kCancelTag);
-    });
-    _restoreSheet = sheet;
+    _alert = new TrashSheet(_window, trashText(trashkeys::kTrashDeleteSelectedTitle),
+                            trashText(trashkeys::kTrashDeleteSelectedMsg),
+                            trashText(trashkeys::kDelete), trashText(trashkeys::kCancel), false,
+                            [this, selected](int code) {
+                                _alert.clear();
+                                if (code == 1)
+                                    _store.deleteElemsFromList(selected);
+                            });
+    _alert->setObjectName(QStringLiteral("deleteSelectedSheet"));
 }
 
 void TrashManagerHdlr::restoreItems()
 {
     platform::gui::beep();
+    if (_alert || _restoreSheet)
+        return;
     _restoring = selectedElems();
     if (_restoring.isEmpty())
         return;
-    if (!_restoreSheet)
-        buildRestoreSheet();
-    _phonePopup->clear();
+    _restoreSheet = new TrashSheet(_window, trashText(trashkeys::kTrashRestoreTitle), trashText(trashkeys::kTrashRestoreMsg),
+                                   trashText(trashkeys::kRestore), trashText(trashkeys::kCancel), true,
+                                   [this](int code) { endAskForRestore(code); });
+    _restoreSheet->setObjectName(QStringLiteral("restoreSheet"));
+    QComboBox* popup = _restoreSheet->popup();
+    popup->setIconSize(QSize(kPopupIconSide, kPopupIconSide));
     OrganizerHost* host = OrganizerHost::shared();
     const auto current = host ? host->currentPhoneEntry() : std::nullopt;
     const QString serial = current ? current->value(QLatin1String(trashkeys::kSettingSerialNo)).toString() : QString();
@@ -449,18 +404,19 @@ void TrashManagerHdlr::restoreItems()
         const QString entrySerial = entry->value(QLatin1String(trashkeys::kSettingSerialNo)).toString();
         if (name.isEmpty() || serial.isEmpty() || entrySerial != serial)
             continue;
-        _phonePopup->addItem(QPixmap::fromImage(phonePicture(*entry, kPopupIconSide)), name, entrySerial);
-        _phonePopup->setCurrentIndex(_phonePopup->count() - 1);
+        popup->addItem(QPixmap::fromImage(phonePicture(*entry, kPopupIconSide)), name, entrySerial);
+        popup->setCurrentIndex(popup->count() - 1);
     }
-    _restoreSheet->open();
 }
 
 void TrashManagerHdlr::endAskForRestore(int tag)
 {
     const QList<TrashElemPtr> elems = std::move(_restoring);
     _restoring.clear();
-    if (_restoreSheet)
-        _restoreSheet->hide();
+    if (TrashSheet* sheet = _restoreSheet) {
+        _restoreSheet.clear();
+        sheet->end(tag);   // ends here when the call did not come from the sheet
+    }
     if (tag != kRestoreTag || elems.isEmpty())
         return;
     OrganizerHost* host = OrganizerHost::shared();

@@ -5,12 +5,11 @@
 #include "widgets/BetterSplitViewDelegate.h"
 #include "widgets/ScaledImageButtonValidation.h"
 
-#include <QComboBox>
-#include <QDialog>
 
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include "organizer/trash/TrashSheet.h"
 #include <QWidget>
 
 class BetterSplitView;
@@ -19,7 +18,8 @@ class QLabel;
 class QStackedWidget;
 class QTableView;
 class QTableWidget;
-class TarnexAlertSheet;
+class QComboBox;
+class TrashSheet;
 class TrashManager;
 class TrashTableModel;
 
@@ -75,9 +75,9 @@ public:
     void validateButtons();
 
     // The sheets while they show (tests).
-    TarnexAlertSheet* alertSheet() const;
-    QDialog* restoreSheet() const { return _restoreSheet; }
-    QComboBox* phonePopup() const { return _phonePopup; }
+    TrashSheet* alertSheet() const { return _alert; }
+    TrashSheet* restoreSheet() const { return _restoreSheet; }
+    QComboBox* phonePopup() const;
 
     // NSValidatedScaledImageButton
     bool validateScaledImageButton(NSScaledImageButton& button) override;
@@ -92,7 +92,6 @@ private:
     void displayItem(const TrashElemPtr& elem);
     void showTab(const QString& name);
     void fillDetailTable(QTableWidget* table, const QStringList& fields, const QStringList& contents);
-    void buildRestoreSheet();
     void fadeTick();
 
     TrashManager& _store;
@@ -105,9 +104,8 @@ private:
     QTableWidget* _eventDetail = nullptr;
     NSScaledImageButton* _emptyButton = nullptr;
     NSScaledImageButton* _restoreButton = nullptr;
-    QPointer<QDialog> _alert;   // a TarnexAlertSheet
-    QPointer<QDialog> _restoreSheet;
-    QPointer<QComboBox> _phonePopup;
+    QPointer<TrashSheet> _alert;
+    QPointer<TrashSheet> _restoreSheet;
     QList<TrashElemPtr> _restoring;
     QStringList _fieldArray;
     QStringList _contentArray;
