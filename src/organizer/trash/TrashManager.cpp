@@ -196,13 +196,12 @@ bool TrashManager::writeToDisk()
 
 TrashManager::Loaded TrashManager::loadTrashFile(const QString& fileName, qint64 periodSeconds, const QDateTime& now)
 {
-    Loaded result;
     const QFileInfo info(fileName);
     if (!info.exists() && !info.isSymLink())
-        return result;
+        return {};
     if (!info.isFile()) {
         qCWarning(lcOrganizer) << "trash file" << fileName << "is not a regular file; not read";
-        return result;
+        return {};
     }
     QString error;
     const auto bytes = platform::readRegularFile(fileName, kMaxFileSize, platform::Symlinks::Follow, &error);
@@ -210,15 +209,28 @@ TrashManager::Loaded TrashManager::loadTrashFile(const QString& fileName, qint64
         qCWarning(lcOrganizer) << "trash file not read:" << error;
         if (info.size() > kMaxFileSize)
             moveDamagedTrashFile(fileName);
-        return result;
+        return {};
     }
-    const QVariant root = platform::plist::read(*bytes, &error);
-    const QVariant list = root.toMap().value(trashKey(trashkeys::kTrashList));
-    if (root.typeId() != QMetaType::QVariantMap || list.typeId() != QMetaType::QVariantList) {
-        qCWarning(lcOrganizer) << "trash file" << fileName << "is damaged"
-                               << (error.isEmpty() ? QStringLiteral("(no list of entries)") : error)
+    QString damage;
+    Loaded result = parseTrashFile(*bytes, periodSeconds, now, &damage);
+    if (!result.listRead) {
+        qCWarning(lcOrganizer) << "trash file" << fileName << "is damaged:" << damage
                                << "; moved aside, the trash starts empty";
         moveDamagedTrashFile(fileName);
+    }
+    return result;
+}
+
+TrashManager::Loaded TrashManager::parseTrashFile(const QByteArray& bytes, qint64 periodSeconds, const QDateTime& now,
+                                                  QString* damage)
+{
+    Loaded result;
+    QString error;
+    const QVariant root = platform::plist::read(bytes, &error);
+    const QVariant list = root.toMap().value(trashKey(trashkeys::kTrashList));
+    if (root.typeId() != QMetaType::QVariantMap || list.typeId() != QMetaType::QVariantList) {
+        if (damage)
+            *damage = error.isEmpty() ? QStringLiteral("no list of entries") : error;
         return result;
     }
     const QString version = root.toMap().value(trashKey(trashkeys::kVersion)).toString();

@@ -83,6 +83,10 @@ public:
         bool droppedExpired = false;
     };
     static Loaded loadTrashFile(const QString& fileName, qint64 periodSeconds, const QDateTime& now);
+    // The entries of a trash file's bytes; none, with *damage saying why,
+    // when the bytes are no property list with a list of entries.
+    static Loaded parseTrashFile(const QByteArray& bytes, qint64 periodSeconds, const QDateTime& now,
+                                 QString* damage);
 
 private:
     struct PendingLoad;
