@@ -15,7 +15,7 @@ using namespace trashtest;
 
 namespace {
 
-class TrashLoadStallTest : public TrashTest {};
+class TrashLoadStallTest : public TrashTest { };
 
 } // namespace
 

@@ -13,7 +13,7 @@ using namespace trashtest;
 
 namespace {
 
-class TrashStoreTest : public TrashTest {};
+class TrashStoreTest : public TrashTest { };
 
 QDateTime storeNow()
 {
@@ -25,8 +25,8 @@ QDateTime storeNow()
 TEST_F(TrashStoreTest, ExpiryKeepsExactlyThePeriodAndDropsOneSecondMore)
 {
     struct Case {
-        QVariant setting;   // "Empty trash after"
-        qint64 days;        // the period in force
+        QVariant setting; // "Empty trash after"
+        qint64 days;      // the period in force
     };
     for (const Case& c : {Case{QVariant(), 61}, Case{QVariant(0), 61}, Case{QVariant(5), 5}}) {
         platform::UserDefaults::standard().setObject(QStringLiteral("Empty trash after"), c.setting);
@@ -91,8 +91,9 @@ TEST_F(TrashStoreTest, EntriesRoundTripThroughTheFile)
     EXPECT_FALSE(again.writeToDisk()) << "a store unchanged since the load writes nothing";
 
     // For the plistlib check: the file as the store wrote it.
-    if (const char* out = std::getenv("MARVESTO_TRASH_FILE_OUT"))
+    if (const char* out = std::getenv("MARVESTO_TRASH_FILE_OUT")) {
         ASSERT_TRUE(QFile::copy(fileName, QString::fromLocal8Bit(out)));
+    }
 }
 
 TEST_F(TrashStoreTest, EveryChangeMarksTheStoreForWriting)
@@ -158,7 +159,7 @@ TEST_F(TrashStoreTest, AnItemTrashedDuringTheLoadIsKeptOnce)
         testing_support::OutsideInputScope outside(0.01);
         ASSERT_TRUE(testing_support::runUntil([&] { return !store.isLoading(); }, 300));
     }
-    testing_support::runFor(0.1);   // the queued hand-over after the join finds nothing
+    testing_support::runFor(0.1); // the queued hand-over after the join finds nothing
     ASSERT_EQ(store.count(), 201);
     int during = 0;
     for (const TrashElemPtr& elem : store.elems())
@@ -218,16 +219,10 @@ TEST_F(TrashStoreTest, BadEntriesAreSkippedOneByOne)
             entry.remove(QLatin1String(key));
         return QVariant(entry);
     };
-    writeFile({fileEntry(contactText("Good", "First"), 0, now),
-               with("vxData", QVariant()),
-               with("deviceName", 5),
-               with("trashedDate", "yesterday"),
-               with("trashedDate", "2024-02-30 10:00:00 +0100"),
-               with("isConflict", "no"),
-               with("property", "0"),
-               with("vxData", "no card in here"),
-               QVariant(QStringLiteral("not a dictionary")),
-               fileEntry(contactText("Good", "Second"), 0, now),
+    writeFile({fileEntry(contactText("Good", "First"), 0, now), with("vxData", QVariant()), with("deviceName", 5),
+               with("trashedDate", "yesterday"), with("trashedDate", "2024-02-30 10:00:00 +0100"),
+               with("isConflict", "no"), with("property", "0"), with("vxData", "no card in here"),
+               QVariant(QStringLiteral("not a dictionary")), fileEntry(contactText("Good", "Second"), 0, now),
                fileEntry(QStringLiteral("a note"), -1, now)},
               QStringLiteral("7"));
     TrashManager store(fileName);

@@ -18,7 +18,8 @@ namespace trashtest {
 
 inline QString contactText(const QString& last, const QString& first)
 {
-    return QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:%1;%2\r\nTEL;CELL:+4930111\r\nEND:VCARD\r\n").arg(last, first);
+    return QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:%1;%2\r\nTEL;CELL:+4930111\r\nEND:VCARD\r\n")
+        .arg(last, first);
 }
 
 inline std::shared_ptr<QVVCardElem> contact(const QString& last, const QString& first)
@@ -66,7 +67,8 @@ protected:
     }
     static QString event(const QString& summary)
     {
-        return vcal(QStringLiteral("SUMMARY:%1\r\nDTSTART:20240105T100000Z\r\nDTEND:20240105T110000Z\r\n").arg(summary));
+        return vcal(
+            QStringLiteral("SUMMARY:%1\r\nDTSTART:20240105T100000Z\r\nDTEND:20240105T110000Z\r\n").arg(summary));
     }
 
     QString folder;

@@ -6,13 +6,13 @@
 #include "organizer/OrganizerHost.h"
 #include "organizer/trash/TrashDrag.h"
 #include "organizer/trash/TrashManagerHdlr.h"
+#include "organizer/trash/TrashSheet.h"
 #include "organizer/trash/TrashTableModel.h"
 #include "platform/gui/Animation.h"
 #include "platform/gui/TestArtifacts.h"
 #include "syncmodel/QVSyncElemList.h"
 #include "widgets/BetterSplitView.h"
 #include "widgets/NSScaledImageButton.h"
-#include "organizer/trash/TrashSheet.h"
 #include "widgets/WidgetClasses.h"
 
 #include <QComboBox>
@@ -43,8 +43,10 @@ public:
     {
         if (!hasPhone)
             return std::nullopt;
-        return QVariantMap{{"Common.DeviceName", "Anna's phone"}, {"Common.SerialNo", kSerial},
-                           {"Common.Identifier", "LG+KU990"}, {"Common.qvDeviceID", "42"}};
+        return QVariantMap{{"Common.DeviceName", "Anna's phone"},
+                           {"Common.SerialNo", kSerial},
+                           {"Common.Identifier", "LG+KU990"},
+                           {"Common.qvDeviceID", "42"}};
     }
     bool restoreToCurrentPhone(const QList<TrashedItem*>& items) override
     {
@@ -75,8 +77,9 @@ protected:
         platform::gui::setBeepHandler([this] { ++beeps; });
         DeviceList& list = DeviceList::sharedDeviceList();
         if (list.getIndexFor(kSerial) < 0)
-            list.addDevice(std::make_shared<QVariantMap>(QVariantMap{
-                {"Common.DeviceName", "Anna's phone"}, {"Common.SerialNo", kSerial}, {"Common.Identifier", "LG+KU990"}}));
+            list.addDevice(std::make_shared<QVariantMap>(QVariantMap{{"Common.DeviceName", "Anna's phone"},
+                                                                     {"Common.SerialNo", kSerial},
+                                                                     {"Common.Identifier", "LG+KU990"}}));
         store = std::make_unique<TrashManager>(fileName);
         store->readFromDisk();
         window = std::make_unique<TrashManagerHdlr>(*store);
@@ -273,8 +276,9 @@ TEST_F(TrashWindowTest, DraggedContactsBecomeOneVCardFile)
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_EQ(text.count("BEGIN:VCARD"), 3);
     EXPECT_TRUE(text.contains("N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:M=C3=BCller;J=C3=B6rg"));
-    if (const char* out = std::getenv("MARVESTO_TRASH_DRAG_OUT"))
+    if (const char* out = std::getenv("MARVESTO_TRASH_DRAG_OUT")) {
         ASSERT_TRUE(QFile::copy(path, QString::fromLocal8Bit(out)));
+    }
 
     // A contact and an event: only the contact is written.
     const QByteArray mixed = trashdrag::fileText({contacts.at(1), store->elems().at(3)});

@@ -33,8 +33,8 @@ QString fileName(const QList<TrashElemPtr>& rows)
     if (rows.size() == 1)
         file = name + QStringLiteral(".vcf");
     else
-        file = FormattingUtil::stringWithFormat(
-            platform::localizedString(QLatin1String(trashkeys::kOthersFileName)), {name, int(rows.size() - 1)});
+        file = FormattingUtil::stringWithFormat(platform::localizedString(QLatin1String(trashkeys::kOthersFileName)),
+                                                {name, int(rows.size() - 1)});
     return safeFileNameFromDescription(file, QStringLiteral("Contact.vcf"));
 }
 

@@ -48,7 +48,8 @@ QImage iconImage(const char* name)
 // The desktop's icon for vCard files, else the program's phone-book picture.
 QImage vCardFileIcon()
 {
-    const QIcon icon = QIcon::fromTheme(QStringLiteral("text-vcard"), QIcon::fromTheme(QStringLiteral("x-office-address-book")));
+    const QIcon icon = QIcon::fromTheme(QStringLiteral("text-vcard"),
+                                        QIcon::fromTheme(QStringLiteral("x-office-address-book")));
     if (!icon.isNull())
         return icon.pixmap(kIconSide, kIconSide).toImage();
     return iconImage("PhoneIcon");
@@ -239,9 +240,10 @@ QString TrashElem::dateDescription(const QDateTime& date)
     const QDateTime local = date.toLocalTime();
     const int offset = local.offsetFromUtc() / 60;
     const int magnitude = offset < 0 ? -offset : offset;
-    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "))
-        + QLatin1Char(offset < 0 ? '-' : '+')
-        + QStringLiteral("%1%2").arg(magnitude / 60, 2, 10, QLatin1Char('0')).arg(magnitude % 60, 2, 10, QLatin1Char('0'));
+    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + QLatin1Char(offset < 0 ? '-' : '+')
+        + QStringLiteral("%1%2")
+              .arg(magnitude / 60, 2, 10, QLatin1Char('0'))
+              .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
 }
 
 QDateTime TrashElem::dateFromDescription(const QString& text)

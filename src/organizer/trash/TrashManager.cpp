@@ -61,17 +61,15 @@ bool TrashManager::isSharedTrashManagerAllocated()
     return gSharedTrashManager != nullptr;
 }
 
-TrashManager::TrashManager(QString fileName)
-    : _fileName(std::move(fileName))
-    , _context(std::make_unique<QObject>())
+TrashManager::TrashManager(QString fileName) : _fileName(std::move(fileName)), _context(std::make_unique<QObject>())
 {
     _trashList.reserve(kInitialCapacity);
 }
 
 TrashManager::~TrashManager()
 {
-    if (_loader.joinable())
-        _loader.join();
+    // Changes not yet written go to the file now.
+    writeToDisk();
 }
 
 void TrashManager::putItemToTrash(const std::shared_ptr<QVSyncElem>& elem, const TrashPhone& phone,
@@ -242,9 +240,8 @@ TrashManager::Loaded TrashManager::parseTrashFile(const QByteArray& bytes, qint6
     for (qsizetype index = 0; index < entries.size(); ++index) {
         QString why = QStringLiteral("it is not a dictionary");
         const auto& value = entries.at(index);
-        auto elem = value.typeId() == QMetaType::QVariantMap
-            ? TrashElem::trashElemFromDictionary(value.toMap(), &why)
-            : nullptr;
+        auto elem = value.typeId() == QMetaType::QVariantMap ? TrashElem::trashElemFromDictionary(value.toMap(), &why)
+                                                             : nullptr;
         if (!elem) {
             qCWarning(lcOrganizer) << "trash entry" << index << "skipped:" << why;
             continue;
@@ -294,7 +291,8 @@ void TrashManager::readFromDiskThread()
         // before it goes; a call that arrives after finishLoading() finds
         // nothing pending.
         QMetaObject::invokeMethod(
-            _context.get(), [this, pending] {
+            _context.get(),
+            [this, pending] {
                 if (_pending == pending)
                     finishLoading();
             },

@@ -29,7 +29,8 @@ public:
     static TrashManager& sharedTrashManager();
     static bool isSharedTrashManagerAllocated();
 
-    // A store on its own file that loads nothing until asked (tests).
+    // A store on its own file that loads nothing until asked (tests). It
+    // writes its changes when it goes.
     explicit TrashManager(QString fileName);
     ~TrashManager() override;
     TrashManager(const TrashManager&) = delete;
@@ -85,8 +86,7 @@ public:
     static Loaded loadTrashFile(const QString& fileName, qint64 periodSeconds, const QDateTime& now);
     // The entries of a trash file's bytes; none, with *damage saying why,
     // when the bytes are no property list with a list of entries.
-    static Loaded parseTrashFile(const QByteArray& bytes, qint64 periodSeconds, const QDateTime& now,
-                                 QString* damage);
+    static Loaded parseTrashFile(const QByteArray& bytes, qint64 periodSeconds, const QDateTime& now, QString* damage);
 
 private:
     struct PendingLoad;

@@ -75,7 +75,8 @@ TrashManagerHdlr::TrashManagerHdlr(TrashManager& store, QObject* parent)
 {
     if (!gSharedTrashHdlr)
         gSharedTrashHdlr = this;
-    _window = platform::gui::loadInterface(QLatin1String(platform::gui::kProgramBundle), QStringLiteral("TrashManagerHdlr"));
+    _window = platform::gui::loadInterface(QLatin1String(platform::gui::kProgramBundle),
+                                           QStringLiteral("TrashManagerHdlr"));
     _window->setAttribute(Qt::WA_DeleteOnClose, false);
     _window->installEventFilter(this);
     _table = platform::gui::outlet<QTableView>(_window, QStringLiteral("itemsTable"));
@@ -237,9 +238,9 @@ void TrashManagerHdlr::notifyTrashListHasChanged()
     _model->reload();
     const int count = _store.count();
     if (_countField) {
-        _countField->setText(count == 1 ? trashText(trashkeys::kTrashOneObject)
-                                        : trashText(trashkeys::kTrashManyObjects)
-                                              .replace(QStringLiteral("%d"), QString::number(count)));
+        _countField->setText(
+            count == 1 ? trashText(trashkeys::kTrashOneObject)
+                       : trashText(trashkeys::kTrashManyObjects).replace(QStringLiteral("%d"), QString::number(count)));
     }
     if (count == 0)
         showTab(QStringLiteral("Empty"));
@@ -317,7 +318,8 @@ void TrashManagerHdlr::displayItem(const TrashElemPtr& elem)
             QImage picture = contact->imageWithSize(QSize(kDetailImageSide, kDetailImageSide));
             if (picture.isNull())
                 picture = platform::gui::image(QStringLiteral("program"), QLatin1String(trashkeys::kImageEmptyPict))
-                              .scaled(kDetailImageSide, kDetailImageSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                              .scaled(kDetailImageSide, kDetailImageSide, Qt::KeepAspectRatio,
+                                      Qt::SmoothTransformation);
             label->setPixmap(QPixmap::fromImage(picture));
         }
         if (auto* label = _window->findChild<QLabel*>(QStringLiteral("contactTitle")))
@@ -352,8 +354,9 @@ void TrashManagerHdlr::emptyTrash()
     platform::gui::beep();
     if (_alert || _restoreSheet)
         return;
-    _alert = new TrashSheet(_window, trashText(trashkeys::kTrashEmptyTitle), trashText(trashkeys::kTrashOrganizerEmptyMsg),
-                            trashText(trashkeys::kDelete), trashText(trashkeys::kCancel), false, [this](int code) {
+    _alert = new TrashSheet(_window, trashText(trashkeys::kTrashEmptyTitle),
+                            trashText(trashkeys::kTrashOrganizerEmptyMsg), trashText(trashkeys::kDelete),
+                            trashText(trashkeys::kCancel), false, [this](int code) {
                                 _alert.clear();
                                 if (code == 1)
                                     _store.emptyTrash();
@@ -368,9 +371,8 @@ void TrashManagerHdlr::askToDeleteSelected()
         return;
     platform::gui::beep();
     _alert = new TrashSheet(_window, trashText(trashkeys::kTrashDeleteSelectedTitle),
-                            trashText(trashkeys::kTrashDeleteSelectedMsg),
-                            trashText(trashkeys::kDelete), trashText(trashkeys::kCancel), false,
-                            [this, selected](int code) {
+                            trashText(trashkeys::kTrashDeleteSelectedMsg), trashText(trashkeys::kDelete),
+                            trashText(trashkeys::kCancel), false, [this, selected](int code) {
                                 _alert.clear();
                                 if (code == 1)
                                     _store.deleteElemsFromList(selected);
@@ -386,9 +388,9 @@ void TrashManagerHdlr::restoreItems()
     _restoring = selectedElems();
     if (_restoring.isEmpty())
         return;
-    _restoreSheet = new TrashSheet(_window, trashText(trashkeys::kTrashRestoreTitle), trashText(trashkeys::kTrashRestoreMsg),
-                                   trashText(trashkeys::kRestore), trashText(trashkeys::kCancel), true,
-                                   [this](int code) { endAskForRestore(code); });
+    _restoreSheet = new TrashSheet(_window, trashText(trashkeys::kTrashRestoreTitle),
+                                   trashText(trashkeys::kTrashRestoreMsg), trashText(trashkeys::kRestore),
+                                   trashText(trashkeys::kCancel), true, [this](int code) { endAskForRestore(code); });
     _restoreSheet->setObjectName(QStringLiteral("restoreSheet"));
     QComboBox* popup = _restoreSheet->popup();
     popup->setIconSize(QSize(kPopupIconSide, kPopupIconSide));
@@ -415,7 +417,7 @@ void TrashManagerHdlr::endAskForRestore(int tag)
     _restoring.clear();
     if (TrashSheet* sheet = _restoreSheet) {
         _restoreSheet.clear();
-        sheet->end(tag);   // ends here when the call did not come from the sheet
+        sheet->end(tag); // ends here when the call did not come from the sheet
     }
     if (tag != kRestoreTag || elems.isEmpty())
         return;

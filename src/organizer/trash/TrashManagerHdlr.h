@@ -5,11 +5,10 @@
 #include "widgets/BetterSplitViewDelegate.h"
 #include "widgets/ScaledImageButtonValidation.h"
 
-
+#include "organizer/trash/TrashSheet.h"
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include "organizer/trash/TrashSheet.h"
 #include <QWidget>
 
 class BetterSplitView;

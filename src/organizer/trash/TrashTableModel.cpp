@@ -18,25 +18,25 @@ QImage typeImage(bool conflict)
 {
     static const QImage images[2] = {
         platform::gui::image(QStringLiteral("program"), QLatin1String(trashkeys::kImageTrash))
-            .scaled(TrashTableModel::kIconSide, TrashTableModel::kIconSide, Qt::KeepAspectRatio, Qt::SmoothTransformation),
+            .scaled(TrashTableModel::kIconSide, TrashTableModel::kIconSide, Qt::KeepAspectRatio,
+                    Qt::SmoothTransformation),
         platform::gui::image(QStringLiteral("program"), QLatin1String(trashkeys::kImagePayAttention))
-            .scaled(TrashTableModel::kIconSide, TrashTableModel::kIconSide, Qt::KeepAspectRatio, Qt::SmoothTransformation),
+            .scaled(TrashTableModel::kIconSide, TrashTableModel::kIconSide, Qt::KeepAspectRatio,
+                    Qt::SmoothTransformation),
     };
     return images[conflict ? 1 : 0];
 }
 
 } // namespace
 
-TrashTableModel::TrashTableModel(TrashManager& store, QObject* parent)
-    : QAbstractTableModel(parent)
-    , _store(store)
+TrashTableModel::TrashTableModel(TrashManager& store, QObject* parent) : QAbstractTableModel(parent), _store(store)
 {
 }
 
 QString TrashTableModel::columnIdentifier(int column)
 {
-    static const char* const kIdentifiers[] = {trashkeys::kColumnTitle, trashkeys::kColumnType,
-                                               trashkeys::kColumnDate, trashkeys::kColumnPhone};
+    static const char* const kIdentifiers[] = {trashkeys::kColumnTitle, trashkeys::kColumnType, trashkeys::kColumnDate,
+                                               trashkeys::kColumnPhone};
     return column >= 0 && column < ColumnCount ? QLatin1String(kIdentifiers[column]) : QString();
 }
 
@@ -101,11 +101,16 @@ QVariant TrashTableModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case Title: return tr("Item");
-    case Type: return tr("Type");
-    case Date: return tr("Trashed");
-    case Phone: return tr("Phone");
-    default: return {};
+    case Title:
+        return tr("Item");
+    case Type:
+        return tr("Type");
+    case Date:
+        return tr("Trashed");
+    case Phone:
+        return tr("Phone");
+    default:
+        return {};
     }
 }
 
@@ -149,9 +154,8 @@ void TrashTableModel::sortStore()
     std::unordered_map<const TrashElem*, int> position;
     for (int i = 0; i < sorted.size(); ++i)
         position[sorted.at(i).get()] = i;
-    _store.sortList([&position](const TrashElemPtr& a, const TrashElemPtr& b) {
-        return position[a.get()] < position[b.get()];
-    });
+    _store.sortList(
+        [&position](const TrashElemPtr& a, const TrashElemPtr& b) { return position[a.get()] < position[b.get()]; });
 }
 
 QStringList TrashTableModel::mimeTypes() const
