@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kIconSide = 32;
+constexpr int kTrashIconSide = 32;
 const QString kTitleWithoutItem = QStringLiteral("???");
 
 QString keyText(const char* key)
@@ -42,7 +42,8 @@ bool isInteger(const QVariant& value)
 QImage iconImage(const char* name)
 {
     const QImage image = platform::gui::image(QStringLiteral("program"), QLatin1String(name));
-    return image.isNull() ? image : image.scaled(kIconSide, kIconSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image.isNull() ? image
+                          : image.scaled(kTrashIconSide, kTrashIconSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 // The desktop's icon for vCard files, else the program's phone-book picture.
@@ -51,7 +52,7 @@ QImage vCardFileIcon()
     const QIcon icon = QIcon::fromTheme(QStringLiteral("text-vcard"),
                                         QIcon::fromTheme(QStringLiteral("x-office-address-book")));
     if (!icon.isNull())
-        return icon.pixmap(kIconSide, kIconSide).toImage();
+        return icon.pixmap(kTrashIconSide, kTrashIconSide).toImage();
     return iconImage("PhoneIcon");
 }
 
@@ -194,7 +195,7 @@ QImage TrashElem::getItemIcon()
     switch (_property) {
     case 0:
         if (auto* contact = dynamic_cast<QVVCardElem*>(_syncElem.get()))
-            icon = contact->imageWithSize(QSize(kIconSide, kIconSide));
+            icon = contact->imageWithSize(QSize(kTrashIconSide, kTrashIconSide));
         if (icon.isNull())
             icon = vCardFileIcon();
         break;
