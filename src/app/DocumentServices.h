@@ -18,6 +18,8 @@ public:
     bool closeSafeFirstDoc() override;
     unsigned checkUnreadSMS() const override;
     std::optional<QVariantMap> deviceSettings(const void* sender) const override;
+    // The organizer trash, when it changed (OrganizerHostImpl.cpp).
+    void saveTrashChangesIfAny() override;
 
 private:
     DZDocumentController& documents_;

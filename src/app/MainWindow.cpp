@@ -4,6 +4,7 @@
 #include "app/AppKeys.h"
 #include "app/CompatibleDevices.h"
 #include "app/GuiGapWatch.h"
+#include "app/OrganizerHostImpl.h"
 #include "app/PreferenceHandler.h"
 #include "app/TarnexActionView.h"
 #include "app/TarnexImages.h"
@@ -224,7 +225,9 @@ QMenuBar* buildMenuBar(AppController& controller, QWidget* window)
     QObject::connect(addItem(windowMenu, QObject::tr("&Minimise"), QKeySequence(Qt::CTRL | Qt::Key_M)), &QAction::triggered,
                      window, [window] { window->showMinimized(); });
     windowMenu->addSeparator();
-    addItem(windowMenu, QObject::tr("Organizer &Trash"), {}, false);
+    QAction* trash = addItem(windowMenu, QObject::tr("Organizer &Trash"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));
+    trash->setObjectName(QStringLiteral("organizerTrashAction"));
+    QObject::connect(trash, &QAction::triggered, c, [] { organizerhost::openOrganizerTrash(); });
     QAction* supported = addItem(windowMenu, QObject::tr("Supported &Devices"));
     supported->setObjectName(QStringLiteral("supportedDevicesAction"));
     QObject::connect(supported, &QAction::triggered, c, [c] {

@@ -1,5 +1,7 @@
 #include "app/ProgramDeviceMakers.h"
 
+#include "app/OrganizerHostImpl.h"
+
 #include "devicewindow/DeviceWindowController.h"
 #include "phonejobs/FileJobMakers.h"
 #include "sync/GeneralSyncInfo.h"
@@ -18,6 +20,7 @@ MFDevice::Makers makers()
     };
     made.mediaFormats = [](const QString& name) { return DeviceWindowController::getMediaInputFormat(name); };
     filejobs::install(made);
+    organizerhost::fillMakers(made);
     return made;
 }
 

@@ -27,6 +27,8 @@ public:
     void removeSyncClients(const QVariantMap& phoneEntry) override;
     // The manual in its own window.
     bool openManualDocument() override;
+    // The organizer trash window (OrganizerHostImpl.cpp).
+    void openOrganizerTrash() override;
 
     desktopstore::DesktopStore* desktopStore() const { return desktopStore_.get(); }
 

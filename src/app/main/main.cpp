@@ -4,6 +4,7 @@
 #include "app/DocumentServices.h"
 #include "app/GuiGapWatch.h"
 #include "app/MainWindow.h"
+#include "app/OrganizerHostImpl.h"
 #include "app/PreferenceHandler.h"
 #include "app/ProgramAppLauncher.h"
 #include "app/ProgramDeviceMakers.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv)
     AppLauncher::setShared(&launcher);
     simulatedusb::installFromEnvironment();
     programmakers::install();
+    organizerhost::install();
 
     // The device database's key derivation is a one-time cost: paid before
     // the first window shows, not in the middle of a phone's connect.
