@@ -94,10 +94,19 @@ ImageTabViewItem::ImageTabViewItem(const QString& kind, MediaCenterMain* center,
 
 ImageTabViewItem::~ImageTabViewItem()
 {
+    detachCenter();
+    matrix_->setBassisBrowserView(nullptr);
+}
+
+void ImageTabViewItem::detachCenter()
+{
     if (listening_)
         if (DZDataManager* data = manager())
             data->stopListenForDirectoryEntryUpdateNotifications(this);
-    matrix_->setBassisBrowserView(nullptr);
+    listening_ = false;
+    reload_.stop();
+    matrix_->stopPreview();
+    center_ = nullptr;
 }
 
 DZDataManager* ImageTabViewItem::manager() const

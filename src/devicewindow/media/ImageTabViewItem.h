@@ -40,6 +40,8 @@ public:
     ~ImageTabViewItem() override;
 
     QString kind() const { return kind_; }
+    // The center goes (or changes its phone): no more listening to the tree.
+    void detachCenter();
     PreviewMatrix* matrix() const { return matrix_; }
     MediaStatusTable* statusTable() const { return statusTable_; }
 
@@ -51,6 +53,9 @@ public:
     void startListing();
     void reloadFromTree();
     const std::vector<std::shared_ptr<ImageFile>>& files() const { return shown_; }
+    const std::vector<std::shared_ptr<ImageFile>>& uploads() const { return uploads_; }
+    // The jobs of this tab not yet seen to end.
+    const std::vector<std::shared_ptr<QVAction>>& jobs() const { return jobs_; }
     // Running work: (conversions, transfers).
     std::pair<int, int> runningCounts() const;
 

@@ -37,6 +37,9 @@ MediaCenterMain::MediaCenterMain(QWidget* parent) : ToolView(parent), tabs_(new 
 
 MediaCenterMain::~MediaCenterMain()
 {
+    for (int index = 0; index < tabs_->count(); ++index)
+        if (auto* item = qobject_cast<ImageTabViewItem*>(tabs_->widget(index)))
+            item->detachCenter();
     auto& centers = openMediaCenters();
     centers.erase(std::remove(centers.begin(), centers.end(), this), centers.end());
 }
