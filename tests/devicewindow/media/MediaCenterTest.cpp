@@ -28,7 +28,19 @@
 #include "TestFiles.h"
 #include "VirtualTime.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QBuffer>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -232,4 +244,210 @@ TEST_F(MediaCenterTest, TheWindowsPhotoDropLandsInThePhotoTab)
     ASSERT_EQ(center->currentTab()->uploads().size(), 1u);
     ASSERT_TRUE(runUntil([&] { return QFile::exists(phone + "/Pictures/dropped.png"); }));
     EXPECT_EQ(device->devInfo()->objectForKey(MediaCenterMain::kLastTabKey).toString(), ImageTabViewItem::kPhotoVideo);
+}
+
+namespace {
+
+// Under a real X server: a whole-screen picture by xwd into the shots folder.
+void screenShot(const QString& name)
+{
+    testing_support::runFor(0.3);
+    QProcess::execute(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent"), QStringLiteral("-out"),
+                                              qEnvironmentVariable("MARVESTO_XVFB_SHOTS") + QLatin1Char('/') + name +
+                                                  QStringLiteral(".xwd")});
+}
+
+void xdo(const QStringList& arguments)
+{
+    QProcess::execute(QStringLiteral("xdotool"), arguments);
+    testing_support::runFor(0.05);
+}
+
+QStringList at(const QPoint& global)
+{
+    return {QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y())};
+}
+
+// Drags with the real pointer from one screen point to another.
+void xdoDrag(const QPoint& from, const QPoint& to)
+{
+    xdo(at(from));
+    xdo({QStringLiteral("mousedown"), QStringLiteral("1")});
+    for (int step = 1; step <= 12; ++step)
+        xdo(at(from + (to - from) * step / 12));
+    testing_support::runFor(0.3);
+    xdo({QStringLiteral("mouseup"), QStringLiteral("1")});
+    testing_support::runFor(0.5);
+}
+
+// A desktop folder window: files dropped on it are copied into its folder.
+class FolderWindow : public QLabel {
+public:
+    explicit FolderWindow(const QString& folder) : folder_(folder)
+    {
+        setText(QStringLiteral("Desktop folder\n(drop here)"));
+        setAlignment(Qt::AlignCenter);
+        setAcceptDrops(true);
+        setStyleSheet(QStringLiteral("background: #e8eef6; border: 2px dashed #6a8ab0;"));
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override
+    {
+        if (event->mimeData()->hasUrls())
+            event->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* event) override
+    {
+        for (const QUrl& url : event->mimeData()->urls())
+            QFile::copy(url.toLocalFile(), QDir(folder_).filePath(QFileInfo(url.toLocalFile()).fileName()));
+        event->acceptProposedAction();
+    }
+
+private:
+    QString folder_;
+};
+
+// A desktop file to drag from.
+class FileWindow : public QLabel {
+public:
+    explicit FileWindow(const QString& file) : file_(file)
+    {
+        setText(QFileInfo(file).fileName());
+        setAlignment(Qt::AlignCenter);
+        setStyleSheet(QStringLiteral("background: #f4f1e6; border: 1px solid #a09060;"));
+    }
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (!(event->buttons() & Qt::LeftButton))
+            return;
+        auto* drag = new QDrag(this);
+        auto* mime = new QMimeData;
+        mime->setUrls({QUrl::fromLocalFile(file_)});
+        drag->setMimeData(mime);
+        drag->exec(Qt::CopyAction | Qt::LinkAction);
+    }
+
+private:
+    QString file_;
+};
+
+} // namespace
+
+// The media center on the real window system (X, under Xvfb): thumbnails one
+// by one, a clip played by double-click, a picture dragged out to a folder
+// window and one dragged in from a file window, Delete with its question.
+// Runs only when MARVESTO_XVFB_SHOTS names a folder and Qt runs on xcb.
+TEST_F(MediaCenterTest, RealRunUnderX)
+{
+    const QString shots = qEnvironmentVariable("MARVESTO_XVFB_SHOTS");
+    if (shots.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "a look under Xvfb: set MARVESTO_XVFB_SHOTS and QT_QPA_PLATFORM=xcb";
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    ASSERT_FALSE(ffmpeg.isEmpty());
+    ASSERT_EQ(QProcess::execute(ffmpeg, {"-v", "error", "-f", "lavfi", "-i", "testsrc=d=3:s=320x240:r=15",
+                                         "-pix_fmt", "yuv420p", "-c:v", "mpeg4", phone + "/Videos/clip.mp4"}),
+              0);
+    for (int n = 0; n < 4; ++n)
+        testing_support::writeFile(phone + QStringLiteral("/Pictures/photo%1.png").arg(n),
+                                   pngOf(QColor::fromHsv(n * 80, 160, 220), n % 2 ? QSize(300, 400) : QSize(640, 480)));
+    testing_support::RealTimeScope real;
+
+    QWidget* window = controller->window();
+    window->move(0, 0);
+    window->resize(820, 760);
+    window->show();
+    device->devInfo()->setObject(ImageTabViewItem::kPhotoVideo, MediaCenterMain::kLastTabKey);
+    MediaCenterMain* center = openMediaCenter();
+    ASSERT_TRUE(center);
+    ImageTabViewItem* photos = center->currentTab();
+    PreviewMatrix* grid = photos->matrix();
+    ASSERT_TRUE(runUntil([&] { return grid->count() == 8; }, 20));
+    screenShot(QStringLiteral("xvfb-media-listing-rings"));
+    ASSERT_TRUE(runUntil([&] { return grid->getMediaCell(2) && !grid->getMediaCell(2)->image().isNull(); }, 20));
+    screenShot(QStringLiteral("xvfb-media-thumbnails-coming"));
+    ASSERT_TRUE(runUntil([&] {
+        for (int i = 0; i < grid->count(); ++i)
+            if (grid->getMediaCell(i)->image().isNull() || grid->getMediaCell(i)->isLoading())
+                return false;
+        return !grid->isRefreshRunning();
+    }, 40));
+    // A ring as a running copy shows it, over the first picture.
+    grid->getMediaCell(0)->setProgress(35);
+    grid->update();
+    screenShot(QStringLiteral("xvfb-media-grid-missing-picture-ring"));
+    grid->getMediaCell(0)->setProgress(-2);
+
+    int clip = -1;
+    for (int i = 0; i < grid->count(); ++i)
+        if (grid->getMediaCell(i)->isMovie())
+            clip = i;
+    ASSERT_GE(clip, 0);
+    const auto cellCentre = [&](int index) {
+        return grid->mapToGlobal(
+            grid->getMediaCell(index)->imageFrameForCellFrame(grid->cellFrame(index)).center().toPoint());
+    };
+    xdo(at(cellCentre(clip)));
+    xdo({QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
+         QStringLiteral("80"), QStringLiteral("1")});
+    EXPECT_TRUE(runUntil([&] { return grid->isInPreview(); }, 5)) << "a double-click plays the clip in its cell";
+    testing_support::runFor(1.0);
+    screenShot(QStringLiteral("xvfb-media-clip-playing"));
+    EXPECT_EQ(grid->getMediaCell(clip)->timeString(), QStringLiteral("00:00:03"));
+    grid->stopPreview();
+
+    // Drag a picture out to a folder window.
+    QTemporaryDir out;
+    FolderWindow folder(out.path());
+    folder.setWindowTitle(QStringLiteral("Folder"));
+    folder.setGeometry(840, 40, 260, 200);
+    folder.show();
+    const QString sourcePicture = desk.filePath(QStringLiteral("holiday.png"));
+    testing_support::writeFile(sourcePicture, pngOf(QColor(240, 200, 40), {400, 300}));
+    FileWindow file(sourcePicture);
+    file.setGeometry(840, 300, 260, 120);
+    file.show();
+    testing_support::runFor(0.5);
+    int picture = -1;
+    for (int i = 0; i < grid->count() && picture < 0; ++i)
+        if (!grid->getMediaCell(i)->isMovie() && grid->getMediaCell(i)->mediaFile()->getCachedImage())
+            picture = i;
+    ASSERT_GE(picture, 0);
+    const QString name = grid->getMediaCell(picture)->mediaFile()->fileName();
+    xdo(at(cellCentre(picture)));
+    xdo({QStringLiteral("click"), QStringLiteral("1")});
+    xdoDrag(cellCentre(picture), folder.mapToGlobal(folder.rect().center()));
+    EXPECT_TRUE(runUntil([&] { return QFile::exists(out.filePath(name)); }, 5)) << "the picture arrives in the folder";
+    screenShot(QStringLiteral("xvfb-media-dragged-out"));
+
+    // Drag a picture in from the file window: uploaded with a status row.
+    xdoDrag(file.mapToGlobal(file.rect().center()), grid->mapToGlobal(QPoint(grid->width() / 2, 40)));
+    EXPECT_TRUE(runUntil([&] { return QFile::exists(phone + "/Pictures/holiday.png"); }, 10)) << "uploaded";
+    EXPECT_TRUE(runUntil([&] { return grid->count() == 9; }, 10));
+    testing_support::runFor(1.5);
+    screenShot(QStringLiteral("xvfb-media-dropped-in-status-row"));
+
+    // Delete asks; Yes removes the file from the phone.
+    grid->deselectAllCells();
+    xdo(at(cellCentre(picture)));
+    xdo({QStringLiteral("click"), QStringLiteral("1")});
+    QTimer answer;
+    answer.setSingleShot(true);
+    bool asked = false;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        asked = true;
+        screenShot(QStringLiteral("xvfb-media-delete-question"));
+        if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+            xdo(at(yes->mapToGlobal(yes->rect().center())));
+            xdo({QStringLiteral("click"), QStringLiteral("1")});
+        }
+    });
+    answer.start(1500);
+    xdo({QStringLiteral("key"), QStringLiteral("Delete")});
+    testing_support::runFor(3.0);
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(runUntil([&] { return !QFile::exists(phone + "/Pictures/" + name); }, 10)) << "deleted on the phone";
+    EXPECT_TRUE(runUntil([&] { return grid->count() == 8; }, 10));
+    screenShot(QStringLiteral("xvfb-media-after-delete"));
 }
