@@ -29,7 +29,8 @@ MediaCenterMain::MediaCenterMain(QWidget* parent) : ToolView(parent), tabs_(new 
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(tabs_);
     for (const QString& kind : {ImageTabViewItem::kMusic, ImageTabViewItem::kPhotoVideo, ImageTabViewItem::kRingtone})
-        tabs_->addTab(new ImageTabViewItem(kind, this), platform::localizedString(kind));
+        tabs_->addTab(new ImageTabViewItem(kind, this),
+                      platform::localizedString(kind).replace(QLatin1Char('&'), QStringLiteral("&&")));
     tabs_->setCurrentIndex(1);
     connect(tabs_, &QTabWidget::currentChanged, this, &MediaCenterMain::tabChanged);
     openMediaCenters().push_back(this);

@@ -489,6 +489,9 @@ void PreviewMatrix::stopPreview()
     previewIndex_ = -1;
     view->player()->stop();
     view->hide();
+    // The player's own window leaves its picture behind until the grid draws
+    // again once it is gone.
+    connect(view, &QObject::destroyed, this, [this] { update(); });
     view->deleteLater();
     update();
 }
