@@ -78,6 +78,7 @@ void MediaStatusView::updateInfo()
         return;
     const int status = file->getMediaCenterProgressStatus();
     const bool working = file->isInPreviewCreate() || file->isInExport();
+    update();
     if (status == oldStatus_) {
         if (working && file->prozDone() != progress_->value())
             progress_->setValue(file->prozDone());
@@ -105,12 +106,18 @@ void MediaStatusView::updateInfo()
 void MediaStatusView::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
-    if (!cell_ || cell_->image().isNull())
+    if (!cell_)
+        return;
+    // The file's thumbnail once the grid has made it.
+    QImage picture = cell_->image();
+    if (picture.isNull() && cell_->mediaFile() && cell_->mediaFile()->getCachedImage())
+        picture = *cell_->mediaFile()->getCachedImage();
+    if (picture.isNull())
         return;
     QPainter painter(this);
     const QRectF frame(2, 2, kRowHeight - 4, kRowHeight - 4);
-    painter.drawImage(MediaPreviewCell::imageFrameForCellFrame(frame.adjusted(0, 0, 0, 8), cell_->image().size(), true),
-                      cell_->image());
+    painter.drawImage(MediaPreviewCell::imageFrameForCellFrame(frame.adjusted(0, 0, 0, 8), picture.size(), true),
+                      picture);
 }
 
 void MediaStatusCell::updateInfo()
