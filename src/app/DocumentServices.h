@@ -17,6 +17,8 @@ public:
     void doCancelDocuments() override;
     bool closeSafeFirstDoc() override;
     unsigned checkUnreadSMS() const override;
+    // From the media centers of the open live phones (DocumentMediaServices.cpp).
+    bool checkForMediaProzesses(int& conversions, int& transfers) const override;
     std::optional<QVariantMap> deviceSettings(const void* sender) const override;
     // The organizer trash, when it changed (OrganizerHostImpl.cpp).
     void saveTrashChangesIfAny() override;

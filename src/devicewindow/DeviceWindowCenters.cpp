@@ -4,6 +4,7 @@
 #include "devicewindow/HistoryView.h"
 #include "devicewindow/MobileFinderView.h"
 #include "devicewindow/TimeController.h"
+#include "devicewindow/media/MediaCenterMain.h"
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
 #include "device/DeviceList.h"
@@ -298,8 +299,11 @@ bool DeviceWindowCenters::loadMediaCenter()
         QApplication::beep();
         return false;
     }
-    mediaCenterMain_ = makePlaceholder(QStringLiteral("MediaCenterMainView"));
-    return mediaCenterMain_ != nullptr;
+    auto* center = new MediaCenterMain;
+    placeCenter(center);
+    center->setup(&controller_, controller_.getMFDevice());
+    mediaCenterMain_ = center;
+    return true;
 }
 
 void DeviceWindowCenters::menuSwitch(const QString& identifier)
@@ -392,26 +396,33 @@ void DeviceWindowCenters::storeMediaTab(const QString& tab)
     scheduleSelectorOnMainThread(this, [this] { switchToNamedCenter(DeviceToolbar::kMediaCenter); });
 }
 
-// The media center takes the dropped files when it comes; until then the
-// drop selects its tab and shows it.
-void DeviceWindowCenters::transferMusicFiles(const QStringList&)
+// The drop selects its tab, shows the media center and is uploaded there.
+void DeviceWindowCenters::transferMusicFiles(const QStringList& files)
 {
     storeMediaTab(QStringLiteral("Music"));
+    if (loadMediaCenter())
+        static_cast<MediaCenterMain*>(mediaCenterMain_.data())->simpleDropMusic(files);
 }
 
-void DeviceWindowCenters::transferPhotoFiles(const QStringList&)
+void DeviceWindowCenters::transferPhotoFiles(const QStringList& files)
 {
     storeMediaTab(QStringLiteral("PhotoVideo"));
+    if (loadMediaCenter())
+        static_cast<MediaCenterMain*>(mediaCenterMain_.data())->simpleDropVideoPhoto(files);
 }
 
-void DeviceWindowCenters::transferVideoFiles(const QStringList&)
+void DeviceWindowCenters::transferVideoFiles(const QStringList& files)
 {
     storeMediaTab(QStringLiteral("PhotoVideo"));
+    if (loadMediaCenter())
+        static_cast<MediaCenterMain*>(mediaCenterMain_.data())->simpleDropVideoPhoto(files);
 }
 
-void DeviceWindowCenters::transferRingtoneFiles(const QStringList&)
+void DeviceWindowCenters::transferRingtoneFiles(const QStringList& files)
 {
     storeMediaTab(QStringLiteral("Ringtone"));
+    if (loadMediaCenter())
+        static_cast<MediaCenterMain*>(mediaCenterMain_.data())->simpleDropRingTone(files);
 }
 
 void DeviceWindowCenters::keyWindowChanged(QWidget* keyWindow)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QObject>
+
+#include <memory>
 #include <QPointer>
 #include <QWidget>
 
+class FileDragAndDrop;
 class MFDevice;
 
 // The base of the phone window's controller: the phone (not owned: its
@@ -20,13 +23,17 @@ public:
     QWidget* mfView() const { return mfView_; }
     QWidget* curToolView() const { return curToolView_; }
     bool isWindowLoaded() const { return isWindowLoaded_; }
-    // The file browser's drag-and-drop handler; none until the file browser
-    // comes.
-    QObject* getFileDragAndDrop() const { return nullptr; }
+    // The file browser's drag-and-drop handler for the window's phone (made
+    // when first asked; none without a phone).
+    FileDragAndDrop* getFileDragAndDrop() const;
 
 protected:
     MFDevice* mfDevice_ = nullptr;
     QPointer<QWidget> mfView_;
     QPointer<QWidget> curToolView_;
     bool isWindowLoaded_ = false;
+
+private:
+    mutable std::unique_ptr<FileDragAndDrop> fileDragAndDrop_;
+    mutable MFDevice* dragDevice_ = nullptr;
 };

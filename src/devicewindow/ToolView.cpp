@@ -129,6 +129,11 @@ void ToolView::modalWindowClosed()
         modal->close();
 }
 
+FileDragAndDrop* ToolView::getFileDragAndDrop() const
+{
+    return mfController_ ? mfController_->getFileDragAndDrop() : nullptr;
+}
+
 bool ToolView::addFeedBackToMaster(const std::shared_ptr<QVFeedBack>& entry)
 {
     if (!mfController_)

@@ -14,6 +14,7 @@
 class ActionMasterHdlr;
 class ActionMasterPlace;
 class DeviceDataManager;
+class FileDragAndDrop;
 class DeviceWindowController;
 class MFDevice;
 class QPainter;
@@ -69,8 +70,8 @@ public:
 
     // The queue.
     bool addFeedBackToMaster(const std::shared_ptr<QVFeedBack>& entry);
-    // The file browser's drag object; none until the file browser has one.
-    virtual QObject* getFileDragAndDrop() const { return nullptr; }
+    // The file browser's drag object (the window's); none without a window.
+    virtual FileDragAndDrop* getFileDragAndDrop() const;
     void removeActionMaster();
     void addActionMaster(ActionMasterHdlr* master);
     void setActionPlace(ActionMasterPlace* place) { actionMasterPlace_ = place; }
