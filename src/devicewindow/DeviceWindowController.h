@@ -336,5 +336,8 @@ private:
     bool forceCloseWithoutWaitForBackup_ = false;
     bool disableBackgroundActions_ = false;
     bool sessionDidDied_ = false;
+    // A died session's window tells the main window when it has closed.
+    bool reportLostOnClose_ = false;
+    QString lostPhoneName_;
     bool closing_ = false;
 };

@@ -199,14 +199,8 @@ void DeviceWindowController::didEndSessionDiedErrorSheet()
     forceCloseWithoutWaitForBackup_ = true;
     // The main window goes back to the phone list and says why; no new
     // empty phone document is made (it would only leave an empty window).
-    const QString name = mfDevice_ ? mfDevice_->getDeviceName() : QString();
-    connect(
-        this, &DeviceWindowController::windowClosed, this,
-        [name] {
-            if (const auto& lost = devicewindowmakers::makers().connectionLost)
-                lost(name);
-        },
-        Qt::SingleShotConnection);
+    lostPhoneName_ = mfDevice_ ? mfDevice_->getDeviceName() : QString();
+    reportLostOnClose_ = true;
     if (!actionJobsScheduled())
         platform::runloop::performOnMainThread([this] { windowShouldClose(); }, this);
     else

@@ -10,6 +10,7 @@
 #include "VirtualTime.h"
 #include "device/DeviceList.h"
 #include "device/qvDeviceDB.h"
+#include "jobs/QVAction.h"
 #include "jobs/QVActionMachine.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
@@ -280,27 +281,91 @@ TEST(DeviceWindowPhoneMenu, HistoryIsFoundInHistoryOrOtherDataHistory)
     qvDeviceDB::releaseSharedDeviceDB();
 }
 
+// A job that never ends and ignores its cancel.
+class MenuStuckJob : public QVAction {
+public:
+    QString actionType() const override { return QStringLiteral("MenuStuck"); }
+    int startAction() override { return 0; }
+    bool cancelAction() override { return false; }
+};
+
 TEST(DeviceWindowPhoneMenu, ADiedSessionClosesTheWindowAndReturnsToThePhoneList)
 {
+    for (const bool jobRemains : {false, true}) {
+        MenuFixture f;
+        QStringList lost;
+        devicewindowmakers::makers().connectionLost = [&](const QString& name) { lost << name; };
+        auto device = makeMenuPhone(MFDevice::kUSBSerial, true);
+        f.controller->setMFDevice(device.get());
+        if (jobRemains) {
+            device->actionMachine()->addActionPipe({QStringLiteral("MenuStuck")});
+            ASSERT_TRUE(device->actionMachine()->addAction(std::make_shared<MenuStuckJob>()));
+            runFor(0.2);
+        }
+        bool closed = false;
+        QObject::connect(f.controller.get(), &DeviceWindowController::windowClosed, [&] { closed = true; });
+        platform::NotificationCenter::defaultCenter().post(QLatin1String(keys::kNotifySessionDied), device.get());
+        platform::NotificationCenter::defaultCenter().post(QLatin1String(keys::kNotifySessionDied), device.get());
+        TarnexAlertSheet* sheet = f.controller->alertSheet();
+        ASSERT_TRUE(sheet && sheet->isVisible());
+        EXPECT_TRUE(sheet->messageLabel()->text().startsWith(QStringLiteral("The connection to the phone broke off.")));
+        EXPECT_EQ(f.controller->sheets().pendingCount(), 0) << "a second notice of the same death shows nothing";
+        if (!jobRemains)
+            EXPECT_FALSE(
+                platform::gui::saveGrab(f.controller->window(), QStringLiteral("devicewindow-session-died")).isEmpty());
+        const double start = platform::Clock::instance().now();
+        sheet->defaultButton()->click();
+        EXPECT_TRUE(testing_support::runUntil([&] { return closed; }, 15.0));
+        if (jobRemains)
+            EXPECT_GE(platform::Clock::instance().now() - start, 3.0) << "the bounded job wait ran first";
+        EXPECT_EQ(lost, QStringList{QStringLiteral("KU990")});
+        runFor(1.5);
+        EXPECT_FALSE(f.host.calls.contains(QStringLiteral("newDocument"))) << "no empty document";
+        f.controller->setMFDevice(nullptr);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(DeviceWindowPhoneMenu, DebuggingPanelAndPhoneSettingsAreSheetsOnTheWindow)
+{
     MenuFixture f;
-    QStringList lost;
-    devicewindowmakers::makers().connectionLost = [&](const QString& name) { lost << name; };
     auto device = makeMenuPhone(MFDevice::kUSBSerial, true);
     f.controller->setMFDevice(device.get());
-    bool closed = false;
-    QObject::connect(f.controller.get(), &DeviceWindowController::windowClosed, [&] { closed = true; });
-    platform::NotificationCenter::defaultCenter().post(QLatin1String(keys::kNotifySessionDied), device.get());
-    platform::NotificationCenter::defaultCenter().post(QLatin1String(keys::kNotifySessionDied), device.get());
-    TarnexAlertSheet* sheet = f.controller->alertSheet();
+    f.controller->sendDebuggingInfo();
+    EXPECT_EQ(f.controller->sendMailSheet(), nullptr) << "no panel maker: the report is made, nothing shows";
+    devicewindowmakers::makers().debuggingPanel = [](QWidget* window) { return new QDialog(window); };
+    f.controller->sendDebuggingInfo();
+    QDialog* panel = f.controller->sendMailSheet();
+    ASSERT_TRUE(panel && panel->isVisible());
+    EXPECT_EQ(panel->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(panel->parentWidget(), f.controller->window());
+    f.controller->sendMailOK();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(f.controller->createLogFiles(false).isEmpty()) << "the report's archive";
+
+    int made = 0;
+    devicewindowmakers::makers().devicePrefsSheet = [&](MFDevice& phone, QWidget* window) {
+        EXPECT_EQ(&phone, device.get());
+        ++made;
+        return new QDialog(window);
+    };
+    // A sheet already showing: the settings wait for it.
+    f.controller->displayTooManyItems({{"missingItems", 2}});
+    f.controller->phoneSettings();
+    EXPECT_EQ(made, 0);
+    f.controller->alertSheet()->defaultButton()->click();
+    EXPECT_EQ(made, 1);
+    QPointer<QDialog> sheet = f.controller->prefsSheet();
     ASSERT_TRUE(sheet && sheet->isVisible());
-    EXPECT_TRUE(sheet->messageLabel()->text().startsWith(QStringLiteral("The connection to the phone broke off.")));
-    EXPECT_EQ(f.controller->sheets().pendingCount(), 0) << "a second notice of the same death shows nothing";
-    EXPECT_FALSE(platform::gui::saveGrab(f.controller->window(), QStringLiteral("devicewindow-session-died")).isEmpty());
-    sheet->defaultButton()->click();
-    EXPECT_TRUE(testing_support::runUntil([&] { return closed; }, 3.0));
-    EXPECT_EQ(lost, QStringList{QStringLiteral("KU990")});
-    runFor(1.5);
-    EXPECT_FALSE(f.host.calls.contains(QStringLiteral("newDocument"))) << "no empty document";
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    sheet->done(1);
+    runFor(0.1);
+    EXPECT_TRUE(sheet.isNull()) << "the ended sheet goes";
+    EXPECT_FALSE(f.controller->sheets().isSheetShowing());
+    f.controller->setMFDevice(nullptr);
 }
 
 } // namespace
