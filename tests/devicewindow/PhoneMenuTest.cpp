@@ -20,6 +20,10 @@
 #include "widgets/TarnexAlertSheet.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QElapsedTimer>
+#include <QCoreApplication>
 #include <QFile>
 #include <QMenu>
 #include <QPushButton>
@@ -61,6 +65,22 @@ struct MenuFixture {
 std::shared_ptr<MFDevice> makeMenuPhone(const char* connType, bool wantsBackup)
 {
     return makeDevice(connType, {{"USB.PortName", "/dev/null-phone"}, {"Common.BackupDevice", wantsBackup}});
+}
+
+// Under a real X server (MARVESTO_XVFB_SHOTS names a folder) a picture of the
+// whole screen, menus and sheets included.
+void menuXvfbShot(const QString& name)
+{
+    const QString folder = qEnvironmentVariable("MARVESTO_XVFB_SHOTS");
+    if (folder.isEmpty())
+        return;
+    // Real time for the X server to map and paint the windows.
+    QElapsedTimer painted;
+    painted.start();
+    while (painted.elapsed() < 600)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QProcess::execute(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent"), QStringLiteral("-out"),
+                                              folder + QLatin1Char('/') + name + QStringLiteral(".xwd")});
 }
 
 TEST(DeviceWindowPhoneMenu, ValidationFollowsThePhoneTheOverlayAndTheSettings)
@@ -140,15 +160,24 @@ TEST(DeviceWindowPhoneMenu, ItemsHaveMnemonicsAndTheirShortcuts)
     EXPECT_EQ(f.controller->menuAction(QLatin1String(keys::kActDeleteDevice)), nullptr)
         << "no item for actions without a body";
 
-    auto history = makeMenuPhone(MFDevice::kHistory, true);
-    f.controller->setMFDevice(history.get());
-    f.controller->validateMenus();
-    menu->popup(f.controller->window()->mapToGlobal(QPoint(10, 10)));
-    runFor(0.2);
-    EXPECT_FALSE(platform::gui::saveGrab(menu, QStringLiteral("devicewindow-phone-menu-history")).isEmpty());
-    menu->hide();
-    EXPECT_FALSE(f.controller->menuAction(QLatin1String(keys::kActBackupNow))->isEnabled());
-    f.controller->setMFDevice(nullptr);
+    struct Shot {
+        const char* connType;
+        const char* name;
+        bool backupEnabled;
+    } const shots[] = {{MFDevice::kUSBSerial, "devicewindow-phone-menu-live", true},
+                       {MFDevice::kHistory, "devicewindow-phone-menu-history", false}};
+    for (const Shot& shot : shots) {
+        auto phone = makeMenuPhone(shot.connType, true);
+        f.controller->setMFDevice(phone.get());
+        f.controller->window()->setWindowTitle(QLatin1String(shot.name));
+        menu->popup(f.controller->window()->mapToGlobal(QPoint(10, 24)));
+        runFor(0.2);
+        EXPECT_FALSE(platform::gui::saveGrab(menu, QLatin1String(shot.name)).isEmpty());
+        menuXvfbShot(QLatin1String(shot.name));
+        menu->hide();
+        EXPECT_EQ(f.controller->menuAction(QLatin1String(keys::kActBackupNow))->isEnabled(), shot.backupEnabled);
+        f.controller->setMFDevice(nullptr);
+    }
 }
 
 TEST(DeviceWindowPhoneMenu, AutoConnectReadsAndWritesTheListEntry)
@@ -310,9 +339,11 @@ TEST(DeviceWindowPhoneMenu, ADiedSessionClosesTheWindowAndReturnsToThePhoneList)
         ASSERT_TRUE(sheet && sheet->isVisible());
         EXPECT_TRUE(sheet->messageLabel()->text().startsWith(QStringLiteral("The connection to the phone broke off.")));
         EXPECT_EQ(f.controller->sheets().pendingCount(), 0) << "a second notice of the same death shows nothing";
-        if (!jobRemains)
+        if (!jobRemains) {
             EXPECT_FALSE(
-                platform::gui::saveGrab(f.controller->window(), QStringLiteral("devicewindow-session-died")).isEmpty());
+                platform::gui::saveGrab(sheet, QStringLiteral("devicewindow-session-died")).isEmpty());
+            menuXvfbShot(QStringLiteral("devicewindow-session-died"));
+        }
         const double start = platform::Clock::instance().now();
         sheet->defaultButton()->click();
         EXPECT_TRUE(testing_support::runUntil([&] { return closed; }, 15.0));
@@ -366,6 +397,22 @@ TEST(DeviceWindowPhoneMenu, DebuggingPanelAndPhoneSettingsAreSheetsOnTheWindow)
     EXPECT_TRUE(sheet.isNull()) << "the ended sheet goes";
     EXPECT_FALSE(f.controller->sheets().isSheetShowing());
     f.controller->setMFDevice(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DeviceWindowPhoneMenu, TheBluetoothErrorPanelOffersTheSetup)
+{
+    MenuFixture f;
+    f.controller->displayError(54);
+    ASSERT_TRUE(f.controller->errorPanel() && f.controller->errorPanel()->isVisible());
+    EXPECT_TRUE(f.controller->errorPanelSecondButton()->isVisible());
+    EXPECT_TRUE(f.controller->errorPanelText()->text().contains(QStringLiteral("(54)")));
+    EXPECT_FALSE(platform::gui::saveGrab(f.controller->errorPanel(), QStringLiteral("devicewindow-error-54")).isEmpty());
+    menuXvfbShot(QStringLiteral("devicewindow-error-54"));
+    f.controller->errorBT_OK();
 }
 
 } // namespace
