@@ -5,6 +5,7 @@
 
 #include "app/AppController.h"
 #include "app/AppLog.h"
+#include "app/DeviceWindowShell.h"
 #include "app/MirrovanceDevice.h"
 #include "app/TarnexControllerParts.h"
 #include "app/TarnexImages.h"
@@ -334,33 +335,8 @@ void TarnexController::sendDebuggingInfo()
     createLogFiles(true);
     if (!window_)
         return;
-    if (!sendMailSheet_) {
-        auto* panel = new QDialog(window_, Qt::Sheet);
-        panel->setObjectName(QStringLiteral("sendMailSheet"));
-        panel->setWindowModality(Qt::WindowModal);
-        panel->setWindowTitle(localized(kSendDebuggingInfoTitle));
-        auto* layout = new QVBoxLayout(panel);
-        auto* text = new QLabel(localized(kSendDebuggingInfoMsg), panel);
-        text->setWordWrap(true);
-        layout->addWidget(text);
-        auto* buttons = new QDialogButtonBox(panel);
-        QPushButton* mail = buttons->addButton(localized(kSendWithMail), QDialogButtonBox::ActionRole);
-        mail->setObjectName(QStringLiteral("sendWithMail"));
-        QPushButton* folder = buttons->addButton(localized(kShowReportFolder), QDialogButtonBox::ActionRole);
-        folder->setObjectName(QStringLiteral("tellFinderToShow"));
-        QPushButton* ok = buttons->addButton(localized(kOK), QDialogButtonBox::AcceptRole);
-        ok->setObjectName(QStringLiteral("sendMailOK"));
-        ok->setDefault(true);
-        layout->addWidget(buttons);
-        // Without a mail program the folder is shown, to attach the report by hand.
-        connect(mail, &QPushButton::clicked, panel, [] {
-            if (!QVSendLogFileReport(1))
-                QVSendLogFileReport(0);
-        });
-        connect(folder, &QPushButton::clicked, panel, [] { QVSendLogFileReport(0); });
-        connect(ok, &QPushButton::clicked, panel, [panel] { panel->done(1); });
-        sendMailSheet_ = panel;
-    }
+    if (!sendMailSheet_)
+        sendMailSheet_ = devicewindowshell::makeDebuggingPanel(window_);
     sendMailSheet_->open();
 }
 

@@ -5,6 +5,7 @@
 
 #include "devicewindow/DeviceWindowKeys.h"
 #include "devicewindow/DeviceWindowLog.h"
+#include "devicewindow/DeviceWindowMakers.h"
 #include "devicewindow/DorvantiWindow.h"
 
 #include "jobs/QVActionMachine.h"
@@ -59,6 +60,11 @@ void DeviceWindowController::close()
     showSummary();
     if (window_)
         window_->hide();
+    if (reportLostOnClose_) {
+        reportLostOnClose_ = false;
+        if (const auto& lost = devicewindowmakers::makers().connectionLost)
+            lost(lostPhoneName_);
+    }
     Q_EMIT windowClosed();
 }
 

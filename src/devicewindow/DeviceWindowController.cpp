@@ -121,6 +121,7 @@ void DeviceWindowController::loadWindow()
     sheets_ = new SheetQueue(this);
     auto* closeShortcut = new QShortcut(QKeySequence::Close, window_);
     connect(closeShortcut, &QShortcut::activated, this, [this] { windowShouldClose(); });
+    buildPhoneMenu();
     windowDidLoad();
 }
 
@@ -157,6 +158,13 @@ void DeviceWindowController::observe()
     center.addObserver(this, QLatin1String(kNotifySessionDied), nullptr, [this](const platform::Notification& n) {
         sessionDiedError(static_cast<MFDevice*>(const_cast<void*>(n.sender)));
     });
+    center.addObserver(this, QLatin1String(kNotifyNewSMS), nullptr, [this](const platform::Notification& n) {
+        showSMSStatus(static_cast<MFDevice*>(const_cast<void*>(n.sender)), n.userInfo);
+    });
+    center.addObserver(this, QLatin1String(kNotifySyncTooManyItems), nullptr,
+                       [this](const platform::Notification& n) { syncTooManyItems(n.userInfo); });
+    center.addObserver(this, QLatin1String(kNotifySyncFailedDeleteItems), nullptr,
+                       [this](const platform::Notification& n) { syncFailedItems(n.userInfo); });
     // A phone came or went: a history window's restore pop-up lists anew.
     center.addObserver(this, QLatin1String(kNotifyConnectionChanged), nullptr, [this](const platform::Notification&) {
         if (centers_)
@@ -231,9 +239,15 @@ bool DeviceWindowController::connectDeviceNr(int number)
         connected = bluetooth == 0;
     }
     if (!connected) {
-        // The pairing-stale sheet (-444) comes with the sheets; until then
-        // it reads like any other failure.
-        displayErrorText(0, QLatin1String(kConnectFailedTitle), QLatin1String(kConnectFailedText));
+        if (bluetooth == kPairingStaleStatus) {
+            QVariantMap stale;
+            stale.insert(QLatin1String(kPairName), entry->value(deviceentry::kDeviceName));
+            if (entry->contains(deviceentry::kBTAddress))
+                stale.insert(QLatin1String(kPairAddress), entry->value(deviceentry::kBTAddress));
+            displayPairingStale(stale);
+        } else {
+            displayErrorText(0, QLatin1String(kConnectFailedTitle), QLatin1String(kConnectFailedText));
+        }
         overlay_->doStayedShowBusyOverlay(false, 100, nullptr);
         overlay_->closeOverlayNow();
         return false;
@@ -265,6 +279,7 @@ void DeviceWindowController::setMFDevice(MFDevice* device, const QString& stateI
         centers_->deviceChanged(device);
     if (device)
         actionMaster();
+    validateMenus();
     if (device && device->isHistory())
         platform::runloop::performOnMainThread([this] { executeStateInfo(); }, this);
 }

@@ -15,6 +15,8 @@
 #include "widgets/TarnexAlertSheet.h"
 
 #include <QDialog>
+#include <QMenu>
+#include <QMessageBox>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -62,6 +64,7 @@ public:
     static constexpr int kMaxStorageSerial = 15;
     static constexpr int kNoSerialError = 55;
     static constexpr int kBluetoothError = 54;
+    static constexpr int kPairingStaleStatus = -444;
 
     // host may be null (every question answers no); the window is made from
     // the interface file "BrowserWindow".
@@ -177,11 +180,74 @@ public:
     QPushButton* errorPanelSecondButton() const { return errorBTDoThatNow_; }
     static QString explanation(int number);
 
+    // Warnings and questions (window-modal, one sheet at a time).
+    static constexpr double kReopenWizardDelay = 0.12;
+    static constexpr double kSyncResultDelay = 1.0;
+    static constexpr double kUpdateBackgroundDelay = 0.12;
+    // The pairing of entry {"name", "address"} is stale: the wizard opens
+    // again after the sheet.
+    void displayPairingStale(const QVariantMap& entry);
+    void displayTooManyItems(const QVariantMap& userInfo);
+    void displayFailedItems(const QVariantMap& userInfo);
+    // Questions run modally; true for the default button.
+    bool askSendManyFiles(int count);
+    bool askDelete();
+    bool askOverwrite();
+    // The question box of the running ask (for its checks), else null.
+    QMessageBox* runningQuestion() const { return question_; }
+
     // Notifications.
     void batteryStateLevel(MFDevice* device);
     void notifyDeviceDirtyChanged(MFDevice* device);
     void syncEngineActive(const QVariantMap& userInfo);
     void sessionDiedError(MFDevice* device);
+    void didEndSessionDiedErrorSheet();
+    void showSMSStatus(MFDevice* device, const QVariantMap& userInfo);
+    void showNewSMSFromStatus(const QVariant& message);
+    void syncTooManyItems(const QVariantMap& userInfo);
+    void syncFailedItems(const QVariantMap& userInfo);
+    // Redraws the current center and the window background.
+    void doUpdateBackGround();
+
+    // The Phone menu: its actions by name ("deviceInspector:", …) and their
+    // validation. An item's tag is a device-list index, or -1 for this
+    // window's phone.
+    struct MenuState {
+        bool enabled = false;
+        bool checked = false;
+    };
+    MenuState validateMenuItem(const QString& action, int tag = -1) const;
+    QMenu* phoneMenu() const { return phoneMenu_; }
+    QAction* menuAction(const QString& action) const;
+    void validateMenus();
+    void deviceInspector(int tag);
+    bool isAutoConnectOn(int tag) const;
+    void autoConnectOff(int tag);
+    void breakBackgroundScanning();
+    void backupDeviceNow();
+    void phoneSettings();
+    void sendDebuggingInfo();
+    QString createLogFiles(bool includeSyncML);
+    void toggleSyncMLAllowed(bool checked);
+    bool sendWithMail();
+    bool sendWithEntourage();
+    bool tellFinderToShow();
+    void sendMailOK();
+    QDialog* sendMailSheet() const { return sendMailSheet_; }
+    QDialog* prefsSheet() const { return prefsSheet_; }
+
+    // Helpers.
+    static bool deviceHasHistory(const QVariantMap& entry);
+    static bool isAllowedFileForMobile(const QString& path);
+    static QString removeBadChars(const QString& text);
+
+    // The phone's RFCOMM channels from its last SDP query, as the Bluetooth
+    // layer reads them (platform::kNoRfcommChannel: none).
+    int getDialupChannel() const;
+    int getObexPushChannel() const;
+    int getSyncMLChannel() const;
+    int getFileTransferChannel() const;
+    int getPCSuiteChannel() const;
 
     // The teach-in hand-over (the teach-in sheet comes later).
     void showTeachIn();
@@ -225,6 +291,12 @@ private:
     QString localized(const char* key) const;
     void finishClose();
     void showQueueInCurrentCenter();
+    void buildPhoneMenu();
+    bool ask(const char* textKey, const QString& text, const char* defaultKey, const char* windowTitleKey);
+    void beginInformationalSheet(const QString& title, const QString& text, const QString& button,
+                                 std::function<void(int)> didEnd);
+    QVariantMap entryForTag(int tag) const;
+    int rfcommChannel(int service) const;
 
     DeviceWindowHost* host_ = nullptr;
     std::unique_ptr<DeviceWindowHost> noHost_;
@@ -242,6 +314,10 @@ private:
     QPointer<QDialog> closeDialog_;
     QPointer<QProgressBar> idleClose_;
     QPointer<TarnexAlertSheet> alertSheet_;
+    QPointer<QMessageBox> question_;
+    QPointer<QMenu> phoneMenu_;
+    QPointer<QDialog> sendMailSheet_;
+    QPointer<QDialog> prefsSheet_;
     std::unique_ptr<BusyOverlayController> overlay_;
     QPointer<SheetQueue> sheets_;
     QPointer<ActionMasterHdlr> actionMasterHdlr_;
@@ -260,5 +336,8 @@ private:
     bool forceCloseWithoutWaitForBackup_ = false;
     bool disableBackgroundActions_ = false;
     bool sessionDidDied_ = false;
+    // A died session's window tells the main window when it has closed.
+    bool reportLostOnClose_ = false;
+    QString lostPhoneName_;
     bool closing_ = false;
 };

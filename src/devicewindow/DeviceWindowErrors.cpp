@@ -12,6 +12,7 @@
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
 #include "platform/RunLoop.h"
+#include "platform/gui/Animation.h"
 #include "widgets/TarnexAlertSheet.h"
 
 #include <QApplication>
@@ -51,13 +52,16 @@ void DeviceWindowController::beginAlertSheet(const QString& title, const QString
                                    didEnd(code);
                                ended();
                            });
+        // The text can be selected and copied (an error number to a search).
+        if (QLabel* text = alertSheet_->messageLabel())
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     });
 }
 
 void DeviceWindowController::displayErrorText(int kind, const QString& titleKey, const QString& textKey)
 {
     overlay_->doCloseBusyOverlayImmediatly();
-    QApplication::beep();
+    platform::gui::beep();
     const QString title = titleKey.isNull() ? platform::bundle::applicationName() : platform::localizedString(titleKey);
     beginAlertSheet(title, platform::localizedString(textKey), localized(kOK), QString(), {});
     if (alertSheet_ && alertSheet_->isVisible()) {
@@ -106,6 +110,7 @@ void DeviceWindowController::showErrorPanel(int number, const QString& message, 
         errorBTText_ = new QLabel(errorBTSheet_);
         errorBTText_->setObjectName(QStringLiteral("errorBTText"));
         errorBTText_->setWordWrap(true);
+        errorBTText_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         layout->addWidget(errorBTText_);
         auto* row = new QHBoxLayout;
         errorBTDoThatNow_ = new QPushButton(localized(kBluetoothSetup), errorBTSheet_);
@@ -129,7 +134,7 @@ void DeviceWindowController::showErrorPanel(int number, const QString& message, 
         errorBTText_->setText(message);
         // The second button starts the desktop's Bluetooth setup.
         errorBTDoThatNow_->setVisible(bluetoothSetup);
-        QApplication::beep();
+        platform::gui::beep();
         connect(
             errorBTSheet_, &QDialog::finished, this, [ended](int) { ended(); }, Qt::SingleShotConnection);
         errorBTSheet_->open();
@@ -164,39 +169,6 @@ void DeviceWindowController::batteryStateLevel(MFDevice* device)
         return;
     }
     window_->setBatteryLevel(device->lastBatteryValue(), device->batteryIsPowerPluged());
-}
-
-void DeviceWindowController::notifyDeviceDirtyChanged(MFDevice* device)
-{
-    if (!device || device != mfDevice_ || !window_)
-        return;
-    // The organizer archive's dirty state comes with the archive.
-    window_->setWindowModified(false);
-}
-
-void DeviceWindowController::syncEngineActive(const QVariantMap& userInfo)
-{
-    const QVariant active = userInfo.value(QLatin1String(kActiveKey));
-    if (!active.isValid() || !backgroundBusyIndicator_)
-        return;
-    backgroundBusyIndicator_->setVisible(active.toBool());
-}
-
-void DeviceWindowController::sessionDiedError(MFDevice* device)
-{
-    if (!device || device != mfDevice_)
-        return;
-    sessionDidDied_ = true;
-    beginAlertSheet(localized(kErrorMsg), explanation(-21880), localized(kOK), QString(), [this](int) {
-        forceCloseWithoutWaitForBackup_ = true;
-        if (!actionJobsScheduled())
-            platform::runloop::performOnMainThread([this] { windowShouldClose(); }, this);
-        else
-            doProceedSafeClose();
-        platform::runloop::performAfterDelay(
-            this, QStringLiteral("newDocument"), 1.0, [this] { host_->newDocument(); }, this);
-    });
-    QApplication::beep();
 }
 
 // The teach-in hand-over.

@@ -69,4 +69,77 @@ inline constexpr const char* kConnectFailedTitle = "60";
 inline constexpr const char* kConnectFailedText = "56";
 inline constexpr const char* kNotifyMarkReadChanged = "OrganizerMarkReadChangedNotify";
 
+// Sheets, questions and status handlers.
+inline constexpr const char* kPairErrTitle = "PairErrTitle";
+inline constexpr const char* kPairErrMsg = "PairErrMsg";
+inline constexpr const char* kPairName = "name";
+inline constexpr const char* kPairAddress = "address";
+inline constexpr const char* kUnfinishedSync = "Unfinished_Synchonisation";
+inline constexpr const char* kMissingItemsText = "Missing_Items";
+inline constexpr const char* kFailedItemsText = "Failed_Items";
+inline constexpr const char* kMissingItemsKey = "missingItems";
+inline constexpr const char* kFailedItemsKey = "failedItems";
+inline constexpr const char* kWarning = "Warning";
+inline constexpr const char* kSendMsg = "SendMsg";
+inline constexpr const char* kSend = "Send";
+inline constexpr const char* kDeleteWarning = "DeleteWarning";
+inline constexpr const char* kDelete = "Delete";
+inline constexpr const char* kDeletingFiles = "DeletingFiles";
+inline constexpr const char* kOverwriteMsg = "OverwriteMsg";
+inline constexpr const char* kOverwrite = "Overwrite";
+inline constexpr const char* kSMSNumberKey = "Number";
+inline constexpr const char* kSMSTextKey = "Text";
+inline constexpr const char* kSMSShowInfoPanel = "Common.SMS_ShowInfoPanel";
+inline constexpr const char* kSMSImageKey = "SMSImageKey";
+inline constexpr const char* kSMSAddrLabelKey = "SMSAddrLabelKey";
+inline constexpr const char* kSMSMsgTextKey = "SMSMsgTextKey";
+inline constexpr const char* kSMSMsgWindowKey = "SMSMsgWindowKey";
+inline constexpr const char* kSMSMsgDragKey = "SMSMsgDragKey";
+inline constexpr const char* kLastOrganizerView = "Organizer.LastOrganizerView";
+inline constexpr const char* kSMSView = "SMS";
+inline constexpr const char* kConnectionLostFormat = "The connection to %@ was lost.";
+
+// The Phone menu.
+inline constexpr const char* kPhoneMenu = "PhoneMenu";
+inline constexpr const char* kMenuInspector = "MenuInspector";
+inline constexpr const char* kMenuBackupNow = "MenuBackupNow";
+inline constexpr const char* kMenuPhoneSettings = "MenuPhoneSettings";
+inline constexpr const char* kMenuStopScan = "MenuStopScan";
+inline constexpr const char* kMenuAutoConnect = "MenuAutoConnect";
+inline constexpr const char* kMenuDebugging = "MenuDebugging";
+inline constexpr const char* kMenuCenters = "MenuCenters";
+inline constexpr const char* kMenuConnectionCenter = "MenuConnectionCenter";
+inline constexpr const char* kMenuFiles = "MenuFiles";
+inline constexpr const char* kMenuOrganizer = "MenuOrganizer";
+inline constexpr const char* kMenuMedia = "MenuMedia";
+inline constexpr const char* kMenuTimeTunnel = "MenuTimeTunnel";
+inline constexpr const char* kAppDamaged = "Dorvanti application damaged";
+inline constexpr const char* kNoEntryForPhone = "There is no entry for requested phone!";
+inline constexpr const char* kBackScannTtl = "BackScannTtl";
+inline constexpr const char* kBackScannMsg = "BackScannMsg";
+inline constexpr const char* kContinue = "Continue";
+inline constexpr const char* kSyncMLLog = "SyncML";
+inline constexpr const char* kMirrorsFolder = "Mirrors";
+inline constexpr const char* kHistoryFolder = "History";
+inline constexpr const char* kOtherDataFolder = "Other Data";
+inline constexpr const char* kXmlDataFile = "~/xmldata.hex";
+
+// Menu actions, by the names of their selectors.
+inline constexpr const char* kActDeviceInspector = "deviceInspector:";
+inline constexpr const char* kActDeleteDevice = "deleteDevice:";
+inline constexpr const char* kActDeviceOptions = "deviceOptions:";
+inline constexpr const char* kActSwitchToCenter = "switchToCenter:";
+inline constexpr const char* kActDeviceHistory = "deviceHistory:";
+inline constexpr const char* kActSwitchRequireDevice = "switchToCenterRequireDevice:";
+inline constexpr const char* kActConnectionCenter = "switchTo_ConnectionCenter:";
+inline constexpr const char* kActMobileFinder = "switchTo_MobileFinder:";
+inline constexpr const char* kActOrganizer = "switchTo_Organizer:";
+inline constexpr const char* kActMediaCenter = "switchTo_MediaCenter:";
+inline constexpr const char* kActTimeTunnel = "switchTo_TimeTunnel:";
+inline constexpr const char* kActBreakScanning = "breakBackgroundScanning:";
+inline constexpr const char* kActBackupNow = "backupDeviceNow:";
+inline constexpr const char* kActPhoneSettings = "phoneSettings:";
+inline constexpr const char* kActSendDebugging = "sendDebuggingInfo:";
+inline constexpr const char* kActAutoConnectOff = "autoConnectOff:";
+
 } // namespace devicewindowkeys

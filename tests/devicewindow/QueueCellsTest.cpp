@@ -10,6 +10,7 @@
 #include "platform/gui/TestArtifacts.h"
 #include "widgets/ProgressCycle.h"
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QProgressBar>

@@ -1,6 +1,7 @@
 #include "app/AppController.h"
 #include "app/AppKeys.h"
 #include "app/DZDocumentController.h"
+#include "app/DeviceWindowShell.h"
 #include "app/DocumentServices.h"
 #include "app/GuiGapWatch.h"
 #include "app/MainWindow.h"
@@ -61,6 +62,7 @@ int main(int argc, char** argv)
     simulatedusb::installFromEnvironment();
     programmakers::install();
     organizerhost::install();
+    devicewindowshell::install();
 
     // The device database's key derivation is a one-time cost: paid before
     // the first window shows, not in the middle of a phone's connect.

@@ -1,0 +1,89 @@
+#include "formats/WbxmlConverter.h"
+
+#include <wbxml/wbxml.h>
+#include <wbxml/wbxml_conv.h>
+#include <wbxml/wbxml_errors.h>
+
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+bool wbxmlFailed(WBXMLError result, QString* error)
+{
+    if (result == WBXML_OK)
+        return false;
+    if (error)
+        *error = QString::fromUtf8(reinterpret_cast<const char*>(wbxml_errors_string(result)));
+    return true;
+}
+
+// Takes over a buffer the library allocated.
+QByteArray wbxmlTakeBuffer(WB_UTINY* data, WB_ULONG length)
+{
+    QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(length));
+    std::free(data);
+    return bytes;
+}
+
+} // namespace
+
+std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString* error)
+{
+    if (wbxml.isEmpty() || quint64(wbxml.size()) > std::numeric_limits<WB_ULONG>::max()) {
+        if (error)
+            *error = QStringLiteral("empty or oversized WBXML buffer");
+        return std::nullopt;
+    }
+    WBXMLConvWBXML2XML* conv = nullptr;
+    if (wbxmlFailed(wbxml_conv_wbxml2xml_create(&conv), error))
+        return std::nullopt;
+    wbxml_conv_wbxml2xml_set_gen_type(conv, WBXML_GEN_XML_COMPACT);
+    wbxml_conv_wbxml2xml_set_charset(conv, WBXML_CHARSET_UTF_8);
+    // The library reads the buffer only; it takes no const pointer.
+    QByteArray input = wbxml;
+    WB_UTINY* xml = nullptr;
+    WB_ULONG length = 0;
+    const WBXMLError result = wbxml_conv_wbxml2xml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()),
+                                                       static_cast<WB_ULONG>(input.size()), &xml, &length);
+    wbxml_conv_wbxml2xml_destroy(conv);
+    if (wbxmlFailed(result, error)) {
+        std::free(xml);
+        return std::nullopt;
+    }
+    if (!xml) {
+        if (error)
+            *error = QStringLiteral("no XML produced");
+        return std::nullopt;
+    }
+    return wbxmlTakeBuffer(xml, length);
+}
+
+std::optional<QByteArray> WbxmlConverter::toWbxml(const QByteArray& xml, QString* error)
+{
+    if (xml.isEmpty() || quint64(xml.size()) > std::numeric_limits<WB_ULONG>::max()) {
+        if (error)
+            *error = QStringLiteral("empty or oversized XML buffer");
+        return std::nullopt;
+    }
+    WBXMLConvXML2WBXML* conv = nullptr;
+    if (wbxmlFailed(wbxml_conv_xml2wbxml_create(&conv), error))
+        return std::nullopt;
+    wbxml_conv_xml2wbxml_set_version(conv, WBXML_VERSION_12);
+    QByteArray input = xml;
+    WB_UTINY* wbxml = nullptr;
+    WB_ULONG length = 0;
+    const WBXMLError result = wbxml_conv_xml2wbxml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()),
+                                                       static_cast<WB_ULONG>(input.size()), &wbxml, &length);
+    wbxml_conv_xml2wbxml_destroy(conv);
+    if (wbxmlFailed(result, error)) {
+        std::free(wbxml);
+        return std::nullopt;
+    }
+    if (!wbxml) {
+        if (error)
+            *error = QStringLiteral("no WBXML produced");
+        return std::nullopt;
+    }
+    return wbxmlTakeBuffer(wbxml, length);
+}
