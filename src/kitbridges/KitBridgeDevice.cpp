@@ -1,6 +1,7 @@
 #include "kitbridges/KitBridgeDevice.h"
 
 #include "device/MFDeviceInfo.h"
+#include "kitbridges/KitBridgesLog.h"
 #include "links/MFDeviceLinkOwner.h"
 
 namespace kitbridge {
@@ -27,6 +28,15 @@ QString familyOf(const MFDeviceLinkOwner* device, int index)
 bool isLgFamily(const QString& family)
 {
     return family.startsWith(QLatin1String("lg"));
+}
+
+bool reportMissingKit(const MFDeviceLinkOwner* device, const QString& bridgeName, const char* call)
+{
+    if (kitLinkOf(device).served)
+        return false;
+    MMConnLog(QStringLiteral("[%1 %2] no kit for the connection type \"%3\"")
+                  .arg(bridgeName, QLatin1String(call), device ? device->connType() : QString()));
+    return true;
 }
 
 } // namespace kitbridge

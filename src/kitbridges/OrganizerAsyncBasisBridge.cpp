@@ -8,10 +8,7 @@
 OrganizerAsyncBasisBridge::~OrganizerAsyncBasisBridge()
 {
     platform::runloop::cancelPreviousPerformRequests(this);
-    if (!_smsKit)
-        return;
-    _smsKit->setCallback(nullptr);
-    platform::runloop::performOnMainThread([kit = std::move(_smsKit)]() mutable { kit.reset(); });
+    kitbridge::releaseKit(_smsKit);
 }
 
 void OrganizerAsyncBasisBridge::initBasisWithAddress(MFDeviceLinkOwner* device, const OrganizerKitMaker& makeKit)
@@ -19,34 +16,13 @@ void OrganizerAsyncBasisBridge::initBasisWithAddress(MFDeviceLinkOwner* device, 
     qCInfo(lcKitBridges).noquote() << "initBasisWithAddress:"
                                    << (device ? device->connType() : QStringLiteral("(null)"));
     _mfDevice = device;
-    if (!device)
-        return;
-    const kitbridge::KitLink link = kitbridge::kitLinkOf(device);
-    if (!link.served) {
-        MMConnLog(QStringLiteral("[%1 initBasisWithAddress] no kit for the connection type \"%2\"")
-                      .arg(className(), device->connType()));
-        return;
-    }
-    _smsKit = makeKit ? makeKit() : nullptr;
-    if (!_smsKit)
-        return;
-    _smsKit->setCallback(this);
-    if (link.bluetooth)
-        _smsKit->setAddressString(link.address);
-    else
-        _smsKit->setFilename(link.address);
-    _smsKit->setFamily(kitbridge::familyOf(device, 0));
+    _smsKit = kitbridge::makeKitFor<OrganizerBridgeKit>(device, makeKit, this, className(), "initBasisWithAddress");
 }
 
 void OrganizerAsyncBasisBridge::fullStop()
 {
     _isRunning = false;
-    if (!_smsKit)
-        return;
-    if (kitbridge::isLgFamily(kitbridge::familyOf(_mfDevice, 0)))
-        _smsKit->abortActionAsync();
-    else
-        _smsKit->fullStop();
+    kitbridge::stopKit(_smsKit.get(), _mfDevice);
 }
 
 void OrganizerAsyncBasisBridge::abortAction()

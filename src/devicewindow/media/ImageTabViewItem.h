@@ -34,7 +34,7 @@ public:
     static inline const QString kMusic = QStringLiteral("Music");
     static inline const QString kPhotoVideo = QStringLiteral("PhotoVideo");
     static inline const QString kRingtone = QStringLiteral("Ringtone");
-    static inline const QString kDeleteWarning = QStringLiteral("DeleteWarning");
+    static inline const QString kDeleteWarning = QStringLiteral("DeleteMediaTitle");
 
     ImageTabViewItem(const QString& kind, MediaCenterMain* center, QWidget* parent = nullptr);
     ~ImageTabViewItem() override;
