@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 using namespace devicewindowkeys;
@@ -116,20 +117,28 @@ bool DeviceWindowController::ask(const char* textKey, const QString& text, const
     if (!window_ || question_)
         return false;
     platform::gui::beep();
-    QMessageBox box(QMessageBox::Warning, localized(windowTitleKey), localized(kWarning), QMessageBox::NoButton,
-                    window_);
-    box.setObjectName(QStringLiteral("question"));
-    box.setWindowModality(Qt::WindowModal);
-    box.setInformativeText(text);
-    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    QPushButton* yes = box.addButton(localized(defaultKey), QMessageBox::AcceptRole);
-    QPushButton* no = box.addButton(localized(kCancel), QMessageBox::RejectRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    question_ = &box;
-    box.exec();
+    // The window (and the box with it) can go while the box runs its own
+    // event loop, when the session dies meanwhile: nothing is touched after.
+    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Warning, localized(windowTitleKey), localized(kWarning),
+                                                QMessageBox::NoButton, window_);
+    box->setAttribute(Qt::WA_DeleteOnClose, false);
+    box->setObjectName(QStringLiteral("question"));
+    box->setWindowModality(Qt::WindowModal);
+    box->setInformativeText(text);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QPushButton* yes = box->addButton(localized(defaultKey), QMessageBox::AcceptRole);
+    QPushButton* no = box->addButton(localized(kCancel), QMessageBox::RejectRole);
+    box->setDefaultButton(yes);
+    box->setEscapeButton(no);
+    QPointer<DeviceWindowController> self(this);
+    question_ = box;
+    box->exec();
+    if (!self || !box)
+        return false;
     question_ = nullptr;
-    return box.clickedButton() == yes;
+    const bool answeredYes = box->clickedButton() == yes;
+    delete box;
+    return answeredYes;
 }
 
 bool DeviceWindowController::askSendManyFiles(int count)

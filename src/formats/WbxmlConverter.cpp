@@ -26,11 +26,16 @@ QByteArray wbxmlTakeBuffer(WB_UTINY* data, WB_ULONG length)
     return bytes;
 }
 
+// A SyncML message is a few hundred kilobytes at most; string-table
+// references can make the text many times its coded size.
+constexpr qsizetype kMaxWbxmlInput = 4 * 1024 * 1024;
+constexpr WB_ULONG kMaxXmlOutput = 64 * 1024 * 1024;
+
 } // namespace
 
 std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString* error)
 {
-    if (wbxml.isEmpty() || quint64(wbxml.size()) > std::numeric_limits<WB_ULONG>::max()) {
+    if (wbxml.isEmpty() || wbxml.size() > kMaxWbxmlInput) {
         if (error)
             *error = QStringLiteral("empty or oversized WBXML buffer");
         return std::nullopt;
@@ -49,6 +54,12 @@ std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString
     wbxml_conv_wbxml2xml_destroy(conv);
     if (wbxmlFailed(result, error)) {
         std::free(xml);
+        return std::nullopt;
+    }
+    if (xml && length > kMaxXmlOutput) {
+        std::free(xml);
+        if (error)
+            *error = QStringLiteral("the WBXML message expands beyond %1 bytes").arg(kMaxXmlOutput);
         return std::nullopt;
     }
     if (!xml) {

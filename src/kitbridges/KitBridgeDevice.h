@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cmath>
 #include <memory>
 
 class MFDeviceLinkOwner;
@@ -22,6 +23,15 @@ KitLink kitLinkOf(const MFDeviceLinkOwner* device);
 // The device settings' SMS family (index 0) or organizer family (index 1).
 QString familyOf(const MFDeviceLinkOwner* device, int index);
 bool isLgFamily(const QString& family);
+// A percentage the kit reported, truncated as the windows show it; a value
+// that is no number counts as 0, and it stays within 0 to 100.
+inline int truncatedPercent(float percent)
+{
+    if (!std::isfinite(percent) || percent <= 0.0f)
+        return 0;
+    return percent >= 100.0f ? 100 : int(percent);
+}
+
 // Logs the missing kit under the bridge's name; true when the phone's
 // connection has none.
 bool reportMissingKit(const MFDeviceLinkOwner* device, const QString& bridgeName, const char* call);

@@ -96,7 +96,7 @@ void OrganizerAsyncBridge::percent(float offset, float prozDone, float span)
     if (!_notifier || !_awaitingFinal)
         return;
     const float phase = _isInWritingPhase ? 50.0f : 0.0f;
-    _notifier->displayPercent(int(phase + offset + prozDone * span));
+    _notifier->displayPercent(kitbridge::truncatedPercent(phase + offset + prozDone * span));
 }
 
 void OrganizerAsyncBridge::finalCallback()

@@ -1,5 +1,7 @@
 #include "kitbridges/SMSAsyncBridge.h"
 
+#include "kitbridges/KitBridgeDevice.h"
+
 #include "kitbridges/KitBridgesLog.h"
 #include "kitbridges/SMSAsyncReceiver.h"
 #include "syncmodel/SmsRecords.h"
@@ -101,7 +103,7 @@ void SMSAsyncBridge::smsKitReadingBoxData(QVSmsKitAsync*, const QVariantList& li
 void SMSAsyncBridge::smsKitReadingProgress(QVSmsKitAsync*, float percent)
 {
     if (_notifier)
-        _notifier->displayPercent(int(percent));
+        _notifier->displayPercent(kitbridge::truncatedPercent(percent));
 }
 
 void SMSAsyncBridge::smsKitReadingFinished(QVSmsKitAsync*, int errorCode)

@@ -3,6 +3,8 @@
 #include "kitbridges/KitBridgesLog.h"
 #include "kitbridges/SMSAsyncDeleteMsg.h"
 
+#include <algorithm>
+
 std::shared_ptr<SMSAsyncDeleter> SMSAsyncDeleter::smsDeleterWithAdress(MFDeviceLinkOwner* device,
                                                                        SMSAsyncDeleteMsg* notifier,
                                                                        const SmsKitMaker& makeKit)
@@ -43,7 +45,7 @@ void SMSAsyncDeleter::smsKitMessageDeleted(QVSmsKitAsync*, const QVariantMap& me
     ++_curCount;
     if (_notifier)
         _notifier->smsMessageDeleted(this, message, _boxName,
-                                     _msgCount > 0 ? float(_curCount) / float(_msgCount) : 1.0f);
+                                     _msgCount > 0 ? std::min(1.0f, float(_curCount) / float(_msgCount)) : 1.0f);
 }
 
 void SMSAsyncDeleter::smsKitMessageDeletingFinished(QVSmsKitAsync*, int errorCode)

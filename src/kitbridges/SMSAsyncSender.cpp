@@ -3,6 +3,8 @@
 #include "kitbridges/KitBridgesLog.h"
 #include "kitbridges/SMSAsyncSenderMsg.h"
 
+#include <algorithm>
+
 std::shared_ptr<SMSAsyncSender> SMSAsyncSender::smsSenderWithAdress(MFDeviceLinkOwner* device,
                                                                     SMSAsyncSenderMsg* notifier,
                                                                     const SmsKitMaker& makeKit)
@@ -45,7 +47,7 @@ void SMSAsyncSender::smsKitMessagePartSent(QVSmsKitAsync*)
     const auto alive = keepAlive();
     ++_curCount;
     if (_notifier)
-        _notifier->smsMessagePartSent(this, _partCount > 0 ? float(_curCount) / float(_partCount) : 1.0f);
+        _notifier->smsMessagePartSent(this, _partCount > 0 ? std::min(1.0f, float(_curCount) / float(_partCount)) : 1.0f);
 }
 
 void SMSAsyncSender::smsKitSendTextMessageFinished(QVSmsKitAsync*, int errorCode)

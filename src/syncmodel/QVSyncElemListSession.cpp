@@ -237,6 +237,9 @@ bool QVSyncElemList::mergeSlow(const QVariantList& items, const QString& protoco
             QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: a sync info entry without \"SourceURI\" skipped"));
             continue;
         }
+        // The phone still holds this entry even where its text cannot be read:
+        // the item it stands for is not gone, and must not be trashed.
+        noted.insert(uriValue.toString());
         const QVariant text = entry.value(kSessionVXData);
         if (!sessionHasText(text))
             continue;
@@ -244,7 +247,6 @@ bool QVSyncElemList::mergeSlow(const QVariantList& items, const QString& protoco
         if (!elem)
             continue;
         elem->setProperty(_property);
-        noted.insert(uriValue.toString());
         delivered.push_back(std::move(elem));
     }
     const bool engine = usesEngineForChanges();

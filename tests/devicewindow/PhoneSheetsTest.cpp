@@ -39,7 +39,8 @@ struct SheetsFixture {
     }
     ~SheetsFixture()
     {
-        controller->setMFDevice(nullptr);
+        if (controller)
+            controller->setMFDevice(nullptr);
         platform::gui::setBeepHandler({});
         devicewindowmakers::makers() = {};
     }
@@ -194,6 +195,19 @@ TEST(DeviceWindowSheets, QuestionsAnswerYesOnlyForTheirDefaultButton)
             EXPECT_EQ(seenTitle, QLatin1String(c.windowTitle));
         }
     }
+}
+
+TEST(DeviceWindowSheets, AQuestionWhoseWindowGoesMeanwhileAnswersNo)
+{
+    SheetsFixture f;
+    // The session dies while the question runs: the controller closes, and
+    // its window and the box go with it.
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(f.controller->runningQuestion(), nullptr);
+        f.controller.reset();
+    });
+    DeviceWindowController* asking = f.controller.get();
+    EXPECT_FALSE(asking->askDelete());
 }
 
 TEST(DeviceWindowSheets, SMSPanelOpensOnlyForThisPhoneWithNumberAndText)

@@ -45,6 +45,7 @@ TEST(WbxmlConverter, BuffersThatDoNotDecodeAnswerNothingWithAReason)
         whole.left(whole.size() / 2),           // cut inside a string
         QByteArray("\x03\x9f\x53\x6a\x7f\xff\xff\xff\xff", 9), // string table longer than the buffer
         QByteArray("not wbxml at all"),
+        whole + QByteArray(5 * 1024 * 1024, '\0'), // beyond what a message can be: not read
     };
     for (const QByteArray& bytes : cases) {
         QString error;

@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace bridgetest;
 
 namespace {
@@ -64,13 +66,16 @@ TEST_F(SmsBridgesTest, AReadOfEmptyBoxesGivesTheFourPhoneBoxes)
     EXPECT_EQ(state->calls, (QStringList{"setCallback", "setFilename:/dev/ttyACM0", "setFamily:motorola"}));
     ASSERT_EQ(bridge->startReading(), 0);
     kitCallback()->smsKitReadingProgress(nullptr, 5.9f);
+    // What the phone reports is shown within 0 to 100.
+    kitCallback()->smsKitReadingProgress(nullptr, std::nanf(""));
+    kitCallback()->smsKitReadingProgress(nullptr, 1e30f);
     kitCallback()->smsKitReadingFinished(nullptr, 0);
 
     EXPECT_EQ(recordField(bridge->msgList(), "name"), (QStringList{"inbox", "sent", "draft", "trash"}));
     EXPECT_EQ(recordField(bridge->msgList(), "_BoxIsLocal_"), (QStringList{"1", "2", "3", "4"}));
     EXPECT_EQ(recordField(bridge->msgList(), "Date"),
               (QStringList{"NO-DATE-inbox-0001", "NO-DATE-sent-0002", "NO-DATE-draft-0003", "NO-DATE-trash-0004"}));
-    EXPECT_EQ(receiver.events, (QStringList{"percent:5", "progress:100", "received:0"}));
+    EXPECT_EQ(receiver.events, (QStringList{"percent:5", "percent:0", "percent:100", "progress:100", "received:0"}));
     EXPECT_EQ(state->calls.last(), QStringLiteral("fullStop"));
     EXPECT_TRUE(namedLogText("Conn").contains(QStringLiteral("[SMSAsyncBridge smsKitReadingFinished] returns 0")));
     EXPECT_TRUE(namedLogText("XT").contains(QStringLiteral("smsKitReadingFinished (0): \n")));

@@ -110,6 +110,18 @@ TEST_F(ItemSessionTest, SlowMergeTrashesWhatThePhoneNoLongerHas)
     EXPECT_EQ(uris(), (QStringList{"1", "T-0", "T-5"}));
 }
 
+TEST_F(ItemSessionTest, SlowMergeKeepsItemsWhoseEntriesCameWithoutReadableText)
+{
+    onPhone(QStringLiteral("1"), QStringLiteral("Ann"));
+    onPhone(QStringLiteral("2"), QStringLiteral("Bob"));
+    // The phone still holds 1 and 2; it sent 2 without text it can give.
+    ASSERT_TRUE(list.processSyncInfo(syncInfo({entry(QStringLiteral("1"), vcard(QStringLiteral("Ann"))),
+                                               entry(QStringLiteral("2"), QString())}),
+                                     false));
+    EXPECT_EQ(uris(), (QStringList{"1", "2"}));
+    EXPECT_TRUE(trash.put.empty());
+}
+
 TEST_F(ItemSessionTest, RefusedItemsAreReportedAsFullOrAsErrors)
 {
     onPhone(QStringLiteral("1"), QStringLiteral("Ann"));

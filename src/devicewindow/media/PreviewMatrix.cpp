@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDrag>
+#include <QPointer>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMediaPlayer>
@@ -605,17 +606,26 @@ void PreviewMatrix::startDragOfSelection(int index)
     if (MFDevice* device = getMFDevice())
         if (auto* gui = dynamic_cast<DZDataGUINotificator*>(device->dataGUIManager()))
             block = gui->autblock();
-    QDrag drag(this);
-    drag.setMimeData(mime);
+    // The drag runs its own event loop: the grid or its helper may go
+    // meanwhile, and nothing is touched after that.
+    QPointer<PreviewMatrix> self(this);
+    QPointer<FileDragAndDrop> dndGuard(dnd);
+    QPointer<QDrag> drag = new QDrag(this);
+    drag->setMimeData(mime);
     const QImage image = getDragImage(index >= 0 ? index : *selected_.begin(), int(copies.size()));
-    drag.setPixmap(QPixmap::fromImage(image));
-    drag.setHotSpot(QPoint(image.width() / 2, image.height() / 2));
+    drag->setPixmap(QPixmap::fromImage(image));
+    drag->setHotSpot(QPoint(image.width() / 2, image.height() / 2));
     if (matrixDragRunner())
-        matrixDragRunner()(drag);
+        matrixDragRunner()(*drag);
     else
-        drag.exec(Qt::CopyAction, Qt::CopyAction);
+        drag->exec(Qt::CopyAction, Qt::CopyAction);
     block.reset();
-    dnd->dragEnded();
+    if (!self)
+        return;
+    if (drag)
+        drag->deleteLater();
+    if (dndGuard)
+        dndGuard->dragEnded();
     update();
 }
 

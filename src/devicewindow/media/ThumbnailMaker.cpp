@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMediaPlayer>
@@ -34,8 +35,14 @@ void makePicture(const QString& path, QObject* context, Done done)
     QThreadPool::globalInstance()->start([path, guard, done = std::move(done)] {
         Thumbnail made;
         made.image = readPicture(path);
-        if (guard)
-            QMetaObject::invokeMethod(guard, [made, done] { done(made); }, Qt::QueuedConnection);
+        // The context is asked on the GUI thread only: it may go while the
+        // picture is read.
+        QMetaObject::invokeMethod(
+            qApp, [guard, made, done] {
+                if (guard)
+                    done(made);
+            },
+            Qt::QueuedConnection);
     });
 }
 

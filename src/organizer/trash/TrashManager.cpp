@@ -128,6 +128,8 @@ TrashElemPtr TrashManager::objectAtIndex(int index) const
 
 void TrashManager::setElems(const QList<TrashElemPtr>& elems)
 {
+    // A load still running would add its entries back afterwards.
+    finishLoading();
     _trashList = elems;
     markDirty();
     notifyEverybody();
@@ -150,6 +152,7 @@ void TrashManager::deleteElemsFromList(const QList<TrashElemPtr>& elems)
 
 void TrashManager::emptyTrash()
 {
+    finishLoading();
     markDirty();
     _trashList.clear();
     notifyEverybody();
