@@ -49,6 +49,7 @@ public:
     QStringList mediaFolders() const;
     // The suffixes this tab shows and takes.
     QStringList suffixFilter() const;
+    QStringList dropSuffixFilter() const override { return suffixFilter(); }
     // Lists the folders through the data manager; the grid follows the tree.
     void startListing();
     void reloadFromTree();

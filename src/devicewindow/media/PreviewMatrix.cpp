@@ -629,7 +629,16 @@ void PreviewMatrix::startDragOfSelection(int index)
     update();
 }
 
-// Dropping in.
+// Dropping in: what the tab shows (pictures and videos unless its owner
+// says otherwise).
+
+QStringList PreviewMatrix::dropFilter() const
+{
+    const QStringList own = owner_ ? owner_->dropSuffixFilter() : QStringList();
+    return own.isEmpty()
+        ? FileDragAndDrop::filterList(mediaformat::getMediaInputFormat(QLatin1String(mediaformat::kPictureVideo)))
+        : own;
+}
 
 Qt::DropAction PreviewMatrix::draggingEntered(const QMimeData* data, QObject* source, Qt::DropActions allowed)
 {
@@ -642,9 +651,7 @@ Qt::DropAction PreviewMatrix::draggingEntered(const QMimeData* data, QObject* so
     for (const QUrl& url : data->urls())
         if (url.isLocalFile())
             paths.append(url.toLocalFile());
-    const QStringList filter =
-        FileDragAndDrop::filterList(mediaformat::getMediaInputFormat(QLatin1String(mediaformat::kPictureVideo)));
-    if (!dnd->availableFiles(paths, filter))
+    if (!dnd->availableFiles(paths, dropFilter()))
         return Qt::IgnoreAction;
     drawDrag_ = true;
     update();
@@ -671,8 +678,7 @@ bool PreviewMatrix::performDragOperation(const QMimeData* data, QObject* source,
     for (const QUrl& url : data->urls())
         if (url.isLocalFile())
             paths.append(url.toLocalFile());
-    const QStringList accepted = dnd->filterFiles(
-        paths, FileDragAndDrop::filterList(mediaformat::getMediaInputFormat(QLatin1String(mediaformat::kPictureVideo))));
+    const QStringList accepted = dnd->filterFiles(paths, dropFilter());
     if (!accepted.isEmpty())
         owner_->importMediaFiles(accepted);
     return true;

@@ -91,6 +91,7 @@ public:
     // A drop enters: the action taken (none, or link), and the highlight.
     Qt::DropAction draggingEntered(const QMimeData* data, QObject* source, Qt::DropActions allowed);
     bool performDragOperation(const QMimeData* data, QObject* source, Qt::DropActions allowed);
+    QStringList dropFilter() const;
     void draggingExited();
     bool isDragHighlighted() const { return drawDrag_; }
     // Starts the drag of the selection (from the cell at index).

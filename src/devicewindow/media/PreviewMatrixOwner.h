@@ -22,6 +22,9 @@ public:
     virtual bool isHistoryDevice() const = 0;
     virtual FileDragAndDrop* getFileDragAndDrop() const = 0;
     virtual void importMediaFiles(const QStringList& files) = 0;
+    // The suffixes a drop may bring (lower case, no dot); none: pictures and
+    // videos.
+    virtual QStringList dropSuffixFilter() const { return {}; }
     // Return on a file: open it with the desktop's viewer.
     virtual void openMediaFile(const std::shared_ptr<ImageFile>& file) { (void)file; }
 };

@@ -24,12 +24,14 @@ public:
     bool isHistoryDevice() const override { return history; }
     FileDragAndDrop* getFileDragAndDrop() const override { return dnd.get(); }
     void importMediaFiles(const QStringList& files) override { imported.append(files); }
+    QStringList dropSuffixFilter() const override { return dropFilter; }
 
     std::vector<bool> previews;
     int removeCalls = 0;
     bool history = false;
     std::unique_ptr<FileDragAndDrop> dnd = std::make_unique<FileDragAndDrop>(nullptr);
     QStringList imported;
+    QStringList dropFilter;
 };
 
 // A loader that answers on a later pass of the loop, with a picture for

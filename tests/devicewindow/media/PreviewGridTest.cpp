@@ -317,4 +317,12 @@ TEST(MediaPreviewGrid, DropsTakeOnlyPicturesAndVideosAndNeverOnASnapshot)
     f.owner.imported.clear();
     EXPECT_TRUE(f.matrix.performDragOperation(&foreign, nullptr, Qt::CopyAction));
     EXPECT_TRUE(f.owner.imported.isEmpty());
+
+    // A tab of sounds takes sounds, not pictures.
+    f.owner.dropFilter = QStringList{QStringLiteral("mp3")};
+    QMimeData sounds;
+    sounds.setUrls({make("f.MP3"), make("g.jpg")});
+    EXPECT_EQ(f.matrix.draggingEntered(&mixed, nullptr, Qt::CopyAction), Qt::IgnoreAction);
+    EXPECT_TRUE(f.matrix.performDragOperation(&sounds, nullptr, Qt::CopyAction));
+    EXPECT_EQ(f.owner.imported, QStringList{desk.filePath("f.MP3")});
 }
