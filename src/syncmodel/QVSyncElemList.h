@@ -354,6 +354,8 @@ public:
                                                        QVariantMap& deviceRawData);
     std::optional<QVariantMap> processMotorolaCalendar(const QVariantMap& data, bool deleteDeviceData,
                                                        QVariantMap& deviceRawData);
+    std::optional<QVariantMap> mergeMotorolaEntries(const QVariantMap& data, bool deleteDeviceData,
+                                                    QVariantMap& deviceRawData, bool calendar);
     // Slot id -> phone dictionary, an empty one for a slot to delete.
     std::optional<QVariantMap> getMotorolaWriteData(QVariantMap& deviceRawData);
     void finishMotorolaSession(const QVariantMap& answers, int status, QVariantMap& deviceRawData);

@@ -78,65 +78,34 @@ QVSyncElemList::Elem QVSyncElemList::motoElemFromEntry(const QString& id, const 
 std::optional<QVariantMap> QVSyncElemList::processMotorolaContacts(const QVariantMap& data, bool deleteDeviceData,
                                                                    QVariantMap& deviceRawData)
 {
-    QVariantMap delivered = data;
-    if (deleteDeviceData) {
-        deviceRawData.clear();
-        for (auto it = data.cbegin(); it != data.cend(); ++it) {
-            const Elem elem = motoElemFromEntry(it.key(), it.value(), false);
-            if (!elem)
-                continue;
-            QVLOG(qvlog::kSE,
-                  QStringLiteral("-------------------\nMotoContactItem for Trash<%1>: %2")
-                      .arg(it.key(), elem->description()));
-            putToTrash(elem, false);
-            if (!_invisibleDeletion.contains(it.key()))
-                _invisibleDeletion.append(it.key());
-        }
-        delivered.clear();
-    }
-    QSet<QString> onPhone;
-    for (const auto& elem : elems())
-        if (elem->isOnDevice())
-            onPhone.insert(elem->sourceURI());
-    for (auto it = delivered.cbegin(); it != delivered.cend(); ++it) {
-        onPhone.remove(it.key());
-        if (deviceRawData.contains(it.key()) && deviceRawData.value(it.key()) == it.value())
-            continue;
-        const Elem elem = motoElemFromEntry(it.key(), it.value(), false);
-        if (!elem) {
-            QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: phone entry %1 of the wrong kind skipped").arg(it.key()));
-            continue;
-        }
-        QVLOG(qvlog::kSE,
-              QStringLiteral("-------------------\nMotoContactItem <%1>: %2").arg(it.key(), elem->description()));
-        replaceItem(elem);
-    }
-    for (const QString& gone : std::as_const(onPhone)) {
-        if (refusesPhoneChanges()) {
-            if (const Elem elem = objectForURI(gone))
-                elem->setStateToNew(freeMotorolaURI());
-        } else if (const Elem elem = objectForURI(gone)) {
-            putToTrash(elem, false);
-            if (!deleteItemBySyncML(gone))
-                removeObject(elem);
-        }
-    }
-    return finishMotorolaRead(delivered, deviceRawData);
+    return mergeMotorolaEntries(data, deleteDeviceData, deviceRawData, false);
 }
 
 std::optional<QVariantMap> QVSyncElemList::processMotorolaCalendar(const QVariantMap& data, bool deleteDeviceData,
                                                                    QVariantMap& deviceRawData)
 {
+    return mergeMotorolaEntries(data, deleteDeviceData, deviceRawData, true);
+}
+
+// Contacts and calendar entries merge alike; they differ in their converter
+// and in what the log shows of them (a calendar entry's raw form before it is
+// converted, a contact's item after).
+std::optional<QVariantMap> QVSyncElemList::mergeMotorolaEntries(const QVariantMap& data, bool deleteDeviceData,
+                                                                QVariantMap& deviceRawData, bool calendar)
+{
     QVariantMap delivered = data;
     if (deleteDeviceData) {
         deviceRawData.clear();
         for (auto it = data.cbegin(); it != data.cend(); ++it) {
-            QVLOG(qvlog::kSE,
-                  QStringLiteral("__Moto raw item for Trash<%1>: %2").arg(it.key(), motoDescribe(it.value())));
-            const Elem elem = motoElemFromEntry(it.key(), it.value(), true);
+            if (calendar)
+                QVLOG(qvlog::kSE,
+                      QStringLiteral("__Moto raw item for Trash<%1>: %2").arg(it.key(), motoDescribe(it.value())));
+            const Elem elem = motoElemFromEntry(it.key(), it.value(), calendar);
             if (!elem)
                 continue;
-            QVLOG(qvlog::kSE, QStringLiteral("__Moto vxDict for Trash <%1>: %2").arg(it.key(), elem->description()));
+            QVLOG(qvlog::kSE, calendar ? QStringLiteral("__Moto vxDict for Trash <%1>: %2").arg(it.key(), elem->description())
+                                       : QStringLiteral("-------------------\nMotoContactItem for Trash<%1>: %2")
+                                             .arg(it.key(), elem->description()));
             putToTrash(elem, false);
             if (!_invisibleDeletion.contains(it.key()))
                 _invisibleDeletion.append(it.key());
@@ -151,12 +120,16 @@ std::optional<QVariantMap> QVSyncElemList::processMotorolaCalendar(const QVarian
         onPhone.remove(it.key());
         if (deviceRawData.contains(it.key()) && deviceRawData.value(it.key()) == it.value())
             continue;
-        QVLOG(qvlog::kSE, QStringLiteral("__Moto raw item <%1>: %2").arg(it.key(), motoDescribe(it.value())));
-        const Elem elem = motoElemFromEntry(it.key(), it.value(), true);
+        if (calendar)
+            QVLOG(qvlog::kSE, QStringLiteral("__Moto raw item <%1>: %2").arg(it.key(), motoDescribe(it.value())));
+        const Elem elem = motoElemFromEntry(it.key(), it.value(), calendar);
         if (!elem) {
             QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: phone entry %1 of the wrong kind skipped").arg(it.key()));
             continue;
         }
+        if (!calendar)
+            QVLOG(qvlog::kSE,
+                  QStringLiteral("-------------------\nMotoContactItem <%1>: %2").arg(it.key(), elem->description()));
         replaceItem(elem);
     }
     for (const QString& gone : std::as_const(onPhone)) {

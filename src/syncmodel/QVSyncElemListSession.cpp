@@ -159,24 +159,38 @@ bool QVSyncElemList::processSyncInfo(const QVariantMap& syncInfo, bool isFast)
     return true;
 }
 
+namespace {
+
+// One entry of a sync info: a dictionary with a "SourceURI" text; anything
+// else from the phone is logged and skipped.
+std::optional<QVariantMap> sessionEntryWithURI(const QVariant& item)
+{
+    if (item.typeId() != QMetaType::QVariantMap) {
+        QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: a sync info entry of the wrong kind (%1) skipped")
+                              .arg(QString::fromLatin1(item.typeName())));
+        return std::nullopt;
+    }
+    QVariantMap entry = item.toMap();
+    const QVariant uriValue = entry.value(kSessionSourceURI);
+    if (uriValue.typeId() != QMetaType::QString || uriValue.toString().isEmpty()) {
+        QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: a sync info entry without \"SourceURI\" skipped"));
+        return std::nullopt;
+    }
+    return entry;
+}
+
+} // namespace
+
 bool QVSyncElemList::mergeFast(const QVariantList& items, const QString& protocol, const QString& device)
 {
     bool changed = false;
     QSet<QString> noted;
     for (const QVariant& item : items) {
-        if (item.typeId() != QMetaType::QVariantMap) {
-            QVLOG(qvlog::kSE,
-                  QStringLiteral("QVSyncElemList: a sync info entry of the wrong kind (%1) skipped")
-                      .arg(QString::fromLatin1(item.typeName())));
+        const std::optional<QVariantMap> checked = sessionEntryWithURI(item);
+        if (!checked)
             continue;
-        }
-        const QVariantMap entry = item.toMap();
-        const QVariant uriValue = entry.value(kSessionSourceURI);
-        if (uriValue.typeId() != QMetaType::QString || uriValue.toString().isEmpty()) {
-            QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: a sync info entry without \"SourceURI\" skipped"));
-            continue;
-        }
-        const QString uri = uriValue.toString();
+        const QVariantMap& entry = *checked;
+        const QString uri = entry.value(kSessionSourceURI).toString();
         const QString action = entry.value(kSessionAction).toString();
         const QVariant text = entry.value(kSessionVXData);
         Elem elem;
@@ -225,18 +239,11 @@ bool QVSyncElemList::mergeSlow(const QVariantList& items, const QString& protoco
     std::vector<Elem> delivered;
     QSet<QString> noted;
     for (const QVariant& item : items) {
-        if (item.typeId() != QMetaType::QVariantMap) {
-            QVLOG(qvlog::kSE,
-                  QStringLiteral("QVSyncElemList: a sync info entry of the wrong kind (%1) skipped")
-                      .arg(QString::fromLatin1(item.typeName())));
+        const std::optional<QVariantMap> checked = sessionEntryWithURI(item);
+        if (!checked)
             continue;
-        }
-        const QVariantMap entry = item.toMap();
+        const QVariantMap& entry = *checked;
         const QVariant uriValue = entry.value(kSessionSourceURI);
-        if (uriValue.typeId() != QMetaType::QString || uriValue.toString().isEmpty()) {
-            QVLOG(qvlog::kSE, QStringLiteral("QVSyncElemList: a sync info entry without \"SourceURI\" skipped"));
-            continue;
-        }
         // The phone still holds this entry even where its text cannot be read:
         // the item it stands for is not gone, and must not be trashed.
         noted.insert(uriValue.toString());

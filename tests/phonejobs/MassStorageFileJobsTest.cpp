@@ -15,6 +15,7 @@
 #include "../jobs/JobsTestSupport.h"
 #include "TestFiles.h"
 #include "FileTreeTestSupport.h"
+#include "SimulatedStoragePhone.h"
 #include "VirtualTime.h"
 
 #include <QDir>
@@ -59,17 +60,7 @@ protected:
         phone = dir.filePath(QStringLiteral("PHONE"));
         QDir().mkpath(phone + QStringLiteral("/Pictures"));
         writeFile(phone + QStringLiteral("/Pictures/a.jpg"), storageBytes(kPictureSize, 1));
-        registry = std::make_shared<platform::UsbRegistrySimulated>();
-        platform::UsbRegistry::setShared(registry);
-        platform::UsbDevice d;
-        d.location = QStringLiteral("1-2");
-        d.vendorId = 0x1004;
-        d.productId = 0x6000;
-        d.vendorName = QStringLiteral("LG Electronics Inc.");
-        d.productName = QStringLiteral("LG Mobile");
-        d.serialNumber = QStringLiteral("0123456789");
-        d.volumes.append({QStringLiteral("sdb1"), phone});
-        registry->addInterface(registry->addDevice(d), 0, platform::UsbRegistry::kClassMassStorage);
+        registry = testing_support::plugInStoragePhone(phone);
     }
     void TearDown() override
     {
@@ -83,13 +74,8 @@ protected:
     // withMirror: the phone's files mirror is set up (else it has none).
     void makeDevice(bool withMirror)
     {
-        MFDevice::Makers makers;
-        filejobs::install(makers);
-        makers.massStorageFTP = [](MFDevice& owner, const QVariantMap& dict) {
-            return std::make_unique<USBMassStorageConnection>(owner, dict);
-        };
-        auto dict = std::make_shared<QVariantMap>(
-            QVariantMap{{"USB.VendorID", 0x1004}, {"USB.ProductID", 0x6000}, {"Common.SerialNo", "0123456789"}});
+        const MFDevice::Makers makers = testing_support::storagePhoneMakers();
+        auto dict = testing_support::storagePhoneDict();
         const QVariantMap row{{"Dorvanti.Model", "KU990"},
                               {"Dorvanti.Manufacturer", "LG"},
                               {"Dorvanti.USB_RequiredPath_Int", "Pictures"},

@@ -26,6 +26,7 @@
 #include "platform/gui/TestArtifacts.h"
 
 #include "TestFiles.h"
+#include "SimulatedStoragePhone.h"
 #include "VirtualTime.h"
 
 #include <QAbstractButton>
@@ -74,25 +75,10 @@ protected:
         testing_support::writeFile(phone + "/Pictures/tall.png", pngOf(Qt::blue, {30, 60}));
         testing_support::writeFile(phone + "/Pictures/broken.jpg", "\xFF\xD8 nothing");
         testing_support::writeFile(phone + "/Pictures/notes.txt", "not media");
-        registry = std::make_shared<platform::UsbRegistrySimulated>();
-        platform::UsbRegistry::setShared(registry);
-        platform::UsbDevice d;
-        d.location = QStringLiteral("1-2");
-        d.vendorId = 0x1004;
-        d.productId = 0x6000;
-        d.vendorName = QStringLiteral("LG Electronics Inc.");
-        d.productName = QStringLiteral("LG Mobile");
-        d.serialNumber = QStringLiteral("0123456789");
-        d.volumes.append({QStringLiteral("sdb1"), phone});
-        registry->addInterface(registry->addDevice(d), 0, platform::UsbRegistry::kClassMassStorage);
+        registry = testing_support::plugInStoragePhone(phone);
 
-        MFDevice::Makers makers;
-        filejobs::install(makers);
-        makers.massStorageFTP = [](MFDevice& owner, const QVariantMap& dict) {
-            return std::make_unique<USBMassStorageConnection>(owner, dict);
-        };
-        auto dict = std::make_shared<QVariantMap>(
-            QVariantMap{{"USB.VendorID", 0x1004}, {"USB.ProductID", 0x6000}, {"Common.SerialNo", "0123456789"}});
+        const MFDevice::Makers makers = testing_support::storagePhoneMakers();
+        auto dict = testing_support::storagePhoneDict();
         const QVariantMap row{{"Dorvanti.Model", "KU990"},
                               {"Dorvanti.Manufacturer", "LG"},
                               {"Dorvanti.USB_RequiredPath_Int", "Pictures"},
