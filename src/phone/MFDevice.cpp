@@ -31,7 +31,7 @@
 #include "phone/PhoneFolderRules.h"
 #include "phone/PhoneFolders.h"
 #include "phone/SharedSyncInfo.h"
-#include "phone/SyncEngineHandler.h"
+#include "phone/DeviceSyncEngineHandler.h"
 #include "phone/SyncEnvironment.h"
 #include "phone/SyncEnvironmentRules.h"
 #include "platform/NotificationCenter.h"

@@ -35,7 +35,7 @@ class QVEmbeddedCallback;
 class QVSessionUser;
 class QVSyncDeviceDescription;
 class SharedSyncInfo;
-class SyncEngineHandler;
+class DeviceSyncEngineHandler;
 class SyncEnvironment;
 class SyncEnvironmentRules;
 
@@ -110,7 +110,7 @@ public:
         FileTransferMaker obexFTP;         // "FTP" over OBEX, when the model supports OBEX files
         FileTransferMaker massStorageFTP;  // "FTP" on the mounted volume of a "USB-MassStorage" phone
         ConnectionMaker tarnex;            // the Samsung AT connection
-        std::function<std::unique_ptr<SyncEngineHandler>(MFDevice&)> syncEngineHandler;
+        std::function<std::unique_ptr<DeviceSyncEngineHandler>(MFDevice&)> syncEngineHandler;
         std::function<bool(const QVariantMap& dict)> bluetoothAvailable;   // default isBTConnectionAvailable
         std::function<std::unique_ptr<DeviceDataManager>(MFDevice&)> dataManager;
         std::function<std::unique_ptr<DeviceGUINotificator>(DeviceDataManager&)> guiNotificator;
@@ -341,7 +341,7 @@ public:
     void preProcessDevice();
 
     // Sync engine: the handler, its timer and trickle requests.
-    SyncEngineHandler* syncEngineHandler() const { return _syncEngineHandler.get(); }
+    DeviceSyncEngineHandler* syncEngineHandler() const { return _syncEngineHandler.get(); }
     void makeSyncEngineHandler();
     // Tells the handler to quit; it lets go through syncEngineNoLongerBusy.
     void destructSyncEngineHandler();
@@ -541,7 +541,7 @@ private:
     int _curOrganizerIndex = -1;
     int _curStateIndex = -1;
     QString _curHistoryTime;
-    std::unique_ptr<SyncEngineHandler> _syncEngineHandler;
+    std::unique_ptr<DeviceSyncEngineHandler> _syncEngineHandler;
     bool _isSyncMLActive = false;
     bool _isSyncEngineActive = false;
     SyncMLState _syncMLState;

@@ -6,7 +6,7 @@
 #include "phone/DeviceDataManager.h"
 #include "phone/MFDevice.h"
 #include "phone/SharedSyncInfo.h"
-#include "phone/SyncEngineHandler.h"
+#include "phone/DeviceSyncEngineHandler.h"
 #include "phone/SyncEnvironment.h"
 #include "syncmodel/QVVCardElem.h"
 

@@ -24,7 +24,7 @@
 #include "phone/MFDeviceSupport.h"
 #include "phone/PhoneLog.h"
 #include "phone/SharedSyncInfo.h"
-#include "phone/SyncEngineHandler.h"
+#include "phone/DeviceSyncEngineHandler.h"
 #include "phone/SyncEnvironment.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"

@@ -17,7 +17,7 @@
 #include "phone/PhoneFolders.h"
 #include "phone/PhoneLog.h"
 #include "phone/SharedSyncInfo.h"
-#include "phone/SyncEngineHandler.h"
+#include "phone/DeviceSyncEngineHandler.h"
 #include "phone/SyncEnvironment.h"
 #include "phone/SyncEnvironmentRules.h"
 #include "platform/NotificationCenter.h"

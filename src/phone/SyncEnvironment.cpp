@@ -7,7 +7,7 @@
 #include "phone/MFDevice.h"
 #include "phone/OrganizerStorage.h"
 #include "phone/SharedSyncInfo.h"
-#include "phone/SyncEngineHandler.h"
+#include "phone/DeviceSyncEngineHandler.h"
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RunLoop.h"
@@ -308,10 +308,10 @@ bool SyncEnvironment::applyWorkSyncEnvironment(bool byUser)
         }
     }
     if (any && workOn) {
-        SyncEngineHandler* handler = _device.syncEngineHandler();
+        DeviceSyncEngineHandler* handler = _device.syncEngineHandler();
         if (handler
             && !platform::runloop::waitUntil([this] {
-                   const SyncEngineHandler* current = _device.syncEngineHandler();
+                   const DeviceSyncEngineHandler* current = _device.syncEngineHandler();
                    return !current || !current->isBusy();
                }, kHandlerWaitSlice, kHandlerWaitPasses)) {
             QVLOG(qvlog::kXT, QStringLiteral("applyWorkSyncEnvironment: the sync engine stayed busy, nothing applied"));
@@ -330,7 +330,7 @@ bool SyncEnvironment::applyWorkSyncEnvironment(bool byUser)
     }
     if (any) {
         recreateArchive();
-        if (SyncEngineHandler* handler = _device.syncEngineHandler())
+        if (DeviceSyncEngineHandler* handler = _device.syncEngineHandler())
             handler->updateEnabledEntities();
     } else if (DeviceDataManager* manager = _device.dataManager()) {
         for (int type = 0; type < 4; ++type) {
@@ -394,7 +394,7 @@ void SyncEnvironment::syncEngineDeviceActive(const QVariantMap& userInfo)
     if (DeviceDocument* document = _device.document())
         document->releaseArchive();
     recreateArchive();
-    if (SyncEngineHandler* handler = _device.syncEngineHandler())
+    if (DeviceSyncEngineHandler* handler = _device.syncEngineHandler())
         handler->updateEnabledEntities();
     const auto& main = _device.syncEnvironments()->main;
     if (main && main->value(kEnabled).toBool())

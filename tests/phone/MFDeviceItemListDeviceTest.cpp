@@ -7,7 +7,7 @@
 #include "phone/DeviceDataManager.h"
 #include "phone/MFDevice.h"
 #include "phone/SharedSyncInfo.h"
-#include "phone/SyncEngineHandler.h"
+#include "phone/DeviceSyncEngineHandler.h"
 #include "phone/SyncEnvironment.h"
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
@@ -37,7 +37,7 @@ public:
     QString calendarID(int index) const override { return index == 0 ? QStringLiteral("CAL-HOME") : QString(); }
 };
 
-class ListEngineHandler : public SyncEngineHandler {
+class ListEngineHandler : public DeviceSyncEngineHandler {
 public:
     int trickleSyncEngine(int) override { return 0; }
     bool isBusy() const override { return false; }

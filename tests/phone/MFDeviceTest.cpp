@@ -19,7 +19,7 @@
 #include "phone/MFDevice.h"
 #include "phone/PhoneFolderRules.h"
 #include "phone/SharedSyncInfo.h"
-#include "phone/SyncEngineHandler.h"
+#include "phone/DeviceSyncEngineHandler.h"
 #include "phone/SyncEnvironmentRules.h"
 #include "platform/NotificationCenter.h"
 #include "platform/bluetooth/QuorBluetoothExtensions.h"
@@ -114,7 +114,7 @@ bool ended(const std::shared_ptr<QVDeviceCallback>& callback)
 
 // The parts the device reaches through its makers. Each writes what it is
 // asked into a shared step log, so a test sees the order of the calls.
-class RecordingHandler : public SyncEngineHandler {
+class RecordingHandler : public DeviceSyncEngineHandler {
 public:
     explicit RecordingHandler(QStringList* steps = nullptr)
         : steps(steps)
@@ -940,7 +940,7 @@ TEST_F(MFDeviceTest, TheSyncEngineHandlerAndTimerFollowTheEnvironment)
         if (c.maker == 0)
             makers.syncEngineHandler = {};
         if (c.maker == 2)
-            makers.syncEngineHandler = [](MFDevice&) { return std::unique_ptr<SyncEngineHandler>(); };
+            makers.syncEngineHandler = [](MFDevice&) { return std::unique_ptr<DeviceSyncEngineHandler>(); };
         const auto device = make(c.connType, {}, row(kProtocolLG));
         EXPECT_EQ(steps.contains("setupSyncEvironment"), c.environmentRead) << c.what;
         EXPECT_EQ(device->syncEngineHandler() != nullptr, c.hasHandler) << c.what;

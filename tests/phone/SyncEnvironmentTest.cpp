@@ -14,7 +14,7 @@
 #include "phone/MFDevice.h"
 #include "phone/OrganizerStorage.h"
 #include "phone/SharedSyncInfo.h"
-#include "phone/SyncEngineHandler.h"
+#include "phone/DeviceSyncEngineHandler.h"
 #include "phone/SyncEnvironment.h"
 #include "platform/NotificationCenter.h"
 #include "platform/PropertyList.h"
@@ -46,7 +46,7 @@ public:
     int initialReads = 0;
 };
 
-class Handler : public SyncEngineHandler {
+class Handler : public DeviceSyncEngineHandler {
 public:
     int trickleSyncEngine(int) override { return 0; }
     bool isBusy() const override { return busy; }
