@@ -4,6 +4,7 @@
 #include <wbxml/wbxml_conv.h>
 #include <wbxml/wbxml_errors.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
@@ -33,7 +34,8 @@ constexpr WB_ULONG kMaxXmlOutput = 64 * 1024 * 1024;
 
 } // namespace
 
-std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString* error)
+std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString* error,
+                                                const DecodeOptions& options)
 {
     if (wbxml.isEmpty() || wbxml.size() > kMaxWbxmlInput) {
         if (error)
@@ -43,7 +45,16 @@ std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString
     WBXMLConvWBXML2XML* conv = nullptr;
     if (wbxmlFailed(wbxml_conv_wbxml2xml_create(&conv), error))
         return std::nullopt;
-    wbxml_conv_wbxml2xml_set_gen_type(conv, WBXML_GEN_XML_COMPACT);
+    if (options.indent > 0) {
+        wbxml_conv_wbxml2xml_set_gen_type(conv, WBXML_GEN_XML_INDENT);
+        wbxml_conv_wbxml2xml_set_indent(conv, static_cast<WB_UTINY>(std::min(options.indent, 16)));
+    } else {
+        wbxml_conv_wbxml2xml_set_gen_type(conv, WBXML_GEN_XML_COMPACT);
+    }
+    if (options.language == Language::SyncML11)
+        wbxml_conv_wbxml2xml_set_language(conv, WBXML_LANG_SYNCML_SYNCML11);
+    else if (options.language == Language::SyncML12)
+        wbxml_conv_wbxml2xml_set_language(conv, WBXML_LANG_SYNCML_SYNCML12);
     wbxml_conv_wbxml2xml_set_charset(conv, WBXML_CHARSET_UTF_8);
     // The library reads the buffer only; it takes no const pointer.
     QByteArray input = wbxml;
@@ -70,7 +81,8 @@ std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString
     return wbxmlTakeBuffer(xml, length);
 }
 
-std::optional<QByteArray> WbxmlConverter::toWbxml(const QByteArray& xml, QString* error)
+std::optional<QByteArray> WbxmlConverter::toWbxml(const QByteArray& xml, QString* error,
+                                                  const EncodeOptions& options)
 {
     if (xml.isEmpty() || quint64(xml.size()) > std::numeric_limits<WB_ULONG>::max()) {
         if (error)
@@ -81,6 +93,8 @@ std::optional<QByteArray> WbxmlConverter::toWbxml(const QByteArray& xml, QString
     if (wbxmlFailed(wbxml_conv_xml2wbxml_create(&conv), error))
         return std::nullopt;
     wbxml_conv_xml2wbxml_set_version(conv, WBXML_VERSION_12);
+    if (!options.stringTable)
+        wbxml_conv_xml2wbxml_disable_string_table(conv);
     QByteArray input = xml;
     WB_UTINY* wbxml = nullptr;
     WB_ULONG length = 0;
