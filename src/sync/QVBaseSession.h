@@ -119,9 +119,11 @@ protected:
     bool _fastSyncPossible = false;
     int _unsentItems = 0;
 
-private:
+    // Through the phone's "Common.qvDeviceID", else its device identifier;
+    // null when neither gives one.
     static std::shared_ptr<QVSyncDeviceDescription> findDescription(SyncMLConnection& connection);
 
+private:
     platform::Timer _finishTimer;
     std::shared_ptr<QVDeviceCallback> _stopCallback;
 };
