@@ -167,7 +167,7 @@ void BM_ToWbxmlLibrary(benchmark::State& state)
             wbxml_conv_xml2wbxml_disable_string_table(conv);
             WB_UTINY* out = nullptr;
             WB_ULONG length = 0;
-            wbxml_conv_xml2wbxml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()), WB_ULONG(input.size()), &out,
+            wbxml_conv_xml2wbxml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()), static_cast<WB_ULONG>(input.size()), &out,
                                      &length);
             wbxml_conv_xml2wbxml_destroy(conv);
             benchmark::DoNotOptimize(out);
@@ -206,7 +206,7 @@ void BM_ToXmlLibrary(benchmark::State& state)
             wbxml_conv_wbxml2xml_set_language(conv, WBXML_LANG_SYNCML_SYNCML12);
             WB_UTINY* out = nullptr;
             WB_ULONG length = 0;
-            wbxml_conv_wbxml2xml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()), WB_ULONG(input.size()), &out,
+            wbxml_conv_wbxml2xml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()), static_cast<WB_ULONG>(input.size()), &out,
                                      &length);
             wbxml_conv_wbxml2xml_destroy(conv);
             benchmark::DoNotOptimize(out);

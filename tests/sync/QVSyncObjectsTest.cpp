@@ -108,6 +108,12 @@ TEST_F(QVSyncObjectsTest, CommandsFitByTheirUtf8BytesIntoTheMessage)
     // 600 bytes so far, 400 per item and 150 each beside: 1150, 1700, then
     // 2250 would pass 2000.
     for (const QString& text : {QString(400, QLatin1Char('a')), QString(200, QChar(0xe9))}) {
+        if (text.front() != QLatin1Char('a')) {
+            // The message so far holds non-ASCII text too: it is measured as sent.
+            const auto earlier = textItem(QStringLiteral("N:Gr\u00fc\u00dfe \u20ac"));
+            session->answer->find(QStringLiteral("SyncML/SyncBody"))
+                ->addChild(session->creator.createAddReplaceCommand(*earlier, QStringLiteral("T-9"), 0, true));
+        }
         session->maxMsgSize = int(answerSize()) + 1400;
         auto queue = queueOf({{text, QVCommandArray::kAdd}, {text, QVCommandArray::kAdd}, {text, QVCommandArray::kAdd}});
         long bytesLeft = -1;
