@@ -22,7 +22,7 @@ constexpr int kContacts = 500;
 // A SyncML server session as far as the builder and the queue ask.
 class BenchSession : public SyncMLCreatorSession, public QVSyncObjectsSession {
 public:
-    BenchSession() : description(std::make_shared<QVSyncDeviceDescription>(nullptr)), creator(*this) {}
+    BenchSession() : description(std::make_shared<QVSyncDeviceDescription>(nullptr)), creator(*this) { }
 
     QString syncMLVersionString() const override { return QStringLiteral("1.2"); }
     int syncMLVersion() const override { return 2; }
@@ -39,9 +39,9 @@ public:
     QString currentProcessedMessageID() const override { return QStringLiteral("1"); }
     QString syncServerName() const override { return QStringLiteral("iSync"); }
     bool syncMLNumberOfChangesSupport() const override { return true; }
-    void setDZSyncTime(const QString&) override {}
+    void setDZSyncTime(const QString&) override { }
     QString lastSyncDZTime() const override { return {}; }
-    void rememberCommandForStatus(const QString&, const QString&) override {}
+    void rememberCommandForStatus(const QString&, const QString&) override { }
     const QVSyncDeviceDescription& syncDescription() const override { return *description; }
     std::shared_ptr<SyncDeviceLimits> itemDescription() const override { return nullptr; }
 
@@ -68,10 +68,11 @@ std::shared_ptr<QVCommandArray> benchContacts()
 {
     auto commands = std::make_shared<QVCommandArray>();
     for (int i = 0; i < kContacts; ++i) {
-        const QString card = QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\u00fcller %1;J\u00fcrgen\r\n"
-                                            "TEL;CELL:+49170%2\r\nTEL;WORK:+4930%2\r\nEMAIL;INTERNET:j%1@example.org\r\n"
-                                            "ADR;HOME:;;Hauptstra\u00dfe %1;Berlin;;10115;Germany\r\n"
-                                            "NOTE:Met at the fair, call back in spring\r\nEND:VCARD\r\n")
+        const QString card = QStringLiteral(
+                                 "BEGIN:VCARD\r\nVERSION:2.1\r\nN:M\u00fcller %1;J\u00fcrgen\r\n"
+                                 "TEL;CELL:+49170%2\r\nTEL;WORK:+4930%2\r\nEMAIL;INTERNET:j%1@example.org\r\n"
+                                 "ADR;HOME:;;Hauptstra\u00dfe %1;Berlin;;10115;Germany\r\n"
+                                 "NOTE:Met at the fair, call back in spring\r\nEND:VCARD\r\n")
                                  .arg(i)
                                  .arg(1000000 + i);
         commands->addObject(QVSyncElem::elemWithData(card, QString(), QString(), QString(), QString()),
@@ -149,8 +150,8 @@ void BM_ToWbxmlWBXMLConverter(benchmark::State& state)
         for (const QByteArray& xml : corpus)
             benchmark::DoNotOptimize(WBXMLConverter::sharedWBXMLConverter().convertToWBXML(xml, 2));
     state.SetBytesProcessed(state.iterations() * corpusBytes(corpus));
-    state.counters["messages/s"] =
-        benchmark::Counter(double(state.iterations() * corpus.size()), benchmark::Counter::kIsRate);
+    state.counters["messages/s"] = benchmark::Counter(double(state.iterations() * corpus.size()),
+                                                      benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ToWbxmlWBXMLConverter)->Unit(benchmark::kMillisecond);
 
@@ -167,16 +168,16 @@ void BM_ToWbxmlLibrary(benchmark::State& state)
             wbxml_conv_xml2wbxml_disable_string_table(conv);
             WB_UTINY* out = nullptr;
             WB_ULONG length = 0;
-            wbxml_conv_xml2wbxml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()), static_cast<WB_ULONG>(input.size()), &out,
-                                     &length);
+            wbxml_conv_xml2wbxml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()),
+                                     static_cast<WB_ULONG>(input.size()), &out, &length);
             wbxml_conv_xml2wbxml_destroy(conv);
             benchmark::DoNotOptimize(out);
             std::free(out);
         }
     }
     state.SetBytesProcessed(state.iterations() * corpusBytes(corpus));
-    state.counters["messages/s"] =
-        benchmark::Counter(double(state.iterations() * corpus.size()), benchmark::Counter::kIsRate);
+    state.counters["messages/s"] = benchmark::Counter(double(state.iterations() * corpus.size()),
+                                                      benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ToWbxmlLibrary)->Unit(benchmark::kMillisecond);
 
@@ -187,8 +188,8 @@ void BM_ToXmlWBXMLConverter(benchmark::State& state)
         for (const QByteArray& wbxml : corpus)
             benchmark::DoNotOptimize(WBXMLConverter::sharedWBXMLConverter().convertToXMLData(wbxml, 2));
     state.SetBytesProcessed(state.iterations() * corpusBytes(corpus));
-    state.counters["messages/s"] =
-        benchmark::Counter(double(state.iterations() * corpus.size()), benchmark::Counter::kIsRate);
+    state.counters["messages/s"] = benchmark::Counter(double(state.iterations() * corpus.size()),
+                                                      benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ToXmlWBXMLConverter)->Unit(benchmark::kMillisecond);
 
@@ -206,16 +207,16 @@ void BM_ToXmlLibrary(benchmark::State& state)
             wbxml_conv_wbxml2xml_set_language(conv, WBXML_LANG_SYNCML_SYNCML12);
             WB_UTINY* out = nullptr;
             WB_ULONG length = 0;
-            wbxml_conv_wbxml2xml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()), static_cast<WB_ULONG>(input.size()), &out,
-                                     &length);
+            wbxml_conv_wbxml2xml_run(conv, reinterpret_cast<WB_UTINY*>(input.data()),
+                                     static_cast<WB_ULONG>(input.size()), &out, &length);
             wbxml_conv_wbxml2xml_destroy(conv);
             benchmark::DoNotOptimize(out);
             std::free(out);
         }
     }
     state.SetBytesProcessed(state.iterations() * corpusBytes(corpus));
-    state.counters["messages/s"] =
-        benchmark::Counter(double(state.iterations() * corpus.size()), benchmark::Counter::kIsRate);
+    state.counters["messages/s"] = benchmark::Counter(double(state.iterations() * corpus.size()),
+                                                      benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ToXmlLibrary)->Unit(benchmark::kMillisecond);
 

@@ -34,8 +34,7 @@ constexpr WB_ULONG kMaxXmlOutput = 64 * 1024 * 1024;
 
 } // namespace
 
-std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString* error,
-                                                const DecodeOptions& options)
+std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString* error, const DecodeOptions& options)
 {
     if (wbxml.isEmpty() || wbxml.size() > kMaxWbxmlInput) {
         if (error)
@@ -81,8 +80,7 @@ std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString
     return wbxmlTakeBuffer(xml, length);
 }
 
-std::optional<QByteArray> WbxmlConverter::toWbxml(const QByteArray& xml, QString* error,
-                                                  const EncodeOptions& options)
+std::optional<QByteArray> WbxmlConverter::toWbxml(const QByteArray& xml, QString* error, const EncodeOptions& options)
 {
     if (xml.isEmpty() || quint64(xml.size()) > std::numeric_limits<WB_ULONG>::max()) {
         if (error)

@@ -10,7 +10,7 @@
 enum class WbxmlLanguage { FromDocument, SyncML11, SyncML12 };
 struct WbxmlDecodeOptions {
     WbxmlLanguage language = WbxmlLanguage::FromDocument;
-    int indent = 0;   // 0: compact XML; else indented by that many blanks
+    int indent = 0; // 0: compact XML; else indented by that many blanks
 };
 struct WbxmlEncodeOptions {
     bool stringTable = true;

@@ -11,8 +11,8 @@
 namespace {
 
 const char* const kSessionStateTexts[] = {
-    "Preparing phone", "Handshaking...", "Reading (#%d)", "Processing data...", "Sending (%d of %d)",
-    "Mapping data...", "Finishing...", "Error occured!", "Error occured, will retry!", "Canceled!",
+    "Preparing phone", "Handshaking...", "Reading (#%d)",  "Processing data...",         "Sending (%d of %d)",
+    "Mapping data...", "Finishing...",   "Error occured!", "Error occured, will retry!", "Canceled!",
 };
 
 // Fills the "%d" places of a state text in order.
@@ -44,12 +44,12 @@ std::shared_ptr<QVSyncDeviceDescription> QVBaseSession::findDescription(SyncMLCo
     return description;
 }
 
-std::unique_ptr<QVBaseSession> QVBaseSession::initWithConnection(SyncMLConnection& connection,
-                                                                 QVSessionUser* notifier)
+std::unique_ptr<QVBaseSession> QVBaseSession::initWithConnection(SyncMLConnection& connection, QVSessionUser* notifier)
 {
     std::shared_ptr<QVSyncDeviceDescription> description = findDescription(connection);
     if (!description) {
-        QVLOG(qvlog::kXT, QStringLiteral("QVBaseSession: no sync description for %1").arg(connection.deviceIdentifier()));
+        QVLOG(qvlog::kXT,
+              QStringLiteral("QVBaseSession: no sync description for %1").arg(connection.deviceIdentifier()));
         return nullptr;
     }
     return std::unique_ptr<QVBaseSession>(new QVBaseSession(connection, notifier, std::move(description)));
@@ -57,7 +57,9 @@ std::unique_ptr<QVBaseSession> QVBaseSession::initWithConnection(SyncMLConnectio
 
 QVBaseSession::QVBaseSession(SyncMLConnection& connection, QVSessionUser* notifier,
                              std::shared_ptr<QVSyncDeviceDescription> description)
-    : _deviceConnection(connection), _syncDescription(std::move(description)), _notifier(notifier)
+    : _deviceConnection(connection)
+    , _syncDescription(std::move(description))
+    , _notifier(notifier)
 {
     _statusArray.reserve(128);
     _deviceConnection.setDelegate(this);
@@ -175,8 +177,7 @@ void QVBaseSession::stopSession()
         return;
     _isStopped = true;
     QVLOG(qvlog::kXT, QStringLiteral("SyncSession stopped by user"));
-    _stopCallback = QVDeviceCallback::commandObject(
-        this, [this](QVDeviceCallback&) { stopSessionFinished(); }, {});
+    _stopCallback = QVDeviceCallback::commandObject(this, [this](QVDeviceCallback&) { stopSessionFinished(); }, {});
     if (_deviceConnection.closeConnection(_stopCallback) != 0)
         stopSessionFinished();
 }

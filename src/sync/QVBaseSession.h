@@ -41,7 +41,16 @@ public:
 
     // States and their texts (keys of the localized strings).
     enum State {
-        Preparing = 0, Handshaking, Reading, Processing, Sending, Mapping, Finishing, Error, ErrorRetry, Canceled
+        Preparing = 0,
+        Handshaking,
+        Reading,
+        Processing,
+        Sending,
+        Mapping,
+        Finishing,
+        Error,
+        ErrorRetry,
+        Canceled
     };
     static constexpr double kFinishNotifyDelay = 1.0;
 
@@ -79,7 +88,7 @@ public:
     virtual float getProgressInPercent() const { return 50.0f; }
     void processAction(const QVariant& action);
     virtual int performReadContacts(bool forceSlow);
-    virtual void logDebugInfo() {}
+    virtual void logDebugInfo() { }
 
     static QString myDB(int property);
     QString dbName() const { return myDB(_property); }
@@ -94,8 +103,8 @@ public:
 
     // ObexSyncMLDelegate
     void setGlobalError(int status) override;
-    void clientSentGetCommand() override {}
-    void receivedCommandFromClientFinished(ObjectPushCommand&) override {}
+    void clientSentGetCommand() override { }
+    void receivedCommandFromClientFinished(ObjectPushCommand&) override { }
 
 protected:
     QVBaseSession(SyncMLConnection& connection, QVSessionUser* notifier,

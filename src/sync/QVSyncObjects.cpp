@@ -22,7 +22,9 @@ constexpr long kQueueChunkReserve = 300;
 } // namespace
 
 QVSyncObjects::QVSyncObjects(QVSyncObjectsSession& session, int syncMLVersion, int property)
-    : _syncSession(session), _syncMLVersion(syncMLVersion), _property(property)
+    : _syncSession(session)
+    , _syncMLVersion(syncMLVersion)
+    , _property(property)
 {
     _incomingRefNums.reserve(128);
     _noEmptyFinalSync = property == 6 && session.syncDescription().noEmptyFinalSync();
@@ -30,8 +32,8 @@ QVSyncObjects::QVSyncObjects(QVSyncObjectsSession& session, int syncMLVersion, i
 
 QVSyncObjects::~QVSyncObjects() = default;
 
-std::unique_ptr<QVSyncObjects> QVSyncObjects::syncObjectsWithSession(QVSyncObjectsSession& session,
-                                                                     int syncMLVersion, int property)
+std::unique_ptr<QVSyncObjects> QVSyncObjects::syncObjectsWithSession(QVSyncObjectsSession& session, int syncMLVersion,
+                                                                     int property)
 {
     return std::make_unique<QVSyncObjects>(session, syncMLVersion, property);
 }
@@ -86,9 +88,9 @@ std::unique_ptr<SyncMLCreatorNode> QVSyncObjects::getNextSyncCommand()
     if (_didDeliverSyncCommand && _noEmptyFinalSync)
         return nullptr;
     _didDeliverSyncCommand = true;
-    return _syncSession.syncMLCreator().createSyncNothingWithDBs(relation.value(QStringLiteral("myDBName")).toString(),
-                                                                 relation.value(QStringLiteral("deviceDBName")).toString(),
-                                                                 _elementsToSendCount);
+    return _syncSession.syncMLCreator().createSyncNothingWithDBs(
+        relation.value(QStringLiteral("myDBName")).toString(),
+        relation.value(QStringLiteral("deviceDBName")).toString(), _elementsToSendCount);
 }
 
 std::unique_ptr<SyncMLCreatorNode> QVSyncObjects::getNextAddReplaceCommand()
@@ -102,8 +104,9 @@ std::unique_ptr<SyncMLCreatorNode> QVSyncObjects::getNextAddReplaceCommand()
         if (characters > 0)
             break;
         const auto elem = _elementsToSend->elemAtIndex(int(_elementsSentSoFar));
-        QVLOG(qvlog::kXT, QStringLiteral("QVSyncObjects: skipped %1 without text for the phone")
-                              .arg(elem ? elem->sourceURI() : QString()));
+        QVLOG(qvlog::kXT,
+              QStringLiteral("QVSyncObjects: skipped %1 without text for the phone")
+                  .arg(elem ? elem->sourceURI() : QString()));
         ++_elementsSentSoFar;
     }
     if (_elementsSentSoFar >= _elementsToSendCount)
@@ -126,14 +129,15 @@ std::unique_ptr<SyncMLCreatorNode> QVSyncObjects::getNextAddReplaceCommand()
         long chunk = chunkCharsThatFit(_elementsSentSoFar, documentSize);
         if (chunk < kChunkUnit) {
             if (chunkCharsThatFit(_elementsSentSoFar, emptyMessageSize()) < kChunkUnit) {
-                const QString reason = QStringLiteral("item %1 of %2 characters does not fit into a message of %3 bytes")
+                const QString reason = QStringLiteral(
+                                           "item %1 of %2 characters does not fit into a message of %3 bytes")
                                            .arg(_elementsSentSoFar)
                                            .arg(_megaRecordSize)
                                            .arg(_syncSession.syncMLMaxMsgSize());
                 QVLOG(qvlog::kXT, QStringLiteral("QVSyncObjects: ") + reason);
                 throw platform::Exception(QLatin1String(kItemTooLarge), reason);
             }
-            return nullptr;   // waits for a message with room
+            return nullptr; // waits for a message with room
         }
         const auto elem = _elementsToSend->elemAtIndex(int(_elementsSentSoFar));
         const bool isReplace = _elementsToSend->commandAtIndex(int(_elementsSentSoFar)) == QVCommandArray::kReplace;
@@ -167,8 +171,9 @@ std::unique_ptr<SyncMLCreatorNode> QVSyncObjects::getNextAddReplaceCommand()
             node = creator.createAddReplaceCommand(*elem, reference, _property, true);
         }
         if (!node) {
-            QVLOG(qvlog::kXT, QStringLiteral("QVSyncObjects: skipped %1 %2 without text for the phone")
-                                  .arg(command, elem->sourceURI()));
+            QVLOG(qvlog::kXT,
+                  QStringLiteral("QVSyncObjects: skipped %1 %2 without text for the phone")
+                      .arg(command, elem->sourceURI()));
             continue;
         }
         sync->addChild(std::move(node));
@@ -194,8 +199,8 @@ long QVSyncObjects::measuredDocumentSize()
     const SyncMLCreatorNode* document = _syncSession.currentAnswerDocument();
     if (!document)
         return 0;
-    const std::optional<QByteArray> wbxml =
-        WBXMLConverter::sharedWBXMLConverter().convertToWBXML(document->xmlData(), _syncMLVersion);
+    const std::optional<QByteArray> wbxml = WBXMLConverter::sharedWBXMLConverter().convertToWBXML(document->xmlData(),
+                                                                                                  _syncMLVersion);
     if (!wbxml)
         throw platform::Exception(QLatin1String(kCannotTranslate),
                                   QStringLiteral("the message built so far does not convert to WBXML"));
@@ -214,8 +219,8 @@ long QVSyncObjects::emptyMessageSize()
         body->removeAllChildren();
         body->addChild(SyncMLCreator::createEmptyElement(QStringLiteral("Final")));
     }
-    const std::optional<QByteArray> wbxml =
-        WBXMLConverter::sharedWBXMLConverter().convertToWBXML(empty->xmlData(), _syncMLVersion);
+    const std::optional<QByteArray> wbxml = WBXMLConverter::sharedWBXMLConverter().convertToWBXML(empty->xmlData(),
+                                                                                                  _syncMLVersion);
     return _emptyMessageSize = wbxml ? wbxml->size() : 0;
 }
 

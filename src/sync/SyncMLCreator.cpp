@@ -117,14 +117,20 @@ SyncMLCreator::Node SyncMLCreator::createMetaType(const QString& type)
 QString SyncMLCreator::metaTypeForProperty(int property) const
 {
     switch (property) {
-    case 0: return QStringLiteral("text/x-vcard");
+    case 0:
+        return QStringLiteral("text/x-vcard");
     case 1:
     case 5:
-    case 6: return QStringLiteral("text/x-vcalendar");
-    case 2: return _syncSession.syncDescription().isSamsung() ? QStringLiteral("text/vnote") : QStringLiteral("text/plain");
-    case 3: return getBookmarkTypeString();
-    case 4: return QStringLiteral("text/x-vMessage");
-    default: return {};
+    case 6:
+        return QStringLiteral("text/x-vcalendar");
+    case 2:
+        return _syncSession.syncDescription().isSamsung() ? QStringLiteral("text/vnote") : QStringLiteral("text/plain");
+    case 3:
+        return getBookmarkTypeString();
+    case 4:
+        return QStringLiteral("text/x-vMessage");
+    default:
+        return {};
     }
 }
 
@@ -165,8 +171,8 @@ SyncMLCreator::Node SyncMLCreator::createAlertSync(int property, bool fast)
     Node meta = createMetaTagForProperty(property);
     if (!meta)
         meta = createNonEmptyElement(QStringLiteral("Meta"));
-    const QString next =
-        platform::Clock::instance().currentDateTime().toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    const QString next = platform::Clock::instance().currentDateTime().toUTC().toString(
+        QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     const QString last = _syncSession.lastSyncDZTime();
     _syncSession.setDZSyncTime(next);
     meta->addChild(createAnchorWithTime(next, last));
@@ -286,7 +292,7 @@ QString SyncMLCreator::itemText(QVSyncElem& item) const
 }
 
 SyncMLCreator::Node SyncMLCreator::createAddReplaceCommand(QVSyncElem& item, const QString& sourceURI, int property,
-                                                          bool isAdd)
+                                                           bool isAdd)
 {
     const QString text = itemText(item);
     if (text.isEmpty())
@@ -309,8 +315,8 @@ SyncMLCreator::Node SyncMLCreator::createAddReplaceCommand(QVSyncElem& item, con
 }
 
 SyncMLCreator::Node SyncMLCreator::createPartialAddReplaceCommand(QVSyncElem& item, long startChar, long& thisChunk,
-                                                                 const QString& sourceURI, int property, bool isAdd,
-                                                                 long recSize)
+                                                                  const QString& sourceURI, int property, bool isAdd,
+                                                                  long recSize)
 {
     const QString text = itemText(item);
     if (startChar < 0 || startChar >= text.size() || thisChunk <= 0)

@@ -22,7 +22,7 @@ public:
     static constexpr const char* kDevInf = "syncml:devinf";
     static constexpr const char* kDevInfType = "application/vnd.syncml-devinf+wbxml";
 
-    explicit SyncMLCreator(SyncMLCreatorSession& session) : _syncSession(session) {}
+    explicit SyncMLCreator(SyncMLCreatorSession& session) : _syncSession(session) { }
     static std::unique_ptr<SyncMLCreator> SyncMLCreatorWithSession(SyncMLCreatorSession& session)
     {
         return std::make_unique<SyncMLCreator>(session);
@@ -80,11 +80,11 @@ public:
     Node createAlarmPacket0Samsung(int code, int property);
 
     // Meta types.
-    Node createMetaTagForProperty(int property);   // null for a property without one
+    Node createMetaTagForProperty(int property); // null for a property without one
     static Node createMetaTagVCard(long size = -1);
     static Node createMetaTagSize(long size);
     static QString getBookmarkTypeString() { return QStringLiteral("text/x-vbookmark"); }
-    QString metaTypeForProperty(int property) const;   // null when none
+    QString metaTypeForProperty(int property) const; // null when none
 
     // The server-alerted notification of a property; empty for another one.
     QByteArray createSanMessage(int property) const;

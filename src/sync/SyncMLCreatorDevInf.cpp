@@ -22,6 +22,7 @@ struct DevInfDataStore {
 using CTCapRun = std::initializer_list<std::pair<const char*, const char*>>;
 
 // The flat child runs of the CTCap elements, one per kind of database.
+// clang-format off
 const CTCapRun kCalendarCTCap = {
     {"CTType", "text/x-vcalendar"},
     {"PropName", "BEGIN"}, {"ValEnum", "VCALENDAR"}, {"ValEnum", "VEVENT"}, {"ValEnum", "VTODO"},
@@ -66,6 +67,7 @@ const CTCapRun kSmsCTCap = {
     {"PropName", "BEGIN"}, {"ValEnum", "VMSG"}, {"PropName", "END"},
     {"PropName", "VERSION"}, {"ValEnum", "1.0"},
 };
+// clang-format on
 
 void addCTCapRun(SyncMLCreatorNode& ctCap, const CTCapRun& run)
 {
@@ -103,8 +105,7 @@ SyncMLCreator::Node SyncMLCreator::createDeviceInfoPut(const QString& sourceURI,
     return put;
 }
 
-SyncMLCreator::Node SyncMLCreator::createDeviceInfoResult(const QString& cmdRef, const QString& sourceURI,
-                                                         int property)
+SyncMLCreator::Node SyncMLCreator::createDeviceInfoResult(const QString& cmdRef, const QString& sourceURI, int property)
 {
     Node results = createCommand(QStringLiteral("Results"));
     addTextElement(*results, QStringLiteral("MsgRef"), _syncSession.currentProcessedMessageID());
@@ -193,20 +194,35 @@ QByteArray SyncMLCreator::createSanMessage(int property) const
     };
     std::vector<SanSync> syncs;
     switch (property) {
-    case 0: syncs = {{0x07, "Contacts"}}; break;
-    case 1: syncs = {{0x06, "Events"}, {0x06, "Tasks"}}; break;
-    case 2: syncs = {{0x03, "Notes"}}; break;
-    case 3: syncs = {{0x00, "Bookmarks"}}; break;
-    case 4: syncs = {{0x00, "SMS"}}; break;
-    case 5: syncs = {{0x06, "Events"}}; break;
-    case 6: syncs = {{0x06, "Tasks"}}; break;
-    default: return {};
+    case 0:
+        syncs = {{0x07, "Contacts"}};
+        break;
+    case 1:
+        syncs = {{0x06, "Events"}, {0x06, "Tasks"}};
+        break;
+    case 2:
+        syncs = {{0x03, "Notes"}};
+        break;
+    case 3:
+        syncs = {{0x00, "Bookmarks"}};
+        break;
+    case 4:
+        syncs = {{0x00, "SMS"}};
+        break;
+    case 5:
+        syncs = {{0x06, "Events"}};
+        break;
+    case 6:
+        syncs = {{0x06, "Tasks"}};
+        break;
+    default:
+        return {};
     }
-    const bool series40Contacts =
-        property == 0 && _syncSession.syncDescription().protocol().startsWith(QLatin1String(kDevInfSeries40));
-    QByteArray san(16, '\0');   // digest
+    const bool series40Contacts = property == 0
+        && _syncSession.syncDescription().protocol().startsWith(QLatin1String(kDevInfSeries40));
+    QByteArray san(16, '\0'); // digest
     san.append(char(0x03)).append(char(series40Contacts ? 0x10 : 0x18)).append(3, '\0');
-    san.append(char(0x01)).append(char(0x00));   // session identifier
+    san.append(char(0x01)).append(char(0x00)); // session identifier
     QByteArray server("iSync");
     if (_syncSession.syncServerName() == QLatin1String("xSync"))
         server[0] = 'x';

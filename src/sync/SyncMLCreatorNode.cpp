@@ -8,9 +8,15 @@ void appendEscapedXml(QByteArray& out, const QString& text, bool inAttribute)
     out.reserve(out.size() + utf8.size());
     for (const char c : utf8) {
         switch (c) {
-        case '&': out.append("&amp;"); break;
-        case '<': out.append("&lt;"); break;
-        case '>': out.append("&gt;"); break;
+        case '&':
+            out.append("&amp;");
+            break;
+        case '<':
+            out.append("&lt;");
+            break;
+        case '>':
+            out.append("&gt;");
+            break;
         case '"':
             if (inAttribute) {
                 out.append("&quot;");
@@ -18,7 +24,8 @@ void appendEscapedXml(QByteArray& out, const QString& text, bool inAttribute)
             }
             out.append(c);
             break;
-        default: out.append(c);
+        default:
+            out.append(c);
         }
     }
 }
@@ -156,9 +163,14 @@ void SyncMLCreatorNode::write(QByteArray& out) const
         for (const auto& node : _children)
             node->write(out);
         return;
-    case Kind::Text: appendEscapedXml(out, _value, false); return;
-    case Kind::CData: appendCData(out, _value); return;
-    case Kind::Element: break;
+    case Kind::Text:
+        appendEscapedXml(out, _value, false);
+        return;
+    case Kind::CData:
+        appendCData(out, _value);
+        return;
+    case Kind::Element:
+        break;
     }
     out.append('<').append(_tag.toUtf8());
     for (const auto& attribute : _attributes) {

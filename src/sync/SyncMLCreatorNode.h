@@ -52,7 +52,7 @@ public:
     QByteArray xmlData() const;
 
 private:
-    explicit SyncMLCreatorNode(Kind kind) : _kind(kind) {}
+    explicit SyncMLCreatorNode(Kind kind) : _kind(kind) { }
     void write(QByteArray& out) const;
 
     Kind _kind;

@@ -14,8 +14,8 @@ class SyncMLCreatorSession {
 public:
     virtual ~SyncMLCreatorSession() = default;
 
-    virtual QString syncMLVersionString() const = 0;   // "1.1" or "1.2"
-    virtual int syncMLVersion() const = 0;              // 1 or 2
+    virtual QString syncMLVersionString() const = 0; // "1.1" or "1.2"
+    virtual int syncMLVersion() const = 0;           // 1 or 2
     virtual QString currentSessionID() const = 0;
     virtual long newMessageID() = 0;
     virtual long newCommandID() = 0;

@@ -12,7 +12,7 @@ WBXMLConverter& WBXMLConverter::sharedWBXMLConverter()
 
 std::optional<QByteArray> WBXMLConverter::convertToWBXML(const QByteArray& xml, int syncMLVersion) const
 {
-    (void)syncMLVersion;   // the document's xmlns names the version
+    (void)syncMLVersion; // the document's xmlns names the version
     QString error;
     WbxmlConverter::EncodeOptions options;
     options.stringTable = false;
@@ -29,8 +29,7 @@ std::optional<QByteArray> WBXMLConverter::convertToXMLData(const QByteArray& wbx
 {
     QString error;
     WbxmlConverter::DecodeOptions options;
-    options.language =
-        syncMLVersion == 1 ? WbxmlConverter::Language::SyncML11 : WbxmlConverter::Language::SyncML12;
+    options.language = syncMLVersion == 1 ? WbxmlConverter::Language::SyncML11 : WbxmlConverter::Language::SyncML12;
     options.indent = 4;
     std::optional<QByteArray> xml = WbxmlConverter::toXml(wbxml, &error, options);
     if (!xml) {

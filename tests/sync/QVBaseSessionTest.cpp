@@ -27,7 +27,10 @@ public:
 class FakeSyncMLConnection : public SyncMLConnection {
 public:
     QString deviceIdentifier() const override { return identifier; }
-    SyncMLConnectionDevice* mfDevice() const override { return hasDevice ? const_cast<FakeSessionDevice*>(&device) : nullptr; }
+    SyncMLConnectionDevice* mfDevice() const override
+    {
+        return hasDevice ? const_cast<FakeSessionDevice*>(&device) : nullptr;
+    }
     void setDelegate(ObexSyncMLDelegate* to) override { delegate = to; }
     int closeConnection(const std::shared_ptr<QVDeviceCallback>& callback) override
     {
@@ -58,7 +61,7 @@ public:
     }
     int deliverIncomingData(QVBaseSession&) override { return 0; }
     void notifySyncFinished(const QString& result) override { finished << result; }
-    void displayPercent(int) override {}
+    void displayPercent(int) override { }
     void processAction(const QVariant& action) override { processed << action; }
 
     QStringList actions;
@@ -98,15 +101,12 @@ TEST_F(QVBaseSessionTest, TheDescriptionComesByModelIdElseByIdentifierElseThereI
         QVariant deviceID;
         const char* identifier;
         bool hasDevice;
-        const char* protocol;   // null: no session
+        const char* protocol; // null: no session
     };
     const Case cases[] = {
-        {20001, "Test+ByIdentifier", true, "Plain Test"},
-        {QVariant(), "Test+ByIdentifier", true, "Old Test"},
-        {QString(), "Test+ByIdentifier", true, "Old Test"},
-        {20999, "Test+ByIdentifier", true, "Old Test"},
-        {QVariant(), "Test+ByIdentifier", false, "Old Test"},
-        {QVariant(), "Unknown+Phone", true, nullptr},
+        {20001, "Test+ByIdentifier", true, "Plain Test"},     {QVariant(), "Test+ByIdentifier", true, "Old Test"},
+        {QString(), "Test+ByIdentifier", true, "Old Test"},   {20999, "Test+ByIdentifier", true, "Old Test"},
+        {QVariant(), "Test+ByIdentifier", false, "Old Test"}, {QVariant(), "Unknown+Phone", true, nullptr},
     };
     for (const Case& c : cases) {
         FakeSyncMLConnection link;
@@ -115,7 +115,8 @@ TEST_F(QVBaseSessionTest, TheDescriptionComesByModelIdElseByIdentifierElseThereI
         if (c.deviceID.isValid())
             link.device.settings.insert(QStringLiteral("Common.qvDeviceID"), c.deviceID);
         const auto session = QVBaseSession::initWithConnection(link, &user);
-        ASSERT_EQ(session != nullptr, c.protocol != nullptr) << c.identifier << " " << c.deviceID.toString().toStdString();
+        ASSERT_EQ(session != nullptr, c.protocol != nullptr)
+            << c.identifier << " " << c.deviceID.toString().toStdString();
         if (!session)
             continue;
         EXPECT_EQ(session->syncInfo().value(QStringLiteral("SyncML-Protocol")).toString(), QLatin1String(c.protocol));
@@ -141,7 +142,8 @@ TEST_F(QVBaseSessionTest, SyncInfoStartsWithTheVersionProtocolAndKnownSerial)
 
     session->setDZSyncTime(QStringLiteral("20261211T080000Z"));
     session->setDevSyncTime(QString());
-    EXPECT_EQ(session->syncInfo().value(QStringLiteral("SyncML-LastDZTime")).toString(), QStringLiteral("20261211T080000Z"));
+    EXPECT_EQ(session->syncInfo().value(QStringLiteral("SyncML-LastDZTime")).toString(),
+              QStringLiteral("20261211T080000Z"));
     EXPECT_FALSE(session->syncInfo().contains(QStringLiteral("SyncML-LastDevTime")));
 
     connection.device.devTimes.insert(0, QStringLiteral("dev-anchor"));
@@ -164,8 +166,11 @@ TEST_F(QVBaseSessionTest, TheEndIsShownAtOnceAndReportedOnceASecondLater)
         int state;
         const char* text;
     };
-    const Case cases[] = {{0, 6, "Finishing..."}, {214, 6, "Finishing..."}, {-105, 8, "Error occured, will retry!"},
-                          {-457, 7, "Error occured!"}, {404, 7, "Error occured!"}};
+    const Case cases[] = {{0, 6, "Finishing..."},
+                          {214, 6, "Finishing..."},
+                          {-105, 8, "Error occured, will retry!"},
+                          {-457, 7, "Error occured!"},
+                          {404, 7, "Error occured!"}};
     for (const Case& c : cases) {
         RecordingSessionUser job;
         const auto session = QVBaseSession::initWithConnection(connection, &job);
@@ -235,8 +240,8 @@ TEST_F(QVBaseSessionTest, StatesReachTheJobWhichMayCancel)
 
 TEST(QVBaseSessionNames, DatabaseNamesByProperty)
 {
-    const char* const names[] = {"## UNKNOWN ##", "Contacts", "Calendar", "Notes", "Bookmarks", "sms", "Events", "Tasks",
-                                 "## UNKNOWN ##"};
+    const char* const names[] = {"## UNKNOWN ##", "Contacts", "Calendar", "Notes",        "Bookmarks",
+                                 "sms",           "Events",   "Tasks",    "## UNKNOWN ##"};
     for (int property = -1; property <= 7; ++property)
         EXPECT_EQ(QVBaseSession::myDB(property), QLatin1String(names[property + 1]));
 }

@@ -7,8 +7,8 @@
 
 namespace {
 
-using syncmltest::FakeSyncMLSession;
 using syncmltest::childTags;
+using syncmltest::FakeSyncMLSession;
 using syncmltest::textItem;
 
 class QVSyncObjectsTest : public ::testing::Test {
@@ -93,10 +93,12 @@ TEST_F(QVSyncObjectsTest, NewItemsGetTemporaryReferencesInOrder)
                           {QStringLiteral("e"), QVCommandArray::kAdd}});
     const auto sync = queue->getNextSyncCommand();
     ASSERT_TRUE(sync);
-    EXPECT_EQ(childTags(*sync), (QStringList{"CmdID", "Target", "Source", "NumberOfChanges", "Add", "Replace", "Add",
-                                             "Delete", "Add"}));
+    EXPECT_EQ(childTags(*sync),
+              (QStringList{"CmdID", "Target", "Source", "NumberOfChanges", "Add", "Replace", "Add", "Delete", "Add"}));
     EXPECT_EQ(sources(*sync), (QStringList{"T-0", "T-1", "T-2"}));
-    EXPECT_EQ(sync->childrenNamed(QStringLiteral("Replace")).front()->find(QStringLiteral("Item/Target/LocURI"))
+    EXPECT_EQ(sync->childrenNamed(QStringLiteral("Replace"))
+                  .front()
+                  ->find(QStringLiteral("Item/Target/LocURI"))
                   ->textContent(),
               QStringLiteral("uri-1"));
     EXPECT_EQ(queue->elementsSentSoFar(), 5);
@@ -115,7 +117,8 @@ TEST_F(QVSyncObjectsTest, CommandsFitByTheirUtf8BytesIntoTheMessage)
                 ->addChild(session->creator.createAddReplaceCommand(*earlier, QStringLiteral("T-9"), 0, true));
         }
         session->maxMsgSize = int(answerSize()) + 1400;
-        auto queue = queueOf({{text, QVCommandArray::kAdd}, {text, QVCommandArray::kAdd}, {text, QVCommandArray::kAdd}});
+        auto queue = queueOf(
+            {{text, QVCommandArray::kAdd}, {text, QVCommandArray::kAdd}, {text, QVCommandArray::kAdd}});
         long bytesLeft = -1;
         EXPECT_EQ(queue->calcHowManyElemsWeCanSend(0, bytesLeft), 2);
         const auto first = queue->getNextSyncCommand();
@@ -196,7 +199,8 @@ TEST_F(QVSyncObjectsTest, ItemsWithoutTextAreSkippedWithALogLine)
 
 TEST_F(QVSyncObjectsTest, AMessageThatCannotBeMeasuredEndsTheRunByName)
 {
-    session->answer->find(QStringLiteral("SyncML/SyncBody"))->addChild(SyncMLCreatorNode::element(QStringLiteral("1bad")));
+    session->answer->find(QStringLiteral("SyncML/SyncBody"))
+        ->addChild(SyncMLCreatorNode::element(QStringLiteral("1bad")));
     auto queue = queueOf({{QStringLiteral("a"), QVCommandArray::kAdd}});
     try {
         queue->getNextSyncCommand();

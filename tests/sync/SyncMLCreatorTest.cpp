@@ -5,8 +5,8 @@
 
 namespace {
 
-using syncmltest::FakeSyncMLSession;
 using syncmltest::childTags;
+using syncmltest::FakeSyncMLSession;
 using syncmltest::textItem;
 
 QString creatorTestText(const SyncMLCreatorNode* node)
@@ -25,7 +25,8 @@ TEST(SyncMLCreator, ChunksCarryTheSizeFirstAndMoreDataUntilTheLast)
         bool size;
         bool moreData;
     };
-    const Case cases[] = {{0, 1000, 1000, true, true}, {1000, 1000, 1000, false, true}, {2000, 1500, 1000, false, false}};
+    const Case cases[] = {
+        {0, 1000, 1000, true, true}, {1000, 1000, 1000, false, true}, {2000, 1500, 1000, false, false}};
     for (const Case& c : cases) {
         long chunk = c.requested;
         const auto add = session.creator.createPartialAddReplaceCommand(*item, c.start, chunk, QStringLiteral("7"), 0,
@@ -71,10 +72,10 @@ TEST(SyncMLCreator, NumberOfChangesOnlyWhenThePhoneTakesItAndChangesAreCounted)
     struct Case {
         const char* protocol;
         long changes;
-        const char* expected;   // null: no element
+        const char* expected; // null: no element
     };
-    const Case cases[] = {{"Plain Test", -1, nullptr}, {"Plain Test", 0, "0"}, {"Plain Test", 12, "12"},
-                          {"Old Test", 12, nullptr}};
+    const Case cases[] = {
+        {"Plain Test", -1, nullptr}, {"Plain Test", 0, "0"}, {"Plain Test", 12, "12"}, {"Old Test", 12, nullptr}};
     for (const Case& c : cases) {
         FakeSyncMLSession session{QLatin1String(c.protocol)};
         const auto sync = session.creator.createSyncNothing(c.changes, 0);
@@ -139,7 +140,8 @@ TEST(SyncMLCreator, DeviceInformationListsTheDataStoresThePhoneUses)
         for (const SyncMLCreatorNode* store : devInf->childrenNamed(QStringLiteral("DataStore"))) {
             stores << creatorTestText(store->child(QStringLiteral("SourceRef")));
             EXPECT_EQ(childTags(*store), (QStringList{"SourceRef", "DisplayName", "Rx-Pref", "Tx-Pref", "SyncCap"}));
-            EXPECT_EQ(childTags(*store->child(QStringLiteral("SyncCap"))), (QStringList{"SyncType", "SyncType", "SyncType"}));
+            EXPECT_EQ(childTags(*store->child(QStringLiteral("SyncCap"))),
+                      (QStringList{"SyncType", "SyncType", "SyncType"}));
         }
         EXPECT_EQ(stores, c.stores) << c.protocol << " " << c.property;
         EXPECT_EQ(int(devInf->childrenNamed(QStringLiteral("CTCap")).size()), c.ctCaps) << c.protocol << c.property;
@@ -157,17 +159,30 @@ TEST(SyncMLCreator, ServerAlertedNotificationsComeFromTheTable)
 {
     FakeSyncMLSession session;
     const QByteArray contacts = session.creator.createSanMessage(0);
-    const QByteArray expected = QByteArray(16, '\0') + QByteArray::fromHex("0318000000" "0100" "05") + "iSync"
-                                + QByteArray::fromHex("10" "60000007" "08") + "Contacts";
+    const QByteArray expected = QByteArray(16, '\0')
+        + QByteArray::fromHex("0318000000"
+                              "0100"
+                              "05")
+        + "iSync"
+        + QByteArray::fromHex("10"
+                              "60000007"
+                              "08")
+        + "Contacts";
     EXPECT_EQ(contacts.size(), 43);
     EXPECT_EQ(contacts.toHex(), expected.toHex());
 
     const QByteArray sms = session.creator.createSanMessage(4);
     EXPECT_EQ(sms.right(4).toHex(), QByteArray(QByteArray("\x03") + "SMS").toHex());
     const QByteArray calendar = session.creator.createSanMessage(1);
-    EXPECT_EQ(calendar.mid(29).toHex(), QByteArray(QByteArray::fromHex("20" "60000006" "06") + "Events"
-                                                    + QByteArray::fromHex("60000006" "05") + "Tasks")
-                                             .toHex());
+    EXPECT_EQ(calendar.mid(29).toHex(),
+              QByteArray(QByteArray::fromHex("20"
+                                             "60000006"
+                                             "06")
+                         + "Events"
+                         + QByteArray::fromHex("60000006"
+                                               "05")
+                         + "Tasks")
+                  .toHex());
     EXPECT_TRUE(session.creator.createSanMessage(7).isEmpty());
 
     session.serverName = QStringLiteral("xSync");

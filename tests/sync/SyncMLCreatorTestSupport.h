@@ -69,7 +69,8 @@ inline std::shared_ptr<QVSyncDeviceDescription> describeProtocol(const QString& 
 class FakeSyncMLSession : public SyncMLCreatorSession, public QVSyncObjectsSession {
 public:
     explicit FakeSyncMLSession(const QString& protocol = QStringLiteral("Plain Test"))
-        : description(describeProtocol(protocol)), creator(*this)
+        : description(describeProtocol(protocol))
+        , creator(*this)
     {
     }
 

@@ -38,18 +38,20 @@ std::vector<std::pair<QString, QByteArray>> builderCorpus()
     }
     {
         auto message = session.creator.createNewMessage();
-        SyncMLCreatorNode* sync = message->find(QStringLiteral("SyncML/SyncBody"))
-                                      ->addChild(session.creator.createSyncNothing(1, 0));
+        SyncMLCreatorNode* sync =
+            message->find(QStringLiteral("SyncML/SyncBody"))->addChild(session.creator.createSyncNothing(1, 0));
         const auto item = textItem(QString(1200, QLatin1Char('k')));
         long chunk = 400;
-        sync->addChild(session.creator.createPartialAddReplaceCommand(*item, 0, chunk, QStringLiteral("0"), 0, true, 1200));
+        sync->addChild(
+            session.creator.createPartialAddReplaceCommand(*item, 0, chunk, QStringLiteral("0"), 0, true, 1200));
         corpus.emplace_back(QStringLiteral("chunk"), message->xmlData());
     }
     {
         auto message = session.creator.createNewMessage();
-        SyncMLCreatorNode* sync = message->find(QStringLiteral("SyncML/SyncBody"))
-                                      ->addChild(session.creator.createSyncNothing(2, 2));
-        const auto umlauts = textItem(QStringLiteral("BEGIN:VCARD\r\nN:M\u00fcller;J\u00fcrgen\r\nNOTE:\u20ac 5 \u4e2d\r\nEND:VCARD"));
+        SyncMLCreatorNode* sync =
+            message->find(QStringLiteral("SyncML/SyncBody"))->addChild(session.creator.createSyncNothing(2, 2));
+        const auto umlauts = textItem(
+            QStringLiteral("BEGIN:VCARD\r\nN:M\u00fcller;J\u00fcrgen\r\nNOTE:\u20ac 5 \u4e2d\r\nEND:VCARD"));
         const auto note = textItem(QStringLiteral("BODY:before ]]> after"));
         sync->addChild(session.creator.createAddReplaceCommand(*umlauts, QStringLiteral("T-0"), 0, true));
         sync->addChild(session.creator.createAddReplaceCommand(*note, QStringLiteral("T-1"), 2, true));
@@ -120,7 +122,8 @@ TEST_F(WBXMLConverterTest, OurWbxmlIsWhatTheLibrarysToolsMakeAndRead)
         ASSERT_TRUE(ours) << name.toStdString();
         const QByteArray tools = runTool(QStringLiteral("xml2wbxml"), {"-v", "1.2", "-n"}, xml);
         EXPECT_EQ(ours->toHex(), tools.toHex()) << name.toStdString();
-        EXPECT_EQ(ours->mid(1, 2).toHex(), version == 1 ? QByteArray("9f53") : QByteArray("a401")) << name.toStdString();
+        EXPECT_EQ(ours->mid(1, 2).toHex(), version == 1 ? QByteArray("9f53") : QByteArray("a401"))
+            << name.toStdString();
 
         const QByteArray decoded = runTool(QStringLiteral("wbxml2xml"), {}, *ours);
         EXPECT_EQ(wbxmlTestElementNames(decoded), wbxmlTestElementNames(xml)) << name.toStdString();
@@ -149,8 +152,8 @@ TEST(WBXMLConverter, DamagedMessagesAnswerNothingAndSaySo)
 {
     QVLogCreateAndOpen(QString::fromLatin1(qvlog::kXT));
     FakeSyncMLSession session;
-    const std::optional<QByteArray> whole =
-        WBXMLConverter::sharedWBXMLConverter().convertToWBXML(session.creator.createNewMessage()->xmlData(), 2);
+    const std::optional<QByteArray> whole = WBXMLConverter::sharedWBXMLConverter().convertToWBXML(
+        session.creator.createNewMessage()->xmlData(), 2);
     ASSERT_TRUE(whole);
     const QByteArray damaged[] = {
         QByteArray(),
@@ -159,7 +162,8 @@ TEST(WBXMLConverter, DamagedMessagesAnswerNothingAndSaySo)
         QByteArray(5000, '\xc3'),
     };
     for (const QByteArray& bytes : damaged) {
-        EXPECT_FALSE(WBXMLConverter::sharedWBXMLConverter().convertToXML(bytes, 2)) << bytes.left(16).toHex().constData();
+        EXPECT_FALSE(WBXMLConverter::sharedWBXMLConverter().convertToXML(bytes, 2))
+            << bytes.left(16).toHex().constData();
         EXPECT_FALSE(WBXMLConverter::sharedWBXMLConverter().convertToXMLData(bytes, 1));
     }
     EXPECT_FALSE(WBXMLConverter::sharedWBXMLConverter().convertToWBXML("<SyncML><SyncBody>", 2));
