@@ -565,6 +565,10 @@ bool SyncEngineHandler::pushChangesToSyncSession(int property, platform::ISyncSe
         session.clientWantsToPushAllRecordsForEntityNames(names);
     QList<syncpush::PushItem> outgoing;
     outgoing.reserve(128);
+    for (const QString& name : names) {
+        if (session.shouldPushChangesForEntityName(name) && session.shouldPushAllRecordsForEntityName(name))
+            m_pushedWhole.insert(name);
+    }
     syncpush::collect(
         session, names, [list](const QString& name) { return allRecordsForEntity(name, *list); },
         [list, &pending](const QString& name, QList<syncpush::PushItem>* target) {

@@ -5,6 +5,7 @@
 #include "sync/SyncPush.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -183,6 +184,8 @@ private:
     int m_pendingSessions = 0;
     bool m_aboutToQuit = false;
     std::array<QString, 4> m_lastSyncTime;
+    // Entities whose every record the current run pushed.
+    QSet<QString> m_pushedWhole;
     bool m_initialReadDone = false;
     bool m_notifierEnabled = false;
     SynchronizationFeedbackConsumer* m_feedbackConsumer = nullptr;

@@ -313,6 +313,7 @@ int SyncEngineHandler::trickleSyncEngine(int property)
 void SyncEngineHandler::trickleSessionDoneWithClient(const ClientPtr& client, const SessionPtr& session)
 {
     m_client = client;
+    m_pushedWhole.clear();
     try {
         const QStringList names = entityNamesOf(m_trickleProperties);
         setSyncingUISyncState(true, false);
@@ -368,11 +369,18 @@ void SyncEngineHandler::pullInto(const SessionPtr& session, const QList<int>& pr
                 names.append(name);
                 if (!session->shouldReplaceAllRecordsOnClientForEntityName(name))
                     continue;
+                setSlowModeForProperty(p, true);
+                if (m_pushedWhole.contains(name)) {
+                    // Every record went to the hub whole in this session, and
+                    // the hub sends a session's own pushes not back: emptying
+                    // the list would lose them.
+                    synclog::xt(QStringLiteral("@@@ keeping items of type %1: pushed whole").arg(name));
+                    continue;
+                }
                 if (background)
                     synclog::xt(QStringLiteral("@@@ removing items of type %1").arg(name));
                 if (QVSyncElemList* list = storage(p))
                     list->removeItemsForEntity(name);
-                setSlowModeForProperty(p, true);
                 if (background)
                     changed[p] = true;
             }
@@ -487,6 +495,7 @@ void SyncEngineHandler::bgSessionDoneWithClient(const ClientPtr& client, const S
 {
     synclog::xt(QStringLiteral("_______bgSessionDoneWithClient (SyncEngineHandler)_______"));
     m_client = client;
+    m_pushedWhole.clear();
     try {
         setSyncingUISyncState(true, false);
         QStringList names;
@@ -494,7 +503,10 @@ void SyncEngineHandler::bgSessionDoneWithClient(const ClientPtr& client, const S
         for (int p = 0; p < 4; ++p) {
             if (!m_reqSync[p])
                 continue;
-            pushChangesToSyncSession(p, *session, false);
+            // As the trickle and the write: only a property whose changes flow
+            // from the phone goes to the hub.
+            if (m_device.wantsSyncChangesFromDevice(p))
+                pushChangesToSyncSession(p, *session, false);
             names.append(getEntityNamesForProperty(p));
         }
         setSyncingUISyncState(false, false);
