@@ -62,17 +62,19 @@ public:
 
 class BenchLists : public DeviceDataManager {
 public:
-    explicit BenchLists(MFDevice& device) : contacts(0, &device) {}
+    // The list is made once the phone object stands (a list asks its phone).
+    explicit BenchLists(MFDevice& device) : m_device(device) {}
+    void make() { contacts = std::make_unique<QVSyncElemList>(0, &m_device); }
     void saveFinderState() override {}
     void loadFinderState() override {}
     FilesMirror* mirror() const override { return nullptr; }
     OrganizerArchive* archive() const override { return nullptr; }
     bool hasChangesForSyncEngine(int) const override { return false; }
-    QVSyncElemList* syncEngineList(int type) const override
-    {
-        return type == 0 ? const_cast<QVSyncElemList*>(&contacts) : nullptr;
-    }
-    QVSyncElemList contacts;
+    QVSyncElemList* syncEngineList(int type) const override { return type == 0 ? contacts.get() : nullptr; }
+    std::unique_ptr<QVSyncElemList> contacts;
+
+private:
+    MFDevice& m_device;
 };
 
 // A hub in a temporary folder, a desktop client and one phone with its handler.
@@ -117,6 +119,7 @@ struct Phone {
         device = std::make_unique<MFDevice>(QLatin1String(MFDevice::kUSBMassStorage), dict,
                                             QVariantMap{{"Dorvanti.Model", "KU990"}}, syncDescription,
                                             std::move(makers));
+        lists->make();
     }
     ~Phone() { device.reset(); }
 
@@ -175,12 +178,12 @@ void BM_HandlerTricklePullOf2000Contacts(benchmark::State& state)
         state.PauseTiming();
         phone.desktopRound(++round);
         // One pending change, so that the contacts trickle pulls.
-        phone.lists->contacts.fillChangesForSyncEngineFromDict({benchAdd(kContacts, round).storedDictionary()});
+        phone.lists->contacts->fillChangesForSyncEngineFromDict({benchAdd(kContacts, round).storedDictionary()});
         state.ResumeTiming();
         if (phone.handler()->trickleSyncEngine(0) != 0 || !phone.waitIdle())
             state.SkipWithError("the trickle did not run");
     }
-    if (phone.lists->contacts.allCount() < kContacts)
+    if (phone.lists->contacts->allCount() < kContacts)
         state.SkipWithError("the contacts did not arrive");
     state.SetItemsProcessed(state.iterations() * kContacts);
 }
@@ -220,7 +223,7 @@ void BM_HandlerWriteOf2000PendingContacts(benchmark::State& state)
         ++round;
         for (int i = 0; i < kContacts; ++i)
             pending.append(benchAdd(i, round).storedDictionary());
-        phone.lists->contacts.fillChangesForSyncEngineFromDict(pending);
+        phone.lists->contacts->fillChangesForSyncEngineFromDict(pending);
         state.ResumeTiming();
         if (phone.handler()->writeToSyncEngine(0) != 0)
             state.SkipWithError("the write failed");

@@ -5,6 +5,7 @@
 // the client.
 #include "sync/SyncEngineHandler.h"
 
+#include "foundation/NamedLog.h"
 #include "phone/MFDevice.h"
 #include "phone/SyncEnvironment.h"
 #include "phone/SynchronizationFeedbackConsumer.h"
@@ -396,9 +397,9 @@ void SyncEngineHandler::pullInto(const SessionPtr& session, const QList<int>& pr
                 session->clientAcceptedChangesForRecordWithIdentifier(change.recordIdentifier(), {}, QString());
                 continue;
             }
-            synclog::xt((background ? QStringLiteral("+++++[SyncEngineHandler readingData]: Processing change: %1")
-                                    : QStringLiteral("+++++[SyncEngineHandler readingData]: %1"))
-                            .arg(syncpush::fullDescription(change)));
+            QVLOG(qvlog::kXT, (background ? QStringLiteral("+++++[SyncEngineHandler readingData]: Processing change: %1")
+                                          : QStringLiteral("+++++[SyncEngineHandler readingData]: %1"))
+                                  .arg(syncpush::fullDescription(change)));
             if (!changedIds[property])
                 changedIds[property].emplace().reserve(8);
             applyPulledChange(*session, change, name, property, list, &groupChanged[property], &changed[property],
