@@ -424,7 +424,7 @@ void SyncEngineHandler::announceQuit()
             // Unregistered meanwhile: nothing to remove.
         }
     }
-    if (!isBusy())
+    if (!isBusy() && !m_inInitialRead)
         m_device.syncEngineNoLongerBusy();   // destroys this handler
 }
 

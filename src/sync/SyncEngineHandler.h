@@ -188,6 +188,8 @@ private:
     QSet<QString> m_pushedWhole;
     bool m_initialReadDone = false;
     bool m_notifierEnabled = false;
+    // A first read waits on the stack; a quit meanwhile ends the handler after it.
+    bool m_inInitialRead = false;
     SynchronizationFeedbackConsumer* m_feedbackConsumer = nullptr;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

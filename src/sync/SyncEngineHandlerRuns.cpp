@@ -118,6 +118,7 @@ int SyncEngineHandler::initialReadFromSyncEngine(int replaceAll, Synchronization
         }
         m_initialReadDone = false;
         m_feedbackConsumer = consumer;
+        m_inInitialRead = true;
         ISyncSession::beginSessionInBackgroundWithClient(client, entities,
                                                          callback(&SyncEngineHandler::initialSessionDoneWithClient));
         if (consumer) {
@@ -143,10 +144,13 @@ int SyncEngineHandler::initialReadFromSyncEngine(int replaceAll, Synchronization
         }
         result = kException;
     }
+    m_inInitialRead = false;
     m_feedbackConsumer = nullptr;
     setSyncingUISyncState(false, true);
     releaseCommunication();
     synclog::xt(QStringLiteral("_______Leaving initialReadFromSyncEngine (SyncEngineHandler)_______"));
+    if (m_aboutToQuit)
+        m_device.syncEngineNoLongerBusy();   // destroys this handler
     return result;
 }
 
@@ -203,7 +207,9 @@ void SyncEngineHandler::pullInitialChangesDoneWithClient(const ClientPtr& client
     if (m_aboutToQuit) {
         finishSyncingSession(session);
         m_initialReadDone = true;
-        m_device.syncEngineNoLongerBusy();   // destroys this handler
+        // The read that waits for this run lets go once its wait is over.
+        if (!m_inInitialRead)
+            m_device.syncEngineNoLongerBusy();   // destroys this handler
         return;
     }
     try {

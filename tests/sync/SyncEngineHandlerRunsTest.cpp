@@ -261,3 +261,44 @@ TEST_F(HandlerRunsTest, ARemovalGivesUpOnARunThatNeverEnds)
     EXPECT_FALSE(phoneClient());
     expectIdle("given up");
 }
+
+TEST_F(HandlerRunsTest, APulledChangeThatNoListTakesIsStillAccepted)
+{
+    makeDevice("Protocol LG");
+    lists->make(0);
+    ASSERT_EQ(handler()->writeToSyncEngine(0), 0);
+    desktopAddsCleo();
+    handler()->syncDeviceAlertHandler(phoneClient(), {entity::Contact});
+    ASSERT_TRUE(runEnds());
+    ASSERT_EQ(runsFirstName(*lists->lists[0], kRunsCleo), "Cleo");
+
+    // The list made anew knows nothing of Cleo when the desktop deletes her:
+    // the deletions have no record and no item, so no property.
+    QVSyncElemList& fresh = lists->make(0);
+    sync(desktop(), [](ISyncSession& s) { s.pushChange(SyncChange(SyncChange::Delete, kRunsCleo)); }, {},
+         kContactNames);
+    int property = 99;
+    EXPECT_TRUE(handler()->getTypeAndPropertyForChange(SyncChange(SyncChange::Delete, kRunsCleo), &property).isNull());
+    EXPECT_EQ(property, -1);
+    handler()->syncDeviceAlertHandler(phoneClient(), {entity::Contact});
+    ASSERT_TRUE(runEnds());
+    EXPECT_EQ(fresh.allCount(), 0);
+    expectIdle("pull of deletions");
+    // Accepted: the hub has nothing more for the phone.
+    EXPECT_TRUE(sync(phoneClient(), {}, {}, kContactNames).changes.isEmpty());
+}
+
+TEST_F(HandlerRunsTest, AQuitDuringTheFirstReadEndsTheHandlerAfterTheRead)
+{
+    desktopAddsCleo();
+    makeDevice("Protocol LG");
+    lists->make(0);
+    FakeBusySheet sheet;
+    // The window closes as the pull begins.
+    sheet.onMessage = [&] { device->destructSyncEngineHandler(); };
+    EXPECT_EQ(handler()->initialReadFromSyncEngine(0, &sheet), 0);
+    EXPECT_EQ(device->syncEngineHandler(), nullptr) << "let go once the read was over";
+    EXPECT_EQ(sheet.ended, 1);
+    EXPECT_TRUE(lists->lists[0]->allCount() == 0) << "the pull at quit takes nothing";
+    EXPECT_FALSE(device->isSyncEngineActive());
+}

@@ -94,14 +94,24 @@ public:
         ++started;
         return nullptr;
     }
+    std::function<void()> onPoll;
+
     int pollBusyModalSession(BusyModalSession*) override
     {
         ++polls;
+        if (onPoll)
+            onPoll();
         return closeAfterPolls >= 0 && polls > closeAfterPolls ? 0 : SyncEngineHandler::kPollContinues;
     }
     void endBusyModalSession(BusyModalSession*) override { ++ended; }
     void doProgressBusyIncrement(double step) override { increments += int(step); }
-    void doProgressBusyMessage(const QString& text) override { messages.append(text); }
+    void doProgressBusyMessage(const QString& text) override
+    {
+        messages.append(text);
+        if (onMessage)
+            onMessage();
+    }
+    std::function<void()> onMessage;
 };
 
 // The shipped sync protocol rows, the families and the LG models.
