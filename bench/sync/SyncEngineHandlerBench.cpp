@@ -57,16 +57,16 @@ SyncChange benchAdd(int i, int round)
 class BenchInfo : public SharedSyncInfo {
 public:
     bool isBusy() const override { return false; }
-    void announceQuit() override {}
+    void announceQuit() override { }
 };
 
 class BenchLists : public DeviceDataManager {
 public:
     // The list is made once the phone object stands (a list asks its phone).
-    explicit BenchLists(MFDevice& device) : m_device(device) {}
+    explicit BenchLists(MFDevice& device) : m_device(device) { }
     void make() { contacts = std::make_unique<QVSyncElemList>(0, &m_device); }
-    void saveFinderState() override {}
-    void loadFinderState() override {}
+    void saveFinderState() override { }
+    void loadFinderState() override { }
     FilesMirror* mirror() const override { return nullptr; }
     OrganizerArchive* archive() const override { return nullptr; }
     bool hasChangesForSyncEngine(int) const override { return false; }
@@ -146,13 +146,13 @@ int benchPullAll(const std::shared_ptr<ISyncClient>& client)
 {
     std::shared_ptr<ISyncSession> session;
     ISyncSession::beginSessionInBackgroundWithClient(
-        client, kBenchEntities, [&](const std::shared_ptr<ISyncClient>&, const std::shared_ptr<ISyncSession>& s) {
-            session = s;
-        });
+        client, kBenchEntities,
+        [&](const std::shared_ptr<ISyncClient>&, const std::shared_ptr<ISyncSession>& s) { session = s; });
     runloop::processPendingEvents();
     bool ready = false;
     session->prepareToPullChangesInBackgroundForEntityNames(
-        kBenchEntities, [&](const std::shared_ptr<ISyncClient>&, const std::shared_ptr<ISyncSession>&) { ready = true; });
+        kBenchEntities,
+        [&](const std::shared_ptr<ISyncClient>&, const std::shared_ptr<ISyncSession>&) { ready = true; });
     runloop::processPendingEvents();
     if (!ready)
         return -1;
@@ -192,8 +192,8 @@ BENCHMARK(BM_HandlerTricklePullOf2000Contacts)->Unit(benchmark::kMillisecond)->I
 void BM_HubPullOf2000Contacts(benchmark::State& state)
 {
     Phone phone;
-    auto reader = phone.manager->registerClientWithIdentifier(
-        QStringLiteral("reader"), phone.dir.filePath(QStringLiteral("client.plist")));
+    auto reader = phone.manager->registerClientWithIdentifier(QStringLiteral("reader"),
+                                                              phone.dir.filePath(QStringLiteral("client.plist")));
     phone.desktopRound(0);
     benchPullAll(reader);
     int round = 0;
@@ -215,7 +215,7 @@ void BM_HandlerWriteOf2000PendingContacts(benchmark::State& state)
         state.SkipWithError("no phone client (device database or description missing)");
         return;
     }
-    phone.handler()->writeToSyncEngine(0);   // the first, slow session
+    phone.handler()->writeToSyncEngine(0); // the first, slow session
     int round = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -235,8 +235,8 @@ BENCHMARK(BM_HandlerWriteOf2000PendingContacts)->Unit(benchmark::kMillisecond)->
 void BM_HubPushOf2000Changes(benchmark::State& state)
 {
     Phone phone;
-    auto writer = phone.manager->registerClientWithIdentifier(
-        QStringLiteral("writer"), phone.dir.filePath(QStringLiteral("client.plist")));
+    auto writer = phone.manager->registerClientWithIdentifier(QStringLiteral("writer"),
+                                                              phone.dir.filePath(QStringLiteral("client.plist")));
     ISyncSession::beginSessionWithClient(writer, kBenchEntities, {})->finishSyncing();
     int round = 0;
     for (auto _ : state) {

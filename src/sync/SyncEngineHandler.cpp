@@ -179,7 +179,8 @@ SyncEngineHandler::~SyncEngineHandler()
         platform::runloop::waitUntil([this] { return !isBusy(); }, kWaitSlice, kDestructionWaitPasses);
     if (isBusy()) {
         // A run that never ended: the phone gets its claim back.
-        synclog::xt(QStringLiteral("[SyncEngineHandler dealloc] a sync run did not end, the engine claim is given back"));
+        synclog::xt(
+            QStringLiteral("[SyncEngineHandler dealloc] a sync run did not end, the engine claim is given back"));
         releaseCommunication();
     }
     platform::NotificationCenter::defaultCenter().removeObserver(this);
@@ -201,7 +202,8 @@ QString SyncEngineHandler::getSyncSchemaFilePath() const
     const QString plain = handlerFindDescription(name);
     if (!plain.isEmpty())
         return plain;
-    return handlerFindDescription(name + (handlerIsLeopardOrLater() ? QStringLiteral("-Leo") : QStringLiteral("-Tiger")));
+    return handlerFindDescription(name
+                                  + (handlerIsLeopardOrLater() ? QStringLiteral("-Leo") : QStringLiteral("-Tiger")));
 }
 
 std::shared_ptr<platform::ISyncClient> SyncEngineHandler::getClient()
@@ -242,8 +244,7 @@ std::shared_ptr<platform::ISyncClient> SyncEngineHandler::getClient()
 
 void SyncEngineHandler::removeSyncEngineClient()
 {
-    if (isBusy()
-        && !platform::runloop::waitUntil([this] { return !isBusy(); }, kWaitSlice, kRemovalWaitPasses)) {
+    if (isBusy() && !platform::runloop::waitUntil([this] { return !isBusy(); }, kWaitSlice, kRemovalWaitPasses)) {
         // A run whose session the hub dropped would hold the program here.
         synclog::xt(QStringLiteral("[SyncEngineHandler removeSyncEngineClient] a sync run did not end; removing the "
                                    "client anyway"));
@@ -318,11 +319,11 @@ QStringList SyncEngineHandler::enabledSupportedEntities()
 void SyncEngineHandler::installAlertHandler(const std::shared_ptr<platform::ISyncClient>& client)
 {
     std::weak_ptr<int> alive = m_alive;
-    client->setSyncAlertHandler([this, alive](const std::shared_ptr<platform::ISyncClient>& from,
-                                              const QStringList& names) {
-        if (!alive.expired())
-            syncDeviceAlertHandler(from, names);
-    });
+    client->setSyncAlertHandler(
+        [this, alive](const std::shared_ptr<platform::ISyncClient>& from, const QStringList& names) {
+            if (!alive.expired())
+                syncDeviceAlertHandler(from, names);
+        });
 }
 
 void SyncEngineHandler::enableSyncEngineNotifier()
@@ -425,7 +426,7 @@ void SyncEngineHandler::announceQuit()
         }
     }
     if (!isBusy() && !m_inInitialRead)
-        m_device.syncEngineNoLongerBusy();   // destroys this handler
+        m_device.syncEngineNoLongerBusy(); // destroys this handler
 }
 
 // ---- Entities and changes

@@ -166,7 +166,8 @@ private:
                            QStringList* changedIds);
     // The pull of a trickle (properties) or of an alert run: the lists
     // updated, the session finished.
-    void pullInto(const std::shared_ptr<platform::ISyncSession>& session, const QList<int>& properties, bool background);
+    void pullInto(const std::shared_ptr<platform::ISyncSession>& session, const QList<int>& properties,
+                  bool background);
     // A hub failure: logged; unless transient, the client removed and the
     // phone's data invalidated.
     void failed(const QString& where, const platform::Exception& e, bool transientEndsRunOnly);

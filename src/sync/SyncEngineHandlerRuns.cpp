@@ -150,7 +150,7 @@ int SyncEngineHandler::initialReadFromSyncEngine(int replaceAll, Synchronization
     releaseCommunication();
     synclog::xt(QStringLiteral("_______Leaving initialReadFromSyncEngine (SyncEngineHandler)_______"));
     if (m_aboutToQuit)
-        m_device.syncEngineNoLongerBusy();   // destroys this handler
+        m_device.syncEngineNoLongerBusy(); // destroys this handler
     return result;
 }
 
@@ -209,7 +209,7 @@ void SyncEngineHandler::pullInitialChangesDoneWithClient(const ClientPtr& client
         m_initialReadDone = true;
         // The read that waits for this run lets go once its wait is over.
         if (!m_inInitialRead)
-            m_device.syncEngineNoLongerBusy();   // destroys this handler
+            m_device.syncEngineNoLongerBusy(); // destroys this handler
         return;
     }
     try {
@@ -403,9 +403,10 @@ void SyncEngineHandler::pullInto(const SessionPtr& session, const QList<int>& pr
                 session->clientAcceptedChangesForRecordWithIdentifier(change.recordIdentifier(), {}, QString());
                 continue;
             }
-            QVLOG(qvlog::kXT, (background ? QStringLiteral("+++++[SyncEngineHandler readingData]: Processing change: %1")
-                                          : QStringLiteral("+++++[SyncEngineHandler readingData]: %1"))
-                                  .arg(syncpush::fullDescription(change)));
+            QVLOG(qvlog::kXT,
+                  (background ? QStringLiteral("+++++[SyncEngineHandler readingData]: Processing change: %1")
+                              : QStringLiteral("+++++[SyncEngineHandler readingData]: %1"))
+                      .arg(syncpush::fullDescription(change)));
             if (!changedIds[property])
                 changedIds[property].emplace().reserve(8);
             applyPulledChange(*session, change, name, property, list, &groupChanged[property], &changed[property],

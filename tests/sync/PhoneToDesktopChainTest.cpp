@@ -42,8 +42,9 @@ struct ChainKitCallback : organizerKitAsync {
 QVariantMap chainKitContact(const char* first, const char* number)
 {
     return {{QStringLiteral("firstname"), QLatin1String(first)},
-            {QStringLiteral("phone"), QVariantList{QVariantMap{{QStringLiteral("value"), QLatin1String(number)},
-                                                               {QStringLiteral("type"), QStringLiteral("mobile")}}}}};
+            {QStringLiteral("phone"),
+             QVariantList{QVariantMap{{QStringLiteral("value"), QLatin1String(number)},
+                                      {QStringLiteral("type"), QStringLiteral("mobile")}}}}};
 }
 
 // The phonebook entry's first number, by first name; null when absent.
@@ -52,7 +53,12 @@ QString chainNumberOf(const QVariantMap& phonebook, const QString& first)
     for (const QVariant& entry : phonebook) {
         const QVariantMap map = entry.toMap();
         if (map.value(QStringLiteral("firstname")).toString() == first)
-            return map.value(QStringLiteral("phone")).toList().value(0).toMap().value(QStringLiteral("value")).toString();
+            return map.value(QStringLiteral("phone"))
+                .toList()
+                .value(0)
+                .toMap()
+                .value(QStringLiteral("value"))
+                .toString();
     }
     return {};
 }
@@ -169,7 +175,7 @@ TEST_F(PhoneToDesktopChainTest, AContactGoesToTheDesktopAndItsEditAndDeletionCom
     makeDevice("Protocol LG", environment(3, 0));
     handler()->enableSyncEngineNotifier();
     QVSyncElemList& contacts = lists->make(0);
-    ASSERT_EQ(handler()->writeToSyncEngine(0), 0);   // sync switched on: the first, slow session
+    ASSERT_EQ(handler()->writeToSyncEngine(0), 0); // sync switched on: the first, slow session
     QVariantMap raw;
     ASSERT_TRUE(contacts.processMotorolaData(*first, false, raw).has_value());
     ASSERT_EQ(contacts.allCount(), 2);

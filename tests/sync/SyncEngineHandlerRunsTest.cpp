@@ -25,9 +25,8 @@ QString runsFirstName(QVSyncElemList& list, const QString& id)
 // A contact added to the list as a pulled change (not queued for the hub).
 void runsAddContact(QVSyncElemList& list, const QString& id, const QString& first)
 {
-    list.processOneSyncEngineChange(SyncChange(SyncChange::Add, id, addChange(id, contact(first)).changes(),
-                                               contact(first)),
-                                    nullptr, false);
+    list.processOneSyncEngineChange(
+        SyncChange(SyncChange::Add, id, addChange(id, contact(first)).changes(), contact(first)), nullptr, false);
 }
 
 struct RunsNotes {
@@ -76,7 +75,7 @@ TEST_F(HandlerRunsTest, FailingStartsAnswerTheirCodesAndGiveTheClaimBack)
     EXPECT_EQ(h->trickleSyncEngine(2), -1) << "notes not enabled";
     expectIdle("not started");
 
-    ASSERT_TRUE(device->requestSyncEngineCommunication());   // the phone's own session runs
+    ASSERT_TRUE(device->requestSyncEngineCommunication()); // the phone's own session runs
     EXPECT_EQ(h->trickleSyncEngine(0), -2);
     EXPECT_EQ(h->initialReadFromSyncEngine(0, nullptr), -2);
     EXPECT_EQ(h->writeToSyncEngine(0), -2);
@@ -111,7 +110,7 @@ TEST_F(HandlerRunsTest, TheFirstReadReportsToItsSheetAndASheetClosedEndsTheWait)
     EXPECT_EQ(sheet.started, 1);
     EXPECT_EQ(sheet.ended, 1);
     EXPECT_EQ(sheet.messages.size(), 1);
-    EXPECT_GE(sheet.increments, 2);   // one per pulled change at least
+    EXPECT_GE(sheet.increments, 2); // one per pulled change at least
     EXPECT_EQ(runsFirstName(contacts, kRunsCleo), "Cleo");
     EXPECT_TRUE(handler()->didSyncThisTime(0));
     EXPECT_TRUE(handler()->isSlowMode(0));
@@ -151,9 +150,12 @@ TEST_F(HandlerRunsTest, AnAlertSyncsTheWholePropertyUnlessThePhoneIsSyncingIt)
     expectIdle("alert");
 
     // While the phone syncs its contacts the alert is put off.
-    sync(desktop(), [](ISyncSession& s) {
-        s.pushChange(modifyChange(kRunsCleo, QStringLiteral("first name"), QStringLiteral("Clea")));
-    }, {}, kContactNames);
+    sync(
+        desktop(),
+        [](ISyncSession& s) {
+            s.pushChange(modifyChange(kRunsCleo, QStringLiteral("first name"), QStringLiteral("Clea")));
+        },
+        {}, kContactNames);
     device->syncEnvironment().prepareSyncing(0);
     handler()->syncDeviceAlertHandler(phoneClient(), {entity::Contact});
     EXPECT_EQ(logged(QStringLiteral("xxxxxxx syncDeviceAlertHandler called, but we are busy! xxxxxxxx")), 1);
@@ -184,14 +186,15 @@ TEST_F(HandlerRunsTest, AWriteNeverPullsAndAContactsTricklePullsOnlyAfterAPush)
     ASSERT_TRUE(runEnds());
     EXPECT_EQ(logged(QStringLiteral("_______leaving pullChangesDoneWithClient (SyncEngineHandler)_______")), 1);
     EXPECT_TRUE(handler()->didSyncThisTime(2));
-    EXPECT_EQ(posted.listActive, (QList<QVariantMap>{{{"Active", "1"}, {"Property", 2}},
-                                                      {{"Active", "0"}, {"Property", 2}}}));
+    EXPECT_EQ(posted.listActive,
+              (QList<QVariantMap>{{{"Active", "1"}, {"Property", 2}}, {{"Active", "0"}, {"Property", 2}}}));
     EXPECT_TRUE(posted.engineActive.contains(QVariantMap{{"Active", true}}));
     EXPECT_TRUE(posted.engineActive.contains(QVariantMap{{"Active", true}, {"SyncData", true}}));
     (void)notes;
 
     // A pending contact change makes the trickle pull.
-    contacts.fillChangesForSyncEngineFromDict({addChange(QStringLiteral("Tarnex:ann"), contact("Ann")).storedDictionary()});
+    contacts.fillChangesForSyncEngineFromDict(
+        {addChange(QStringLiteral("Tarnex:ann"), contact("Ann")).storedDictionary()});
     ASSERT_EQ(handler()->trickleSyncEngine(0), 0);
     ASSERT_TRUE(runEnds());
     EXPECT_EQ(runsFirstName(contacts, kRunsCleo), "Cleo");
@@ -207,7 +210,7 @@ TEST_F(HandlerRunsTest, AReplacingPullEmptiesTheContactsFirstAndSetsSlowMode)
         ASSERT_EQ(handler()->writeToSyncEngine(0), 0);
         runsAddContact(contacts, QStringLiteral("Tarnex:ann"), QStringLiteral("Ann"));
         runsAddContact(contacts, QStringLiteral("Tarnex:gone"), QStringLiteral("Gone"));
-        contacts.objectForUUID(QStringLiteral("Tarnex:gone"))->setDeleted();   // deleted here, still on the phone
+        contacts.objectForUUID(QStringLiteral("Tarnex:gone"))->setDeleted(); // deleted here, still on the phone
         ASSERT_FALSE(handler()->isSlowMode(0));
         phoneClient()->setShouldReplaceClientRecords(true, kContactNames);
         handler()->syncDeviceAlertHandler(phoneClient(), {entity::Contact});
@@ -275,8 +278,8 @@ TEST_F(HandlerRunsTest, APulledChangeThatNoListTakesIsStillAccepted)
     // The list made anew knows nothing of Cleo when the desktop deletes her:
     // the deletions have no record and no item, so no property.
     QVSyncElemList& fresh = lists->make(0);
-    sync(desktop(), [](ISyncSession& s) { s.pushChange(SyncChange(SyncChange::Delete, kRunsCleo)); }, {},
-         kContactNames);
+    sync(
+        desktop(), [](ISyncSession& s) { s.pushChange(SyncChange(SyncChange::Delete, kRunsCleo)); }, {}, kContactNames);
     int property = 99;
     EXPECT_TRUE(handler()->getTypeAndPropertyForChange(SyncChange(SyncChange::Delete, kRunsCleo), &property).isNull());
     EXPECT_EQ(property, -1);

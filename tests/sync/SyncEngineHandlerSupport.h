@@ -52,15 +52,15 @@ INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion, Charset, syncCo
 class HandlerEngineInfo : public SharedSyncInfo {
 public:
     bool isBusy() const override { return false; }
-    void announceQuit() override {}
+    void announceQuit() override { }
 };
 
 // The archive's item lists as the handler reaches them.
 class HandlerLists : public DeviceDataManager {
 public:
-    explicit HandlerLists(MFDevice& device) : m_device(device) {}
-    void saveFinderState() override {}
-    void loadFinderState() override {}
+    explicit HandlerLists(MFDevice& device) : m_device(device) { }
+    void saveFinderState() override { }
+    void loadFinderState() override { }
     FilesMirror* mirror() const override { return nullptr; }
     OrganizerArchive* archive() const override { return nullptr; }
     bool hasChangesForSyncEngine(int) const override { return false; }

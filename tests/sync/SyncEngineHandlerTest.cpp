@@ -61,12 +61,12 @@ TEST_F(HandlerFixture, APhoneWithoutAUsableDescriptionGetsNoClient)
     };
     const Case cases[] = {
         {"Plain Phone", false, "no client description"},
-        {"Leo Phone", true, nullptr},   // only its "-Leo" variant exists
+        {"Leo Phone", true, nullptr}, // only its "-Leo" variant exists
         {"Broken Phone", false, "################### >> getClient: Caught ISyncInvalidArgumentsException"},
     };
     for (const Case& c : cases) {
         device.reset();
-        if (const auto known = phoneClient())   // the same phone's client of the case before
+        if (const auto known = phoneClient()) // the same phone's client of the case before
             manager().unregisterClient(known);
         handlerWarnings.clear();
         const QtMessageHandler previous = qInstallMessageHandler(collectHandlerWarnings);
@@ -107,7 +107,7 @@ TEST_F(HandlerFixture, APushSkipsTemporaryIdsAndSendsUnaskedEntitiesLast)
 {
     makeDevice("Protocol LG");
     QVSyncElemList& contacts = lists->make(0);
-    ASSERT_EQ(handler()->writeToSyncEngine(0), 0);   // the first, slow session
+    ASSERT_EQ(handler()->writeToSyncEngine(0), 0); // the first, slow session
     const QString ann = QStringLiteral("Tarnex:ann");
     contacts.fillChangesForSyncEngineFromDict(
         {SyncChange(SyncChange::Add, QStringLiteral("Tarnex:ev"),
@@ -140,9 +140,8 @@ TEST_F(HandlerFixture, APulledChangeIsClassifiedByRecordItemGroupOrCalendar)
     QVSyncElemList& contacts = lists->make(0);
     QVSyncElemList& calendar = lists->make(1);
     const QString ann = QStringLiteral("Tarnex:ann");
-    contacts.processOneSyncEngineChange(SyncChange(SyncChange::Add, ann, addChange(ann, contact("Ann")).changes(),
-                                                   contact("Ann")),
-                                        nullptr, false);
+    contacts.processOneSyncEngineChange(
+        SyncChange(SyncChange::Add, ann, addChange(ann, contact("Ann")).changes(), contact("Ann")), nullptr, false);
     const QVariantMap group = handlerRecord(entity::Group, {{"name", "Friends"}, {"members", QVariantList()}});
     contacts.processOneSyncEngineGroupChange(
         SyncChange(SyncChange::Add, QStringLiteral("Tarnex:grp"), addChange("g", group).changes(), group), nullptr);
@@ -155,19 +154,20 @@ TEST_F(HandlerFixture, APulledChangeIsClassifiedByRecordItemGroupOrCalendar)
         SyncChange change;
         QString entityName;
         int property;
+        int propertyOfChange; // getPropertyForChange knows records and items only
     };
     const Case cases[] = {
-        {"record", SyncChange(SyncChange::Add, "Tarnex:n1", {}, phoneNumber(ann, "+49301")), entity::PhoneNumber, 0},
-        {"item", SyncChange(SyncChange::Delete, ann), entity::Contact, 0},
-        {"group", SyncChange(SyncChange::Delete, "Tarnex:grp"), entity::Group, 0},
-        {"calendar", SyncChange(SyncChange::Delete, "Tarnex:cal"), entity::Calendar, 1},
-        {"unknown", SyncChange(SyncChange::Delete, "Tarnex:nobody"), QString(), -1},
+        {"record", SyncChange(SyncChange::Add, "Tarnex:n1", {}, phoneNumber(ann, "+49301")), entity::PhoneNumber, 0, 0},
+        {"item", SyncChange(SyncChange::Delete, ann), entity::Contact, 0, 0},
+        {"group", SyncChange(SyncChange::Delete, "Tarnex:grp"), entity::Group, 0, -1},
+        {"calendar", SyncChange(SyncChange::Delete, "Tarnex:cal"), entity::Calendar, 1, -1},
+        {"unknown", SyncChange(SyncChange::Delete, "Tarnex:nobody"), QString(), -1, -1},
     };
     for (const Case& c : cases) {
         int property = 99;
         EXPECT_EQ(handler()->getTypeAndPropertyForChange(c.change, &property), c.entityName) << c.what;
         EXPECT_EQ(property, c.property) << c.what;
-        EXPECT_EQ(handler()->getPropertyForChange(c.change), c.what == QLatin1String("record") || c.what == QLatin1String("item") ? 0 : -1) << c.what;
+        EXPECT_EQ(handler()->getPropertyForChange(c.change), c.propertyOfChange) << c.what;
     }
 }
 
@@ -181,12 +181,12 @@ TEST_F(HandlerFixture, AForgottenPhonesClientIsRemovedByItsDictionary)
     registerClient(id, kContactNames);
     registerClient(QStringLiteral("other"), kContactNames);
 
-    removeSyncEngineClient(QVariantMap{{"Common.qvDeviceID", "15320"}}, manager());   // no serial: nothing
+    removeSyncEngineClient(QVariantMap{{"Common.qvDeviceID", "15320"}}, manager()); // no serial: nothing
     EXPECT_TRUE(manager().clientWithIdentifier(id));
     removeSyncEngineClient(entry, manager());
     EXPECT_FALSE(manager().clientWithIdentifier(id));
     EXPECT_TRUE(manager().clientWithIdentifier(QStringLiteral("other")));
-    removeSyncEngineClient(entry, manager());   // already gone: nothing happens
+    removeSyncEngineClient(entry, manager()); // already gone: nothing happens
     qvDeviceDB::releaseSharedDeviceDB();
     qvDeviceDB::setDefaultDatabasePath({});
 }
