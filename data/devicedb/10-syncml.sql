@@ -196,3 +196,12 @@ VALUES ('Export-2.1', 'Export', '2.1', 'UTF-8', '1', '1', '100000', '100000', '1
 INSERT INTO SyncML (SyncMLProtocol, ProtocolClass, VCardVersion, Charset, syncContacts, syncCalendar,
     MaxNo_PhoneNumbers, MaxNo_Emails, MaxNo_URLs, MaxNo_Addresses, SyncMLPhotos, MaxPictureBytes)
 VALUES ('Export-3.0', 'Export', '3.0', 'UTF-8', '1', '1', '100000', '100000', '100000', '100000', '1', '16777216');
+
+-- The sync hub's client description of each protocol: one per set of
+-- properties the protocol syncs (data/syncclients). Exports are no phones.
+UPDATE SyncML SET SyncSchemaFile = 'MarvestoPhone-ContactsCalendar'
+    WHERE SyncMLProtocol IN ('UNKNOWN', 'Protocol LG', 'Protocol Motorola V3 Series', 'Samsung AT',
+                             'Samsung Dragonfly Rel', 'Protocol SonyEricsson', 'Protocol Siemens IrMC');
+UPDATE SyncML SET SyncSchemaFile = 'MarvestoPhone-ContactsCalendarNotes'
+    WHERE SyncMLProtocol IN ('Samsung SHP', 'Samsung HPE', 'Protocol Series 40', 'Protocol Series 60 3rd');
+UPDATE SyncML SET SyncSchemaFile = 'MarvestoPhone-Contacts' WHERE SyncMLProtocol = 'Protocol Gigaset';

@@ -5,6 +5,7 @@
 #include "devicewindow/DeviceWindowController.h"
 #include "phonejobs/FileJobMakers.h"
 #include "sync/GeneralSyncInfo.h"
+#include "sync/SyncEngineHandler.h"
 
 namespace programmakers {
 
@@ -13,6 +14,9 @@ MFDevice::Makers makers()
     MFDevice::Makers made;
     made.generalSyncInfo = []() -> SharedSyncInfo* {
         return GeneralSyncInfo::isGeneralSyncInfoAlloced() ? &GeneralSyncInfo::sharedGeneralSyncInfo() : nullptr;
+    };
+    made.syncEngineHandler = [](MFDevice& device) -> std::unique_ptr<DeviceSyncEngineHandler> {
+        return SyncEngineHandler::initWithMFDevice(device);
     };
     made.busyProgress = [](int percent) {
         if (DeviceWindowController* window = DeviceWindowController::openingWindow())

@@ -7,6 +7,7 @@
 #include "desktopstore/DesktopStore.h"
 #include "device/qvDeviceDB.h"
 #include "sync/GeneralSyncInfo.h"
+#include "sync/SyncEngineHandler.h"
 #include "syncengine/ISyncManager.h"
 
 TarnexProgramServices::TarnexProgramServices(DeviceList& list) : list_(list)
@@ -40,8 +41,9 @@ void TarnexProgramServices::syncFunctionalityRequired()
     desktopStore_->start();
 }
 
-void TarnexProgramServices::removeSyncClients(const QVariantMap& /*phoneEntry*/)
+void TarnexProgramServices::removeSyncClients(const QVariantMap& phoneEntry)
 {
+    ::removeSyncEngineClient(phoneEntry);
     if (GeneralSyncInfo::isGeneralSyncInfoAlloced())
         GeneralSyncInfo::sharedGeneralSyncInfo().removeSyncEngineClient();
 }

@@ -7,6 +7,7 @@
 class FilesMirror;
 class OrganizerArchive;
 class OrganizerStorage;
+class QVSyncElemList;
 
 // What the device object asks of its data manager: the phone's file tree with
 // the files mirror and the organizer archive the phone document hands it. The
@@ -43,6 +44,19 @@ public:
     {
         (void)organizerType;
         return std::nullopt;
+    }
+    // The item list of an organizer type (0-3) that the phone's sync-engine
+    // client pushes from and pulls into; null without one. The second makes
+    // the archive's new empty list of the type (null when it cannot).
+    virtual QVSyncElemList* syncEngineList(int organizerType) const
+    {
+        (void)organizerType;
+        return nullptr;
+    }
+    virtual QVSyncElemList* createEmptySyncEngineList(int organizerType)
+    {
+        (void)organizerType;
+        return nullptr;
     }
     // A sub-folder of the phone's temporary working data; empty without one.
     virtual QString subTempPath(const QString& name) const
