@@ -69,7 +69,12 @@ QVSyncElemList::Elem QVSyncElemList::motoElemFromEntry(const QString& id, const 
     }
     const auto description = _device ? _device->syncDescription() : nullptr;
     const QString protocol = description ? description->protocol() : listProtocol();
-    Elem elem = createNewElemWithDict(&*vxDict, id, createQuorvalisPrimaryKey(), protocol, QString(), QString());
+    // The item keeps the record id its form was made with: the form's numbers,
+    // addresses and alarms name their owner by it.
+    QString uuid = vxDict->objectForKey(VXDictionary::kUUID).toString();
+    if (uuid.isEmpty())
+        uuid = createQuorvalisPrimaryKey();
+    Elem elem = createNewElemWithDict(&*vxDict, id, uuid, protocol, QString(), QString());
     if (elem)
         elem->setProperty(_property);
     return elem;

@@ -185,27 +185,32 @@ TEST_F(PhoneToDesktopChainTest, AContactGoesToTheDesktopAndItsEditAndDeletionCom
     // The desktop store writes the cards; khard lists them with their numbers.
     store = std::make_unique<desktopstore::DesktopStore>(manager(), root());
     syncDesktop();
-    // The numbers do not reach the cards yet: the list links a phone's
-    // numbers to another id than its contact's (left to the item list).
     const QString anna = cardOf(QStringLiteral("FN:Anna"));
     const QString bert = cardOf(QStringLiteral("FN:Bert"));
     ASSERT_FALSE(anna.isEmpty());
     ASSERT_FALSE(bert.isEmpty());
+    EXPECT_EQ(cardOf(QStringLiteral("0301234")), anna);
+    EXPECT_EQ(cardOf(QStringLiteral("040777")), bert);
     const QString khard = QStandardPaths::findExecutable(QStringLiteral("khard"));
     if (!khard.isEmpty()) {
         QByteArray out;
         ASSERT_EQ(runKhard(khard, &out), 0) << out.constData();
         EXPECT_TRUE(out.contains("Anna")) << out.constData();
         EXPECT_TRUE(out.contains("Bert")) << out.constData();
+        EXPECT_TRUE(out.contains("0301234")) << out.constData();
+        EXPECT_TRUE(out.contains("040777")) << out.constData();
     }
 
-    // On the desktop: Anna renamed as an editor saves, Bert's card deleted.
+    // On the desktop: Anna renamed and her number changed as an editor saves,
+    // Bert's card deleted.
     QFile card(anna);
     ASSERT_TRUE(card.open(QIODevice::ReadOnly));
     QByteArray text = card.readAll();
     card.close();
     text.replace("N:;Anna;;;", "N:;Anne;;;");
     text.replace("FN:Anna", "FN:Anne");
+    ASSERT_TRUE(text.contains("0301234"));
+    text.replace("0301234", "0309876");
     {
         QFile temporary(anna + QStringLiteral(".tmp"));
         ASSERT_TRUE(temporary.open(QIODevice::WriteOnly));
@@ -228,7 +233,7 @@ TEST_F(PhoneToDesktopChainTest, AContactGoesToTheDesktopAndItsEditAndDeletionCom
     };
     ASSERT_TRUE(runUntil([&] { return marked() && !handler()->isBusy(); }, 30.0));
 
-    // The write goes to the phone, which then holds Anne with her number only.
+    // The write goes to the phone, which then holds Anne with her new number only.
     const auto entries = contacts.getMotorolaWriteData(raw);
     ASSERT_TRUE(entries.has_value());
     ASSERT_EQ(entries->size(), 2) << entries->keys().join(u' ').toStdString();
@@ -238,7 +243,7 @@ TEST_F(PhoneToDesktopChainTest, AContactGoesToTheDesktopAndItsEditAndDeletionCom
     const auto after = read();
     ASSERT_TRUE(after.has_value());
     EXPECT_EQ(after->size(), 1);
-    EXPECT_EQ(chainNumberOf(*after, QStringLiteral("Anne")), "0301234");
+    EXPECT_EQ(chainNumberOf(*after, QStringLiteral("Anne")), "0309876");
     EXPECT_TRUE(chainNumberOf(*after, QStringLiteral("Bert")).isNull());
 
     if (khard.isEmpty())

@@ -146,6 +146,16 @@ TEST_F(ItemCommandsTest, PhoneDictionariesMergeThroughTheConverters)
     EXPECT_EQ(uris(), (QStringList{"1", "2"}));
     EXPECT_EQ(firstName(list.objectForURI(QStringLiteral("2"))), QStringLiteral("Bob"));
     EXPECT_EQ(raw, read);
+    // The number read with a contact belongs to that contact's record.
+    {
+        const auto* bob = dynamic_cast<const QVSyncEngineElem*>(list.objectForURI(QStringLiteral("2")).get());
+        ASSERT_TRUE(bob && bob->vxDict());
+        const QVariantList numbers = bob->vxDict()->mainObjectForKey(QStringLiteral("phone numbers")).toList();
+        ASSERT_EQ(numbers.size(), 1);
+        const QVariantMap number = bob->vxDict()->otherObjectForKey(numbers.first().toString()).toMap();
+        EXPECT_EQ(number.value(QStringLiteral("value")), QStringLiteral("222"));
+        EXPECT_EQ(number.value(QStringLiteral("contact")).toList(), QVariantList{bob->elemUUID()});
+    }
     EXPECT_EQ(active.value(0), (QVariantMap{{"Active", "1"}, {"Property", 0}}));
     EXPECT_TRUE(newLog().contains(QStringLiteral("MotoContactItem <1>: ")));
 
