@@ -63,6 +63,7 @@ public:
     void updateEnabledEntities() override {}
     void announceQuit() override {}
     void enableSyncEngineNotifier() override { ++notifierEnabled; }
+    QVariant lastSyncTime(int) const override { return QStringLiteral("2024-01-01 10:00:00 +0000"); }
     void setSlowModeForProperty(int type, bool slow) override { slowMode[type] = slow; }
     int initialReadFromSyncEngine(int, SynchronizationFeedbackConsumer*) override
     {
