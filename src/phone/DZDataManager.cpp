@@ -45,7 +45,8 @@ DZDataManager::~DZDataManager()
 bool DZDataManager::hasChangesForSyncEngine(int organizerType) const
 {
     QVSyncElemList* list = _archive ? _archive->storage(organizerType) : nullptr;
-    return list && organizerType < OrganizerArchive::kHeldTypes && !list->changesForSyncEngine().isEmpty();
+    // Asking must not confirm changes a phone session still holds.
+    return list && organizerType < OrganizerArchive::kHeldTypes && !list->storedChangesForSyncEngine().isEmpty();
 }
 
 OrganizerStorage* DZDataManager::organizerStorage(int organizerType) const

@@ -2,6 +2,7 @@
 
 #include "foundation/NamedLog.h"
 #include "phone/DeviceDataManager.h"
+#include "phone/DeviceDocument.h"
 #include "phone/FilesMirror.h"
 #include "phone/MFDevice.h"
 #include "phone/OrganizerStorageAdapter.h"
@@ -42,6 +43,8 @@ OrganizerArchive::OrganizerArchive(MFDevice& device, SynchronizationFeedbackCons
     : _mfDevice(device)
     , _feedback(feedback)
 {
+    if (!_feedback && device.document())
+        _feedback = device.document()->synchronizationFeedbackConsumer();
     _mirror = device.mirror();
     if (_mirror)
         _anchorPath = _mirror->getMirrorAnchorPath();

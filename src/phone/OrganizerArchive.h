@@ -65,7 +65,8 @@ public:
 
     // Opens the archive of the device, whose files mirror must exist, and
     // hands it to the device's data manager. feedback is the document's
-    // busy sheet for the first read from the sync engine (may be null).
+    // busy sheet for the first read from the sync engine (null: that of the
+    // device's document, when it has one).
     explicit OrganizerArchive(MFDevice& device, SynchronizationFeedbackConsumer* feedback = nullptr);
     static std::unique_ptr<OrganizerArchive> archiveWithDevice(MFDevice& device,
                                                                SynchronizationFeedbackConsumer* feedback = nullptr);
