@@ -177,3 +177,28 @@ TEST_F(OrganizerArchiveListsTest, AnEngineBusyForeverEndsAtTheBound)
 }
 
 } // namespace
+
+#include "phone/DZDataManager.h"
+
+namespace {
+
+TEST_F(OrganizerArchiveListsTest, ThePhonesDataManagerAnswersFromTheArchive)
+{
+    makers.dataManager = [](MFDevice& phone) { return std::make_unique<DZDataManager>(phone, DZFileJobMakers{}); };
+    engineTypes = {0};
+    makeDevice(false);
+    DeviceDataManager* real = device->dataManager();
+    ASSERT_TRUE(real);
+    EXPECT_EQ(real->organizerStorage(0), nullptr) << "no archive yet";
+    EXPECT_EQ(real->pathNameForSyncState(0), QString());
+    open();
+    EXPECT_EQ(real->archive(), archive.get());
+    EXPECT_EQ(real->organizerStorage(0), archive->organizerStorage(0));
+    EXPECT_EQ(real->pathNameForSyncState(1), archive->pathNameForSyncState(1));
+    EXPECT_FALSE(real->hasChangesForSyncEngine(0));
+    EXPECT_FALSE(real->hasChangesForSyncEngine(9));
+    archive.reset();
+    EXPECT_EQ(real->archive(), nullptr);
+}
+
+} // namespace
