@@ -97,9 +97,13 @@ bool MobileDeviceDocument::setMFDevice(std::shared_ptr<MFDevice> device, DeviceW
     }
     std::unique_ptr<DocumentArchive> archive;
     if (makers().archive) {
+        // The archive's first read reports to this document's busy sheet.
+        device->setDocument(this);
         archive = makers().archive(*device);
-        if (!archive)
+        if (!archive) {
+            device->setDocument(nullptr);
             return false;
+        }
     }
     device_ = std::move(device);
     device_->setDocument(this);

@@ -136,7 +136,7 @@ public:
 
     // Sync feedback.
     void provideSynchronizationFeedbackTo(SynchronizationFeedbackConsumer* consumer) { feedback_ = consumer; }
-    SynchronizationFeedbackConsumer* synchronizationFeedbackConsumer() const;
+    SynchronizationFeedbackConsumer* synchronizationFeedbackConsumer() const override;
 
     // DeviceDocument
     void releaseArchive() override;

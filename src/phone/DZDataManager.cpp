@@ -9,6 +9,8 @@
 #include "links/LinkCodes.h"
 #include "phone/DZDirectory.h"
 #include "phone/DZFile.h"
+#include "phone/OrganizerArchive.h"
+#include "syncmodel/QVSyncElemList.h"
 #include "phone/DZOrganizerUpdateNotificationReciever.h"
 #include "phone/FTPFileLocations.h"
 #include "phone/FTPFileSystem.h"
@@ -42,8 +44,24 @@ DZDataManager::~DZDataManager()
 
 bool DZDataManager::hasChangesForSyncEngine(int organizerType) const
 {
-    Q_UNUSED(organizerType);
-    return false;
+    QVSyncElemList* list = _archive ? _archive->storage(organizerType) : nullptr;
+    // Asking must not confirm changes a phone session still holds.
+    return list && organizerType < OrganizerArchive::kHeldTypes && !list->storedChangesForSyncEngine().isEmpty();
+}
+
+OrganizerStorage* DZDataManager::organizerStorage(int organizerType) const
+{
+    return _archive ? _archive->organizerStorage(organizerType) : nullptr;
+}
+
+QString DZDataManager::pathNameForSyncState(int organizerType) const
+{
+    return _archive ? _archive->pathNameForSyncState(organizerType) : QString();
+}
+
+std::optional<QVariantMap> DZDataManager::deviceDataFileStorage(int organizerType) const
+{
+    return _archive ? _archive->deviceDataFileStorage(organizerType) : std::nullopt;
 }
 
 void DZDataManager::setMirror(FilesMirror* mirror)

@@ -44,6 +44,9 @@ public:
     FilesMirror* mirror() const override { return _mirror; }
     OrganizerArchive* archive() const override { return _archive; }
     bool hasChangesForSyncEngine(int organizerType) const override;
+    OrganizerStorage* organizerStorage(int organizerType) const override;
+    QString pathNameForSyncState(int organizerType) const override;
+    std::optional<QVariantMap> deviceDataFileStorage(int organizerType) const override;
     void setMirror(FilesMirror* mirror) override;
     void setArchive(OrganizerArchive* archive) override { _archive = archive; }
 

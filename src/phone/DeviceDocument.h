@@ -1,6 +1,7 @@
 #pragma once
 
 class OrganizerArchive;
+class SynchronizationFeedbackConsumer;
 
 // What the device object asks of the phone document that shows it. The
 // document is not owned; it tells the device when it closes (announceQuit).
@@ -13,4 +14,6 @@ public:
     virtual OrganizerArchive* recreateArchive() = 0;
     // The device window may start its background work again (teach-in over).
     virtual void startBackgroundActionsSoon() {}
+    // The busy sheet the phone's synchronization reports to; null without.
+    virtual SynchronizationFeedbackConsumer* synchronizationFeedbackConsumer() const { return nullptr; }
 };

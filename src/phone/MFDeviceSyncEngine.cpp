@@ -18,6 +18,7 @@
 #include "phone/PhoneLog.h"
 #include "phone/SharedSyncInfo.h"
 #include "phone/DeviceSyncEngineHandler.h"
+#include "phone/HistoryName.h"
 #include "phone/SyncEnvironment.h"
 #include "phone/SyncEnvironmentRules.h"
 #include "platform/NotificationCenter.h"
@@ -448,16 +449,25 @@ int MFDevice::invalidateAllData()
 
 QString MFDevice::pathToOrganizerArchive(const QString& folder)
 {
-    const QString file = QDir(folder).filePath(QStringLiteral("OrganizerData"));
-    const QVariantMap stored = platform::plist::readFile(file).toMap();
-    const QString current = stored.value(QStringLiteral("CurOrganizer")).toString();
-    if (!current.isEmpty())
-        return QStringLiteral("%1/%2/%3").arg(folder, QStringLiteral("History"), current);
-    const QString stamp = QFileInfo(file).lastModified().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString prefix = QStringLiteral("OrganizerData");
+    const QString file = QDir(folder).filePath(prefix);
+    if (!QFileInfo(file).isFile())
+        return QString();
     const QString history = QDir(folder).filePath(QStringLiteral("History"));
+    const QString current = platform::plist::readFile(file).toMap().value(QStringLiteral("CurOrganizer")).toString();
+    if (!current.isEmpty()) {
+        // Only the name of a history file that is there counts.
+        const bool plainName = !current.contains(QLatin1Char('/')) && !current.contains(QLatin1Char('\0'));
+        const QString target = QDir(history).filePath(current);
+        if (plainName && historyname::timeOfName(current, prefix).isValid() && QFileInfo(target).isFile())
+            return target;
+        qCWarning(lcPhone) << "organizer file names no history file:" << current;
+        QVLOG(qvlog::kXT, QStringLiteral("pathToOrganizerArchive: CurOrganizer \"%1\" names no history file").arg(current));
+    }
     QDir().mkpath(history);
-    const QString target = QDir(history).filePath(QStringLiteral("%1-%2").arg(QStringLiteral("OrganizerData"), stamp));
-    QFile::rename(file, target);
+    const QString target = historyname::freeDatedPath(history, prefix, QFileInfo(file).lastModified());
+    if (target.isEmpty() || !QFile::rename(file, target))
+        return QString();
     return target;
 }
 

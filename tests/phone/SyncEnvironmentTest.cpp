@@ -573,6 +573,9 @@ TEST_F(SyncEnvironmentTest, AnOrganizerFileWithoutACurrentEntryMovesIntoTheHisto
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString file = QDir(folder).filePath("OrganizerData");
     ASSERT_TRUE(platform::plist::writeFile(file, QVariantMap{{"CurOrganizer", "OrganizerData-20260101-120000"}}));
+    // Only a history file that is there counts.
+    ASSERT_TRUE(QDir().mkpath(folder + "/History"));
+    ASSERT_TRUE(platform::plist::writeFile(folder + "/History/OrganizerData-20260101-120000", QVariantMap()));
     EXPECT_EQ(MFDevice::pathToOrganizerArchive(folder), folder + "/History/OrganizerData-20260101-120000");
     EXPECT_TRUE(QFile::exists(file));
 
