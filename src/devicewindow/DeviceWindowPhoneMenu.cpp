@@ -209,7 +209,9 @@ DeviceWindowController::MenuState DeviceWindowController::validateMenuItem(const
     if (is(kActSendDebugging))
         return {host_->debugEnabled(), false};
     if (is(kActAutoConnectOff)) {
-        const bool on = isAutoConnectOn(tag);
+        // The item writes the list entry: a phone that is not in the list
+        // has nothing to switch off.
+        const bool on = tag >= 0 && isAutoConnectOn(tag);
         return {on, on};
     }
     return {false, false};

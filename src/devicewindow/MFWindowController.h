@@ -24,7 +24,8 @@ public:
     QWidget* curToolView() const { return curToolView_; }
     bool isWindowLoaded() const { return isWindowLoaded_; }
     // The file browser's drag-and-drop handler for the window's phone (made
-    // when first asked; none without a phone).
+    // when first asked, again when the phone changed; none without a phone).
+    // A replaced handler's drag copies still get their grace.
     FileDragAndDrop* getFileDragAndDrop() const;
 
 protected:

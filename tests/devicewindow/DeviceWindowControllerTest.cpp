@@ -2,6 +2,7 @@
 
 #include "devicewindow/DeviceWindowKeys.h"
 #include "devicewindow/DorvantiWindow.h"
+#include "devicewindow/files/FileDragAndDrop.h"
 #include "jobs/QVFeedBack.h"
 
 #include "VirtualTime.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -384,6 +386,54 @@ TEST(DeviceWindowController, SafeCloseStopsWhenNothingIsLeftAndDiedSessionsClose
     runFor(1.2);
     EXPECT_FALSE(f.host.calls.contains(QStringLiteral("newDocument"))) << "the main window lists the phones instead";
     f.controller->setMFDevice(nullptr);
+}
+
+// The window's drag helper is made again when its phone changes; the old
+// one's drag copies stay for their grace, as a drop target may still read
+// them, and at the latest go when the program quits.
+TEST(DeviceWindowController, ANewPhoneKeepsTheOldDragCopiesForTheirGrace)
+{
+    WindowFixture f;
+    QTemporaryDir desk;
+    const QString source = desk.filePath(QStringLiteral("a.jpg"));
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("picture");
+    }
+    auto first = makeDevice(MFDevice::kHistory);
+    auto second = makeDevice(MFDevice::kHistory);
+    f.controller->setMFDevice(first.get());
+    FileDragAndDrop* helper = f.controller->getFileDragAndDrop();
+    ASSERT_TRUE(helper);
+    const auto copy = [&](FileDragAndDrop* dnd) {
+        QStringList made;
+        dnd->makeDragCopies({{source, QStringLiteral("a.jpg")}}, f.controller->window(),
+                            [&](const QStringList& copies) { made = copies; });
+        testing_support::OutsideInputScope worker;
+        testing_support::runUntil([&] { return !made.isEmpty(); }, 10.0, 0.01);
+        return made.value(0);
+    };
+    const QString ended = copy(helper);
+    helper->dragEnded();
+    runFor(20.0);
+    const QString dragging = copy(helper);   // its drag still runs
+    ASSERT_TRUE(QFileInfo::exists(ended) && QFileInfo::exists(dragging));
+
+    f.controller->setMFDevice(second.get());
+    EXPECT_NE(f.controller->getFileDragAndDrop(), nullptr);
+    EXPECT_TRUE(QFileInfo::exists(ended)) << "kept for the rest of its grace";
+    EXPECT_TRUE(QFileInfo::exists(dragging));
+    runFor(FileDragAndDrop::kDragFolderGrace - 20.0 + 1.0);
+    EXPECT_FALSE(QFileInfo::exists(ended)) << "gone when its grace ran out";
+    EXPECT_TRUE(QFileInfo::exists(dragging)) << "a running drag's copies get the whole grace";
+    runFor(20.0);
+    EXPECT_FALSE(QFileInfo::exists(dragging));
+
+    const QString atQuit = copy(f.controller->getFileDragAndDrop());
+    f.controller->setMFDevice(nullptr);
+    FileDragAndDrop::removeAllDragCopies();
+    EXPECT_FALSE(QFileInfo::exists(atQuit)) << "the program's quit takes the rest";
 }
 
 } // namespace

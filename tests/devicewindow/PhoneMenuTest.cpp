@@ -203,6 +203,16 @@ TEST(DeviceWindowPhoneMenu, AutoConnectReadsAndWritesTheListEntry)
     f.controller->validateMenus();
     EXPECT_FALSE(item->isChecked());
     EXPECT_FALSE(item->isEnabled());
+
+    // A phone that is not in the list, though its own dictionary says
+    // auto-connect: the item has no entry to write.
+    auto stranger = makeDevice(MFDevice::kUSBSerial,
+                               {{"Common.SerialNo", "35-00000099"}, {"Common.AutoConnect", true}});
+    f.controller->setMFDevice(stranger.get());
+    f.controller->validateMenus();
+    EXPECT_EQ(item->data().toInt(), -1);
+    EXPECT_FALSE(item->isEnabled());
+    EXPECT_FALSE(item->isChecked());
     f.controller->setMFDevice(nullptr);
     platform::UserDefaults::standard().remove(QLatin1String(DeviceList::kDevicesKey));
 }

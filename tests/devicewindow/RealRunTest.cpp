@@ -15,8 +15,10 @@
 #include "devicewindow/queue/ActionMasterTable.h"
 #include "devicewindow/queue/BlackErrorWindow.h"
 #include "foundation/NamedLog.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/TestArtifacts.h"
+#include "widgets/TarnexAlertSheet.h"
 #include "phonejobs/ActionBatteryCheck.h"
 #include "phonejobs/ActionDialNumber.h"
 
@@ -185,6 +187,36 @@ TEST_F(RealRunTest, APhoneThatGoesAwayOpensNothing)
         controller->errorBT_OK();
     // The identifier lets go once its port's close has run.
     testing_support::runFor(2.0);
+}
+
+// An unplugged phone while its window is open: the phone says so once (the
+// main window goes back to the phone list on it); the window stays with its
+// phone, as only a died job session closes it, and asks nothing.
+TEST_F(RealRunTest, AnUnpluggedPhoneIsReportedOnceAndItsWindowStays)
+{
+    attachPhone("lg");
+    device = controller->openFromDeviceDictionary(wizard(), std::nullopt, QStringLiteral("USB-Serial"));
+    ASSERT_TRUE(device);
+    device->startHeartBeat();
+    testing_support::runFor(0.6);
+    int disconnected = 0;
+    int died = 0;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const auto gone = center.addObserver(this, QStringLiteral("kNotifyMobileDeviceDisconnected"), device.get(),
+                                         [&](const platform::Notification&) { ++disconnected; });
+    const auto dead = center.addObserver(this, QStringLiteral("NotifySessionDiedError"), nullptr,
+                                         [&](const platform::Notification&) { ++died; });
+    registry->clear();
+    sim.reset();
+    testing_support::runFor(1.5);
+    center.removeObserver(gone);
+    center.removeObserver(dead);
+    EXPECT_EQ(disconnected, 1);
+    EXPECT_EQ(died, 0);
+    EXPECT_FALSE(controller->sessionDidDied());
+    EXPECT_EQ(controller->getMFDevice(), device.get());
+    EXPECT_TRUE(controller->window()->isVisible());
+    EXPECT_FALSE(controller->alertSheet() && controller->alertSheet()->isVisible());
 }
 
 TEST_F(RealRunTest, ThePhonesJobsShowInTheQueueAndAFailedOneStaysRed)

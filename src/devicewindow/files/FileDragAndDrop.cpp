@@ -3,6 +3,7 @@
 #include "foundation/SafeFileName.h"
 #include "phone/DZDataManager.h"
 #include "phone/DZDirectoryEntry.h"
+#include "platform/RunLoop.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThreadPool>
 
 #include <algorithm>
 
@@ -24,6 +26,45 @@ QString& dragRootPath()
 void removeDragRootAtQuit()
 {
     FileDragAndDrop::removeAllDragCopies();
+}
+
+// Drag folders left by helpers that went before their grace ran out.
+const char* const kLeftDragFolder = "removeLeftDragFolder";
+const int kLeftDragFolderTarget = 0;
+
+void removeDragFolderLater(const QString& path, double delay)
+{
+    platform::runloop::performAfterDelay(&kLeftDragFolderTarget, QLatin1String(kLeftDragFolder), std::max(0.0, delay),
+                                         [path] { QDir(path).removeRecursively(); });
+}
+
+// Worker thread: copies each source to its target in slices, giving up as
+// soon as stop is set. Answers whether every file arrived whole.
+bool copyDragFiles(const QList<QPair<QString, QString>>& plan, const std::atomic<bool>& stop)
+{
+    constexpr qint64 kSlice = 1 << 20;
+    for (const auto& [source, target] : plan) {
+        QFile in(source);
+        QFile out(target);
+        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return false;
+        QByteArray buffer;
+        while (!in.atEnd()) {
+            if (stop.load())
+                return false;
+            buffer = in.read(kSlice);
+            if (buffer.isEmpty() && in.error() != QFileDevice::NoError)
+                return false;
+            if (out.write(buffer) != buffer.size())
+                return false;
+        }
+        if (in.error() != QFileDevice::NoError || !out.flush())
+            return false;
+        out.close();
+        if (out.error() != QFileDevice::NoError || QFileInfo(target).size() != QFileInfo(source).size())
+            return false;
+    }
+    return true;
 }
 
 bool suffixAllowed(const QString& path, const QStringList& filter)
@@ -42,8 +83,17 @@ FileDragAndDrop::FileDragAndDrop(DZDataManager* manager, QObject* parent) : QObj
 
 FileDragAndDrop::~FileDragAndDrop()
 {
-    for (const DragFolder& folder : folders_)
-        QDir(folder.path).removeRecursively();
+    // A drop target may still read the copies: they get their grace even
+    // when the helper goes first (the window's phone changed, the window
+    // closed). Copies still being made are stopped; their worker removes them.
+    const double now = platform::Clock::instance().now();
+    for (const DragFolder& folder : folders_) {
+        if (folder.copying) {
+            folder.stop->store(true);
+            continue;
+        }
+        removeDragFolderLater(folder.path, folder.expires < 0 ? kDragFolderGrace : folder.expires - now);
+    }
 }
 
 QStringList FileDragAndDrop::filterList(const QString& slashSeparated)
@@ -117,14 +167,24 @@ void FileDragAndDrop::removeAllDragCopies()
         QDir(dragRootPath()).removeRecursively();
 }
 
-QStringList FileDragAndDrop::makeDragCopies(const QList<QPair<QString, QString>>& fileAndName)
+void FileDragAndDrop::makeDragCopies(const QList<QPair<QString, QString>>& fileAndName, const QObject* receiver,
+                                     CopiesMade done)
 {
+    const QPointer<const QObject> to(receiver);
+    const auto fail = [&] {
+        platform::runloop::performOnMainThread([to, done] {
+            if (to && done)
+                done({});
+        });
+    };
     const QString root = dragRoot();
     if (!QDir().mkpath(root))
-        return {};
+        return fail();
     QTemporaryDir made(QDir(root).filePath(QStringLiteral("drag-XXXXXX")));
     if (!made.isValid())
-        return {};
+        return fail();
+    const QString folder = made.path();
+    QList<QPair<QString, QString>> plan;
     QStringList copies;
     QStringList taken;
     for (const auto& [file, name] : fileAndName) {
@@ -133,21 +193,67 @@ QStringList FileDragAndDrop::makeDragCopies(const QList<QPair<QString, QString>>
         for (int n = 2; taken.contains(safe, Qt::CaseInsensitive); ++n)
             safe = QStringLiteral("%1 %2").arg(n).arg(safeFileNameFromDescription(name));
         taken.append(safe);
-        const QString target = QDir(made.path()).filePath(safe);
-        if (QFileInfo(target).dir().absolutePath() != QDir(made.path()).absolutePath() || !QFile::copy(file, target))
-            return {};   // the folder goes with `made`
+        const QString target = QDir(folder).filePath(safe);
+        if (QFileInfo(target).dir().absolutePath() != QDir(folder).absolutePath())
+            return fail();   // the folder goes with `made`
+        plan.append({file, target});
         copies.append(target);
     }
     made.setAutoRemove(false);
-    folders_.push_back({made.path(), -1});
-    return copies;
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    folders_.push_back({folder, -1, stop, true});
+    const QPointer<FileDragAndDrop> self(this);
+    QThreadPool::globalInstance()->start([plan, folder, copies, stop, self, to, done] {
+        const bool whole = copyDragFiles(plan, *stop);
+        if (!whole)
+            QDir(folder).removeRecursively();
+        platform::runloop::performOnMainThread([whole, folder, copies, self, to, done] {
+            if (!self) {
+                // The helper went (it stopped the copies, or they were just
+                // whole): nobody has them.
+                if (whole)
+                    QDir(folder).removeRecursively();
+                if (to && done)
+                    done({});
+                return;
+            }
+            const bool deliver = to && done;
+            self->copiesFinished(folder, whole, !deliver);
+            if (deliver)
+                done(whole ? copies : QStringList());
+        });
+    });
+}
+
+void FileDragAndDrop::copiesFinished(const QString& folder, bool made, bool unused)
+{
+    const auto found =
+        std::find_if(folders_.begin(), folders_.end(), [&](const DragFolder& entry) { return entry.path == folder; });
+    if (found == folders_.end())
+        return;
+    if (!made) {
+        folders_.erase(found);
+        return;
+    }
+    found->copying = false;
+    if (unused) {
+        // Nobody drags them: they go as an ended drag's copies do.
+        found->expires = platform::Clock::instance().now() + kDragFolderGrace;
+        if (!sweep_.isActive())
+            sweep_.start(kDragFolderGrace);
+    }
+}
+
+int FileDragAndDrop::copiesInProgress() const
+{
+    return int(std::count_if(folders_.begin(), folders_.end(), [](const DragFolder& folder) { return folder.copying; }));
 }
 
 void FileDragAndDrop::dragEnded()
 {
     const double now = platform::Clock::instance().now();
     for (DragFolder& folder : folders_)
-        if (folder.expires < 0)
+        if (folder.expires < 0 && !folder.copying)
             folder.expires = now + kDragFolderGrace;
     if (!sweep_.isActive())
         sweep_.start(kDragFolderGrace);
@@ -155,7 +261,10 @@ void FileDragAndDrop::dragEnded()
 
 void FileDragAndDrop::removeExpired()
 {
-    const double now = platform::Clock::instance().now();
+    // Within a millisecond counts as due: the timer's fire time is rounded,
+    // and a folder missed by a rounding would restart the timer at once,
+    // over and over.
+    const double now = platform::Clock::instance().now() + 1e-3;
     auto gone = std::remove_if(folders_.begin(), folders_.end(), [&](const DragFolder& folder) {
         if (folder.expires < 0 || folder.expires > now)
             return false;
@@ -168,5 +277,5 @@ void FileDragAndDrop::removeExpired()
         if (folder.expires >= 0 && (next < 0 || folder.expires < next))
             next = folder.expires;
     if (next >= 0)
-        sweep_.start(std::max(0.0, next - now));
+        sweep_.start(std::max(1e-3, next - now));
 }

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,7 +22,9 @@ class QMimeData;
 // out hands to the desktop as file URLs. Names from the phone are made safe
 // before they become desktop paths and never leave their folder. Temporary
 // drag folders go some time after their drag ended, and all that is left of
-// them when the program quits. Main thread only.
+// them when the program quits, also when the helper itself goes first (a
+// drop target may still be reading them). Main thread only; the copies for a
+// drag are made on a worker thread.
 class FileDragAndDrop : public QObject {
     Q_OBJECT
 
@@ -48,12 +52,18 @@ public:
     void fillPasteBoard(const QStringList& phonePaths, QMimeData* pasteboard, QObject* owner) const;
     static QStringList phonePathsOf(const QMimeData* pasteboard);
 
+    using CopiesMade = std::function<void(const QStringList& copies)>;
     // Copies local files (with the names they shall have) into a new
-    // temporary drag folder; answers the copies' paths (empty on failure,
-    // leaving nothing behind).
-    QStringList makeDragCopies(const QList<QPair<QString, QString>>& fileAndName);
-    // The drag of the last makeDragCopies ended.
+    // temporary drag folder on a worker thread. done gets the copies' paths
+    // on the main thread, on a later pass of the loop, once every file is
+    // complete (empty on failure, leaving nothing behind). Nothing is
+    // delivered when receiver went meanwhile: the copies then go as those of
+    // an ended drag. A helper that goes stops the copies it is making.
+    void makeDragCopies(const QList<QPair<QString, QString>>& fileAndName, const QObject* receiver, CopiesMade done);
+    // The drags of the copies made so far ended.
     void dragEnded();
+    // Drag folders whose copies are still being made.
+    int copiesInProgress() const;
     // The folder below which the drag folders are made.
     static QString dragRoot();
     // Removes every drag folder of this process (the program's quit).
@@ -61,11 +71,14 @@ public:
 
 private:
     void removeExpired();
+    void copiesFinished(const QString& folder, bool made, bool unused);
 
     DZDataManager* manager_;
     struct DragFolder {
         QString path;
-        double expires = -1;   // on the clock's scale; -1 while dragging
+        double expires = -1;   // on the clock's scale; -1 while copying or dragging
+        std::shared_ptr<std::atomic<bool>> stop;   // set: the copying worker gives up
+        bool copying = false;
     };
     std::vector<DragFolder> folders_;
     platform::Timer sweep_;

@@ -237,7 +237,10 @@ bool MediaPreviewCell::setProgress(int percent)
 
 void MediaPreviewCell::drawWithFrame(QPainter& painter, const QRectF& frame, const DrawState& state)
 {
-    checkRefresh();
+    // A picture that is due is made through the control view's pump (one
+    // per tick), never by the drawing itself.
+    if (loadDue_ && !loading_ && image_.isNull() && mediaFile_ && refresh_)
+        refresh_();
     painter.save();
     painter.fillRect(frame, Qt::white);
     const QImage picture = state.liveResize ? getFastImage() : image_;

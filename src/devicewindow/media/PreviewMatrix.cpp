@@ -302,6 +302,7 @@ void PreviewMatrix::mousePressEvent(QMouseEvent* event)
     setFocus(Qt::MouseFocusReason);
     pressPoint_ = event->position();
     dragArmed_ = false;
+    leftHeld_ = event->button() == Qt::LeftButton;
     inTrack_ = false;
     if (event->button() != Qt::LeftButton)
         return;
@@ -371,7 +372,8 @@ void PreviewMatrix::trackTo(const QPointF& point)
 
 void PreviewMatrix::mouseReleaseEvent(QMouseEvent* event)
 {
-    Q_UNUSED(event);
+    if (event->button() == Qt::LeftButton)
+        leftHeld_ = false;
     if (inTrack_) {
         inTrack_ = false;
         trackRect_ = QRectF();
@@ -578,7 +580,7 @@ void PreviewMatrix::startDragOfSelection(int index)
 {
     tellOwner(false);
     FileDragAndDrop* dnd = owner_ ? owner_->getFileDragAndDrop() : nullptr;
-    if (!dnd)
+    if (!dnd || dragPreparing_)
         return;
     QStringList phonePaths;
     QList<QPair<QString, QString>> copies;
@@ -592,12 +594,34 @@ void PreviewMatrix::startDragOfSelection(int index)
     }
     if (copies.isEmpty())
         return;
-    lastDragCopies_ = dnd->makeDragCopies(copies);
-    if (lastDragCopies_.isEmpty())
+    // Large videos take a while: the copies are made on a worker thread and
+    // the drag starts once they are whole, the window working meanwhile.
+    const int from = index >= 0 ? index : *selected_.begin();
+    const int count = int(copies.size());
+    dragPreparing_ = true;
+    setCursor(Qt::BusyCursor);
+    QPointer<FileDragAndDrop> maker(dnd);
+    dnd->makeDragCopies(copies, this, [this, maker, phonePaths, from, count](const QStringList& made) {
+        dragPreparing_ = false;
+        unsetCursor();
+        runDragOfCopies(maker, made, phonePaths, from, count);
+    });
+}
+
+void PreviewMatrix::runDragOfCopies(FileDragAndDrop* dnd, const QStringList& copies, const QStringList& phonePaths,
+                                    int index, int count)
+{
+    lastDragCopies_ = copies;
+    if (!dnd || copies.isEmpty())
         return;
+    if (!leftHeld_) {
+        // The button went up while the copies were made: no drag.
+        dnd->dragEnded();
+        return;
+    }
     auto* mime = new QMimeData;
     QList<QUrl> urls;
-    for (const QString& copy : lastDragCopies_)
+    for (const QString& copy : copies)
         urls.append(QUrl::fromLocalFile(copy));
     mime->setUrls(urls);
     dnd->fillPasteBoard(phonePaths, mime, this);
@@ -612,7 +636,7 @@ void PreviewMatrix::startDragOfSelection(int index)
     QPointer<FileDragAndDrop> dndGuard(dnd);
     QPointer<QDrag> drag = new QDrag(this);
     drag->setMimeData(mime);
-    const QImage image = getDragImage(index >= 0 ? index : *selected_.begin(), int(copies.size()));
+    const QImage image = getDragImage(index, count);
     drag->setPixmap(QPixmap::fromImage(image));
     drag->setHotSpot(QPoint(image.width() / 2, image.height() / 2));
     if (matrixDragRunner())
@@ -620,12 +644,13 @@ void PreviewMatrix::startDragOfSelection(int index)
     else
         drag->exec(Qt::CopyAction, Qt::CopyAction);
     block.reset();
-    if (!self)
-        return;
-    if (drag)
-        drag->deleteLater();
     if (dndGuard)
         dndGuard->dragEnded();
+    if (!self)
+        return;
+    leftHeld_ = false;   // the drag's loop took the release
+    if (drag)
+        drag->deleteLater();
     update();
 }
 

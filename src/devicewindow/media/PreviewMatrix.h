@@ -13,6 +13,7 @@
 #include <set>
 #include <vector>
 
+class FileDragAndDrop;
 class ImageFile;
 class MFDevice;
 class QMimeData;
@@ -94,8 +95,11 @@ public:
     QStringList dropFilter() const;
     void draggingExited();
     bool isDragHighlighted() const { return drawDrag_; }
-    // Starts the drag of the selection (from the cell at index).
+    // Starts the drag of the selection (from the cell at index) once its
+    // copies are made off the GUI thread; no drag when the button went up
+    // meanwhile.
     void startDragOfSelection(int index);
+    bool isPreparingDrag() const { return dragPreparing_; }
     // The temporary copies made for the last drag (tests look at them).
     QStringList lastDragCopies() const { return lastDragCopies_; }
 
@@ -120,6 +124,8 @@ private:
     void moveFocus(int delta, bool extend);
     int indexOf(const std::shared_ptr<MediaPreviewCell>& cell) const;
     int scrollHeight() const;
+    void runDragOfCopies(FileDragAndDrop* dnd, const QStringList& copies, const QStringList& phonePaths, int index,
+                         int count);
 
     PreviewMatrixOwner* owner_ = nullptr;
     std::vector<std::shared_ptr<MediaPreviewCell>> cells_;
@@ -135,6 +141,8 @@ private:
     QPointF pressPoint_;
     bool inTrack_ = false;
     bool dragArmed_ = false;
+    bool leftHeld_ = false;
+    bool dragPreparing_ = false;
     bool drawDrag_ = false;
     bool liveResize_ = false;
     QPointer<MyMovieView> prehearMovie_;

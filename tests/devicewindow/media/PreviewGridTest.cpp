@@ -117,6 +117,8 @@ TEST(MediaPreviewGrid, ThePumpMakesOnePictureAtATimeAndABrokenFileIsTriedAgain)
     auto broken = f.add(QStringLiteral("broken.jpg"));
     auto video = f.add(QStringLiteral("broken.mp4"), true);
     EXPECT_EQ(f.loader.calls, 0) << "nothing is decoded while files are placed";
+    f.matrix.grab();
+    EXPECT_EQ(f.loader.calls, 0) << "nor while the cells are painted: the pump does it";
     platform::Clock::instance().advance(PreviewMatrix::kRefreshInterval);
     EXPECT_EQ(f.loader.calls, 1) << "one file per tick";
     f.pump();
@@ -252,6 +254,10 @@ TEST(MediaPreviewGrid, ADragCarriesTheWholeSelectionAsSafeCopiesThatGoAfterwards
     QTest::mousePress(&f.matrix, Qt::LeftButton, {}, f.centreOf(1));
     QMouseEvent move(QEvent::MouseMove, f.centreOf(1) + QPoint(30, 0), QPointF(), Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(&f.matrix, &move);
+    {
+        testing_support::OutsideInputScope worker;
+        testing_support::runUntil([&] { return !f.matrix.isPreparingDrag(); }, 10.0, 0.01);
+    }
     setPreviewMatrixDragRunner({});
 
     ASSERT_EQ(urls.size(), 3) << "a drag from a selected cell drags all of them";
@@ -277,10 +283,92 @@ TEST(MediaPreviewGrid, ADragCarriesTheWholeSelectionAsSafeCopiesThatGoAfterwards
 
     // At quit whatever is left goes too.
     f.owner.history = false;
-    const QStringList left = f.owner.dnd->makeDragCopies({{second->previewPath(), QStringLiteral("left.jpg")}});
+    QStringList left;
+    f.owner.dnd->makeDragCopies({{second->previewPath(), QStringLiteral("left.jpg")}}, &f.matrix,
+                                [&](const QStringList& made) { left = made; });
+    {
+        testing_support::OutsideInputScope worker;
+        testing_support::runUntil([&] { return f.owner.dnd->copiesInProgress() == 0; }, 10.0, 0.01);
+    }
     ASSERT_EQ(left.size(), 1);
     FileDragAndDrop::removeAllDragCopies();
     EXPECT_FALSE(QFileInfo::exists(left.first()));
+}
+
+// A drag of a large video: the copy is made while the window keeps working,
+// and the drag starts with the whole file; a button let go meanwhile starts
+// no drag; a helper that goes stops its copy and leaves no folder.
+TEST(MediaPreviewGrid, ALargeDragIsCopiedWhileTheWindowWorksAndDraggedWhole)
+{
+    GridFixture f;
+    auto video = f.add(QStringLiteral("big.mp4"), true);
+    {
+        QFile big(video->previewPath());
+        ASSERT_TRUE(big.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(big.resize(48 << 20));
+        big.seek(big.size() - 4);
+        big.write("tail");
+    }
+    f.pump();
+    const qint64 size = QFileInfo(video->previewPath()).size();
+    const auto drag = [&] {
+        f.matrix.selectCells({0});
+        QTest::mousePress(&f.matrix, Qt::LeftButton, {}, f.centreOf(0));
+        QMouseEvent move(QEvent::MouseMove, f.centreOf(0) + QPoint(30, 0), QPointF(), Qt::NoButton, Qt::LeftButton,
+                         {});
+        QApplication::sendEvent(&f.matrix, &move);
+    };
+    const auto settle = [&] {
+        testing_support::OutsideInputScope worker;
+        return testing_support::runUntil([&] { return !f.matrix.isPreparingDrag(); }, 30.0, 0.01);
+    };
+    const auto dragFolders = [] {
+        return QDir(FileDragAndDrop::dragRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    };
+
+    int drags = 0;
+    qint64 draggedSize = -1;
+    QByteArray draggedTail;
+    setPreviewMatrixDragRunner([&](QDrag& running) {
+        ++drags;
+        QFile copy(running.mimeData()->urls().value(0).toLocalFile());
+        draggedSize = copy.size();
+        if (copy.open(QIODevice::ReadOnly) && copy.seek(copy.size() - 4))
+            draggedTail = copy.read(4);
+        return Qt::CopyAction;
+    });
+    drag();
+    EXPECT_EQ(drags, 0) << "the mouse event returns before the copy is made";
+    EXPECT_TRUE(f.matrix.isPreparingDrag());
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(drags, 1);
+    EXPECT_EQ(draggedSize, size) << "the drag carries the whole file";
+    EXPECT_EQ(draggedTail, QByteArray("tail"));
+    QTest::mouseRelease(&f.matrix, Qt::LeftButton, {}, f.centreOf(0));
+
+    // Let go before the copy is whole: no drag, and the copy goes later.
+    drag();
+    QTest::mouseRelease(&f.matrix, Qt::LeftButton, {}, f.centreOf(0) + QPoint(30, 0));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(drags, 1) << "no drag once the button is up";
+    const QStringList unused = f.matrix.lastDragCopies();
+    ASSERT_EQ(unused.size(), 1);
+    platform::Clock::instance().advance(FileDragAndDrop::kDragFolderGrace + 1);
+    EXPECT_FALSE(QFileInfo::exists(unused.first()));
+
+    // The helper goes while it copies: the grid hears of it, nothing stays.
+    const QStringList before = dragFolders();
+    drag();
+    f.owner.dnd = std::make_unique<FileDragAndDrop>(nullptr);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(drags, 1);
+    {
+        testing_support::OutsideInputScope worker;
+        EXPECT_TRUE(testing_support::runUntil([&] { return dragFolders() == before; }, 5.0, 0.01))
+            << "the stopped copy leaves no folder";
+    }
+    QTest::mouseRelease(&f.matrix, Qt::LeftButton, {}, f.centreOf(0));
+    setPreviewMatrixDragRunner({});
 }
 
 TEST(MediaPreviewGrid, DropsTakeOnlyPicturesAndVideosAndNeverOnASnapshot)
