@@ -59,6 +59,19 @@ QString DZDataManager::pathNameForSyncState(int organizerType) const
     return _archive ? _archive->pathNameForSyncState(organizerType) : QString();
 }
 
+QVSyncElemList* DZDataManager::syncEngineList(int organizerType) const
+{
+    return _archive && organizerType >= 0 && organizerType < 4 ? _archive->storage(organizerType) : nullptr;
+}
+
+QVSyncElemList* DZDataManager::createEmptySyncEngineList(int organizerType)
+{
+    if (!_archive || organizerType < 0 || organizerType >= 4)
+        return nullptr;
+    _archive->createEmptyStorage(organizerType);
+    return _archive->storage(organizerType);
+}
+
 std::optional<QVariantMap> DZDataManager::deviceDataFileStorage(int organizerType) const
 {
     return _archive ? _archive->deviceDataFileStorage(organizerType) : std::nullopt;

@@ -46,6 +46,8 @@ public:
     bool hasChangesForSyncEngine(int organizerType) const override;
     OrganizerStorage* organizerStorage(int organizerType) const override;
     QString pathNameForSyncState(int organizerType) const override;
+    QVSyncElemList* syncEngineList(int organizerType) const override;
+    QVSyncElemList* createEmptySyncEngineList(int organizerType) override;
     std::optional<QVariantMap> deviceDataFileStorage(int organizerType) const override;
     void setMirror(FilesMirror* mirror) override;
     void setArchive(OrganizerArchive* archive) override { _archive = archive; }

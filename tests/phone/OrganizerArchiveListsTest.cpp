@@ -197,7 +197,16 @@ TEST_F(OrganizerArchiveListsTest, ThePhonesDataManagerAnswersFromTheArchive)
     EXPECT_EQ(real->pathNameForSyncState(1), archive->pathNameForSyncState(1));
     EXPECT_FALSE(real->hasChangesForSyncEngine(0));
     EXPECT_FALSE(real->hasChangesForSyncEngine(9));
+    // The phone's sync-engine client reaches the archive's lists, and a new
+    // empty list takes the old one's place.
+    EXPECT_EQ(real->syncEngineList(0), archive->storage(0));
+    EXPECT_EQ(real->syncEngineList(4), nullptr);
+    QVSyncElemList* fresh = real->createEmptySyncEngineList(2);
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(fresh, archive->storage(2));
+    EXPECT_EQ(fresh->allCount(), 0);
     archive.reset();
+    EXPECT_EQ(real->syncEngineList(0), nullptr);
     EXPECT_EQ(real->archive(), nullptr);
 }
 
