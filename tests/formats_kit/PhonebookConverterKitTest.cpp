@@ -3,6 +3,7 @@
 // phone's description and written: the phone then holds the changes and
 // everything else as before.
 #include "VirtualTime.h"
+#include "RecordingKitCallback.h"
 
 #include "device/QVSyncDeviceDescription.h"
 #include "device/qvDeviceDB.h"
@@ -30,20 +31,7 @@ std::string json(const QVariant& value)
     return QJsonDocument::fromVariant(value).toJson(QJsonDocument::Indented).toStdString();
 }
 
-struct Callback : organizerKitAsync {
-    QList<std::optional<QVariantMap>> reads;
-    QList<std::optional<QVariantMap>> writes;
-    QList<int> writeCodes;
-    void organizerKitPhonebookRead(Kestrova*, const std::optional<QVariantMap>& data, int) override
-    {
-        reads.append(data);
-    }
-    void organizerKitPhonebookEntriesWritten(Kestrova*, const std::optional<QVariantMap>& data, int code) override
-    {
-        writes.append(data);
-        writeCodes.append(code);
-    }
-};
+using Callback = RecordingKitCallback;
 
 QVariantMap field(const char* value, const char* type)
 {

@@ -6,6 +6,7 @@
 // the phone as the kit's write, and the phone then holds the new number and
 // no longer the deleted entry.
 #include "SyncEngineHandlerSupport.h"
+#include "RecordingKitCallback.h"
 
 #include "desktopstore/DesktopStore.h"
 #include "kestrova/core/Kestrova.h"
@@ -24,20 +25,7 @@ using testing_support::runUntil;
 
 namespace {
 
-struct ChainKitCallback : organizerKitAsync {
-    QList<std::optional<QVariantMap>> reads;
-    QList<std::optional<QVariantMap>> writes;
-    QList<int> writeCodes;
-    void organizerKitPhonebookRead(Kestrova*, const std::optional<QVariantMap>& data, int) override
-    {
-        reads.append(data);
-    }
-    void organizerKitPhonebookEntriesWritten(Kestrova*, const std::optional<QVariantMap>& data, int code) override
-    {
-        writes.append(data);
-        writeCodes.append(code);
-    }
-};
+using ChainKitCallback = RecordingKitCallback;
 
 QVariantMap chainKitContact(const char* first, const char* number)
 {

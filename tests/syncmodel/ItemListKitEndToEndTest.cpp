@@ -3,6 +3,7 @@
 // write dictionary, the kit's answers give the new items their slots, and a
 // second read merges to nothing.
 #include "ListTestDevice.h"
+#include "RecordingKitCallback.h"
 #include "VirtualTime.h"
 
 #include "device/QVSyncDeviceDescription.h"
@@ -26,29 +27,7 @@ using testing_support::runUntil;
 
 namespace {
 
-struct KitListCallback : organizerKitAsync {
-    QList<std::optional<QVariantMap>> reads;
-    QList<std::optional<QVariantMap>> writes;
-    QList<int> writeCodes;
-    void organizerKitPhonebookRead(Kestrova*, const std::optional<QVariantMap>& data, int) override
-    {
-        reads.append(data);
-    }
-    void organizerKitPhonebookEntriesWritten(Kestrova*, const std::optional<QVariantMap>& data, int code) override
-    {
-        writes.append(data);
-        writeCodes.append(code);
-    }
-    void organizerKitCalendarRead(Kestrova*, const std::optional<QVariantMap>& data, int) override
-    {
-        reads.append(data);
-    }
-    void organizerKitCalendarEntriesWritten(Kestrova*, const std::optional<QVariantMap>& data, int code) override
-    {
-        writes.append(data);
-        writeCodes.append(code);
-    }
-};
+using KitListCallback = RecordingKitCallback;
 
 QVariantMap kitField(const char* value, const char* type)
 {
