@@ -1,5 +1,7 @@
 #include "app/ProgramDeviceMakers.h"
 
+#include "app/DocumentFilesMirror.h"
+#include "app/OrganizerDocumentArchive.h"
 #include "app/OrganizerHostImpl.h"
 
 #include "devicewindow/DeviceWindowController.h"
@@ -28,9 +30,18 @@ MFDevice::Makers makers()
     return made;
 }
 
+MobileDeviceDocument::Makers documentMakers()
+{
+    MobileDeviceDocument::Makers made;
+    made.mirror = &DocumentFilesMirror::make;
+    made.archive = &OrganizerDocumentArchive::make;
+    return made;
+}
+
 void install()
 {
     MFDevice::setDefaultMakers(makers());
+    MobileDeviceDocument::setMakers(documentMakers());
 }
 
 } // namespace programmakers

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/MobileDeviceDocument.h"
 #include "phone/MFDevice.h"
 
 // The program's default makers of every phone object (MFDevice::Makers): the
@@ -10,7 +11,10 @@ namespace programmakers {
 // program made them, a phone's start percentages on the busy overlay of the
 // window being opened, and the media input formats.
 MFDevice::Makers makers();
-// Sets them as MFDevice's default makers.
+// A phone document's makers: the phone's files mirror, then its organizer
+// archive over that mirror.
+MobileDeviceDocument::Makers documentMakers();
+// Sets them as MFDevice's default makers and the phone documents' makers.
 void install();
 
 } // namespace programmakers
