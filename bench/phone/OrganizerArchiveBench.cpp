@@ -3,6 +3,7 @@
 // the newest difference), and one contact changed and written (working file
 // and a difference file; every ninth write a full file).
 #include "device/QVSyncDeviceDescription.h"
+#include "ArchiveHoldingDataManager.h"
 #include "phone/DeviceDataManager.h"
 #include "phone/FilesMirror.h"
 #include "phone/MFDevice.h"
@@ -17,18 +18,7 @@
 
 namespace {
 
-class BenchDataManager : public DeviceDataManager {
-public:
-    void saveFinderState() override {}
-    void loadFinderState() override {}
-    FilesMirror* mirror() const override { return _mirror; }
-    OrganizerArchive* archive() const override { return _archive; }
-    bool hasChangesForSyncEngine(int) const override { return false; }
-    void setMirror(FilesMirror* mirror) override { _mirror = mirror; }
-    void setArchive(OrganizerArchive* archive) override { _archive = archive; }
-    FilesMirror* _mirror = nullptr;
-    OrganizerArchive* _archive = nullptr;
-};
+using BenchDataManager = ArchiveHoldingDataManager;
 
 QString benchCard(int n)
 {

@@ -1,4 +1,5 @@
 #include "device/QVSyncDeviceDescription.h"
+#include "ArchiveHoldingDataManager.h"
 #include "phone/DeviceDataManager.h"
 #include "phone/FilesMirror.h"
 #include "phone/MFDevice.h"
@@ -15,18 +16,7 @@
 
 namespace {
 
-class FuzzDataManager : public DeviceDataManager {
-public:
-    void saveFinderState() override {}
-    void loadFinderState() override {}
-    FilesMirror* mirror() const override { return _mirror; }
-    OrganizerArchive* archive() const override { return _archive; }
-    bool hasChangesForSyncEngine(int) const override { return false; }
-    void setMirror(FilesMirror* mirror) override { _mirror = mirror; }
-    void setArchive(OrganizerArchive* archive) override { _archive = archive; }
-    FilesMirror* _mirror = nullptr;
-    OrganizerArchive* _archive = nullptr;
-};
+using FuzzDataManager = ArchiveHoldingDataManager;
 
 void fuzzWrite(const QString& path, const uint8_t* data, size_t size)
 {

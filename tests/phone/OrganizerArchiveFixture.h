@@ -4,6 +4,7 @@
 #include "VirtualTime.h"
 
 #include "device/QVSyncDeviceDescription.h"
+#include "ArchiveHoldingDataManager.h"
 #include "phone/DeviceDataManager.h"
 #include "phone/DeviceSyncEngineHandler.h"
 #include "phone/FilesMirror.h"
@@ -37,22 +38,7 @@ public:
     bool backup = true;
 };
 
-class DataManager : public DeviceDataManager {
-public:
-    void saveFinderState() override {}
-    void loadFinderState() override {}
-    FilesMirror* mirror() const override { return _mirror; }
-    OrganizerArchive* archive() const override { return _archive; }
-    bool hasChangesForSyncEngine(int) const override { return false; }
-    OrganizerStorage* organizerStorage(int type) const override
-    {
-        return _archive ? _archive->organizerStorage(type) : nullptr;
-    }
-    void setMirror(FilesMirror* mirror) override { _mirror = mirror; }
-    void setArchive(OrganizerArchive* archive) override { _archive = archive; }
-    FilesMirror* _mirror = nullptr;
-    OrganizerArchive* _archive = nullptr;
-};
+using DataManager = ArchiveHoldingDataManager;
 
 // Answers the queued results of the first read (then 0), noting the clock
 // time of every call.
