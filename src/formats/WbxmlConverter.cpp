@@ -32,6 +32,54 @@ QByteArray wbxmlTakeBuffer(WB_UTINY* data, WB_ULONG length)
 constexpr qsizetype kMaxWbxmlInput = 4 * 1024 * 1024;
 constexpr WB_ULONG kMaxXmlOutput = 64 * 1024 * 1024;
 
+// Reads a multi-byte unsigned integer of the WBXML header at pos; false when
+// it runs past the end or beyond 32 bits.
+bool wbxmlReadMbUint(const QByteArray& bytes, qsizetype& pos, quint64& value)
+{
+    value = 0;
+    for (int i = 0; i < 5 && pos < bytes.size(); ++i) {
+        const auto byte = quint8(bytes.at(pos++));
+        value = (value << 7) | (byte & 0x7F);
+        if (!(byte & 0x80))
+            return value <= std::numeric_limits<quint32>::max();
+    }
+    return false;
+}
+
+// Every reference into the string table copies a string of it into the
+// text, so a small message can name a large table entry many times. Counts
+// the bytes after the table that could be such a reference (an upper bound)
+// and refuses a message whose references could outgrow the output limit.
+bool wbxmlReferencesFit(const QByteArray& wbxml, quint64 outputLimit)
+{
+    qsizetype pos = 1; // the version
+    quint64 publicId = 0;
+    quint64 ignored = 0;
+    quint64 tableLength = 0;
+    if (!wbxmlReadMbUint(wbxml, pos, publicId))
+        return false;
+    if (publicId == 0 && !wbxmlReadMbUint(wbxml, pos, ignored)) // the public id as a table index
+        return false;
+    if (!wbxmlReadMbUint(wbxml, pos, ignored) || !wbxmlReadMbUint(wbxml, pos, tableLength)) // charset, table
+        return false;
+    if (tableLength == 0)
+        return true;
+    if (tableLength > quint64(wbxml.size() - pos))
+        return false;
+    quint64 references = 0;
+    for (qsizetype i = pos + qsizetype(tableLength); i < wbxml.size(); ++i) {
+        switch (quint8(wbxml.at(i))) {
+        case 0x04: case 0x44: case 0x84: case 0xC4: // literal tags and attributes
+        case 0x80: case 0x81: case 0x82: case 0x83: // extensions and strings from the table
+            ++references;
+            break;
+        default:
+            break;
+        }
+    }
+    return references * tableLength <= outputLimit;
+}
+
 } // namespace
 
 std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString* error, const DecodeOptions& options)
@@ -39,6 +87,11 @@ std::optional<QByteArray> WbxmlConverter::toXml(const QByteArray& wbxml, QString
     if (wbxml.isEmpty() || wbxml.size() > kMaxWbxmlInput) {
         if (error)
             *error = QStringLiteral("empty or oversized WBXML buffer");
+        return std::nullopt;
+    }
+    if (!wbxmlReferencesFit(wbxml, kMaxXmlOutput)) {
+        if (error)
+            *error = QStringLiteral("the WBXML message's string table could expand beyond %1 bytes").arg(kMaxXmlOutput);
         return std::nullopt;
     }
     WBXMLConvWBXML2XML* conv = nullptr;

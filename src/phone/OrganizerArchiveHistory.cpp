@@ -173,13 +173,17 @@ bool OrganizerArchive::writeOtherDataToDiffFile()
     const QString last = getLastHistoryFile();
     if (!last.isEmpty())
         diff.insert(QLatin1String(kDiffFileKey), last);
-    ++_diffFileIteration;
-    diff.insert(QLatin1String(kDiffIterationKey), qlonglong(_diffFileIteration));
+    diff.insert(QLatin1String(kDiffIterationKey), qlonglong(_diffFileIteration + 1));
     diff.insert(QLatin1String(kChangesToFullKey), qlonglong(_accumulatedChanges));
     const QString path = newHistoryPath();
     QString why;
-    if (path.isEmpty() || !platform::plist::writeFile(path, diff, &why))
+    if (path.isEmpty() || !platform::plist::writeFile(path, diff, &why)) {
+        // Not written: the caller writes a full file, so the history keeps
+        // these changes.
         qCWarning(lcPhone) << "organizer archive: difference file not written" << path << why;
+        return false;
+    }
+    ++_diffFileIteration;
     if (MFDeviceInfo* info = _mfDevice.devInfo())
         info->writeDeviceDictNow();
     return true;

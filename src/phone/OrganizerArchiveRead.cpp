@@ -115,7 +115,10 @@ void OrganizerArchive::readOtherDataFromFile(const QString& path)
 
     for (int type = 0; type < kHeldTypes; ++type) {
         const std::optional<QVariantMap> dict = archiveMapEntry(data, dbName(type));
-        if (!loaded[type]) {
+        // A list the first read from the engine made and filled keeps what
+        // it read; the stored items join it.
+        const bool filledByRead = initialRead.contains(type) && _storage[type];
+        if (!loaded[type] && !filledByRead) {
             setList(type, QVSyncElemList::fromFileDictionary(dict, dbName(type), type, &_mfDevice));
             _storage[type]->processOldFashionedItems();
         } else if (initialRead.contains(type)) {

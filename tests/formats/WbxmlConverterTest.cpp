@@ -52,6 +52,19 @@ TEST(WbxmlConverter, BuffersThatDoNotDecodeAnswerNothingWithAReason)
         EXPECT_FALSE(WbxmlConverter::toXml(bytes, &error)) << bytes.toHex().constData();
         EXPECT_FALSE(error.isEmpty()) << bytes.toHex().constData();
     }
+    // A small message naming one large string-table entry again and again
+    // is refused before it is expanded.
+    QByteArray repeated("\x03\x01\x6a\x87\x68", 5); // version, public id, UTF-8, table of 1000 bytes
+    repeated += QByteArray(999, 'a') + QByteArray(1, '\0');
+    repeated += char(0x45);
+    for (int i = 0; i < 70000; ++i)
+        repeated += QByteArray("\x83\x00", 2);
+    repeated += char(0x01);
+    {
+        QString why;
+        EXPECT_FALSE(WbxmlConverter::toXml(repeated, &why));
+        EXPECT_TRUE(why.contains(QStringLiteral("string table"))) << why.toStdString();
+    }
     QString error;
     EXPECT_FALSE(WbxmlConverter::toWbxml("<SyncML><unclosed>", &error));
     EXPECT_FALSE(error.isEmpty());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "DeviceDBTestSupport.h"
 #include "VirtualTime.h"
 
@@ -56,8 +58,12 @@ public:
         calls.append(platform::Clock::instance().now());
         if (busyForever)
             return -2;
-        return answers.isEmpty() ? 0 : answers.takeFirst();
+        const int answer = answers.isEmpty() ? 0 : answers.takeFirst();
+        if (answer == 0 && onRead)
+            onRead();
+        return answer;
     }
+    std::function<void()> onRead; // what the read brings, once it is done
     QList<int> answers;
     bool busyForever = false;
     QList<double> calls;
@@ -115,6 +121,7 @@ protected:
             auto made = std::make_unique<Handler>();
             made->answers = answers;
             made->busyForever = busyForever;
+            made->onRead = onRead;
             handler = made.get();
             return made;
         };
@@ -172,6 +179,7 @@ protected:
     DataManager* manager = nullptr;
     Rules* rules = nullptr;
     Handler* handler = nullptr;
+    std::function<void()> onRead; // handed to the handler when it is made
     QList<int> answers;
     bool busyForever = false;
     QSet<int> engineTypes;

@@ -161,6 +161,24 @@ TEST_F(OrganizerArchiveListsTest, TheFirstReadFromTheEngineRetriesWhileItIsBusy)
     EXPECT_GE(handler->notifierEnabled, 1);
 }
 
+TEST_F(OrganizerArchiveListsTest, WhatTheFirstReadBroughtIsKeptWithTheStoredItems)
+{
+    engineTypes = {0};
+    // The read makes the type's list, as the phone's sync client does, and
+    // fills it with a record of the engine.
+    onRead = [this] {
+        OrganizerArchive* opening = device->dataManager()->archive();
+        ASSERT_TRUE(opening);
+        opening->createEmptyStorage(0);
+        opening->storage(0)->createNewElemWithUUID(QStringLiteral("engine-record"));
+    };
+    makeDevice(false);
+    open();
+    ASSERT_EQ(handler->calls.size(), 1);
+    ASSERT_TRUE(archive->storage(0));
+    EXPECT_TRUE(archive->storage(0)->objectForUUID(QStringLiteral("engine-record")));
+}
+
 TEST_F(OrganizerArchiveListsTest, AnEngineBusyForeverEndsAtTheBound)
 {
     engineTypes = {0, 1};
