@@ -381,12 +381,16 @@ bool SyncEngineHandler::requestCommunication()
     if (!m_device.requestSyncEngineCommunication())
         return false;
     ++m_pendingSessions;
+    m_holdsClaim = true;
     return true;
 }
 
 void SyncEngineHandler::releaseCommunication()
 {
     m_pendingSessions = 0;
+    if (!m_holdsClaim)
+        return;
+    m_holdsClaim = false;
     m_device.finishedSyncEngineCommunication();
 }
 

@@ -183,6 +183,10 @@ private:
     int m_trickSyncProperty = 0;
     QList<int> m_trickleProperties;
     int m_pendingSessions = 0;
+    // Whether this handler holds the device's engine claim: a run the first
+    // read stopped waiting for still ends later, and must not give back a
+    // claim it no longer holds.
+    bool m_holdsClaim = false;
     bool m_aboutToQuit = false;
     std::array<QString, 4> m_lastSyncTime;
     // Entities whose every record the current run pushed.

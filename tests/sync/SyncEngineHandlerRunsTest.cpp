@@ -126,7 +126,12 @@ TEST_F(HandlerRunsTest, TheFirstReadReportsToItsSheetAndASheetClosedEndsTheWait)
     closing.closeAfterPolls = 0;
     ASSERT_EQ(handler()->initialReadFromSyncEngine(1, &closing), 0);
     EXPECT_EQ(closing.ended, 1);
+    // The phone's own session takes the claim before the run ends: the run's
+    // end leaves that claim alone.
+    ASSERT_TRUE(device->requestSyncEngineCommunication());
     EXPECT_TRUE(testing_support::runUntil([&] { return handler()->initialReadDone(); }));
+    EXPECT_TRUE(device->isSyncEngineActive());
+    device->finishedSyncEngineCommunication();
     EXPECT_EQ(runsFirstName(again, kRunsCleo), "Cleo");
     expectIdle("closed sheet");
 
