@@ -20,6 +20,8 @@
 #include "syncengine/SyncEngineNames.h"
 #include "syncmodel/QVSyncElemList.h"
 
+#include <QScopeGuard>
+
 namespace entity = platform::entity;
 using platform::ISyncClient;
 using platform::ISyncSession;
@@ -323,13 +325,16 @@ void SyncEngineHandler::trickleSessionDoneWithClient(const ClientPtr& client, co
     m_pushedWhole.clear();
     try {
         const QStringList names = entityNamesOf(m_trickleProperties);
-        setSyncingUISyncState(true, false);
         bool pushed = false;
-        for (int p : std::as_const(m_trickleProperties)) {
-            if (m_device.wantsSyncChangesFromDevice(p) && pushChangesToSyncSession(p, *session, false))
-                pushed = true;
+        {
+            // The busy flag goes off again also when a push fails.
+            setSyncingUISyncState(true, false);
+            const auto busyOff = qScopeGuard([this] { setSyncingUISyncState(false, false); });
+            for (int p : std::as_const(m_trickleProperties)) {
+                if (m_device.wantsSyncChangesFromDevice(p) && pushChangesToSyncSession(p, *session, false))
+                    pushed = true;
+            }
         }
-        setSyncingUISyncState(false, false);
         if (pushed || m_trickSyncProperty == -1 || m_trickSyncProperty == 2 || m_trickSyncProperty == 3) {
             QStringList pull;
             for (const QString& name : names) {
@@ -505,19 +510,22 @@ void SyncEngineHandler::bgSessionDoneWithClient(const ClientPtr& client, const S
     m_client = client;
     m_pushedWhole.clear();
     try {
-        setSyncingUISyncState(true, false);
         QStringList names;
         names.reserve(16);
-        for (int p = 0; p < 4; ++p) {
-            if (!m_reqSync[p])
-                continue;
-            // As the trickle and the write: only a property whose changes flow
-            // from the phone goes to the hub.
-            if (m_device.wantsSyncChangesFromDevice(p))
-                pushChangesToSyncSession(p, *session, false);
-            names.append(getEntityNamesForProperty(p));
+        {
+            // The busy flag goes off again also when a push fails.
+            setSyncingUISyncState(true, false);
+            const auto busyOff = qScopeGuard([this] { setSyncingUISyncState(false, false); });
+            for (int p = 0; p < 4; ++p) {
+                if (!m_reqSync[p])
+                    continue;
+                // As the trickle and the write: only a property whose changes
+                // flow from the phone goes to the hub.
+                if (m_device.wantsSyncChangesFromDevice(p))
+                    pushChangesToSyncSession(p, *session, false);
+                names.append(getEntityNamesForProperty(p));
+            }
         }
-        setSyncingUISyncState(false, false);
         QStringList pull;
         for (const QString& name : std::as_const(names)) {
             if (session->shouldPullChangesForEntityName(name))

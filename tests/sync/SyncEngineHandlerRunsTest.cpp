@@ -246,6 +246,7 @@ TEST_F(HandlerRunsTest, AHubFailureInARunRemovesTheClientAfterGivingTheClaimBack
     contacts.fillChangesForSyncEngineFromDict(
         {SyncChange(SyncChange::Add, QStringLiteral("Tarnex:bad"), {SyncChange::setChange("first name", "X")})
              .storedDictionary()});
+    RunsNotes notes;
     ASSERT_EQ(handler()->trickleSyncEngine(0), 0);
     ASSERT_TRUE(runEnds());
     EXPECT_EQ(logged(QStringLiteral("################### >> trickleSessionDoneWithClient (SyncEngineHandler): Caught "
@@ -253,6 +254,8 @@ TEST_F(HandlerRunsTest, AHubFailureInARunRemovesTheClientAfterGivingTheClaimBack
               1);
     EXPECT_FALSE(phoneClient());
     EXPECT_FALSE(handler()->isClientInitialized());
+    ASSERT_FALSE(notes.engineActive.isEmpty());
+    EXPECT_EQ(notes.engineActive.last().value(QStringLiteral("Active")), false) << "the busy flag went off";
     expectIdle("failed run");
 }
 
