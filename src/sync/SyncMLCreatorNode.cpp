@@ -2,9 +2,19 @@
 
 namespace {
 
+// XML has no way to carry the control characters below a space other than
+// tab, line feed and carriage return: one of them in a contact's note would
+// make the whole message unconvertible, so they are left out.
+QByteArray xmlCharactersOf(const QString& text)
+{
+    QByteArray utf8 = text.toUtf8();
+    utf8.removeIf([](char c) { return quint8(c) < 0x20 && c != '\t' && c != '\n' && c != '\r'; });
+    return utf8;
+}
+
 void appendEscapedXml(QByteArray& out, const QString& text, bool inAttribute)
 {
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = xmlCharactersOf(text);
     out.reserve(out.size() + utf8.size());
     for (const char c : utf8) {
         switch (c) {
@@ -34,7 +44,7 @@ void appendEscapedXml(QByteArray& out, const QString& text, bool inAttribute)
 // sections, so the reader gets the same characters back.
 void appendCData(QByteArray& out, const QString& text)
 {
-    QByteArray utf8 = text.toUtf8();
+    QByteArray utf8 = xmlCharactersOf(text);
     utf8.replace("]]>", "]]]]><![CDATA[>");
     out.append("<![CDATA[").append(utf8).append("]]>");
 }

@@ -212,6 +212,23 @@ TEST(SyncMLCreator, ItemTextComesBackUnchangedThroughTheXml)
     EXPECT_EQ(data, note);
 }
 
+TEST(SyncMLCreator, ControlCharactersXmlCannotCarryAreLeftOut)
+{
+    const QString note = QStringLiteral("BEGIN:VNOTE\nBODY:a\u0001b\u001bc\td\r\nEND:VNOTE");
+    FakeSyncMLSession session;
+    auto message = session.creator.createNewMessage();
+    SyncMLCreatorNode* body = message->find(QStringLiteral("SyncML/SyncBody"));
+    body->addChild(session.creator.createAddReplaceCommand(*textItem(note), QStringLiteral("T-0"), 2, true));
+
+    QXmlStreamReader reader(message->xmlData());
+    QString data;
+    while (!reader.atEnd())
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("Data"))
+            data = reader.readElementText();
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    EXPECT_EQ(data, QStringLiteral("BEGIN:VNOTE\nBODY:abc\td\nEND:VNOTE")); // the reader turns CR LF into LF
+}
+
 TEST(SyncMLCreator, AddAndReplaceNameTheItemWhereThePhoneExpectsIt)
 {
     FakeSyncMLSession plain;
