@@ -335,6 +335,9 @@ SyncMLCreator::Node SyncMLCreator::createPartialAddReplaceCommand(QVSyncElem& it
     const long rest = long(text.size()) - startChar;
     if (rest < thisChunk)
         thisChunk = rest;
+    // A character outside the basic plane stays whole: the chunk ends before it.
+    if (thisChunk > 1 && startChar + thisChunk < text.size() && text.at(startChar + thisChunk - 1).isHighSurrogate())
+        --thisChunk;
     addCDataElement(*element, QStringLiteral("Data"), text.mid(startChar, thisChunk));
     if (startChar + thisChunk < text.size())
         element->addChild(createEmptyElement(QStringLiteral("MoreData")));

@@ -43,6 +43,20 @@ TEST(SyncMLCreator, ChunksCarryTheSizeFirstAndMoreDataUntilTheLast)
         EXPECT_EQ(creatorTestText(element->find(QStringLiteral("Source/LocURI"))), QStringLiteral("7"));
     }
     EXPECT_EQ(item->sourceURI(), QStringLiteral("7"));
+
+    // A chunk never ends between the two halves of a character outside the
+    // basic plane: it ends before the character.
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    const auto wide = textItem(QString(3, QLatin1Char('x')) + emoji + QStringLiteral("yy"));
+    long chunk = 4;
+    const auto first = session.creator.createPartialAddReplaceCommand(*wide, 0, chunk, QStringLiteral("8"), 0, true, 7);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(chunk, 3);
+    EXPECT_EQ(creatorTestText(first->find(QStringLiteral("Item/Data"))), QStringLiteral("xxx"));
+    chunk = 4;
+    const auto second = session.creator.createPartialAddReplaceCommand(*wide, 3, chunk, QStringLiteral("8"), 0, true, 7);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(creatorTestText(second->find(QStringLiteral("Item/Data"))), emoji + QStringLiteral("yy"));
 }
 
 TEST(SyncMLCreator, SyncAlertsCarryLastOnlyAfterAnEarlierSyncAndNextBecomesThisAnchor)
