@@ -587,17 +587,21 @@ bool SyncEngineHandler::pushChangesToSyncSession(int property, platform::ISyncSe
         synclog::xt(QStringLiteral("### theStorage changesForSyncEngine is not empty = %1").arg(left.join(u' ')));
         outgoing.append(pending);
     }
-    list->clearChangesForSyncEngine();
     // A temporary id is not known to the hub: never pushed, change or record.
     for (syncpush::PushItem& item : outgoing) {
         if (item.change && item.change->recordIdentifier().startsWith(QLatin1String("T-")))
             item = {std::nullopt, item.change->recordIdentifier(), {}};
     }
-    return syncpush::send(session, outgoing,
-                          {QStringLiteral("-----[SyncEngineHandler sendData]: Change (%1): %2  "),
-                           QStringLiteral("-----[SyncEngineHandler sendData]: Record ID '%1' = %2"),
-                           QStringLiteral("#### ---- #### [SyncEngineHandler pushChangesToSyncSession] recID has "
-                                          "Prefix T-")});
+    const bool pushed =
+        syncpush::send(session, outgoing,
+                       {QStringLiteral("-----[SyncEngineHandler sendData]: Change (%1): %2  "),
+                        QStringLiteral("-----[SyncEngineHandler sendData]: Record ID '%1' = %2"),
+                        QStringLiteral("#### ---- #### [SyncEngineHandler pushChangesToSyncSession] recID has "
+                                       "Prefix T-")});
+    // Only a push the hub took empties the queue: one that failed leaves the
+    // changes for the next run.
+    list->clearChangesForSyncEngine();
+    return pushed;
 }
 
 QVSyncElemList* SyncEngineHandler::storage(int property) const

@@ -256,6 +256,7 @@ TEST_F(HandlerRunsTest, AHubFailureInARunRemovesTheClientAfterGivingTheClaimBack
     EXPECT_FALSE(handler()->isClientInitialized());
     ASSERT_FALSE(notes.engineActive.isEmpty());
     EXPECT_EQ(notes.engineActive.last().value(QStringLiteral("Active")), false) << "the busy flag went off";
+    EXPECT_EQ(contacts.changesForSyncEngine().size(), 1) << "the change the hub refused stays queued";
     expectIdle("failed run");
 }
 
