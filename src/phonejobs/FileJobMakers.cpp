@@ -6,6 +6,7 @@
 #include "phonejobs/ActionDeleteFileFolder.h"
 #include "phonejobs/ActionGetDirectoryContent.h"
 #include "phonejobs/ActionMakeFolder.h"
+#include "phonejobs/ActionOrganizerKitServicesMakers.h"
 #include "phonejobs/GroupActionCopyFolderToMac.h"
 #include "phonejobs/GroupActionCopyFolderToMobile.h"
 #include "phonejobs/GroupActionDeleteFolder.h"
@@ -58,6 +59,7 @@ DZFileJobMakers makers()
             group->addGroupAction(job);
         return group;
     };
+    kitjobs::installOrganizerJobs(made);
     return made;
 }
 
