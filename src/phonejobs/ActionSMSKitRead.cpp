@@ -7,6 +7,10 @@
 #include "phone/OrganizerArchive.h"
 #include "phonejobs/ActionOrganizerKitServicesNames.h"
 #include "platform/Localization.h"
+#include "syncmodel/QVSmsElem.h"
+#include "syncmodel/QVSyncElemList.h"
+
+#include <QSet>
 
 ActionSMSKitRead::ActionSMSKitRead(std::shared_ptr<QVActionNotify> notify, QVariant userInfo)
     : ActionSMSKitServices(QString::fromLatin1(MFDevice::kServiceSMSKitAsync), std::move(notify), std::move(userInfo))
@@ -44,10 +48,33 @@ void ActionSMSKitRead::smsReceived(SMSAsyncBridge* bridge, int status)
         MFDevice* device = getActionDevice();
         if (OrganizerArchive* archive = device ? device->archive() : nullptr) {
             archive->removeAllOldObjects(syncProperty());
+            removePhoneSms(archive->storage(syncProperty()), bridge->msgList());
             archive->enterSMS(bridge->msgList(), syncProperty());
         }
     }
     endAction(status);
+}
+
+void ActionSMSKitRead::removePhoneSms(QVSyncElemList* list, const QVariantList& records)
+{
+    // The storage's own sweep keeps every message item; without this each
+    // read would add the phone's messages and boxes once more. What the last
+    // read had from the phone goes, and so does anything under a key the
+    // phone delivers now; messages kept only here stay.
+    if (!list)
+        return;
+    QSet<QString> incoming;
+    for (const QVariant& record : records)
+        if (record.typeId() == QMetaType::QVariantMap)
+            incoming.insert(QVSmsElem::elemWithRecord(record.toMap())->sourceURI());
+    std::vector<QVSyncElemList::Elem> gone;
+    for (const auto& elem : list->allElems()) {
+        const auto* sms = dynamic_cast<const QVSmsElem*>(elem.get());
+        if ((sms && sms->isOnPhone()) || incoming.contains(elem->sourceURI()))
+            gone.push_back(elem);
+    }
+    for (const auto& elem : gone)
+        list->removeObject(elem);
 }
 
 void ActionSMSKitRead::displayProgress(int value)

@@ -3,6 +3,10 @@
 #include "kitbridges/SMSAsyncReceiver.h"
 #include "phonejobs/ActionSMSKitServices.h"
 
+#include <QVariantList>
+
+class QVSyncElemList;
+
 // Reads every SMS box of the phone through the kit. A good read replaces the
 // archive's stored SMS (the old ones go first); a failed one leaves them; the
 // data manager hears of the SMS either way.
@@ -27,6 +31,7 @@ public:
     void endAction(int code) override;
 
 private:
+    static void removePhoneSms(QVSyncElemList* list, const QVariantList& records);
     static inline const QString kClassName = QStringLiteral("ActionSMSKitRead");
     std::shared_ptr<void> _restorerCallback;
 };

@@ -10,6 +10,7 @@
 #include "phonejobs/ActionSMSKitRead.h"
 #include "phonejobs/ActionSMSKitSend.h"
 #include "platform/Localization.h"
+#include "syncmodel/QVSmsElem.h"
 #include "syncmodel/QVSyncElemList.h"
 
 #include <gtest/gtest.h>
@@ -112,16 +113,27 @@ TEST_F(SmsKitJobsTest, StartCodes)
 TEST_F(SmsKitJobsTest, AGoodReadReplacesTheStoredSmsAFailedOneKeepsThem)
 {
     const auto status = [&] { return manager()->statusOfOrganizerType(4); };
-    ASSERT_EQ(read({smsFromKit("one", 1), smsFromKit("two", 2), smsFromKit("three", 3)}), 0);
-    const int withThree = storedSms();
+    ASSERT_EQ(read({smsFromKit("one", 1)}), 0);
+    const int withOne = storedSms();
     EXPECT_EQ(status(), 3);
-    ASSERT_EQ(read({smsFromKit("four", 4)}), 0);
-    // The old messages went before the new ones came.
-    EXPECT_EQ(storedSms(), withThree - 2);
+    ASSERT_EQ(read({smsFromKit("two", 2), smsFromKit("three", 3), smsFromKit("four", 4)}), 0);
+    // The old messages went before the new ones came: three records, three items more.
+    EXPECT_EQ(storedSms(), withOne + 2);
+    ASSERT_EQ(read({smsFromKit("five", 5)}), 0);
+    EXPECT_EQ(storedSms(), withOne);
+
+    // A message kept only on the desktop survives the phone's reads.
+    archive->storage(4)->addObject(QVSmsElem::elemWithRecord({{"SMS-Type", "inbox"},
+                                                               {"Text", "kept here"},
+                                                               {"Number", "+4930"},
+                                                               {"IsOnPhone", false},
+                                                               {"Date", "20200101T100000Z-local"}}));
+    ASSERT_EQ(read({smsFromKit("five", 5)}), 0);
+    EXPECT_EQ(storedSms(), withOne + 1);
 
     manager()->setStatusForOrganizerType(1, 4);
-    EXPECT_EQ(read({smsFromKit("five", 5)}, -1), -1);
-    EXPECT_EQ(storedSms(), withThree - 2);
+    EXPECT_EQ(read({smsFromKit("six", 6), smsFromKit("seven", 7)}, -1), -1);
+    EXPECT_EQ(storedSms(), withOne + 1);
     // The data manager heard of the SMS all the same.
     EXPECT_EQ(status(), 3);
 
