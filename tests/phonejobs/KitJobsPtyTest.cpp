@@ -12,6 +12,7 @@
 #include "phonejobs/ActionSMSKitRead.h"
 #include "phonejobs/ActionSMSKitSend.h"
 #include "phonejobs/FileJobMakers.h"
+#include "kestrova/core/QVSmsKitAsync.h"
 #include "kitbridges/SMSAsyncBridge.h"
 #include "syncmodel/QVSyncElemList.h"
 
@@ -63,7 +64,8 @@ protected:
         device.reset();
         attachPhone(profile);
         auto dict = std::make_shared<QVariantMap>(QVariantMap{
-            {"USB.VendorID", kVendor}, {"USB.ProductID", kProduct}, {"Common.SerialNo", kSerial}});
+            {"USB.VendorID", kVendor}, {"USB.ProductID", kProduct}, {"Common.SerialNo", kSerial},
+            {"USB.PortName", sim->slavePath()}});
         const QVariantMap row{{"Dorvanti.DeviceProtocol", smsFamily},
                               {"Dorvanti.Identification", smsFamily},
                               {"Dorvanti.Manufacturer", "Phone Maker"},
@@ -128,9 +130,32 @@ TEST_F(KitJobsPtyTest, SmsReadSendAndDeleteOnAnATPhone)
     ASSERT_EQ(run(ActionSMSKitSend::allocAsyncSMSSend(nullptr, {}, text, {QStringLiteral("+4917123")}, false, 1)), 0);
     EXPECT_EQ(sim->session().sms.sentPdus.size(), 1);
 
+    // The delete takes the kit's own dictionaries of the messages.
+    struct KitRead : smsKitAsync {
+        QVariantList messages;
+        bool done = false;
+        void smsKitReadingBoxData(QVSmsKitAsync*, const QVariantList& list, const QString& box) override
+        {
+            if (box == QLatin1String("inbox"))
+                messages += list;
+        }
+        void smsKitReadingFinished(QVSmsKitAsync*, int) override { done = true; }
+    } kitRead;
+    {
+        QVSmsKitAsync kit;
+        kit.setCallback(&kitRead);
+        kit.setFilename(sim->slavePath());
+        kit.setFamily(QStringLiteral("se"));
+        kit.startReading();
+        ASSERT_TRUE(runUntil([&] { return kitRead.done; }, 120.0));
+        kit.fullStop();
+        kit.setCallback(nullptr);
+    }
+    ASSERT_EQ(kitRead.messages.size(), 1);
     const int before = storedOnPhone();
     auto toDo = std::make_shared<QVariantList>();
-    ASSERT_EQ(run(ActionSMSKitDelete::allocAsyncSMSDeleter(nullptr, inbox, QStringLiteral("inbox"), toDo)), 0);
+    ASSERT_EQ(run(ActionSMSKitDelete::allocAsyncSMSDeleter(nullptr, kitRead.messages, QStringLiteral("inbox"), toDo)),
+              0);
     EXPECT_EQ(storedOnPhone(), before - 1);
     EXPECT_TRUE(toDo->isEmpty());
 
