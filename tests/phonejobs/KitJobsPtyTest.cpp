@@ -7,6 +7,14 @@
 #include "phone/FilesMirror.h"
 #include "phone/OrganizerArchive.h"
 #include "phonejobs/ActionLGContactServices.h"
+#include "phonejobs/ActionLGEventsServices.h"
+#include "phonejobs/ActionMotoEventsServices.h"
+#include "device/QVSyncDeviceDescription.h"
+#include "formats/MotorolaCalendarConverter.h"
+#include "formats/VCalendarConversion.h"
+#include "formats/VCalendarGenerator.h"
+#include "formats/VXDictionary.h"
+#include "syncmodel/QVSyncEngineElem.h"
 #include "phonejobs/ActionMotoContactServices.h"
 #include "phonejobs/ActionSMSKitDelete.h"
 #include "phonejobs/ActionSMSKitRead.h"
@@ -99,6 +107,8 @@ protected:
                 stored += int(store.messages.size());
         return stored;
     }
+
+    void yearlyRuleKeepsItsMonth(const char* profile, const char* protocol, bool lg);
 
     QTemporaryDir dir;
     std::unique_ptr<FilesMirror> mirror;
@@ -248,4 +258,67 @@ TEST_F(KitJobsPtyTest, LGSmsReadThroughTheJob)
     for (const QVariant& r : bridge->msgList())
         inbox += r.toMap().value(QStringLiteral("SMS-Type")).toString() == QLatin1String("inbox");
     EXPECT_EQ(inbox, 1);
+}
+
+// A yearly rule on the second Tuesday of March, made on the desktop, written
+// by the calendar job and taken in again by a slow sync.
+void KitJobsPtyTest::yearlyRuleKeepsItsMonth(const char* profile, const char* protocol, bool lg)
+{
+    const struct {
+        const char* profile;
+        const char* protocol;
+        bool lg;
+    } c{profile, protocol, lg};
+    {
+        open(c.profile, c.profile, c.protocol);
+        ASSERT_TRUE(device->syncDescription());
+        const auto job = [&](bool slow) -> std::shared_ptr<QVAction> {
+            if (c.lg)
+                return ActionLGEventsServices::initActionLGEventsServices(nullptr, slow, {}, false);
+            return ActionMotoEventsServices::initActionMotoEventsServices(nullptr, slow, {}, false, false);
+        };
+        const QDateTime start(QDate(2030, 3, 12), QTime(9, 0), Qt::LocalTime);
+        const QVariantMap kitEntry{
+            {QStringLiteral("event"), QVariantMap{{QStringLiteral("start date"), start},
+                                                  {QStringLiteral("end date"), start.addSecs(3600)},
+                                                  {QStringLiteral("summary"), QStringLiteral("Fair")}}},
+            {QStringLiteral("recurrence"), QVariantMap{{QStringLiteral("frequency"), QStringLiteral("yearly")},
+                                                       {QStringLiteral("interval"), 1},
+                                                       {QStringLiteral("bydaydays"), QVariantList{QStringLiteral("tuesday")}},
+                                                       {QStringLiteral("bydayfreq"), QVariantList{2}},
+                                                       {QStringLiteral("byMonth"), QVariantList{3}}}}};
+        const auto parsed = vCalendarDictionaryForMotorolaEventOrTask(kitEntry, true);
+        ASSERT_TRUE(parsed);
+        VXDictionary form = vCalendarDictionary2VXDictionary(parsed->map(), QStringLiteral("T-1"));
+        const QString text = createVCalendarForVXDict(&form, *device->syncDescription(), false);
+        QVSyncElemList* list = archive->storage(1);
+        const auto fresh = list->createNewElem(text, QStringLiteral("T-1"), QString(), {}, {});
+        ASSERT_TRUE(fresh) << text.toStdString();
+        fresh->setProperty(1);
+        list->addObject(fresh);
+
+        ASSERT_EQ(run(job(false)), 0);
+        const QString slot = fresh->sourceURI();
+        ASSERT_FALSE(slot.startsWith(QStringLiteral("T-"))) << slot.toStdString();
+
+        // A slow sync takes the phone's entry in again, rule and all.
+        ASSERT_EQ(run(job(true)), 0);
+        const auto back = list->objectForURI(slot);
+        ASSERT_TRUE(back);
+        const auto* item = dynamic_cast<const QVSyncEngineElem*>(back.get());
+        ASSERT_TRUE(item && item->vxDict());
+        const QString ruleId = item->vxDict()->mainObjectForKey(QStringLiteral("recurrences")).toList().value(0).toString();
+        const QVariantMap rule = item->vxDict()->otherObjectForKey(ruleId).toMap();
+        EXPECT_EQ(rule.value(QStringLiteral("bymonth")), QVariant(QVariantList{3})) << c.profile;
+    }
+}
+
+TEST_F(KitJobsPtyTest, AYearlyRuleReachesAMotorolaPhoneAndComesBackWithItsMonth)
+{
+    yearlyRuleKeepsItsMonth("motorola", "Protocol Motorola V3 Series", false);
+}
+
+TEST_F(KitJobsPtyTest, AYearlyRuleReachesAnLGPhoneAndComesBackWithItsMonth)
+{
+    yearlyRuleKeepsItsMonth("lg", "Protocol LG", true);
 }
