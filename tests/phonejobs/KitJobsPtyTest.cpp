@@ -122,6 +122,11 @@ TEST_F(KitJobsPtyTest, SmsReadSendAndDeleteOnAnATPhone)
     open("sonyericsson", "se", "UNKNOWN");
     sim->modifySession([](phonesim::PhoneSession& s) { s.sms.store("SM", 1, kKitPtyHi); });
     ASSERT_TRUE(device->smsKitAsyncConnection());
+    // The device's own serial connection holds the tty first: the kit job
+    // closes it before the kit opens the port.
+    auto serial = std::make_shared<ServiceJob>(QString::fromLatin1(MFDevice::kServiceSerial), nullptr);
+    ASSERT_EQ(run(serial), 0);
+    ASSERT_TRUE(device->isConnectionOpen(QString::fromLatin1(MFDevice::kServiceSerial)));
 
     auto read = ActionSMSKitRead::initActionSMSKitRead(nullptr, QVariant());
     ASSERT_EQ(run(read), 0);
