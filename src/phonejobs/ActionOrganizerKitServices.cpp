@@ -18,6 +18,8 @@
 #include "platform/NotificationCenter.h"
 #include "syncmodel/QVSyncElemList.h"
 
+#include <QElapsedTimer>
+
 namespace {
 
 OrganizerKitMaker& actionOrganizerKitServicesMaker()
@@ -42,6 +44,18 @@ QVariant actionOrganizerKitNow()
 }
 
 } // namespace
+
+class ActionOrganizerKitServices::OwnWork {
+public:
+    explicit OwnWork(double& total) : _total(total) { _timer.start(); }
+    ~OwnWork() { _total += double(_timer.nsecsElapsed()) / 1e9; }
+    OwnWork(const OwnWork&) = delete;
+    OwnWork& operator=(const OwnWork&) = delete;
+
+private:
+    double& _total;
+    QElapsedTimer _timer;
+};
 
 ActionOrganizerKitServices::ActionOrganizerKitServices(const QString& serviceName,
                                                        std::shared_ptr<QVActionNotify> notify, QVariant userInfo)
@@ -79,6 +93,7 @@ QString ActionOrganizerKitServices::dbName() const
 
 void ActionOrganizerKitServices::setupRawDataFromFile()
 {
+    OwnWork work(_ownWorkSeconds);
     MFDevice* device = getActionDevice();
     OrganizerArchive* archive = device ? device->archive() : nullptr;
     // A missing or malformed store reads as no records: the sync starts as
@@ -91,6 +106,7 @@ void ActionOrganizerKitServices::setupRawDataFromFile()
 
 void ActionOrganizerKitServices::saveRawData()
 {
+    OwnWork work(_ownWorkSeconds);
     MFDevice* device = getActionDevice();
     OrganizerArchive* archive = device ? device->archive() : nullptr;
     if (!archive)
@@ -106,6 +122,7 @@ void ActionOrganizerKitServices::saveRawData()
 
 void ActionOrganizerKitServices::saveNewState()
 {
+    OwnWork work(_ownWorkSeconds);
     MFDevice* device = getActionDevice();
     OrganizerArchive* archive = device ? device->archive() : nullptr;
     if (!archive)
@@ -185,6 +202,7 @@ int ActionOrganizerKitServices::startSyncFlow()
 
 void ActionOrganizerKitServices::processRecords(const QVariantMap& records)
 {
+    OwnWork work(_ownWorkSeconds);
     MFDevice* device = getActionDevice();
     const int property = syncProperty();
     const bool erase = device && !device->lastSyncTimeDevice(property).isValid() && device->devInfo()
@@ -289,6 +307,7 @@ void ActionOrganizerKitServices::writeStep(Records kind)
         device->setLastSyncTimeDevice(actionOrganizerKitNow(), property);
     const int status = read ? _inStatus : 0;
     if (read && _theStorage) {
+        OwnWork work(_ownWorkSeconds);
         if (!_deviceRecords)
             _deviceRecords = QVariantMap();
         _theStorage->finishMotorolaSession({}, _inStatus, *_deviceRecords);
@@ -309,6 +328,7 @@ void ActionOrganizerKitServices::recordsWritten(Records kind, int status,
     if (kind != Records::Phonebook && device)
         device->setLastSyncTimeDevice(actionOrganizerKitNow(), 1);
     if (list) {
+        OwnWork work(_ownWorkSeconds);
         if (!_deviceRecords)
             _deviceRecords = QVariantMap();
         list->finishMotorolaSession(kind == Records::Tasks ? QVariantMap() : mappingTable.value_or(QVariantMap()),

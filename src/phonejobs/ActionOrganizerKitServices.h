@@ -76,6 +76,9 @@ public:
 
     const std::shared_ptr<OrganizerAsyncBridge>& bridge() const { return _smsBridge; }
     bool isSlowSync() const { return _isSlowSync; }
+    // Seconds the job spent in its own work (merging, the archive's and the
+    // raw records' writes), apart from the kit's.
+    double ownWorkSeconds() const { return _ownWorkSeconds; }
     bool switchesOnSyncEngine() const { return _switchOnSyncEngine; }
 
 protected:
@@ -121,7 +124,11 @@ private:
     void requestKitAbort();
     void runEndSequence(int code);
 
+    // Adds the real time of its scope to _ownWorkSeconds.
+    class OwnWork;
+
     platform::Timer _kitAbortTimer;
+    double _ownWorkSeconds = 0;
     bool _kitJobStarted = false;
     bool _kitAbortRequested = false;
     bool _endSequenceStarted = false;

@@ -327,3 +327,61 @@ TEST_F(KitJobsPtyTest, AYearlyRuleReachesAnLGPhoneAndComesBackWithItsMonth)
 {
     yearlyRuleKeepsItsMonth("lg", "Protocol LG", true);
 }
+
+namespace {
+
+// The same phone behind the simulated Bluetooth stack: the kit reaches it
+// over an RFCOMM channel.
+class KitJobsRfcommTest : public BluetoothPhoneFixture {
+protected:
+    void TearDown() override
+    {
+        archive.reset();
+        mirror.reset();
+        device.reset();
+        BluetoothPhoneFixture::TearDown();
+    }
+    QTemporaryDir dir;
+    std::unique_ptr<MFDevice> device;
+    std::unique_ptr<FilesMirror> mirror;
+    std::unique_ptr<OrganizerArchive> archive;
+};
+
+} // namespace
+
+TEST_F(KitJobsRfcommTest, AnATPhonesSmsAreReadOverRFComm)
+{
+    addPhone("sonyericsson");
+    sim->modifySession([](phonesim::PhoneSession& s) { s.sms.store("SM", 1, kKitPtyHi); });
+    MFDevice::Makers makers;
+    makers.dataManager = [](MFDevice& d) { return std::make_unique<DZDataManager>(d, filejobs::makers()); };
+    QVariantMap dict = connectionDict();
+    dict.insert(QStringLiteral("Common.SerialNo"), QStringLiteral("rfcomm1"));
+    const QVariantMap row{{"Dorvanti.Model", "K750"},
+                          {"Dorvanti.Manufacturer", "Sony Ericsson"},
+                          {"Dorvanti.SMSProtocol", "se"},
+                          {"Dorvanti.SyncMLProtocol", "UNKNOWN"}};
+    device = std::make_unique<MFDevice>(QString::fromLatin1(MFDevice::kBluetooth),
+                                        std::make_shared<QVariantMap>(dict), row, nullptr, makers);
+    mirror = FilesMirror::mirrorWithDevice(*device, dir.path() + QStringLiteral("/phone.dzmir"));
+    archive = OrganizerArchive::archiveWithDevice(*device);
+    ASSERT_TRUE(device->smsKitAsyncConnection());
+
+    auto read = ActionSMSKitRead::initActionSMSKitRead(nullptr, QVariant());
+    std::optional<int> end;
+    read->addFeedBackNotification(this, [&end](const platform::Notification& note) {
+        const QVariant code = note.userInfo.value(QStringLiteral("QVFeedEndActionKey"));
+        if (code.isValid())
+            end = code.toInt();
+    });
+    ASSERT_TRUE(device->addAction(read));
+    ASSERT_TRUE(testing_support::runUntil([&] { return end.has_value(); }, 240.0, 0.05));
+    read->stopFeedBackNotification(this);
+    EXPECT_EQ(*end, 0);
+    auto* bridge = dynamic_cast<SMSAsyncBridge*>(read->bridge().get());
+    ASSERT_TRUE(bridge);
+    int inbox = 0;
+    for (const QVariant& r : bridge->msgList())
+        inbox += r.toMap().value(QStringLiteral("SMS-Type")).toString() == QLatin1String("inbox");
+    EXPECT_EQ(inbox, 1);
+}

@@ -316,6 +316,8 @@ TEST_F(OrganizerKitJobsTest, TheEngineIsSwitchedOnEvenAfterAFailedRead)
     answerRead("calendar", std::nullopt, -1);
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(ends, QList<int>{-1});
+    // The calendar job closes the connection it used.
+    EXPECT_FALSE(device->isConnectionOpen(MFDevice::kServiceLGEvents));
     ASSERT_TRUE(device->syncEnvironments()->main);
     EXPECT_TRUE(device->syncEnvironments()->main->value("SyncEngineEnabled").toBool());
 }

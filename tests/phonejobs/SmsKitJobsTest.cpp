@@ -219,3 +219,16 @@ TEST_F(SmsKitJobsTest, TheKitsEndBeforeTheAbortDelayEndsTheJobAsCancelled)
     testing_support::runFor(1.0);
     EXPECT_EQ(ends, QList<int>{int(jobcodes::kCancelled)});
 }
+
+TEST_F(SmsKitJobsTest, AJobWhoseKitConnectionWentStillEndsOnce)
+{
+    post(ActionSMSKitRead::initActionSMSKitRead(nullptr, QVariant()));
+    ASSERT_TRUE(smsCallback());
+    device->releaseAllConnections();
+    ASSERT_FALSE(device->smsKitAsyncConnection());
+    smsCallback()->smsKitReadingFinished(nullptr, 0);
+    ASSERT_TRUE(waitForEnd());
+    testing_support::runFor(2.0);
+    EXPECT_EQ(ends, QList<int>{0});
+    EXPECT_EQ(requester->endCodes(), std::vector<int>{0});
+}
