@@ -372,6 +372,15 @@ void ActionOrganizerKitServices::flowPercent(int percent)
         requestKitAbort();
 }
 
+bool ActionOrganizerKitServices::cancelAction()
+{
+    auto keepAlive = selfAction();
+    const bool cancelled = ActionExternalConnection::cancelAction();
+    if (_isSyncFlow && isCancelled() && !_endSequenceStarted && !hasEnded())
+        requestKitAbort();
+    return cancelled;
+}
+
 void ActionOrganizerKitServices::kitAborted()
 {
     endAction(jobcodes::kCancelled);

@@ -43,6 +43,9 @@ public:
     void endAction(int code) override;
     virtual bool connectionIsValid() const;
     int startAction() override;
+    // A cancel while the kit reads aborts it at once; progress reports
+    // (which a read may not send) need not come first.
+    bool cancelAction() override;
     void kitAborted();
     static QString defaultDescription(const QString& className);
     QString description() const override;

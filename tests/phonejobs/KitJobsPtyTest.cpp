@@ -385,3 +385,37 @@ TEST_F(KitJobsRfcommTest, AnATPhonesSmsAreReadOverRFComm)
         inbox += r.toMap().value(QStringLiteral("SMS-Type")).toString() == QLatin1String("inbox");
     EXPECT_EQ(inbox, 1);
 }
+
+TEST_F(KitJobsPtyTest, CancellingAnLGPhonebookReadReleasesThePort)
+{
+    open("lg3", "lg3", "Protocol LG");
+    QVSyncElemList* list = archive->storage(0);
+    const auto fresh = list->createNewElem(
+        QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Desk;Dora\r\nTEL;CELL:0309999\r\nEND:VCARD\r\n"),
+        QStringLiteral("T-1"), QString(), {}, {});
+    fresh->setProperty(0);
+    list->addObject(fresh);
+    ASSERT_EQ(run(ActionLGContactServices::initActionLGContactServices(nullptr, false, {}, false)), 0);
+
+    // The phone answers slowly: the cancel comes while the kit still reads.
+    sim->setAnswerChunking(2, 100);
+    auto job = ActionLGContactServices::initActionLGContactServices(nullptr, false, {}, false);
+    std::optional<int> end;
+    follow(job, [&end](const platform::Notification& note) {
+        const QVariant code = note.userInfo.value(QStringLiteral("QVFeedEndActionKey"));
+        if (code.isValid())
+            end = code.toInt();
+    });
+    ASSERT_TRUE(device->addAction(job));
+    ASSERT_TRUE(runUntil([&] { return job->isRunning() && job->bridge(); }, 60.0));
+    runUntil([] { return false; }, 0.3);
+    job->cancelAction();
+    ASSERT_TRUE(runUntil([&] { return end.has_value(); }, 60.0));
+    EXPECT_EQ(*end, int(jobcodes::kCancelled));
+    EXPECT_FALSE(device->isConnectionOpen(QString::fromLatin1(MFDevice::kServiceLGContacts)));
+    EXPECT_EQ(list->objectForURI(fresh->sourceURI()), fresh);
+
+    // The port is free again for the next kit job.
+    sim->setAnswerChunking(0, 0);
+    EXPECT_EQ(run(ActionSMSKitRead::initActionSMSKitRead(nullptr, QVariant())), 0);
+}
