@@ -2,8 +2,29 @@
 
 #include "kitbridges/KitBridgesLog.h"
 #include "kitbridges/SMSAsyncDeleteMsg.h"
+#include "syncmodel/SmsRecordKeys.h"
 
 #include <algorithm>
+
+namespace {
+
+// An SMS record keeps the text and the number under its own keys; the kit
+// tells the message on the phone by its memory, places, text and number.
+QVariant kitDeleteRequest(const QVariant& message)
+{
+    QVariantMap request = message.toMap();
+    const std::pair<const char*, const char*> kitKeys[] = {{"message", smsrecord::kText},
+                                                           {"number", smsrecord::kNumber}};
+    for (const auto& [kitKey, recordKey] : kitKeys) {
+        const QString kit = QLatin1String(kitKey);
+        const QString record = QLatin1String(recordKey);
+        if (!request.contains(kit) && request.contains(record))
+            request.insert(kit, request.value(record));
+    }
+    return request;
+}
+
+} // namespace
 
 std::shared_ptr<SMSAsyncDeleter> SMSAsyncDeleter::smsDeleterWithAdress(MFDeviceLinkOwner* device,
                                                                        SMSAsyncDeleteMsg* notifier,
@@ -26,7 +47,11 @@ int SMSAsyncDeleter::startDeleting(const QVariantList& messages, const QString& 
     _curCount = 0;
     _msgCount = qint32(messages.size());
     _boxName = boxName;
-    if (!_smsKit->removeMessages(messages)) {
+    _requested = messages;
+    _kitRequests.clear();
+    for (const QVariant& message : messages)
+        _kitRequests.append(kitDeleteRequest(message));
+    if (!_smsKit->removeMessages(_kitRequests)) {
         _msgCount = 0;
         return -3;
     }
@@ -43,8 +68,11 @@ void SMSAsyncDeleter::smsKitMessageDeleted(QVSmsKitAsync*, const QVariantMap& me
 {
     const auto alive = keepAlive();
     ++_curCount;
+    // The kit answers with the request it deleted: report the caller's own.
+    const qsizetype which = _kitRequests.indexOf(QVariant(message));
+    const QVariantMap reported = which >= 0 ? _requested.at(which).toMap() : message;
     if (_notifier)
-        _notifier->smsMessageDeleted(this, message, _boxName,
+        _notifier->smsMessageDeleted(this, reported, _boxName,
                                      _msgCount > 0 ? std::min(1.0f, float(_curCount) / float(_msgCount)) : 1.0f);
 }
 

@@ -7,7 +7,8 @@
 class SMSAsyncDeleteMsg;
 
 // The bridge of an SMS delete: hands the kit the messages (as the read
-// delivered them) and reports each deleted one with the fraction done.
+// delivered them, or as the program's SMS records keep them) and reports each
+// deleted one, as the caller gave it, with the fraction done.
 class SMSAsyncDeleter : public SMSAsyncBasisBridge {
 public:
     static std::shared_ptr<SMSAsyncDeleter> smsDeleterWithAdress(MFDeviceLinkOwner* device, SMSAsyncDeleteMsg* notifier,
@@ -32,6 +33,8 @@ public:
 
 private:
     SMSAsyncDeleteMsg* _notifier = nullptr;
+    QVariantList _requested; // as the caller gave them
+    QVariantList _kitRequests; // the same, with the kit's keys
     QString _boxName;
     qint32 _msgCount = 0;
     qint32 _curCount = 0;

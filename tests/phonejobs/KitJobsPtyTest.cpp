@@ -20,6 +20,8 @@
 #include "phonejobs/ActionSMSKitRead.h"
 #include "phonejobs/ActionSMSKitSend.h"
 #include "phonejobs/FileJobMakers.h"
+#include "jobs/QVAction.h"
+#include "jobs/QVActionNotify.h"
 #include "kestrova/core/QVSmsKitAsync.h"
 #include "kitbridges/SMSAsyncBridge.h"
 #include "syncmodel/QVSyncElemList.h"
@@ -145,33 +147,26 @@ TEST_F(KitJobsPtyTest, SmsReadSendAndDeleteOnAnATPhone)
     ASSERT_EQ(run(ActionSMSKitSend::allocAsyncSMSSend(nullptr, {}, text, {QStringLiteral("+4917123")}, false, 1)), 0);
     EXPECT_EQ(sim->session().sms.sentPdus.size(), 1);
 
-    // The delete takes the kit's own dictionaries of the messages.
-    struct KitRead : smsKitAsync {
-        QVariantList messages;
-        bool done = false;
-        void smsKitReadingBoxData(QVSmsKitAsync*, const QVariantList& list, const QString& box) override
+    // The delete takes the SMS records the read stored, as the SMS window
+    // hands them over; each progress reports the record itself.
+    struct DeleteNotify : QVActionNotify {
+        QList<QVariantMap> progress;
+        bool startAction(QVAction&) override { return true; }
+        bool processAction(QVAction& action, float) override
         {
-            if (box == QLatin1String("inbox"))
-                messages += list;
+            progress.append(action.getUserInfo().toMap());
+            return true;
         }
-        void smsKitReadingFinished(QVSmsKitAsync*, int) override { done = true; }
-    } kitRead;
-    {
-        QVSmsKitAsync kit;
-        kit.setCallback(&kitRead);
-        kit.setFilename(sim->slavePath());
-        kit.setFamily(QStringLiteral("se"));
-        kit.startReading();
-        ASSERT_TRUE(runUntil([&] { return kitRead.done; }, 120.0));
-        kit.fullStop();
-        kit.setCallback(nullptr);
-    }
-    ASSERT_EQ(kitRead.messages.size(), 1);
+        void endAction(QVAction&, int) override { }
+    };
     const int before = storedOnPhone();
     auto toDo = std::make_shared<QVariantList>();
-    ASSERT_EQ(run(ActionSMSKitDelete::allocAsyncSMSDeleter(nullptr, kitRead.messages, QStringLiteral("inbox"), toDo)),
-              0);
+    auto notify = std::make_shared<DeleteNotify>();
+    ASSERT_EQ(run(ActionSMSKitDelete::allocAsyncSMSDeleter(notify, inbox, QStringLiteral("inbox"), toDo)), 0);
     EXPECT_EQ(storedOnPhone(), before - 1);
+    ASSERT_EQ(notify->progress.size(), 1);
+    EXPECT_EQ(notify->progress.first().value(QStringLiteral("Text")), inbox.first().toMap().value(QStringLiteral("Text")));
+    EXPECT_EQ(notify->progress.first().value(QStringLiteral("DelBoxName")).toString(), QStringLiteral("inbox"));
     EXPECT_TRUE(toDo->isEmpty());
 
     if (QStandardPaths::findExecutable(QStringLiteral("gammu")).isEmpty())

@@ -341,14 +341,16 @@ TEST_F(OrganizerKitJobsTest, TheDataManagerChoosesTheKitJobs)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.description);
         makePhone(c.protocol, c.family);
-        if (c.type == 4)
+        if (c.type == 4) {
             ASSERT_TRUE(device->usesDUNForSMS());
+        }
         EXPECT_EQ(manager()->getUpdateOrganizerDefaultDescription(c.type), QLatin1String(c.description));
         const auto job = manager()->actionToUpdateOrganizerDataOfType(c.type, 3, true);
         ASSERT_TRUE(job);
         EXPECT_EQ(job->description(), QLatin1String(c.description));
         EXPECT_EQ(job->priority(), 3);
-        if (auto* kitJob = dynamic_cast<ActionOrganizerKitServices*>(job.get()))
+        if (auto* kitJob = dynamic_cast<ActionOrganizerKitServices*>(job.get())) {
             EXPECT_TRUE(kitJob->isSlowSync());
+        }
     }
 }

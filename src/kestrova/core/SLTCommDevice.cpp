@@ -12,6 +12,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 using namespace kestrova::core;
 using namespace kestrova::core::engine;
 using kestrova::kitLog;
@@ -36,6 +38,31 @@ bool isDigits(const QString& text)
 }
 
 // The first storage name of a preference order that a list offers.
+// A message asked to be deleted is still the one the phone holds when it sits
+// in the same memory at the same places and, where the request carries them,
+// has the same text and number. A request may hold more keys than a fresh
+// read gives (a caller's own record keys), so whole dictionaries never match.
+bool sameMessageOnPhone(const QVariantMap& request, const QVariantMap& onPhone)
+{
+    for (const char* identity : {"memory", "memIndexes"}) {
+        const QString wanted = request.value(QLatin1String(identity)).toString();
+        if (wanted.isEmpty() || wanted != onPhone.value(QLatin1String(identity)).toString())
+            return false;
+    }
+    for (const char* content : {"message", "number"}) {
+        const QVariant wanted = request.value(QLatin1String(content));
+        if (wanted.isValid() && wanted.toString() != onPhone.value(QLatin1String(content)).toString())
+            return false;
+    }
+    return true;
+}
+
+bool stillOnPhone(const QVariantMap& request, const QVariantList& current)
+{
+    return std::any_of(current.begin(), current.end(),
+                       [&](const QVariant& onPhone) { return sameMessageOnPhone(request, onPhone.toMap()); });
+}
+
 QString firstOffered(const QString& list, std::initializer_list<const char*> order, const char* fallback)
 {
     for (const char* name : order)
@@ -725,8 +752,10 @@ void SLTCommDevice::deleteSmsArray(const QVariantList& messages, const std::opti
 {
     QList<QVariantMap> commands;
     for (const QVariant& message : messages) {
-        if (current && !current->isEmpty() && !current->contains(message))
+        if (current && !current->isEmpty() && !stillOnPhone(message.toMap(), *current)) {
+            kitLog("Kit: a message asked to be deleted is no longer on the phone");
             continue;
+        }
         const auto one = deleteCommands(message.toMap(), stage, kSLTCommDeviceDeleteSmsArray,
                                         kSLTCommDeviceDeleteSmsArrayMessageDeleted);
         if (!one) {
