@@ -107,12 +107,17 @@ TEST(IrmcOutsideToolsTest, GammuReadsTheSameNamesAndNumbersAsTheSlowRead)
                                          work.path());
     const QList<QByteArray> lines = phone->receivedLines();
     EXPECT_TRUE(lines.contains("AT+CPROT=0")) << QByteArray(lines.join(" | ")).toStdString();
+    const auto shows = [&](const char* label, const QByteArray& value) {
+        const QByteArray line = QByteArray(label).append(": \"").append(value).append('"');
+        return output.contains(line);
+    };
     for (const auto& entry : irmc->entries()) {
         const QByteArray card = entry.card;
-        const QByteArray name = card.mid(card.indexOf("N:") + 2).split(';').first();
+        const QByteArray name = card.mid(card.indexOf("\r\nN:") + 4).split(';').first();
         const QByteArray number = card.mid(card.indexOf("TEL;CELL:") + 9).split('\r').first();
-        EXPECT_TRUE(output.contains(name)) << name.constData() << "\n" << output.toStdString();
-        EXPECT_TRUE(output.contains(number)) << number.constData();
+        EXPECT_TRUE(shows("Last name            ", name)) << name.constData() << "\n" << output.toStdString();
+        EXPECT_TRUE(shows("Mobile number        ", number)) << number.constData();
+        EXPECT_TRUE(shows("LUID                 ", entry.luid.toLatin1()));
     }
     EXPECT_TRUE(irmc->reads().contains(QStringLiteral("telecom/pb/info.log")));
 }

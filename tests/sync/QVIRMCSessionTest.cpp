@@ -176,13 +176,21 @@ TEST_F(IrmcSessionTest, EntryOutsideMacRomanIsUnsentAndThePhoneEntryStays)
     fillPhone(2);
     open();
     const QByteArray before = phone->entry(QStringLiteral("2"))->card;
+    // Raw items go out as their text: one character outside Mac OS Roman.
+    const auto raw = [](const QString& uri, const QString& name) {
+        return QVSyncElem::elemWithData(
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:%1\r\nEND:VCARD\r\n").arg(name), uri,
+            QStringLiteral("Protocol Siemens IrMC"), QString(), QString());
+    };
     user.commands = std::make_shared<QVCommandArray>();
-    user.commands->addObject(contact(QStringLiteral("2"), QStringLiteral("Þórunn")), QVCommandArray::kReplace);
-    user.commands->addObject(contact(QStringLiteral("T-9"), QStringLiteral("½ Pint")), QVCommandArray::kAdd);
+    user.commands->addObject(raw(QStringLiteral("2"), QStringLiteral("日本")), QVCommandArray::kReplace);
+    user.commands->addObject(raw(QStringLiteral("T-9"), QStringLiteral("Ωmega 中")), QVCommandArray::kAdd);
+    user.commands->addObject(raw(QStringLiteral("1"), QStringLiteral("Ωmega")), QVCommandArray::kReplace);
     EXPECT_EQ(sync(true), 0);
     EXPECT_EQ(session->unsentItems(), 2);
-    EXPECT_TRUE(phone->writes().isEmpty());
+    EXPECT_EQ(phone->writes(), QStringList{"telecom/pb/luid/1.vcf"});
     EXPECT_EQ(phone->entry(QStringLiteral("2"))->card, before);
+    EXPECT_EQ(phone->entries().size(), 2);
     EXPECT_TRUE(logged(QStringLiteral("does not convert")));
 }
 
