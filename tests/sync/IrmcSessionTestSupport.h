@@ -188,7 +188,10 @@ protected:
         link.reset();
         connection.reset();
         connection = std::make_unique<CommonObexIrMCConnection>(nullptr, nullptr);
-        connection->setTransportFactory([this] {
+        if (transportFactory)
+            connection->setTransportFactory(transportFactory);
+        else
+            connection->setTransportFactory([this] {
             auto transport = std::make_unique<CommonObexATSwitchTransportLayer>(
                 nullptr, ObexSwitchSettings{}, QVariantMap(), QStringLiteral("Bluetooth"), false);
             transport->setChannelFactory([this](const QString&, const QVariantMap&, MFDevice* dev,
@@ -230,8 +233,16 @@ protected:
         QByteArray out;
         for (const QByteArray& part : server.input(bytes).answers)
             out += part;
-        if (!out.isEmpty())
+        if (out.isEmpty())
+            return;
+        if (lineRate <= 0) {
             on.deliver(out);
+            return;
+        }
+        // The answer takes its time on the line: 10 bits a byte (8N1).
+        FakeSerialATChannel* channel = &on;
+        platform::runloop::performAfterDelay(channel, QStringLiteral("irmcLine"), double(out.size()) * 10.0 / lineRate,
+                                             [channel, out] { channel->deliver(out); });
     }
 
     // Runs a sync to its end; the result.
@@ -286,6 +297,10 @@ protected:
     ListTestDevice listDevice;
     IrmcTrash trash;
     QVSyncElemList list{0, &listDevice};
+    // Bits a second of the emulated line; 0: answers come at once.
+    int lineRate = 0;
+    // The codec of the next open; none: the in-process channel to server.
+    ObexSyncMLConnection::TransportFactory transportFactory;
     std::unique_ptr<CommonObexIrMCConnection> connection;
     std::unique_ptr<QVIRMCObexLink> link;
     std::unique_ptr<QVIRMCSession> session;
