@@ -150,6 +150,8 @@ protected:
         list.setTrash(&trash);
         listDevice.description = std::make_shared<QVSyncDeviceDescription>(m_db);
         ASSERT_EQ(listDevice.description->setupFromProtocol(QStringLiteral("Protocol Siemens IrMC")), 0);
+        switchSettings = ObexSwitchSettings{};
+        lineRate = 0;
         device.settings.clear();
         device.writes = 0;
         server = phonesim::ObexServer();
@@ -193,7 +195,7 @@ protected:
         else
             connection->setTransportFactory([this] {
             auto transport = std::make_unique<CommonObexATSwitchTransportLayer>(
-                nullptr, ObexSwitchSettings{}, QVariantMap(), QStringLiteral("Bluetooth"), false);
+                nullptr, switchSettings, QVariantMap(), QStringLiteral("Bluetooth"), false);
             transport->setChannelFactory([this](const QString&, const QVariantMap&, MFDevice* dev,
                                                 SerialDelegateProtocol* delegate, SerialATChannel::PhoneTraits traits) {
                 auto made = std::make_unique<FakeSerialATChannel>(dev, delegate, traits);
@@ -297,6 +299,8 @@ protected:
     ListTestDevice listDevice;
     IrmcTrash trash;
     QVSyncElemList list{0, &listDevice};
+    // The AT switch of the codec (a Gigaset's parks its channel).
+    ObexSwitchSettings switchSettings;
     // Bits a second of the emulated line; 0: answers come at once.
     int lineRate = 0;
     // The codec of the next open; none: the in-process channel to server.

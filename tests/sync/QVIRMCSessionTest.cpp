@@ -198,6 +198,7 @@ TEST_F(IrmcSessionTest, PhoneWithoutLevel4GetsItsLUIDByReadBackAndTheCounterRead
 {
     phone->setLevel4(false);
     fillPhone(2);
+    switchSettings.isGigaset = true;
     open("Gigaset+SL");
     ASSERT_FALSE(session->hasIRMCLevel4Support());
     auto added = contact(QStringLiteral("T-1"), QStringLiteral("Neu"));
@@ -276,38 +277,62 @@ TEST_F(IrmcSessionTest, ProgressByStateAndWhileSending)
 
 // --- end to end with the contacts list ---
 
-TEST_F(IrmcSessionTest, SlowThenFastSyncMovesExactlyThePhoneChanges)
-{
-    fillPhone(3);
-    open();
-    auto mine = list.createNewElem(
-        QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Mac;Maria\r\nTEL;CELL:+4930555\r\nEND:VCARD\r\n"),
-        QStringLiteral("T-1"), QStringLiteral("Protocol Siemens IrMC"), QString(), QString());
-    mine->setProperty(0);
-    list.addObject(mine);
-    user.list = &list;
-    user.merge = true;
-    EXPECT_EQ(sync(), 0);
-    EXPECT_FALSE(user.delivered.value(QStringLiteral("SyncML-IsFast")).toBool());
-    EXPECT_EQ(phone->entries().size(), 4);
-    EXPECT_EQ(mine->sourceURI(), phone->entries().last().luid);
-    for (const char* luid : {"1", "2", "3"})
-        EXPECT_NE(list.objectForURI(QLatin1String(luid)), nullptr) << luid;
+namespace {
 
-    // The phone changes one entry and deletes another.
-    phone->modifyEntry(QStringLiteral("2"), phonesim::IrmcPhone::card(QStringLiteral("Renamed"), QStringLiteral("+4930222")));
-    phone->removeEntry(QStringLiteral("3"));
-    session.reset();
-    user = irmctest::IrmcUser();
-    user.list = &list;
-    user.merge = true;
-    session = QVIRMCSession::irmcSessionWithConnection(*link, &user);
-    const int writesBefore = int(phone->writes().size());
-    EXPECT_EQ(sync(), 0);
-    EXPECT_TRUE(user.delivered.value(QStringLiteral("SyncML-IsFast")).toBool());
-    EXPECT_EQ(itemSummary(user.items()), (QStringList{"Delete:3", "Replace:2"}));
-    EXPECT_EQ(list.objectForURI(QStringLiteral("3")), nullptr);
-    EXPECT_EQ(phone->writes().size(), writesBefore);
+// A first (slow) sync brings the phone's entries into the list and sends the
+// list's new contact; after the phone changed one entry and deleted another,
+// a second sync is fast and moves exactly those changes.
+class IrmcRoundTripTest : public IrmcSessionTest {
+protected:
+    void slowThenFast(const char* identifier, const char* protocol)
+    {
+        fillPhone(3);
+        open(identifier);
+        auto mine = list.createNewElem(
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Mac;Maria\r\nTEL;CELL:+4930555\r\nEND:VCARD\r\n"),
+            QStringLiteral("T-1"), QLatin1String(protocol), QString(), QString());
+        mine->setProperty(0);
+        list.addObject(mine);
+        user.list = &list;
+        user.merge = true;
+        EXPECT_EQ(sync(), 0);
+        EXPECT_FALSE(user.delivered.value(QStringLiteral("SyncML-IsFast")).toBool());
+        EXPECT_EQ(phone->entries().size(), 4);
+        EXPECT_EQ(mine->sourceURI(), phone->entries().last().luid);
+        for (const char* luid : {"1", "2", "3"})
+            EXPECT_NE(list.objectForURI(QLatin1String(luid)), nullptr) << luid;
+
+        phone->modifyEntry(QStringLiteral("2"),
+                           phonesim::IrmcPhone::card(QStringLiteral("Renamed"), QStringLiteral("+4930222")));
+        phone->removeEntry(QStringLiteral("3"));
+        session.reset();
+        user = irmctest::IrmcUser();
+        user.list = &list;
+        user.merge = true;
+        session = QVIRMCSession::irmcSessionWithConnection(*link, &user);
+        const qsizetype writesBefore = phone->writes().size();
+        EXPECT_EQ(sync(), 0);
+        EXPECT_TRUE(user.delivered.value(QStringLiteral("SyncML-IsFast")).toBool());
+        EXPECT_EQ(itemSummary(user.items()), (QStringList{"Delete:3", "Replace:2"}));
+        EXPECT_EQ(list.objectForURI(QStringLiteral("3")), nullptr);
+        EXPECT_EQ(phone->writes().size(), writesBefore);
+    }
+};
+
+} // namespace
+
+TEST_F(IrmcRoundTripTest, SiemensIrMCSlowThenFast)
+{
+    slowThenFast("Siemens+S65", "Protocol Siemens IrMC");
+}
+
+// No App-Parameters (the new entry's LUID is read back), on the AT-switched
+// codec that parks a Gigaset's channel.
+TEST_F(IrmcRoundTripTest, GigasetSlowThenFast)
+{
+    phone->setLevel4(false);
+    switchSettings.isGigaset = true;
+    slowThenFast("Gigaset+SL", "Protocol Gigaset");
 }
 
 // --- files ---
