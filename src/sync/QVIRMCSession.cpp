@@ -106,7 +106,8 @@ std::shared_ptr<ObjectPushCommand> QVIRMCSession::makeCommand(int kind, const QB
             std::erase_if(_objectPushCommands, [&](const std::shared_ptr<ObjectPushCommand>& c) {
                 return c.get() == &finished;
             });
-            if (!_finished)
+            // Stopped by the user: the close ends the session with 214.
+            if (!_finished && !_isStopped)
                 (this->*handler)(static_cast<ObjectPushCommand&>(finished));
         },
         QVariant(), higher);
@@ -120,7 +121,7 @@ std::shared_ptr<QVDeviceCallback> QVIRMCSession::makeStep(void (QVIRMCSession::*
     auto callback = QVDeviceCallback::commandObject(
         this,
         [this, alive, step](QVDeviceCallback& c) {
-            if (alive.expired() || _finished)
+            if (alive.expired() || _finished || _isStopped)
                 return;
             if (c.returnStatus() != 0) {
                 finishSession(c.returnStatus());
@@ -137,7 +138,7 @@ void QVIRMCSession::later(void (QVIRMCSession::*step)())
 {
     std::weak_ptr<int> alive = _alive;
     platform::runloop::performOnMainThread([this, alive, step] {
-        if (!alive.expired() && !_finished)
+        if (!alive.expired() && !_finished && !_isStopped)
             (this->*step)();
     });
 }

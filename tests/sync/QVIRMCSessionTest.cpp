@@ -248,12 +248,20 @@ TEST_F(IrmcSessionTest, EmptyAnswersEndWithTheirCodesAndTheAnchorStays)
     }
 }
 
-TEST_F(IrmcSessionTest, CancelledJobEndsWith214)
+TEST_F(IrmcSessionTest, CancelledJobOrStopEndsWith214)
 {
     fillPhone(1);
     open();
     user.cancelled = true;
     EXPECT_EQ(sync(), QVBaseSession::kResultStopped);
+    EXPECT_EQ(device.writes, 0);
+
+    user = irmctest::IrmcUser();
+    open();
+    EXPECT_EQ(session->performReadContacts(false), 0);
+    session->stopSession();
+    EXPECT_EQ(runToEnd(), QVBaseSession::kResultStopped);
+    EXPECT_TRUE(logged(QStringLiteral("IrMC Session stopped by user")));
     EXPECT_EQ(device.writes, 0);
 }
 
