@@ -11,8 +11,7 @@ constexpr uint8_t kSetPathDontCreate = 0x02;
 
 bool commonObexIrMCNameIsSafe(const QString& part)
 {
-    return !part.isEmpty() && part != QLatin1String(".") && part != QLatin1String("..")
-        && !part.contains(QChar(0));
+    return !part.isEmpty() && part != QLatin1String(".") && part != QLatin1String("..") && !part.contains(QChar(0));
 }
 } // namespace
 
@@ -198,8 +197,8 @@ int CommonObexIrMCConnection::sendSetPathStep(const std::shared_ptr<ObjectPushCo
                                      command->asVariant());
 }
 
-int CommonObexIrMCConnection::runWithSteps(const std::shared_ptr<ObjectPushCommand>& command,
-                                           const QStringList& steps, std::function<int()> after)
+int CommonObexIrMCConnection::runWithSteps(const std::shared_ptr<ObjectPushCommand>& command, const QStringList& steps,
+                                           std::function<int()> after)
 {
     if (const int busy = startCheck())
         return busy;

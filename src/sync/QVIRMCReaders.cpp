@@ -47,8 +47,9 @@ void irmcAddListingEntry(QVariantList& entries, const QVariantMap& entry, QStrin
     const bool named = entry.contains(QStringLiteral("name"));
     if ((named || type == QLatin1String("file") || type == QLatin1String("folder"))
         && !irmcListingNameIsSafe(entry.value(QStringLiteral("name")).toString())) {
-        irmcReadersLog(log, QStringLiteral("### Listing entry left out, bad name: \"%1\"")
-                                .arg(entry.value(QStringLiteral("name")).toString()));
+        irmcReadersLog(log,
+                       QStringLiteral("### Listing entry left out, bad name: \"%1\"")
+                           .arg(entry.value(QStringLiteral("name")).toString()));
         return;
     }
     entries.append(entry);
@@ -172,9 +173,9 @@ QVariantMap irmcAppParameters(const QByteArray& bytes, QStringList* log)
         const int tag = quint8(bytes[at]);
         const int length = quint8(bytes[at + 1]);
         if (at + 2 + length > bytes.size()) {
-            irmcReadersLog(log, QStringLiteral("### App-Parameters: field %1 of %2 bytes runs past the data")
-                                    .arg(tag)
-                                    .arg(length));
+            irmcReadersLog(
+                log,
+                QStringLiteral("### App-Parameters: field %1 of %2 bytes runs past the data").arg(tag).arg(length));
             break;
         }
         const QByteArray value = bytes.mid(at + 2, length);

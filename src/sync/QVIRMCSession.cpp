@@ -5,12 +5,12 @@
 #include "links/ObjectPushCommand.h"
 #include "links/QVDeviceCallback.h"
 #include "platform/FileIO.h"
-#include "sync/SyncLog.h"
 #include "platform/RunLoop.h"
 #include "platform/TextEncoding.h"
 #include "sync/QVIRMCConnection.h"
 #include "sync/QVIRMCReaders.h"
 #include "sync/QVSessionUser.h"
+#include "sync/SyncLog.h"
 #include "syncmodel/DeviceDescriptionLimits.h"
 #include "syncmodel/QVCommandArray.h"
 #include "syncmodel/QVSyncElem.h"
@@ -53,7 +53,8 @@ std::unique_ptr<QVIRMCSession> QVIRMCSession::irmcSessionWithConnection(QVIRMCCo
 {
     auto description = findDescription(connection);
     if (!description) {
-        QVLOG(qvlog::kXT, QStringLiteral("QVIRMCSession: no sync description for %1").arg(connection.deviceIdentifier()));
+        QVLOG(qvlog::kXT,
+              QStringLiteral("QVIRMCSession: no sync description for %1").arg(connection.deviceIdentifier()));
         return nullptr;
     }
     return std::unique_ptr<QVIRMCSession>(new QVIRMCSession(connection, notifier, std::move(description)));
@@ -103,9 +104,8 @@ std::shared_ptr<ObjectPushCommand> QVIRMCSession::makeCommand(int kind, const QB
         [this, alive, handler](QVDeviceCallback& finished) {
             if (alive.expired())
                 return;
-            std::erase_if(_objectPushCommands, [&](const std::shared_ptr<ObjectPushCommand>& c) {
-                return c.get() == &finished;
-            });
+            std::erase_if(_objectPushCommands,
+                          [&](const std::shared_ptr<ObjectPushCommand>& c) { return c.get() == &finished; });
             // Stopped by the user: the close ends the session with 214.
             if (!_finished && !_isStopped)
                 (this->*handler)(static_cast<ObjectPushCommand&>(finished));
@@ -118,18 +118,17 @@ std::shared_ptr<ObjectPushCommand> QVIRMCSession::makeCommand(int kind, const QB
 std::shared_ptr<QVDeviceCallback> QVIRMCSession::makeStep(void (QVIRMCSession::*step)())
 {
     std::weak_ptr<int> alive = _alive;
-    auto callback = QVDeviceCallback::commandObject(
-        this,
-        [this, alive, step](QVDeviceCallback& c) {
-            if (alive.expired() || _finished || _isStopped)
-                return;
-            if (c.returnStatus() != 0) {
-                finishSession(c.returnStatus());
-                return;
-            }
-            (this->*step)();
-        },
-        {});
+    auto callback = QVDeviceCallback::commandObject(this,
+                                                    [this, alive, step](QVDeviceCallback& c) {
+                                                        if (alive.expired() || _finished || _isStopped)
+                                                            return;
+                                                        if (c.returnStatus() != 0) {
+                                                            finishSession(c.returnStatus());
+                                                            return;
+                                                        }
+                                                        (this->*step)();
+                                                    },
+                                                    {});
     _higher = callback;
     return callback;
 }
@@ -162,8 +161,8 @@ void QVIRMCSession::startedOrFinish(int status)
     }
 }
 
-std::optional<QString> QVIRMCSession::answerText(ObjectPushCommand& command, const char* what, int noData,
-                                                 int noText, int* result)
+std::optional<QString> QVIRMCSession::answerText(ObjectPushCommand& command, const char* what, int noData, int noText,
+                                                 int* result)
 {
     const int status = command.returnStatus();
     if (status != 0) {
@@ -228,8 +227,8 @@ int QVIRMCSession::performReadContacts(bool forceSlow)
 void QVIRMCSession::stateBeginHighLevelSession()
 {
     auto higher = makeStep(&QVIRMCSession::stateRequestChangeLog);
-    startedOrFinish(_irmcConnection.requestInfoLogForPB(
-        makeCommand(kCommandKind, {}, &QVIRMCSession::infoLogReceived, higher)));
+    startedOrFinish(
+        _irmcConnection.requestInfoLogForPB(makeCommand(kCommandKind, {}, &QVIRMCSession::infoLogReceived, higher)));
 }
 
 void QVIRMCSession::infoLogReceived(ObjectPushCommand& command)
@@ -286,8 +285,9 @@ void QVIRMCSession::requestChangeLogFinished(ObjectPushCommand& command)
     if (_lastChangeLogValue.isEmpty())
         log(qvlog::kXT, QStringLiteral("[QVIRMCSession requestChangeLogFinished] NO lastSyncDevTime (nil)"));
     else
-        log(qvlog::kXT, QStringLiteral("[QVIRMCSession requestChangeLogFinished] received Changelog: %1 (last %2)")
-                            .arg(_changeLogValue, _lastChangeLogValue));
+        log(qvlog::kXT,
+            QStringLiteral("[QVIRMCSession requestChangeLogFinished] received Changelog: %1 (last %2)")
+                .arg(_changeLogValue, _lastChangeLogValue));
     // A phone database that changed since the last sync is read whole, even
     // when its counter happens to match the anchor.
     if (!_forceSlow && !_changeLogValue.isEmpty() && !_lastChangeLogValue.isEmpty() && !_databaseChanged) {
@@ -321,7 +321,7 @@ void QVIRMCSession::stateRequestMainData()
     }
     const QString anchor = _fastSyncPossible ? _lastChangeLogValue : QStringLiteral("0");
     startedOrFinish(_irmcConnection.requestNumberedLogForPB(
-                        makeCommand(kCommandKind, {}, &QVIRMCSession::numberedLogReceived), anchor));
+        makeCommand(kCommandKind, {}, &QVIRMCSession::numberedLogReceived), anchor));
 }
 
 void QVIRMCSession::numberedLogReceived(ObjectPushCommand& command)
@@ -356,8 +356,9 @@ void QVIRMCSession::processNumberedLog(const QString& text)
             _fastSyncPossible = false;
     }
     if (changes.starLine)
-        log(qvlog::kXT, QStringLiteral("\n+++++ Must switch to SLOW SYNC, because device only delivers * instead of "
-                                       "changes +++++"));
+        log(qvlog::kXT,
+            QStringLiteral("\n+++++ Must switch to SLOW SYNC, because device only delivers * instead of "
+                           "changes +++++"));
     if (!_fastSyncPossible || changes.starLine) {
         switchToSlowSync();
         return;
@@ -365,7 +366,8 @@ void QVIRMCSession::processNumberedLog(const QString& text)
     _itemsChanged = changes.changed;
     _itemsDeleted = changes.deleted;
     for (const QString& luid : std::as_const(_itemsDeleted))
-        _items.append(QVariantMap{{QStringLiteral("SourceURI"), luid}, {QStringLiteral("Action"), QStringLiteral("Delete")}});
+        _items.append(
+            QVariantMap{{QStringLiteral("SourceURI"), luid}, {QStringLiteral("Action"), QStringLiteral("Delete")}});
     _elemsToRead = _itemsChanged.size();
     processModifiedItems();
 }
@@ -395,7 +397,8 @@ QVariantMap QVIRMCSession::readItem(const QString& card, const QString& requeste
             log(qvlog::kXT, QStringLiteral("### strange: Item did not contain LUID, taken the requested %1").arg(luid));
         } else {
             luid = QVSyncElem::kTemporaryIdPrefix + QUuid::createUuid().toString(QUuid::WithoutBraces);
-            log(qvlog::kXT, QStringLiteral("### strange: Item did not contain LUID, temporary id %1: %2").arg(luid, card));
+            log(qvlog::kXT,
+                QStringLiteral("### strange: Item did not contain LUID, temporary id %1: %2").arg(luid, card));
         }
     }
     return QVariantMap{{QStringLiteral("vx-Data"), card},
@@ -501,8 +504,9 @@ void QVIRMCSession::sendMacData()
             stateUpdateChangeLog();
             return;
         }
-        log(qvlog::kSyncML, _didChangeDeviceData ? QStringLiteral("++++++ All changes for Device sent ++++++")
-                                                 : QStringLiteral("++++++ No changes for Device ++++++"));
+        log(qvlog::kSyncML,
+            _didChangeDeviceData ? QStringLiteral("++++++ All changes for Device sent ++++++")
+                                 : QStringLiteral("++++++ No changes for Device ++++++"));
         finalizeSession();
         return;
     }
@@ -520,11 +524,13 @@ void QVIRMCSession::sendMacData()
     if (elem && command == QVCommandArray::kAdd) {
         if (_itemsOnDevice == -1)
             _itemsOnDevice = _syncElemList ? _syncElemList->itemsOnDeviceCount() : 0;
-        const int maximum = _syncElemList ? _syncElemList->maxItemsOnDevice() : QVSyncElemList::kDefaultMaxItemsOnDevice;
+        const int maximum = _syncElemList ? _syncElemList->maxItemsOnDevice()
+                                          : QVSyncElemList::kDefaultMaxItemsOnDevice;
         if (_itemsOnDevice >= maximum) {
-            log(qvlog::kXT, QStringLiteral("### The phone is full (%1 entries): %2 commands not sent")
-                                .arg(_itemsOnDevice)
-                                .arg(_elemsToSend->count()));
+            log(qvlog::kXT,
+                QStringLiteral("### The phone is full (%1 entries): %2 commands not sent")
+                    .arg(_itemsOnDevice)
+                    .arg(_elemsToSend->count()));
             _unsentItems += _elemsToSend->count();
             _elemsToSend->removeAllObjects();
             later(&QVIRMCSession::sendMacData);
@@ -532,11 +538,13 @@ void QVIRMCSession::sendMacData()
         }
     }
     if (elem && (command == QVCommandArray::kAdd || (command == QVCommandArray::kReplace && !luid.isEmpty()))) {
-        const QString text = elem->vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription)).toString();
+        const QString text =
+            elem->vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription)).toString();
         if (text.isEmpty() || !platform::text::encode(text, platform::text::Encoding::MacRoman)) {
             // Sent without data it would delete the phone's entry.
-            log(qvlog::kXT, QStringLiteral("### Item not sent, its text does not convert for the phone: %1")
-                                .arg(elem->sourceURI()));
+            log(qvlog::kXT,
+                QStringLiteral("### Item not sent, its text does not convert for the phone: %1")
+                    .arg(elem->sourceURI()));
             ++_unsentItems;
             _elemsToSend->removeElemAndCommandAtIndex(0);
             later(&QVIRMCSession::sendMacData);
@@ -643,9 +651,10 @@ void QVIRMCSession::pushObjectDone(ObjectPushCommand& command)
     else if (_pushCommand == QVCommandArray::kDelete)
         _totalElems = std::max(0L, _totalElems - 1);
     if (added && elem && !elem->isOnDevice()) {
-        log(qvlog::kXT, _hasIRMCLevel4Support
-                            ? QStringLiteral("### Did not get LUID although device supports IRMC level 4!")
-                            : QStringLiteral("### Did not get LUID because device does not support IRMC level 4!"));
+        log(qvlog::kXT,
+            _hasIRMCLevel4Support
+                ? QStringLiteral("### Did not get LUID although device supports IRMC level 4!")
+                : QStringLiteral("### Did not get LUID because device does not support IRMC level 4!"));
         // The entry just written is the last one: its LUID is read back.
         const int started = requestNewItem(makeStep(&QVIRMCSession::sendMacData), elem);
         startedOrFinish(started);
@@ -674,7 +683,8 @@ void QVIRMCSession::newItemReceived(ObjectPushCommand& command)
     if (command.dataReceived().isEmpty()) {
         log(qvlog::kSyncML, QStringLiteral("[QVIRMCSession newItemReceived] received NIL\n"));
     } else {
-        const QString text = irmcSessionMacRoman(command.dataReceived()).value_or(QString::fromLatin1(command.dataReceived()));
+        const QString text =
+            irmcSessionMacRoman(command.dataReceived()).value_or(QString::fromLatin1(command.dataReceived()));
         log(qvlog::kSyncML, QStringLiteral("[QVIRMCSession newItemReceived] = \n%1").arg(text));
         luid = uriForVXData(text);
     }
@@ -728,13 +738,15 @@ void QVIRMCSession::finishSession(int result)
         _irmcConnection.writeDeviceDictNow();
     }
     QVBaseSession::finishSession(result);
-    log(qvlog::kSyncML, QStringLiteral("\n++++++++++++++++++++ IrMC session FINISHED with status: %1 at %2 "
-                                       "++++++++++++++++++++\n\n\n")
-                            .arg(result)
-                            .arg(QDateTime::currentDateTime().toString(Qt::ISODate)));
-    log(qvlog::kXT, QStringLiteral("QVIrMCSession finishSession with result: %1 (%2 commands active)")
-                        .arg(result)
-                        .arg(_objectPushCommands.size()));
+    log(qvlog::kSyncML,
+        QStringLiteral("\n++++++++++++++++++++ IrMC session FINISHED with status: %1 at %2 "
+                       "++++++++++++++++++++\n\n\n")
+            .arg(result)
+            .arg(QDateTime::currentDateTime().toString(Qt::ISODate)));
+    log(qvlog::kXT,
+        QStringLiteral("QVIrMCSession finishSession with result: %1 (%2 commands active)")
+            .arg(result)
+            .arg(_objectPushCommands.size()));
     if (!_objectPushCommands.empty()) {
         QString text = QStringLiteral("QVSyncSession active commands:\n");
         for (const auto& command : _objectPushCommands)
@@ -768,13 +780,12 @@ int QVIRMCSession::performGetDirectory(const QStringList& paths, QVariantMap* in
         _collectingDict->clear();
     log(qvlog::kXT, QStringLiteral("**** Request performGetDirectory: %1").arg(paths.join(QStringLiteral(", "))));
     std::weak_ptr<int> alive = _alive;
-    _listingDone = QVDeviceCallback::commandObject(
-        this,
-        [this, alive](QVDeviceCallback&) {
-            if (!alive.expired() && !_finished)
-                stateGetDirectoryDone();
-        },
-        {});
+    _listingDone = QVDeviceCallback::commandObject(this,
+                                                   [this, alive](QVDeviceCallback&) {
+                                                       if (!alive.expired() && !_finished)
+                                                           stateGetDirectoryDone();
+                                                   },
+                                                   {});
     later(&QVIRMCSession::highRequestDirectory);
     return 0;
 }
@@ -787,7 +798,8 @@ void QVIRMCSession::highRequestDirectory()
     }
     _curPath = _scanDirectories.takeFirst();
     log(qvlog::kXT, QStringLiteral("Set Path:%1").arg(_curPath));
-    startedOrFinish(_irmcConnection.setPath(makeCommand(kCommandKind, {}, &QVIRMCSession::setPathForGetDirDone), _curPath));
+    startedOrFinish(
+        _irmcConnection.setPath(makeCommand(kCommandKind, {}, &QVIRMCSession::setPathForGetDirDone), _curPath));
 }
 
 void QVIRMCSession::setPathForGetDirDone(ObjectPushCommand& command)
@@ -831,8 +843,10 @@ void QVIRMCSession::dirListingReturned(ObjectPushCommand& command)
             }
         }
         std::stable_sort(sorted.begin(), sorted.end(), [](const QVariant& a, const QVariant& b) {
-            return a.toMap().value(QStringLiteral("name")).toString().compare(
-                       b.toMap().value(QStringLiteral("name")).toString(), Qt::CaseInsensitive)
+            return a.toMap()
+                       .value(QStringLiteral("name"))
+                       .toString()
+                       .compare(b.toMap().value(QStringLiteral("name")).toString(), Qt::CaseInsensitive)
                 < 0;
         });
         if (_collectingDict)
@@ -885,7 +899,8 @@ void QVIRMCSession::requestedFileReceived(ObjectPushCommand& command)
     if (status == 0) {
         // An answer without data is an empty file on the phone.
         const QByteArray data = command.dataReceived();
-        log(qvlog::kXT, QStringLiteral("[QVIRMCSession requestedFileReceived]  Received stuff: \n%1\n").arg(data.size()));
+        log(qvlog::kXT,
+            QStringLiteral("[QVIRMCSession requestedFileReceived]  Received stuff: \n%1\n").arg(data.size()));
         QString error;
         if (!platform::writeFileAtomically(_destFile, data, &error)) {
             log(qvlog::kXT, QStringLiteral("### Cannot write %1: %2").arg(_destFile, error));
@@ -963,8 +978,7 @@ int QVIRMCSession::performDeleteFile(const QString& phonePath)
 
 void QVIRMCSession::stateBeginDelete(const QString& path)
 {
-    startedOrFinish(
-        _irmcConnection.deleteFile(makeCommand(kFileDeleteKind, {}, &QVIRMCSession::fileDeleteDone), path));
+    startedOrFinish(_irmcConnection.deleteFile(makeCommand(kFileDeleteKind, {}, &QVIRMCSession::fileDeleteDone), path));
 }
 
 void QVIRMCSession::fileDeleteDone(ObjectPushCommand& command)

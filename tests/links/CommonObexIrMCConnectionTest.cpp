@@ -61,7 +61,8 @@ protected:
     void open()
     {
         int status = 1;
-        auto callback = QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { status = c.returnStatus(); }, {});
+        auto callback = QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { status = c.returnStatus(); },
+                                                        {});
         ASSERT_EQ(connection->openConnection(callback), 0);
         ASSERT_TRUE(runUntil([&] { return status != 1; }, 30));
         ASSERT_EQ(status, 0);
@@ -136,14 +137,23 @@ TEST_F(CommonObexIrMCConnectionTest, WritesCarryTheAskForAppParametersAndAWriteW
     open();
     const QByteArray card = phonesim::IrmcPhone::card(QStringLiteral("Cem"), QStringLiteral("333"));
     const Ended added = run(
-        [&](const auto& c) { return connection->pushDataObjectForPB(c, CommonObexIrMCConnection::newEntryObjectName(), true); }, card);
+        [&](const auto& c) {
+            return connection->pushDataObjectForPB(c, CommonObexIrMCConnection::newEntryObjectName(), true);
+        },
+        card);
     EXPECT_EQ(added.status, 0);
-    EXPECT_EQ(added.params, QByteArray("\x01\x01" "3" "\x02\x01" "3", 6));
+    EXPECT_EQ(added.params,
+              QByteArray("\x01\x01"
+                         "3"
+                         "\x02\x01"
+                         "3",
+                         6));
     EXPECT_TRUE(server.packets().last().contains(QByteArray("\x4C\x00\x03", 3)));
     EXPECT_EQ(phone->entries().size(), 3);
 
-    const Ended deleted =
-        run([&](const auto& c) { return connection->pushDataObjectForPB(c, QStringLiteral("telecom/pb/luid/1.vcf"), true); });
+    const Ended deleted = run([&](const auto& c) {
+        return connection->pushDataObjectForPB(c, QStringLiteral("telecom/pb/luid/1.vcf"), true);
+    });
     EXPECT_EQ(deleted.status, 0);
     EXPECT_FALSE(phone->entry(QStringLiteral("1")));
     const QByteArray put = server.packets().last();
@@ -161,7 +171,8 @@ TEST_F(CommonObexIrMCConnectionTest, FoldersGoBySetPathFromTheRootAndUnsafeNames
     EXPECT_TRUE(listing.data.contains("a.jpg"));
     const Ended missing = run([&](const auto& c) { return connection->setPath(c, QStringLiteral("/Nothing")); });
     EXPECT_NE(missing.status, 0);
-    const Ended file = run([&](const auto& c) { return connection->requestDownloadFile(c, QStringLiteral("/Pictures/Cam/a.jpg")); });
+    const Ended file = run(
+        [&](const auto& c) { return connection->requestDownloadFile(c, QStringLiteral("/Pictures/Cam/a.jpg")); });
     EXPECT_EQ(file.data, QByteArray("A"));
 
     Ended never;

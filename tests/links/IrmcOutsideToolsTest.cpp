@@ -70,7 +70,8 @@ TEST(IrmcOutsideToolsTest, ObexftpFetchesThePhonebookAndInformationLogByteForByt
         ASSERT_TRUE(work.isValid());
         const QByteArray output = runProgram(program,
                                              {QStringLiteral("-t"), phone->slavePath(), QStringLiteral("-U"),
-                                              QStringLiteral("IRMC"), QStringLiteral("-S"), QStringLiteral("-g"), object},
+                                              QStringLiteral("IRMC"), QStringLiteral("-S"), QStringLiteral("-g"),
+                                              object},
                                              work.path());
         EXPECT_EQ(phone->obexServer().lastTarget(), QByteArray("IRMC-SYNC")) << output.toStdString();
         QByteArray fetched;
@@ -102,9 +103,8 @@ TEST(IrmcOutsideToolsTest, GammuReadsTheSameNamesAndNumbersAsTheSlowRead)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("[gammu]\ndevice = " + phone->slavePath().toLocal8Bit() + "\nconnection = at\nmodel = atobex\n");
     file.close();
-    const QByteArray output = runProgram(program, {QStringLiteral("-c"), config, QStringLiteral("getallmemory"),
-                                                   QStringLiteral("ME")},
-                                         work.path());
+    const QByteArray output = runProgram(
+        program, {QStringLiteral("-c"), config, QStringLiteral("getallmemory"), QStringLiteral("ME")}, work.path());
     const QList<QByteArray> lines = phone->receivedLines();
     EXPECT_TRUE(lines.contains("AT+CPROT=0")) << QByteArray(lines.join(" | ")).toStdString();
     const auto shows = [&](const char* label, const QByteArray& value) {

@@ -175,7 +175,8 @@ protected:
     void fillPhone(int count)
     {
         for (int n = 1; n <= count; ++n)
-            phone->addEntry(phonesim::IrmcPhone::card(QStringLiteral("Name%1").arg(n), QStringLiteral("+49301%1").arg(n)));
+            phone->addEntry(
+                phonesim::IrmcPhone::card(QStringLiteral("Name%1").arg(n), QStringLiteral("+49301%1").arg(n)));
     }
     void storeAnchor(const QString& counter, const QString& databaseID)
     {
@@ -194,19 +195,21 @@ protected:
             connection->setTransportFactory(transportFactory);
         else
             connection->setTransportFactory([this] {
-            auto transport = std::make_unique<CommonObexATSwitchTransportLayer>(
-                nullptr, switchSettings, QVariantMap(), QStringLiteral("Bluetooth"), false);
-            transport->setChannelFactory([this](const QString&, const QVariantMap&, MFDevice* dev,
-                                                SerialDelegateProtocol* delegate, SerialATChannel::PhoneTraits traits) {
-                auto made = std::make_unique<FakeSerialATChannel>(dev, delegate, traits);
-                FakeSerialATChannel* raw = made.get();
-                made->onSend = [this, raw](const QByteArray& bytes) { answer(*raw, bytes); };
-                return made;
+                auto transport = std::make_unique<CommonObexATSwitchTransportLayer>(
+                    nullptr, switchSettings, QVariantMap(), QStringLiteral("Bluetooth"), false);
+                transport->setChannelFactory([this](const QString&, const QVariantMap&, MFDevice* dev,
+                                                    SerialDelegateProtocol* delegate,
+                                                    SerialATChannel::PhoneTraits traits) {
+                    auto made = std::make_unique<FakeSerialATChannel>(dev, delegate, traits);
+                    FakeSerialATChannel* raw = made.get();
+                    made->onSend = [this, raw](const QByteArray& bytes) { answer(*raw, bytes); };
+                    return made;
+                });
+                return transport;
             });
-            return transport;
-        });
         int status = 1;
-        auto callback = QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { status = c.returnStatus(); }, {});
+        auto callback = QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { status = c.returnStatus(); },
+                                                        {});
         EXPECT_EQ(connection->openConnection(callback), 0);
         EXPECT_TRUE(testing_support::runUntil([&] { return status != 1; }, 30));
         EXPECT_EQ(status, 0);
@@ -283,7 +286,8 @@ protected:
     std::shared_ptr<QVSyncElem> contact(const QString& uri, const QString& first)
     {
         auto elem = list.createNewElem(
-            QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Tester;%1\r\nTEL;CELL:+4930999\r\nEND:VCARD\r\n").arg(first),
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Tester;%1\r\nTEL;CELL:+4930999\r\nEND:VCARD\r\n")
+                .arg(first),
             uri, QStringLiteral("Protocol Siemens IrMC"), QString(), QString());
         EXPECT_NE(elem, nullptr);
         if (elem)

@@ -56,7 +56,8 @@ TEST_F(IrmcSessionTest, SpeedOfA500EntrySlowReadNextToGammu)
         client.setProcessChannelMode(QProcess::MergedChannels);
         QElapsedTimer wall;
         wall.start();
-        client.start(gammu, {QStringLiteral("-c"), config.fileName(), QStringLiteral("getallmemory"), QStringLiteral("ME")});
+        client.start(gammu,
+                     {QStringLiteral("-c"), config.fileName(), QStringLiteral("getallmemory"), QStringLiteral("ME")});
         client.waitForFinished(600000);
         gammuSeconds = double(wall.nsecsElapsed()) / 1e9;
         EXPECT_TRUE(client.readAll().contains("Entry500"));

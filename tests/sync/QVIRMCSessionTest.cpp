@@ -24,14 +24,16 @@ TEST_F(IrmcSessionTest, ChangeLogGivesTheChangedEntriesAndDeleteItemsAndSkipsStr
     fillPhone(5);
     storeAnchor(QStringLiteral("3"), phone->databaseID());
     phone->setOverride(changeLogName(QStringLiteral("3")),
-                       "SN:1\r\nDID:" + phone->databaseID().toLatin1() + "\r\nTotal-Records:5\r\nM:12::5\r\nD:13::7\r\nM:14:5\r\n");
+                       "SN:1\r\nDID:" + phone->databaseID().toLatin1()
+                           + "\r\nTotal-Records:5\r\nM:12::5\r\nD:13::7\r\nM:14:5\r\n");
     open();
     EXPECT_EQ(sync(), 0);
     EXPECT_EQ(itemSummary(user.items()), (QStringList{"Delete:7", "Replace:5"}));
     EXPECT_TRUE(user.delivered.value(QStringLiteral("SyncML-IsFast")).toBool());
     EXPECT_TRUE(logged(QStringLiteral("### Strange line, no LUID: M:14:5")));
     EXPECT_FALSE(phone->reads().contains(QStringLiteral("telecom/pb.vcf")));
-    EXPECT_TRUE(user.items().at(1).toMap().value(QStringLiteral("vx-Data")).toString().contains(QLatin1String("Name5")));
+    EXPECT_TRUE(
+        user.items().at(1).toMap().value(QStringLiteral("vx-Data")).toString().contains(QLatin1String("Name5")));
 }
 
 TEST_F(IrmcSessionTest, SlowSyncWhenTheLogCannotServeIt)
@@ -58,7 +60,8 @@ TEST_F(IrmcSessionTest, SlowSyncWhenTheLogCannotServeIt)
         if (c.storeAnchor)
             storeAnchor(QStringLiteral("2"), c.otherDatabase ? QStringLiteral("OLD") : phone->databaseID());
         if (c.starLog)
-            phone->setOverride(changeLogName(QStringLiteral("2")), "SN:1\r\nDID:" + phone->databaseID().toLatin1() + "\r\n*\r\n");
+            phone->setOverride(changeLogName(QStringLiteral("2")),
+                               "SN:1\r\nDID:" + phone->databaseID().toLatin1() + "\r\n*\r\n");
         user = irmctest::IrmcUser();
         open();
         EXPECT_EQ(sync(c.forceSlow), 0);
@@ -131,7 +134,8 @@ TEST_F(IrmcSessionTest, CommandsGoToTheirObjectNamesAndTheAnswersGiveLUIDAndCoun
     user.commands->addObject(changed, QVCommandArray::kReplace);
     user.commands->addObject(added, QVCommandArray::kAdd);
     EXPECT_EQ(sync(true), 0);
-    EXPECT_EQ(phone->writes(), (QStringList{"telecom/pb/luid/3.vcf", "telecom/pb/luid/2.vcf", "telecom/pb/luid/zapis.vcf"}));
+    EXPECT_EQ(phone->writes(),
+              (QStringList{"telecom/pb/luid/3.vcf", "telecom/pb/luid/2.vcf", "telecom/pb/luid/zapis.vcf"}));
     EXPECT_FALSE(phone->entry(QStringLiteral("3")));
     EXPECT_TRUE(phone->entry(QStringLiteral("2"))->card.contains("Changed"));
     EXPECT_EQ(added->sourceURI(), phone->entries().last().luid);
@@ -178,9 +182,8 @@ TEST_F(IrmcSessionTest, EntryOutsideMacRomanIsUnsentAndThePhoneEntryStays)
     const QByteArray before = phone->entry(QStringLiteral("2"))->card;
     // Raw items go out as their text: one character outside Mac OS Roman.
     const auto raw = [](const QString& uri, const QString& name) {
-        return QVSyncElem::elemWithData(
-            QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:%1\r\nEND:VCARD\r\n").arg(name), uri,
-            QStringLiteral("Protocol Siemens IrMC"), QString(), QString());
+        return QVSyncElem::elemWithData(QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:%1\r\nEND:VCARD\r\n").arg(name),
+                                        uri, QStringLiteral("Protocol Siemens IrMC"), QString(), QString());
     };
     user.commands = std::make_shared<QVCommandArray>();
     user.commands->addObject(raw(QStringLiteral("2"), QStringLiteral("日本")), QVCommandArray::kReplace);
@@ -274,8 +277,8 @@ TEST_F(IrmcSessionTest, ProgressByStateAndWhileSending)
         user.commands->addObject(contact(QLatin1String(uri), QStringLiteral("E")), QVCommandArray::kReplace);
     EXPECT_EQ(sync(true), 0);
     ASSERT_GE(user.percents.size(), 4);
-    EXPECT_EQ(user.percents.at(0), 2.0f);  // preparing
-    EXPECT_EQ(user.percents.at(1), 8.0f);  // change counter
+    EXPECT_EQ(user.percents.at(0), 2.0f); // preparing
+    EXPECT_EQ(user.percents.at(1), 8.0f); // change counter
     // 1 of 3 sent: 33 (integer division) x 0.45 + 52 = 66.85.
     EXPECT_TRUE(user.shown.contains(66)) << user.shown.size();
     EXPECT_TRUE(user.shown.contains(97));
@@ -376,9 +379,13 @@ TEST_F(IrmcSessionTest, BrokenListingsAreReadLenientlyAndBadNamesLeftOut)
         QStringList names; // empty: nothing stored
     };
     const Case cases[] = {
-        {"not well-formed", "<folder-listing><file name=\"a.txt\" size=\"1\"><file name=\"B.txt\"/>", {"a.txt", "B.txt"}},
-        {"bad names", "<folder-listing><file name=\"..\"/><file name=\"a/b\"/><folder name=\".\"/><file name=\"\"/>"
-                      "<file name=\"ok\"/></folder-listing>", {"ok"}},
+        {"not well-formed",
+         "<folder-listing><file name=\"a.txt\" size=\"1\"><file name=\"B.txt\"/>",
+         {"a.txt", "B.txt"}},
+        {"bad names",
+         "<folder-listing><file name=\"..\"/><file name=\"a/b\"/><folder name=\".\"/><file name=\"\"/>"
+         "<file name=\"ok\"/></folder-listing>",
+         {"ok"}},
         {"empty", "<folder-listing version=\"1.0\"></folder-listing>", {}},
     };
     for (const Case& c : cases) {
@@ -458,8 +465,20 @@ TEST(IrmcReaders, AppParametersKeepWhatFitsTheData)
         bool logged;
     };
     const Case cases[] = {
-        {QByteArray("\x01\x02" "1A" "\x02\x01" "9", 7), {{"1", "1A"}, {"2", "9"}}, false},
-        {QByteArray("\x01\x02" "1A" "\x02\x05" "9", 7), {{"1", "1A"}}, true},
+        {QByteArray("\x01\x02"
+                    "1A"
+                    "\x02\x01"
+                    "9",
+                    7),
+         {{"1", "1A"}, {"2", "9"}},
+         false},
+        {QByteArray("\x01\x02"
+                    "1A"
+                    "\x02\x05"
+                    "9",
+                    7),
+         {{"1", "1A"}},
+         true},
         {QByteArray("\x01", 1), {}, true},
         {QByteArray(), {}, false},
     };

@@ -108,8 +108,8 @@ QByteArray IrmcPhone::served(const Entry& entry) const
 QByteArray IrmcPhone::infoLog() const
 {
     return "IEL:" + QByteArray(_level4 ? "0x10" : "0x02") + "\r\nDID:" + _databaseID.toLatin1()
-        + "\r\nTotal-Records:" + QByteArray::number(_entries.size()) + "\r\nMaximum-Records:"
-        + QByteArray::number(_capacity) + "\r\nHD:YES\r\n";
+        + "\r\nTotal-Records:" + QByteArray::number(_entries.size())
+        + "\r\nMaximum-Records:" + QByteArray::number(_capacity) + "\r\nHD:YES\r\n";
 }
 
 QByteArray IrmcPhone::changeLogSince(const QString& anchor) const
@@ -122,8 +122,8 @@ QByteArray IrmcPhone::changeLogSince(const QString& anchor) const
         return text + "*\r\n";
     for (const Change& change : _changes) {
         if (change.counter > since)
-            text += QByteArray(1, change.type) + ':' + QByteArray::number(change.counter) + "::"
-                + change.luid.toLatin1() + "\r\n";
+            text += QByteArray(1, change.type) + ':' + QByteArray::number(change.counter)
+                + "::" + change.luid.toLatin1() + "\r\n";
     }
     return text;
 }

@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace phonesim {
