@@ -279,6 +279,7 @@ TEST_F(IrmcSessionTest, ProgressByStateAndWhileSending)
     ASSERT_GE(user.percents.size(), 4);
     EXPECT_EQ(user.percents.at(0), 2.0f); // preparing
     EXPECT_EQ(user.percents.at(1), 8.0f); // change counter
+    EXPECT_EQ(user.percents.at(3), 50.0f); // the list merges
     // 1 of 3 sent: 33 (integer division) x 0.45 + 52 = 66.85.
     EXPECT_TRUE(user.shown.contains(66)) << user.shown.size();
     EXPECT_TRUE(user.shown.contains(97));
