@@ -1,5 +1,7 @@
 #include "ObexServer.h"
 
+#include "IrmcPhone.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <algorithm>
@@ -137,6 +139,12 @@ QString nameText(const QByteArray& utf16)
     return text;
 }
 
+// A write answer of the IrMC phonebook, with its App-Parameters if any.
+QByteArray irmcPutAnswer(const IrmcPhone::PutAnswer& answer)
+{
+    return packet(answer.code, answer.appParams.isEmpty() ? QByteArray() : variableHeader(0x4C, answer.appParams));
+}
+
 QString xmlEscaped(const QString& text)
 {
     return text.toHtmlEscaped();
@@ -172,6 +180,8 @@ void ObexServer::leaveObexMode()
 std::optional<ObexServer::SwitchAnswer> ObexServer::atLine(const QByteArray& rawLine)
 {
     const QByteArray line = rawLine.trimmed().toUpper();
+    if (_irmc && line == "AT+CPROT=?")
+        return SwitchAnswer{kLineEnd + "+CPROT: (0),(\"1.2\"),(8)" + kLineEnd + kLineEnd + "OK" + kLineEnd, false};
     const bool cprot = line == "AT+CPROT=0";
     const bool syncml = line.startsWith("AT+SYNCML");
     if (!cprot && !syncml)
@@ -326,6 +336,10 @@ QByteArray ObexServer::put(const QByteArray& request)
         _putName = h.name ? nameText(*h.name) : QString();
         _putIsNotification = h.type && h.type->startsWith("application/vnd.syncml.notification");
         _putData.clear();
+        if (final && !h.hasBody && h.name && _irmc && IrmcPhone::handles(_putName)) {
+            _putStarted = false;
+            return irmcPutAnswer(_irmc->put(_putName, QByteArray(), false));
+        }
         if (final && !h.hasBody && h.name) {
             // A Put without body deletes (a folder only when empty).
             _putStarted = false;
@@ -347,6 +361,8 @@ QByteArray ObexServer::put(const QByteArray& request)
     if (!final)
         return packet(kContinue);
     _putStarted = false;
+    if (_irmc && IrmcPhone::handles(_putName))
+        return irmcPutAnswer(_irmc->put(_putName, _putData, true));
     _notificationIn = _putIsNotification;
     _files.insert(pathOf(_putName.isEmpty() ? QStringLiteral("unnamed") : _putName), _putData);
     return packet(kSuccess);
@@ -368,6 +384,11 @@ QByteArray ObexServer::get(const QByteArray& request)
             if (_syncMLAnswer.isEmpty())
                 return packet(kNotFound);
             _getData = _syncMLAnswer;
+        } else if (h.name && _irmc && IrmcPhone::handles(nameText(*h.name))) {
+            const auto object = _irmc->get(nameText(*h.name));
+            if (!object)
+                return packet(kNotFound);
+            _getData = *object;
         } else if (h.name) {
             const QString path = pathOf(nameText(*h.name));
             if (!_files.contains(path))

@@ -8,9 +8,12 @@
 #include <QSet>
 #include <QString>
 #include <deque>
+#include <memory>
 #include <optional>
 
 namespace phonesim {
+
+class IrmcPhone;
 
 // The phone's OBEX server behind the AT switch. AT lines that switch
 // ("AT+CPROT=0", "AT+SYNCML=...") are answered here; after the switch every
@@ -82,6 +85,10 @@ public:
     void setCapability(const QByteArray& xml) { _capability = xml; }
     // A folder listing answered instead of the real one (empty: the real one).
     void setListingOverride(const QByteArray& xml) { _listingOverride = xml; }
+    // The IrMC phonebook that answers the "telecom/..." objects (and
+    // "AT+CPROT=?"); none by default.
+    void setIrmcPhone(std::shared_ptr<IrmcPhone> phone) { _irmc = std::move(phone); }
+    const std::shared_ptr<IrmcPhone>& irmcPhone() const { return _irmc; }
     // Opcodes of the requests received, in order.
     QList<quint8> requests() const { return _requests; }
     // The raw packets received, in order.
@@ -128,6 +135,7 @@ private:
     qsizetype _getAt = 0;
     QList<quint8> _requests;
     QList<QByteArray> _packets;
+    std::shared_ptr<IrmcPhone> _irmc;
 };
 
 } // namespace phonesim

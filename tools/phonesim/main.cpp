@@ -10,6 +10,7 @@
 // bytes after the AT switch to the OBEX server on 127.0.0.1:PORT.
 
 #include "IdentificationScripts.h"
+#include "IrmcPhone.h"
 #include "PhoneSimulator.h"
 #include "ServiceRecords.h"
 
@@ -37,6 +38,7 @@ void requestStop(int)
 void usage()
 {
     std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS] [--rate BITS_PER_S] [--script NAME]\n"
+                         "                [--irmc ENTRIES]\n"
                          "                [--obex-relay PORT] [--obex-packet BYTES]\n"
                          "                [--socket PATH [--device-file FILE] [--address ADDRESS]]\nprofiles:");
     for (const QString& name : phonesim::PhoneProfile::names())
@@ -56,6 +58,7 @@ int main(int argc, char** argv)
     int rate = 0;
     int relayPort = 0;
     int obexPacket = 0;
+    int irmcEntries = -1;
     QStringList scripts;
     QString socketPath;
     QString deviceFile;
@@ -74,6 +77,8 @@ int main(int argc, char** argv)
             relayPort = std::atoi(argv[++i]);
         else if (!std::strcmp(argv[i], "--obex-packet") && hasValue)
             obexPacket = std::atoi(argv[++i]);
+        else if (!std::strcmp(argv[i], "--irmc") && hasValue)
+            irmcEntries = std::max(0, std::atoi(argv[++i]));
         else if (!std::strcmp(argv[i], "--script") && hasValue)
             scripts.append(QString::fromLocal8Bit(argv[++i]));
         else if (!std::strcmp(argv[i], "--socket") && hasValue)
@@ -113,6 +118,15 @@ int main(int argc, char** argv)
     if (obexPacket > 0) {
         const int packet = std::clamp(obexPacket, 255, 0xFFFF);
         simulator.modifyObexServer([packet](phonesim::ObexServer& obex) { obex.setMaxPacket(packet); });
+    }
+    // An IrMC phonebook of that many entries behind "IRMC-SYNC".
+    if (irmcEntries >= 0) {
+        auto irmc = std::make_shared<phonesim::IrmcPhone>();
+        irmc->setCapacity(std::max(500, irmcEntries));
+        for (int n = 1; n <= irmcEntries; ++n)
+            irmc->addEntry(phonesim::IrmcPhone::card(QStringLiteral("Entry %1").arg(n, 3, 10, QLatin1Char('0')),
+                                                     QStringLiteral("+4930%1").arg(1000 + n)));
+        simulator.modifyObexServer([irmc](phonesim::ObexServer& obex) { obex.setIrmcPhone(irmc); });
     }
     for (const QString& script : scripts) {
         if (!phonesim::IdentificationScripts::apply(simulator, script)) {
