@@ -715,12 +715,18 @@ void QVSyncSession::answerMessage()
             logString(QStringLiteral("##### The next Sync could not be made: %1").arg(e.reason()));
             setGlobalError(kFailed);
         }
-    } else if (_wasSyncCommand || _wasMapCommand) {
+    } else if (!_messageHadFinalTag) {
+        // The phone's package goes on: ask for its next message (also when
+        // this one held only answers, else both sides would wait).
         addElementToAnswerSyncBody(_syncMLCreator->createSimpleAlert(QStringLiteral("222")));
         _iNeedAnswer = true;
         askedForMore = true;
     }
     if ((_sentSyncOurself || askedForMore) && _syncObjects && _syncObjects->mustSendFinal())
+        addElementToAnswerSyncBody(SyncMLCreator::createEmptyElement(QStringLiteral("Final")));
+    else if (_messageHadFinalTag && !_sentSyncOurself)
+        // Our answer to a whole package is a whole package: without Final a
+        // client waits for more of it.
         addElementToAnswerSyncBody(SyncMLCreator::createEmptyElement(QStringLiteral("Final")));
     if (_globalError != 0) {
         _syncFinshed = true;

@@ -56,8 +56,9 @@ TEST_F(SyncMessageReaderTest, StatusCodesOfRememberedCommands)
                      .arg(QLatin1String(c.code)));
         EXPECT_EQ(session->globalError(), c.globalError) << c.code;
         EXPECT_EQ(session->pendingStatusAnswers(), pending - 1) << c.code;
-        if (QByteArray(c.code) == "415")
+        if (QByteArray(c.code) == "415") {
             EXPECT_TRUE(namedLogText("SyncML").contains(QLatin1String("### Status = 415 for = Sync")));
+        }
     }
 }
 
@@ -86,8 +87,9 @@ TEST_F(SyncMessageReaderTest, AlertsAreAnsweredAsSlowSyncs)
         EXPECT_TRUE(answer.contains(QLatin1String(c.status))) << c.code << answer.join(u' ').toStdString();
         EXPECT_EQ(answer.contains(QStringLiteral("Alert 201")), c.ourAlert) << c.code;
         EXPECT_FALSE(answer.contains(QStringLiteral("Alert 200")));
-        if (c.ourAlert)
+        if (c.ourAlert) {
             EXPECT_FALSE(isFast(session->syncInfo()));
+        }
         EXPECT_EQ(session->nextAnchor(), QStringLiteral("42"));
     }
 }

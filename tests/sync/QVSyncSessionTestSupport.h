@@ -48,6 +48,14 @@ INSERT INTO SyncML (SyncMLProtocol, SyncMLVersion, SyncMLLocalSource, ContactDat
     VALUES ('Session Future', '3.0', 'iSync', 'Contacts');
 INSERT INTO SyncML (SyncMLProtocol, SyncMLVersion, SyncMLLocalSource, ContactDatabase, IgnoreElements)
     VALUES ('Session NoPhoto', '1.2', 'iSync', './contacts', 'PHOTO');
+INSERT INTO SyncML (SyncMLProtocol, SyncMLVersion, SyncMLLocalSource, ContactDatabase, switchToSyncMLCommand)
+    VALUES ('Session Evo 1.2', '1.2', 'iSync', 'Contacts', 'AT+SYNCML');
+INSERT INTO SyncML (SyncMLProtocol, SyncMLVersion, SyncMLLocalSource, ContactDatabase, switchToSyncMLCommand)
+    VALUES ('Session Evo 1.1', '1.1', 'iSync', 'Contacts', 'AT+SYNCML');
+INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
+    VALUES ('30008', 'S+8', 'S8', 'Session Evo 1.2');
+INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
+    VALUES ('30009', 'S+9', 'S9', 'Session Evo 1.1');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol) VALUES ('30001', 'S+1', 'S1', 'Session Plain');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol) VALUES ('30002', 'S+2', 'S2', 'Session SAN');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol) VALUES ('30003', 'S+3', 'S3', 'Session Switch');
@@ -60,7 +68,7 @@ INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
     VALUES ('30007', 'S+7', 'S7', 'Session NoPhoto');
 )SQL";
 
-enum Row { Plain = 30001, SAN, Switch, Series, Samsung, Future, NoPhoto };
+enum Row { Plain = 30001, SAN, Switch, Series, Samsung, Future, NoPhoto, Evo12, Evo11 };
 
 inline QString sessionTestDB()
 {
@@ -84,6 +92,8 @@ public:
     int executeCommandSync(const std::shared_ptr<ObjectPushCommand>& command) override
     {
         commands.push_back(command);
+        if (onCommand)
+            onCommand(command);
         return 0;
     }
     QString newSessionID() override { return QStringLiteral("1"); }
@@ -117,6 +127,7 @@ public:
     QMap<int, QVariant> devAnchors;
     QMap<int, QVariant> dzAnchors;
     QString storedURI;
+    std::function<void(const std::shared_ptr<ObjectPushCommand>&)> onCommand;
 };
 
 // The job: records states, results and the items it was handed, and gives
