@@ -98,13 +98,15 @@ TEST_F(SyncMessageReaderTest, GetOfTheDeviceInformationIsAnsweredWithResults)
 {
     start(Plain);
     EXPECT_EQ(answerTo(QStringLiteral("<Get><CmdID>2</CmdID><Item><Target><LocURI>./devinf12</LocURI></Target>"
-                                      "</Item></Get>")),
-              (QStringList{QStringLiteral("SyncHdr:200"), QStringLiteral("Get:200"), QStringLiteral("Results")}));
+                                      "</Item></Get><Final/>")),
+              (QStringList{QStringLiteral("SyncHdr:200"), QStringLiteral("Get:200"), QStringLiteral("Results"),
+                           QStringLiteral("Final")}));
     EXPECT_TRUE(session->hasSentDeviceInfo());
+    // A message without Final: its package goes on.
     EXPECT_EQ(answerTo(QStringLiteral("<Get><CmdID>3</CmdID><Item><Target><LocURI>./secrets</LocURI></Target>"
                                       "</Item></Get>"),
                        2),
-              (QStringList{QStringLiteral("SyncHdr:200"), QStringLiteral("Get:400")}));
+              (QStringList{QStringLiteral("SyncHdr:200"), QStringLiteral("Get:400"), QStringLiteral("Alert 222")}));
 }
 
 TEST_F(SyncMessageReaderTest, ChunkedItemsJoinOnTheLastChunkOnlyWithTheSameId)
