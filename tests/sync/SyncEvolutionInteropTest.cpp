@@ -238,3 +238,26 @@ TEST_F(SyncEvolutionInterop, ContactsGoBothWaysAndASecondRunIsSlow)
 }
 
 #include "SyncEvolutionInteropTest.moc"
+
+// A measurement, not a check: a slow sync of 500 of SyncEvolution's cards
+// into the server-role session (run with --gtest_also_run_disabled_tests on
+// the private bus).
+TEST_F(SyncEvolutionInterop, DISABLED_SlowSyncOf500Contacts)
+{
+    ASSERT_TRUE(configure(QStringLiteral("1.2")));
+    for (int i = 0; i < 500; ++i) {
+        QFile card(cards + QStringLiteral("/%1").arg(i + 1));
+        ASSERT_TRUE(card.open(QIODevice::WriteOnly));
+        card.write(QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Person%1;Ann\r\nTEL;CELL:+49301%2\r\nEMAIL:p%1@"
+                                  "example.org\r\nEND:VCARD\r\n")
+                       .arg(i)
+                       .arg(i, 5, 10, QLatin1Char('0'))
+                       .toUtf8());
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const SyncEvolutionRun first = run(Evo12, std::make_shared<QVCommandArray>());
+    std::printf("500 contacts: %lld ms, result %s, %d items in %d messages\n", timer.elapsed(),
+                qPrintable(first.result), int(first.items.size()), first.messages);
+    EXPECT_EQ(first.items.size(), 500);
+}
