@@ -8,6 +8,7 @@
 // shipped fallback model.
 #include "device/SyncDescriptionServer.h"
 #include "device/qvDeviceDB.h"
+#include "platform/RunLoop.h"
 #include "sync/QVServerSyncSession.h"
 #include "sync/QVSessionUser.h"
 #include "sync/QVSyncSession.h"
@@ -131,5 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (session->isFinished())
             break;
     }
+    session.reset();
+    // What the session left for the event loop (cancelled requests) goes now.
+    platform::runloop::processPendingEvents();
     return 0;
 }
