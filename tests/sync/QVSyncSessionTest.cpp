@@ -227,6 +227,50 @@ TEST_F(SyncSessionTest, AnchorsAreStoredOnlyOnSuccess)
     EXPECT_TRUE(link.dzAnchors.isEmpty());
 }
 
+TEST_F(SyncSessionTest, ACalendarRunOnATwoCalendarPhoneSendsEventsAndTasksToTheirDatabases)
+{
+    const auto calendarItem = [](const QString& kind, const QString& uri) {
+        return QVSyncElem::elemWithData(QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:%1\r\nSUMMARY:%1 %2\r\n"
+                                                       "END:%1\r\nEND:VCALENDAR\r\n")
+                                            .arg(kind, uri),
+                                        uri, QStringLiteral("Session Two Calendars"), QString(), QString());
+    };
+    job.commands = std::make_shared<QVCommandArray>();
+    job.commands->addObject(calendarItem(QStringLiteral("VEVENT"), QStringLiteral("T-1")), QVCommandArray::kAdd);
+    job.tasks = std::make_shared<QVCommandArray>();
+    job.tasks->addObject(calendarItem(QStringLiteral("VTODO"), QStringLiteral("T-2")), QVCommandArray::kAdd);
+    start(TwoCalendars, 1);
+    const QString alert = QStringLiteral("<Alert><CmdID>%1</CmdID><Data>201</Data><Item><Target><LocURI>%2</LocURI>"
+                                         "</Target><Source><LocURI>%3</LocURI></Source><Meta><Anchor "
+                                         "xmlns='syncml:metinf'><Next>7</Next></Anchor></Meta></Item></Alert>");
+    phoneAnswers(phoneXML(1,
+                          alert.arg(QStringLiteral("1"), QStringLiteral("Events"), QStringLiteral("./Events"))
+                              + alert.arg(QStringLiteral("2"), QStringLiteral("Tasks"), QStringLiteral("./Tasks"))
+                              + QStringLiteral("<Final/>")));
+    auto answer = decodedTree(lastCommand());
+    QStringList alertTargets;
+    for (const SyncMLCreatorNode* node : syncmlreader::findElemPath(answer.get(), QStringLiteral("SyncML/SyncBody"))
+                                             ->childrenNamed(QStringLiteral("Alert")))
+        alertTargets << syncmlreader::findPathText(node, QStringLiteral("Item/Target/LocURI"));
+    EXPECT_EQ(alertTargets, (QStringList{QStringLiteral("./Events"), QStringLiteral("./Tasks")}));
+
+    const QString sync = QStringLiteral("<Sync><CmdID>%1</CmdID><Target><LocURI>%2</LocURI></Target><Source><LocURI>"
+                                        "%3</LocURI></Source></Sync>");
+    phoneAnswers(phoneXML(2,
+                          sync.arg(QStringLiteral("1"), QStringLiteral("Events"), QStringLiteral("./Events"))
+                              + sync.arg(QStringLiteral("2"), QStringLiteral("Tasks"), QStringLiteral("./Tasks"))
+                              + QStringLiteral("<Final/>")));
+    answer = decodedTree(lastCommand());
+    QStringList sent;
+    for (const SyncMLCreatorNode* node : syncmlreader::findElemPath(answer.get(), QStringLiteral("SyncML/SyncBody"))
+                                             ->childrenNamed(QStringLiteral("Sync")))
+        sent << syncmlreader::findPathText(node, QStringLiteral("Target/LocURI")) + QLatin1Char(':')
+                + syncmlreader::findPathText(node, QStringLiteral("Add/Item/Data"))
+                      .section(QLatin1Char('\n'), 2, 2)
+                      .trimmed();
+    EXPECT_EQ(sent, (QStringList{QStringLiteral("./Events:BEGIN:VEVENT"), QStringLiteral("./Tasks:BEGIN:VTODO")}));
+}
+
 // ---- Server role ----
 
 class ServerSyncSessionTest : public SyncSessionTest {

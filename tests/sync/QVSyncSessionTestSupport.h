@@ -56,6 +56,11 @@ INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
     VALUES ('30008', 'S+8', 'S8', 'Session Evo 1.2');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
     VALUES ('30009', 'S+9', 'S9', 'Session Evo 1.1');
+INSERT INTO SyncML (SyncMLProtocol, SyncMLVersion, SyncMLLocalSource, syncEvents, syncTasks, EventsDatabase,
+    TasksDatabase)
+    VALUES ('Session Two Calendars', '1.2', 'iSync', '1', '1', './Events', './Tasks');
+INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
+    VALUES ('30010', 'S+10', 'S10', 'Session Two Calendars');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol) VALUES ('30001', 'S+1', 'S1', 'Session Plain');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol) VALUES ('30002', 'S+2', 'S2', 'Session SAN');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol) VALUES ('30003', 'S+3', 'S3', 'Session Switch');
@@ -68,7 +73,7 @@ INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
     VALUES ('30007', 'S+7', 'S7', 'Session NoPhoto');
 )SQL";
 
-enum Row { Plain = 30001, SAN, Switch, Series, Samsung, Future, NoPhoto, Evo12, Evo11 };
+enum Row { Plain = 30001, SAN, Switch, Series, Samsung, Future, NoPhoto, Evo12, Evo11, TwoCalendars };
 
 inline QString sessionTestDB()
 {
@@ -146,6 +151,8 @@ public:
         ++deliveries;
         if (commands)
             session.setDownloadObjects(commands, nullptr, 0);
+        if (tasks)
+            session.setDownloadObjects(tasks, nullptr, 6);
         return deliverAnswer;
     }
     void notifySyncFinished(const QString& result) override { finished << result; }
@@ -160,6 +167,7 @@ public:
     bool cancelWhenSending = false;
     float lastPercent = 0;
     std::shared_ptr<QVCommandArray> commands;
+    std::shared_ptr<QVCommandArray> tasks;
 };
 
 // A phone message: header (with extra header XML) and body.
@@ -253,6 +261,8 @@ protected:
         EXPECT_TRUE(session);
         if (property == 4)
             session->performReadSMS(true);
+        else if (property == 1)
+            session->performReadCalendarEvents(true);
         else
             session->performReadContacts(true);
         testing_support::runFor(0.2);
