@@ -65,9 +65,13 @@ TEST_F(SyncMessageReaderTest, StatusCodesOfRememberedCommands)
 TEST_F(SyncMessageReaderTest, ItemStatusesGoToTheStatusArray)
 {
     start(Plain);
-    answerTo(QStringLiteral("<Status><CmdID>1</CmdID><MsgRef>1</MsgRef><CmdRef>4</CmdRef><Cmd>Add</Cmd>"
-                            "<SourceRef>T-2</SourceRef><Data>418</Data></Status>"
-                            "<Status><CmdID>2</CmdID><Cmd>Add</Cmd><Data>200</Data></Status>"));
+    // A message of answers only, without Final: the phone's package goes on,
+    // so it is asked for the rest instead of the session ending.
+    EXPECT_EQ(answerTo(QStringLiteral("<Status><CmdID>1</CmdID><MsgRef>1</MsgRef><CmdRef>4</CmdRef><Cmd>Add</Cmd>"
+                                      "<SourceRef>T-2</SourceRef><Data>418</Data></Status>"
+                                      "<Status><CmdID>2</CmdID><Cmd>Add</Cmd><Data>200</Data></Status>")),
+              (QStringList{QStringLiteral("SyncHdr:200"), QStringLiteral("Alert 222")}));
+    EXPECT_FALSE(session->isFinished());
     ASSERT_EQ(session->statusArray().size(), 1);
     EXPECT_EQ(session->statusArray()[0].toMap().value(QStringLiteral("Status")).toString(), QStringLiteral("418"));
     EXPECT_EQ(session->globalError(), 0);
