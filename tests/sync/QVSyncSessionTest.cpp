@@ -205,6 +205,14 @@ TEST_F(SyncSessionTest, BadAnswersEndTheSessionWithTheirOwnResult)
     EXPECT_EQ(session->globalError(), -457);
 }
 
+TEST_F(SyncSessionTest, ARequestTheConnectionRefusesEndsTheSession)
+{
+    link.executeAnswer = -1; // no OBEX session: the request never completes
+    start(Plain);
+    testing_support::runFor(1.5);
+    EXPECT_EQ(job.finished, QStringList{QStringLiteral("-1")});
+}
+
 TEST_F(SyncSessionTest, AJobCancellingWhileSendingStopsTheSession)
 {
     job.cancelWhenSending = true;

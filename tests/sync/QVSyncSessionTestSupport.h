@@ -99,7 +99,7 @@ public:
         commands.push_back(command);
         if (onCommand)
             onCommand(command);
-        return 0;
+        return executeAnswer;
     }
     QString newSessionID() override { return QStringLiteral("1"); }
     int sendSwitchCommandForProperty(int property, bool) override
@@ -125,6 +125,7 @@ public:
     void setLastSyncTimeDZ(const QString& time, int p) override { dzAnchors.insert(p, time); }
 
     int deviceID = Plain;
+    int executeAnswer = 0;
     ObexSyncMLDelegate* delegate = nullptr;
     std::vector<std::shared_ptr<ObjectPushCommand>> commands;
     QList<int> switches;
