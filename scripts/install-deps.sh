@@ -23,6 +23,7 @@ packages=(
   libpoppler-qt6-dev poppler-utils qpdf
   ffmpeg
   libwbxml2-dev libwbxml2-utils
+  syncevolution syncevolution-dbus dbus
   qt6-multimedia-dev gstreamer1.0-plugins-good gstreamer1.0-plugins-base gstreamer1.0-libav
   python3-reportlab
 )

@@ -7,6 +7,7 @@
 #include "devicewindow/DeviceWindowController.h"
 #include "phonejobs/FileJobMakers.h"
 #include "sync/GeneralSyncInfo.h"
+#include "sync/QVServerSyncSession.h"
 #include "sync/SyncEngineHandler.h"
 
 namespace programmakers {
@@ -42,6 +43,7 @@ void install()
 {
     MFDevice::setDefaultMakers(makers());
     MobileDeviceDocument::setMakers(documentMakers());
+    QVServerSyncSession::installAsDeviceSessionMaker();
 }
 
 } // namespace programmakers

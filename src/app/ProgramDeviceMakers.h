@@ -15,6 +15,7 @@ MFDevice::Makers makers();
 // archive over that mirror.
 MobileDeviceDocument::Makers documentMakers();
 // Sets them as MFDevice's default makers and the phone documents' makers.
+// Also makes the device hand out server-role SyncML sessions.
 void install();
 
 } // namespace programmakers

@@ -73,6 +73,11 @@ public:
     // The phone as SyncML client: after the program's notification Put it
     // runs its session with this message (see SyncMLClientScript).
     void setSyncMLClientMessage(const QByteArray& message) { _client.arm(message); }
+    // The phone's further messages, each made from the program's last answer.
+    void setSyncMLClientResponder(SyncMLClientScript::Responder responder)
+    {
+        _client.setResponder(std::move(responder));
+    }
     const SyncMLClientScript& syncMLClient() const { return _client; }
 
     // Files by path ("/" separated, folders implied), and the folders made.

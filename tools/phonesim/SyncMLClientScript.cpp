@@ -44,6 +44,7 @@ void SyncMLClientScript::arm(const QByteArray& message)
     _state = State::Idle;
     _sent = 0;
     _received.clear();
+    _messagesSent = 0;
 }
 
 QByteArray SyncMLClientScript::start()
@@ -107,6 +108,8 @@ QByteArray SyncMLClientScript::onAnswer(const QByteArray& answer)
             _state = State::Done;
             return {};
         }
+        ++_messagesSent;
+        _received.clear();
         _state = State::Getting;
         return request(0x83, connectionId(_connectionId));
     case State::Getting: {
@@ -122,6 +125,15 @@ QByteArray SyncMLClientScript::onAnswer(const QByteArray& answer)
         }
         if (code == kContinue)
             return request(0x83, connectionId(_connectionId));
+        if (code == kSuccess && _responder) {
+            const QByteArray next = _responder(_received);
+            if (!next.isEmpty()) {
+                _message = next;
+                _sent = 0;
+                _state = State::Putting;
+                return nextPut();
+            }
+        }
         _state = State::Disconnecting;
         return request(0x81, connectionId(_connectionId));
     }
