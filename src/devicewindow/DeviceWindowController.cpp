@@ -2,6 +2,7 @@
 // phone and its state strings, background work, the sync-engine hooks, the
 // busy overlay and titles.
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/TeachInPrefsHandler.h"
 #include "devicewindow/DeviceWindowCenters.h"
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
@@ -262,6 +263,9 @@ bool DeviceWindowController::connectDeviceNr(int number)
 
 void DeviceWindowController::setMFDevice(MFDevice* device, const QString& stateInfo)
 {
+    // The sheets hold the phone without owning it.
+    if (teachInPrefs_ && teachInPrefs_->mfDevice() && teachInPrefs_->mfDevice() != device)
+        teachInPrefs_->forgetDevice();
     mfDevice_ = device;
     QString state = stateInfo;
     const QString lastCenter = stringSetting(device, kLastCenterKey);

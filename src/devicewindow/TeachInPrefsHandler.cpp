@@ -437,9 +437,11 @@ QStringList TeachInPrefsHandler::mediaSuffixes(const QString& formatKey)
 
 void TeachInPrefsHandler::stopPanes()
 {
-    if (deviceSelectionController_)
+    // The panes' views go with the window: panes without a view have
+    // nothing running.
+    if (deviceSelectionController_ && deviceSelectionController_->wizardPaneView())
         deviceSelectionController_->stopProcessing();
-    if (bluetoothPairingController_) {
+    if (bluetoothPairingController_ && bluetoothPairingController_->wizardPaneView()) {
         if (bluetoothPairingController_->pairingInProgress())
             bluetoothPairingController_->cancelPairing();
         bluetoothPairingController_->stopProcessing();
@@ -459,6 +461,8 @@ void TeachInPrefsHandler::teachIn_Skip()
     stopPanes();
     endSheet();
     setModeTeachIn(0);
+    // The teach-in is over: the phone belongs to its window alone.
+    mfDevice_ = nullptr;
 }
 
 void TeachInPrefsHandler::endTeachIn()

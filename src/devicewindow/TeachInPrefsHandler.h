@@ -109,6 +109,8 @@ public:
     // The phone went away while the teach-in ran.
     void deviceWentAway();
     void updateBackUpExceptions(QWidget* box);
+    // The window lets its phone go: the sheets no longer reach it.
+    void forgetDevice() { mfDevice_ = nullptr; }
     void setModeTeachIn(int mode);
     int getDeviceLanguageError() const;
     // The language check of a phone: its file-transfer connection type (empty
