@@ -41,6 +41,14 @@ using testing_support::runFor;
 
 constexpr const char* kPhoneAddress = "00:12:34:56:78:9a";
 
+// The shared list outlives the tests that filled it.
+void emptyDeviceList()
+{
+    DeviceList& list = DeviceList::sharedDeviceList();
+    while (list.count() > 0)
+        list.deleteDevice(0);
+}
+
 // The description of a phone that syncs contacts, the calendar and messages.
 std::shared_ptr<QVSyncDeviceDescription> teachInDescription()
 {
@@ -62,7 +70,7 @@ protected:
         platform::BluetoothStack::setShared(stack);
         platform::gui::setBeepHandler([this] { ++beeps; });
         devicewindowmakers::makers() = {};
-        platform::UserDefaults::standard().remove(QLatin1String(DeviceList::kDevicesKey));
+        emptyDeviceList();
         const QString path = buildTestDeviceDB(
             QStringLiteral("teach-in"),
             QStringLiteral("INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, Manufacturer, DeviceProtocol, "
@@ -84,7 +92,7 @@ protected:
         TeachInPrefsHandler::setShiftKeySource({});
         TeachInPrefsHandler::setAgentFolder(QString());
         mediaformat::setMediaInputFormatPath(QString());
-        platform::UserDefaults::standard().remove(QLatin1String(DeviceList::kDevicesKey));
+        emptyDeviceList();
         qvDeviceDB::setDefaultDatabasePath(QString());
         qvDeviceDB::releaseSharedDeviceDB();
         platform::gui::setBeepHandler({});
@@ -283,7 +291,7 @@ TEST_F(TeachInSheet, BackupPageSettingsAndFinishStoreTheChoices)
     } cases[] = {{1, false, true, true}, {2, true, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.phonesInList);
-        platform::UserDefaults::standard().remove(QLatin1String(DeviceList::kDevicesKey));
+        emptyDeviceList();
         writeList(c.phonesInList);
         startTeachIn();
         handOver();
