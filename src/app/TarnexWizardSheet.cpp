@@ -115,6 +115,9 @@ AKPaneController* TarnexWizardSheet::currentPane() const
 void TarnexWizardSheet::begin(Ended ended)
 {
     ended_ = std::move(ended);
+    // The panes hand their experts to the host, which makes each the phone
+    // object: the one before the sheet comes back when no phone is chosen.
+    phoneBefore_ = host_.phoneObject();
     show(kSelection);
     sheetWindow_->open();
 }
@@ -207,7 +210,8 @@ void TarnexWizardSheet::end(int code)
     if (ending_)
         return;
     ending_ = true;
-    if (step_ != kNone)
+    // Ending with a phone comes after the panes finished their work.
+    if (step_ != kNone && code != 1)
         stopPanes();
     step_ = kNone;
     host_.didEndWizardSheet(sheetWindow_, code);
@@ -218,6 +222,9 @@ void TarnexWizardSheet::end(int code)
         if (chosen && !chosen->isSupportedDevice())
             chosen = nullptr;
     }
+    if (!chosen)
+        host_.setPhoneObject(phoneBefore_);
+    phoneBefore_.reset();
     if (Ended ended = std::exchange(ended_, nullptr))
         ended(chosen);
 }

@@ -12,6 +12,7 @@ class AKPaneController;
 class BluetoothPairingController;
 class DeviceExpert;
 class DeviceSelectionController;
+class MirrovanceDevice;
 class TarnexController;
 
 // The main window's wizard sheet: the setup wizard's selection and pairing
@@ -68,5 +69,6 @@ private:
     std::unique_ptr<BluetoothPairingController> pairing_;
     Step step_ = kNone;
     Ended ended_;
+    std::shared_ptr<MirrovanceDevice> phoneBefore_;
     bool ending_ = false;
 };
