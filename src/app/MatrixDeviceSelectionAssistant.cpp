@@ -43,6 +43,9 @@ void MatrixDeviceSelectionController::assistantEnded(std::shared_ptr<DeviceExper
         // The chosen phone becomes the phone object; the connecting pane
         // stores it in the device list and opens it.
         host->setDeviceExpert(chosen);
+        if (const std::shared_ptr<MirrovanceDevice> phone = host->phoneObject())
+            phone->setDorvantiDict(phone->dorvantiDict(),
+                                   QLatin1String(chosen->isUSBExpert() ? "USB-Serial" : "Bluetooth"));
         host->setNewPhone(true);
         QVLOG(qvlog::kXT, QStringLiteral("assistant chose %1").arg(chosen->description()));
         host->switchToNamedPane(QLatin1String(tarnexkeys::kConnectingPane), 1);

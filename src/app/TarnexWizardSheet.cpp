@@ -44,6 +44,9 @@ TarnexWizardSheet::TarnexWizardSheet(TarnexController& host, QWidget* window)
 TarnexWizardSheet::~TarnexWizardSheet()
 {
     ended_ = nullptr;
+    // The host goes first: the panes stop without telling it.
+    selection_->setMainController(nullptr);
+    pairing_->setMainController(nullptr);
     if (step_ != kNone && sheetPanelView_)
         stopPanes();
     delete sheetWindow_.data();

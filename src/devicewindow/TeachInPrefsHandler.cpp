@@ -251,6 +251,7 @@ void TeachInPrefsHandler::goToNextPane()
             return;
         }
         if (next == QLatin1String(kTabAdd)) {
+            currentTab_ = next;
             const std::shared_ptr<DeviceExpert> expert = wizardDevice_;
             if (expert && expert->hadError()) {
                 QWidget* shown = deviceError(expert->error());
@@ -659,7 +660,16 @@ void TeachInPrefsHandler::enableChangeToNextPane(bool enable)
 
 bool TeachInPrefsHandler::isValid(const QVariantMap& properties)
 {
-    return deviceWindowController_ && deviceWindowController_->isValid(properties);
+    if (!deviceWindowController_)
+        return false;
+    // A phone found by an inquiry is identified only once it has paired
+    // (model 0 until then): the pairing pane may take it, and the "Add"
+    // step asks the window again with the model the pairing found.
+    const QVariant id = properties.value(QLatin1String(DZDeviceProperties::kDeviceNumberKey));
+    if (id.isValid() && id.toInt() == 0 && currentTab_ != QLatin1String(kTabAdd)
+        && !properties.value(QLatin1String(DZDeviceProperties::kBTAddressKey)).toString().isEmpty())
+        return true;
+    return deviceWindowController_->isValid(properties);
 }
 
 void TeachInPrefsHandler::setDeviceExpert(std::shared_ptr<DeviceExpert> expert)

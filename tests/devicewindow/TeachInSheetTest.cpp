@@ -190,6 +190,10 @@ TEST_F(TeachInSheet, StartsOnSelectInModeThreeAndShiftClearsTheBluetoothCache)
         EXPECT_TRUE(handler()->cancelButton()->isEnabled());
         EXPECT_EQ(QFile::exists(QVUIKitTools::bluetoothCachePath()), !withShift);
         EXPECT_EQ(xtLines().filter(QLatin1String(teachinkeys::kLogClearCache)).size(), withShift ? 1 : 0);
+        // A phone not identified before its pairing may be chosen.
+        EXPECT_TRUE(handler()->isValid({{QStringLiteral("Wizard.QuorvalisDeviceID"), 0},
+                                        {QStringLiteral("Wizard.BluetoothAddress"), QLatin1String(kPhoneAddress)}}));
+        EXPECT_FALSE(handler()->isValid({{QStringLiteral("Wizard.QuorvalisDeviceID"), 99999}}));
         platform::gui::saveGrab(handler()->teachInPanelSheet(), QStringLiteral("teachin-select"));
         handler()->teachIn_Cancel();
         runFor(0.2);
@@ -250,6 +254,7 @@ TEST_F(TeachInSheet, ErrorsAndUnsupportedPhonesEndOnTheirPages)
         const char* log;
     } cases[] = {
         {0, 99999, "NotSupport", "!!!!   TeachIn deviceError: 0"},
+        {0, 0, "NotSupport", "!!!!   TeachIn deviceError: 0"},
         {54, 20001, "Error", "!!!!   TeachIn deviceError: 54"},
         {777, 20001, "Error", "!!!!   TeachIn deviceError: 777"},
     };
