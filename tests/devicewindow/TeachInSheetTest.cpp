@@ -226,8 +226,9 @@ TEST_F(TeachInSheet, AChosenPhoneIsShownAndAddedAfterOnePointTwoSeconds)
         EXPECT_EQ(handler()->deviceManufacturerField()->text(), QStringLiteral("LG"));
         EXPECT_FALSE(handler()->cancelButton()->isVisible());
         EXPECT_FALSE(handler()->finishButton()->isEnabled());
+        runFor(0.6);   // the page transition
         platform::gui::saveGrab(handler()->teachInPanelSheet(), QStringLiteral("teachin-add"));
-        runFor(1.1);
+        runFor(0.5);
         EXPECT_EQ(tab(), QStringLiteral("Add")) << "nothing is added before 1.2 s";
         // The result has neither address, port nor volume: no entry can be
         // made, and the teach-in ends on the error page.
@@ -277,6 +278,7 @@ TEST_F(TeachInSheet, ErrorsAndUnsupportedPhonesEndOnTheirPages)
         }
         EXPECT_TRUE(handler()->cancelButton()->isEnabled());
         EXPECT_FALSE(handler()->finishButton()->isEnabled());
+        runFor(0.6);
         if (c.error == 0)
             platform::gui::saveGrab(handler()->teachInPanelSheet(), QStringLiteral("teachin-notsupport"));
         handler()->teachIn_Cancel();
@@ -313,6 +315,7 @@ TEST_F(TeachInSheet, BackupPageSettingsAndFinishStoreTheChoices)
         const bool files[] = {false, true, false, false, false};
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(TeachInPrefsHandler::findTagButton(box, 20 + i)->isChecked(), files[i]) << 20 + i;
+        runFor(0.6);   // the page transition
         if (c.phonesInList == 1)
             platform::gui::saveGrab(handler()->teachInPanelSheet(), QStringLiteral("teachin-backup"));
         handler()->backupManually()->setChecked(c.manual);
@@ -489,6 +492,7 @@ TEST_F(TeachInAgent, WaitingForTheAgentAndCancelWhileWaiting)
     EXPECT_EQ(tab(), QStringLiteral("WM1"));
     EXPECT_EQ(handler()->finishActionName(), QStringLiteral("teachIn_InstallAgent:"));
     EXPECT_TRUE(handler()->finishButton()->isEnabled());
+    runFor(0.6);
     platform::gui::saveGrab(handler()->teachInPanelSheet(), QStringLiteral("teachin-agent"));
 
     // The agent answers: the teach-in goes on to the backup settings.
