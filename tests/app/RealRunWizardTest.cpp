@@ -79,10 +79,14 @@ void realRunPictures(QWidget* widget, const QString& name)
     runFor(0.7);
     EXPECT_FALSE(platform::gui::saveGrab(widget, name).isEmpty()) << name.toStdString();
     const QString folder = qEnvironmentVariable("MARVESTO_XVFB_SHOTS");
-    if (!folder.isEmpty())
-        QProcess::execute(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent"),
-                                                  QStringLiteral("-out"),
-                                                  folder + QLatin1Char('/') + name + QStringLiteral(".xwd")});
+    if (folder.isEmpty())
+        return;
+    // The window as the X server holds it, and the whole screen.
+    QProcess::execute(QStringLiteral("xwd"), {QStringLiteral("-id"), QString::number(widget->window()->winId()),
+                                              QStringLiteral("-silent"), QStringLiteral("-out"),
+                                              folder + QLatin1Char('/') + name + QStringLiteral(".xwd")});
+    QProcess::execute(QStringLiteral("xwd"), {QStringLiteral("-root"), QStringLiteral("-silent"), QStringLiteral("-out"),
+                                              folder + QLatin1Char('/') + name + QStringLiteral("-screen.xwd")});
 }
 
 // A device file's first phone, not paired yet, asking for the PIN shown on
