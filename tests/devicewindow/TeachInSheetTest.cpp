@@ -18,6 +18,8 @@
 #include "device/MFDeviceInfo.h"
 #include "device/QVSyncDeviceDescription.h"
 #include "device/qvDeviceDB.h"
+#include "lumwick/BluetoothDeviceExpert.h"
+#include "lumwick/BluetoothPairingController.h"
 #include "lumwick/DeviceExpert.h"
 #include "lumwick/DeviceSelectionController.h"
 #include "lumwick/QVUIKit.h"
@@ -26,6 +28,7 @@
 #include "platform/Localization.h"
 #include "platform/UserDefaults.h"
 #include "platform/bluetooth/BluetoothStackSimulated.h"
+#include "platform/bluetooth/QuorBluetoothExtensions.h"
 #include "platform/gui/Animation.h"
 #include "platform/gui/TestArtifacts.h"
 
@@ -143,6 +146,7 @@ protected:
                             {QStringLiteral("Common.qvDeviceID"), QStringLiteral("20001")}}));
     }
     QString tab() { return handler()->selectedTab(); }
+    static bool runUntilTeachIn(const std::function<bool()>& done) { return testing_support::runUntil(done, 20.0, 0.05); }
 
     std::shared_ptr<platform::BluetoothStackSimulated> stack;
     RecordingHost host;
@@ -587,6 +591,41 @@ TEST_F(TeachInSheet, AWindowWithAPhoneAddsInANewWindow)
     EXPECT_EQ(other.made->pendingStateInfo(), QStringLiteral("Backup ToolbarIdentifier\tWizard"));
     window.setMFDevice(nullptr);
     other.made.reset();
+}
+
+TEST_F(TeachInSheet, ThePairingPageHostsTheWizardsPairingAndCancelUndoesIt)
+{
+    using Mode = platform::BluetoothStackSimulated::PairingMode;
+    const QString address = QStringLiteral("00:12:34:56:78:aa");
+    stack->addDevice(address, QStringLiteral("New phone"), false,
+                     {platform::SdpServiceRecord::make({platform::BluetoothUuid::uuid16(platform::kSerialPortUuid)},
+                                                       QStringLiteral("Serial Port"), quint8(2))},
+                     false);
+    stack->setPairing(address, Mode::Confirmation);
+    startTeachIn();
+    auto expert = BluetoothDeviceExpert::expertForAddress(address, handler()->deviceSelectionController());
+    ASSERT_TRUE(expert);
+    handler()->setDeviceExpert(expert);
+    handler()->goToNextPane();
+    EXPECT_EQ(tab(), QStringLiteral("Pairing"));
+    BluetoothPairingController* pairing = handler()->bluetoothPairingController();
+    ASSERT_TRUE(runUntilTeachIn([&] { return pairing->isAskingForConfirmation(); }));
+    EXPECT_FALSE(handler()->finishButton()->isEnabled()) << "Next waits for the pairing";
+    // Next while the pairing runs stays on the page.
+    handler()->goToNextPane();
+    EXPECT_EQ(tab(), QStringLiteral("Pairing"));
+    runFor(0.6);
+    platform::gui::saveGrab(handler()->teachInPanelSheet(), QStringLiteral("teachin-pairing"));
+    const int removals = stack->pairingRemovalCount(address);
+    handler()->cancelButton()->click();
+    runFor(0.3);
+    EXPECT_FALSE(stack->deviceWithAddressString(address)->isPairing());
+    EXPECT_FALSE(stack->deviceWithAddressString(address)->isPaired());
+    EXPECT_GT(stack->pairingRemovalCount(address), removals) << "the half-made pairing is removed";
+    EXPECT_FALSE(handler()->teachInPanelSheet()->isVisible());
+    EXPECT_EQ(controller->modeTeachIn(), 0);
+    // Nothing outside was started.
+    EXPECT_FALSE(host.calls.contains(QStringLiteral("launchBluetoothSetup")));
 }
 
 TEST_F(TeachInSheet, APhoneThatGoesAwayEndsOnTheErrorPage)
