@@ -47,6 +47,10 @@ void registerDeviceWindowClasses()
                                        [](QWidget* parent) { return new DorvantiWindow(parent); });
     platform::gui::registerWidgetClass(QStringLiteral("BackActioTextField"),
                                        [](QWidget* parent) { return new BackActioTextField(parent); });
+    platform::gui::registerWidgetClass(QStringLiteral("NSDefaultButton"),
+                                       [](QWidget* parent) { return new NSDefaultButton(parent); });
+    platform::gui::registerWidgetClass(QStringLiteral("TeachInTabView"),
+                                       [](QWidget* parent) { return new TeachInTabView(parent); });
 }
 
 QString stringSetting(const MFDevice* device, const char* key)

@@ -230,7 +230,10 @@ void TeachInPrefsHandler::buildTeachInSheet()
             teachIn_Cancel();
     });
     // The dialog's own reject (the window manager's close) is a Cancel.
-    connect(sheet, &QDialog::rejected, this, [] {});
+    connect(sheet, &QDialog::rejected, this, [this] {
+        if (modeTeachIn_ || mfDevice_)
+            teachIn_Cancel();
+    });
 }
 
 void TeachInPrefsHandler::buildDevicePrefsSheet()
