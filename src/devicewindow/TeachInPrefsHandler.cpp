@@ -273,6 +273,19 @@ void TeachInPrefsHandler::goToNextPane()
     currentTab_.clear();
 }
 
+void TeachInPrefsHandler::goToPreviousPane()
+{
+    if (currentTab_ != QLatin1String(kTabPairing) || bluetoothPairingController_->pairingSuccessful())
+        return;
+    if (bluetoothPairingController_->pairingInProgress())
+        bluetoothPairingController_->cancelPairing();
+    bluetoothPairingController_->stopProcessing();
+    finishButton_->setEnabled(false);
+    selectTab(QLatin1String(kTabSelect));
+    deviceSelectionController_->prepareForDisplay();
+    deviceSelectionController_->startProcessing();
+}
+
 void TeachInPrefsHandler::teachIn_Add(const QVariantMap& properties)
 {
     const QString user = properties.value(QLatin1String(DZDeviceProperties::kBTUserNameKey)).toString();

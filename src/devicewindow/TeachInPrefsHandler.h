@@ -92,6 +92,9 @@ public:
     QDialog* showTeachIn(MFDevice* device, int* modeTeachIn, int* languageError);
     bool windowsMobileAgentTransfer(MFDevice* device, int* modeTeachIn);
     void goToNextPane() override;
+    // Alt+Left: from the pairing page back to the selection (the pairing
+    // running stops); nothing elsewhere.
+    void goToPreviousPane();
     QWidget* deviceError(int error);
     void teachIn_Add(const QVariantMap& properties);
     void teachIn_BackUp();

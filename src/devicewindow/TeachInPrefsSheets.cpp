@@ -220,10 +220,13 @@ void TeachInPrefsHandler::buildTeachInSheet()
     layout->addLayout(buttons);
     connect(finishButton_, &QPushButton::clicked, this, [this] { finishPressed(); });
     connect(cancelButton_, &QPushButton::clicked, this, [this] { teachIn_Cancel(); });
-    // Escape cancels (only while Cancel can be pressed); Alt+Right is Next.
+    // Escape cancels (only while Cancel can be pressed); Alt+Right is Next,
+    // Alt+Left goes back from the pairing to the selection.
     sheet->installEventFilter(this);
     auto* next = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Right), sheet);
     connect(next, &QShortcut::activated, this, [this] { finishPressed(); });
+    auto* previous = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), sheet);
+    connect(previous, &QShortcut::activated, this, [this] { goToPreviousPane(); });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), sheet);
     connect(escape, &QShortcut::activated, this, [this] {
         if (cancelButton_ && cancelButton_->isEnabled() && cancelButton_->isVisible())

@@ -619,6 +619,15 @@ TEST_F(TeachInSheet, ThePairingPageHostsTheWizardsPairingAndCancelUndoesIt)
     // Next while the pairing runs stays on the page.
     handler()->goToNextPane();
     EXPECT_EQ(tab(), QStringLiteral("Pairing"));
+    // Alt+Left goes back to the selection and stops the pairing; the phone
+    // is chosen again.
+    QTest::keyClick(handler()->teachInPanelSheet(), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(tab(), QStringLiteral("Select"));
+    EXPECT_FALSE(stack->deviceWithAddressString(address)->isPairing());
+    handler()->setDeviceExpert(expert);
+    handler()->goToNextPane();
+    ASSERT_EQ(tab(), QStringLiteral("Pairing"));
+    ASSERT_TRUE(runUntilTeachIn([&] { return pairing->isAskingForConfirmation(); }));
     runFor(0.6);
     platform::gui::saveGrab(handler()->teachInPanelSheet(), QStringLiteral("teachin-pairing"));
     const int removals = stack->pairingRemovalCount(address);
