@@ -151,6 +151,7 @@ public:
     void connectWithHistoryDevice(const QVariantMap& entry, DeviceWindowController* window, const QString& stateInfo,
                                   const QString& mirrorPath) override;
     void newDocument() override;
+    DeviceWindowController* newDocumentWindow() override;
     bool hasDevice(const DeviceWindowController* window) override;
     void cancelClose(DeviceWindowController* window) override;
     void setForceQuitAndIgnore(DeviceWindowController* window) override;

@@ -276,6 +276,13 @@ void AppController::newDocument()
         documents->newDocument();
 }
 
+DeviceWindowController* AppController::newDocumentWindow()
+{
+    DZDocumentController* documents = DZDocumentController::sharedDocumentController();
+    MobileDeviceDocument* document = documents ? documents->newDocument() : nullptr;
+    return document ? document->getDeviceWindowController() : nullptr;
+}
+
 bool AppController::hasDevice(const DeviceWindowController* window)
 {
     MobileDeviceDocument* document = documentForWindow(window);

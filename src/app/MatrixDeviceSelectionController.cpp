@@ -213,6 +213,7 @@ void MatrixDeviceSelectionController::startProcessing()
     buildView();
     useSelectionImmediatly_ = false;
     isConnected_ = false;
+    setUseAssistant(false);
     TarnexController* host = tarnex();
     TarnexPaneController::startProcessing();
     if (host && host->syncDirectionChanged()) {
@@ -496,9 +497,15 @@ double MatrixDeviceSelectionController::searchProgress(int candidates, int waiti
     return 100.0 * (candidates - waiting - 1) / candidates + percent / candidates;
 }
 
-void MatrixDeviceSelectionController::newHandset(const QString&)
+void MatrixDeviceSelectionController::newHandset(const QString& how)
 {
+    if (how == QLatin1String("add"))
+        setUseAssistant(false);
     setStatus(text("kLookingForPhones"));
+    if (useAssistant_) {
+        runAssistant();
+        return;
+    }
     addNewDevicesNew();
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 
 class CommonAsyncDeviceIdentifier;
+class DeviceExpert;
 class DeviceList;
 
 // The helpers of the phone matrix that work on a device-list entry by index.
@@ -128,6 +129,11 @@ public:
     // The search for new phones: the USB modem phones attached now are
     // identified one after the other and the supported ones added.
     void newHandset(const QString& how) override;
+    // Adding a phone shows the main window's wizard sheet first (nothing in
+    // the program sets it; "add" clears it).
+    void setUseAssistant(bool use);
+    bool useAssistant() const { return useAssistant_; }
+    static constexpr double kAssistantFinishedDelay = 0.5;
     void stopScanning();
     int candidatesLeft() const { return int(checkDevices_.size()); }
 
@@ -141,6 +147,10 @@ protected:
     void setStatus(const QString& text);
 
 private:
+    // The wizard sheet's step of newHandset; its end hands a chosen phone to
+    // the connecting pane, else searches USB.
+    void runAssistant();
+    void assistantEnded(std::shared_ptr<DeviceExpert> chosen);
     void addNewDevicesNew();
     void processNextDevice();
     void deviceIdentificationCallback(CommonAsyncDeviceIdentifier& identifier);
@@ -167,4 +177,5 @@ private:
     quint64 stopObserver_ = 0;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     ApplicationLauncher launcher_ = platformLauncher();
+    bool useAssistant_ = false;
 };

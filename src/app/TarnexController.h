@@ -32,6 +32,7 @@ class ActionMasterHdlr;
 class DeviceList;
 class DeviceWindowController;
 class MirrovanceDevice;
+class TarnexWizardSheet;
 
 namespace platform {
 class BluetoothDevice;
@@ -174,6 +175,14 @@ public:
     void setMissingPhoneButtonEnabled(bool enable);
     void missingPhoneButtonShowsAssistant();
     void setCanUseDevice(bool canUse);
+    // The wizard sheet (the wizard's selection and pairing panes over the
+    // main window), made on first use; while it shows, Next, Previous and the
+    // panes' calls go to it.
+    TarnexWizardSheet* wizardSheet();
+    bool isWizardSheetShowing() const;
+    QDialog* sheetWindow() const;
+    // Ends and orders out the sheet (the wizard sheet when none is given).
+    void didEndWizardSheet(QDialog* sheet, int returnCode);
     void stopPhoneScanPressed();
 
     // Scan progress bar and status line.
@@ -393,6 +402,7 @@ private:
     QPointer<QDialog> sendMailSheet_;
     QPointer<QDialog> syncSheetWindow_;
     QPointer<QWidget> syncPanelView_;
+    QPointer<TarnexWizardSheet> wizardSheet_;
 
     mutable std::unique_ptr<BusyOverlayController> overlay_;
 };

@@ -1,6 +1,7 @@
 // The main window's wizard buttons, the scan progress bar and the status
 // line.
 #include "app/TarnexController.h"
+#include "app/TarnexWizardSheet.h"
 
 #include "app/TarnexControllerParts.h"
 #include "app/TarnexKeys.h"
@@ -24,6 +25,10 @@ using tarnexparts::setShown;
 
 void TarnexController::enableChangeToNextPane(bool enable)
 {
+    if (isWizardSheetShowing()) {
+        wizardSheet_->setNextEnabled(enable);
+        return;
+    }
     if (nextPaneButton_)
         nextPaneButton_->setEnabled(enable);
 }
@@ -81,8 +86,7 @@ void TarnexController::missingPhoneButtonShowsAssistant()
 
 void TarnexController::setCanUseDevice(bool canUse)
 {
-    // The wizard sheet's Next button; the main window shows no wizard sheet
-    // of its own, so its Next button stands in.
+    // The wizard sheet's Next button (the main window's while no sheet shows).
     enableChangeToNextPane(canUse);
 }
 

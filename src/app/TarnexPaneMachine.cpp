@@ -2,6 +2,7 @@
 // between them wizard fashion, the buttons each pane shows, and the sheet of
 // the sync-settings pane.
 #include "app/TarnexController.h"
+#include "app/TarnexWizardSheet.h"
 
 #include "app/MainWindow.h"
 #include "app/MirrovanceDevice.h"
@@ -103,6 +104,10 @@ void TarnexController::endSyncSheet()
 
 void TarnexController::goToNextPane()
 {
+    if (isWizardSheetShowing()) {
+        wizardSheet_->goToNextPane();
+        return;
+    }
     TarnexPaneController* current = pane(currentPaneIndex_);
     if (current && current->handleNextButton())
         return;
@@ -119,12 +124,20 @@ void TarnexController::goToPreviousPane()
 
 void TarnexController::sheetNextPressed()
 {
+    if (isWizardSheetShowing()) {
+        wizardSheet_->nextPressed();
+        return;
+    }
     if (TarnexPaneController* current = pane(currentPaneIndex_))
         current->handleNextButton();
 }
 
 void TarnexController::sheetPrevPressed()
 {
+    if (isWizardSheetShowing()) {
+        wizardSheet_->prevPressed();
+        return;
+    }
     if (TarnexPaneController* current = pane(currentPaneIndex_))
         current->handlePreviousButton();
 }

@@ -2,6 +2,7 @@
 // phone and its state strings, background work, the sync-engine hooks, the
 // busy overlay and titles.
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/TeachInPrefsHandler.h"
 #include "devicewindow/DeviceWindowCenters.h"
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
@@ -46,6 +47,10 @@ void registerDeviceWindowClasses()
                                        [](QWidget* parent) { return new DorvantiWindow(parent); });
     platform::gui::registerWidgetClass(QStringLiteral("BackActioTextField"),
                                        [](QWidget* parent) { return new BackActioTextField(parent); });
+    platform::gui::registerWidgetClass(QStringLiteral("NSDefaultButton"),
+                                       [](QWidget* parent) { return new NSDefaultButton(parent); });
+    platform::gui::registerWidgetClass(QStringLiteral("TeachInTabView"),
+                                       [](QWidget* parent) { return new TeachInTabView(parent); });
 }
 
 QString stringSetting(const MFDevice* device, const char* key)
@@ -262,6 +267,9 @@ bool DeviceWindowController::connectDeviceNr(int number)
 
 void DeviceWindowController::setMFDevice(MFDevice* device, const QString& stateInfo)
 {
+    // The sheets hold the phone without owning it.
+    if (teachInPrefs_ && teachInPrefs_->mfDevice() && teachInPrefs_->mfDevice() != device)
+        teachInPrefs_->forgetDevice();
     mfDevice_ = device;
     QString state = stateInfo;
     const QString lastCenter = stringSetting(device, kLastCenterKey);

@@ -31,6 +31,7 @@ class ActionMasterHdlr;
 class CommonAsyncDeviceIdentifier;
 class DeviceWindowCenters;
 class QVFeedBack;
+class TeachInPrefsHandler;
 
 // The controller of one phone's window ("BrowserWindow", a DorvantiWindow):
 // opens the phone from a stored entry or a wizard result, attaches it, shows
@@ -249,9 +250,27 @@ public:
     int getFileTransferChannel() const;
     int getPCSuiteChannel() const;
 
-    // The teach-in hand-over (the teach-in sheet comes later).
+    // The teach-in sheet and the phone preferences (made on first use).
+    TeachInPrefsHandler* getTeachInPrefs();
+    int modeTeachIn() const { return modeTeachIn_; }
+    // Adds a phone: in a new window when this one shows a phone, else with
+    // the teach-in sheet on this window.
+    void openWizzard();
+    // Phone > Add Phone…
+    void scanForBTDevices();
+    void progressSheetDidEnd(int returnCode);
+    // The connection center's state "Wizard" opens the teach-in.
+    void processWizardState(const QString& state);
+    // The scan-on-connect sheet ("BrowserWindow"): Skip ends it.
+    void beginScanOnConnectSheet();
+    void scanOnConnect_Skip();
+    void scanOnConnectSheetDidEnd();
+    QDialog* scanOnConnectSheet() const { return scanOnConnectSheet_; }
+    static constexpr double kReloadFilesDelay = 0.34;
+
+    // The teach-in hand-over.
     void showTeachIn();
-    void showRealTeachIn() { }
+    void showRealTeachIn();
     void showConnected();
 
     // Closing.
@@ -318,6 +337,8 @@ private:
     QPointer<QMenu> phoneMenu_;
     QPointer<QDialog> sendMailSheet_;
     QPointer<QDialog> prefsSheet_;
+    QPointer<QDialog> scanOnConnectSheet_;
+    QPointer<TeachInPrefsHandler> teachInPrefs_;
     std::unique_ptr<BusyOverlayController> overlay_;
     QPointer<SheetQueue> sheets_;
     QPointer<ActionMasterHdlr> actionMasterHdlr_;

@@ -171,15 +171,3 @@ void DeviceWindowController::batteryStateLevel(MFDevice* device)
     window_->setBatteryLevel(device->lastBatteryValue(), device->batteryIsPowerPluged());
 }
 
-// The teach-in hand-over.
-
-void DeviceWindowController::showTeachIn()
-{
-    overlay_->doCloseBusyOverlayImmediatly();
-    showRealTeachIn();
-}
-
-void DeviceWindowController::showConnected()
-{
-    showSummary();
-}

@@ -48,6 +48,12 @@ public:
     }
     // A new empty phone document.
     virtual void newDocument() { }
+    // A new empty phone document and its window (null when none was made).
+    virtual DeviceWindowController* newDocumentWindow()
+    {
+        newDocument();
+        return nullptr;
+    }
     // Stops the application's wizard object.
     virtual void stopWizard() { }
     virtual QString dbName(int /*index*/) { return QStringLiteral("ERROR"); }

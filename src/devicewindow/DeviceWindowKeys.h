@@ -141,5 +141,7 @@ inline constexpr const char* kActBackupNow = "backupDeviceNow:";
 inline constexpr const char* kActPhoneSettings = "phoneSettings:";
 inline constexpr const char* kActSendDebugging = "sendDebuggingInfo:";
 inline constexpr const char* kActAutoConnectOff = "autoConnectOff:";
+inline constexpr const char* kActScanForBTDevices = "scanForBTDevices:";
+inline constexpr const char* kMenuAddPhone = "MenuAddPhone";
 
 } // namespace devicewindowkeys

@@ -1,6 +1,7 @@
 // The phone window's controller: opening a phone from a stored entry or the
 // wizard's result, identifying a new phone, and adding a chosen one.
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/TeachInPrefsHandler.h"
 
 #include "devicewindow/DeviceWindowKeys.h"
 #include "devicewindow/DeviceWindowLog.h"
@@ -254,7 +255,8 @@ void DeviceWindowController::doAddChosenDevice(const QVariantMap& wizard)
     if (!makeBTDeviceDictionary(wizard) && !makeUSBSerialDeviceDictionary(wizard)
         && !makeUSBStorageDeviceDictionary(wizard)) {
         QApplication::beep();
-        // The teach-in sheet comes later: nothing to end yet.
+        if (teachInPrefs_)
+            teachInPrefs_->addFailed();
     }
     platform::UserDefaults::standard().synchronize();
 }

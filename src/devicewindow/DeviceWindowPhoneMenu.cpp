@@ -9,6 +9,7 @@
 #include "devicewindow/DeviceWindowLog.h"
 #include "devicewindow/DeviceWindowMakers.h"
 #include "devicewindow/DorvantiWindow.h"
+#include "devicewindow/TeachInPrefsHandler.h"
 
 #include "device/DeviceList.h"
 #include "device/MFDeviceInfo.h"
@@ -75,6 +76,7 @@ void DeviceWindowController::buildPhoneMenu()
         {kActBreakScanning, kMenuStopScan, {}, false},
         {kActAutoConnectOff, kMenuAutoConnect, {}, true},
         {kActSendDebugging, kMenuDebugging, {}, false},
+        {kActScanForBTDevices, kMenuAddPhone, {}, false},
         {nullptr, nullptr, {}, false},
         // The centers keep their own Ctrl+1 … Ctrl+4 shortcuts.
         {kActConnectionCenter, kMenuConnectionCenter, {}, true},
@@ -116,6 +118,8 @@ void DeviceWindowController::buildPhoneMenu()
                 autoConnectOff(tag);
             else if (name == QLatin1String(kActSendDebugging))
                 sendDebuggingInfo();
+            else if (name == QLatin1String(kActScanForBTDevices))
+                scanForBTDevices();
             else if (centers_ && name == QLatin1String(kActConnectionCenter))
                 centers_->switchTo_ConnectionCenter();
             else if (centers_ && name == QLatin1String(kActMobileFinder))
@@ -208,6 +212,8 @@ DeviceWindowController::MenuState DeviceWindowController::validateMenuItem(const
         return {live && !overlayShown, false};
     if (is(kActSendDebugging))
         return {host_->debugEnabled(), false};
+    if (is(kActScanForBTDevices))
+        return {!overlayShown && !(sheets_ && sheets_->isSheetShowing()), false};
     if (is(kActAutoConnectOff)) {
         // The item writes the list entry: a phone that is not in the list
         // has nothing to switch off.
@@ -300,10 +306,16 @@ void DeviceWindowController::backupDeviceNow()
 
 void DeviceWindowController::phoneSettings()
 {
-    const auto& make = devicewindowmakers::makers().devicePrefsSheet;
-    if (!mfDevice_ || !window_ || !make)
+    std::function<QDialog*(MFDevice&, QWidget*)> make = devicewindowmakers::makers().devicePrefsSheet;
+    const bool ownSheet = !make;
+    if (ownSheet)
+        make = [this](MFDevice& device, QWidget*) {
+            TeachInPrefsHandler* handler = getTeachInPrefs();
+            return handler ? handler->showDevicePrefs(&device) : nullptr;
+        };
+    if (!mfDevice_ || !window_)
         return;
-    sheets_->begin([this, make](SheetQueue::Ended ended) {
+    sheets_->begin([this, make, ownSheet](SheetQueue::Ended ended) {
         QDialog* sheet = mfDevice_ && window_ ? make(*mfDevice_, window_) : nullptr;
         if (!sheet) {
             ended();
@@ -313,9 +325,10 @@ void DeviceWindowController::phoneSettings()
         sheet->setWindowModality(Qt::WindowModal);
         connect(
             sheet, &QDialog::finished, this,
-            [this, sheet, ended](int code) {
+            [this, sheet, ended, ownSheet](int code) {
                 sheet->hide();
-                sheet->deleteLater();
+                if (!ownSheet)
+                    sheet->deleteLater();
                 ToolView* media = centers_ ? centers_->mediaCenterMain() : nullptr;
                 if (code == 1 && media && centers_->currentToolView() == media) {
                     media->deactivate();

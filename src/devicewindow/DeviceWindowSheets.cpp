@@ -2,6 +2,7 @@
 // the notifications about SMS, sync results, the sync engine and a died
 // session.
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/TeachInPrefsHandler.h"
 #include "devicewindow/DeviceWindowCenters.h"
 
 #include "devicewindow/DeviceWindowKeys.h"
@@ -87,6 +88,8 @@ void DeviceWindowController::displayPairingStale(const QVariantMap& entry)
                                     [this] {
                                         if (const auto& open = devicewindowmakers::makers().openWizzard)
                                             open(*this);
+                                        else
+                                            openWizzard();
                                     },
                                     this);
                             });
@@ -198,6 +201,8 @@ void DeviceWindowController::sessionDiedError(MFDevice* device)
     if (!device || device != mfDevice_ || sessionDidDied_)
         return;
     sessionDidDied_ = true;
+    if (teachInPrefs_)
+        teachInPrefs_->deviceWentAway();
     beginAlertSheet(localized(kErrorMsg), explanation(-21880), localized(kOK), QString(),
                     [this](int) { didEndSessionDiedErrorSheet(); });
     platform::gui::beep();

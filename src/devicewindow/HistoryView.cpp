@@ -89,6 +89,12 @@ void HistoryView::setMFDevice(MFDevice* device)
     showDevice();
 }
 
+void HistoryView::processStateInfo(const QString& rest)
+{
+    if (windowController())
+        windowController()->processWizardState(rest);
+}
+
 void HistoryView::cancelDeviceAdding()
 {
     if (windowController())

@@ -33,6 +33,7 @@ public:
     // Hands the cancel of an adding to the device list.
     void cancelDeviceAdding();
     void switchToControlerCenter(const QString& center) { controlerCenter_ = center; }
+    void processStateInfo(const QString& rest) override;
     QString controlerCenter() const { return controlerCenter_; }
     // The phone's own name, else maker and model.
     static QString shownName(const MFDevice& device);
