@@ -32,6 +32,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -131,7 +132,8 @@ bool mobileFinderCopyWhole(const QString& from, const QString& to)
 
 } // namespace
 
-MobileFinderView::MobileFinderView(QWidget* parent) : ToolView(parent), reloadTimer_([this] { reloadData(true); })
+MobileFinderView::MobileFinderView(QWidget* parent)
+    : ToolView(parent), renameTimer_([this] { checkPendingRenames(); }), reloadTimer_([this] { reloadData(true); })
 {
     setObjectName(QStringLiteral("MobileFinderView"));
     auto* outer = new QVBoxLayout(this);
@@ -302,7 +304,8 @@ void MobileFinderView::stopListening()
 
 bool MobileFinderView::canChangePhone() const
 {
-    return hasDevice() && !isHistory() && manager();
+    // Without a window (the view alone) the phone it was given counts.
+    return getMFDevice() && !isHistory() && manager() && (!windowController() || hasDevice());
 }
 
 void MobileFinderView::updateSmartFolders()
@@ -527,11 +530,14 @@ void MobileFinderView::entryChanged(const std::shared_ptr<DZDirectoryEntry>& ent
     if (listingsAsked_.contains(path) && entry->isDirectory() && !entry->hasActionsInProgress()
         && entry->status() != dztree::kUpdating) {
         listingsAsked_.remove(path);
+        const bool deleting = pendingDeletes_.remove(path);
         if (entry->status() != dztree::kUpToDate || entry->isGhostFile()) {
             failedListings_.insert(path);
             showMessage(platform::localizedString(kCouldNotGetDirKey).arg(entry->name()));
         } else {
             failedListings_.remove(path);
+            if (deleting)
+                entry->deleteEntry();
         }
     }
     filling_ = true;
@@ -697,7 +703,25 @@ int MobileFinderView::copyToComputer(const std::vector<std::shared_ptr<DZDirecto
             continue;
         }
         DZDataManager::Job job;
-        if (overwrite && entry->isFile() && data->fileJobs().copyToMac)
+        if (entry->isFile() && safe != entry->name() && data->fileJobs().copyToMac) {
+            QTemporaryDir staging(QDir(dir).filePath(kStagingPrefix + QStringLiteral("XXXXXX")));
+            if (!staging.isValid()) {
+                showMessage(tr("The folder \"%1\" cannot be written to.").arg(folder));
+                continue;
+            }
+            staging.setAutoRemove(false);
+            job = data->postAction(data->fileJobs().copyToMac(entry->fullExternalPath(), staging.path(),
+                                                              entry->ftpFile()->fileSize(), true, entry));
+            if (!job) {
+                QDir(staging.path()).removeRecursively();
+                continue;
+            }
+            pendingRenames_.push_back({entry, staging.path(),
+                                       QDir(staging.path()).filePath(lastPathComponent(entry->fullExternalPath())),
+                                       local});
+            if (!renameTimer_.isActive())
+                renameTimer_.start(kRenameCheckInterval, true);
+        } else if (overwrite && entry->isFile() && data->fileJobs().copyToMac)
             job = data->postAction(data->fileJobs().copyToMac(entry->fullExternalPath(), dir, entry->ftpFile()->fileSize(),
                                                               true, entry));
         else
@@ -706,6 +730,29 @@ int MobileFinderView::copyToComputer(const std::vector<std::shared_ptr<DZDirecto
             ++posted;
     }
     return posted;
+}
+
+void MobileFinderView::checkPendingRenames()
+{
+    for (auto it = pendingRenames_.begin(); it != pendingRenames_.end();) {
+        const auto entry = it->entry.lock();
+        if (entry && entry->hasActionsInProgress()) {
+            ++it;
+            continue;
+        }
+        // The job has ended: a whole copy is there, or nothing (a failed or
+        // cancelled copy leaves none).
+        const QFileInfo arrived(it->arrived);
+        if (arrived.isFile() && !arrived.isSymLink()) {
+            QFile::remove(it->target);
+            if (!QFile::rename(it->arrived, it->target))
+                showMessage(tr("\"%1\" could not be put into place.").arg(QFileInfo(it->target).fileName()));
+        }
+        QDir(it->staging).removeRecursively();
+        it = pendingRenames_.erase(it);
+    }
+    if (!pendingRenames_.empty())
+        renameTimer_.start(kRenameCheckInterval, true);
 }
 
 std::shared_ptr<DZDirectoryEntry> MobileFinderView::targetFolderEntry(const QString& phoneFolder) const
@@ -777,8 +824,22 @@ bool MobileFinderView::deleteSelection()
     if (!yes)
         return false;
     bool posted = false;
-    for (const auto& entry : entries)
+    for (const auto& entry : entries) {
+        if (entry->isDirectory() && entry->status() != dztree::kUpToDate) {
+            // A folder is deleted with what it holds: it is listed first.
+            const QString path = entry->fullExternalPath();
+            pendingDeletes_.insert(path);
+            listingsAsked_.insert(path);
+            if (entry->update() || entry->hasActionsInProgress()) {
+                posted = true;
+                continue;
+            }
+            pendingDeletes_.remove(path);
+            listingsAsked_.remove(path);
+            continue;
+        }
         posted = bool(entry->deleteEntry()) || posted;
+    }
     return posted;
 }
 

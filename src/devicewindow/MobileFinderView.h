@@ -89,6 +89,9 @@ public:
     QString lastMessage() const { return lastMessage_; }
     bool canChangePhone() const;
     bool reloadPending() const { return reloadTimer_.isActive(); }
+    int pendingRenameCount() const { return int(pendingRenames_.size()); }
+    static constexpr double kRenameCheckInterval = 0.25;
+    static inline const QString kStagingPrefix = QStringLiteral(".marvesto-incoming-");
 
     // How the view asks (dialogs by default; tests answer themselves).
     struct Askers {
@@ -127,6 +130,20 @@ private:
     void copyToClipboard();
     std::shared_ptr<DZDirectoryEntry> targetFolderEntry(const QString& phoneFolder) const;
 
+    // A copy whose phone name is not a safe desktop name arrives in a hidden
+    // folder beside its target and is renamed into place once whole.
+    struct PendingRename {
+        std::weak_ptr<DZDirectoryEntry> entry;
+        QString staging;
+        QString arrived;
+        QString target;
+    };
+    void checkPendingRenames();
+    // Entries whose folder is listed first, then deleted.
+    QSet<QString> pendingDeletes_;
+
+    std::vector<PendingRename> pendingRenames_;
+    platform::Timer renameTimer_;
     QPointer<QTreeWidget> tree_;
     QPointer<QListWidget> smartFolders_;
     QPointer<ButtonPathPopup> pathPopup_;
