@@ -32,6 +32,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -200,6 +201,8 @@ MobileFinderView::MobileFinderView(QWidget* parent)
     tree_->setUniformRowHeights(true);
     tree_->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
     tree_->header()->setStretchLastSection(false);
+    for (int column : {kSizeColumn, kDateColumn, kStateColumn})
+        tree_->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     tree_->installEventFilter(this);
     sides->setStretchFactor(0, 0);
     sides->setStretchFactor(1, 1);
@@ -432,8 +435,9 @@ void MobileFinderView::fillItem(QTreeWidgetItem* item, const std::shared_ptr<DZD
     // Shown as the phone sent it.
     item->setText(kNameColumn, entry->name());
     const QImage icon = entry->iconImageOfSize(16);
-    if (!icon.isNull())
-        item->setIcon(kNameColumn, QIcon(QPixmap::fromImage(icon)));
+    item->setIcon(kNameColumn, icon.isNull() ? style()->standardIcon(entry->isDirectory() ? QStyle::SP_DirIcon
+                                                                                          : QStyle::SP_FileIcon)
+                                             : QIcon(QPixmap::fromImage(icon)));
     item->setText(kSizeColumn, entry->isFile() ? entry->displayableSize() : QString());
     item->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     item->setText(kDateColumn, entry->hasRecord() ? entry->formattedModificationDate() : QString());
@@ -867,8 +871,13 @@ void MobileFinderView::updateButtons()
 
 void MobileFinderView::updatePath()
 {
-    if (pathPopup_)
-        pathPopup_->setPath(currentFolder());
+    if (!pathPopup_)
+        return;
+    const QString folder = currentFolder();
+    pathPopup_->setPath(folder);
+    const QString last = lastPathComponent(folder);
+    pathPopup_->setText(last.isEmpty() || folder == QLatin1String("/") ? tr("Phone") : last);
+    pathPopup_->setToolTip(folder);
 }
 
 void MobileFinderView::activate()
