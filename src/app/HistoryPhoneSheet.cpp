@@ -44,7 +44,7 @@ QString HistoryPhoneSheet::archiveOf(const QVariantMap& entry)
     const QString mirror = DeviceWindowController::removeBadChars(FormattingUtil::makeMirrorFileName(
         row.value(QStringLiteral("Dorvanti.Model")).toString(), entry.value(deviceentry::kSerialNo).toString()));
     const QString path = QDir(platform::paths::applicationSupportDirectory())
-                             .filePath(QLatin1String(kMirrorsFolder) + QLatin1Char('/') + mirror);
+                             .filePath(QLatin1String(devicewindowkeys::kMirrorsFolder) + QLatin1Char('/') + mirror);
     // Only a folder of its own is ever moved.
     return QFileInfo(path).isDir() ? QFileInfo(path).canonicalFilePath() : QString();
 }
