@@ -1,5 +1,7 @@
 #include "app/HistoryPhoneSheet.h"
 
+#include "app/AppLog.h"
+
 #include "app/MatrixDeviceSelectionController.h"
 #include "app/TarnexController.h"
 #include "app/TarnexWindow.h"
@@ -90,7 +92,7 @@ void HistoryPhoneSheet::ask(TarnexController& host, const QString& archive, cons
             }
             const bool moved = apply(answer, archive, folder);
             if (answer != Answer::Keep && !moved && !(answer == Answer::MoveTo && folder.isEmpty()))
-                qWarning("The archive %s could not be moved", qPrintable(archive));
+                qCWarning(lcApp) << "The archive could not be moved:" << archive;
             if (done)
                 done(answer, moved);
         },
