@@ -541,7 +541,7 @@ void MobileFinderView::entryChanged(const std::shared_ptr<DZDirectoryEntry>& ent
         } else {
             failedListings_.remove(path);
             if (deleting)
-                entry->deleteEntry();
+                showInQueue(entry->deleteEntry());
         }
     }
     filling_ = true;
@@ -604,7 +604,9 @@ bool MobileFinderView::openFolder(const QString& phonePath)
         failedListings_.remove(path);
         listingsAsked_.insert(path);
         // An equal listing already queued or running takes this one in.
-        if (!entry->update() && !entry->hasActionsInProgress()) {
+        const auto listing = entry->update();
+        showInQueue(listing);
+        if (!listing && !entry->hasActionsInProgress()) {
             listingsAsked_.remove(path);
             failedListings_.insert(path);
             showMessage(platform::localizedString(kCouldNotGetDirKey).arg(entry->name()));
@@ -720,6 +722,7 @@ int MobileFinderView::copyToComputer(const std::vector<std::shared_ptr<DZDirecto
                 QDir(staging.path()).removeRecursively();
                 continue;
             }
+            showInQueue(job);
             pendingRenames_.push_back({entry, staging.path(),
                                        QDir(staging.path()).filePath(lastPathComponent(entry->fullExternalPath())),
                                        local});
@@ -730,10 +733,18 @@ int MobileFinderView::copyToComputer(const std::vector<std::shared_ptr<DZDirecto
                                                               true, entry));
         else
             job = entry->copyToMacDirectory(dir);
-        if (job)
+        if (job) {
+            showInQueue(job);
             ++posted;
+        }
     }
     return posted;
+}
+
+void MobileFinderView::showInQueue(const std::shared_ptr<QVAction>& job)
+{
+    if (job && windowController())
+        addFeedBackToMaster(job);
 }
 
 void MobileFinderView::checkPendingRenames()
@@ -798,8 +809,10 @@ int MobileFinderView::addFiles(const QStringList& localPaths, const QString& pho
             if (!yes)
                 continue;
         }
-        if (folder->copyToMobile(source.absoluteFilePath()))
+        if (const auto job = folder->copyToMobile(source.absoluteFilePath())) {
+            showInQueue(job);
             ++posted;
+        }
     }
     if (!refused.isEmpty())
         showMessage(tr("Not copied to the phone: %1").arg(refused.join(QStringLiteral(", "))));
@@ -813,7 +826,9 @@ bool MobileFinderView::newFolder(const QString& name)
     const auto folder = targetFolderEntry(QString());
     if (!folder)
         return false;
-    return bool(folder->makeFolder(name));
+    const auto job = folder->makeFolder(name);
+    showInQueue(job);
+    return bool(job);
 }
 
 bool MobileFinderView::deleteSelection()
@@ -834,7 +849,9 @@ bool MobileFinderView::deleteSelection()
             const QString path = entry->fullExternalPath();
             pendingDeletes_.insert(path);
             listingsAsked_.insert(path);
-            if (entry->update() || entry->hasActionsInProgress()) {
+            const auto listing = entry->update();
+            showInQueue(listing);
+            if (listing || entry->hasActionsInProgress()) {
                 posted = true;
                 continue;
             }
@@ -842,7 +859,9 @@ bool MobileFinderView::deleteSelection()
             listingsAsked_.remove(path);
             continue;
         }
-        posted = bool(entry->deleteEntry()) || posted;
+        const auto job = entry->deleteEntry();
+        showInQueue(job);
+        posted = bool(job) || posted;
     }
     return posted;
 }

@@ -24,6 +24,7 @@ class DZDirectoryEntry;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QVAction;
 
 // The file browser center: the phone's folders and files as a tree (name,
 // size, date, state) kept in step with the phone's data manager, the phone's
@@ -139,6 +140,8 @@ private:
         QString target;
     };
     void checkPendingRenames();
+    // A posted job becomes a row of the window's queue.
+    void showInQueue(const std::shared_ptr<QVAction>& job);
     // Entries whose folder is listed first, then deleted.
     QSet<QString> pendingDeletes_;
 

@@ -1,4 +1,5 @@
 #include "DeviceWindowTestSupport.h"
+#include "XvfbShots.h"
 
 #include "devicewindow/AnimatedHistoryContainer.h"
 #include "devicewindow/DeviceWindowCenters.h"
@@ -124,10 +125,12 @@ TEST(ConnectionCenter, AHistoryWindowShowsTheChosenDateAndSwitchesBothTimeContro
     center->historyStrip()->setFocus();
     Q_EMIT center->historyStrip()->dateChosen(1);
     EXPECT_EQ(device->curOrganizerFile(), files.organizer.at(1));
-    runFor(0.6);
     controller.window()->show();
-    EXPECT_FALSE(platform::gui::saveGrab(controller.window(), QStringLiteral("devicewindow-history-connection-center"))
-                     .isEmpty());
+    devicewindow_tests::takeScreenPictures(controller.window(), QStringLiteral("xvfb-connection-center-history"), 0.6);
+    Q_EMIT center->historyStrip()->dateChosen(2);
+    center->historyStrip()->setSelectedDate(2);
+    devicewindow_tests::takeScreenPictures(controller.window(), QStringLiteral("xvfb-connection-center-history-newest"),
+                                           0.6);
     controller.setMFDevice(nullptr);
 }
 

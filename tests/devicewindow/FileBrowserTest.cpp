@@ -1,4 +1,11 @@
+#include "DeviceWindowTestSupport.h"
+#include "XvfbShots.h"
+
+#include "devicewindow/DeviceWindowCenters.h"
+#include "devicewindow/HistoryView.h"
 #include "devicewindow/MobileFinderView.h"
+#include "devicewindow/queue/ActionMasterHdlr.h"
+#include "devicewindow/queue/ActionMasterTable.h"
 
 #include "foundation/SafeFileName.h"
 #include "jobs/QVActionMachine.h"
@@ -273,6 +280,60 @@ TEST_F(FileBrowserTest, AnArchiveOffersOnlyTheCopyToTheComputer)
     drop.setUrls({QUrl::fromLocalFile(mac.filePath(QStringLiteral("new.jpg")))});
     EXPECT_FALSE(view.acceptsDrop(&drop));
     view.setMFDevice(nullptr);
+}
+
+// The file browser in its window: the queue shows the copies both ways.
+TEST_F(FileBrowserTest, TheWindowsFileBrowserShowsItsJobsInTheQueue)
+{
+    struct PhoneHost : devicewindow_tests::RecordingHost {
+        bool hasDevice(const DeviceWindowController*) override { return true; }
+    } host;
+    DeviceWindowController controller(&host);
+    controller.window()->resize(900, 640);
+    controller.setMFDevice(device.get());
+    controller.window()->show();
+    testing_support::runFor(0.1);
+    DeviceWindowCenters* centers = controller.centers();
+    centers->switchToNamedCenter(DeviceToolbar::kMobileFinder);
+    MobileFinderView* files = centers->mobileFinderView();
+    ASSERT_EQ(centers->currentToolView(), files);
+    EXPECT_TRUE(files->tree()->hasFocus() || !controller.window()->isActiveWindow()) << "the tree takes the keys";
+    QStringList asked;
+    files->setAskers({[&asked](int) { asked << QStringLiteral("delete"); return true; },
+                      [&asked](const QString&) { asked << QStringLiteral("overwrite"); return true; }, {}, {}, {}});
+    ASSERT_TRUE(runUntilBrowsed([&] { return settled("/"); }));
+    ASSERT_TRUE(runUntilBrowsed([&] { return files->itemForPath(QStringLiteral("/PHONE")) != nullptr; }));
+    files->openFolder(QStringLiteral("/PHONE"));
+    ASSERT_TRUE(runUntilBrowsed([&] { return bool(entry("/PHONE/Pictures")); }));
+    files->openFolder(QStringLiteral("/PHONE/Pictures"));
+    ASSERT_TRUE(runUntilBrowsed([&] { return settled("/PHONE/Pictures"); }));
+    testing_support::runFor(0.2);
+    files->tree()->setCurrentItem(files->itemForPath(QStringLiteral("/PHONE/Pictures/a.jpg")));
+
+    ActionMasterHdlr* queue = controller.actionMasterHdlr();
+    ASSERT_NE(queue, nullptr);
+    ASSERT_TRUE(files->copySelectionToComputer(mac.path()));
+    writeFile(mac.filePath(QStringLiteral("upload.jpg")), QByteArray(200000, 'u'));
+    ASSERT_EQ(files->addFiles({mac.filePath(QStringLiteral("upload.jpg"))}, QStringLiteral("/PHONE/Pictures")), 1);
+    EXPECT_GE(queue->table()->feedBackList().size(), 1) << "the jobs are rows of the queue";
+    devicewindow_tests::takeScreenPictures(controller.window(), QStringLiteral("xvfb-file-browser-pictures"), 0.05);
+    ASSERT_TRUE(runUntilBrowsed([&] {
+        return readFile(mac.filePath(QStringLiteral("a.jpg"))) == "picture a"
+            && readFile(phone + QStringLiteral("/Pictures/upload.jpg")).size() == 200000;
+    }));
+    ASSERT_TRUE(runUntilBrowsed([&] { return bool(entry("/PHONE/Pictures/upload.jpg")) && settled("/PHONE/Pictures"); }));
+    EXPECT_TRUE(asked.isEmpty());
+    testing_support::runFor(1.0);
+    files->tree()->setCurrentItem(files->itemForPath(QStringLiteral("/PHONE/Pictures/upload.jpg")));
+    devicewindow_tests::takeScreenPictures(controller.window(), QStringLiteral("xvfb-file-browser-after-copies"));
+
+    // Home: the phone's summary and Back Up Now.
+    centers->switchToNamedCenter(DeviceToolbar::kHome);
+    HistoryView* home = centers->historyView();
+    ASSERT_EQ(centers->currentToolView(), home);
+    EXPECT_EQ(home->connectionLabel()->text(), QStringLiteral("Connected over USB-MassStorage"));
+    devicewindow_tests::takeScreenPictures(controller.window(), QStringLiteral("xvfb-connection-center-live"));
+    controller.setMFDevice(nullptr);
 }
 
 } // namespace
