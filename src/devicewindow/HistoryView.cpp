@@ -137,7 +137,8 @@ void HistoryView::showDevice()
                               .arg(historyViewSetting(*device, "Dorvanti.Manufacturer"),
                                    historyViewSetting(*device, "Dorvanti.Model"))
                               .trimmed();
-    model_->setText(model);
+    // A phone that goes by its model needs no second line for it.
+    model_->setText(model == name_->text() ? QString() : model);
     const bool history = device->isHistory();
     backUpNow_->setVisible(!history);
     if (history) {

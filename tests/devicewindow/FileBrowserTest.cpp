@@ -332,7 +332,13 @@ TEST_F(FileBrowserTest, TheWindowsFileBrowserShowsItsJobsInTheQueue)
     HistoryView* home = centers->historyView();
     ASSERT_EQ(centers->currentToolView(), home);
     EXPECT_EQ(home->connectionLabel()->text(), QStringLiteral("Connected over USB-MassStorage"));
-    devicewindow_tests::takeScreenPictures(controller.window(), QStringLiteral("xvfb-connection-center-live"));
+    controller.validateMenus();
+    const auto rowsBefore = queue->table()->feedBackList().size();
+    if (home->backUpNowButton()->isEnabled()) {
+        home->backUpNowButton()->click();
+        EXPECT_GT(queue->table()->feedBackList().size(), rowsBefore) << "the backup is a row of the queue";
+    }
+    devicewindow_tests::takeScreenPictures(controller.window(), QStringLiteral("xvfb-connection-center-live"), 0.2);
     controller.setMFDevice(nullptr);
 }
 
