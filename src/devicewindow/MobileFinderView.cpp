@@ -901,6 +901,9 @@ void MobileFinderView::updatePath()
 
 void MobileFinderView::activate()
 {
+    // A history window may have moved to another snapshot meanwhile.
+    if (isHistory())
+        reloadData(false);
     if (tree_)
         tree_->setFocus(Qt::OtherFocusReason);
     if (DZDataManager* data = manager(); data && data->root() && data->root()->status() != dztree::kUpToDate

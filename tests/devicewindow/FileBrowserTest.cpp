@@ -24,6 +24,8 @@
 #include "TestFiles.h"
 #include "VirtualTime.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
@@ -232,6 +234,20 @@ TEST_F(FileBrowserTest, AddingFilesUploadsRefusesDotFilesAndAsksBeforeReplacing)
         return readFile(phone + QStringLiteral("/Pictures/new.jpg")) == "new picture" && settled("/PHONE/Pictures");
     }));
     EXPECT_FALSE(QFileInfo::exists(phone + QStringLiteral("/Pictures/.hidden")));
+
+    // Ctrl+V takes the clipboard's files into the current folder.
+    writeFile(mac.filePath(QStringLiteral("pasted.jpg")), "pasted picture");
+    auto* clip = new QMimeData;
+    clip->setUrls({QUrl::fromLocalFile(mac.filePath(QStringLiteral("pasted.jpg")))});
+    QApplication::clipboard()->setMimeData(clip);
+    view.tree()->setCurrentItem(view.itemForPath(QStringLiteral("/PHONE/Pictures/b.jpg")));
+    QTest::keyClick(view.tree(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(runUntilBrowsed([&] {
+        return readFile(phone + QStringLiteral("/Pictures/pasted.jpg")) == "pasted picture" && settled("/PHONE/Pictures");
+    }));
+    // Backspace goes up to the folder.
+    QTest::keyClick(view.tree(), Qt::Key_Backspace);
+    EXPECT_EQ(view.tree()->currentItem(), view.itemForPath(QStringLiteral("/PHONE/Pictures")));
 
     answer = false;
     EXPECT_EQ(view.addFiles({mac.filePath(QStringLiteral("a.jpg"))}, QStringLiteral("/PHONE/Pictures")), 0);
