@@ -13,10 +13,12 @@
 #include "phone/DZDirectory.h"
 #include "phone/DZTreeNames.h"
 #include "phone/DorvantiUSBCopyHdlr.h"
+#include "phone/FTPFileLocations.h"
 #include "phone/FilesMirror.h"
 #include "phone/MFDevice.h"
 #include "phone/USBMassStorageConnection.h"
 #include "phonejobs/FileJobMakers.h"
+#include "platform/PropertyList.h"
 #include "platform/UsbRegistrySimulated.h"
 #include "platform/gui/TestArtifacts.h"
 
@@ -279,23 +281,51 @@ TEST_F(FileBrowserTest, DeleteAsksAndPostsTheFolderDelete)
     EXPECT_FALSE(view.reloadPending());
 }
 
-TEST_F(FileBrowserTest, AnArchiveOffersOnlyTheCopyToTheComputer)
+TEST_F(FileBrowserTest, AnArchiveShowsItsSnapshotAndOffersOnlyTheCopyToTheComputer)
 {
-    auto history = std::make_unique<MFDevice>(QLatin1String(MFDevice::kHistory), testing_support::storagePhoneDict(),
-                                              QVariantMap{{"Dorvanti.Model", "KU990"}}, nullptr,
-                                              testing_support::storagePhoneMakers());
+    // An archive whose mirror holds two snapshots and the copy of one picture.
+    const QString anchor = dir.filePath(QStringLiteral("K700.dzmir"));
+    platform::plist::writeFile(anchor + QStringLiteral("/History/MirrorFileSystem-20230101-120000"),
+                               QVariantMap{{"/[0]/Old", QVariantMap{{"UniqueID", 0}}}});
+    platform::plist::writeFile(anchor + QStringLiteral("/History/MirrorFileSystem-20240101-120000"),
+                               QVariantMap{{"/[0]/Pics", QVariantMap{{"UniqueID", 0}}},
+                                           {"/[0]/Pics/a.jpg", QVariantMap{{"UniqueID", 5}}}});
+    platform::plist::writeFile(anchor + QStringLiteral("/Info.plist"), QVariantMap{{"CFBundleVersion", "10"}});
+    writeFile(anchor + QStringLiteral("/Files/a.jpg"), QByteArray(5432, 'p'));
+    auto history = std::make_unique<MFDevice>(
+        QLatin1String(MFDevice::kHistory), std::make_shared<QVariantMap>(QVariantMap{{"Common.SerialNo", "1234"}}),
+        QVariantMap{{"Dorvanti.Model", "K700"}, {"Dorvanti.Manufacturer", "Sony Ericsson"}}, nullptr,
+        testing_support::storagePhoneMakers());
+    auto archive = FilesMirror::mirrorWithDevice(*history, anchor);
+    ASSERT_TRUE(archive);
+    const QVariantMap located{{FTPFileLocations::kDeviceEntry, QVariantMap{{"name", "a.jpg"}, {"size", 5432}}},
+                              {FTPFileLocations::kState, FTPFileLocations::kReal},
+                              {FTPFileLocations::kPath, "/Files/a.jpg"}};
+    archive->fileLocations().setEntry(&located, 5);
+    history->jumpToHistoryIndex(1);
     view.setMFDevice(history.get());
+    view.activate();
     EXPECT_FALSE(view.actionButton(QStringLiteral("copyToComputer"))->isHidden());
     for (const char* name : {"addFiles", "newFolder", "delete", "reload"})
         EXPECT_TRUE(view.actionButton(QLatin1String(name))->isHidden()) << name;
+    ASSERT_TRUE(view.openFolder(QStringLiteral("/[0]/Pics")));
+    ASSERT_NE(view.itemForPath(QStringLiteral("/[0]/Pics/a.jpg")), nullptr) << "the snapshot's tree";
+    EXPECT_EQ(view.itemForPath(QStringLiteral("/[0]/Old")), nullptr);
+    EXPECT_EQ(history->actionMachine()->actionCount(), 0u) << "an archive is never listed";
+
+    select({QStringLiteral("/[0]/Pics/a.jpg")});
+    EXPECT_TRUE(view.copySelectionToComputer(mac.path()));
+    ASSERT_TRUE(runUntilBrowsed([&] { return readFile(mac.filePath(QStringLiteral("a.jpg"))).size() == 5432; }));
+
     writeFile(mac.filePath(QStringLiteral("new.jpg")), "new picture");
-    EXPECT_EQ(view.addFiles({mac.filePath(QStringLiteral("new.jpg"))}, QStringLiteral("/")), 0);
+    EXPECT_EQ(view.addFiles({mac.filePath(QStringLiteral("new.jpg"))}, QStringLiteral("/[0]/Pics")), 0);
     EXPECT_FALSE(view.newFolder(QStringLiteral("X")));
     EXPECT_FALSE(view.deleteSelection());
     QMimeData drop;
     drop.setUrls({QUrl::fromLocalFile(mac.filePath(QStringLiteral("new.jpg")))});
     EXPECT_FALSE(view.acceptsDrop(&drop));
     view.setMFDevice(nullptr);
+    history->actionMachine()->announceQuitWithLoops(5);
 }
 
 // The file browser in its window: the queue shows the copies both ways.
