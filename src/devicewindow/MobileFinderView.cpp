@@ -38,6 +38,7 @@
 #include <QVBoxLayout>
 
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -134,7 +135,10 @@ bool mobileFinderCopyWhole(const QString& from, const QString& to)
 } // namespace
 
 MobileFinderView::MobileFinderView(QWidget* parent)
-    : ToolView(parent), renameTimer_([this] { checkPendingRenames(); }), reloadTimer_([this] { reloadData(true); })
+    : ToolView(parent)
+    , renameTimer_([this] { checkPendingRenames(); })
+    , refillTimer_([this] { refillDirtyFolders(); })
+    , reloadTimer_([this] { reloadData(true); })
 {
     setObjectName(QStringLiteral("MobileFinderView"));
     auto* outer = new QVBoxLayout(this);
@@ -559,10 +563,31 @@ void MobileFinderView::entryChanged(const std::shared_ptr<DZDirectoryEntry>& ent
         if (entry->isDirectory() && item->isExpanded())
             fillChildren(item, entry);
     } else if (auto parent = entry->parent()) {
-        if (parent == root)
-            fillChildren(nullptr, root);
-        else if (QTreeWidgetItem* parentItem = itemForPath(parent->fullExternalPath()); parentItem && parentItem->isExpanded())
-            fillChildren(parentItem, parent);
+        // New entries come in bursts (a listing): their folder is filled
+        // once on the next pass of the loop.
+        dirtyFolders_.insert(parent->fullExternalPath());
+        if (!refillTimer_.isActive())
+            refillTimer_.start(0);
+    }
+    filling_ = false;
+    updateButtons();
+}
+
+void MobileFinderView::refillDirtyFolders()
+{
+    DZDataManager* data = manager();
+    const QSet<QString> folders = std::exchange(dirtyFolders_, {});
+    if (!data || !tree_)
+        return;
+    filling_ = true;
+    for (const QString& path : folders) {
+        const auto folder = data->getEntry(path);
+        if (!folder)
+            continue;
+        if (folder == data->root())
+            fillChildren(nullptr, folder);
+        else if (QTreeWidgetItem* item = itemForPath(path); item && item->isExpanded())
+            fillChildren(item, folder);
     }
     filling_ = false;
     updateButtons();

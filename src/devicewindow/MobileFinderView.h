@@ -147,6 +147,9 @@ private:
 
     std::vector<PendingRename> pendingRenames_;
     platform::Timer renameTimer_;
+    void refillDirtyFolders();
+    QSet<QString> dirtyFolders_;
+    platform::Timer refillTimer_;
     QPointer<QTreeWidget> tree_;
     QPointer<QListWidget> smartFolders_;
     QPointer<ButtonPathPopup> pathPopup_;

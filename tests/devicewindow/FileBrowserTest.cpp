@@ -389,3 +389,4 @@ TEST_F(FileBrowserTest, TheWindowsFileBrowserShowsItsJobsInTheQueue)
 }
 
 } // namespace
+
