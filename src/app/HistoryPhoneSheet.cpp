@@ -91,8 +91,14 @@ void HistoryPhoneSheet::ask(TarnexController& host, const QString& archive, cons
                                                                      historyPhoneText(kChooseFolder));
             }
             const bool moved = apply(answer, archive, folder);
-            if (answer != Answer::Keep && !moved && !(answer == Answer::MoveTo && folder.isEmpty()))
+            if (answer != Answer::Keep && !moved && !(answer == Answer::MoveTo && folder.isEmpty())) {
+                // Nothing was lost: the archive is where it was, and the user
+                // is told so.
                 qCWarning(lcApp) << "The archive could not be moved:" << archive;
+                if (guard)
+                    guard->beginAlertSheet(historyPhoneText(kMoveFailed), historyPhoneText("OK"), QString(), QString(),
+                                           [](int) { }, QString());
+            }
             if (done)
                 done(answer, moved);
         },

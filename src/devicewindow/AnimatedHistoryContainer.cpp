@@ -2,6 +2,7 @@
 
 #include "devicewindow/AnimatedTextCell.h"
 
+#include "platform/Localization.h"
 #include "platform/gui/Images.h"
 #include "widgets/HistoryAnimation.h"
 
@@ -15,7 +16,7 @@ AnimatedHistoryContainer::AnimatedHistoryContainer(QWidget* parent)
 {
     setObjectName(QStringLiteral("AnimatedHistoryContainer"));
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(tr("Snapshot dates"));
+    setAccessibleName(platform::localizedString(QStringLiteral("SnapshotDates")));
 }
 
 AnimatedHistoryContainer::~AnimatedHistoryContainer() = default;

@@ -8,6 +8,7 @@
 
 #include "device/MFDeviceInfo.h"
 #include "phone/MFDevice.h"
+#include "platform/Localization.h"
 #include "platform/gui/Images.h"
 #include "widgets/BetterSplitView.h"
 
@@ -147,7 +148,7 @@ void HistoryView::showDevice()
         const QString when = timeController_ && timeController_->chosenSnapshot() >= 0
             ? TimeController::dateText(timeController_->snapshots().at(timeController_->chosenSnapshot()).time)
             : device->curHistoryTime();
-        title_->setText(tr("Archive of %1").arg(shownName(*device)) + (when.isEmpty() ? QString() : QStringLiteral("\n") + when));
+        title_->setText(platform::localizedString(QStringLiteral("Archive of %1")).arg(shownName(*device)) + (when.isEmpty() ? QString() : QStringLiteral("\n") + when));
         title_->show();
     } else {
         title_->hide();
@@ -160,8 +161,8 @@ void HistoryView::showDevice()
     // The newest snapshot is the last backup.
     const QList<TimeController::Snapshot> snapshots =
         TimeController::snapshotsOf(device->historyFiles(), device->historyOrganizerFiles());
-    lastBackup_->setText(snapshots.isEmpty() ? tr("No backup yet")
-                                             : tr("Last backup: %1").arg(TimeController::dateText(snapshots.last().time)));
+    lastBackup_->setText(snapshots.isEmpty() ? platform::localizedString(QStringLiteral("NoBackupYet"))
+                                             : platform::localizedString(QStringLiteral("LastBackup")).arg(TimeController::dateText(snapshots.last().time)));
 }
 
 void HistoryView::switchToControlerCenter(const QString& center)

@@ -132,6 +132,25 @@ TEST(HistoryPhoneSheet, RemovingAPhoneWithAnArchiveAsksWhatBecomesOfIt)
     QDir(trash).removeRecursively();
 }
 
+TEST(HistoryPhoneSheet, AMoveThatFailsLeavesTheArchiveAndSaysSo)
+{
+    const QString serial = QStringLiteral("35400000000002");
+    const QString archive = makeArchive(serial);
+    HistoryMatrixFixture m({historyPhoneEntry(serial, QStringLiteral("Cable"))});
+    ASSERT_NE(m.pane, nullptr);
+    QTemporaryDir dir;
+    HistoryPhoneSheet::setFolderChooser([&dir] { return dir.filePath(QStringLiteral("not-there")); });
+    m.removeFirst();
+    ASSERT_TRUE(m.sheet() && m.sheet()->isVisible());
+    m.sheet()->alternateButton()->click();
+    runFor(0.5);
+    EXPECT_TRUE(QFileInfo(archive).isDir());
+    ASSERT_TRUE(m.sheet() && m.sheet()->isVisible());
+    EXPECT_EQ(m.sheet()->titleLabel()->text(), QStringLiteral("The archive could not be moved; it stays where it was."));
+    m.sheet()->defaultButton()->click();
+    QDir(archive).removeRecursively();
+}
+
 TEST(HistoryPhoneSheet, APhoneWithoutArchiveGetsNoSecondQuestion)
 {
     HistoryMatrixFixture m({historyPhoneEntry(QStringLiteral("35400000000009"), QStringLiteral("Cable"))});
