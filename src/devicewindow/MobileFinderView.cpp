@@ -63,6 +63,21 @@ protected:
         Q_UNUSED(items);
         return view_ ? view_->mimeDataForSelection() : nullptr;
     }
+    // Only ever a copy: the files a drag hands out are the phone's and its
+    // mirror's, which no drop target may move away, and the rows stay.
+    void startDrag(Qt::DropActions supportedActions) override
+    {
+        Q_UNUSED(supportedActions);
+        if (!view_ || selectedItems().isEmpty())
+            return;
+        QPointer<QDrag> drag = new QDrag(this);
+        drag->setMimeData(view_->mimeDataForSelection());
+        if (QTreeWidgetItem* item = currentItem())
+            drag->setPixmap(item->icon(0).pixmap(32, 32));
+        drag->exec(Qt::CopyAction, Qt::CopyAction);
+        if (drag)
+            drag->deleteLater();
+    }
     void dragEnterEvent(QDragEnterEvent* event) override
     {
         if (event->source() == this || !view_ || !view_->acceptsDrop(event->mimeData())) {
