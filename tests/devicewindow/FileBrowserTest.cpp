@@ -274,6 +274,12 @@ TEST_F(FileBrowserTest, DeleteAsksAndPostsTheFolderDelete)
     ASSERT_TRUE(runUntilBrowsed([&] { return !QFileInfo::exists(phone + QStringLiteral("/Pictures/Holiday")); }));
     ASSERT_TRUE(runUntilBrowsed([&] { return view.itemForPath(QStringLiteral("/PHONE/Pictures/Holiday")) == nullptr; }));
 
+    // Ctrl+Shift+N makes a folder in the current one.
+    view.setAskers({{}, {}, {}, {}, [] { return QStringLiteral("Made"); }});
+    view.tree()->setCurrentItem(view.itemForPath(QStringLiteral("/PHONE/Pictures")));
+    QTest::keyClick(view.tree(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(runUntilBrowsed([&] { return QFileInfo(phone + QStringLiteral("/Pictures/Made")).isDir(); }));
+
     // F5 reloads after a short pause.
     QTest::keyClick(view.tree(), Qt::Key_F5);
     EXPECT_TRUE(view.reloadPending());
