@@ -439,7 +439,9 @@ void MobileFinderView::reload()
 
 QTreeWidgetItem* MobileFinderView::makeItem(QTreeWidgetItem* parent, const std::shared_ptr<DZDirectoryEntry>& entry)
 {
-    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
+    // Unplaced: the caller puts it at its row.
+    Q_UNUSED(parent);
+    auto* item = new QTreeWidgetItem;
     const QString path = entry->fullExternalPath();
     item->setData(0, kPathRole, path);
     item->setData(0, kMobileFinderIsFolderRole, entry->isDirectory());
@@ -514,14 +516,11 @@ void MobileFinderView::fillChildren(QTreeWidgetItem* parent, const std::shared_p
             item = nullptr;
         }
         if (!item) {
-            item = makeItem(nullptr, entry);
-            if (parent) {
-                tree_->takeTopLevelItem(tree_->indexOfTopLevelItem(item));
+            item = makeItem(parent, entry);
+            if (parent)
                 parent->insertChild(row, item);
-            } else {
-                tree_->takeTopLevelItem(tree_->indexOfTopLevelItem(item));
+            else
                 tree_->insertTopLevelItem(row, item);
-            }
         } else {
             fillItem(item, entry);
             const int at = parent ? parent->indexOfChild(item) : tree_->indexOfTopLevelItem(item);
