@@ -151,7 +151,6 @@ bool mobileFinderCopyWhole(const QString& from, const QString& to)
 
 MobileFinderView::MobileFinderView(QWidget* parent)
     : ToolView(parent)
-    , renameTimer_([this] { checkPendingRenames(); })
     , refillTimer_([this] { refillDirtyFolders(); })
     , reloadTimer_([this] { reloadData(true); })
 {
@@ -747,31 +746,14 @@ int MobileFinderView::copyToComputer(const std::vector<std::shared_ptr<DZDirecto
             ++posted;
             continue;
         }
-        DZDataManager::Job job;
-        if (entry->isFile() && safe != entry->name() && data->fileJobs().copyToMac) {
-            QTemporaryDir staging(QDir(dir).filePath(kStagingPrefix + QStringLiteral("XXXXXX")));
-            if (!staging.isValid()) {
-                showMessage(tr("The folder \"%1\" cannot be written to.").arg(folder));
-                continue;
-            }
-            staging.setAutoRemove(false);
-            job = data->postAction(data->fileJobs().copyToMac(entry->fullExternalPath(), staging.path(),
-                                                              entry->ftpFile()->fileSize(), true, entry));
-            if (!job) {
-                QDir(staging.path()).removeRecursively();
-                continue;
-            }
-            showInQueue(job);
-            pendingRenames_.push_back({entry, staging.path(),
-                                       QDir(staging.path()).filePath(lastPathComponent(entry->fullExternalPath())),
-                                       local});
-            if (!renameTimer_.isActive())
-                renameTimer_.start(kRenameCheckInterval, true);
-        } else if (overwrite && entry->isFile() && data->fileJobs().copyToMac)
-            job = data->postAction(data->fileJobs().copyToMac(entry->fullExternalPath(), dir, entry->ftpFile()->fileSize(),
-                                                              true, entry));
-        else
-            job = entry->copyToMacDirectory(dir);
+        FileDragAndDrop* dnd = getFileDragAndDrop();
+        if (!dnd) {
+            // A view without a window keeps its own helper.
+            if (!ownDragAndDrop_)
+                ownDragAndDrop_ = std::make_unique<FileDragAndDrop>(data);
+            dnd = ownDragAndDrop_.get();
+        }
+        const auto job = dnd->copyToComputer(entry, dir, overwrite);
         if (job) {
             showInQueue(job);
             ++posted;
@@ -780,33 +762,16 @@ int MobileFinderView::copyToComputer(const std::vector<std::shared_ptr<DZDirecto
     return posted;
 }
 
+int MobileFinderView::pendingRenameCount() const
+{
+    FileDragAndDrop* dnd = getFileDragAndDrop();
+    return (dnd ? dnd->pendingRenameCount() : 0) + (ownDragAndDrop_ ? ownDragAndDrop_->pendingRenameCount() : 0);
+}
+
 void MobileFinderView::showInQueue(const std::shared_ptr<QVAction>& job)
 {
     if (job && windowController())
         addFeedBackToMaster(job);
-}
-
-void MobileFinderView::checkPendingRenames()
-{
-    for (auto it = pendingRenames_.begin(); it != pendingRenames_.end();) {
-        const auto entry = it->entry.lock();
-        if (entry && entry->hasActionsInProgress()) {
-            ++it;
-            continue;
-        }
-        // The job has ended: a whole copy is there, or nothing (a failed or
-        // cancelled copy leaves none).
-        const QFileInfo arrived(it->arrived);
-        if (arrived.isFile() && !arrived.isSymLink()) {
-            QFile::remove(it->target);
-            if (!QFile::rename(it->arrived, it->target))
-                showMessage(tr("\"%1\" could not be put into place.").arg(QFileInfo(it->target).fileName()));
-        }
-        QDir(it->staging).removeRecursively();
-        it = pendingRenames_.erase(it);
-    }
-    if (!pendingRenames_.empty())
-        renameTimer_.start(kRenameCheckInterval, true);
 }
 
 std::shared_ptr<DZDirectoryEntry> MobileFinderView::targetFolderEntry(const QString& phoneFolder) const

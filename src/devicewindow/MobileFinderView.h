@@ -21,6 +21,7 @@
 class ButtonPathPopup;
 class DZDataManager;
 class DZDirectoryEntry;
+class FileDragAndDrop;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -90,9 +91,8 @@ public:
     QString lastMessage() const { return lastMessage_; }
     bool canChangePhone() const;
     bool reloadPending() const { return reloadTimer_.isActive(); }
-    int pendingRenameCount() const { return int(pendingRenames_.size()); }
-    static constexpr double kRenameCheckInterval = 0.25;
-    static inline const QString kStagingPrefix = QStringLiteral(".marvesto-incoming-");
+    // Copies still to be renamed to their safe names.
+    int pendingRenameCount() const;
 
     // How the view asks (dialogs by default; tests answer themselves).
     struct Askers {
@@ -131,22 +131,12 @@ private:
     void copyToClipboard();
     std::shared_ptr<DZDirectoryEntry> targetFolderEntry(const QString& phoneFolder) const;
 
-    // A copy whose phone name is not a safe desktop name arrives in a hidden
-    // folder beside its target and is renamed into place once whole.
-    struct PendingRename {
-        std::weak_ptr<DZDirectoryEntry> entry;
-        QString staging;
-        QString arrived;
-        QString target;
-    };
-    void checkPendingRenames();
     // A posted job becomes a row of the window's queue.
     void showInQueue(const std::shared_ptr<QVAction>& job);
     // Entries whose folder is listed first, then deleted.
     QSet<QString> pendingDeletes_;
 
-    std::vector<PendingRename> pendingRenames_;
-    platform::Timer renameTimer_;
+    std::unique_ptr<FileDragAndDrop> ownDragAndDrop_;
     void refillDirtyFolders();
     QSet<QString> dirtyFolders_;
     platform::Timer refillTimer_;

@@ -4,6 +4,7 @@
 #include "devicewindow/DeviceWindowCenters.h"
 #include "devicewindow/HistoryView.h"
 #include "devicewindow/MobileFinderView.h"
+#include "devicewindow/files/FileDragAndDrop.h"
 #include "devicewindow/queue/ActionMasterHdlr.h"
 #include "devicewindow/queue/ActionMasterTable.h"
 
@@ -200,6 +201,17 @@ TEST_F(FileBrowserTest, CopiesToTheComputerLandUnderSafeNamesAndAskBeforeReplaci
     ASSERT_TRUE(runUntilBrowsed([&] { return view.pendingRenameCount() == 0; }));
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_EQ(QDir(mac.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "nothing else lands there";
+
+    // The drag-and-drop helper's promised names are the names the files get.
+    QTemporaryDir desk;
+    FileDragAndDrop dnd(manager);
+    const QStringList promised = dnd.namesOfPromisedFilesDroppedAtDestination(
+        desk.path(), {entry("/PHONE/Pictures/a.jpg"), entry("/PHONE/Pictures/late.jpg...")});
+    EXPECT_EQ(promised, (QStringList{"a.jpg", weird}));
+    ASSERT_TRUE(runUntilBrowsed([&] { return dnd.pendingRenameCount() == 0 && !entry("/PHONE/Pictures/a.jpg")->hasActionsInProgress(); }));
+    for (const QString& name : promised)
+        EXPECT_TRUE(QFileInfo(QDir(desk.path()).filePath(name)).isFile()) << name.toStdString();
+    EXPECT_EQ(QDir(desk.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
 
     // An existing file: asked first; "no" leaves it.
     writeFile(mac.filePath(QStringLiteral("b.jpg")), "mine");
