@@ -1,5 +1,7 @@
 #include "app/MatrixDeviceSelectionController.h"
 
+#include "app/HistoryPhoneSheet.h"
+
 #include "app/GuiGapWatch.h"
 #include "app/MirrovanceDevice.h"
 #include "app/TarnexController.h"
@@ -429,11 +431,17 @@ void MatrixDeviceSelectionController::removeDevice(int index)
     const DeviceList::Entry entry = list ? list->deviceEntry(index) : nullptr;
     if (!entry)
         return;
+    // The phone's archive is looked up before its entry goes; what becomes
+    // of it is asked afterwards.
+    const QString archive = HistoryPhoneSheet::archiveOf(*entry);
+    const QString name = entry->value(QStringLiteral("Common.DeviceName")).toString();
     QDir(devicematrix::tempDataPath(*entry)).removeRecursively();
     if (TarnexController* host = tarnex())
         host->services().removeSyncClients(*entry);
     list->deleteDevice(index);
     platform::runloop::performAfterDelay(this, QStringLiteral("activate"), kRebuildDelay, [this] { activate(); });
+    if (TarnexController* host = tarnex(); host && !archive.isEmpty())
+        HistoryPhoneSheet::ask(*host, archive, name);
 }
 
 void MatrixDeviceSelectionController::forgetPhone(int index)

@@ -98,7 +98,7 @@ TEST(DeviceWindowCenters, LoadShowsTheFileBrowserThenTheConnectionCenter)
     ASSERT_NE(centers, nullptr);
     EXPECT_EQ(centers->currentToolView(), centers->mobileFinderView());
     EXPECT_TRUE(centers->mobileFinderView()->isHidden()) << "current, not activated";
-    EXPECT_EQ(centers->mobileFinderView()->findChild<QLabel*>()->text(), QStringLiteral("Not available yet"));
+    EXPECT_NE(centers->mobileFinderView()->tree(), nullptr);
     runFor(0.05);
     EXPECT_EQ(centers->curToolViewName(), DeviceToolbar::kBackup);
     ASSERT_NE(centers->historyView(), nullptr);

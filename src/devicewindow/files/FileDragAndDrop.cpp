@@ -1,6 +1,9 @@
 #include "devicewindow/files/FileDragAndDrop.h"
 
+#include "devicewindow/DeviceWindowLog.h"
+
 #include "foundation/SafeFileName.h"
+#include "jobs/QVAction.h"
 #include "phone/DZDataManager.h"
 #include "phone/DZDirectoryEntry.h"
 #include "platform/RunLoop.h"
@@ -79,6 +82,7 @@ bool suffixAllowed(const QString& path, const QStringList& filter)
 FileDragAndDrop::FileDragAndDrop(DZDataManager* manager, QObject* parent) : QObject(parent), manager_(manager)
 {
     sweep_.setCallback([this] { removeExpired(); });
+    renameTimer_.setCallback([this] { checkPendingRenames(); });
 }
 
 FileDragAndDrop::~FileDragAndDrop()
@@ -124,10 +128,69 @@ QStringList FileDragAndDrop::namesOfPromisedFilesDroppedAtDestination(
     for (const auto& item : items) {
         if (!item || !item->isFile())
             continue;
-        if (item->copyToMacDirectory(destination))
+        if (copyToComputer(item, destination, false))
             names.append(safeFileNameFromDescription(item->name()));
     }
     return names;
+}
+
+std::shared_ptr<QVAction> FileDragAndDrop::copyToComputer(const std::shared_ptr<DZDirectoryEntry>& entry,
+                                                          const QString& folder, bool overwrite)
+{
+    DZDataManager* data = entry ? entry->manager() : nullptr;
+    const QFileInfo target(folder);
+    if (!data || !target.isDir())
+        return nullptr;
+    const QString dir = target.absoluteFilePath();
+    if (!entry->isFile())
+        return entry->copyToMacDirectory(dir);
+    const auto& make = data->fileJobs().copyToMac;
+    const QString safe = safeFileNameFromDescription(entry->name());
+    if (safe == entry->name()) {
+        if (!overwrite || !make)
+            return entry->copyToMacDirectory(dir);
+        return data->postAction(make(entry->fullExternalPath(), dir, entry->ftpFile()->fileSize(), true, entry));
+    }
+    if (!make)
+        return nullptr;
+    QTemporaryDir staging(QDir(dir).filePath(kStagingPrefix + QStringLiteral("XXXXXX")));
+    if (!staging.isValid())
+        return nullptr;
+    staging.setAutoRemove(false);
+    const auto job =
+        data->postAction(make(entry->fullExternalPath(), staging.path(), entry->ftpFile()->fileSize(), true, entry));
+    if (!job) {
+        QDir(staging.path()).removeRecursively();
+        return nullptr;
+    }
+    // The job names its file after the phone's name, inside the staging folder.
+    const QString arrived = QDir(staging.path()).filePath(QFileInfo(entry->fullExternalPath()).fileName());
+    renames_.push_back({entry, staging.path(), arrived, QDir(dir).filePath(safe)});
+    if (!renameTimer_.isActive())
+        renameTimer_.start(kRenameCheckInterval, true);
+    return job;
+}
+
+void FileDragAndDrop::checkPendingRenames()
+{
+    for (auto it = renames_.begin(); it != renames_.end();) {
+        const auto entry = it->entry.lock();
+        if (entry && entry->hasActionsInProgress()) {
+            ++it;
+            continue;
+        }
+        // The job has ended: a whole copy is there, or nothing.
+        const QFileInfo arrived(it->arrived);
+        if (arrived.isFile() && !arrived.isSymLink() && arrived.absolutePath() == QFileInfo(it->staging).absoluteFilePath()) {
+            QFile::remove(it->target);
+            if (!QFile::rename(it->arrived, it->target))
+                qCWarning(lcDeviceWindow) << "A copy from the phone could not be put into place:" << it->target;
+        }
+        QDir(it->staging).removeRecursively();
+        it = renames_.erase(it);
+    }
+    if (!renames_.empty())
+        renameTimer_.start(kRenameCheckInterval, true);
 }
 
 QString FileDragAndDrop::getDragHandyPath(const std::shared_ptr<DZDirectoryEntry>& node) const

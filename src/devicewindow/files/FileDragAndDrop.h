@@ -14,6 +14,7 @@
 
 class DZDataManager;
 class DZDirectoryEntry;
+class QVAction;
 class QMimeData;
 
 // The file browser's drag and drop: which dropped desktop files a view may
@@ -48,6 +49,16 @@ public:
     // the names under which they will arrive.
     QStringList namesOfPromisedFilesDroppedAtDestination(const QString& destination,
                                                          const std::vector<std::shared_ptr<DZDirectoryEntry>>& items);
+    // Posts the copy of a phone file or folder into a desktop folder, the
+    // file under its safe name (a name that needs making safe is fetched
+    // into a hidden folder beside the target and renamed into place once
+    // whole; a failed or cancelled copy leaves nothing). overwrite: an
+    // existing file of that name is replaced. None when refused.
+    std::shared_ptr<QVAction> copyToComputer(const std::shared_ptr<DZDirectoryEntry>& entry, const QString& folder,
+                                             bool overwrite);
+    int pendingRenameCount() const { return int(renames_.size()); }
+    static constexpr double kRenameCheckInterval = 0.25;
+    static inline const QString kStagingPrefix = QStringLiteral(".marvesto-incoming-");
     QString getDragHandyPath(const std::shared_ptr<DZDirectoryEntry>& node) const;
     void fillPasteBoard(const QStringList& phonePaths, QMimeData* pasteboard, QObject* owner) const;
     static QStringList phonePathsOf(const QMimeData* pasteboard);
@@ -71,6 +82,7 @@ public:
 
 private:
     void removeExpired();
+    void checkPendingRenames();
     void copiesFinished(const QString& folder, bool made, bool unused);
 
     DZDataManager* manager_;
@@ -82,4 +94,12 @@ private:
     };
     std::vector<DragFolder> folders_;
     platform::Timer sweep_;
+    struct PendingRename {
+        std::weak_ptr<DZDirectoryEntry> entry;
+        QString staging;
+        QString arrived;
+        QString target;
+    };
+    std::vector<PendingRename> renames_;
+    platform::Timer renameTimer_;
 };
