@@ -16,6 +16,11 @@ PleaseWaitOverlayView::~PleaseWaitOverlayView()
     if (blocked_)
         blocked_->setBlockEvents(false);
     blocked_ = nullptr;
+    // Nor may a modal session outlive it: it would keep every key and click.
+    if (BusyModalSession* session = busyOverlaySession_) {
+        busyOverlaySession_ = nullptr;
+        session->end();
+    }
 }
 
 void PleaseWaitOverlayView::setBlockEvents(bool block)

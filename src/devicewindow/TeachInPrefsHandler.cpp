@@ -403,8 +403,9 @@ void TeachInPrefsHandler::teachIn_Finish()
         info->setObject(DeviceList::sharedDeviceList().count() == 1, QLatin1String(kAutoConnect));
         info->setObject(noBackupDevice_->isChecked(), QLatin1String(kBackupDevice));
         info->setObject(!backupManually_->isChecked(), QLatin1String(kBackupAutomatic));
-        info->writeDeviceDictNow();
+        // Every choice is in the entry before it is written, in one write.
         updateBackUpExceptions(settingBox_);
+        info->writeDeviceDictNow();
     }
     teachIn_Skip();
 }
@@ -599,8 +600,10 @@ bool TeachInPrefsHandler::windowsMobileAgentTransfer(MFDevice* device, int* mode
                                            : platform::BluetoothStack::shared().deviceWithAddressString(address))
             phone->performSdpQuery();
     }
+    // The loop may close the window, and this handler and the phone with it.
+    const QPointer<TeachInPrefsHandler> self(this);
     platform::runloop::runFor(kAgentQueryWait);
-    if (offersSyncMLIrMC())
+    if (!self || mfDevice_ != device || offersSyncMLIrMC())
         return false;
     // A name from the device database never reaches outside the agent folder.
     const QString folder = agentFolder();

@@ -106,6 +106,16 @@ TEST(PleaseWaitOverlay, EndsItsModalSessionWhenTakenAway)
     EXPECT_EQ(ended, 1);
     EXPECT_TRUE(session->isEnded());
     EXPECT_EQ(overlay.busyOverlaySession(), nullptr) << "and forgotten";
+
+    // Destroyed while shown with a session: the session ends with it.
+    auto shown = std::make_unique<PleaseWaitOverlayView>();
+    shown->SetToOverlayView(phone.content);
+    std::unique_ptr<BusyModalSession> second = BusyModalSession::start(shown.get(), [&ended] { ++ended; });
+    ASSERT_TRUE(second);
+    shown->setBusyOverlaySession(second.get());
+    shown.reset();
+    EXPECT_EQ(ended, 2);
+    EXPECT_TRUE(second->isEnded());
 }
 
 // The strip is 300 x 400: mid = 200, W = 300.

@@ -338,6 +338,7 @@ TEST_F(TeachInSheet, BackupPageSettingsAndFinishStoreTheChoices)
         EXPECT_EQ(info->objectForKey(QStringLiteral("Common.BackupDevice")).toBool(), c.backup);
         // Ticked and enabled: contacts (bit 0) and messages (bit 4).
         EXPECT_EQ(device->backupRules().getBackupOrganizerMask(), 0x11);
+        EXPECT_FALSE(info->isDirty()) << "every choice went into the one write";
         EXPECT_FALSE(handler()->teachInPanelSheet()->isVisible());
         EXPECT_EQ(controller->modeTeachIn(), 0);
         EXPECT_EQ(device->modeTeachIn(), 0);
