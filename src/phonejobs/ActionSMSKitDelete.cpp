@@ -81,10 +81,18 @@ void ActionSMSKitDelete::smsMessageDeleted(SMSAsyncDeleter* bridge, const QVaria
 
 void ActionSMSKitDelete::smsMessageDeletingFinished(SMSAsyncDeleter*, int errorCode)
 {
+    endAction(errorCode);
+}
+
+void ActionSMSKitDelete::endAction(int code)
+{
     auto keepAlive = selfAction();
+    // However the job ends (done, failed, cancelled, never started), its
+    // messages leave the to-do list once.
     if (_deleteToDoList) {
         for (const QVariant& message : std::as_const(_deleteList))
             _deleteToDoList->removeOne(message);
+        _deleteToDoList.reset();
     }
-    endAction(errorCode);
+    ActionSMSKitServices::endAction(code);
 }

@@ -33,6 +33,7 @@ public:
     void smsMessageDeleted(SMSAsyncDeleter* bridge, const QVariantMap& message, const QString& boxName,
                            float prozDone) override;
     void smsMessageDeletingFinished(SMSAsyncDeleter* bridge, int errorCode) override;
+    void endAction(int code) override;
 
     const QVariantList& deleteList() const { return _deleteList; }
     const QString& boxName() const { return _boxName; }

@@ -44,7 +44,8 @@ int ActionSMSKitRead::startAction()
 void ActionSMSKitRead::smsReceived(SMSAsyncBridge* bridge, int status)
 {
     auto keepAlive = selfAction();
-    if (status == 0 && bridge) {
+    // A read the user cancelled stores nothing, even when the kit finished it.
+    if (status == 0 && bridge && !kitAbortRequested()) {
         MFDevice* device = getActionDevice();
         if (OrganizerArchive* archive = device ? device->archive() : nullptr) {
             archive->removeAllOldObjects(syncProperty());
@@ -84,13 +85,22 @@ void ActionSMSKitRead::displayProgress(int value)
     else
         _prozDone += float(value);
     if (!processAction(_prozDone))
-        if (auto* bridge = dynamic_cast<SMSAsyncBridge*>(_smsBridge.get()))
-            bridge->stopReading();
+        stopForCancel();
 }
 
 void ActionSMSKitRead::displayPercent(int percent)
 {
-    processAction(float(percent));
+    if (!processAction(float(percent)))
+        stopForCancel();
+}
+
+void ActionSMSKitRead::stopForCancel()
+{
+    if (kitAbortRequested())
+        return;
+    if (auto* bridge = dynamic_cast<SMSAsyncBridge*>(_smsBridge.get()))
+        bridge->stopReading();
+    scheduleKitAborted();
 }
 
 QString ActionSMSKitRead::generateErrorString(int code) const

@@ -31,6 +31,8 @@ public:
     void endAction(int code) override;
 
 private:
+    // A cancel asked through the progress: stop the kit, end 0xAC004 soon.
+    void stopForCancel();
     static void removePhoneSms(QVSyncElemList* list, const QVariantList& records);
     static inline const QString kClassName = QStringLiteral("ActionSMSKitRead");
     std::shared_ptr<void> _restorerCallback;

@@ -232,3 +232,44 @@ TEST_F(SmsKitJobsTest, AJobWhoseKitConnectionWentStillEndsOnce)
     EXPECT_EQ(ends, QList<int>{0});
     EXPECT_EQ(requester->endCodes(), std::vector<int>{0});
 }
+
+TEST_F(SmsKitJobsTest, ACancelledReadStopsTheKitAndStoresNothingEvenWhenTheKitFinishes)
+{
+    ASSERT_EQ(read({smsFromKit("one", 1)}), 0);
+    const int before = storedSms();
+    ends.clear();
+    auto job = post(ActionSMSKitRead::initActionSMSKitRead(nullptr, QVariant()));
+    ASSERT_TRUE(smsCallback());
+    job->cancelAction();
+    smsCallback()->smsKitReadingBoxData(nullptr, {smsFromKit("two", 2), smsFromKit("three", 3)},
+                                        QStringLiteral("inbox"));
+    EXPECT_TRUE(kit->calls.contains(QStringLiteral("fullStop")));
+    smsCallback()->smsKitReadingFinished(nullptr, 0);
+    ASSERT_TRUE(waitForEnd());
+    testing_support::runFor(1.0);
+    EXPECT_EQ(ends, QList<int>{int(jobcodes::kCancelled)});
+    EXPECT_EQ(storedSms(), before);
+}
+
+TEST_F(SmsKitJobsTest, ADeleteThatNeverRanStillTakesItsMessagesOffTheToDoList)
+{
+    const QVariantList messages{QVariantMap{{"SMSSelfKey", "a"}, {"memory", "SM"}, {"memIndexes", "1"}}};
+    struct Case {
+        const char* name;
+        bool refuse;
+        bool withoutConnection;
+    } cases[] = {{"the kit refuses", true, false}, {"no kit connection", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ends.clear();
+        kit->refuse = c.refuse;
+        if (c.withoutConnection)
+            device->releaseAllConnections();
+        auto toDo = std::make_shared<QVariantList>(QVariantList{QStringLiteral("someone else's")});
+        post(ActionSMSKitDelete::allocAsyncSMSDeleter(nullptr, messages, QStringLiteral("inbox"), toDo));
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_NE(ends.value(0), 0);
+        EXPECT_EQ(*toDo, QVariantList{QStringLiteral("someone else's")});
+        kit->refuse = false;
+    }
+}
