@@ -460,11 +460,16 @@ void ObexSyncMLConnection::serverPut(const char* packet, int length)
 {
     const bool final = uint8_t(packet[0]) == obex::kOpPutFinal;
     if (!_currentPutResponseCommand && !_putRefused) {
-        ObexSyncMLDelegate* delegate = _syncDelegate;
+        // The message completes later, from the main-thread queue: by then
+        // the session that was the delegate may be gone, so the delegate of
+        // that moment hears of it, if the connection itself still lives.
+        std::weak_ptr<int> alive = _alive;
         _currentPutResponseCommand = ObjectServerCommand::objectServerCommandWithDataAndCallback(
-            kServerCommandCode, QByteArray(), delegate,
-            [delegate](QVDeviceCallback& c) {
-                if (delegate)
+            kServerCommandCode, QByteArray(), _syncDelegate,
+            [this, alive](QVDeviceCallback& c) {
+                if (alive.expired())
+                    return;
+                if (ObexSyncMLDelegate* delegate = _syncDelegate)
                     delegate->receivedCommandFromClientFinished(static_cast<ObjectPushCommand&>(c));
             },
             nullptr);

@@ -424,6 +424,27 @@ TEST_F(ObexSyncMLServerTest, PutIsCollectedAndEndedWithTheBody)
     EXPECT_EQ(session.receivedStatus.value(1), obex::kErrBadResponse);
 }
 
+TEST_F(ObexSyncMLServerTest, APutEndingAfterItsSessionWentReachesOnlyTheSessionOfThatMoment)
+{
+    connectPhone();
+    QByteArray part1, part2;
+    obex::addBodyHeader(part1, "<SyncML>", false);
+    obex::addBodyHeader(part2, "</SyncML>", true);
+    EXPECT_EQ(request(packet(0x02, part1)), hex("900003"));
+    // The session is let go while the phone is still sending its message.
+    connection->setSyncDelegate(nullptr);
+    EXPECT_EQ(request(packet(0x82, part2)), hex("A00003"));
+    runFor(0.2);
+    EXPECT_TRUE(session.received.isEmpty()) << "the session that started the message is gone";
+
+    // The next message reaches the session then in charge.
+    FakeSession next;
+    connection->setSyncDelegate(&next);
+    EXPECT_EQ(request(packet(0x82, part1 + part2)), hex("A00003"));
+    ASSERT_TRUE(runUntil([&] { return !next.received.isEmpty(); }, 1));
+    EXPECT_TRUE(session.received.isEmpty());
+}
+
 TEST_F(ObexSyncMLServerTest, GetReachesTheSessionThenTheAnswerGoesInParts)
 {
     connectPhone(255);
