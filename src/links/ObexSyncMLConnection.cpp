@@ -18,6 +18,9 @@ constexpr uint8_t kMinObexVersion = 0x10;
 constexpr uint8_t kAbortAnswer = 0x40;
 constexpr int kConnectFixedLength = 7;
 constexpr int kServerCommandCode = 3;
+// A session the phone left by disconnecting ends after this, unless its last
+// answer went out meanwhile and it ended by itself.
+constexpr double kLeftSessionGrace = 1.0;
 
 double now()
 {
@@ -447,6 +450,17 @@ void ObexSyncMLConnection::serverDisconnect()
     _disconnectFinished = true;
     _hasConnection = false;
     _isInProgress = false;
+    // Nothing more comes from a phone that left: a session still waiting for
+    // its next message would wait for ever.
+    if (!_syncDelegate)
+        return;
+    std::weak_ptr<int> alive = _alive;
+    platform::runloop::performAfterDelay(this, QStringLiteral("endLeftSession"), kLeftSessionGrace, [this, alive] {
+        if (alive.expired() || _hasConnection)
+            return;
+        if (ObexSyncMLDelegate* delegate = _syncDelegate)
+            delegate->finishSession(links::kErrNotConnected);
+    });
 }
 
 void ObexSyncMLConnection::endServerPut(int status)

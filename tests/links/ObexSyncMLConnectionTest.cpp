@@ -445,6 +445,26 @@ TEST_F(ObexSyncMLServerTest, APutEndingAfterItsSessionWentReachesOnlyTheSessionO
     EXPECT_TRUE(session.received.isEmpty());
 }
 
+TEST_F(ObexSyncMLServerTest, APhoneThatLeavesMidSessionEndsTheSessionWaitingForIt)
+{
+    connectPhone();
+    QByteArray part;
+    obex::addBodyHeader(part, "<SyncML></SyncML>", true);
+    EXPECT_EQ(request(packet(0x82, part)), hex("A00003"));
+    EXPECT_EQ(request(packet(0x81, {})), hex("A00003"));
+    EXPECT_TRUE(session.finished.isEmpty()) << "not at once: its last answer may still be going out";
+    runFor(1.1);
+    EXPECT_EQ(session.finished, QList<int>{links::kErrNotConnected});
+
+    // A phone that comes back within the grace keeps its session.
+    session.finished.clear();
+    connectPhone();
+    EXPECT_EQ(request(packet(0x81, {})), hex("A00003"));
+    connectPhone();
+    runFor(1.1);
+    EXPECT_TRUE(session.finished.isEmpty());
+}
+
 TEST_F(ObexSyncMLServerTest, GetReachesTheSessionThenTheAnswerGoesInParts)
 {
     connectPhone(255);
