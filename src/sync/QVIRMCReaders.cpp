@@ -5,6 +5,7 @@
 #include "platform/TextEncoding.h"
 
 #include <QRegularExpression>
+#include <QSet>
 #include <QXmlStreamReader>
 
 namespace {
@@ -218,6 +219,9 @@ QVIRMCChangeLog irmcChangeLog(const QString& text, bool knownDatabaseID, QString
                                      QStringLiteral("Maximum-Records:"), QStringLiteral("Total-Records:")};
     QVIRMCChangeLog result;
     QStringList changed;
+    // Membership by set: a phone's log may hold a million lines.
+    QSet<QString> changedSeen;
+    QSet<QString> deletedSeen;
     for (const QString& rawLine : text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")))) {
         const QString line = rawLine.trimmed();
         if (line.isEmpty())
@@ -243,20 +247,23 @@ QVIRMCChangeLog irmcChangeLog(const QString& text, bool knownDatabaseID, QString
         const QString type = fields.at(0);
         const QString luid = fields.mid(3).join(QLatin1Char(':'));
         if (type == QLatin1String("M")) {
-            if (!changed.contains(luid)) {
+            if (!changedSeen.contains(luid)) {
+                changedSeen.insert(luid);
                 changed.append(luid);
                 irmcReadersLog(log, QStringLiteral("Modified object %1").arg(luid));
             }
         } else if (type.isEmpty() || type == QLatin1String("D") || type == QLatin1String("H")) {
-            if (!result.deleted.contains(luid))
+            if (!deletedSeen.contains(luid)) {
+                deletedSeen.insert(luid);
                 result.deleted.append(luid);
+            }
             irmcReadersLog(log, QStringLiteral("Deleted object %1").arg(luid));
         } else {
             irmcReadersLog(log, QStringLiteral("### Strange line, unknown change: %1").arg(line));
         }
     }
     for (const QString& luid : changed) {
-        if (!result.deleted.contains(luid))
+        if (!deletedSeen.contains(luid))
             result.changed.append(luid);
     }
     return result;
@@ -264,7 +271,8 @@ QVIRMCChangeLog irmcChangeLog(const QString& text, bool knownDatabaseID, QString
 
 std::optional<QStringList> irmcSplitPhonebook(const QString& text)
 {
-    if (text.startsWith(kIrmcEmptyBook))
+    // The empty phonebook is that one card alone; cards after it are read.
+    if (text.trimmed() == kIrmcEmptyBook)
         return QStringList();
     QString cards = text;
     if (text.startsWith(kIrmcWrappedHead)) {

@@ -21,6 +21,7 @@
 #include <QLocale>
 #include <QUuid>
 #include <algorithm>
+#include <limits>
 
 namespace {
 const QString kIrmcLogNumberKey = QStringLiteral("Common.LogNumber-");
@@ -252,12 +253,14 @@ void QVIRMCSession::infoLogReceived(ObjectPushCommand& command)
         }
     }
     if (info.maxRecords) {
-        _maxElems = *info.maxRecords;
+        _maxElems = std::min<long>(*info.maxRecords, std::numeric_limits<int>::max());
         if (_syncElemList)
             _syncElemList->setMaxItemsOnDevice(int(_maxElems));
     }
-    if (info.totalRecords)
+    if (info.totalRecords) {
         _totalElems = *info.totalRecords;
+        _totalElemsKnown = true;
+    }
     if (info.hardDelete)
         _supportsHardDelete = *info.hardDelete;
     if (auto higher = QVEmbeddedCallback::getHigherCallback(command))
@@ -655,6 +658,13 @@ void QVIRMCSession::pushObjectDone(ObjectPushCommand& command)
             _hasIRMCLevel4Support
                 ? QStringLiteral("### Did not get LUID although device supports IRMC level 4!")
                 : QStringLiteral("### Did not get LUID because device does not support IRMC level 4!"));
+        // Without the phone's count the index of the new entry is a guess,
+        // and the entry read there could be another one.
+        if (!_totalElemsKnown) {
+            log(qvlog::kXT, QStringLiteral("### No record count from the phone: the new entry keeps its temporary id"));
+            later(&QVIRMCSession::sendMacData);
+            return;
+        }
         // The entry just written is the last one: its LUID is read back.
         const int started = requestNewItem(makeStep(&QVIRMCSession::sendMacData), elem);
         startedOrFinish(started);
@@ -674,12 +684,12 @@ int QVIRMCSession::requestNewItem(const std::shared_ptr<QVDeviceCallback>& callb
 void QVIRMCSession::newItemReceived(ObjectPushCommand& command)
 {
     const int status = command.returnStatus();
-    if (status != 0) {
-        log(qvlog::kXT, QStringLiteral("### newItemReceived received error: %1").arg(status));
-        finishSession(status);
-        return;
-    }
     QString luid;
+    if (status != 0) {
+        // The entry is on the phone already: the sync goes on, the entry
+        // keeps its temporary id.
+        log(qvlog::kXT, QStringLiteral("### newItemReceived received error: %1").arg(status));
+    } else
     if (command.dataReceived().isEmpty()) {
         log(qvlog::kSyncML, QStringLiteral("[QVIRMCSession newItemReceived] received NIL\n"));
     } else {
@@ -688,12 +698,27 @@ void QVIRMCSession::newItemReceived(ObjectPushCommand& command)
         log(qvlog::kSyncML, QStringLiteral("[QVIRMCSession newItemReceived] = \n%1").arg(text));
         luid = uriForVXData(text);
     }
+    if (!luid.isEmpty() && _pushElem && luidHeldByAnother(luid, _pushElem)) {
+        log(qvlog::kXT, QStringLiteral("### Entry read back as %1, which another item holds: it keeps its temporary id")
+                            .arg(luid));
+        luid.clear();
+    }
     if (!luid.isEmpty() && _pushElem)
         _pushElem->setSourceURI(luid);
     else
         log(qvlog::kXT, QStringLiteral("### New entry read back without LUID: it keeps its temporary id"));
     if (auto higher = QVEmbeddedCallback::getHigherCallback(command))
         higher->finishWithResult(0, QVariant());
+}
+
+bool QVIRMCSession::luidHeldByAnother(const QString& luid, const std::shared_ptr<QVSyncElem>& elem) const
+{
+    if (!_syncElemList)
+        return false;
+    const auto& all = _syncElemList->allElems();
+    return std::any_of(all.begin(), all.end(), [&](const QVSyncElemList::Elem& other) {
+        return other && other.get() != elem.get() && other->sourceURI() == luid;
+    });
 }
 
 void QVIRMCSession::stateUpdateChangeLog()

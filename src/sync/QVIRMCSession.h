@@ -114,6 +114,7 @@ private:
     int sendRecord(const std::shared_ptr<QVSyncElem>& elem, const QString& text, const QString& luid);
     void pushObjectDone(ObjectPushCommand& command);
     void newItemReceived(ObjectPushCommand& command);
+    bool luidHeldByAnother(const QString& luid, const std::shared_ptr<QVSyncElem>& elem) const;
     void stateUpdateChangeLog();
     void updateChangeLogFinished(ObjectPushCommand& command);
     void finalizeSession();
@@ -147,6 +148,7 @@ private:
     bool _hasIRMCLevel4Support = false;
     long _maxElems = 0;
     long _totalElems = 0;
+    bool _totalElemsKnown = false; // the phone's information log gave the count
     bool _supportsHardDelete = false;
     bool _isGigasetVariant = true;
     QStringList _scanDirectories;

@@ -3,6 +3,8 @@
 #include "sync/QVIRMCReaders.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -223,6 +225,73 @@ TEST_F(IrmcSessionTest, PhoneWithoutLevel4GetsItsLUIDByReadBackAndTheCounterRead
     EXPECT_EQ(sync(), 0);
     EXPECT_EQ(phone->writes().last(), QStringLiteral("telecom/pb/luid/%1.vcf").arg(added->sourceURI()));
     EXPECT_EQ(phone->entries().size(), 3);
+}
+
+TEST_F(IrmcSessionTest, ANewEntryWhoseReadBackCannotBeTrustedKeepsItsTemporaryId)
+{
+    struct Case {
+        const char* name;
+        QByteArray infoLog; // empty: the phone's own
+        bool listHoldsTheFirstEntry;
+        bool readsBack;
+    };
+    const Case cases[] = {
+        // Without the count the index of the new entry is only a guess.
+        {"no record count", "IEL:0x02\r\nDID:1\r\nMaximum-Records:100\r\n", false, false},
+        // The phone has no entry at the index asked for: the sync goes on.
+        {"read-back refused", "IEL:0x02\r\nDID:1\r\nTotal-Records:9\r\nMaximum-Records:100\r\n", false, true},
+        // A count too small leads to another entry, whose LUID an item holds.
+        {"read-back gives a LUID in use", "IEL:0x02\r\nDID:1\r\nTotal-Records:0\r\nMaximum-Records:100\r\n",
+         true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        phone->setLevel4(false);
+        fillPhone(2);
+        phone->setOverride(QStringLiteral("telecom/pb/info.log"), c.infoLog);
+        user = irmctest::IrmcUser();
+        open();
+        if (c.listHoldsTheFirstEntry) {
+            list.addObject(contact(phone->entries().first().luid, QStringLiteral("Held")));
+            user.list = &list;
+        }
+        auto added = contact(QStringLiteral("T-1"), QStringLiteral("Neu"));
+        user.commands = std::make_shared<QVCommandArray>();
+        user.commands->addObject(added, QVCommandArray::kAdd);
+        EXPECT_EQ(sync(true), 0);
+        EXPECT_EQ(added->sourceURI(), QStringLiteral("T-1"));
+        EXPECT_EQ(phone->entries().size(), 3) << "the entry went to the phone all the same";
+        bool readBack = false;
+        for (const QString& read : phone->reads())
+            readBack = readBack || QRegularExpression(QStringLiteral("^telecom/pb/\\d+\\.vcf$")).match(read).hasMatch();
+        EXPECT_EQ(readBack, c.readsBack);
+    }
+}
+
+TEST(IrmcReaders, AHugeChangeLogIsReadInLinearTime)
+{
+    QString text = QStringLiteral("SN:0\r\nDID:1\r\nTotal-Records:1\r\n");
+    for (int i = 0; i < 60000; ++i)
+        text += QStringLiteral("M:%1::%2\r\n").arg(i).arg(i % 30000);
+    text += QStringLiteral("D:60001::7\r\n");
+    QElapsedTimer timer;
+    timer.start();
+    const QVIRMCChangeLog log = irmcChangeLog(text, true, nullptr);
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(log.changed.size(), 29999) << "each LUID once, the deleted one left out";
+    EXPECT_EQ(log.deleted, QStringList{QStringLiteral("7")});
+}
+
+TEST(IrmcReaders, AnEmptyFirstCardDoesNotHideTheCardsAfterIt)
+{
+    const QString book = QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nEND:VCARD\r\n"
+                                        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Two;;;;\r\nX-IRMC-LUID:2\r\nEND:VCARD\r\n");
+    const auto cards = irmcSplitPhonebook(book);
+    ASSERT_TRUE(cards);
+    EXPECT_EQ(cards->size(), 2);
+    EXPECT_EQ(irmcSplitPhonebook(QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nEND:VCARD\r\n")), QStringList());
 }
 
 // --- codes and progress ---
