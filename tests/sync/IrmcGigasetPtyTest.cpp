@@ -46,6 +46,8 @@ protected:
         sim = std::make_unique<phonesim::PhoneSimulator>(*phonesim::PhoneProfile::named(QStringLiteral("gigaset")));
         const auto irmc = phone;
         sim->modifyObexServer([irmc](phonesim::ObexServer& obex) { obex.setIrmcPhone(irmc); });
+        // A fast serial line: the bytes take their time without slowing the test.
+        sim->setLineRate(460800);
         ASSERT_TRUE(sim->start()) << sim->errorString().toStdString();
         platform::UsbDevice modem;
         modem.location = QStringLiteral("1-2");
