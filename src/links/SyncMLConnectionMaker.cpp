@@ -2,7 +2,7 @@
 
 #include "links/ConnectionRegistration.h"
 #include "links/MFDeviceLinkOwner.h"
-#include "links/ObexIrMCConnection.h"
+#include "links/CommonObexIrMCConnection.h"
 #include "links/ObexServiceTransport.h"
 
 namespace links {
@@ -23,7 +23,7 @@ std::unique_ptr<ObexSyncMLConnection> makeSyncMLConnection(MFDeviceLinkOwner& ow
         return nullptr;
     MFDevice* device = owner.linkDevice();
     std::unique_ptr<ObexSyncMLConnection> connection = choice.irmc
-        ? std::make_unique<ObexIrMCConnection>(device, nullptr, std::move(hooks))
+        ? std::make_unique<CommonObexIrMCConnection>(device, nullptr, std::move(hooks))
         : std::make_unique<ObexSyncMLConnection>(device, nullptr, std::move(hooks));
     connection->setTransportFactory([choice, device, settings, connectionDict, connType] {
         return choice.make(device, settings, connectionDict, connType);

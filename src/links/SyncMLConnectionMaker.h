@@ -12,9 +12,10 @@ class ObexSyncMLConnection;
 
 namespace links {
 
-// The SyncML (or, for an IrMC protocol class, the IrMC) connection of a
-// phone, on the transport its class and link call for; registered as
-// "SyncML/IrMC" with the channel it opens, so it shares that link's pipe.
+// The SyncML connection of a phone (for an IrMC protocol class the IrMC
+// connection the IrMC session runs on), on the transport its class and link
+// call for; registered as "SyncML/IrMC" with the channel it opens, so it
+// shares that link's pipe.
 // nullptr when the class and link have no OBEX transport.
 std::unique_ptr<ObexSyncMLConnection> makeSyncMLConnection(MFDeviceLinkOwner& owner, const ObexSwitchSettings& settings,
                                                            const QString& protocolClass,

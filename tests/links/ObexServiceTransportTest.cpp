@@ -130,7 +130,7 @@ TEST_F(ObexServiceTransportTest, EachConnectionRegistersTheChannelItOpens)
         const char* className; // nullptr: no connection
         int channel;
     } rows[] = {
-        {"BT-Siemens-IrMC", "Bluetooth", "ObexIrMCConnection", 4},
+        {"BT-Siemens-IrMC", "Bluetooth", "CommonObexIrMCConnection", 4},
         {"ATObexServer-SyncML", "Bluetooth", "ObexSyncMLConnection", 2},
         {"ATObexServer-SyncML", "USB-Serial", "ObexSyncMLConnection", 0},
         {"Motorola", "Bluetooth", nullptr, 0},

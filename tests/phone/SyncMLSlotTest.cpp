@@ -62,7 +62,7 @@ TEST_F(SyncMLSlotTest, ProtocolClassGivesTheSlotItsConnectionAndChannel)
         int channel;
     } rows[] = {
         {"Protocol Series 40", "ObexSyncMLConnection", 2},
-        {"Protocol Siemens IrMC", "ObexIrMCConnection", 4},
+        {"Protocol Siemens IrMC", "CommonObexIrMCConnection", 4},
         {"Samsung SHP", nullptr, 0}, // its data go through the Samsung AT connection
         {"Protocol LG", nullptr, 0},
     };
@@ -88,7 +88,7 @@ TEST_F(SyncMLSlotTest, GigasetIrMCSessionParksItsChannelAndTheNextSerialJobFrees
     MFDevice& phone = makeDevice("Protocol Gigaset");
     auto* connection = dynamic_cast<ObexSyncMLConnection*>(phone.syncMLConnection());
     ASSERT_NE(connection, nullptr);
-    EXPECT_EQ(connection->className(), QStringLiteral("ObexIrMCConnection"));
+    EXPECT_EQ(connection->className(), QStringLiteral("CommonObexIrMCConnection"));
 
     int started = 0;
     auto opened = run([&](auto cb) { return phone.requestService(QString::fromLatin1(MFDevice::kServiceSyncML), cb); },
