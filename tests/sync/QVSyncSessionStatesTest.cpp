@@ -14,15 +14,24 @@ TEST_F(SyncSessionTest, TheSessionsOwnStateTextsReachTheJob)
         const char* name;
         QString syncContent;
         bool ourCard;
-        QStringList reading;  // the Reading texts, in order
-        QString sending;      // the first Sending text
+        QStringList reading; // the Reading texts, in order
+        QString sending;     // the first Sending text
     } cases[] = {
-        {"changes announced", QStringLiteral("<NumberOfChanges>2</NumberOfChanges>") + twoAdds, false,
-         {QStringLiteral("Reading (1 of 2)"), QStringLiteral("Reading (2 of 2)")}, QString()},
-        {"no count", twoAdds, true, {QStringLiteral("Reading (#1)"), QStringLiteral("Reading (#2)")},
+        {"changes announced",
+         QStringLiteral("<NumberOfChanges>2</NumberOfChanges>") + twoAdds,
+         false,
+         {QStringLiteral("Reading (1 of 2)"), QStringLiteral("Reading (2 of 2)")},
+         QString()},
+        {"no count",
+         twoAdds,
+         true,
+         {QStringLiteral("Reading (#1)"), QStringLiteral("Reading (#2)")},
          QStringLiteral("Sending (0 of 1)")},
-        {"count zero", QStringLiteral("<NumberOfChanges>0</NumberOfChanges>"), true,
-         {QStringLiteral("Reading (#1)"), QStringLiteral("Reading (#1)")}, QStringLiteral("Sending (0 of 1)")},
+        {"count zero",
+         QStringLiteral("<NumberOfChanges>0</NumberOfChanges>"),
+         true,
+         {QStringLiteral("Reading (#1)"), QStringLiteral("Reading (#1)")},
+         QStringLiteral("Sending (0 of 1)")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -62,9 +62,9 @@ struct SyncMLDevicePtyPhone {
 
     QByteArray first(int alert)
     {
-        return counted(toWBXML(phoneXML(
-            1, alertXML(1, alert) + QStringLiteral("<Final/>"),
-            QStringLiteral("<Meta><MaxMsgSize xmlns='syncml:metinf'>8000</MaxMsgSize></Meta>"))));
+        return counted(
+            toWBXML(phoneXML(1, alertXML(1, alert) + QStringLiteral("<Final/>"),
+                             QStringLiteral("<Meta><MaxMsgSize xmlns='syncml:metinf'>8000</MaxMsgSize></Meta>"))));
     }
 
     QByteArray next(const QByteArray& answer)
@@ -89,12 +89,13 @@ struct SyncMLDevicePtyPhone {
                 QRegularExpression(QStringLiteral("<LocURI>(T-[^<]+)</LocURI>")).match(xml);
             mappedTemporaryID = added.captured(1);
             if (!mappedTemporaryID.isEmpty())
-                return counted(toWBXML(phoneXML(
-                    msgID, QStringLiteral("<Map><CmdID>1</CmdID><Target><LocURI>./contacts</LocURI></Target>"
-                                          "<Source><LocURI>Contacts</LocURI></Source><MapItem><Target>"
-                                          "<LocURI>%1</LocURI></Target><Source><LocURI>900</LocURI></Source>"
-                                          "</MapItem></Map><Final/>")
-                               .arg(mappedTemporaryID))));
+                return counted(
+                    toWBXML(phoneXML(msgID,
+                                     QStringLiteral("<Map><CmdID>1</CmdID><Target><LocURI>./contacts</LocURI></Target>"
+                                                    "<Source><LocURI>Contacts</LocURI></Source><MapItem><Target>"
+                                                    "<LocURI>%1</LocURI></Target><Source><LocURI>900</LocURI></Source>"
+                                                    "</MapItem></Map><Final/>")
+                                         .arg(mappedTemporaryID))));
         }
         if (xml.contains(QLatin1String("<Sync>")) || xml.contains(QLatin1String("<Alert>")))
             return counted(toWBXML(phoneXML(msgID, QStringLiteral("<Final/>"))));
@@ -129,8 +130,8 @@ protected:
     {
         UsbPhoneFixture::SetUp();
         platform::Clock::instance().setVirtual(true);
-        static const QString database =
-            buildTestDeviceDB(QStringLiteral("syncmlpty"), QString::fromUtf8(kSyncMLDevicePtyRows));
+        static const QString database = buildTestDeviceDB(QStringLiteral("syncmlpty"),
+                                                          QString::fromUtf8(kSyncMLDevicePtyRows));
         ASSERT_FALSE(database.isEmpty());
         qvDeviceDB::setDefaultDatabasePath(database);
         qvDeviceDB::releaseSharedDeviceDB();
@@ -158,9 +159,10 @@ protected:
     {
         device.reset();
         attachPhone("lg");
-        auto dict = std::make_shared<QVariantMap>(
-            QVariantMap{{"USB.VendorID", kVendor}, {"USB.ProductID", kProduct}, {"Common.SerialNo", kSerial},
-                        {"Common.qvDeviceID", deviceID}});
+        auto dict = std::make_shared<QVariantMap>(QVariantMap{{"USB.VendorID", kVendor},
+                                                              {"USB.ProductID", kProduct},
+                                                              {"Common.SerialNo", kSerial},
+                                                              {"Common.qvDeviceID", deviceID}});
         const QVariantMap row{{"Dorvanti.Manufacturer", "Phone Maker"},
                               {"Dorvanti.Model", "Phone"},
                               {"Dorvanti.SyncMLProtocol", protocol}};
@@ -170,13 +172,13 @@ protected:
 
     // Opens the SyncML slot, takes the session from the device, runs it for
     // the property and gives it back; the run's result ("" when none came).
-    QString runSession(ScriptedSessionJob& job, int property = 0)
+    QString runSession(ScriptedSessionJob& job, int property = 0, const std::function<void()>& onStart = {})
     {
         std::optional<int> opened;
         const int started = device->requestService(
             QString::fromLatin1(MFDevice::kServiceSyncML),
-            QVDeviceCallback::commandObject(
-                &kSyncMLDevicePtySender, [&](QVDeviceCallback& c) { opened = c.returnStatus(); }, {}));
+            QVDeviceCallback::commandObject(&kSyncMLDevicePtySender,
+                                            [&](QVDeviceCallback& c) { opened = c.returnStatus(); }, {}));
         // After a run the phone's SyncML link may still be up.
         if (started == MFDevice::kServiceAlreadyOpen) {
             opened = 0;
@@ -193,6 +195,8 @@ protected:
         // The device's session is the program's server-role session.
         auto session = std::static_pointer_cast<QVServerSyncSession>(handed);
         EXPECT_TRUE(session->isServer());
+        if (onStart)
+            onStart();
         if (property == 1)
             session->performReadCalendarEvents(true);
         else
@@ -200,10 +204,10 @@ protected:
         EXPECT_TRUE(waitFor([&] { return !job.finished.isEmpty(); }));
         session.reset();
         std::optional<int> released;
-        device->releaseSyncSession(std::move(handed),
-                                   QVDeviceCallback::commandObject(
-                                       &kSyncMLDevicePtySender,
-                                       [&](QVDeviceCallback& c) { released = c.returnStatus(); }, {}));
+        device->releaseSyncSession(
+            std::move(handed),
+            QVDeviceCallback::commandObject(&kSyncMLDevicePtySender,
+                                            [&](QVDeviceCallback& c) { released = c.returnStatus(); }, {}));
         // After a bad answer the phone is still in its session: the slot
         // closes on its timeout, waited for in longer steps.
         EXPECT_TRUE(waitFor([&] { return released.has_value(); }, 60.0, 0.5));
@@ -291,9 +295,10 @@ TEST_F(SyncMLDevicePtyTest, ACalendarRunOnATwoCalendarPhoneSendsEventsAndTasksTo
     auto phone = std::make_shared<Calendar>();
     sim->modifyObexServer([&](phonesim::ObexServer& server) {
         server.setSyncMLClientMessage(
-            toWBXML(phoneXML(1, alert.arg(QStringLiteral("1"), QStringLiteral("Events"), QStringLiteral("./Events"))
-                                    + alert.arg(QStringLiteral("2"), QStringLiteral("Tasks"), QStringLiteral("./Tasks"))
-                                    + QStringLiteral("<Final/>"))));
+            toWBXML(phoneXML(1,
+                             alert.arg(QStringLiteral("1"), QStringLiteral("Events"), QStringLiteral("./Events"))
+                                 + alert.arg(QStringLiteral("2"), QStringLiteral("Tasks"), QStringLiteral("./Tasks"))
+                                 + QStringLiteral("<Final/>"))));
         server.setSyncMLClientResponder([phone, sync](const QByteArray& answer) {
             QMutexLocker lock(&phone->mutex);
             const QString xml = syncMLDevicePtyAnswerXML(answer);
@@ -301,9 +306,10 @@ TEST_F(SyncMLDevicePtyTest, ACalendarRunOnATwoCalendarPhoneSendsEventsAndTasksTo
             const int msgID = int(phone->answers.size()) + 1;
             if (msgID == 2)
                 return toWBXML(
-                    phoneXML(2, sync.arg(QStringLiteral("1"), QStringLiteral("Events"), QStringLiteral("./Events"))
-                                    + sync.arg(QStringLiteral("2"), QStringLiteral("Tasks"), QStringLiteral("./Tasks"))
-                                    + QStringLiteral("<Final/>")));
+                    phoneXML(2,
+                             sync.arg(QStringLiteral("1"), QStringLiteral("Events"), QStringLiteral("./Events"))
+                                 + sync.arg(QStringLiteral("2"), QStringLiteral("Tasks"), QStringLiteral("./Tasks"))
+                                 + QStringLiteral("<Final/>")));
             if (xml.contains(QLatin1String("<Sync>")) || xml.contains(QLatin1String("<Alert>")))
                 return toWBXML(phoneXML(msgID, QStringLiteral("<Final/>")));
             return QByteArray();
@@ -315,14 +321,14 @@ TEST_F(SyncMLDevicePtyTest, ACalendarRunOnATwoCalendarPhoneSendsEventsAndTasksTo
     ASSERT_GE(phone->answers.size(), 2);
     const auto first = syncmlreader::parseXML(phone->answers[0].toUtf8());
     QStringList alertTargets;
-    for (const SyncMLCreatorNode* node :
-         syncmlreader::findElemPath(first.get(), QStringLiteral("SyncML/SyncBody"))->childrenNamed(QStringLiteral("Alert")))
+    for (const SyncMLCreatorNode* node : syncmlreader::findElemPath(first.get(), QStringLiteral("SyncML/SyncBody"))
+                                             ->childrenNamed(QStringLiteral("Alert")))
         alertTargets << syncmlreader::findPathText(node, QStringLiteral("Item/Target/LocURI"));
     EXPECT_EQ(alertTargets, (QStringList{QStringLiteral("./Events"), QStringLiteral("./Tasks")}));
     const auto second = syncmlreader::parseXML(phone->answers[1].toUtf8());
     QStringList sent;
-    for (const SyncMLCreatorNode* node :
-         syncmlreader::findElemPath(second.get(), QStringLiteral("SyncML/SyncBody"))->childrenNamed(QStringLiteral("Sync")))
+    for (const SyncMLCreatorNode* node : syncmlreader::findElemPath(second.get(), QStringLiteral("SyncML/SyncBody"))
+                                             ->childrenNamed(QStringLiteral("Sync")))
         sent << syncmlreader::findPathText(node, QStringLiteral("Target/LocURI")) + QLatin1Char(':')
                 + syncmlreader::findPathText(node, QStringLiteral("Add/Item/Data"))
                       .section(QLatin1Char('\n'), 2, 2)
@@ -381,17 +387,25 @@ TEST_F(SyncMLDevicePtyTest, SpeedOfA500ContactSlowSyncOnAnEmulatedLine)
     ScriptedSessionJob job;
     std::shared_ptr<QVSyncElem> ours;
     job.commands = syncMLDevicePtyOurCard(&ours);
-    phone->wallClock.start();
-    EXPECT_EQ(runSession(job), QStringLiteral("0"));
-    const double total = double(phone->wallClock.nsecsElapsed()) / 1e9;
+    QElapsedTimer withSlot;
+    withSlot.start();
+    qint64 slotOpenNs = 0;
+    EXPECT_EQ(runSession(job, 0,
+                         [&] {
+                             slotOpenNs = withSlot.nsecsElapsed();
+                             phone->wallClock.start();
+                         }),
+              QStringLiteral("0"));
+    const double total = double(withSlot.nsecsElapsed()) / 1e9;
     EXPECT_EQ(job.delivered.size(), 500);
     const double seconds = double(phone->endedAfterNs.load()) / 1e9;
     ASSERT_GT(seconds, 0);
     QMutexLocker lock(&phone->mutex);
     const double lineSeconds = double(phone->bytes) * 10.0 / kRate;
     std::printf("SyncML slow sync, 500 contacts, %lld bytes of SyncML messages both ways at %d bit/s: %.3f s from "
-                "the slot's opening to the phone's last message (%.3f s of it the bytes themselves: %.0f %% of the "
-                "line rate); %.2f s with the session's end and the slot's close\n",
+                "the session's start to the phone's last message (%.3f s of it the bytes themselves: %.0f %% of the "
+                "line rate, %d messages each way, the device's pause %.2f s after each); %.2f s in all with the "
+                "slot's opening (%.2f s), the session's end and the slot's close\n",
                 static_cast<long long>(phone->bytes), kRate, seconds, lineSeconds, 100.0 * lineSeconds / seconds,
-                total);
+                int(phone->answers.size()), double(device->pauseAfterAnyAction()), total, double(slotOpenNs) / 1e9);
 }
