@@ -135,19 +135,24 @@ QString QVBaseSession::myDB(int property)
     return QLatin1String(names[property]);
 }
 
+QString QVBaseSession::syncStateText(int state) const
+{
+    if (state < Preparing || state > Canceled)
+        return QString();
+    const QString text = platform::localizedString(QLatin1String(kSessionStateTexts[state]));
+    if (state == Reading)
+        return sessionStateText(text, {indexOfCurrentReadElem()});
+    if (state == Sending)
+        return sessionStateText(text, {indexOfCurrentSendingElem(), noOfElemsToSend()});
+    return text;
+}
+
 bool QVBaseSession::setSyncState(int state)
 {
     _curSyncState = state;
     if (!_notifier)
         return false;
-    QString text;
-    if (state >= Preparing && state <= Canceled) {
-        text = platform::localizedString(QLatin1String(kSessionStateTexts[state]));
-        if (state == Reading)
-            text = sessionStateText(text, {indexOfCurrentReadElem()});
-        else if (state == Sending)
-            text = sessionStateText(text, {indexOfCurrentSendingElem(), noOfElemsToSend()});
-    }
+    const QString text = syncStateText(state);
     float percent = getProgressInPercent();
     if (state == Finishing && percent < 99.0f)
         percent = 99.0f;

@@ -96,6 +96,9 @@ public:
     // Shows the state to the notifier; NO when there is none or the job was
     // cancelled.
     bool setSyncState(int state);
+    // The text shown for a state (empty for one outside 0-9); a session
+    // with its own forms of a state's text answers them here.
+    virtual QString syncStateText(int state) const;
     // Ends the session towards the notifier, once.
     void finishSession(int result) override;
     void stopSession();

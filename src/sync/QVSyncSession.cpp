@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/Exception.h"
 #include "platform/HexDump.h"
+#include "platform/Localization.h"
 #include "platform/RunLoop.h"
 #include "sync/QVSessionUser.h"
 #include "sync/QVSyncObjects.h"
@@ -833,6 +834,22 @@ int QVSyncSession::indexOfCurrentSendingElem() const
 int QVSyncSession::noOfElemsToSend() const
 {
     return int(elementsToSendCount());
+}
+
+QString QVSyncSession::syncStateText(int state) const
+{
+    if (state == Reading && _numberOfChanges > 0) {
+        QString text = platform::localizedString(QStringLiteral("Reading (%d of %d)"));
+        for (const long value : {long(indexOfCurrentReadElem()), _numberOfChanges}) {
+            const qsizetype at = text.indexOf(QLatin1String("%d"));
+            if (at >= 0)
+                text.replace(at, 2, QString::number(value));
+        }
+        return text;
+    }
+    if (state == Sending && elementsSentSoFar() >= elementsToSendCount())
+        return QString();
+    return QVBaseSession::syncStateText(state);
 }
 
 // ---- Logging ----

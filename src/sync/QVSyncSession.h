@@ -154,6 +154,9 @@ public:
     int indexOfCurrentReadElem() const override;
     int indexOfCurrentSendingElem() const override;
     int noOfElemsToSend() const override;
+    // Reading counts against the phone's number of changes when it gave
+    // one; Sending shows only while something is left to send.
+    QString syncStateText(int state) const override;
 
     // Logging.
     void logString(const QString& text) const;

@@ -216,6 +216,9 @@ TEST_F(SyncSessionTest, ARequestTheConnectionRefusesEndsTheSession)
 TEST_F(SyncSessionTest, AJobCancellingWhileSendingStopsTheSession)
 {
     job.cancelWhenSending = true;
+    // Something to send, so that the Sending state shows its text.
+    job.commands = std::make_shared<QVCommandArray>();
+    job.commands->addObject(syncSessionTestCard(QStringLiteral("Fresh"), QStringLiteral("T-1")), QVCommandArray::kAdd);
     start(Plain);
     phoneAnswers(phoneXML(1, alertXML(1, 201) + QStringLiteral("<Final/>")));
     phoneAnswers(phoneXML(2, syncXML(2, QString()) + QStringLiteral("<Final/>")));

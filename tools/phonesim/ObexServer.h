@@ -78,6 +78,11 @@ public:
     {
         _client.setResponder(std::move(responder));
     }
+    // One of the phone's messages is a bad one (see SyncMLClientScript).
+    void setSyncMLClientBadAnswer(SyncMLClientScript::BadAnswer kind, int message = 1)
+    {
+        _client.setBadAnswer(kind, message);
+    }
     const SyncMLClientScript& syncMLClient() const { return _client; }
 
     // Files by path ("/" separated, folders implied), and the folders made.

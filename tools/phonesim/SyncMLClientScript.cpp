@@ -1,5 +1,7 @@
 #include "SyncMLClientScript.h"
 
+#include <QFile>
+
 #include <algorithm>
 
 namespace phonesim {
@@ -37,6 +39,43 @@ int big16(const QByteArray& bytes, qsizetype at)
     return (quint8(bytes[at]) << 8) | quint8(bytes[at + 1]);
 }
 } // namespace
+
+void SyncMLClientScript::setBadAnswer(BadAnswer kind, int message)
+{
+    _badAnswer = kind;
+    _badAt = std::max(1, message);
+}
+
+QByteArray SyncMLClientScript::badMessage(BadAnswer kind)
+{
+    const char* fixture = nullptr;
+    switch (kind) {
+    case BadAnswer::None:
+    case BadAnswer::NoData:
+        return {};
+    case BadAnswer::NotWBXML:
+        return QByteArrayLiteral("This is not a SyncML message.\r\n");
+    case BadAnswer::NoSyncMLElement:
+        fixture = "syncml-bad-no-syncml";
+        break;
+    case BadAnswer::ErrorStatus:
+        fixture = "syncml-bad-status";
+        break;
+    case BadAnswer::ForeignTopLevel:
+        fixture = "syncml-bad-top-level";
+        break;
+    }
+    QFile file(QStringLiteral(":/phonesim/fixtures/%1.wbxml").arg(QLatin1String(fixture)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray SyncMLClientScript::messageToPut(const QByteArray& good)
+{
+    if (_badAnswer == BadAnswer::None || _messagesSent + 1 != _badAt)
+        return good;
+    // A bad message without data goes as an empty End-of-Body.
+    return badMessage(std::exchange(_badAnswer, BadAnswer::None));
+}
 
 void SyncMLClientScript::arm(const QByteArray& message)
 {
@@ -98,6 +137,8 @@ QByteArray SyncMLClientScript::onAnswer(const QByteArray& answer)
             else
                 break;
         }
+        _message = messageToPut(_message);
+        _sent = 0;
         _state = State::Putting;
         return nextPut();
     }
@@ -125,9 +166,10 @@ QByteArray SyncMLClientScript::onAnswer(const QByteArray& answer)
         }
         if (code == kContinue)
             return request(0x83, connectionId(_connectionId));
-        if (code == kSuccess && _responder) {
-            const QByteArray next = _responder(_received);
-            if (!next.isEmpty()) {
+        const bool badDue = _badAnswer != BadAnswer::None && _messagesSent + 1 == _badAt;
+        if (code == kSuccess && (_responder || badDue)) {
+            const QByteArray next = messageToPut(badDue ? QByteArray() : _responder(_received));
+            if (!next.isEmpty() || badDue) {
                 _message = next;
                 _sent = 0;
                 _state = State::Putting;
