@@ -12,9 +12,14 @@
 #include "../links/FakeSerialATChannel.h"
 #include "MobexStore.h"
 #include "ObexServer.h"
+#include "PhoneProfile.h"
+#include "PhoneSimulator.h"
 #include "VirtualTime.h"
 
 #include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -127,12 +132,14 @@ protected:
     // Opens the connection and runs one session of the property to its end.
     QString run(int property, bool forceSlow = false)
     {
-        int opened = 1;
-        EXPECT_EQ(connection->openConnection(QVDeviceCallback::commandObject(
-                      this, [&](QVDeviceCallback& c) { opened = c.returnStatus(); }, {})),
-                  0);
-        EXPECT_TRUE(runUntil([&] { return opened != 1; }, 30));
-        EXPECT_EQ(opened, 0);
+        if (!connection->hasMobexSession()) {
+            int opened = 1;
+            EXPECT_EQ(connection->openConnection(QVDeviceCallback::commandObject(
+                          this, [&](QVDeviceCallback& c) { opened = c.returnStatus(); }, {})),
+                      0);
+            EXPECT_TRUE(runUntil([&] { return opened != 1; }, 30));
+            EXPECT_EQ(opened, 0);
+        }
         SamsungObexSession::Environment environment;
         environment.rawDataPathName = rawPath;
         session = SamsungObexSession::initWithConnection(*connection, &user, description, environment);
@@ -370,4 +377,44 @@ TEST_F(SamsungObexSessionTest, PreprocessingFillsTheLimits)
                                {"SyncML.MaxLen_SecondName", 10}};
     EXPECT_EQ(session->prepDict(), expected);
     EXPECT_EQ(result.toMap(), expected);
+}
+
+// An outside check: gammu reads phonesim's Samsung phone over its
+// pseudo-terminal (its own MOBEX reader), the session reads a phone with the
+// same store; both see the same names and numbers.
+TEST_F(SamsungObexSessionTest, GammuListsWhatTheSessionReads)
+{
+    const QString gammu = QStandardPaths::findExecutable(QStringLiteral("gammu"));
+    if (gammu.isEmpty())
+        GTEST_SKIP() << "gammu is not installed (Debian package gammu; scripts/install-deps.sh installs it)";
+    constexpr int kContacts = 12;
+    QString outside;
+    {
+        phonesim::PhoneSimulator ptySim(*phonesim::PhoneProfile::named(QStringLiteral("samsung")));
+        ptySim.modifyObexServer([](phonesim::ObexServer& obex) {
+            ASSERT_TRUE(obex.mobexStore());
+            phonesim::MobexStore::fillContacts(*obex.mobexStore(), kContacts);
+        });
+        ASSERT_TRUE(ptySim.start());
+        const QString config = dir.filePath(QStringLiteral("gammurc"));
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[gammu]\ndevice = " + ptySim.slavePath().toLocal8Bit() + "\nconnection = at\nmodel = atobex\n");
+        file.close();
+        QProcess process;
+        process.start(gammu, {QStringLiteral("-c"), config, QStringLiteral("getallmemory"), QStringLiteral("ME")});
+        ASSERT_TRUE(process.waitForFinished(60000)) << "gammu did not finish";
+        outside = QString::fromLocal8Bit(process.readAllStandardOutput());
+    }
+    phonesim::MobexStore::fillContacts(store(), kContacts);
+    ASSERT_EQ(run(0), QStringLiteral("0"));
+    ASSERT_EQ(user.delivered.size(), kContacts);
+    for (const QVariant& item : std::as_const(user.delivered)) {
+        const QString text = item.toMap().value("vx-Data").toString();
+        const QString name = text.section(QStringLiteral("N:"), 1).section(u';', 0, 0);
+        const QString number = text.section(QStringLiteral("TEL;CELL:"), 1).section(u'\r', 0, 0);
+        EXPECT_TRUE(outside.contains(QLatin1Char('"') + name + QLatin1Char('"'))) << qPrintable(name) << "\n"
+                                                                                   << qPrintable(outside);
+        EXPECT_TRUE(outside.contains(QLatin1Char('"') + number + QLatin1Char('"'))) << qPrintable(number);
+    }
 }

@@ -1,5 +1,7 @@
 #include "MobexStore.h"
 
+#include <QString>
+
 #include <algorithm>
 
 namespace phonesim {
@@ -91,6 +93,17 @@ MobexStore::MobexStore()
     _capacity[{1, 8}] = 100;
     for (int i = 0; i < 24; ++i)
         _contactLimits.append(i < 8 ? 32 : (i % 2 ? 40 : 5));
+}
+
+void MobexStore::fillContacts(MobexStore& store, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        store.put(0, 1, i,
+                  QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Contact%1;Test\r\nTEL;CELL:+4917%2\r\nEND:VCARD\r\n")
+                      .arg(i)
+                      .arg(1000000 + i)
+                      .toUtf8());
+    }
 }
 
 void MobexStore::reset()

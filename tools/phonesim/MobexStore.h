@@ -44,6 +44,8 @@ public:
     // The answer to one OBEX request; nullopt when it is none of this
     // store's (no "m-obex/" Type and no multi-part answer under way).
     std::optional<QByteArray> answer(const QByteArray& request, int room);
+    // count contacts "Contact<i>" with number "+4917<i>" at indexes 0..count-1.
+    static void fillContacts(MobexStore& store, int count);
     void reset();
 
 private:

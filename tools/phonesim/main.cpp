@@ -37,7 +37,7 @@ void requestStop(int)
 void usage()
 {
     std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS] [--rate BITS_PER_S] [--script NAME]\n"
-                         "                [--obex-relay PORT] [--obex-packet BYTES]\n"
+                         "                [--obex-relay PORT] [--obex-packet BYTES] [--mobex-contacts COUNT]\n"
                          "                [--socket PATH [--device-file FILE] [--address ADDRESS]]\nprofiles:");
     for (const QString& name : phonesim::PhoneProfile::names())
         std::fprintf(stderr, " %s", qPrintable(name));
@@ -60,6 +60,7 @@ int main(int argc, char** argv)
     QString socketPath;
     QString deviceFile;
     QString address = QStringLiteral("00:12:34:56:78:9a");
+    int mobexContacts = 0;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (!std::strcmp(argv[i], "--profile") && hasValue)
@@ -82,6 +83,8 @@ int main(int argc, char** argv)
             deviceFile = QString::fromLocal8Bit(argv[++i]);
         else if (!std::strcmp(argv[i], "--address") && hasValue)
             address = QString::fromLocal8Bit(argv[++i]);
+        else if (!std::strcmp(argv[i], "--mobex-contacts") && hasValue)
+            mobexContacts = std::atoi(argv[++i]);
         else {
             usage();
             return 2;
@@ -114,6 +117,11 @@ int main(int argc, char** argv)
         const int packet = std::clamp(obexPacket, 255, 0xFFFF);
         simulator.modifyObexServer([packet](phonesim::ObexServer& obex) { obex.setMaxPacket(packet); });
     }
+    // A Samsung phone's MOBEX store filled with numbered contacts.
+    simulator.modifyObexServer([mobexContacts](phonesim::ObexServer& obex) {
+        if (phonesim::MobexStore* store = obex.mobexStore())
+            phonesim::MobexStore::fillContacts(*store, mobexContacts);
+    });
     for (const QString& script : scripts) {
         if (!phonesim::IdentificationScripts::apply(simulator, script)) {
             std::fprintf(stderr, "phonesim: unknown script %s\n", qPrintable(script));
