@@ -411,7 +411,7 @@ TEST_F(SamsungObexSessionTest, GammuListsWhatTheSessionReads)
     ASSERT_EQ(user.delivered.size(), kContacts);
     for (const QVariant& item : std::as_const(user.delivered)) {
         const QString text = item.toMap().value("vx-Data").toString();
-        const QString name = text.section(QStringLiteral("N:"), 1).section(u';', 0, 0);
+        const QString name = text.section(QStringLiteral("\r\nN:"), 1).section(u';', 0, 0);
         const QString number = text.section(QStringLiteral("TEL;CELL:"), 1).section(u'\r', 0, 0);
         EXPECT_TRUE(outside.contains(QLatin1Char('"') + name + QLatin1Char('"'))) << qPrintable(name) << "\n"
                                                                                    << qPrintable(outside);
