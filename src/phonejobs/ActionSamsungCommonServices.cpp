@@ -59,6 +59,17 @@ QString ActionSamsungCommonServices::defaultDescription(const QString& className
     return QStringLiteral("ActionSamsung: %1").arg(className);
 }
 
+QString ActionSamsungCommonServices::localizedFormat(const QString& key, const QString& value)
+{
+    QString text = platform::localizedString(key);
+    for (const QLatin1String place : {QLatin1String("%@"), QLatin1String("%1")}) {
+        const qsizetype at = text.indexOf(place);
+        if (at >= 0)
+            return text.replace(at, place.size(), value);
+    }
+    return text;
+}
+
 void ActionSamsungCommonServices::setBackupRestorerCallback(std::shared_ptr<QVDeviceCallback> callback)
 {
     _restorerCallback = std::move(callback);
@@ -260,6 +271,7 @@ void ActionSamsungCommonServices::endAction(int code)
             device->syncEnvironment().applyWorkSyncEnvironmentByUser();
         }
     }
+    const std::shared_ptr<QVActionNotify> requester = _notify;
     ActionExternalConnection::endAction(code);
     auto& center = platform::NotificationCenter::defaultCenter();
     if (_unsentItems != 0) {
@@ -268,5 +280,5 @@ void ActionSamsungCommonServices::endAction(int code)
                                 {QStringLiteral("property"), _property}});
     }
     center.post(QLatin1String(code == 0 ? kSyncSuccessful : kSyncFailed));
-    afterEnd();
+    afterEnd(requester);
 }

@@ -35,6 +35,8 @@ public:
 
     bool readyToExecute() override;
     static QString defaultDescription(const QString& className);
+    // The localized text of key with its first "%@" (or "%1") filled in.
+    static QString localizedFormat(const QString& key, const QString& value);
     void setBackupRestorerCallback(std::shared_ptr<QVDeviceCallback> callback);
     int syncProperty() const { return _property; }
     virtual bool connectionIsValid() const { return false; }
@@ -62,8 +64,8 @@ protected:
     int startSamsungSync(const std::function<int(SamsungObexSession&)>& begin);
     SamsungATConnection* tarnexConnection() const;
     virtual QString jobClassName() const = 0;
-    // Called once after the job ended.
-    virtual void afterEnd() { }
+    // Called once after the job ended, with the requester it had.
+    virtual void afterEnd(const std::shared_ptr<QVActionNotify>&) { }
 
     std::shared_ptr<QVDeviceCallback> _restorerCallback;
     bool _shouldFilterContactImages = false;

@@ -16,8 +16,7 @@ ActionSamsungContactServices::ActionSamsungContactServices(std::shared_ptr<QVAct
     , _preprocessOnly(preprocessOnly)
 {
     _property = 0;
-    _headLine = platform::localizedString(QStringLiteral("Sync_action"))
-                    .arg(platform::localizedString(QVBaseSession::myDB(_property)));
+    _headLine = localizedFormat(QStringLiteral("Sync_action"), platform::localizedString(QVBaseSession::myDB(_property)));
     _subLine = platform::localizedString(QStringLiteral("Sync_opening"));
 }
 
@@ -77,11 +76,11 @@ void ActionSamsungContactServices::notifySyncFinished(const QString& result)
     endActionCloseFirst(result.isNull() ? 0 : result.toInt());
 }
 
-void ActionSamsungContactServices::afterEnd()
+void ActionSamsungContactServices::afterEnd(const std::shared_ptr<QVActionNotify>& requesterNotify)
 {
     if (!_preprocessOnly || _requesterTold)
         return;
     _requesterTold = true;
-    if (auto* requester = dynamic_cast<SamsungPreprocessingRequester*>(_notify.get()))
+    if (auto* requester = dynamic_cast<SamsungPreprocessingRequester*>(requesterNotify.get()))
         requester->preprocessingDone(*this);
 }

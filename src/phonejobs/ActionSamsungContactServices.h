@@ -37,7 +37,7 @@ public:
 
 protected:
     QString jobClassName() const override { return className(); }
-    void afterEnd() override;
+    void afterEnd(const std::shared_ptr<QVActionNotify>& requesterNotify) override;
 
 private:
     bool _preprocessOnly = false;

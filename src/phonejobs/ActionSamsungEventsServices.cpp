@@ -10,8 +10,7 @@ ActionSamsungEventsServices::ActionSamsungEventsServices(std::shared_ptr<QVActio
                                   switchSyncEngine)
 {
     _property = 1;
-    _headLine = platform::localizedString(QStringLiteral("Sync_action"))
-                    .arg(platform::localizedString(QVBaseSession::myDB(_property)));
+    _headLine = localizedFormat(QStringLiteral("Sync_action"), platform::localizedString(QVBaseSession::myDB(_property)));
     _subLine = platform::localizedString(QStringLiteral("Sync_opening"));
 }
 

@@ -41,7 +41,7 @@ protected:
     void SetUp() override
     {
         PtyPhoneFixture::SetUp();
-        connect("samsung", "SamsungAT", "Samsung+Family-AT");
+        connect("samsung", "SamsungAT", "Samsung AT");
         ASSERT_TRUE(device);
         tarnex = dynamic_cast<SamsungATConnection*>(device->tarnexConnection());
         ASSERT_TRUE(tarnex);
