@@ -1,4 +1,6 @@
 #include "phonejobs/ActionSamsungCommonServices.h"
+#include "phonejobs/ActionSamsungContactServices.h"
+#include "phonejobs/ActionSamsungEventsServices.h"
 
 #include "foundation/QuorNSArrayExtensions.h"
 #include "foundation/NamedLog.h"
@@ -52,6 +54,20 @@ ActionSamsungCommonServices::~ActionSamsungCommonServices()
         _finishCallback->senderIsDying();
     if (_closeCallback)
         _closeCallback->senderIsDying();
+}
+
+std::shared_ptr<ActionSamsungCommonServices> ActionSamsungCommonServices::organizerJobForDevice(
+    MFDevice& device, int type, bool slowSync, std::shared_ptr<QVActionNotify> notify)
+{
+    if (!std::as_const(device).usesSamsungATConnections())
+        return nullptr;
+    if (type == 0)
+        return ActionSamsungContactServices::initActionSamsungContactServices(std::move(notify), slowSync, QVariant(),
+                                                                              false);
+    if (type == 1 || type == 5 || type == 6)
+        return ActionSamsungEventsServices::initActionSamsungEventsServices(std::move(notify), slowSync, QVariant(),
+                                                                            false);
+    return nullptr;
 }
 
 QString ActionSamsungCommonServices::defaultDescription(const QString& className)

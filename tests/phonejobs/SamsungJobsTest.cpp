@@ -152,6 +152,20 @@ TEST_F(SamsungJobsTest, PreprocessingKeepsTheLimitsAndTellsItsRequester)
     EXPECT_EQ(requester->dict, job->prepDict());
 }
 
+TEST_F(SamsungJobsTest, TheOrganizerJobOfEachType)
+{
+    auto notify = std::make_shared<RecordingNotify>();
+    EXPECT_TRUE(std::dynamic_pointer_cast<ActionSamsungContactServices>(
+        ActionSamsungCommonServices::organizerJobForDevice(*device, 0, false, notify)));
+    for (const int type : {1, 5, 6}) {
+        auto job = ActionSamsungCommonServices::organizerJobForDevice(*device, type, true, notify);
+        ASSERT_TRUE(std::dynamic_pointer_cast<ActionSamsungEventsServices>(job)) << type;
+        EXPECT_TRUE(job->isSlowSync());
+        EXPECT_EQ(job->syncProperty(), 1);
+    }
+    EXPECT_FALSE(ActionSamsungCommonServices::organizerJobForDevice(*device, 2, false, notify));
+}
+
 TEST_F(SamsungJobsTest, ACancelledSessionEndsAsCancelled)
 {
     auto notify = std::make_shared<RecordingNotify>();
