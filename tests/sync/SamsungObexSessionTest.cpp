@@ -2,6 +2,7 @@
 
 #include "device/QVSyncDeviceDescription.h"
 #include "links/CommonObexATSwitchTransportLayer.h"
+#include "links/ObexHeaders.h"
 #include "links/ObjectPushCommand.h"
 #include "links/SamsungATConnection.h"
 #include "phone/RawRecordStore.h"
@@ -247,6 +248,9 @@ TEST_F(SamsungObexSessionTest, ReadsEveryBlockOfEverySubDatabase)
     EXPECT_EQ(user.percents.first(), 2.0f);
     EXPECT_TRUE(user.percents.contains(8.0f));
     EXPECT_TRUE(user.percents.contains(50.0f));
+    // Reading: (read * 100 / total) * 0.35 + 10, block by block.
+    EXPECT_TRUE(user.percents.contains(10.0f));
+    EXPECT_TRUE(user.percents.contains(float(20 * 0.35 + 10)));
     EXPECT_EQ(session->maxItemsCount(), 400);
 
     // A second run sees nothing new; a vanished record becomes a deletion.
@@ -341,6 +345,9 @@ TEST_F(SamsungObexSessionTest, DeletesAndReplacesAddressTheWholeIndex)
     EXPECT_FALSE(store().records(0, 1).contains(300));
     EXPECT_TRUE(store().records(0, 1).value(301).contains("555"));
     EXPECT_EQ(session->deleteErrorCount(), 0);
+    // Sending: (sent * 100 / total) * 0.45 + 50 for the three elements.
+    for (const float percent : {50.0f, float(33 * 0.45 + 50), float(66 * 0.45 + 50), 95.0f})
+        EXPECT_TRUE(user.percents.contains(percent)) << percent;
 
     // A delete the phone answers with a non-zero status is counted.
     user = RecordingUser();
@@ -405,6 +412,20 @@ TEST_F(SamsungObexSessionTest, GammuListsWhatTheSessionReads)
         process.start(gammu, {QStringLiteral("-c"), config, QStringLiteral("getallmemory"), QStringLiteral("ME")});
         ASSERT_TRUE(process.waitForFinished(60000)) << "gammu did not finish";
         outside = QString::fromLocal8Bit(process.readAllStandardOutput());
+        // gammu's own requests: the count of sub-database 1, the first block.
+        QList<QPair<QByteArray, QByteArray>> requests;
+        for (const QByteArray& packet : ptySim.obexServer().packets()) {
+            const auto headers = obex::parseHeaders(packet.constData() + 3, packet.size() - 3);
+            if (uint8_t(packet[0]) != 0x83 || !headers)
+                continue;
+            const obex::Header* type = obex::findHeader(*headers, obex::kHeaderType);
+            const obex::Header* params = obex::findHeader(*headers, obex::kHeaderAppParameters);
+            if (type)
+                requests.append({type->value.left(type->value.indexOf('\0')), params ? params->value : QByteArray()});
+        }
+        EXPECT_TRUE(requests.contains(qMakePair(QByteArray("m-obex/contacts/count"), QByteArray::fromHex("01"))));
+        EXPECT_TRUE(requests.contains(qMakePair(QByteArray("m-obex/contacts/load"), QByteArray::fromHex("010000"))));
+        EXPECT_EQ(ptySim.obexServer().lastTarget(), QByteArray("MOBEX"));
     }
     phonesim::MobexStore::fillContacts(store(), kContacts);
     ASSERT_EQ(run(0), QStringLiteral("0"));
