@@ -10,7 +10,8 @@ namespace {
 
 QString samsungBenchCard(int i, bool renamed, bool changed)
 {
-    return QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Name%1%2;Given%1\r\nTEL;CELL:+49170%3\r\nEMAIL:p%1@example.org\r\nEND:VCARD\r\n")
+    return QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Name%1%2;Given%1\r\nTEL;CELL:+49170%3\r\nEMAIL:p%1@example."
+                          "org\r\nEND:VCARD\r\n")
         .arg(i)
         .arg(renamed ? QStringLiteral("x") : QString())
         .arg(1000000 + i + (changed ? 7 : 0));
@@ -49,9 +50,8 @@ void BM_SamsungSnapshotComparison(benchmark::State& state)
         const QString uri = SamsungObexSession::sourceURI(1, i);
         snapshot.insert(uri, samsungBenchCard(i, false, false));
         const bool changed = i % 10 == 0;
-        read.append(QVariantMap{{"SourceURI", uri},
-                                {"vx-Data", samsungBenchCard(i, changed && i % 20 == 0, changed)},
-                                {"Action", "Add"}});
+        read.append(QVariantMap{
+            {"SourceURI", uri}, {"vx-Data", samsungBenchCard(i, changed && i % 20 == 0, changed)}, {"Action", "Add"}});
     }
     const auto identity = [](const QString& text) { return SamsungObexSession::getIdentity(text, 0, QString()); };
     for (auto _ : state) {

@@ -176,8 +176,7 @@ int SamsungATConnection::closeObexService(const std::shared_ptr<QVDeviceCallback
     if (!_samsungHooks.isSamsung)
         obex::addConnectionIDHeader(headers, _sessionID);
     const int status = _obexSession->OBEXDisconnect(headers.isEmpty() ? nullptr : headers.constData(),
-                                                    int(headers.size()), eventHandler(),
-                                                    QVariant::fromValue(callback));
+                                                    int(headers.size()), eventHandler(), QVariant::fromValue(callback));
     if (status != 0)
         freeCallback();
     return status;

@@ -2,9 +2,9 @@
 #include "phonejobs/ActionSamsungContactServices.h"
 #include "phonejobs/ActionSamsungEventsServices.h"
 
-#include "foundation/QuorNSArrayExtensions.h"
 #include "foundation/NamedLog.h"
 #include "foundation/QuickLog.h"
+#include "foundation/QuorNSArrayExtensions.h"
 #include "jobs/JobCodes.h"
 #include "links/LinkCodes.h"
 #include "links/QVDeviceCallback.h"

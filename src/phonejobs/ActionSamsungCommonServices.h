@@ -32,8 +32,7 @@ public:
     // The organizer job the data manager posts for a Samsung AT phone: the
     // contacts job for type 0, the calendar job for 1 (and 5, 6); none for
     // other types or other phones.
-    static std::shared_ptr<ActionSamsungCommonServices> organizerJobForDevice(MFDevice& device, int type,
-                                                                              bool slowSync,
+    static std::shared_ptr<ActionSamsungCommonServices> organizerJobForDevice(MFDevice& device, int type, bool slowSync,
                                                                               std::shared_ptr<QVActionNotify> notify);
 
     ActionSamsungCommonServices(const QString& serviceName, std::shared_ptr<QVActionNotify> notify, bool slow,

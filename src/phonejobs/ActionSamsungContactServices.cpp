@@ -16,7 +16,8 @@ ActionSamsungContactServices::ActionSamsungContactServices(std::shared_ptr<QVAct
     , _preprocessOnly(preprocessOnly)
 {
     _property = 0;
-    _headLine = localizedFormat(QStringLiteral("Sync_action"), platform::localizedString(QVBaseSession::myDB(_property)));
+    _headLine = localizedFormat(QStringLiteral("Sync_action"),
+                                platform::localizedString(QVBaseSession::myDB(_property)));
     _subLine = platform::localizedString(QStringLiteral("Sync_opening"));
 }
 

@@ -10,7 +10,8 @@ ActionSamsungEventsServices::ActionSamsungEventsServices(std::shared_ptr<QVActio
                                   switchSyncEngine)
 {
     _property = 1;
-    _headLine = localizedFormat(QStringLiteral("Sync_action"), platform::localizedString(QVBaseSession::myDB(_property)));
+    _headLine = localizedFormat(QStringLiteral("Sync_action"),
+                                platform::localizedString(QVBaseSession::myDB(_property)));
     _subLine = platform::localizedString(QStringLiteral("Sync_opening"));
 }
 
@@ -31,5 +32,6 @@ bool ActionSamsungEventsServices::connectionIsValid() const
 
 int ActionSamsungEventsServices::startAction()
 {
-    return startSamsungSync([this](SamsungObexSession& session) { return session.performReadCalendarEvents(_isSlowSync); });
+    return startSamsungSync(
+        [this](SamsungObexSession& session) { return session.performReadCalendarEvents(_isSlowSync); });
 }

@@ -2,10 +2,10 @@
 
 #include "device/MFDeviceInfo.h"
 #include "device/QVSyncDeviceDescription.h"
-#include "foundation/NamedLog.h"
-#include "foundation/QuickLog.h"
 #include "formats/VCalendar2Dictionary.h"
 #include "formats/VCardReader.h"
+#include "foundation/NamedLog.h"
+#include "foundation/QuickLog.h"
 #include "links/ObjectPushCommand.h"
 #include "links/SamsungATConnection.h"
 #include "phone/DeviceDataManager.h"
@@ -64,8 +64,8 @@ std::unique_ptr<SamsungObexSession> SamsungObexSession::initWithConnection(Samsu
     std::shared_ptr<QVSyncDeviceDescription> description = findDescription(link);
     MFDevice* device = connection.mfDevice();
     if (!description || !device) {
-        samsungSessionLog(QStringLiteral("SamsungObexSession: no sync description for %1")
-                              .arg(connection.deviceIdentifier()));
+        samsungSessionLog(
+            QStringLiteral("SamsungObexSession: no sync description for %1").arg(connection.deviceIdentifier()));
         return nullptr;
     }
     Environment environment;
@@ -236,18 +236,18 @@ float SamsungObexSession::getProgressInPercent() const
 const QStringList& SamsungObexSession::contactsInfoKeys()
 {
     static const QStringList keys{
-        QStringLiteral("SyncML.MaxLen_FirstName"),  QStringLiteral("SyncML.MaxLen_LastName"),
-        QStringLiteral("SyncML.MaxLen_SecondName"), QStringLiteral("SyncML.MaxLen_Title"),
+        QStringLiteral("SyncML.MaxLen_FirstName"),    QStringLiteral("SyncML.MaxLen_LastName"),
+        QStringLiteral("SyncML.MaxLen_SecondName"),   QStringLiteral("SyncML.MaxLen_Title"),
         QStringLiteral("SyncML.MaxLen_NameAppendix"), QStringLiteral("SyncML.MaxLen_FullName"),
-        QStringLiteral("SyncML.MaxLen_NickName"),   QStringLiteral("SyncML.MaxLen_ReadingName"),
-        QStringLiteral("SyncML.MaxNo_PhoneNumbers"), QStringLiteral("SyncML.MaxLen_PhoneNumber"),
-        QStringLiteral("SyncML.MaxNo_Emails"),      QStringLiteral("SyncML.MaxLen_Email"),
-        QStringLiteral("SyncML.MaxNo_URLs"),        QStringLiteral("SyncML.MaxLen_URL"),
-        QStringLiteral("SyncML.MaxNo_Addresses"),   QStringLiteral("SyncML.MaxLen_POBox"),
-        QStringLiteral("SyncML.MaxLen_Street"),     QStringLiteral("SyncML.MaxLen_HouseNo"),
-        QStringLiteral("SyncML.MaxLen_City"),       QStringLiteral("SyncML.MaxLen_State"),
-        QStringLiteral("SyncML.MaxLen_Zip"),        QStringLiteral("SyncML.MaxLen_Notes"),
-        QStringLiteral("SyncML.MaxLen_JobTitle"),   QStringLiteral("SyncML.MaxLen_Company"),
+        QStringLiteral("SyncML.MaxLen_NickName"),     QStringLiteral("SyncML.MaxLen_ReadingName"),
+        QStringLiteral("SyncML.MaxNo_PhoneNumbers"),  QStringLiteral("SyncML.MaxLen_PhoneNumber"),
+        QStringLiteral("SyncML.MaxNo_Emails"),        QStringLiteral("SyncML.MaxLen_Email"),
+        QStringLiteral("SyncML.MaxNo_URLs"),          QStringLiteral("SyncML.MaxLen_URL"),
+        QStringLiteral("SyncML.MaxNo_Addresses"),     QStringLiteral("SyncML.MaxLen_POBox"),
+        QStringLiteral("SyncML.MaxLen_Street"),       QStringLiteral("SyncML.MaxLen_HouseNo"),
+        QStringLiteral("SyncML.MaxLen_City"),         QStringLiteral("SyncML.MaxLen_State"),
+        QStringLiteral("SyncML.MaxLen_Zip"),          QStringLiteral("SyncML.MaxLen_Notes"),
+        QStringLiteral("SyncML.MaxLen_JobTitle"),     QStringLiteral("SyncML.MaxLen_Company"),
     };
     return keys;
 }
@@ -269,8 +269,8 @@ QString SamsungObexSession::getIdentity(const QString& text, int property, const
         return QStringLiteral("--- INVALID VCALENDAR ----");
     const bool todo = isToDo(dict);
     const QString day = (todo ? getRawDueDate(dict) : getRawStartDate(dict)).toString().left(8);
-    return QStringLiteral("%1-%2-%3").arg(todo ? QStringLiteral("Task") : QStringLiteral("Event"), getSummary(dict),
-                                          day);
+    return QStringLiteral("%1-%2-%3")
+        .arg(todo ? QStringLiteral("Task") : QStringLiteral("Event"), getSummary(dict), day);
 }
 
 QString SamsungObexSession::getIdentity(const QString& text) const
@@ -354,8 +354,8 @@ std::optional<QVariantList> SamsungObexSession::parseLoadBlock(const QByteArray&
         bool latin1 = false;
         const QString text = decodeRecordText(data.mid(at, length), &latin1);
         if (latin1)
-            samsungSessionLog(QStringLiteral("### record %1 is no UTF-8: read as ISO-8859-1")
-                                  .arg(sourceURI(subType, index)));
+            samsungSessionLog(
+                QStringLiteral("### record %1 is no UTF-8: read as ISO-8859-1").arg(sourceURI(subType, index)));
         at += length;
         records.append(QVariantMap{{QLatin1String(kSourceURI), sourceURI(subType, index)},
                                    {QLatin1String(kVxData), text},
@@ -728,13 +728,12 @@ void SamsungObexSession::sendDeleteCommand(int index)
         dropProcessed();
         return;
     }
-    const int status = _samsungConnection.sendPropertyDelete(
-        command([this, uri](ObjectPushCommand& c) {
-            if (c.returnStatus() == 0 && c.appParamsAsLong() == 0)
-                _deviceRecords.remove(uri);
-            syncDeleteCommandHandled(c, _processedSyncCommand);
-        }),
-        uint16_t(parts->second), _property, uint8_t(parts->first));
+    const int status = _samsungConnection.sendPropertyDelete(command([this, uri](ObjectPushCommand& c) {
+                                                                 if (c.returnStatus() == 0 && c.appParamsAsLong() == 0)
+                                                                     _deviceRecords.remove(uri);
+                                                                 syncDeleteCommandHandled(c, _processedSyncCommand);
+                                                             }),
+                                                             uint16_t(parts->second), _property, uint8_t(parts->first));
     if (status != 0)
         finishSession(status);
 }
@@ -764,9 +763,8 @@ void SamsungObexSession::sendReplaceCommand(int index)
         dropProcessed();
         return;
     }
-    const QByteArray text = elem->vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription))
-                                .toString()
-                                .toUtf8();
+    const QByteArray text =
+        elem->vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription)).toString().toUtf8();
     const int status = _samsungConnection.sendPropertyReplace(
         command([this](ObjectPushCommand& c) { syncCommandHandled(c); }, text), uint16_t(parts->second), _property,
         uint8_t(parts->first));
@@ -832,9 +830,8 @@ void SamsungObexSession::sendAddCommand(int index)
         later(kNextItemDelay, [this] { sendNextItemToDevice(); });
         return;
     }
-    const QByteArray text = elem->vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription))
-                                .toString()
-                                .toUtf8();
+    const QByteArray text =
+        elem->vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription)).toString().toUtf8();
     const QVariantMap userInfo{{QLatin1String(kNewSourceURI), sourceURI(subType, guess)},
                                {QLatin1String(kSyncElem), subType}};
     const int status = _samsungConnection.sendPropertyAdd(
@@ -891,7 +888,8 @@ void SamsungObexSession::readFinished(ObjectPushCommand& command)
     if (command.returnStatus() != 0) {
         samsungSessionLog(QStringLiteral("\n### Error readFinished %1").arg(qint64(command.returnStatus()), 0, 16));
     } else if (uri.isEmpty()) {
-        samsungSessionLog(QStringLiteral("\n### Error readFinished, sourceURI missing for:\n%1").arg(command.description()));
+        samsungSessionLog(
+            QStringLiteral("\n### Error readFinished, sourceURI missing for:\n%1").arg(command.description()));
     } else if (command.dataReceived().isEmpty()) {
         samsungSessionLog(QStringLiteral("\n### Error readFinished, data is missing for new SourceURI %1").arg(uri));
     } else {
@@ -915,10 +913,12 @@ void SamsungObexSession::finalizeSession()
 void SamsungObexSession::quitSession()
 {
     std::weak_ptr<int> alive = _alive;
-    auto callback = QVDeviceCallback::commandObject(this, [this, alive](QVDeviceCallback& c) {
-        if (!alive.expired())
-            sessionDone(c);
-    }, {});
+    auto callback = QVDeviceCallback::commandObject(this,
+                                                    [this, alive](QVDeviceCallback& c) {
+                                                        if (!alive.expired())
+                                                            sessionDone(c);
+                                                    },
+                                                    {});
     const int status = _samsungConnection.closeConnection(callback);
     if (status != 0)
         stopSessionFinished(status);

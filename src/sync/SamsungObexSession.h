@@ -21,10 +21,7 @@ class SamsungATConnection;
 // phone through the SyncML connection calls, of which only the close applies.
 class SamsungObexSessionLink : public SyncMLConnection {
 public:
-    explicit SamsungObexSessionLink(SamsungATConnection& connection)
-        : _connection(connection)
-    {
-    }
+    explicit SamsungObexSessionLink(SamsungATConnection& connection) : _connection(connection) { }
     QString deviceIdentifier() const override;
     SyncMLConnectionDevice* mfDevice() const override { return nullptr; }
     void setDelegate(ObexSyncMLDelegate*) override { }
@@ -75,9 +72,10 @@ public:
     // From the connection's device (its organizer archive and settings).
     static std::unique_ptr<SamsungObexSession> initWithConnection(SamsungATConnection& connection,
                                                                   QVSessionUser* notifier);
-    static std::unique_ptr<SamsungObexSession> initWithConnection(
-        SamsungATConnection& connection, QVSessionUser* notifier,
-        std::shared_ptr<QVSyncDeviceDescription> description, Environment environment);
+    static std::unique_ptr<SamsungObexSession> initWithConnection(SamsungATConnection& connection,
+                                                                  QVSessionUser* notifier,
+                                                                  std::shared_ptr<QVSyncDeviceDescription> description,
+                                                                  Environment environment);
     ~SamsungObexSession() override;
 
     int performReadContacts(bool forceSlow) override;

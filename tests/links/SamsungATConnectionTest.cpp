@@ -123,8 +123,8 @@ protected:
     int open()
     {
         int status = 1;
-        auto callback =
-            QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { status = c.returnStatus(); }, {});
+        auto callback = QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { status = c.returnStatus(); },
+                                                        {});
         const int started = connection->openConnection(callback);
         if (started != 0)
             return started;
@@ -149,7 +149,10 @@ protected:
                                                           ended.params = command.appParams();
                                                       });
     }
-    bool wait(const Ended& ended) { return runUntil([&] { return ended.count > 0; }, 30); }
+    bool wait(const Ended& ended)
+    {
+        return runUntil([&] { return ended.count > 0; }, 30);
+    }
 
     QList<QByteArray> obexSent() const
     {
@@ -200,8 +203,8 @@ TEST_F(SamsungATConnectionTest, OpensWithTheSwitchAndAMobexConnect)
 
     // A second open of the open session ends at once with 0.
     int second = 1;
-    EXPECT_EQ(connection->OpenSamsungObexService(QVDeviceCallback::commandObject(
-                  this, [&](QVDeviceCallback& c) { second = c.returnStatus(); }, {})),
+    EXPECT_EQ(connection->OpenSamsungObexService(
+                  QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { second = c.returnStatus(); }, {})),
               0);
     EXPECT_EQ(second, 0);
 }
@@ -305,8 +308,8 @@ TEST_F(SamsungATConnectionTest, AnswerCodesBecomeStatuses)
         int status;
     };
     const Case table[] = {
-        {true, 0xA0, 0},     {true, 0x20, 0},     {true, 0x46, -101}, {true, 0x40, -102}, {true, 0x10, -100},
-        {true, 0xC3, -106},  {true, 0xC4, -103},  {false, 0xA0, 0},   {false, 0xC0, -105}, {false, 0xC4, -105},
+        {true, 0xA0, 0},    {true, 0x20, 0},    {true, 0x46, -101}, {true, 0x40, -102},  {true, 0x10, -100},
+        {true, 0xC3, -106}, {true, 0xC4, -103}, {false, 0xA0, 0},   {false, 0xC0, -105}, {false, 0xC4, -105},
     };
     for (const Case& c : table) {
         phone = [code = c.code](const QByteArray&) { return samsungPacket(code, {}); };
@@ -338,8 +341,8 @@ TEST_F(SamsungATConnectionTest, CloseDisconnectsAndRefusesASecondClose)
         make(isSamsung);
         ASSERT_EQ(open(), 0);
         int closed = 1;
-        auto callback =
-            QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { closed = c.returnStatus(); }, {});
+        auto callback = QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { closed = c.returnStatus(); },
+                                                        {});
         ASSERT_EQ(connection->closeConnection(callback), 0);
         EXPECT_EQ(connection->closeConnection(QVDeviceCallback::commandObject(this, [](QVDeviceCallback&) {}, {})),
                   links::kIOReturnExclusiveAccess);

@@ -46,8 +46,7 @@ protected:
         tarnex = dynamic_cast<SamsungATConnection*>(device->tarnexConnection());
         ASSERT_TRUE(tarnex);
         const QString raw = dir.filePath(QStringLiteral("DeviceData-RAW"));
-        ActionSamsungCommonServices::setSessionMaker([this, raw](SamsungATConnection& connection,
-                                                                 QVSessionUser* user) {
+        ActionSamsungCommonServices::setSessionMaker([this, raw](SamsungATConnection& connection, QVSessionUser* user) {
             SamsungObexSession::Environment environment;
             environment.rawDataPathName = raw;
             environment.eraseDeviceData = [this](int property) { return device->devInfo()->eraseDeviceData(property); };
@@ -170,7 +169,8 @@ TEST_F(SamsungJobsTest, ACancelledSessionEndsAsCancelled)
 {
     auto notify = std::make_shared<RecordingNotify>();
     auto job = ActionSamsungEventsServices::initActionSamsungEventsServices(notify, false, QVariant(), false);
-    auto callback = QVDeviceCallback::commandObject(this, [](QVDeviceCallback&) {}, {}, QVariant(214));
+    auto callback = QVDeviceCallback::commandObject(
+        this, [](QVDeviceCallback&) {}, {}, QVariant(214));
     callback->finishWithResult(0, QVariant());
     job->connectionClosed(*callback);
     EXPECT_EQ(notify->endCodes(), std::vector<int>{jobcodes::kCancelled});

@@ -39,7 +39,8 @@ QByteArray event(const QString& summary, bool todo = false)
 {
     const QString kind = todo ? QStringLiteral("VTODO") : QStringLiteral("VEVENT");
     const QString date = todo ? QStringLiteral("DUE:20261212T100000") : QStringLiteral("DTSTART:20261212T100000");
-    return QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:%1\r\nSUMMARY:%2\r\n%3\r\nEND:%1\r\nEND:VCALENDAR\r\n")
+    return QStringLiteral(
+               "BEGIN:VCALENDAR\r\nVERSION:1.0\r\nBEGIN:%1\r\nSUMMARY:%2\r\n%3\r\nEND:%1\r\nEND:VCALENDAR\r\n")
         .arg(kind, summary, date)
         .toUtf8();
 }
@@ -147,8 +148,8 @@ protected:
         EXPECT_TRUE(session);
         if (!session)
             return {};
-        EXPECT_EQ(property == 0 ? session->performReadContacts(forceSlow) : session->performReadCalendarEvents(forceSlow),
-                  0);
+        EXPECT_EQ(
+            property == 0 ? session->performReadContacts(forceSlow) : session->performReadCalendarEvents(forceSlow), 0);
         EXPECT_TRUE(runUntil([&] { return !user.result.isNull(); }, 120));
         return user.result;
     }
@@ -179,8 +180,7 @@ TEST(SamsungObexSessionParts, SnapshotComparison)
                             entry("01-5", "Add", QString::fromUtf8(card("Fresh", "Emil")))};
     const QVariantList actions = SamsungObexSession::compareWithSnapshot(read, snapshot, identity);
     const QVariantList expected{entry("01-2", "Replace", QString::fromUtf8(card("CASE", "bert", "999"))),
-                                entry("01-3", "Delete"),
-                                entry("01-3", "Add", QString::fromUtf8(card("New", "Carl"))),
+                                entry("01-3", "Delete"), entry("01-3", "Add", QString::fromUtf8(card("New", "Carl"))),
                                 entry("01-5", "Add", QString::fromUtf8(card("Fresh", "Emil"))),
                                 entry("01-4", "Delete")};
     EXPECT_EQ(actions, expected);
@@ -221,9 +221,9 @@ TEST(SamsungObexSessionParts, AnswersAreReadWithinTheirBytes)
         const char* text;
         bool valid;
     };
-    for (const UriCase& c : {UriCase{"01-17", true}, UriCase{"07-300", true}, UriCase{"01", false},
-                             UriCase{"01-", false}, UriCase{"-5", false}, UriCase{"01-2-3", false},
-                             UriCase{"x-1", false}, UriCase{"01-70000", false}}) {
+    for (const UriCase& c :
+         {UriCase{"01-17", true}, UriCase{"07-300", true}, UriCase{"01", false}, UriCase{"01-", false},
+          UriCase{"-5", false}, UriCase{"01-2-3", false}, UriCase{"x-1", false}, UriCase{"01-70000", false}}) {
         EXPECT_EQ(bool(SamsungObexSession::splitSourceURI(QLatin1String(c.text))), c.valid) << c.text;
     }
     EXPECT_EQ(SamsungObexSession::sourceURI(1, 17), QStringLiteral("01-17"));
@@ -370,18 +370,17 @@ TEST_F(SamsungObexSessionTest, PreprocessingFillsTheLimits)
     session = SamsungObexSession::initWithConnection(*connection, &user, description, environment);
     QVariant result;
     int status = 1;
-    ASSERT_EQ(session->performPreprocessContacts(QVDeviceCallback::commandObject(
-                  this,
-                  [&](QVDeviceCallback& c) {
-                      status = c.returnStatus();
-                      result = c.resultObject();
-                  },
-                  {})),
+    ASSERT_EQ(session->performPreprocessContacts(QVDeviceCallback::commandObject(this,
+                                                                                 [&](QVDeviceCallback& c) {
+                                                                                     status = c.returnStatus();
+                                                                                     result = c.resultObject();
+                                                                                 },
+                                                                                 {})),
               0);
     ASSERT_TRUE(runUntil([&] { return !user.result.isNull(); }, 30));
     EXPECT_EQ(status, 0);
-    const QVariantMap expected{{"SyncML.MaxLen_FirstName", 20}, {"SyncML.MaxLen_LastName", 30},
-                               {"SyncML.MaxLen_SecondName", 10}};
+    const QVariantMap expected{
+        {"SyncML.MaxLen_FirstName", 20}, {"SyncML.MaxLen_LastName", 30}, {"SyncML.MaxLen_SecondName", 10}};
     EXPECT_EQ(session->prepDict(), expected);
     EXPECT_EQ(result.toMap(), expected);
 }
@@ -435,7 +434,7 @@ TEST_F(SamsungObexSessionTest, GammuListsWhatTheSessionReads)
         const QString name = text.section(QStringLiteral("\r\nN:"), 1).section(u';', 0, 0);
         const QString number = text.section(QStringLiteral("TEL;CELL:"), 1).section(u'\r', 0, 0);
         EXPECT_TRUE(outside.contains(QLatin1Char('"') + name + QLatin1Char('"'))) << qPrintable(name) << "\n"
-                                                                                   << qPrintable(outside);
+                                                                                  << qPrintable(outside);
         EXPECT_TRUE(outside.contains(QLatin1Char('"') + number + QLatin1Char('"'))) << qPrintable(number);
     }
 }

@@ -19,10 +19,10 @@ class MobexStore {
 public:
     enum Fault {
         None = 0,
-        ShortCount = 1,       // count answers 3 bytes
-        RecordPastBlock = 2,  // the first load block's last record runs past it
-        WriteStatus = 4,      // write, create and delete answer status 4
-        RejectGet = 8,        // every Get is answered 0xC0
+        ShortCount = 1,      // count answers 3 bytes
+        RecordPastBlock = 2, // the first load block's last record runs past it
+        WriteStatus = 4,     // write, create and delete answer status 4
+        RejectGet = 8,       // every Get is answered 0xC0
         CreateWithoutIndex = 16,
     };
     // Key of a record: (property 0/1, sub-database) and index.
@@ -35,7 +35,10 @@ public:
     void setFaults(int faults) { _faults = faults; }
     // Where a create starts looking for a free index.
     void setFirstCreateIndex(int index) { _firstCreateIndex = index; }
-    void put(int property, int subType, int index, const QByteArray& text) { _records[{property, subType}][index] = text; }
+    void put(int property, int subType, int index, const QByteArray& text)
+    {
+        _records[{property, subType}][index] = text;
+    }
     bool remove(int property, int subType, int index) { return _records[{property, subType}].remove(index) > 0; }
     QMap<int, QByteArray> records(int property, int subType) const { return _records.value({property, subType}); }
     // The limits an info request of the contacts answers (24 values).
