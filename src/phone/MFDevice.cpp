@@ -22,6 +22,7 @@
 #include "links/ObexSyncMLConnection.h"
 #include "links/QVDeviceCallback.h"
 #include "links/SMSKitAsyncConnection.h"
+#include "links/SamsungATConnection.h"
 #include "links/SerialATChannel.h"
 #include "links/SyncMLConnectionMaker.h"
 #include "phone/BackupRules.h"
@@ -436,6 +437,20 @@ void MFDevice::createTheRealConnections(const QVariantMap& dict)
         if (!slot && maker)
             slot = maker(*this, dict);
     };
+    // Without a maker of its own a Samsung AT phone gets its MOBEX connection.
+    const auto fillTarnex = [this, &dict, &fill, &linkType] {
+        if (_makers.tarnex) {
+            fill(_tarnexConnection, _makers.tarnex);
+            return;
+        }
+        if (_tarnexConnection)
+            return;
+        SamsungATConnection::SamsungHooks hooks;
+        hooks.pauseAfterNormalClose = [this] { return double(pauseAfterNormalClose()); };
+        hooks.pauseAfterAnyAction = [this] { return double(pauseAfterAnyAction()); };
+        _tarnexConnection = SamsungATConnection::initWithMFDeviceAndDictionary(
+            *this, ObexSwitchSettings::fromDescription(_syncDescription.get(), 0), dict, linkType, std::move(hooks));
+    };
 
     if (_syncDescription && !linkType.isEmpty() && _syncDescription->usesAnyATConnections()) {
         if (_syncDescription->nonNilBOOLFromDescription(QStringLiteral("SyncML.syncContacts"))) {
@@ -443,7 +458,7 @@ void MFDevice::createTheRealConnections(const QVariantMap& dict)
                 if (!_motoContactsConnection)
                     _motoContactsConnection = std::make_unique<MotorolaContactsConnection>(*this, dict);
             } else if (usesSamsungATConnections()) {
-                fill(_tarnexConnection, _makers.tarnex);
+                fillTarnex();
             }
         }
         if (_syncDescription->nonNilBOOLFromDescription(QStringLiteral("SyncML.syncCalendar"))) {
@@ -451,7 +466,7 @@ void MFDevice::createTheRealConnections(const QVariantMap& dict)
                 if (!_motoEventsConnection)
                     _motoEventsConnection = std::make_unique<MotorolaEventsConnection>(*this, dict);
             } else if (usesSamsungATConnections()) {
-                fill(_tarnexConnection, _makers.tarnex);
+                fillTarnex();
             }
         }
     }

@@ -175,6 +175,8 @@ void ObexServer::leaveObexMode()
     _connected = false;
     _putStarted = false;
     _getData.reset();
+    if (_mobex)
+        _mobex->reset();
 }
 
 std::optional<ObexServer::SwitchAnswer> ObexServer::atLine(const QByteArray& rawLine)
@@ -192,6 +194,8 @@ std::optional<ObexServer::SwitchAnswer> ObexServer::atLine(const QByteArray& raw
     result.enterObex = true;
     if (cprot) {
         result.answer = kLineEnd + "CONNECT" + kLineEnd;
+    } else if (line == "AT+SYNCML=?" && _mobex) {
+        return SwitchAnswer{kLineEnd + "MOBEXSTART" + kLineEnd + kLineEnd + "OK" + kLineEnd, false};
     } else if (line == "AT+SYNCML=MOBEXSTART") {
         result.answer = kLineEnd + "OK" + kLineEnd;
     } else {
@@ -305,10 +309,13 @@ QByteArray ObexServer::answerRequest(const QByteArray& request)
         return packet(kSuccess);
     case kPut:
     case kPut | kFinal:
-        return put(request);
     case kGet:
     case kGet | kFinal:
-        return get(request);
+        if (_mobex && _target == "MOBEX") {
+            if (auto answer = _mobex->answer(request, room() + 6))
+                return *answer;
+        }
+        return (opcode & 0x7F) == kPut ? put(request) : get(request);
     case kSetPath:
         return setPath(request);
     case kAbort:

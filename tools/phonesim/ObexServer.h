@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MobexStore.h"
 #include "SyncMLClientScript.h"
 
 #include <QByteArray>
@@ -105,6 +106,9 @@ public:
     QList<QByteArray> packets() const { return _packets; }
     QByteArray lastTarget() const { return _target; }
     bool connected() const { return _connected; }
+    // A Samsung phone's MOBEX records (none: the MOBEX target has no store).
+    void setMobexStore(std::optional<MobexStore> store) { _mobex = std::move(store); }
+    MobexStore* mobexStore() { return _mobex ? &*_mobex : nullptr; }
 
 private:
     QByteArray answerRequest(const QByteArray& packet);
@@ -146,6 +150,7 @@ private:
     QList<quint8> _requests;
     QList<QByteArray> _packets;
     std::shared_ptr<IrmcPhone> _irmc;
+    std::optional<MobexStore> _mobex;
 };
 
 } // namespace phonesim

@@ -57,6 +57,7 @@ PhoneSimulator::PhoneSimulator(PhoneProfile profile)
         _obex.addFolder(QStringLiteral("/Phone"));
     _profile.setHandler("^HSMM", [](PhoneSession&, const AtCommand&) { return AtResult::okay({"^HSMM: 1"}); });
     if (_profile.name() == QLatin1String("samsung")) {
+        _obex.setMobexStore(MobexStore());
         _profile.setHandler("+INFO",
                             [](PhoneSession&, const AtCommand&) { return AtResult::okay({"+INFO: SGH-E250"}); });
         _profile.setHandler("+CSDH", [](PhoneSession&, const AtCommand&) { return AtResult::okay(); });

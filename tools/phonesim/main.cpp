@@ -39,7 +39,7 @@ void usage()
 {
     std::fprintf(stderr, "usage: phonesim [--profile NAME] [--chunk BYTES] [--delay MS] [--rate BITS_PER_S] [--script NAME]\n"
                          "                [--irmc ENTRIES]\n"
-                         "                [--obex-relay PORT] [--obex-packet BYTES]\n"
+                         "                [--obex-relay PORT] [--obex-packet BYTES] [--mobex-contacts COUNT]\n"
                          "                [--socket PATH [--device-file FILE] [--address ADDRESS]]\nprofiles:");
     for (const QString& name : phonesim::PhoneProfile::names())
         std::fprintf(stderr, " %s", qPrintable(name));
@@ -63,6 +63,7 @@ int main(int argc, char** argv)
     QString socketPath;
     QString deviceFile;
     QString address = QStringLiteral("00:12:34:56:78:9a");
+    int mobexContacts = 0;
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (!std::strcmp(argv[i], "--profile") && hasValue)
@@ -87,6 +88,8 @@ int main(int argc, char** argv)
             deviceFile = QString::fromLocal8Bit(argv[++i]);
         else if (!std::strcmp(argv[i], "--address") && hasValue)
             address = QString::fromLocal8Bit(argv[++i]);
+        else if (!std::strcmp(argv[i], "--mobex-contacts") && hasValue)
+            mobexContacts = std::atoi(argv[++i]);
         else {
             usage();
             return 2;
@@ -128,6 +131,11 @@ int main(int argc, char** argv)
                                                      QStringLiteral("+4930%1").arg(1000 + n)));
         simulator.modifyObexServer([irmc](phonesim::ObexServer& obex) { obex.setIrmcPhone(irmc); });
     }
+    // A Samsung phone's MOBEX store filled with numbered contacts.
+    simulator.modifyObexServer([mobexContacts](phonesim::ObexServer& obex) {
+        if (phonesim::MobexStore* store = obex.mobexStore())
+            phonesim::MobexStore::fillContacts(*store, mobexContacts);
+    });
     for (const QString& script : scripts) {
         if (!phonesim::IdentificationScripts::apply(simulator, script)) {
             std::fprintf(stderr, "phonesim: unknown script %s\n", qPrintable(script));
