@@ -111,8 +111,9 @@ void HistoryPhoneSheet::ask(TarnexController& host, const QString& archive, cons
                         // the user is told so.
                         qCWarning(lcApp) << "The archive could not be moved:" << archive;
                         if (guard)
-                            guard->beginAlertSheet(historyPhoneText(kMoveFailed), historyPhoneText("OK"), QString(),
-                                                   QString(), [](int) { }, QString());
+                            guard->beginAlertSheet(
+                                historyPhoneText(kMoveFailed), historyPhoneText("OK"), QString(), QString(), [](int) {},
+                                QString());
                     }
                     if (done)
                         done(answer, moved);

@@ -160,7 +160,7 @@ QString mobileFinderCopyWhole(const QString& from, const QString& to, bool repla
         return QString();
     const QString placed = FileDragAndDrop::putIntoPlace(out.fileName(), to, replace);
     if (!placed.isEmpty())
-        out.setAutoRemove(false);   // its name is gone: it is the copy now
+        out.setAutoRemove(false); // its name is gone: it is the copy now
     return placed;
 }
 

@@ -77,8 +77,9 @@ void GroupActionCopyFolderToMac::copyFile(const std::shared_ptr<DZDirectoryEntry
         // is not made.
         auto copy = std::dynamic_pointer_cast<ActionCopyFileFolder>(job);
         if (!copy) {
-            QVLOG(qvlog::kXT, QStringLiteral("GroupActionCopyFolderToMac: <%1> left out, it cannot be renamed")
-                                  .arg(entry->fullExternalPath()));
+            QVLOG(qvlog::kXT,
+                  QStringLiteral("GroupActionCopyFolderToMac: <%1> left out, it cannot be renamed")
+                      .arg(entry->fullExternalPath()));
             return;
         }
         copy->setDestinationFileName(safe);

@@ -289,8 +289,10 @@ TEST(FileDragAndDropPlaceTest, PuttingIntoPlaceReplacesOnlyWhenAsked)
     };
     const QString target = dir.filePath(QStringLiteral("a.txt"));
     EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in1", "one"), target, false), target) << "a free name";
-    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in2", "two"), target, false), dir.filePath(QStringLiteral("2 a.txt")));
-    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in3", "three"), target, false), dir.filePath(QStringLiteral("3 a.txt")));
+    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in2", "two"), target, false),
+              dir.filePath(QStringLiteral("2 a.txt")));
+    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in3", "three"), target, false),
+              dir.filePath(QStringLiteral("3 a.txt")));
     EXPECT_EQ(readFile(target), "one");
     EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in4", "four"), target, true), target);
     EXPECT_EQ(readFile(target), "four");
@@ -432,8 +434,9 @@ TEST_F(FileBrowserTest, AnArchiveShowsItsSnapshotAndOffersOnlyTheCopyToTheComput
     EXPECT_TRUE(view.copySelectionToComputer(mac.filePath(QStringLiteral("sub"))));
     ASSERT_TRUE(runUntilBrowsed([&] { return view.archiveCopiesInProgress() == 0; }));
     EXPECT_TRUE(view.lastMessage().contains(QStringLiteral("could not be copied"))) << view.lastMessage().toStdString();
-    EXPECT_EQ(QDir(mac.filePath(QStringLiteral("sub"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{"a.jpg"});
+    EXPECT_EQ(
+        QDir(mac.filePath(QStringLiteral("sub"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{"a.jpg"});
 
     writeFile(mac.filePath(QStringLiteral("new.jpg")), "new picture");
     EXPECT_EQ(view.addFiles({mac.filePath(QStringLiteral("new.jpg"))}, QStringLiteral("/[0]/Pics")), 0);

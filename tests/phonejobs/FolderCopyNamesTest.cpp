@@ -40,7 +40,7 @@ QStringList folderCopyTree(const QString& root)
 TEST(FolderCopyNamesTest, PhoneNamesBecomeSafeWordsOfTheDestination)
 {
     const auto group = GroupActionCopyFolderToMac::copyMobileDirectory(QStringLiteral("/PHONE/S\\x"),
-                                                                      QStringLiteral("/home/u/to"), false, nullptr);
+                                                                       QStringLiteral("/home/u/to"), false, nullptr);
     const struct {
         const char* phone;
         const char* local;
@@ -71,9 +71,8 @@ TEST(FolderCopyNamesTest, AFolderCopyLandsUnderSafeNames)
         writeFile(phone + QStringLiteral("/S\\x/a\\b.txt"), "odd");
         writeFile(phone + QStringLiteral("/S\\x/in/ok.txt"), "ok");
         auto registry = testing_support::plugInStoragePhone(phone);
-        const QVariantMap row{{"Dorvanti.Model", "KU990"},
-                              {"Dorvanti.Manufacturer", "LG"},
-                              {"Dorvanti.TopLevelVolumes", "1"}};
+        const QVariantMap row{
+            {"Dorvanti.Model", "KU990"}, {"Dorvanti.Manufacturer", "LG"}, {"Dorvanti.TopLevelVolumes", "1"}};
         auto device = std::make_unique<MFDevice>(QLatin1String(MFDevice::kUSBMassStorage),
                                                  testing_support::storagePhoneDict(), row, nullptr,
                                                  testing_support::storagePhoneMakers());

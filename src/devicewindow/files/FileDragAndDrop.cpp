@@ -196,7 +196,8 @@ FileDragAndDrop::~FileDragAndDrop()
 int FileDragAndDrop::pendingRenameCount() const
 {
     const auto& renames = fileDragAndDropRenames();
-    return int(std::count_if(renames.begin(), renames.end(), [this](const auto& rename) { return rename.owner == this; }));
+    return int(
+        std::count_if(renames.begin(), renames.end(), [this](const auto& rename) { return rename.owner == this; }));
 }
 
 QString FileDragAndDrop::putIntoPlace(const QString& file, const QString& target, bool replace)
@@ -212,8 +213,9 @@ QString FileDragAndDrop::putIntoPlace(const QString& file, const QString& target
     const QString name = wanted.fileName();
     const QDir folder = wanted.dir();
     for (int n = 1; n < 10000; ++n) {
-        const QString candidate =
-            n == 1 ? target : folder.filePath(safeFileNameFromDescription(QStringLiteral("%1 %2").arg(n).arg(name)));
+        const QString candidate = n == 1
+            ? target
+            : folder.filePath(safeFileNameFromDescription(QStringLiteral("%1 %2").arg(n).arg(name)));
         // A hard link is made only where no name is: nothing is ever replaced.
         if (::link(from.constData(), QFile::encodeName(candidate).constData()) == 0) {
             ::unlink(from.constData());
