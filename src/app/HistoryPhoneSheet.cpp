@@ -13,12 +13,14 @@
 #include "phone/DeviceEntryMakers.h"
 #include "platform/Localization.h"
 #include "platform/Paths.h"
+#include "platform/RunLoop.h"
 #include "widgets/TarnexAlertSheet.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
+#include <QThreadPool>
 
 namespace {
 
@@ -90,17 +92,33 @@ void HistoryPhoneSheet::ask(TarnexController& host, const QString& archive, cons
                                  : QFileDialog::getExistingDirectory(guard ? static_cast<QWidget*>(guard->mainWindow()) : nullptr,
                                                                      historyPhoneText(kChooseFolder));
             }
-            const bool moved = apply(answer, archive, folder);
-            if (answer != Answer::Keep && !moved && !(answer == Answer::MoveTo && folder.isEmpty())) {
-                // Nothing was lost: the archive is where it was, and the user
-                // is told so.
-                qCWarning(lcApp) << "The archive could not be moved:" << archive;
-                if (guard)
-                    guard->beginAlertSheet(historyPhoneText(kMoveFailed), historyPhoneText("OK"), QString(), QString(),
-                                           [](int) { }, QString());
+            if (answer == Answer::Keep || (answer == Answer::MoveTo && folder.isEmpty())) {
+                if (done)
+                    done(answer, false);
+                return;
             }
-            if (done)
-                done(answer, moved);
+            // A move onto another disk copies the whole archive: it runs on
+            // a worker under the busy overlay, never on the event loop.
+            if (guard)
+                guard->doShowBusyOverlay(true, 0, nullptr);
+            QThreadPool::globalInstance()->start([guard, archive, done, answer, folder] {
+                const bool moved = apply(answer, archive, folder);
+                platform::runloop::performOnMainThread([guard, archive, done, answer, moved] {
+                    if (guard)
+                        guard->doCloseBusyOverlayImmediatly();
+                    if (!moved) {
+                        // Nothing was lost: the archive is where it was, and
+                        // the user is told so.
+                        qCWarning(lcApp) << "The archive could not be moved:" << archive;
+                        if (guard)
+                            guard->beginAlertSheet(
+                                historyPhoneText(kMoveFailed), historyPhoneText("OK"), QString(), QString(), [](int) {},
+                                QString());
+                    }
+                    if (done)
+                        done(answer, moved);
+                });
+            });
         },
         historyPhoneText(kMessage));
 }

@@ -31,8 +31,10 @@ public:
     static bool apply(Answer answer, const QString& archive, const QString& folder);
     // The alert return code of the sheet as an answer.
     static Answer answerOf(int returnCode);
-    // Asks on the main window's alert sheet, then applies the answer; done
-    // (may be empty) gets the answer and whether the archive moved.
+    // Asks on the main window's alert sheet, then applies the answer: a move
+    // runs on a worker thread under the main window's busy overlay. done (may
+    // be empty) gets the answer and whether the archive moved, on the main
+    // thread once the move is over.
     static void ask(TarnexController& host, const QString& archive, const QString& phoneName,
                     std::function<void(Answer, bool)> done = {});
     // How "Move to…" chooses its folder (a folder dialog unless set).

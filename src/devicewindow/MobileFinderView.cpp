@@ -12,6 +12,7 @@
 #include "phone/MFDevice.h"
 #include "phone/PhoneFolders.h"
 #include "platform/Localization.h"
+#include "platform/RunLoop.h"
 #include "platform/gui/Images.h"
 #include "widgets/BetterSplitView.h"
 #include "widgets/ButtonPathPopup.h"
@@ -37,7 +38,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <thread>
+#include <QTemporaryFile>
+#include <QThreadPool>
+
+#include <atomic>
 #include <utility>
 
 namespace {
@@ -129,22 +133,35 @@ QString mobileFinderParentPath(const QString& path)
     return cut <= 0 ? QStringLiteral("/") : path.left(cut);
 }
 
-// Copies a local file (a history snapshot's) beside the target and renames
-// it into place only when complete: no partial file is ever left.
-bool mobileFinderCopyWhole(const QString& from, const QString& to)
+// Worker thread: copies a local file (a history snapshot's) into a hidden
+// temporary file beside the target and puts it into place only when whole:
+// over an existing file only when that was confirmed, else under a free name.
+// Gives up as soon as stop is set. No partial file is ever left. Answers the
+// path the copy got, empty on failure.
+QString mobileFinderCopyWhole(const QString& from, const QString& to, bool replace, const std::atomic<bool>& stop)
 {
-    const QString partial = to + QStringLiteral(".part");
-    QFile::remove(partial);
-    if (!QFile::copy(from, partial)) {
-        QFile::remove(partial);
-        return false;
+    constexpr qint64 kSlice = 1 << 20;
+    QFile in(from);
+    QTemporaryFile out(QFileInfo(to).dir().filePath(QStringLiteral(".marvesto-copy-XXXXXX")));
+    if (!in.open(QIODevice::ReadOnly) || !out.open())
+        return QString();
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                       | QFileDevice::ReadOther);
+    while (!in.atEnd()) {
+        if (stop.load())
+            return QString();
+        const QByteArray buffer = in.read(kSlice);
+        if (buffer.isEmpty() && in.error() != QFileDevice::NoError)
+            return QString();
+        if (out.write(buffer) != buffer.size())
+            return QString();
     }
-    QFile::remove(to);
-    if (!QFile::rename(partial, to)) {
-        QFile::remove(partial);
-        return false;
-    }
-    return true;
+    if (in.error() != QFileDevice::NoError || !out.flush() || stop.load())
+        return QString();
+    const QString placed = FileDragAndDrop::putIntoPlace(out.fileName(), to, replace);
+    if (!placed.isEmpty())
+        out.setAutoRemove(false); // its name is gone: it is the copy now
+    return placed;
 }
 
 } // namespace
@@ -265,6 +282,8 @@ MobileFinderView::MobileFinderView(QWidget* parent)
 
 MobileFinderView::~MobileFinderView()
 {
+    // Copies from an archive still being made give up and leave nothing.
+    stopCopies_->store(true);
     stopListening();
 }
 
@@ -742,7 +761,7 @@ int MobileFinderView::copyToComputer(const std::vector<std::shared_ptr<DZDirecto
                 showMessage(tr("\"%1\" is not in this archive.").arg(entry->name()));
                 continue;
             }
-            std::thread([source, local] { mobileFinderCopyWhole(source, local); }).detach();
+            copyFromArchive(source, local, overwrite);
             ++posted;
             continue;
         }
@@ -760,6 +779,26 @@ int MobileFinderView::copyToComputer(const std::vector<std::shared_ptr<DZDirecto
         }
     }
     return posted;
+}
+
+void MobileFinderView::copyFromArchive(const QString& source, const QString& target, bool overwrite)
+{
+    ++archiveCopies_;
+    const QPointer<MobileFinderView> self(this);
+    const auto stop = stopCopies_;
+    QThreadPool::globalInstance()->start([self, stop, source, target, overwrite] {
+        const QString placed = mobileFinderCopyWhole(source, target, overwrite, *stop);
+        platform::runloop::performOnMainThread([self, target, placed] {
+            if (!self)
+                return;
+            --self->archiveCopies_;
+            if (placed.isEmpty())
+                self->showMessage(tr("\"%1\" could not be copied.").arg(QFileInfo(target).fileName()));
+            else if (placed != target)
+                self->showMessage(tr("\"%1\" was copied as \"%2\": a file of its name appeared meanwhile.")
+                                      .arg(QFileInfo(target).fileName(), QFileInfo(placed).fileName()));
+        });
+    });
 }
 
 int MobileFinderView::pendingRenameCount() const

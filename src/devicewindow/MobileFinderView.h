@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -93,6 +94,8 @@ public:
     bool reloadPending() const { return reloadTimer_.isActive(); }
     // Copies still to be renamed to their safe names.
     int pendingRenameCount() const;
+    // Copies out of an archive (a history window's) still being made.
+    int archiveCopiesInProgress() const { return archiveCopies_; }
 
     // How the view asks (dialogs by default; tests answer themselves).
     struct Askers {
@@ -137,6 +140,10 @@ private:
     QSet<QString> pendingDeletes_;
 
     std::unique_ptr<FileDragAndDrop> ownDragAndDrop_;
+    // A history window's copies: made on a worker, reported in the message line.
+    void copyFromArchive(const QString& source, const QString& target, bool overwrite);
+    std::shared_ptr<std::atomic<bool>> stopCopies_ = std::make_shared<std::atomic<bool>>(false);
+    int archiveCopies_ = 0;
     void refillDirtyFolders();
     QSet<QString> dirtyFolders_;
     platform::Timer refillTimer_;

@@ -39,6 +39,12 @@ ActionCopyFileFolder::ActionCopyFileFolder(bool toMac, const QString& source, co
 {
 }
 
+void ActionCopyFileFolder::setDestinationFileName(const QString& name)
+{
+    if (_mobileToMac && !name.isEmpty())
+        _destinationWithFilename = stringByConcatenatingPathComponents(_destination, name);
+}
+
 std::shared_ptr<ActionCopyFileFolder> ActionCopyFileFolder::actionFromMobileToMac(
     const QString& phoneFile, const QString& macFolder, qint64 fileSize, bool overwritingAllowed,
     std::shared_ptr<QVActionNotify> notify, QVariant userInfo)

@@ -69,6 +69,9 @@ public:
     qint64 fileSize() const { return _fileSize; }
     const QString& source() const { return _inSourceFile; }
     const QString& destinationWithFilename() const { return _destinationWithFilename; }
+    // A copy to the desktop that lands under another name than the phone's
+    // (one word of a path, made safe by the caller). Before the job starts.
+    void setDestinationFileName(const QString& name);
 
 private:
     // A copy to the desktop whose file the mirror already holds.

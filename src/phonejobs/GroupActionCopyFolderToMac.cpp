@@ -2,11 +2,13 @@
 
 #include "foundation/NamedLog.h"
 #include "foundation/QuorNSStringPathExtensions.h"
+#include "foundation/SafeFileName.h"
 #include "jobs/JobCodes.h"
 #include "jobs/QVActionGroupPipe.h"
 #include "phone/DZDataManager.h"
 #include "phone/DZDirectory.h"
 #include "phone/FilesMirror.h"
+#include "phonejobs/ActionCopyFileFolder.h"
 #include "phonejobs/FileJobNames.h"
 #include "phonejobs/GroupActionUpdateDirectoryTree.h"
 
@@ -48,7 +50,12 @@ QString GroupActionCopyFolderToMac::targetPathForPhonePath(const QString& phoneP
         relative = phonePath.mid(base == QLatin1String("/") ? 0 : base.size());
     else
         QVLOG(qvlog::kXT, filejobnames::kNotChildOfBaseFormat.arg(phonePath, base));
-    return stringByConcatenatingPathComponents(_destinationDirectory, relative);
+    // The phone's names are made safe one by one: none of them (a "..", a
+    // name with a backslash) ever leads out of the destination.
+    QString target = _destinationDirectory;
+    for (const QString& name : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        target = stringByConcatenatingPathComponents(target, safeFileNameFromDescription(name));
+    return target;
 }
 
 QString GroupActionCopyFolderToMac::destinationDirectoryForFile(const DZDirectoryEntry& entry) const
@@ -63,7 +70,21 @@ QString GroupActionCopyFolderToMac::destinationDirectoryForDirectory(const DZDir
 
 void GroupActionCopyFolderToMac::copyFile(const std::shared_ptr<DZDirectoryEntry>& entry)
 {
-    addGroupAction(entry->actionCopyToMacDirectory(destinationDirectoryForFile(*entry), 4));
+    auto job = entry->actionCopyToMacDirectory(destinationDirectoryForFile(*entry), 4);
+    const QString safe = lastPathComponent(targetPathForPhonePath(entry->fullExternalPath()));
+    if (safe != lastPathComponent(entry->fullExternalPath())) {
+        // The file lands under its safe name; a copy that cannot be told so
+        // is not made.
+        auto copy = std::dynamic_pointer_cast<ActionCopyFileFolder>(job);
+        if (!copy) {
+            QVLOG(qvlog::kXT,
+                  QStringLiteral("GroupActionCopyFolderToMac: <%1> left out, it cannot be renamed")
+                      .arg(entry->fullExternalPath()));
+            return;
+        }
+        copy->setDestinationFileName(safe);
+    }
+    addGroupAction(job);
 }
 
 void GroupActionCopyFolderToMac::copyDirectory(const std::shared_ptr<DZDirectoryEntry>& entry)

@@ -120,6 +120,9 @@ TEST(HistoryPhoneSheet, RemovingAPhoneWithAnArchiveAsksWhatBecomesOfIt)
         EXPECT_EQ(m.sheet()->alternateButton()->text(), QStringLiteral("Move to…"));
         EXPECT_EQ(m.sheet()->otherButton()->text(), QStringLiteral("Move to Trash"));
         c.button(m.sheet())->click();
+        if (!c.stays)
+            EXPECT_TRUE(m.f->tarnex->overlay().isShown()) << "the move runs off the event loop, under the busy overlay";
+        EXPECT_TRUE(testing_support::runUntil([&] { return !m.f->tarnex->overlay().isShown(); }));
         runFor(0.5);
         EXPECT_EQ(QFileInfo(archive).isDir(), c.stays);
         const QString moved = QDir(chosen.path()).filePath(QFileInfo(archive).fileName());
@@ -143,6 +146,7 @@ TEST(HistoryPhoneSheet, AMoveThatFailsLeavesTheArchiveAndSaysSo)
     m.removeFirst();
     ASSERT_TRUE(m.sheet() && m.sheet()->isVisible());
     m.sheet()->alternateButton()->click();
+    EXPECT_TRUE(testing_support::runUntil([&] { return !m.f->tarnex->overlay().isShown(); }));
     runFor(0.5);
     EXPECT_TRUE(QFileInfo(archive).isDir());
     ASSERT_TRUE(m.sheet() && m.sheet()->isVisible());

@@ -231,6 +231,87 @@ TEST_F(FileBrowserTest, CopiesToTheComputerLandUnderSafeNamesAndAskBeforeReplaci
               QStringLiteral("/PHONE/Pictures/b.jpg"));
 }
 
+// A phone name that needs making safe is fetched beside its target and
+// renamed into place when its job ended: that rename replaces only what the
+// user agreed to replace, and it happens also when the helper went first.
+TEST_F(FileBrowserTest, ACopyUnderAMadeSafeNameNeverReplacesUnaskedAndOutlivesItsHelper)
+{
+    writeFile(phone + QStringLiteral("/Pictures/x\\y.jpg"), "backslash");
+    ASSERT_TRUE(openAndWait("/PHONE/Pictures"));
+    const auto odd = entry("/PHONE/Pictures/x\\y.jpg");
+    ASSERT_TRUE(odd);
+    const auto everything = [](const QString& folder) {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                      QDir::Name);
+    };
+
+    // A file of the safe name that was not there when the question would
+    // have been asked (another copy of the selection, the user's own): kept,
+    // the copy takes a free name.
+    writeFile(mac.filePath(QStringLiteral("x_y.jpg")), "mine");
+    {
+        FileDragAndDrop dnd(manager);
+        ASSERT_TRUE(dnd.copyToComputer(odd, mac.path(), false));
+        ASSERT_TRUE(runUntilBrowsed([&] { return dnd.pendingRenameCount() == 0; }));
+        EXPECT_EQ(readFile(mac.filePath(QStringLiteral("x_y.jpg"))), "mine");
+        EXPECT_EQ(readFile(mac.filePath(QStringLiteral("2 x_y.jpg"))), "backslash");
+        EXPECT_EQ(everything(mac.path()), (QStringList{"2 x_y.jpg", "x_y.jpg"}));
+
+        // Replacing once confirmed.
+        ASSERT_TRUE(dnd.copyToComputer(odd, mac.path(), true));
+        ASSERT_TRUE(runUntilBrowsed([&] { return dnd.pendingRenameCount() == 0; }));
+        EXPECT_EQ(readFile(mac.filePath(QStringLiteral("x_y.jpg"))), "backslash");
+        EXPECT_EQ(everything(mac.path()), (QStringList{"2 x_y.jpg", "x_y.jpg"}));
+    }
+
+    // The helper goes while its copy runs (the window's phone changed, the
+    // window closed): the copy still lands, no hidden folder stays behind.
+    QTemporaryDir desk;
+    {
+        FileDragAndDrop gone(manager);
+        ASSERT_TRUE(gone.copyToComputer(odd, desk.path(), false));
+    }
+    ASSERT_TRUE(runUntilBrowsed([&] {
+        return readFile(QDir(desk.path()).filePath(QStringLiteral("x_y.jpg"))) == "backslash"
+            && everything(desk.path()).size() == 1;
+    })) << everything(desk.path()).join(QLatin1Char(',')).toStdString();
+}
+
+// Finished files go into place without ever replacing unasked, also against
+// a file that appeared meanwhile or a link.
+TEST(FileDragAndDropPlaceTest, PuttingIntoPlaceReplacesOnlyWhenAsked)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto made = [&](const char* name, const char* text) {
+        writeFile(dir.filePath(QLatin1String(name)), text);
+        return dir.filePath(QLatin1String(name));
+    };
+    const QString target = dir.filePath(QStringLiteral("a.txt"));
+    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in1", "one"), target, false), target) << "a free name";
+    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in2", "two"), target, false),
+              dir.filePath(QStringLiteral("2 a.txt")));
+    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in3", "three"), target, false),
+              dir.filePath(QStringLiteral("3 a.txt")));
+    EXPECT_EQ(readFile(target), "one");
+    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in4", "four"), target, true), target);
+    EXPECT_EQ(readFile(target), "four");
+    // A link at the target is replaced itself, never written through.
+    const QString outside = made("outside.txt", "outside");
+    ASSERT_TRUE(QFile::link(outside, dir.filePath(QStringLiteral("l.txt"))));
+    EXPECT_EQ(FileDragAndDrop::putIntoPlace(made(".in5", "five"), dir.filePath(QStringLiteral("l.txt")), true),
+              dir.filePath(QStringLiteral("l.txt")));
+    EXPECT_EQ(readFile(outside), "outside");
+    EXPECT_FALSE(QFileInfo(dir.filePath(QStringLiteral("l.txt"))).isSymLink());
+    // A folder of the name is never replaced; the file stays where it was.
+    QDir(dir.path()).mkdir(QStringLiteral("d"));
+    const QString six = made(".in6", "six");
+    EXPECT_TRUE(FileDragAndDrop::putIntoPlace(six, dir.filePath(QStringLiteral("d")), true).isEmpty());
+    EXPECT_EQ(readFile(six), "six");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{".in6", "2 a.txt", "3 a.txt", "a.txt", "l.txt", "outside.txt"}));
+}
+
 TEST_F(FileBrowserTest, AddingFilesUploadsRefusesDotFilesAndAsksBeforeReplacing)
 {
     ASSERT_TRUE(openAndWait("/PHONE/Pictures"));
@@ -334,6 +415,28 @@ TEST_F(FileBrowserTest, AnArchiveShowsItsSnapshotAndOffersOnlyTheCopyToTheComput
     select({QStringLiteral("/[0]/Pics/a.jpg")});
     EXPECT_TRUE(view.copySelectionToComputer(mac.path()));
     ASSERT_TRUE(runUntilBrowsed([&] { return readFile(mac.filePath(QStringLiteral("a.jpg"))).size() == 5432; }));
+    ASSERT_TRUE(runUntilBrowsed([&] { return view.archiveCopiesInProgress() == 0; }));
+
+    // Copying again asks; the user's file of the temporary copy's old name
+    // stays, and no temporary file is left.
+    writeFile(mac.filePath(QStringLiteral("a.jpg")), "mine");
+    writeFile(mac.filePath(QStringLiteral("a.jpg.part")), "my part");
+    asked.clear();
+    EXPECT_TRUE(view.copySelectionToComputer(mac.path()));
+    EXPECT_EQ(asked, QStringList{"overwrite a.jpg"});
+    ASSERT_TRUE(runUntilBrowsed([&] { return view.archiveCopiesInProgress() == 0; }));
+    EXPECT_EQ(readFile(mac.filePath(QStringLiteral("a.jpg"))).size(), 5432);
+    EXPECT_EQ(readFile(mac.filePath(QStringLiteral("a.jpg.part"))), "my part");
+    EXPECT_EQ(QDir(mac.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), (QStringList{"a.jpg", "a.jpg.part"}));
+
+    // A copy that fails says so (a folder of the name cannot be replaced).
+    QDir(mac.path()).mkpath(QStringLiteral("sub/a.jpg"));
+    EXPECT_TRUE(view.copySelectionToComputer(mac.filePath(QStringLiteral("sub"))));
+    ASSERT_TRUE(runUntilBrowsed([&] { return view.archiveCopiesInProgress() == 0; }));
+    EXPECT_TRUE(view.lastMessage().contains(QStringLiteral("could not be copied"))) << view.lastMessage().toStdString();
+    EXPECT_EQ(
+        QDir(mac.filePath(QStringLiteral("sub"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{"a.jpg"});
 
     writeFile(mac.filePath(QStringLiteral("new.jpg")), "new picture");
     EXPECT_EQ(view.addFiles({mac.filePath(QStringLiteral("new.jpg"))}, QStringLiteral("/[0]/Pics")), 0);

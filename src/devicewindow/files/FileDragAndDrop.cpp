@@ -18,6 +18,10 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include <unistd.h>
 
 namespace {
 QString& dragRootPath()
@@ -70,6 +74,91 @@ bool copyDragFiles(const QList<QPair<QString, QString>>& plan, const std::atomic
     return true;
 }
 
+// Copies from the phone fetched under the phone's name into a hidden folder
+// beside their target, waiting for their job to end to be put into place.
+// They belong to no helper: a helper that goes (the window's phone changed,
+// the window closed) leaves them to finish here, and the program's quit
+// settles what is left.
+struct FileDragAndDropRename {
+    const FileDragAndDrop* owner = nullptr;
+    std::weak_ptr<QVAction> job;
+    QString staging;
+    QString arrived;
+    QString target;
+    bool overwrite = false;
+};
+
+std::vector<FileDragAndDropRename>& fileDragAndDropRenames()
+{
+    static std::vector<FileDragAndDropRename> renames;
+    return renames;
+}
+
+const int kFileDragAndDropRenameTarget = 0;
+const char* const kFileDragAndDropRenameCheck = "checkPendingRenames";
+
+// Puts an ended job's file into place (a whole copy is there, or nothing)
+// and removes the hidden folder.
+void fileDragAndDropSettleRename(const FileDragAndDropRename& rename)
+{
+    const QFileInfo arrived(rename.arrived);
+    if (arrived.isFile() && !arrived.isSymLink()
+        && arrived.absolutePath() == QFileInfo(rename.staging).absoluteFilePath()) {
+        if (FileDragAndDrop::putIntoPlace(rename.arrived, rename.target, rename.overwrite).isEmpty())
+            qCWarning(lcDeviceWindow) << "A copy from the phone could not be put into place:" << rename.target;
+    }
+    QDir(rename.staging).removeRecursively();
+}
+
+bool fileDragAndDropRenameDue(const FileDragAndDropRename& rename)
+{
+    const auto job = rename.job.lock();
+    return !job || job->hasEnded();
+}
+
+void fileDragAndDropCheckRenames();
+
+void fileDragAndDropScheduleRenameCheck()
+{
+    if (platform::runloop::pendingPerformRequestCount(&kFileDragAndDropRenameTarget) == 0)
+        platform::runloop::performAfterDelay(&kFileDragAndDropRenameTarget, QLatin1String(kFileDragAndDropRenameCheck),
+                                             FileDragAndDrop::kRenameCheckInterval, fileDragAndDropCheckRenames);
+}
+
+void fileDragAndDropCheckRenames()
+{
+    auto& renames = fileDragAndDropRenames();
+    // Settling may run the loop of nobody, but take no chances with the
+    // vector changing underneath: the due ones are taken out first.
+    std::vector<FileDragAndDropRename> due;
+    for (auto it = renames.begin(); it != renames.end();) {
+        if (fileDragAndDropRenameDue(*it)) {
+            due.push_back(*it);
+            it = renames.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const auto& rename : due)
+        fileDragAndDropSettleRename(rename);
+    if (!renames.empty())
+        fileDragAndDropScheduleRenameCheck();
+}
+
+// The program's quit: copies that ended are put into place, the hidden
+// folders of those that did not are removed (no partial file stays).
+void fileDragAndDropSettleRenamesAtQuit()
+{
+    auto renames = std::move(fileDragAndDropRenames());
+    fileDragAndDropRenames().clear();
+    for (const auto& rename : renames) {
+        if (fileDragAndDropRenameDue(rename))
+            fileDragAndDropSettleRename(rename);
+        else
+            QDir(rename.staging).removeRecursively();
+    }
+}
+
 bool suffixAllowed(const QString& path, const QStringList& filter)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -82,7 +171,6 @@ bool suffixAllowed(const QString& path, const QStringList& filter)
 FileDragAndDrop::FileDragAndDrop(DZDataManager* manager, QObject* parent) : QObject(parent), manager_(manager)
 {
     sweep_.setCallback([this] { removeExpired(); });
-    renameTimer_.setCallback([this] { checkPendingRenames(); });
 }
 
 FileDragAndDrop::~FileDragAndDrop()
@@ -98,6 +186,45 @@ FileDragAndDrop::~FileDragAndDrop()
         }
         removeDragFolderLater(folder.path, folder.expires < 0 ? kDragFolderGrace : folder.expires - now);
     }
+    // Copies from the phone still on their way are put into place without
+    // the helper.
+    for (auto& rename : fileDragAndDropRenames())
+        if (rename.owner == this)
+            rename.owner = nullptr;
+}
+
+int FileDragAndDrop::pendingRenameCount() const
+{
+    const auto& renames = fileDragAndDropRenames();
+    return int(
+        std::count_if(renames.begin(), renames.end(), [this](const auto& rename) { return rename.owner == this; }));
+}
+
+QString FileDragAndDrop::putIntoPlace(const QString& file, const QString& target, bool replace)
+{
+    const QByteArray from = QFile::encodeName(file);
+    if (replace) {
+        // One step, over a file or a link (never followed).
+        std::error_code error;
+        std::filesystem::rename(from.toStdString(), QFile::encodeName(target).toStdString(), error);
+        return error ? QString() : target;
+    }
+    const QFileInfo wanted(target);
+    const QString name = wanted.fileName();
+    const QDir folder = wanted.dir();
+    for (int n = 1; n < 10000; ++n) {
+        const QString candidate = n == 1
+            ? target
+            : folder.filePath(safeFileNameFromDescription(QStringLiteral("%1 %2").arg(n).arg(name)));
+        // A hard link is made only where no name is: nothing is ever replaced.
+        if (::link(from.constData(), QFile::encodeName(candidate).constData()) == 0) {
+            ::unlink(from.constData());
+            return candidate;
+        }
+        if (errno != EEXIST)
+            return QString();
+    }
+    return QString();
 }
 
 QStringList FileDragAndDrop::filterList(const QString& slashSeparated)
@@ -165,32 +292,11 @@ std::shared_ptr<QVAction> FileDragAndDrop::copyToComputer(const std::shared_ptr<
     }
     // The job names its file after the phone's name, inside the staging folder.
     const QString arrived = QDir(staging.path()).filePath(QFileInfo(entry->fullExternalPath()).fileName());
-    renames_.push_back({entry, staging.path(), arrived, QDir(dir).filePath(safe)});
-    if (!renameTimer_.isActive())
-        renameTimer_.start(kRenameCheckInterval, true);
+    static const bool settleAtQuit = (qAddPostRoutine(fileDragAndDropSettleRenamesAtQuit), true);
+    Q_UNUSED(settleAtQuit);
+    fileDragAndDropRenames().push_back({this, job, staging.path(), arrived, QDir(dir).filePath(safe), overwrite});
+    fileDragAndDropScheduleRenameCheck();
     return job;
-}
-
-void FileDragAndDrop::checkPendingRenames()
-{
-    for (auto it = renames_.begin(); it != renames_.end();) {
-        const auto entry = it->entry.lock();
-        if (entry && entry->hasActionsInProgress()) {
-            ++it;
-            continue;
-        }
-        // The job has ended: a whole copy is there, or nothing.
-        const QFileInfo arrived(it->arrived);
-        if (arrived.isFile() && !arrived.isSymLink() && arrived.absolutePath() == QFileInfo(it->staging).absoluteFilePath()) {
-            QFile::remove(it->target);
-            if (!QFile::rename(it->arrived, it->target))
-                qCWarning(lcDeviceWindow) << "A copy from the phone could not be put into place:" << it->target;
-        }
-        QDir(it->staging).removeRecursively();
-        it = renames_.erase(it);
-    }
-    if (!renames_.empty())
-        renameTimer_.start(kRenameCheckInterval, true);
 }
 
 QString FileDragAndDrop::getDragHandyPath(const std::shared_ptr<DZDirectoryEntry>& node) const

@@ -53,10 +53,20 @@ public:
     // file under its safe name (a name that needs making safe is fetched
     // into a hidden folder beside the target and renamed into place once
     // whole; a failed or cancelled copy leaves nothing). overwrite: an
-    // existing file of that name is replaced. None when refused.
+    // existing file of that name is replaced; without it a file of that
+    // name that appeared meanwhile stays and the copy takes a free name
+    // ("2 name", ...). The rename also happens when the helper went before
+    // the copy ended, and at the program's quit at the latest. None when
+    // refused.
     std::shared_ptr<QVAction> copyToComputer(const std::shared_ptr<DZDirectoryEntry>& entry, const QString& folder,
                                              bool overwrite);
-    int pendingRenameCount() const { return int(renames_.size()); }
+    int pendingRenameCount() const;
+    // Puts a finished file into target (inside the same folder and file
+    // system): replacing what is there when replace is set, else under the
+    // first free name of target's folder ("2 name", "3 name", ...), never
+    // over an existing file, also one that appears meanwhile. Answers the
+    // path used, empty on failure (file then stays where it was).
+    static QString putIntoPlace(const QString& file, const QString& target, bool replace);
     static constexpr double kRenameCheckInterval = 0.25;
     static inline const QString kStagingPrefix = QStringLiteral(".marvesto-incoming-");
     QString getDragHandyPath(const std::shared_ptr<DZDirectoryEntry>& node) const;
@@ -82,7 +92,6 @@ public:
 
 private:
     void removeExpired();
-    void checkPendingRenames();
     void copiesFinished(const QString& folder, bool made, bool unused);
 
     DZDataManager* manager_;
@@ -94,12 +103,4 @@ private:
     };
     std::vector<DragFolder> folders_;
     platform::Timer sweep_;
-    struct PendingRename {
-        std::weak_ptr<DZDirectoryEntry> entry;
-        QString staging;
-        QString arrived;
-        QString target;
-    };
-    std::vector<PendingRename> renames_;
-    platform::Timer renameTimer_;
 };
