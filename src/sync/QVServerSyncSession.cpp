@@ -27,10 +27,16 @@ void QVServerSyncSession::receivedCommandFromClientFinished(ObjectPushCommand& c
         return;
     const int status = command.status();
     const QByteArray data = command.dataReceived();
+    if (status != 0) {
+        // A refused or broken PUT: what part of it came is no message.
+        logString(QStringLiteral("\nThe phone's message failed with error:%1\n").arg(status));
+        finishSession(status);
+        return;
+    }
     if (data.isEmpty()) {
         logString(QStringLiteral("\nReturn data = nil\n"));
         // A PUT that brought nothing is a failure even when its status is 0.
-        finishSession(status != 0 ? status : kNoAnswerData);
+        finishSession(kNoAnswerData);
         return;
     }
     readReceivedWBXML(data);

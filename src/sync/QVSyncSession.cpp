@@ -16,6 +16,8 @@
 #include "syncmodel/QVCommandArray.h"
 #include "syncmodel/SyncDeviceLimits.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace {
@@ -476,8 +478,10 @@ void QVSyncSession::executeHeldCommand()
         return;
     const std::shared_ptr<ObjectPushCommand> command = _currentCommand;
     const int status = _deviceConnection.executeCommandSync(command);
-    if (status != 0 && command->command() != ObjectPushCommand::kServerGetResponse) {
-        // A request the connection refused never completes: end here.
+    if (status != 0) {
+        // A request the connection refused never completes: end here (an
+        // answer to a GET that failed on its way out may have ended the
+        // session already; ending twice changes nothing).
         logString(QStringLiteral("\n[QVSyncSession]: request %1 refused with error:%2\n")
                       .arg(command->command())
                       .arg(status));
@@ -553,18 +557,32 @@ void QVSyncSession::receivedAnswerFromClientFinished(ObjectPushCommand& command)
     readReceivedWBXML(data);
 }
 
+// The text of every Data element inside a Cred element, replaced.
+static QString qvSyncSessionHideCredentials(QString xml)
+{
+    static const QRegularExpression data(QStringLiteral("(<Cred\\b.*?<Data\\b[^>]*>)(.*?)(</Data>)"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    xml.replace(data, QStringLiteral("\\1<hidden>\\3"));
+    return xml;
+}
+
 void QVSyncSession::readReceivedWBXML(const QByteArray& wbxml)
 {
     logString(kQVSyncSessionDashes);
-    logString(QStringLiteral("Data received (%1 Bytes):\n%2")
-                  .arg(wbxml.size())
-                  .arg(platform::hexdump::shortFormatted(wbxml)));
     const std::optional<QByteArray> xml = WBXMLConverter::sharedWBXMLConverter().convertToXMLData(wbxml,
                                                                                                   _syncMLVersion);
+    // A phone's credentials are a password in Base64: the log never holds
+    // them, neither in the message's bytes nor in its text.
+    const bool withCredentials = xml && xml->contains("<Cred");
+    logString(withCredentials ? QStringLiteral("Data received (%1 Bytes): not shown, it carries credentials\n")
+                                    .arg(wbxml.size())
+                              : QStringLiteral("Data received (%1 Bytes):\n%2")
+                                    .arg(wbxml.size())
+                                    .arg(platform::hexdump::shortFormatted(wbxml)));
     ++_exchangedMessagesCounter;
     if (xml)
         logString(QStringLiteral("[#%1] <= Received SyncML msg (decoded)\n").arg(_exchangedMessagesCounter)
-                  + QString::fromUtf8(*xml));
+                  + (withCredentials ? qvSyncSessionHideCredentials(QString::fromUtf8(*xml)) : QString::fromUtf8(*xml)));
     else
         logString(QStringLiteral("\nReturned XMLString2 = nil!\n"));
     holdCurrentCommand(nullptr);
@@ -676,6 +694,9 @@ void QVSyncSession::examineReturnedData(const QByteArray& xml)
 
 void QVSyncSession::answerMessage()
 {
+    // The answer exists before our Sync is measured against the phone's
+    // maximum and numbered in it.
+    currentAnswerSyncBody();
     const bool sending = _syncObjects && _syncObjects->weAreSending();
     bool askedForMore = false;
     if ((_wasSyncCommand || _wasMapCommand || sending) && (_messageHadFinalTag || sending)) {

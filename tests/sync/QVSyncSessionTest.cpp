@@ -89,6 +89,10 @@ TEST_F(SyncSessionTest, ASlowContactsSyncReadsSendsMapsAndStoresTheAnchors)
               QString());
     EXPECT_FALSE(namedLogText("XT").contains(QLatin1String("secret-pass")));
     EXPECT_FALSE(namedLogText("SyncML").contains(QLatin1String("secret-pass")));
+    // Nor its Base64 form, in the message's text or its bytes.
+    ASSERT_TRUE(namedLogText("SyncML").contains(QLatin1String("not shown, it carries credentials")));
+    for (const char* log : {"XT", "SyncML"})
+        EXPECT_FALSE(namedLogText(log).contains(QLatin1String("dXNlcjpz"))) << log;
     EXPECT_TRUE(namedLogText("XT").contains(QLatin1String("<hidden>")));
 
     // Package 3: the phone's contacts.
@@ -337,6 +341,29 @@ TEST_F(ServerSyncSessionTest, TheAnswerGoesOutWhenBothThePhonesGetAndTheAnswerAr
     testing_support::runFor(0.5);
     EXPECT_EQ(link.commands.size(), 2u);
     EXPECT_TRUE(job.finished.isEmpty());
+}
+
+TEST_F(ServerSyncSessionTest, AnAnswerTheConnectionRefusesEndsTheSession)
+{
+    startServer();
+    link.executeAnswer = -1; // the phone's session is gone: the answer can never go out
+    server->clientSentGetCommand();
+    phonePuts(toWBXML(phoneXML(1, alertXML(1, 201) + QStringLiteral("<Final/>"), QString(), QStringLiteral("1.1")), 1));
+    testing_support::runFor(1.5);
+    EXPECT_EQ(job.finished, QStringList{QStringLiteral("-1")});
+}
+
+TEST_F(ServerSyncSessionTest, AFailedPutEndsWithItsStatusAndWhatCameIsNotRead)
+{
+    startServer();
+    auto put = ObjectPushCommand::pushCommandWithData(4, QByteArray(), nullptr, nullptr);
+    const QByteArray part =
+        toWBXML(phoneXML(1, alertXML(1, 201) + QStringLiteral("<Final/>"), QString(), QStringLiteral("1.1")), 1);
+    put->collectDataReceived(part.constData(), part.size() / 2);
+    put->finishCommandDelayed(-21878); // the connection ended the phone's PUT with an error
+    server->receivedCommandFromClientFinished(*put);
+    testing_support::runFor(1.5);
+    EXPECT_EQ(job.finished, QStringList{QStringLiteral("-21878")});
 }
 
 TEST_F(ServerSyncSessionTest, APutWithoutDataEndsTheSessionAsFailed)
