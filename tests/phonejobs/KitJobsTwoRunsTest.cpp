@@ -336,7 +336,7 @@ TEST_F(KitJobsTwoRunsTest, LGCalendarAndTasksSyncBothWaysAcrossTwoRuns)
     EXPECT_FALSE(device->isConnectionOpen(QString::fromLatin1(MFDevice::kServiceLGEvents)));
 }
 
-TEST_F(KitJobsTwoRunsTest, DISABLED_MotorolaCalendarSyncsBothWaysAcrossTwoRuns)
+TEST_F(KitJobsTwoRunsTest, MotorolaCalendarSyncsBothWaysAcrossTwoRuns)
 {
     open("motorola", "Protocol Motorola V3 Series");
     sim->modifySession([](phonesim::PhoneSession& s) {
