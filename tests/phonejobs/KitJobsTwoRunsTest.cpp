@@ -6,6 +6,9 @@
 #include "PhoneJobsTestSupport.h"
 
 #include "device/QVSyncDeviceDescription.h"
+#include "formats/MotorolaCalendarConverter.h"
+#include "formats/VCalendarConversion.h"
+#include "formats/VXDictionary.h"
 #include "kestrova/vendors/LgCalendarRecord.h"
 #include "kestrova/vendors/LgPhonebookRecord.h"
 #include "kestrova/vendors/LgTaskRecord.h"
@@ -50,6 +53,13 @@ QStringList twoRunsListed(QVSyncElemList& list)
         if (!elem->isDeleted())
             listed << elem->sourceURI() + QStringLiteral(": ") + twoRunsItemText(elem);
     return listed;
+}
+
+QString twoRunsDescribe(const QVariant& value)
+{
+    QString text;
+    QDebug(&text) << value;
+    return text;
 }
 
 // How many listed items hold the text.
@@ -377,4 +387,66 @@ TEST_F(KitJobsTwoRunsTest, MotorolaCalendarSyncsBothWaysAcrossTwoRuns)
     EXPECT_EQ(phone.size(), 2);
     EXPECT_EQ(phone.value(deskSlot.toInt()).fields.value(1), QStringLiteral("Review"));
     EXPECT_FALSE(device->isConnectionOpen(QString::fromLatin1(MFDevice::kServiceMotoEvents)));
+}
+
+// A yearly rule on the second Tuesday of March, as the desktop's item form
+// holds it, written by the calendar job: both phones' records hold the
+// weekday of the month (the Motorola record as repeat code 5 with its
+// weekday-of-month value, the LG record as code 105, the start's weekday and
+// week), and the kit reads it back whole.
+TEST_F(KitJobsTwoRunsTest, AWeekdayOfTheMonthReachesBothPhones)
+{
+    const struct {
+        const char* profile;
+        const char* protocol;
+    } cases[] = {{"motorola", "Protocol Motorola V3 Series"}, {"lg", "Protocol LG"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.profile);
+        const bool motorola = QLatin1String(c.profile) == QLatin1String("motorola");
+        open(c.profile, c.protocol);
+        if (motorola)
+            sim->modifySession([](phonesim::PhoneSession& s) {
+                s.characterSet.offered = {"GSM", "UCS2"};
+                s.motorolaCalendar.slotCount = 10;
+            });
+        const QDateTime start(QDate(2030, 3, 12), QTime(9, 0), Qt::LocalTime);
+        const QVariantMap kitEntry{
+            {QStringLiteral("event"), QVariantMap{{QStringLiteral("start date"), start},
+                                                  {QStringLiteral("end date"), start.addSecs(3600)},
+                                                  {QStringLiteral("summary"), QStringLiteral("Fair")}}},
+            {QStringLiteral("recurrence"), QVariantMap{{QStringLiteral("frequency"), QStringLiteral("yearly")},
+                                                       {QStringLiteral("interval"), 1},
+                                                       {QStringLiteral("bydaydays"), QVariantList{QStringLiteral("tuesday")}},
+                                                       {QStringLiteral("bydayfreq"), QVariantList{2}},
+                                                       {QStringLiteral("byMonth"), QVariantList{3}}}}};
+        const auto parsed = vCalendarDictionaryForMotorolaEventOrTask(kitEntry, true);
+        ASSERT_TRUE(parsed);
+        const VXDictionary form = vCalendarDictionary2VXDictionary(parsed->map(), QStringLiteral("T-1"));
+        QVSyncElemList* list = archive->storage(1);
+        const auto fresh = list->addVXDictItem(QStringLiteral("T-1"), form, false, QString());
+        ASSERT_TRUE(fresh);
+
+        ASSERT_EQ(sync(1), 0);
+        const QString slot = fresh->sourceURI();
+        ASSERT_FALSE(slot.startsWith(QStringLiteral("T-"))) << slot.toStdString();
+        if (motorola) {
+            const QStringList fields = sim->session().motorolaCalendar.events.value(slot.toInt()).fields;
+            ASSERT_EQ(fields.size(), 21) << fields.join(',').toStdString();
+            EXPECT_EQ(fields.at(9), QStringLiteral("5")) << fields.join(',').toStdString();
+            // Tuesday (2) times eight plus the second week.
+            EXPECT_EQ(fields.at(18), QStringLiteral("18")) << fields.join(',').toStdString();
+            continue;
+        }
+        QByteArray body;
+        sim->modifyLgCalendar([&](phonesim::LgCalendar& calendar) { body = calendar.events.value(slot.section('-', 0, 0).toInt()); });
+        ASSERT_FALSE(body.isEmpty()) << slot.toStdString();
+        // The phone sends a record body from offset 15 of its reply.
+        const auto read = kestrova::lg::lgExtractCalendarData(QByteArray(15, '\0') + body);
+        ASSERT_TRUE(read);
+        const QVariantMap rule = read->value(QStringLiteral("recurrence")).toMap();
+        EXPECT_EQ(rule.value(QStringLiteral("frequency")).toString(), QStringLiteral("yearly"));
+        EXPECT_EQ(rule.value(QStringLiteral("bydaydays")).toList(), QVariantList{QStringLiteral("tuesday")});
+        EXPECT_EQ(rule.value(QStringLiteral("bydayfreq")).toList(), QVariantList{2}) << twoRunsDescribe(rule).toStdString();
+        EXPECT_EQ(rule.value(QStringLiteral("byMonth")).toList(), QVariantList{3}) << twoRunsDescribe(rule).toStdString();
+    }
 }
