@@ -243,6 +243,7 @@ protected:
     QTemporaryDir dir;
     std::unique_ptr<FilesMirror> mirror;
     std::unique_ptr<OrganizerArchive> archive;
+    testing_support::OutsideInputScope fasterInput{0.002};
 };
 
 } // namespace
