@@ -388,6 +388,12 @@ TEST_F(KitJobsTwoRunsTest, MotorolaCalendarSyncsBothWaysAcrossTwoRuns)
     EXPECT_EQ(phone.size(), 2);
     EXPECT_EQ(phone.value(deskSlot.toInt()).fields.value(1), QStringLiteral("Review"));
     EXPECT_FALSE(device->isConnectionOpen(QString::fromLatin1(MFDevice::kServiceMotoEvents)));
+
+    // A third run with nothing changed on either side changes nothing.
+    ASSERT_EQ(sync(1), 0);
+    EXPECT_EQ(twoRunsListed(list), listed);
+    EXPECT_FALSE(desk->isChanged());
+    EXPECT_EQ(sim->session().motorolaCalendar.events.size(), 2);
 }
 
 // A yearly rule on the second Tuesday of March, as the desktop's item form
