@@ -1,6 +1,5 @@
 #include "phonejobs/ActionOrganizerKitServicesMakers.h"
 
-#include "device/QVSyncDeviceDescription.h"
 #include "phone/DZDataManager.h"
 #include "phone/MFDevice.h"
 #include "phonejobs/ActionLGContactServices.h"
@@ -59,12 +58,14 @@ void installOrganizerJobs(DZFileJobMakers& makers)
         case KitJobKind::LGContacts:
             job = ActionLGContactServices::initActionLGContactServices(std::move(notify), slowSync, QVariant(), false);
             break;
-        case KitJobKind::MotoEvents: {
-            const auto& description = manager.getMFDevice()->syncDescription();
-            job = ActionMotoEventsServices::initActionMotoEventsServices(
-                std::move(notify), slowSync, QVariant(), false, description && description->hasTasks());
+        case KitJobKind::MotoEvents:
+            // The kit reads to-do lists of LG phones only: asked for a
+            // Motorola phone's tasks it answers nothing, and the job would
+            // end without syncing the calendar at all. The calendar is
+            // synced on its own whatever the description says of tasks.
+            job = ActionMotoEventsServices::initActionMotoEventsServices(std::move(notify), slowSync, QVariant(),
+                                                                         false, false);
             break;
-        }
         case KitJobKind::LGEvents:
             job = ActionLGEventsServices::initActionLGEventsServices(std::move(notify), slowSync, QVariant(), false);
             break;

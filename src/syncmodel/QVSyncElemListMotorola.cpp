@@ -26,6 +26,35 @@ bool motoIsAnswerWord(const QString& key)
         || key.compare(QLatin1String("changed"), Qt::CaseInsensitive) == 0;
 }
 
+// Whether a phone entry read is the one kept from the last sync. An entry
+// kept as the job wrote it lacks what only the phone adds: its slot and
+// phone-side texts (an event class the phone fills in); those alone are no
+// phone-side change.
+bool motoSameEntry(const QVariant& kept, const QVariant& read)
+{
+    if (kept == read)
+        return true;
+    if (kept.typeId() != QMetaType::QVariantMap || read.typeId() != QMetaType::QVariantMap)
+        return false;
+    const QVariantMap keptMap = kept.toMap();
+    const QVariantMap readMap = read.toMap();
+    const QString slotKey = QStringLiteral("slot");
+    for (auto it = readMap.cbegin(); it != readMap.cend(); ++it) {
+        if (it.key() == slotKey)
+            continue;
+        if (keptMap.contains(it.key())) {
+            if (keptMap.value(it.key()) != it.value())
+                return false;
+        } else if (it.value().typeId() != QMetaType::QString) {
+            return false;
+        }
+    }
+    for (auto it = keptMap.cbegin(); it != keptMap.cend(); ++it)
+        if (it.key() != slotKey && !readMap.contains(it.key()))
+            return false;
+    return true;
+}
+
 QString motoDescribe(const QVariant& value)
 {
     QString text;
@@ -123,7 +152,7 @@ std::optional<QVariantMap> QVSyncElemList::mergeMotorolaEntries(const QVariantMa
             onPhone.insert(elem->sourceURI());
     for (auto it = delivered.cbegin(); it != delivered.cend(); ++it) {
         onPhone.remove(it.key());
-        if (deviceRawData.contains(it.key()) && deviceRawData.value(it.key()) == it.value())
+        if (deviceRawData.contains(it.key()) && motoSameEntry(deviceRawData.value(it.key()), it.value()))
             continue;
         if (calendar)
             QVLOG(qvlog::kSE, QStringLiteral("__Moto raw item <%1>: %2").arg(it.key(), motoDescribe(it.value())));
@@ -211,6 +240,8 @@ std::optional<QVariantMap> QVSyncElemList::getMotorolaWriteData(QVariantMap& dev
             const QString id = freeMotorolaURI();
             elem->setSourceURI(id);
             write.insert(id, entry);
+            // Kept under the new id until the phone names the entry's slot.
+            deviceRawData.insert(id, entry);
         } else if (elem->isChanged()) {
             const QVariantMap entry = motoDictForElem(elem);
             if (entry.isEmpty())
@@ -268,6 +299,11 @@ void QVSyncElemList::applyMotorolaAnswer(const QString& id, const QVariant& answ
     if (!text.isEmpty() && elem && !motoIsAnswerWord(text)) {
         elem->setSourceURI(text);
         elem->clearChanged();
+        // The entry as written is what the slot now holds: without it the
+        // next read would take the slot for a phone-side change and undo a
+        // desktop change made in between.
+        if (id != text && deviceRawData.contains(id))
+            deviceRawData.insert(text, deviceRawData.take(id));
         return;
     }
     if (!elem)
@@ -282,6 +318,9 @@ void QVSyncElemList::finishMotorolaSession(const QVariantMap& answers, int statu
 {
     for (auto it = answers.cbegin(); it != answers.cend(); ++it)
         applyMotorolaAnswer(it.key(), it.value(), deviceRawData);
+    // New entries the phone placed nowhere are no phone records.
+    for (auto it = deviceRawData.begin(); it != deviceRawData.end();)
+        it = it.key().startsWith(QVSyncElem::kTemporaryIdPrefix) ? deviceRawData.erase(it) : std::next(it);
     postListActive(false);
     if (_device)
         _device->syncFinished(_property, status);
