@@ -64,6 +64,12 @@ int SamsungATConnection::openConnection(const std::shared_ptr<QVDeviceCallback>&
 {
     if (_isInProgress)
         return links::kIOReturnExclusiveAccess;
+    if (_isOpen && _hasConnection && _obexSession && _obexSession->hasOpenTransportConnection()) {
+        // Open already: the caller has its connection, the live one stays.
+        if (callback)
+            callback->finishWithResult(0, QVariant());
+        return 0;
+    }
     if (!_obexSession) {
         if (!_transportFactory)
             return links::kIOReturnUnsupported;
@@ -158,6 +164,12 @@ void SamsungATConnection::OBEXConnectHandler(const OBEXSessionEvent& event)
         logLine(QStringLiteral("[SamsungObexATSwitchTransportLayer OBEXConnectHandler] Request failed. "
                                "Response code: 0x%1\n")
                     .arg(code, 0, 16));
+        // Without its MOBEX session the channel is of no use: it goes back,
+        // and the connection no longer counts as open.
+        _isOpen = false;
+        _hasConnection = false;
+        if (_obexSession && _obexSession->hasOpenTransportConnection())
+            _obexSession->closeTransportLayer(nullptr);
         finishWithError(code);
         return;
     }
@@ -168,7 +180,9 @@ void SamsungATConnection::OBEXConnectHandler(const OBEXSessionEvent& event)
 
 int SamsungATConnection::closeObexService(const std::shared_ptr<QVDeviceCallback>& callback)
 {
-    if (!_hasConnection || !_obexSession)
+    if (!_obexSession)
+        return links::kErrNotConnected; // nothing to close: the caller's step must not wait
+    if (!_hasConnection)
         return 0;
     _disconnectFinished = false;
     storeCallback(callback);

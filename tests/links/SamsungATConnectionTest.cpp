@@ -207,6 +207,26 @@ TEST_F(SamsungATConnectionTest, OpensWithTheSwitchAndAMobexConnect)
                   QVDeviceCallback::commandObject(this, [&](QVDeviceCallback& c) { second = c.returnStatus(); }, {})),
               0);
     EXPECT_EQ(second, 0);
+
+    // So does a second open of the whole connection, which keeps its session.
+    EXPECT_EQ(open(), 0);
+    EXPECT_TRUE(connection->hasMobexSession());
+    Ended count;
+    ASSERT_EQ(connection->requestPropertyCount(command(count), 0, 1), 0);
+    ASSERT_TRUE(wait(count));
+    EXPECT_EQ(count.status, 0);
+}
+
+TEST_F(SamsungATConnectionTest, ARefusedMobexConnectLeavesTheConnectionClosedAndOpenableAgain)
+{
+    make();
+    server.setRefusedTarget("MOBEX");
+    EXPECT_NE(open(), 0);
+    EXPECT_FALSE(connection->hasMobexSession());
+    EXPECT_FALSE(connection->hasConnection());
+    server.setRefusedTarget({});
+    ASSERT_EQ(open(), 0);
+    EXPECT_TRUE(connection->hasMobexSession());
 }
 
 TEST_F(SamsungATConnectionTest, RequestsCarryTypeAndParameters)

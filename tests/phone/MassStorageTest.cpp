@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -297,6 +298,14 @@ TEST_F(MassStorageTest, ListsCopiesAndMakesFoldersOnAFatImage)
         GTEST_SKIP() << "mkfs.fat could not make the image";
     if (QProcess::execute(fusefat, {"-o", "rw+", image, mount}) != 0)
         GTEST_SKIP() << "fusefat could not mount the image here";
+    // The file system daemon may still be starting on a busy machine.
+    const auto mounted = [&] {
+        QFile mounts(QStringLiteral("/proc/self/mounts"));
+        return mounts.open(QIODevice::ReadOnly) && QString::fromLocal8Bit(mounts.readAll()).contains(mount);
+    };
+    for (int i = 0; i < 100 && !mounted(); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(mounted()) << "the image never appeared at " << mount.toStdString();
     // Unmounted whatever the test's outcome, before the folder goes.
     struct Unmount {
         QString mount;

@@ -279,6 +279,8 @@ QByteArray ObexServer::connectAnswer(const QByteArray& target, bool hasTarget)
     putBig16(fixed, 2, _maxPacket);
     if (hasTarget && std::find(std::begin(knownTargets), std::end(knownTargets), target) == std::end(knownTargets))
         return packet(kForbidden, fixed);
+    if (hasTarget && !_refusedTarget.isEmpty() && target == _refusedTarget)
+        return packet(kForbidden, fixed);
     _connected = true;
     _target = target;
     // Every connection starts at the root, whatever the last one browsed.

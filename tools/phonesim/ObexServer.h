@@ -65,6 +65,8 @@ public:
     void setSwitchRefusal(const QByteArray& text) { _switchRefusal = text; }
     void queueFault(const Fault& fault) { _faults.push_back(fault); }
     void setMaxPacket(int bytes) { _maxPacket = bytes; }
+    // A Connect naming this target is refused (Forbidden).
+    void setRefusedTarget(const QByteArray& target) { _refusedTarget = target; }
     // The phone as SyncML server: a Get of the WBXML type without a name is
     // answered with this message (none set: Not Found).
     void setSyncMLAnswer(const QByteArray& message) { _syncMLAnswer = message; }
@@ -128,6 +130,7 @@ private:
     QByteArray _switchRefusal;
     std::deque<Fault> _faults;
     int _maxPacket = kDefaultMaxPacket;
+    QByteArray _refusedTarget;
     int _peerMaxPacket = 0xFFFF;
     bool _connected = false;
     quint32 _nextConnectionId = 1;
