@@ -64,8 +64,9 @@ public:
     // library's by default; tests put a stand-in here).
     static void setOrganizerKitMaker(OrganizerKitMaker maker);
     static const OrganizerKitMaker& organizerKitMaker();
-    // How long a cancelled job waits for the kit to answer its abort.
-    static constexpr double kAbortGrace = 5.0;
+    // How long a cancelled job waits for the kit to answer its abort before
+    // it ends as cancelled (the close then releases the port).
+    static constexpr double kAbortGrace = 0.12;
 
     // OrganizerAsyncReceiver: no effect here; the sync jobs answer theirs.
     void phoneBookReceived(OrganizerAsyncBridge*, int) override { }
