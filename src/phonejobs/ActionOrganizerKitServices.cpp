@@ -1,5 +1,7 @@
 #include "phonejobs/ActionOrganizerKitServices.h"
 
+#include "phonejobs/KitJobState.h"
+
 #include "device/MFDeviceInfo.h"
 #include "foundation/NamedLog.h"
 #include "foundation/QuorNSDictionaryExtensions.h"
@@ -123,22 +125,12 @@ void ActionOrganizerKitServices::saveRawData()
 void ActionOrganizerKitServices::saveNewState()
 {
     OwnWork work(_ownWorkSeconds);
-    MFDevice* device = getActionDevice();
-    OrganizerArchive* archive = device ? device->archive() : nullptr;
-    if (!archive)
-        return;
-    const int property = syncProperty();
-    if (QVSyncElemList* list = archive->storage(property))
-        list->setClean();
-    archive->writeOtherDataToFile(property);
-    archive->saveCurrentSyncState(property);
+    kitjobstate::saveNewState(getActionDevice(), syncProperty());
 }
 
 void ActionOrganizerKitServices::notifyArchiveChanged()
 {
-    MFDevice* device = getActionDevice();
-    if (auto* manager = device ? dynamic_cast<DZDataManager*>(device->dataManager()) : nullptr)
-        manager->didUpdateOrganizerDataOfType(syncProperty());
+    kitjobstate::notifyArchiveChanged(getActionDevice(), syncProperty());
 }
 
 DZDeviceConnection* ActionOrganizerKitServices::kitConnection() const

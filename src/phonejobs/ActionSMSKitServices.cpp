@@ -1,5 +1,7 @@
 #include "phonejobs/ActionSMSKitServices.h"
 
+#include "phonejobs/KitJobState.h"
+
 #include "foundation/NamedLog.h"
 #include "jobs/JobCodes.h"
 #include "kitbridges/SMSAsyncBasisBridge.h"
@@ -53,22 +55,12 @@ const SmsKitMaker& ActionSMSKitServices::smsKitMaker()
 
 void ActionSMSKitServices::saveNewState()
 {
-    MFDevice* device = getActionDevice();
-    OrganizerArchive* archive = device ? device->archive() : nullptr;
-    if (!archive)
-        return;
-    const int property = syncProperty();
-    if (QVSyncElemList* list = archive->storage(property))
-        list->setClean();
-    archive->writeOtherDataToFile(property);
-    archive->saveCurrentSyncState(property);
+    kitjobstate::saveNewState(getActionDevice(), syncProperty());
 }
 
 void ActionSMSKitServices::notifyArchiveChanged()
 {
-    MFDevice* device = getActionDevice();
-    if (auto* manager = device ? dynamic_cast<DZDataManager*>(device->dataManager()) : nullptr)
-        manager->didUpdateOrganizerDataOfType(syncProperty());
+    kitjobstate::notifyArchiveChanged(getActionDevice(), syncProperty());
 }
 
 int ActionSMSKitServices::closeKitConnection(const std::shared_ptr<QVDeviceCallback>& callback)
