@@ -41,6 +41,7 @@ public:
 
     bool readyToExecute() override;
     static QString defaultDescription(const QString& className);
+    QString description() const override { return defaultDescription(jobClassName()); }
     // The localized text of key with its first "%@" (or "%1") filled in.
     static QString localizedFormat(const QString& key, const QString& value);
     void setBackupRestorerCallback(std::shared_ptr<QVDeviceCallback> callback);
