@@ -1,5 +1,6 @@
 #pragma once
 
+#include "phone/DZJobTraits.h"
 #include "phonejobs/ActionExternalConnection.h"
 #include "sync/QVSessionUser.h"
 
@@ -14,7 +15,7 @@ class SamsungObexSession;
 // the job merges what it delivers into the organizer archive and hands it
 // the changes to write back; at the end the job closes the connection first
 // and then ends.
-class ActionSamsungCommonServices : public ActionExternalConnection, public QVSessionUser {
+class ActionSamsungCommonServices : public ActionExternalConnection, public DZSyncPropertyJob, public QVSessionUser {
 public:
     static constexpr const char* kServiceName = "SamsungATItems";
     static constexpr int kNoProperty = 99999;
@@ -41,10 +42,11 @@ public:
 
     bool readyToExecute() override;
     static QString defaultDescription(const QString& className);
+    QString description() const override { return defaultDescription(jobClassName()); }
     // The localized text of key with its first "%@" (or "%1") filled in.
     static QString localizedFormat(const QString& key, const QString& value);
     void setBackupRestorerCallback(std::shared_ptr<QVDeviceCallback> callback);
-    int syncProperty() const { return _property; }
+    int syncProperty() const override { return _property; }
     virtual bool connectionIsValid() const { return false; }
     void setFilterContactImages(bool filter) { _shouldFilterContactImages = filter; }
     bool filterContactImages() const { return _shouldFilterContactImages; }

@@ -7,6 +7,7 @@
 #include "phonejobs/ActionGetDirectoryContent.h"
 #include "phonejobs/ActionMakeFolder.h"
 #include "phonejobs/ActionOrganizerKitServicesMakers.h"
+#include "phonejobs/ActionSamsungServicesMakers.h"
 #include "phonejobs/GroupActionCopyFolderToMac.h"
 #include "phonejobs/GroupActionCopyFolderToMobile.h"
 #include "phonejobs/GroupActionDeleteFolder.h"
@@ -59,6 +60,7 @@ DZFileJobMakers makers()
             group->addGroupAction(job);
         return group;
     };
+    samsungjobs::installOrganizerJobs(made);
     kitjobs::installOrganizerJobs(made);
     return made;
 }

@@ -63,6 +63,9 @@ std::unique_ptr<SamsungObexSession> SamsungObexSession::initWithConnection(Samsu
     SamsungObexSessionLink link(connection);
     std::shared_ptr<QVSyncDeviceDescription> description = findDescription(link);
     MFDevice* device = connection.mfDevice();
+    // A phone known by its model row alone: the description it was made with.
+    if (!description && device)
+        description = device->syncDescription();
     if (!description || !device) {
         samsungSessionLog(
             QStringLiteral("SamsungObexSession: no sync description for %1").arg(connection.deviceIdentifier()));
