@@ -131,6 +131,8 @@ int ActionSamsungCommonServices::startSamsungSync(const std::function<int(Samsun
 int ActionSamsungCommonServices::deliverIncomingData(QVBaseSession& base)
 {
     auto& session = static_cast<SamsungObexSession&>(base);
+    if (_closingSession || _endedOnce)
+        return kSessionCancelled;
     const bool slow = session.isFirstSync() || _isSlowSync;
     const QVariantList items = session.items();
     if (items.isEmpty())
@@ -187,6 +189,10 @@ void ActionSamsungCommonServices::processAction(const QVariant& action)
 
 void ActionSamsungCommonServices::notifySyncFinished(const QString& result)
 {
+    // A session's end that comes after the job's own end has begun changes
+    // nothing: the job closes and ends as it decided.
+    if (_closingSession || _endedOnce)
+        return;
     const int status = result.isNull() ? 0 : result.toInt();
     if (_session) {
         _unsentItems = _session->unsentItems();
@@ -231,7 +237,10 @@ void ActionSamsungCommonServices::endActionCloseFirst(int status)
         endAction(status);
         return;
     }
-    // The session may be the caller: it goes once the close has ended.
+    // The session may be the caller: it goes once the close has ended. It
+    // takes no step from now on, so a job ended from outside (killed,
+    // cancelled) leaves no session merging or sending behind it.
+    session->detachFromJob();
     _closingSession = std::move(session);
     std::weak_ptr<QVFeedBack> weakSelf = weak_from_this();
     _closeCallback = QVDeviceCallback::commandObject(

@@ -913,6 +913,12 @@ void SamsungObexSession::finalizeSession()
     finishSession(kResultOK);
 }
 
+void SamsungObexSession::detachFromJob()
+{
+    _alive = std::make_shared<int>(0);
+    _notifier = nullptr;
+}
+
 void SamsungObexSession::quitSession()
 {
     std::weak_ptr<int> alive = _alive;

@@ -120,6 +120,9 @@ public:
 
     void finalizeSession();
     void quitSession();
+    // Its job has ended: no further step runs and the job hears nothing more
+    // (the connection's close, asked by the job, is the job's own).
+    void detachFromJob();
     void sessionDone(QVDeviceCallback& callback);
     using QVBaseSession::stopSessionFinished;
     void stopSessionFinished(int status);

@@ -176,3 +176,21 @@ TEST_F(SamsungJobsTest, ACancelledSessionEndsAsCancelled)
     EXPECT_EQ(notify->endCodes(), std::vector<int>{jobcodes::kCancelled});
     EXPECT_EQ(posted, QStringList{QStringLiteral("TarnexSyncFailed")});
 }
+
+TEST_F(SamsungJobsTest, AJobKilledInTheMiddleOfItsSessionLeavesNoSessionWorkingBehindIt)
+{
+    auto notify = std::make_shared<RecordingNotify>();
+    auto job = ActionSamsungContactServices::initActionSamsungContactServices(notify, false, QVariant(), false);
+    ASSERT_TRUE(device->addAction(job));
+    // Killed once the session is reading the phone.
+    ASSERT_TRUE(runUntil([&] { return job->session() && sim->obexServer().requests().size() >= 3; }, 60));
+    job->killAction(true);
+    ASSERT_TRUE(runUntil([&] { return notify->count(QStringLiteral("end")) > 0; }, 30));
+    EXPECT_EQ(notify->endCodes(), std::vector<int>{jobcodes::kCancelled});
+    ASSERT_TRUE(runUntil([&] { return !tarnex->hasMobexSession(); }, 30));
+    const qsizetype asked = sim->obexServer().requests().size();
+    runUntil([] { return false; }, 3.0);
+    EXPECT_EQ(sim->obexServer().requests().size(), asked) << "no request after the close";
+    EXPECT_EQ(notify->endCodes().size(), 1u);
+    EXPECT_FALSE(posted.contains(QStringLiteral("TarnexSyncSuccessful")));
+}
