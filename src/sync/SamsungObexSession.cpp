@@ -782,8 +782,11 @@ void SamsungObexSession::syncCommandHandled(ObjectPushCommand& command)
         return;
     }
     const long long param = command.appParamsAsLong();
-    if (param != 0)
+    if (param != 0) {
         samsungSessionLog(QStringLiteral("\n*********\n** AppParam BAD: %1\n*********\n").arg(param));
+        // The phone kept its old record: the change did not reach it.
+        ++_unsentItems;
+    }
     const QString newURI = command.getUserInfo().toMap().value(QLatin1String(kNewSourceURI)).toString();
     if (!newURI.isEmpty() && _elemsToSend && _processedSyncCommand < _elemsToSend->count()) {
         if (auto elem = _elemsToSend->elemAtIndex(_processedSyncCommand))

@@ -327,6 +327,17 @@ TEST_F(SamsungObexSessionTest, AFullPhoneLeavesTheRestUnsent)
                            QVCommandArray::kAdd);
     EXPECT_EQ(run(0), QStringLiteral("0"));
     EXPECT_EQ(session->unsentItems(), 1);
+
+    // So does a replace the phone refuses: its record keeps the old text.
+    user = RecordingUser();
+    session.reset();
+    store().put(0, 1, 5, card("Old", "O"));
+    auto changed = QVSyncElem::elemWithData(QString::fromUtf8(card("New", "N")), QStringLiteral("01-5"),
+                                            description->protocol(), QString(), QString());
+    user.toSend->addObject(changed, QVCommandArray::kReplace);
+    EXPECT_EQ(run(0), QStringLiteral("0"));
+    EXPECT_EQ(session->unsentItems(), 1);
+    EXPECT_TRUE(store().records(0, 1).value(5).contains("Old"));
 }
 
 TEST_F(SamsungObexSessionTest, DeletesAndReplacesAddressTheWholeIndex)
