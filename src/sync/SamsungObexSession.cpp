@@ -397,7 +397,8 @@ void SamsungObexSession::saveRawData()
 }
 
 QVariantList SamsungObexSession::compareWithSnapshot(const QVariantList& read, QVariantMap& snapshot,
-                                                     const std::function<QString(const QString&)>& identity)
+                                                     const std::function<QString(const QString&)>& identity,
+                                                     const QList<int>& readSubTypes)
 {
     QVariantList actions;
     QSet<QString> seen;
@@ -423,7 +424,9 @@ QVariantList SamsungObexSession::compareWithSnapshot(const QVariantList& read, Q
         snapshot.insert(uri, text);
     }
     for (auto it = snapshot.begin(); it != snapshot.end();) {
-        if (seen.contains(it.key())) {
+        const auto parts = readSubTypes.isEmpty() ? std::nullopt : splitSourceURI(it.key());
+        const bool subTypeRead = !parts || readSubTypes.contains(parts->first);
+        if (seen.contains(it.key()) || !subTypeRead) {
             ++it;
             continue;
         }
@@ -435,7 +438,8 @@ QVariantList SamsungObexSession::compareWithSnapshot(const QVariantList& read, Q
 
 void SamsungObexSession::preprocessSync()
 {
-    _vcArray = compareWithSnapshot(_vcArray, _deviceRecords, [this](const QString& text) { return getIdentity(text); });
+    _vcArray = compareWithSnapshot(
+        _vcArray, _deviceRecords, [this](const QString& text) { return getIdentity(text); }, _readSubTypes);
 }
 
 void SamsungObexSession::eraseDeviceItems()
@@ -454,6 +458,7 @@ void SamsungObexSession::resetSubTypes()
         _subTypes = {1};
     else if (_property == 1)
         _subTypes = {1, 7};
+    _readSubTypes = _subTypes;
 }
 
 bool SamsungObexSession::takeNextSubType()

@@ -111,8 +111,11 @@ public:
     static QString sourceURI(int subType, int index);
     static std::optional<std::pair<int, int>> splitSourceURI(const QString& uri);
     // The entries from comparing read records with a snapshot (updated).
+    // Records of a sub-database the session did not read (readSubTypes
+    // names those it read; empty: all) stay in the snapshot untouched.
     static QVariantList compareWithSnapshot(const QVariantList& read, QVariantMap& snapshot,
-                                            const std::function<QString(const QString&)>& identity);
+                                            const std::function<QString(const QString&)>& identity,
+                                            const QList<int>& readSubTypes = {});
 
     int getFirstFreeIndexForType(int subType) const;
     int getTypeForSyncElem(const QVSyncElem& elem) const;
@@ -179,6 +182,7 @@ private:
     QVariantList _vcArray;
     int _reqBlock = 0;
     QList<int> _subTypes;
+    QList<int> _readSubTypes; // every sub-database this session reads
     uint8_t _curSubType = 0;
     int _curSubRead = 0;
     bool _countedFirst = false;

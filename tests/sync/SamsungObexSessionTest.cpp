@@ -187,6 +187,14 @@ TEST(SamsungObexSessionParts, SnapshotComparison)
     EXPECT_FALSE(snapshot.contains("01-4"));
     EXPECT_EQ(snapshot.value("01-3").toString(), QString::fromUtf8(card("New", "Carl")));
     EXPECT_EQ(snapshot.size(), 4);
+
+    // A memo the session put in a sub-database it does not read is no
+    // vanished record: it stays, and the desktop keeps its item.
+    QVariantMap withMemo{{"01-1", QString::fromUtf8(card("Same", "Anna"))}, {"08-1", QStringLiteral("memo")}};
+    const QVariantList memoActions = SamsungObexSession::compareWithSnapshot(
+        {entry("01-1", "Add", QString::fromUtf8(card("Same", "Anna")))}, withMemo, identity, {1, 7});
+    EXPECT_TRUE(memoActions.isEmpty());
+    EXPECT_TRUE(withMemo.contains("08-1"));
 }
 
 TEST(SamsungObexSessionParts, AnswersAreReadWithinTheirBytes)
