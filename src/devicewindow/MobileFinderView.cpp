@@ -809,7 +809,16 @@ int MobileFinderView::pendingRenameCount() const
 
 void MobileFinderView::showInQueue(const std::shared_ptr<QVAction>& job)
 {
-    if (job && windowController())
+    if (!job)
+        return;
+    // A job no pipe took has ended already: the queue shows no row for it,
+    // so its reason is said here.
+    if (job->hasEnded()) {
+        const QString reason = job->feedBackErrorString();
+        showMessage(reason.isEmpty() ? tr("The phone did not take the job.") : reason);
+        return;
+    }
+    if (windowController())
         addFeedBackToMaster(job);
 }
 

@@ -5,6 +5,7 @@
 #include "devicewindow/queue/ActionMasterTable.h"
 #include "devicewindow/queue/ActionMasterView.h"
 #include "devicewindow/queue/BlackErrorWindow.h"
+#include "jobs/QVAction.h"
 
 #include "VirtualTime.h"
 #include "platform/gui/TestArtifacts.h"
@@ -63,6 +64,16 @@ TEST(ActionMasterQueue, SameEntryTwiceIsOneRow)
     EXPECT_EQ(f.master.equalFeedBackInMaster(entry), entry);
     EXPECT_EQ(ActionMasterTable::entryKey(*entry),
               QStringLiteral("Battery check - %1").arg(quintptr(entry.get()), 0, 16));
+}
+
+TEST(ActionMasterQueue, AJobThatEndedBeforeItCameGetsNoRow)
+{
+    QueueFixture f;
+    auto job = std::make_shared<QVAction>(nullptr, QVariant());
+    job->endAction(-21876); // no pipe took it
+    EXPECT_FALSE(f.master.addActionToMaster(job));
+    runFor(0.5);
+    EXPECT_EQ(f.master.numberOfRows(), 0);
 }
 
 TEST(ActionMasterQueue, EndCodeDecidesBetweenRemovalAndRedRow)

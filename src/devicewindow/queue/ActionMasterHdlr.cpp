@@ -1,5 +1,7 @@
 #include "devicewindow/queue/ActionMasterHdlr.h"
 
+#include "jobs/QVAction.h"
+
 #include "devicewindow/ActionMasterPlace.h"
 #include "devicewindow/queue/ActionMasterTable.h"
 #include "devicewindow/queue/ActionMasterView.h"
@@ -117,6 +119,10 @@ std::shared_ptr<QVFeedBack> ActionMasterHdlr::equalFeedBackInMaster(const std::s
 
 bool ActionMasterHdlr::addActionToMaster(const std::shared_ptr<QVFeedBack>& entry)
 {
+    // A job that ended before it reached the queue (no pipe took it) has no
+    // end left to show: its row would spin for ever.
+    if (const auto* action = dynamic_cast<const QVAction*>(entry.get()); action && action->hasEnded())
+        return false;
     if (!actionMasterTable_ || !actionMasterTable_->addActionToMasterTable(entry))
         return false;
     observeFeedBackOnGuiThread(entry, this, &ActionMasterHdlr::feedBackNotify);
