@@ -771,8 +771,7 @@ void SamsungObexSession::sendReplaceCommand(int index)
         dropProcessed();
         return;
     }
-    const QByteArray text =
-        elem->vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription)).toString().toUtf8();
+    const QByteArray text = deviceText(*elem);
     const int status = _samsungConnection.sendPropertyReplace(
         command([this](ObjectPushCommand& c) { syncCommandHandled(c); }, text), uint16_t(parts->second), _property,
         uint8_t(parts->first));
@@ -780,18 +779,30 @@ void SamsungObexSession::sendReplaceCommand(int index)
         finishSession(status);
 }
 
-void SamsungObexSession::syncCommandHandled(ObjectPushCommand& command)
+SamsungObexSession::WriteAnswer SamsungObexSession::writeAnswer(ObjectPushCommand& command)
 {
     if (command.returnStatus() != 0) {
         finishSession(command.returnStatus());
-        return;
+        return WriteAnswer::SessionEnded;
     }
     const long long param = command.appParamsAsLong();
-    if (param != 0) {
-        samsungSessionLog(QStringLiteral("\n*********\n** AppParam BAD: %1\n*********\n").arg(param));
-        // The phone kept its old record: the change did not reach it.
-        ++_unsentItems;
-    }
+    if (param == 0)
+        return WriteAnswer::Taken;
+    samsungSessionLog(QStringLiteral("\n*********\n** AppParam BAD: %1\n*********\n").arg(param));
+    // The phone kept what it had: the change did not reach it.
+    ++_unsentItems;
+    return WriteAnswer::Refused;
+}
+
+QByteArray SamsungObexSession::deviceText(QVSyncElem& elem) const
+{
+    return elem.vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription)).toString().toUtf8();
+}
+
+void SamsungObexSession::syncCommandHandled(ObjectPushCommand& command)
+{
+    if (writeAnswer(command) == WriteAnswer::SessionEnded)
+        return;
     const QString newURI = command.getUserInfo().toMap().value(QLatin1String(kNewSourceURI)).toString();
     if (!newURI.isEmpty() && _elemsToSend && _processedSyncCommand < _elemsToSend->count()) {
         if (auto elem = _elemsToSend->elemAtIndex(_processedSyncCommand))
@@ -841,8 +852,7 @@ void SamsungObexSession::sendAddCommand(int index)
         later(kNextItemDelay, [this] { sendNextItemToDevice(); });
         return;
     }
-    const QByteArray text =
-        elem->vxDataForDevice(std::make_shared<DeviceDescriptionLimits>(_syncDescription)).toString().toUtf8();
+    const QByteArray text = deviceText(*elem);
     const QVariantMap userInfo{{QLatin1String(kNewSourceURI), sourceURI(subType, guess)},
                                {QLatin1String(kSyncElem), subType}};
     const int status = _samsungConnection.sendPropertyAdd(
@@ -853,16 +863,14 @@ void SamsungObexSession::sendAddCommand(int index)
 
 void SamsungObexSession::addCommandHandled(ObjectPushCommand& command)
 {
-    if (command.returnStatus() != 0) {
-        finishSession(command.returnStatus());
+    switch (writeAnswer(command)) {
+    case WriteAnswer::SessionEnded:
         return;
-    }
-    const long long param = command.appParamsAsLong();
-    if (param != 0) {
-        samsungSessionLog(QStringLiteral("\n*********\n** AppParam BAD: %1\n*********\n").arg(param));
-        ++_unsentItems;
+    case WriteAnswer::Refused:
         dropProcessed();
         return;
+    case WriteAnswer::Taken:
+        break;
     }
     const QVariantMap userInfo = command.getUserInfo().toMap();
     const int subType = userInfo.value(QLatin1String(kSyncElem)).toInt();

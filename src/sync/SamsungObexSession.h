@@ -165,6 +165,11 @@ private:
     void sendReplaceCommand(int index);
     void sendAddCommand(int index);
     void syncDeleteCommandHandled(ObjectPushCommand& command, int index);
+    // A write's answer: the session ended on its error, the phone refused
+    // the record (counted unsent), or took it.
+    enum class WriteAnswer { SessionEnded, Refused, Taken };
+    WriteAnswer writeAnswer(ObjectPushCommand& command);
+    QByteArray deviceText(QVSyncElem& elem) const;
     void syncCommandHandled(ObjectPushCommand& command);
     void addCommandHandled(ObjectPushCommand& command);
     void readFinished(ObjectPushCommand& command);
