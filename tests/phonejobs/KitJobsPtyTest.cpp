@@ -2,6 +2,7 @@
 // bridges, the shared kit library and phonesim on a pseudo-terminal, with
 // gammu looking at the same phone from outside.
 #include "PhoneJobsTestSupport.h"
+#include "ArchivedPtyPhoneFixture.h"
 
 #include "phone/DZDataManager.h"
 #include "phone/FilesMirror.h"
@@ -58,35 +59,12 @@ QString kitPtyGammu(const QTemporaryDir& dir, const QString& tty, const QStringL
     return QString::fromUtf8(gammu.readAllStandardOutput() + gammu.readAllStandardError());
 }
 
-class KitJobsPtyTest : public PtyPhoneFixture {
+class KitJobsPtyTest : public ArchivedPtyPhoneFixture {
 protected:
-    void TearDown() override
-    {
-        archive.reset();
-        mirror.reset();
-        PtyPhoneFixture::TearDown();
-    }
     // The phone of the profile with its data manager, mirror and archive.
     void open(const char* profile, const char* smsFamily, const char* syncProtocol)
     {
-        archive.reset();
-        mirror.reset();
-        device.reset();
-        attachPhone(profile);
-        auto dict = std::make_shared<QVariantMap>(QVariantMap{
-            {"USB.VendorID", kVendor}, {"USB.ProductID", kProduct}, {"Common.SerialNo", kSerial},
-            {"USB.PortName", sim->slavePath()}});
-        const QVariantMap row{{"Dorvanti.DeviceProtocol", smsFamily},
-                              {"Dorvanti.Identification", smsFamily},
-                              {"Dorvanti.Manufacturer", "Phone Maker"},
-                              {"Dorvanti.SMSProtocol", smsFamily},
-                              {"Dorvanti.SyncMLProtocol", syncProtocol}};
-        MFDevice::Makers makers;
-        makers.dataManager = [](MFDevice& d) { return std::make_unique<DZDataManager>(d, filejobs::makers()); };
-        device = std::make_unique<MFDevice>(QString::fromLatin1(MFDevice::kUSBSerial), dict, row, nullptr, makers);
-        mirror = FilesMirror::mirrorWithDevice(*device, dir.path() + QStringLiteral("/phone.dzmir"));
-        ASSERT_TRUE(mirror);
-        archive = OrganizerArchive::archiveWithDevice(*device);
+        openArchived(profile, smsFamily, smsFamily, syncProtocol);
     }
     // Runs the job to its end; its end code.
     int run(const std::shared_ptr<QVAction>& job, double seconds = 240.0)
@@ -112,9 +90,6 @@ protected:
 
     void yearlyRuleKeepsItsMonth(const char* profile, const char* protocol, bool lg);
 
-    QTemporaryDir dir;
-    std::unique_ptr<FilesMirror> mirror;
-    std::unique_ptr<OrganizerArchive> archive;
 };
 
 } // namespace

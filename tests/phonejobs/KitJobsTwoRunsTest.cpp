@@ -4,6 +4,7 @@
 // Between the runs the phone changes one entry and loses another while the
 // desktop changes an item of its own.
 #include "PhoneJobsTestSupport.h"
+#include "ArchivedPtyPhoneFixture.h"
 
 #include "device/QVSyncDeviceDescription.h"
 #include "formats/MotorolaCalendarConverter.h"
@@ -174,37 +175,13 @@ QString twoRunsVCalendar(const QString& summary, int day)
 const QString kTwoRunsVCard =
     QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Desk;Dora\r\nTEL;CELL:0309999\r\nEND:VCARD\r\n");
 
-class KitJobsTwoRunsTest : public PtyPhoneFixture {
+class KitJobsTwoRunsTest : public ArchivedPtyPhoneFixture {
 protected:
-    void TearDown() override
-    {
-        archive.reset();
-        mirror.reset();
-        PtyPhoneFixture::TearDown();
-    }
     // The phone of the profile with the program's data manager, mirror and
     // archive.
     void open(const char* profile, const char* syncProtocol)
     {
-        archive.reset();
-        mirror.reset();
-        device.reset();
-        attachPhone(profile);
-        auto dict = std::make_shared<QVariantMap>(QVariantMap{
-            {"USB.VendorID", kVendor}, {"USB.ProductID", kProduct}, {"Common.SerialNo", kSerial},
-            {"USB.PortName", sim->slavePath()}});
-        const QVariantMap row{{"Dorvanti.DeviceProtocol", profile},
-                              {"Dorvanti.Identification", profile},
-                              {"Dorvanti.Manufacturer", "Phone Maker"},
-                              {"Dorvanti.SMSProtocol", profile},
-                              {"Dorvanti.SyncMLProtocol", syncProtocol}};
-        MFDevice::Makers makers;
-        makers.dataManager = [](MFDevice& d) { return std::make_unique<DZDataManager>(d, filejobs::makers()); };
-        device = std::make_unique<MFDevice>(QString::fromLatin1(MFDevice::kUSBSerial), dict, row, nullptr, makers);
-        mirror = FilesMirror::mirrorWithDevice(*device, dir.path() + QStringLiteral("/phone.dzmir"));
-        ASSERT_TRUE(mirror);
-        archive = OrganizerArchive::archiveWithDevice(*device);
-        ASSERT_TRUE(archive);
+        openArchived(profile, profile, profile, syncProtocol);
     }
     // One sync of the property as the data manager makes it; its end code.
     int sync(int property)
@@ -240,9 +217,6 @@ protected:
         return fresh;
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<FilesMirror> mirror;
-    std::unique_ptr<OrganizerArchive> archive;
     testing_support::OutsideInputScope fasterInput{0.002};
 };
 

@@ -3,6 +3,7 @@
 // whole syncs through device, job, session, MOBEX connection and phonesim
 // on a pseudo-terminal.
 #include "PhoneJobsTestSupport.h"
+#include "ArchivedPtyPhoneFixture.h"
 
 #include "device/MFDeviceInfo.h"
 #include "foundation/NamedLog.h"
@@ -43,38 +44,13 @@ QByteArray samsungRunsEvent(const QString& summary)
         .toUtf8();
 }
 
-class SamsungSyncRunsTest : public PtyPhoneFixture {
+class SamsungSyncRunsTest : public ArchivedPtyPhoneFixture {
 protected:
-    void TearDown() override
-    {
-        archive.reset();
-        mirror.reset();
-        PtyPhoneFixture::TearDown();
-    }
     // A phone of the sync protocol (phonesim's "samsung" profile on the
     // pseudo-terminal) with its data manager, mirror and archive.
     void open(const char* syncProtocol, const char* deviceProtocol = "SamsungAT", const char* smsFamily = "samsung")
     {
-        archive.reset();
-        mirror.reset();
-        device.reset();
-        attachPhone("samsung");
-        auto dict = std::make_shared<QVariantMap>(QVariantMap{{"USB.VendorID", kVendor},
-                                                              {"USB.ProductID", kProduct},
-                                                              {"Common.SerialNo", kSerial},
-                                                              {"USB.PortName", sim->slavePath()}});
-        const QVariantMap row{{"Dorvanti.DeviceProtocol", deviceProtocol},
-                              {"Dorvanti.Identification", deviceProtocol},
-                              {"Dorvanti.Manufacturer", "Phone Maker"},
-                              {"Dorvanti.SMSProtocol", smsFamily},
-                              {"Dorvanti.SyncMLProtocol", syncProtocol}};
-        MFDevice::Makers makers;
-        makers.dataManager = [](MFDevice& d) { return std::make_unique<DZDataManager>(d, filejobs::makers()); };
-        device = std::make_unique<MFDevice>(QString::fromLatin1(MFDevice::kUSBSerial), dict, row, nullptr, makers);
-        mirror = FilesMirror::mirrorWithDevice(*device, dir.path() + QStringLiteral("/phone.dzmir"));
-        ASSERT_TRUE(mirror);
-        archive = OrganizerArchive::archiveWithDevice(*device);
-        ASSERT_TRUE(archive);
+        openArchived("samsung", deviceProtocol, smsFamily, syncProtocol);
     }
     DZDataManager* manager() const { return dynamic_cast<DZDataManager*>(device->dataManager()); }
 
@@ -151,9 +127,6 @@ protected:
         list->addObject(fresh);
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<FilesMirror> mirror;
-    std::unique_ptr<OrganizerArchive> archive;
 };
 
 } // namespace
