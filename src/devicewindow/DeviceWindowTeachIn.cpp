@@ -15,6 +15,7 @@
 #include "platform/RunLoop.h"
 
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QVBoxLayout>
 
 using namespace devicewindowkeys;
@@ -98,7 +99,11 @@ void DeviceWindowController::showTeachIn()
 {
     overlay_->doCloseBusyOverlayImmediatly();
     TeachInPrefsHandler* handler = getTeachInPrefs();
+    // The agent check runs the event loop: the window may close meanwhile.
+    const QPointer<DeviceWindowController> self(this);
     if (handler && handler->windowsMobileAgentTransfer(mfDevice_, &modeTeachIn_))
+        return;
+    if (!self)
         return;
     showRealTeachIn();
 }

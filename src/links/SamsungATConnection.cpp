@@ -180,8 +180,13 @@ void SamsungATConnection::OBEXConnectHandler(const OBEXSessionEvent& event)
 
 int SamsungATConnection::closeObexService(const std::shared_ptr<QVDeviceCallback>& callback)
 {
-    if (!_obexSession)
-        return links::kErrNotConnected; // nothing to close: the caller's step must not wait
+    if (!_obexSession) {
+        // Nothing left to close: the caller's step ends now, not never.
+        _hasConnection = false;
+        if (callback)
+            callback->finishWithResult(0, QVariant());
+        return 0;
+    }
     if (!_hasConnection)
         return 0;
     _disconnectFinished = false;
