@@ -88,6 +88,8 @@ struct HistoryMatrixFixture {
 
 TEST(HistoryPhoneSheet, RemovingAPhoneWithAnArchiveAsksWhatBecomesOfIt)
 {
+    // The move runs on a worker: each wait gives it real time on a busy machine.
+    testing_support::OutsideInputScope patient{0.05};
     QTemporaryDir chosen;
     struct Case {
         const char* name;
@@ -137,6 +139,8 @@ TEST(HistoryPhoneSheet, RemovingAPhoneWithAnArchiveAsksWhatBecomesOfIt)
 
 TEST(HistoryPhoneSheet, AMoveThatFailsLeavesTheArchiveAndSaysSo)
 {
+    // The move runs on a worker: each wait gives it real time on a busy machine.
+    testing_support::OutsideInputScope patient{0.05};
     const QString serial = QStringLiteral("35400000000002");
     const QString archive = makeArchive(serial);
     HistoryMatrixFixture m({historyPhoneEntry(serial, QStringLiteral("Cable"))});
