@@ -33,6 +33,7 @@ ContactTableView::ContactTableView(QWidget* parent)
     horizontalHeader()->hide();
     verticalHeader()->hide();
     horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setMinimumSectionSize(0);   // the widths come from the texts
     setFocusPolicy(Qt::NoFocus);   // the value cells take Tab focus themselves
 }
 
