@@ -11,6 +11,7 @@
 #include "phone/BackupRules.h"
 #include "phone/DeviceDataManager.h"
 #include "phone/DeviceDocument.h"
+#include "phone/DeviceWindowServices.h"
 #include "phone/MFDeviceSupport.h"
 #include "phone/OrganizerStorage.h"
 #include "phone/PhoneFolderRules.h"
@@ -384,6 +385,23 @@ void MFDevice::processGAU()
         setLastSyncTimeDevice(QVariant(), type);
     if (_makers.deleteAllTrashURIs)
         _makers.deleteAllTrashURIs();
+}
+
+void MFDevice::askAboutLostEntriesLater(int property, double delay)
+{
+    if (!_lostEntriesProperties.contains(property))
+        _lostEntriesProperties.append(property);
+    _lostEntriesTimer.setCallback([this] {
+        const QList<int> properties = std::exchange(_lostEntriesProperties, {});
+        // The window may have gone meanwhile. A question may run a modal
+        // loop: nothing of the device is touched after the first one.
+        DeviceWindowServices* window = _document ? _document->deviceWindowServices() : nullptr;
+        if (!window)
+            return;
+        for (const int lost : properties)
+            window->didDetectSyncGAU(lost);
+    });
+    _lostEntriesTimer.start(delay);
 }
 
 QString MFDevice::newFreeTID()
