@@ -172,6 +172,9 @@ int ActionSyncMLServices::readProperty(QVSyncSession& session)
 
 int ActionSyncMLServices::deliverIncomingData(QVBaseSession& session)
 {
+    // A session of a job that has ended merges nothing.
+    if (hasEnded() || &session != _baseSession)
+        return kSessionCancelled;
     MFDevice* device = getActionDevice();
     OrganizerArchive* archive = syncMLJobArchive(device);
     const QVariantMap& syncInfo = session.syncInfo();
@@ -219,6 +222,8 @@ int ActionSyncMLServices::deliverIncomingData(QVBaseSession& session)
 
 bool ActionSyncMLServices::notifySyncMLAction(const QString& text, float percent)
 {
+    if (hasEnded())
+        return false;
     if (!text.isEmpty())
         _subLine = text;
     return ActionRequestService::processAction(percent);
@@ -323,6 +328,8 @@ void ActionSyncMLServices::endAction(int code)
     if (_syncSession && device) {
         std::shared_ptr<void> session = std::exchange(_syncSession, nullptr);
         _baseSession = nullptr;
+        if (OrganizerArchive* archive = syncMLJobArchive(device))
+            archive->finalizeSyncing(_property, code == 0 ? links::kIOReturnError : code);
         platform::runloop::performAfterDelay(nullptr, QStringLiteral("syncMLSessionRelease"), 0, [session] {});
         device->releaseSyncSession(session, nullptr);
     }
