@@ -15,7 +15,6 @@
 #include "platform/Clock.h"
 #include "platform/Localization.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RunLoop.h"
 #include "sync/QVSyncSession.h"
 #include "syncmodel/QVCommandArray.h"
 #include "syncmodel/QVSyncElemList.h"
@@ -286,7 +285,7 @@ void ActionSyncMLServices::releaseSession(int status)
         return;
     }
     // The session may be the caller: it goes on a later pass of the loop.
-    platform::runloop::performAfterDelay(nullptr, QStringLiteral("syncMLSessionRelease"), 0, [session] {});
+    dropSessionSoon(session);
     if (!device) {
         endAction(status);
         return;
@@ -300,6 +299,14 @@ void ActionSyncMLServices::releaseSession(int status)
         {}, QVariant(status));
     _finishCallback = callback;
     device->releaseSyncSession(std::move(session), callback);
+}
+
+void ActionSyncMLServices::dropSessionSoon(const std::shared_ptr<void>& session)
+{
+    // Held by the job (never past it, so never past the device and its link).
+    _releasedSession = session;
+    _releaseTimer.setCallback([this] { _releasedSession.reset(); });
+    _releaseTimer.start(0);
 }
 
 void ActionSyncMLServices::endActionStep2(QVDeviceCallback& callback)
@@ -330,7 +337,7 @@ void ActionSyncMLServices::endAction(int code)
         _baseSession = nullptr;
         if (OrganizerArchive* archive = syncMLJobArchive(device))
             archive->finalizeSyncing(_property, code == 0 ? links::kIOReturnError : code);
-        platform::runloop::performAfterDelay(nullptr, QStringLiteral("syncMLSessionRelease"), 0, [session] {});
+        dropSessionSoon(session);
         device->releaseSyncSession(session, nullptr);
     }
     if (device) {

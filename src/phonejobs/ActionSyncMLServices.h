@@ -2,6 +2,7 @@
 
 #include "links/LinkCodes.h"
 #include "phone/DZJobTraits.h"
+#include "platform/Clock.h"
 #include "phonejobs/ActionRequestService.h"
 #include "sync/QVSessionUser.h"
 
@@ -77,6 +78,7 @@ private:
     // Gives the session back to the device; the completion ends the job with
     // status unless the release itself failed.
     void releaseSession(int status);
+    void dropSessionSoon(const std::shared_ptr<void>& session);
 
     int _property;
     bool _isSlowSync;
@@ -90,4 +92,7 @@ private:
     std::shared_ptr<QVSessionUser> _restorerCallback;
     // The session was stopped for a suspension: its cancelled end re-queues.
     bool _suspending = false;
+    // A session given back goes on a later pass of the loop.
+    std::shared_ptr<void> _releasedSession;
+    platform::Timer _releaseTimer;
 };
