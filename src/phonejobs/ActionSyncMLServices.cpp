@@ -188,6 +188,7 @@ int ActionSyncMLServices::deliverIncomingData(QVBaseSession& session)
                                              "some: it lost all its entries")
                                   .arg(OrganizerArchive::dbName(_property)));
             device->processGAU();
+            _deliveryVerdict = kPhoneLostEntries;
             return kPhoneLostEntries;
         }
         if (archive && !device->wantsSyncChangesFromEngine(_property))
@@ -195,8 +196,10 @@ int ActionSyncMLServices::deliverIncomingData(QVBaseSession& session)
     }
     if (archive)
         archive->processSynchronization(syncInfo, _property, fast);
-    if (!ActionRequestService::processAction(float(kDeliveredPercent)))
+    if (!ActionRequestService::processAction(float(kDeliveredPercent))) {
+        _deliveryVerdict = kSessionCancelled;
         return kSessionCancelled;
+    }
 
     const auto& description = device ? device->syncDescription() : nullptr;
     if (_property == 1 && description && description->has2CalendarDBs()) {
@@ -249,6 +252,10 @@ void ActionSyncMLServices::notifySyncFinished(const QString& result)
     int status = result.toInt(&isNumber);
     if (!isNumber)
         status = session.globalError();
+    // The session stops on the delivery's verdict; what its link reports
+    // while it stops does not replace it.
+    if (_deliveryVerdict != 0)
+        status = _deliveryVerdict;
     MFDevice* device = getActionDevice();
     OrganizerArchive* archive = syncMLJobArchive(device);
     if (archive)
@@ -314,9 +321,13 @@ void ActionSyncMLServices::endActionStep2(QVDeviceCallback& callback)
     auto keepAlive = selfAction();
     if (&callback == _finishCallback.get())
         _finishCallback.reset();
-    int status = callback.returnStatus();
+    // The session's own end decides; the release's status only when the
+    // session ended well (a phone that dropped the link first makes the
+    // close answer "not connected", which must not hide a lost-entries or
+    // cancel verdict).
+    int status = callback.userInfo().toInt();
     if (status == 0)
-        status = callback.userInfo().toInt();
+        status = callback.returnStatus();
     if (status == kSessionCancelled)
         status = _suspending ? jobcodes::kSuspended : jobcodes::kCancelled;
     endAction(status);
@@ -387,4 +398,5 @@ void ActionSyncMLServices::resetActionForStartAfterSuspend()
     ActionRequestService::resetActionForStartAfterSuspend();
     _suspending = false;
     _unsentItems = 0;
+    _deliveryVerdict = 0;
 }

@@ -92,6 +92,8 @@ private:
     std::shared_ptr<QVSessionUser> _restorerCallback;
     // The session was stopped for a suspension: its cancelled end re-queues.
     bool _suspending = false;
+    // Why the delivery stopped the session (0: it did not).
+    int _deliveryVerdict = 0;
     // A session given back goes on a later pass of the loop.
     std::shared_ptr<void> _releasedSession;
     platform::Timer _releaseTimer;

@@ -68,9 +68,7 @@ TEST_F(SyncMLJobTest, TheDataManagerChoosesTheSyncMLJobForTheTypesTheDescription
     EXPECT_FALSE(std::dynamic_pointer_cast<ActionSyncMLServices>(manager()->actionToUpdateOrganizerDataOfType(4, 3, false)));
 }
 
-// Disabled until it passes: on phonesim the run ends -21876 (no session, or the
-// link drops) where a sync is expected.
-TEST_F(SyncMLJobTest, DISABLED_APhoneThatLostItsEntriesLeavesTheArchiveAloneAndIsAskedAbout)
+TEST_F(SyncMLJobTest, APhoneThatLostItsEntriesLeavesTheArchiveAloneAndIsAskedAbout)
 {
     open();
     firstSync();
@@ -98,9 +96,7 @@ TEST_F(SyncMLJobTest, DISABLED_APhoneThatLostItsEntriesLeavesTheArchiveAloneAndI
     EXPECT_EQ(window.lostEntries.size(), 1);
 }
 
-// Disabled until it passes: on phonesim the run ends -21876 (no session, or the
-// link drops) where a sync is expected.
-TEST_F(SyncMLJobTest, DISABLED_TheLostEntriesQuestionIsDroppedWhenTheWindowWentMeanwhile)
+TEST_F(SyncMLJobTest, TheLostEntriesQuestionIsDroppedWhenTheWindowWentMeanwhile)
 {
     open();
     firstSync();
@@ -182,9 +178,7 @@ TEST_F(SyncMLJobTest, AStartThatCannotSyncEndsWithItsReason)
     }
 }
 
-// Disabled until it passes: on phonesim the run ends -21876 (no session, or the
-// link drops) where a sync is expected.
-TEST_F(SyncMLJobTest, DISABLED_ACancelDuringTheDeliveryEndsAsCancelled)
+TEST_F(SyncMLJobTest, ACancelDuringTheDeliveryEndsAsCancelled)
 {
     open();
     requester = std::make_shared<SyncMLJobStoppingNotify>(float(ActionSyncMLServices::kDeliveredPercent));
@@ -194,8 +188,7 @@ TEST_F(SyncMLJobTest, DISABLED_ACancelDuringTheDeliveryEndsAsCancelled)
     EXPECT_FALSE(device->isSyncMLActive());
 }
 
-// Disabled until it passes: on phonesim the run ends -21876 (no session, or the
-// link drops) where a sync is expected.
+// Disabled until it passes on phonesim: the job's second run on the same link.
 TEST_F(SyncMLJobTest, DISABLED_TheRetryErrorTriesTheNextServerNameInANewRun)
 {
     open();
@@ -218,8 +211,7 @@ TEST_F(SyncMLJobTest, DISABLED_TheRetryErrorTriesTheNextServerNameInANewRun)
     EXPECT_FALSE(device->isSyncMLActive());
 }
 
-// Disabled until it passes: on phonesim the run ends -21876 (no session, or the
-// link drops) where a sync is expected.
+// Disabled until it passes on phonesim: the job's second run on the same link.
 TEST_F(SyncMLJobTest, DISABLED_TheNextJobWaitsOutThePauseAfterTheSyncMLClose)
 {
     open();
