@@ -348,8 +348,9 @@ void ActionSyncMLServices::endAction(int code)
         _baseSession = nullptr;
         if (OrganizerArchive* archive = syncMLJobArchive(device))
             archive->finalizeSyncing(_property, code == 0 ? links::kIOReturnError : code);
-        dropSessionSoon(session);
-        device->releaseSyncSession(session, nullptr);
+        // Not inside a call of the session: it goes with the release, while
+        // the device and its link still exist.
+        device->releaseSyncSession(std::move(session), nullptr);
     }
     if (device) {
         if (auto* manager = dynamic_cast<DZDataManager*>(device->dataManager())) {
