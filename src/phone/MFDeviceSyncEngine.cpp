@@ -392,14 +392,20 @@ void MFDevice::askAboutLostEntriesLater(int property, double delay)
     if (!_lostEntriesProperties.contains(property))
         _lostEntriesProperties.append(property);
     _lostEntriesTimer.setCallback([this] {
-        const QList<int> properties = std::exchange(_lostEntriesProperties, {});
-        // The window may have gone meanwhile. A question may run a modal
-        // loop: nothing of the device is touched after the first one.
-        DeviceWindowServices* window = _document ? _document->deviceWindowServices() : nullptr;
-        if (!window)
+        if (_lostEntriesProperties.isEmpty())
             return;
-        for (const int lost : properties)
-            window->didDetectSyncGAU(lost);
+        const int lost = _lostEntriesProperties.takeFirst();
+        // The window may have gone meanwhile.
+        DeviceWindowServices* window = _document ? _document->deviceWindowServices() : nullptr;
+        if (!window) {
+            _lostEntriesProperties.clear();
+            return;
+        }
+        // One question per pass: it may run a modal loop in which the window
+        // or the device goes, so nothing is touched after it.
+        if (!_lostEntriesProperties.isEmpty())
+            _lostEntriesTimer.start(0);
+        window->didDetectSyncGAU(lost);
     });
     _lostEntriesTimer.start(delay);
 }

@@ -171,6 +171,9 @@ int ActionSyncMLServices::readProperty(QVSyncSession& session)
 
 int ActionSyncMLServices::deliverIncomingData(QVBaseSession& session)
 {
+    // A cancel inside the progress report may end the job: it lives on to
+    // the end of this call.
+    auto keepAlive = selfAction();
     // A session of a job that has ended merges nothing.
     if (hasEnded() || &session != _baseSession)
         return kSessionCancelled;
@@ -224,6 +227,7 @@ int ActionSyncMLServices::deliverIncomingData(QVBaseSession& session)
 
 bool ActionSyncMLServices::notifySyncMLAction(const QString& text, float percent)
 {
+    auto keepAlive = selfAction();
     if (hasEnded())
         return false;
     if (!text.isEmpty())
@@ -287,6 +291,9 @@ void ActionSyncMLServices::releaseSession(int status)
     MFDevice* device = getActionDevice();
     std::shared_ptr<void> session = std::exchange(_syncSession, nullptr);
     _baseSession = nullptr;
+    // Without a release to wait for, the job ends as the release's end would.
+    if (status == kSessionCancelled)
+        status = _suspending ? jobcodes::kSuspended : jobcodes::kCancelled;
     if (!session) {
         endAction(status);
         return;
@@ -348,8 +355,9 @@ void ActionSyncMLServices::endAction(int code)
         _baseSession = nullptr;
         if (OrganizerArchive* archive = syncMLJobArchive(device))
             archive->finalizeSyncing(_property, code == 0 ? links::kIOReturnError : code);
-        // Not inside a call of the session: it goes with the release, while
-        // the device and its link still exist.
+        // The job may be ended from inside a call of the session (a cancel
+        // in its progress report): the session goes on a later pass.
+        dropSessionSoon(session);
         device->releaseSyncSession(std::move(session), nullptr);
     }
     if (device) {

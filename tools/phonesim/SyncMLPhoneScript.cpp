@@ -92,6 +92,11 @@ QByteArray SyncMLPhoneScript::next(const QByteArray& answer)
     QMutexLocker lock(&_mutex);
     const QString xml = QString::fromUtf8(toXML(answer));
     _answers << xml;
+    // An answer that does not decode is a broken session, never its end.
+    if (xml.isEmpty()) {
+        _undecodable = true;
+        return {};
+    }
     const QString msgRef = firstCapture(xml, QStringLiteral("<MsgID>(\\d+)</MsgID>"));
     ++_msgID;
     if (!_itemsSent) {
@@ -113,7 +118,7 @@ QByteArray SyncMLPhoneScript::next(const QByteArray& answer)
         return message(statusesAndMap(xml, msgRef) + QStringLiteral("<Final/>"));
     if (xml.contains(QLatin1String("<Alert>")))
         return message(QStringLiteral("<Final/>"));
-    _finished = true;
+    _finished = !_undecodable;
     return {};
 }
 

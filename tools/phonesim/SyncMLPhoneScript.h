@@ -65,6 +65,7 @@ private:
     int _msgID = 1;
     bool _itemsSent = false;
     bool _finished = false;
+    bool _undecodable = false;
     int _statusesSent = 0;
     int _nextMapID = 900;
     QStringList _answers;
