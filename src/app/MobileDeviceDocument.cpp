@@ -405,6 +405,11 @@ void MobileDeviceDocument::startBackgroundActionsSoon()
         window->startBackgroundActionsSoon();
 }
 
+DeviceWindowServices* MobileDeviceDocument::deviceWindowServices() const
+{
+    return getDeviceWindowController();
+}
+
 std::optional<QString> MobileDeviceDocument::getMirroredFile(const QString& path, int* error)
 {
     return mirror_ ? mirror_->getMirroredFile(path, error) : std::nullopt;

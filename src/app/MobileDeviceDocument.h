@@ -142,6 +142,7 @@ public:
     void releaseArchive() override;
     OrganizerArchive* recreateArchive() override;
     void startBackgroundActionsSoon() override;
+    DeviceWindowServices* deviceWindowServices() const override;
 
     // Mirror look-ups; nothing without a mirror.
     std::optional<QString> getMirroredFile(const QString& path, int* error);

@@ -449,6 +449,12 @@ void DeviceWindowController::setSyncConflictDecision(std::function<std::optional
     syncConflictDecision_ = std::move(decision);
 }
 
+void DeviceWindowController::didDetectSyncGAU(int property)
+{
+    QVLOG(qvlog::kXT, QStringLiteral("The phone lost every entry of property %1").arg(property));
+    didDetectSyncGAU();
+}
+
 void DeviceWindowController::didDetectSyncGAU()
 {
     if (!syncConflictDecision_ || !mfDevice_)

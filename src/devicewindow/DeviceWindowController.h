@@ -8,6 +8,7 @@
 #include "devicewindow/MFWindowController.h"
 
 #include "lumwick/LumwickProtocol.h"
+#include "phone/DeviceWindowServices.h"
 #include "phone/SynchronizationFeedbackConsumer.h"
 #include "platform/Clock.h"
 #include "widgets/BusyOverlayController.h"
@@ -42,7 +43,8 @@ class TeachInPrefsHandler;
 // records the center's name.
 class DeviceWindowController : public MFWindowController,
                                public LumwickProtocol,
-                               public SynchronizationFeedbackConsumer {
+                               public SynchronizationFeedbackConsumer,
+                               public DeviceWindowServices {
     Q_OBJECT
 
 public:
@@ -140,6 +142,8 @@ public:
     // organizer state, else ignore); none until the organizer center comes.
     void setSyncConflictDecision(std::function<std::optional<int>()> decision);
     void didDetectSyncGAU();
+    // DeviceWindowServices: the question is the same for every property.
+    void didDetectSyncGAU(int property) override;
     // The window's job queue view: made once for the window's phone (none
     // before a phone is set), or adopted when none exists yet.
     ActionMasterHdlr* actionMaster();
@@ -170,7 +174,7 @@ public:
     TarnexAlertSheet* alertSheet() const { return alertSheet_; }
     void beginAlertSheet(const QString& title, const QString& message, const QString& defaultButton,
                          const QString& alternateButton, std::function<void(int)> didEnd);
-    void displayErrorText(int kind, const QString& titleKey, const QString& textKey);
+    void displayErrorText(int kind, const QString& titleKey, const QString& textKey) override;
     void displayError(int number);
     void displayBTError(int number);
     void errorBT_OK();

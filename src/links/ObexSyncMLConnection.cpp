@@ -450,6 +450,9 @@ void ObexSyncMLConnection::serverDisconnect()
     _disconnectFinished = true;
     _hasConnection = false;
     _isInProgress = false;
+    // The phone closed the link: the pause after a SyncML close counts from
+    // here (the program has nothing left to close).
+    _lastCloseAction = now();
     // Nothing more comes from a phone that left: a session still waiting for
     // its next message would wait for ever.
     if (!_syncDelegate)

@@ -1,5 +1,6 @@
 #pragma once
 
+class DeviceWindowServices;
 class OrganizerArchive;
 class SynchronizationFeedbackConsumer;
 
@@ -16,4 +17,6 @@ public:
     virtual void startBackgroundActionsSoon() {}
     // The busy sheet the phone's synchronization reports to; null without.
     virtual SynchronizationFeedbackConsumer* synchronizationFeedbackConsumer() const { return nullptr; }
+    // The window that shows the phone; null while it has none.
+    virtual DeviceWindowServices* deviceWindowServices() const { return nullptr; }
 };

@@ -265,6 +265,7 @@ public:
     // layer through the maker; without one no session is handed out and the
     // claim is given back at once.
     // The notifier is the job that runs the session; the session reports to it.
+    // The session handed out is a QVBaseSession (the sync layer's).
     using SyncSessionMaker = std::function<std::shared_ptr<void>(DZDeviceConnection& syncML, QVSessionUser* notifier)>;
     static void setServerSyncSessionMaker(SyncSessionMaker maker);
     std::shared_ptr<void> requestSyncSession(QVSessionUser* notifier);
@@ -382,6 +383,11 @@ public:
     void setLastSyncTimeDZ(const QVariant& time, int organizerType);
     // The phone deleted all its organizer data.
     void processGAU();
+    // After delay seconds the phone's window is asked how to go on after the
+    // phone lost every entry of the property; dropped when the device goes
+    // first, and nothing is asked when the phone has no window by then.
+    void askAboutLostEntriesLater(int property, double delay);
+    bool isLostEntriesQuestionPending() const { return !_lostEntriesProperties.isEmpty(); }
     // The next item id of the program's own ("T-<n>"), counted in the settings.
     QString newFreeTID() override;
     // The next of the description's sync servers; false (and back to the
@@ -537,6 +543,8 @@ private:
     bool _usbStateHasChanged = false;
     std::array<bool, 4> _mustTrickle{};
     platform::Timer _syncEngineTimer;
+    platform::Timer _lostEntriesTimer;
+    QList<int> _lostEntriesProperties;
     SyncEnvironments _syncEnvironments;
     int _curOrganizerIndex = -1;
     int _curStateIndex = -1;

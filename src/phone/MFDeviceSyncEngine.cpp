@@ -11,6 +11,7 @@
 #include "phone/BackupRules.h"
 #include "phone/DeviceDataManager.h"
 #include "phone/DeviceDocument.h"
+#include "phone/DeviceWindowServices.h"
 #include "phone/MFDeviceSupport.h"
 #include "phone/OrganizerStorage.h"
 #include "phone/PhoneFolderRules.h"
@@ -384,6 +385,29 @@ void MFDevice::processGAU()
         setLastSyncTimeDevice(QVariant(), type);
     if (_makers.deleteAllTrashURIs)
         _makers.deleteAllTrashURIs();
+}
+
+void MFDevice::askAboutLostEntriesLater(int property, double delay)
+{
+    if (!_lostEntriesProperties.contains(property))
+        _lostEntriesProperties.append(property);
+    _lostEntriesTimer.setCallback([this] {
+        if (_lostEntriesProperties.isEmpty())
+            return;
+        const int lost = _lostEntriesProperties.takeFirst();
+        // The window may have gone meanwhile.
+        DeviceWindowServices* window = _document ? _document->deviceWindowServices() : nullptr;
+        if (!window) {
+            _lostEntriesProperties.clear();
+            return;
+        }
+        // One question per pass: it may run a modal loop in which the window
+        // or the device goes, so nothing is touched after it.
+        if (!_lostEntriesProperties.isEmpty())
+            _lostEntriesTimer.start(0);
+        window->didDetectSyncGAU(lost);
+    });
+    _lostEntriesTimer.start(delay);
 }
 
 QString MFDevice::newFreeTID()

@@ -8,6 +8,7 @@
 #include "phonejobs/ActionMakeFolder.h"
 #include "phonejobs/ActionOrganizerKitServicesMakers.h"
 #include "phonejobs/ActionSamsungServicesMakers.h"
+#include "phonejobs/ActionSyncMLServicesMakers.h"
 #include "phonejobs/GroupActionCopyFolderToMac.h"
 #include "phonejobs/GroupActionCopyFolderToMobile.h"
 #include "phonejobs/GroupActionDeleteFolder.h"
@@ -62,6 +63,8 @@ DZFileJobMakers makers()
     };
     samsungjobs::installOrganizerJobs(made);
     kitjobs::installOrganizerJobs(made);
+    // Asked first: a type the phone syncs over SyncML.
+    syncmljobs::installOrganizerJobs(made);
     return made;
 }
 

@@ -140,6 +140,8 @@ std::shared_ptr<QVServerSyncSession> QVServerSyncSession::sessionForDeviceConnec
 void QVServerSyncSession::installAsDeviceSessionMaker()
 {
     MFDevice::setServerSyncSessionMaker([](DZDeviceConnection& connection, QVSessionUser* notifier) {
-        return std::static_pointer_cast<void>(sessionForDeviceConnection(connection, notifier));
+        // The device hands the session to its job as a QVBaseSession.
+        return std::static_pointer_cast<void>(
+            std::static_pointer_cast<QVBaseSession>(sessionForDeviceConnection(connection, notifier)));
     });
 }
