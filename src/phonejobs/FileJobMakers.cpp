@@ -13,6 +13,7 @@
 #include "phonejobs/GroupActionDeleteFolder.h"
 #include "phonejobs/GroupActionMakeFolders.h"
 #include "phonejobs/GroupActionUpdateDirectoryTree.h"
+#include "phonejobs/SyncContainerMakers.h"
 
 namespace filejobs {
 
@@ -62,6 +63,7 @@ DZFileJobMakers makers()
     };
     samsungjobs::installOrganizerJobs(made);
     kitjobs::installOrganizerJobs(made);
+    containerjobs::installContainers(made);
     return made;
 }
 
