@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jobs/JobCodes.h"
 #include "jobs/QVActionContainer.h"
 
 #include <QList>

@@ -141,7 +141,8 @@ TEST_F(BackupTest, AFailedCopyIsListedAndTheBackupIsNotComplete)
 {
     noJobTypes = {0, 1, 2, 3, 4};
     makeBackupPhone();
-    ftp->failingCopies.insert(QStringLiteral("/c.txt"), links::kIOReturnIOError);
+    // Copied in name order: b.txt is the last one.
+    ftp->failingCopies.insert(QStringLiteral("/D/b.txt"), links::kIOReturnIOError);
     auto container = runBackup();
     ASSERT_TRUE(container);
     const QStringList failed = std::static_pointer_cast<BackUpContainer>(container)->errorFileDescriptions();
@@ -150,6 +151,7 @@ TEST_F(BackupTest, AFailedCopyIsListedAndTheBackupIsNotComplete)
     EXPECT_NE(endCodeOf(files), 0) << "the failed copy was the last one";
     EXPECT_FALSE(device->isBackupComplete());
     EXPECT_EQ(backupRead(mirrorFileOf(QStringLiteral("/D/a.txt"))), QByteArray("alpha")) << "the others were copied";
+    EXPECT_EQ(backupRead(mirrorFileOf(QStringLiteral("/c.txt"))), QByteArray("gamma"));
 }
 
 namespace {
@@ -195,6 +197,7 @@ TEST_F(BackupTest, WhatAFailedMemberAddsToTheErrorList)
         SCOPED_TRACE(c.name);
         auto group = std::make_shared<GroupActionBackupPhone>();
         EXPECT_FALSE(group->errorDescriptions());
+        EXPECT_EQ(group->displayString(), platform::localizedString(containernames::kBackingUpIdle));
         auto list = std::make_shared<QStringList>();
         group->setErrorDescriptions(list);
         BackupMemberJob member(QString::fromLatin1(c.head), QString::fromLatin1(c.sub));
@@ -213,13 +216,13 @@ TEST_F(BackupTest, ASuspendedFileGroupResumesWithoutAddingItsCopiesAgain)
 {
     noJobTypes = {0, 1, 2, 3, 4};
     makeBackupPhone();
-    ftp->copyDelays.insert(QStringLiteral("/D/a.txt"), 3.0);
+    // Copied in name order: c.txt is the first one, and it takes a while.
+    ftp->copyDelays.insert(QStringLiteral("/c.txt"), 3.0);
     auto container = manager->startBackup();
     ASSERT_TRUE(container);
     follow(container);
     files = std::dynamic_pointer_cast<GroupActionBackupPhone>(container->actionContainer().last());
     ASSERT_TRUE(files);
-    EXPECT_EQ(files->displayString(), platform::localizedString(containernames::kBackingUpIdle));
     testing_support::runFor(1.0);
     EXPECT_EQ(files->displayString(), platform::localizedString(containernames::kBackingUpPrepare));
     EXPECT_EQ(container->displayString(), platform::localizedString(containernames::kBackingUpPrepare));
@@ -227,15 +230,15 @@ TEST_F(BackupTest, ASuspendedFileGroupResumesWithoutAddingItsCopiesAgain)
     ASSERT_TRUE(runUntil([&] { return files->currentAction() != nullptr; }, 40.0));
     EXPECT_EQ(files->copiesAdded(), 3);
     EXPECT_EQ(files->displayString(), platform::localizedString(containernames::kBackingUp));
-    EXPECT_EQ(files->displaySubString(), QStringLiteral("a.txt"));
+    EXPECT_EQ(files->displaySubString(), QStringLiteral("c.txt"));
 
     ASSERT_TRUE(files->doSuspendAction());
     ASSERT_TRUE(runUntil([&] { return hasEnded(container); }, 60.0));
     EXPECT_EQ(endCodeOf(container), 0);
     EXPECT_EQ(files->copiesAdded(), 3) << "the resumed group builds no copies again";
-    EXPECT_EQ(ftp->copied.count(QStringLiteral("/D/a.txt")), 2) << "the suspended copy ran again";
+    EXPECT_EQ(ftp->copied.count(QStringLiteral("/c.txt")), 2) << "the suspended copy ran again";
+    EXPECT_EQ(ftp->copied.count(QStringLiteral("/D/a.txt")), 1);
     EXPECT_EQ(ftp->copied.count(QStringLiteral("/D/b.txt")), 1);
-    EXPECT_EQ(ftp->copied.count(QStringLiteral("/c.txt")), 1);
     EXPECT_EQ(backupRead(mirrorFileOf(QStringLiteral("/D/a.txt"))), QByteArray("alpha"));
     EXPECT_TRUE(device->isBackupComplete());
 }

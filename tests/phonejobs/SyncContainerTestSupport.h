@@ -176,6 +176,8 @@ protected:
         for (const auto& entry : followed)
             entry->stopFeedBackNotification(this);
         followed.clear();
+        ends.clear();
+        starts.clear();
         if (device)
             device->actionMachine()->announceQuitWithLoops(5);
         device.reset();
