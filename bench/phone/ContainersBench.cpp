@@ -128,7 +128,7 @@ void BM_BackupCopiesWith9900Mirrored(benchmark::State& state)
         added = group->copiesAdded();
     }
     if (added != 100)
-        state.SkipWithError("not 100 copies");
+        state.SkipWithError(("not 100 copies: " + std::to_string(added)).c_str());
     state.SetItemsProcessed(state.iterations() * kFolders * kFilesPerFolder);
 }
 BENCHMARK(BM_BackupCopiesWith9900Mirrored)->Unit(benchmark::kMillisecond);

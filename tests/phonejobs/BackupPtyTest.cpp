@@ -5,6 +5,7 @@
 
 #include "phonejobs/BackUpContainer.h"
 #include "phonejobs/GroupActionBackupPhone.h"
+#include "syncmodel/QVSyncElemList.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -114,17 +115,17 @@ TEST_F(BackupPtyTest, StartBackupRefreshesTheArchiveAndCopiesTheWantedFiles)
     const QStringList stored = backupPtyStoredFiles(dir.path()) + backupPtyStoredFiles(FilesMirror::tempDataBasePath());
     ASSERT_FALSE(stored.isEmpty());
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import plistlib, sys\n"
+    QStringList arguments{QStringLiteral("-c"),
+                          QStringLiteral("import plistlib, sys\n"
                                  "bad = []\n"
                                  "for path in sys.argv[1:]:\n"
                                  "    try:\n"
                                  "        with open(path, 'rb') as f: plistlib.load(f)\n"
                                  "    except Exception as e: bad.append('%s: %s' % (path, e))\n"
                                  "print('\\n'.join(bad))\n"
-                                 "sys.exit(1 if bad else 0)\n")}
-                     + stored);
+                                 "sys.exit(1 if bad else 0)\n")};
+    arguments += stored;
+    python.start(QStringLiteral("python3"), arguments);
     ASSERT_TRUE(python.waitForFinished(60000));
     EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardOutput().toStdString();
 }
