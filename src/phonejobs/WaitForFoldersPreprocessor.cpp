@@ -122,14 +122,25 @@ void WaitForFoldersPreprocessor::endWithStatus(int status)
         endPreprocess(status);
 }
 
+bool WaitForFoldersPreprocessor::dropEndedJob()
+{
+    // A job ended by someone else (a killed queue, a machine that quit) or
+    // no longer in a pipe (its device is gone): the wait stops and lets go
+    // of it, touching neither the job's device nor its tree.
+    if (_parentAction && !_parentAction->hasEnded() && _parentAction->privateActionData())
+        return false;
+    _checkTimer.stop();
+    _parentAction.reset();
+    _device = nullptr;
+    return true;
+}
+
 void WaitForFoldersPreprocessor::waitForFoldersPreprocessorIdle()
 {
     // The job owns this step: holding the job keeps both alive to the end.
     auto keepJob = _parentAction;
-    if (!keepJob) {
-        _checkTimer.stop();
+    if (dropEndedJob())
         return;
-    }
     if (!preprocessed(-1.0f)) {
         endWithStatus(jobcodes::kCancelled);
         return;

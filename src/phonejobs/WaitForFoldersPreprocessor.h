@@ -51,6 +51,8 @@ public:
 protected:
     DZDataManager* dataManager() const;
     void stopCheckTimer() { _checkTimer.stop(); }
+    // true (and the wait stopped) when its job has ended or left its pipe.
+    bool dropEndedJob();
 
     platform::Timer _checkTimer;
     QString _pathOnMobile;

@@ -41,6 +41,6 @@ int WaitForFoldersWithMaximumWaitingTimePreprocessor::pathIsUpToDate(const std::
 
 void WaitForFoldersWithMaximumWaitingTimePreprocessor::syncManagerSwitchedOff()
 {
-    if (isWaiting())
+    if (isWaiting() && !dropEndedJob())
         endWithStatus(jobcodes::kCancelled);
 }

@@ -54,10 +54,8 @@ void WaitForFoldersWithMinimumWaitingTimePreprocessor::waitForFoldersPreprocesso
         return;
     }
     auto keepJob = _parentAction;
-    if (!keepJob) {
-        stopCheckTimer();
+    if (dropEndedJob())
         return;
-    }
     if (wasCancelled()) {
         WaitForFoldersPreprocessor::endWithStatus(jobcodes::kCancelled);
         return;
