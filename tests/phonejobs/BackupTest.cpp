@@ -25,6 +25,8 @@ protected:
     void makeBackupPhone(QVariantMap dict = {})
     {
         dict.insert(QStringLiteral("Common.BackupDevice"), true);
+        // Every suffix is backed up.
+        dict.insert(QStringLiteral("Common.BackupExceptSuffixList"), QStringList{QStringLiteral("map")});
         makeDevice(true, dict);
         ftp->addFolder(QStringLiteral("/D"));
         ftp->addFile(QStringLiteral("/D/a.txt"), "alpha");
