@@ -229,7 +229,7 @@ public:
 
 TEST_F(FolderWaitTest, ARootWithoutAMediaFolderAsksOnceToRemoveThem)
 {
-    makeDevice(true, {{"Dorvanti.PicturesFolder", "/Pictures"}, {"Dorvanti.PicturesFolder_MC", "/Pictures"},
+    makeDevice(true, {}, {{"Dorvanti.PicturesFolder", "/Pictures"}, {"Dorvanti.PicturesFolder_MC", "/Pictures"},
                       {"Dorvanti.SoundsFolder", "/Sounds"}, {"Dorvanti.SoundsFolder_MC", "/Sounds"}});
     auto probe = std::make_shared<CountingMediaCheck>(nullptr, QVariant());
     probe->setActionDevice(device.get(), nullptr, 0);

@@ -185,7 +185,7 @@ protected:
     }
 
     // The phone; without a file-transfer connection when withFiles is false.
-    void makeDevice(bool withFiles = true, QVariantMap dict = {})
+    void makeDevice(bool withFiles = true, QVariantMap dict = {}, const QVariantMap& rowExtra = {})
     {
         ASSERT_TRUE(s_dbPath && !s_dbPath->isEmpty());
         auto db = std::make_shared<qvDeviceDB>();
@@ -224,7 +224,8 @@ protected:
             return std::make_unique<DZDataManager>(owner, made);
         };
         dict.insert(QStringLiteral("Common.SerialNo"), QStringLiteral("4711"));
-        const QVariantMap row{{"Dorvanti.Model", "C100"}, {"Dorvanti.Manufacturer", "Phone Maker"}};
+        QVariantMap row{{"Dorvanti.Model", "C100"}, {"Dorvanti.Manufacturer", "Phone Maker"}};
+        row.insert(rowExtra);
         device = std::make_unique<MFDevice>(QLatin1String(MFDevice::kUSBMassStorage),
                                             std::make_shared<QVariantMap>(dict), row, description, makers);
         manager = dynamic_cast<DZDataManager*>(device->dataManager());
