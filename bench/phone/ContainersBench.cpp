@@ -50,7 +50,8 @@ struct BackupTreePhone {
         const QVariantMap row{{"Dorvanti.Model", "C100"}, {"Dorvanti.Manufacturer", "Phone Maker"}};
         device = std::make_unique<MFDevice>(
             QLatin1String(MFDevice::kUSBMassStorage),
-            std::make_shared<QVariantMap>(QVariantMap{{"Common.SerialNo", "1234"}, {"Common.BackupDevice", true}}),
+            std::make_shared<QVariantMap>(QVariantMap{{"Common.SerialNo", "1234"}, {"Common.BackupDevice", true},
+                                                     {"Common.BackupExceptSuffixList", QStringList{"map"}}}),
             row, nullptr, makers);
         manager = dynamic_cast<DZDataManager*>(device->dataManager());
         mirror = FilesMirror::mirrorWithDevice(*device, home.filePath(QStringLiteral("C100.dzmir")));
@@ -102,10 +103,8 @@ void BM_FolderWaitTickOverTenThousandFiles(benchmark::State& state)
     phone.manager->getEntry(QStringLiteral("/F99"))->setStatus(dztree::kUpdating);
     auto job = std::make_shared<BenchHeldJob>();
     auto wait = WaitForFoldersPreprocessor::allocWaitForFoldersPreprocessor(QStringLiteral("/"));
-    job->setActionDevice(phone.device.get(), nullptr, 0);
     job->setPreprocessAction(wait);
-    job->willPostToActionPipe();
-    wait->startPreprocess();
+    phone.device->addAction(job);
     for (auto _ : state)
         wait->waitForFoldersPreprocessorIdle();
     if (!wait->isWaiting())
