@@ -61,9 +61,14 @@ QStringList backupPtyStoredFiles(const QString& folder)
 
 } // namespace
 
-// Not passing yet: on the pty the container ends within seconds with neither
-// the organizer archive read nor any file copied; what ends it early is still
-// to be found.
+// Not passing yet. What is known: the container holds only the three
+// organizer jobs (events, contacts, SMS); the file group is not among its
+// members (its add to the container is refused, so no copy is ever made).
+// After their folder waits the three kit jobs each end with -1, the internal
+// error (at about 27 s, 34 s and 41 s of virtual time), and the container ends
+// with -1. The same Motorola kit jobs pass on the same phonesim profile
+// without "Dorvanti.OBEXFileSupport" (see the kit two-runs test), so the
+// OBEX file connection on the same serial port is the first suspect.
 TEST_F(BackupPtyTest, DISABLED_StartBackupRefreshesTheArchiveAndCopiesTheWantedFiles)
 {
     openBackupPhone();
@@ -96,7 +101,15 @@ TEST_F(BackupPtyTest, DISABLED_StartBackupRefreshesTheArchiveAndCopiesTheWantedF
         if (code.isValid())
             end = code.toInt();
     });
+    for (const auto& member : container->actionContainer()) {
+        follow(member, [member](const platform::Notification& note) {
+            const QVariant code = note.userInfo.value(QStringLiteral("QVFeedEndActionKey"));
+            if (code.isValid())
+                fprintf(stderr, "DBG t=%.2f %s ended %d err=%s\n", now(), qPrintable(member->description()), code.toInt(), qPrintable(member->feedBackErrorString()));
+        });
+    }
     ASSERT_TRUE(runUntil([&] { return end.has_value(); }, 400.0));
+    fprintf(stderr, "DBG container end %d at %.2f\n", *end, now());
     EXPECT_TRUE(backup->errorFileDescriptions().isEmpty()) << backup->errorFileDescriptions().join(' ').toStdString();
 
     // The organizer archive was read anew and went into its history.
