@@ -101,15 +101,7 @@ TEST_F(BackupPtyTest, DISABLED_StartBackupRefreshesTheArchiveAndCopiesTheWantedF
         if (code.isValid())
             end = code.toInt();
     });
-    for (const auto& member : container->actionContainer()) {
-        follow(member, [member](const platform::Notification& note) {
-            const QVariant code = note.userInfo.value(QStringLiteral("QVFeedEndActionKey"));
-            if (code.isValid())
-                fprintf(stderr, "DBG t=%.2f %s ended %d err=%s\n", now(), qPrintable(member->description()), code.toInt(), qPrintable(member->feedBackErrorString()));
-        });
-    }
     ASSERT_TRUE(runUntil([&] { return end.has_value(); }, 400.0));
-    fprintf(stderr, "DBG container end %d at %.2f\n", *end, now());
     EXPECT_TRUE(backup->errorFileDescriptions().isEmpty()) << backup->errorFileDescriptions().join(' ').toStdString();
 
     // The organizer archive was read anew and went into its history.
