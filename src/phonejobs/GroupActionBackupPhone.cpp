@@ -169,16 +169,13 @@ int GroupActionBackupPhone::startAction()
     fileSystemBecameValid();
     if (DZDataManager* manager = dataManager())
         addCopyActionsForEntry(manager->getEntry(QStringLiteral("/")));
-    const int answer = GroupActionFTPServices::startAction();
-    _nothingToCopy = answer == jobcodes::kNothingToDo && _copiesAdded == 0;
-    return answer;
+    return GroupActionFTPServices::startAction();
 }
 
 void GroupActionBackupPhone::endAction(int code)
 {
     auto keepAlive = selfAction();
-    // Nothing left to copy: every wanted file is in the mirror already.
-    if (!hasEnded() && (code == 0 || (code == jobcodes::kNothingToDo && _nothingToCopy)))
+    if (!hasEnded() && code == 0)
         backupBecameComplete();
     GroupActionFTPServices::endAction(code);
 }

@@ -53,5 +53,4 @@ private:
 
     ErrorList _errorDescriptions;
     int _copiesAdded = 0;
-    bool _nothingToCopy = false;
 };

@@ -129,9 +129,12 @@ bool WaitForFoldersPreprocessor::dropEndedJob()
     // of it, touching neither the job's device nor its tree.
     if (_parentAction && !_parentAction->hasEnded() && _parentAction->privateActionData())
         return false;
+    // The job may hold the last reference to this wait: let go of it only
+    // after the wait's own fields are cleared.
     _checkTimer.stop();
-    _parentAction.reset();
     _device = nullptr;
+    auto lastHold = std::move(_parentAction);
+    _parentAction = nullptr;
     return true;
 }
 

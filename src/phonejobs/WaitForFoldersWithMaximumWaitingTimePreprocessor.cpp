@@ -41,6 +41,8 @@ int WaitForFoldersWithMaximumWaitingTimePreprocessor::pathIsUpToDate(const std::
 
 void WaitForFoldersWithMaximumWaitingTimePreprocessor::syncManagerSwitchedOff()
 {
+    // Hold the job: ending it may drop the last reference to this wait.
+    auto keepJob = _parentAction;
     if (isWaiting() && !dropEndedJob())
         endWithStatus(jobcodes::kCancelled);
 }

@@ -128,15 +128,15 @@ TEST_F(BackupTest, TheFilesGoIntoTheMirrorOnceAndTheBackupBecomesComplete)
     EXPECT_TRUE(marked);
     EXPECT_TRUE(std::static_pointer_cast<BackUpContainer>(container)->errorFileDescriptions().isEmpty());
 
-    // Again: every wanted file has its copy, nothing is fetched, and the
-    // backup is still complete.
+    // Again: every wanted file has its copy and nothing is fetched; a group
+    // that had nothing to do does not mark the backup complete.
     device->setBackupComplete(false);
     ftp->copied.clear();
     auto again = runBackup();
     ASSERT_TRUE(again);
     EXPECT_TRUE(ftp->copied.isEmpty());
     EXPECT_EQ(files->copiesAdded(), 0);
-    EXPECT_TRUE(device->isBackupComplete());
+    EXPECT_FALSE(device->isBackupComplete());
 }
 
 TEST_F(BackupTest, AFailedCopyIsListedAndTheBackupIsNotComplete)
@@ -254,4 +254,5 @@ TEST_F(BackupTest, NoFilesAreCopiedWhenTheDeviceWantsNoBackup)
     ASSERT_TRUE(container);
     EXPECT_TRUE(ftp->copied.isEmpty());
     EXPECT_EQ(files->copiesAdded(), 0);
+    EXPECT_FALSE(device->isBackupComplete()) << "a device that wants no backup is never marked backed up";
 }
