@@ -404,6 +404,16 @@ std::shared_ptr<QVActionContainer> DZDataManager::startSyncRemote()
     return _makers.startSyncRemote ? _makers.startSyncRemote(*this) : nullptr;
 }
 
+DZDataManager::Job DZDataManager::actionToBackupMobileWithPriority(int priority)
+{
+    return _makers.backupFiles ? _makers.backupFiles(*this, priority) : nullptr;
+}
+
+std::shared_ptr<QVActionContainer> DZDataManager::containerToSyncMobileWithPriority(int priority)
+{
+    return _makers.syncContainer ? _makers.syncContainer(*this, priority) : nullptr;
+}
+
 DZDataManager::Job DZDataManager::updateOrganizerDataOfType(int type, int priority, bool forceSlowSync)
 {
     return postAction(actionToUpdateOrganizerDataOfType(type, priority, forceSlowSync));

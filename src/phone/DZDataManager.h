@@ -91,6 +91,10 @@ public:
     std::shared_ptr<QVActionContainer> startBackup();
     std::shared_ptr<QVActionContainer> startSync();
     std::shared_ptr<QVActionContainer> startSyncRemote();
+    // The backup's file group, not posted; none without a maker.
+    Job actionToBackupMobileWithPriority(int priority);
+    // The sync container with its folder waits, not started; none without a maker.
+    std::shared_ptr<QVActionContainer> containerToSyncMobileWithPriority(int priority);
     Job updateOrganizerDataOfType(int type, int priority, bool forceSlowSync);
     // Throws platform::Exception "Database problem" for a type no job reads.
     Job actionToUpdateOrganizerDataOfType(int type, int priority, bool forceSlowSync);

@@ -42,6 +42,10 @@ struct DZFileJobMakers {
     // the text its class shows by default.
     std::function<Job(DZDataManager&, int type, int priority, bool slowSync, Notify)> organizerJob;
     std::function<QString(DZDataManager&, int type)> organizerDescription;
+    // The backup's file group at a priority (not posted), and the sync
+    // container with its folder waits at a priority (not started).
+    std::function<Job(DZDataManager&, int priority)> backupFiles;
+    std::function<std::shared_ptr<QVActionContainer>(DZDataManager&, int priority)> syncContainer;
     // The backup and sync containers, started; nil when they did not start.
     std::function<std::shared_ptr<QVActionContainer>(DZDataManager&)> startBackup;
     std::function<std::shared_ptr<QVActionContainer>(DZDataManager&)> startSync;

@@ -14,6 +14,7 @@
 #include "phonejobs/GroupActionDeleteFolder.h"
 #include "phonejobs/GroupActionMakeFolders.h"
 #include "phonejobs/GroupActionUpdateDirectoryTree.h"
+#include "phonejobs/SyncContainerMakers.h"
 
 namespace filejobs {
 
@@ -63,6 +64,7 @@ DZFileJobMakers makers()
     };
     samsungjobs::installOrganizerJobs(made);
     kitjobs::installOrganizerJobs(made);
+    containerjobs::installContainers(made);
     // Asked first: a type the phone syncs over SyncML.
     syncmljobs::installOrganizerJobs(made);
     return made;
