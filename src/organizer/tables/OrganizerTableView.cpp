@@ -1,0 +1,782 @@
+#include "organizer/tables/OrganizerTableView.h"
+
+#include "organizer/tables/OrganizerViewProtocol.h"
+
+#include "foundation/NamedLog.h"
+#include "phone/DZDataManager.h"
+#include "phone/MFDevice.h"
+#include "phone/OrganizerArchive.h"
+#include "platform/Localization.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "platform/gui/Animation.h"
+#include "syncmodel/QVSyncElemList.h"
+#include "widgets/ScaledImageButtonValidation.h"
+#include "widgets/SelectToolViewList.h"
+
+#include <QBrush>
+#include <QEvent>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+const QString kElemMarkerDelete = QStringLiteral("ElemMarker_Delete");
+const QString kElemMarkerChanged = QStringLiteral("ElemMarker_Changed");
+const QString kElemMarkerOnDevice = QStringLiteral("ElemMarker_OnDevice");
+const QString kMaxIsKey = QStringLiteral("max_is");
+const QString kCapacityProblemKey = QStringLiteral("Capacity problem");
+const QString kTooManyItemsKey = QStringLiteral("tooManyItems");
+const QString kUndoDeleteKey = QStringLiteral("undoDelete");
+const QString kShouldUpdateInfoKey = QStringLiteral("ShouldUpdateInfo");
+const QString kActiveKey = QStringLiteral("Active");
+const QString kPropertyKey = QStringLiteral("Property");
+
+// The calendar's tasks and events lists report 6 (and 5); the panes know the
+// calendar as 1.
+int paneProperty(int property)
+{
+    return property == 6 || property == 5 ? 1 : property;
+}
+
+QColor markColor(int red, int green, int blue)
+{
+    return QColor(red, green, blue);
+}
+
+// A localized format with its numbers: "%d", "%ld", "%i" and "%@" in turn,
+// or Qt's "%1" forms when it has none of those.
+QString organizerFormatNumbers(const QString& format, const QList<qint64>& numbers)
+{
+    static const QRegularExpression placeholder(QStringLiteral("%(?:l?d|i|@)"));
+    QString text;
+    qsizetype from = 0;
+    qsizetype used = 0;
+    for (auto match = placeholder.globalMatch(format); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        text += format.mid(from, found.capturedStart() - from);
+        text += used < numbers.size() ? QString::number(numbers.at(used)) : found.captured();
+        ++used;
+        from = found.capturedEnd();
+    }
+    if (used == 0) {
+        QString arged = format;
+        for (qint64 number : numbers)
+            arged = arged.contains(QLatin1Char('%')) ? arged.arg(number) : arged;
+        return arged;
+    }
+    return text + format.mid(from);
+}
+
+} // namespace
+
+OrganizerTableView::OrganizerTableView(QWidget* parent)
+    : ToolView(parent)
+    , optimizeTimer_([this] {
+        if (itemsView_)
+            itemsView_->optimizeHeaders();
+    })
+{
+}
+
+OrganizerTableView::~OrganizerTableView()
+{
+    platform::NotificationCenter::defaultCenter().removeObserver(this);
+    if (awoken_)
+        QVLOG(qvlog::kConn, QStringLiteral("[%1 dealloc] removed observers").arg(className_));
+    if (watchedWindow_)
+        watchedWindow_->removeEventFilter(this);
+    if (itemsView_) {
+        itemsView_->setController(nullptr);
+        itemsView_->setDataSource(nullptr);
+    }
+}
+
+void OrganizerTableView::setItemsView(QVElemTableView* table)
+{
+    if (itemsView_ && itemsView_ != table) {
+        itemsView_->setController(nullptr);
+        itemsView_->setDataSource(nullptr);
+    }
+    itemsView_ = table;
+    if (table) {
+        table->setController(this);
+        table->setDataSource(this);
+    }
+}
+
+void OrganizerTableView::setSearchField(QLineEdit* field)
+{
+    if (searchField_)
+        disconnect(searchField_, nullptr, this, nullptr);
+    searchField_ = field;
+    if (field)
+        connect(field, &QLineEdit::textChanged, this, [this] { searchContentChanged(); });
+}
+
+QString OrganizerTableView::defaultsName() const
+{
+    return QString::fromLatin1(metaObject()->className());
+}
+
+void OrganizerTableView::awakeFromNib()
+{
+    if (!itemsView_) {
+        auto* table = new QVElemTableView(this);
+        if (!layout()) {
+            auto* box = new QVBoxLayout(this);
+            box->setContentsMargins(0, 0, 0, 0);
+        }
+        layout()->addWidget(table);
+        setItemsView(table);
+    }
+    className_ = defaultsName();
+    syncElemsList_ = nullptr;
+    backupSelection_.clear();
+    hasBackupSelection_ = false;
+    indexSetForDrag_.clear();
+    pasteboardChangeCount_ = 0;
+    sortDescending_ = true;
+
+    itemsView_->setAutosaveName(className_);
+    itemsView_->setAutosaveTableColumns(true);
+    optimizeTimer_.start(kOptimizeHeadersDelay);
+
+    auto& defaults = platform::UserDefaults::standard();
+    const QString column = defaults.string(className_ + kDefaultColumnSuffix);
+    lastColumn_ = !column.isEmpty() && itemsView_->columnWithIdentifier(column) >= 0 ? column : QString();
+    sortDescending_ = defaults.boolValue(className_ + kDefaultSortDescendingSuffix);
+
+    // The merge notification comes from whichever list the archive holds at
+    // the time, so it is observed from any sender and sorted out on arrival.
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.removeObserver(this);
+    center.addObserver(this, kSyncElemListActive, nullptr,
+                       [this](const platform::Notification& notification) { selectionManager(notification); });
+    center.addObserver(this, kOrganizerDataUpdate, nullptr,
+                       [this](const platform::Notification& notification) { organizerSyncDone(notification); });
+    watchWindow();
+    awoken_ = true;
+    QVLOG(qvlog::kConn, QStringLiteral("[%1 awakeFromNib] adding observers").arg(className_));
+}
+
+void OrganizerTableView::watchWindow()
+{
+    QWidget* current = window();
+    if (current == watchedWindow_)
+        return;
+    if (watchedWindow_)
+        watchedWindow_->removeEventFilter(this);
+    watchedWindow_ = current;
+    if (current)
+        current->installEventFilter(this);
+}
+
+bool OrganizerTableView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == watchedWindow_ && event->type() == QEvent::Close)
+        windowWillClose(watchedWindow_);
+    return ToolView::eventFilter(watched, event);
+}
+
+void OrganizerTableView::organizerSyncDone(const platform::Notification& notification)
+{
+    const QVariant property = notification.userInfo.value(kOrganizerDataUpdatePropertyKey);
+    if (property.isValid() && property.toInt() == property_) {
+        if (organizerView_)
+            organizerView_->reloadData();
+        reloadData();
+    }
+    ValidateScaledImageButtons(this);
+}
+
+void OrganizerTableView::windowWillClose(QWidget* closing)
+{
+    if (closing != window() || lastColumn_.isEmpty())
+        return;
+    auto& defaults = platform::UserDefaults::standard();
+    const QString name = className_.isEmpty() ? defaultsName() : className_;
+    defaults.setObject(name + kDefaultColumnSuffix, lastColumn_);
+    defaults.setObject(name + kDefaultSortDescendingSuffix, sortDescending_);
+}
+
+void OrganizerTableView::changedSelectionQVElemTableView(DataTableView& table)
+{
+    if (&table == itemsView_.data())
+        selectionQVElemTableChanged();
+}
+
+void OrganizerTableView::selectionManager(const platform::Notification& notification)
+{
+    // Only the lists of this pane's phone count, and of them only the one of
+    // the pane's property.
+    OrganizerArchive* archive = getMFDevice() ? getMFDevice()->archive() : nullptr;
+    bool ours = notification.sender && notification.sender == static_cast<const void*>(syncElemsList_);
+    for (int type = 0; archive && !ours && type < OrganizerArchive::kTypes; ++type)
+        ours = notification.sender == static_cast<const void*>(archive->storage(type));
+    if (!ours)
+        return;
+    const QVariantMap& info = notification.userInfo;
+    if (info.contains(kPropertyKey) && paneProperty(info.value(kPropertyKey).toInt()) != property_)
+        return;
+    if (info.isEmpty() || info.value(kActiveKey).toInt() == 0)
+        restoreSelection();
+    else
+        backupSelection();
+}
+
+void OrganizerTableView::setup(DeviceWindowController* controller, MFDevice* device,
+                               OrganizerViewProtocol* organizer)
+{
+    ToolView::setup(controller, device);
+    setMFDevice(device);
+    organizerView_ = organizer;
+    fetchSyncElemsList();
+    watchWindow();
+}
+
+QVSyncElemList* OrganizerTableView::fetchSyncElemsList()
+{
+    OrganizerArchive* archive = getMFDevice() ? getMFDevice()->archive() : nullptr;
+    syncElemsList_ = archive ? archive->storage(property_) : nullptr;
+    return syncElemsList_;
+}
+
+void OrganizerTableView::updateContent()
+{
+    fetchSyncElemsList();
+    if (syncElemsList_ && !lastColumn_.isEmpty())
+        syncElemsList_->sortBy(sortCodeForColumnSelector(lastColumn_), sortDescending_);
+    reloadData();
+}
+
+void OrganizerTableView::updateHeaderAndContent()
+{
+    updateContent();
+    applySortIndicator();
+}
+
+void OrganizerTableView::applySortIndicator()
+{
+    if (!itemsView_)
+        return;
+    const int column = itemsView_->columnWithIdentifier(lastColumn_);
+    itemsView_->setHighlightedTableColumn(column);
+    if (column >= 0)
+        itemsView_->setIndicatorImage(column, sortDescending_);
+    else
+        itemsView_->clearIndicatorImage();
+}
+
+void OrganizerTableView::updateBottomLineWithTextItem(const QString& key)
+{
+    const int count = syncElemsList_ ? syncElemsList_->count() : 0;
+    QString text = organizerFormatNumbers(platform::localizedString(key), {count});
+    const bool limited = maxDeviceItems_ != kUnknownCapacity;
+    if (limited)
+        text += organizerFormatNumbers(platform::localizedString(kMaxIsKey), {maxDeviceItems_});
+    if (organizerView_)
+        organizerView_->setFooterText(text);
+
+    if (!limited)
+        return;
+    if (!hasWarnedTooManyItems_ && count > maxDeviceItems_) {
+        hasWarnedTooManyItems_ = true;
+        displayErrorText(1, platform::localizedString(kCapacityProblemKey),
+                         organizerFormatNumbers(platform::localizedString(kTooManyItemsKey),
+                                                {count, maxDeviceItems_}));
+    } else if (hasWarnedTooManyItems_ && count <= maxDeviceItems_) {
+        hasWarnedTooManyItems_ = false;
+    }
+}
+
+void OrganizerTableView::displayErrorText(int kind, const QString& title, const QString& text)
+{
+    if (DeviceWindowController* controller = windowController())
+        controller->displayErrorText(kind, title, text);
+}
+
+void OrganizerTableView::activate()
+{
+    if (itemsView_)
+        itemsView_->setFocus(Qt::OtherFocusReason);
+    show();
+    watchWindow();
+    fetchSyncElemsList();
+    reloadData();
+    notifyAboutActivation();
+}
+
+void OrganizerTableView::notifyAboutActivation()
+{
+    platform::NotificationCenter::defaultCenter().post(kActivatedOrganizerView, this,
+                                                       {{kPropertyKey, property_}});
+}
+
+void OrganizerTableView::deactivate()
+{
+    hide();
+}
+
+void OrganizerTableView::reloadData()
+{
+    if (syncElemsList_)
+        syncElemsList_->recalcUsableItems();
+}
+
+void OrganizerTableView::sortAndUpdate()
+{
+    if (syncElemsList_)
+        syncElemsList_->sort();
+    reloadData();
+}
+
+void OrganizerTableView::pasteItems(const QVariantList& items, const QString& type, int level)
+{
+    (void)items, (void)type, (void)level;
+}
+
+QString OrganizerTableView::stateInfo() const
+{
+    const QString uri = singleSelectedItemURI();
+    return uri.isNull() ? QStringLiteral("") : uri;
+}
+
+void OrganizerTableView::processStateInfo(const QString& rest)
+{
+    const QString uri = rest.section(QLatin1Char('\t'), 0, 0);
+    if (!uri.isEmpty())
+        selectFromURI(uri);
+}
+
+OrganizerTableView::Elem OrganizerTableView::elemAtRow(int row) const
+{
+    return syncElemsList_ ? syncElemsList_->objectAtIndex_cs(row) : nullptr;
+}
+
+QString OrganizerTableView::singleSelectedItemURI() const
+{
+    const Elem elem = elemAtRow(theSelectedItem());
+    return elem ? elem->sourceURI() : QString();
+}
+
+void OrganizerTableView::selectFromURI(const QString& uri)
+{
+    if (!syncElemsList_ || !itemsView_)
+        return;
+    const int row = syncElemsList_->indexOfObjectWithURI_cs(uri);
+    if (row >= 0)
+        itemsView_->selectRowIndexes({row}, false);
+}
+
+int OrganizerTableView::theSelectedItem() const
+{
+    if (!itemsView_)
+        return -1;
+    const QList<int> rows = itemsView_->selectedRowIndexes();
+    return rows.size() == 1 ? rows.first() : -1;
+}
+
+bool OrganizerTableView::hasSelection() const
+{
+    return itemsView_ && itemsView_->numberOfSelectedRows() > 0;
+}
+
+QStringList OrganizerTableView::getSelectionURIsArray() const
+{
+    QStringList uris;
+    if (!itemsView_)
+        return uris;
+    const QList<int> rows = itemsView_->selectedRowIndexes();
+    for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
+        if (const Elem elem = elemAtRow(*row))
+            uris.append(elem->sourceURI());
+    }
+    return uris;
+}
+
+void OrganizerTableView::setSelectionURIsArray(const QStringList& uris)
+{
+    if (!itemsView_)
+        return;
+    itemsView_->deselectAllRows();
+    if (!syncElemsList_)
+        return;
+    QList<int> rows;
+    for (const QString& uri : uris) {
+        const Elem elem = syncElemsList_->objectForURI(uri);
+        const int row = elem ? syncElemsList_->indexOfObject_cs(elem) : -1;
+        if (row >= 0)
+            rows.append(row);
+    }
+    if (rows.isEmpty())
+        return;
+    itemsView_->selectRowIndexes(rows, true);
+    showContact(rows.first());
+}
+
+void OrganizerTableView::selectItem(const Elem& elem)
+{
+    if (!syncElemsList_ || !itemsView_ || !elem)
+        return;
+    const int row = syncElemsList_->indexOfObject_cs(elem);
+    if (row >= 0)
+        itemsView_->selectRowIndexes({row}, true);
+}
+
+std::vector<OrganizerTableView::Elem> OrganizerTableView::getSelectionElemsArray() const
+{
+    std::vector<Elem> elems;
+    if (!itemsView_)
+        return elems;
+    const QList<int> rows = itemsView_->selectedRowIndexes();
+    for (auto row = rows.crbegin(); row != rows.crend(); ++row) {
+        if (const Elem elem = elemAtRow(*row))
+            elems.push_back(elem);
+    }
+    return elems;
+}
+
+void OrganizerTableView::setSelectionElemsArray(const std::vector<Elem>& elems)
+{
+    if (!itemsView_)
+        return;
+    itemsView_->deselectAllRows();
+    if (!syncElemsList_)
+        return;
+    QList<int> rows;
+    for (const Elem& elem : elems) {
+        const int row = elem ? syncElemsList_->indexOfObject_cs(elem) : -1;
+        if (row >= 0)
+            rows.append(row);
+    }
+    itemsView_->selectRowIndexes(rows, true);
+}
+
+void OrganizerTableView::backupSelection()
+{
+    backupSelection_ = getSelectionElemsArray();
+    hasBackupSelection_ = true;
+}
+
+void OrganizerTableView::restoreSelection()
+{
+    if (hasBackupSelection_)
+        setSelectionElemsArray(backupSelection_);
+}
+
+quint32 OrganizerTableView::sortCodeForColumnSelector(const QString& identifier)
+{
+    (void)identifier;
+    return kSortCodeDefault;
+}
+
+bool OrganizerTableView::deleteRefusedBySyncDirection() const
+{
+    MFDevice* device = getMFDevice();
+    return syncElemsList_ && syncElemsList_->isSyncEngineList() && device
+        && !device->wantsSyncChangesFromEngine(property_);
+}
+
+void OrganizerTableView::deleteKeyPressed(QVElemTableView& table)
+{
+    (void)table;
+    if (isHistoryDevice() || !itemsView_) {
+        platform::gui::beep();
+        return;
+    }
+    itemsView_->registerUndoState(getCurrentState(), platform::localizedString(kUndoDeleteKey));
+    performDelete();
+    if (syncElemsList_)
+        syncElemsList_->trickleIfNeeded();
+}
+
+void OrganizerTableView::performDelete()
+{
+    if (isHistoryDevice() || deleteRefusedBySyncDirection()) {
+        platform::gui::beep();
+        return;
+    }
+    if (itemsView_)
+        performDeleteFromIndexSet(itemsView_->selectedRowIndexes());
+}
+
+void OrganizerTableView::performDeleteFromIndexSet(const QList<int>& rows)
+{
+    if (!syncElemsList_)
+        return;
+    const std::vector<Elem> selection = getSelectionElemsArray();
+    // Highest row first, so the rows still to come keep their items.
+    QList<int> ordered = rows;
+    std::sort(ordered.begin(), ordered.end(), std::greater<int>());
+    ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
+    for (int row : ordered) {
+        if (const Elem elem = syncElemsList_->objectAtIndex_cs(row))
+            syncElemsList_->deleteItemByUser(elem);
+    }
+    reloadData();
+    setSelectionElemsArray(selection);
+}
+
+void OrganizerTableView::deleteItemsFromIndexSet(const QList<int>& rows)
+{
+    // The rows a drag took to the trash; the drag's rows go either way.
+    if (isHistoryDevice() || deleteRefusedBySyncDirection()) {
+        platform::gui::beep();
+    } else if (itemsView_ && syncElemsList_) {
+        itemsView_->registerUndoState(getCurrentStateWithIndexSet(rows), platform::localizedString(kUndoDeleteKey));
+        performDeleteFromIndexSet(rows);
+        syncElemsList_->trickleIfNeeded();
+    }
+    indexSetForDrag_.clear();
+}
+
+void OrganizerTableView::removeSearchData()
+{
+    if (!searchField_)
+        return;
+    const QSignalBlocker quiet(searchField_);
+    searchField_->clear();
+    if (syncElemsList_)
+        syncElemsList_->constrainToSearchString(QString());
+}
+
+void OrganizerTableView::searchContentChanged()
+{
+    if (!searchField_ || !syncElemsList_)
+        return;
+    if (syncElemsList_->constrainToSearchString(searchField_->text()))
+        reloadData();
+}
+
+void OrganizerTableView::withUndoSetElemData(const QVariant& elem, const QVariant& data, int property)
+{
+    const QVariant current = getCurrentElemData(elem, data, property);
+    if (itemsView_)
+        itemsView_->registerUndoElemData(elem, current, property);
+    setElemData(elem, data, property);
+    updateContent();
+    if (syncElemsList_)
+        syncElemsList_->trickleIfNeeded();
+}
+
+QVElemTableState OrganizerTableView::getCurrentStateWithDeleteArray(const std::vector<Elem>& selection) const
+{
+    QVElemTableState state;
+    if (syncElemsList_) {
+        state.list = syncElemsList_->getCurrentState();
+        state.hasList = true;
+        state.listObject = syncElemsList_;
+    }
+    state.selection = selection;
+    for (const Elem& elem : selection) {
+        if (elem && !elem->isDeleted())
+            state.deleteFlags.push_back(elem);
+    }
+    return state;
+}
+
+QVElemTableState OrganizerTableView::getCurrentStateWithIndexSet(const QList<int>& rows) const
+{
+    QList<int> ordered = rows;
+    std::sort(ordered.begin(), ordered.end(), std::greater<int>());
+    std::vector<Elem> selection;
+    for (int row : ordered) {
+        if (const Elem elem = elemAtRow(row))
+            selection.push_back(elem);
+    }
+    return getCurrentStateWithDeleteArray(selection);
+}
+
+QVElemTableState OrganizerTableView::getCurrentState()
+{
+    return getCurrentStateWithDeleteArray(getSelectionElemsArray());
+}
+
+void OrganizerTableView::setStateFromDictionary(const QVElemTableState& state)
+{
+    // A snapshot of a list the archive has replaced since is not applied to
+    // the new one.
+    if (syncElemsList_ && state.hasList && state.listObject == syncElemsList_) {
+        syncElemsList_->setStateFromDictionary(state.list);
+        reloadData();
+        searchContentChanged();
+        for (const Elem& elem : state.deleteFlags) {
+            if (elem && elem->isDeleted()) {
+                elem->setUndeleted();
+                syncElemsList_->tellSyncEngineAboutNewElem(elem, false);
+            }
+        }
+    }
+    setSelectionFromStateDictionary(state);
+}
+
+void OrganizerTableView::setSelectionFromStateDictionary(const QVElemTableState& state)
+{
+    setSelectionElemsArray(state.selection);
+}
+
+QVariant OrganizerTableView::getCurrentElemData(const QVariant& elem, const QVariant& data, int property)
+{
+    return syncElemsList_ ? QVariant(syncElemsList_->getCurrentElemData(elem, data, property)) : QVariant();
+}
+
+void OrganizerTableView::setElemData(const QVariant& elem, const QVariant& data, int property)
+{
+    if (syncElemsList_)
+        syncElemsList_->setElemData(elem, data, property);
+}
+
+void OrganizerTableView::trickleRequired()
+{
+    if (syncElemsList_)
+        syncElemsList_->trickleIfNeeded();
+}
+
+QString OrganizerTableView::getOnPhoneTypeStr(const Elem& elem) const
+{
+    if (!elem)
+        return {};
+    if (elem->isDeleted())
+        return platform::localizedString(kElemMarkerDelete);
+    if (syncElemsList_ && syncElemsList_->isSyncEngineList() && syncElemsList_->isElemOutDated(elem))
+        return QStringLiteral("");
+    if (elem->isChanged() && elem->isOnDevice())
+        return platform::localizedString(kElemMarkerChanged);
+    if (!elem->isOnDevice())
+        return QStringLiteral("");
+    return platform::localizedString(kElemMarkerOnDevice);
+}
+
+std::optional<QColor> OrganizerTableView::getOnPhoneTypeBackColor(const Elem& elem) const
+{
+    if (!elem)
+        return std::nullopt;
+    if (elem->isDeleted())
+        return markColor(255, kMarkTone, kMarkTone);
+    if (deleteRefusedBySyncDirection())
+        return markColor(255, 255, kMarkTone);
+    if (syncElemsList_ && syncElemsList_->isElemOutDated(elem))
+        return markColor(255, 255, kMarkTone);
+    if (elem->isChanged() && elem->isOnDevice())
+        return markColor(kMarkTone, kMarkTone, 255);
+    if (!elem->isOnDevice())
+        return markColor(kMarkTone, 255, kMarkTone);
+    return std::nullopt;
+}
+
+int OrganizerTableView::numberOfRowsInTableView(DataTableView& table)
+{
+    return &table == itemsView_.data() && syncElemsList_ ? syncElemsList_->count_cs() : 0;
+}
+
+QVariant OrganizerTableView::objectValueForTableColumn(DataTableView& table, const QString& column, int row)
+{
+    (void)table, (void)column, (void)row;
+    return {};
+}
+
+QVariant OrganizerTableView::willDisplayCell(DataTableView& table, const QString& column, int row, int role)
+{
+    (void)column;
+    if (role != Qt::BackgroundRole || &table != itemsView_.data() || table.isRowSelected(row))
+        return {};
+    const std::optional<QColor> color = getOnPhoneTypeBackColor(elemAtRow(row));
+    return color ? QVariant(QBrush(*color)) : QVariant();
+}
+
+void OrganizerTableView::didClickTableColumn(DataTableView& table, const QString& column)
+{
+    if (&table != itemsView_.data())
+        return;
+    std::vector<Elem> saved;
+    if (column != lastColumn_) {
+        sortDescending_ = true;
+        itemsView_->clearIndicatorImage();
+        lastColumn_ = column;
+        itemsView_->setHighlightedTableColumn(itemsView_->columnWithIdentifier(column));
+        saved = getSelectionElemsArray();
+        if (syncElemsList_)
+            syncElemsList_->sortBy(sortCodeForColumnSelector(column), sortDescending_);
+    } else {
+        sortDescending_ = !sortDescending_;
+        saved = getSelectionElemsArray();
+        if (syncElemsList_)
+            syncElemsList_->reverse();
+    }
+    finishColumnClick(saved);
+}
+
+void OrganizerTableView::finishColumnClick(const std::vector<Elem>& savedSelection)
+{
+    searchContentChanged();
+    setSelectionElemsArray(savedSelection);
+    applySortIndicator();
+    if (itemsView_)
+        itemsView_->reloadData();
+}
+
+QMimeData* OrganizerTableView::writeRowsWithIndexes(DataTableView& table, const QList<int>& rows)
+{
+    if (&table != itemsView_.data())
+        return nullptr;
+    QMimeData* data = mimeDataForDraggedRows(rows);
+    if (data)
+        indexSetForDrag_ = rows;
+    return data;
+}
+
+int OrganizerTableView::organizerStatus() const
+{
+    auto* manager = dynamic_cast<DZDataManager*>(dataManager());
+    return manager ? manager->statusOfOrganizerType(property_) : 0;
+}
+
+void OrganizerTableView::drawSlaveWithFrame(QPainter& painter, const QRect& frame, QWidget* view,
+                                            const QVariant& context)
+{
+    (void)view, (void)context;
+    switch (organizerStatus()) {
+    case 1:
+        drawOutOfDateMarkInList(painter, QRectF(frame), frame.height());
+        break;
+    case 2:
+        drawPreviewMarkInList(painter, QRectF(frame), frame.height());
+        break;
+    default:
+        break;
+    }
+}
+
+bool OrganizerTableView::doSlaveTrackingslaveContext(const QVariant& context)
+{
+    (void)context;
+    return organizerStatus() == 1;
+}
+
+QRect OrganizerTableView::getSlaveWithFrame(const QRect& rowFrame, SelectToolViewList& list, const QVariant& context)
+{
+    (void)list, (void)context;
+    return QRect(rowFrame.x() + rowFrame.width() - kSlaveSize, rowFrame.y() + rowFrame.height() - kSlaveBottom,
+                 kSlaveSize, kSlaveSize);
+}
+
+void OrganizerTableView::enterSlaveTracking(const QRect& rowFrame, SelectToolViewList& list, const QVariant& context)
+{
+    (void)context;
+    if (!organizerView_)
+        return;
+    const QPoint origin = list.viewport()->mapTo(list.window(), rowFrame.topLeft());
+    organizerView_->displayUpdateInfo(QPoint(origin.x() + 4, origin.y() + 36),
+                                      platform::localizedString(kShouldUpdateInfoKey));
+}
+
+void OrganizerTableView::leaveSlaveTracking(SelectToolViewList& list, const QVariant& context)
+{
+    (void)list, (void)context;
+    if (organizerView_)
+        organizerView_->hideUpdateInfo();
+}
