@@ -317,9 +317,11 @@ void OrganizerContactsView::notifyItemChanged(const platform::Notification& noti
     QVSyncElemList* list = syncElemsList();
     const QString uuid = notification.userInfo.value(QStringLiteral("UUID")).toString();
     if (uuid == QStringLiteral("ALL")) {
+        // The reload clears the selection and with it the card.
+        const QString shownUUID = curUUID_;
         updateContent();
         list = syncElemsList();
-        const Elem shown = list && !curUUID_.isEmpty() ? list->objectForUUID(curUUID_) : nullptr;
+        const Elem shown = list && !shownUUID.isEmpty() ? list->objectForUUID(shownUUID) : nullptr;
         showContact(shown ? list->indexOfObject_cs(shown) : -1);
     } else if (!curUUID_.isEmpty()) {
         const Elem shown = list ? list->objectForUUID(curUUID_) : nullptr;
@@ -849,23 +851,39 @@ QVariant OrganizerContactsView::willDisplayCell(DataTableView& table, const QStr
     return OrganizerSyncTableView::willDisplayCell(table, column, row, role);
 }
 
-void OrganizerContactsView::moveNamelessToEnd()
+void OrganizerContactsView::updateContent()
+{
+    OrganizerSyncTableView::updateContent();
+    if (moveNamelessToEnd())
+        itemsView()->reloadData();
+}
+
+bool OrganizerContactsView::moveNamelessToEnd()
 {
     // A contact without any name has no sort text of its own: it goes after
     // the named ones whichever way the list is sorted.
     QVSyncElemList* list = syncElemsList();
     if (!list || !list->elemsShareAllElems() || list->searchActive())
-        return;
+        return false;
     std::vector<Elem> nameless;
+    bool named = false;
+    bool misplaced = false;
     for (const Elem& elem : list->elemsList()) {
         QVVCardElem* contact = viewContactOf(elem);
-        if (contact && contact->fullName().trimmed().isEmpty() && contact->company().isEmpty())
+        if (contact && contact->fullName().trimmed().isEmpty() && contact->company().isEmpty()) {
             nameless.push_back(elem);
+        } else {
+            misplaced = misplaced || !nameless.empty();
+            named = true;
+        }
     }
+    if (!named || !misplaced)
+        return false;
     for (const Elem& elem : nameless) {
         list->removeObject(elem);
         list->addObject(elem);
     }
+    return true;
 }
 
 void OrganizerContactsView::didClickTableColumn(DataTableView& table, const QString& column)

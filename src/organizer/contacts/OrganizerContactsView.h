@@ -69,6 +69,7 @@ public:
     void setup(DeviceWindowController* controller, MFDevice* device, OrganizerViewProtocol* organizer) override;
     void activate() override;
     void windowWillClose(QWidget* window) override;
+    void updateContent() override;
     void reloadData() override;
     void updateBottomLine() override;
     void notifyItemChanged(const platform::Notification& notification);
@@ -177,7 +178,8 @@ private:
     bool isDetailRowSelectable(int row) const;
     bool refusesStoreDrop() const;
     void requestUpdate(bool forceSlowSync);
-    void moveNamelessToEnd();
+    // Contacts without any name go after the named ones; true when moved.
+    bool moveNamelessToEnd();
     void showCardImage(const QImage& image, bool empty);
 
     QLabel* contactImageView_ = nullptr;
