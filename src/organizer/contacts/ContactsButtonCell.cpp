@@ -1,0 +1,131 @@
+#include "organizer/contacts/ContactsButtonCell.h"
+
+#include "organizer/contacts/ContactsKeys.h"
+#include "platform/Localization.h"
+#include "syncmodel/QVVCardElem.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+ContactsButtonCell::ContactsButtonCell(QWidget* parent) : PhoneButtonCell(parent)
+{
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+ContactsButtonCell::~ContactsButtonCell() = default;
+
+void ContactsButtonCell::setMenu(const QMenu* menu)
+{
+    m_menu.reset();
+    if (!menu)
+        return;
+    m_menu = std::make_unique<QMenu>(menu->title());
+    for (QAction* original : menu->actions()) {
+        if (original->isSeparator()) {
+            m_menu->addSeparator();
+            continue;
+        }
+        QAction* copy = m_menu->addAction(original->icon(), original->text());
+        copy->setObjectName(original->objectName());
+        copy->setData(QVariant::fromValue(static_cast<QObject*>(this)));
+        QPointer<QAction> source(original);
+        connect(copy, &QAction::triggered, this, [this, source] {
+            if (!source)
+                return;
+            source->setData(QVariant::fromValue(static_cast<QObject*>(this)));
+            source->trigger();
+        });
+    }
+    // Before it shows, the owner sees this cell as the originals' data and
+    // may enable or disable them; the copies follow.
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this, menu = QPointer<const QMenu>(menu)] {
+        if (!menu)
+            return;
+        const QList<QAction*> originals = menu->actions();
+        const QList<QAction*> copies = m_menu->actions();
+        for (int i = 0; i < originals.size() && i < copies.size(); ++i) {
+            originals[i]->setData(QVariant::fromValue(static_cast<QObject*>(this)));
+            copies[i]->setEnabled(originals[i]->isEnabled());
+        }
+    });
+}
+
+ContactsButtonCell* ContactsButtonCell::copyCell(QWidget* parent) const
+{
+    auto* cell = new ContactsButtonCell(parent);
+    cell->setCellType(m_cellType);
+    cell->setText(text());
+    cell->setFont(font());
+    cell->setAlignment(alignment());
+    cell->setWraps(wraps());
+    cell->setEnabled(isEnabled());
+    cell->setObjectName(objectName());
+    return cell;
+}
+
+ContactsButtonCell* ContactsButtonCell::representedCell(const QAction* action)
+{
+    return action ? qobject_cast<ContactsButtonCell*>(action->data().value<QObject*>()) : nullptr;
+}
+
+qreal ContactsButtonCell::titleWidth() const
+{
+    return fontMetrics().horizontalAdvance(text());
+}
+
+QString ContactsButtonCell::markerKey() const
+{
+    return m_cellType == QVVCardElem::kPhoneCode ? contactskeys::kPhoneMarker : contactskeys::kSMSMarker;
+}
+
+QRectF ContactsButtonCell::markerRect(const QRectF& cell) const
+{
+    const bool phone = m_cellType == QVVCardElem::kPhoneCode;
+    if (!phone && titleWidth() + kTitleInset + kMarkerWidth > cell.width())
+        return {};
+    const qreal right = phone ? cell.width() : titleWidth() + kTitleInset;
+    return {cell.x() + right - kMarkerWidth, cell.y(), kMarkerWidth, cell.height()};
+}
+
+void ContactsButtonCell::paintEvent(QPaintEvent* event)
+{
+    PhoneButtonCell::paintEvent(event);
+    if (!isInTrack())
+        return;
+    const QRectF strip = markerRect(rect());
+    if (strip.isEmpty())
+        return;
+    QPainter painter(this);
+    const float level = float(frontWhiteColor());
+    painter.setPen(QColor::fromRgbF(level, level, level, level));
+    painter.setFont(font());
+    painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                     platform::localizedString(markerKey()));
+}
+
+void ContactsButtonCell::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_menu || !isEnabled()) {
+        PhoneButtonCell::mousePressEvent(event);
+        return;
+    }
+    const QPoint global = event->globalPosition().toPoint();
+    emit menuAboutToPopUp(global);
+    m_menu->popup(global);
+    event->accept();
+}
+
+void ContactsButtonCell::keyPressEvent(QKeyEvent* event)
+{
+    const bool opens = event->key() == Qt::Key_Space || event->key() == Qt::Key_Menu;
+    if (!m_menu || !isEnabled() || !opens) {
+        PhoneButtonCell::keyPressEvent(event);
+        return;
+    }
+    const QPoint global = mapToGlobal(rect().bottomLeft());
+    emit menuAboutToPopUp(global);
+    m_menu->popup(global);
+    event->accept();
+}
