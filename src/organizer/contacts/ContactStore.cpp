@@ -177,7 +177,7 @@ void ContactStore::rescan()
     if (!changed)
         return;
     rebuildIndex();
-    emit contactsChanged();
+    Q_EMIT contactsChanged();
 }
 
 void ContactStore::rebuildIndex()

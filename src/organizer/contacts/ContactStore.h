@@ -103,7 +103,7 @@ public:
     // no digits or nobody matches.
     ContactNumberMatch findBestPersonForNumber(const QString& number) const;
 
-signals:
+Q_SIGNALS:
     // The people changed (added, removed or edited files).
     void contactsChanged();
 

@@ -112,7 +112,7 @@ void ContactsButtonCell::mousePressEvent(QMouseEvent* event)
         return;
     }
     const QPoint global = event->globalPosition().toPoint();
-    emit menuAboutToPopUp(global);
+    Q_EMIT menuAboutToPopUp(global);
     m_menu->popup(global);
     event->accept();
 }
@@ -125,7 +125,7 @@ void ContactsButtonCell::keyPressEvent(QKeyEvent* event)
         return;
     }
     const QPoint global = mapToGlobal(rect().bottomLeft());
-    emit menuAboutToPopUp(global);
+    Q_EMIT menuAboutToPopUp(global);
     m_menu->popup(global);
     event->accept();
 }

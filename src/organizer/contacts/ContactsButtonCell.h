@@ -49,7 +49,7 @@ public:
     // The cell an action of a cell's menu belongs to (null for other actions).
     static ContactsButtonCell* representedCell(const QAction* action);
 
-signals:
+Q_SIGNALS:
     // The menu is about to pop up at global (tests listen instead of running
     // the menu's own loop).
     void menuAboutToPopUp(const QPoint& global);

@@ -164,7 +164,7 @@ void DialingDialog::phoneDialingSheetDidEnd(int returnCode)
     if (auto ended = std::exchange(m_sheetEnded, nullptr))
         ended();
     if (wasOpen)
-        emit sheetEnded(returnCode);
+        Q_EMIT sheetEnded(returnCode);
 }
 
 void DialingDialog::stopObserving()

@@ -61,7 +61,7 @@ public:
     // Escape and closing the sheet hang up.
     void reject() override;
 
-signals:
+Q_SIGNALS:
     // The sheet ended with returnCode.
     void sheetEnded(int returnCode);
 
