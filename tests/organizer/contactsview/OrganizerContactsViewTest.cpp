@@ -341,7 +341,8 @@ TEST_F(ContactsViewFixture, KeyboardDeletesUndoesRedoesAndUpdates)
     add(card(QStringLiteral("Lee"), QStringLiteral("Ann")));
     add(card(QStringLiteral("Moe"), QStringLiteral("Bo")));
     pane->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(pane));
+    pane->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(pane));
     QVElemTableView* items = pane->itemsView();
     items->setFocus();
     select({rowOf(QStringLiteral("Bo Moe"))});
