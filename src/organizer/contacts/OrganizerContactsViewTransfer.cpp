@@ -84,7 +84,7 @@ QString writeVCardFile(const Contacts& contacts, const QString& folder)
 
 std::optional<QVariantMap> personDictionary(QVVCardElem& contact)
 {
-    const QString text = contact.foreignVCardRepresentation(false);
+    const QString text = contact.foreignVCard30Representation(kWithPictures);
     if (text.isEmpty())
         return std::nullopt;
     // The address book reads the card as UTF-8, so every script survives.

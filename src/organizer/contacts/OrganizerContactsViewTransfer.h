@@ -48,8 +48,8 @@ QByteArray vCardsData(const Contacts& contacts, QSize pictureSize, int* skipped 
 // is nothing to write or the write failed.
 QString writeVCardFile(const Contacts& contacts, const QString& folder);
 
-// The address-book person of a contact: its vCard read as the address book
-// reads it (UTF-8), every field with a value; multi-values (numbers, e-mail
+// The address-book person of a contact: its vCard 3.0 text read as the
+// address book reads it (UTF-8), every field with a value; multi-values (numbers, e-mail
 // addresses, URLs, addresses) as {"identifiers", "labels", "values",
 // "primary"}. Its unique id is "uid". None when the card does not read.
 std::optional<QVariantMap> personDictionary(QVVCardElem& contact);

@@ -2,6 +2,7 @@
 
 // A phone with its data manager, files mirror and organizer archive, and the
 // contacts pane set up on it inside a recording container.
+#include "ContactTestSupport.h"
 #include "TestEnvironment.h"
 #include "VirtualTime.h"
 
@@ -23,7 +24,7 @@
 
 namespace contactsviewtest {
 
-inline QString card(const QString& last, const QString& first, const QString& extra = QString())
+inline QString personCard(const QString& last, const QString& first, const QString& extra = QString())
 {
     return QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:%1;%2\r\n%3TEL;CELL:+4917055501%4\r\nEND:VCARD\r\n")
         .arg(last, first, extra)
@@ -84,10 +85,11 @@ struct UpdateRequest {
     bool slow;
 };
 
-class ContactsViewFixture : public ::testing::Test {
+class ContactsViewFixture : public contacttest::ContactTest {
 protected:
     void SetUp() override
     {
+        ContactTest::SetUp();
         platform::gui::setBeepHandler([this] { ++beeps; });
         jobs.organizerJob = [this](DZDataManager&, int type, int priority, bool slow, DZFileJobMakers::Notify) {
             requests.push_back({type, priority, slow});
@@ -99,6 +101,7 @@ protected:
     {
         closePhone();
         platform::gui::setBeepHandler({});
+        ContactTest::TearDown();
     }
     void openPhone(const QString& connType)
     {

@@ -15,7 +15,7 @@ TEST_F(ContactsViewFixture, FiveHundredContactsLoadSortAndSearchInShortSteps)
 {
     QVariantList texts;
     for (int i = 0; i < 500; ++i)
-        texts << card(QStringLiteral("Last%1").arg(i, 3, 10, QLatin1Char('0')),
+        texts << personCard(QStringLiteral("Last%1").arg(i, 3, 10, QLatin1Char('0')),
                       QStringLiteral("First%1").arg(i, 3, 10, QLatin1Char('0')));
     QElapsedTimer clock;
     clock.start();

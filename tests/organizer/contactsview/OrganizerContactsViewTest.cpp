@@ -45,10 +45,10 @@ TEST_F(ContactsViewFixture, CardShowsSelectedContactAndEmptyPictWithoutOne)
     EXPECT_TRUE(pane->cardShowsEmptyImage());
     EXPECT_TRUE(pane->curUUID().isEmpty());
 
-    add(card(QStringLiteral("Lee"), QStringLiteral("Ann"),
+    add(personCard(QStringLiteral("Lee"), QStringLiteral("Ann"),
              QStringLiteral("ORG:Acme;Sales\r\nTITLE:Buyer\r\nPHOTO;ENCODING=BASE64;TYPE=PNG:%1\r\n\r\n")
                  .arg(pngBase64(10))));
-    add(card(QStringLiteral("Moe"), QStringLiteral("Bo")));
+    add(personCard(QStringLiteral("Moe"), QStringLiteral("Bo")));
     const int ann = rowOf(QStringLiteral("Ann Lee"));
     ASSERT_GE(ann, 0);
     select({ann});
@@ -86,7 +86,7 @@ TEST_F(ContactsViewFixture, DisplayNameAddsCompanyOnlyWhenNotContained)
     };
     for (const auto& c : cases) {
         list()->removeAllElements();
-        add(card(QLatin1String(c.last), QLatin1String(c.first), QLatin1String(c.extra)));
+        add(personCard(QLatin1String(c.last), QLatin1String(c.first), QLatin1String(c.extra)));
         ASSERT_EQ(list()->count_cs(), 1) << c.shown;
         EXPECT_EQ(pane->elemDescription(0), QLatin1String(c.shown)) << c.extra;
     }
@@ -94,10 +94,10 @@ TEST_F(ContactsViewFixture, DisplayNameAddsCompanyOnlyWhenNotContained)
 
 TEST_F(ContactsViewFixture, TitleClicksCycleFirstAndLastNamesAndNamelessStaysLast)
 {
-    add(card(QStringLiteral("Young"), QStringLiteral("Ann")));
-    add(card(QString(), QString()));
-    add(card(QStringLiteral("Zed"), QStringLiteral("Bob")));
-    add(card(QStringLiteral("Xavier"), QStringLiteral("Cid")));
+    add(personCard(QStringLiteral("Young"), QStringLiteral("Ann")));
+    add(personCard(QString(), QString()));
+    add(personCard(QStringLiteral("Zed"), QStringLiteral("Bob")));
+    add(personCard(QStringLiteral("Xavier"), QStringLiteral("Cid")));
     const QString nameless = QStringLiteral("Unknown Person");
     const QStringList expected[] = {
         {"Ann Young", "Bob Zed", "Cid Xavier", nameless},   // first name ascending
@@ -120,10 +120,10 @@ TEST_F(ContactsViewFixture, TitleClicksCycleFirstAndLastNamesAndNamelessStaysLas
 
 TEST_F(ContactsViewFixture, DragWritesOneSafelyNamedFileIntoTheMirrorsTemporaryFolder)
 {
-    add(card(QStringLiteral("Lee"), QStringLiteral("Ann")));
-    add(card(QStringLiteral("Moe"), QStringLiteral("Bo")));
-    add(card(QStringLiteral("Nu"), QStringLiteral("Cy")));
-    add(card(QStringLiteral("b"), QStringLiteral("../a/")));
+    add(personCard(QStringLiteral("Lee"), QStringLiteral("Ann")));
+    add(personCard(QStringLiteral("Moe"), QStringLiteral("Bo")));
+    add(personCard(QStringLiteral("Nu"), QStringLiteral("Cy")));
+    add(personCard(QStringLiteral("b"), QStringLiteral("../a/")));
     const int ann = rowOf(QStringLiteral("Ann Lee"));
     QList<int> others{rowOf(QStringLiteral("Bo Moe")), rowOf(QStringLiteral("Cy Nu"))};
     EXPECT_EQ(pane->fileNameForSelection({ann}), QStringLiteral("Ann Lee.vcf"));
@@ -150,8 +150,8 @@ TEST_F(ContactsViewFixture, DragWritesOneSafelyNamedFileIntoTheMirrorsTemporaryF
 
 TEST_F(ContactsViewFixture, DragTakenAsMoveDeletesUndoablyAndOtherEndsDeleteNothing)
 {
-    add(card(QStringLiteral("Lee"), QStringLiteral("Ann")));
-    add(card(QStringLiteral("Moe"), QStringLiteral("Bo")));
+    add(personCard(QStringLiteral("Lee"), QStringLiteral("Ann")));
+    add(personCard(QStringLiteral("Moe"), QStringLiteral("Bo")));
     QVElemTableView* items = pane->itemsView();
     const QList<int> rows{rowOf(QStringLiteral("Bo Moe"))};
 
@@ -171,10 +171,19 @@ TEST_F(ContactsViewFixture, DragTakenAsMoveDeletesUndoablyAndOtherEndsDeleteNoth
 
 TEST_F(ContactsViewFixture, CopySkipsAContactWithoutVCardTextAndKeepsEveryScript)
 {
-    add(card(QStringLiteral("Петров"), QStringLiteral("Иван")));
-    list()->addObject(std::make_shared<QVVCardElem>(nullptr, QStringLiteral("no-text"), QStringLiteral("T-1"),
-                                                    QString(), QString(), QString()));
-    add(card(QStringLiteral("Moe"), QStringLiteral("Bo")));
+    add(personCard(QStringLiteral("Петров"), QStringLiteral("Иван")));
+    // A contact whose rendering fails.
+    class TextlessContact : public QVVCardElem {
+    public:
+        using QVVCardElem::QVVCardElem;
+        QVariant vxDataForDescription(const std::shared_ptr<SyncDeviceLimits>&) override { return {}; }
+    };
+    const auto named = QVVCardElem::elemWithData(personCard(QStringLiteral("Nil"), QStringLiteral("Ned")), QString(),
+                                                 QString(), QString(), QString());
+    ASSERT_TRUE(named);
+    list()->addObject(std::make_shared<TextlessContact>(named->vxDict(), QStringLiteral("no-text"),
+                                                        QStringLiteral("T-1"), QString(), QString(), QString()));
+    add(personCard(QStringLiteral("Moe"), QStringLiteral("Bo")));
     pane->updateContent();
     ASSERT_EQ(list()->count_cs(), 3);
     pane->itemsView()->selectAllRows();
@@ -185,6 +194,7 @@ TEST_F(ContactsViewFixture, CopySkipsAContactWithoutVCardTextAndKeepsEveryScript
     EXPECT_EQ(cards.count("BEGIN:VCARD"), 2);
     EXPECT_TRUE(mime->text().contains(QStringLiteral("Иван Петров")));
     EXPECT_TRUE(mime->text().contains(QStringLiteral("Bo Moe")));
+    EXPECT_TRUE(mime->text().contains(QStringLiteral("Ned Nil")));   // the name still goes out as text
     const QVariantMap people = platform::plist::read(mime->data(contactsviewtransfer::kPeopleDictMime)).toMap();
     ASSERT_EQ(people.size(), 2);
     bool cyrillic = false;
@@ -202,7 +212,7 @@ TEST_F(ContactsViewFixture, PasteTakesVCardsSelectsThemAndBeepsAtOtherText)
 
     auto* mime = new QMimeData;
     mime->setData(contactsviewtransfer::kVCardMime,
-                  (card(QStringLiteral("Lee"), QStringLiteral("Ann")) + card(QStringLiteral("Moe"), QStringLiteral("Bo")))
+                  (personCard(QStringLiteral("Lee"), QStringLiteral("Ann")) + personCard(QStringLiteral("Moe"), QStringLiteral("Bo")))
                       .toUtf8());
     QApplication::clipboard()->setMimeData(mime);
     pane->pasteFromClipboard();
@@ -229,8 +239,8 @@ TEST_F(ContactsViewFixture, ImportSaysWhenAFileHoldsNoContactsAndCountsBrokenEnt
     EXPECT_TRUE(pane->alerts.first().contains(QStringLiteral("notes.vcf")));
 
     const QString mixed = dir.path() + QStringLiteral("/mixed.vcf");
-    contactsViewWriteFile(mixed, (card(QStringLiteral("Lee"), QStringLiteral("Ann"))
-                                  + card(QStringLiteral("Moe"), QStringLiteral("Bo"))
+    contactsViewWriteFile(mixed, (personCard(QStringLiteral("Lee"), QStringLiteral("Ann"))
+                                  + personCard(QStringLiteral("Moe"), QStringLiteral("Bo"))
                                   + QStringLiteral("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Cut;Off\r\n"))
                                      .toUtf8());
     QSignalSpy skipped(pane, &OrganizerContactsView::entriesSkipped);
@@ -248,8 +258,8 @@ TEST_F(ContactsViewFixture, ImportSaysWhenAFileHoldsNoContactsAndCountsBrokenEnt
 
 TEST_F(ContactsViewFixture, ExportIsReadBackByVobject)
 {
-    add(card(QStringLiteral("Lee"), QStringLiteral("Ann")));
-    add(card(QStringLiteral("Ström"), QStringLiteral("Åsa"),
+    add(personCard(QStringLiteral("Lee"), QStringLiteral("Ann")));
+    add(personCard(QStringLiteral("Ström"), QStringLiteral("Åsa"),
              QStringLiteral("PHOTO;ENCODING=BASE64;TYPE=PNG:%1\r\n\r\n").arg(pngBase64(8))));
     EXPECT_EQ(pane->defaultExportFileName(), QStringLiteral("VCards from Anna's KU990.vcf"));
     QString offered;
@@ -297,7 +307,7 @@ TEST_F(ContactsViewFixture, StoreDropOntoAnEngineKeptListBeepsAndAddsNothing)
 TEST_F(ContactsViewFixture, FileDropImportsAfterTheDrop)
 {
     const QString file = dir.path() + QStringLiteral("/one.vcf");
-    contactsViewWriteFile(file, card(QStringLiteral("Lee"), QStringLiteral("Ann")).toUtf8());
+    contactsViewWriteFile(file, personCard(QStringLiteral("Lee"), QStringLiteral("Ann")).toUtf8());
     QMimeData drop;
     drop.setUrls({QUrl::fromLocalFile(file)});
     EXPECT_EQ(pane->validateDrop(*pane->itemsView(), drop, -1, Qt::CopyAction), Qt::CopyAction);
@@ -311,7 +321,7 @@ TEST_F(ContactsViewFixture, FileDropImportsAfterTheDrop)
 
 TEST_F(ContactsViewFixture, UpdateRequestsAndHistoryDevice)
 {
-    add(card(QStringLiteral("Lee"), QStringLiteral("Ann")));
+    add(personCard(QStringLiteral("Lee"), QStringLiteral("Ann")));
     pane->update(nullptr);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests.back().type, 0);
@@ -338,8 +348,8 @@ TEST_F(ContactsViewFixture, UpdateRequestsAndHistoryDevice)
 
 TEST_F(ContactsViewFixture, KeyboardDeletesUndoesRedoesAndUpdates)
 {
-    add(card(QStringLiteral("Lee"), QStringLiteral("Ann")));
-    add(card(QStringLiteral("Moe"), QStringLiteral("Bo")));
+    add(personCard(QStringLiteral("Lee"), QStringLiteral("Ann")));
+    add(personCard(QStringLiteral("Moe"), QStringLiteral("Bo")));
     pane->show();
     pane->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(pane));
@@ -360,8 +370,8 @@ TEST_F(ContactsViewFixture, KeyboardDeletesUndoesRedoesAndUpdates)
 
 TEST_F(ContactsViewFixture, CardFollowsListChanges)
 {
-    add(card(QStringLiteral("Lee"), QStringLiteral("Ann")));
-    add(card(QStringLiteral("Moe"), QStringLiteral("Bo")));
+    add(personCard(QStringLiteral("Lee"), QStringLiteral("Ann")));
+    add(personCard(QStringLiteral("Moe"), QStringLiteral("Bo")));
     select({rowOf(QStringLiteral("Bo Moe"))});
     const QString shown = pane->curUUID();
     ASSERT_FALSE(shown.isEmpty());
@@ -379,7 +389,7 @@ TEST_F(ContactsViewFixture, OrganizerCenterShowsThePaneWithItsFooter)
 {
     closePhone();
     openPhone(QString::fromLatin1(MFDevice::kUSBSerial));
-    list()->addVXDataItem(QString(), card(QStringLiteral("Lee"), QStringLiteral("Ann")), QString());
+    list()->addVXDataItem(QString(), personCard(QStringLiteral("Lee"), QStringLiteral("Ann")), QString());
     OrganizerContactsViewCenter center;
     center.setup(nullptr, device.get());
     center.activate();
