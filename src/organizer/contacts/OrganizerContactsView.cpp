@@ -162,6 +162,22 @@ void OrganizerContactsView::buildInterface()
     sendContext_->addAction(viewText(kViewDialNumber))->setObjectName(QStringLiteral("dialNumber"));
     sendContext_->addAction(viewText(kViewSendSMS))->setObjectName(QStringLiteral("sendSMS"));
     sendContext_->addAction(viewText(kViewSendEMail))->setObjectName(QStringLiteral("sendEMail"));
+    for (QAction* action : sendContext_->actions()) {
+        connect(action, &QAction::triggered, this, [this, action] {
+            ContactsButtonCell* cell = ContactsButtonCell::representedCell(action);
+            if (!validateSendAction(action)) {
+                platform::gui::beep();
+                return;
+            }
+            const QString name = action->objectName();
+            if (name == QStringLiteral("dialNumber"))
+                dialNumber(cell);
+            else if (name == QStringLiteral("sendSMS"))
+                sendSMS(cell);
+            else if (name == QStringLiteral("sendEMail"))
+                sendEMail(cell);
+        });
+    }
     dialingDialog_ = new DialingDialog(this);
     dialingDialog_->setObjectName(QStringLiteral("dialingDialog"));
 
@@ -739,29 +755,14 @@ void OrganizerContactsView::configureValueCell(ContactsButtonCell* cell, int row
     cell->setEnabled(!isHistoryDevice());
     cell->setFocusPolicy(isHistoryDevice() ? Qt::NoFocus : Qt::StrongFocus);
     if (!cell->menu()) {
+        // The cell's copy of the menu triggers the pane's own actions with
+        // the cell as their data.
         cell->setMenu(sendContext_);
-        if (QMenu* menu = cell->menu()) {
-            for (QAction* action : menu->actions()) {
-                const QString name = action->objectName();
-                connect(action, &QAction::triggered, this, [this, action, name] {
-                    ContactsButtonCell* owner = ContactsButtonCell::representedCell(action);
-                    if (!validateSendAction(action)) {
-                        platform::gui::beep();
-                        return;
-                    }
-                    if (name == QStringLiteral("dialNumber"))
-                        dialNumber(owner);
-                    else if (name == QStringLiteral("sendSMS"))
-                        sendSMS(owner);
-                    else if (name == QStringLiteral("sendEMail"))
-                        sendEMail(owner);
-                });
-            }
+        if (QMenu* menu = cell->menu())
             connect(menu, &QMenu::aboutToShow, this, [this, menu] {
                 for (QAction* action : menu->actions())
                     action->setEnabled(validateSendAction(action));
             });
-        }
     }
 }
 
