@@ -596,7 +596,7 @@ void OrganizerContactsView::reloadFromDevice(NSScaledImageButton* sender)
     if (OrganizerArchive* archive = dataManager() ? dataManager()->archive() : nullptr)
         archive->deleteAllInStorage(kContactsProperty);
     fetchSyncElemsList();
-    itemsView()->reloadData();
+    reloadData();
     itemsView()->undoManager()->clear();
     requestUpdate(true);
 }
@@ -647,7 +647,7 @@ QString OrganizerContactsView::elemDescription(int row) const
     QVVCardElem* contact = contactAtRow(row);
     if (!contact)
         return kNoCardElem;
-    QString name = alternativeNames_ ? contact->fullNameLastFirst() : contact->fullName();
+    QString name = (alternativeNames_ ? contact->fullNameLastFirst() : contact->fullName()).trimmed();
     const QString company = contact->company();
     if (name.trimmed().isEmpty() && company.isEmpty())
         return contact->entryName();

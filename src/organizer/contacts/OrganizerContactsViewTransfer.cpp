@@ -108,7 +108,7 @@ std::optional<QVariantMap> personDictionary(QVVCardElem& contact)
         QVariantList identifiers = values.value(QStringLiteral("identifiers")).toList();
         QVariantList labels = values.value(QStringLiteral("labels")).toList();
         QVariantList list = values.value(QStringLiteral("values")).toList();
-        const QString identifier = item->uid + QLatin1Char('-') + key + QLatin1Char('-')
+        const QString identifier = (item->uid.isEmpty() ? contact.elemUUID() : item->uid) + QLatin1Char('-') + key + QLatin1Char('-')
             + QString::number(identifiers.size());
         identifiers << identifier;
         QString label = sub.value(QStringLiteral("label")).toString();
@@ -126,7 +126,8 @@ std::optional<QVariantMap> personDictionary(QVVCardElem& contact)
         person.insert(it.key(), it.value());
     if (!item->groups.isEmpty())
         person.insert(QStringLiteral("groups"), item->groups);
-    person.insert(QStringLiteral("uid"), item->uid);
+    // A card without UID is still one person: the contact's record id names it.
+    person.insert(QStringLiteral("uid"), item->uid.isEmpty() ? contact.elemUUID() : item->uid);
     return person;
 }
 
