@@ -104,6 +104,7 @@ DataTableView::DataTableView(QWidget* parent)
     verticalHeader()->hide();
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setSortIndicatorShown(false);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { tableSelectionChanged(); });
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) { headerClicked(section); });

@@ -232,12 +232,15 @@ void QVElemTableView::keyPressEvent(QKeyEvent* event)
             action();
         event->accept();
     };
-    if (event->matches(QKeySequence::Undo)) {
+    // Ctrl+Z and Ctrl+Shift+Z whatever the platform's key scheme says.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool isZ = event->key() == Qt::Key_Z;
+    if (event->matches(QKeySequence::Undo) || (isZ && modifiers == Qt::ControlModifier)) {
         undoStack_->undo();
         event->accept();
         return;
     }
-    if (event->matches(QKeySequence::Redo)) {
+    if (event->matches(QKeySequence::Redo) || (isZ && modifiers == (Qt::ControlModifier | Qt::ShiftModifier))) {
         undoStack_->redo();
         event->accept();
         return;
