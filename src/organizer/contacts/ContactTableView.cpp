@@ -55,7 +55,7 @@ void ContactTableView::updateCells()
     const QFontMetrics metrics(font());
     int widestLabel = 0;
     int widestValue = 0;
-    int widestPhone = 0;
+    int widestPhone = -1;   // no phone row
     const int rows = m->rowCount();
     for (int row = 0; row < rows; ++row) {
         widestLabel = std::max(widestLabel, metrics.horizontalAdvance(m->index(row, kFieldColumn).data().toString()));
@@ -68,7 +68,7 @@ void ContactTableView::updateCells()
     widestLabel = std::max(widestLabel, kMinTextWidth);
     widestValue = std::max(widestValue, kMinTextWidth);
     int valueWidth = widestValue + kValueExtra;
-    if (widestPhone + kPhoneExtra > valueWidth)
+    if (widestPhone >= 0 && widestPhone + kPhoneExtra > valueWidth)
         valueWidth = widestPhone + kPhoneExtra;
     setColumnWidth(kFieldColumn, widestLabel + kLabelExtra);
     setColumnWidth(kContentColumn, valueWidth);
