@@ -335,7 +335,7 @@ TEST_F(ContactsViewFixture, UpdateRequestsAndHistoryDevice)
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_TRUE(requests.back().slow);
     EXPECT_EQ(list()->count_cs(), 0);
-    EXPECT_EQ(organizer.footer, QStringLiteral("0 contacts"));
+    EXPECT_TRUE(organizer.footer.startsWith(QStringLiteral("0 contacts"))) << organizer.footer.toStdString();
 
     openPhone(QString::fromLatin1(MFDevice::kHistory));
     requests.clear();
@@ -395,5 +395,5 @@ TEST_F(ContactsViewFixture, OrganizerCenterShowsThePaneWithItsFooter)
     center.activate();
     EXPECT_TRUE(center.isActiveView(center.contactsView()));
     EXPECT_EQ(center.contactsView()->syncElemsList(), list());
-    EXPECT_EQ(center.footer()->text(), QStringLiteral("1 contacts"));
+    EXPECT_TRUE(center.footer()->text().startsWith(QStringLiteral("1 contacts"))) << center.footer()->text().toStdString();
 }
