@@ -88,6 +88,21 @@ int viewCardsBegun(const QString& path)
     return int(file.readAll().toUpper().count("BEGIN:VCARD"));
 }
 
+// The item table of the pane: a history phone's contacts leave it only as
+// copies, so no drag of them can delete.
+class ContactsViewItemTable : public QVElemTableView {
+public:
+    using QVElemTableView::QVElemTableView;
+    void setCopyOnly(bool copyOnly) { copyOnly_ = copyOnly; }
+    Qt::DropActions draggingSourceOperationMask() const override
+    {
+        return copyOnly_ ? Qt::CopyAction : QVElemTableView::draggingSourceOperationMask();
+    }
+
+private:
+    bool copyOnly_ = false;
+};
+
 } // namespace
 
 OrganizerContactsView::OrganizerContactsView(QWidget* parent) : OrganizerSyncTableView(parent)
@@ -116,7 +131,7 @@ void OrganizerContactsView::setContactStore(ContactStore* store)
 
 void OrganizerContactsView::buildInterface()
 {
-    auto* items = new QVElemTableView(this);
+    auto* items = new ContactsViewItemTable(this);
     items->setObjectName(QStringLiteral("itemsView"));
     items->setTableColumns({{kTitleColumn, QString(), 260, 60}, {kPhoneColumn, QString(), 110, 40}});
     items->setAccessibleName(QStringLiteral("Contacts"));
@@ -280,6 +295,8 @@ void OrganizerContactsView::setup(DeviceWindowController* controller, MFDevice* 
     if (!fetchSyncElemsList())
         platform::gui::beep();
     QVElemTableView* items = itemsView();
+    if (auto* table = dynamic_cast<ContactsViewItemTable*>(items))
+        table->setCopyOnly(isHistoryDevice());
     if (isHistoryDevice()) {
         items->setAcceptDrops(false);
         items->setDragEnabled(true);

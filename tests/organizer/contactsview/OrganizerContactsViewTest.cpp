@@ -337,6 +337,9 @@ TEST_F(ContactsViewFixture, UpdateRequestsAndHistoryDevice)
     EXPECT_EQ(list()->count_cs(), 0);
     EXPECT_TRUE(organizer.footer.startsWith(QStringLiteral("0 contacts"))) << organizer.footer.toStdString();
 
+    EXPECT_EQ(pane->itemsView()->draggingSourceOperationMask(), Qt::CopyAction | Qt::MoveAction);
+    EXPECT_TRUE(pane->itemsView()->acceptDrops());
+
     openPhone(QString::fromLatin1(MFDevice::kHistory));
     requests.clear();
     pane->update(nullptr);
@@ -344,6 +347,9 @@ TEST_F(ContactsViewFixture, UpdateRequestsAndHistoryDevice)
     EXPECT_GE(beeps, 1);
     EXPECT_TRUE(pane->updateButton()->isHidden());
     EXPECT_TRUE(pane->refreshButton()->isHidden());
+    // A history phone's contacts leave only as copies, and nothing drops in.
+    EXPECT_EQ(pane->itemsView()->draggingSourceOperationMask(), Qt::DropActions(Qt::CopyAction));
+    EXPECT_FALSE(pane->itemsView()->acceptDrops());
 }
 
 TEST_F(ContactsViewFixture, KeyboardDeletesUndoesRedoesAndUpdates)
