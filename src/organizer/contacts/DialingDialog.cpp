@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 DialingDialog::DialingDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("DialingDialog"));
@@ -44,6 +46,8 @@ DialingDialog::DialingDialog(QWidget* parent) : QDialog(parent)
 DialingDialog::~DialingDialog()
 {
     stopObserving();
+    if (auto ended = std::exchange(m_sheetEnded, nullptr))
+        ended();
 }
 
 QString DialingDialog::dialingNumberText() const
@@ -81,9 +85,16 @@ bool DialingDialog::doDialNumber(DeviceWindowController* controller, const QStri
         if (controller && controller->window()) {
             setParent(controller->window(), Qt::Sheet);
             setWindowModality(Qt::WindowModal);
-            controller->sheets().begin([this](SheetQueue::Ended ended) {
-                m_sheetEnded = std::move(ended);
-                show();
+            // The window's other sheets may come first; a sheet that ended
+            // (or went away) before its turn hands the turn on at once.
+            QPointer<DialingDialog> self(this);
+            controller->sheets().begin([self](SheetQueue::Ended ended) {
+                if (!self || !self->m_open) {
+                    ended();
+                    return;
+                }
+                self->m_sheetEnded = std::move(ended);
+                self->show();
             });
         } else {
             show();

@@ -138,7 +138,7 @@ TEST(ContactStoreWatching, FilesOtherProgramsAddChangeOrRemoveShowAndBrokenOnesA
 
     // A file that does not parse: skipped with one log line, kept skipped
     // while it stays as it is.
-    writeContactFile(root, "broken.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Broken\r\n");
+    writeContactFile(root, "broken.vcf", "BEGIN:VEVENT\r\nSUMMARY:no contact\r\nEND:VEVENT\r\n");
     writeContactFile(root, "two.vcf", card("u-1", "One", "") + card("u-2", "Two", ""));
     testing_support::runFor(1.0);
     store.rescan();
@@ -179,10 +179,14 @@ TEST(ContactStoreSpeed, SearchesOverFiveThousandPeopleStayWellWithinATenthOfASec
     const QString root = newStoreRoot();
     for (int i = 0; i < 5000; ++i) {
         const QString n = QString::number(i).rightJustified(4, QLatin1Char('0'));
-        writeContactFile(root, "p" + n + ".vcf",
-                         card("u" + n, "Last" + n, "First" + n, {"+49 171 555" + n, "030 1234" + n}));
+        QFile file(root + "/contacts/p" + n + ".vcf");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(card("u" + n, "Last" + n, "First" + n, {"+49 171 555" + n, "030 1234" + n}));
     }
+    QElapsedTimer reading;
+    reading.start();
     ContactStore store(root);
+    const qint64 readMs = reading.elapsed();
     ASSERT_EQ(store.count(), 5000);
     QElapsedTimer clock;
     clock.start();
@@ -196,7 +200,8 @@ TEST(ContactStoreSpeed, SearchesOverFiveThousandPeopleStayWellWithinATenthOfASec
     EXPECT_FALSE(none);
     // Generous for a sanitized debug build on a loaded machine.
     EXPECT_LT(ms, 100) << "searches took " << ms << " ms";
-    std::printf("[ figures ] 5000 contacts: prefix and two number searches %lld ms\n", static_cast<long long>(ms));
+    std::printf("[ figures ] 5000 contacts: read in %lld ms, prefix and two number searches %lld ms\n",
+                static_cast<long long>(readMs), static_cast<long long>(ms));
 }
 
 TEST(ContactLabels, CleanLabelTakesTheBareLabel)
