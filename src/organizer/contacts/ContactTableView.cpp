@@ -33,6 +33,7 @@ ContactTableView::ContactTableView(QWidget* parent)
     horizontalHeader()->hide();
     verticalHeader()->hide();
     horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setMinimumSectionSize(0);   // the widths come from the texts
     setFocusPolicy(Qt::NoFocus);   // the value cells take Tab focus themselves
 }
 
@@ -169,12 +170,16 @@ void ContactTableView::changeEvent(QEvent* event)
 
 void ContactTableView::contextMenuEvent(QContextMenuEvent* event)
 {
-    QMenu* menu = menuForPosition(viewport()->mapFrom(this, event->pos()));
-    if (!menu) {
+    // Mouse context events come through the viewport, in its coordinates.
+    const QModelIndex index = indexAt(event->pos());
+    ContactsButtonCell* cell = index.isValid() && index.column() == kContentColumn
+                                   ? m_valueColumn.existingCellForRow(index.row())
+                                   : nullptr;
+    if (!cell || !cell->menu()) {
         event->ignore();
         return;
     }
-    menu->popup(event->globalPos());
+    cell->popUpMenu(event->globalPos());
     event->accept();
 }
 

@@ -65,6 +65,14 @@ ContactsButtonCell* ContactsButtonCell::copyCell(QWidget* parent) const
     return cell;
 }
 
+void ContactsButtonCell::popUpMenu(const QPoint& global)
+{
+    if (!m_menu)
+        return;
+    Q_EMIT menuAboutToPopUp(global);
+    m_menu->popup(global);
+}
+
 ContactsButtonCell* ContactsButtonCell::representedCell(const QAction* action)
 {
     return action ? qobject_cast<ContactsButtonCell*>(action->data().value<QObject*>()) : nullptr;
@@ -111,9 +119,7 @@ void ContactsButtonCell::mousePressEvent(QMouseEvent* event)
         PhoneButtonCell::mousePressEvent(event);
         return;
     }
-    const QPoint global = event->globalPosition().toPoint();
-    Q_EMIT menuAboutToPopUp(global);
-    m_menu->popup(global);
+    popUpMenu(event->globalPosition().toPoint());
     event->accept();
 }
 
@@ -124,8 +130,6 @@ void ContactsButtonCell::keyPressEvent(QKeyEvent* event)
         PhoneButtonCell::keyPressEvent(event);
         return;
     }
-    const QPoint global = mapToGlobal(rect().bottomLeft());
-    Q_EMIT menuAboutToPopUp(global);
-    m_menu->popup(global);
+    popUpMenu(mapToGlobal(rect().bottomLeft()));
     event->accept();
 }

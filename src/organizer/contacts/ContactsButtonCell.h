@@ -46,6 +46,11 @@ public:
     QRectF markerRect(const QRectF& cell) const;
     qreal titleWidth() const;
 
+    // Pops the menu up at global (nothing without a menu): menuAboutToPopUp
+    // first, so the owner can enable or disable the original actions for
+    // this cell; the copies take their state as the menu shows.
+    void popUpMenu(const QPoint& global);
+
     // The cell an action of a cell's menu belongs to (null for other actions).
     static ContactsButtonCell* representedCell(const QAction* action);
 

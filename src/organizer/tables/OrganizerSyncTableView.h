@@ -1,11 +1,11 @@
 #pragma once
 
 #include "organizer/tables/OrganizerTableView.h"
+#include "widgets/NSScaledImageButton.h"
 #include "widgets/ScaledImageButtonValidation.h"
 
 #include <QPointer>
 
-class NSScaledImageButton;
 
 // The pane of items that an update job reads from the phone (contacts,
 // events): the update and refresh buttons, their images while the desktop

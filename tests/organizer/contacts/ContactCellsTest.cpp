@@ -6,6 +6,7 @@
 #include "syncmodel/QVVCardElem.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSignalSpy>
@@ -211,6 +212,16 @@ TEST(ContactCells, TheDetailTableSizesItsColumnsAndGivesEachValueItsCell)
     EXPECT_NE(table.menuForPosition(overPhone), nullptr);
     EXPECT_EQ(table.menuForPosition(overLabel), nullptr);
     EXPECT_EQ(table.menuForPosition(overMail), nullptr);
+    // A right click over the phone value opens that cell's menu, after the
+    // cell told its owner which cell it is.
+    QSignalSpy popped(table.cellForRow(0), &ContactsButtonCell::menuAboutToPopUp);
+    QContextMenuEvent overPhoneClick(QContextMenuEvent::Mouse, overPhone, table.viewport()->mapToGlobal(overPhone));
+    QApplication::sendEvent(table.viewport(), &overPhoneClick);
+    EXPECT_EQ(popped.count(), 1);
+    table.cellForRow(0)->menu()->hide();
+    QContextMenuEvent overLabelClick(QContextMenuEvent::Mouse, overLabel, table.viewport()->mapToGlobal(overLabel));
+    QApplication::sendEvent(table.viewport(), &overLabelClick);
+    EXPECT_EQ(popped.count(), 1);
 
     // A short phone value with a long label: the phone's marker room decides.
     auto shortModel = cardModel({{"mobile", "112", kCellPhone}, {"x", "abcd", 0}});
