@@ -2,7 +2,7 @@
 #include "organizer/contacts/ContactsButtonCell.h"
 #include "organizer/contacts/ContactsColumn.h"
 #include "organizer/contacts/UnHighiteTextCell.h"
-#include "support/VirtualTime.h"
+#include "VirtualTime.h"
 #include "syncmodel/QVVCardElem.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "organizer/contacts/ContactStore.h"
 #include "organizer/contacts/QuorABStringExtensions.h"
-#include "support/VirtualTime.h"
+#include "VirtualTime.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -4,7 +4,7 @@
 #include "organizer/contacts/ContactStore.h"
 #include "organizer/contacts/DialingDialog.h"
 #include "platform/gui/Animation.h"
-#include "support/VirtualTime.h"
+#include "VirtualTime.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
