@@ -118,6 +118,10 @@ OrganizerContactsView::OrganizerContactsView(QWidget* parent) : OrganizerSyncTab
 OrganizerContactsView::~OrganizerContactsView()
 {
     platform::NotificationCenter::defaultCenter().removeObserver(this);
+    // The base classes hide the window while they go; the detail table then
+    // reaches its cells again and must no longer call into this part.
+    contactAddItemsView_->setCellConfigurer({});
+    contactAddItemsView_->setRowSelectable({});
 }
 
 void OrganizerContactsView::setContactStore(ContactStore* store)
