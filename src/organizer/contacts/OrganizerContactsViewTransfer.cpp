@@ -84,9 +84,14 @@ QString writeVCardFile(const Contacts& contacts, const QString& folder)
 
 std::optional<QVariantMap> personDictionary(QVVCardElem& contact)
 {
-    const QString text = contact.foreignVCard30Representation(kWithPictures);
+    QString text = contact.foreignVCard30Representation(kWithPictures);
     if (text.isEmpty())
         return std::nullopt;
+    // The 3.0 rendering ends its lines with a bare CR, which the card reader
+    // takes for no break at all: every line ends in CR LF here.
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     // The address book reads the card as UTF-8, so every script survives.
     QString error;
     const std::optional<desktopstore::ContactItem> item =
