@@ -8,6 +8,7 @@
 #include "devicewindow/DeviceWindowKeys.h"
 #include "devicewindow/DeviceWindowMakers.h"
 #include "foundation/LogReport.h"
+#include "organizer/contacts/OrganizerContactsViewCenter.h"
 #include "platform/Localization.h"
 
 #include <QDialog>
@@ -70,6 +71,7 @@ void install()
         return inspector;
     };
     makers.debuggingPanel = [](QWidget* window) { return makeDebuggingPanel(window); };
+    OrganizerContactsViewCenter::install();
     makers.connectionLost = [](const QString& phoneName) {
         TarnexController* main = TarnexController::sTarnexController();
         if (!main)

@@ -1,6 +1,7 @@
 #include "devicewindow/DeviceWindowCenters.h"
 
 #include "devicewindow/DeviceWindowController.h"
+#include "devicewindow/DeviceWindowMakers.h"
 #include "devicewindow/HistoryView.h"
 #include "devicewindow/MobileFinderView.h"
 #include "devicewindow/TimeController.h"
@@ -286,6 +287,15 @@ bool DeviceWindowCenters::loadOrganizer()
     if (!controller_.getMFDevice()) {
         QApplication::beep();
         return false;
+    }
+    if (const auto& make = devicewindowmakers::makers().organizerCenter) {
+        if (ToolView* center = make(controller_, *controller_.getMFDevice())) {
+            center->setObjectName(QStringLiteral("OrganizerView"));
+            placeCenter(center);
+            center->setup(&controller_, controller_.getMFDevice());
+            organizerView_ = center;
+            return true;
+        }
     }
     organizerView_ = makePlaceholder(QStringLiteral("OrganizerView"));
     return organizerView_ != nullptr;

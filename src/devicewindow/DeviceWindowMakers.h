@@ -51,6 +51,9 @@ struct Makers {
     // The phone's connection was lost and its window closed: the main window
     // returns to the phone list and tells so.
     std::function<void(const QString& phoneName)> connectionLost;
+    // The organizer center of the window, not yet set up; without one (or
+    // when it answers null) the window shows a "not available" center.
+    std::function<ToolView*(DeviceWindowController& window, MFDevice& device)> organizerCenter;
 };
 
 Makers& makers();
