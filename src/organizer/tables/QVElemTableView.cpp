@@ -118,11 +118,9 @@ void QVElemTableView::restoreColumnLayout()
     // thrown away: the table keeps the layout it was made with.
     restoringLayout_ = true;
     const QByteArray saved = horizontalHeader()->saveState();
-    // The header fits a layout of another number of columns to its own
-    // instead of refusing it: such a layout no longer reads back unchanged.
     const bool readable = stored.typeId() == QMetaType::QByteArray
         && horizontalHeader()->restoreState(stored.toByteArray())
-        && horizontalHeader()->saveState() == stored.toByteArray();
+        && horizontalHeader()->count() == numberOfColumns();
     if (!readable) {
         horizontalHeader()->restoreState(saved);
         defaults.remove(key);
