@@ -186,6 +186,8 @@ void OrganizerTableView::organizerSyncDone(const platform::Notification& notific
 {
     const QVariant property = notification.userInfo.value(kOrganizerDataUpdatePropertyKey);
     if (property.isValid() && property.toInt() == property_) {
+        clearUndoSteps();
+        fetchSyncElemsList();
         if (organizerView_)
             organizerView_->reloadData();
         reloadData();
@@ -214,7 +216,7 @@ void OrganizerTableView::selectionManager(const platform::Notification& notifica
     // Only the lists of this pane's phone count, and of them only the one of
     // the pane's property.
     OrganizerArchive* archive = getMFDevice() ? getMFDevice()->archive() : nullptr;
-    bool ours = notification.sender && notification.sender == static_cast<const void*>(syncElemsList_);
+    bool ours = notification.sender && notification.sender == static_cast<const void*>(syncElemsList());
     for (int type = 0; archive && !ours && type < OrganizerArchive::kTypes; ++type)
         ours = notification.sender == static_cast<const void*>(archive->storage(type));
     if (!ours)
@@ -222,10 +224,14 @@ void OrganizerTableView::selectionManager(const platform::Notification& notifica
     const QVariantMap& info = notification.userInfo;
     if (info.contains(kPropertyKey) && paneProperty(info.value(kPropertyKey).toInt()) != property_)
         return;
-    if (info.isEmpty() || info.value(kActiveKey).toInt() == 0)
+    if (info.isEmpty() || info.value(kActiveKey).toInt() == 0) {
         restoreSelection();
-    else
+    } else {
+        // The merge adds and removes items: an undo step taken before it
+        // would take those changes back behind the phone's and desktop's back.
+        clearUndoSteps();
         backupSelection();
+    }
 }
 
 void OrganizerTableView::setup(DeviceWindowController* controller, MFDevice* device,
@@ -238,18 +244,39 @@ void OrganizerTableView::setup(DeviceWindowController* controller, MFDevice* dev
     watchWindow();
 }
 
+QVSyncElemList* OrganizerTableView::syncElemsList() const
+{
+    // The archive replaces and frees its lists (a new read, a closed
+    // session), so a pane on a phone asks it each time.
+    if (MFDevice* device = getMFDevice()) {
+        OrganizerArchive* archive = device->archive();
+        return archive ? archive->storage(property_) : nullptr;
+    }
+    return syncElemsList_;
+}
+
 QVSyncElemList* OrganizerTableView::fetchSyncElemsList()
 {
-    OrganizerArchive* archive = getMFDevice() ? getMFDevice()->archive() : nullptr;
-    syncElemsList_ = archive ? archive->storage(property_) : nullptr;
-    return syncElemsList_;
+    QVSyncElemList* list = syncElemsList();
+    if (list != seenList_) {
+        // Undo steps hold the old list's items: none of them fits the new one.
+        seenList_ = list;
+        clearUndoSteps();
+    }
+    return list;
+}
+
+void OrganizerTableView::clearUndoSteps()
+{
+    if (itemsView_)
+        itemsView_->undoManager()->clear();
 }
 
 void OrganizerTableView::updateContent()
 {
     fetchSyncElemsList();
-    if (syncElemsList_ && !lastColumn_.isEmpty())
-        syncElemsList_->sortBy(sortCodeForColumnSelector(lastColumn_), sortDescending_);
+    if (syncElemsList() && !lastColumn_.isEmpty())
+        syncElemsList()->sortBy(sortCodeForColumnSelector(lastColumn_), sortDescending_);
     reloadData();
 }
 
@@ -273,7 +300,7 @@ void OrganizerTableView::applySortIndicator()
 
 void OrganizerTableView::updateBottomLineWithTextItem(const QString& key)
 {
-    const int count = syncElemsList_ ? syncElemsList_->count() : 0;
+    const int count = syncElemsList() ? syncElemsList()->count() : 0;
     QString text = organizerFormatNumbers(platform::localizedString(key), {count});
     const bool limited = maxDeviceItems_ != kUnknownCapacity;
     if (limited)
@@ -323,14 +350,14 @@ void OrganizerTableView::deactivate()
 
 void OrganizerTableView::reloadData()
 {
-    if (syncElemsList_)
-        syncElemsList_->recalcUsableItems();
+    if (syncElemsList())
+        syncElemsList()->recalcUsableItems();
 }
 
 void OrganizerTableView::sortAndUpdate()
 {
-    if (syncElemsList_)
-        syncElemsList_->sort();
+    if (syncElemsList())
+        syncElemsList()->sort();
     reloadData();
 }
 
@@ -354,7 +381,7 @@ void OrganizerTableView::processStateInfo(const QString& rest)
 
 OrganizerTableView::Elem OrganizerTableView::elemAtRow(int row) const
 {
-    return syncElemsList_ ? syncElemsList_->objectAtIndex_cs(row) : nullptr;
+    return syncElemsList() ? syncElemsList()->objectAtIndex_cs(row) : nullptr;
 }
 
 QString OrganizerTableView::singleSelectedItemURI() const
@@ -365,9 +392,9 @@ QString OrganizerTableView::singleSelectedItemURI() const
 
 void OrganizerTableView::selectFromURI(const QString& uri)
 {
-    if (!syncElemsList_ || !itemsView_)
+    if (!syncElemsList() || !itemsView_)
         return;
-    const int row = syncElemsList_->indexOfObjectWithURI_cs(uri);
+    const int row = syncElemsList()->indexOfObjectWithURI_cs(uri);
     if (row >= 0)
         itemsView_->selectRowIndexes({row}, false);
 }
@@ -403,12 +430,12 @@ void OrganizerTableView::setSelectionURIsArray(const QStringList& uris)
     if (!itemsView_)
         return;
     itemsView_->deselectAllRows();
-    if (!syncElemsList_)
+    if (!syncElemsList())
         return;
     QList<int> rows;
     for (const QString& uri : uris) {
-        const Elem elem = syncElemsList_->objectForURI(uri);
-        const int row = elem ? syncElemsList_->indexOfObject_cs(elem) : -1;
+        const Elem elem = syncElemsList()->objectForURI(uri);
+        const int row = elem ? syncElemsList()->indexOfObject_cs(elem) : -1;
         if (row >= 0)
             rows.append(row);
     }
@@ -420,9 +447,9 @@ void OrganizerTableView::setSelectionURIsArray(const QStringList& uris)
 
 void OrganizerTableView::selectItem(const Elem& elem)
 {
-    if (!syncElemsList_ || !itemsView_ || !elem)
+    if (!syncElemsList() || !itemsView_ || !elem)
         return;
-    const int row = syncElemsList_->indexOfObject_cs(elem);
+    const int row = syncElemsList()->indexOfObject_cs(elem);
     if (row >= 0)
         itemsView_->selectRowIndexes({row}, true);
 }
@@ -445,11 +472,11 @@ void OrganizerTableView::setSelectionElemsArray(const std::vector<Elem>& elems)
     if (!itemsView_)
         return;
     itemsView_->deselectAllRows();
-    if (!syncElemsList_)
+    if (!syncElemsList())
         return;
     QList<int> rows;
     for (const Elem& elem : elems) {
-        const int row = elem ? syncElemsList_->indexOfObject_cs(elem) : -1;
+        const int row = elem ? syncElemsList()->indexOfObject_cs(elem) : -1;
         if (row >= 0)
             rows.append(row);
     }
@@ -477,7 +504,7 @@ quint32 OrganizerTableView::sortCodeForColumnSelector(const QString& identifier)
 bool OrganizerTableView::deleteRefusedBySyncDirection() const
 {
     MFDevice* device = getMFDevice();
-    return syncElemsList_ && syncElemsList_->isSyncEngineList() && device
+    return syncElemsList() && syncElemsList()->isSyncEngineList() && device
         && !device->wantsSyncChangesFromEngine(property_);
 }
 
@@ -488,10 +515,12 @@ void OrganizerTableView::deleteKeyPressed(QVElemTableView& table)
         platform::gui::beep();
         return;
     }
-    itemsView_->registerUndoState(getCurrentState(), platform::localizedString(kUndoDeleteKey));
+    // A delete that deletes nothing leaves no undo step.
+    if (hasSelection() && !deleteRefusedBySyncDirection())
+        itemsView_->registerUndoState(getCurrentState(), platform::localizedString(kUndoDeleteKey));
     performDelete();
-    if (syncElemsList_)
-        syncElemsList_->trickleIfNeeded();
+    if (syncElemsList())
+        syncElemsList()->trickleIfNeeded();
 }
 
 void OrganizerTableView::performDelete()
@@ -506,7 +535,7 @@ void OrganizerTableView::performDelete()
 
 void OrganizerTableView::performDeleteFromIndexSet(const QList<int>& rows)
 {
-    if (!syncElemsList_)
+    if (!syncElemsList())
         return;
     const std::vector<Elem> selection = getSelectionElemsArray();
     // Highest row first, so the rows still to come keep their items.
@@ -514,8 +543,8 @@ void OrganizerTableView::performDeleteFromIndexSet(const QList<int>& rows)
     std::sort(ordered.begin(), ordered.end(), std::greater<int>());
     ordered.erase(std::unique(ordered.begin(), ordered.end()), ordered.end());
     for (int row : ordered) {
-        if (const Elem elem = syncElemsList_->objectAtIndex_cs(row))
-            syncElemsList_->deleteItemByUser(elem);
+        if (const Elem elem = syncElemsList()->objectAtIndex_cs(row))
+            syncElemsList()->deleteItemByUser(elem);
     }
     reloadData();
     setSelectionElemsArray(selection);
@@ -526,10 +555,10 @@ void OrganizerTableView::deleteItemsFromIndexSet(const QList<int>& rows)
     // The rows a drag took to the trash; the drag's rows go either way.
     if (isHistoryDevice() || deleteRefusedBySyncDirection()) {
         platform::gui::beep();
-    } else if (itemsView_ && syncElemsList_) {
+    } else if (itemsView_ && syncElemsList()) {
         itemsView_->registerUndoState(getCurrentStateWithIndexSet(rows), platform::localizedString(kUndoDeleteKey));
         performDeleteFromIndexSet(rows);
-        syncElemsList_->trickleIfNeeded();
+        syncElemsList()->trickleIfNeeded();
     }
     indexSetForDrag_.clear();
 }
@@ -540,15 +569,15 @@ void OrganizerTableView::removeSearchData()
         return;
     const QSignalBlocker quiet(searchField_);
     searchField_->clear();
-    if (syncElemsList_)
-        syncElemsList_->constrainToSearchString(QString());
+    if (syncElemsList())
+        syncElemsList()->constrainToSearchString(QString());
 }
 
 void OrganizerTableView::searchContentChanged()
 {
-    if (!searchField_ || !syncElemsList_)
+    if (!searchField_ || !syncElemsList())
         return;
-    if (syncElemsList_->constrainToSearchString(searchField_->text()))
+    if (syncElemsList()->constrainToSearchString(searchField_->text()))
         reloadData();
 }
 
@@ -559,17 +588,17 @@ void OrganizerTableView::withUndoSetElemData(const QVariant& elem, const QVarian
         itemsView_->registerUndoElemData(elem, current, property);
     setElemData(elem, data, property);
     updateContent();
-    if (syncElemsList_)
-        syncElemsList_->trickleIfNeeded();
+    if (syncElemsList())
+        syncElemsList()->trickleIfNeeded();
 }
 
 QVElemTableState OrganizerTableView::getCurrentStateWithDeleteArray(const std::vector<Elem>& selection) const
 {
     QVElemTableState state;
-    if (syncElemsList_) {
-        state.list = syncElemsList_->getCurrentState();
+    if (syncElemsList()) {
+        state.list = syncElemsList()->getCurrentState();
         state.hasList = true;
-        state.listObject = syncElemsList_;
+        state.listObject = syncElemsList();
     }
     state.selection = selection;
     for (const Elem& elem : selection) {
@@ -600,14 +629,27 @@ void OrganizerTableView::setStateFromDictionary(const QVElemTableState& state)
 {
     // A snapshot of a list the archive has replaced since is not applied to
     // the new one.
-    if (syncElemsList_ && state.hasList && state.listObject == syncElemsList_) {
-        syncElemsList_->setStateFromDictionary(state.list);
+    QVSyncElemList* list = syncElemsList();
+    if (list && state.hasList && state.listObject == list) {
+        // Items live before the snapshot is applied and deleted or gone after
+        // it (a redone delete, an undone paste) are deleted on the desktop too.
+        std::vector<Elem> live;
+        for (int index = 0; index < list->count(); ++index) {
+            const Elem elem = list->objectAtIndex(index);
+            if (elem && !elem->isDeleted())
+                live.push_back(elem);
+        }
+        list->setStateFromDictionary(state.list);
+        for (const Elem& elem : live) {
+            if (elem->isDeleted() || list->indexOfObject(elem) < 0)
+                list->tellSyncEngineAboutDeletion(elem, false);
+        }
         reloadData();
         searchContentChanged();
         for (const Elem& elem : state.deleteFlags) {
             if (elem && elem->isDeleted()) {
                 elem->setUndeleted();
-                syncElemsList_->tellSyncEngineAboutNewElem(elem, false);
+                syncElemsList()->tellSyncEngineAboutNewElem(elem, false);
             }
         }
     }
@@ -621,19 +663,19 @@ void OrganizerTableView::setSelectionFromStateDictionary(const QVElemTableState&
 
 QVariant OrganizerTableView::getCurrentElemData(const QVariant& elem, const QVariant& data, int property)
 {
-    return syncElemsList_ ? QVariant(syncElemsList_->getCurrentElemData(elem, data, property)) : QVariant();
+    return syncElemsList() ? QVariant(syncElemsList()->getCurrentElemData(elem, data, property)) : QVariant();
 }
 
 void OrganizerTableView::setElemData(const QVariant& elem, const QVariant& data, int property)
 {
-    if (syncElemsList_)
-        syncElemsList_->setElemData(elem, data, property);
+    if (syncElemsList())
+        syncElemsList()->setElemData(elem, data, property);
 }
 
 void OrganizerTableView::trickleRequired()
 {
-    if (syncElemsList_)
-        syncElemsList_->trickleIfNeeded();
+    if (syncElemsList())
+        syncElemsList()->trickleIfNeeded();
 }
 
 QString OrganizerTableView::getOnPhoneTypeStr(const Elem& elem) const
@@ -642,7 +684,7 @@ QString OrganizerTableView::getOnPhoneTypeStr(const Elem& elem) const
         return {};
     if (elem->isDeleted())
         return platform::localizedString(kElemMarkerDelete);
-    if (syncElemsList_ && syncElemsList_->isSyncEngineList() && syncElemsList_->isElemOutDated(elem))
+    if (syncElemsList() && syncElemsList()->isSyncEngineList() && syncElemsList()->isElemOutDated(elem))
         return QStringLiteral("");
     if (elem->isChanged() && elem->isOnDevice())
         return platform::localizedString(kElemMarkerChanged);
@@ -659,7 +701,7 @@ std::optional<QColor> OrganizerTableView::getOnPhoneTypeBackColor(const Elem& el
         return markColor(255, kMarkTone, kMarkTone);
     if (deleteRefusedBySyncDirection())
         return markColor(255, 255, kMarkTone);
-    if (syncElemsList_ && syncElemsList_->isElemOutDated(elem))
+    if (syncElemsList() && syncElemsList()->isElemOutDated(elem))
         return markColor(255, 255, kMarkTone);
     if (elem->isChanged() && elem->isOnDevice())
         return markColor(kMarkTone, kMarkTone, 255);
@@ -670,7 +712,7 @@ std::optional<QColor> OrganizerTableView::getOnPhoneTypeBackColor(const Elem& el
 
 int OrganizerTableView::numberOfRowsInTableView(DataTableView& table)
 {
-    return &table == itemsView_.data() && syncElemsList_ ? syncElemsList_->count_cs() : 0;
+    return &table == itemsView_.data() && syncElemsList() ? syncElemsList()->count_cs() : 0;
 }
 
 QVariant OrganizerTableView::objectValueForTableColumn(DataTableView& table, const QString& column, int row)
@@ -699,13 +741,13 @@ void OrganizerTableView::didClickTableColumn(DataTableView& table, const QString
         lastColumn_ = column;
         itemsView_->setHighlightedTableColumn(itemsView_->columnWithIdentifier(column));
         saved = getSelectionElemsArray();
-        if (syncElemsList_)
-            syncElemsList_->sortBy(sortCodeForColumnSelector(column), sortDescending_);
+        if (syncElemsList())
+            syncElemsList()->sortBy(sortCodeForColumnSelector(column), sortDescending_);
     } else {
         sortDescending_ = !sortDescending_;
         saved = getSelectionElemsArray();
-        if (syncElemsList_)
-            syncElemsList_->reverse();
+        if (syncElemsList())
+            syncElemsList()->reverse();
     }
     finishColumnClick(saved);
 }
@@ -724,9 +766,29 @@ QMimeData* OrganizerTableView::writeRowsWithIndexes(DataTableView& table, const 
     if (&table != itemsView_.data())
         return nullptr;
     QMimeData* data = mimeDataForDraggedRows(rows);
-    if (data)
-        indexSetForDrag_ = rows;
+    if (data) {
+        // The items, not their rows: the list may be merged, searched or
+        // sorted while the drag runs.
+        indexSetForDrag_.clear();
+        for (int row : rows) {
+            if (const Elem elem = elemAtRow(row))
+                indexSetForDrag_.push_back(elem);
+        }
+    }
     return data;
+}
+
+QList<int> OrganizerTableView::indexSetForDrag() const
+{
+    QList<int> rows;
+    QVSyncElemList* list = syncElemsList();
+    for (const Elem& elem : indexSetForDrag_) {
+        const int row = list ? list->indexOfObject_cs(elem) : -1;
+        if (row >= 0)
+            rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 int OrganizerTableView::organizerStatus() const

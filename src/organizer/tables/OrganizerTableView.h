@@ -70,7 +70,9 @@ public:
     QLineEdit* searchField() const { return searchField_; }
     void setSearchField(QLineEdit* field);
     OrganizerViewProtocol* organizerView() const { return organizerView_; }
-    QVSyncElemList* syncElemsList() const { return syncElemsList_; }
+    // The list of the pane's property the phone's archive holds now (the one
+    // set by hand for a pane without phone).
+    QVSyncElemList* syncElemsList() const;
     // The class name the user-default keys are made from (the pane's own).
     QString defaultsName() const;
 
@@ -106,8 +108,12 @@ public:
     virtual void updateBottomLine() { }
     virtual void reloadData();
     void sortAndUpdate();
-    // The list again from the phone's organizer archive.
+    // The list again from the phone's organizer archive; a list other than
+    // the last one fetched drops the undo steps.
     QVSyncElemList* fetchSyncElemsList();
+    // The item table's undo steps go: a merge or an update changed the list
+    // underneath them.
+    void clearUndoSteps();
 
     // Hooks of the subclasses.
     virtual void selectionQVElemTableChanged() { }
@@ -145,7 +151,8 @@ public:
     void performDeleteFromIndexSet(const QList<int>& rows);
     void deleteItemsFromIndexSet(const QList<int>& rows) override;
     void dragFinished() override { indexSetForDrag_.clear(); }
-    QList<int> indexSetForDrag() const override { return indexSetForDrag_; }
+    // The rows the dragged items have now.
+    QList<int> indexSetForDrag() const override;
 
     // Search.
     void removeSearchData();
@@ -213,6 +220,8 @@ private:
     QPointer<QVElemTableView> itemsView_;
     QPointer<QLineEdit> searchField_;
     QVSyncElemList* syncElemsList_ = nullptr;
+    // The list last fetched; only compared, never used.
+    const QVSyncElemList* seenList_ = nullptr;
     QString lastColumn_;
     bool sortDescending_ = true;
     OrganizerViewProtocol* organizerView_ = nullptr;
@@ -220,7 +229,7 @@ private:
     int pasteboardChangeCount_ = 0;
     std::vector<Elem> backupSelection_;
     bool hasBackupSelection_ = false;
-    QList<int> indexSetForDrag_;
+    std::vector<Elem> indexSetForDrag_;
     int maxDeviceItems_ = kUnknownCapacity;
     bool hasWarnedTooManyItems_ = false;
     bool awoken_ = false;

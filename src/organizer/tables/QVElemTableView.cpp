@@ -168,6 +168,13 @@ int QVElemTableView::visibleColumnSize() const
 
 void QVElemTableView::optimizeHeaders()
 {
+    // A hidden table has no width to fit into: the fitting waits for the
+    // table to be shown, or its widths would be crushed (and saved).
+    if (!isVisible() || viewport()->width() <= 0) {
+        fitWhenShown_ = true;
+        return;
+    }
+    fitWhenShown_ = false;
     const int columns = numberOfColumns();
     if (columns == 0)
         return;
@@ -205,6 +212,34 @@ void QVElemTableView::optimizeHeaders()
     const int extra = int(std::lround(double(frameWidth() - total) / columns));
     for (int column = 0; column < columns; ++column)
         setColumnWidth(column, std::min(columnMaxWidth(column), int(widths[column]) + extra));
+}
+
+void QVElemTableView::fitIfPending()
+{
+    if (!fitWhenShown_ || fitQueued_)
+        return;
+    // After the layout has given the table its size.
+    fitQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            fitQueued_ = false;
+            if (fitWhenShown_)
+                optimizeHeaders();
+        },
+        Qt::QueuedConnection);
+}
+
+void QVElemTableView::showEvent(QShowEvent* event)
+{
+    DataTableView::showEvent(event);
+    fitIfPending();
+}
+
+void QVElemTableView::resizeEvent(QResizeEvent* event)
+{
+    DataTableView::resizeEvent(event);
+    fitIfPending();
 }
 
 void QVElemTableView::setPBTypes(const QStringList& types, bool isEditable)

@@ -54,7 +54,9 @@ public:
     int visibleColumnSize() const;
     // Fits the columns into the visible width: shrinks them from the last one
     // towards their minimum, or shares the extra room up to their maximum.
+    // A hidden table is fitted once it is shown.
     void optimizeHeaders();
+    bool fitWhenShown() const { return fitWhenShown_; }
 
     // MIME types the table pastes, in order of preference.
     void setPBTypes(const QStringList& types, bool isEditable);
@@ -86,10 +88,13 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void draggingEnded(Qt::DropAction action) override { draggedImageEnded(action); }
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void keepEvent(const QInputEvent* event);
     void restoreColumnLayout();
+    void fitIfPending();
 
     QVElemTableViewController* controller_ = nullptr;
     std::unique_ptr<QInputEvent> lastEvent_;
@@ -98,5 +103,7 @@ private:
     QString autosaveName_;
     bool autosaveColumns_ = false;
     bool restoringLayout_ = false;
+    bool fitWhenShown_ = false;
+    bool fitQueued_ = false;
     QUndoStack* undoStack_;
 };

@@ -5,6 +5,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/gui/TestArtifacts.h"
+#include "syncmodel/QVSyncEngineElem.h"
 #include "widgets/NSScaledImageButton.h"
 #include "widgets/SelectToolViewList.h"
 
@@ -171,6 +172,117 @@ TEST_F(OrganizerTables, DeleteFromTheHighestRowUndoRedo)
     EXPECT_EQ(contacts()->count(), 4);
 }
 
+// The desktop store hears of every step: the delete, its undo and its redo.
+TEST_F(OrganizerTables, DeleteUndoAndRedoEachReachTheDesktopStore)
+{
+    makePhone();
+    addContact("1", "A");
+    const auto b = addContact("2", "B");
+    openPane();
+    // From here on the desktop store takes the phone's changes (the list
+    // itself stays one the pane may delete from).
+    rules->engineTypes = {0};
+    rules->fromDevice = true;
+    ASSERT_FALSE(contacts()->isSyncEngineList());
+    auto* engine = dynamic_cast<QVSyncEngineElem*>(b.get());
+    ASSERT_TRUE(engine);
+    const auto kinds = [&] {
+        QStringList lines;
+        for (const platform::SyncChange& change : contacts()->changesForSyncEngine()) {
+            if (change.recordIdentifier() == engine->elemUUID())
+                lines.append(change.type() == platform::SyncChange::Delete ? QStringLiteral("delete")
+                                                                          : QStringLiteral("add"));
+        }
+        contacts()->clearChangesForSyncEngine();
+        return lines;
+    };
+    kinds();
+
+    pane->setSelectionURIsArray({"2"});
+    ASSERT_TRUE(sendKey(pane->table, Qt::Key_Delete));
+    ASSERT_TRUE(b->isDeleted());
+    EXPECT_EQ(kinds(), QStringList{"delete"});
+    pane->table->undoManager()->undo();
+    ASSERT_FALSE(b->isDeleted());
+    EXPECT_EQ(kinds(), QStringList{"add"});
+    pane->table->undoManager()->redo();
+    ASSERT_TRUE(b->isDeleted());
+    EXPECT_EQ(kinds(), QStringList{"delete"}) << "the redone delete is told as well";
+}
+
+// A merge, an update's end or a new list from the archive changes the list
+// under the undo steps: they go, and the pane follows the archive's list.
+TEST_F(OrganizerTables, MergesUpdatesAndNewListsDropTheUndoSteps)
+{
+    makePhone();
+    addContact("1", "A");
+    addContact("2", "B");
+    openPane();
+    QUndoStack* undo = pane->table->undoManager();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const auto deleteFirst = [&] {
+        pane->table->selectRowIndexes({0}, false);
+        pane->deleteKeyPressed(*pane->table);
+        ASSERT_EQ(undo->count(), 1);
+    };
+
+    deleteFirst();
+    center.post("DZ-SyncElemListActive", contacts(), {{"Active", "0"}, {"Property", 0}});
+    EXPECT_EQ(undo->count(), 1) << "the end of a merge leaves them";
+    center.post("DZ-SyncElemListActive", archive->storage(1), {{"Active", "1"}, {"Property", 6}});
+    EXPECT_EQ(undo->count(), 1) << "another property's merge leaves them";
+    center.post("DZ-SyncElemListActive", contacts(), {{"Active", "1"}, {"Property", 0}});
+    EXPECT_EQ(undo->count(), 0) << "a merge starts";
+    undo->clear();
+
+    deleteFirst();
+    center.post("DZOrganizerDataUpdateNotification", nullptr, {{"DZOrganizerDataUpdateNotificationPropertyKey", 1}});
+    EXPECT_EQ(undo->count(), 1);
+    center.post("DZOrganizerDataUpdateNotification", nullptr, {{"DZOrganizerDataUpdateNotificationPropertyKey", 0}});
+    EXPECT_EQ(undo->count(), 0) << "an update of the pane's property ended";
+
+    deleteFirst();
+    archive->createEmptyStorage(0);
+    EXPECT_EQ(pane->syncElemsList(), contacts()) << "never the freed list";
+    pane->updateContent();
+    EXPECT_EQ(undo->count(), 0);
+    EXPECT_EQ(pane->table->numberOfRows(), 0);
+}
+
+// A drag's delete runs after the drag session: the list may have been
+// reordered meanwhile, and the dragged items are the ones that go.
+TEST_F(OrganizerTables, DragDeletesTheDraggedItemsAfterTheRowsMoved)
+{
+    makePhone();
+    const auto fresh = addContact("", "0");
+    const auto a = addContact("1", "A");
+    const auto b = addContact("2", "B");
+    const auto c = addContact("3", "C");
+    openPane();
+    ASSERT_EQ(shownURIs().value(1), "1");
+    std::unique_ptr<QMimeData> data(pane->writeRowsWithIndexes(*pane->table, {1}));
+    ASSERT_TRUE(data);
+    contacts()->removeObject(fresh);   // the rows below move up
+    pane->reloadData();
+    EXPECT_EQ(pane->indexSetForDrag(), QList<int>{0});
+    pane->table->draggedImageEnded(Qt::MoveAction);
+    runFor(0.05);
+    EXPECT_TRUE(a->isDeleted());
+    EXPECT_FALSE(b->isDeleted());
+    EXPECT_FALSE(c->isDeleted());
+}
+
+// A delete key that deletes nothing leaves nothing to undo.
+TEST_F(OrganizerTables, ADeleteThatDeletesNothingLeavesNoUndoStep)
+{
+    makePhone();
+    addContact("1", "A");
+    openPane();
+    pane->table->deselectAllRows();
+    pane->deleteKeyPressed(*pane->table);
+    EXPECT_EQ(pane->table->undoManager()->count(), 0) << "no selection";
+}
+
 TEST_F(OrganizerTables, DragEndsDeleteOnlyWhenTakenAsAMove)
 {
     makePhone();
@@ -332,6 +444,7 @@ TEST_F(OrganizerTables, AListThePhoneTakesNoDesktopChangesFromIsMarkedAndKept)
     pane->deleteItemsFromIndexSet({0});
     EXPECT_EQ(beeps, 2);
     EXPECT_FALSE(elem->isDeleted()) << "neither the key nor a drag to the trash deletes";
+    EXPECT_EQ(pane->table->undoManager()->count(), 0) << "nor leaves an undo step";
 }
 
 TEST_F(OrganizerTables, ColumnFittingShrinksFromTheLastAndSharesExtraRoom)
@@ -381,6 +494,21 @@ TEST_F(OrganizerTables, HeadersAreFittedAfterTheDelay)
     pane->awakeFromNib();
     runFor(0.2);
     EXPECT_EQ(pane->table->visibleColumnSize(), 1800);
+    runFor(0.05);
+    EXPECT_LT(pane->table->visibleColumnSize(), pane->table->visibleWidth());
+}
+
+// A hidden pane's columns are not fitted into no width (and saved so); they
+// are fitted once the pane is shown.
+TEST_F(OrganizerTables, AHiddenPaneIsFittedWhenShown)
+{
+    makePhone();
+    pane = std::make_unique<TestPane>();
+    pane->table->setTableColumns({{"title", "Name", 900, 40, 2000}, {"phone", "State", 900, 30, 2000}});
+    pane->awakeFromNib();
+    runFor(0.3);
+    EXPECT_EQ(pane->table->visibleColumnSize(), 1800) << "hidden: untouched";
+    pane->show();
     runFor(0.05);
     EXPECT_LT(pane->table->visibleColumnSize(), pane->table->visibleWidth());
 }

@@ -39,11 +39,12 @@ public:
     bool setupSyncEvironment() override { return false; }
     bool wantsToUseSyncEngineAtAll() const override { return !engineTypes.isEmpty(); }
     bool wantsToUseSyncEngineForProperty(int type) const override { return engineTypes.contains(type); }
-    bool wantsSyncChangesFromDevice(int) const override { return false; }
+    bool wantsSyncChangesFromDevice(int) const override { return fromDevice; }
     bool wasDatabaseSynced(int) const override { return false; }
     bool wantsToBackupOrganizerType(int) const override { return false; }
     void syncEngineDeviceActive(const QVariantMap&) override {}
     QSet<int> engineTypes;
+    bool fromDevice = false;
 };
 
 class TablesEngineHandler : public DeviceSyncEngineHandler {
@@ -223,10 +224,11 @@ protected:
             };
             return std::make_unique<DZDataManager>(d, jobs);
         };
-        makers.syncEnvironment = [engine](MFDevice&) {
-            auto rules = std::make_unique<TablesRules>();
-            rules->engineTypes = engine;
-            return rules;
+        makers.syncEnvironment = [this, engine](MFDevice&) {
+            auto made = std::make_unique<TablesRules>();
+            made->engineTypes = engine;
+            rules = made.get();
+            return made;
         };
         makers.syncEngineHandler = [](MFDevice&) { return std::make_unique<TablesEngineHandler>(); };
         auto description = QVSyncDeviceDescription::syncDeviceFromProtocol(QStringLiteral("UNKNOWN"));
@@ -279,6 +281,7 @@ protected:
     std::unique_ptr<FilesMirror> mirror;
     std::unique_ptr<OrganizerArchive> archive;
     RecordingContainer container;
+    TablesRules* rules = nullptr;   // the phone's
     std::unique_ptr<TestPane> pane;
     int beeps = 0;
     int temporaries = 0;
