@@ -125,6 +125,7 @@ Q_SIGNALS:
     // The people changed (added, removed or edited files).
     void contactsChanged();
 
+public:
     struct FileState {
         QString etag;
         ContactPersonPtr person;   // null for a file that does not parse
