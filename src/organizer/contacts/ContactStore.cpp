@@ -11,10 +11,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPromise>
+#include <QThreadPool>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -28,6 +33,63 @@ QString contactFileEtag(const QString& path)
         return {};
     const qint64 ns = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return QStringLiteral("%1-%2-%3").arg(ns).arg(qint64(st.st_size)).arg(quint64(st.st_ino));
+}
+
+// "<device>-<inode>" of a folder, empty when it cannot be seen.
+QString contactFolderIdentity(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return QStringLiteral("%1-%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+}
+
+enum class ContactFileRead { Read, Gone, Skipped };
+
+// Reads a contact file without ever waiting on it: only a regular file (a
+// pipe or device swapped in is refused, not read), at most
+// ContactStore::kMaxContactFileBytes.
+ContactFileRead contactReadFile(const QString& path, QByteArray* data, QString* why)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return ContactFileRead::Gone;
+    const auto done = [fd](ContactFileRead result) {
+        ::close(fd);
+        return result;
+    };
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return done(ContactFileRead::Gone);
+    if (!S_ISREG(st.st_mode)) {
+        *why = QStringLiteral("not a regular file");
+        return done(ContactFileRead::Skipped);
+    }
+    const QString tooLarge = QStringLiteral("larger than %1 bytes").arg(ContactStore::kMaxContactFileBytes);
+    if (st.st_size > ContactStore::kMaxContactFileBytes) {
+        *why = tooLarge;
+        return done(ContactFileRead::Skipped);
+    }
+    data->clear();
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            *why = QString::fromLocal8Bit(strerror(errno));
+            return done(ContactFileRead::Skipped);
+        }
+        data->append(chunk, got);
+        if (data->size() > ContactStore::kMaxContactFileBytes) {   // grew while read
+            *why = tooLarge;
+            data->clear();
+            return done(ContactFileRead::Skipped);
+        }
+    }
+    return done(ContactFileRead::Read);
 }
 
 QString contactSubValue(const QVariantMap& sub, const QString& key)
@@ -82,6 +144,45 @@ bool contactPersonBefore(const ContactPersonPtr& a, const ContactPersonPtr& b)
     return a->fileName < b->fileName;
 }
 
+// One read of the folder: files whose size, time and inode are as known keep
+// their person; the others are read and parsed. Runs on any thread.
+ContactStore::Scan contactScanFolder(const QString& folder, const QHash<QString, ContactStore::FileState>& known)
+{
+    ContactStore::Scan scan;
+    const QStringList names = QDir(folder).entryList({QStringLiteral("*") + kContactFileSuffix},
+                                                    QDir::Files | QDir::Readable, QDir::Name);
+    scan.files.reserve(names.size());
+    for (const QString& name : names) {
+        if (name.startsWith(QLatin1Char('.')))
+            continue;
+        const QString path = folder + QLatin1Char('/') + name;
+        const QString etag = contactFileEtag(path);
+        const auto old = known.constFind(name);
+        if (old != known.cend() && !etag.isEmpty() && old->etag == etag) {
+            scan.files.insert(name, *old);
+            continue;
+        }
+        QByteArray text;
+        QString error;
+        const ContactFileRead read = contactReadFile(path, &text, &error);
+        if (read == ContactFileRead::Gone)
+            continue;   // gone between the listing and now; the next notice reads it
+        ContactStore::FileState state{etag, nullptr};
+        if (read == ContactFileRead::Read)
+            state.person = contactPersonFromFile(name, text, &error);
+        if (!state.person)
+            scan.warnings.append(QStringLiteral("contact file skipped: %1 - %2").arg(path, error));
+        const bool hadPerson = old != known.cend() && old->person;
+        scan.changed = scan.changed || state.person || hadPerson;
+        scan.files.insert(name, state);
+    }
+    for (auto it = known.cbegin(); it != known.cend(); ++it) {
+        if (it->person && !scan.files.contains(it.key()))
+            scan.changed = true;
+    }
+    return scan;
+}
+
 } // namespace
 
 QString ContactPerson::displayName() const
@@ -99,8 +200,13 @@ ContactStore::ContactStore(const QString& rootPath, QObject* parent)
     : QObject(parent)
     , m_root(rootPath.isEmpty() ? desktopstore::DesktopStore::defaultRootPath() : rootPath)
 {
-    m_rescanTimer.setCallback([this] { rescan(); });
-    rescan();
+    m_rescanTimer.setCallback([this] { requestRescan(); });
+    m_pollTimer.setCallback([this] { requestRescan(); });
+    connect(&m_scanWatcher, &QFutureWatcherBase::finished, this, [this] { scanFinished(); });
+    watch();
+    m_firstReadPending = true;
+    requestRescan();
+    m_pollTimer.start(kPollInterval, true);
 }
 
 ContactStore::~ContactStore() = default;
@@ -110,74 +216,119 @@ QString ContactStore::contactsFolder() const
     return m_root + QLatin1Char('/') + desktopstore::kContactsFolderName;
 }
 
-void ContactStore::watch()
+bool ContactStore::watch()
 {
-    // The watcher is made again on every read: a folder that is removed and
-    // made anew (or appears for the first time) is watched from then on.
+    // The watcher is made again whenever the folder to watch is another one:
+    // a folder that appears for the first time, or is removed or renamed away
+    // and made anew (a watch follows the old folder, not the name).
     const QString folder = contactsFolder();
-    QStringList wanted;
+    QString wanted;
     if (QFileInfo(folder).isDir())
-        wanted.append(folder);
+        wanted = folder;
     else if (QFileInfo(m_root).isDir())
-        wanted.append(m_root);
+        wanted = m_root;
     else
-        wanted.append(QFileInfo(m_root).absolutePath());
-    if (m_watcher && m_watcher->directories() == wanted)
-        return;
+        wanted = QFileInfo(m_root).absolutePath();
+    const QString identity = contactFolderIdentity(wanted);
+    if (m_watcher && m_watcher->directories() == QStringList{wanted} && identity == m_watchedIdentity)
+        return false;
     m_watcher = std::make_unique<QFileSystemWatcher>();
-    for (const QString& path : wanted) {
-        if (QFileInfo(path).isDir())
-            m_watcher->addPath(path);
-    }
+    m_watchedIdentity = identity;
+    if (QFileInfo(wanted).isDir())
+        m_watcher->addPath(wanted);
     connect(m_watcher.get(), &QFileSystemWatcher::directoryChanged, this, [this] { folderChanged(); });
+    return true;
 }
 
 void ContactStore::folderChanged()
 {
-    m_rescanTimer.start(kRescanDelay);
+    // More notices wait a little longer for the writer to finish, but a
+    // steady writer never holds the read off for more than kMaxRescanWait.
+    const double now = platform::Clock::instance().now();
+    if (!m_rescanTimer.isActive())
+        m_firstNotice = now;
+    const double left = m_firstNotice + kMaxRescanWait - now;
+    m_rescanTimer.start(std::clamp(left, 0.0, kRescanDelay));
 }
 
 void ContactStore::rescan()
 {
     m_rescanTimer.stop();
-    const QString folder = contactsFolder();
-    const QStringList names = QDir(folder).entryList({QStringLiteral("*") + kContactFileSuffix},
-                                                    QDir::Files | QDir::Readable, QDir::Name);
-    bool changed = false;
-    QHash<QString, FileState> next;
-    next.reserve(names.size());
-    for (const QString& name : names) {
-        if (name.startsWith(QLatin1Char('.')))
-            continue;
-        const QString path = folder + QLatin1Char('/') + name;
-        const QString etag = contactFileEtag(path);
-        const auto known = m_files.constFind(name);
-        if (known != m_files.cend() && !etag.isEmpty() && known->etag == etag) {
-            next.insert(name, *known);
-            continue;
-        }
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;   // gone between the listing and now; the next notice reads it
-        const QByteArray text = file.readAll();
-        QString error;
-        FileState state{etag, contactPersonFromFile(name, text, &error)};
-        if (!state.person)
-            qCWarning(lcOrganizer).noquote() << "contact file skipped:" << path << "-" << error;
-        const bool hadPerson = known != m_files.cend() && known->person;
-        changed = changed || state.person || hadPerson;
-        next.insert(name, state);
+    m_firstReadPending = false;
+    Scan scan = contactScanFolder(contactsFolder(), m_files);
+    scan.generation = m_generation;
+    applyScan(std::move(scan), true);
+}
+
+void ContactStore::requestRescan()
+{
+    m_rescanTimer.stop();
+    if (m_scanRunning) {
+        m_rescanAgain = true;
+        return;
     }
-    for (auto it = m_files.cbegin(); it != m_files.cend(); ++it) {
-        if (it->person && !next.contains(it.key()))
-            changed = true;
+    m_scanRunning = true;
+    auto promise = std::make_shared<QPromise<Scan>>();
+    m_scan = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start(
+        [promise, folder = contactsFolder(), known = m_files, generation = m_generation] {
+            Scan scan = contactScanFolder(folder, known);
+            scan.generation = generation;
+            promise->addResult(std::move(scan));
+            promise->finish();
+        });
+    m_scanWatcher.setFuture(m_scan);
+}
+
+void ContactStore::scanFinished()
+{
+    // A read someone already waited for (or a stale report) is done with.
+    if (!m_scanRunning || !m_scan.isFinished())
+        return;
+    m_scanRunning = false;
+    m_firstReadPending = false;
+    const bool again = std::exchange(m_rescanAgain, false);
+    applyScan(m_scan.result(), true);
+    if (again)
+        requestRescan();
+}
+
+void ContactStore::settleFirstRead() const
+{
+    if (!m_firstReadPending)
+        return;
+    auto* self = const_cast<ContactStore*>(this);
+    self->m_firstReadPending = false;
+    self->m_scan.waitForFinished();
+    self->m_scanRunning = false;
+    const bool again = std::exchange(self->m_rescanAgain, false);
+    // Taken in quietly: the caller asked for the people, not for news.
+    self->applyScan(m_scan.result(), false);
+    if (again)
+        self->requestRescan();
+}
+
+void ContactStore::applyScan(Scan scan, bool notify)
+{
+    if (scan.generation != m_generation) {
+        // The people changed while this read ran (a read on this thread came
+        // first): read again from what is known now.
+        requestRescan();
+        return;
     }
-    m_files = std::move(next);
-    watch();
-    if (!changed)
+    for (const QString& warning : std::as_const(scan.warnings))
+        qCWarning(lcOrganizer).noquote() << warning;
+    m_files = std::move(scan.files);
+    ++m_generation;
+    // A folder watched only from now on may have got files before the watch.
+    if (watch())
+        requestRescan();
+    if (!scan.changed)
         return;
     rebuildIndex();
-    Q_EMIT contactsChanged();
+    if (notify)
+        Q_EMIT contactsChanged();
 }
 
 void ContactStore::rebuildIndex()
@@ -215,19 +366,28 @@ void ContactStore::rebuildIndex()
     }
 }
 
+int ContactStore::count() const
+{
+    settleFirstRead();
+    return int(m_people.size());
+}
+
 QList<ContactPersonPtr> ContactStore::people() const
 {
+    settleFirstRead();
     return QList<ContactPersonPtr>(m_people.cbegin(), m_people.cend());
 }
 
 ContactPersonPtr ContactStore::personByUid(const QString& uid) const
 {
+    settleFirstRead();
     const auto it = m_byUid.constFind(uid);
     return it == m_byUid.cend() ? nullptr : m_people[size_t(*it)];
 }
 
 QList<ContactPersonPtr> ContactStore::peopleWithNamePrefix(const QString& prefix) const
 {
+    settleFirstRead();
     if (prefix.isEmpty())
         return people();
     const QString lower = prefix.toLower();
@@ -270,17 +430,31 @@ bool ContactStore::numbersMatch(const QString& a, const QString& b)
 
 ContactNumberMatch ContactStore::findBestPersonForNumber(const QString& number) const
 {
+    settleFirstRead();
     const QString digits = purePhoneNumber(number);
     if (digits.isEmpty())
         return {};
-    // The first match in address-book order, then the person's number order.
+    // The closest number decides: equal digits first, then the longest
+    // common ending, then address-book order and the person's number order.
     const NumberRef* best = nullptr;
-    const auto consider = [&best, &digits](const std::vector<NumberRef>& refs) {
+    const auto closeness = [&digits](const NumberRef& ref) {
+        return ref.digits == digits ? int(digits.size()) + 1 : int(std::min(ref.digits.size(), digits.size()));
+    };
+    const auto consider = [&best, &digits, &closeness](const std::vector<NumberRef>& refs) {
         for (const NumberRef& ref : refs) {
             if (!contactDigitsMatch(ref.digits, digits))
                 continue;
-            if (!best || ref.person < best->person || (ref.person == best->person && ref.phone < best->phone))
-                best = &ref;
+            if (best) {
+                const int a = closeness(ref);
+                const int b = closeness(*best);
+                if (a != b) {
+                    if (a < b)
+                        continue;
+                } else if (ref.person > best->person || (ref.person == best->person && ref.phone >= best->phone)) {
+                    continue;
+                }
+            }
+            best = &ref;
         }
     };
     const auto exact = m_byDigits.constFind(digits);

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QFileSystemWatcher>
+#include <QFuture>
+#include <QFutureWatcher>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -51,10 +53,16 @@ struct ContactNumberMatch {
 };
 
 // The address book of this system: the people in the desktop store's
-// contacts/ folder (one vCard per .vcf file), read once at construction and
-// kept in step with the folder by a watcher. Read-only: the desktop store
-// and other programs write the folder. A file that does not parse is skipped
-// with one log line (again only when the file changes). Main thread only.
+// contacts/ folder (one vCard per .vcf file), kept in step with the folder by
+// a watcher and a cheap check of the files' sizes and times every few seconds
+// (a folder watch does not see a file rewritten in place). The files are read
+// and parsed on a worker thread; the new people are taken in on the main
+// thread, which then emits contactsChanged(). The first read starts at
+// construction; asking for people before it is done waits for it.
+// Read-only: the desktop store and other programs write the folder. A file
+// that does not parse, is no regular file or is larger than
+// kMaxContactFileBytes is skipped with one log line (again only when the file
+// changes). Main thread only.
 //
 // People are kept in address-book order: by display name (case-insensitive),
 // people without any name last, then by file name.
@@ -65,6 +73,12 @@ public:
     // Seconds a change notice waits for more before the folder is read again
     // (a program writing several files causes one read).
     static constexpr double kRescanDelay = 0.2;
+    // A steady stream of notices postpones the read at most this long.
+    static constexpr double kMaxRescanWait = 1.0;
+    // Seconds between checks of the folder without any notice.
+    static constexpr double kPollInterval = 5.0;
+    // Larger files are no contact cards.
+    static constexpr qint64 kMaxContactFileBytes = 8 * 1024 * 1024;
     // Digits two numbers must share at their end to name the same line when
     // their digit forms differ.
     static constexpr int kMinSuffixDigits = 7;
@@ -77,11 +91,14 @@ public:
     QString rootPath() const { return m_root; }
     QString contactsFolder() const;
 
-    // Reads the folder again now (only files whose size, time or inode
-    // changed are parsed); emits contactsChanged() when something changed.
+    // Reads the folder again now, on this thread (only files whose size,
+    // time or inode changed are parsed); emits contactsChanged() when
+    // something changed.
     void rescan();
+    // Whether a read runs on the worker thread.
+    bool isReading() const { return m_scanRunning; }
 
-    int count() const { return int(m_people.size()); }
+    int count() const;
     // All people in address-book order.
     QList<ContactPersonPtr> people() const;
     ContactPersonPtr personByUid(const QString& uid) const;
@@ -98,24 +115,42 @@ public:
     // least kMinSuffixDigits digits ("0171 5550112" and "+49 171 5550112";
     // not "112" and "+49 170 555 0112").
     static bool numbersMatch(const QString& a, const QString& b);
-    // The first person (address-book order, then the person's numbers in
-    // order) with a number that matches; an empty match when the number has
-    // no digits or nobody matches.
+    // The person with the closest matching number: equal digit forms before
+    // a common ending, a longer common ending before a shorter one, then the
+    // first in address-book order and the person's number order. An empty
+    // match when the number has no digits or nobody matches.
     ContactNumberMatch findBestPersonForNumber(const QString& number) const;
 
 Q_SIGNALS:
     // The people changed (added, removed or edited files).
     void contactsChanged();
 
-private:
+public:
     struct FileState {
         QString etag;
         ContactPersonPtr person;   // null for a file that does not parse
     };
+    // What one read of the folder found.
+    struct Scan {
+        QHash<QString, FileState> files;
+        QStringList warnings;
+        bool changed = false;
+        quint64 generation = 0;   // of the index the read started from
+    };
 
-    void watch();
+private:
+    // Watches the contacts folder (or the nearest folder above it that
+    // exists); true when the watch changed.
+    bool watch();
     void folderChanged();
+    // Starts a read on the worker thread (or marks one to follow the
+    // running one).
+    void requestRescan();
+    void scanFinished();
+    void applyScan(Scan scan, bool notify);
     void rebuildIndex();
+    // The first read, waited for when someone asks before it is done.
+    void settleFirstRead() const;
 
     QString m_root;
     QHash<QString, FileState> m_files;   // by file name
@@ -133,5 +168,14 @@ private:
     QHash<QString, std::vector<NumberRef>> m_byDigits;
     QHash<QString, std::vector<NumberRef>> m_bySuffix;
     std::unique_ptr<QFileSystemWatcher> m_watcher;
+    QString m_watchedIdentity;   // device and inode of the watched folder
     platform::Timer m_rescanTimer;
+    platform::Timer m_pollTimer;
+    double m_firstNotice = 0;
+    quint64 m_generation = 0;
+    QFuture<Scan> m_scan;
+    QFutureWatcher<Scan> m_scanWatcher;
+    bool m_scanRunning = false;
+    bool m_rescanAgain = false;
+    bool m_firstReadPending = false;
 };

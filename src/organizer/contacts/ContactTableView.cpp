@@ -97,6 +97,12 @@ void ContactTableView::updateTrackingRectCells(bool add)
 
 void ContactTableView::removeAll()
 {
+    // The cells are about to be reused for other values (or go): an open
+    // menu of one would act on a value the card no longer shows.
+    for (int row = 0; row < m_valueColumn.cellCount(); ++row) {
+        if (ContactsButtonCell* cell = m_valueColumn.existingCellForRow(row))
+            cell->closeMenu();
+    }
     updateTrackingRectCells(false);
 }
 

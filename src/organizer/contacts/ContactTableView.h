@@ -56,7 +56,7 @@ public:
     void updateTrackingRectCells(bool add);
     // Untracks, rebuilds the value cells from the model, tracks again.
     void reloadData();
-    // Untracks every value cell.
+    // Closes the value cells' open menus and untracks every value cell.
     void removeAll();
     // The menu of the value under pos (viewport coordinates); null elsewhere.
     QMenu* menuForPosition(const QPoint& pos) const;

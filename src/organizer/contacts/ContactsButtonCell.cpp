@@ -9,6 +9,17 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace {
+
+// The cell as an action's data: the owner's menu outlives the cells that
+// lend it out, so its actions must never name a cell that is gone.
+QVariant contactsCellData(ContactsButtonCell* cell)
+{
+    return QVariant::fromValue(QPointer<QObject>(cell));
+}
+
+} // namespace
+
 ContactsButtonCell::ContactsButtonCell(QWidget* parent) : PhoneButtonCell(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -29,12 +40,12 @@ void ContactsButtonCell::setMenu(const QMenu* menu)
         }
         QAction* copy = m_menu->addAction(original->icon(), original->text());
         copy->setObjectName(original->objectName());
-        copy->setData(QVariant::fromValue(static_cast<QObject*>(this)));
+        copy->setData(contactsCellData(this));
         QPointer<QAction> source(original);
         connect(copy, &QAction::triggered, this, [this, source] {
             if (!source)
                 return;
-            source->setData(QVariant::fromValue(static_cast<QObject*>(this)));
+            source->setData(contactsCellData(this));
             source->trigger();
         });
     }
@@ -46,7 +57,7 @@ void ContactsButtonCell::setMenu(const QMenu* menu)
         const QList<QAction*> originals = menu->actions();
         const QList<QAction*> copies = m_menu->actions();
         for (int i = 0; i < originals.size() && i < copies.size(); ++i) {
-            originals[i]->setData(QVariant::fromValue(static_cast<QObject*>(this)));
+            originals[i]->setData(contactsCellData(this));
             copies[i]->setEnabled(originals[i]->isEnabled());
         }
     });
@@ -65,6 +76,12 @@ ContactsButtonCell* ContactsButtonCell::copyCell(QWidget* parent) const
     return cell;
 }
 
+void ContactsButtonCell::closeMenu()
+{
+    if (m_menu && m_menu->isVisible())
+        m_menu->close();
+}
+
 void ContactsButtonCell::popUpMenu(const QPoint& global)
 {
     if (!m_menu)
@@ -75,7 +92,12 @@ void ContactsButtonCell::popUpMenu(const QPoint& global)
 
 ContactsButtonCell* ContactsButtonCell::representedCell(const QAction* action)
 {
-    return action ? qobject_cast<ContactsButtonCell*>(action->data().value<QObject*>()) : nullptr;
+    if (!action)
+        return nullptr;
+    const QVariant data = action->data();
+    if (data.metaType() == QMetaType::fromType<QPointer<QObject>>())
+        return qobject_cast<ContactsButtonCell*>(data.value<QPointer<QObject>>().data());
+    return qobject_cast<ContactsButtonCell*>(data.value<QObject*>());
 }
 
 qreal ContactsButtonCell::titleWidth() const

@@ -50,6 +50,9 @@ public:
     // first, so the owner can enable or disable the original actions for
     // this cell; the copies take their state as the menu shows.
     void popUpMenu(const QPoint& global);
+    // Closes the menu when it is open (the cell is about to show another
+    // value, so the open menu would act on the wrong one).
+    void closeMenu();
 
     // The cell an action of a cell's menu belongs to (null for other actions).
     static ContactsButtonCell* representedCell(const QAction* action);

@@ -45,9 +45,16 @@ DialingDialog::DialingDialog(QWidget* parent) : QDialog(parent)
 
 DialingDialog::~DialingDialog()
 {
+    if (m_dialAction)
+        m_dialAction->cancelAction();
     stopObserving();
     if (auto ended = std::exchange(m_sheetEnded, nullptr))
         ended();
+}
+
+void DialingDialog::setContactStore(const ContactStore* store)
+{
+    m_store = store;
 }
 
 QString DialingDialog::dialingNumberText() const

@@ -30,10 +30,11 @@ public:
     using JobPoster = std::function<bool(const std::shared_ptr<QVAction>& job)>;
 
     explicit DialingDialog(QWidget* parent = nullptr);
+    // A call still running hangs up: nothing else could end it then.
     ~DialingDialog() override;
 
     // The address book that names the person called (none: the number alone).
-    void setContactStore(const ContactStore* store) { m_store = store; }
+    void setContactStore(const ContactStore* store);
     void setJobMaker(JobMaker maker) { m_makeJob = std::move(maker); }
     void setJobPoster(JobPoster poster) { m_postJob = std::move(poster); }
 
@@ -76,7 +77,7 @@ private:
     MFDevice* m_mfDevice = nullptr;
     QString m_number;
     std::shared_ptr<QVAction> m_dialAction;
-    const ContactStore* m_store = nullptr;
+    QPointer<const ContactStore> m_store;
     JobMaker m_makeJob;
     JobPoster m_postJob;
     bool m_open = false;

@@ -253,3 +253,40 @@ TEST(ContactCells, TheLabelCellDrawsNoSelection)
     EXPECT_TRUE(option.state & QStyle::State_Enabled);
     EXPECT_EQ(option.text, "mobile");
 }
+
+TEST(ContactCells, AnOpenValueMenuClosesWhenTheCardShowsOtherValuesAndForgetsADeletedCell)
+{
+    // The card reloads with as many rows (the cells are reused): the menu
+    // open on the old value must not stay open over the new one.
+    ContactTableView table;
+    auto ann = cardModel({{"mobile", "0171 5550112", kCellPhone}});
+    auto bob = cardModel({{"mobile", "030 7654321", kCellPhone}});
+    QMenu context;
+    context.addAction(QStringLiteral("Dial"));
+    table.setCellConfigurer([&context](ContactsButtonCell* cell, int) {
+        if (!cell->menu())
+            cell->setMenu(&context);
+    });
+    table.setModel(ann.get());
+    table.resize(400, 100);
+    table.show();
+    table.reloadData();
+    ContactsButtonCell* cell = table.cellForRow(0);
+    ASSERT_NE(cell, nullptr);
+    cell->popUpMenu(table.viewport()->mapToGlobal(cell->geometry().center()));
+    ASSERT_TRUE(cell->menu()->isVisible());
+    table.setModel(bob.get());
+    table.reloadData();
+    ASSERT_EQ(table.cellForRow(0), cell) << "the same cell shows the new value";
+    EXPECT_EQ(cell->text(), "030 7654321");
+    EXPECT_FALSE(cell->menu()->isVisible());
+
+    // The owner's menu outlives the cells that lent it out: once a cell is
+    // gone its actions name no cell.
+    auto* lender = new ContactsButtonCell;
+    lender->setMenu(&context);
+    Q_EMIT lender->menu()->aboutToShow();
+    ASSERT_EQ(ContactsButtonCell::representedCell(context.actions()[0]), lender);
+    delete lender;
+    EXPECT_EQ(ContactsButtonCell::representedCell(context.actions()[0]), nullptr);
+}

@@ -148,3 +148,29 @@ TEST_F(DialingDialogTest, ADialWhileAnotherRunsFollowsOnlyTheNewJob)
     job->postEndAction(0);
     EXPECT_FALSE(dialog.isSheetOpen());
 }
+
+TEST_F(DialingDialogTest, ASheetThatGoesAwayHangsUpItsCallAndOutlivesItsAddressBook)
+{
+    // A sheet destroyed while its call runs cancels the call: nothing else
+    // could hang up afterwards.
+    auto doomed = std::make_unique<DialingDialog>();
+    doomed->setJobMaker([this](const QString&) {
+        job = std::make_shared<HandDrivenDialJob>();
+        return job;
+    });
+    doomed->setJobPoster([](const std::shared_ptr<QVAction>&) { return true; });
+    ASSERT_TRUE(doomed->doDialNumber(nullptr, QStringLiteral("5550100")));
+    const std::shared_ptr<HandDrivenDialJob> running = job;
+    doomed.reset();
+    EXPECT_EQ(running->cancels, 1);
+    running->postEndAction(0);   // its end reaches no one
+
+    // An address book deleted before the next dial names nobody.
+    const QString root = newStoreRoot();
+    writeContactFile(root, "ann.vcf", card("u-ann", "Lee", "Ann", {"5550100"}));
+    auto store = std::make_unique<ContactStore>(root);
+    dialog.setContactStore(store.get());
+    store.reset();
+    ASSERT_TRUE(dialog.doDialNumber(nullptr, QStringLiteral("5550100")));
+    EXPECT_EQ(dialog.dialingNumberText(), "\n5550100\n");
+}
