@@ -358,19 +358,8 @@ int DataTableView::dropRowAt(const QPoint& position) const
 
 void DataTableView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!dataSource_ || !event->mimeData()) {
-        event->ignore();
-        return;
-    }
-    const Qt::DropAction action = dataSource_->validateDrop(*this, *event->mimeData(),
-                                                            dropRowAt(event->position().toPoint()),
-                                                            event->proposedAction());
-    if (action == Qt::IgnoreAction) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(action);
-    event->accept();
+    // Entering asks the data source the same question as every move.
+    dragMoveEvent(event);
 }
 
 void DataTableView::dragMoveEvent(QDragMoveEvent* event)
