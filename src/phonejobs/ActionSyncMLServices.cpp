@@ -355,9 +355,7 @@ void ActionSyncMLServices::endAction(int code)
         _baseSession = nullptr;
         if (OrganizerArchive* archive = syncMLJobArchive(device))
             archive->finalizeSyncing(_property, code == 0 ? links::kIOReturnError : code);
-        // The job may be ended from inside a call of the session (a cancel
-        // in its progress report): the session goes on a later pass.
-        dropSessionSoon(session);
+        // Given back while the device and its link still exist.
         device->releaseSyncSession(std::move(session), nullptr);
     }
     if (device) {
