@@ -72,6 +72,20 @@ int WaitForFoldersPreprocessor::folderStatus(DZDirectoryEntry& folder)
         // The listing this wait asked for is still on its way: one at a time.
         if (auto asked = _listing.lock(); asked && !asked->hasEnded())
             return containernames::kStillListing;
+        const QString path = folder.fullExternalPath();
+        if (_givenUpFolders.contains(path))
+            return 0;
+        // The last listing of this folder ended and left it out of date: it
+        // failed. A folder the phone will not list must not hold the job
+        // for ever; after a few tries it counts as settled as it is.
+        if (path == _lastListedPath && ++_failedListings >= kMaxListingTries) {
+            _givenUpFolders.insert(path);
+            _lastListedPath.clear();
+            QVLOG(qvlog::kXT, containernames::kNoListingPossibleFormat.arg(path, QStringLiteral("listing failed")));
+            return 0;
+        }
+        if (path != _lastListedPath)
+            _failedListings = 0;
         auto job = folder.updateWithPriority(containernames::kOutdatedFolderListingPriority);
         if (!job || job->hasEnded()) {
             // No pipe took it (it ended at once as not connected): no
@@ -82,6 +96,7 @@ int WaitForFoldersPreprocessor::folderStatus(DZDirectoryEntry& folder)
             return 0;
         }
         _listing = job;
+        _lastListedPath = path;
         ++_listingsPosted;
         return containernames::kStillListing;
     }

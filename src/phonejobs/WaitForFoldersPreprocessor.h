@@ -5,6 +5,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -20,7 +21,8 @@ class QVAction;
 // with 0xAC004 when its job was cancelled. A wait never has more than one
 // listing of its own queued, and on a device that can list nothing (no
 // file-transfer connection, or a listing no pipe takes) the folders count as
-// settled: nothing is posted again.
+// settled: nothing is posted again. A folder whose listing fails three times
+// in a row counts as settled too.
 class WaitForFoldersPreprocessor : public QVPreprocessAction {
 public:
     WaitForFoldersPreprocessor();
@@ -63,7 +65,13 @@ private:
     bool canList() const;
 
     MFDevice* _device = nullptr;
+    // Listings of one folder that may fail in a row before it counts as settled.
+    static constexpr int kMaxListingTries = 3;
+
     std::weak_ptr<QVAction> _listing;
+    QString _lastListedPath;
+    int _failedListings = 0;
+    QSet<QString> _givenUpFolders;
     int _listingsPosted = 0;
     bool _listingRefused = false;
 };

@@ -36,3 +36,27 @@ TEST_F(ContactsViewFixture, FiveHundredContactsLoadSortAndSearchInShortSteps)
     EXPECT_LT(sorted, 5000);
     EXPECT_LT(searched, 5000);
 }
+
+TEST_F(ContactsViewFixture, ASearchOverFiveThousandContactsUpdatesTheTableInOneShortStep)
+{
+    QVariantList texts;
+    for (int i = 0; i < 5000; ++i)
+        texts << personCard(QStringLiteral("Name%1").arg(i, 4, 10, QLatin1Char('0')),
+                      QStringLiteral("Given%1").arg(i, 4, 10, QLatin1Char('0')));
+    archive->importVCards(texts, 0);
+    pane->updateContent();
+    ASSERT_EQ(list()->allCount(), 5000);
+
+    QElapsedTimer clock;
+    clock.start();
+    pane->searchField()->setText(QStringLiteral("Given123"));
+    const qint64 narrowed = clock.restart();
+    EXPECT_EQ(list()->count_cs(), 10);   // Given1230 to Given1239
+    pane->searchField()->setText(QString());
+    const qint64 cleared = clock.restart();
+    EXPECT_EQ(list()->count_cs(), 5000);
+    std::printf("5,000 contacts: search narrowed the table in %lld ms, cleared it in %lld ms\n",
+                static_cast<long long>(narrowed), static_cast<long long>(cleared));
+    EXPECT_LT(narrowed, 5000);
+    EXPECT_LT(cleared, 5000);
+}
