@@ -81,8 +81,8 @@ TEST_F(SyncMLJobRunsTest, StartSyncRunsCalendarAndContactsAfterTheWait)
 {
     open(kSyncMLJobBoth);
     const auto typeOn = [](int mode) { return QVariantMap{{"SyncMode", mode}}; };
-    device->setSyncEnvironments(QVariantMap{{"SyncEngineEnabled", true}, {"Contacts", typeOn(3)}, {"Calendar", typeOn(3)}},
-                                std::nullopt, std::nullopt);
+    const QVariantMap settings{{"SyncEngineEnabled", true}, {"Contacts", typeOn(3)}, {"Calendar", typeOn(3)}};
+    device->setSyncEnvironments(settings, std::nullopt, std::nullopt);
     ASSERT_TRUE(device->wantsToUseSyncEngineForProperty(0));
     ASSERT_TRUE(device->wantsToUseSyncEngineForProperty(1));
     auto calendar = phonesim::SyncMLPhoneScript::withItems({syncMLJobEvent(QStringLiteral("Meeting"))},
