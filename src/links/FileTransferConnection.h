@@ -50,6 +50,11 @@ public:
     virtual QString oldSerialNumber() const = 0;
     virtual bool preProcessSerialNumber(const QString& serialNumber) = 0;
 
+    // Whether the phone's files are a mounted USB volume (the mass-storage
+    // pipes serve its jobs). An OBEX link behind a USB modem's AT switch
+    // is USB but no volume.
+    virtual bool servesMassStorage() const { return isUSB(); }
+
     // The Bluetooth form's folder-listing hooks; nothing on other forms.
     virtual void setFTPDelegate(void* delegate) { Q_UNUSED(delegate); }
     virtual void* fileTransferService() const { return nullptr; }

@@ -47,6 +47,8 @@ public:
     QString className() const { return QStringLiteral("ObexFileTransferConnection"); }
     QString getConnectionType() const override { return _connType; }
     bool isNokiaPCSuite() const override { return _pcSuite; }
+    // OBEX file transfer, over Bluetooth or a USB modem: never a volume.
+    bool servesMassStorage() const override { return false; }
     bool hasConnection() const override;
     bool isBusy() const override { return bool(_current) || !_queue.empty(); }
     const QString& currentPath() const { return _currentPath; }

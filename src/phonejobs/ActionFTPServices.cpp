@@ -29,7 +29,7 @@ bool ActionFTPServices::usesMassStoragePipes() const
     MFDevice* device = getActionDevice();
     if (!device)
         return false;
-    return device->isHistory() || (device->ftpConnection() && device->ftpConnection()->isUSB());
+    return device->isHistory() || (device->ftpConnection() && device->ftpConnection()->servesMassStorage());
 }
 
 void ActionFTPServices::didPostToActionPipe()

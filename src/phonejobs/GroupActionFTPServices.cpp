@@ -54,14 +54,14 @@ void GroupActionFTPServices::endAction(QVAction& action, int err)
 QString GroupActionFTPServices::actionType() const
 {
     MFDevice* device = getActionDevice();
-    const bool usb = device && device->ftpConnection() && device->ftpConnection()->isUSB();
+    const bool usb = device && device->ftpConnection() && device->ftpConnection()->servesMassStorage();
     return usb ? filejobnames::kMassStorageSlow : filejobnames::kFTP;
 }
 
 bool GroupActionFTPServices::acceptPostForSubPipe(const QString& type) const
 {
     MFDevice* device = getActionDevice();
-    if (device && device->ftpConnection() && device->ftpConnection()->isUSB())
+    if (device && device->ftpConnection() && device->ftpConnection()->servesMassStorage())
         return type == filejobnames::kFTP || type == filejobnames::kMassStorageSlow
                || type == filejobnames::kMassStorageFast;
     return QVActionGroup::acceptPostForSubPipe(type);

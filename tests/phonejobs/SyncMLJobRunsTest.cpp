@@ -72,3 +72,60 @@ TEST_F(SyncMLJobRunsTest, ContactsAndCalendarOfASyncMLPhoneFillTheArchive)
     // The contacts stayed as they were.
     EXPECT_EQ(archiveTexts(0).size(), 4);
 }
+
+// The data manager's sync of a SyncML phone whose sync settings want
+// contacts and calendar: the container waits out its 30 s for the listing
+// (the phone has no file transfer, so no listing comes), then runs the
+// calendar and the contacts, in that order, each filling the archive.
+TEST_F(SyncMLJobRunsTest, StartSyncRunsCalendarAndContactsAfterTheWait)
+{
+    open(kSyncMLJobBoth);
+    const auto typeOn = [](int mode) { return QVariantMap{{"SyncMode", mode}}; };
+    const QVariantMap settings{{"SyncEngineEnabled", true}, {"Contacts", typeOn(3)}, {"Calendar", typeOn(3)}};
+    device->setSyncEnvironments(settings, std::nullopt, std::nullopt);
+    ASSERT_TRUE(device->wantsToUseSyncEngineForProperty(0));
+    ASSERT_TRUE(device->wantsToUseSyncEngineForProperty(1));
+    auto calendar = phonesim::SyncMLPhoneScript::withItems({syncMLJobEvent(QStringLiteral("Meeting"))},
+                                                           QStringLiteral("Calendar"), QStringLiteral("./calendar"));
+    auto contacts = phonesim::SyncMLPhoneScript::withItems(
+        {syncMLJobCard(QStringLiteral("Alpha"), 1), syncMLJobCard(QStringLiteral("Beta"), 2)});
+    phoneRuns(calendar);
+
+    const double started = now();
+    auto container = manager()->startSync();
+    ASSERT_TRUE(container);
+    ASSERT_EQ(container->actionContainer().size(), 2);
+    QList<int> jobEnds;
+    for (const auto& job : container->actionContainer()) {
+        follow(job, [&jobEnds](const platform::Notification& note) {
+            if (note.userInfo.contains(jobnames::kFeedEndActionKey))
+                jobEnds.append(note.userInfo.value(jobnames::kFeedEndActionKey).toInt());
+        });
+    }
+    std::optional<int> end;
+    follow(container, [&end](const platform::Notification& note) {
+        if (note.userInfo.contains(jobnames::kFeedEndActionKey))
+            end = note.userInfo.value(jobnames::kFeedEndActionKey).toInt();
+    });
+
+    // The calendar goes first; the phone takes the contacts once it is through.
+    ASSERT_TRUE(runUntil([&] { return calendar->finished() || end.has_value(); }, 240));
+    ASSERT_FALSE(end.has_value()) << "ended with " << *end;
+    EXPECT_GE(now() - started, 30.0) << "the calendar waited out the folder wait";
+    phoneRuns(contacts);
+    ASSERT_TRUE(runUntil([&] { return end.has_value(); }, 240));
+    EXPECT_EQ(*end, 0);
+    EXPECT_EQ(jobEnds, (QList<int>{0, 0}));
+    EXPECT_TRUE(contacts->finished());
+
+    const QStringList events = archiveTexts(1);
+    ASSERT_EQ(events.size(), 1);
+    EXPECT_TRUE(events.first().contains(QLatin1String("Meeting")));
+    const QStringList cards = archiveTexts(0);
+    EXPECT_EQ(cards.size(), 2);
+    EXPECT_EQ(countContaining(cards, QStringLiteral("Alpha")), 1);
+    EXPECT_EQ(countContaining(cards, QStringLiteral("Beta")), 1);
+    EXPECT_EQ(manager()->statusOfOrganizerType(0), 3);
+    EXPECT_EQ(manager()->statusOfOrganizerType(1), 3);
+    EXPECT_TRUE(window.errors.isEmpty());
+}

@@ -50,7 +50,13 @@ INSERT INTO SyncML (SyncMLProtocol, SyncMLVersion, SyncMLLocalSource, CalendarDa
 INSERT INTO SyncML (SyncMLProtocol, SyncMLVersion, SyncMLLocalSource, CalendarDatabase, UseSAN, ProtocolClass,
     syncEvents, syncTasks, EventsDatabase, TasksDatabase)
     VALUES ('Job Tasks', '1.2', 'iSync', './calendar', '1', 'ATObexServer-SyncML', '0', '1', './Events', './Tasks');
+INSERT INTO SyncML (SyncMLProtocol, SyncMLVersion, SyncMLLocalSource, ContactDatabase, CalendarDatabase, UseSAN,
+    ProtocolClass, syncContacts, syncCalendar)
+    VALUES ('Job Syncs Both', '1.2', 'iSync/iSyncTwo', './contacts', './calendar', '1', 'ATObexServer-SyncML', '1',
+    '1');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol) VALUES ('32001', 'J+1', 'J1', 'Job Server');
+INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
+    VALUES ('32005', 'J+5', 'J5', 'Job Syncs Both');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol)
     VALUES ('32002', 'J+2', 'J2', 'Job Events Tasks');
 INSERT INTO Dorvanti (DEVICE_ID, Identification, Model, SyncMLProtocol) VALUES ('32003', 'J+3', 'J3', 'Job Events');
@@ -65,6 +71,8 @@ inline constexpr SyncMLJobModel kSyncMLJobServer{"Job Server", 32001};
 inline constexpr SyncMLJobModel kSyncMLJobEventsTasks{"Job Events Tasks", 32002};
 inline constexpr SyncMLJobModel kSyncMLJobEvents{"Job Events", 32003};
 inline constexpr SyncMLJobModel kSyncMLJobTasks{"Job Tasks", 32004};
+// Contacts and calendar both wanted by the sync settings' type checks.
+inline constexpr SyncMLJobModel kSyncMLJobBoth{"Job Syncs Both", 32005};
 
 inline QString syncMLJobCard(const QString& last, int n)
 {

@@ -94,3 +94,32 @@ TEST(ObexServerTest, ChannelOfItsOwnSpeaksOBEXAndAnswersASyncMLGetWithTheCannedM
     EXPECT_EQ(quint8(cannedAnswer[0]), 0xA0);
     EXPECT_TRUE(cannedAnswer.endsWith(header(0x49, message)));
 }
+
+// A session the line switched on with AT+CPROT=0 ends with its Disconnect and
+// leaves the line in AT mode; a channel of its own stays an OBEX channel.
+TEST(ObexServerTest, OnlyACPROTSessionEndsWithItsDisconnect)
+{
+    {
+        ObexServer server;
+        ASSERT_TRUE(server.atLine("AT+CPROT=0"));
+        ASSERT_TRUE(server.obexMode());
+        ASSERT_EQ(answer(server, kConnect), 0xA0);
+        const ObexServer::Output out = server.input(kDisconnect);
+        ASSERT_EQ(out.answers.size(), 1);
+        EXPECT_EQ(quint8(out.answers.first()[0]), 0xA0) << "the Disconnect is answered first";
+        EXPECT_TRUE(out.hangup);
+        EXPECT_FALSE(server.obexMode());
+        // Switched on again, the next session begins afresh.
+        ASSERT_TRUE(server.atLine("AT+CPROT=0"));
+        EXPECT_EQ(answer(server, kConnect), 0xA0);
+    }
+    {
+        ObexServer server;
+        server.enterObexMode();
+        ASSERT_EQ(answer(server, kConnect), 0xA0);
+        const ObexServer::Output out = server.input(kDisconnect);
+        EXPECT_FALSE(out.hangup);
+        EXPECT_TRUE(server.obexMode());
+        EXPECT_EQ(answer(server, kConnect), 0xA0);
+    }
+}

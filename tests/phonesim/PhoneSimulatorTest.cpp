@@ -242,3 +242,28 @@ TEST_F(PhoneSimulatorTest, ClientCanReopenTheTty)
     ASSERT_TRUE(client->isOpen());
     EXPECT_EQ(client->command("AT+CGSN"), QByteArray("\r\n354123012345672\r\n\r\nOK\r\n"));
 }
+
+// After the OBEX session of AT+CPROT=0 the line takes AT commands again; an
+// escape sequence sent after the Disconnect (as a Gigaset link does) is no
+// command and does not spoil the next one.
+TEST_F(PhoneSimulatorTest, ACPROTSessionHandsTheLineBackToATCommandsAtItsDisconnect)
+{
+    startWith("motorola");
+    ASSERT_TRUE(client->write("AT+CPROT=0\r"));
+    EXPECT_TRUE(client->readFor(1.0).contains("CONNECT"));
+    ASSERT_TRUE(sim->obexMode());
+    ASSERT_TRUE(client->write(QByteArray::fromHex("8000071000ffff")));
+    const QByteArray connected = client->readFor(1.0);
+    ASSERT_FALSE(connected.isEmpty());
+    EXPECT_EQ(quint8(connected[0]), 0xA0);
+    ASSERT_TRUE(client->write(QByteArray::fromHex("810003")));
+    EXPECT_EQ(client->readFor(1.0), QByteArray::fromHex("a00003"));
+    EXPECT_FALSE(sim->obexMode());
+
+    ASSERT_TRUE(client->write("+++"));
+    EXPECT_TRUE(client->readFor(1.0).isEmpty());
+    EXPECT_EQ(client->command("AT"), QByteArray("\r\nOK\r\n"));
+    ASSERT_TRUE(client->write("AT+CPROT=0\r"));
+    EXPECT_EQ(client->readFor(1.0), QByteArray("\r\nCONNECT\r\n"));
+    EXPECT_TRUE(sim->obexMode());
+}

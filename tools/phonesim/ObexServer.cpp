@@ -171,6 +171,7 @@ void ObexServer::enterObexMode()
 void ObexServer::leaveObexMode()
 {
     _obexMode = false;
+    _protocolSession = false;
     _pending.clear();
     _connected = false;
     _putStarted = false;
@@ -206,6 +207,7 @@ std::optional<ObexServer::SwitchAnswer> ObexServer::atLine(const QByteArray& raw
         result.answer = applyFault(connectAnswer("SYNCML-SYNC", true));
     }
     _obexMode = true;
+    _protocolSession = cprot;
     _pending.clear();
     return result;
 }
@@ -241,6 +243,13 @@ ObexServer::Output ObexServer::input(const QByteArray& bytes)
             out.answers.append(answer);
         if (std::exchange(_notificationIn, false) && _client.armed() && !_client.done())
             out.answers.append(_client.start());
+        if (_protocolSession && quint8(request[0]) == kDisconnect) {
+            // A session switched on with AT+CPROT ends with its Disconnect:
+            // the line is back in command mode, as after a hang-up.
+            leaveObexMode();
+            out.hangup = true;
+            break;
+        }
     }
     return out;
 }

@@ -46,8 +46,9 @@ public:
     };
     std::optional<SwitchAnswer> atLine(const QByteArray& line);
 
-    // Bytes in OBEX mode: the answers to send. hangup is set when "+++"
-    // brought the line back to AT mode.
+    // Bytes in OBEX mode: the answers to send. hangup is set when "+++",
+    // or the Disconnect of a session switched on with AT+CPROT=0, brought
+    // the line back to AT mode.
     struct Output {
         QList<QByteArray> answers;
         bool hangup = false;
@@ -126,6 +127,9 @@ private:
     int room() const;
 
     bool _obexMode = false;
+    // Entered with AT+CPROT=0: the peer's Disconnect brings the line back
+    // to AT commands (the 27.007 protocol switch).
+    bool _protocolSession = false;
     QByteArray _pending;
     QByteArray _switchRefusal;
     std::deque<Fault> _faults;

@@ -560,6 +560,17 @@ void PhoneSimulator::handleInput(const QByteArray& bytes)
         return;
     if (handleObexInput(bytes))
         return;
+    {
+        // An escape sequence on a line already in command mode (the OBEX
+        // session ended with its Disconnect) is no command: it is dropped
+        // with its line end.
+        std::lock_guard lock(_mutex);
+        if (_pending.isEmpty() && ObexServer::isHangup(bytes) && (!_hasLgPort || _lgPort.mode() == LgPort::Mode::Closed)) {
+            const QByteArray rest = bytes.mid(3);
+            if (rest.isEmpty() || rest == "\r" || rest == "\r\n")
+                return;
+        }
+    }
     QList<QByteArray> portAnswers;
     bool silent = false;
     bool binary = false;
