@@ -268,7 +268,7 @@ protected:
         return lines.join(QLatin1Char('\n')).toStdString();
     }
 
-    testing_support::OutsideInputScope fasterInput{0.002};
+    testing_support::OutsideInputScope fasterInput{0.02};
     ContactsPanePtyOrganizer organizer;
     OrganizerContactsView* pane = nullptr;
     std::unique_ptr<ContactStore> store;
