@@ -63,8 +63,12 @@ bool BackUpContainer::addSyncAction(const std::shared_ptr<QVAction>& action)
 {
     if (!action)
         return false;
-    action->setPreprocessAction(WaitForFoldersWithMinimumWaitingTimePreprocessor::preprocessorWithPath(
-        QStringLiteral("/"), containernames::kBackupMinimumWait));
+    auto wait = WaitForFoldersWithMinimumWaitingTimePreprocessor::preprocessorWithPath(
+        QStringLiteral("/"), containernames::kBackupMinimumWait);
+    // A folder the phone would not list is missing from the backup: it is
+    // named with the files that failed.
+    wait->setUnlistedFolders(_errorDescriptions);
+    action->setPreprocessAction(wait);
     return addActionToContainer(action);
 }
 

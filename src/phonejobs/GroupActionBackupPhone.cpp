@@ -139,6 +139,9 @@ void GroupActionBackupPhone::willPostToActionPipe()
         auto wait = WaitForFoldersWithMinimumWaitingTimePreprocessor::preprocessorWithPath(
             QStringLiteral("/"), containernames::kBackupMinimumWait);
         wait->setWaitingTimeAfterFinish(containernames::kBackupWaitAfterListing);
+        // A folder the phone would not list cannot be copied: it is named
+        // with the files that failed.
+        wait->setUnlistedFolders(_errorDescriptions);
         setPreprocessAction(wait);
     }
     GroupActionFTPServices::willPostToActionPipe();

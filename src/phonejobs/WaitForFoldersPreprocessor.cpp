@@ -81,6 +81,8 @@ int WaitForFoldersPreprocessor::folderStatus(DZDirectoryEntry& folder)
         if (path == _lastListedPath && ++_failedListings >= kMaxListingTries) {
             _givenUpFolders.insert(path);
             _lastListedPath.clear();
+            if (_unlistedFolders && !_unlistedFolders->contains(path))
+                _unlistedFolders->append(path);
             QVLOG(qvlog::kXT, containernames::kNoListingPossibleFormat.arg(path, QStringLiteral("listing failed")));
             return 0;
         }

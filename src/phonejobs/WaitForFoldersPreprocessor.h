@@ -7,8 +7,10 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <utility>
 
 class DZDataManager;
 class DZDirectoryEntry;
@@ -45,6 +47,9 @@ public:
     bool isWaiting() const { return bool(_parentAction); }
     // Listings this wait posted (each one ended before the next).
     int listingsPosted() const { return _listingsPosted; }
+    // Where the paths of folders given up after failed listings are added
+    // (the backup's error list); none by default.
+    void setUnlistedFolders(std::shared_ptr<QStringList> list) { _unlistedFolders = std::move(list); }
 
     // The cancel of a container: every member still held back by a folder
     // wait ends at once with 0xAC004 instead of on the wait's next tick.
@@ -72,6 +77,7 @@ private:
     QString _lastListedPath;
     int _failedListings = 0;
     QSet<QString> _givenUpFolders;
+    std::shared_ptr<QStringList> _unlistedFolders;
     int _listingsPosted = 0;
     bool _listingRefused = false;
 };

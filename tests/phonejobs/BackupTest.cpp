@@ -156,6 +156,24 @@ TEST_F(BackupTest, AFailedCopyIsListedAndTheBackupIsNotComplete)
     EXPECT_EQ(backupRead(mirrorFileOf(QStringLiteral("/c.txt"))), QByteArray("gamma"));
 }
 
+TEST_F(BackupTest, AFolderWhoseListingKeepsFailingIsNamedAndTheRestIsCopied)
+{
+    noJobTypes = {0, 1, 2, 3, 4};
+    makeBackupPhone();
+    ftp->addFolder(QStringLiteral("/Locked"));
+    ftp->addFile(QStringLiteral("/Locked/x.txt"), "x");
+    // Each listing of the folder loses the phone: after three tries the
+    // backup goes on without it and names it.
+    ftp->failing.insert(QStringLiteral("/Locked"), links::kErrNotConnected);
+    auto container = runBackup();
+    ASSERT_TRUE(container);
+    EXPECT_EQ(std::static_pointer_cast<BackUpContainer>(container)->errorFileDescriptions(),
+              QStringList{QStringLiteral("/Locked")});
+    EXPECT_EQ(backupRead(mirrorFileOf(QStringLiteral("/D/a.txt"))), QByteArray("alpha"));
+    EXPECT_EQ(backupRead(mirrorFileOf(QStringLiteral("/c.txt"))), QByteArray("gamma"));
+    EXPECT_FALSE(QFileInfo::exists(mirrorFileOf(QStringLiteral("/Locked/x.txt"))));
+}
+
 namespace {
 
 // A member job of the file group as the error list sees it.
