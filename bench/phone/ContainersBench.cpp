@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 
 #include "InMemoryFileTransfer.h"
+#include "TemporaryHome.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -137,11 +138,7 @@ BENCHMARK(BM_BackupCopiesWith9900Mirrored)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     // The mirror and the tree's state go under a temporary home.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toUtf8());
+    BenchTemporaryHome home;
     QCoreApplication app(argc, argv);
     platform::Clock::instance().setVirtual(true);
     benchmark::Initialize(&argc, argv);

@@ -18,6 +18,7 @@
 
 #include "PhoneSimulator.h"
 #include "ServiceRecords.h"
+#include "TemporaryHome.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -201,10 +202,7 @@ BENCHMARK(BM_ConnectionCopy256KB)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
+    BenchTemporaryHome home;
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -20,6 +20,7 @@
 #include "syncmodel/QVSyncElemList.h"
 
 #include "PhoneSimulator.h"
+#include "TemporaryHome.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -172,11 +173,7 @@ BENCHMARK(BM_KitSync)
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
-    qputenv("XDG_STATE_HOME", (home.path() + QStringLiteral("/.local/state")).toUtf8());
+    BenchTemporaryHome home;
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

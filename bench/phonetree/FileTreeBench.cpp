@@ -6,6 +6,7 @@
 #include "phone/MFDevice.h"
 
 #include "InMemoryFileTransfer.h"
+#include "TemporaryHome.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -110,11 +111,7 @@ BENCHMARK(BM_FinderStateLoad)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     // The Finder state goes under the phone's data folder: a temporary home.
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/.cache")).toUtf8());
+    BenchTemporaryHome home;
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

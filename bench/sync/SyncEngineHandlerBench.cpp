@@ -18,6 +18,7 @@
 #include "syncengine/ISyncSession.h"
 #include "syncengine/SyncEngineNames.h"
 #include "syncmodel/QVSyncElemList.h"
+#include "TemporaryHome.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -261,9 +262,7 @@ int main(int argc, char** argv)
 {
     // The handler copies its client description and writes its logs under
     // the data and state folders: a temporary home.
-    QTemporaryDir home;
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, home.path().toUtf8() + '/' + name);
+    BenchTemporaryHome home;
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -79,12 +79,7 @@ TEST_F(OrganizerTables, HeaderClicksSortAndTheTitleCyclesTheNameOrder)
     addContact("2", "Abel", "Ann");
     addContact("3", "Moss", "Cid");
     openPane();
-    auto order = [&] {
-        QStringList uris;
-        for (int row = 0; row < contacts()->count_cs(); ++row)
-            uris.append(contacts()->objectAtIndex_cs(row)->sourceURI());
-        return uris;
-    };
+    auto order = [&] { return listOrder(); };
     pane->setSelectionURIsArray({"3"});
 
     pane->didClickTableColumn(*pane->table, "title");
@@ -123,12 +118,7 @@ TEST_F(OrganizerTables, TheSameColumnAgainReversesWithoutSorting)
     addContact("2", "Abel", "Ann");
     addContact("3", "Moss", "Bob");
     openPane();
-    auto order = [&] {
-        QStringList uris;
-        for (int row = 0; row < contacts()->count_cs(); ++row)
-            uris.append(contacts()->objectAtIndex_cs(row)->sourceURI());
-        return uris;
-    };
+    auto order = [&] { return listOrder(); };
     pane->didClickTableColumn(*pane->table, "phone");
     const QStringList sorted = order();
     pane->didClickTableColumn(*pane->table, "phone");

@@ -269,6 +269,14 @@ protected:
             uris.append(pane->objectValueForTableColumn(*pane->table, QStringLiteral("title"), row).toString());
         return uris;
     }
+    // The list's own order of its shown items, by URI.
+    QStringList listOrder() const
+    {
+        QStringList uris;
+        for (int row = 0; row < contacts()->count_cs(); ++row)
+            uris.append(contacts()->objectAtIndex_cs(row)->sourceURI());
+        return uris;
+    }
     void selectURIs(const QStringList& uris) { pane->setSelectionURIsArray(uris); }
 
     static int& serials()
