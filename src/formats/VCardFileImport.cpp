@@ -3,9 +3,9 @@
 #include "formats/QuorNSStringVCardExtensions.h"
 #include "formats/VCardReader.h"
 #include "foundation/NamedLog.h"
+#include "platform/FileIO.h"
 #include "platform/TextEncoding.h"
 
-#include <QFile>
 
 namespace {
 
@@ -17,12 +17,14 @@ const QString kEndVCard = QStringLiteral("END:VCARD");
 std::optional<QString> readFileText(const QString& path)
 {
     using platform::text::Encoding;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxImportFileSize) {
-        QVLOG(qvlog::kXT, QStringLiteral("vCard import: cannot read %1").arg(path));
+    // A FIFO or device is refused without waiting on it.
+    QString error;
+    const auto read = platform::readRegularFile(path, kMaxImportFileSize, platform::Symlinks::Follow, &error);
+    if (!read) {
+        QVLOG(qvlog::kXT, QStringLiteral("vCard import: %1").arg(error));
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    const QByteArray& bytes = *read;
     if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE") || bytes.startsWith('\0'))
         return platform::text::decode(bytes, Encoding::Utf16);
     if (bytes.startsWith("\xEF\xBB\xBF"))

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString writeFile(const QString& name, const QByteArray& bytes)
@@ -79,6 +81,18 @@ TEST(VCardFileImport, FileEncodings)
         ASSERT_TRUE(items.has_value());
         EXPECT_EQ(*items, QStringList{c.expected});
     }
+}
+
+TEST(VCardFileImport, AFifoOrAFolderIsRefusedWithoutWaiting)
+{
+    const QString folder = testing_support::testHome() + QStringLiteral("/import-special");
+    QDir().mkpath(folder + QStringLiteral("/cards.vcf"));
+    const QString fifo = folder + QStringLiteral("/pipe.vcf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // Opening a FIFO for reading would wait for a writer that never comes.
+    EXPECT_FALSE(importVCardsFromFile(fifo).has_value());
+    EXPECT_FALSE(hasValidVCardFromFile(fifo));
+    EXPECT_FALSE(importVCardsFromFile(folder + QStringLiteral("/cards.vcf")).has_value());
 }
 
 TEST(VCardFileImport, SplitsCalendars)

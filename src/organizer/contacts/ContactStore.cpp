@@ -5,6 +5,7 @@
 #include "formats/VCardGenerator.h"
 #include "organizer/OrganizerLog.h"
 #include "organizer/contacts/QuorABStringExtensions.h"
+#include "platform/FileIO.h"
 #include "platform/SyncChange.h"
 #include "syncmodel/QVVCardElem.h"
 
@@ -14,9 +15,7 @@
 #include <QPromise>
 #include <QThreadPool>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <utility>
@@ -51,45 +50,11 @@ enum class ContactFileRead { Read, Gone, Skipped };
 // ContactStore::kMaxContactFileBytes.
 ContactFileRead contactReadFile(const QString& path, QByteArray* data, QString* why)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return ContactFileRead::Gone;
-    const auto done = [fd](ContactFileRead result) {
-        ::close(fd);
-        return result;
-    };
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return done(ContactFileRead::Gone);
-    if (!S_ISREG(st.st_mode)) {
-        *why = QStringLiteral("not a regular file");
-        return done(ContactFileRead::Skipped);
+    if (auto bytes = platform::readRegularFile(path, ContactStore::kMaxContactFileBytes, platform::Symlinks::Follow, why)) {
+        *data = std::move(*bytes);
+        return ContactFileRead::Read;
     }
-    const QString tooLarge = QStringLiteral("larger than %1 bytes").arg(ContactStore::kMaxContactFileBytes);
-    if (st.st_size > ContactStore::kMaxContactFileBytes) {
-        *why = tooLarge;
-        return done(ContactFileRead::Skipped);
-    }
-    data->clear();
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            *why = QString::fromLocal8Bit(strerror(errno));
-            return done(ContactFileRead::Skipped);
-        }
-        data->append(chunk, got);
-        if (data->size() > ContactStore::kMaxContactFileBytes) {   // grew while read
-            *why = tooLarge;
-            data->clear();
-            return done(ContactFileRead::Skipped);
-        }
-    }
-    return done(ContactFileRead::Read);
+    return QFileInfo::exists(path) ? ContactFileRead::Skipped : ContactFileRead::Gone;
 }
 
 QString contactSubValue(const QVariantMap& sub, const QString& key)

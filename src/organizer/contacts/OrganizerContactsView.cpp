@@ -82,10 +82,8 @@ QVVCardElem* viewContactOf(const std::shared_ptr<QVSyncElem>& elem)
 // reader should have given.
 int viewCardsBegun(const QString& path)
 {
-    QFile file(path);
-    if (file.size() > kMaxImportFileSize || !file.open(QIODevice::ReadOnly))
-        return 0;
-    return int(file.readAll().toUpper().count("BEGIN:VCARD"));
+    const auto bytes = platform::readRegularFile(path, kMaxImportFileSize, platform::Symlinks::Follow);
+    return bytes ? int(bytes->toUpper().count("BEGIN:VCARD")) : 0;
 }
 
 // The item table of the pane: a history phone's contacts leave it only as
