@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 using namespace contactsviewtest;
 using testing_support::runUntil;
 
@@ -237,6 +239,15 @@ TEST_F(ContactsViewFixture, ImportSaysWhenAFileHoldsNoContactsAndCountsBrokenEnt
     ASSERT_EQ(pane->alerts.size(), 1);
     EXPECT_TRUE(pane->alerts.first().contains(QStringLiteral("The file holds no contacts.")));
     EXPECT_TRUE(pane->alerts.first().contains(QStringLiteral("notes.vcf")));
+
+    // A FIFO dropped as a file is refused without waiting for a writer.
+    const QString fifo = dir.path() + QStringLiteral("/pipe.vcf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    pane->alerts.clear();
+    pane->importFiles({fifo});
+    EXPECT_EQ(beeps, 2);
+    ASSERT_EQ(pane->alerts.size(), 1);
+    EXPECT_TRUE(pane->alerts.first().contains(QStringLiteral("pipe.vcf")));
 
     const QString mixed = dir.path() + QStringLiteral("/mixed.vcf");
     contactsViewWriteFile(mixed, (personCard(QStringLiteral("Lee"), QStringLiteral("Ann"))
