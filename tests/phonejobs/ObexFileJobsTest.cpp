@@ -91,7 +91,7 @@ protected:
 
     // phonesim answers from its own thread: on a loaded machine a wait
     // gives it more real time before virtual time moves on.
-    testing_support::OutsideInputScope patient{0.05};
+    testing_support::OutsideInputScope patient{0.1};
     std::unique_ptr<MFDevice> device;
     DZDataManager* manager = nullptr;
     QTemporaryDir mirrorDir;
